@@ -1,0 +1,20 @@
+#include <cstdio>
+
+#include "app/cli/commands.h"
+
+namespace quillon::cli {
+
+void PrintUsage() {
+  std::fputs(
+      "Usage: quillon [COMMAND] [OPTIONS]\n"
+      "\n"
+      "Relays GNSS corrections between an NTRIP caster and a receiver on a serial port or a\n"
+      "Bluetooth link. Without a command the windowed program starts.\n"
+      "\n"
+      "Commands:\n"
+      "  --help                 show this text\n"
+      "  --version              show the program's version\n",
+      stdout);
+}
+
+}  // namespace quillon::cli

@@ -1,0 +1,23 @@
+// quillon: the windowed program, or one of the command-line front ends.
+#include <clocale>
+#include <cstdio>
+#include <string>
+
+#include "app/cli/commands.h"
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  const quillon::cli::Arguments args(argv + 1, argv + argc);
+  const std::string command = args.empty() ? std::string() : args.front();
+
+  if (command == "--version") {
+    std::puts("ZEP Quillon 8.4.2");
+    return 0;
+  }
+  if (command == "--help" || command == "-h" || command == "help") {
+    quillon::cli::PrintUsage();
+    return 0;
+  }
+  quillon::cli::PrintUsage();
+  return command.empty() ? 0 : 2;
+}

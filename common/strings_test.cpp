@@ -1,0 +1,44 @@
+#include "common/strings.h"
+
+#include <gtest/gtest.h>
+
+#include "common/format.h"
+#include "common/wide.h"
+
+namespace quillon {
+namespace {
+
+TEST(StringTable, HoldsTheProgramsTexts) {
+  EXPECT_EQ(LoadString(kStrError), u"Error");
+  EXPECT_EQ(LoadString(kStrWarning), u"Warning");
+  EXPECT_EQ(LoadString(kStrSocketStartupFailed), u"Windows sockets initialization failed.");
+  EXPECT_EQ(LoadString(kStrAuthenticationIo),
+            u"Could not send or receive authentication. Check port number and address. ");
+  EXPECT_EQ(LoadString(61205), u"");  // no such entry
+}
+
+TEST(FieldText, CutsWithoutSplittingASurrogatePair) {
+  EXPECT_EQ(CutToUnits(u"abc", 2), u"ab");
+  EXPECT_EQ(CutToUnits(u"a\U0001F4E1", 2), u"a");
+  WideField<4> field{};
+  SetFieldText(field, u"abcdef");
+  EXPECT_EQ(FieldText(field), u"abc");
+  field = {u'x', u'y', u'z', u'w'};  // no terminator: the whole field is the text
+  EXPECT_EQ(FieldText(field), u"xyzw");
+  SetFieldText(field, u"q");
+  EXPECT_EQ(field[2], u'z');  // bytes behind the terminator stay
+}
+
+TEST(FormatText, FillsNumbersAndTextsInOrder) {
+  EXPECT_EQ(FormatText(LoadString(kStrRetryCountdown), {1, 15, 60, u"Reason"}),
+            u"Retry attempt 1/15 in 60 seconds.\r\nReason");
+  EXPECT_EQ(FormatText(LoadString(kStrConnectionError), {u"Connection refused"}),
+            u"Connection Error: Could not create connection to server. \r\nReason:Connection "
+            u"refused");
+  EXPECT_EQ(FormatText(u"%d%% %s %x %d", {7, u"a"}), u"7% a %x %d");
+  // A %d with a text argument is left as it stands.
+  EXPECT_EQ(FormatText(LoadString(kStrCouldNotCreateSocket), {11}), u"Could not create socket.");
+}
+
+}  // namespace
+}  // namespace quillon

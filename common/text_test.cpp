@@ -1,0 +1,71 @@
+#include "common/text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+namespace quillon {
+namespace {
+
+TEST(TextConversion, RoundTripsAsciiAndUtf8) {
+  EXPECT_EQ(std::u16string(EightBitToWide("COM4:")), u"COM4:");
+  EXPECT_STREQ(WideToEightBit(u"caster.example"), "caster.example");
+  EXPECT_EQ(std::u16string(EightBitToWide("M\xC3\xBCller")), u"Müller");
+  EXPECT_STREQ(WideToEightBit(u"Müller"), "M\xC3\xBCller");
+  // A character outside the basic plane travels as a surrogate pair.
+  EXPECT_EQ(std::u16string(EightBitToWide("\xF0\x9F\x93\xA1")), u"\U0001F4E1");
+  EXPECT_STREQ(WideToEightBit(u"\U0001F4E1"), "\xF0\x9F\x93\xA1");
+}
+
+TEST(TextConversion, StopsAtTheFirstNul) {
+  EXPECT_EQ(std::u16string(EightBitToWide(std::string_view("ab\0cd", 5))), u"ab");
+  EXPECT_STREQ(WideToEightBit(std::u16string_view(u"ab\0cd", 5)), "ab");
+}
+
+TEST(TextConversion, InvalidInputBecomesQuestionMarks) {
+  EXPECT_EQ(std::u16string(EightBitToWide("a\xFF" "b")), u"a?b");
+  const char16_t loneSurrogate[] = {u'a', 0xD800, u'b', 0};
+  EXPECT_STREQ(WideToEightBit(loneSurrogate), "a?b");
+}
+
+TEST(TextConversion, HelperBuffersHold1023UnitsAndNeverSplitACharacter) {
+  const std::string ascii(5000, 'x');
+  EXPECT_EQ(std::u16string(EightBitToWide(ascii)).size(), 1023u);
+  EXPECT_EQ(std::string(WideToEightBit(std::u16string(5000, u'x'))).size(), 1023u);
+
+  // 511 two-byte characters fill 1022 bytes; the next one would need 1024 bytes with the
+  // terminator, so it is left out whole.
+  std::u16string umlauts(600, u'ü');
+  const std::string eight = WideToEightBit(umlauts);
+  EXPECT_EQ(eight.size(), 1022u);
+  EXPECT_EQ(eight.substr(1020), "\xC3\xBC");
+
+  // 1022 units of 'x' and then a pair: the pair does not fit in the one unit left.
+  std::string narrow(1022, 'x');
+  narrow += "\xF0\x9F\x93\xA1";
+  EXPECT_EQ(std::u16string(EightBitToWide(narrow)), std::u16string(1022, u'x'));
+}
+
+TEST(TextConversion, CallerBufferIsCutToItsCapacity) {
+  char buffer[6];
+  EXPECT_EQ(WideToEightBit(u"abcdefgh", buffer, sizeof buffer), 5u);
+  EXPECT_STREQ(buffer, "abcde");
+  // "aü" needs 3 bytes; with room for 2 before the terminator the 'ü' is left out whole.
+  char small[3];
+  EXPECT_EQ(WideToEightBit(u"aüb", small, sizeof small), 1u);
+  EXPECT_STREQ(small, "a");
+  EXPECT_EQ(WideToEightBit(u"abc", small, 0), 0u);
+}
+
+TEST(TextConversion, EachThreadHasItsOwnBuffer) {
+  const char16_t* mine = EightBitToWide("main");
+  std::u16string seenByOther;
+  std::thread other([&] { seenByOther = EightBitToWide("worker"); });
+  other.join();
+  EXPECT_EQ(std::u16string(mine), u"main");
+  EXPECT_EQ(seenByOther, u"worker");
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,31 @@
+// Time as the program sees it. Every duration goes through a Clock, so tests can run minutes of
+// a session in milliseconds with a virtual one.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+
+namespace quillon {
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+
+  // Milliseconds since an arbitrary start, wrapping at 2^32 like a tick counter.
+  virtual std::uint32_t TickCount() = 0;
+
+  // Calendar time in seconds.
+  virtual std::time_t Now() = 0;
+
+  // Blocks the calling thread for `ms` milliseconds.
+  virtual void Sleep(std::uint32_t ms) = 0;
+
+  // Waits up to `ms` milliseconds until `fd` is readable (or has hung up).
+  // Returns >0 when readable, 0 on time-out, <0 on failure with errno set.
+  virtual int WaitReadable(int fd, std::uint32_t ms) = 0;
+};
+
+// The process's real clock (monotonic ticks, wall time, real sleeps, poll).
+Clock& RealClock();
+
+}  // namespace quillon

@@ -1,0 +1,43 @@
+#include <poll.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "platform/clock.h"
+
+namespace quillon {
+namespace {
+
+class SystemClock final : public Clock {
+ public:
+  std::uint32_t TickCount() override {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<std::uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+  }
+
+  std::time_t Now() override { return std::time(nullptr); }
+
+  void Sleep(std::uint32_t ms) override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  }
+
+  int WaitReadable(int fd, std::uint32_t ms) override {
+    pollfd entry{fd, POLLIN, 0};
+    int result;
+    do {
+      result = poll(&entry, 1, static_cast<int>(ms));
+    } while (result < 0 && errno == EINTR);
+    return result;
+  }
+};
+
+}  // namespace
+
+Clock& RealClock() {
+  static SystemClock clock;
+  return clock;
+}
+
+}  // namespace quillon

@@ -1,0 +1,39 @@
+#include "testing/virtual_clock.h"
+
+#include <poll.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <thread>
+
+namespace quillon::testing {
+
+VirtualClock::VirtualClock(std::uint32_t startTick, std::time_t startTime, int realPollMs)
+    : startTick_(startTick), startTime_(startTime), realPollMs_(realPollMs) {}
+
+std::uint32_t VirtualClock::TickCount() {
+  return static_cast<std::uint32_t>(startTick_ + elapsed_.load());
+}
+
+std::time_t VirtualClock::Now() {
+  return startTime_ + static_cast<std::time_t>(elapsed_.load() / 1000);
+}
+
+void VirtualClock::Sleep(std::uint32_t ms) {
+  Advance(ms);
+  std::this_thread::yield();
+}
+
+int VirtualClock::WaitReadable(int fd, std::uint32_t ms) {
+  pollfd entry{fd, POLLIN, 0};
+  int result;
+  do {
+    result = poll(&entry, 1, std::min<int>(realPollMs_, static_cast<int>(ms)));
+  } while (result < 0 && errno == EINTR);
+  if (result == 0) Advance(ms);
+  return result;
+}
+
+void VirtualClock::Advance(std::uint64_t ms) { elapsed_.fetch_add(ms); }
+
+}  // namespace quillon::testing

@@ -1,0 +1,38 @@
+// A clock for tests: sleeps advance virtual time at once, and readable-waits poll only briefly
+// in real time before they count their whole limit as passed.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <ctime>
+
+#include "platform/clock.h"
+
+namespace quillon::testing {
+
+class VirtualClock final : public Clock {
+ public:
+  // `startTick` lets a test start close to the 32-bit wrap; `realPollMs` is how long a
+  // readable-wait looks at the descriptor in real time, so that peers on other threads get a
+  // chance to write before virtual time jumps.
+  explicit VirtualClock(std::uint32_t startTick = 1000, std::time_t startTime = 1'700'000'000,
+                        int realPollMs = 5);
+
+  std::uint32_t TickCount() override;
+  std::time_t Now() override;
+  void Sleep(std::uint32_t ms) override;
+  int WaitReadable(int fd, std::uint32_t ms) override;
+
+  void Advance(std::uint64_t ms);
+
+  // Virtual milliseconds since construction (does not wrap).
+  std::uint64_t Elapsed() const { return elapsed_.load(); }
+
+ private:
+  const std::uint32_t startTick_;
+  const std::time_t startTime_;
+  const int realPollMs_;
+  std::atomic<std::uint64_t> elapsed_{0};
+};
+
+}  // namespace quillon::testing
