@@ -1,0 +1,299 @@
+#include "platform/bluez_bluetooth_lib.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/settings_folder.h"
+#include "testing/virtual_clock.h"
+
+namespace quillon {
+namespace {
+
+// The adapter's radio side scripted; its sockets are real: each RFCOMM socket is one end of a
+// socket pair whose other end plays the remote receiver.
+class ScriptedAdapter final : public BluetoothAdapter {
+ public:
+  ~ScriptedAdapter() override {
+    for (const int fd : remoteEnds_) ::close(fd);
+  }
+
+  bool Present() override { return present; }
+  bool Up() override { return up; }
+  bool Inquire(std::vector<BluetoothDevice>& found) override {
+    found = inquiryFinds;
+    return inquirySucceeds;
+  }
+  int NewRfcommSocket() override {
+    if (!present) return -1;
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return -1;
+    std::lock_guard lock(mutex_);
+    remoteEnds_.push_back(ends[1]);
+    return ends[0];
+  }
+  bool ConnectRfcomm(int socket, const BluetoothAddress& address,
+                     std::uint8_t channel) override {
+    {
+      std::lock_guard lock(mutex_);
+      connects_.push_back({address, channel});
+    }
+    if (connectBlocks) {
+      // Like a page to a device that does not answer: only a shutdown ends the wait.
+      connectStarted.set_value();
+      pollfd entry{socket, POLLIN, 0};
+      ::poll(&entry, 1, -1);
+      return false;
+    }
+    return connectSucceeds;
+  }
+
+  int RemoteEnd() {
+    std::lock_guard lock(mutex_);
+    return remoteEnds_.empty() ? -1 : remoteEnds_.back();
+  }
+  std::vector<std::pair<BluetoothAddress, std::uint8_t>> Connects() {
+    std::lock_guard lock(mutex_);
+    return connects_;
+  }
+
+  bool present = true;
+  bool up = true;
+  bool inquirySucceeds = true;
+  std::vector<BluetoothDevice> inquiryFinds;
+  bool connectSucceeds = true;
+  bool connectBlocks = false;
+  std::promise<void> connectStarted;
+
+ private:
+  std::mutex mutex_;
+  std::vector<int> remoteEnds_;
+  std::vector<std::pair<BluetoothAddress, std::uint8_t>> connects_;
+};
+
+const BluetoothDevice kReceiverA{{0x00, 0x11, 0x22, 0x33, 0x44, 0x55}, u"Receiver A"};
+const BluetoothDevice kReceiverB{{0x00, 0x11, 0x22, 0x33, 0x44, 0x66}, u"Receiver B"};
+const BluetoothDevice kReceiverC{{0x00, 0x11, 0x22, 0x33, 0x44, 0x77}, u"Receiver C"};
+
+class BluezBluetoothLibTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("quillon-bluez-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+    file_ = folder_ / kKnownBluetoothDevicesFile;
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+
+  std::unique_ptr<BluezBluetoothLib> MakeLib() {
+    auto adapter = std::make_unique<ScriptedAdapter>();
+    adapter_ = adapter.get();
+    return std::make_unique<BluezBluetoothLib>(std::move(adapter), clock_, file_);
+  }
+
+  std::vector<std::u16string> Names(BluetoothLib& lib) {
+    std::vector<std::u16string> names;
+    for (std::int32_t i = 0; i < lib.DeviceCount(); ++i) {
+      std::u16string name;
+      EXPECT_TRUE(lib.ReadDevice(i, name));
+      names.push_back(name);
+    }
+    return names;
+  }
+
+  testing::VirtualClock clock_;
+  std::filesystem::path folder_;
+  std::filesystem::path file_;
+  ScriptedAdapter* adapter_ = nullptr;
+};
+
+// Every operation of a library without an adapter fails quietly and leaves the list alone.
+void ExpectNothingWorks(BluetoothLib& lib) {
+  const auto count = lib.DeviceCount();
+  EXPECT_FALSE(lib.IsUsable());
+  EXPECT_FALSE(lib.IsRadioOn());
+  EXPECT_FALSE(lib.Discover());
+  EXPECT_EQ(lib.DeviceCount(), count);
+  for (const std::int32_t device : {-1, 0, 1}) EXPECT_FALSE(lib.Open(device, 1));
+  std::uint8_t buffer[16] = {};
+  EXPECT_EQ(lib.Read(buffer, sizeof buffer), 0);
+  EXPECT_FALSE(lib.Write(buffer, sizeof buffer));
+  lib.Close();
+  lib.Close();
+  std::u16string name;
+  EXPECT_FALSE(lib.ReadDevice(count, name));
+  lib.SelectDevice(5);
+  EXPECT_EQ(lib.SelectedDevice(), -1);
+}
+
+TEST_F(BluezBluetoothLibTest, WithoutAnAdapterNothingWorksAndNothingBreaks) {
+  auto lib = MakeLib();
+  adapter_->present = false;
+  adapter_->up = false;
+  ExpectNothingWorks(*lib);
+  EXPECT_TRUE(adapter_->Connects().empty());
+}
+
+TEST_F(BluezBluetoothLibTest, ThisMachinesStackWithoutAnAdapter) {
+  if (MakeBluezAdapter()->Present()) GTEST_SKIP() << "this machine has a Bluetooth adapter";
+  setenv("QUILLON_SETTINGS_DIR", folder_.c_str(), 1);
+  auto lib = MakeSystemBluetoothLib();
+  unsetenv("QUILLON_SETTINGS_DIR");
+  ExpectNothingWorks(*lib);
+}
+
+TEST_F(BluezBluetoothLibTest, RadioIsOnOnlyWhenTheAdapterIsUp) {
+  auto lib = MakeLib();
+  adapter_->up = false;
+  EXPECT_TRUE(lib->IsUsable());
+  EXPECT_FALSE(lib->IsRadioOn());
+  adapter_->up = true;
+  EXPECT_TRUE(lib->IsRadioOn());
+}
+
+TEST_F(BluezBluetoothLibTest, DiscoveryReplacesTheListAndItSurvivesARestart) {
+  {
+    auto lib = MakeLib();
+    EXPECT_EQ(lib->DeviceCount(), 0);
+    EXPECT_EQ(lib->SelectedDevice(), -1);
+    adapter_->inquiryFinds = {kReceiverA, kReceiverB};
+    ASSERT_TRUE(lib->Discover());
+    lib->SelectDevice(1);
+    lib->SelectDevice(2);  // outside the list: ignored
+    EXPECT_EQ(lib->SelectedDevice(), 1);
+
+    // Receiver B is found again at another place: it stays selected.
+    adapter_->inquiryFinds = {kReceiverC, kReceiverA, kReceiverB};
+    ASSERT_TRUE(lib->Discover());
+    EXPECT_EQ(Names(*lib),
+              (std::vector<std::u16string>{u"Receiver C", u"Receiver A", u"Receiver B"}));
+    EXPECT_EQ(lib->SelectedDevice(), 2);
+
+    // A failed discovery keeps what was known.
+    adapter_->inquirySucceeds = false;
+    adapter_->inquiryFinds = {};
+    EXPECT_FALSE(lib->Discover());
+    EXPECT_EQ(lib->DeviceCount(), 3);
+  }
+  auto restarted = MakeLib();
+  EXPECT_EQ(Names(*restarted),
+            (std::vector<std::u16string>{u"Receiver C", u"Receiver A", u"Receiver B"}));
+  EXPECT_EQ(restarted->SelectedDevice(), 2);
+
+  // The selected device not found again: nothing is selected.
+  adapter_->inquiryFinds = {kReceiverA};
+  ASSERT_TRUE(restarted->Discover());
+  EXPECT_EQ(restarted->SelectedDevice(), -1);
+}
+
+TEST_F(BluezBluetoothLibTest, PortNumberIsTheChannelAndZeroOpensNothing) {
+  auto lib = MakeLib();
+  adapter_->inquiryFinds = {kReceiverA, kReceiverB};
+  ASSERT_TRUE(lib->Discover());
+  struct Case {
+    std::int32_t device, port;
+    bool opens;
+  };
+  for (const Case c : {Case{1, 1, true}, Case{0, 2, true}, Case{0, 0, false},
+                       Case{0, -1, false}, Case{0, 31, false}, Case{2, 1, false},
+                       Case{-1, 1, false}}) {
+    const auto before = adapter_->Connects().size();
+    EXPECT_EQ(lib->Open(c.device, c.port), c.opens) << c.device << "," << c.port;
+    const auto connects = adapter_->Connects();
+    ASSERT_EQ(connects.size(), before + (c.opens ? 1 : 0));
+    if (c.opens) {
+      const auto& expected = c.device == 0 ? kReceiverA : kReceiverB;
+      EXPECT_EQ(connects.back().first, expected.address);
+      EXPECT_EQ(connects.back().second, c.port);
+    }
+  }
+  adapter_->connectSucceeds = false;
+  EXPECT_FALSE(lib->Open(0, 1));
+  std::uint8_t byte = 0;
+  EXPECT_FALSE(lib->Write(&byte, 1));  // the refused open left no link behind
+}
+
+TEST_F(BluezBluetoothLibTest, LinkCarriesBytesBothWaysAndNoticesTheDeviceGoing) {
+  auto lib = MakeLib();
+  adapter_->inquiryFinds = {kReceiverA};
+  ASSERT_TRUE(lib->Discover());
+  ASSERT_TRUE(lib->Open(0, 1));
+  const int remote = adapter_->RemoteEnd();
+
+  std::uint8_t buffer[8] = {};
+  const auto before = clock_.Elapsed();
+  EXPECT_EQ(lib->Read(buffer, sizeof buffer), 0);  // silence: a bounded wait, then 0
+  EXPECT_EQ(clock_.Elapsed() - before, kBluetoothReadWaitMs);
+
+  const std::string corrections(20, '\xD3');
+  ASSERT_EQ(::write(remote, corrections.data(), corrections.size()), 20);
+  EXPECT_EQ(lib->Read(buffer, sizeof buffer), 8);  // never more than asked
+  EXPECT_EQ(lib->Read(buffer, sizeof buffer), 8);
+  EXPECT_EQ(lib->Read(buffer, sizeof buffer), 4);
+
+  const std::string gga = "$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76\r\n";
+  ASSERT_TRUE(lib->Write(reinterpret_cast<const std::uint8_t*>(gga.data()), gga.size()));
+  std::string received(gga.size(), '\0');
+  ASSERT_EQ(::read(remote, received.data(), received.size()), static_cast<ssize_t>(gga.size()));
+  EXPECT_EQ(received, gga);
+
+  // Opening again replaces the link: the first remote end sees it close.
+  ASSERT_TRUE(lib->Open(0, 2));
+  char probe = 0;
+  EXPECT_EQ(::read(remote, &probe, 1), 0);
+
+  ::shutdown(adapter_->RemoteEnd(), SHUT_RDWR);  // the receiver goes out of range
+  EXPECT_EQ(lib->Read(buffer, sizeof buffer), -1);
+  EXPECT_EQ(lib->Read(buffer, sizeof buffer), -1);
+  EXPECT_FALSE(lib->Write(buffer, 1));
+
+  lib->Close();
+  lib->Close();
+  EXPECT_EQ(lib->Read(buffer, sizeof buffer), 0);
+  EXPECT_FALSE(lib->Write(buffer, 1));
+}
+
+TEST_F(BluezBluetoothLibTest, CloseFromAnotherThreadEndsAReaderAndAConnect) {
+  auto lib = MakeLib();
+  adapter_->inquiryFinds = {kReceiverA};
+  ASSERT_TRUE(lib->Discover());
+  ASSERT_TRUE(lib->Open(0, 1));
+
+  // A worker reads, as a session does, until it is told to stop; the link is closed under it.
+  std::promise<void> reading;
+  std::atomic<bool> stop{false};
+  auto worker = std::async(std::launch::async, [&] {
+    std::uint8_t buffer[64];
+    std::int32_t result = lib->Read(buffer, sizeof buffer);
+    reading.set_value();
+    while (result == 0 && !stop) result = lib->Read(buffer, sizeof buffer);
+    return result;
+  });
+  reading.get_future().wait();
+  lib->Close();
+  stop = true;
+  ASSERT_EQ(worker.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_LE(worker.get(), 0);
+
+  // A connect that hangs is ended by Close, and the open reports failure.
+  adapter_->connectBlocks = true;
+  auto opening = std::async(std::launch::async, [&] { return lib->Open(0, 1); });
+  adapter_->connectStarted.get_future().wait();
+  lib->Close();
+  ASSERT_EQ(opening.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_FALSE(opening.get());
+  std::uint8_t byte = 0;
+  EXPECT_FALSE(lib->Write(&byte, 1));
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,112 @@
+#include "platform/known_bluetooth_devices.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <system_error>
+
+#include "common/guard.h"
+#include "common/text.h"
+
+namespace quillon {
+namespace {
+
+constexpr std::string_view kSelectedPrefix = "selected ";
+constexpr std::size_t kAddressLength = 17;
+
+bool ParseNarrowAddress(std::string_view text, BluetoothAddress& address) {
+  std::u16string wide;
+  for (const char c : text) wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+  return ParseAddress(wide, address);
+}
+
+bool ParseDevice(std::string_view line, BluetoothDevice& device) {
+  if (line.size() < kAddressLength ||
+      !ParseNarrowAddress(line.substr(0, kAddressLength), device.address)) {
+    return false;
+  }
+  if (line.size() == kAddressLength) {
+    device.name = AddressText(device.address);
+    return true;
+  }
+  if (line[kAddressLength] != ' ') return false;
+  device.name = EightBitToWide(line.substr(kAddressLength + 1));
+  if (device.name.empty()) device.name = AddressText(device.address);
+  return true;
+}
+
+std::string LineText(std::u16string_view name) {
+  std::string text(WideToEightBit(name));
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  }
+  return text;
+}
+
+}  // namespace
+
+KnownBluetoothDevices LoadKnownBluetoothDevices(const std::filesystem::path& file) {
+  KnownBluetoothDevices known;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return known;
+  std::string line;
+  int number = 0;
+  std::int32_t selected = -1;
+  while (std::getline(in, line)) {
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line.front() == '#') continue;
+    if (line.starts_with(kSelectedPrefix)) {
+      const char* first = line.data() + kSelectedPrefix.size();
+      const char* last = line.data() + line.size();
+      const auto result = std::from_chars(first, last, selected);
+      if (result.ec == std::errc() && result.ptr == last) continue;
+      selected = -1;
+    } else if (BluetoothDevice device; ParseDevice(line, device)) {
+      known.devices.push_back(std::move(device));
+      continue;
+    }
+    Trace(file.string() + ":" + std::to_string(number) + ": not understood, skipped");
+  }
+  if (selected >= 0 && static_cast<std::size_t>(selected) < known.devices.size()) {
+    known.selected = selected;
+  }
+  return known;
+}
+
+bool SaveKnownBluetoothDevices(const std::filesystem::path& file,
+                               const KnownBluetoothDevices& known) {
+  std::string text = "# Bluetooth devices known to ZEP Quillon: address, then name\n";
+  text += std::string(kSelectedPrefix) + std::to_string(known.selected) + "\n";
+  for (const auto& device : known.devices) {
+    text += std::string(WideToEightBit(AddressText(device.address))) + " " +
+            LineText(device.name) + "\n";
+  }
+
+  const auto temporary = std::filesystem::path(file.string() + ".new");
+  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  std::size_t written = 0;
+  while (written < text.size()) {
+    const ssize_t result = ::write(fd, text.data() + written, text.size() - written);
+    if (result <= 0) {
+      if (result < 0 && errno == EINTR) continue;
+      break;
+    }
+    written += static_cast<std::size_t>(result);
+  }
+  const bool closed = ::close(fd) == 0;
+  if (written != text.size() || !closed || std::rename(temporary.c_str(), file.c_str()) != 0) {
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace quillon

@@ -1,0 +1,114 @@
+#include "platform/known_bluetooth_devices.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace quillon {
+namespace {
+
+class KnownBluetoothDevicesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("quillon-bt-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+    file_ = folder_ / kKnownBluetoothDevicesFile;
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+
+  void WriteFile(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
+  std::string ReadFile() {
+    std::ifstream in(file_, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  std::filesystem::path folder_;
+  std::filesystem::path file_;
+};
+
+TEST(BluetoothAddressTest, TextAndParsingAgree) {
+  const BluetoothAddress address{0x00, 0x1A, 0x7D, 0xDA, 0x71, 0x13};
+  EXPECT_EQ(AddressText(address), u"00:1A:7D:DA:71:13");
+  BluetoothAddress parsed{};
+  ASSERT_TRUE(ParseAddress(u"00:1a:7d:DA:71:13", parsed));
+  EXPECT_EQ(parsed, address);
+  for (const auto* bad : {u"", u"00:1A:7D:DA:71", u"00:1A:7D:DA:71:13:", u"00-1A-7D-DA-71-13",
+                          u"00:1A:7D:DA:71:1G", u" 0:1A:7D:DA:71:13"}) {
+    EXPECT_FALSE(ParseAddress(bad, parsed));
+  }
+}
+
+TEST_F(KnownBluetoothDevicesTest, RoundTripKeepsOrderNamesAndSelection) {
+  KnownBluetoothDevices known;
+  known.devices = {{{0, 1, 2, 3, 4, 5}, u"GNSS Receiver \u00C4 \u53D7\u4FE1\u6A5F"},
+                   {{0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}, u"R8 #2"},
+                   {{1, 1, 1, 1, 1, 1}, u"two\nlines\tand tab"}};
+  known.selected = 1;
+  ASSERT_TRUE(SaveKnownBluetoothDevices(file_, known));
+
+  struct stat info {};
+  ASSERT_EQ(::stat(file_.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0600u);
+  EXPECT_FALSE(std::filesystem::exists(file_.string() + ".new"));
+
+  const auto loaded = LoadKnownBluetoothDevices(file_);
+  ASSERT_EQ(loaded.devices.size(), 3u);
+  EXPECT_EQ(loaded.selected, 1);
+  EXPECT_EQ(loaded.devices[0].address, known.devices[0].address);
+  EXPECT_EQ(loaded.devices[0].name, known.devices[0].name);
+  EXPECT_EQ(loaded.devices[1].name, u"R8 #2");
+  EXPECT_EQ(loaded.devices[2].name, u"two lines and tab");  // a name cannot break its line
+}
+
+TEST_F(KnownBluetoothDevicesTest, HandWrittenFileLosesOnlyTheLinesNotUnderstood) {
+  WriteFile(
+      "# comment\r\n"
+      "selected 2\r\n"
+      "00:11:22:33:44:55 Receiver A\r\n"
+      "this is not a device\n"
+      "00:11:22:33:44:5 Short address\n"
+      "00:11:22:33:44:56\n"
+      "\n"
+      "00:11:22:33:44:57 \n"
+      "00:11:22:33:44:58Glued\n");
+  const auto loaded = LoadKnownBluetoothDevices(file_);
+  ASSERT_EQ(loaded.devices.size(), 3u);
+  EXPECT_EQ(loaded.devices[0].name, u"Receiver A");
+  EXPECT_EQ(loaded.devices[1].name, u"00:11:22:33:44:56");  // no name: shown by its address
+  EXPECT_EQ(loaded.devices[2].name, u"00:11:22:33:44:57");
+  EXPECT_EQ(loaded.selected, 2);
+}
+
+TEST_F(KnownBluetoothDevicesTest, SelectionMustPointIntoTheList) {
+  for (const std::string selected : {"selected 1", "selected -1", "selected x", "selected 1x"}) {
+    WriteFile(selected + "\n00:11:22:33:44:55 Only\n");
+    EXPECT_EQ(LoadKnownBluetoothDevices(file_).selected, -1) << selected;
+  }
+  WriteFile("selected 0\n00:11:22:33:44:55 Only\n");
+  EXPECT_EQ(LoadKnownBluetoothDevices(file_).selected, 0);
+}
+
+TEST_F(KnownBluetoothDevicesTest, MissingFileAndUnwritableFolder) {
+  EXPECT_TRUE(LoadKnownBluetoothDevices(file_).devices.empty());
+  EXPECT_EQ(LoadKnownBluetoothDevices(file_).selected, -1);
+
+  WriteFile("selected 0\n00:11:22:33:44:55 Kept\n");
+  const std::string before = ReadFile();
+  KnownBluetoothDevices other;
+  other.devices = {{{9, 9, 9, 9, 9, 9}, u"Other"}};
+  EXPECT_FALSE(SaveKnownBluetoothDevices(folder_ / "no-such-folder" / "bluetooth.txt", other));
+  std::filesystem::create_directory(file_.string() + ".new");  // the new file cannot be made
+  EXPECT_FALSE(SaveKnownBluetoothDevices(file_, other));
+  EXPECT_EQ(ReadFile(), before);
+}
+
+}  // namespace
+}  // namespace quillon
