@@ -69,17 +69,5 @@ TEST(MakeBasicCredentials, EncodesThePairOnOneLineWhateverItsLength) {
   }
 }
 
-TEST(BuildClientRequest, LongCredentialsKeepTheHeaderOnOneLineAndUncut) {
-  const std::string user(150, 'u');
-  const std::string password(150, 'p');
-  const std::string request = BuildClientRequest(user, password, "MP");
-  const std::string credentials = MakeBasicCredentials(user, password);
-  EXPECT_EQ(credentials.size(), 4 * ((301 + 2) / 3));
-  const std::string header = "\r\nAuthorization: Basic " + credentials + "\r\n\r\n";
-  ASSERT_GE(request.size(), header.size());
-  EXPECT_EQ(request.substr(request.size() - header.size()), header);
-  EXPECT_EQ(request.find("\r\n\r\n"), request.size() - 4);
-}
-
 }  // namespace
 }  // namespace quillon
