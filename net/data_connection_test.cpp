@@ -18,7 +18,7 @@ namespace {
 using testing::RecordingMessageSink;
 using testing::VirtualClock;
 
-AddressList Addresses(std::initializer_list<const char*> dotted) {
+AddressList Addresses(const std::vector<const char*>& dotted) {
   AddressList list;
   for (const char* text : dotted) {
     in_addr address{};
@@ -77,7 +77,7 @@ class FakeConnectionManager final : public ConnectionManager {
 
 // The address lists of a device, and whether it has an address of its own.
 struct AddressCase {
-  std::initializer_list<const char*> addresses;
+  std::vector<const char*> addresses;
   std::optional<std::string> own;
 };
 
