@@ -133,25 +133,37 @@ class DemoCaster {
   void Stop();
 
  private:
-  struct Link;  // one accepted connection: its socket, thread-side state and record
+  struct Link;  // one accepted connection: its socket and its record
 
   void AcceptLoop();
-  void Serve(std::shared_ptr<Link> link);
+  CasterBehaviour NextBehaviour();  // with mutex_ held
+
+  // One thread per connection runs Serve; the others are its steps.
+  void Serve(Link& link);
   void Answer(Link& link);
-  void StreamLoop(Link& link);
-  void ServeClient(Link& link);
-  void ServeServer(Link& link);
+  void ServeClient(Link& link, const std::string& early);
+  void ServeServer(Link& link, std::string_view password, std::string_view mountPoint,
+                   const std::string& early);
   void ServeSourceTable(Link& link);
-  void RecordReceived(Link& link, std::string_view bytes);
+  void StreamLoop(Link& link);
+  void DrainUntilClosed(Link& link);
+
+  // Socket steps; each returns false once the peer has gone or Stop has begun.
   bool ReadRequest(Link& link);
   bool WriteReply(Link& link, std::string_view reply, std::size_t splitAt);
   bool SendBytes(Link& link, std::string_view bytes);
-  void WaitForStop(Link& link);
+  bool ReceiveOnce(Link& link, int timeoutMs, bool& closed);
+  bool WaitReadable(int fd, int timeoutMs) const;
+  bool StopRequested(int timeoutMs) const;
+
+  // Record keeping under mutex_.
+  std::string RequestOf(Link& link) const;
+  std::string SetKind(Link& link, RequestKind kind);  // returns the bytes that came with the request
+  void SetLoggedIn(Link& link, RequestKind kind);
+  void RecordReceived(Link& link, std::string_view bytes);
   void CloseLink(Link& link);
-  std::string TableReply(bool httpStatus) const;
-  void FillAcceptQueue();
-  void DropFillers();
-  CasterBehaviour NextBehaviour();
+  template <typename Condition>
+  bool WaitFor(std::chrono::milliseconds timeout, Condition condition) const;
 
   DemoCasterConfig config_;
   int listenFd_ = -1;
@@ -163,11 +175,13 @@ class DemoCaster {
   mutable std::condition_variable changed_;
   bool stopping_ = false;
   bool accepting_ = true;
+  bool acceptorListening_ = true;  // the accept loop watches the listening socket
   std::deque<CasterBehaviour> script_;
   CasterBehaviour defaultBehaviour_ = CasterBehaviour::kNormal;
   std::vector<std::shared_ptr<Link>> links_;
   std::vector<std::thread> threads_;
   std::vector<int> fillers_;  // our own connects that keep the accept queue full
+  std::vector<in_port_t> fillerPorts_;  // their ports (network order), dropped when accepted
   std::string fromClients_;
   std::string uploaded_;
   std::thread acceptor_;

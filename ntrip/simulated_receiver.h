@@ -13,6 +13,7 @@
 #include <string_view>
 #include <thread>
 
+#include "ntrip/correction_stream.h"
 #include "platform/clock.h"
 
 namespace quillon {
@@ -71,20 +72,28 @@ class SimulatedReceiver {
 
  private:
   void Run();
-  void Pump();  // reads what the program wrote, writes what is queued; called by Run
-  void CloseTerminal();  // with mutex_ held
+  void Wake();
+  void Generate();             // queues the GGA sentence and stream bytes now due; mutex_ held
+  void CloseTerminalLocked();  // mutex_ held
 
   Clock& clock_;
   std::string devicePath_;
-  int master_ = -1;
-  int slave_ = -1;       // kept open so the master never sees a hang-up between the program's opens
   int wakePipe_[2] = {-1, -1};
 
   mutable std::mutex mutex_;
   mutable std::condition_variable changed_;
+  int master_ = -1;
+  int slave_ = -1;  // kept open so the master never sees a hang-up between the program's opens
   bool stopping_ = false;
+  bool disappearing_ = false;
   SimulatedReceiverConfig config_;
-  std::string queue_;     // waiting to be written to the program
+  bool ggaStarted_ = false;
+  std::uint32_t nextGga_ = 0;
+  bool streamStarted_ = false;
+  std::uint32_t streamStart_ = 0;
+  std::uint64_t streamSent_ = 0;
+  CorrectionStream stream_;  // used by the thread only
+  std::string queue_;  // waiting to be written to the program
   std::string received_;
   std::string emitted_;
   std::thread thread_;
