@@ -30,9 +30,9 @@ enum class CasterBehaviour {
   // The first reply is written in two parts with a short real pause between them, cut inside
   // the token: "IC" + "Y 200 OK\r\n", "O" + "K\r\n", "SOURCETABLE 200" + " OK\r\n...".
   kSplitReply,
-  kSilent,        // read the request, never answer, keep the connection open until Stop
-  kCloseAtOnce,   // close the connection right after accepting it, before reading anything
-  kGarbage,       // read the request, answer with bytes that hold no token, then close
+  kSilent,           // read the request, never answer, keep the connection open until Stop
+  kCloseAtOnce,      // close the connection right after accepting it, before reading anything
+  kGarbage,          // read the request, answer with bytes that hold no token, then close
   kCloseAfterLogin,  // send the success token (after a good login), then close at once
   kTableNeverEnds,   // source table without "ENDSOURCETABLE"; the connection stays open
   kNotFound,         // answer "HTTP/1.1 404 Not Found\r\n\r\n" to any request, then close
@@ -51,8 +51,8 @@ enum class RequestKind {
 };
 
 struct DemoCasterConfig {
-  std::string mountPoint = "DEMO";      // the mount point clients log in to and servers feed
-  std::string user = "demo";            // client credentials, compared exactly
+  std::string mountPoint = "DEMO";  // the mount point clients log in to and servers feed
+  std::string user = "demo";        // client credentials, compared exactly
   std::string password = "demo";
   std::string sourcePassword = "demo";  // password of the SOURCE request
   // Source-table text sent between the headers and "ENDSOURCETABLE\r\n" (records with "\r\n").
@@ -71,8 +71,8 @@ struct DemoCasterConfig {
 struct CasterConnection {
   CasterBehaviour behaviour = CasterBehaviour::kNormal;
   RequestKind kind = RequestKind::kNone;
-  std::string request;   // the raw request text, up to and including its empty line
-  std::string received;  // every byte received after the request, in order
+  std::string request;    // the raw request text, up to and including its empty line
+  std::string received;   // every byte received after the request, in order
   bool answered = false;  // the first reply byte has been written
   bool open = true;       // false once the caster has closed it (or the peer did)
 };
@@ -111,10 +111,10 @@ class DemoCaster {
   int SendToClients(std::string_view bytes);
 
   // Snapshots for the tests.
-  std::size_t ConnectionCount() const;            // connections accepted so far
+  std::size_t ConnectionCount() const;  // connections accepted so far
   std::vector<CasterConnection> Connections() const;
   std::string RequestText(std::size_t index) const;  // raw request of connection `index`
-  int LoggedInClients() const;                     // client connections open and streaming
+  int LoggedInClients() const;                       // client connections open and streaming
   // Every byte received after the request from client connections (kClient, kRawStream), and
   // from server connections (kServer), each in order of arrival.
   std::string ReceivedFromClients() const;
@@ -158,7 +158,8 @@ class DemoCaster {
 
   // Record keeping under mutex_.
   std::string RequestOf(Link& link) const;
-  std::string SetKind(Link& link, RequestKind kind);  // returns the bytes that came with the request
+  std::string SetKind(Link& link,
+                      RequestKind kind);  // returns the bytes that came with the request
   void SetLoggedIn(Link& link, RequestKind kind);
   void RecordReceived(Link& link, std::string_view bytes);
   void CloseLink(Link& link);
@@ -167,7 +168,7 @@ class DemoCaster {
 
   DemoCasterConfig config_;
   int listenFd_ = -1;
-  int stopPipe_[2] = {-1, -1};  // readable once Stop has begun: every wait watches it
+  int stopPipe_[2] = {-1, -1};   // readable once Stop has begun: every wait watches it
   int pausePipe_[2] = {-1, -1};  // wakes the accept loop when accepting stops or resumes
   std::uint16_t port_ = 0;
 
@@ -180,7 +181,7 @@ class DemoCaster {
   CasterBehaviour defaultBehaviour_ = CasterBehaviour::kNormal;
   std::vector<std::shared_ptr<Link>> links_;
   std::vector<std::thread> threads_;
-  std::vector<int> fillers_;  // our own connects that keep the accept queue full
+  std::vector<int> fillers_;            // our own connects that keep the accept queue full
   std::vector<in_port_t> fillerPorts_;  // their ports (network order), dropped when accepted
   std::string fromClients_;
   std::string uploaded_;

@@ -9,7 +9,8 @@
 namespace quillon {
 
 struct DemoCaster::Link {
-  std::mutex sendMutex;  // held while writing, and while closing, so `fd` is never reused under a writer
+  std::mutex
+      sendMutex;  // held while writing, and while closing, so `fd` is never reused under a writer
   int fd = -1;
   std::size_t index = 0;
   CasterBehaviour behaviour = CasterBehaviour::kNormal;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ntrip/base64.h"
 #include "ntrip/source_table_text.h"
 
 namespace quillon::caster_internal {
@@ -29,9 +30,21 @@ TEST(DecodeBase64, DecodesWhatTheBase64ToolEncodes) {
   }
 }
 
+TEST(DecodeBase64, UndoesTheProgramsEncoder) {
+  std::string bytes;
+  for (int i = 0; i < 300; ++i) {
+    bytes += static_cast<char>((i * 37) & 0xFF);
+    const auto decoded =
+        DecodeBase64(Base64Encode(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                                  Base64Lines::kSingleLine));
+    ASSERT_TRUE(decoded.has_value()) << i;
+    EXPECT_EQ(*decoded, bytes) << i;
+  }
+}
+
 TEST(DecodeBase64, RefusesMalformedText) {
-  for (const char* bad : {"Y", "YQ=", "YQ=a", "Y===", "=QQQ", "YQ==YQ==", "ZGVt bzpk", "ZGV*",
-                          "ZGVtbzpkZW1v\r\n"}) {
+  for (const char* bad :
+       {"Y", "YQ=", "YQ=a", "Y===", "=QQQ", "YQ==YQ==", "ZGVt bzpk", "ZGV*", "ZGVtbzpkZW1v\r\n"}) {
     EXPECT_FALSE(DecodeBase64(bad).has_value()) << bad;
   }
 }
@@ -52,8 +65,8 @@ TEST(ParseRequest, ReadsClientRequestsWithTheirCredentials) {
 
   const auto table = ParseRequest("GET /SOURCETABLE HTTP/1.0\r\n\r\n");
   EXPECT_EQ(table.mountPoint, "SOURCETABLE");
-  const auto fallback = ParseRequest(
-      "GET / HTTP/1.1\r\nUser-Agent: NTRIP quillon/1.0\r\nConnection: close\r\n\r\n");
+  const auto fallback =
+      ParseRequest("GET / HTTP/1.1\r\nUser-Agent: NTRIP quillon/1.0\r\nConnection: close\r\n\r\n");
   EXPECT_EQ(fallback.line, RequestLine::kGet);
   EXPECT_EQ(fallback.mountPoint, "");
 
@@ -79,8 +92,9 @@ TEST(ParseRequest, ReadsServerRequests) {
 }
 
 TEST(ParseRequest, OtherTextIsUnknown) {
-  for (const char* text : {"", "\r\n\r\n", "POST /DEMO HTTP/1.0\r\n\r\n", "GET DEMO HTTP/1.0\r\n\r\n",
-                           "GET /DEMO\r\n\r\n", "SOURCE nopath\r\n\r\n", "get /DEMO HTTP/1.0\r\n\r\n"}) {
+  for (const char* text :
+       {"", "\r\n\r\n", "POST /DEMO HTTP/1.0\r\n\r\n", "GET DEMO HTTP/1.0\r\n\r\n",
+        "GET /DEMO\r\n\r\n", "SOURCE nopath\r\n\r\n", "get /DEMO HTTP/1.0\r\n\r\n"}) {
     EXPECT_EQ(ParseRequest(text).line, RequestLine::kUnknown) << text;
   }
 }

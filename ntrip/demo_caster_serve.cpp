@@ -12,6 +12,7 @@
 #include "ntrip/demo_caster.h"
 #include "ntrip/demo_caster_link.h"
 #include "ntrip/demo_caster_request.h"
+#include "ntrip/reply.h"
 
 namespace quillon {
 
@@ -22,8 +23,6 @@ using namespace std::string_view_literals;
 constexpr std::size_t kMaxRequestBytes = 8192;
 constexpr int kStreamTickMs = 50;
 
-constexpr std::string_view kClientToken = "ICY 200 OK\r\n";
-constexpr std::string_view kServerToken = "OK\r\n";
 constexpr std::string_view kHttpOk =
     "HTTP/1.1 200 OK\r\nNtrip-Version: Ntrip/2.0\r\nContent-Type: gnss/data\r\n\r\n";
 constexpr std::string_view kNotFound = "HTTP/1.1 404 Not Found\r\n\r\n";
@@ -54,8 +53,7 @@ void DemoCaster::Serve(Link& link) {
 }
 
 void DemoCaster::Answer(Link& link) {
-  const caster_internal::ParsedRequest request =
-      caster_internal::ParseRequest(RequestOf(link));
+  const caster_internal::ParsedRequest request = caster_internal::ParseRequest(RequestOf(link));
   const std::string expected = config_.user + ":" + config_.password;
   RequestKind kind = RequestKind::kBad;
   if (request.line == caster_internal::RequestLine::kSource) {
@@ -99,7 +97,8 @@ void DemoCaster::Answer(Link& link) {
 
 void DemoCaster::ServeClient(Link& link, const std::string& early) {
   const bool http = link.behaviour == CasterBehaviour::kHttpStatus;
-  const std::string reply = std::string(http ? kHttpOk : kClientToken) + config_.loginPayload;
+  const std::string reply =
+      std::string(http ? kHttpOk : kClientSuccessToken) + config_.loginPayload;
   const std::size_t split = link.behaviour == CasterBehaviour::kSplitReply ? 2 : 0;
   if (!WriteReply(link, reply, split)) return;
   if (link.behaviour == CasterBehaviour::kCloseAfterLogin) return;
@@ -122,7 +121,7 @@ void DemoCaster::ServeServer(Link& link, std::string_view password, std::string_
   const bool http = link.behaviour == CasterBehaviour::kHttpStatus;
   const std::size_t split = link.behaviour == CasterBehaviour::kSplitReply ? 1 : 0;
   RecordReceived(link, early);
-  if (!WriteReply(link, http ? kHttpOk : kServerToken, split)) return;
+  if (!WriteReply(link, http ? kHttpOk : kServerSuccessToken, split)) return;
   if (link.behaviour == CasterBehaviour::kCloseAfterLogin) return;
   DrainUntilClosed(link);
 }
@@ -134,12 +133,12 @@ void DemoCaster::ServeSourceTable(Link& link) {
     table = config_.sourceTable;
   }
   const bool http = link.behaviour == CasterBehaviour::kHttpStatus;
-  std::string reply = std::string(http ? "HTTP/1.1 200 OK\r\n" : "SOURCETABLE 200 OK\r\n") +
-                      "Server: NTRIP Quillon demo caster/1.0\r\n" +
-                      "Content-Type: text/plain\r\n" +
-                      "Content-Length: " + std::to_string(table.size()) + "\r\n\r\n" + table;
+  std::string reply =
+      (http ? std::string("HTTP/1.1 200 OK") : std::string(kSourceTableSuccessToken)) + "\r\n" +
+      "Server: NTRIP Quillon demo caster/1.0\r\n" + "Content-Type: text/plain\r\n" +
+      "Content-Length: " + std::to_string(table.size()) + "\r\n\r\n" + table;
   const bool endless = link.behaviour == CasterBehaviour::kTableNeverEnds;
-  if (!endless) reply += "ENDSOURCETABLE\r\n";
+  if (!endless) reply += std::string(kSourceTableEndToken) + "\r\n";
   // Cut inside "SOURCETABLE 200 OK", so the first part holds no complete status token.
   const std::size_t split = link.behaviour == CasterBehaviour::kSplitReply ? 15 : 0;
   if (!WriteReply(link, reply, split)) return;
