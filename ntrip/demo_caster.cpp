@@ -47,31 +47,34 @@ sockaddr_in Loopback(std::uint16_t port) {
 
 DemoCaster::DemoCaster(DemoCasterConfig config) : config_(std::move(config)) {
   if (config_.sourceTable.empty()) config_.sourceTable = MakeSourceTable({config_.mountPoint});
-  if (::pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0) ThrowSystemError("pipe");
-  if (::pipe2(pausePipe_, O_CLOEXEC | O_NONBLOCK) != 0) ThrowSystemError("pipe");
-
-  listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listenFd_ < 0) ThrowSystemError("socket");
-  sockaddr_in address = Loopback(0);
-  socklen_t length = sizeof address;
-  if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listenFd_, kListenBacklog) != 0 ||
-      ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    const int error = errno;
-    CloseFd(listenFd_);
-    errno = error;
-    ThrowSystemError("listen");
+  try {
+    if (::pipe2(stopPipe_, O_CLOEXEC | O_NONBLOCK) != 0) ThrowSystemError("pipe");
+    if (::pipe2(pausePipe_, O_CLOEXEC | O_NONBLOCK) != 0) ThrowSystemError("pipe");
+    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listenFd_ < 0) ThrowSystemError("socket");
+    sockaddr_in address = Loopback(0);
+    socklen_t length = sizeof address;
+    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listenFd_, kListenBacklog) != 0 ||
+        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      ThrowSystemError("listen");
+    }
+    port_ = ntohs(address.sin_port);
+    acceptor_ = std::thread([this] { AcceptLoop(); });
+  } catch (...) {
+    CloseDescriptors();
+    throw;
   }
-  port_ = ntohs(address.sin_port);
-  acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 
 DemoCaster::~DemoCaster() {
   Stop();
-  CloseFd(stopPipe_[0]);
-  CloseFd(stopPipe_[1]);
-  CloseFd(pausePipe_[0]);
-  CloseFd(pausePipe_[1]);
+  CloseDescriptors();
+}
+
+void DemoCaster::CloseDescriptors() {
+  CloseFd(listenFd_);
+  for (int* fd : {&stopPipe_[0], &stopPipe_[1], &pausePipe_[0], &pausePipe_[1]}) CloseFd(*fd);
 }
 
 sockaddr_in DemoCaster::Address() const { return Loopback(port_); }

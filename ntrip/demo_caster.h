@@ -33,7 +33,7 @@ enum class CasterBehaviour {
   kSilent,           // read the request, never answer, keep the connection open until Stop
   kCloseAtOnce,      // close the connection right after accepting it, before reading anything
   kGarbage,          // read the request, answer with bytes that hold no token, then close
-  kCloseAfterLogin,  // send the success token (after a good login), then close at once
+  kCloseAfterLogin,  // send the success token (after a good login), then end the connection
   kTableNeverEnds,   // source table without "ENDSOURCETABLE"; the connection stays open
   kNotFound,         // answer "HTTP/1.1 404 Not Found\r\n\r\n" to any request, then close
   // Expect no request: stream correction data at once (as for a logged-in client) and record
@@ -47,14 +47,16 @@ enum class RequestKind {
   kClient,       // "GET /<mount point>" with the right credentials
   kSourceTable,  // "GET /SOURCETABLE", "GET /", an unknown mount point or wrong credentials
   kServer,       // "SOURCE <password> /<mount point>"
-  kBad,          // anything else
+  kBad,          // anything else: answered "HTTP/1.0 400 Bad Request\r\n\r\n"
 };
 
 struct DemoCasterConfig {
   std::string mountPoint = "DEMO";  // the mount point clients log in to and servers feed
   std::string user = "demo";        // client credentials, compared exactly
   std::string password = "demo";
-  std::string sourcePassword = "demo";  // password of the SOURCE request
+  // Password of the SOURCE request: a wrong one is answered "ERROR - Bad Password\r\n", a
+  // SOURCE to another mount point "ERROR - Bad Mountpoint\r\n".
+  std::string sourcePassword = "demo";
   // Source-table text sent between the headers and "ENDSOURCETABLE\r\n" (records with "\r\n").
   // Empty means a table with one STR record for `mountPoint`.
   std::string sourceTable;
@@ -74,9 +76,12 @@ struct CasterConnection {
   std::string request;    // the raw request text, up to and including its empty line
   std::string received;   // every byte received after the request, in order
   bool answered = false;  // the first reply byte has been written
-  bool open = true;       // false once the caster has closed it (or the peer did)
+  bool open = true;       // false once the caster has closed its socket
 };
 
+// Where an answer ends the connection (table, errors, kCloseAfterLogin...), the caster ends its
+// sending side first and reads what the peer still sends for half a second before it closes, so
+// that no reset destroys the answer on its way; only kCloseAtOnce closes outright.
 class DemoCaster {
  public:
   // Starts listening on 127.0.0.1, on a port the system picks, and accepting at once.
@@ -107,7 +112,8 @@ class DemoCaster {
   void ResumeAccepting();
 
   // Writes `bytes` to every client that is logged in now (kClient after its token, or
-  // kRawStream). Returns how many clients it was written to.
+  // kRawStream). Returns how many clients it was written to. Waits while a client's socket is
+  // full, until it has room, the client has gone, or Stop.
   int SendToClients(std::string_view bytes);
 
   // Snapshots for the tests.
@@ -136,6 +142,7 @@ class DemoCaster {
   struct Link;  // one accepted connection: its socket and its record
 
   void AcceptLoop();
+  void CloseDescriptors();
   CasterBehaviour NextBehaviour();  // with mutex_ held
 
   // One thread per connection runs Serve; the others are its steps.
@@ -147,6 +154,7 @@ class DemoCaster {
   void ServeSourceTable(Link& link);
   void StreamLoop(Link& link);
   void DrainUntilClosed(Link& link);
+  void Linger(Link& link);
 
   // Socket steps; each returns false once the peer has gone or Stop has begun.
   bool ReadRequest(Link& link);

@@ -22,6 +22,7 @@ using namespace std::string_view_literals;
 
 constexpr std::size_t kMaxRequestBytes = 8192;
 constexpr int kStreamTickMs = 50;
+constexpr std::chrono::milliseconds kLingerTime{500};
 
 constexpr std::string_view kHttpOk =
     "HTTP/1.1 200 OK\r\nNtrip-Version: Ntrip/2.0\r\nContent-Type: gnss/data\r\n\r\n";
@@ -47,9 +48,25 @@ void DemoCaster::Serve(Link& link) {
       break;
     default:
       if (ReadRequest(link)) Answer(link);
+      Linger(link);
       break;
   }
   CloseLink(link);
+}
+
+// Closing a socket with unread bytes in it resets the connection, and a reset can destroy the
+// reply still on its way to the client. So the caster ends its side first and reads the
+// client's last bytes for a moment before it closes.
+void DemoCaster::Linger(Link& link) {
+  ::shutdown(link.fd, SHUT_WR);
+  const auto until = std::chrono::steady_clock::now() + kLingerTime;
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        until - std::chrono::steady_clock::now());
+    if (left.count() <= 0 || !WaitReadable(link.fd, static_cast<int>(left.count()))) return;
+    char buffer[4096];
+    if (::recv(link.fd, buffer, sizeof buffer, 0) <= 0) return;
+  }
 }
 
 void DemoCaster::Answer(Link& link) {

@@ -220,6 +220,7 @@ TEST(DemoCaster, MisbehavesAsScripted) {
     got += peer.ReadUntilClosed(c.closes ? 5000ms : 250ms);
     EXPECT_EQ(got, c.whole) << c.request;
     EXPECT_EQ(peer.closed(), c.closes) << c.request;
+    EXPECT_EQ(caster.WaitForClosed(0, c.closes ? 5000ms : 0ms), c.closes) << c.request;
     EXPECT_EQ(caster.Connections()[0].behaviour, c.behaviour);
   }
 }
