@@ -4,6 +4,9 @@
 #include <string>
 
 #include "app/cli/commands.h"
+#include "app/cli/console_message_sink.h"
+#include "app/cli/sourcetable_command.h"
+#include "platform/clock.h"
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
@@ -17,6 +20,10 @@ int main(int argc, char** argv) {
   if (command == "--help" || command == "-h" || command == "help") {
     quillon::cli::PrintUsage();
     return 0;
+  }
+  if (command == "sourcetable") {
+    quillon::cli::ConsoleMessageSink messages;
+    return quillon::cli::RunSourceTable(args, stdout, messages, quillon::RealClock());
   }
   quillon::cli::PrintUsage();
   return command.empty() ? 0 : 2;
