@@ -4,12 +4,14 @@
 #include <string>
 
 #include "app/cli/commands.h"
+#include "app/windowed.h"
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   const quillon::cli::Arguments args(argv + 1, argv + argc);
   const std::string command = args.empty() ? std::string() : args.front();
 
+  if (args.empty()) return quillon::RunWindowedProgram(argc, argv);
   if (command == "--version") {
     std::puts("ZEP Quillon 8.4.2");
     return 0;
@@ -19,5 +21,5 @@ int main(int argc, char** argv) {
     return 0;
   }
   quillon::cli::PrintUsage();
-  return command.empty() ? 0 : 2;
+  return 2;
 }

@@ -24,6 +24,13 @@ QFont DialogFont() {
   return font;
 }
 
+QIcon ProgramIcon() {
+  QIcon icon;
+  icon.addFile(QStringLiteral(":/res/quillon_32.png"));
+  icon.addFile(QStringLiteral(":/res/quillon.png"));
+  return icon;
+}
+
 void SetMainWindow(QWidget* window) { MainWindowSlot() = window; }
 
 QWidget* MainWindow() { return MainWindowSlot().data(); }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFont>
+#include <QIcon>
 #include <QSize>
 #include <QWidget>
 
@@ -16,6 +17,9 @@ inline constexpr int kHandheldCharWidth = 6;
 
 // The font of the dialog templates ("System", 8 points): the desktop's font at 8 points.
 QFont DialogFont();
+
+// The program's icon (res/quillon.png and its 32-pixel drawing).
+QIcon ProgramIcon();
 
 // The main window, which dialogs without a parent fill and message boxes are centred on.
 // None until the main frame registers itself; it unregisters when destroyed.
