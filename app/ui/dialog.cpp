@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMenuBar>
 #include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -159,26 +158,43 @@ void Dialog::DeliverHeldTicks() {
 }
 
 void Dialog::FillHost(QWidget* host) {
-  // As a full-screen dialog covers the handheld's screen, this one covers the main window,
-  // whose menu bar is out of reach meanwhile.
+  // As a full-screen dialog covers the handheld's screen, this one covers the main window;
+  // what lies below is out of reach until the dialog ends.
   host_ = host;
   setParent(host, Qt::Widget);
   setGeometry(host->rect());
-  raise();
   host->installEventFilter(this);
-  if (auto* menu = host->findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly)) {
-    hostMenuWasEnabled_ = menu->isEnabled();
-    menu->setEnabled(false);
+  covered_.clear();
+  for (QWidget* below : host->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    if (below == this || below->isWindow()) continue;
+    covered_.emplace_back(below, below->isEnabled());
+    below->setEnabled(false);
   }
+  raise();
 }
 
 void Dialog::LeaveHost() {
   if (host_ == nullptr) return;
   host_->removeEventFilter(this);
-  if (auto* menu = host_->findChild<QMenuBar*>(QString(), Qt::FindDirectChildrenOnly)) {
-    menu->setEnabled(hostMenuWasEnabled_);
+  for (auto& [below, wasEnabled] : covered_) {
+    if (below != nullptr) below->setEnabled(wasEnabled);
   }
+  covered_.clear();
   host_ = nullptr;
+}
+
+void Dialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (isWindow()) return;
+  // Inside the main window the keyboard belongs to the dialog: its first control, or itself.
+  for (QWidget* next = nextInFocusChain(); next != this; next = next->nextInFocusChain()) {
+    if (isAncestorOf(next) && next->isEnabled() && next->isVisibleTo(this) &&
+        (next->focusPolicy() & Qt::TabFocus) != 0) {
+      next->setFocus(Qt::TabFocusReason);
+      return;
+    }
+  }
+  setFocus(Qt::OtherFocusReason);
 }
 
 }  // namespace quillon::ui

@@ -15,6 +15,8 @@
 #include <QString>
 #include <map>
 #include <set>
+#include <utility>
+#include <vector>
 
 #include "app/ui/dialog_units.h"
 
@@ -41,7 +43,8 @@ class Dialog : public QDialog {
   ~Dialog() override;
 
   // Runs the dialog modally over its parent, or over the main window when it has none, and
-  // returns the result given to EndDialog (kIdCancel when closed otherwise).
+  // returns the result given to EndDialog (kIdCancel when closed otherwise). Meanwhile what
+  // it covers (the menu bar, the view, a dialog below) takes no input.
   int DoModal();
 
   // Shows the dialog modeless as a window of its own, of the handheld screen's size.
@@ -97,6 +100,7 @@ class Dialog : public QDialog {
   void accept() override { OnOK(); }
   void reject() override { OnCancel(); }
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void Register(int id, QWidget* control);
@@ -114,7 +118,8 @@ class Dialog : public QDialog {
   std::map<int, QTimer*> timers_;
   std::set<int> heldTicks_;
   QPointer<QWidget> host_;
-  bool hostMenuWasEnabled_ = true;
+  // What was under the dialog in the main window, and whether it was enabled.
+  std::vector<std::pair<QPointer<QWidget>, bool>> covered_;
   bool initialised_ = false;
   bool destroyed_ = false;
 };

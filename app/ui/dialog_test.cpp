@@ -88,30 +88,61 @@ TEST(DialogTest, ControlsAreFoundByIdAndTypeAndPlacedInDialogUnits) {
   EXPECT_EQ(dialog.commands, std::vector<int>{1022});
 }
 
-TEST(DialogTest, ADialogFillsTheMainWindowAndKeepsItsMenuOutOfReach) {
+TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {
   QMainWindow frame;
   QMenu* help = frame.menuBar()->addMenu(QStringLiteral("&Help"));
   help->addAction(QStringLiteral("&About"));
+  auto* view = new QLineEdit(&frame);
+  frame.setCentralWidget(view);
   frame.resize(kHandheldScreen);
   frame.show();
+  QApplication::setActiveWindow(&frame);
+  view->setFocus();
   SetMainWindow(&frame);
 
-  ProbeDialog dialog;
-  bool menuEnabledMeanwhile = true;
+  ProbeDialog first;
+  ProbeDialog second;  // one dialog run from another, as the Bluetooth choice from a mode
+  bool menuEnabled = true, viewEnabled = true, firstEnabledUnderSecond = true;
+  bool focusInFirst = false;
   QRect afterResize;
   WhenIdle([&] {
-    menuEnabledMeanwhile = frame.menuBar()->isEnabled();
+    menuEnabled = frame.menuBar()->isEnabled();
+    viewEnabled = view->isEnabled();
+    focusInFirst = first.isAncestorOf(QApplication::focusWidget());
     frame.resize(300, 400);
-    afterResize = dialog.geometry();
-    dialog.TitleOkButton()->click();
+    afterResize = first.geometry();
+    WhenIdle([&] {
+      firstEnabledUnderSecond = first.isEnabled();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // ends the second
+      if (second.isVisible()) second.EndDialog(kIdOk);  // Escape went astray: fail, not hang
+    });
+    EXPECT_EQ(second.DoModal(), kIdCancel);
+    EXPECT_TRUE(first.isEnabled());
+    first.TitleOkButton()->click();
   });
-  EXPECT_EQ(dialog.DoModal(), kIdOk);
+  EXPECT_EQ(first.DoModal(), kIdOk);
   SetMainWindow(nullptr);
 
-  EXPECT_EQ(dialog.geometryAtInit, QRect(QPoint(0, 0), kHandheldScreen));
-  EXPECT_FALSE(menuEnabledMeanwhile);
+  EXPECT_EQ(first.geometryAtInit, QRect(QPoint(0, 0), kHandheldScreen));
+  EXPECT_FALSE(menuEnabled);
+  EXPECT_FALSE(viewEnabled);
+  EXPECT_TRUE(focusInFirst);
+  EXPECT_FALSE(firstEnabledUnderSecond);
   EXPECT_EQ(afterResize, QRect(0, 0, 300, 400));
   EXPECT_TRUE(frame.menuBar()->isEnabled());
+  EXPECT_TRUE(view->isEnabled());
+}
+
+TEST(DialogTest, TheWaitCursorIsShownForItsLifetimeAndNests) {
+  ASSERT_EQ(QApplication::overrideCursor(), nullptr);
+  {
+    WaitCursor outer;
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    { WaitCursor inner; }
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+  }
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST(DialogTest, WithoutAMainWindowADialogIsAWindowOfTheHandheldsSize) {
