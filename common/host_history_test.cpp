@@ -1,0 +1,123 @@
+#include "common/host_history.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quillon {
+namespace {
+
+using Names = std::vector<std::u16string>;
+
+Names MountPoints(const HostEntry& entry) {
+  Names names;
+  for (std::int32_t i = 0; i < entry.mountPointCount; ++i) {
+    names.emplace_back(FieldText(entry.mountPoints[static_cast<std::size_t>(i)]));
+  }
+  return names;
+}
+
+Names Addresses(const SettingsRecord& record) {
+  Names addresses;
+  for (std::int32_t i = 0; i < record.hostCount; ++i) {
+    addresses.emplace_back(FieldText(record.hosts[static_cast<std::size_t>(i)].address));
+  }
+  return addresses;
+}
+
+// The record as a session leaves it when its login is remembered.
+void Login(SettingsRecord& record, std::u16string_view address, std::u16string_view mountPoint,
+           std::int32_t port = 2101, std::u16string_view password = u"pw") {
+  SetFieldText(record.address, address);
+  SetFieldText(record.mountPoint, mountPoint);
+  SetFieldText(record.password, password);
+  record.port = port;
+  UpdateHostHistory(record);
+}
+
+TEST(HostHistoryTest, FindHostMatchesWholeCaseSensitiveAddressesOfUsedEntries) {
+  SettingsRecord record;
+  record.hostCount = 3;
+  for (auto [slot, address] :
+       {std::pair{0, u"Caster"}, {1, u"caster"}, {2, u"caster"}, {3, u"unused"}}) {
+    SetFieldText(record.hosts[static_cast<std::size_t>(slot)].address, address);
+  }
+  EXPECT_EQ(FindHost(record, u"caster"), 1);
+  EXPECT_EQ(FindHost(record, u"Caster"), 0);
+  EXPECT_EQ(FindHost(record, u"caste"), -1);
+  EXPECT_EQ(FindHost(record, u"unused"), -1);
+}
+
+TEST(HostHistoryTest, MountPointsAppendSelectAndWrapAtTen) {
+  HostEntry entry;
+  for (auto name : {u"A", u"B", u"a", u"A"}) RememberMountPoint(entry, name);
+  EXPECT_EQ(MountPoints(entry), (Names{u"A", u"B", u"a"}));
+  EXPECT_EQ(entry.selectedMountPoint, 0);
+
+  SetFieldText(entry.mountPoints[2], u"A");  // two equal names: the last one is taken
+  RememberMountPoint(entry, u"A");
+  EXPECT_EQ(entry.selectedMountPoint, 2);
+
+  for (auto name : {u"D", u"E", u"F", u"G", u"H", u"I", u"J", u"K"})
+    RememberMountPoint(entry, name);
+  EXPECT_EQ(entry.mountPointCount, 10);
+  EXPECT_EQ(MountPoints(entry),
+            (Names{u"K", u"B", u"A", u"D", u"E", u"F", u"G", u"H", u"I", u"J"}));
+  EXPECT_EQ(entry.selectedMountPoint, 0);
+  RememberMountPoint(entry, u"B");  // known on a full list: selected, nothing overwritten
+  EXPECT_EQ(entry.selectedMountPoint, 1);
+  EXPECT_EQ(FieldText(entry.mountPoints[0]), u"K");
+}
+
+TEST(HostHistoryTest, KnownCasterIsUpdatedInPlace) {
+  SettingsRecord record;
+  Login(record, u"one", u"A", 2101, u"old");
+  Login(record, u"two", u"B");
+  Login(record, u"one", u"C");
+  const HostEntry two = record.hosts[1];
+
+  Login(record, u"one", u"A", 8080, u"new");
+  EXPECT_EQ(Addresses(record), (Names{u"one", u"two"}));
+  EXPECT_EQ(record.selectedHost, 0);
+  EXPECT_EQ(record.hosts[0].port, 8080);
+  EXPECT_EQ(FieldText(record.hosts[0].password), u"new");
+  EXPECT_EQ(MountPoints(record.hosts[0]), (Names{u"A", u"C"}));
+  EXPECT_EQ(record.hosts[0].selectedMountPoint, 0);
+  EXPECT_EQ(record.hosts[1], two);
+}
+
+TEST(HostHistoryTest, SixthAndSeventhCasterReplaceSlotZero) {
+  SettingsRecord record;
+  for (auto address : {u"c1", u"c2", u"c3", u"c4", u"c5"}) Login(record, address, u"MP");
+  const SettingsRecord fiveStored = record;
+
+  Login(record, u"c6", u"SIX", 2106);
+  EXPECT_EQ(Addresses(record), (Names{u"c6", u"c2", u"c3", u"c4", u"c5"}));
+  EXPECT_EQ(record.selectedHost, 0);
+  EXPECT_EQ(record.hosts[0].port, 2106);
+  // The new caster does not inherit the mount points of the one it replaced.
+  EXPECT_EQ(MountPoints(record.hosts[0]), Names{u"SIX"});
+  for (std::size_t slot = 1; slot < 5; ++slot)
+    EXPECT_EQ(record.hosts[slot], fiveStored.hosts[slot]);
+
+  Login(record, u"c7", u"SEVEN");
+  EXPECT_EQ(Addresses(record), (Names{u"c7", u"c2", u"c3", u"c4", u"c5"}));
+  Login(record, u"c4", u"MP");
+  EXPECT_EQ(record.selectedHost, 3);
+  EXPECT_EQ(record.hosts[3], fiveStored.hosts[3]);
+}
+
+TEST(HostHistoryTest, OutOfRangeCountsInMemoryStayInsideTheRecord) {
+  SettingsRecord record;
+  record.hostCount = 77;
+  record.selectedHost = -9;
+  for (auto& entry : record.hosts) entry.mountPointCount = 500;
+  Login(record, u"new", u"MP");
+  EXPECT_EQ(record.hostCount, 5);
+  EXPECT_EQ(record.selectedHost, 0);
+  EXPECT_EQ(MountPoints(record.hosts[0]), Names{u"MP"});
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,126 @@
+#include "common/settings_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace quillon {
+namespace {
+
+namespace fs = std::filesystem;
+
+SettingsImage PatternImage(std::uint8_t seed) {
+  SettingsImage image;
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(seed + i);
+  return image;
+}
+
+class SettingsFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  // The folder's entries: a temporary file left behind would show here.
+  std::size_t FolderEntries() const {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder_), {}));
+  }
+
+  const fs::path folder_ =
+      fs::temp_directory_path() / ("quillon-settings-file-" + std::to_string(::getpid()));
+  const fs::path file_ = folder_ / "settings.bin";
+};
+
+TEST_F(SettingsFileTest, NothingReadableGivesNothing) {
+  EXPECT_FALSE(ReadSettingsImage(file_).has_value());
+  EXPECT_FALSE(ReadSettingsImage(folder_).has_value());
+  EXPECT_FALSE(WriteSettingsImage(folder_ / "missing" / "settings.bin", PatternImage(0)));
+}
+
+TEST_F(SettingsFileTest, WrittenImageReplacesTheFileAndIsPrivate) {
+  { std::ofstream(file_) << std::string(5000, 'x'); }
+  ASSERT_EQ(::chmod(file_.c_str(), 0644), 0);
+  ASSERT_TRUE(WriteSettingsImage(file_, PatternImage(7)));
+  struct stat info {};
+  ASSERT_EQ(::stat(file_.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+  EXPECT_EQ(info.st_size, 2824);
+  EXPECT_EQ(ReadSettingsImage(file_), PatternImage(7));
+  EXPECT_EQ(FolderEntries(), 1u);
+}
+
+// A write that fails part-way (here: at the file-size limit) must not cost the old settings.
+TEST_F(SettingsFileTest, AFailedWriteKeepsTheOldFile) {
+  ASSERT_TRUE(WriteSettingsImage(file_, PatternImage(3)));
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 1000;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool written = WriteSettingsImage(file_, PatternImage(9));
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_FALSE(written);
+  EXPECT_EQ(ReadSettingsImage(file_), PatternImage(3));
+  EXPECT_EQ(FolderEntries(), 1u);
+}
+
+// The corrupt files kept in testdata, made by testdata/make_settings_fixtures.py.
+SettingsRecord LoadFixture(const char* name) {
+  const auto image = ReadSettingsImage(fs::path(QUILLON_SETTINGS_TESTDATA) / name);
+  EXPECT_TRUE(image.has_value()) << name;
+  SettingsRecord record;
+  if (image) DecodeSharedSettings(*image, record);
+  return record;
+}
+
+TEST(SettingsFixtureTest, ShortFileFillsOnlyTheBeginning) {
+  SettingsRecord record = LoadFixture("short.bin");
+  EXPECT_EQ(FieldText(record.userName), u"alice");
+  EXPECT_EQ(FieldText(record.password), u"s3cret");
+  EXPECT_EQ(FieldText(record.address), u"caster.example.o");  // 100 bytes end 16 units in
+  record.userName = record.password = {};
+  record.address = {};
+  EXPECT_EQ(record, SettingsRecord{});
+}
+
+TEST(SettingsFixtureTest, LongFileIgnoresWhatFollowsTheRecord) {
+  const SettingsRecord record = LoadFixture("long.bin");
+  EXPECT_EQ(FieldText(record.address), u"192.0.2.7");
+  EXPECT_EQ(record.port, 2101);
+  EXPECT_EQ(FieldText(record.comPortName), u"/dev/ttyUSB0:");
+  EXPECT_EQ(record.selectedHost, 1);
+  EXPECT_EQ(record.hostCount, 2);
+  EXPECT_EQ(FieldText(record.hosts[1].mountPoints[1]), u"RTCM3");
+}
+
+TEST(SettingsFixtureTest, OutOfRangeFileLoadsClamped) {
+  const SettingsRecord record = LoadFixture("out_of_range.bin");
+  EXPECT_EQ(record.hostCount, 5);                                             // was 9
+  EXPECT_EQ(record.selectedHost, 0);                                          // was 7
+  const std::pair<std::int32_t, std::int32_t> countAndSelected[] = {{10, 0},  // 42 and -3
+                                                                    {0, 0},   // -5 and 2
+                                                                    {10, 0},  // 10 and 10
+                                                                    {2, 1}};  // in range: kept
+  for (std::size_t slot = 0; slot < 4; ++slot) {
+    EXPECT_EQ(record.hosts[slot].mountPointCount, countAndSelected[slot].first) << slot;
+    EXPECT_EQ(record.hosts[slot].selectedMountPoint, countAndSelected[slot].second) << slot;
+  }
+  // Texts filling their whole field are cut at its end, never inside a surrogate pair.
+  EXPECT_EQ(FieldText(record.address), std::u16string(19, u'A'));
+  EXPECT_EQ(FieldText(record.mountPoint), std::u16string(18, u'M'));
+}
+
+}  // namespace
+}  // namespace quillon
