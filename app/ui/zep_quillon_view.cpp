@@ -38,6 +38,8 @@ CZEPQuillonView::CZEPQuillonView(CZEPQuillonApp& app, QWidget* parent)
   WaitPainted(app.GetClock(), kStartupHoldMs);
 }
 
+// The mode chooser lays out its buttons and checks the platform here; this view's labels are
+// complete from its construction.
 void CZEPQuillonView::OnInitialUpdate() {}
 
 }  // namespace quillon::ui
