@@ -2,10 +2,8 @@
 
 #include <QAbstractButton>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <vector>
@@ -65,7 +63,6 @@ int Dialog::DoModal() {
     if (!isWindow()) setParent(nullptr, Qt::Dialog);
     resize(kHandheldScreen);
   }
-  setResult(kIdCancel);
   if (!initialised_) {
     initialised_ = true;
     OnInitDialog();

@@ -43,8 +43,8 @@ class Dialog : public QDialog {
   ~Dialog() override;
 
   // Runs the dialog modally over its parent, or over the main window when it has none, and
-  // returns the result given to EndDialog (kIdCancel when closed otherwise). Meanwhile what
-  // it covers (the menu bar, the view, a dialog below) takes no input.
+  // returns the result given to EndDialog (Escape and closing the window are Cancel). What
+  // it covers meanwhile (the menu bar, the view, a dialog below) takes no input.
   int DoModal();
 
   // Shows the dialog modeless as a window of its own, of the handheld screen's size.
