@@ -4,7 +4,10 @@
 #include <string>
 
 #include "app/cli/commands.h"
+#include "app/cli/console_message_sink.h"
+#include "app/cli/sourcetable_command.h"
 #include "app/windowed.h"
+#include "platform/clock.h"
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
@@ -19,6 +22,10 @@ int main(int argc, char** argv) {
   if (command == "--help" || command == "-h" || command == "help") {
     quillon::cli::PrintUsage();
     return 0;
+  }
+  if (command == "sourcetable") {
+    quillon::cli::ConsoleMessageSink messages;
+    return quillon::cli::RunSourceTable(args, stdout, messages, quillon::RealClock());
   }
   quillon::cli::PrintUsage();
   return 2;

@@ -13,7 +13,10 @@ void PrintUsage() {
       "\n"
       "Commands:\n"
       "  --help                 show this text\n"
-      "  --version              show the program's version\n",
+      "  --version              show the program's version\n"
+      "  sourcetable HOST[:PORT] [--long]\n"
+      "                         list the mount points of a caster (port 2101 when omitted);\n"
+      "                         --long shows each stream's main fields as a table\n",
       stdout);
 }
 
