@@ -6,6 +6,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/console_message_sink.h"
 #include "app/cli/sourcetable_command.h"
+#include "app/windowed.h"
 #include "platform/clock.h"
 
 int main(int argc, char** argv) {
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
   const quillon::cli::Arguments args(argv + 1, argv + argc);
   const std::string command = args.empty() ? std::string() : args.front();
 
+  if (args.empty()) return quillon::RunWindowedProgram(argc, argv);
   if (command == "--version") {
     std::puts("ZEP Quillon 8.4.2");
     return 0;
@@ -26,5 +28,5 @@ int main(int argc, char** argv) {
     return quillon::cli::RunSourceTable(args, stdout, messages, quillon::RealClock());
   }
   quillon::cli::PrintUsage();
-  return command.empty() ? 0 : 2;
+  return 2;
 }

@@ -9,7 +9,7 @@
 namespace quillon {
 namespace {
 
-constexpr std::array<std::pair<std::uint32_t, std::u16string_view>, 20> kTable{{
+constexpr std::array<std::pair<std::uint32_t, std::u16string_view>, 21> kTable{{
     {kStrSocketStartupFailed, u"Windows sockets initialization failed."},
     {kStrDocumentTemplate,
      u"ZEPQuillon\n\nZEPQuillon\n\n\nZEPQuillon.Document\nZEPQuillon Document"},
@@ -40,6 +40,7 @@ constexpr std::array<std::pair<std::uint32_t, std::u16string_view>, 20> kTable{{
     {kStrComPortIoError, u"Experienced a COM Port read/write error. Are you still in range?"},
     {kStrBluetoothRadioOff,
      u"The bluetooth radio appears to be in the off state. Please turn on and try again."},
+    {kStrBuildText, u"Build Number: %d\r\nBuild Date: %s"},
 }};
 
 }  // namespace

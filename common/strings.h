@@ -28,6 +28,7 @@ enum StringId : std::uint32_t {
   kStrIncompatiblePlatform = 61224,
   kStrComPortIoError = 61228,
   kStrBluetoothRadioOff = 61229,
+  kStrBuildText = 61230,                // About box: build number %d, build date %s
 };
 
 // Units of the loader's destination, terminator included.

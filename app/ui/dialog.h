@@ -1,0 +1,138 @@
+// The base of every dialog: a full-screen handheld dialog on a desktop. It fills the main
+// window (or stands alone at the handheld's size when there is none), shows its caption and an
+// OK button in a title row, places its controls at dialog-unit positions of its font, finds them
+// by their numeric ids, and routes button clicks, OK/Cancel and timer ticks to handlers as the
+// framework's dialogs do.
+//
+// A derived dialog creates its controls in its constructor (its "template") and fills them in
+// OnInitDialog, which runs when the dialog is shown.
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QPushButton>
+#include <QRect>
+#include <QString>
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "app/ui/dialog_units.h"
+
+class QLabel;
+
+namespace quillon::ui {
+
+// The framework's command ids of the OK and Cancel buttons, also the results of EndDialog.
+inline constexpr int kIdOk = 1;
+inline constexpr int kIdCancel = 2;
+// Id of controls that nothing refers to (static labels).
+inline constexpr int kNoId = -1;
+
+struct DialogTemplate {
+  QString caption;       // the title row's text
+  bool titleRow = true;  // false: a bare popup without title row (the splash)
+};
+
+class Dialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit Dialog(DialogTemplate dialogTemplate, QWidget* parent = nullptr);
+  ~Dialog() override;
+
+  // Runs the dialog modally over its parent, or over the main window when it has none, and
+  // returns the result given to EndDialog (Escape and closing the window are Cancel). What
+  // it covers meanwhile (the menu bar, the view, a dialog below) takes no input.
+  int DoModal();
+
+  // Shows the dialog modeless as a window of its own, of the handheld screen's size.
+  void Create();
+
+  // Closes the dialog with `result`; ends DoModal.
+  void EndDialog(int result);
+
+  // Hides the dialog for good: stops its timers and runs OnDestroy once.
+  void DestroyWindow();
+
+  // Creates a control of type `Widget` at `units` (dialog units, relative to the page below
+  // the title row), with `text` when the control has a text. Buttons report their clicks to
+  // OnCommand(id).
+  template <class Widget>
+  Widget* AddControl(int id, const QRect& units, const QString& text = {});
+
+  // The control with `id`, or null when there is none of that type.
+  QWidget* Item(int id) const;
+  template <class Widget>
+  Widget* Control(int id) const {
+    return dynamic_cast<Widget*>(Item(id));
+  }
+
+  // Dialog units to pixels with this dialog's font.
+  QRect ToPixels(const QRect& units) const;
+  DialogBaseUnits BaseUnits() const { return baseUnits_; }
+
+  // The area below the title row that holds the controls.
+  QWidget* Page() const { return page_; }
+  QPushButton* TitleOkButton() const { return titleOk_; }
+
+  // Starts (or restarts) timer `id` with a period of `ms`; each tick calls OnTimer(id).
+  void SetTimer(int id, int ms);
+  void KillTimer(int id);
+  bool IsTimerSet(int id) const;
+
+  // What each period of timer `id` does: OnTimer(id), or while the user-interface thread is
+  // held (WaitPainted), one tick remembered for afterwards. Tests call it to drive time.
+  void DeliverTick(int id);
+
+ protected:
+  // Runs before the dialog is first shown, with its final size. Returns true.
+  virtual bool OnInitDialog() { return true; }
+  // A button with `id` was clicked; the base handles OK and Cancel.
+  virtual void OnCommand(int id);
+  virtual void OnOK() { EndDialog(kIdOk); }
+  virtual void OnCancel() { EndDialog(kIdCancel); }
+  virtual void OnTimer(int /*id*/) {}
+  virtual void OnDestroy() {}
+
+  // Return and Escape, and the window's close button, come through here.
+  void accept() override { OnOK(); }
+  void reject() override { OnCancel(); }
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void Register(int id, QWidget* control);
+  void DeliverHeldTicks();
+  void FillHost(QWidget* host);
+  void LeaveHost();
+
+  DialogTemplate template_;
+  DialogBaseUnits baseUnits_;
+  QWidget* titleRow_ = nullptr;
+  QLabel* titleLabel_ = nullptr;
+  QPushButton* titleOk_ = nullptr;
+  QWidget* page_ = nullptr;
+  std::map<int, QWidget*> controls_;
+  std::map<int, QTimer*> timers_;
+  std::set<int> heldTicks_;
+  QPointer<QWidget> host_;
+  // What was under the dialog in the main window, and whether it was enabled.
+  std::vector<std::pair<QPointer<QWidget>, bool>> covered_;
+  bool initialised_ = false;
+  bool destroyed_ = false;
+};
+
+template <class Widget>
+Widget* Dialog::AddControl(int id, const QRect& units, const QString& text) {
+  auto* control = new Widget(page_);
+  if constexpr (requires { control->setText(text); }) {
+    if (!text.isEmpty()) control->setText(text);
+  }
+  control->setGeometry(ToPixels(units));
+  Register(id, control);
+  return control;
+}
+
+}  // namespace quillon::ui

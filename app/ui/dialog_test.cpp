@@ -1,0 +1,210 @@
+#include "app/ui/dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QTest>
+#include <vector>
+
+#include "app/ui/handheld.h"
+#include "app/ui/testing/qt_application.h"
+#include "app/ui/wait.h"
+#include "testing/virtual_clock.h"
+
+namespace quillon::ui {
+namespace {
+
+using quillon::ui::testing::WhenIdle;
+
+class ProbeDialog : public Dialog {
+ public:
+  ProbeDialog() : Dialog({QStringLiteral("Probe")}) {
+    AddControl<QLineEdit>(1008, QRect(50, 29, 67, 14));
+    AddControl<QPushButton>(1022, QRect(3, 122, 39, 14), QStringLiteral("Discover"));
+    AddControl<QPushButton>(kIdOk, QRect(49, 122, 39, 14), QStringLiteral("OK"));
+    AddControl<QPushButton>(kIdCancel, QRect(97, 122, 39, 14), QStringLiteral("Cancel"));
+  }
+
+  using Dialog::OnTimer;
+  std::vector<int> commands;
+  std::vector<int> ticks;
+  std::vector<bool> heldAtTick;
+  int initCalls = 0;
+  QRect geometryAtInit;
+
+ protected:
+  bool OnInitDialog() override {
+    ++initCalls;
+    geometryAtInit = geometry();
+    return true;
+  }
+  void OnCommand(int id) override {
+    commands.push_back(id);
+    Dialog::OnCommand(id);
+  }
+  void OnTimer(int id) override {
+    ticks.push_back(id);
+    heldAtTick.push_back(UiThreadHeld());
+  }
+};
+
+// Which way a modal run is ended, and the result DoModal must give.
+TEST(DialogTest, OkAndCancelEndTheDialogThroughTheFrameworksHandlers) {
+  struct Case {
+    const char* how;
+    std::function<void(ProbeDialog&)> end;
+    int result;
+  };
+  const Case cases[] = {
+      {"OK in the title row", [](ProbeDialog& d) { d.TitleOkButton()->click(); }, kIdOk},
+      {"button 1", [](ProbeDialog& d) { d.Control<QPushButton>(kIdOk)->click(); }, kIdOk},
+      {"button 2", [](ProbeDialog& d) { d.Control<QPushButton>(kIdCancel)->click(); }, kIdCancel},
+      {"Escape", [](ProbeDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }, kIdCancel},
+      {"EndDialog(7)", [](ProbeDialog& d) { d.EndDialog(7); }, 7},
+  };
+  for (const auto& c : cases) {
+    ProbeDialog dialog;
+    WhenIdle([&] { c.end(dialog); });
+    EXPECT_EQ(dialog.DoModal(), c.result) << c.how;
+    EXPECT_FALSE(dialog.isVisible()) << c.how;
+    EXPECT_EQ(dialog.initCalls, 1) << c.how;
+  }
+}
+
+TEST(DialogTest, ControlsAreFoundByIdAndTypeAndPlacedInDialogUnits) {
+  ProbeDialog dialog;
+  auto* edit = dialog.Control<QLineEdit>(1008);
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->geometry(), DialogUnitsToPixels(QRect(50, 29, 67, 14), dialog.BaseUnits()));
+  EXPECT_EQ(edit->parentWidget(), dialog.Page());
+  EXPECT_EQ(dialog.Control<QPushButton>(1008), nullptr);  // wrong type
+  EXPECT_EQ(dialog.Item(4711), nullptr);
+  EXPECT_EQ(dialog.Control<QPushButton>(1022)->text(), QStringLiteral("Discover"));
+
+  dialog.Control<QPushButton>(1022)->click();
+  EXPECT_EQ(dialog.commands, std::vector<int>{1022});
+}
+
+TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {
+  QMainWindow frame;
+  QMenu* help = frame.menuBar()->addMenu(QStringLiteral("&Help"));
+  help->addAction(QStringLiteral("&About"));
+  auto* view = new QLineEdit(&frame);
+  frame.setCentralWidget(view);
+  frame.resize(kHandheldScreen);
+  frame.show();
+  QApplication::setActiveWindow(&frame);
+  view->setFocus();
+  SetMainWindow(&frame);
+
+  ProbeDialog first;
+  ProbeDialog second;  // one dialog run from another, as the Bluetooth choice from a mode
+  bool menuEnabled = true, viewEnabled = true, firstEnabledUnderSecond = true;
+  bool focusInFirst = false;
+  QRect afterResize;
+  WhenIdle([&] {
+    menuEnabled = frame.menuBar()->isEnabled();
+    viewEnabled = view->isEnabled();
+    focusInFirst = first.isAncestorOf(QApplication::focusWidget());
+    frame.resize(300, 400);
+    afterResize = first.geometry();
+    WhenIdle([&] {
+      firstEnabledUnderSecond = first.isEnabled();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // ends the second
+      if (second.isVisible()) second.EndDialog(kIdOk);  // Escape went astray: fail, not hang
+    });
+    EXPECT_EQ(second.DoModal(), kIdCancel);
+    EXPECT_TRUE(first.isEnabled());
+    first.TitleOkButton()->click();
+  });
+  EXPECT_EQ(first.DoModal(), kIdOk);
+  SetMainWindow(nullptr);
+
+  EXPECT_EQ(first.geometryAtInit, QRect(QPoint(0, 0), kHandheldScreen));
+  EXPECT_FALSE(menuEnabled);
+  EXPECT_FALSE(viewEnabled);
+  EXPECT_TRUE(focusInFirst);
+  EXPECT_FALSE(firstEnabledUnderSecond);
+  EXPECT_EQ(afterResize, QRect(0, 0, 300, 400));
+  EXPECT_TRUE(frame.menuBar()->isEnabled());
+  EXPECT_TRUE(view->isEnabled());
+}
+
+TEST(DialogTest, TheWaitCursorIsShownForItsLifetimeAndNests) {
+  ASSERT_EQ(QApplication::overrideCursor(), nullptr);
+  {
+    WaitCursor outer;
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    { WaitCursor inner; }
+    EXPECT_NE(QApplication::overrideCursor(), nullptr);
+  }
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST(DialogTest, WithoutAMainWindowADialogIsAWindowOfTheHandheldsSize) {
+  ProbeDialog dialog;
+  WhenIdle([&] { dialog.EndDialog(kIdOk); });
+  dialog.DoModal();
+  EXPECT_TRUE(dialog.isWindow());
+  EXPECT_EQ(dialog.geometryAtInit.size(), kHandheldScreen);
+}
+
+TEST(DialogTest, WaitPaintedRunsPostedWorkInVirtualTimeEvenAcrossTheTickWrap) {
+  for (const std::uint32_t startTick : {1000u, 0xFFFFF000u}) {
+    quillon::testing::VirtualClock clock(startTick);
+    bool ranWhileHeld = false;
+    WhenIdle([&] { ranWhileHeld = UiThreadHeld(); });
+    WaitPainted(clock, 4000);
+    EXPECT_TRUE(ranWhileHeld) << startTick;
+    EXPECT_GE(clock.Elapsed(), 4000u) << startTick;
+    EXPECT_LT(clock.Elapsed(), 4100u) << startTick;
+    EXPECT_FALSE(UiThreadHeld());
+  }
+}
+
+// A held thread sees no timer ticks; afterwards each timer ticks once, not once per period.
+TEST(DialogTest, TimerTicksDuringAHoldAreHeldBackAndCoalesced) {
+  ProbeDialog dialog;
+  dialog.SetTimer(1, 60'000);
+  dialog.SetTimer(2, 60'000);
+  EXPECT_TRUE(dialog.IsTimerSet(1));
+
+  quillon::testing::VirtualClock clock;
+  WhenIdle([&] {
+    for (int i = 0; i < 3; ++i) dialog.DeliverTick(1);
+    dialog.DeliverTick(2);
+    dialog.KillTimer(2);  // a timer stopped meanwhile does not tick afterwards
+  });
+  WaitPainted(clock, 4000);
+  EXPECT_TRUE(dialog.ticks.empty());
+
+  QApplication::processEvents();
+  EXPECT_EQ(dialog.ticks, std::vector<int>{1});
+  EXPECT_EQ(dialog.heldAtTick, std::vector<bool>{false});
+
+  dialog.DeliverTick(1);  // not held: at once
+  EXPECT_EQ(dialog.ticks, (std::vector<int>{1, 1}));
+  EXPECT_FALSE(dialog.IsTimerSet(2));
+}
+
+TEST(DialogTest, DestroyWindowStopsTimersAndRunsOnce) {
+  struct Destroyed : ProbeDialog {
+    int destroyed = 0;
+    void OnDestroy() override { ++destroyed; }
+  } dialog;
+  dialog.SetTimer(1, 60'000);
+  dialog.Create();
+  EXPECT_TRUE(dialog.isVisible());
+  dialog.DestroyWindow();
+  dialog.DestroyWindow();
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_FALSE(dialog.IsTimerSet(1));
+  EXPECT_EQ(dialog.destroyed, 1);
+}
+
+}  // namespace
+}  // namespace quillon::ui

@@ -1,0 +1,38 @@
+#include "app/ui/handheld.h"
+
+#include <QApplication>
+#include <QPointer>
+
+#include "app/ui/dialog_units.h"
+
+namespace quillon::ui {
+namespace {
+
+QPointer<QWidget>& MainWindowSlot() {
+  static QPointer<QWidget> window;
+  return window;
+}
+
+}  // namespace
+
+QFont DialogFont() {
+  QFont font = QApplication::font();
+  font.setPointSize(8);
+  // The handheld's dialog font is 6 pixels wide on average, which makes its screen 160 dialog
+  // units wide; the dialogs are laid out for that. Wide desktop fonts are narrowed to match.
+  if (BaseUnitsOf(font).charWidth > kHandheldCharWidth) font.setStretch(QFont::SemiCondensed);
+  return font;
+}
+
+QIcon ProgramIcon() {
+  QIcon icon;
+  icon.addFile(QStringLiteral(":/res/quillon_32.png"));
+  icon.addFile(QStringLiteral(":/res/quillon.png"));
+  return icon;
+}
+
+void SetMainWindow(QWidget* window) { MainWindowSlot() = window; }
+
+QWidget* MainWindow() { return MainWindowSlot().data(); }
+
+}  // namespace quillon::ui

@@ -1,0 +1,29 @@
+// The handheld the program was made for, as the windowed program shows it on a desktop: a
+// portrait screen that the main window stands for and that every dialog fills.
+#pragma once
+
+#include <QFont>
+#include <QIcon>
+#include <QSize>
+#include <QWidget>
+
+namespace quillon::ui {
+
+// The handheld's screen in logical pixels (Qt scales them for the display).
+inline constexpr QSize kHandheldScreen{240, 320};
+
+// Average character width of the handheld's dialog font, in pixels.
+inline constexpr int kHandheldCharWidth = 6;
+
+// The font of the dialog templates ("System", 8 points): the desktop's font at 8 points.
+QFont DialogFont();
+
+// The program's icon (res/quillon.png and its 32-pixel drawing).
+QIcon ProgramIcon();
+
+// The main window, which dialogs without a parent fill and message boxes are centred on.
+// None until the main frame registers itself; it unregisters when destroyed.
+void SetMainWindow(QWidget* window);
+QWidget* MainWindow();
+
+}  // namespace quillon::ui

@@ -1,0 +1,71 @@
+#include "app/ui/help_viewer.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <vector>
+
+#include "common/strings.h"
+
+namespace quillon::ui {
+namespace {
+
+TEST(HelpViewerTest, TheFirstFolderHoldingThePageWinsAndTheAnchorIsKept) {
+  QTemporaryDir empty, first, second;
+  for (QTemporaryDir* folder : {&first, &second}) {
+    QFile page(QDir(folder->path()).filePath(QStringLiteral("ZEPQuillon.htm")));
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+  }
+  std::vector<QUrl> opened;
+  const HelpViewer viewer({empty.path(), first.path(), second.path()}, [&](const QUrl& url) {
+    opened.push_back(url);
+    return false;  // no viewer: nothing is reported
+  });
+  viewer.Open(QStringLiteral("About"));
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].toLocalFile(),
+            QDir(first.path()).canonicalPath() + QStringLiteral("/ZEPQuillon.htm"));
+  EXPECT_EQ(opened[0].fragment(), QStringLiteral("About"));
+}
+
+TEST(HelpViewerTest, AMissingPageOpensNothing) {
+  QTemporaryDir empty;
+  int calls = 0;
+  const HelpViewer viewer({empty.path()}, [&](const QUrl&) { return ++calls > 0; });
+  EXPECT_TRUE(viewer.PageUrl(QStringLiteral("Main_Contents")).isEmpty());
+  viewer.Open(QStringLiteral("Main_Contents"));
+  EXPECT_EQ(calls, 0);
+}
+
+// The shipped page has the anchors the program opens.
+TEST(HelpViewerTest, TheShippedPageHasTheContentsAndAboutAnchors) {
+  QFile page(QStringLiteral(QUILLON_RES_DIR "/ZEPQuillon.htm"));
+  ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+  const QString html = QString::fromUtf8(page.readAll());
+  for (const char* anchor : {kHelpContentsAnchor, kHelpAboutAnchor}) {
+    EXPECT_TRUE(html.contains(QStringLiteral("id=\"%1\"").arg(QLatin1String(anchor)))) << anchor;
+  }
+}
+
+// Every message of the string table is explained on the page (the part before its first
+// inserted value or line break, as the page quotes it).
+TEST(HelpViewerTest, TheShippedPageExplainsEveryMessageOfTheStringTable) {
+  QFile page(QStringLiteral(QUILLON_RES_DIR "/ZEPQuillon.htm"));
+  ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+  const QString html = QString::fromUtf8(page.readAll());
+  int checked = 0;
+  for (std::uint32_t id = kStrUnableToOpenComPort; id <= kStrBluetoothRadioOff; ++id) {
+    if (id == kStrError || id == kStrWarning) continue;  // captions, not messages
+    QString text = QString::fromStdU16String(std::u16string(StringTableEntry(id)));
+    if (text.isEmpty()) continue;
+    text = text.section(QLatin1Char('%'), 0, 0).section(QLatin1Char('\r'), 0, 0).trimmed();
+    EXPECT_TRUE(html.contains(text)) << id << ": " << text.toStdString();
+    ++checked;
+  }
+  EXPECT_GE(checked, 16);
+}
+
+}  // namespace
+}  // namespace quillon::ui

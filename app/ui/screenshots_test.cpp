@@ -1,0 +1,58 @@
+// Renders the main window, the splash and the About box to PNG files for a reviewer to look
+// at (ctest -L screenshots; files in the build folder's screenshots/).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFileInfo>
+
+#include "app/ui/about_dlg.h"
+#include "app/ui/main_frame.h"
+#include "app/ui/testing/qt_application.h"
+#include "app/ui/testing/screenshot.h"
+#include "app/ui/zep_quillon_app.h"
+#include "app/ui/zep_quillon_view.h"
+#include "testing/recording_message_sink.h"
+#include "testing/virtual_clock.h"
+
+namespace quillon::ui {
+namespace {
+
+using quillon::ui::testing::SaveScreenshot;
+using quillon::ui::testing::VisibleDialog;
+using quillon::ui::testing::WhenIdle;
+
+void ExpectWritten(const QString& path) {
+  ASSERT_FALSE(path.isEmpty());
+  EXPECT_GT(QFileInfo(path).size(), 0);
+}
+
+TEST(Screenshots, MainWindowSplashAndAboutBox) {
+  quillon::testing::VirtualClock clock;
+  quillon::testing::RecordingMessageSink boxes;
+  CZEPQuillonApp app(
+      {&clock, &boxes, {}, [] { return u"Jane Surveyor"; }, HelpViewer(QStringList())});
+  ASSERT_TRUE(app.InitInstance());
+  CMainFrame& frame = *app.MainFrame();
+
+  CSplashDlg& splash = frame.View()->Splash();
+  ASSERT_TRUE(splash.isVisible());
+  ExpectWritten(SaveScreenshot(splash, QStringLiteral("splash")));
+  splash.DeliverTick(kSplashTimerId);
+  splash.DeliverTick(kSplashTimerId);
+
+  QApplication::processEvents();
+  ExpectWritten(SaveScreenshot(frame, QStringLiteral("main_window")));
+
+  QString about;
+  WhenIdle([&] {
+    CAboutDlg* dialog = VisibleDialog<CAboutDlg>();
+    ASSERT_NE(dialog, nullptr);
+    about = SaveScreenshot(frame, QStringLiteral("about_box"));
+    dialog->TitleOkButton()->click();
+  });
+  frame.OnCommand(kIdAppAbout);
+  ExpectWritten(about);
+}
+
+}  // namespace
+}  // namespace quillon::ui

@@ -1,0 +1,26 @@
+// A QApplication for the whole test binary: linking quillon_ui_testing creates it before the
+// first test and destroys it after the last one.
+#pragma once
+
+#include <QApplication>
+#include <QWidget>
+#include <functional>
+
+namespace quillon::ui::testing {
+
+// Runs `action` on the user-interface thread as soon as the event loop (a modal dialog's, for
+// instance) next handles events.
+void WhenIdle(std::function<void()> action);
+
+// The dialog that DoModal is running at the moment, if any (the topmost visible one of type T).
+template <class T>
+T* VisibleDialog() {
+  for (QWidget* widget : QApplication::allWidgets()) {
+    if (auto* dialog = dynamic_cast<T*>(widget); dialog != nullptr && dialog->isVisible()) {
+      return dialog;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace quillon::ui::testing

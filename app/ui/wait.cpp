@@ -1,0 +1,45 @@
+#include "app/ui/wait.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <algorithm>
+
+namespace quillon::ui {
+namespace {
+
+// Short enough that the desktop never sees an unresponsive window.
+constexpr std::uint32_t kPaintSliceMs = 20;
+
+int holdDepth = 0;  // user-interface thread only
+
+}  // namespace
+
+WaitCursor::WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+
+WaitCursor::~WaitCursor() { QApplication::restoreOverrideCursor(); }
+
+HoldWatcher& HoldWatcher::Instance() {
+  static HoldWatcher watcher;
+  return watcher;
+}
+
+bool UiThreadHeld() { return holdDepth > 0; }
+
+void WaitPainted(Clock& clock, std::uint32_t ms) {
+  if (QCoreApplication::instance() == nullptr) {
+    clock.Sleep(ms);
+    return;
+  }
+  ++holdDepth;
+  const std::uint32_t start = clock.TickCount();
+  for (;;) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    const std::uint32_t elapsed = clock.TickCount() - start;  // wraps like the tick count
+    if (elapsed >= ms) break;
+    clock.Sleep(std::min(ms - elapsed, kPaintSliceMs));
+  }
+  if (--holdDepth == 0) emit HoldWatcher::Instance().Released();
+}
+
+}  // namespace quillon::ui

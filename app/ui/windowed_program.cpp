@@ -1,0 +1,20 @@
+#include <QApplication>
+
+#include "app/ui/handheld.h"
+#include "app/ui/qt_message_sink.h"
+#include "app/ui/zep_quillon_app.h"
+#include "app/windowed.h"
+
+namespace quillon {
+
+int RunWindowedProgram(int argc, char** argv) {
+  QApplication qt(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("ZEPQuillon"));
+  QApplication::setWindowIcon(ui::ProgramIcon());
+  ui::QtMessageSink messages;
+  ui::CZEPQuillonApp app({&RealClock(), &messages, {}, {}, ui::HelpViewer()});
+  if (!app.InitInstance()) return 1;
+  return QApplication::exec();
+}
+
+}  // namespace quillon
