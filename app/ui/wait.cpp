@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <algorithm>
+#include <chrono>
+#include <future>
 
 namespace quillon::ui {
 namespace {
@@ -40,6 +42,20 @@ void WaitPainted(Clock& clock, std::uint32_t ms) {
     clock.Sleep(std::min(ms - elapsed, kPaintSliceMs));
   }
   if (--holdDepth == 0) emit HoldWatcher::Instance().Released();
+}
+
+void RunPainted(const std::function<void()>& work) {
+  if (QCoreApplication::instance() == nullptr) {
+    work();
+    return;
+  }
+  ++holdDepth;
+  auto done = std::async(std::launch::async, work);
+  while (done.wait_for(std::chrono::milliseconds(kPaintSliceMs)) != std::future_status::ready) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  }
+  if (--holdDepth == 0) emit HoldWatcher::Instance().Released();
+  done.get();
 }
 
 }  // namespace quillon::ui

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <cstdint>
+#include <functional>
 
 #include "platform/clock.h"
 
@@ -24,7 +25,13 @@ class WaitCursor {
 // after the hold, as a blocked thread's timers do. Without a Qt application it simply sleeps.
 void WaitPainted(Clock& clock, std::uint32_t ms);
 
-// True while a WaitPainted runs on this thread.
+// Runs `work` (a blocking call the user must wait for, such as a Bluetooth discovery) on a
+// helper thread and holds the user-interface thread until it returns, as WaitPainted does:
+// windows stay painted, user input and timer ticks wait. Without a Qt application `work` simply
+// runs. An exception from `work` comes out here.
+void RunPainted(const std::function<void()>& work);
+
+// True while a WaitPainted or RunPainted runs on this thread.
 bool UiThreadHeld();
 
 // Tells when the outermost hold has ended.

@@ -1,0 +1,145 @@
+#include "link/bluetooth_dlg.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+
+#include "app/ui/child_layout.h"
+#include "app/ui/wait.h"
+#include "common/wide.h"
+
+namespace quillon::ui {
+namespace {
+
+QString ToQString(std::u16string_view text) {
+  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The template gives a drop-down list's height with the list open; closed, a combo box is as
+// high as its font makes it.
+void FitClosedHeight(QComboBox& combo) {
+  combo.resize(combo.width(), combo.sizeHint().height());
+}
+
+QComboBox* AddEditableCombo(Dialog& dialog, int id, const QRect& units) {
+  auto* combo = dialog.AddControl<QComboBox>(id, units);
+  combo->setEditable(true);
+  combo->setInsertPolicy(QComboBox::NoInsert);  // typing never adds an item
+  combo->lineEdit()->setMaxLength(static_cast<int>(kDeviceNameUnits));
+  FitClosedHeight(*combo);
+  return combo;
+}
+
+}  // namespace
+
+int SelectionIndex(const QComboBox& combo) {
+  const int index = combo.currentIndex();
+  return index >= 0 && combo.currentText() == combo.itemText(index) ? index : -1;
+}
+
+CBluetoothDlg::CBluetoothDlg(BluetoothLib& bluetooth, MessageSink& sink, QWidget* parent,
+                             std::optional<int> screenHeight)
+    : Dialog({QString()}, parent),
+      bluetooth_(bluetooth),
+      sink_(sink),
+      screenHeight_(screenHeight) {
+  AddControl<QLabel>(kIdBluetoothDeviceLabel, QRect(3, 18, 25, 8), QStringLiteral("Device:"));
+  AddEditableCombo(*this, kIdBluetoothDeviceList, QRect(30, 16, 106, 49));
+  AddControl<QLabel>(kNoId, QRect(3, 39, 17, 8), QStringLiteral("Port:"));
+  auto* ports = AddEditableCombo(*this, kIdBluetoothPortList, QRect(30, 37, 106, 32));
+  for (const auto item : kBluetoothPortItems) ports->addItem(ToQString(item));
+  AddControl<QPushButton>(kIdDiscover, QRect(3, 122, 39, 14), QStringLiteral("Discover"));
+  auto* ok = AddControl<QPushButton>(kIdOk, QRect(49, 122, 39, 14), QStringLiteral("OK"));
+  ok->setDefault(true);
+  AddControl<QPushButton>(kIdCancel, QRect(97, 122, 39, 14), QStringLiteral("Cancel"));
+}
+
+void CBluetoothDlg::FillDeviceList() {
+  auto* devices = Control<QComboBox>(kIdBluetoothDeviceList);
+  devices->clear();
+  for (const auto& name : ReadDeviceNames(bluetooth_)) devices->addItem(ToQString(name));
+}
+
+bool CBluetoothDlg::OnInitDialog() {
+  Dialog::OnInitDialog();
+  FillDeviceList();
+  auto* devices = Control<QComboBox>(kIdBluetoothDeviceList);
+  const std::int32_t selected = bluetooth_.SelectedDevice();
+  devices->setCurrentIndex(selected < devices->count() ? selected : -1);
+  Control<QComboBox>(kIdBluetoothPortList)->setCurrentIndex(InitialBluetoothPortSelection());
+
+  const int height = screenHeight_ ? *screenHeight_ : screen()->geometry().height();
+  if (height < kSmallScreenHeight) {
+    for (const int id : {kIdDiscover, kIdOk, kIdCancel}) MoveChildBy(Item(id), 0, -110);
+  }
+  return true;
+}
+
+void CBluetoothDlg::OnCommand(int id) {
+  if (id == kIdDiscover) {
+    OnDiscover();
+    return;
+  }
+  Dialog::OnCommand(id);
+}
+
+void CBluetoothDlg::EnableControls(bool enable) {
+  for (const int id :
+       {kIdOk, kIdCancel, kIdBluetoothPortList, kIdBluetoothDeviceList, kIdDiscover}) {
+    Item(id)->setEnabled(enable);
+  }
+}
+
+void CBluetoothDlg::OnDiscover() {
+  WaitCursor wait;
+  Control<QComboBox>(kIdBluetoothDeviceList)->clear();
+  EnableControls(false);
+  // The library blocks until the inquiry is over; the window stays painted meanwhile.
+  bool discovered = false;
+  RunPainted([&] { discovered = bluetooth_.Discover(); });
+  if (discovered) {
+    FillDeviceList();
+  } else {
+    sink_.Show(DiscoveryFailedMessage());
+  }
+  Control<QComboBox>(kIdBluetoothDeviceList)->setCurrentIndex(0);
+  EnableControls(true);
+}
+
+void CBluetoothDlg::HideButtons() {
+  for (const int id : {kIdOk, kIdCancel, kIdDiscover}) Item(id)->hide();
+  repaint();
+}
+
+void CBluetoothDlg::OnOK() {
+  chosen_ = false;
+  const int port = SelectionIndex(*Control<QComboBox>(kIdBluetoothPortList));
+  RememberedBluetoothPortSelection() = port;
+  const auto* devices = Control<QComboBox>(kIdBluetoothDeviceList);
+  const auto text = devices->currentText().toStdU16String();
+  const auto match = FindDeviceByName(bluetooth_, text);
+  if (!match) {
+    sink_.Show(NoDevicesFoundMessage());
+    return;
+  }
+  bluetooth_.SelectDevice(SelectionIndex(*devices));
+  choice_ = BluetoothChoice{match->libraryIndex, port + 1};
+  chosen_ = true;
+  HideButtons();
+  EndDialog(kIdOk);
+}
+
+void CBluetoothDlg::OnCancel() {
+  HideButtons();
+  EndDialog(kIdCancel);
+}
+
+std::optional<BluetoothChoice> RunBluetoothDlg(BluetoothLib& bluetooth, MessageSink& sink,
+                                               QWidget* parent) {
+  CBluetoothDlg dialog(bluetooth, sink, parent);
+  if (dialog.DoModal() != kIdOk || !dialog.Chosen()) return std::nullopt;
+  return dialog.Choice();
+}
+
+}  // namespace quillon::ui
