@@ -1,0 +1,23 @@
+// How a caster's answer is recognised: by a token anywhere in the bytes received so far.
+#pragma once
+
+#include <string_view>
+
+namespace quillon {
+
+// The Rover's login is accepted only on this exact token, its CR LF included; an HTTP status
+// line such as a version 2 caster's is not accepted.
+inline constexpr std::string_view kClientSuccessToken = "ICY 200 OK\r\n";
+// The Base's upload is accepted on this token (also found inside the two status lines above).
+inline constexpr std::string_view kServerSuccessToken = "OK\r\n";
+// A source table begins with this token in the first block and is complete on the end token.
+inline constexpr std::string_view kSourceTableSuccessToken = "SOURCETABLE 200 OK";
+inline constexpr std::string_view kSourceTableEndToken = "ENDSOURCETABLE";
+// Marks a stream record of a source table.
+inline constexpr std::string_view kSourceTableRecordMarker = "STR;";
+
+// True when `token` occurs, case-sensitively and anywhere, in `received` up to its first NUL:
+// replies are kept as zero-terminated text, so nothing behind a NUL byte counts.
+bool ReplyContains(std::string_view received, std::string_view token);
+
+}  // namespace quillon

@@ -1,0 +1,42 @@
+#include "ntrip/reply.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quillon {
+namespace {
+
+TEST(ReplyContains, JudgesCasterAnswersByExactToken) {
+  using namespace std::string_literals;
+  struct Case {
+    std::string received;
+    std::string_view token;
+    bool accepted;
+  };
+  const std::vector<Case> cases = {
+      {"ICY 200 OK\r\n", kClientSuccessToken, true},
+      {"ICY 200 OK\r\n\xd3\x00\x13", kClientSuccessToken, true},  // data behind the token
+      {"\r\nICY 200 OK\r\n", kClientSuccessToken, true},          // anywhere, not only at start
+      {"HTTP/1.1 200 OK\r\nContent-Type: gnss/data\r\n\r\n", kClientSuccessToken, false},
+      {"ICY 200 OK", kClientSuccessToken, false},  // the CR LF belongs to it
+      {"icy 200 ok\r\n", kClientSuccessToken, false},
+      {"SOURCETABLE 200 OK\r\nSTR;MP;x\r\nENDSOURCETABLE\r\n", kClientSuccessToken, false},
+      {"junk\0ICY 200 OK\r\n"s, kClientSuccessToken, false},  // behind a NUL: not received text
+      {"OK\r\n", kServerSuccessToken, true},
+      {"ICY 200 OK\r\n", kServerSuccessToken, true},
+      {"HTTP/1.0 200 OK\r\n", kServerSuccessToken, true},
+      {"ERROR - Bad Password\r\n", kServerSuccessToken, false},
+      {"SOURCETABLE 200 OK\r\nServer: x\r\n", kSourceTableSuccessToken, true},
+      {"STR;A;B\r\nENDSOURCETABLE\r\n", kSourceTableEndToken, true},
+      {"STR;A;B\r\nENDSOURCETABL", kSourceTableEndToken, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ReplyContains(c.received, c.token), c.accepted)
+        << "token " << c.token << " in " << c.received;
+  }
+}
+
+}  // namespace
+}  // namespace quillon

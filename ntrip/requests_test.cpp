@@ -1,0 +1,73 @@
+#include "ntrip/requests.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace quillon {
+namespace {
+
+constexpr std::string_view kClientAgent = "User-Agent: NTRIP NtripTovaskGSMClient/1.00\r\n";
+
+TEST(BuildClientRequest, IsByteExact) {
+  struct Case {
+    std::string_view user, password, mountPoint;
+    std::string expected;
+  };
+  // Credentials encoded with: printf 'user:password' | base64
+  const std::vector<Case> cases = {
+      {"rover", "s3cret", "RTCM3",
+       "GET /RTCM3 HTTP/1.0\r\n" + std::string(kClientAgent) +
+           "Authorization: Basic cm92ZXI6czNjcmV0\r\n\r\n"},
+      // Empty credentials still carry the header, with the encoding of ":".
+      {"", "", "MP",
+       "GET /MP HTTP/1.0\r\n" + std::string(kClientAgent) + "Authorization: Basic Og==\r\n\r\n"},
+      // The mount point goes out as typed: a leading slash is kept, nothing is escaped.
+      {"f", "o", "/a b%",
+       "GET //a b% HTTP/1.0\r\n" + std::string(kClientAgent) + "Authorization: Basic Zjpv\r\n\r\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(BuildClientRequest(c.user, c.password, c.mountPoint), c.expected) << c.mountPoint;
+  }
+}
+
+TEST(BuildServerRequest, IsByteExactWithThePasswordInTheRequestLine) {
+  EXPECT_EQ(BuildServerRequest("BASE1", "pw"),
+            "SOURCE pw /BASE1\r\nSource-Agent: NTRIP NtripServerZEP/0.9\r\n\r\n");
+  EXPECT_EQ(BuildServerRequest("", ""),
+            "SOURCE  /\r\nSource-Agent: NTRIP NtripServerZEP/0.9\r\n\r\n");
+}
+
+TEST(SourceTableRequests, AreByteExact) {
+  EXPECT_EQ(kSourceTableRequest, "GET /SOURCETABLE HTTP/1.0\r\n\r\n");
+  EXPECT_EQ(kFallbackSourceTableRequest,
+            "GET / HTTP/1.1\r\nUser-Agent: NTRIP quillon/1.0\r\nConnection: close\r\n\r\n");
+}
+
+// Expected values from: printf 'user:password' | base64 -w 0
+TEST(MakeBasicCredentials, EncodesThePairOnOneLineWhateverItsLength) {
+  struct Case {
+    std::string_view user, password, expected;
+  };
+  const std::vector<Case> cases = {
+      {"", "", "Og=="},
+      {"us:er", "", "dXM6ZXI6"},  // a colon in the user name is not checked
+      {" a ", "b ", "IGEgOmIg"},  // nor is anything trimmed
+      // 57 bytes: the line-broken encoding would end in CR LF.
+      {"Jürgen Müller-Lüdenscheidt", "Paßwort-Äpfel-Öl-Straße",
+       "SsO8cmdlbiBNw7xsbGVyLUzDvGRlbnNjaGVpZHQ6UGHDn3dvcnQtw4RwZmVsLcOWbC1TdHJhw59l"},
+      // 64 bytes in UTF-8 from 11 and 10 characters, within the entry limits.
+      {"東京都庁測量技師第三班", "パスワードは秘密です",
+       "5p2x5Lqs6YO95bqB5ris6YeP5oqA5bir56ys5LiJ54+tOuODkeOCueODr+ODvOODieOBr+enmOWvhuOBp+"
+       "OBmQ=="},
+  };
+  for (const auto& c : cases) {
+    const std::string credentials = MakeBasicCredentials(c.user, c.password);
+    EXPECT_EQ(credentials, c.expected) << c.user;
+    EXPECT_EQ(credentials.find_first_of("\r\n"), std::string::npos) << c.user;
+  }
+}
+
+}  // namespace
+}  // namespace quillon
