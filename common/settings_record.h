@@ -1,0 +1,78 @@
+// The part of the settings record that the Rover and the Base share: the connection fields and
+// the host history, bytes 0..2799 of the 2824-byte settings file image.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "common/wide.h"
+
+namespace quillon {
+
+inline constexpr std::size_t kSettingsImageSize = 2824;
+inline constexpr std::size_t kSharedPartSize = 2800;  // the mode's own fields follow
+inline constexpr std::size_t kHostEntrySize = 516;
+inline constexpr std::int32_t kMaxHosts = 5;
+inline constexpr std::int32_t kMaxMountPoints = 10;
+
+using SettingsImage = std::array<std::uint8_t, kSettingsImageSize>;
+
+// One remembered caster with the mount points used with it.
+struct HostEntry {
+  WideField<20> address{};
+  std::int32_t port = 0;
+  WideField<16> userName{};
+  WideField<16> password{};  // in clear, as the caster needs it
+  std::int32_t selectedMountPoint = 0;
+  std::int32_t mountPointCount = 0;
+  std::array<WideField<20>, kMaxMountPoints> mountPoints{};
+
+  bool operator==(const HostEntry&) const = default;
+};
+
+// The shared fields. The owner field at offset 0 is not kept: it is written as 0.
+struct SettingsRecord {
+  WideField<16> userName{};
+  WideField<16> password{};
+  WideField<20> address{};  // host name or dotted IPv4 address
+  std::int32_t port = 0;
+  std::int32_t comIndex = 0;   // position in the COM port list
+  std::int32_t baudIndex = 0;  // position in kBaudRates
+  std::int32_t reserved120 = 0;
+  WideField<20> comPortName{};
+  WideField<20> mountPoint{};
+  // Rover: 1 when no NTRIP authentication is used. The Base does not use it and stores 0.
+  std::int32_t noAuthentication = 0;
+  std::int32_t reserved208 = 0;
+  std::int32_t selectedHost = 0;
+  std::int32_t hostCount = 0;
+  std::array<HostEntry, kMaxHosts> hosts{};
+
+  bool operator==(const SettingsRecord&) const = default;
+};
+
+// Zeroes the record, then sets the values used when there is no settings file: "user",
+// "mellowax", "0.0.0.0", port 80, COM index 1, baud index 1, mount point "MNT0".
+void SetSharedDefaults(SettingsRecord& record);
+
+// Brings every count and position into range, so that no code indexes outside the record:
+// a host count below 0 becomes 0 and above 5 becomes 5; a mount-point count below 0 becomes 0
+// and above 10 becomes 10 (in every slot, used or not); a selected host or selected mount point
+// that does not name a used entry becomes 0.
+void ClampSettings(SettingsRecord& record);
+
+// Writes the shared fields into bytes 0..2799 of `image`, field by field, little-endian; the
+// owner field becomes 0. Bytes from 2800 on are not touched.
+void EncodeSharedSettings(const SettingsRecord& record, SettingsImage& image);
+
+// Reads the shared fields from `image` of any length: missing bytes read as zero, bytes past
+// 2800 are not looked at. A text without a terminator in its field is cut at the field's end
+// (never inside a surrogate pair). Counts and positions are clamped with ClampSettings.
+void DecodeSharedSettings(std::span<const std::uint8_t> image, SettingsRecord& record);
+
+// `bytes` as far as it goes in an image of 2824 bytes; the rest zero, anything past it dropped.
+SettingsImage PaddedSettingsImage(std::span<const std::uint8_t> bytes);
+
+}  // namespace quillon

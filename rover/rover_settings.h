@@ -1,0 +1,49 @@
+// The Rover's settings record and its file "ntripinfo.bin".
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+#include "common/settings_record.h"
+
+namespace quillon {
+
+inline constexpr char kRoverSettingsFileName[] = "ntripinfo.bin";
+
+// The shared fields plus the GGA override position. The override values are atomics because
+// the session worker reads them on every pass while the override dialog may write them; a pass
+// may see a new latitude with an old longitude. A default-constructed record is all zero.
+struct RoverSettings : SettingsRecord {
+  RoverSettings() = default;
+  RoverSettings(const RoverSettings& other);
+  RoverSettings& operator=(const RoverSettings& other);
+
+  std::atomic<double> overrideLatitude{0.0};   // degrees, north positive
+  std::atomic<double> overrideLongitude{0.0};  // degrees, east positive
+  std::atomic<std::uint8_t> overrideEnabled{0};
+};
+
+// The record as its 2824-byte file image; the owner field and the padding are zero.
+SettingsImage EncodeRoverSettings(const RoverSettings& settings);
+
+// The record from an image of any length (see DecodeSharedSettings for short images, texts
+// and out-of-range counts).
+void DecodeRoverSettings(std::span<const std::uint8_t> image, RoverSettings& settings);
+
+// All zero, then the defaults of SetSharedDefaults.
+void SetDefaultSettings(RoverSettings& settings);
+
+// Reads "ntripinfo.bin" in `folder`. False when there is no readable file; the record then
+// holds the defaults.
+bool ReadSettingsFile(RoverSettings& settings, const std::filesystem::path& folder);
+
+// Writes "ntripinfo.bin" in `folder`, mode 0600. False, and the old file kept, when it cannot.
+bool WriteSettingsFile(const RoverSettings& settings, const std::filesystem::path& folder);
+
+// After a login: records the caster and mount point in the host history, then writes the file.
+// Returns what WriteSettingsFile returned.
+bool RememberHost(RoverSettings& settings, const std::filesystem::path& folder);
+
+}  // namespace quillon
