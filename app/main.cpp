@@ -4,6 +4,9 @@
 #include <string>
 
 #include "app/cli/commands.h"
+#include "app/cli/console_message_sink.h"
+#include "app/cli/sourcetable_command.h"
+#include "platform/clock.h"
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
@@ -21,6 +24,10 @@ int main(int argc, char** argv) {
   }
   if (command == "rover") return quillon::cli::RunRover(rest);
   if (command == "demo") return quillon::cli::RunDemo(rest);
+  if (command == "sourcetable") {
+    quillon::cli::ConsoleMessageSink messages;
+    return quillon::cli::RunSourceTable(args, stdout, messages, quillon::RealClock());
+  }
   quillon::cli::PrintUsage();
   return command.empty() ? 0 : 2;
 }

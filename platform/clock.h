@@ -23,6 +23,11 @@ class Clock {
   // Waits up to `ms` milliseconds until `fd` is readable (or has hung up).
   // Returns >0 when readable, 0 on time-out, <0 on failure with errno set.
   virtual int WaitReadable(int fd, std::uint32_t ms) = 0;
+
+  // Waits up to `ms` milliseconds until `fd` is writable, which is how a non-blocking connect
+  // reports that it has finished (or failed). Returns as WaitReadable. The default waits in
+  // real time; clocks that model time override it.
+  virtual int WaitWritable(int fd, std::uint32_t ms);
 };
 
 // The process's real clock (monotonic ticks, wall time, real sleeps, poll).

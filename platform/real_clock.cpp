@@ -9,6 +9,15 @@
 namespace quillon {
 namespace {
 
+int PollFor(int fd, short events, std::uint32_t ms) {
+  pollfd entry{fd, events, 0};
+  int result;
+  do {
+    result = poll(&entry, 1, static_cast<int>(ms));
+  } while (result < 0 && errno == EINTR);
+  return result;
+}
+
 class SystemClock final : public Clock {
  public:
   std::uint32_t TickCount() override {
@@ -23,17 +32,12 @@ class SystemClock final : public Clock {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
   }
 
-  int WaitReadable(int fd, std::uint32_t ms) override {
-    pollfd entry{fd, POLLIN, 0};
-    int result;
-    do {
-      result = poll(&entry, 1, static_cast<int>(ms));
-    } while (result < 0 && errno == EINTR);
-    return result;
-  }
+  int WaitReadable(int fd, std::uint32_t ms) override { return PollFor(fd, POLLIN, ms); }
 };
 
 }  // namespace
+
+int Clock::WaitWritable(int fd, std::uint32_t ms) { return PollFor(fd, POLLOUT, ms); }
 
 Clock& RealClock() {
   static SystemClock clock;

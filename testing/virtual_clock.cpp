@@ -24,8 +24,12 @@ void VirtualClock::Sleep(std::uint32_t ms) {
   std::this_thread::yield();
 }
 
-int VirtualClock::WaitReadable(int fd, std::uint32_t ms) {
-  pollfd entry{fd, POLLIN, 0};
+int VirtualClock::WaitReadable(int fd, std::uint32_t ms) { return WaitFor(fd, POLLIN, ms); }
+
+int VirtualClock::WaitWritable(int fd, std::uint32_t ms) { return WaitFor(fd, POLLOUT, ms); }
+
+int VirtualClock::WaitFor(int fd, short events, std::uint32_t ms) {
+  pollfd entry{fd, events, 0};
   int result;
   do {
     result = poll(&entry, 1, std::min<int>(realPollMs_.load(), static_cast<int>(ms)));

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "common/format.h"
+#include "common/strings.h"
+#include "common/wide.h"
+#include "ntrip/demo_caster.h"
+#include "ntrip/ntrip_source_table.h"
+#include "ntrip/requests.h"
+#include "ntrip/source_table_text.h"
+#include "rover/rover_settings.h"
+#include "testing/hooked_clock.h"
+#include "testing/recording_message_sink.h"
+
+namespace quillon {
+namespace {
+
+using testing::HookedClock;
+using testing::RecordingMessageSink;
+
+const std::vector<std::string> kNames = {"ALPHA", "BRAVO", "CHARLIE"};
+
+std::vector<std::string> Names(const CNtripSourceTable& table) {
+  std::vector<std::string> names;
+  for (int i = 0; i < table.GetCount(); ++i) {
+    MountPointSlot slot;
+    names.emplace_back(table.GetMountPoint(i, &slot)->data());
+  }
+  return names;
+}
+
+DemoCasterConfig Config() {
+  DemoCasterConfig config;
+  config.sourceTable = MakeSourceTable(kNames);
+  return config;
+}
+
+// One fetch from a caster of its own; the failures it shows are in `sink`.
+struct Fetch {
+  explicit Fetch(int realPollMs = 1000) : clock(realPollMs) {}
+  bool Run(std::u16string_view address = u"127.0.0.1") {
+    return table.GetSourceTable(sink, address, caster.Port(), clock);
+  }
+  void ExpectError(const std::u16string& text) const {
+    const auto boxes = sink.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, text);
+    EXPECT_EQ(boxes[0].caption, u"Error");
+    EXPECT_EQ(boxes[0].icon, MessageIcon::kExclamation);
+    EXPECT_EQ(table.GetCount(), 0);
+  }
+
+  DemoCaster caster{Config()};
+  HookedClock clock;
+  RecordingMessageSink sink;
+  CNtripSourceTable table;
+};
+
+TEST(GetSourceTable, ACasterThatAnswersGivesItsNamesAfterOneRequest) {
+  Fetch fetch;
+  RoverSettings settings;
+  SetFieldText(settings.address, u"localhost");  // a name: looked up, not read as dotted
+  settings.port = fetch.caster.Port();
+  EXPECT_TRUE(fetch.table.GetSourceTable(fetch.sink, settings, fetch.clock));
+  EXPECT_EQ(Names(fetch.table), kNames);
+  EXPECT_TRUE(fetch.sink.Boxes().empty());
+  ASSERT_EQ(fetch.caster.ConnectionCount(), 1u);
+  EXPECT_EQ(fetch.caster.RequestText(0), kSourceTableRequest);
+
+  // More than 256 records, and none at all.
+  fetch.caster.SetSourceTable(MakeSourceTable(NumberedMountPoints(300)));
+  EXPECT_TRUE(fetch.Run());
+  EXPECT_EQ(Names(fetch.table), NumberedMountPoints(256));
+  fetch.caster.SetSourceTable("CAS;127.0.0.1;2101;DEMO;none;0;DEU;0;0\r\n");
+  EXPECT_TRUE(fetch.Run());
+  EXPECT_EQ(fetch.table.GetCount(), 0);
+  EXPECT_TRUE(fetch.sink.Boxes().empty());
+}
+
+TEST(GetSourceTable, AnyOtherFirstAnswerLeadsToTheFallbackOnANewConnection) {
+  for (const auto behaviour : {CasterBehaviour::kNotFound, CasterBehaviour::kHttpStatus,
+                               CasterBehaviour::kSplitReply, CasterBehaviour::kGarbage,
+                               CasterBehaviour::kCloseAtOnce}) {
+    SCOPED_TRACE(static_cast<int>(behaviour));
+    Fetch fetch;
+    fetch.caster.Script(behaviour);
+    EXPECT_TRUE(fetch.Run());
+    EXPECT_EQ(Names(fetch.table), kNames);
+    EXPECT_TRUE(fetch.sink.Boxes().empty());
+    ASSERT_EQ(fetch.caster.ConnectionCount(), 2u);
+    EXPECT_EQ(fetch.caster.RequestText(1), kFallbackSourceTableRequest);
+  }
+}
+
+TEST(GetSourceTable, WhenBothAttemptsFailTheUserIsToldAndTheTableStaysEmpty) {
+  for (const auto behaviour :
+       {CasterBehaviour::kNotFound, CasterBehaviour::kTableNeverEnds, CasterBehaviour::kSilent}) {
+    SCOPED_TRACE(static_cast<int>(behaviour));
+    Fetch fetch(50);
+    fetch.caster.SetDefaultBehaviour(behaviour);
+    EXPECT_FALSE(fetch.Run());
+    fetch.ExpectError(LoadString(kStrAuthenticationIo));
+    EXPECT_EQ(fetch.caster.ConnectionCount(), 2u);
+    // Each attempt ends within its wait and window, also when the caster never answers.
+    EXPECT_LE(fetch.clock.Elapsed(), 2 * (kFirstReadDelayMs + kTableWindowMs + kReadStepMs));
+  }
+}
+
+TEST(GetSourceTable, AFailedReconnectForTheFallbackIsReportedLikeFailedAttempts) {
+  Fetch fetch(50);
+  fetch.caster.Script(CasterBehaviour::kNotFound);
+  fetch.clock.beforeSleep = [&](int sleep) {
+    if (sleep != 1) return;
+    ASSERT_TRUE(fetch.caster.WaitForConnections(1, std::chrono::seconds(10)));
+    fetch.caster.StopAccepting();
+  };
+  EXPECT_FALSE(fetch.Run());
+  fetch.ExpectError(LoadString(kStrAuthenticationIo));
+  EXPECT_EQ(fetch.caster.ConnectionCount(), 1u);
+}
+
+TEST(GetSourceTable, AFaultInsideAnAttemptCountsAsAFailedAttempt) {
+  Fetch fetch;
+  fetch.clock.beforeSleep = [](int sleep) {
+    if (sleep == 1) throw std::runtime_error("fault in the first attempt");
+  };
+  EXPECT_TRUE(fetch.Run());
+  EXPECT_EQ(Names(fetch.table), kNames);
+  EXPECT_EQ(fetch.caster.ConnectionCount(), 2u);
+}
+
+TEST(GetSourceTable, EachFailureBeforeARequestHasItsMessage) {
+  const std::u16string invalid = u"Does not appear to be a valid address?";
+  for (const char16_t* address : {u"192.168.1.300", u"1caster.example.com", u""}) {
+    Fetch fetch;
+    EXPECT_FALSE(fetch.Run(address));
+    fetch.ExpectError(invalid);
+    EXPECT_EQ(fetch.caster.ConnectionCount(), 0u);
+  }
+  {
+    Fetch fetch;
+    EXPECT_FALSE(fetch.Run(u"no-such-host.invalid"));
+    fetch.ExpectError(LoadString(kStrAuthenticationIo));
+  }
+  {
+    Fetch fetch;
+    fetch.caster.Stop();
+    EXPECT_FALSE(fetch.Run());
+    fetch.ExpectError(FormatText(LoadString(kStrConnectionError), {u"Connection refused"}));
+  }
+  {
+    Fetch fetch(50);
+    fetch.caster.StopAccepting();
+    EXPECT_FALSE(fetch.Run());
+    fetch.ExpectError(FormatText(LoadString(kStrConnectionError), {u"Connection timed out"}));
+    EXPECT_EQ(fetch.clock.Elapsed(), kTableWindowMs);
+  }
+}
+
+}  // namespace
+}  // namespace quillon

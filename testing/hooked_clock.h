@@ -1,0 +1,40 @@
+// A virtual clock that lets a test act at a chosen point of the code under test: before its
+// n-th readable-wait or n-th sleep (counted from 1), for example to send the next piece of a
+// reply only once the client has finished a read.
+#pragma once
+
+#include <functional>
+
+#include "testing/virtual_clock.h"
+
+namespace quillon::testing {
+
+class HookedClock final : public Clock {
+ public:
+  // `realPollMs` as for VirtualClock: long enough for a peer thread to answer.
+  explicit HookedClock(int realPollMs = 1000) : clock_(1000, 1'700'000'000, realPollMs) {}
+
+  std::function<void(int)> beforeWait = [](int) {};
+  std::function<void(int)> beforeSleep = [](int) {};
+
+  std::uint32_t TickCount() override { return clock_.TickCount(); }
+  std::time_t Now() override { return clock_.Now(); }
+  void Sleep(std::uint32_t ms) override {
+    beforeSleep(++sleeps_);
+    clock_.Sleep(ms);
+  }
+  int WaitReadable(int fd, std::uint32_t ms) override {
+    beforeWait(++waits_);
+    return clock_.WaitReadable(fd, ms);
+  }
+  int WaitWritable(int fd, std::uint32_t ms) override { return clock_.WaitWritable(fd, ms); }
+
+  std::uint64_t Elapsed() const { return clock_.Elapsed(); }
+
+ private:
+  VirtualClock clock_;
+  int waits_ = 0;
+  int sleeps_ = 0;
+};
+
+}  // namespace quillon::testing
