@@ -52,19 +52,13 @@ bool ParseDouble(std::string_view text, double& value) {
 }
 
 bool ParseCaster(std::string_view value, SessionOptions& options, std::string& error) {
-  std::string_view host = value;
-  const auto colon = value.rfind(':');
-  if (colon != std::string_view::npos) {
-    host = value.substr(0, colon);
-    const std::string_view port = value.substr(colon + 1);
-    std::int32_t number = 0;
-    if (port.size() > kMaxPortDigits || !ParseWhole(port, number) || number < 0 ||
-        number > 65535) {
-      error = "--caster: the port after ':' must be a number from 1 to 65535";
-      return false;
-    }
-    options.port = number;
+  std::string_view host;
+  std::int32_t port = -1;
+  if (!SplitCasterArgument(value, host, port)) {
+    error = "--caster: the port after ':' must be a number from 1 to 65535";
+    return false;
   }
+  if (port >= 0) options.port = port;
   std::u16string address;
   if (!WideOfAtMost(host, kMaxAddressUnits, address)) {
     error = "--caster: the address may have at most 19 characters";
@@ -152,6 +146,21 @@ bool ParseValue(std::string_view flag, const std::string& value, SessionOptions&
 }
 
 }  // namespace
+
+bool SplitCasterArgument(std::string_view value, std::string_view& host, std::int32_t& port) {
+  host = value;
+  const auto colon = value.rfind(':');
+  if (colon == std::string_view::npos) return true;
+  host = value.substr(0, colon);
+  const std::string_view digits = value.substr(colon + 1);
+  std::int32_t number = 0;
+  if (digits.size() > kMaxPortDigits || !ParseWhole(digits, number) || number < 0 ||
+      number > 65535) {
+    return false;
+  }
+  port = number;
+  return true;
+}
 
 bool ParseSessionOptions(const Arguments& args, unsigned allowed,
                          const std::optional<std::string>& environmentPassword,

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/cli/commands.h"
 #include "common/settings_record.h"
@@ -48,6 +49,10 @@ struct SessionOptions {
   bool trace = false;
   std::optional<int> seconds;
 };
+
+// Splits "HOST[:PORT]" at its last ':' into `host` and `port`; `port` stays as it was when
+// there is no ':'. false when the part after ':' is not a port number from 0 to 65535.
+bool SplitCasterArgument(std::string_view value, std::string_view& host, std::int32_t& port);
 
 // Parses `args` (the words after the command) allowing the options in `allowed`.
 // `environmentPassword` is QUILLON_PASSWORD when set; --password-file wins over it. A password
