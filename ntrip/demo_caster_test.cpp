@@ -200,6 +200,7 @@ TEST(DemoCaster, MisbehavesAsScripted) {
   } cases[] = {
       {CasterBehaviour::kHttpStatus, kLogin, "",
        "HTTP/1.1 200 OK\r\nNtrip-Version: Ntrip/2.0\r\nContent-Type: gnss/data\r\n\r\n", false},
+      {CasterBehaviour::kIcyServerStatus, kSource, "", "ICY 200 OK\r\n", false},
       {CasterBehaviour::kSplitReply, kLogin, "IC", "ICY 200 OK\r\n", false},
       {CasterBehaviour::kSplitReply, kSource, "O", "OK\r\n", false},
       {CasterBehaviour::kSplitReply, kTableRequest, "SOURCETABLE 200", TableReply(table), true},
