@@ -9,6 +9,7 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   const quillon::cli::Arguments args(argv + 1, argv + argc);
   const std::string command = args.empty() ? std::string() : args.front();
+  const quillon::cli::Arguments rest(args.empty() ? args.end() : args.begin() + 1, args.end());
 
   if (command == "--version") {
     std::puts("ZEP Quillon 8.4.2");
@@ -18,6 +19,8 @@ int main(int argc, char** argv) {
     quillon::cli::PrintUsage();
     return 0;
   }
+  if (command == "rover") return quillon::cli::RunRover(rest);
+  if (command == "demo") return quillon::cli::RunDemo(rest);
   quillon::cli::PrintUsage();
   return command.empty() ? 0 : 2;
 }

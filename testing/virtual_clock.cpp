@@ -28,7 +28,7 @@ int VirtualClock::WaitReadable(int fd, std::uint32_t ms) {
   pollfd entry{fd, POLLIN, 0};
   int result;
   do {
-    result = poll(&entry, 1, std::min<int>(realPollMs_, static_cast<int>(ms)));
+    result = poll(&entry, 1, std::min<int>(realPollMs_.load(), static_cast<int>(ms)));
   } while (result < 0 && errno == EINTR);
   if (result == 0) Advance(ms);
   return result;

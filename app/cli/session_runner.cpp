@@ -1,0 +1,37 @@
+#include "app/cli/session_runner.h"
+
+#include "link/stop_session.h"
+
+namespace quillon::cli {
+
+std::string StatusLine(const SessionSnapshot& snapshot) {
+  return snapshot.elapsed + " " + std::to_string(snapshot.rate) + " B/s " +
+         std::to_string(snapshot.total) + " bytes";
+}
+
+SessionEnd RunSession(SessionStatus& status, ComLink& link, Clock& clock, int stopFd,
+                      std::FILE* out, std::optional<int> limitSeconds) {
+  constexpr std::uint32_t kLineMs = 1000;
+  const std::uint32_t start = clock.TickCount();
+  for (;;) {
+    // A stop descriptor that cannot be watched leaves a plain one-second pace.
+    const bool stopAsked = stopFd >= 0 ? clock.WaitReadable(stopFd, kLineMs) > 0
+                                       : (clock.Sleep(kLineMs), false);
+    const bool timeUp = limitSeconds &&
+                        clock.TickCount() - start >= static_cast<std::uint32_t>(*limitSeconds) * 1000;
+    if (stopAsked || timeUp) {
+      StopSession(status, link, clock, StopKind::kDisconnect);
+      return SessionEnd::kStopAsked;
+    }
+    const SessionSnapshot snapshot = status.Snapshot();
+    if (!snapshot.running) {
+      // The worker gave up and has shown why; clean up without the waits.
+      StopSession(status, link, clock, StopKind::kClose);
+      return SessionEnd::kGaveUp;
+    }
+    std::fprintf(out, "%s\n", StatusLine(snapshot).c_str());
+    std::fflush(out);
+  }
+}
+
+}  // namespace quillon::cli
