@@ -25,6 +25,15 @@ inline void PutLittleEndian(std::span<std::uint8_t> image, std::size_t offset, s
   }
 }
 
+inline std::uint16_t GetUInt16(std::span<const std::uint8_t> image, std::size_t offset) {
+  return static_cast<std::uint16_t>(image[offset] | image[offset + 1] << 8);
+}
+
+inline void PutUInt16(std::span<std::uint8_t> image, std::size_t offset, std::uint16_t value) {
+  image[offset] = static_cast<std::uint8_t>(value & 0xFF);
+  image[offset + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
 inline std::int32_t GetInt32(std::span<const std::uint8_t> image, std::size_t offset) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(GetLittleEndian(image, offset, 4)));
 }

@@ -69,8 +69,8 @@ bool WriteSettingsImage(const std::filesystem::path& file, const SettingsImage& 
   FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
   if (fd.get() < 0) return false;
   const bool written = WriteAll(fd.get(), image.data(), image.size()) &&
-                       ::fchmod(fd.get(), S_IRUSR | S_IWUSR) == 0 &&
-                       ::fsync(fd.get()) == 0 && fd.Close();
+                       ::fchmod(fd.get(), S_IRUSR | S_IWUSR) == 0 && ::fsync(fd.get()) == 0 &&
+                       fd.Close();
   if (!written || ::rename(temporary.c_str(), file.c_str()) != 0) {
     ::unlink(temporary.c_str());
     return false;

@@ -39,13 +39,13 @@ static_assert(kEntryMountPointsAt + kMaxMountPoints * kMountPointBytes == kHostE
 
 template <std::size_t N>
 void PutText(std::span<std::uint8_t> image, std::size_t offset, const WideField<N>& field) {
-  for (std::size_t i = 0; i < N; ++i) PutLittleEndian(image, offset + 2 * i, 2, field[i]);
+  for (std::size_t i = 0; i < N; ++i) PutUInt16(image, offset + 2 * i, field[i]);
 }
 
 template <std::size_t N>
 void GetText(std::span<const std::uint8_t> image, std::size_t offset, WideField<N>& field) {
   for (std::size_t i = 0; i < N; ++i) {
-    field[i] = static_cast<char16_t>(GetLittleEndian(image, offset + 2 * i, 2));
+    field[i] = static_cast<char16_t>(GetUInt16(image, offset + 2 * i));
   }
   // A field without a terminator is cut at its end, keeping surrogate pairs whole.
   const auto text = FieldText(field);

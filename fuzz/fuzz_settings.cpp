@@ -19,7 +19,8 @@ void Check(bool condition) {
 
 void CheckInRange(const SettingsRecord& record) {
   Check(record.hostCount >= 0 && record.hostCount <= kMaxHosts);
-  Check(record.hostCount == 0 || (record.selectedHost >= 0 && record.selectedHost < record.hostCount));
+  Check(record.hostCount == 0 ||
+        (record.selectedHost >= 0 && record.selectedHost < record.hostCount));
   for (const auto& entry : record.hosts) {
     Check(entry.mountPointCount >= 0 && entry.mountPointCount <= kMaxMountPoints);
     Check(entry.mountPointCount == 0 ||

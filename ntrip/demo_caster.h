@@ -33,10 +33,10 @@ enum class CasterBehaviour {
   // The first reply is written in two parts with a short real pause between them, cut inside
   // the token: "IC" + "Y 200 OK\r\n", "O" + "K\r\n", "SOURCETABLE 200" + " OK\r\n...".
   kSplitReply,
-  kSilent,        // read the request, never answer, keep the connection open until Stop
-  kCloseAtOnce,   // close the connection right after accepting it, before reading anything
-  kGarbage,       // read the request, answer with bytes that hold no token, then close
-  kCloseAfterLogin,  // send the success token (after a good login), then close at once
+  kSilent,           // read the request, never answer, keep the connection open until Stop
+  kCloseAtOnce,      // close the connection right after accepting it, before reading anything
+  kGarbage,          // read the request, answer with bytes that hold no token, then close
+  kCloseAfterLogin,  // send the success token (after a good login), then end the connection
   kTableNeverEnds,   // source table without "ENDSOURCETABLE"; the connection stays open
   kNotFound,         // answer "HTTP/1.1 404 Not Found\r\n\r\n" to any request, then close
   // Expect no request: stream correction data at once (as for a logged-in client) and record
@@ -50,14 +50,16 @@ enum class RequestKind {
   kClient,       // "GET /<mount point>" with the right credentials
   kSourceTable,  // "GET /SOURCETABLE", "GET /", an unknown mount point or wrong credentials
   kServer,       // "SOURCE <password> /<mount point>"
-  kBad,          // anything else
+  kBad,          // anything else: answered "HTTP/1.0 400 Bad Request\r\n\r\n"
 };
 
 struct DemoCasterConfig {
-  std::string mountPoint = "DEMO";      // the mount point clients log in to and servers feed
-  std::string user = "demo";            // client credentials, compared exactly
+  std::string mountPoint = "DEMO";  // the mount point clients log in to and servers feed
+  std::string user = "demo";        // client credentials, compared exactly
   std::string password = "demo";
-  std::string sourcePassword = "demo";  // password of the SOURCE request
+  // Password of the SOURCE request: a wrong one is answered "ERROR - Bad Password\r\n", a
+  // SOURCE to another mount point "ERROR - Bad Mountpoint\r\n".
+  std::string sourcePassword = "demo";
   // Source-table text sent between the headers and "ENDSOURCETABLE\r\n" (records with "\r\n").
   // Empty means a table with one STR record for `mountPoint`.
   std::string sourceTable;
@@ -74,12 +76,15 @@ struct DemoCasterConfig {
 struct CasterConnection {
   CasterBehaviour behaviour = CasterBehaviour::kNormal;
   RequestKind kind = RequestKind::kNone;
-  std::string request;   // the raw request text, up to and including its empty line
-  std::string received;  // every byte received after the request, in order
+  std::string request;    // the raw request text, up to and including its empty line
+  std::string received;   // every byte received after the request, in order
   bool answered = false;  // the first reply byte has been written
-  bool open = true;       // false once the caster has closed it (or the peer did)
+  bool open = true;       // false once the caster has closed its socket
 };
 
+// Where an answer ends the connection (table, errors, kCloseAfterLogin...), the caster ends its
+// sending side first and reads what the peer still sends for half a second before it closes, so
+// that no reset destroys the answer on its way; only kCloseAtOnce closes outright.
 class DemoCaster {
  public:
   // Starts listening on 127.0.0.1, on a port the system picks, and accepting at once.
@@ -110,14 +115,15 @@ class DemoCaster {
   void ResumeAccepting();
 
   // Writes `bytes` to every client that is logged in now (kClient after its token, or
-  // kRawStream). Returns how many clients it was written to.
+  // kRawStream). Returns how many clients it was written to. Waits while a client's socket is
+  // full, until it has room, the client has gone, or Stop.
   int SendToClients(std::string_view bytes);
 
   // Snapshots for the tests.
-  std::size_t ConnectionCount() const;            // connections accepted so far
+  std::size_t ConnectionCount() const;  // connections accepted so far
   std::vector<CasterConnection> Connections() const;
   std::string RequestText(std::size_t index) const;  // raw request of connection `index`
-  int LoggedInClients() const;                     // client connections open and streaming
+  int LoggedInClients() const;                       // client connections open and streaming
   // Every byte received after the request from client connections (kClient, kRawStream), and
   // from server connections (kServer), each in order of arrival.
   std::string ReceivedFromClients() const;
@@ -139,6 +145,7 @@ class DemoCaster {
   struct Link;  // one accepted connection: its socket and its record
 
   void AcceptLoop();
+  void CloseDescriptors();
   CasterBehaviour NextBehaviour();  // with mutex_ held
 
   // One thread per connection runs Serve; the others are its steps.
@@ -150,6 +157,7 @@ class DemoCaster {
   void ServeSourceTable(Link& link);
   void StreamLoop(Link& link);
   void DrainUntilClosed(Link& link);
+  void Linger(Link& link);
 
   // Socket steps; each returns false once the peer has gone or Stop has begun.
   bool ReadRequest(Link& link);
@@ -161,7 +169,8 @@ class DemoCaster {
 
   // Record keeping under mutex_.
   std::string RequestOf(Link& link) const;
-  std::string SetKind(Link& link, RequestKind kind);  // returns the bytes that came with the request
+  std::string SetKind(Link& link,
+                      RequestKind kind);  // returns the bytes that came with the request
   void SetLoggedIn(Link& link, RequestKind kind);
   void RecordReceived(Link& link, std::string_view bytes);
   void CloseLink(Link& link);
@@ -170,7 +179,7 @@ class DemoCaster {
 
   DemoCasterConfig config_;
   int listenFd_ = -1;
-  int stopPipe_[2] = {-1, -1};  // readable once Stop has begun: every wait watches it
+  int stopPipe_[2] = {-1, -1};   // readable once Stop has begun: every wait watches it
   int pausePipe_[2] = {-1, -1};  // wakes the accept loop when accepting stops or resumes
   std::uint16_t port_ = 0;
 
@@ -183,7 +192,7 @@ class DemoCaster {
   CasterBehaviour defaultBehaviour_ = CasterBehaviour::kNormal;
   std::vector<std::shared_ptr<Link>> links_;
   std::vector<std::thread> threads_;
-  std::vector<int> fillers_;  // our own connects that keep the accept queue full
+  std::vector<int> fillers_;            // our own connects that keep the accept queue full
   std::vector<in_port_t> fillerPorts_;  // their ports (network order), dropped when accepted
   std::string fromClients_;
   std::string uploaded_;

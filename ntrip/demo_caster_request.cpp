@@ -94,7 +94,8 @@ ParsedRequest ParseRequest(std::string_view request) {
     if (header.empty()) break;
     if (StartsWithNoCase(header, "Authorization:")) {
       const std::string_view value = Trim(header.substr(14));
-      if (StartsWithNoCase(value, "Basic ")) parsed.credentials = DecodeBase64(Trim(value.substr(6)));
+      if (StartsWithNoCase(value, "Basic "))
+        parsed.credentials = DecodeBase64(Trim(value.substr(6)));
     }
     if (end == std::string_view::npos) break;
     start = end + 2;

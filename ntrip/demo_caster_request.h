@@ -12,8 +12,8 @@ enum class RequestLine { kGet, kSource, kUnknown };
 
 struct ParsedRequest {
   RequestLine line = RequestLine::kUnknown;
-  std::string mountPoint;   // path without its leading "/" (GET), or the SOURCE mount point
-  std::string password;     // SOURCE only
+  std::string mountPoint;  // path without its leading "/" (GET), or the SOURCE mount point
+  std::string password;    // SOURCE only
   std::optional<std::string> credentials;  // decoded "user:password" of a Basic header (GET)
 };
 

@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "ntrip/correction_stream.h"
+#include "ntrip/gga.h"
 
 namespace quillon {
 
@@ -25,9 +26,7 @@ constexpr int kPumpIntervalMs = 5;
 // be lost on the wire the same way.
 constexpr std::size_t kMaxQueued = 64 * 1024;
 
-bool Due(std::uint32_t now, std::uint32_t at) {
-  return static_cast<std::int32_t>(now - at) >= 0;
-}
+bool Due(std::uint32_t now, std::uint32_t at) { return static_cast<std::int32_t>(now - at) >= 0; }
 
 // "ddmm.mmmm" or "dddmm.mmmm" with its hemisphere letter.
 void AppendCoordinate(std::string& out, double degrees, int degreeDigits, char positive,
@@ -60,11 +59,11 @@ std::string MakeGgaSentence(std::time_t time, double latitude, double longitude)
   AppendCoordinate(body, longitude, 3, 'E', 'W');
   body += ",1,08,0.9,100.0,M,47.0,M,,";
 
-  std::uint8_t checksum = 0;
-  for (char c : body) checksum ^= static_cast<std::uint8_t>(c);
+  std::string sentence = "$" + body + "*";
+  // Upper-case hex digits, as receivers write them.
   char tail[8];
-  std::snprintf(tail, sizeof tail, "*%02X\r\n", checksum);
-  return "$" + body + tail;
+  std::snprintf(tail, sizeof tail, "%02X\r\n", GgaChecksum(sentence));
+  return sentence + tail;
 }
 
 SimulatedReceiver::SimulatedReceiver(Clock& clock, SimulatedReceiverConfig config)
@@ -206,7 +205,8 @@ void SimulatedReceiver::Generate() {
         static_cast<std::uint64_t>(config_.streamBytesPerSecond) * (now - streamStart_) / 1000;
     if (due > streamSent_) {
       const std::size_t room = queue_.size() < kMaxQueued ? kMaxQueued - queue_.size() : 0;
-      const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(due - streamSent_, room));
+      const std::size_t count =
+          static_cast<std::size_t>(std::min<std::uint64_t>(due - streamSent_, room));
       if (count > 0) queue_ += stream_.Next(count);
       streamSent_ = due;
     }

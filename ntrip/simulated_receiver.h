@@ -93,7 +93,7 @@ class SimulatedReceiver {
   std::uint32_t streamStart_ = 0;
   std::uint64_t streamSent_ = 0;
   CorrectionStream stream_;  // used by the thread only
-  std::string queue_;  // waiting to be written to the program
+  std::string queue_;        // waiting to be written to the program
   std::string received_;
   std::string emitted_;
   std::thread thread_;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ntrip/gga.h"
 #include "testing/virtual_clock.h"
 
 namespace quillon {
@@ -19,8 +20,7 @@ namespace {
 using namespace std::chrono_literals;
 using quillon::testing::VirtualClock;
 
-// The checksum computed here, independently of the code under test: XOR of the characters
-// between "$" and "*". Returns -1 when the sentence has no "*hh\r\n" tail.
+// The checksum field of "...*hh\r\n"; -1 when the sentence has no such tail.
 int ChecksumField(const std::string& sentence) {
   const auto star = sentence.find('*');
   if (sentence.empty() || sentence[0] != '$' || star == std::string::npos ||
@@ -28,14 +28,6 @@ int ChecksumField(const std::string& sentence) {
     return -1;
   }
   return static_cast<int>(std::strtol(sentence.substr(star + 1, 2).c_str(), nullptr, 16));
-}
-
-int XorBetween(const std::string& sentence) {
-  int sum = 0;
-  for (std::size_t i = 1; i < sentence.size() && sentence[i] != '*'; ++i) {
-    sum ^= static_cast<unsigned char>(sentence[i]);
-  }
-  return sum;
 }
 
 std::vector<std::string> Fields(const std::string& sentence) {
@@ -84,11 +76,11 @@ std::string AllByteValues() {
   return bytes;
 }
 
-TEST(MakeGgaSentence, ChecksumCheckerAgreesWithARealSentence) {
+TEST(MakeGgaSentence, ChecksumsAgreeOnARealSentence) {
   // The textbook GGA sentence with its published checksum.
   const std::string real = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
   EXPECT_EQ(ChecksumField(real), 0x47);
-  EXPECT_EQ(XorBetween(real), 0x47);
+  EXPECT_EQ(GgaChecksum(real), 0x47);
 }
 
 TEST(MakeGgaSentence, WritesTimeAndPositionWithAValidChecksum) {
@@ -109,7 +101,7 @@ TEST(MakeGgaSentence, WritesTimeAndPositionWithAValidChecksum) {
     // 1700000000 is 2023-11-14 22:13:20 UTC (`date -u -d @1700000000`).
     const std::string sentence = MakeGgaSentence(1'700'000'000, c.latitude, c.longitude);
     ASSERT_NE(ChecksumField(sentence), -1) << sentence;
-    EXPECT_EQ(ChecksumField(sentence), XorBetween(sentence)) << sentence;
+    EXPECT_EQ(ChecksumField(sentence), GgaChecksum(sentence)) << sentence;
     const auto fields = Fields(sentence);
     ASSERT_EQ(fields.size(), 15u) << sentence;
     EXPECT_EQ(fields[0], "$GPGGA");
@@ -185,7 +177,7 @@ TEST(SimulatedReceiver, SendsGgaOnTheClocksInterval) {
   ASSERT_EQ(sentences.size(), 3u) << all;
   const char* times[] = {"221320.00", "221321.00", "221322.00"};
   for (std::size_t i = 0; i < sentences.size(); ++i) {
-    EXPECT_EQ(ChecksumField(sentences[i]), XorBetween(sentences[i])) << sentences[i];
+    EXPECT_EQ(ChecksumField(sentences[i]), GgaChecksum(sentences[i])) << sentences[i];
     EXPECT_EQ(Fields(sentences[i])[1], times[i]);
     EXPECT_EQ(Fields(sentences[i])[2], "5231.2000");
   }

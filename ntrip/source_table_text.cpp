@@ -9,8 +9,8 @@ std::string MakeStrRecord(std::string_view mountPoint, const StrFields& f) {
   record += mountPoint;
   for (const std::string* field :
        {&f.identifier, &f.format, &f.formatDetails, &f.carrier, &f.navSystem, &f.network,
-        &f.country, &f.latitude, &f.longitude, &f.nmea, &f.solution, &f.generator,
-        &f.compression, &f.authentication, &f.fee, &f.bitrate}) {
+        &f.country, &f.latitude, &f.longitude, &f.nmea, &f.solution, &f.generator, &f.compression,
+        &f.authentication, &f.fee, &f.bitrate}) {
     record += ';';
     record += *field;
   }
@@ -19,7 +19,8 @@ std::string MakeStrRecord(std::string_view mountPoint, const StrFields& f) {
 }
 
 std::string MakeSourceTable(const std::vector<std::string>& mountPoints) {
-  std::string table = "CAS;127.0.0.1;2101;Quillon demo caster;Quillon;0;DEU;52.52;13.40;0.0.0.0;0;\r\n";
+  std::string table =
+      "CAS;127.0.0.1;2101;Quillon demo caster;Quillon;0;DEU;52.52;13.40;0.0.0.0;0;\r\n";
   for (const std::string& mountPoint : mountPoints) {
     table += MakeStrRecord(mountPoint);
     table += "\r\n";
