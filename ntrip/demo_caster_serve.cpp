@@ -46,6 +46,13 @@ void DemoCaster::Serve(Link& link) {
       SetLoggedIn(link, RequestKind::kNone);
       StreamLoop(link);
       break;
+    case CasterBehaviour::kResetAfterRequest:
+      if (ReadRequest(link)) {
+        // Lingering for no time makes the close below send a reset.
+        const linger reset{1, 0};
+        ::setsockopt(link.fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+      }
+      break;
     default:
       if (ReadRequest(link)) Answer(link);
       Linger(link);

@@ -202,6 +202,7 @@ TEST(DemoCaster, MisbehavesAsScripted) {
       {CasterBehaviour::kSplitReply, kTableRequest, "SOURCETABLE 200", TableReply(table), true},
       {CasterBehaviour::kSilent, kLogin, "", "", false},
       {CasterBehaviour::kCloseAtOnce, kLogin, "", "", true},
+      {CasterBehaviour::kResetAfterRequest, kSource, "", "", true},
       {CasterBehaviour::kCloseAfterLogin, kLogin, "", "ICY 200 OK\r\n", true},
       {CasterBehaviour::kCloseAfterLogin, kSource, "", "OK\r\n", true},
       {CasterBehaviour::kNotFound, kTableRequest, "", "HTTP/1.1 404 Not Found\r\n\r\n", true},
