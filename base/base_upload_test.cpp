@@ -39,9 +39,7 @@ TEST_F(BaseUpload, AMegabyteArrivesUnchangedAndInOrder) {
   ASSERT_EQ(uploaded.size(), data.size());
   EXPECT_TRUE(uploaded == data) << "the uploaded bytes differ from the receiver's";
 
-  const SessionSnapshot counters = status.Snapshot();
-  EXPECT_EQ(counters.total, static_cast<std::int32_t>(data.size()));
-  EXPECT_GT(counters.peak, 0);
+  EXPECT_EQ(status.Snapshot().total, static_cast<std::int32_t>(data.size()));
   EXPECT_EQ(status.StatusText(), u"");
 }
 
