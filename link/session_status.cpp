@@ -1,5 +1,7 @@
 #include "link/session_status.h"
 
+#include <pthread.h>
+
 #include <chrono>
 #include <cstdio>
 
@@ -35,13 +37,14 @@ SessionSnapshot SessionStatus::Snapshot() {
                          std::string(elapsed.data())};
 }
 
-void SessionStatus::StartWorker(std::function<void()> body) {
+void SessionStatus::StartWorker(std::function<void()> body, const char* name) {
   JoinWorker();
   {
     std::lock_guard guard(endedMutex_);
     ended_ = false;
   }
-  worker_ = std::thread([this, body = std::move(body)] {
+  worker_ = std::thread([this, name, body = std::move(body)] {
+    pthread_setname_np(pthread_self(), name);
     body();
     std::lock_guard guard(endedMutex_);
     ended_ = true;

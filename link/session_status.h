@@ -66,8 +66,9 @@ class SessionStatus {
   virtual void Reset();
   SessionSnapshot Snapshot();
 
-  // The worker thread. Start and stop run on the front end's thread only.
-  void StartWorker(std::function<void()> body);
+  // The worker thread, named `name` (a literal of at most 15 characters) for top, ps and
+  // debuggers. Start and stop run on the front end's thread only.
+  void StartWorker(std::function<void()> body, const char* name = "quillon-worker");
   bool HasWorker() const { return worker_.joinable(); }
   // Waits up to `realMs` real milliseconds for the worker's body to have returned.
   bool WaitWorkerEnded(int realMs);

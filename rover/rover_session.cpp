@@ -394,7 +394,7 @@ void RoverSessionThread(const RoverSessionContext& context) {
 
 void StartRoverSession(const RoverSessionContext& context) {
   context.status.running.store(1);
-  context.status.StartWorker([context] { RoverSessionThread(context); });
+  context.status.StartWorker([context] { RoverSessionThread(context); }, "quillon-rover");
 }
 
 }  // namespace quillon
