@@ -85,7 +85,7 @@ void BaseSessionThread(const BaseSessionContext& context) {
 
 void StartBaseSession(const BaseSessionContext& context) {
   context.status.running.store(1);
-  context.status.StartWorker([context] { BaseSessionThread(context); });
+  context.status.StartWorker([context] { BaseSessionThread(context); }, "quillon-base");
 }
 
 }  // namespace quillon
