@@ -1,5 +1,7 @@
 #include "app/cli/session_runner.h"
 
+#include <unistd.h>
+
 #include "link/stop_session.h"
 
 namespace quillon::cli {
@@ -20,6 +22,11 @@ SessionEnd RunSession(SessionStatus& status, ComLink& link, Clock& clock, int st
                                        : (clock.Sleep(kLineMs), false);
     const bool timeUp = limitSeconds &&
                         clock.TickCount() - start >= static_cast<std::uint32_t>(*limitSeconds) * 1000;
+    if (stopAsked) {
+      // Take the request (a signal's record, a test's byte), so it is not answered twice.
+      char request[128];
+      [[maybe_unused]] const ssize_t taken = read(stopFd, request, sizeof request);
+    }
     if (stopAsked || timeUp) {
       StopSession(status, link, clock, StopKind::kDisconnect);
       return SessionEnd::kStopAsked;

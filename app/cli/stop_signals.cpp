@@ -16,7 +16,14 @@ StopSignals::StopSignals() {
 }
 
 StopSignals::~StopSignals() {
-  if (fd_ >= 0) close(fd_);
+  if (fd_ >= 0) {
+    // Signals that came while stopping are answered by this stop: restoring the mask must not
+    // deliver them and kill the process after all.
+    signalfd_siginfo info;
+    while (read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+    }
+    close(fd_);
+  }
   pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
 }
 
