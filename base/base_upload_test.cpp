@@ -6,7 +6,6 @@
 #include <random>
 #include <string>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -43,46 +42,6 @@ TEST_F(BaseUpload, AMegabyteArrivesUnchangedAndInOrder) {
   EXPECT_EQ(status.StatusText(), u"");
 }
 
-TEST_F(BaseUpload, RateAndElapsedTextFollowTheClock) {
-  // 2000 bytes at once, then silence: the first window that closes after just over a second
-  // holds them all, and the elapsed text counts the seconds since the login.
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool done = false;
-  std::uint64_t firstByteAt = 0;
-  std::int32_t firstRate = 0;
-  std::string elapsedAt65s;
-  const StopAtExit stop{*this};
-  clock.OnSleep([&] {
-    const SessionSnapshot s = status.Snapshot();
-    const std::uint64_t now = virtualClock.Elapsed();
-    std::lock_guard lock(mutex);
-    if (done) return;
-    if (firstByteAt == 0) {
-      if (s.total == 0) return;
-      firstByteAt = now;
-      virtualClock.SetRealPollMs(kFastPollMs);
-    }
-    if (firstRate == 0) firstRate = s.rate;
-    if (now >= firstByteAt + 65000) {
-      elapsedAt65s = s.elapsed;
-      done = true;
-      changed.notify_all();
-    }
-  });
-  receiver.Emit(std::string(2000, 'r'));
-  Start();
-  std::unique_lock lock(mutex);
-  ASSERT_TRUE(changed.wait_for(lock, kRealLimit, [&] { return done; }));
-  // 2000 bytes over a window of just over a second (a pass is at most 120 ms).
-  EXPECT_GT(firstRate, 2000 * 1000 / 1120);
-  EXPECT_LT(firstRate, 2000);
-  // The seconds of the login and of the last pass are whole seconds of the calendar clock.
-  EXPECT_TRUE(elapsedAt65s == "00:01:04" || elapsedAt65s == "00:01:05" ||
-              elapsedAt65s == "00:01:06")
-      << elapsedAt65s;
-}
-
 TEST_F(BaseUpload, KeepsUpWithAReceiverAt115200Baud) {
   // The receiver puts out 11520 B/s of clock time for two minutes. What does not fit into the
   // terminal's buffers at once is lost, as a serial driver's overflow loses it.
@@ -99,6 +58,7 @@ TEST_F(BaseUpload, KeepsUpWithAReceiverAt115200Baud) {
   std::uint64_t produced = 0;
   std::string written;
   std::size_t lost = 0;
+  std::int32_t rate = 0;
   const StopAtExit stop{*this};
   clock.OnSleep([&] {
     const std::uint64_t now = virtualClock.Elapsed();
@@ -118,6 +78,7 @@ TEST_F(BaseUpload, KeepsUpWithAReceiverAt115200Baud) {
     written.append(bytes, 0, kept);
     lost += bytes.size() - kept;
     if (now - *startedAt >= kRunMs) {
+      rate = status.Snapshot().rate;
       done = true;
       changed.notify_all();
     }
@@ -127,6 +88,8 @@ TEST_F(BaseUpload, KeepsUpWithAReceiverAt115200Baud) {
   ASSERT_TRUE(changed.wait_for(lock, kRealLimit, [&] { return done; }));
   EXPECT_EQ(lost, 0u);
   EXPECT_EQ(produced, kRunMs * kBytesPerSecond / 1000);
+  // Measured over windows of just over a second.
+  EXPECT_NEAR(rate, static_cast<double>(kBytesPerSecond), kBytesPerSecond * 0.15);
   ASSERT_TRUE(caster->WaitForUploaded(written.size(), kRealLimit));
   EXPECT_TRUE(caster->Uploaded() == written) << "the uploaded bytes differ from the receiver's";
 }
