@@ -114,8 +114,8 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
       // The token is looked for in one read only.
       {"OK split over two reads", [&] { caster->Script(CasterBehaviour::kSplitReply); },
        BaseSessionResult::kRejected, rejected, true},
-      {"garbage", [&] { caster->Script(CasterBehaviour::kGarbage); },
-       BaseSessionResult::kRejected, rejected, true},
+      {"garbage", [&] { caster->Script(CasterBehaviour::kGarbage); }, BaseSessionResult::kRejected,
+       rejected, true},
       // Waited for a bounded time, then taken as an empty reply.
       {"silent caster",
        [&] {
@@ -127,8 +127,8 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
        BaseSessionResult::kLoginIoFailed, loginIo, true},
       {"invalid dotted address", [&] { SetFieldText(settings.address, u"192.168.1.300"); },
        BaseSessionResult::kNoSocket, u"", true},
-      {"nobody listening", [&] { settings.port = ClosedPort(); },
-       BaseSessionResult::kConnectFailed, ConnectionErrorText(ECONNREFUSED), true},
+      {"nobody listening", [&] { settings.port = ClosedPort(); }, BaseSessionResult::kConnectFailed,
+       ConnectionErrorText(ECONNREFUSED), true},
       // Linux would connect 0.0.0.0 to this host.
       {"any-address", [&] { SetFieldText(settings.address, u"0.0.0.0"); },
        BaseSessionResult::kConnectFailed, ConnectionErrorText(EADDRNOTAVAIL), true},

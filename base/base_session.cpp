@@ -210,8 +210,7 @@ bool BaseSession::AwaitReply() {
   // One read takes what has arrived. A caster that has sent nothing yet is waited for, in
   // bounded steps through the clock, so a silent one cannot hold the worker for ever.
   int ready = 0;
-  for (std::uint32_t waited = 0; ready == 0 && waited < kReplyWaitLimitMs;
-       waited += kStopCheckMs) {
+  for (std::uint32_t waited = 0; ready == 0 && waited < kReplyWaitLimitMs; waited += kStopCheckMs) {
     if (!Running()) return Stopped();
     ready = c_.clock.WaitReadable(socket_, kStopCheckMs);
   }

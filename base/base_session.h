@@ -25,13 +25,13 @@ struct BaseSessionContext {
 
 // How one attempt ended.
 enum class BaseSessionResult : int {
-  kNoSocket = 1,         // socket not created (text 61213), or an invalid dotted address (no text)
-  kConnectFailed = 2,    // text 61214 with the system's reason
-  kLinkNotOpened = 3,    // no text: the link has shown its own message
-  kRejected = 4,         // no "OK\r\n" in the reply (text 61215)
-  kUploadFailed = 5,     // a chunk could not be sent (text 61216)
-  kLoginIoFailed = 6,    // request not sent or reply not read (text 61221)
-  kStopped = 7,          // running was cleared
+  kNoSocket = 1,       // socket not created (text 61213), or an invalid dotted address (no text)
+  kConnectFailed = 2,  // text 61214 with the system's reason
+  kLinkNotOpened = 3,  // no text: the link has shown its own message
+  kRejected = 4,       // no "OK\r\n" in the reply (text 61215)
+  kUploadFailed = 5,   // a chunk could not be sent (text 61216)
+  kLoginIoFailed = 6,  // request not sent or reply not read (text 61221)
+  kStopped = 7,        // running was cleared
 };
 
 inline constexpr int kBaseAttempts = 15;

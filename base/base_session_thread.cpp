@@ -29,9 +29,9 @@ bool CountDown(const BaseSessionContext& c, int attempt, const ReasonText& reaso
     Guarded(kTraceFile, __LINE__, [&] {
       c.clock.Sleep(kCountdownStepMs);
       const std::int64_t seconds = kCountdownSeconds - step / 10;
-      c.status.SetStatusText(FormatText(format, {std::int64_t{attempt + 1},
-                                                 std::int64_t{kBaseAttempts}, seconds,
-                                                 FieldText(reason)}));
+      c.status.SetStatusText(FormatText(
+          format,
+          {std::int64_t{attempt + 1}, std::int64_t{kBaseAttempts}, seconds, FieldText(reason)}));
     });
     if (c.status.running.load() == 0) return false;
   }

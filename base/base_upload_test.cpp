@@ -1,15 +1,14 @@
 // The Base worker's upload: every byte the receiver sends reaches the caster in order, the
 // counters follow, and a silent receiver gets its link opened again while the caster
 // connection stays up.
-#include <condition_variable>
-#include <mutex>
-#include <random>
-#include <string>
-
 #include <unistd.h>
 
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
 #include <optional>
+#include <random>
+#include <string>
 
 #include "base/base_session_fixture.h"
 #include "common/baud.h"
@@ -155,12 +154,11 @@ TEST_P(BaseWatchdog, ReopensASilentLinkOnceAfter25SecondsWhileTheCasterStaysConn
   EXPECT_EQ(caster->Uploaded(), "xyz");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ticks, BaseWatchdog,
-    ::testing::Values(WatchdogCase{"early", 1000},
-                      // The 32-bit tick count wraps to 0 during the silence.
-                      WatchdogCase{"wrapping", 0xFFFFFFFFu - 9000}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ticks, BaseWatchdog,
+                         ::testing::Values(WatchdogCase{"early", 1000},
+                                           // The 32-bit tick count wraps to 0 during the silence.
+                                           WatchdogCase{"wrapping", 0xFFFFFFFFu - 9000}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quillon::testing

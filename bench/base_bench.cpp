@@ -200,25 +200,27 @@ int main(int argc, char** argv) {
   StopSession(status, link, RealClock());
   const std::string uploaded = caster.Uploaded();
 
-  const std::uint64_t missing = written.size() > uploaded.size() ? written.size() - uploaded.size() : 0;
+  const std::uint64_t missing =
+      written.size() > uploaded.size() ? written.size() - uploaded.size() : 0;
   const std::uint64_t loss = receiver.Refused() + missing;
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  std::printf("receiver at %llu B/s for %.1f s\n",
-              static_cast<unsigned long long>(kBytesPerSecond), wall);
+  std::printf("receiver at %llu B/s for %.1f s\n", static_cast<unsigned long long>(kBytesPerSecond),
+              wall);
   std::printf("bytes written by the receiver   %zu\n", written.size());
   std::printf("bytes received by the caster    %zu (%s)\n", uploaded.size(),
               uploaded == written ? "identical, in order" : "DIFFERENT");
-  std::printf("loss                            %llu bytes (%llu refused by the terminal, %llu "
-              "never arrived)\n",
-              static_cast<unsigned long long>(loss),
-              static_cast<unsigned long long>(receiver.Refused()),
-              static_cast<unsigned long long>(missing));
+  std::printf(
+      "loss                            %llu bytes (%llu refused by the terminal, %llu "
+      "never arrived)\n",
+      static_cast<unsigned long long>(loss), static_cast<unsigned long long>(receiver.Refused()),
+      static_cast<unsigned long long>(missing));
   std::printf("largest backlog (written, not yet at the caster, sampled each second) %zu bytes\n",
               largestBacklog);
-  std::printf("CPU: worker %.3f s (%.2f %% of a core), whole process with caster and receiver "
-              "%.3f s (%.2f %%)\n",
-              workerCpu, workerCpu / wall * 100.0, processCpu, processCpu / wall * 100.0);
+  std::printf(
+      "CPU: worker %.3f s (%.2f %% of a core), whole process with caster and receiver "
+      "%.3f s (%.2f %%)\n",
+      workerCpu, workerCpu / wall * 100.0, processCpu, processCpu / wall * 100.0);
   std::printf("peak resident memory %.1f MB (whole process, caster and receiver included)\n",
               static_cast<double>(usage.ru_maxrss) / 1024.0);
   return loss == 0 && uploaded == written ? 0 : 1;

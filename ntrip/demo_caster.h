@@ -36,7 +36,8 @@ enum class CasterBehaviour {
   kSilent,           // read the request, never answer, keep the connection open until Stop
   kCloseAtOnce,      // close the connection right after accepting it, before reading anything
   kGarbage,          // read the request, answer with bytes that hold no token, then close
-  kResetAfterRequest,  // read the request, then reset the connection: no reply, no orderly end
+  // Read the request, then reset the connection: no reply, no orderly end.
+  kResetAfterRequest,
   kCloseAfterLogin,  // send the success token (after a good login), then end the connection
   kTableNeverEnds,   // source table without "ENDSOURCETABLE"; the connection stays open
   kNotFound,         // answer "HTTP/1.1 404 Not Found\r\n\r\n" to any request, then close

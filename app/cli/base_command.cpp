@@ -30,12 +30,11 @@ std::string BaseStatusLine(BaseStatus& status, const SessionSnapshot& counters) 
 }
 
 int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment) {
-  constexpr unsigned kBaseOptions = kOptCaster | kOptMount | kOptPassword | kOptDevice |
-                                    kOptBaud | kOptSettingsDir | kOptTrace;
+  constexpr unsigned kBaseOptions =
+      kOptCaster | kOptMount | kOptPassword | kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace;
   SessionOptions options;
   std::string problem;
-  if (!ParseSessionOptions(args, kBaseOptions, environment.environmentPassword, options,
-                           problem)) {
+  if (!ParseSessionOptions(args, kBaseOptions, environment.environmentPassword, options, problem)) {
     std::fprintf(environment.err, "quillon base: %s\n", problem.c_str());
     return 2;
   }

@@ -79,8 +79,8 @@ TEST_F(BaseCommandTest, UploadsPrintsCountersSavesTheCasterAndStopsCleanly) {
   BaseSettings saved;
   ASSERT_TRUE(ReadSettingsFile(saved, folder.Path() / "cfg"));
   EXPECT_EQ(FieldText(saved.mountPoint), u"DEMO");
-  EXPECT_EQ(FieldText(saved.comPortName), std::u16string(receiver.DevicePath().begin(),
-                                                         receiver.DevicePath().end()) + u":");
+  EXPECT_EQ(FieldText(saved.comPortName),
+            std::u16string(receiver.DevicePath().begin(), receiver.DevicePath().end()) + u":");
   ASSERT_EQ(saved.hostCount, 1);
   EXPECT_EQ(FieldText(saved.hosts[0].address), u"127.0.0.1");
   EXPECT_EQ(FieldText(saved.hosts[0].password), u"demo");
@@ -96,8 +96,7 @@ TEST_F(BaseCommandTest, ARefusingCasterIsTriedFifteenTimesThenTheFinalMessageExi
   const std::regex retryLine(
       R"((Retry attempt \d+/15 in \d+ seconds\. )?Authentication credentials were rejected or ignored\.)");
   for (const std::string& line : Lines(Contents(out_))) {
-    EXPECT_TRUE(std::regex_match(line, kCountersLine) || std::regex_match(line, retryLine))
-        << line;
+    EXPECT_TRUE(std::regex_match(line, kCountersLine) || std::regex_match(line, retryLine)) << line;
   }
 }
 
@@ -113,8 +112,8 @@ TEST_F(BaseCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
 }
 
 TEST_F(BaseCommandTest, RoverOnlyOptionsAreRefusedAndChangeNothing) {
-  for (const Arguments& extra : {Arguments{"--user", "demo"}, Arguments{"--no-auth"},
-                                 Arguments{"--gga", "52.5,13.4"}}) {
+  for (const Arguments& extra :
+       {Arguments{"--user", "demo"}, Arguments{"--no-auth"}, Arguments{"--gga", "52.5,13.4"}}) {
     SCOPED_TRACE(extra.front());
     std::fclose(err_);
     err_ = std::tmpfile();

@@ -51,9 +51,11 @@ class CommandFixture : public ::testing::Test {
 
   // Caster, mount point, password file, receiver device and settings folder of the fixture.
   Arguments SessionArgs() const {
-    return {"--caster", "127.0.0.1:" + std::to_string(caster.Port()), "--mount", "DEMO",
+    return {"--caster",        "127.0.0.1:" + std::to_string(caster.Port()),
+            "--mount",         "DEMO",
             "--password-file", (folder.Path() / "password").string(),
-            "--device", receiver.DevicePath(), "--settings-dir", (folder.Path() / "cfg").string()};
+            "--device",        receiver.DevicePath(),
+            "--settings-dir",  (folder.Path() / "cfg").string()};
   }
 
   // Runs the command on its own thread, as main() would on the process's.

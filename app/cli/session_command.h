@@ -18,8 +18,7 @@ namespace quillon::cli {
 // The folder given with --settings-dir (created when missing), or the user's settings folder.
 // nullopt, with one line on `err` that names `command`, when the given folder cannot be used.
 std::optional<std::filesystem::path> ChooseSettingsFolder(const SessionOptions& options,
-                                                          std::string_view command,
-                                                          std::FILE* err);
+                                                          std::string_view command, std::FILE* err);
 
 // As Connect does once the settings are saved: refuses what the dialog refuses (address, port
 // name, port; the message goes to `messages`), and for the pseudo-port "BLUETOOTH" checks the
