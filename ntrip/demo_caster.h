@@ -36,11 +36,11 @@ enum class CasterBehaviour {
   kSilent,           // read the request, never answer, keep the connection open until Stop
   kCloseAtOnce,      // close the connection right after accepting it, before reading anything
   kGarbage,          // read the request, answer with bytes that hold no token, then close
-  // Read the request, then reset the connection: no reply, no orderly end.
-  kResetAfterRequest,
   kCloseAfterLogin,  // send the success token (after a good login), then end the connection
   kTableNeverEnds,   // source table without "ENDSOURCETABLE"; the connection stays open
   kNotFound,         // answer "HTTP/1.1 404 Not Found\r\n\r\n" to any request, then close
+  // Read the request, then reset the connection: no reply, no orderly end.
+  kResetAfterRequest,
   // Expect no request: stream correction data at once (as for a logged-in client) and record
   // everything the peer sends. This is the caster as a client without authentication sees it.
   kRawStream,
