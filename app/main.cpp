@@ -25,6 +25,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "rover") return quillon::cli::RunRover(rest);
+  if (command == "base") return quillon::cli::RunBase(rest);
   if (command == "demo") return quillon::cli::RunDemo(rest);
   if (command == "sourcetable") {
     quillon::cli::ConsoleMessageSink messages;

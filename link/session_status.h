@@ -38,7 +38,7 @@ struct SessionSnapshot {
 class SessionStatus {
  public:
   SessionStatus();
-  ~SessionStatus();  // joins a worker still there; a front end stops the session first
+  virtual ~SessionStatus();  // joins a worker still there; a front end stops the session first
   SessionStatus(const SessionStatus&) = delete;
   SessionStatus& operator=(const SessionStatus&) = delete;
 
@@ -61,8 +61,9 @@ class SessionStatus {
   // The caster connection, -1 when none.
   CasterSocket socket;
 
-  // Flags and counters zero, elapsed "00:00:00"; takes the lock.
-  void Reset();
+  // Flags and counters zero, elapsed "00:00:00"; takes the lock. A mode's status object that
+  // keeps more fields clears them too, so the stop sequence resets the whole of it.
+  virtual void Reset();
   SessionSnapshot Snapshot();
 
   // The worker thread, named `name` (a literal of at most 15 characters) for top, ps and

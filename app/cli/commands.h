@@ -14,6 +14,8 @@ void PrintUsage();
 // `quillon rover OPTIONS` and `quillon demo [--seconds N]` in this process, stopped by
 // SIGINT or SIGTERM. `args` are the words after the command.
 int RunRover(const Arguments& args);
+// `quillon base OPTIONS`, likewise.
+int RunBase(const Arguments& args);
 int RunDemo(const Arguments& args);
 
 }  // namespace quillon::cli

@@ -2,86 +2,29 @@
 // virtual clock, stopped through its stop descriptor as a signal would.
 #include "app/cli/rover_command.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <fstream>
 #include <regex>
 #include <sstream>
 #include <thread>
 
-#include "ntrip/demo_caster.h"
-#include "ntrip/simulated_receiver.h"
+#include "app/cli/command_test_fixture.h"
 #include "rover/rover_settings.h"
 #include "testing/fake_bluetooth_lib.h"
-#include "testing/temp_folder.h"
-#include "testing/virtual_clock.h"
 
 namespace quillon::cli {
 namespace {
 
 using quillon::testing::FakeBluetoothLib;
-using quillon::testing::TempFolder;
-using quillon::testing::VirtualClock;
 
-std::string Contents(std::FILE* file) {
-  std::fflush(file);
-  std::rewind(file);
-  std::string text;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
-  return text;
-}
-
-class RoverCommandTest : public ::testing::Test {
+class RoverCommandTest : public CommandFixture {
  protected:
-  RoverCommandTest() {
-    EXPECT_EQ(pipe(stopPipe_), 0);
-    std::ofstream(folder.Path() / "password") << "demo\n";
-  }
-  ~RoverCommandTest() override {
-    if (runner_.joinable()) {
-      AskToStop();
-      runner_.join();
-    }
-    close(stopPipe_[0]);
-    close(stopPipe_[1]);
-    std::fclose(out_);
-    std::fclose(err_);
-  }
+  RoverCommandTest() : CommandFixture(RunRoverCommand) {}
 
   Arguments SessionArgs() const {
-    return {"--caster", "127.0.0.1:" + std::to_string(caster.Port()), "--mount", "DEMO",
-            "--user", "demo", "--password-file", (folder.Path() / "password").string(),
-            "--device", receiver.DevicePath(), "--settings-dir", (folder.Path() / "cfg").string()};
+    Arguments args = CommandFixture::SessionArgs();
+    args.insert(args.end(), {"--user", "demo"});
+    return args;
   }
-
-  // Runs the command on its own thread, as main() would on the process's.
-  void Launch(Arguments args) {
-    runner_ = std::thread([this, args = std::move(args)] {
-      exitCode_ = RunRoverCommand(args, {clock, out_, err_, bluetooth_, std::nullopt, stopPipe_[0]});
-    });
-  }
-  int Run(Arguments args) {
-    Launch(std::move(args));
-    return Finish();
-  }
-  void AskToStop() { ASSERT_EQ(write(stopPipe_[1], "x", 1), 1); }
-  int Finish() {
-    runner_.join();
-    return exitCode_;
-  }
-
-  VirtualClock clock{1000, 1'700'000'000, 20};
-  TempFolder folder;
-  DemoCaster caster;
-  SimulatedReceiver receiver{clock};
-  BluetoothLib* bluetooth_ = nullptr;
-  std::FILE* out_ = std::tmpfile();
-  std::FILE* err_ = std::tmpfile();
-  int stopPipe_[2] = {-1, -1};
-  std::thread runner_;
-  int exitCode_ = -1;
 };
 
 TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {

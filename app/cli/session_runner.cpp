@@ -12,7 +12,8 @@ std::string StatusLine(const SessionSnapshot& snapshot) {
 }
 
 SessionEnd RunSession(SessionStatus& status, ComLink& link, Clock& clock, int stopFd,
-                      std::FILE* out, std::optional<int> limitSeconds) {
+                      std::FILE* out, std::optional<int> limitSeconds,
+                      const StatusLineFormat& format) {
   constexpr std::uint32_t kLineMs = 1000;
   const std::uint32_t start = clock.TickCount();
   for (;;) {
@@ -36,7 +37,7 @@ SessionEnd RunSession(SessionStatus& status, ComLink& link, Clock& clock, int st
       StopSession(status, link, clock, StopKind::kClose);
       return SessionEnd::kGaveUp;
     }
-    std::fprintf(out, "%s\n", StatusLine(snapshot).c_str());
+    std::fprintf(out, "%s\n", format(snapshot).c_str());
     std::fflush(out);
   }
 }

@@ -13,6 +13,8 @@ void PrintUsage() {
       "\n"
       "Commands:\n"
       "  rover OPTIONS          run one Rover session (NTRIP client) without windows\n"
+      "  base OPTIONS           run one Base session (NTRIP server) without windows: upload\n"
+      "                         the receiver's output to a mount point, retrying on failure\n"
       "  demo [--seconds N]     relay from a built-in caster to a simulated receiver on a\n"
       "                         pseudo-terminal for N seconds (10 by default) and check the bytes\n"
       "  sourcetable HOST[:PORT] [--long]\n"
@@ -40,7 +42,15 @@ void PrintUsage() {
       "then prints a status line a second: HH:MM:SS <rate> B/s <total> bytes. Messages go to\n"
       "standard error. Ctrl+C (or SIGTERM) stops the session; the stop takes about 5 seconds.\n"
       "Exit status: 0 after a stop, 1 when the settings were refused or the session gave up,\n"
-      "2 for options that cannot be used.\n",
+      "2 for options that cannot be used.\n"
+      "\n"
+      "Options of base (what is not given is taken from the saved Base settings): --caster,\n"
+      "--mount, --password-file, --device, --baud, --settings-dir and --trace, as for rover.\n"
+      "\n"
+      "base saves the settings with the options applied to \"sourceinfo.bin\", then prints a\n"
+      "status line a second: the counters while it uploads, or the reason of a failed attempt\n"
+      "and the countdown to the next one. It makes 15 attempts, 60 seconds apart; after the\n"
+      "last it prints the final message and exits 1. Ctrl+C (or SIGTERM) stops it (exit 0).\n",
       stdout);
 }
 
