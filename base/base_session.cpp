@@ -16,6 +16,7 @@
 #include "common/strings.h"
 #include "common/text.h"
 #include "net/address.h"
+#include "net/caster_connection.h"
 #include "ntrip/reply.h"
 #include "ntrip/requests.h"
 
@@ -32,19 +33,6 @@ constexpr std::uint32_t kPassPauseMs = 100;
 constexpr std::size_t kAddressTextSize = 260;
 constexpr std::size_t kCredentialTextSize = 256;
 constexpr std::size_t kReplySize = 2000;
-
-// Sends all `size` bytes; false when the connection fails. A partial send is followed by the
-// rest, so no byte of the stream is dropped.
-bool SendWhole(int fd, const char* data, std::size_t size) {
-  std::size_t sent = 0;
-  while (sent < size) {
-    const ssize_t count = send(fd, data + sent, size - sent, MSG_NOSIGNAL);
-    if (count < 0 && errno == EINTR) continue;
-    if (count <= 0) return false;
-    sent += static_cast<std::size_t>(count);
-  }
-  return true;
-}
 
 class BaseSession {
  public:
@@ -172,22 +160,9 @@ bool BaseSession::CreateSocket() {
 }
 
 bool BaseSession::Connect() {
-  sockaddr_in caster{};
-  caster.sin_family = AF_INET;
-  caster.sin_addr = casterAddress_;
-  caster.sin_port = htons(static_cast<std::uint16_t>(settings_.port & 0xFFFF));
-  int error = 0;
-  // Linux would take 0.0.0.0 for this host; it names no caster, so it fails as the address
-  // does on other systems.
-  if (casterAddress_.s_addr == INADDR_ANY) {
-    error = EADDRNOTAVAIL;
-  } else if (connect(socket_, reinterpret_cast<const sockaddr*>(&caster), sizeof caster) != 0) {
-    error = errno;
-  }
+  const int error = ConnectToCaster(socket_, casterAddress_, settings_.port);
   if (error == 0) return true;
-  const std::u16string reason = EightBitToWide(SystemErrorText(error));
-  return Fail(BaseSessionResult::kConnectFailed,
-              FormatText(LoadString(kStrConnectionError), {std::u16string_view(reason)}));
+  return Fail(BaseSessionResult::kConnectFailed, ConnectionErrorText(error));
 }
 
 bool BaseSession::SendRequest() {
@@ -198,7 +173,7 @@ bool BaseSession::SendRequest() {
   // The whole request goes out: cutting it to a fixed buffer would cut a long multi-byte
   // password or mount point in half.
   const std::string request = BuildServerRequest(mountPoint.data(), password.data());
-  if (SendWhole(socket_, request.data(), request.size())) return true;
+  if (SendAll(socket_, request.data(), request.size())) return true;
   return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo));
 }
 
@@ -282,7 +257,7 @@ bool BaseSession::UploadChunk(bool& drained) {
   status_.total = static_cast<std::int32_t>(static_cast<std::uint32_t>(status_.total) +
                                             static_cast<std::uint32_t>(count));
   status_.elapsed = FormatElapsed(c_.clock.Now() - sessionStart_);
-  if (count > 0 && !SendWhole(socket_, reinterpret_cast<const char*>(chunk_.data()),
+  if (count > 0 && !SendAll(socket_, reinterpret_cast<const char*>(chunk_.data()),
                               static_cast<std::size_t>(count))) {
     return Fail(BaseSessionResult::kUploadFailed, LoadString(kStrSocketReadProblem));
   }

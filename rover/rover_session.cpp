@@ -16,6 +16,7 @@
 #include "common/strings.h"
 #include "common/text.h"
 #include "net/address.h"
+#include "net/caster_connection.h"
 #include "ntrip/gga.h"
 #include "ntrip/reply.h"
 #include "ntrip/requests.h"
@@ -171,22 +172,10 @@ bool RoverSession::CreateSocket() {
 }
 
 bool RoverSession::Connect() {
-  sockaddr_in caster{};
-  caster.sin_family = AF_INET;
-  caster.sin_addr = casterAddress_;
-  caster.sin_port = htons(static_cast<std::uint16_t>(settings_.port & 0xFFFF));
-  int error = 0;
-  // Linux would take 0.0.0.0 for this host; it names no caster, so it fails as the address
-  // does on other systems.
-  if (casterAddress_.s_addr == INADDR_ANY) {
-    error = EADDRNOTAVAIL;
-  } else if (connect(socket_, reinterpret_cast<const sockaddr*>(&caster), sizeof caster) != 0) {
-    error = errno;
-  }
+  const int error = ConnectToCaster(socket_, casterAddress_, settings_.port);
   if (error == 0) return true;
-  const std::u16string reason = EightBitToWide(SystemErrorText(error));
   c_.link.CloseComPort();
-  GiveUp(FormatText(LoadString(kStrConnectionError), {std::u16string_view(reason)}));
+  GiveUp(ConnectionErrorText(error));
   status_.socket.Close();
   return false;
 }
@@ -201,18 +190,10 @@ bool RoverSession::SendRequest() {
   // The whole request goes out: cutting it to a fixed buffer would cut the credentials of long
   // multi-byte names in half.
   const std::string request = BuildClientRequest(user.data(), password.data(), mountPoint.data());
-  std::size_t sent = 0;
-  while (sent < request.size()) {
-    const ssize_t count = send(socket_, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) {
-      CloseSocketAndLink();
-      GiveUp(LoadString(kStrAuthenticationIo));
-      return false;
-    }
-    sent += static_cast<std::size_t>(count);
-  }
-  return true;
+  if (SendAll(socket_, request.data(), request.size())) return true;
+  CloseSocketAndLink();
+  GiveUp(LoadString(kStrAuthenticationIo));
+  return false;
 }
 
 bool RoverSession::CollectReply() {
