@@ -5,10 +5,8 @@
 // worker's and the process's CPU time, and the peak resident memory.
 //
 //   base_bench [SECONDS]     (default 35, at least 30 for the figures that count)
-#include <dirent.h>
 #include <fcntl.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -18,14 +16,13 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 
 #include "base/base_session.h"
 #include "common/baud.h"
+#include "bench/measure.h"
 #include "link/stop_session.h"
 #include "ntrip/correction_stream.h"
 #include "ntrip/demo_caster.h"
@@ -107,32 +104,6 @@ class PacedReceiver {
   std::thread thread_;
 };
 
-// The CPU clock of the thread named `name` in this process.
-std::optional<clockid_t> ThreadCpuClock(const std::string& name) {
-  DIR* tasks = opendir("/proc/self/task");
-  if (tasks == nullptr) return std::nullopt;
-  std::optional<clockid_t> found;
-  while (dirent* entry = readdir(tasks)) {
-    if (entry->d_name[0] == '.') continue;
-    std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
-    std::string thread;
-    std::getline(comm, thread);
-    if (thread == name) {
-      // The per-thread CPU clock of a thread id, as pthread_getcpuclockid builds it.
-      const pid_t tid = static_cast<pid_t>(std::stoi(entry->d_name));
-      found = static_cast<clockid_t>((~static_cast<clockid_t>(tid) << 3) | 6);
-    }
-  }
-  closedir(tasks);
-  return found;
-}
-
-double CpuSeconds(clockid_t clock) {
-  timespec now{};
-  clock_gettime(clock, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
 }  // namespace
 }  // namespace quillon
 
@@ -173,14 +144,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "the login failed\n");
     return 1;
   }
-  const auto worker = ThreadCpuClock("quillon-base");
+  const auto worker = bench::ThreadCpuClock("quillon-base");
   if (!worker) {
     std::fprintf(stderr, "worker thread not found\n");
     return 1;
   }
 
-  const double workerStart = CpuSeconds(*worker);
-  const double processStart = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+  const double workerStart = bench::CpuSeconds(*worker);
+  const double processStart = bench::CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
   const auto start = Steady::now();
   receiver.Start();
   std::size_t largestBacklog = 0;
@@ -195,16 +166,14 @@ int main(int argc, char** argv) {
   const std::string written = receiver.Written();
   // What is still on its way gets a moment to arrive.
   caster.WaitForUploaded(written.size(), std::chrono::seconds(3));
-  const double workerCpu = CpuSeconds(*worker) - workerStart;
-  const double processCpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processStart;
+  const double workerCpu = bench::CpuSeconds(*worker) - workerStart;
+  const double processCpu = bench::CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processStart;
   StopSession(status, link, RealClock());
   const std::string uploaded = caster.Uploaded();
 
   const std::uint64_t missing =
       written.size() > uploaded.size() ? written.size() - uploaded.size() : 0;
   const std::uint64_t loss = receiver.Refused() + missing;
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
   std::printf("receiver at %llu B/s for %.1f s\n", static_cast<unsigned long long>(kBytesPerSecond),
               wall);
   std::printf("bytes written by the receiver   %zu\n", written.size());
@@ -222,6 +191,6 @@ int main(int argc, char** argv) {
       "%.3f s (%.2f %%)\n",
       workerCpu, workerCpu / wall * 100.0, processCpu, processCpu / wall * 100.0);
   std::printf("peak resident memory %.1f MB (whole process, caster and receiver included)\n",
-              static_cast<double>(usage.ru_maxrss) / 1024.0);
+              bench::PeakResidentMegabytes());
   return loss == 0 && uploaded == written ? 0 : 1;
 }

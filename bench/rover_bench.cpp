@@ -3,8 +3,6 @@
 // minute of relaying 5 KB/s, and the process's peak resident memory.
 //
 //   rover_bench [--quick]     (--quick: fewer samples, for a smoke run)
-#include <dirent.h>
-#include <sys/resource.h>
 #include <time.h>
 
 #include <algorithm>
@@ -13,12 +11,11 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bench/measure.h"
 #include "link/stop_session.h"
 #include "ntrip/demo_caster.h"
 #include "ntrip/simulated_receiver.h"
@@ -109,32 +106,6 @@ std::vector<double> Latencies(DemoCaster& caster, SimulatedReceiver& receiver, i
   return latencies;
 }
 
-// The CPU clock of the thread named `name` in this process.
-std::optional<clockid_t> ThreadCpuClock(const std::string& name) {
-  DIR* tasks = opendir("/proc/self/task");
-  if (tasks == nullptr) return std::nullopt;
-  std::optional<clockid_t> found;
-  while (dirent* entry = readdir(tasks)) {
-    if (entry->d_name[0] == '.') continue;
-    std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
-    std::string thread;
-    std::getline(comm, thread);
-    if (thread == name) {
-      // The per-thread CPU clock of a thread id, as pthread_getcpuclockid builds it.
-      const pid_t tid = static_cast<pid_t>(std::stoi(entry->d_name));
-      found = static_cast<clockid_t>((~static_cast<clockid_t>(tid) << 3) | 6);
-    }
-  }
-  closedir(tasks);
-  return found;
-}
-
-double CpuSeconds(clockid_t clock) {
-  timespec now{};
-  clock_gettime(clock, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
 void PrintLatency(const char* label, const std::vector<double>& values, int wanted) {
   std::printf("latency %-6s blocks %3zu/%-3d  p50 %6.1f ms  p99 %6.1f ms  max %6.1f ms\n", label,
               values.size(), wanted, Percentile(values, 50), Percentile(values, 99),
@@ -172,28 +143,26 @@ int main(int argc, char** argv) {
     SimulatedReceiver receiver(RealClock());
     Session session(caster, receiver, folder);
     if (!caster.WaitForLoggedInClients(1, std::chrono::seconds(10))) return 1;
-    const auto worker = ThreadCpuClock("quillon-rover");
+    const auto worker = bench::ThreadCpuClock("quillon-rover");
     if (!worker) {
       std::fprintf(stderr, "worker thread not found\n");
       return 1;
     }
     const std::size_t before = receiver.Received().size();
-    const double workerStart = CpuSeconds(*worker);
-    const double processStart = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const double workerStart = bench::CpuSeconds(*worker);
+    const double processStart = bench::CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     const auto start = Steady::now();
     std::this_thread::sleep_for(std::chrono::seconds(cpuSeconds));
     const double wall = std::chrono::duration<double>(Steady::now() - start).count();
-    const double workerCpu = CpuSeconds(*worker) - workerStart;
-    const double processCpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processStart;
+    const double workerCpu = bench::CpuSeconds(*worker) - workerStart;
+    const double processCpu = bench::CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processStart;
     const double relayed = static_cast<double>(receiver.Received().size() - before);
     std::printf("relaying %.0f B/s for %.0f s: worker CPU %.1f ms per minute (%.3f %% of a core); "
                 "whole process with caster and receiver %.1f ms per minute\n",
                 relayed / wall, wall, workerCpu / wall * 60000.0, workerCpu / wall * 100.0,
                 processCpu / wall * 60000.0);
   }
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
   std::printf("peak resident memory %.1f MB (whole process, caster and receiver included)\n",
-              static_cast<double>(usage.ru_maxrss) / 1024.0);
+              bench::PeakResidentMegabytes());
   return 0;
 }
