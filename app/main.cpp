@@ -13,6 +13,7 @@ int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   const quillon::cli::Arguments args(argv + 1, argv + argc);
   const std::string command = args.empty() ? std::string() : args.front();
+  const quillon::cli::Arguments rest(args.empty() ? args.end() : args.begin() + 1, args.end());
 
   if (args.empty()) return quillon::RunWindowedProgram(argc, argv);
   if (command == "--version") {
@@ -23,6 +24,9 @@ int main(int argc, char** argv) {
     quillon::cli::PrintUsage();
     return 0;
   }
+  if (command == "rover") return quillon::cli::RunRover(rest);
+  if (command == "base") return quillon::cli::RunBase(rest);
+  if (command == "demo") return quillon::cli::RunDemo(rest);
   if (command == "sourcetable") {
     quillon::cli::ConsoleMessageSink messages;
     return quillon::cli::RunSourceTable(args, stdout, messages, quillon::RealClock());

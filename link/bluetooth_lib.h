@@ -26,7 +26,8 @@ class BluetoothLib {
   // The display name of device `index`; false when that record cannot be read.
   virtual bool ReadDevice(std::int32_t index, std::u16string& name) = 0;
 
-  // Closes the serial link. May be called when no link is open, and more than once.
+  // Closes the serial link. May be called when no link is open, and more than once, and from
+  // another thread while Read or Write runs there (the stop sequence): they then return promptly.
   virtual void Close() = 0;
 
   // Whether Bluetooth is usable here (offers the "BLUETOOTH" pseudo-port).

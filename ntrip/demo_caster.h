@@ -27,6 +27,9 @@ enum class CasterBehaviour {
   // "ICY 200 OK\r\n" (client), "OK\r\n" (server) or "SOURCETABLE 200 OK\r\n" (table); what
   // follows is the same as for kNormal.
   kHttpStatus,
+  // A server's login is answered with the client's status line, "ICY 200 OK\r\n", as some
+  // version 1 casters do; clients and source tables are answered as for kNormal.
+  kIcyServerStatus,
   // The first reply is written in two parts with a short real pause between them, cut inside
   // the token: "IC" + "Y 200 OK\r\n", "O" + "K\r\n", "SOURCETABLE 200" + " OK\r\n...".
   kSplitReply,
@@ -36,6 +39,8 @@ enum class CasterBehaviour {
   kCloseAfterLogin,  // send the success token (after a good login), then end the connection
   kTableNeverEnds,   // source table without "ENDSOURCETABLE"; the connection stays open
   kNotFound,         // answer "HTTP/1.1 404 Not Found\r\n\r\n" to any request, then close
+  // Read the request, then reset the connection: no reply, no orderly end.
+  kResetAfterRequest,
   // Expect no request: stream correction data at once (as for a logged-in client) and record
   // everything the peer sends. This is the caster as a client without authentication sees it.
   kRawStream,

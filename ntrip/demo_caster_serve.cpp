@@ -46,6 +46,13 @@ void DemoCaster::Serve(Link& link) {
       SetLoggedIn(link, RequestKind::kNone);
       StreamLoop(link);
       break;
+    case CasterBehaviour::kResetAfterRequest:
+      if (ReadRequest(link)) {
+        // Lingering for no time makes the close below send a reset.
+        const linger reset{1, 0};
+        ::setsockopt(link.fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+      }
+      break;
     default:
       if (ReadRequest(link)) Answer(link);
       Linger(link);
@@ -135,10 +142,12 @@ void DemoCaster::ServeServer(Link& link, std::string_view password, std::string_
     WriteReply(link, kBadMountPoint, 0);
     return;
   }
-  const bool http = link.behaviour == CasterBehaviour::kHttpStatus;
+  std::string_view token = kServerSuccessToken;
+  if (link.behaviour == CasterBehaviour::kHttpStatus) token = kHttpOk;
+  if (link.behaviour == CasterBehaviour::kIcyServerStatus) token = kClientSuccessToken;
   const std::size_t split = link.behaviour == CasterBehaviour::kSplitReply ? 1 : 0;
   RecordReceived(link, early);
-  if (!WriteReply(link, http ? kHttpOk : kServerSuccessToken, split)) return;
+  if (!WriteReply(link, token, split)) return;
   if (link.behaviour == CasterBehaviour::kCloseAfterLogin) return;
   DrainUntilClosed(link);
 }

@@ -196,11 +196,13 @@ TEST(DemoCaster, MisbehavesAsScripted) {
   } cases[] = {
       {CasterBehaviour::kHttpStatus, kLogin, "",
        "HTTP/1.1 200 OK\r\nNtrip-Version: Ntrip/2.0\r\nContent-Type: gnss/data\r\n\r\n", false},
+      {CasterBehaviour::kIcyServerStatus, kSource, "", "ICY 200 OK\r\n", false},
       {CasterBehaviour::kSplitReply, kLogin, "IC", "ICY 200 OK\r\n", false},
       {CasterBehaviour::kSplitReply, kSource, "O", "OK\r\n", false},
       {CasterBehaviour::kSplitReply, kTableRequest, "SOURCETABLE 200", TableReply(table), true},
       {CasterBehaviour::kSilent, kLogin, "", "", false},
       {CasterBehaviour::kCloseAtOnce, kLogin, "", "", true},
+      {CasterBehaviour::kResetAfterRequest, kSource, "", "", true},
       {CasterBehaviour::kCloseAfterLogin, kLogin, "", "ICY 200 OK\r\n", true},
       {CasterBehaviour::kCloseAfterLogin, kSource, "", "OK\r\n", true},
       {CasterBehaviour::kNotFound, kTableRequest, "", "HTTP/1.1 404 Not Found\r\n\r\n", true},

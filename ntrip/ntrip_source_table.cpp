@@ -15,6 +15,7 @@
 #include "common/text.h"
 #include "common/wide.h"
 #include "net/address.h"
+#include "net/caster_socket.h"
 #include "net/timed_connect.h"
 #include "ntrip/reply.h"
 #include "ntrip/requests.h"
@@ -26,25 +27,6 @@ namespace {
 constexpr std::string_view kSourceFile = "ntripsourcetable";
 // Room for the address as 8-bit text, terminator included.
 constexpr std::size_t kAddressTextSize = 260;
-
-// A socket descriptor that is closed when it is replaced or goes out of scope.
-class OwnedSocket {
- public:
-  OwnedSocket() = default;
-  ~OwnedSocket() { Reset(); }
-  OwnedSocket(const OwnedSocket&) = delete;
-  OwnedSocket& operator=(const OwnedSocket&) = delete;
-
-  int Get() const { return fd_; }
-  bool IsOpen() const { return fd_ >= 0; }
-  void Reset(int fd = -1) {
-    if (fd_ >= 0) close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_ = -1;
-};
 
 int NewStreamSocket() { return socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0); }
 
@@ -70,7 +52,7 @@ bool CNtripSourceTable::GetSourceTable(MessageSink& owner, const RoverSettings& 
 
 bool CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_view address,
                                        std::int32_t port, Clock& clock, std::string* reply) {
-  OwnedSocket connection;
+  CasterSocket connection;
   sockaddr_in target{};
   bool connected = false;
 
@@ -90,7 +72,7 @@ bool CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_view a
     target.sin_port = htons(static_cast<std::uint16_t>(port));
     target.sin_addr = resolved.address;
 
-    connection.Reset(NewStreamSocket());
+    connection.Set(NewStreamSocket());
     if (!connection.IsOpen()) {
       const std::int64_t error = errno;
       ShowError(owner, FormatText(LoadString(kStrCouldNotCreateSocket), {error}));
@@ -100,7 +82,7 @@ bool CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_view a
     if (error != 0) {
       const std::u16string reason = EightBitToWide(SystemErrorText(error));
       ShowError(owner, FormatText(LoadString(kStrConnectionError), {reason}));
-      connection.Reset();
+      connection.Close();
       return;
     }
     connected = true;
@@ -116,14 +98,14 @@ bool CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_view a
     received = ReadSourceTable(connection.Get(), view, kSourceTableRequest, clock);
     if (!received) {
       // Casters that do not know the plain request often answer this one.
-      connection.Reset(NewStreamSocket());
+      connection.Set(NewStreamSocket());
       if (connection.IsOpen() &&
           ConnectWithin(connection.Get(), target, kTableWindowMs, clock) == 0) {
         received = ReadSourceTable(connection.Get(), view, kFallbackSourceTableRequest, clock);
       }
     }
     if (!received) {
-      connection.Reset();
+      connection.Close();
       ShowError(owner, LoadString(kStrAuthenticationIo));
     }
   });

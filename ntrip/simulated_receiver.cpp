@@ -37,7 +37,7 @@ void AppendCoordinate(std::string& out, double degrees, int degreeDigits, char p
   long long tenThousandths = std::llround(degrees * 60.0 * 10000.0);
   const long long whole = tenThousandths / (60 * 10000);
   tenThousandths -= whole * 60 * 10000;
-  char text[32];
+  char text[64];  // room for any long long, so optimised builds see no truncation
   std::snprintf(text, sizeof text, "%0*lld%02lld.%04lld,%c", degreeDigits, whole,
                 tenThousandths / 10000, tenThousandths % 10000, hemisphere);
   out += text;

@@ -32,7 +32,7 @@ int VirtualClock::WaitFor(int fd, short events, std::uint32_t ms) {
   pollfd entry{fd, events, 0};
   int result;
   do {
-    result = poll(&entry, 1, std::min<int>(realPollMs_, static_cast<int>(ms)));
+    result = poll(&entry, 1, std::min<int>(realPollMs_.load(), static_cast<int>(ms)));
   } while (result < 0 && errno == EINTR);
   if (result == 0) Advance(ms);
   return result;

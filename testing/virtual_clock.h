@@ -26,6 +26,10 @@ class VirtualClock final : public Clock {
 
   void Advance(std::uint64_t ms);
 
+  // Changes how long readable-waits look in real time: long while a test waits for a peer's
+  // answer, short once a loop should run through many silent passes.
+  void SetRealPollMs(int ms) { realPollMs_.store(ms); }
+
   // Virtual milliseconds since construction (does not wrap).
   std::uint64_t Elapsed() const { return elapsed_.load(); }
 
@@ -34,7 +38,7 @@ class VirtualClock final : public Clock {
 
   const std::uint32_t startTick_;
   const std::time_t startTime_;
-  const int realPollMs_;
+  std::atomic<int> realPollMs_;
   std::atomic<std::uint64_t> elapsed_{0};
 };
 

@@ -1,9 +1,9 @@
 #include "app/cli/sourcetable_command.h"
 
 #include <array>
-#include <charconv>
 #include <string_view>
 
+#include "app/cli/session_options.h"
 #include "common/strings.h"
 #include "common/text.h"
 #include "ntrip/ntrip_source_table.h"
@@ -41,18 +41,6 @@ std::size_t Characters(std::string_view text) {
 
 void ShowError(MessageSink& messages, std::u16string text) {
   messages.Show(Message{std::move(text), LoadString(kStrError)});
-}
-
-// "HOST" or "HOST:PORT"; false when the port is not a number from 1 to 65535.
-bool SplitHostPort(std::string_view text, std::string& host, int& port) {
-  const std::size_t colon = text.rfind(':');
-  host = std::string(text.substr(0, colon));
-  port = kDefaultCasterPort;
-  if (colon == std::string_view::npos) return true;
-  const std::string_view digits = text.substr(colon + 1);
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
-  return error == std::errc() && end == digits.data() + digits.size() && port >= 1 &&
-         port <= 65535;
 }
 
 }  // namespace
@@ -101,9 +89,9 @@ int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages,
     return 2;
   }
 
-  std::string host;
-  int port = 0;
-  if (!SplitHostPort(target, host, port)) {
+  std::string_view host;
+  std::int32_t port = kDefaultCasterPort;
+  if (!SplitCasterArgument(target, host, port) || port == 0) {
     ShowError(messages, LoadString(kStrPortInvalid));
     return 1;
   }

@@ -1,0 +1,70 @@
+#include "app/cli/base_command.h"
+
+#include <sstream>
+
+#include "app/cli/console_message_sink.h"
+#include "app/cli/session_command.h"
+#include "app/cli/session_options.h"
+#include "app/cli/session_runner.h"
+#include "app/cli/stop_signals.h"
+#include "app/cli/trace_to_stream.h"
+#include "base/base_session.h"
+
+namespace quillon::cli {
+
+std::string OneLineStatusText(std::u16string_view text) {
+  std::istringstream lines(TerminalText(text));
+  std::string joined;
+  for (std::string line; std::getline(lines, line);) {
+    line.erase(line.find_last_not_of(' ') + 1);
+    if (line.empty()) continue;
+    if (!joined.empty()) joined += ' ';
+    joined += line;
+  }
+  return joined;
+}
+
+std::string BaseStatusLine(BaseStatus& status, const SessionSnapshot& counters) {
+  const std::u16string text = status.StatusText();
+  return text.empty() ? StatusLine(counters) : OneLineStatusText(text);
+}
+
+int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment) {
+  constexpr unsigned kBaseOptions =
+      kOptCaster | kOptMount | kOptPassword | kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace;
+  SessionOptions options;
+  std::string problem;
+  if (!ParseSessionOptions(args, kBaseOptions, environment.environmentPassword, options, problem)) {
+    std::fprintf(environment.err, "quillon base: %s\n", problem.c_str());
+    return 2;
+  }
+  const auto folder = ChooseSettingsFolder(options, "base", environment.err);
+  if (!folder) return 2;
+
+  // As Connect does: the controls into the record, the record into the file, then the checks.
+  BaseSettings settings;
+  ReadSettingsFile(settings, *folder);
+  ApplySessionOptions(options, settings);
+  settings.noAuthentication = 0;  // the Base has no such option and stores 0
+  WriteSettingsFile(settings, *folder);
+
+  ConsoleMessageSink messages(environment.err);
+  ComLink link(environment.clock, environment.bluetooth);
+  if (!PrepareConnect(settings, link, environment, messages)) return 1;
+
+  const ScopedTrace trace(options.trace, environment.err);
+  BaseStatus status;
+  status.owner.store(&messages);
+  StartBaseSession({settings, status, link, environment.clock, *folder});
+  const SessionEnd end = RunSession(
+      status, link, environment.clock, environment.stopFd, environment.out, std::nullopt,
+      [&status](const SessionSnapshot& counters) { return BaseStatusLine(status, counters); });
+  return end == SessionEnd::kGaveUp ? 1 : 0;
+}
+
+int RunBase(const Arguments& args) {
+  const StopSignals signals;  // before the worker starts, so it inherits the blocked signals
+  return RunBaseCommand(args, ProcessEnvironment(signals.Fd()));
+}
+
+}  // namespace quillon::cli

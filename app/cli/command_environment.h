@@ -1,0 +1,26 @@
+// What a command-line session works with: the real process's clock, streams, Bluetooth library
+// and stop signals, or a test's stand-ins.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "link/bluetooth_lib.h"
+#include "platform/clock.h"
+
+namespace quillon::cli {
+
+struct CommandEnvironment {
+  Clock& clock;
+  std::FILE* out;  // status lines, summaries
+  std::FILE* err;  // messages, trace lines, usage problems
+  BluetoothLib* bluetooth = nullptr;  // null: no Bluetooth library on this system
+  std::optional<std::string> environmentPassword;  // QUILLON_PASSWORD
+  int stopFd = -1;  // readable when the user asks to stop
+};
+
+// The process's own environment: real clock, stdout, stderr, QUILLON_PASSWORD, and `stopFd`.
+CommandEnvironment ProcessEnvironment(int stopFd);
+
+}  // namespace quillon::cli

@@ -1,0 +1,92 @@
+// A command-line session run on its own thread as main() runs it, against the in-process caster
+// and a simulated receiver on the virtual clock, stopped through its stop descriptor as a signal
+// would stop it. What it prints is kept in temporary files.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include "app/cli/command_environment.h"
+#include "app/cli/commands.h"
+#include "ntrip/demo_caster.h"
+#include "ntrip/simulated_receiver.h"
+#include "testing/temp_folder.h"
+#include "testing/virtual_clock.h"
+
+namespace quillon::cli {
+
+// Everything written to `file` so far.
+inline std::string Contents(std::FILE* file) {
+  std::fflush(file);
+  std::rewind(file);
+  std::string text;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  return text;
+}
+
+using Command = int (*)(const Arguments&, const CommandEnvironment&);
+
+class CommandFixture : public ::testing::Test {
+ protected:
+  explicit CommandFixture(Command command) : command_(command) {
+    EXPECT_EQ(pipe(stopPipe_), 0);
+    std::ofstream(folder.Path() / "password") << "demo\n";
+  }
+  ~CommandFixture() override {
+    if (runner_.joinable()) {
+      AskToStop();
+      runner_.join();
+    }
+    close(stopPipe_[0]);
+    close(stopPipe_[1]);
+    std::fclose(out_);
+    std::fclose(err_);
+  }
+
+  // Caster, mount point, password file, receiver device and settings folder of the fixture.
+  Arguments SessionArgs() const {
+    return {"--caster",        "127.0.0.1:" + std::to_string(caster.Port()),
+            "--mount",         "DEMO",
+            "--password-file", (folder.Path() / "password").string(),
+            "--device",        receiver.DevicePath(),
+            "--settings-dir",  (folder.Path() / "cfg").string()};
+  }
+
+  // Runs the command on its own thread, as main() would on the process's.
+  void Launch(Arguments args) {
+    runner_ = std::thread([this, args = std::move(args)] {
+      exitCode_ = command_(args, {clock, out_, err_, bluetooth_, std::nullopt, stopPipe_[0]});
+    });
+  }
+  int Run(Arguments args) {
+    Launch(std::move(args));
+    return Finish();
+  }
+  void AskToStop() { ASSERT_EQ(write(stopPipe_[1], "x", 1), 1); }
+  int Finish() {
+    runner_.join();
+    return exitCode_;
+  }
+
+  quillon::testing::VirtualClock clock{1000, 1'700'000'000, 20};
+  quillon::testing::TempFolder folder;
+  DemoCaster caster;
+  SimulatedReceiver receiver{clock};
+  BluetoothLib* bluetooth_ = nullptr;
+  std::FILE* out_ = std::tmpfile();
+  std::FILE* err_ = std::tmpfile();
+
+ private:
+  Command command_;
+  int stopPipe_[2] = {-1, -1};
+  std::thread runner_;
+  int exitCode_ = -1;
+};
+
+}  // namespace quillon::cli

@@ -1,0 +1,14 @@
+// `quillon demo`: a real Rover session between an in-process caster and a simulated receiver.
+#pragma once
+
+#include "app/cli/command_environment.h"
+#include "app/cli/commands.h"
+
+namespace quillon::cli {
+
+// Runs the demo for --seconds N (default 10), printing the status lines and a summary: bytes
+// relayed, whether every byte arrived unchanged, GGA sentences forwarded. 0 when the relay was
+// faithful, 1 otherwise, 2 for options it cannot use.
+int RunDemoCommand(const Arguments& args, const CommandEnvironment& environment);
+
+}  // namespace quillon::cli

@@ -1,0 +1,55 @@
+#include "app/cli/rover_command.h"
+
+#include "app/cli/console_message_sink.h"
+#include "app/cli/session_command.h"
+#include "app/cli/session_options.h"
+#include "app/cli/session_runner.h"
+#include "app/cli/stop_signals.h"
+#include "app/cli/trace_to_stream.h"
+#include "rover/rover_session.h"
+
+namespace quillon::cli {
+
+int RunRoverCommand(const Arguments& args, const CommandEnvironment& environment) {
+  constexpr unsigned kRoverOptions = kOptCaster | kOptMount | kOptUser | kOptPassword |
+                                     kOptDevice | kOptBaud | kOptAuthentication | kOptGga |
+                                     kOptSettingsDir | kOptTrace;
+  SessionOptions options;
+  std::string problem;
+  if (!ParseSessionOptions(args, kRoverOptions, environment.environmentPassword, options,
+                           problem)) {
+    std::fprintf(environment.err, "quillon rover: %s\n", problem.c_str());
+    return 2;
+  }
+  const auto folder = ChooseSettingsFolder(options, "rover", environment.err);
+  if (!folder) return 2;
+
+  // As Connect does: the controls into the record, the record into the file, then the checks.
+  RoverSettings settings;
+  ReadSettingsFile(settings, *folder);
+  ApplyRoverOptions(options, settings);
+  WriteSettingsFile(settings, *folder);
+
+  ConsoleMessageSink messages(environment.err);
+  ComLink link(environment.clock, environment.bluetooth);
+  if (!PrepareConnect(settings, link, environment, messages)) return 1;
+
+  const ScopedTrace trace(options.trace, environment.err);
+  RoverStatus status;
+  status.owner.store(&messages);
+  StartRoverSession({settings, status, link, environment.clock, *folder});
+  const SessionEnd end =
+      RunSession(status, link, environment.clock, environment.stopFd, environment.out);
+  return end == SessionEnd::kGaveUp ? 1 : 0;
+}
+
+}  // namespace quillon::cli
+
+namespace quillon::cli {
+
+int RunRover(const Arguments& args) {
+  const StopSignals signals;  // before the worker starts, so it inherits the blocked signals
+  return RunRoverCommand(args, ProcessEnvironment(signals.Fd()));
+}
+
+}  // namespace quillon::cli

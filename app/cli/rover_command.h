@@ -1,0 +1,15 @@
+// `quillon rover`: one Rover session without windows, as pressing Connect in the Rover dialog.
+#pragma once
+
+#include "app/cli/command_environment.h"
+#include "app/cli/commands.h"
+
+namespace quillon::cli {
+
+// Loads "ntripinfo.bin", applies the options, saves it, checks address, port name and port
+// with the dialog's messages, runs the session with a status line a second until stopped.
+// Returns 0 after a stop, 1 when the settings were refused or the session gave up, 2 for
+// options it cannot use.
+int RunRoverCommand(const Arguments& args, const CommandEnvironment& environment);
+
+}  // namespace quillon::cli

@@ -1,0 +1,123 @@
+// `quillon rover` end to end: against the in-process caster and a simulated receiver, on the
+// virtual clock, stopped through its stop descriptor as a signal would.
+#include "app/cli/rover_command.h"
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "app/cli/command_test_fixture.h"
+#include "rover/rover_settings.h"
+#include "testing/fake_bluetooth_lib.h"
+
+namespace quillon::cli {
+namespace {
+
+using quillon::testing::FakeBluetoothLib;
+
+class RoverCommandTest : public CommandFixture {
+ protected:
+  RoverCommandTest() : CommandFixture(RunRoverCommand) {}
+
+  Arguments SessionArgs() const {
+    Arguments args = CommandFixture::SessionArgs();
+    args.insert(args.end(), {"--user", "demo"});
+    return args;
+  }
+};
+
+TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
+  Launch(SessionArgs());
+  ASSERT_TRUE(caster.WaitForLoggedInClients(1, std::chrono::seconds(20)));
+  // Bytes that arrive while the login reply is read are not relayed: send until some get through.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!receiver.WaitForReceived(11, std::chrono::milliseconds(20))) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    ASSERT_EQ(caster.SendToClients("corrections"), 1);
+  }
+  // A status line or two with the count.
+  clock.Sleep(2000);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  AskToStop();
+  EXPECT_EQ(Finish(), 0);
+
+  const std::string received = receiver.Received();
+  EXPECT_EQ(received.size() % 11, 0u);
+  EXPECT_EQ(received.substr(0, 11), "corrections");
+  const std::string out = Contents(out_);
+  std::istringstream lines(out);
+  const std::regex format(R"(\d\d:\d\d:\d\d \d+ B/s \d+ bytes)");
+  int seen = 0;
+  bool counted = false;
+  for (std::string line; std::getline(lines, line); ++seen) {
+    EXPECT_TRUE(std::regex_match(line, format)) << line;
+    counted = counted || line.find(" " + std::to_string(received.size()) + " bytes") != std::string::npos;
+  }
+  EXPECT_GT(seen, 0);
+  EXPECT_TRUE(counted);
+  EXPECT_EQ(Contents(err_), "");
+
+  RoverSettings saved;
+  ASSERT_TRUE(ReadSettingsFile(saved, folder.Path() / "cfg"));
+  ASSERT_EQ(saved.hostCount, 1);
+  EXPECT_EQ(FieldText(saved.hosts[0].address), u"127.0.0.1");
+  EXPECT_EQ(FieldText(saved.hosts[0].password), u"demo");
+}
+
+TEST_F(RoverCommandTest, ASessionThatGivesUpExitsOneWithTheMessageOnStandardError) {
+  std::ofstream(folder.Path() / "password") << "wrong\n";
+  EXPECT_EQ(Run(SessionArgs()), 1);
+  EXPECT_EQ(Contents(err_), "Error: Authentication credentials were rejected or ignored.\n");
+}
+
+TEST_F(RoverCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
+  const std::pair<Arguments, std::string> cases[] = {
+      {{"--caster", ":2101"}, "Error: Address is empty.\n"},
+      {{"--device", ""}, "Error: There is no COM port selected?\n"},
+      {{"--caster", "127.0.0.1:0"}, "Error: Port number appears to be invalid?\n"},
+      {{"--device", "BLUETOOTH"}, "Error: Bluetooth is not available on this system.\n"},
+  };
+  for (const auto& [extra, message] : cases) {
+    SCOPED_TRACE(message);
+    std::fclose(err_);
+    err_ = std::tmpfile();
+    Arguments args = SessionArgs();
+    args.insert(args.end(), extra.begin(), extra.end());
+    EXPECT_EQ(Run(args), 1);
+    EXPECT_EQ(Contents(err_), message);
+    EXPECT_TRUE(std::filesystem::exists(folder.Path() / "cfg" / "ntripinfo.bin"));
+  }
+  EXPECT_EQ(caster.ConnectionCount(), 0u);
+}
+
+TEST_F(RoverCommandTest, BluetoothUsesTheLibrarysSelectedDeviceAndChecksTheRadio) {
+  FakeBluetoothLib library(clock);
+  library.SetDevices({{u"one"}, {u"two"}});
+  library.SelectDevice(1);
+  bluetooth_ = &library;
+  Arguments args = SessionArgs();
+  args.insert(args.end(), {"--device", "BLUETOOTH"});
+
+  library.SetRadioOn(false);
+  EXPECT_EQ(Run(args), 1);
+  EXPECT_EQ(Contents(err_),
+            "Error: The bluetooth radio appears to be in the off state. Please turn on and try "
+            "again.\n");
+
+  library.SetRadioOn(true);
+  Launch(args);
+  ASSERT_TRUE(caster.WaitForLoggedInClients(1, std::chrono::seconds(20)));
+  AskToStop();
+  EXPECT_EQ(Finish(), 0);
+  EXPECT_EQ(library.CountCalls("Open(1,1)"), 1u);
+}
+
+TEST_F(RoverCommandTest, OptionsItCannotUseChangeNothing) {
+  EXPECT_EQ(Run({"--settings-dir", (folder.Path() / "cfg").string(), "--baud", "1200"}), 2);
+  EXPECT_NE(Contents(err_).find("--baud"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "cfg" / "ntripinfo.bin"));
+}
+
+}  // namespace
+}  // namespace quillon::cli

@@ -1,0 +1,46 @@
+#include "app/cli/session_command.h"
+
+#include <string>
+#include <system_error>
+
+#include "common/connect_checks.h"
+#include "common/strings.h"
+#include "platform/settings_folder.h"
+
+namespace quillon::cli {
+
+std::optional<std::filesystem::path> ChooseSettingsFolder(const SessionOptions& options,
+                                                          std::string_view command,
+                                                          std::FILE* err) {
+  if (!options.settingsDir) return SettingsFolder();
+  const std::filesystem::path folder = *options.settingsDir;
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (!std::filesystem::is_directory(folder, error)) {
+    std::fprintf(err, "quillon %s: --settings-dir: %s is no usable folder\n",
+                 std::string(command).c_str(), folder.c_str());
+    return std::nullopt;
+  }
+  return folder;
+}
+
+bool PrepareConnect(const SettingsRecord& settings, ComLink& link,
+                    const CommandEnvironment& environment, MessageSink& messages) {
+  const auto refuse = [&](std::uint32_t text) {
+    messages.Show(Message{LoadString(text), LoadString(kStrError)});
+    return false;
+  };
+  if (const std::uint32_t check = FirstConnectProblem(settings)) return refuse(check);
+
+  link.ClearBluetoothChoice();
+  if (FieldText(settings.comPortName).find(u"BLUETOOTH") == std::u16string_view::npos) return true;
+  if (environment.bluetooth == nullptr) {
+    std::fprintf(environment.err, "Error: Bluetooth is not available on this system.\n");
+    return false;
+  }
+  if (!environment.bluetooth->IsRadioOn()) return refuse(kStrBluetoothRadioOff);
+  link.ChooseBluetooth(environment.bluetooth->SelectedDevice(), 1);
+  return true;
+}
+
+}  // namespace quillon::cli

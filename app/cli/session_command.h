@@ -1,0 +1,30 @@
+// What `quillon rover` and `quillon base` do alike around their session: the settings folder,
+// and what Connect does between saving the settings and starting the worker.
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+#include "app/cli/command_environment.h"
+#include "app/cli/session_options.h"
+#include "common/settings_record.h"
+#include "link/com_link.h"
+#include "platform/message_sink.h"
+
+namespace quillon::cli {
+
+// The folder given with --settings-dir (created when missing), or the user's settings folder.
+// nullopt, with one line on `err` that names `command`, when the given folder cannot be used.
+std::optional<std::filesystem::path> ChooseSettingsFolder(const SessionOptions& options,
+                                                          std::string_view command, std::FILE* err);
+
+// As Connect does once the settings are saved: refuses what the dialog refuses (address, port
+// name, port; the message goes to `messages`), and for the pseudo-port "BLUETOOTH" checks the
+// radio and puts the link into Bluetooth mode with the library's selected device on its first
+// port, as there is no dialog to choose in. false when no session may start.
+bool PrepareConnect(const SettingsRecord& settings, ComLink& link,
+                    const CommandEnvironment& environment, MessageSink& messages);
+
+}  // namespace quillon::cli

@@ -1,0 +1,259 @@
+#include "app/cli/session_options.h"
+
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <string_view>
+
+#include "common/baud.h"
+#include "common/text.h"
+#include "rover/rover_settings.h"
+
+namespace quillon::cli {
+namespace {
+
+// What the dialog's edit controls hold at most, and the settings file keeps.
+constexpr std::size_t kMaxNameUnits = 15;     // user name, password
+constexpr std::size_t kMaxAddressUnits = 19;  // address, mount point, device
+constexpr std::size_t kMaxPortDigits = 6;
+
+struct Flag {
+  std::string_view name;
+  unsigned option;
+  bool takesValue;
+};
+
+constexpr Flag kFlags[] = {
+    {"--caster", kOptCaster, true},          {"--mount", kOptMount, true},
+    {"--user", kOptUser, true},              {"--password-file", kOptPassword, true},
+    {"--device", kOptDevice, true},          {"--baud", kOptBaud, true},
+    {"--no-auth", kOptAuthentication, false}, {"--auth", kOptAuthentication, false},
+    {"--gga", kOptGga, true},                {"--no-gga", kOptGga, false},
+    {"--settings-dir", kOptSettingsDir, true}, {"--trace", kOptTrace, false},
+    {"--seconds", kOptSeconds, true},
+};
+
+// `text` as wide text of at most `maxUnits` units; false when it is longer.
+bool WideOfAtMost(std::string_view text, std::size_t maxUnits, std::u16string& out) {
+  out = EightBitToWide(std::string(text));
+  return out.size() <= maxUnits && text.find('\0') == std::string_view::npos;
+}
+
+template <typename Number>
+bool ParseWhole(std::string_view text, Number& value) {
+  const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return problem == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+bool ParseDouble(std::string_view text, double& value) {
+  const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return problem == std::errc() && end == text.data() + text.size() && !text.empty() &&
+         std::isfinite(value);
+}
+
+bool ParseCaster(std::string_view value, SessionOptions& options, std::string& error) {
+  std::string_view host;
+  std::int32_t port = -1;
+  if (!SplitCasterArgument(value, host, port)) {
+    error = "--caster: the port after ':' must be a number from 1 to 65535";
+    return false;
+  }
+  if (port >= 0) options.port = port;
+  std::u16string address;
+  if (!WideOfAtMost(host, kMaxAddressUnits, address)) {
+    error = "--caster: the address may have at most 19 characters";
+    return false;
+  }
+  options.address = address;
+  return true;
+}
+
+bool ReadPasswordFile(const std::string& path, std::string& password, std::string& error) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    error = "--password-file: cannot read " + path;
+    return false;
+  }
+  std::getline(file, password);
+  if (!password.empty() && password.back() == '\r') password.pop_back();
+  return true;
+}
+
+bool ParseGga(std::string_view value, SessionOptions& options, std::string& error) {
+  const auto comma = value.find(',');
+  double latitude = 0.0;
+  double longitude = 0.0;
+  if (comma == std::string_view::npos || !ParseDouble(value.substr(0, comma), latitude) ||
+      !ParseDouble(value.substr(comma + 1), longitude) || std::fabs(latitude) > 90.0 ||
+      std::fabs(longitude) > 180.0) {
+    error = "--gga: expected LAT,LON in degrees, such as 52.52,13.40 (south and west negative)";
+    return false;
+  }
+  options.ggaOverride = true;
+  options.latitude = latitude;
+  options.longitude = longitude;
+  return true;
+}
+
+bool ParseValue(std::string_view flag, const std::string& value, SessionOptions& options,
+                std::string& passwordFile, std::string& error) {
+  if (flag == "--caster") return ParseCaster(value, options, error);
+  if (flag == "--password-file") {
+    passwordFile = value;
+    return true;
+  }
+  if (flag == "--gga") return ParseGga(value, options, error);
+  if (flag == "--settings-dir") {
+    if (value.empty()) {
+      error = "--settings-dir: the folder is empty";
+      return false;
+    }
+    options.settingsDir = std::filesystem::path(value);
+    return true;
+  }
+  if (flag == "--baud") {
+    std::uint32_t rate = 0;
+    const std::int32_t index = ParseWhole(std::string_view(value), rate) ? BaudIndexForRate(rate) : -1;
+    if (index < 0) {
+      error = "--baud: one of 4800 9600 14400 19200 38400 57600 115200";
+      return false;
+    }
+    options.baudIndex = index;
+    return true;
+  }
+  if (flag == "--seconds") {
+    int seconds = 0;
+    if (!ParseWhole(std::string_view(value), seconds) || seconds < 1 || seconds > 86400) {
+      error = "--seconds: a number of seconds from 1 to 86400";
+      return false;
+    }
+    options.seconds = seconds;
+    return true;
+  }
+  std::u16string text;
+  const std::size_t limit = flag == "--user" ? kMaxNameUnits : kMaxAddressUnits;
+  if (!WideOfAtMost(value, limit, text)) {
+    error = std::string(flag) + ": at most " + std::to_string(limit) + " characters" +
+            (flag == "--device" ? " (the settings file keeps no more; use a name such as "
+                                  "/dev/ttyUSB0)"
+                                : "");
+    return false;
+  }
+  if (flag == "--user") options.userName = text;
+  if (flag == "--mount") options.mountPoint = text;
+  if (flag == "--device") options.device = text;
+  return true;
+}
+
+}  // namespace
+
+bool SplitCasterArgument(std::string_view value, std::string_view& host, std::int32_t& port) {
+  host = value;
+  const auto colon = value.rfind(':');
+  if (colon == std::string_view::npos) return true;
+  host = value.substr(0, colon);
+  const std::string_view digits = value.substr(colon + 1);
+  std::int32_t number = 0;
+  if (digits.size() > kMaxPortDigits || !ParseWhole(digits, number) || number < 0 ||
+      number > 65535) {
+    return false;
+  }
+  port = number;
+  return true;
+}
+
+bool ParseSessionOptions(const Arguments& args, unsigned allowed,
+                         const std::optional<std::string>& environmentPassword,
+                         SessionOptions& options, std::string& error) {
+  SessionOptions parsed;
+  std::string passwordFile;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& word = args[i];
+    if (word == "--password" || word.rfind("--password=", 0) == 0) {
+      error = "a password is never taken from the command line (other users can see it): use "
+              "--password-file FILE or QUILLON_PASSWORD";
+      return false;
+    }
+    std::string_view flag = word;
+    std::string value;
+    bool inlineValue = false;
+    if (const auto equals = word.find('='); word.rfind("--", 0) == 0 && equals != std::string::npos) {
+      flag = std::string_view(word).substr(0, equals);
+      value = word.substr(equals + 1);
+      inlineValue = true;
+    }
+    const Flag* known = nullptr;
+    for (const Flag& candidate : kFlags) {
+      if (candidate.name == flag && (candidate.option & allowed) != 0) known = &candidate;
+    }
+    if (known == nullptr) {
+      error = "unknown option " + std::string(flag);
+      return false;
+    }
+    if (!known->takesValue) {
+      if (inlineValue) {
+        error = std::string(flag) + " takes no value";
+        return false;
+      }
+      if (flag == "--no-auth") parsed.noAuthentication = true;
+      if (flag == "--auth") parsed.noAuthentication = false;
+      if (flag == "--no-gga") parsed.ggaOverride = false;
+      if (flag == "--trace") parsed.trace = true;
+      continue;
+    }
+    if (!inlineValue) {
+      if (i + 1 >= args.size()) {
+        error = std::string(flag) + " needs a value";
+        return false;
+      }
+      value = args[++i];
+    }
+    if (!ParseValue(flag, value, parsed, passwordFile, error)) return false;
+  }
+
+  if ((allowed & kOptPassword) != 0) {
+    std::string password;
+    bool given = false;
+    if (!passwordFile.empty()) {
+      if (!ReadPasswordFile(passwordFile, password, error)) return false;
+      given = true;
+    } else if (environmentPassword) {
+      password = *environmentPassword;
+      given = true;
+    }
+    if (given) {
+      std::u16string wide;
+      if (!WideOfAtMost(password, kMaxNameUnits, wide)) {
+        error = "the password may have at most 15 characters";
+        return false;
+      }
+      parsed.password = wide;
+    }
+  }
+  options = parsed;
+  return true;
+}
+
+void ApplySessionOptions(const SessionOptions& options, SettingsRecord& record) {
+  if (options.userName) SetFieldText(record.userName, *options.userName);
+  if (options.password) SetFieldText(record.password, *options.password);
+  if (options.address) SetFieldText(record.address, *options.address);
+  if (options.mountPoint) SetFieldText(record.mountPoint, *options.mountPoint);
+  if (options.port) record.port = *options.port;
+  if (options.baudIndex) record.baudIndex = *options.baudIndex;
+  if (options.device) SetFieldText(record.comPortName, *options.device);
+}
+
+void ApplyRoverOptions(const SessionOptions& options, RoverSettings& settings) {
+  ApplySessionOptions(options, settings);
+  if (options.noAuthentication) settings.noAuthentication = *options.noAuthentication ? 1 : 0;
+  if (options.ggaOverride) {
+    settings.overrideEnabled.store(*options.ggaOverride ? 1 : 0);
+    if (*options.ggaOverride) {
+      settings.overrideLatitude.store(options.latitude);
+      settings.overrideLongitude.store(options.longitude);
+    }
+  }
+}
+
+}  // namespace quillon::cli

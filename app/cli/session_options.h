@@ -1,0 +1,70 @@
+// The options of the command-line sessions (`quillon rover`, `quillon base`, `quillon demo`):
+// parsed once, checked for what the dialog's controls would never let through, and applied to
+// the settings record as the controls would be read.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/cli/commands.h"
+#include "common/settings_record.h"
+
+namespace quillon {
+struct RoverSettings;
+}
+
+namespace quillon::cli {
+
+// Which options a command takes.
+enum SessionOption : unsigned {
+  kOptCaster = 1u << 0,         // --caster HOST[:PORT]
+  kOptMount = 1u << 1,          // --mount NAME
+  kOptUser = 1u << 2,           // --user NAME
+  kOptPassword = 1u << 3,       // --password-file FILE, or the environment's QUILLON_PASSWORD
+  kOptDevice = 1u << 4,         // --device PATH|BLUETOOTH
+  kOptBaud = 1u << 5,           // --baud N
+  kOptAuthentication = 1u << 6, // --no-auth / --auth
+  kOptGga = 1u << 7,            // --gga LAT,LON / --no-gga
+  kOptSettingsDir = 1u << 8,    // --settings-dir DIR
+  kOptTrace = 1u << 9,          // --trace
+  kOptSeconds = 1u << 10,       // --seconds N
+};
+
+struct SessionOptions {
+  std::optional<std::u16string> address;
+  std::optional<std::int32_t> port;
+  std::optional<std::u16string> mountPoint;
+  std::optional<std::u16string> userName;
+  std::optional<std::u16string> password;
+  std::optional<std::u16string> device;
+  std::optional<std::int32_t> baudIndex;
+  std::optional<bool> noAuthentication;
+  std::optional<bool> ggaOverride;
+  double latitude = 0.0;
+  double longitude = 0.0;
+  std::optional<std::filesystem::path> settingsDir;
+  bool trace = false;
+  std::optional<int> seconds;
+};
+
+// Splits "HOST[:PORT]" at its last ':' into `host` and `port`; `port` stays as it was when
+// there is no ':'. false when the part after ':' is not a port number from 0 to 65535.
+bool SplitCasterArgument(std::string_view value, std::string_view& host, std::int32_t& port);
+
+// Parses `args` (the words after the command) allowing the options in `allowed`.
+// `environmentPassword` is QUILLON_PASSWORD when set; --password-file wins over it. A password
+// is never taken from the command line. On a problem returns false with `error` set to one
+// line for the user; nothing is applied then.
+bool ParseSessionOptions(const Arguments& args, unsigned allowed,
+                         const std::optional<std::string>& environmentPassword,
+                         SessionOptions& options, std::string& error);
+
+// Puts the given options into the record as the dialog's controls would be read; what was not
+// given keeps its stored value.
+void ApplySessionOptions(const SessionOptions& options, SettingsRecord& record);
+void ApplyRoverOptions(const SessionOptions& options, RoverSettings& settings);
+
+}  // namespace quillon::cli

@@ -1,0 +1,135 @@
+// The command-line options: what is accepted, what is refused with a clear word, and how the
+// accepted ones land in the settings record.
+#include "app/cli/session_options.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "rover/rover_settings.h"
+#include "testing/temp_folder.h"
+
+namespace quillon::cli {
+namespace {
+
+constexpr unsigned kRover = kOptCaster | kOptMount | kOptUser | kOptPassword | kOptDevice |
+                            kOptBaud | kOptAuthentication | kOptGga | kOptSettingsDir | kOptTrace;
+
+TEST(SessionOptionsTest, InlineValuesAndLaterSwitchesWin) {
+  const Arguments args = {"--caster=10.1.2.3", "--no-auth", "--auth", "--gga=1,2", "--no-gga",
+                          "--mount=", "--user", "é€", "--baud=14400", "--device",
+                          "/dev/ttyUSB0", "--settings-dir", "/tmp/q", "--trace"};
+  SessionOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseSessionOptions(args, kRover, std::nullopt, options, error)) << error;
+  EXPECT_EQ(options.address, u"10.1.2.3");
+  EXPECT_FALSE(options.port.has_value());  // no port given: the stored one stays
+  EXPECT_EQ(options.noAuthentication, false);
+  EXPECT_EQ(options.ggaOverride, false);
+  EXPECT_EQ(options.mountPoint, u"");
+  EXPECT_EQ(options.userName, u"\u00E9\u20AC");
+  EXPECT_EQ(options.baudIndex, 2);
+  EXPECT_EQ(options.device, u"/dev/ttyUSB0");
+  EXPECT_EQ(options.settingsDir, std::filesystem::path("/tmp/q"));
+  EXPECT_TRUE(options.trace);
+}
+
+TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
+  const std::pair<Arguments, std::string> cases[] = {
+      {{"--password", "secret"}, "never taken from the command line"},
+      {{"--password=secret"}, "never taken from the command line"},
+      {{"--baud", "12345"}, "--baud"},
+      {{"--baud", "9600x"}, "--baud"},
+      {{"--caster", "host:65536"}, "1 to 65535"},
+      {{"--caster", "host:21o1"}, "1 to 65535"},
+      {{"--caster", "a-very-long-host-name.example"}, "19 characters"},
+      {{"--user", "sixteen-chars-xx"}, "15 characters"},
+      {{"--mount", "TWENTY-CHARACTERS-XX"}, "19 characters"},
+      {{"--device", "/dev/serial/by-id/usb-FTDI"}, "/dev/ttyUSB0"},
+      {{"--gga", "91,0"}, "LAT,LON"},
+      {{"--gga", "10"}, "LAT,LON"},
+      {{"--gga", "north,east"}, "LAT,LON"},
+      {{"--gga", "1,2,"}, "LAT,LON"},
+      {{"--mount"}, "needs a value"},
+      {{"--no-auth=1"}, "takes no value"},
+      {{"--frobnicate"}, "unknown option --frobnicate"},
+      {{"--seconds", "5"}, "unknown option --seconds"},  // not a rover option
+      {{"rtk.example.com"}, "unknown option"},
+      {{"--password-file", "/nonexistent/quillon-password"}, "cannot read"},
+  };
+  for (const auto& [args, expected] : cases) {
+    SCOPED_TRACE(args.front());
+    SessionOptions options;
+    std::string error;
+    EXPECT_FALSE(ParseSessionOptions(args, kRover, std::nullopt, options, error));
+    EXPECT_NE(error.find(expected), std::string::npos) << error;
+  }
+}
+
+TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironment) {
+  testing::TempFolder folder;
+  const auto file = folder.Path() / "password";
+  const auto write = [&](const std::string& text) { std::ofstream(file, std::ios::binary) << text; };
+  const Arguments fromFile = {"--password-file", file.string()};
+  struct Case {
+    std::string content;
+    std::optional<std::string> environment;
+    bool useFile;
+    std::optional<std::u16string> expected;  // nullopt: no password applied
+    bool refused = false;
+  };
+  const Case cases[] = {
+      {"s3cret\r\nsecond line\n", "from-env", true, u"s3cret"},
+      {"no-newline", std::nullopt, true, u"no-newline"},
+      {"", "from-env", false, u"from-env"},
+      {"", std::nullopt, false, std::nullopt},  // nothing given: nothing to apply
+      {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9"
+       "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\n", std::nullopt, true, std::u16string(15, u'\u00E9')},
+      {"sixteen-chars-xx\n", std::nullopt, true, std::nullopt, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.content);
+    write(c.content);
+    SessionOptions options;
+    std::string error;
+    const bool ok = ParseSessionOptions(c.useFile ? fromFile : Arguments{}, kRover, c.environment,
+                                        options, error);
+    if (c.refused) {
+      EXPECT_FALSE(ok);
+      EXPECT_NE(error.find("15 characters"), std::string::npos);
+      continue;
+    }
+    ASSERT_TRUE(ok) << error;
+    EXPECT_EQ(options.password, c.expected);
+  }
+}
+
+TEST(SessionOptionsTest, AppliedOptionsReplaceOnlyWhatWasGiven) {
+  RoverSettings settings;
+  SetDefaultSettings(settings);
+  settings.port = 2101;
+  settings.noAuthentication = 1;
+  SessionOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseSessionOptions({"--caster", "caster.example", "--gga", "35.5,139.75"}, kRover,
+                                  std::string("pw"), options, error));
+  ApplyRoverOptions(options, settings);
+  EXPECT_EQ(FieldText(settings.address), u"caster.example");
+  EXPECT_EQ(settings.port, 2101);
+  EXPECT_EQ(FieldText(settings.userName), u"user");  // the stored default
+  EXPECT_EQ(FieldText(settings.password), u"pw");
+  EXPECT_EQ(FieldText(settings.mountPoint), u"MNT0");
+  EXPECT_EQ(settings.noAuthentication, 1);
+  EXPECT_EQ(settings.overrideEnabled.load(), 1);
+  EXPECT_DOUBLE_EQ(settings.overrideLatitude.load(), 35.5);
+  EXPECT_DOUBLE_EQ(settings.overrideLongitude.load(), 139.75);
+
+  ASSERT_TRUE(ParseSessionOptions({"--no-gga", "--auth"}, kRover, std::nullopt, options, error));
+  ApplyRoverOptions(options, settings);
+  EXPECT_EQ(settings.overrideEnabled.load(), 0);
+  EXPECT_DOUBLE_EQ(settings.overrideLatitude.load(), 35.5);  // kept for the next time
+  EXPECT_EQ(settings.noAuthentication, 0);
+}
+
+}  // namespace
+}  // namespace quillon::cli

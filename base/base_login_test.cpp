@@ -1,0 +1,190 @@
+// The Base worker's login: the request on the wire, the replies it accepts and refuses, and
+// what each failed attempt leaves for the front end.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "base/base_session_fixture.h"
+#include "common/strings.h"
+#include "common/text.h"
+#include "net/address.h"
+
+namespace quillon::testing {
+namespace {
+
+constexpr std::string_view kAgentLine = "Source-Agent: NTRIP NtripServerZEP/0.9\r\n\r\n";
+
+// A port on 127.0.0.1 where nobody listens.
+std::uint16_t ClosedPort() {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  close(fd);
+  return ntohs(address.sin_port);
+}
+
+std::u16string ConnectionErrorText(int error) {
+  return u"Connection Error: Could not create connection to server. \r\nReason:" +
+         std::u16string(EightBitToWide(SystemErrorText(error)));
+}
+
+using BaseLogin = BaseSessionFixture;
+
+TEST_F(BaseLogin, SendsTheServerRequestWholeAndUploadsAfterTheCastersOk) {
+  const struct {
+    std::u16string password;
+    std::u16string mountPoint;
+    std::string casterPassword;  // as the caster compares it, UTF-8
+    std::string casterMount;
+    std::string request;
+  } cases[] = {
+      {u"demo", u"DEMO", "demo", "DEMO", "SOURCE demo /DEMO\r\n"},
+      // Multi-byte texts go out in the locale's encoding, not one byte per character.
+      {u"p\u00e4ssw\u00f6rd\u00df\u00e9\u00e8\u00ea\u00eb\u00ef\u00ee", u"M\u00dcNCHEN\u00c4\u00d6",
+       "p\xc3\xa4ssw\xc3\xb6rd\xc3\x9f\xc3\xa9\xc3\xa8\xc3\xaa\xc3\xab\xc3\xaf\xc3\xae",
+       "M\xc3\x9cNCHEN\xc3\x84\xc3\x96",
+       "SOURCE p\xc3\xa4ssw\xc3\xb6rd\xc3\x9f\xc3\xa9\xc3\xa8\xc3\xaa\xc3\xab\xc3\xaf\xc3\xae "
+       "/M\xc3\x9cNCHEN\xc3\x84\xc3\x96\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.request);
+    DemoCasterConfig config;
+    config.sourcePassword = c.casterPassword;
+    config.mountPoint = c.casterMount;
+    UseCaster(config);
+    SetFieldText(settings.password, c.password);
+    SetFieldText(settings.mountPoint, c.mountPoint);
+    receiver.Emit("$GPGGA");
+    Start();
+    ASSERT_TRUE(Uploaded(6));
+    EXPECT_EQ(caster->RequestText(0), c.request + std::string(kAgentLine));
+    EXPECT_EQ(caster->Uploaded(), "$GPGGA");
+    EXPECT_EQ(status.StatusText(), u"");
+    StopSession(status, link, clock);
+    EXPECT_FALSE(status.HasWorker());
+  }
+}
+
+TEST_F(BaseLogin, AcceptsOkAnywhereInTheFirstReply) {
+  for (const CasterBehaviour behaviour :
+       {CasterBehaviour::kNormal, CasterBehaviour::kIcyServerStatus,
+        CasterBehaviour::kHttpStatus}) {
+    SCOPED_TRACE(static_cast<int>(behaviour));
+    UseCaster({});
+    caster->Script(behaviour);
+    receiver.Emit("abc");
+    Start();
+    ASSERT_TRUE(Uploaded(3));
+    EXPECT_EQ(caster->Uploaded(), "abc");
+    EXPECT_EQ(caster->ConnectionCount(), 1u);
+    EXPECT_EQ(status.StatusText(), u"");
+    EXPECT_EQ(status.Snapshot().error, false);
+
+    // The stop closes the caster connection and the receiver link.
+    StopSession(status, link, clock);
+    EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
+    EXPECT_FALSE(link.IsComPortOpen());
+    EXPECT_FALSE(status.socket.IsOpen());
+  }
+}
+
+TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
+  const std::u16string rejected = LoadString(kStrCredentialsRejected);
+  const std::u16string loginIo = LoadString(kStrAuthenticationIo);
+  const struct {
+    const char* name;
+    std::function<void()> prepare;
+    BaseSessionResult result;
+    std::u16string text;
+    bool linkOpenAfter;
+  } cases[] = {
+      {"wrong password", [&] { SetFieldText(settings.password, u"wrong"); },
+       BaseSessionResult::kRejected, rejected, true},
+      // The token is looked for in one read only.
+      {"OK split over two reads", [&] { caster->Script(CasterBehaviour::kSplitReply); },
+       BaseSessionResult::kRejected, rejected, true},
+      {"garbage", [&] { caster->Script(CasterBehaviour::kGarbage); }, BaseSessionResult::kRejected,
+       rejected, true},
+      // Waited for a bounded time, then taken as an empty reply.
+      {"silent caster",
+       [&] {
+         caster->Script(CasterBehaviour::kSilent);
+         virtualClock.SetRealPollMs(kFastPollMs);
+       },
+       BaseSessionResult::kRejected, rejected, true},
+      {"connection reset", [&] { caster->Script(CasterBehaviour::kResetAfterRequest); },
+       BaseSessionResult::kLoginIoFailed, loginIo, true},
+      {"invalid dotted address", [&] { SetFieldText(settings.address, u"192.168.1.300"); },
+       BaseSessionResult::kNoSocket, u"", true},
+      {"nobody listening", [&] { settings.port = ClosedPort(); }, BaseSessionResult::kConnectFailed,
+       ConnectionErrorText(ECONNREFUSED), true},
+      // Linux would connect 0.0.0.0 to this host.
+      {"any-address", [&] { SetFieldText(settings.address, u"0.0.0.0"); },
+       BaseSessionResult::kConnectFailed, ConnectionErrorText(EADDRNOTAVAIL), true},
+      {"receiver missing", [&] { SetFieldText(settings.comPortName, u"/dev/quillon-none"); },
+       BaseSessionResult::kLinkNotOpened, u"", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    UseCaster({});
+    UseDefaultSettings();
+    status.Reset();
+    virtualClock.SetRealPollMs(kAnswerPollMs);
+    c.prepare();
+    const std::size_t boxesBefore = sink.Boxes().size();
+
+    EXPECT_EQ(RunOnce(), c.result);
+    EXPECT_EQ(status.StatusText(), c.text);
+    EXPECT_EQ(status.Snapshot().error, true);
+    EXPECT_FALSE(status.socket.IsOpen());
+    // A serial link stays open for the next attempt.
+    EXPECT_EQ(link.IsComPortOpen(), c.linkOpenAfter);
+
+    const auto boxes = sink.Boxes();
+    if (c.result == BaseSessionResult::kLinkNotOpened) {
+      ASSERT_EQ(boxes.size(), boxesBefore + 1);
+      EXPECT_EQ(boxes.back().text, u"Unable to open COM Port.");
+      EXPECT_EQ(boxes.back().caption, u"Error");
+    } else {
+      EXPECT_EQ(boxes.size(), boxesBefore);
+    }
+    link.CloseComPort();
+  }
+}
+
+TEST_F(BaseLogin, AFailedUploadEndsTheAttemptWithItsBytesCounted) {
+  receiver.Emit("first");
+  BaseSessionResult result = BaseSessionResult::kStopped;
+  std::thread attempt([&] { result = RunOnce(); });
+  ASSERT_TRUE(Uploaded(5));
+  caster->Stop();
+  // What the receiver sends now has nowhere to go.
+  for (int i = 0; i < 500 && !status.Snapshot().error; ++i) {
+    receiver.Emit(std::string(kUploadChunkSize, 'x'));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  status.running.store(0);  // ends the attempt should the upload not fail
+  attempt.join();
+
+  EXPECT_EQ(result, BaseSessionResult::kUploadFailed);
+  EXPECT_EQ(status.StatusText(), LoadString(kStrSocketReadProblem));
+  EXPECT_TRUE(status.Snapshot().error);
+  EXPECT_FALSE(status.socket.IsOpen());
+  EXPECT_TRUE(link.IsComPortOpen());
+  // The bytes of the failed send are counted although they never arrived.
+  EXPECT_GT(status.Snapshot().total, static_cast<std::int32_t>(caster->Uploaded().size()));
+}
+
+}  // namespace
+}  // namespace quillon::testing

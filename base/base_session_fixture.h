@@ -1,0 +1,130 @@
+// A Base session between a simulated receiver on a pty (or the in-memory Bluetooth link) and
+// the in-process caster on 127.0.0.1, on the virtual clock, with every message box recorded.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "base/base_session.h"
+#include "link/stop_session.h"
+#include "ntrip/demo_caster.h"
+#include "ntrip/simulated_receiver.h"
+#include "testing/fake_bluetooth_lib.h"
+#include "testing/recording_message_sink.h"
+#include "testing/temp_folder.h"
+#include "testing/virtual_clock.h"
+
+namespace quillon::testing {
+
+inline std::u16string Wide(std::string_view text) {
+  return std::u16string(text.begin(), text.end());
+}
+
+// The virtual clock with a hook that runs at the start of every sleep, on the sleeping thread:
+// the worker sleeps at every countdown step and every upload pass, so a test sees each step
+// there and can act at an exact point of virtual time.
+class HookedClock final : public Clock {
+ public:
+  explicit HookedClock(VirtualClock& inner) : inner_(inner) {}
+
+  std::uint32_t TickCount() override { return inner_.TickCount(); }
+  std::time_t Now() override { return inner_.Now(); }
+  int WaitReadable(int fd, std::uint32_t ms) override { return inner_.WaitReadable(fd, ms); }
+  void Sleep(std::uint32_t ms) override {
+    if (hook_) hook_();
+    inner_.Sleep(ms);
+  }
+
+  // Set before the worker starts.
+  void OnSleep(std::function<void()> hook) { hook_ = std::move(hook); }
+
+ private:
+  VirtualClock& inner_;
+  std::function<void()> hook_;
+};
+
+class BaseSessionFixture : public ::testing::Test {
+ protected:
+  // Readable-waits look long enough in real time for the caster's answer to arrive.
+  static constexpr int kAnswerPollMs = 50;
+  // Once uploading, silent passes run fast.
+  static constexpr int kFastPollMs = 1;
+  static constexpr std::chrono::seconds kRealLimit{30};
+
+  explicit BaseSessionFixture(std::uint32_t startTick = 1000)
+      : virtualClock(startTick, 1'700'000'000, kAnswerPollMs) {
+    UseDefaultSettings();
+    status.owner.store(&sink);
+  }
+
+  ~BaseSessionFixture() override { EndSession(); }
+  void TearDown() override { EndSession(); }
+
+  // Stops the session and drops the sleep hook. A test whose hook uses its own locals ends the
+  // session before they go, with a StopAtExit declared after them.
+  void EndSession() {
+    StopSession(status, link, clock, StopKind::kClose);
+    clock.OnSleep(nullptr);
+  }
+  struct StopAtExit {
+    BaseSessionFixture& fixture;
+    ~StopAtExit() { fixture.EndSession(); }
+  };
+
+  // The caster's mount point and password, the receiver's device, 9600 baud.
+  void UseDefaultSettings() {
+    SetDefaultSettings(settings);
+    SetFieldText(settings.address, u"127.0.0.1");
+    settings.port = caster->Port();
+    SetFieldText(settings.password, u"demo");
+    SetFieldText(settings.mountPoint, u"DEMO");
+    SetFieldText(settings.comPortName, Wide(receiver.DevicePath()));
+  }
+
+  void UseCaster(DemoCasterConfig config) {
+    caster = std::make_unique<DemoCaster>(std::move(config));
+    settings.port = caster->Port();
+  }
+
+  // The receiver on the Bluetooth link instead of the pty.
+  void UseBluetooth() {
+    bluetooth.SetDevices({{u"GNSS receiver"}});
+    link.ChooseBluetooth(0, 1);
+  }
+
+  BaseSessionContext Context() { return {settings, status, link, clock, folder.Path()}; }
+  void Start() { StartBaseSession(Context()); }
+  // One attempt on the test's thread.
+  BaseSessionResult RunOnce() {
+    status.running.store(1);
+    return RunBaseSession(Context());
+  }
+
+  // Real-time wait for the worker to return by itself.
+  bool WorkerEnds() { return status.WaitWorkerEnded(30000); }
+
+  // Waits until `bytes` have been uploaded, then lets silent passes run fast.
+  bool Uploaded(std::size_t bytes) {
+    const bool done = caster->WaitForUploaded(bytes, kRealLimit);
+    virtualClock.SetRealPollMs(kFastPollMs);
+    return done;
+  }
+
+  VirtualClock virtualClock;
+  HookedClock clock{virtualClock};
+  RecordingMessageSink sink;
+  BaseStatus status;
+  FakeBluetoothLib bluetooth{clock};
+  ComLink link{clock, &bluetooth};
+  BaseSettings settings;
+  TempFolder folder;
+  std::unique_ptr<DemoCaster> caster = std::make_unique<DemoCaster>();
+  SimulatedReceiver receiver{clock};
+};
+
+}  // namespace quillon::testing

@@ -1,0 +1,91 @@
+#include <mutex>
+#include <string>
+
+#include "base/base_session.h"
+#include "common/format.h"
+#include "common/guard.h"
+#include "common/strings.h"
+#include "common/text.h"
+
+namespace quillon {
+namespace {
+
+constexpr std::string_view kTraceFile = "zepsourcedlg";
+constexpr std::uint32_t kCountdownStepMs = 100;
+constexpr int kCountdownSteps = kCountdownSeconds * 1000 / kCountdownStepMs;
+
+using ReasonText = WideField<kBaseStatusTextSize>;
+
+// The end of the worker once running has been cleared during a countdown or a final message.
+void CloseSerialLink(ComLink& link) {
+  if (link.IsComPortOpen()) link.CloseComPort();
+}
+
+// Counts down before the next attempt, showing the retry line above the reason. false when
+// running was cleared meanwhile.
+bool CountDown(const BaseSessionContext& c, int attempt, const ReasonText& reason) {
+  const std::u16string format = LoadString(kStrRetryCountdown);
+  for (int step = 0; step < kCountdownSteps; ++step) {
+    Guarded(kTraceFile, __LINE__, [&] {
+      c.clock.Sleep(kCountdownStepMs);
+      const std::int64_t seconds = kCountdownSeconds - step / 10;
+      c.status.SetStatusText(FormatText(
+          format,
+          {std::int64_t{attempt + 1}, std::int64_t{kBaseAttempts}, seconds, FieldText(reason)}));
+    });
+    if (c.status.running.load() == 0) return false;
+  }
+  return true;
+}
+
+void ShowFinalMessage(const BaseSessionContext& c, const ReasonText& reason) {
+  std::u16string elapsed;
+  {
+    std::lock_guard guard(c.status.lock);
+    elapsed = EightBitToWide(c.status.elapsed.data());
+  }
+  WideField<kBaseStatusTextSize> message{};
+  SetFieldText(message, FormatText(LoadString(kStrCouldNotReconnect),
+                                   {std::u16string_view(elapsed), FieldText(reason)}));
+  // Shown to the owner from this thread; running 0 and error 1 afterwards, unless the stop
+  // dismissed the box.
+  c.status.GiveUp(std::u16string(FieldText(message)), LoadString(kStrError));
+}
+
+}  // namespace
+
+void BaseSessionThread(const BaseSessionContext& context) {
+  ReasonText reason{};
+  Guarded(kTraceFile, __LINE__, [&] { context.status.ClearStatusText(); });
+
+  for (int attempt = 0; attempt < kBaseAttempts; ++attempt) {
+    BaseSessionResult result = BaseSessionResult::kLoginIoFailed;
+    Guarded(kTraceFile, __LINE__, [&] {
+      context.status.ClearStatusText();
+      result = RunBaseSession(context);
+    });
+    if (result == BaseSessionResult::kStopped) {
+      context.status.running.store(0);
+      return;
+    }
+    Guarded(kTraceFile, __LINE__, [&] { SetFieldText(reason, context.status.StatusText()); });
+    // After the last attempt the final message follows at once: a countdown would announce a
+    // retry that never comes.
+    if (attempt + 1 == kBaseAttempts) break;
+    if (!CountDown(context, attempt, reason)) {
+      CloseSerialLink(context.link);
+      return;
+    }
+  }
+
+  Guarded(kTraceFile, __LINE__, [&] { ShowFinalMessage(context, reason); });
+  context.status.running.store(0);
+  CloseSerialLink(context.link);
+}
+
+void StartBaseSession(const BaseSessionContext& context) {
+  context.status.running.store(1);
+  context.status.StartWorker([context] { BaseSessionThread(context); }, "quillon-base");
+}
+
+}  // namespace quillon

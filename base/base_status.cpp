@@ -1,0 +1,23 @@
+#include "base/base_status.h"
+
+#include <mutex>
+
+namespace quillon {
+
+void BaseStatus::Reset() {
+  std::lock_guard guard(lock);
+  SessionStatus::Reset();
+  statusText.fill(u'\0');
+}
+
+void BaseStatus::SetStatusText(std::u16string_view text) {
+  std::lock_guard guard(lock);
+  SetFieldText(statusText, text);
+}
+
+std::u16string BaseStatus::StatusText() {
+  std::lock_guard guard(lock);
+  return std::u16string(FieldText(statusText));
+}
+
+}  // namespace quillon

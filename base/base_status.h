@@ -1,0 +1,33 @@
+// The Base's status object: the session status both modes share, plus the status text that the
+// front end shows in place of the counters while an upload attempt has failed.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "common/wide.h"
+#include "link/session_status.h"
+
+namespace quillon {
+
+// Units of the status text, terminator included.
+inline constexpr std::size_t kBaseStatusTextSize = 512;
+
+class BaseStatus : public SessionStatus {
+ public:
+  // Empty while all is well; otherwise the failure text or the retry countdown. Guarded by
+  // `lock`.
+  WideField<kBaseStatusTextSize> statusText{};
+
+  // Everything SessionStatus::Reset clears, and the status text.
+  void Reset() override;
+
+  // Puts `text` into the status text, cut to fit; takes the lock.
+  void SetStatusText(std::u16string_view text);
+  void ClearStatusText() { SetStatusText({}); }
+  // A copy of the status text, taken under the lock.
+  std::u16string StatusText();
+};
+
+}  // namespace quillon

@@ -1,0 +1,42 @@
+#include "bench/measure.h"
+
+#include <dirent.h>
+#include <sys/resource.h>
+#include <sys/types.h>
+
+#include <fstream>
+
+namespace quillon::bench {
+
+std::optional<clockid_t> ThreadCpuClock(const std::string& name) {
+  DIR* tasks = opendir("/proc/self/task");
+  if (tasks == nullptr) return std::nullopt;
+  std::optional<clockid_t> found;
+  while (dirent* entry = readdir(tasks)) {
+    if (entry->d_name[0] == '.') continue;
+    std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+    std::string thread;
+    std::getline(comm, thread);
+    if (thread == name) {
+      // The per-thread CPU clock of a thread id, as pthread_getcpuclockid builds it.
+      const pid_t tid = static_cast<pid_t>(std::stoi(entry->d_name));
+      found = static_cast<clockid_t>((~static_cast<clockid_t>(tid) << 3) | 6);
+    }
+  }
+  closedir(tasks);
+  return found;
+}
+
+double CpuSeconds(clockid_t clock) {
+  timespec now{};
+  clock_gettime(clock, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+double PeakResidentMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+}  // namespace quillon::bench

@@ -1,0 +1,20 @@
+// What the benchmark programs measure about themselves: CPU time of a named thread or of the
+// process, and the peak resident memory.
+#pragma once
+
+#include <ctime>
+#include <optional>
+#include <string>
+
+namespace quillon::bench {
+
+// The CPU clock of the thread named `name` in this process (its /proc comm), if there is one.
+std::optional<clockid_t> ThreadCpuClock(const std::string& name);
+
+// Seconds of CPU time on `clock` (a thread's clock or CLOCK_PROCESS_CPUTIME_ID).
+double CpuSeconds(clockid_t clock);
+
+// Peak resident memory of this process in MB.
+double PeakResidentMegabytes();
+
+}  // namespace quillon::bench

@@ -1,0 +1,168 @@
+// Rover session figures on the real clock, from the demo caster to a receiver on a pty:
+// caster-to-receiver latency of blocks sent at 1 Hz and 10 Hz, the worker's CPU time per
+// minute of relaying 5 KB/s, and the process's peak resident memory.
+//
+//   rover_bench [--quick]     (--quick: fewer samples, for a smoke run)
+#include <time.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/measure.h"
+#include "link/stop_session.h"
+#include "ntrip/demo_caster.h"
+#include "ntrip/simulated_receiver.h"
+#include "rover/rover_session.h"
+
+namespace quillon {
+namespace {
+
+using Steady = std::chrono::steady_clock;
+using Ms = std::chrono::duration<double, std::milli>;
+
+class NoBoxes final : public MessageSink {
+ public:
+  MessageAnswer Show(const Message&) override {
+    std::fprintf(stderr, "the session gave up\n");
+    return MessageAnswer::kOk;
+  }
+  void DismissAll() override {}
+};
+
+// A Rover session between `caster` and `receiver`, started and stopped as the dialog does.
+class Session {
+ public:
+  Session(DemoCaster& caster, SimulatedReceiver& receiver, const std::filesystem::path& folder)
+      : folder_(folder) {
+    SetDefaultSettings(settings_);
+    SetFieldText(settings_.address, u"127.0.0.1");
+    settings_.port = caster.Port();
+    SetFieldText(settings_.userName, u"demo");
+    SetFieldText(settings_.password, u"demo");
+    SetFieldText(settings_.mountPoint, u"DEMO");
+    settings_.baudIndex = 6;
+    const std::string& device = receiver.DevicePath();
+    SetFieldText(settings_.comPortName, std::u16string(device.begin(), device.end()));
+    status_.owner.store(&boxes_);
+    StartRoverSession({settings_, status_, link_, RealClock(), folder_});
+  }
+  ~Session() { StopSession(status_, link_, RealClock()); }
+
+ private:
+  std::filesystem::path folder_;
+  NoBoxes boxes_;
+  RoverSettings settings_;
+  RoverStatus status_;
+  ComLink link_{RealClock(), nullptr};
+};
+
+double Percentile(std::vector<double> values, double p) {
+  if (values.empty()) return 0.0;
+  std::sort(values.begin(), values.end());
+  const std::size_t at =
+      std::min(values.size() - 1, static_cast<std::size_t>(p / 100.0 * values.size()));
+  return values[at];
+}
+
+// Sends `count` blocks at `hertz` on a fixed schedule (a caster does not wait for its
+// clients) and notes when each block has wholly reached the receiver.
+std::vector<double> Latencies(DemoCaster& caster, SimulatedReceiver& receiver, int hertz,
+                              int count) {
+  constexpr std::size_t kBlock = 200;
+  const std::string block(kBlock, '\xD3');
+  const auto period = std::chrono::microseconds(1'000'000 / hertz);
+  const std::size_t base = receiver.Received().size();
+  std::vector<Steady::time_point> sent(static_cast<std::size_t>(count));
+  std::atomic<int> sentCount{0};
+
+  std::thread sender([&] {
+    auto next = Steady::now();
+    for (int i = 0; i < count; ++i) {
+      std::this_thread::sleep_until(next);
+      next += period;
+      sent[static_cast<std::size_t>(i)] = Steady::now();
+      sentCount.store(i + 1);
+      if (caster.SendToClients(block) != 1) break;
+    }
+  });
+  std::vector<double> latencies;
+  for (int i = 0; i < count; ++i) {
+    if (!receiver.WaitForReceived(base + kBlock * static_cast<std::size_t>(i + 1),
+                                  std::chrono::seconds(5))) {
+      break;
+    }
+    const auto arrived = Steady::now();
+    if (sentCount.load() <= i) break;  // cannot happen: bytes arrive after they are sent
+    latencies.push_back(Ms(arrived - sent[static_cast<std::size_t>(i)]).count());
+  }
+  sender.join();
+  return latencies;
+}
+
+void PrintLatency(const char* label, const std::vector<double>& values, int wanted) {
+  std::printf("latency %-6s blocks %3zu/%-3d  p50 %6.1f ms  p99 %6.1f ms  max %6.1f ms\n", label,
+              values.size(), wanted, Percentile(values, 50), Percentile(values, 99),
+              values.empty() ? 0.0 : *std::max_element(values.begin(), values.end()));
+}
+
+}  // namespace
+}  // namespace quillon
+
+int main(int argc, char** argv) {
+  using namespace quillon;
+  std::setlocale(LC_ALL, "");
+  const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+  const int slowBlocks = quick ? 5 : 30;
+  const int fastBlocks = quick ? 50 : 300;
+  const int cpuSeconds = quick ? 5 : 30;
+  const std::filesystem::path folder = std::filesystem::temp_directory_path();
+
+  {
+    DemoCaster caster;
+    SimulatedReceiver receiver(RealClock());
+    Session session(caster, receiver, folder);
+    if (!caster.WaitForLoggedInClients(1, std::chrono::seconds(10))) {
+      std::fprintf(stderr, "no session\n");
+      return 1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // into the relay loop
+    PrintLatency("1 Hz", Latencies(caster, receiver, 1, slowBlocks), slowBlocks);
+    PrintLatency("10 Hz", Latencies(caster, receiver, 10, fastBlocks), fastBlocks);
+  }
+  {
+    DemoCasterConfig config;
+    config.streamBytesPerSecond = 5000;
+    DemoCaster caster(config);
+    SimulatedReceiver receiver(RealClock());
+    Session session(caster, receiver, folder);
+    if (!caster.WaitForLoggedInClients(1, std::chrono::seconds(10))) return 1;
+    const auto worker = bench::ThreadCpuClock("quillon-rover");
+    if (!worker) {
+      std::fprintf(stderr, "worker thread not found\n");
+      return 1;
+    }
+    const std::size_t before = receiver.Received().size();
+    const double workerStart = bench::CpuSeconds(*worker);
+    const double processStart = bench::CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const auto start = Steady::now();
+    std::this_thread::sleep_for(std::chrono::seconds(cpuSeconds));
+    const double wall = std::chrono::duration<double>(Steady::now() - start).count();
+    const double workerCpu = bench::CpuSeconds(*worker) - workerStart;
+    const double processCpu = bench::CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processStart;
+    const double relayed = static_cast<double>(receiver.Received().size() - before);
+    std::printf("relaying %.0f B/s for %.0f s: worker CPU %.1f ms per minute (%.3f %% of a core); "
+                "whole process with caster and receiver %.1f ms per minute\n",
+                relayed / wall, wall, workerCpu / wall * 60000.0, workerCpu / wall * 100.0,
+                processCpu / wall * 60000.0);
+  }
+  std::printf("peak resident memory %.1f MB (whole process, caster and receiver included)\n",
+              bench::PeakResidentMegabytes());
+  return 0;
+}

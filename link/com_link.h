@@ -1,0 +1,77 @@
+// The receiver link: the byte pipe to the GNSS receiver, either a serial device or the
+// Bluetooth library's serial link. The four operations hide which one is in use.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "common/wide.h"
+#include "link/bluetooth_lib.h"
+#include "platform/clock.h"
+#include "platform/message_sink.h"
+#include "platform/serial_port.h"
+
+namespace quillon {
+
+struct ComLinkState {
+  explicit ComLinkState(Clock& clock) : hPort(clock) {}
+
+  // The serial device; closed when no serial link is open.
+  SerialPort hPort;
+  // Index of the chosen Bluetooth device, -1 when none: >= 0 means Bluetooth mode. Written by
+  // the Bluetooth selection on OK and reset by every Connect; closing leaves it alone.
+  std::atomic<std::int32_t> btDevice{-1};
+  // Bluetooth port number (1 or 2, 0 when none was chosen); -1 when none.
+  std::atomic<std::int32_t> btPort{-1};
+};
+
+// One per process, handed to the workers and the dialogs. Open, read and write run on the
+// session worker; close may also run on the user-interface thread while the worker is inside
+// a read or write (the stop sequence): that call returns promptly and nothing is reused under it.
+class ComLink {
+ public:
+  // `bluetooth` may be null when the platform has no Bluetooth library: Bluetooth mode then
+  // never opens.
+  ComLink(Clock& clock, BluetoothLib* bluetooth);
+
+  ComLinkState& State() { return state_; }
+  bool InBluetoothMode() const { return state_.btDevice.load() >= 0; }
+
+  // The Bluetooth selection's OK, and the Connect handlers' reset (device and port -1).
+  void ChooseBluetooth(std::int32_t device, std::int32_t port);
+  void ClearBluetoothChoice() { ChooseBluetooth(-1, -1); }
+
+  // Bluetooth mode: opens the library's link to the chosen device; name and baud unused, no
+  // message. Otherwise: appends ":" to `name` (a zero-terminated buffer of `capacity` units)
+  // when it has no ":" anywhere and there is room, closes an open serial device, and opens the
+  // named one. When that fails and `owner` is given, shows "Unable to open COM Port." with
+  // caption "Error" and no icon. true when the link is open.
+  bool OpenComPort(MessageSink* owner, char16_t* name, std::size_t capacity, std::uint32_t baud);
+
+  template <std::size_t N>
+  bool OpenComPort(MessageSink* owner, WideField<N>& name, std::uint32_t baud) {
+    return OpenComPort(owner, name.data(), N, baud);
+  }
+
+  // Up to `capacity` bytes into `buffer`, waiting a short bounded time; no terminator is
+  // written. The count, 0 when none arrived or the link is closed, negative when the receiver
+  // has gone (serial device hung up; the library's negative results pass unchanged).
+  std::int32_t ReadComPort(std::uint8_t* buffer, std::size_t capacity);
+
+  // true only when all `count` bytes were taken; false at once on a closed link.
+  bool WriteComPort(const std::uint8_t* bytes, std::size_t count);
+
+  // Closes the link; any time, any number of times. In Bluetooth mode the library's close is
+  // called every time.
+  void CloseComPort();
+
+  // Whether a serial device is open (never in Bluetooth mode).
+  bool IsComPortOpen() const { return state_.hPort.IsOpen(); }
+
+ private:
+  ComLinkState state_;
+  BluetoothLib* bluetooth_;
+};
+
+}  // namespace quillon

@@ -1,0 +1,166 @@
+// One contract for every kind of receiver link: the serial device (on a pty) and the
+// Bluetooth library's link (the in-memory library) must behave alike for the workers.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <numeric>
+#include <thread>
+
+#include "link/com_link.h"
+#include "testing/fake_bluetooth_lib.h"
+#include "testing/pty_pair.h"
+#include "testing/virtual_clock.h"
+
+namespace quillon {
+namespace {
+
+using testing::FakeBluetoothLib;
+using testing::PtyPair;
+using testing::VirtualClock;
+
+// The serial link, with the test playing the receiver on a pty.
+struct SerialEnd {
+  VirtualClock clock;
+  PtyPair pty;
+  ComLink link{clock, nullptr};
+
+  bool Open() {
+    WideField<64> name{};
+    SetFieldText(name, std::u16string(pty.DevicePath().begin(), pty.DevicePath().end()));
+    return link.OpenComPort(nullptr, name, 9600);
+  }
+  void ReceiverSends(const std::vector<std::uint8_t>& bytes) { pty.SendToProgram(bytes); }
+  std::vector<std::uint8_t> ReceiverGets(std::size_t count) {
+    return pty.ReceiveFromProgram(count);
+  }
+  void ReceiverDisappears() { pty.Unplug(); }
+};
+
+// The Bluetooth link, with the in-memory library playing the remote receiver.
+struct BluetoothEnd {
+  VirtualClock clock;
+  FakeBluetoothLib library{clock};
+  ComLink link{clock, &library};
+
+  BluetoothEnd() {
+    library.SetDevices({{u"GNSS receiver"}});
+    link.ChooseBluetooth(0, 1);
+  }
+  bool Open() { return link.OpenComPort(nullptr, nullptr, 0, 9600); }
+  void ReceiverSends(const std::vector<std::uint8_t>& bytes) { library.SendToProgram(bytes); }
+  std::vector<std::uint8_t> ReceiverGets(std::size_t count) {
+    library.WaitForWritten(count, 2000);
+    return library.TakeWritten();
+  }
+  void ReceiverDisappears() { library.Disappear(); }
+};
+
+template <typename End>
+class ReceiverLinkContract : public ::testing::Test {
+ protected:
+  // Reads until `count` bytes arrived or the reads stop giving any (a bounded number of tries).
+  std::vector<std::uint8_t> ProgramReads(std::size_t count) {
+    std::vector<std::uint8_t> got;
+    std::uint8_t buffer[1024];
+    for (int idle = 0; got.size() < count && idle < 50;) {
+      const std::int32_t n = end.link.ReadComPort(buffer, sizeof buffer);
+      if (n > 0) {
+        got.insert(got.end(), buffer, buffer + n);
+        idle = 0;
+      } else {
+        ++idle;
+      }
+    }
+    return got;
+  }
+
+  End end;
+};
+
+using Ends = ::testing::Types<SerialEnd, BluetoothEnd>;
+TYPED_TEST_SUITE(ReceiverLinkContract, Ends);
+
+std::vector<std::uint8_t> EveryByteValue(int rounds) {
+  std::vector<std::uint8_t> bytes(256 * static_cast<std::size_t>(rounds));
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+  return bytes;
+}
+
+TYPED_TEST(ReceiverLinkContract, NothingMovesBeforeTheLinkIsOpen) {
+  std::uint8_t buffer[16] = {};
+  const std::uint8_t byte = 1;
+  EXPECT_EQ(this->end.link.ReadComPort(buffer, sizeof buffer), 0);
+  EXPECT_FALSE(this->end.link.WriteComPort(&byte, 1));
+}
+
+TYPED_TEST(ReceiverLinkContract, EveryByteValuePassesUnchangedBothWays) {
+  ASSERT_TRUE(this->end.Open());
+  // CR, LF, XON, XOFF, Ctrl-C and DEL among them: nothing may be translated or swallowed.
+  const auto bytes = EveryByteValue(8);
+  this->end.ReceiverSends(bytes);
+  EXPECT_EQ(this->ProgramReads(bytes.size()), bytes);
+
+  ASSERT_TRUE(this->end.link.WriteComPort(bytes.data(), bytes.size()));
+  EXPECT_EQ(this->end.ReceiverGets(bytes.size()), bytes);
+}
+
+TYPED_TEST(ReceiverLinkContract, AQuietReceiverGivesZeroAfterABoundedWait) {
+  ASSERT_TRUE(this->end.Open());
+  std::uint8_t buffer[64];
+  const auto before = this->end.clock.Elapsed();
+  EXPECT_EQ(this->end.link.ReadComPort(buffer, sizeof buffer), 0);
+  const auto waited = this->end.clock.Elapsed() - before;
+  EXPECT_GT(waited, 0u);     // it does wait, so a polling caller is no busy loop
+  EXPECT_LE(waited, 100u);   // and briefly, so the caller's own timing holds
+}
+
+TYPED_TEST(ReceiverLinkContract, AClosedLinkReadsNothingAndCanBeClosedAgainAndReopened) {
+  ASSERT_TRUE(this->end.Open());
+  this->end.link.CloseComPort();
+  this->end.link.CloseComPort();
+  this->end.ReceiverSends({1, 2, 3});
+  std::uint8_t buffer[16];
+  const std::uint8_t byte = 9;
+  EXPECT_EQ(this->end.link.ReadComPort(buffer, sizeof buffer), 0);
+  EXPECT_FALSE(this->end.link.WriteComPort(&byte, 1));
+
+  ASSERT_TRUE(this->end.Open());
+  EXPECT_TRUE(this->end.link.WriteComPort(&byte, 1));
+  EXPECT_EQ(this->end.ReceiverGets(1), std::vector<std::uint8_t>{9});
+}
+
+TYPED_TEST(ReceiverLinkContract, AReceiverThatDisappearsFailsReadsAndWrites) {
+  ASSERT_TRUE(this->end.Open());
+  this->end.ReceiverDisappears();
+  std::uint8_t buffer[16];
+  const std::uint8_t byte = 9;
+  EXPECT_LT(this->end.link.ReadComPort(buffer, sizeof buffer), 0);
+  EXPECT_FALSE(this->end.link.WriteComPort(&byte, 1));
+  // It stays failed and answers at once rather than waiting each time.
+  const auto before = this->end.clock.Elapsed();
+  EXPECT_LT(this->end.link.ReadComPort(buffer, sizeof buffer), 0);
+  EXPECT_EQ(this->end.clock.Elapsed(), before);
+}
+
+TYPED_TEST(ReceiverLinkContract, CloseFromAnotherThreadWhileTheWorkerReadsAndWrites) {
+  ASSERT_TRUE(this->end.Open());
+  std::atomic<bool> started{false};
+  std::thread worker([&] {
+    std::uint8_t buffer[256];
+    const std::uint8_t byte = 7;
+    // The worker keeps using the link until it sees it closed.
+    for (;;) {
+      started.store(true);
+      if (this->end.link.ReadComPort(buffer, sizeof buffer) < 0) break;
+      if (!this->end.link.WriteComPort(&byte, 1)) break;
+    }
+  });
+  while (!started.load()) std::this_thread::yield();
+  this->end.link.CloseComPort();
+  worker.join();
+  const std::uint8_t byte = 1;
+  EXPECT_FALSE(this->end.link.WriteComPort(&byte, 1));
+}
+
+}  // namespace
+}  // namespace quillon

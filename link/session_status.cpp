@@ -1,0 +1,77 @@
+#include "link/session_status.h"
+
+#include <pthread.h>
+
+#include <chrono>
+#include <cstdio>
+
+namespace quillon {
+
+ElapsedText FormatElapsed(std::time_t seconds) {
+  constexpr std::time_t kDay = 24 * 60 * 60;
+  std::time_t of_day = seconds % kDay;
+  if (of_day < 0) of_day += kDay;
+  ElapsedText text{};
+  std::snprintf(text.data(), text.size(), "%02d:%02d:%02d", static_cast<int>(of_day / 3600),
+                static_cast<int>(of_day / 60 % 60), static_cast<int>(of_day % 60));
+  return text;
+}
+
+SessionStatus::SessionStatus() { elapsed = FormatElapsed(0); }
+
+SessionStatus::~SessionStatus() { JoinWorker(); }
+
+void SessionStatus::Reset() {
+  std::lock_guard guard(lock);
+  running.store(0);
+  error.store(0);
+  rate = 0;
+  peak = 0;
+  total = 0;
+  elapsed = FormatElapsed(0);
+}
+
+SessionSnapshot SessionStatus::Snapshot() {
+  std::lock_guard guard(lock);
+  return SessionSnapshot{running.load() == 1, error.load() == 1, rate, peak, total,
+                         std::string(elapsed.data())};
+}
+
+void SessionStatus::StartWorker(std::function<void()> body, const char* name) {
+  JoinWorker();
+  {
+    std::lock_guard guard(endedMutex_);
+    ended_ = false;
+  }
+  worker_ = std::thread([this, name, body = std::move(body)] {
+    pthread_setname_np(pthread_self(), name);
+    body();
+    std::lock_guard guard(endedMutex_);
+    ended_ = true;
+    endedChanged_.notify_all();
+  });
+}
+
+bool SessionStatus::WaitWorkerEnded(int realMs) {
+  std::unique_lock guard(endedMutex_);
+  return endedChanged_.wait_for(guard, std::chrono::milliseconds(realMs), [&] { return ended_; });
+}
+
+void SessionStatus::JoinWorker() {
+  if (worker_.joinable()) worker_.join();
+}
+
+void SessionStatus::GiveUp(const std::u16string& text, const std::u16string& caption) {
+  if (running.load() == 0) return;
+  if (MessageSink* sink = owner.load()) {
+    const MessageAnswer answer = sink->Show(
+        Message{text, caption, MessageIcon::kExclamation, MessageButtons::kOk});
+    if (answer == MessageAnswer::kDismissed) return;
+  }
+  std::lock_guard guard(lock);
+  if (running.load() == 0) return;
+  running.store(0);
+  error.store(1);
+}
+
+}  // namespace quillon

@@ -1,0 +1,90 @@
+// What a session worker and its front end (dialog or command line) share: flags, counters,
+// the lock, the owner of the worker's message boxes, the worker thread and the caster socket.
+// The Rover and the Base each build their status object on this.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "link/session_lock.h"
+#include "net/caster_socket.h"
+#include "platform/message_sink.h"
+
+namespace quillon {
+
+// "HH:MM:SS" plus terminator, with room to spare.
+using ElapsedText = std::array<char, 16>;
+
+// `seconds` as "%H:%M:%S" of the time of day it reaches, so the text starts again at
+// "00:00:00" after 24 hours.
+ElapsedText FormatElapsed(std::time_t seconds);
+
+struct SessionSnapshot {
+  bool running = false;
+  bool error = false;
+  std::int32_t rate = 0;
+  std::int32_t peak = 0;
+  std::int32_t total = 0;
+  std::string elapsed;
+};
+
+class SessionStatus {
+ public:
+  SessionStatus();
+  virtual ~SessionStatus();  // joins a worker still there; a front end stops the session first
+  SessionStatus(const SessionStatus&) = delete;
+  SessionStatus& operator=(const SessionStatus&) = delete;
+
+  // 1 while a session is wanted: set by the front end before the worker starts, cleared by it
+  // to ask for the stop, cleared by the worker when it gives up. Read without the lock.
+  std::atomic<std::uint8_t> running{0};
+  // Set by the worker when it gives up after a failure; the front end clears it.
+  std::atomic<std::uint8_t> error{0};
+
+  SessionLock lock;
+  // Guarded by `lock`.
+  std::int32_t rate = 0;   // bytes per second over the last measuring window
+  std::int32_t peak = 0;   // highest rate seen
+  std::int32_t total = 0;  // bytes since the session began
+  ElapsedText elapsed{};   // connect time, "00:00:00" after a reset
+
+  // Owner of the worker's message boxes; null: the worker shows none.
+  std::atomic<MessageSink*> owner{nullptr};
+
+  // The caster connection, -1 when none.
+  CasterSocket socket;
+
+  // Flags and counters zero, elapsed "00:00:00"; takes the lock. A mode's status object that
+  // keeps more fields clears them too, so the stop sequence resets the whole of it.
+  virtual void Reset();
+  SessionSnapshot Snapshot();
+
+  // The worker thread, named `name` (a literal of at most 15 characters) for top, ps and
+  // debuggers. Start and stop run on the front end's thread only.
+  void StartWorker(std::function<void()> body, const char* name = "quillon-worker");
+  bool HasWorker() const { return worker_.joinable(); }
+  // Waits up to `realMs` real milliseconds for the worker's body to have returned.
+  bool WaitWorkerEnded(int realMs);
+  void JoinWorker();
+
+  // The worker gives up after a failure: shows `text` with `caption` (exclamation, OK) to the
+  // owner, then sets running 0 and error 1 under the lock. When the stop has been asked for
+  // (running already 0) or the box was dismissed by it, nothing is shown or set: the failure
+  // is the stop's own doing.
+  void GiveUp(const std::u16string& text, const std::u16string& caption);
+
+ private:
+  std::thread worker_;
+  std::mutex endedMutex_;
+  std::condition_variable endedChanged_;
+  bool ended_ = true;
+};
+
+}  // namespace quillon

@@ -1,0 +1,111 @@
+// The stop sequence on its own: the lock its caller may hold, the waits of each kind of stop,
+// and the connect time text. The Rover worker tests stop a real worker from every phase.
+#include "link/stop_session.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+
+#include "testing/recording_message_sink.h"
+#include "testing/virtual_clock.h"
+
+namespace quillon {
+namespace {
+
+using testing::RecordingMessageSink;
+using testing::VirtualClock;
+
+class StopSessionTest : public ::testing::Test {
+ protected:
+  StopSessionTest() { status.owner.store(&sink); }
+
+  // Starts a worker as a front end does, and waits until its body is under way.
+  void Start(std::function<void()> body) {
+    status.running.store(1);
+    status.StartWorker([this, body = std::move(body)] {
+      started.store(true);
+      body();
+    });
+    while (!started.load()) std::this_thread::yield();
+  }
+
+  void ExpectIdleAndClean() {
+    EXPECT_FALSE(status.HasWorker());
+    EXPECT_FALSE(status.socket.IsOpen());
+    const auto snapshot = status.Snapshot();
+    EXPECT_FALSE(snapshot.running);
+    EXPECT_FALSE(snapshot.error);
+    EXPECT_EQ(snapshot.rate, 0);
+    EXPECT_EQ(snapshot.peak, 0);
+    EXPECT_EQ(snapshot.total, 0);
+    EXPECT_EQ(snapshot.elapsed, "00:00:00");
+    EXPECT_FALSE(status.lock.HeldByThisThread());
+  }
+
+  VirtualClock clock;
+  RecordingMessageSink sink;
+  SessionStatus status;
+  ComLink link{clock, nullptr};
+  std::atomic<bool> started{false};
+};
+
+TEST_F(StopSessionTest, LetsGoOfTheCallersLockForAWorkerWaitingOnItAndTakesItBack) {
+  std::atomic<bool> gotLock{false};
+  status.lock.lock();  // the dialog's timer runs the stop inside the lock
+  status.lock.lock();
+  Start([&] {
+    std::lock_guard guard(status.lock);
+    gotLock.store(true);
+  });
+
+  StopSession(status, link, clock);
+  EXPECT_TRUE(gotLock.load());
+  EXPECT_FALSE(status.HasWorker());
+  EXPECT_TRUE(status.lock.HeldByThisThread());
+  status.lock.unlock();
+  EXPECT_TRUE(status.lock.HeldByThisThread());  // held twice, released once
+  status.lock.unlock();
+  EXPECT_FALSE(status.lock.HeldByThisThread());
+}
+
+TEST_F(StopSessionTest, AfterTheWorkerGaveUpOnlyDisconnectWaitsAndBothCleanUp) {
+  for (const auto& [kind, waits] : {std::pair{StopKind::kClose, false},
+                                    std::pair{StopKind::kDisconnect, true}}) {
+    SCOPED_TRACE(waits);
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+    started.store(false);
+    Start([&] {
+      status.socket.Set(pair[0]);
+      status.GiveUp(u"gave up", u"Error");  // answered at once
+    });
+    ASSERT_TRUE(status.WaitWorkerEnded(10000));
+    EXPECT_TRUE(status.Snapshot().error);
+
+    const auto before = clock.Elapsed();
+    StopSession(status, link, clock, kind);
+    EXPECT_EQ(clock.Elapsed() - before, waits ? 5000u : 0u);
+    ExpectIdleAndClean();
+    // The socket the worker left open is closed: its peer sees the end.
+    char byte;
+    EXPECT_EQ(recv(pair[1], &byte, 1, 0), 0);
+    close(pair[1]);
+  }
+}
+
+TEST(ElapsedTextTest, ShowsTheTimeOfDayReachedSoItStartsAgainAfter24Hours) {
+  const std::pair<std::time_t, const char*> cases[] = {
+      {0, "00:00:00"},          {59, "00:00:59"},         {61, "00:01:01"},
+      {3661, "01:01:01"},       {86399, "23:59:59"},      {86400, "00:00:00"},
+      {86400 + 3723, "01:02:03"}, {10 * 86400 + 5, "00:00:05"},
+      {-1, "23:59:59"},  // a calendar clock set back shows a sane text, not garbage
+  };
+  for (const auto& [seconds, text] : cases) {
+    EXPECT_STREQ(FormatElapsed(seconds).data(), text) << seconds;
+  }
+}
+
+}  // namespace
+}  // namespace quillon

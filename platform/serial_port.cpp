@@ -1,0 +1,120 @@
+#include "platform/serial_port.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/serial_line.h"
+
+namespace quillon {
+namespace {
+
+void DrainWake(int wakeFd) {
+  std::uint64_t count = 0;
+  while (read(wakeFd, &count, sizeof count) > 0) {
+  }
+}
+
+}  // namespace
+
+SerialPort::SerialPort(Clock& clock)
+    : clock_(clock), wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+SerialPort::~SerialPort() {
+  Close();
+  if (wakeFd_ >= 0) close(wakeFd_);
+}
+
+bool SerialPort::Open(std::string_view path, std::uint32_t baud) {
+  std::string device(path.substr(0, std::min(path.find('\0'), path.size())));
+  if (!device.empty() && device.back() == ':') device.pop_back();
+
+  std::lock_guard lock(ioMutex_);
+  CloseLocked();
+  DrainWake(wakeFd_);
+  if (device.empty()) return false;
+
+  const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
+    close(fd);
+    return false;
+  }
+  ApplySerialLineSettings(fd, baud);
+  // Devices without modem lines (ptys) refuse this; that is fine.
+  int lines = TIOCM_DTR | TIOCM_RTS;
+  ioctl(fd, TIOCMBIC, &lines);
+
+  fd_ = fd;
+  gone_ = false;
+  open_.store(true);
+  return true;
+}
+
+std::int32_t SerialPort::Read(std::uint8_t* buffer, std::size_t capacity) {
+  std::lock_guard lock(ioMutex_);
+  if (fd_ < 0 || capacity == 0) return 0;
+  if (gone_) return -1;
+  if (clock_.WaitReadable(fd_, kSerialReadWaitMs) <= 0) return 0;
+  const ssize_t count = read(fd_, buffer, capacity);
+  if (count > 0) return static_cast<std::int32_t>(count);
+  if (count < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
+  // Readable yet no byte (end of file) or a hard error: the device has hung up.
+  gone_ = true;
+  return -1;
+}
+
+bool SerialPort::Write(const std::uint8_t* bytes, std::size_t count) {
+  std::lock_guard lock(ioMutex_);
+  if (fd_ < 0 || gone_) return false;
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t written = write(fd_, bytes + done, count - done);
+    if (written > 0) {
+      done += static_cast<std::size_t>(written);
+      continue;
+    }
+    if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && errno != EAGAIN) {
+      gone_ = true;
+      return false;
+    }
+    // The driver's buffer is full: wait for room, for a hang-up, or for Close.
+    pollfd entries[2] = {{fd_, POLLOUT, 0}, {wakeFd_, POLLIN, 0}};
+    if (poll(entries, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (entries[1].revents != 0) return false;
+    if ((entries[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+      gone_ = true;
+      return false;
+    }
+  }
+  return true;
+}
+
+void SerialPort::Close() {
+  if (wakeFd_ >= 0) {
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t ignored = write(wakeFd_, &one, sizeof one);
+  }
+  std::lock_guard lock(ioMutex_);
+  CloseLocked();
+  DrainWake(wakeFd_);
+}
+
+void SerialPort::CloseLocked() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  gone_ = false;
+  open_.store(false);
+}
+
+}  // namespace quillon

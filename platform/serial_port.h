@@ -1,0 +1,59 @@
+// A serial device (cabled port, USB serial adapter, /dev/rfcomm* binding, or a pty in tests)
+// opened for exclusive use as a raw 8N1 byte pipe.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string_view>
+
+#include "platform/clock.h"
+
+namespace quillon {
+
+// How long one Read waits for the first byte.
+inline constexpr std::uint32_t kSerialReadWaitMs = 20;
+
+class SerialPort {
+ public:
+  explicit SerialPort(Clock& clock);
+  ~SerialPort();
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+
+  // Opens the device `path` (one trailing ':' dropped, as device names may carry one) for
+  // exclusive use (TIOCEXCL and an advisory lock, so a second opener fails even as root), sets
+  // `baud`, 8N1, no flow control, raw bytes, and clears DTR and RTS. A port that is open is
+  // closed first. Settings the driver refuses are ignored. false when the path cannot be
+  // opened, is not a terminal device, or is held by another user.
+  bool Open(std::string_view path, std::uint32_t baud);
+
+  // Reads up to `capacity` bytes, waiting at most kSerialReadWaitMs (through the clock) for the
+  // first. Returns the count, 0 when nothing arrived or the port is closed, and -1 once the
+  // device has gone (hang-up, I/O error); a gone device keeps returning -1 without waiting.
+  std::int32_t Read(std::uint8_t* buffer, std::size_t capacity);
+
+  // Writes all `count` bytes, waiting while the driver's buffer is full. true only when every
+  // byte was taken; false when the port is closed, has gone, or is closed meanwhile.
+  bool Write(const std::uint8_t* bytes, std::size_t count);
+
+  // Closes the port; harmless when it is closed. Safe to call from another thread while Read
+  // or Write runs there: they return promptly, and the descriptor is released only after they
+  // have let go of it, so it cannot be reused under them.
+  void Close();
+
+  bool IsOpen() const { return open_.load(); }
+
+ private:
+  void CloseLocked();
+
+  Clock& clock_;
+  std::mutex ioMutex_;       // held while a call uses fd_
+  int fd_ = -1;              // guarded by ioMutex_
+  bool gone_ = false;        // guarded by ioMutex_
+  std::atomic<bool> open_{false};
+  const int wakeFd_;         // eventfd: tells a Write waiting for room that Close wants in
+};
+
+}  // namespace quillon

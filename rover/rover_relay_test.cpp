@@ -1,0 +1,184 @@
+// A Rover session in its relay loop: fidelity in both directions, the position override, the
+// silence rule, a receiver that goes away, and neither direction starving the other.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "rover/rover_session_fixture.h"
+
+namespace quillon {
+namespace {
+
+using testing::RecordingMessageSink;
+using testing::RoverSessionFixture;
+
+class RoverRelayTest : public RoverSessionFixture {};
+
+constexpr char16_t kComPortError[] =
+    u"Experienced a COM Port read/write error. Are you still in range?";
+constexpr char16_t kSocketProblem[] =
+    u"There was a problem reading from the socket. Connection down?";
+
+std::string RandomBytes(std::size_t count, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string bytes(count, '\0');
+  for (char& byte : bytes) byte = static_cast<char>(random() & 0xFF);
+  return bytes;
+}
+
+std::vector<std::string> Fields(std::string_view sentence) {
+  std::vector<std::string> fields(1);
+  for (const char c : sentence) {
+    if (c == ',') {
+      fields.emplace_back();
+    } else {
+      fields.back().push_back(c);
+    }
+  }
+  return fields;
+}
+
+// The NMEA checksum computed here, independently of the code under test.
+bool ChecksumHolds(std::string_view sentence) {
+  const auto star = sentence.find('*');
+  if (sentence.size() < 2 || sentence[0] != '$' || star == std::string_view::npos) return false;
+  unsigned sum = 0;
+  for (std::size_t i = 1; i < star; ++i) sum ^= static_cast<unsigned char>(sentence[i]);
+  char expected[8];
+  std::snprintf(expected, sizeof expected, "%02x\r\n", sum);
+  return sentence.substr(star + 1) == expected;
+}
+
+TEST_F(RoverRelayTest, AMegabyteOfRandomBytesReachesTheReceiverUnchangedAndIsCounted) {
+  Start();
+  ASSERT_TRUE(LoggedIn());
+  ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
+  const std::string bytes = RandomBytes(1 << 20, 7);
+  ASSERT_EQ(caster->SendToClients(bytes), 1);
+  ASSERT_TRUE(receiver.WaitForReceived(bytes.size(), std::chrono::seconds(60)));
+  EXPECT_TRUE(receiver.Received() == bytes);  // no diff of a megabyte in the log
+  const auto snapshot = status.Snapshot();
+  EXPECT_EQ(snapshot.total, 1 << 20);
+  EXPECT_GT(snapshot.peak, 0);
+  EXPECT_TRUE(sink.Boxes().empty());
+}
+
+TEST_F(RoverRelayTest, TheReceiversOutputGoesUpstreamUnchangedWhileTheOverrideIsOff) {
+  Start();
+  ASSERT_TRUE(LoggedIn());
+  const std::string nmea = MakeGgaSentence(clock.Now(), 52.52, 13.40) +
+                           "$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00*74\r\n";
+  receiver.Emit(nmea);
+  ASSERT_TRUE(caster->WaitForReceivedFromClients(nmea.size(), kRealLimit));
+  EXPECT_EQ(caster->ReceivedFromClients(), nmea);
+}
+
+TEST_F(RoverRelayTest, TheOverrideRewritesTheGgaPositionFromTheNextPassOn) {
+  Start();
+  ASSERT_TRUE(LoggedIn());
+  const std::string original = MakeGgaSentence(clock.Now(), 52.52, 13.40);
+  receiver.Emit(original);
+  ASSERT_TRUE(caster->WaitForReceivedFromClients(original.size(), kRealLimit));
+  EXPECT_EQ(caster->ReceivedFromClients(), original);
+
+  // Switched on during the session, as the override dialog does.
+  settings.overrideLatitude.store(-33.8);
+  settings.overrideLongitude.store(-70.25);
+  settings.overrideEnabled.store(1);
+  const std::string next = MakeGgaSentence(clock.Now() + 1, 52.52, 13.40);
+  receiver.Emit(next);
+  ASSERT_TRUE(caster->WaitForReceivedFromClients(original.size() + 10, kRealLimit));
+  // Let the whole sentence arrive.
+  ASSERT_TRUE(caster->WaitForReceivedFromClients(original.size() + next.size() - 2, kRealLimit));
+  const std::string rewritten = caster->ReceivedFromClients().substr(original.size());
+  const auto fields = Fields(rewritten);
+  const auto sent = Fields(next);
+  ASSERT_EQ(fields.size(), 15u);
+  EXPECT_EQ(fields[2], "3348.00000");
+  EXPECT_EQ(fields[3], "S");
+  EXPECT_EQ(fields[4], "7015.00000");
+  EXPECT_EQ(fields[5], "W");
+  for (const std::size_t kept : {0u, 1u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 13u}) {
+    EXPECT_EQ(fields[kept], sent[kept]) << kept;
+  }
+  EXPECT_TRUE(ChecksumHolds(rewritten)) << rewritten;
+}
+
+class TimedSink final : public MessageSink {
+ public:
+  explicit TimedSink(testing::VirtualClock& clock) : clock_(clock) {}
+  MessageAnswer Show(const Message& message) override {
+    shownAt_.store(clock_.Elapsed());
+    return inner.Show(message);
+  }
+  void DismissAll() override { inner.DismissAll(); }
+  std::uint64_t ShownAt() const { return shownAt_.load(); }
+
+  RecordingMessageSink inner;
+
+ private:
+  testing::VirtualClock& clock_;
+  std::atomic<std::uint64_t> shownAt_{0};
+};
+
+TEST_F(RoverRelayTest, SixtySecondsWithoutCasterDataEndTheSessionAndNoLess) {
+  // A caster that closes right after the login, and one that stays connected but silent.
+  for (const auto behaviour : {CasterBehaviour::kCloseAfterLogin, CasterBehaviour::kNormal}) {
+    SCOPED_TRACE(static_cast<int>(behaviour));
+    TimedSink timed(clock);
+    const auto stop = StopAtEnd();
+    status.owner.store(&timed);
+    clock.SetRealPollMs(kAnswerPollMs);
+    caster->Script(behaviour);
+    Start();
+    ASSERT_TRUE(LoggedIn(behaviour == CasterBehaviour::kNormal ? 2 : 1));
+    const auto loggedInAt = clock.Elapsed();
+    ASSERT_TRUE(WorkerEnds());
+    ASSERT_EQ(timed.inner.Boxes().size(), 1u);
+    EXPECT_EQ(timed.inner.Boxes()[0].text, kSocketProblem);
+    EXPECT_GT(timed.ShownAt() - loggedInAt, 60000u);
+    EXPECT_LT(timed.ShownAt() - loggedInAt, 62500u);
+  }
+}
+
+TEST_F(RoverRelayTest, AReceiverThatDisappearsEndsTheSessionWithTheComPortMessage) {
+  Start();
+  ASSERT_TRUE(LoggedIn());
+  receiver.Disappear();
+  // Noticed by the upstream read even while the caster sends nothing; no busy loop meanwhile.
+  ExpectGaveUpWith(kComPortError);
+  EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
+}
+
+TEST_F(RoverRelayTest, AReceiverThatDisappearsWhileDataArrivesEndsTheSessionToo) {
+  DemoCasterConfig config;
+  config.streamBytesPerSecond = 20000;
+  UseCaster(config);
+  Start();
+  ASSERT_TRUE(LoggedIn());
+  ASSERT_TRUE(receiver.WaitForReceived(100, kRealLimit));
+  receiver.Disappear();
+  ExpectGaveUpWith(kComPortError);
+}
+
+TEST_F(RoverRelayTest, NeitherAContinuousCasterNorAContinuousReceiverStarvesTheOtherDirection) {
+  Start();
+  ASSERT_TRUE(LoggedIn());
+  ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
+  const std::string down = RandomBytes(200'000, 1);
+  const std::string up = RandomBytes(100'000, 2);
+  // Both directions have far more waiting than one pass moves.
+  receiver.Emit(up);
+  ASSERT_EQ(caster->SendToClients(down), 1);
+  // By the time half the downstream data is through (about 50 passes), the upstream direction
+  // has had its turns too: a loop that served one direction while it had data would show none.
+  ASSERT_TRUE(receiver.WaitForReceived(down.size() / 2, std::chrono::seconds(60)));
+  EXPECT_GE(caster->ReceivedFromClients().size(), 4096u);
+  ASSERT_TRUE(caster->WaitForReceivedFromClients(up.size(), std::chrono::seconds(60)));
+  ASSERT_TRUE(receiver.WaitForReceived(down.size(), std::chrono::seconds(60)));
+  EXPECT_TRUE(caster->ReceivedFromClients() == up);
+  EXPECT_TRUE(receiver.Received() == down);
+}
+
+}  // namespace
+}  // namespace quillon

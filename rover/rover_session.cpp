@@ -1,0 +1,381 @@
+#include "rover/rover_session.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "common/baud.h"
+#include "common/format.h"
+#include "common/guard.h"
+#include "common/strings.h"
+#include "common/text.h"
+#include "net/address.h"
+#include "net/caster_connection.h"
+#include "ntrip/gga.h"
+#include "ntrip/reply.h"
+#include "ntrip/requests.h"
+
+namespace quillon {
+namespace {
+
+// Trace lines of faults caught in the worker name this file.
+constexpr std::string_view kTraceFile = "zepinterlinkdlg";
+
+constexpr std::uint32_t kLoginWindowMs = 6000;
+constexpr std::uint32_t kLoginPauseMs = 100;
+constexpr std::uint32_t kLoginReadWaitMs = 100;  // one read of the reply waits at most this
+constexpr std::uint32_t kSocketWaitMs = 1000;
+constexpr std::uint32_t kSilenceLimitMs = 60000;
+constexpr std::uint32_t kRateWindowMs = 1000;
+constexpr std::uint32_t kPassPauseMs = 100;
+
+constexpr std::size_t kAddressTextSize = 260;
+constexpr std::size_t kCredentialTextSize = 256;
+constexpr std::size_t kRelayBufferSize = 2000;
+constexpr std::size_t kUpstreamReadMax = kUpstreamBufferSize - 1;  // stays zero-terminated
+
+class RoverSession {
+ public:
+  explicit RoverSession(const RoverSessionContext& context)
+      : c_(context), settings_(context.settings), status_(context.status) {}
+
+  void Run();
+
+ private:
+  // Runs one guarded step: a fault inside it is traced and dropped and the session goes on
+  // with its values as they stood. Returns false when the step ended the session.
+  template <typename Body>
+  bool Step(int line, Body body) {
+    bool goOn = true;
+    Guarded(kTraceFile, line, [&] { goOn = body(); });
+    return goOn;
+  }
+
+  bool StartUp();
+  bool OpenLink();
+  bool Resolve();
+  bool CreateSocket();
+  bool Connect();
+  bool SendRequest();
+  bool CollectReply();
+  bool CheckReply();
+  void BeginSession();
+  void RelayLoop();
+  bool ReceiveFromCaster();
+  bool CheckConnection();
+  void CountThroughput();
+  bool WriteToReceiver();
+  bool StillRunning();
+  void UpdateElapsed();
+  bool ForwardUpstream();
+
+  void CloseSocketAndLink() {
+    status_.socket.Close();
+    c_.link.CloseComPort();
+  }
+  void GiveUp(std::u16string text, std::u16string caption = LoadString(kStrError)) {
+    status_.GiveUp(text, caption);
+  }
+
+  const RoverSessionContext& c_;
+  RoverSettings& settings_;
+  RoverStatus& status_;
+
+  std::array<char, kAddressTextSize> address_{};
+  in_addr casterAddress_{};
+  int socket_ = -1;
+
+  int lastLoginRead_ = 0;
+  std::size_t collected_ = 0;
+
+  int result_ = 0;       // this pass's caster read: bytes, 0 (nothing), -1 (failure)
+  int resultError_ = 0;  // errno of a failed pass
+  std::uint32_t windowStart_ = 0;
+  std::int64_t windowBytes_ = 0;
+  std::uint32_t lastData_ = 0;
+  std::time_t sessionStart_ = 0;
+
+  std::array<char, kRelayBufferSize> relay_{};
+  std::array<char, kUpstreamBufferSize> upstream_{};
+};
+
+void RoverSession::Run() {
+  if (!Step(__LINE__, [&] { return StartUp(); })) return;
+  if (!Step(__LINE__, [&] { return OpenLink(); })) return;
+  if (!Step(__LINE__, [&] { return Resolve(); })) return;
+  if (!Step(__LINE__, [&] { return CreateSocket(); })) return;
+  if (!Step(__LINE__, [&] { return Connect(); })) return;
+  if (settings_.noAuthentication == 0) {
+    if (!Step(__LINE__, [&] { return SendRequest(); })) return;
+    if (!Step(__LINE__, [&] { return CollectReply(); })) return;
+    if (!Step(__LINE__, [&] { return CheckReply(); })) return;
+  }
+  Step(__LINE__, [&] {
+    BeginSession();
+    return true;
+  });
+  Trace("ENTERING MAIN LOOP");
+  RelayLoop();
+}
+
+bool RoverSession::StartUp() {
+  WideToEightBit(FieldText(settings_.address), address_.data(), address_.size());
+  // No socket and no serial device left from an earlier session.
+  status_.socket.Close();
+  c_.link.State().hPort.Close();
+  relay_.fill(0);
+  return true;
+}
+
+bool RoverSession::OpenLink() {
+  if (c_.link.OpenComPort(status_.owner.load(), settings_.comPortName,
+                          BaudRateForIndex(settings_.baudIndex))) {
+    return true;
+  }
+  // The link has shown its own message.
+  std::lock_guard guard(status_.lock);
+  if (status_.running.load() == 1) {
+    status_.running.store(0);
+    status_.error.store(1);
+  }
+  return false;
+}
+
+bool RoverSession::Resolve() {
+  const CasterAddress resolved = ResolveCasterAddress(address_.data());
+  if (resolved.kind == AddressKind::kInvalidDotted) {
+    c_.link.CloseComPort();
+    GiveUp(u"Does not appear to be a valid address?", u"Error");
+    return false;
+  }
+  // A name that does not resolve stays 0.0.0.0, which Connect refuses.
+  casterAddress_ = resolved.kind == AddressKind::kResolved ? resolved.address : in_addr{};
+  return true;
+}
+
+bool RoverSession::CreateSocket() {
+  socket_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (socket_ >= 0) {
+    status_.socket.Set(socket_);
+    return true;
+  }
+  const int error = errno;
+  c_.link.CloseComPort();
+  GiveUp(FormatText(LoadString(kStrCouldNotCreateSocket), {std::int64_t{error}}));
+  return false;
+}
+
+bool RoverSession::Connect() {
+  const int error = ConnectToCaster(socket_, casterAddress_, settings_.port);
+  if (error == 0) return true;
+  c_.link.CloseComPort();
+  GiveUp(ConnectionErrorText(error));
+  status_.socket.Close();
+  return false;
+}
+
+bool RoverSession::SendRequest() {
+  std::array<char, kCredentialTextSize> user{};
+  std::array<char, kCredentialTextSize> password{};
+  std::array<char, kCredentialTextSize> mountPoint{};
+  WideToEightBit(FieldText(settings_.userName), user.data(), user.size());
+  WideToEightBit(FieldText(settings_.password), password.data(), password.size());
+  WideToEightBit(FieldText(settings_.mountPoint), mountPoint.data(), mountPoint.size());
+  // The whole request goes out: cutting it to a fixed buffer would cut the credentials of long
+  // multi-byte names in half.
+  const std::string request = BuildClientRequest(user.data(), password.data(), mountPoint.data());
+  if (SendAll(socket_, request.data(), request.size())) return true;
+  CloseSocketAndLink();
+  GiveUp(LoadString(kStrAuthenticationIo));
+  return false;
+}
+
+bool RoverSession::CollectReply() {
+  relay_.fill(0);
+  collected_ = 0;
+  lastLoginRead_ = 0;
+  const std::uint32_t start = c_.clock.TickCount();
+  std::uint32_t passed = 0;
+  // Each read waits a bounded time through the clock, so a caster that stays silent cannot
+  // hold the worker past the window; a stop ends the window at once.
+  while (passed < kLoginWindowMs && status_.running.load() == 1) {
+    const std::size_t room = relay_.size() - 1 - collected_;  // keeps a terminator
+    const int ready =
+        c_.clock.WaitReadable(socket_, std::min(kLoginReadWaitMs, kLoginWindowMs - passed));
+    if (ready > 0) {
+      lastLoginRead_ = static_cast<int>(recv(socket_, relay_.data() + collected_, room, 0));
+    } else {
+      lastLoginRead_ = ready < 0 ? -1 : 0;
+    }
+    if (lastLoginRead_ > 0) collected_ += static_cast<std::size_t>(lastLoginRead_);
+    // This system reports a broken connection once; later reads would only say "closed".
+    if (lastLoginRead_ < 0) break;
+    passed = c_.clock.TickCount() - start;
+    c_.clock.Sleep(kLoginPauseMs);
+    if (ReplyContains(std::string_view(relay_.data(), collected_), kClientSuccessToken)) break;
+  }
+  return true;
+}
+
+bool RoverSession::CheckReply() {
+  if (lastLoginRead_ < 0) {
+    CloseSocketAndLink();
+    GiveUp(LoadString(kStrAuthenticationIo));
+    return false;
+  }
+  if (!ReplyContains(std::string_view(relay_.data(), collected_), kClientSuccessToken)) {
+    CloseSocketAndLink();
+    GiveUp(LoadString(kStrCredentialsRejected));
+    return false;
+  }
+  // Bytes behind the token belong to the login reply and are not relayed.
+  return true;
+}
+
+void RoverSession::BeginSession() {
+  windowStart_ = c_.clock.TickCount();
+  windowBytes_ = 0;
+  sessionStart_ = c_.clock.Now();
+  RememberHost(settings_, c_.settingsFolder);
+  lastData_ = c_.clock.TickCount();
+}
+
+void RoverSession::RelayLoop() {
+  while (status_.running.load() == 1) {
+    Step(__LINE__, [&] { return ReceiveFromCaster(); });
+    if (!Step(__LINE__, [&] { return CheckConnection(); })) return;
+    Step(__LINE__, [&] {
+      CountThroughput();
+      return true;
+    });
+    if (!Step(__LINE__, [&] { return WriteToReceiver(); })) return;
+    if (!StillRunning()) return;
+    Step(__LINE__, [&] {
+      UpdateElapsed();
+      return true;
+    });
+    if (!Step(__LINE__, [&] { return ForwardUpstream(); })) return;
+    Step(__LINE__, [&] {
+      c_.clock.Sleep(kPassPauseMs);
+      return true;
+    });
+  }
+  CloseSocketAndLink();
+}
+
+bool RoverSession::ReceiveFromCaster() {
+  result_ = 0;
+  resultError_ = 0;
+  const int ready = c_.clock.WaitReadable(socket_, kSocketWaitMs);
+  if (ready > 0) {
+    result_ = static_cast<int>(recv(socket_, relay_.data(), relay_.size(), 0));
+  } else if (ready < 0) {
+    result_ = -1;
+  }
+  if (result_ < 0) resultError_ = errno;
+  return true;
+}
+
+bool RoverSession::CheckConnection() {
+  bool lost = false;
+  const std::uint32_t now = c_.clock.TickCount();
+  if (result_ > 0) {
+    lastData_ = now;
+  } else if (result_ == 0) {
+    // Nothing within the wait, or the caster has closed: only a long silence counts.
+    lost = now - lastData_ > kSilenceLimitMs;
+  } else {
+    // EINVAL stands for the error the loop was always meant to ride out; an interrupted call
+    // is no loss either.
+    lost = resultError_ != 0 && resultError_ != EINVAL && resultError_ != EINTR &&
+           resultError_ != EAGAIN;
+  }
+  if (!lost) return true;
+  CloseSocketAndLink();
+  GiveUp(LoadString(kStrSocketReadProblem));
+  return false;
+}
+
+void RoverSession::CountThroughput() {
+  if (result_ > 0) windowBytes_ += result_;
+  const std::uint32_t now = c_.clock.TickCount();
+  const std::uint32_t span = now - windowStart_;
+  if (span <= kRateWindowMs) return;
+  std::lock_guard guard(status_.lock);
+  status_.rate = static_cast<std::int32_t>(windowBytes_ * 1000 / span);
+  windowStart_ = now;
+  windowBytes_ = 0;
+  if (status_.rate > status_.peak) status_.peak = status_.rate;
+}
+
+bool RoverSession::WriteToReceiver() {
+  if (result_ <= 0) return true;
+  {
+    std::lock_guard guard(status_.lock);
+    // Wraps like the 32-bit counter it is, rather than overflowing.
+    status_.total = static_cast<std::int32_t>(static_cast<std::uint32_t>(status_.total) +
+                                              static_cast<std::uint32_t>(result_));
+  }
+  if (c_.link.WriteComPort(reinterpret_cast<const std::uint8_t*>(relay_.data()),
+                           static_cast<std::size_t>(result_))) {
+    return true;
+  }
+  CloseSocketAndLink();
+  GiveUp(LoadString(kStrComPortIoError));
+  return false;
+}
+
+bool RoverSession::StillRunning() {
+  std::lock_guard guard(status_.lock);
+  if (status_.running.load() == 1) return true;
+  CloseSocketAndLink();
+  return false;
+}
+
+void RoverSession::UpdateElapsed() {
+  const ElapsedText text = FormatElapsed(c_.clock.Now() - sessionStart_);
+  std::lock_guard guard(status_.lock);
+  status_.elapsed = text;
+}
+
+bool RoverSession::ForwardUpstream() {
+  upstream_.fill(0);
+  const std::int32_t count =
+      c_.link.ReadComPort(reinterpret_cast<std::uint8_t*>(upstream_.data()), kUpstreamReadMax);
+  if (count < 0) {
+    // The receiver has gone (unplugged, out of range): the session cannot go on.
+    CloseSocketAndLink();
+    GiveUp(LoadString(kStrComPortIoError));
+    return false;
+  }
+  if (count == 0) return true;
+  std::size_t length = static_cast<std::size_t>(count);
+  if (settings_.overrideEnabled.load() != 0) {
+    OverrideGgaPosition(upstream_, length, settings_.overrideLatitude.load(),
+                        settings_.overrideLongitude.load());
+    length = strnlen(upstream_.data(), upstream_.size());
+  }
+  // A failed send shows in the next reads from the caster.
+  send(socket_, upstream_.data(), length, MSG_NOSIGNAL);
+  return true;
+}
+
+}  // namespace
+
+void RoverSessionThread(const RoverSessionContext& context) {
+  RoverSession session(context);
+  session.Run();
+}
+
+void StartRoverSession(const RoverSessionContext& context) {
+  context.status.running.store(1);
+  context.status.StartWorker([context] { RoverSessionThread(context); }, "quillon-rover");
+}
+
+}  // namespace quillon

@@ -1,0 +1,32 @@
+// The Rover session worker: opens the receiver link, logs in to the caster's mount point, and
+// relays the correction stream to the receiver and the receiver's output to the caster until
+// the front end asks it to stop or something fails.
+#pragma once
+
+#include <filesystem>
+
+#include "link/com_link.h"
+#include "platform/clock.h"
+#include "rover/rover_settings.h"
+#include "rover/rover_status.h"
+
+namespace quillon {
+
+// Everything one session works with. All of it outlives the worker: the front end stops the
+// session (StopSession) before it lets any of it go.
+struct RoverSessionContext {
+  RoverSettings& settings;  // read at start; the override every pass; RememberHost after login
+  RoverStatus& status;
+  ComLink& link;
+  Clock& clock;
+  std::filesystem::path settingsFolder;  // where RememberHost writes "ntripinfo.bin"
+};
+
+// The worker's body. Ends by itself after a failure (message to the status owner, running 0,
+// error 1) or when it finds running 0 (no message); closes the socket and the link either way.
+void RoverSessionThread(const RoverSessionContext& context);
+
+// Sets running and starts the worker thread on the status object.
+void StartRoverSession(const RoverSessionContext& context);
+
+}  // namespace quillon

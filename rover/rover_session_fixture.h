@@ -1,0 +1,140 @@
+// A Rover session between the in-process caster on 127.0.0.1 and a simulated receiver on a
+// pty, on the virtual clock, with every message box recorded.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <memory>
+#include <string>
+
+#include "common/guard.h"
+#include "link/stop_session.h"
+#include "ntrip/demo_caster.h"
+#include "ntrip/simulated_receiver.h"
+#include "rover/rover_session.h"
+#include "testing/recording_message_sink.h"
+#include "testing/temp_folder.h"
+#include "testing/virtual_clock.h"
+
+namespace quillon::testing {
+
+inline std::u16string Wide(std::string_view text) {
+  return std::u16string(text.begin(), text.end());
+}
+
+// Collects trace lines, so a test can wait for the worker to reach a point.
+class TraceRecorder final : public TraceSink {
+ public:
+  void Write(std::string_view line) override {
+    std::lock_guard guard(mutex_);
+    text_.append(line).append("\n");
+    changed_.notify_all();
+  }
+  std::string Text() const {
+    std::lock_guard guard(mutex_);
+    return text_;
+  }
+  // Waits (real time) until `line` has been traced `count` times.
+  bool WaitFor(std::string_view line, std::size_t count, std::chrono::seconds limit) {
+    std::unique_lock guard(mutex_);
+    return changed_.wait_for(guard, limit, [&] {
+      std::size_t seen = 0;
+      for (auto at = text_.find(line); at != std::string::npos; at = text_.find(line, at + 1)) {
+        ++seen;
+      }
+      return seen >= count;
+    });
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::string text_;
+};
+
+// Runs the stop sequence when a test's scope ends, before the locals it declared earlier (a
+// message sink of its own) go away under a worker.
+struct StopOnExit {
+  SessionStatus& status;
+  ComLink& link;
+  Clock& clock;
+  ~StopOnExit() { StopSession(status, link, clock, StopKind::kClose); }
+};
+
+class RoverSessionFixture : public ::testing::Test {
+ protected:
+  // Readable-waits look long enough in real time for the caster's answer to arrive.
+  static constexpr int kAnswerPollMs = 50;
+  // Once logged in, silent passes run fast.
+  static constexpr int kFastPollMs = 1;
+  static constexpr std::chrono::seconds kRealLimit{20};
+
+  RoverSessionFixture() : clock(1000, 1'700'000'000, kAnswerPollMs) {
+    SetDefaultSettings(settings);
+    SetFieldText(settings.address, u"127.0.0.1");
+    settings.port = caster->Port();
+    SetFieldText(settings.userName, u"demo");
+    SetFieldText(settings.password, u"demo");
+    SetFieldText(settings.mountPoint, u"DEMO");
+    SetFieldText(settings.comPortName, Wide(receiver.DevicePath()));
+    status.owner.store(&sink);
+    SetTraceSink(&trace);
+  }
+
+  ~RoverSessionFixture() override {
+    StopSession(status, link, clock, StopKind::kClose);
+    SetTraceSink(nullptr);
+  }
+
+  void UseCaster(DemoCasterConfig config) {
+    caster = std::make_unique<DemoCaster>(std::move(config));
+    settings.port = caster->Port();
+  }
+
+  void Start() { StartRoverSession({settings, status, link, clock, folder.Path()}); }
+
+  // Real-time wait for the worker to return by itself.
+  bool WorkerEnds() { return status.WaitWorkerEnded(20000); }
+
+  // Waits until the session has entered its relay loop (the `sessions`-th time in this test),
+  // then lets silent passes run fast.
+  bool LoggedIn(std::size_t sessions = 1) {
+    const bool in = trace.WaitFor("ENTERING MAIN LOOP", sessions, kRealLimit);
+    clock.SetRealPollMs(kFastPollMs);
+    return in;
+  }
+
+  StopOnExit StopAtEnd() { return StopOnExit{status, link, clock}; }
+
+  // The worker ended by giving up with exactly this one box.
+  void ExpectGaveUpWith(std::u16string_view text, std::u16string_view caption = u"Error",
+                        MessageIcon icon = MessageIcon::kExclamation) {
+    ASSERT_TRUE(WorkerEnds());
+    const auto boxes = sink.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, text);
+    EXPECT_EQ(boxes[0].caption, caption);
+    EXPECT_EQ(boxes[0].icon, icon);
+    EXPECT_EQ(boxes[0].buttons, MessageButtons::kOk);
+    const auto snapshot = status.Snapshot();
+    EXPECT_FALSE(snapshot.running);
+    EXPECT_TRUE(snapshot.error);
+    EXPECT_FALSE(status.socket.IsOpen());
+    EXPECT_FALSE(link.IsComPortOpen());
+  }
+
+  VirtualClock clock;
+  TraceRecorder trace;
+  RecordingMessageSink sink;
+  RoverStatus status;
+  ComLink link{clock, nullptr};
+  RoverSettings settings;
+  TempFolder folder;
+  std::unique_ptr<DemoCaster> caster = std::make_unique<DemoCaster>();
+  SimulatedReceiver receiver{clock};
+};
+
+}  // namespace quillon::testing

@@ -1,0 +1,87 @@
+// The stop sequence against a real Rover worker, from every place the worker can be: it ends
+// without a message and leaves no thread, socket or link behind.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "rover/rover_session_fixture.h"
+
+namespace quillon {
+namespace {
+
+using testing::RoverSessionFixture;
+
+class RoverStopTest : public RoverSessionFixture {
+ protected:
+  void StopAndExpectIdle(bool insideLock = false) {
+    const auto before = clock.Elapsed();
+    if (insideLock) status.lock.lock();  // as the dialog's timer runs it
+    StopSession(status, link, clock);
+    if (insideLock) {
+      EXPECT_TRUE(status.lock.HeldByThisThread());
+      status.lock.unlock();
+    }
+    EXPECT_GE(clock.Elapsed() - before, 5000u);
+    EXPECT_FALSE(status.HasWorker());
+    EXPECT_FALSE(status.socket.IsOpen());
+    EXPECT_FALSE(link.IsComPortOpen());
+    const auto snapshot = status.Snapshot();
+    EXPECT_FALSE(snapshot.running);
+    EXPECT_FALSE(snapshot.error);
+    EXPECT_EQ(snapshot.total, 0);
+    EXPECT_EQ(snapshot.elapsed, "00:00:00");
+  }
+
+  // A few real milliseconds for the worker to reach its blocking call.
+  static void LetTheWorkerGetThere() { std::this_thread::sleep_for(std::chrono::milliseconds(50)); }
+};
+
+TEST_F(RoverStopTest, WhileConnectingToACasterThatNeverAccepts) {
+  caster->StopAccepting();
+  Start();
+  LetTheWorkerGetThere();
+  StopAndExpectIdle();
+  EXPECT_TRUE(sink.Boxes().empty());
+  EXPECT_EQ(caster->LoggedInClients(), 0);
+}
+
+TEST_F(RoverStopTest, WhileReadingTheLoginReplyOfASilentCaster) {
+  // The login's readable-waits block in real time, as they do on the real clock.
+  clock.SetRealPollMs(60000);
+  caster->Script(CasterBehaviour::kSilent);
+  Start();
+  ASSERT_TRUE(caster->WaitForConnections(1, kRealLimit));
+  LetTheWorkerGetThere();
+  StopAndExpectIdle();
+  EXPECT_TRUE(sink.Boxes().empty());
+  EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
+}
+
+TEST_F(RoverStopTest, WhileTheWorkersMessageBoxIsOpen) {
+  sink.HoldBoxesOpen(true);
+  caster->StopAccepting();
+  SetFieldText(settings.address, u"10.0.0.300");  // fails at once with a box
+  Start();
+  ASSERT_TRUE(sink.WaitForBoxes(1));
+  StopAndExpectIdle();
+  EXPECT_EQ(sink.Boxes().size(), 1u);
+}
+
+TEST_F(RoverStopTest, InTheRelayLoopWithAndWithoutTheCallerHoldingTheLock) {
+  for (const bool insideLock : {false, true}) {
+    SCOPED_TRACE(insideLock);
+    clock.SetRealPollMs(kAnswerPollMs);
+    const auto clients = caster->ConnectionCount();
+    Start();
+    ASSERT_TRUE(LoggedIn(clients + 1));
+    ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
+    ASSERT_EQ(caster->SendToClients("some data"), 1);
+    ASSERT_TRUE(receiver.WaitForReceived(9 * (clients + 1), kRealLimit));
+    StopAndExpectIdle(insideLock);
+    EXPECT_TRUE(caster->WaitForClosed(clients, kRealLimit));
+  }
+  EXPECT_TRUE(sink.Boxes().empty());
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,86 @@
+// An in-memory Bluetooth library for tests: scripted devices, radio and discovery, and a byte
+// pipe that plays the remote receiver. Every call is recorded. Thread-safe: the link
+// operations run on a worker while the test drives the other end.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/bluetooth_lib.h"
+#include "platform/clock.h"
+
+namespace quillon::testing {
+
+class FakeBluetoothLib final : public BluetoothLib {
+ public:
+  struct Device {
+    std::u16string name;
+    bool readable = true;  // false: ReadDevice fails for this record
+  };
+
+  // Reads wait for bytes through `clock` (a virtual clock makes them instant).
+  explicit FakeBluetoothLib(Clock& clock);
+  ~FakeBluetoothLib() override;
+
+  // --- the library's operations ---
+  bool Discover() override;
+  bool Open(std::int32_t device, std::int32_t port) override;
+  std::int32_t DeviceCount() override;
+  bool ReadDevice(std::int32_t index, std::u16string& name) override;
+  void Close() override;
+  bool IsUsable() override;
+  bool Write(const std::uint8_t* bytes, std::size_t count) override;
+  std::int32_t Read(std::uint8_t* buffer, std::size_t capacity) override;
+  void SelectDevice(std::int32_t index) override;
+  std::int32_t SelectedDevice() override;
+  bool IsRadioOn() override;
+
+  // --- script ---
+  void SetDevices(std::vector<Device> devices);
+  // What the next discoveries report, and the list they leave behind.
+  void SetDiscovery(bool succeeds, std::vector<Device> found);
+  void SetRadioOn(bool on);
+  void SetUsable(bool usable);
+  // Whether Open succeeds (it also needs a device index inside the list).
+  void SetOpenSucceeds(bool succeeds);
+
+  // --- the remote receiver's end of the link ---
+  // Bytes the program's reads will return, in order.
+  void SendToProgram(const std::vector<std::uint8_t>& bytes);
+  // Bytes the program has written so far, removed from the record.
+  std::vector<std::uint8_t> TakeWritten();
+  // Waits until at least `count` written bytes are recorded; false after `realMs` real ms.
+  bool WaitForWritten(std::size_t count, int realMs = 10000);
+  // The remote device goes out of range: reads return -1 and writes fail until it reconnects.
+  void Disappear();
+  bool IsLinkOpen() const;
+
+  // --- call record: "Discover", "Open(1,2)", "Close", "Write(5)", "Read(1024)", ... ---
+  std::vector<std::string> Calls() const;
+  std::size_t CountCalls(const std::string& prefix) const;
+
+ private:
+  void Record(std::string call);
+
+  Clock& clock_;
+  int pipe_[2] = {-1, -1};  // bytes for the program's reads
+  mutable std::mutex mutex_;
+  std::condition_variable written_changed_;
+  std::vector<Device> devices_;
+  std::optional<std::vector<Device>> discovered_;
+  bool discoverySucceeds_ = true;
+  bool radioOn_ = true;
+  bool usable_ = true;
+  bool openSucceeds_ = true;
+  bool linkOpen_ = false;
+  bool gone_ = false;
+  std::int32_t selected_ = 0;
+  std::vector<std::uint8_t> written_;
+  std::vector<std::string> calls_;
+};
+
+}  // namespace quillon::testing
