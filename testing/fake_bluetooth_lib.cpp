@@ -29,6 +29,12 @@ void FakeBluetoothLib::Record(std::string call) {
 
 bool FakeBluetoothLib::Discover() {
   Record("Discover");
+  std::function<void()> action;
+  {
+    std::lock_guard lock(mutex_);
+    action = whileDiscovering_;
+  }
+  if (action) action();
   std::lock_guard lock(mutex_);
   if (!discoverySucceeds_) return false;
   if (discovered_) devices_ = *discovered_;
@@ -122,6 +128,11 @@ void FakeBluetoothLib::SetDiscovery(bool succeeds, std::vector<Device> found) {
   std::lock_guard lock(mutex_);
   discoverySucceeds_ = succeeds;
   discovered_ = std::move(found);
+}
+
+void FakeBluetoothLib::WhileDiscovering(std::function<void()> action) {
+  std::lock_guard lock(mutex_);
+  whileDiscovering_ = std::move(action);
 }
 
 void FakeBluetoothLib::SetRadioOn(bool on) {

@@ -5,6 +5,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -43,6 +44,9 @@ class FakeBluetoothLib final : public BluetoothLib {
   void SetDevices(std::vector<Device> devices);
   // What the next discoveries report, and the list they leave behind.
   void SetDiscovery(bool succeeds, std::vector<Device> found);
+  // Runs inside each discovery, on the calling thread, before it reports (a discovery that
+  // takes its time).
+  void WhileDiscovering(std::function<void()> action);
   void SetRadioOn(bool on);
   void SetUsable(bool usable);
   // Whether Open succeeds (it also needs a device index inside the list).
@@ -73,6 +77,7 @@ class FakeBluetoothLib final : public BluetoothLib {
   std::vector<Device> devices_;
   std::optional<std::vector<Device>> discovered_;
   bool discoverySucceeds_ = true;
+  std::function<void()> whileDiscovering_;
   bool radioOn_ = true;
   bool usable_ = true;
   bool openSucceeds_ = true;

@@ -1,0 +1,144 @@
+#include "link/bluetooth_choice.h"
+
+#include <gtest/gtest.h>
+
+#include "common/strings.h"
+#include "testing/fake_bluetooth_lib.h"
+#include "testing/recording_message_sink.h"
+#include "testing/virtual_clock.h"
+
+namespace quillon {
+namespace {
+
+using testing::FakeBluetoothLib;
+using Names = std::vector<std::u16string>;
+
+class BluetoothChoiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override { RememberedBluetoothPortSelection() = -1; }
+  void TearDown() override { RememberedBluetoothPortSelection() = -1; }
+
+  testing::VirtualClock clock_;
+  FakeBluetoothLib bluetooth_{clock_};
+  testing::RecordingMessageSink sink_;
+};
+
+TEST_F(BluetoothChoiceTest, UnreadableRecordsShiftListPositionsButNotLibraryIndices) {
+  bluetooth_.SetDevices({{u"A"}, {u"B", false}, {u"C"}, {std::u16string(300, u'x')}});
+  EXPECT_EQ(ReadDeviceNames(bluetooth_), (Names{u"A", u"C", std::u16string(255, u'x')}));
+
+  const auto c = FindDeviceByName(bluetooth_, u"C");
+  ASSERT_TRUE(c);
+  EXPECT_EQ(c->libraryIndex, 2);
+  EXPECT_EQ(c->listPosition, 1);
+  // A long name is matched as the list shows it: cut to 255 units.
+  const auto x = FindDeviceByName(bluetooth_, std::u16string(255, u'x'));
+  ASSERT_TRUE(x);
+  EXPECT_EQ(x->libraryIndex, 3);
+  for (const auto* other : {u"B", u"c", u"C ", u"", u"AC"}) {
+    EXPECT_FALSE(FindDeviceByName(bluetooth_, other)) << "no device is named so";
+  }
+}
+
+TEST_F(BluetoothChoiceTest, ConnectResetsTheChoiceAndAsksOnlyForTheBluetoothPort) {
+  struct Case {
+    std::u16string_view port;
+    bool radioOn;
+    std::optional<BluetoothChoice> chosen;
+    bool goesOn;
+    std::size_t chooserRuns;
+    std::size_t boxes;
+  };
+  const BluetoothChoice pick{2, 1};
+  const Case cases[] = {
+      {u"/dev/ttyUSB0", false, pick, true, 0, 0},  // not Bluetooth: the radio does not matter
+      {u"bluetooth", true, pick, true, 0, 0},      // the test is case-sensitive
+      {u"BLUETOOTH", true, pick, true, 1, 0},
+      {u"MY-BLUETOOTH-2", true, pick, true, 1, 0},  // contained anywhere
+      {u"BLUETOOTH", true, std::nullopt, false, 1, 0},
+      {u"BLUETOOTH", false, pick, false, 0, 1},
+  };
+  for (const auto& c : cases) {
+    testing::RecordingMessageSink sink;
+    bluetooth_.SetRadioOn(c.radioOn);
+    std::vector<BluetoothChoice> recorded;
+    std::size_t runs = 0;
+    const bool goesOn = ChooseBluetoothForConnect(
+        c.port, bluetooth_, sink,
+        [&] {
+          ++runs;
+          return c.chosen;
+        },
+        [&](BluetoothChoice choice) { recorded.push_back(choice); });
+    const std::string label(c.port.begin(), c.port.end());
+    EXPECT_EQ(goesOn, c.goesOn) << label;
+    EXPECT_EQ(runs, c.chooserRuns) << label;
+    ASSERT_FALSE(recorded.empty()) << label;
+    EXPECT_EQ(recorded.front().device, -1) << label;
+    EXPECT_EQ(recorded.front().port, -1) << label;
+    const bool chosen = c.chooserRuns == 1 && c.chosen;
+    ASSERT_EQ(recorded.size(), chosen ? 2u : 1u) << label;
+    if (chosen) {
+      EXPECT_EQ(recorded.back().device, 2);
+      EXPECT_EQ(recorded.back().port, 1);
+    }
+    ASSERT_EQ(sink.Boxes().size(), c.boxes) << label;
+    if (c.boxes == 1) {
+      const auto box = sink.Boxes().front();
+      EXPECT_EQ(box.text, LoadString(kStrBluetoothRadioOff));
+      EXPECT_EQ(box.caption, u"Error");
+      EXPECT_EQ(box.icon, MessageIcon::kExclamation);
+    }
+  }
+}
+
+TEST_F(BluetoothChoiceTest, CommandLineChoosesAsTheDialogsOkDoes) {
+  bluetooth_.SetDevices({{u"A"}, {u"B", false}, {u"C"}});
+
+  // Named device and port: library index for the link, list position for the library.
+  auto choice = ChooseBluetoothByName(bluetooth_, sink_, u"C", 1);
+  ASSERT_TRUE(choice);
+  EXPECT_EQ(choice->device, 2);
+  EXPECT_EQ(choice->port, 1);
+  EXPECT_EQ(bluetooth_.SelectedDevice(), 1);
+  EXPECT_EQ(RememberedBluetoothPortSelection(), 0);
+
+  // No port given: the remembered one; then no name either: the library's selected device.
+  bluetooth_.SelectDevice(0);
+  choice = ChooseBluetoothByName(bluetooth_, sink_, std::nullopt, std::nullopt);
+  ASSERT_TRUE(choice);
+  EXPECT_EQ(choice->device, 0);
+  EXPECT_EQ(choice->port, 1);
+
+  // A fresh process without a remembered port takes "XCOM3", port 2.
+  RememberedBluetoothPortSelection() = -1;
+  choice = ChooseBluetoothByName(bluetooth_, sink_, u"A", std::nullopt);
+  ASSERT_TRUE(choice);
+  EXPECT_EQ(choice->port, 2);
+  EXPECT_TRUE(sink_.Boxes().empty());
+}
+
+TEST_F(BluetoothChoiceTest, CommandLineWithoutAMatchingDeviceSaysSo) {
+  bluetooth_.SetDevices({{u"Receiver"}});
+  struct Case {
+    std::optional<std::u16string> name;
+    std::int32_t selected;
+  };
+  for (const auto& c : {Case{u"receiver", 0}, Case{u"Nobody", 0}, Case{std::nullopt, 5},
+                        Case{std::nullopt, -1}}) {
+    bluetooth_.SelectDevice(c.selected);
+    EXPECT_FALSE(ChooseBluetoothByName(bluetooth_, sink_, c.name, 2));
+  }
+  bluetooth_.SetDevices({});
+  EXPECT_FALSE(ChooseBluetoothByName(bluetooth_, sink_, u"Receiver", 2));
+  const auto boxes = sink_.Boxes();
+  ASSERT_EQ(boxes.size(), 5u);
+  for (const auto& box : boxes) {
+    EXPECT_EQ(box.text, u"Could not find any devices.");
+    EXPECT_EQ(box.caption, u"Error");
+    EXPECT_EQ(box.icon, MessageIcon::kNone);
+  }
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,250 @@
+#include "link/bluetooth_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <chrono>
+#include <future>
+#include <map>
+
+#include "app/ui/testing/qt_application.h"
+#include "app/ui/testing/screenshot.h"
+#include "testing/fake_bluetooth_lib.h"
+#include "testing/recording_message_sink.h"
+#include "testing/virtual_clock.h"
+
+namespace quillon::ui {
+namespace {
+
+using quillon::testing::FakeBluetoothLib;
+using quillon::ui::testing::WhenIdle;
+using Device = FakeBluetoothLib::Device;
+
+class BluetoothDlgTest : public ::testing::Test {
+ protected:
+  void SetUp() override { RememberedBluetoothPortSelection() = -1; }
+  void TearDown() override { RememberedBluetoothPortSelection() = -1; }
+
+  // Runs the dialog modally; `act` runs once it is up. Returns DoModal's result.
+  int Run(CBluetoothDlg& dialog, std::function<void()> act) {
+    WhenIdle(std::move(act));
+    return dialog.DoModal();
+  }
+
+  static QComboBox& Devices(CBluetoothDlg& d) {
+    return *d.Control<QComboBox>(kIdBluetoothDeviceList);
+  }
+  static QComboBox& Ports(CBluetoothDlg& d) { return *d.Control<QComboBox>(kIdBluetoothPortList); }
+  static void Click(CBluetoothDlg& d, int id) { d.Control<QPushButton>(id)->click(); }
+
+  static QStringList Items(const QComboBox& combo) {
+    QStringList items;
+    for (int i = 0; i < combo.count(); ++i) items << combo.itemText(i);
+    return items;
+  }
+
+  quillon::testing::VirtualClock clock_;
+  FakeBluetoothLib bluetooth_{clock_};
+  quillon::testing::RecordingMessageSink sink_;
+};
+
+TEST_F(BluetoothDlgTest, ControlsStandAtTheirDialogUnitPlaces) {
+  CBluetoothDlg dialog(bluetooth_, sink_);
+  struct Case {
+    int id;
+    QRect units;
+    QString text;
+  };
+  for (const auto& c : {Case{kIdBluetoothDeviceLabel, {3, 18, 25, 8}, "Device:"},
+                        Case{kIdDiscover, {3, 122, 39, 14}, "Discover"},
+                        Case{kIdOk, {49, 122, 39, 14}, "OK"},
+                        Case{kIdCancel, {97, 122, 39, 14}, "Cancel"}}) {
+    QWidget* control = dialog.Item(c.id);
+    ASSERT_NE(control, nullptr) << c.id;
+    EXPECT_EQ(control->geometry(), dialog.ToPixels(c.units)) << c.id;
+    const auto* label = qobject_cast<QLabel*>(control);
+    const auto* button = qobject_cast<QPushButton*>(control);
+    EXPECT_EQ(label ? label->text() : button->text(), c.text);
+  }
+  // The combo boxes keep their place and width; closed, they are as high as their font.
+  for (const auto& [id, units] : {std::pair{kIdBluetoothDeviceList, QRect(30, 16, 106, 49)},
+                                  std::pair{kIdBluetoothPortList, QRect(30, 37, 106, 32)}}) {
+    auto* combo = dialog.Control<QComboBox>(id);
+    ASSERT_NE(combo, nullptr);
+    EXPECT_TRUE(combo->isEditable());
+    EXPECT_EQ(combo->geometry().topLeft(), dialog.ToPixels(units).topLeft());
+    EXPECT_EQ(combo->width(), dialog.ToPixels(units).width());
+    EXPECT_LT(combo->height(), dialog.ToPixels(units).height());
+  }
+  EXPECT_TRUE(dialog.Control<QPushButton>(kIdOk)->isDefault());
+  EXPECT_EQ(Items(Ports(dialog)), (QStringList{"XCOM2", "XCOM3"}));
+}
+
+TEST_F(BluetoothDlgTest, ChoosingCRecordsItsLibraryIndexAndGivesTheLibraryItsListPosition) {
+  bluetooth_.SetDevices({{u"A"}, {u"B", false}, {u"C"}});
+  bluetooth_.SelectDevice(1);
+  CBluetoothDlg dialog(bluetooth_, sink_);
+  const int result = Run(dialog, [&] {
+    EXPECT_EQ(Items(Devices(dialog)), (QStringList{"A", "C"}));
+    EXPECT_EQ(Devices(dialog).currentText(), "C");  // the library's selection, as a list place
+    EXPECT_EQ(Ports(dialog).currentText(), "XCOM3");  // nothing remembered yet
+    Ports(dialog).setCurrentIndex(0);
+    Click(dialog, kIdOk);
+  });
+  EXPECT_EQ(result, kIdOk);
+  ASSERT_TRUE(dialog.Chosen());
+  EXPECT_EQ(dialog.Choice().device, 2);
+  EXPECT_EQ(dialog.Choice().port, 1);
+  EXPECT_EQ(bluetooth_.CountCalls("SelectDevice(1)"), 2u);  // the test's own, then OK's
+  EXPECT_TRUE(sink_.Boxes().empty());
+
+  // The port chosen last is offered next time; XCOM3 gives port 2.
+  CBluetoothDlg again(bluetooth_, sink_);
+  Run(again, [&] {
+    EXPECT_EQ(Ports(again).currentText(), "XCOM2");
+    Ports(again).setCurrentIndex(1);
+    Click(again, kIdOk);
+  });
+  EXPECT_EQ(again.Choice().port, 2);
+  EXPECT_EQ(RememberedBluetoothPortSelection(), 1);
+}
+
+TEST_F(BluetoothDlgTest, TypedNamesMatchExactlyAndAMissDoesNotCloseTheDialog) {
+  bluetooth_.SetDevices({{u"Receiver"}, {u"Rover 2"}});
+  CBluetoothDlg dialog(bluetooth_, sink_);
+  bool stayedOpen = false;
+  const int result = Run(dialog, [&] {
+    Devices(dialog).setEditText("receiver");  // other letter case: no device
+    Ports(dialog).setEditText("COM9");          // not an item: port number 0
+    Click(dialog, kIdOk);
+    stayedOpen = dialog.isVisible() && dialog.Control<QPushButton>(kIdOk)->isVisible();
+    Devices(dialog).setEditText("Rover 2");
+    Click(dialog, kIdOk);
+  });
+  EXPECT_TRUE(stayedOpen);
+  EXPECT_EQ(result, kIdOk);
+  ASSERT_EQ(sink_.Boxes().size(), 1u);
+  EXPECT_EQ(sink_.Boxes()[0].text, u"Could not find any devices.");
+  EXPECT_EQ(sink_.Boxes()[0].caption, u"Error");
+  EXPECT_EQ(sink_.Boxes()[0].icon, MessageIcon::kNone);
+  EXPECT_EQ(dialog.Choice().device, 1);
+  EXPECT_EQ(dialog.Choice().port, 0);
+  EXPECT_EQ(RememberedBluetoothPortSelection(), -1);
+}
+
+TEST_F(BluetoothDlgTest, CancelAndAnEmptyLibraryChooseNothing) {
+  bluetooth_.SetDevices({});
+  CBluetoothDlg dialog(bluetooth_, sink_);
+  const int result = Run(dialog, [&] {
+    Click(dialog, kIdOk);  // no devices at all: the message, and the dialog stays
+    Click(dialog, kIdCancel);
+  });
+  EXPECT_EQ(result, kIdCancel);
+  EXPECT_FALSE(dialog.Chosen());
+  ASSERT_EQ(sink_.Boxes().size(), 1u);
+  EXPECT_EQ(sink_.Boxes()[0].text, u"Could not find any devices.");
+
+  bluetooth_.SetDevices({{u"Receiver"}});
+  WhenIdle([] {
+    auto* shown = quillon::ui::testing::VisibleDialog<CBluetoothDlg>();
+    ASSERT_NE(shown, nullptr);
+    shown->Control<QPushButton>(kIdCancel)->click();
+  });
+  EXPECT_FALSE(RunBluetoothDlg(bluetooth_, sink_, nullptr));
+}
+
+TEST_F(BluetoothDlgTest, DiscoveryShowsTheNewListOrSaysItFailed) {
+  bluetooth_.SetDevices({{u"Old"}});
+  CBluetoothDlg dialog(bluetooth_, sink_);
+  Run(dialog, [&] {
+    bluetooth_.SetDiscovery(true, {{u"New 1"}, {u"Unreadable", false}, {u"New 2"}});
+    Click(dialog, kIdDiscover);
+    EXPECT_EQ(Items(Devices(dialog)), (QStringList{"New 1", "New 2"}));
+    EXPECT_EQ(Devices(dialog).currentIndex(), 0);
+    EXPECT_TRUE(sink_.Boxes().empty());
+
+    bluetooth_.SetDiscovery(false, {});
+    Click(dialog, kIdDiscover);
+    EXPECT_EQ(Devices(dialog).count(), 0);
+    for (const int id : {kIdOk, kIdCancel, kIdBluetoothPortList, kIdBluetoothDeviceList,
+                         kIdDiscover}) {
+      EXPECT_TRUE(dialog.Item(id)->isEnabled()) << id;
+    }
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    Click(dialog, kIdCancel);
+  });
+  ASSERT_EQ(sink_.Boxes().size(), 1u);
+  EXPECT_EQ(sink_.Boxes()[0].text, u"Discovery failed");
+  EXPECT_EQ(sink_.Boxes()[0].caption, u"Error");
+  EXPECT_EQ(sink_.Boxes()[0].icon, MessageIcon::kNone);
+}
+
+TEST_F(BluetoothDlgTest, WhileDiscoveringTheControlsAreDisabledUnderTheWaitCursor) {
+  bluetooth_.SetDevices({{u"Old"}});
+  CBluetoothDlg dialog(bluetooth_, sink_);
+  std::promise<void> looked;
+  auto lookedAt = looked.get_future();
+  // The library holds its discovery until the window has been looked at meanwhile.
+  bluetooth_.WhileDiscovering(
+      [&] { EXPECT_EQ(lookedAt.wait_for(std::chrono::seconds(10)), std::future_status::ready); });
+  std::vector<bool> enabled;
+  int listed = -1;
+  Qt::CursorShape cursor = Qt::ArrowCursor;
+  Run(dialog, [&] {
+    WhenIdle([&] {
+      for (const int id : {kIdOk, kIdCancel, kIdBluetoothPortList, kIdBluetoothDeviceList,
+                           kIdDiscover}) {
+        enabled.push_back(dialog.Item(id)->isEnabled());
+      }
+      listed = Devices(dialog).count();
+      if (const QCursor* shown = QApplication::overrideCursor()) cursor = shown->shape();
+      looked.set_value();
+    });
+    Click(dialog, kIdDiscover);
+    Click(dialog, kIdCancel);
+  });
+  EXPECT_EQ(enabled, std::vector<bool>(5, false));
+  EXPECT_EQ(listed, 0);
+  EXPECT_EQ(cursor, Qt::WaitCursor);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(BluetoothDlgTest, SmallScreensMoveTheThreeButtonsUp) {
+  for (const int height : {319, 320}) {
+    CBluetoothDlg dialog(bluetooth_, sink_, nullptr, height);
+    std::map<int, QPoint> before;
+    for (const int id : {kIdDiscover, kIdOk, kIdCancel, kIdBluetoothPortList}) {
+      before[id] = dialog.Item(id)->pos();
+    }
+    Run(dialog, [&] {
+      // MoveChildBy(0, -110) on each button, with the layout helper's own 2-pixel shift.
+      const QPoint shift = height < kSmallScreenHeight ? QPoint(-2, -110) : QPoint();
+      for (const int id : {kIdDiscover, kIdOk, kIdCancel}) {
+        EXPECT_EQ(dialog.Item(id)->pos(), before[id] + shift) << height << " " << id;
+      }
+      EXPECT_EQ(dialog.Item(kIdBluetoothPortList)->pos(), before[kIdBluetoothPortList]);
+      Click(dialog, kIdCancel);
+    });
+  }
+}
+
+TEST(Screenshots, BluetoothSelection) {
+  quillon::testing::VirtualClock clock;
+  FakeBluetoothLib bluetooth(clock);
+  quillon::testing::RecordingMessageSink sink;
+  bluetooth.SetDevices({{u"Trimble R8 GNSS"}, {u"Leica GS18"}});
+  bluetooth.SelectDevice(0);
+  CBluetoothDlg dialog(bluetooth, sink);
+  QString path;
+  WhenIdle([&] {
+    path = quillon::ui::testing::SaveScreenshot(dialog, QStringLiteral("bluetooth_selection"));
+    dialog.Control<QPushButton>(kIdCancel)->click();
+  });
+  dialog.DoModal();
+  EXPECT_FALSE(path.isEmpty());
+}
+
+}  // namespace
+}  // namespace quillon::ui
