@@ -31,7 +31,8 @@ std::string BaseStatusLine(BaseStatus& status, const SessionSnapshot& counters) 
 
 int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment) {
   constexpr unsigned kBaseOptions =
-      kOptCaster | kOptMount | kOptPassword | kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace;
+      kOptCaster | kOptMount | kOptPassword | kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace |
+      kOptBluetooth;
   SessionOptions options;
   std::string problem;
   if (!ParseSessionOptions(args, kBaseOptions, environment.environmentPassword, options, problem)) {
@@ -50,7 +51,7 @@ int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment)
 
   ConsoleMessageSink messages(environment.err);
   ComLink link(environment.clock, environment.bluetooth);
-  if (!PrepareConnect(settings, link, environment, messages)) return 1;
+  if (!PrepareConnect(settings, options, link, environment, messages)) return 1;
 
   const ScopedTrace trace(options.trace, environment.err);
   BaseStatus status;

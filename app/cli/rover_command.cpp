@@ -13,7 +13,7 @@ namespace quillon::cli {
 int RunRoverCommand(const Arguments& args, const CommandEnvironment& environment) {
   constexpr unsigned kRoverOptions = kOptCaster | kOptMount | kOptUser | kOptPassword |
                                      kOptDevice | kOptBaud | kOptAuthentication | kOptGga |
-                                     kOptSettingsDir | kOptTrace;
+                                     kOptSettingsDir | kOptTrace | kOptBluetooth;
   SessionOptions options;
   std::string problem;
   if (!ParseSessionOptions(args, kRoverOptions, environment.environmentPassword, options,
@@ -32,7 +32,7 @@ int RunRoverCommand(const Arguments& args, const CommandEnvironment& environment
 
   ConsoleMessageSink messages(environment.err);
   ComLink link(environment.clock, environment.bluetooth);
-  if (!PrepareConnect(settings, link, environment, messages)) return 1;
+  if (!PrepareConnect(settings, options, link, environment, messages)) return 1;
 
   const ScopedTrace trace(options.trace, environment.err);
   RoverStatus status;

@@ -91,13 +91,13 @@ TEST_F(RoverCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
   EXPECT_EQ(caster.ConnectionCount(), 0u);
 }
 
-TEST_F(RoverCommandTest, BluetoothUsesTheLibrarysSelectedDeviceAndChecksTheRadio) {
+TEST_F(RoverCommandTest, BluetoothChecksTheRadioThenOpensTheDeviceAndPortNamed) {
   FakeBluetoothLib library(clock);
   library.SetDevices({{u"one"}, {u"two"}});
   library.SelectDevice(1);
   bluetooth_ = &library;
   Arguments args = SessionArgs();
-  args.insert(args.end(), {"--device", "BLUETOOTH"});
+  args.insert(args.end(), {"--device", "BLUETOOTH", "--bt-device", "one", "--bt-port", "1"});
 
   library.SetRadioOn(false);
   EXPECT_EQ(Run(args), 1);
@@ -106,11 +106,20 @@ TEST_F(RoverCommandTest, BluetoothUsesTheLibrarysSelectedDeviceAndChecksTheRadio
             "again.\n");
 
   library.SetRadioOn(true);
+  Arguments unknown = SessionArgs();
+  unknown.insert(unknown.end(), {"--device", "BLUETOOTH", "--bt-device", "ONE"});
+  std::fclose(err_);
+  err_ = std::tmpfile();
+  EXPECT_EQ(Run(unknown), 1);
+  EXPECT_EQ(Contents(err_), "Error: Could not find any devices.\n");
+  EXPECT_EQ(library.CountCalls("Open"), 0u);
+
   Launch(args);
   ASSERT_TRUE(caster.WaitForLoggedInClients(1, std::chrono::seconds(20)));
   AskToStop();
   EXPECT_EQ(Finish(), 0);
-  EXPECT_EQ(library.CountCalls("Open(1,1)"), 1u);
+  EXPECT_EQ(library.CountCalls("Open(0,1)"), 1u);
+  EXPECT_EQ(library.SelectedDevice(), 0);
 }
 
 TEST_F(RoverCommandTest, OptionsItCannotUseChangeNothing) {

@@ -5,6 +5,8 @@
 
 #include "common/connect_checks.h"
 #include "common/strings.h"
+#include "link/bluetooth_choice.h"
+#include "link/com_port_items.h"
 #include "platform/settings_folder.h"
 
 namespace quillon::cli {
@@ -24,7 +26,7 @@ std::optional<std::filesystem::path> ChooseSettingsFolder(const SessionOptions& 
   return folder;
 }
 
-bool PrepareConnect(const SettingsRecord& settings, ComLink& link,
+bool PrepareConnect(const SettingsRecord& settings, const SessionOptions& options, ComLink& link,
                     const CommandEnvironment& environment, MessageSink& messages) {
   const auto refuse = [&](std::uint32_t text) {
     messages.Show(Message{LoadString(text), LoadString(kStrError)});
@@ -32,15 +34,18 @@ bool PrepareConnect(const SettingsRecord& settings, ComLink& link,
   };
   if (const std::uint32_t check = FirstConnectProblem(settings)) return refuse(check);
 
-  link.ClearBluetoothChoice();
-  if (FieldText(settings.comPortName).find(u"BLUETOOTH") == std::u16string_view::npos) return true;
+  const std::u16string_view port = FieldText(settings.comPortName);
   if (environment.bluetooth == nullptr) {
+    link.ClearBluetoothChoice();
+    if (port.find(kBluetoothPortName) == std::u16string_view::npos) return true;
     std::fprintf(environment.err, "Error: Bluetooth is not available on this system.\n");
     return false;
   }
-  if (!environment.bluetooth->IsRadioOn()) return refuse(kStrBluetoothRadioOff);
-  link.ChooseBluetooth(environment.bluetooth->SelectedDevice(), 1);
-  return true;
+  BluetoothLib& bluetooth = *environment.bluetooth;
+  return ChooseBluetoothForConnect(
+      port, bluetooth, messages,
+      [&] { return ChooseBluetoothByName(bluetooth, messages, options.btDevice, options.btPort); },
+      [&](BluetoothChoice choice) { link.ChooseBluetooth(choice.device, choice.port); });
 }
 
 }  // namespace quillon::cli

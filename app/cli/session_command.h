@@ -22,9 +22,10 @@ std::optional<std::filesystem::path> ChooseSettingsFolder(const SessionOptions& 
 
 // As Connect does once the settings are saved: refuses what the dialog refuses (address, port
 // name, port; the message goes to `messages`), and for the pseudo-port "BLUETOOTH" checks the
-// radio and puts the link into Bluetooth mode with the library's selected device on its first
-// port, as there is no dialog to choose in. false when no session may start.
-bool PrepareConnect(const SettingsRecord& settings, ComLink& link,
+// radio and chooses the device and port as the selection dialog would, from --bt-device and
+// --bt-port (the library's selected device and the default port when not given). false when no
+// session may start.
+bool PrepareConnect(const SettingsRecord& settings, const SessionOptions& options, ComLink& link,
                     const CommandEnvironment& environment, MessageSink& messages);
 
 }  // namespace quillon::cli

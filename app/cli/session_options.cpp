@@ -7,6 +7,7 @@
 
 #include "common/baud.h"
 #include "common/text.h"
+#include "link/bluetooth_choice.h"
 #include "rover/rover_settings.h"
 
 namespace quillon::cli {
@@ -30,7 +31,8 @@ constexpr Flag kFlags[] = {
     {"--no-auth", kOptAuthentication, false}, {"--auth", kOptAuthentication, false},
     {"--gga", kOptGga, true},                {"--no-gga", kOptGga, false},
     {"--settings-dir", kOptSettingsDir, true}, {"--trace", kOptTrace, false},
-    {"--seconds", kOptSeconds, true},
+    {"--seconds", kOptSeconds, true},        {"--bt-device", kOptBluetooth, true},
+    {"--bt-port", kOptBluetooth, true},
 };
 
 // `text` as wide text of at most `maxUnits` units; false when it is longer.
@@ -119,6 +121,24 @@ bool ParseValue(std::string_view flag, const std::string& value, SessionOptions&
       return false;
     }
     options.baudIndex = index;
+    return true;
+  }
+  if (flag == "--bt-device") {
+    std::u16string name;
+    if (value.empty() || !WideOfAtMost(value, kDeviceNameUnits, name)) {
+      error = "--bt-device: a device name as the Bluetooth selection lists it, 1 to 255 "
+              "characters";
+      return false;
+    }
+    options.btDevice = name;
+    return true;
+  }
+  if (flag == "--bt-port") {
+    if (value != "1" && value != "2") {
+      error = "--bt-port: 1 (XCOM2) or 2 (XCOM3)";
+      return false;
+    }
+    options.btPort = value == "1" ? 1 : 2;
     return true;
   }
   if (flag == "--seconds") {

@@ -31,6 +31,7 @@ enum SessionOption : unsigned {
   kOptSettingsDir = 1u << 8,    // --settings-dir DIR
   kOptTrace = 1u << 9,          // --trace
   kOptSeconds = 1u << 10,       // --seconds N
+  kOptBluetooth = 1u << 11,     // --bt-device NAME, --bt-port 1|2
 };
 
 struct SessionOptions {
@@ -48,6 +49,9 @@ struct SessionOptions {
   std::optional<std::filesystem::path> settingsDir;
   bool trace = false;
   std::optional<int> seconds;
+  // The Bluetooth device and port the selection dialog would choose; not saved.
+  std::optional<std::u16string> btDevice;
+  std::optional<std::int32_t> btPort;
 };
 
 // Splits "HOST[:PORT]" at its last ':' into `host` and `port`; `port` stays as it was when

@@ -13,12 +13,14 @@ namespace quillon::cli {
 namespace {
 
 constexpr unsigned kRover = kOptCaster | kOptMount | kOptUser | kOptPassword | kOptDevice |
-                            kOptBaud | kOptAuthentication | kOptGga | kOptSettingsDir | kOptTrace;
+                            kOptBaud | kOptAuthentication | kOptGga | kOptSettingsDir | kOptTrace |
+                            kOptBluetooth;
 
 TEST(SessionOptionsTest, InlineValuesAndLaterSwitchesWin) {
   const Arguments args = {"--caster=10.1.2.3", "--no-auth", "--auth", "--gga=1,2", "--no-gga",
                           "--mount=", "--user", "é€", "--baud=14400", "--device",
-                          "/dev/ttyUSB0", "--settings-dir", "/tmp/q", "--trace"};
+                          "/dev/ttyUSB0", "--settings-dir", "/tmp/q", "--trace",
+                          "--bt-device=Trimble R8 \u00E9", "--bt-port", "1"};
   SessionOptions options;
   std::string error;
   ASSERT_TRUE(ParseSessionOptions(args, kRover, std::nullopt, options, error)) << error;
@@ -32,6 +34,8 @@ TEST(SessionOptionsTest, InlineValuesAndLaterSwitchesWin) {
   EXPECT_EQ(options.device, u"/dev/ttyUSB0");
   EXPECT_EQ(options.settingsDir, std::filesystem::path("/tmp/q"));
   EXPECT_TRUE(options.trace);
+  EXPECT_EQ(options.btDevice, u"Trimble R8 \u00E9");
+  EXPECT_EQ(options.btPort, 1);
 }
 
 TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
@@ -56,6 +60,11 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
       {{"--seconds", "5"}, "unknown option --seconds"},  // not a rover option
       {{"rtk.example.com"}, "unknown option"},
       {{"--password-file", "/nonexistent/quillon-password"}, "cannot read"},
+      {{"--bt-port", "0"}, "1 (XCOM2) or 2 (XCOM3)"},
+      {{"--bt-port", "3"}, "1 (XCOM2) or 2 (XCOM3)"},
+      {{"--bt-port", "XCOM2"}, "1 (XCOM2) or 2 (XCOM3)"},
+      {{"--bt-device", ""}, "1 to 255 characters"},
+      {{"--bt-device", std::string(256, 'x')}, "1 to 255 characters"},
   };
   for (const auto& [args, expected] : cases) {
     SCOPED_TRACE(args.front());
