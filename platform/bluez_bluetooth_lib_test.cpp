@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/settings_folder.h"
+#include "testing/temp_folder.h"
 #include "testing/virtual_clock.h"
 
 namespace quillon {
@@ -85,15 +86,6 @@ const BluetoothDevice kReceiverC{{0x00, 0x11, 0x22, 0x33, 0x44, 0x77}, u"Receive
 
 class BluezBluetoothLibTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("quillon-bluez-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
-    file_ = folder_ / kKnownBluetoothDevicesFile;
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-
   std::unique_ptr<BluezBluetoothLib> MakeLib() {
     auto adapter = std::make_unique<ScriptedAdapter>();
     adapter_ = adapter.get();
@@ -111,8 +103,8 @@ class BluezBluetoothLibTest : public ::testing::Test {
   }
 
   testing::VirtualClock clock_;
-  std::filesystem::path folder_;
-  std::filesystem::path file_;
+  testing::TempFolder folder_;
+  const std::filesystem::path file_ = folder_.Path() / kKnownBluetoothDevicesFile;
   ScriptedAdapter* adapter_ = nullptr;
 };
 
@@ -145,7 +137,7 @@ TEST_F(BluezBluetoothLibTest, WithoutAnAdapterNothingWorksAndNothingBreaks) {
 
 TEST_F(BluezBluetoothLibTest, ThisMachinesStackWithoutAnAdapter) {
   if (MakeBluezAdapter()->Present()) GTEST_SKIP() << "this machine has a Bluetooth adapter";
-  setenv("QUILLON_SETTINGS_DIR", folder_.c_str(), 1);
+  setenv("QUILLON_SETTINGS_DIR", folder_.Path().c_str(), 1);
   auto lib = MakeSystemBluetoothLib();
   unsetenv("QUILLON_SETTINGS_DIR");
   ExpectNothingWorks(*lib);

@@ -2,26 +2,18 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include "testing/temp_folder.h"
 
 namespace quillon {
 namespace {
 
 class KnownBluetoothDevicesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("quillon-bt-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
-    file_ = folder_ / kKnownBluetoothDevicesFile;
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-
   void WriteFile(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
   std::string ReadFile() {
     std::ifstream in(file_, std::ios::binary);
@@ -30,8 +22,9 @@ class KnownBluetoothDevicesTest : public ::testing::Test {
     return text.str();
   }
 
-  std::filesystem::path folder_;
-  std::filesystem::path file_;
+  testing::TempFolder temp_;
+  const std::filesystem::path& folder_ = temp_.Path();
+  const std::filesystem::path file_ = folder_ / kKnownBluetoothDevicesFile;
 };
 
 TEST(BluetoothAddressTest, TextAndParsingAgree) {
