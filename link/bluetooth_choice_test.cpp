@@ -124,8 +124,8 @@ TEST_F(BluetoothChoiceTest, CommandLineWithoutAMatchingDeviceSaysSo) {
     std::optional<std::u16string> name;
     std::int32_t selected;
   };
-  for (const auto& c : {Case{u"receiver", 0}, Case{u"Nobody", 0}, Case{std::nullopt, 5},
-                        Case{std::nullopt, -1}}) {
+  for (const auto& c :
+       {Case{u"receiver", 0}, Case{u"Nobody", 0}, Case{std::nullopt, 5}, Case{std::nullopt, -1}}) {
     bluetooth_.SelectDevice(c.selected);
     EXPECT_FALSE(ChooseBluetoothByName(bluetooth_, sink_, c.name, 2));
   }

@@ -1,13 +1,11 @@
 #include "link/bluetooth_dlg.h"
 
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScreen>
 
 #include "app/ui/child_layout.h"
 #include "app/ui/wait.h"
-#include "common/wide.h"
 
 namespace quillon::ui {
 namespace {
@@ -18,9 +16,7 @@ QString ToQString(std::u16string_view text) {
 
 // The template gives a drop-down list's height with the list open; closed, a combo box is as
 // high as its font makes it.
-void FitClosedHeight(QComboBox& combo) {
-  combo.resize(combo.width(), combo.sizeHint().height());
-}
+void FitClosedHeight(QComboBox& combo) { combo.resize(combo.width(), combo.sizeHint().height()); }
 
 QComboBox* AddEditableCombo(Dialog& dialog, int id, const QRect& units) {
   auto* combo = dialog.AddControl<QComboBox>(id, units);
@@ -40,10 +36,7 @@ int SelectionIndex(const QComboBox& combo) {
 
 CBluetoothDlg::CBluetoothDlg(BluetoothLib& bluetooth, MessageSink& sink, QWidget* parent,
                              std::optional<int> screenHeight)
-    : Dialog({QString()}, parent),
-      bluetooth_(bluetooth),
-      sink_(sink),
-      screenHeight_(screenHeight) {
+    : Dialog({QString()}, parent), bluetooth_(bluetooth), sink_(sink), screenHeight_(screenHeight) {
   AddControl<QLabel>(kIdBluetoothDeviceLabel, QRect(3, 18, 25, 8), QStringLiteral("Device:"));
   AddEditableCombo(*this, kIdBluetoothDeviceList, QRect(30, 16, 106, 49));
   AddControl<QLabel>(kNoId, QRect(3, 39, 17, 8), QStringLiteral("Port:"));
@@ -66,7 +59,7 @@ bool CBluetoothDlg::OnInitDialog() {
   FillDeviceList();
   auto* devices = Control<QComboBox>(kIdBluetoothDeviceList);
   const std::int32_t selected = bluetooth_.SelectedDevice();
-  devices->setCurrentIndex(selected < devices->count() ? selected : -1);
+  devices->setCurrentIndex(selected >= 0 && selected < devices->count() ? selected : -1);
   Control<QComboBox>(kIdBluetoothPortList)->setCurrentIndex(InitialBluetoothPortSelection());
 
   const int height = screenHeight_ ? *screenHeight_ : screen()->geometry().height();

@@ -57,10 +57,10 @@ TEST_F(BluetoothDlgTest, ControlsStandAtTheirDialogUnitPlaces) {
     QRect units;
     QString text;
   };
-  for (const auto& c : {Case{kIdBluetoothDeviceLabel, {3, 18, 25, 8}, "Device:"},
-                        Case{kIdDiscover, {3, 122, 39, 14}, "Discover"},
-                        Case{kIdOk, {49, 122, 39, 14}, "OK"},
-                        Case{kIdCancel, {97, 122, 39, 14}, "Cancel"}}) {
+  for (const auto& c :
+       {Case{kIdBluetoothDeviceLabel, {3, 18, 25, 8}, "Device:"},
+        Case{kIdDiscover, {3, 122, 39, 14}, "Discover"}, Case{kIdOk, {49, 122, 39, 14}, "OK"},
+        Case{kIdCancel, {97, 122, 39, 14}, "Cancel"}}) {
     QWidget* control = dialog.Item(c.id);
     ASSERT_NE(control, nullptr) << c.id;
     EXPECT_EQ(control->geometry(), dialog.ToPixels(c.units)) << c.id;
@@ -88,7 +88,7 @@ TEST_F(BluetoothDlgTest, ChoosingCRecordsItsLibraryIndexAndGivesTheLibraryItsLis
   CBluetoothDlg dialog(bluetooth_, sink_);
   const int result = Run(dialog, [&] {
     EXPECT_EQ(Items(Devices(dialog)), (QStringList{"A", "C"}));
-    EXPECT_EQ(Devices(dialog).currentText(), "C");  // the library's selection, as a list place
+    EXPECT_EQ(Devices(dialog).currentText(), "C");    // the library's selection, as a list place
     EXPECT_EQ(Ports(dialog).currentText(), "XCOM3");  // nothing remembered yet
     Ports(dialog).setCurrentIndex(0);
     Click(dialog, kIdOk);
@@ -117,7 +117,7 @@ TEST_F(BluetoothDlgTest, TypedNamesMatchExactlyAndAMissDoesNotCloseTheDialog) {
   bool stayedOpen = false;
   const int result = Run(dialog, [&] {
     Devices(dialog).setEditText("receiver");  // other letter case: no device
-    Ports(dialog).setEditText("COM9");          // not an item: port number 0
+    Ports(dialog).setEditText("COM9");        // not an item: port number 0
     Click(dialog, kIdOk);
     stayedOpen = dialog.isVisible() && dialog.Control<QPushButton>(kIdOk)->isVisible();
     Devices(dialog).setEditText("Rover 2");
@@ -168,8 +168,8 @@ TEST_F(BluetoothDlgTest, DiscoveryShowsTheNewListOrSaysItFailed) {
     bluetooth_.SetDiscovery(false, {});
     Click(dialog, kIdDiscover);
     EXPECT_EQ(Devices(dialog).count(), 0);
-    for (const int id : {kIdOk, kIdCancel, kIdBluetoothPortList, kIdBluetoothDeviceList,
-                         kIdDiscover}) {
+    for (const int id :
+         {kIdOk, kIdCancel, kIdBluetoothPortList, kIdBluetoothDeviceList, kIdDiscover}) {
       EXPECT_TRUE(dialog.Item(id)->isEnabled()) << id;
     }
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -194,8 +194,8 @@ TEST_F(BluetoothDlgTest, WhileDiscoveringTheControlsAreDisabledUnderTheWaitCurso
   Qt::CursorShape cursor = Qt::ArrowCursor;
   Run(dialog, [&] {
     WhenIdle([&] {
-      for (const int id : {kIdOk, kIdCancel, kIdBluetoothPortList, kIdBluetoothDeviceList,
-                           kIdDiscover}) {
+      for (const int id :
+           {kIdOk, kIdCancel, kIdBluetoothPortList, kIdBluetoothDeviceList, kIdDiscover}) {
         enabled.push_back(dialog.Item(id)->isEnabled());
       }
       listed = Devices(dialog).count();

@@ -65,9 +65,9 @@ TEST(PortListTest, EqualKeysEndInTheOrderTheExchangeProcedureGives) {
 TEST(PortListTest, SkipsRecordsWithoutAUsableNameOrDriver) {
   MemoryDeviceSource source;
   const auto serial = DeviceArea::kSerialDevices;
-  source.AddSerialPort(u"COM");     // three units: names no port
-  source.AddSerialPort(u"COMX");    // four: taken
-  source.AddSerialPort(u"com1:");   // letter case does not matter on Linux paths
+  source.AddSerialPort(u"COM");    // three units: names no port
+  source.AddSerialPort(u"COMX");   // four: taken
+  source.AddSerialPort(u"com1:");  // letter case does not matter on Linux paths
   source.AddRecord(serial, u"no-driver", {{u"Name", u"/dev/ttyS4"}});
   source.AddRecord(serial, u"no-name", {{u"Key", u"8250"}});
   source.AddRecord(serial, u"name-unreadable",
@@ -76,8 +76,8 @@ TEST(PortListTest, SkipsRecordsWithoutAUsableNameOrDriver) {
                    {{u"Name", u"/dev/ttyS6"}, {u"Key", u"8250", kValueUnreadable}});
   source.AddRecord(serial, u"gone", {{u"Name", u"/dev/ttyUSB7"}, {u"Key", u"ftdi_sio"}},
                    /*vanished=*/true);
-  source.AddRecord(serial, u"nul-inside", {{u"Name", std::u16string(u"/dev/ttyS8\0x", 12)},
-                                           {u"Key", u"8250"}});
+  source.AddRecord(serial, u"nul-inside",
+                   {{u"Name", std::u16string(u"/dev/ttyS8\0x", 12)}, {u"Key", u"8250"}});
   source.AddSerialPort(u"/dev/ttyACM0", u"cdc_acm");
 
   CPortList list(source);
@@ -133,9 +133,9 @@ TEST(PortListTest, ReadStatusTellsWhatWentWrong) {
     std::u16string_view record, value, text;
     std::int32_t status;
   };
-  for (const Case& c : {Case{u"r", u"Name", u"/dev/ttyS0", 0}, Case{u"missing", u"Name", u"", 1},
-                        Case{u"gone", u"Name", u"", 1}, Case{u"r", u"Port", u"", 2},
-                        Case{u"r", u"Key", u"", 3}}) {
+  for (const Case& c :
+       {Case{u"r", u"Name", u"/dev/ttyS0", 0}, Case{u"missing", u"Name", u"", 1},
+        Case{u"gone", u"Name", u"", 1}, Case{u"r", u"Port", u"", 2}, Case{u"r", u"Key", u"", 3}}) {
     EXPECT_EQ(list.ReadRegString(DeviceArea::kSerialDevices, c.record, c.value), c.text);
     EXPECT_EQ(list.LastReadStatus(), c.status) << std::string(c.record.begin(), c.record.end());
   }

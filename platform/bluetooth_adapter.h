@@ -39,8 +39,7 @@ class BluetoothAdapter {
 
   // Connects `socket` to RFCOMM channel `channel` of `address`; blocks until connected or
   // refused. Shutting the socket down from another thread ends the wait.
-  virtual bool ConnectRfcomm(int socket, const BluetoothAddress& address,
-                             std::uint8_t channel) = 0;
+  virtual bool ConnectRfcomm(int socket, const BluetoothAddress& address, std::uint8_t channel) = 0;
 };
 
 // The first adapter of the kernel's Bluetooth stack (BlueZ). Without Bluetooth support or an

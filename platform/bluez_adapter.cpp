@@ -68,8 +68,8 @@ class BluezAdapter final : public BluetoothAdapter {
     const int id = hci_get_route(nullptr);  // the first adapter that is up
     if (id < 0) return false;
     inquiry_info* responses = nullptr;
-    const int count = hci_inquiry(id, kInquiryLength, kMaxResponses, nullptr, &responses,
-                                  IREQ_CACHE_FLUSH);
+    const int count =
+        hci_inquiry(id, kInquiryLength, kMaxResponses, nullptr, &responses, IREQ_CACHE_FLUSH);
     if (count < 0) {
       bt_free(responses);
       return false;
@@ -81,13 +81,12 @@ class BluezAdapter final : public BluetoothAdapter {
       if (!seen.insert(address).second) continue;  // answered the inquiry more than once
       // Remote names are UTF-8 on the air, as the locale's text is on a normal system.
       std::array<char, HCI_MAX_NAME_LENGTH + 1> name{};
-      const bool named =
-          hci.get() >= 0 && hci_read_remote_name(hci.get(), &responses[i].bdaddr,
-                                                 HCI_MAX_NAME_LENGTH, name.data(),
-                                                 kNameTimeoutMs) == 0 &&
-          name[0] != '\0';
-      found.push_back({address, named ? std::u16string(EightBitToWide(name.data()))
-                                      : AddressText(address)});
+      const bool named = hci.get() >= 0 &&
+                         hci_read_remote_name(hci.get(), &responses[i].bdaddr, HCI_MAX_NAME_LENGTH,
+                                              name.data(), kNameTimeoutMs) == 0 &&
+                         name[0] != '\0';
+      found.push_back(
+          {address, named ? std::u16string(EightBitToWide(name.data())) : AddressText(address)});
     }
     bt_free(responses);
     return true;
@@ -97,8 +96,7 @@ class BluezAdapter final : public BluetoothAdapter {
     return ::socket(AF_BLUETOOTH, SOCK_STREAM | SOCK_CLOEXEC, BTPROTO_RFCOMM);
   }
 
-  bool ConnectRfcomm(int socket, const BluetoothAddress& address,
-                     std::uint8_t channel) override {
+  bool ConnectRfcomm(int socket, const BluetoothAddress& address, std::uint8_t channel) override {
     sockaddr_rc remote{};
     remote.rc_family = AF_BLUETOOTH;
     remote.rc_bdaddr = ToBdaddr(address);

@@ -55,7 +55,8 @@ bool BluezBluetoothLib::Discover() {
   if (!adapter_->Present() || !adapter_->Inquire(found)) return false;
   std::lock_guard lock(mutex_);
   std::optional<BluetoothAddress> selected;
-  if (known_.selected >= 0) selected = known_.devices[static_cast<std::size_t>(known_.selected)].address;
+  if (known_.selected >= 0)
+    selected = known_.devices[static_cast<std::size_t>(known_.selected)].address;
   known_.devices = std::move(found);
   known_.selected = -1;
   for (std::size_t i = 0; selected && i < known_.devices.size(); ++i) {
@@ -111,8 +112,7 @@ bool BluezBluetoothLib::Open(std::int32_t device, std::int32_t port) {
     std::lock_guard lock(mutex_);
     connecting_ = socket;
   }
-  const bool connected =
-      adapter_->ConnectRfcomm(fd, address, static_cast<std::uint8_t>(port));
+  const bool connected = adapter_->ConnectRfcomm(fd, address, static_cast<std::uint8_t>(port));
   std::lock_guard lock(mutex_);
   if (connecting_ != socket) return false;  // closed while connecting
   connecting_.reset();

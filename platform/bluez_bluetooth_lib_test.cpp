@@ -41,8 +41,7 @@ class ScriptedAdapter final : public BluetoothAdapter {
     remoteEnds_.push_back(ends[1]);
     return ends[0];
   }
-  bool ConnectRfcomm(int socket, const BluetoothAddress& address,
-                     std::uint8_t channel) override {
+  bool ConnectRfcomm(int socket, const BluetoothAddress& address, std::uint8_t channel) override {
     {
       std::lock_guard lock(mutex_);
       connects_.push_back({address, channel});
@@ -195,9 +194,8 @@ TEST_F(BluezBluetoothLibTest, PortNumberIsTheChannelAndZeroOpensNothing) {
     std::int32_t device, port;
     bool opens;
   };
-  for (const Case c : {Case{1, 1, true}, Case{0, 2, true}, Case{0, 0, false},
-                       Case{0, -1, false}, Case{0, 31, false}, Case{2, 1, false},
-                       Case{-1, 1, false}}) {
+  for (const Case c : {Case{1, 1, true}, Case{0, 2, true}, Case{0, 0, false}, Case{0, -1, false},
+                       Case{0, 31, false}, Case{2, 1, false}, Case{-1, 1, false}}) {
     const auto before = adapter_->Connects().size();
     EXPECT_EQ(lib->Open(c.device, c.port), c.opens) << c.device << "," << c.port;
     const auto connects = adapter_->Connects();
@@ -232,7 +230,8 @@ TEST_F(BluezBluetoothLibTest, LinkCarriesBytesBothWaysAndNoticesTheDeviceGoing) 
   EXPECT_EQ(lib->Read(buffer, sizeof buffer), 8);
   EXPECT_EQ(lib->Read(buffer, sizeof buffer), 4);
 
-  const std::string gga = "$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76\r\n";
+  const std::string gga =
+      "$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76\r\n";
   ASSERT_TRUE(lib->Write(reinterpret_cast<const std::uint8_t*>(gga.data()), gga.size()));
   std::string received(gga.size(), '\0');
   ASSERT_EQ(::read(remote, received.data(), received.size()), static_cast<ssize_t>(gga.size()));

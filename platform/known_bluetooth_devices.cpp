@@ -84,8 +84,8 @@ bool SaveKnownBluetoothDevices(const std::filesystem::path& file,
   std::string text = "# Bluetooth devices known to ZEP Quillon: address, then name\n";
   text += std::string(kSelectedPrefix) + std::to_string(known.selected) + "\n";
   for (const auto& device : known.devices) {
-    text += std::string(WideToEightBit(AddressText(device.address))) + " " +
-            LineText(device.name) + "\n";
+    text += std::string(WideToEightBit(AddressText(device.address))) + " " + LineText(device.name) +
+            "\n";
   }
 
   const auto temporary = std::filesystem::path(file.string() + ".new");

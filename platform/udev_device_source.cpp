@@ -56,8 +56,7 @@ class UdevDeviceSource final : public DeviceSource {
                        std::u16string& text) override {
     text.clear();
     if (!udev_) return kRecordMissing;
-    UdevPtr<udev_device> device(
-        udev_device_new_from_syspath(udev_.get(), WideToEightBit(record)));
+    UdevPtr<udev_device> device(udev_device_new_from_syspath(udev_.get(), WideToEightBit(record)));
     if (!device) return kRecordMissing;
 
     const bool serial = area == DeviceArea::kSerialDevices;
