@@ -50,10 +50,12 @@ bool ChecksumHolds(std::string_view sentence) {
 }
 
 TEST_F(RoverRelayTest, AMegabyteOfRandomBytesReachesTheReceiverUnchangedAndIsCounted) {
+  // Made before the session starts: virtual time runs while the worker waits for data, and a
+  // slow build (sanitizers) could otherwise spend sixty virtual seconds of silence on it.
+  const std::string bytes = RandomBytes(1 << 20, 7);
   Start();
   ASSERT_TRUE(LoggedIn());
   ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
-  const std::string bytes = RandomBytes(1 << 20, 7);
   ASSERT_EQ(caster->SendToClients(bytes), 1);
   ASSERT_TRUE(receiver.WaitForReceived(bytes.size(), std::chrono::seconds(60)));
   EXPECT_TRUE(receiver.Received() == bytes);  // no diff of a megabyte in the log
@@ -162,11 +164,11 @@ TEST_F(RoverRelayTest, AReceiverThatDisappearsWhileDataArrivesEndsTheSessionToo)
 }
 
 TEST_F(RoverRelayTest, NeitherAContinuousCasterNorAContinuousReceiverStarvesTheOtherDirection) {
+  const std::string down = RandomBytes(200'000, 1);
+  const std::string up = RandomBytes(100'000, 2);
   Start();
   ASSERT_TRUE(LoggedIn());
   ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
-  const std::string down = RandomBytes(200'000, 1);
-  const std::string up = RandomBytes(100'000, 2);
   // Both directions have far more waiting than one pass moves.
   receiver.Emit(up);
   ASSERT_EQ(caster->SendToClients(down), 1);
