@@ -9,48 +9,38 @@
 namespace quillon {
 namespace {
 
-using testing::FakeBluetoothLib;
-using testing::MemoryDeviceSource;
 using Items = std::vector<std::u16string>;
 
 class ComPortItemsTest : public ::testing::Test {
  protected:
   testing::VirtualClock clock_;
-  FakeBluetoothLib bluetooth_{clock_};
-  MemoryDeviceSource source_;
+  testing::FakeBluetoothLib bluetooth_{clock_};
+  testing::MemoryDeviceSource source_;
 };
 
-TEST_F(ComPortItemsTest, BluetoothFirstThenSortedPortsWithoutColonThenNewBindings) {
-  for (const auto* name : {u"COM10:", u"COM3:", u"COM1:"}) source_.AddSerialPort(name);
-  source_.AddBluetoothPort(u"COM8:");
+TEST_F(ComPortItemsTest, BluetoothFirstThenSortedPortsCutAtTheColonThenNewBindings) {
+  for (const auto* name : {u"COM10:", u"COM3:", u"COM1:", u"PORT:A:B"}) {
+    source_.AddSerialPort(name);
+  }
+  source_.AddBluetoothPort(u"COM8:");  // a binding keeps its colon
   source_.AddBluetoothPort(u"/dev/rfcomm0");
-  bluetooth_.SetUsable(true);
   const auto result = FillComPortCombo(source_, bluetooth_);
-  // A binding keeps its colon.
   EXPECT_EQ(result.items,
-            (Items{u"BLUETOOTH", u"COM1", u"COM3", u"COM10", u"COM8:", u"/dev/rfcomm0"}));
+            (Items{u"BLUETOOTH", u"COM1", u"COM3", u"COM10", u"PORT", u"COM8:", u"/dev/rfcomm0"}));
   EXPECT_EQ(result.selected, 0);
-}
-
-TEST_F(ComPortItemsTest, ColonCutKeepsOnlyWhatStandsBeforeTheFirstColon) {
-  source_.AddSerialPort(u"/dev/ttyUSB0");
-  source_.AddSerialPort(u"PORT:A:B");
-  bluetooth_.SetUsable(false);
-  EXPECT_EQ(FillComPortCombo(source_, bluetooth_).items, (Items{u"PORT", u"/dev/ttyUSB0"}));
 }
 
 TEST_F(ComPortItemsTest, BindingEqualToAnItemIgnoringCaseIsNotAddedAgain) {
   source_.AddSerialPort(u"/dev/ttyUSB0");
   source_.AddSerialPort(u"COM4:");
   for (const auto* binding : {u"com4", u"/DEV/TTYUSB0", u"Bluetooth", u"COM4:", u"/dev/rfcomm0",
-                              u"/dev/RFCOMM0", u"/dev/rfcomm0"}) {
+                              u"/dev/RFCOMM0", u"\u00C4", u"\u00E4"}) {
     source_.AddBluetoothPort(binding);
   }
-  bluetooth_.SetUsable(true);
-  // "COM4:" differs from the item "COM4" by its colon, so it is added; a later binding is also
-  // compared with the bindings added before it.
+  // "COM4:" differs from the item "COM4" by its colon; later bindings are also compared with
+  // the bindings added before them.
   EXPECT_EQ(FillComPortCombo(source_, bluetooth_).items,
-            (Items{u"BLUETOOTH", u"COM4", u"/dev/ttyUSB0", u"COM4:", u"/dev/rfcomm0"}));
+            (Items{u"BLUETOOTH", u"COM4", u"/dev/ttyUSB0", u"COM4:", u"/dev/rfcomm0", u"\u00C4"}));
 }
 
 TEST_F(ComPortItemsTest, WithoutBluetoothItemZeroIsTheFirstPortOrNothing) {
@@ -61,18 +51,10 @@ TEST_F(ComPortItemsTest, WithoutBluetoothItemZeroIsTheFirstPortOrNothing) {
 
   source_.AddRecord(DeviceArea::kBluetoothPorts, u"unreadable",
                     {{u"Port", u"/dev/rfcomm1", kValueUnreadable}});
-  source_.AddBluetoothPort(u"/dev/rfcomm2");  // read after the unreadable one
+  source_.AddBluetoothPort(u"/dev/rfcomm2");  // still read after the unreadable one
   result = FillComPortCombo(source_, bluetooth_);
   EXPECT_EQ(result.items, (Items{u"/dev/rfcomm2"}));
   EXPECT_EQ(result.selected, 0);
-}
-
-TEST(EqualIgnoringCaseTest, ComparesWholeTextsLetterByLetter) {
-  EXPECT_TRUE(EqualIgnoringCase(u"COM4", u"com4"));
-  EXPECT_TRUE(EqualIgnoringCase(u"\u00C4RGER", u"\u00E4rger"));
-  EXPECT_FALSE(EqualIgnoringCase(u"COM4", u"COM4:"));
-  EXPECT_FALSE(EqualIgnoringCase(u"COM4", u"COM5"));
-  EXPECT_TRUE(EqualIgnoringCase(u"", u""));
 }
 
 }  // namespace
