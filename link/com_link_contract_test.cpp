@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <numeric>
 #include <thread>
 
 #include "link/com_link.h"
@@ -80,23 +79,11 @@ class ReceiverLinkContract : public ::testing::Test {
 using Ends = ::testing::Types<SerialEnd, BluetoothEnd>;
 TYPED_TEST_SUITE(ReceiverLinkContract, Ends);
 
-std::vector<std::uint8_t> EveryByteValue(int rounds) {
-  std::vector<std::uint8_t> bytes(256 * static_cast<std::size_t>(rounds));
-  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
-  return bytes;
-}
-
-TYPED_TEST(ReceiverLinkContract, NothingMovesBeforeTheLinkIsOpen) {
-  std::uint8_t buffer[16] = {};
-  const std::uint8_t byte = 1;
-  EXPECT_EQ(this->end.link.ReadComPort(buffer, sizeof buffer), 0);
-  EXPECT_FALSE(this->end.link.WriteComPort(&byte, 1));
-}
-
 TYPED_TEST(ReceiverLinkContract, EveryByteValuePassesUnchangedBothWays) {
   ASSERT_TRUE(this->end.Open());
   // CR, LF, XON, XOFF, Ctrl-C and DEL among them: nothing may be translated or swallowed.
-  const auto bytes = EveryByteValue(8);
+  std::vector<std::uint8_t> bytes(8 * 256);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
   this->end.ReceiverSends(bytes);
   EXPECT_EQ(this->ProgramReads(bytes.size()), bytes);
 
@@ -114,13 +101,16 @@ TYPED_TEST(ReceiverLinkContract, AQuietReceiverGivesZeroAfterABoundedWait) {
   EXPECT_LE(waited, 100u);   // and briefly, so the caller's own timing holds
 }
 
-TYPED_TEST(ReceiverLinkContract, AClosedLinkReadsNothingAndCanBeClosedAgainAndReopened) {
+TYPED_TEST(ReceiverLinkContract, NothingMovesBeforeOpenOrAfterCloseAndTheLinkReopens) {
+  std::uint8_t buffer[16];
+  const std::uint8_t byte = 9;
+  EXPECT_EQ(this->end.link.ReadComPort(buffer, sizeof buffer), 0);
+  EXPECT_FALSE(this->end.link.WriteComPort(&byte, 1));
+
   ASSERT_TRUE(this->end.Open());
   this->end.link.CloseComPort();
   this->end.link.CloseComPort();
   this->end.ReceiverSends({1, 2, 3});
-  std::uint8_t buffer[16];
-  const std::uint8_t byte = 9;
   EXPECT_EQ(this->end.link.ReadComPort(buffer, sizeof buffer), 0);
   EXPECT_FALSE(this->end.link.WriteComPort(&byte, 1));
 

@@ -1,11 +1,10 @@
 // What the receiver link adds on top of the device: the colon rule on the caller's name, the
-// open failure message, reopening, and routing to the Bluetooth library.
+// open failure message, and routing to the Bluetooth library.
 #include "link/com_link.h"
 
 #include <gtest/gtest.h>
 
 #include "testing/fake_bluetooth_lib.h"
-#include "testing/pty_pair.h"
 #include "testing/recording_message_sink.h"
 #include "testing/virtual_clock.h"
 
@@ -13,11 +12,8 @@ namespace quillon {
 namespace {
 
 using testing::FakeBluetoothLib;
-using testing::PtyPair;
 using testing::RecordingMessageSink;
 using testing::VirtualClock;
-
-std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
 TEST(ComLinkTest, AColonIsAppendedInTheCallersBufferOnlyWhenNoneIsThereAndItFits) {
   struct Case {
@@ -27,9 +23,9 @@ TEST(ComLinkTest, AColonIsAppendedInTheCallersBufferOnlyWhenNoneIsThereAndItFits
   const Case cases[] = {
       {u"COM4", u"COM4:"},
       {u"COM4:", u"COM4:"},
-      {u"CO:M4", u"CO:M4"},                  // a colon anywhere counts
-      {u"ABCDEFG", u"ABCDEFG:"},             // exactly fits an 9-unit buffer with terminator
-      {u"ABCDEFGH", u"ABCDEFGH"},            // no room left for the colon
+      {u"CO:M4", u"CO:M4"},        // a colon anywhere counts
+      {u"ABCDEFG", u"ABCDEFG:"},   // exactly fits an 9-unit buffer with terminator
+      {u"ABCDEFGH", u"ABCDEFGH"},  // no room left for the colon
       {u"", u":"},
   };
   VirtualClock clock;
@@ -43,27 +39,12 @@ TEST(ComLinkTest, AColonIsAppendedInTheCallersBufferOnlyWhenNoneIsThereAndItFits
   }
 }
 
-TEST(ComLinkTest, ADevicePathWithoutColonStillOpensAndKeepsTheColonInTheBuffer) {
+TEST(ComLinkTest, OnlyAFailedSerialOpenWithAnOwnerShowsAMessage) {
   VirtualClock clock;
-  PtyPair pty;
-  ComLink link(clock, nullptr);
-  WideField<64> name{};
-  SetFieldText(name, Wide(pty.DevicePath()));
-  ASSERT_TRUE(link.OpenComPort(nullptr, name, 9600));
-  EXPECT_EQ(FieldText(name), Wide(pty.DevicePath() + ":"));
-  EXPECT_TRUE(link.IsComPortOpen());
-  // A second open, with the colon now present, replaces the first descriptor.
-  EXPECT_TRUE(link.OpenComPort(nullptr, name, 4800));
-  EXPECT_EQ(FieldText(name), Wide(pty.DevicePath() + ":"));
-}
-
-TEST(ComLinkTest, AFailedOpenShowsItsMessageOnlyWhenAnOwnerIsGiven) {
-  VirtualClock clock;
-  ComLink link(clock, nullptr);
   RecordingMessageSink owner;
+  ComLink link(clock, nullptr);
   WideField<32> name{};
   SetFieldText(name, u"/dev/quillon-missing");
-
   EXPECT_FALSE(link.OpenComPort(nullptr, name, 9600));
   EXPECT_TRUE(owner.Boxes().empty());
 
@@ -75,21 +56,17 @@ TEST(ComLinkTest, AFailedOpenShowsItsMessageOnlyWhenAnOwnerIsGiven) {
   EXPECT_EQ(boxes[0].icon, MessageIcon::kNone);
   EXPECT_EQ(boxes[0].buttons, MessageButtons::kOk);
   EXPECT_FALSE(link.IsComPortOpen());
-}
 
-TEST(ComLinkTest, ADeviceHeldByAnotherLinkCannotBeOpened) {
-  VirtualClock clock;
-  PtyPair pty;
-  ComLink holder(clock, nullptr);
-  ComLink other(clock, nullptr);
-  WideField<64> name{};
-  SetFieldText(name, Wide(pty.DevicePath()));
-  ASSERT_TRUE(holder.OpenComPort(nullptr, name, 9600));
-  RecordingMessageSink owner;
-  EXPECT_FALSE(other.OpenComPort(&owner, name, 9600));
+  // A failed Bluetooth open, or Bluetooth mode on a platform without a library, shows nothing.
+  FakeBluetoothLib library(clock);
+  library.SetDevices({{u"only"}});
+  library.SetOpenSucceeds(false);
+  for (BluetoothLib* bluetooth : std::initializer_list<BluetoothLib*>{&library, nullptr}) {
+    ComLink viaBluetooth(clock, bluetooth);
+    viaBluetooth.ChooseBluetooth(0, 1);
+    EXPECT_FALSE(viaBluetooth.OpenComPort(&owner, nullptr, 0, 9600));
+  }
   EXPECT_EQ(owner.Boxes().size(), 1u);
-  holder.CloseComPort();
-  EXPECT_TRUE(other.OpenComPort(nullptr, name, 9600));
 }
 
 TEST(ComLinkTest, BluetoothModeSendsEveryOperationToTheLibraryAndIgnoresNameAndBaud) {
@@ -120,23 +97,6 @@ TEST(ComLinkTest, BluetoothModeSendsEveryOperationToTheLibraryAndIgnoresNameAndB
   EXPECT_TRUE(link.InBluetoothMode());  // until a Connect resets the choice
   link.ClearBluetoothChoice();
   EXPECT_FALSE(link.InBluetoothMode());
-}
-
-TEST(ComLinkTest, AFailedBluetoothOpenShowsNothingEvenWithAnOwner) {
-  VirtualClock clock;
-  FakeBluetoothLib library(clock);
-  library.SetDevices({{u"only"}});
-  library.SetOpenSucceeds(false);
-  ComLink link(clock, &library);
-  link.ChooseBluetooth(0, 0);
-  RecordingMessageSink owner;
-  EXPECT_FALSE(link.OpenComPort(&owner, nullptr, 0, 9600));
-  EXPECT_TRUE(owner.Boxes().empty());
-
-  ComLink without(clock, nullptr);  // a platform with no Bluetooth library
-  without.ChooseBluetooth(0, 1);
-  EXPECT_FALSE(without.OpenComPort(&owner, nullptr, 0, 9600));
-  EXPECT_TRUE(owner.Boxes().empty());
 }
 
 }  // namespace

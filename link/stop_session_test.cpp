@@ -97,9 +97,8 @@ TEST_F(StopSessionTest, AfterTheWorkerGaveUpOnlyDisconnectWaitsAndBothCleanUp) {
 
 TEST(ElapsedTextTest, ShowsTheTimeOfDayReachedSoItStartsAgainAfter24Hours) {
   const std::pair<std::time_t, const char*> cases[] = {
-      {0, "00:00:00"},          {59, "00:00:59"},         {61, "00:01:01"},
-      {3661, "01:01:01"},       {86399, "23:59:59"},      {86400, "00:00:00"},
-      {86400 + 3723, "01:02:03"}, {10 * 86400 + 5, "00:00:05"},
+      {0, "00:00:00"},     {3661, "01:01:01"},          {86399, "23:59:59"},
+      {86400, "00:00:00"}, {10 * 86400 + 3723, "01:02:03"},
       {-1, "23:59:59"},  // a calendar clock set back shows a sane text, not garbage
   };
   for (const auto& [seconds, text] : cases) {

@@ -109,11 +109,16 @@ class RoverSessionFixture : public ::testing::Test {
 
   StopOnExit StopAtEnd() { return StopOnExit{status, link, clock}; }
 
-  // The worker ended by giving up with exactly this one box.
+  // The worker ended by giving up with exactly this one box, shown through `shown`.
   void ExpectGaveUpWith(std::u16string_view text, std::u16string_view caption = u"Error",
                         MessageIcon icon = MessageIcon::kExclamation) {
+    ExpectGaveUpWith(sink, text, caption, icon);
+  }
+  void ExpectGaveUpWith(const RecordingMessageSink& shown, std::u16string_view text,
+                        std::u16string_view caption = u"Error",
+                        MessageIcon icon = MessageIcon::kExclamation) {
     ASSERT_TRUE(WorkerEnds());
-    const auto boxes = sink.Boxes();
+    const auto boxes = shown.Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, text);
     EXPECT_EQ(boxes[0].caption, caption);

@@ -13,14 +13,9 @@ using testing::RoverSessionFixture;
 
 class RoverStopTest : public RoverSessionFixture {
  protected:
-  void StopAndExpectIdle(bool insideLock = false) {
+  void StopAndExpectIdle() {
     const auto before = clock.Elapsed();
-    if (insideLock) status.lock.lock();  // as the dialog's timer runs it
     StopSession(status, link, clock);
-    if (insideLock) {
-      EXPECT_TRUE(status.lock.HeldByThisThread());
-      status.lock.unlock();
-    }
     EXPECT_GE(clock.Elapsed() - before, 5000u);
     EXPECT_FALSE(status.HasWorker());
     EXPECT_FALSE(status.socket.IsOpen());
@@ -67,19 +62,16 @@ TEST_F(RoverStopTest, WhileTheWorkersMessageBoxIsOpen) {
   EXPECT_EQ(sink.Boxes().size(), 1u);
 }
 
-TEST_F(RoverStopTest, InTheRelayLoopWithAndWithoutTheCallerHoldingTheLock) {
-  for (const bool insideLock : {false, true}) {
-    SCOPED_TRACE(insideLock);
-    clock.SetRealPollMs(kAnswerPollMs);
-    const auto clients = caster->ConnectionCount();
-    Start();
-    ASSERT_TRUE(LoggedIn(clients + 1));
-    ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
-    ASSERT_EQ(caster->SendToClients("some data"), 1);
-    ASSERT_TRUE(receiver.WaitForReceived(9 * (clients + 1), kRealLimit));
-    StopAndExpectIdle(insideLock);
-    EXPECT_TRUE(caster->WaitForClosed(clients, kRealLimit));
-  }
+// The stop sequence run from inside the lock, as the dialog's timer runs it, is covered with a
+// worker that waits on that lock in the stop sequence's own tests.
+TEST_F(RoverStopTest, InTheRelayLoop) {
+  Start();
+  ASSERT_TRUE(LoggedIn());
+  ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
+  ASSERT_EQ(caster->SendToClients("some data"), 1);
+  ASSERT_TRUE(receiver.WaitForReceived(9, kRealLimit));
+  StopAndExpectIdle();
+  EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
   EXPECT_TRUE(sink.Boxes().empty());
 }
 

@@ -1,9 +1,6 @@
 // `quillon base` end to end, and the line it prints each second.
 #include "app/cli/base_command.h"
 
-#include <regex>
-#include <sstream>
-
 #include "app/cli/command_test_fixture.h"
 #include "base/base_settings.h"
 #include "common/format.h"
@@ -16,15 +13,6 @@ class BaseCommandTest : public CommandFixture {
  protected:
   BaseCommandTest() : CommandFixture(RunBaseCommand) {}
 };
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::istringstream stream(text);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
-
-const std::regex kCountersLine(R"(\d\d:\d\d:\d\d \d+ B/s \d+ bytes)");
 
 TEST(BaseStatusLine, ShowsTheStatusTextOnOneLineWhileThereIsOne) {
   BaseStatus status;
@@ -115,8 +103,7 @@ TEST_F(BaseCommandTest, RoverOnlyOptionsAreRefusedAndChangeNothing) {
   for (const Arguments& extra :
        {Arguments{"--user", "demo"}, Arguments{"--no-auth"}, Arguments{"--gga", "52.5,13.4"}}) {
     SCOPED_TRACE(extra.front());
-    std::fclose(err_);
-    err_ = std::tmpfile();
+    ClearErrors();
     Arguments args = SessionArgs();
     args.insert(args.end(), extra.begin(), extra.end());
     EXPECT_EQ(Run(args), 2);

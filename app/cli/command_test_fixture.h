@@ -8,8 +8,11 @@
 
 #include <cstdio>
 #include <fstream>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "app/cli/command_environment.h"
 #include "app/cli/commands.h"
@@ -29,6 +32,17 @@ inline std::string Contents(std::FILE* file) {
   for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
   return text;
 }
+
+// The lines of `text`, without their line ends.
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::istringstream stream(text);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+// The status line a running session prints each second.
+inline const std::regex kCountersLine(R"(\d\d:\d\d:\d\d \d+ B/s \d+ bytes)");
 
 using Command = int (*)(const Arguments&, const CommandEnvironment&);
 
@@ -67,6 +81,11 @@ class CommandFixture : public ::testing::Test {
   int Run(Arguments args) {
     Launch(std::move(args));
     return Finish();
+  }
+  // Forgets what was written to standard error, for the next run of a test.
+  void ClearErrors() {
+    std::fclose(err_);
+    err_ = std::tmpfile();
   }
   void AskToStop() { ASSERT_EQ(write(stopPipe_[1], "x", 1), 1); }
   int Finish() {

@@ -89,7 +89,6 @@ TEST(SourceTableCommand, BadInputAndFailuresExitWithAMessage) {
       {{"sourcetable"}, 2, u""},
       {{"sourcetable", "127.0.0.1", "--wide"}, 2, u""},
       {{"sourcetable", "127.0.0.1:0"}, 1, LoadString(kStrPortInvalid)},
-      {{"sourcetable", "127.0.0.1:65536"}, 1, LoadString(kStrPortInvalid)},
       {{"sourcetable", "127.0.0.1:21o1"}, 1, LoadString(kStrPortInvalid)},
       {{"sourcetable", ":2101"}, 1, LoadString(kStrAddressEmpty)},
       {{"sourcetable", "192.168.1.300"}, 1, u"Does not appear to be a valid address?"},
