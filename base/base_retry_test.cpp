@@ -2,7 +2,6 @@
 // and a stop in every phase that leaves no thread, no lock held and no socket open.
 #include <cerrno>
 #include <condition_variable>
-#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -11,8 +10,6 @@
 
 #include "base/base_session_fixture.h"
 #include "common/strings.h"
-#include "common/text.h"
-#include "net/address.h"
 
 namespace quillon::testing {
 namespace {
@@ -42,27 +39,21 @@ bool LockIsFree(SessionLock& lock) {
 
 class BaseRetries : public BaseSessionFixture {
  protected:
-  // Records each status text the worker leaves before a sleep, once per change, and whether the
-  // serial link was open at every countdown step.
-  void RecordStatusTexts() {
-    clock.OnSleep([this] {
+  // Records each countdown text the worker leaves before a sleep, once per change, and whether
+  // the serial link was open at every countdown step.
+  void RecordRetryLines() {
+    clock.beforeSleep = [this](int) {
       const std::u16string text = status.StatusText();
+      if (!text.starts_with(u"Retry")) return;
       std::lock_guard lock(mutex_);
-      if (text.starts_with(u"Retry") && !link.IsComPortOpen()) linkClosedInCountdown_ = true;
-      if (!texts_.empty() && texts_.back() == text) return;
-      texts_.push_back(text);
-    });
+      if (!link.IsComPortOpen()) linkClosedInCountdown_ = true;
+      if (retryLines_.empty() || retryLines_.back() != text) retryLines_.push_back(text);
+    };
   }
-
   std::vector<std::u16string> RetryLines() {
     std::lock_guard lock(mutex_);
-    std::vector<std::u16string> lines;
-    for (const auto& text : texts_) {
-      if (text.starts_with(u"Retry")) lines.push_back(text);
-    }
-    return lines;
+    return retryLines_;
   }
-
   bool LinkClosedInCountdown() {
     std::lock_guard lock(mutex_);
     return linkClosedInCountdown_;
@@ -70,7 +61,7 @@ class BaseRetries : public BaseSessionFixture {
 
  private:
   std::mutex mutex_;
-  std::vector<std::u16string> texts_;
+  std::vector<std::u16string> retryLines_;
   bool linkClosedInCountdown_ = false;
 };
 
@@ -91,7 +82,7 @@ TEST_P(BaseGivesUp, AfterFifteenAttemptsWithACountdownBetweenThem) {
   SetFieldText(settings.address, c.address);
   SetFieldText(settings.password, c.password);
   const std::u16string reason = c.reasonId != 0 ? LoadString(c.reasonId) : u"";
-  RecordStatusTexts();
+  RecordRetryLines();
   Start();
   ASSERT_TRUE(sink.WaitForBoxes(1, 30000));
   ASSERT_TRUE(WorkerEnds());
@@ -145,29 +136,26 @@ TEST_F(BaseRetries, FinalMessageShowsTheElapsedTimeOfTheLastAcceptedSession) {
   std::optional<std::uint64_t> loggedInAt;
   bool emitted = false;
   const StopAtExit stop{*this};
-  clock.OnSleep([&] {
+  clock.beforeSleep = [&](int) {
     // Only the worker sleeps until the final box.
-    const std::uint64_t now = virtualClock.Elapsed();
+    const std::uint64_t now = clock.Elapsed();
     if (!loggedInAt) {
-      // The login is remembered in the settings file just before the upload begins.
-      if (!std::filesystem::exists(folder.Path() / kBaseSettingsFileName)) return;
+      if (!LoggedIn()) return;
       loggedInAt = now;
-      virtualClock.SetRealPollMs(kFastPollMs);
+      clock.SetRealPollMs(kFastPollMs);
     }
     if (!emitted && now >= *loggedInAt + 65500) {
       caster->Stop();
       receiver.Emit(std::string(64 * 1024, 'e'));
       emitted = true;
     }
-  });
+  };
   Start();
   ASSERT_TRUE(sink.WaitForBoxes(1, 30000));
   ASSERT_TRUE(WorkerEnds());
   EXPECT_EQ(caster->ConnectionCount(), 1u);
   const std::u16string text = sink.Boxes().at(0).text;
-  const std::u16string reason =
-      u"Connection Error: Could not create connection to server. \r\nReason:" +
-      std::u16string(EightBitToWide(SystemErrorText(ECONNREFUSED)));
+  const std::u16string reason = ConnectionErrorText(ECONNREFUSED);
   EXPECT_TRUE(text == FinalMessage("00:01:05", reason) || text == FinalMessage("00:01:06", reason))
       << std::string(text.begin(), text.end());
 }
@@ -180,26 +168,26 @@ TEST_F(BaseRetries, DisconnectDuringACountdownEndsTheWorkerWithin100Ms) {
   bool reached = false;
   bool released = false;
   const StopAtExit stop{*this};
-  clock.OnSleep([&] {
+  clock.beforeSleep = [&](int) {
     if (status.StatusText() != stopAt) return;
     std::unique_lock lock(mutex);
     if (reached) return;
     reached = true;
     changed.notify_all();
     changed.wait(lock, [&] { return released; });
-  });
+  };
   Start();
   std::uint64_t clearedAt = 0;
   {
     std::unique_lock lock(mutex);
     ASSERT_TRUE(changed.wait_for(lock, kRealLimit, [&] { return reached; }));
     status.running.store(0);
-    clearedAt = virtualClock.Elapsed();
+    clearedAt = clock.Elapsed();
     released = true;
     changed.notify_all();
   }
   ASSERT_TRUE(WorkerEnds());
-  EXPECT_LE(virtualClock.Elapsed() - clearedAt, 100u);
+  EXPECT_LE(clock.Elapsed() - clearedAt, 100u);
   EXPECT_EQ(caster->ConnectionCount(), 2u);
   EXPECT_TRUE(sink.Boxes().empty());
   EXPECT_FALSE(link.IsComPortOpen());

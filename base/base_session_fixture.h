@@ -5,19 +5,21 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "base/base_session.h"
+#include "common/text.h"
 #include "link/stop_session.h"
+#include "net/address.h"
 #include "ntrip/demo_caster.h"
 #include "ntrip/simulated_receiver.h"
 #include "testing/fake_bluetooth_lib.h"
+#include "testing/hooked_clock.h"
 #include "testing/recording_message_sink.h"
 #include "testing/temp_folder.h"
-#include "testing/virtual_clock.h"
 
 namespace quillon::testing {
 
@@ -25,28 +27,10 @@ inline std::u16string Wide(std::string_view text) {
   return std::u16string(text.begin(), text.end());
 }
 
-// The virtual clock with a hook that runs at the start of every sleep, on the sleeping thread:
-// the worker sleeps at every countdown step and every upload pass, so a test sees each step
-// there and can act at an exact point of virtual time.
-class HookedClock final : public Clock {
- public:
-  explicit HookedClock(VirtualClock& inner) : inner_(inner) {}
-
-  std::uint32_t TickCount() override { return inner_.TickCount(); }
-  std::time_t Now() override { return inner_.Now(); }
-  int WaitReadable(int fd, std::uint32_t ms) override { return inner_.WaitReadable(fd, ms); }
-  void Sleep(std::uint32_t ms) override {
-    if (hook_) hook_();
-    inner_.Sleep(ms);
-  }
-
-  // Set before the worker starts.
-  void OnSleep(std::function<void()> hook) { hook_ = std::move(hook); }
-
- private:
-  VirtualClock& inner_;
-  std::function<void()> hook_;
-};
+inline std::u16string ConnectionErrorText(int error) {
+  return u"Connection Error: Could not create connection to server. \r\nReason:" +
+         std::u16string(EightBitToWide(SystemErrorText(error)));
+}
 
 class BaseSessionFixture : public ::testing::Test {
  protected:
@@ -56,8 +40,7 @@ class BaseSessionFixture : public ::testing::Test {
   static constexpr int kFastPollMs = 1;
   static constexpr std::chrono::seconds kRealLimit{30};
 
-  explicit BaseSessionFixture(std::uint32_t startTick = 1000)
-      : virtualClock(startTick, 1'700'000'000, kAnswerPollMs) {
+  explicit BaseSessionFixture(std::uint32_t startTick = 1000) : clock(kAnswerPollMs, startTick) {
     UseDefaultSettings();
     status.owner.store(&sink);
   }
@@ -65,11 +48,12 @@ class BaseSessionFixture : public ::testing::Test {
   ~BaseSessionFixture() override { EndSession(); }
   void TearDown() override { EndSession(); }
 
-  // Stops the session and drops the sleep hook. A test whose hook uses its own locals ends the
-  // session before they go, with a StopAtExit declared after them.
+  // Stops the session and drops the sleep hook, which the worker runs at the start of every
+  // countdown step and upload pass. A test whose hook uses its own locals ends the session
+  // before they go, with a StopAtExit declared after them.
   void EndSession() {
     StopSession(status, link, clock, StopKind::kClose);
-    clock.OnSleep(nullptr);
+    clock.beforeSleep = [](int) {};
   }
   struct StopAtExit {
     BaseSessionFixture& fixture;
@@ -108,15 +92,17 @@ class BaseSessionFixture : public ::testing::Test {
   // Real-time wait for the worker to return by itself.
   bool WorkerEnds() { return status.WaitWorkerEnded(30000); }
 
+  // The login is remembered in the settings file just before the upload begins.
+  bool LoggedIn() const { return std::filesystem::exists(folder.Path() / kBaseSettingsFileName); }
+
   // Waits until `bytes` have been uploaded, then lets silent passes run fast.
   bool Uploaded(std::size_t bytes) {
     const bool done = caster->WaitForUploaded(bytes, kRealLimit);
-    virtualClock.SetRealPollMs(kFastPollMs);
+    clock.SetRealPollMs(kFastPollMs);
     return done;
   }
 
-  VirtualClock virtualClock;
-  HookedClock clock{virtualClock};
+  HookedClock clock;
   RecordingMessageSink sink;
   BaseStatus status;
   FakeBluetoothLib bluetooth{clock};

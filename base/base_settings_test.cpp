@@ -1,15 +1,13 @@
 #include "base/base_settings.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <string>
+
+#include "testing/temp_folder.h"
 
 namespace quillon {
 namespace {
-
-namespace fs = std::filesystem;
 
 TEST(BaseSettingsTest, TrailingReservedBytesAreWrittenBackAsRead) {
   SettingsImage image{};
@@ -21,24 +19,20 @@ TEST(BaseSettingsTest, TrailingReservedBytesAreWrittenBackAsRead) {
 }
 
 TEST(BaseSettingsTest, DefaultsThenRememberHostWriteSourceInfo) {
-  const fs::path folder =
-      fs::temp_directory_path() / ("quillon-base-settings-" + std::to_string(::getpid()));
-  fs::remove_all(folder);
-  fs::create_directories(folder);
+  const testing::TempFolder folder;
   BaseSettings settings;
   settings.reserved2800[3] = 1;
-  EXPECT_FALSE(ReadSettingsFile(settings, folder));
+  EXPECT_FALSE(ReadSettingsFile(settings, folder.Path()));
   EXPECT_EQ(FieldText(settings.password), u"mellowax");
   EXPECT_EQ(settings.reserved2800[3], 0);
 
-  ASSERT_TRUE(RememberHost(settings, folder));
-  EXPECT_TRUE(fs::exists(folder / "sourceinfo.bin"));
-  EXPECT_FALSE(fs::exists(folder / "ntripinfo.bin"));
+  ASSERT_TRUE(RememberHost(settings, folder.Path()));
+  EXPECT_TRUE(std::filesystem::exists(folder.Path() / "sourceinfo.bin"));
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "ntripinfo.bin"));
   BaseSettings loaded;
-  EXPECT_TRUE(ReadSettingsFile(loaded, folder));
+  EXPECT_TRUE(ReadSettingsFile(loaded, folder.Path()));
   EXPECT_EQ(loaded, settings);
   EXPECT_EQ(FieldText(loaded.hosts[0].address), u"0.0.0.0");
-  fs::remove_all(folder);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <condition_variable>
-#include <filesystem>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -59,15 +58,14 @@ TEST_F(BaseUpload, KeepsUpWithAReceiverAt115200Baud) {
   std::size_t lost = 0;
   std::int32_t rate = 0;
   const StopAtExit stop{*this};
-  clock.OnSleep([&] {
-    const std::uint64_t now = virtualClock.Elapsed();
+  clock.beforeSleep = [&](int) {
+    const std::uint64_t now = clock.Elapsed();
     std::lock_guard lock(mutex);
     if (done) return;
     if (!startedAt) {
-      // The login is remembered in the settings file just before the upload begins.
-      if (!std::filesystem::exists(folder.Path() / kBaseSettingsFileName)) return;
+      if (!LoggedIn()) return;
       startedAt = now;
-      virtualClock.SetRealPollMs(kFastPollMs);
+      clock.SetRealPollMs(kFastPollMs);
     }
     const std::uint64_t due = std::min(now - *startedAt, kRunMs) * kBytesPerSecond / 1000;
     const std::string bytes = stream.Next(due - produced);
@@ -81,7 +79,7 @@ TEST_F(BaseUpload, KeepsUpWithAReceiverAt115200Baud) {
       done = true;
       changed.notify_all();
     }
-  });
+  };
   Start();
   std::unique_lock lock(mutex);
   ASSERT_TRUE(changed.wait_for(lock, kRealLimit, [&] { return done; }));
@@ -116,14 +114,14 @@ TEST_P(BaseWatchdog, ReopensASilentLinkOnceAfter25SecondsWhileTheCasterStaysConn
   std::size_t closesAt30s = 0;
   bool casterConnectedAt30s = false;
   const StopAtExit stop{*this};
-  clock.OnSleep([&] {
-    const std::uint64_t now = virtualClock.Elapsed();
+  clock.beforeSleep = [&](int) {
+    const std::uint64_t now = clock.Elapsed();
     std::lock_guard lock(mutex);
     if (done) return;
     if (lastByteAt == 0) {
       if (status.Snapshot().total == 0) return;
       lastByteAt = now;
-      virtualClock.SetRealPollMs(kFastPollMs);
+      clock.SetRealPollMs(kFastPollMs);
     }
     if (reopenedAt == 0 && bluetooth.CountCalls("Open") > 1) reopenedAt = now;
     if (now >= lastByteAt + 30000) {
@@ -134,7 +132,7 @@ TEST_P(BaseWatchdog, ReopensASilentLinkOnceAfter25SecondsWhileTheCasterStaysConn
       done = true;
       changed.notify_all();
     }
-  });
+  };
   bluetooth.SendToProgram({'x'});
   Start();
   {

@@ -3,8 +3,6 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
-#include <cerrno>
-
 namespace quillon {
 namespace {
 
@@ -25,10 +23,6 @@ TEST(ResolveCasterAddress, NamesBeginWithALetter) {
   const auto missing = ResolveCasterAddress("no-such-host.invalid");
   EXPECT_EQ(missing.kind, AddressKind::kUnresolved);
   EXPECT_EQ(missing.address.s_addr, 0u);
-}
-
-TEST(SystemErrorText, IsTheSystemsText) {
-  EXPECT_EQ(SystemErrorText(ECONNREFUSED), "Connection refused");
 }
 
 }  // namespace

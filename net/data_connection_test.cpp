@@ -36,8 +36,6 @@ struct FakeConnectionManager final : ConnectionManager {
   ManagerResult requestResult = 0;
   int unloads = 0;
   std::vector<std::string> calls;
-  ConnectionInfo requestInfo{0};  // cbSize 0 until a request arrives
-  std::uint32_t requestTimeout = 0;
   std::vector<ConnectionHandle> released;
 
   bool Load() override { return loads; }
@@ -48,11 +46,9 @@ struct FakeConnectionManager final : ConnectionManager {
     status = statusValue;
     return statusResult;
   }
-  ManagerResult EstablishConnectionSync(const ConnectionInfo& info, ConnectionHandle& connection,
-                                        std::uint32_t timeoutMs, std::uint32_t&) override {
+  ManagerResult EstablishConnectionSync(const ConnectionInfo&, ConnectionHandle& connection,
+                                        std::uint32_t, std::uint32_t&) override {
     calls.emplace_back("request");
-    requestInfo = info;
-    requestTimeout = timeoutMs;
     if (requestResult >= 0) connection = 0x5150;
     return requestResult;
   }
@@ -189,25 +185,6 @@ TEST(DataConnection, BringUpWhenTheDeviceHasNoAddress) {
                 u"connected.");
     }
   }
-}
-
-TEST(DataConnection, TheRequestRecordAsksForTheInternetWithoutNotifications) {
-  RecordingMessageSink sink;
-  VirtualClock clock;
-  FakeConnectionManager manager;
-  CDataConnection connection(sink, clock, [] { return AddressList{}; }, &manager);
-  connection.EnsureConnected();
-  const ConnectionInfo& info = manager.requestInfo;
-  EXPECT_EQ(info.cbSize, 64u);
-  EXPECT_EQ(info.dwParams, 1u);
-  EXPECT_EQ(info.dwFlags, 1u);
-  EXPECT_EQ(info.dwPriority, 0x8000u);
-  EXPECT_FALSE(info.bExclusive || info.bDisabled);
-  EXPECT_EQ(info.guidDestNet.data1, 0x436EF144u);
-  EXPECT_EQ(info.guidDestNet.data4[7], 0x72);
-  EXPECT_EQ(info.hWnd + info.uMsg + info.ulMaxCost + info.ulMinRcvBw + info.ulMaxConnLatency, 0u);
-  EXPECT_EQ(info.lParam, 0);
-  EXPECT_EQ(manager.requestTimeout, 60000u);
 }
 
 }  // namespace

@@ -102,14 +102,6 @@ TEST_F(ReadSourceTableTest, SendsTheRequestAndGathersPiecesUntilTheEndMarker) {
   EXPECT_EQ(std::string(sent), kSourceTableRequest);
 }
 
-TEST_F(ReadSourceTableTest, TheStatusTokenMustComeWithTheFirstRead) {
-  CasterWrites("SOURCETABLE 200");
-  clock_.beforeWait = [&](int wait) {
-    if (wait == 2) CasterWrites(" OK\r\n\r\nSTR;A;\r\nENDSOURCETABLE\r\n");
-  };
-  EXPECT_FALSE(Read(store_));
-}
-
 TEST_F(ReadSourceTableTest, TwoSecondsBeforeTheFirstReadThenTenForTheTable) {
   std::uint64_t firstReadAt = 0;
   clock_.beforeWait = [&](int wait) {

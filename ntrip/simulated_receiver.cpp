@@ -6,14 +6,12 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
 #include <system_error>
 
-#include "ntrip/correction_stream.h"
 #include "ntrip/gga.h"
 
 namespace quillon {
@@ -116,24 +114,6 @@ void SimulatedReceiver::Emit(std::string_view bytes) {
   Wake();
 }
 
-void SimulatedReceiver::SetStreamRate(int bytesPerSecond) {
-  {
-    std::lock_guard lock(mutex_);
-    config_.streamBytesPerSecond = bytesPerSecond;
-    streamStarted_ = false;
-  }
-  Wake();
-}
-
-void SimulatedReceiver::SetGgaInterval(std::uint32_t ms) {
-  {
-    std::lock_guard lock(mutex_);
-    config_.ggaIntervalMs = ms;
-    ggaStarted_ = false;
-  }
-  Wake();
-}
-
 std::string SimulatedReceiver::Received() const {
   std::lock_guard lock(mutex_);
   return received_;
@@ -167,11 +147,6 @@ void SimulatedReceiver::Disappear() {
   changed_.wait(lock, [this] { return master_ < 0; });
 }
 
-bool SimulatedReceiver::Disappeared() const {
-  std::lock_guard lock(mutex_);
-  return master_ < 0;
-}
-
 void SimulatedReceiver::CloseTerminalLocked() {
   if (master_ >= 0) ::close(master_);
   if (slave_ >= 0) ::close(slave_);
@@ -195,22 +170,6 @@ void SimulatedReceiver::Generate() {
       nextGga_ = now + config_.ggaIntervalMs;
     }
   }
-  if (config_.streamBytesPerSecond > 0) {
-    if (!streamStarted_) {
-      streamStart_ = now;
-      streamSent_ = 0;
-      streamStarted_ = true;
-    }
-    const std::uint64_t due =
-        static_cast<std::uint64_t>(config_.streamBytesPerSecond) * (now - streamStart_) / 1000;
-    if (due > streamSent_) {
-      const std::size_t room = queue_.size() < kMaxQueued ? kMaxQueued - queue_.size() : 0;
-      const std::size_t count =
-          static_cast<std::size_t>(std::min<std::uint64_t>(due - streamSent_, room));
-      if (count > 0) queue_ += stream_.Next(count);
-      streamSent_ = due;
-    }
-  }
 }
 
 void SimulatedReceiver::Run() {
@@ -228,7 +187,7 @@ void SimulatedReceiver::Run() {
       master = master_;
       if (master >= 0) Generate();
       wantWrite = !queue_.empty();
-      paced = config_.ggaIntervalMs > 0 || config_.streamBytesPerSecond > 0;
+      paced = config_.ggaIntervalMs > 0;
     }
 
     // Only this thread closes the terminal, so `master` stays valid outside the lock.

@@ -1,6 +1,6 @@
 // A GNSS receiver on a pseudo-terminal. The program opens DevicePath() as its serial port; the
 // simulated receiver records every byte the program writes (the correction stream) and writes
-// NMEA or a paced byte stream back. It is used by the tests and by `quillon demo`.
+// NMEA back. It is used by the tests and by `quillon demo`.
 #pragma once
 
 #include <chrono>
@@ -13,7 +13,6 @@
 #include <string_view>
 #include <thread>
 
-#include "ntrip/correction_stream.h"
 #include "platform/clock.h"
 
 namespace quillon {
@@ -28,9 +27,6 @@ struct SimulatedReceiverConfig {
   std::uint32_t ggaIntervalMs = 0;
   double latitude = 52.52;
   double longitude = 13.40;
-  // When above 0, a CorrectionStream at this many bytes per second of the clock, as a base
-  // receiver puts out (11520 B/s is a 115200-baud link kept full).
-  int streamBytesPerSecond = 0;
 };
 
 class SimulatedReceiver {
@@ -48,12 +44,8 @@ class SimulatedReceiver {
   const std::string& DevicePath() const { return devicePath_; }
 
   // Queues `bytes` to be written to the program, after anything queued before (GGA sentences
-  // and the paced stream share the queue, so the order is kept).
+  // share the queue, so the order is kept).
   void Emit(std::string_view bytes);
-
-  // Starts, changes or (with 0) ends the paced stream / the GGA interval.
-  void SetStreamRate(int bytesPerSecond);
-  void SetGgaInterval(std::uint32_t ms);
 
   // Everything the program has written to the receiver, and everything written to the program
   // so far (queued bytes count once they are in the terminal).
@@ -68,12 +60,11 @@ class SimulatedReceiver {
   // disappears, and the program's reads and writes on its open descriptor fail from now on.
   // Queued bytes are dropped. Idempotent.
   void Disappear();
-  bool Disappeared() const;
 
  private:
   void Run();
   void Wake();
-  void Generate();             // queues the GGA sentence and stream bytes now due; mutex_ held
+  void Generate();             // queues the GGA sentence now due; mutex_ held
   void CloseTerminalLocked();  // mutex_ held
 
   Clock& clock_;
@@ -89,11 +80,7 @@ class SimulatedReceiver {
   SimulatedReceiverConfig config_;
   bool ggaStarted_ = false;
   std::uint32_t nextGga_ = 0;
-  bool streamStarted_ = false;
-  std::uint32_t streamStart_ = 0;
-  std::uint64_t streamSent_ = 0;
-  CorrectionStream stream_;  // used by the thread only
-  std::string queue_;        // waiting to be written to the program
+  std::string queue_;  // waiting to be written to the program
   std::string received_;
   std::string emitted_;
   std::thread thread_;

@@ -3,6 +3,7 @@
 // reply only once the client has finished a read.
 #pragma once
 
+#include <atomic>
 #include <functional>
 
 #include "testing/virtual_clock.h"
@@ -11,8 +12,9 @@ namespace quillon::testing {
 
 class HookedClock final : public Clock {
  public:
-  // `realPollMs` as for VirtualClock: long enough for a peer thread to answer.
-  explicit HookedClock(int realPollMs = 1000) : clock_(1000, 1'700'000'000, realPollMs) {}
+  // `realPollMs` (long enough for a peer thread to answer) and `startTick` as for VirtualClock.
+  explicit HookedClock(int realPollMs = 1000, std::uint32_t startTick = 1000)
+      : clock_(startTick, 1'700'000'000, realPollMs) {}
 
   std::function<void(int)> beforeWait = [](int) {};
   std::function<void(int)> beforeSleep = [](int) {};
@@ -30,11 +32,13 @@ class HookedClock final : public Clock {
   int WaitWritable(int fd, std::uint32_t ms) override { return clock_.WaitWritable(fd, ms); }
 
   std::uint64_t Elapsed() const { return clock_.Elapsed(); }
+  void SetRealPollMs(int ms) { clock_.SetRealPollMs(ms); }
 
  private:
   VirtualClock clock_;
-  int waits_ = 0;
-  int sleeps_ = 0;
+  // Atomic: a session's stop sleeps on the test's thread while the worker may still sleep.
+  std::atomic<int> waits_{0};
+  std::atomic<int> sleeps_{0};
 };
 
 }  // namespace quillon::testing
