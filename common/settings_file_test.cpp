@@ -3,13 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#include "testing/temp_folder.h"
 
 namespace quillon {
 namespace {
@@ -24,19 +25,13 @@ SettingsImage PatternImage(std::uint8_t seed) {
 
 class SettingsFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
   // The folder's entries: a temporary file left behind would show here.
   std::size_t FolderEntries() const {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder_), {}));
   }
 
-  const fs::path folder_ =
-      fs::temp_directory_path() / ("quillon-settings-file-" + std::to_string(::getpid()));
+  testing::TempFolder temp_;
+  const fs::path& folder_ = temp_.Path();
   const fs::path file_ = folder_ / "settings.bin";
 };
 

@@ -4,31 +4,26 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
-#include <filesystem>
+#include <fstream>
 
 #include "common/directory.h"
+#include "testing/temp_folder.h"
 
 namespace quillon {
 namespace {
 
 class SettingsFolderTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() /
-            ("quillon-folder-" + std::to_string(::getpid()));
-    std::filesystem::remove_all(root_);
-    std::filesystem::create_directories(root_);
-    unsetenv("QUILLON_SETTINGS_DIR");
-  }
+  void SetUp() override { unsetenv("QUILLON_SETTINGS_DIR"); }
   void TearDown() override {
     unsetenv("QUILLON_SETTINGS_DIR");
     unsetenv("XDG_CONFIG_HOME");
-    std::filesystem::remove_all(root_);
   }
-  std::filesystem::path root_;
+  testing::TempFolder temp_;
+  const std::filesystem::path& root_ = temp_.Path();
 };
 
-TEST_F(SettingsFolderTest, XdgConfigHomeGetsAQuillonFolderCreatedPrivate) {
+TEST_F(SettingsFolderTest, XdgConfigHomeGetsAPrivateQuillonFolderAndTheOverrideWins) {
   setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
   const auto folder = SettingsFolder();
   EXPECT_EQ(folder, root_ / "quillon");
@@ -36,10 +31,7 @@ TEST_F(SettingsFolderTest, XdgConfigHomeGetsAQuillonFolderCreatedPrivate) {
   ASSERT_EQ(stat(folder.c_str(), &info), 0);
   EXPECT_TRUE(S_ISDIR(info.st_mode));
   EXPECT_EQ(info.st_mode & 0777, 0700u);
-}
 
-TEST_F(SettingsFolderTest, OverrideWinsAndIsCreated) {
-  setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
   setenv("QUILLON_SETTINGS_DIR", (root_ / "a" / "b").c_str(), 1);
   EXPECT_EQ(SettingsFolder(), root_ / "a" / "b");
   EXPECT_TRUE(std::filesystem::is_directory(root_ / "a" / "b"));
@@ -47,9 +39,7 @@ TEST_F(SettingsFolderTest, OverrideWinsAndIsCreated) {
 
 TEST_F(SettingsFolderTest, FallsBackToTheTemporaryFolderWhenNoneCanBeMade) {
   const auto blocker = root_ / "file";
-  std::FILE* f = std::fopen(blocker.c_str(), "w");
-  ASSERT_NE(f, nullptr);
-  std::fclose(f);
+  std::ofstream(blocker) << "x";
   setenv("XDG_CONFIG_HOME", blocker.c_str(), 1);  // a file where the folder would go
   EXPECT_EQ(SettingsFolder(), std::filesystem::temp_directory_path());
 }

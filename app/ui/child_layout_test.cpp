@@ -30,9 +30,6 @@ TEST(ChildLayoutTest, MoveAndGrowAccountForTheParentsBorderAndTheFixedTwoPixels)
       {0, 0, 0, {8, 20}, {48, 30}},
       // A 2-pixel border: in place horizontally, 2 pixels down (and taller).
       {2, 0, 0, {10, 22}, {50, 32}},
-      // The chooser's moves: ROVER up by 60, BASE down by 15.
-      {0, 0, -60, {8, -40}, {48, -30}},
-      {0, 0, 15, {8, 35}, {48, 45}},
       // The Bluetooth dialog's move on a small screen.
       {0, 0, -110, {8, -90}, {48, -80}},
       {2, 5, 3, {15, 25}, {55, 35}},

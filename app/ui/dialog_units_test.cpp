@@ -18,8 +18,6 @@ TEST(DialogUnitsTest, ConvertsWithTheFontsBaseUnitsRoundingHalfUp) {
       {{40, 5, 37, 37}, {6, 13}, {60, 8, 56, 60}},
       // 1 * 6 / 4 = 1.5 -> 2, 4 * 13 / 8 = 6.5 -> 7, 3 * 13 / 8 = 4.875 -> 5.
       {{1, 4, 2, 3}, {6, 13}, {2, 7, 3, 5}},
-      // A font of exact multiples converts without rounding.
-      {{10, 20, 30, 40}, {8, 16}, {20, 40, 60, 80}},
       // A move upwards (negative units) rounds away from zero like a positive one.
       {{0, -5, 0, 0}, {6, 13}, {0, -8, 0, 0}},
   };

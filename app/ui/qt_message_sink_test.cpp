@@ -6,98 +6,84 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <chrono>
-#include <functional>
 #include <future>
 #include <thread>
 #include <vector>
 
 #include "app/ui/testing/qt_application.h"
 #include "app/ui/wait.h"
-#include "testing/virtual_clock.h"
+#include "testing/hooked_clock.h"
 
 namespace quillon::ui {
 namespace {
 
-// What a shown box looked like.
-struct SeenBox {
-  QString title;
-  QString text;
-  QMessageBox::Icon icon;
-  QMessageBox::StandardButtons buttons;
-  bool heldWhenShown;
-};
-
-SeenBox Look(const QMessageBox& box) {
-  return {box.windowTitle(), box.text(), box.icon(), box.standardButtons(), UiThreadHeld()};
-}
-
-// Handles events until `done` or a real-time limit (generous: these are thread handshakes).
+// Waits (generously: these are thread handshakes) until `done`, handling events meanwhile when
+// `pump` is set.
 template <class Done>
-bool PumpUntil(Done done, int limitMs = 10'000) {
+bool WaitUntil(Done done, bool pump = true) {
   QElapsedTimer timer;
   timer.start();
   while (!done()) {
-    if (timer.elapsed() > limitMs) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 5);
+    if (timer.elapsed() > 10'000) return false;
+    if (pump) {
+      QApplication::processEvents(QEventLoop::AllEvents, 5);
+    } else {
+      std::this_thread::yield();
+    }
   }
   return true;
 }
 
+template <class T>
+bool Ready(const std::future<T>& future) {
+  return future.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready;
+}
+
 TEST(QtMessageSinkTest, BoxesShowTheirCaptionIconButtonsAndGiveTheClickedAnswer) {
+  using Box = QMessageBox;
+  const Message help{u"Help", u"", MessageIcon::kNone, MessageButtons::kOk};
+  const Message error{u"Address is empty.", u"Error", MessageIcon::kExclamation,
+                      MessageButtons::kOk};
+  const Message critical{u"Not compatible.", u"Error", MessageIcon::kError, MessageButtons::kOk};
+  const Message question{u"Terminate?", u"Warning", MessageIcon::kInformation,
+                         MessageButtons::kYesNo};
   struct Case {
     Message message;
-    QMessageBox::StandardButton click;
+    Box::StandardButton click;
     QString title;
-    QMessageBox::Icon icon;
-    QMessageBox::StandardButtons buttons;
+    Box::Icon icon;
+    Box::StandardButtons buttons;
     MessageAnswer answer;
   };
   const Case cases[] = {
-      {{u"Help", u"", MessageIcon::kNone, MessageButtons::kOk},
-       QMessageBox::Ok,
-       QStringLiteral(".\\ZEPQuillon.htm"),
-       QMessageBox::NoIcon,
-       QMessageBox::Ok,
+      {help, Box::Ok, QStringLiteral(".\\ZEPQuillon.htm"), Box::NoIcon, Box::Ok,
        MessageAnswer::kOk},
-      {{u"Address is empty.", u"Error", MessageIcon::kExclamation, MessageButtons::kOk},
-       QMessageBox::Ok,
-       QStringLiteral("Error"),
-       QMessageBox::Warning,
-       QMessageBox::Ok,
-       MessageAnswer::kOk},
-      {{u"Terminate?", u"Warning", MessageIcon::kInformation, MessageButtons::kYesNo},
-       QMessageBox::Yes,
-       QStringLiteral("Warning"),
-       QMessageBox::Information,
-       QMessageBox::Yes | QMessageBox::No,
+      {error, Box::Ok, QStringLiteral("Error"), Box::Warning, Box::Ok, MessageAnswer::kOk},
+      {critical, Box::Ok, QStringLiteral("Error"), Box::Critical, Box::Ok, MessageAnswer::kOk},
+      {question, Box::Yes, QStringLiteral("Warning"), Box::Information, Box::Yes | Box::No,
        MessageAnswer::kYes},
-      {{u"Terminate?", u"Warning", MessageIcon::kInformation, MessageButtons::kYesNo},
-       QMessageBox::No,
-       QStringLiteral("Warning"),
-       QMessageBox::Information,
-       QMessageBox::Yes | QMessageBox::No,
+      {question, Box::No, QStringLiteral("Warning"), Box::Information, Box::Yes | Box::No,
        MessageAnswer::kNo},
-      {{u"Not compatible.", u"Error", MessageIcon::kError, MessageButtons::kOk},
-       QMessageBox::Ok,
-       QStringLiteral("Error"),
-       QMessageBox::Critical,
-       QMessageBox::Ok,
-       MessageAnswer::kOk},
   };
   for (const auto& c : cases) {
     QtMessageSink sink;
-    std::vector<SeenBox> seen;
+    int shown = 0;
     sink.SetBoxShownHook([&](QMessageBox& box) {
-      seen.push_back(Look(box));
+      ++shown;
+      EXPECT_EQ(box.windowTitle(), c.title);
+      EXPECT_EQ(box.icon(), c.icon);
+      EXPECT_EQ(box.standardButtons(), c.buttons);
       box.button(c.click)->click();
     });
     EXPECT_EQ(sink.Show(c.message), c.answer);
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_EQ(seen[0].title, c.title);
-    EXPECT_EQ(seen[0].icon, c.icon);
-    EXPECT_EQ(seen[0].buttons, c.buttons);
+    EXPECT_EQ(shown, 1);
     EXPECT_EQ(sink.Unanswered(), 0u);
   }
+  // A box closed without a button counts as No for questions and OK otherwise.
+  QtMessageSink sink;
+  sink.SetBoxShownHook([](QMessageBox& box) { box.done(0); });
+  EXPECT_EQ(sink.Show(question), MessageAnswer::kNo);
+  EXPECT_EQ(sink.Show(help), MessageAnswer::kOk);
 }
 
 TEST(QtMessageSinkTest, LineBreaksOfTheStringTableShowAsLineBreaks) {
@@ -107,80 +93,27 @@ TEST(QtMessageSinkTest, LineBreaksOfTheStringTableShowAsLineBreaks) {
   EXPECT_EQ(DisplayText(u"Zo\u00EB \U0001F600"), QStringLiteral("Zo\u00EB \U0001F600"));
 }
 
-TEST(QtMessageSinkTest, ABoxWithoutButtonClickCountsAsNoForQuestionsAndOkOtherwise) {
-  QtMessageSink sink;
-  sink.SetBoxShownHook([](QMessageBox& box) { box.done(0); });
-  EXPECT_EQ(sink.Show({u"Sure?", u"Warning", MessageIcon::kInformation, MessageButtons::kYesNo}),
-            MessageAnswer::kNo);
-  EXPECT_EQ(sink.Show({u"Note", u"", MessageIcon::kNone, MessageButtons::kOk}), MessageAnswer::kOk);
-}
-
-TEST(QtMessageSinkTest, AWorkersBoxRunsOnTheUserInterfaceThreadAndTheWorkerGetsTheAnswer) {
-  QtMessageSink sink;
-  std::vector<SeenBox> seen;
-  std::thread::id shownOn;
-  sink.SetBoxShownHook([&](QMessageBox& box) {
-    seen.push_back(Look(box));
-    shownOn = std::this_thread::get_id();
-    box.button(QMessageBox::Yes)->click();
-  });
-  auto answer = std::async(std::launch::async, [&] {
-    return sink.Show({u"Retry?", u"Warning", MessageIcon::kInformation, MessageButtons::kYesNo});
-  });
-  ASSERT_TRUE(PumpUntil(
-      [&] { return answer.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; }));
-  EXPECT_EQ(answer.get(), MessageAnswer::kYes);
-  ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0].text, QStringLiteral("Retry?"));
-  EXPECT_EQ(shownOn, std::this_thread::get_id());
-}
-
-// Virtual time that stands still, in short real naps, until `ready` (or ten real seconds):
-// a hold on this clock is sure to see what another thread is about to post.
-class ClockWaitingFor final : public Clock {
- public:
-  explicit ClockWaitingFor(std::function<bool()> ready) : ready_(std::move(ready)) {}
-  std::uint32_t TickCount() override { return clock_.TickCount(); }
-  std::time_t Now() override { return clock_.Now(); }
-  int WaitReadable(int fd, std::uint32_t ms) override { return clock_.WaitReadable(fd, ms); }
-  void Sleep(std::uint32_t ms) override {
-    if (!ready_() && naps_++ < 10'000) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      return;
-    }
-    clock_.Sleep(ms);
-  }
-
- private:
-  std::function<bool()> ready_;
-  quillon::testing::VirtualClock clock_;
-  int naps_ = 0;
-};
-
 // The stop sequence: the user-interface thread waits (holding its input out) while a worker
 // raises a box; the box appears meanwhile, then DismissAll closes it and the worker is joined.
 TEST(QtMessageSinkTest, StoppingWhileAWorkersBoxIsOpenClosesTheBoxAndTheWorkerEnds) {
   QtMessageSink sink;
-  std::vector<SeenBox> seen;
   QPointer<QMessageBox> shown;
+  bool heldWhenShown = false;
   sink.SetBoxShownHook([&](QMessageBox& box) {
-    seen.push_back(Look(box));
     shown = &box;
+    heldWhenShown = UiThreadHeld();
   });
-  std::promise<void> asking;
   MessageAnswer answer = MessageAnswer::kOk;
   std::thread worker([&] {
-    asking.set_value();
     answer = sink.Show({u"There was a problem reading from the socket. Connection down?", u"Error",
                         MessageIcon::kExclamation, MessageButtons::kOk});
   });
-  asking.get_future().wait();
-
-  ClockWaitingFor clock([&] { return !seen.empty(); });
+  // Virtual time stands still until the request is on its way, so the hold is sure to see it.
+  quillon::testing::HookedClock clock;
+  clock.beforeSleep = [&](int) { WaitUntil([&] { return sink.Unanswered() > 0; }, false); };
   WaitPainted(clock, 4000);  // the box request is handled meanwhile, without blocking
-  ASSERT_EQ(seen.size(), 1u);
-  EXPECT_TRUE(seen[0].heldWhenShown);
   ASSERT_FALSE(shown.isNull());
+  EXPECT_TRUE(heldWhenShown);
   EXPECT_TRUE(shown->isVisible());
 
   sink.DismissAll();
@@ -200,10 +133,7 @@ TEST(QtMessageSinkTest, ABoxDismissedBeforeItWasShownIsNeverShown) {
               MessageAnswer::kDismissed);
   });
   // The request is on its way, but this thread has not handled its events yet.
-  QElapsedTimer timer;
-  timer.start();
-  while (sink.Unanswered() == 0 && timer.elapsed() < 10'000) std::this_thread::yield();
-  ASSERT_EQ(sink.Unanswered(), 1u);
+  ASSERT_TRUE(WaitUntil([&] { return sink.Unanswered() == 1; }, false));
   sink.DismissAll();
   worker.join();
   QApplication::processEvents();
@@ -211,13 +141,16 @@ TEST(QtMessageSinkTest, ABoxDismissedBeforeItWasShownIsNeverShown) {
 }
 
 // A worker that asks between DismissAll and the join must not block the join; once the
-// user-interface thread handles events again, boxes work as before.
+// user-interface thread handles events again, a worker's box runs on it and the worker gets the
+// answer.
 TEST(QtMessageSinkTest, AfterDismissAllWorkersAreAnsweredAtOnceUntilEventsAreHandledAgain) {
   QtMessageSink sink;
-  int shownCount = 0;
+  std::vector<QString> shown;
+  std::thread::id shownOn;
   sink.SetBoxShownHook([&](QMessageBox& box) {
-    ++shownCount;
-    box.button(QMessageBox::Ok)->click();
+    shown.push_back(box.text());
+    shownOn = std::this_thread::get_id();
+    box.button(QMessageBox::Yes)->click();
   });
   sink.DismissAll();
   MessageAnswer late = MessageAnswer::kOk;
@@ -229,12 +162,12 @@ TEST(QtMessageSinkTest, AfterDismissAllWorkersAreAnsweredAtOnceUntilEventsAreHan
 
   QApplication::processEvents();
   auto answer = std::async(std::launch::async, [&] {
-    return sink.Show({u"again", u"", MessageIcon::kNone, MessageButtons::kOk});
+    return sink.Show({u"Retry?", u"Warning", MessageIcon::kInformation, MessageButtons::kYesNo});
   });
-  ASSERT_TRUE(PumpUntil(
-      [&] { return answer.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; }));
-  EXPECT_EQ(answer.get(), MessageAnswer::kOk);
-  EXPECT_EQ(shownCount, 1);
+  ASSERT_TRUE(WaitUntil([&] { return Ready(answer); }));
+  EXPECT_EQ(answer.get(), MessageAnswer::kYes);
+  EXPECT_EQ(shown, std::vector<QString>{QStringLiteral("Retry?")});
+  EXPECT_EQ(shownOn, std::this_thread::get_id());
 }
 
 TEST(QtMessageSinkTest, DismissAllEndsABoxTheUserInterfaceThreadIsWaitingFor) {

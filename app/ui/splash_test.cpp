@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
+#include <array>
 
 #include "app/ui/splash_dlg.h"
 #include "app/ui/splash_layout.h"
@@ -13,47 +14,37 @@ namespace quillon::ui {
 namespace {
 
 TEST(SplashLayoutTest, TheGapSharesTheHeightAndTurnsNegativeInAShortWindow) {
-  struct Case {
-    int height, picture1, picture2, line;
-    int gap;
+  // Pictures 23 and 19 pixels high, lines 13: the items take 23 + 19 + 3 * 13 = 81 pixels.
+  const std::pair<int, int> heightAndGap[] = {
+      {320, 59},  // 239 / 4 = 59 (rounded down), not less than a line
+      {136, 13},  // exactly one line: kept
+      {100, 3},   // 19 / 4 = 4, less than a line: one less
+      {50, -8},   // -31 / 4 = -7 (toward zero), then one less
   };
-  const Case cases[] = {
-      // (320 - 23 - 19 - 3 * 13) / 4 = 239 / 4 = 59 (rounded down), not less than a line.
-      {320, 23, 19, 13, 59},
-      // (100 - 42 - 39) / 4 = 4, less than a line: one less.
-      {100, 23, 19, 13, 3},
-      // (50 - 42 - 39) / 4 = -31 / 4 = -7 (toward zero), then one less.
-      {50, 23, 19, 13, -8},
-      // Exactly one line: kept.
-      {136, 23, 19, 13, 13},
-      // (132 - 81) / 4 = 12.75 -> 12, less than a line: 11.
-      {132, 23, 19, 13, 11},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(SplashGap(c.height, c.picture1, c.picture2, c.line), c.gap) << c.height;
+  for (const auto& [height, gap] : heightAndGap) {
+    EXPECT_EQ(SplashGap(height, 23, 19, 13), gap) << height;
   }
 }
 
 TEST(SplashLayoutTest, ItemsStackWithTheGapAndTheOwnerLineStepDependsOnIt) {
-  // Wide gap (59 > 13): pictures at gap / 2 = 29 and 29 + 23 + 59 = 111; lines at
-  // 111 + 19 + 59 = 189 and 202; the owner one line plus the whole gap further: 274.
-  const SplashTops wide = SplashItemTops(0, 59, 13, 23, 19);
-  EXPECT_EQ(wide.picture1, 29);
-  EXPECT_EQ(wide.picture2, 111);
-  EXPECT_EQ(wide.firstLine, 189);
-  EXPECT_EQ(wide.notice, 202);
-  EXPECT_EQ(wide.owner, 274);
-
-  // Negative gap (-8): -8 / 2 = -4; 11; 22; 35; then (13 + -8) / 2 = 2 beyond a line: 50.
-  const SplashTops tight = SplashItemTops(0, -8, 13, 23, 19);
-  EXPECT_EQ(tight.picture1, -4);
-  EXPECT_EQ(tight.picture2, 11);
-  EXPECT_EQ(tight.firstLine, 22);
-  EXPECT_EQ(tight.notice, 35);
-  EXPECT_EQ(tight.owner, 50);
-
-  // -7 / 2 rounds toward zero.
-  EXPECT_EQ(SplashItemTops(10, -7, 13, 23, 19).picture1, 7);
+  struct Case {
+    int top, gap;
+    std::array<int, 5> tops;  // picture 1, picture 2, first line, notice, owner
+  };
+  const Case cases[] = {
+      // Wide gap (59 > 13): the owner one line plus the whole gap below the notice.
+      {0, 59, {29, 111, 189, 202, 274}},
+      // Negative gap: half of it above the first picture; the owner (13 - 8) / 2 = 2 beyond a
+      // line.
+      {0, -8, {-4, 11, 22, 35, 50}},
+      // -7 / 2 rounds toward zero.
+      {10, -7, {7, 23, 35, 48, 64}},
+  };
+  for (const auto& c : cases) {
+    const SplashTops t = SplashItemTops(c.top, c.gap, 13, 23, 19);
+    EXPECT_EQ((std::array{t.picture1, t.picture2, t.firstLine, t.notice, t.owner}), c.tops)
+        << c.gap;
+  }
   EXPECT_EQ(CentredLeft(0, 240, 190), 25);
   EXPECT_EQ(CentredLeft(0, 240, 241), 0);  // -1 / 2 toward zero
 }
@@ -80,9 +71,6 @@ TEST(TransparentBitmapTest, MagentaPixelsBecomeTheBackgroundAndOthersStay) {
   // A picture that cannot be loaded leaves what the holder had.
   EXPECT_FALSE(bitmap.LoadTransparent(folder.filePath(QStringLiteral("missing.png")), Qt::red));
   EXPECT_EQ(bitmap.Size(), QSize(4, 1));
-  bitmap.Delete();
-  EXPECT_TRUE(bitmap.IsEmpty());
-  EXPECT_EQ(bitmap.Size(), QSize(0, 0));
 }
 
 class SplashTest : public ::testing::Test {
@@ -93,7 +81,7 @@ class SplashTest : public ::testing::Test {
   QWidget ownerWindow;
 };
 
-TEST_F(SplashTest, ShowsBothPicturesWithTheBackgroundForMagenta) {
+TEST_F(SplashTest, ShowsBothPicturesWithTheBackgroundForMagentaAndHelpOpensTheAboutTopic) {
   splash.ShowSplash(2, nullptr);
   ASSERT_EQ(splash.Picture1().Size(), QSize(90, 23));
   ASSERT_EQ(splash.Picture2().Size(), QSize(190, 19));
@@ -111,47 +99,40 @@ TEST_F(SplashTest, ShowsBothPicturesWithTheBackgroundForMagenta) {
   }
   EXPECT_EQ(splash.OwnerText(), u"Jane Surveyor");
   EXPECT_GT(splash.Gap(), splash.LineHeight());  // plenty of room at the handheld's size
-}
 
-TEST_F(SplashTest, CountsDownOneTickASecondAndThenClosesAndEnablesItsOwner) {
-  ownerWindow.show();
-  splash.ShowSplash(2, &ownerWindow);
-  EXPECT_TRUE(splash.isVisible());
-  EXPECT_FALSE(ownerWindow.isEnabled());
-  EXPECT_TRUE(splash.IsTimerSet(kSplashTimerId));
-
-  splash.DeliverTick(kSplashTimerId);
-  EXPECT_EQ(splash.Countdown(), 1);
-  EXPECT_TRUE(splash.isVisible());
-
-  splash.DeliverTick(kSplashTimerId);
-  EXPECT_FALSE(splash.isVisible());
-  EXPECT_EQ(splash.result(), kIdOk);
-  EXPECT_FALSE(splash.InSplashMode());
-  EXPECT_FALSE(splash.IsTimerSet(kSplashTimerId));
-  EXPECT_TRUE(ownerWindow.isEnabled());
-  EXPECT_TRUE(splash.Picture1().IsEmpty());
-  EXPECT_TRUE(splash.Picture2().IsEmpty());
-}
-
-TEST_F(SplashTest, ATapClosesItBeforeTheCountdownEnds) {
-  ownerWindow.show();
-  splash.ShowSplash(2, &ownerWindow);
-  QTest::mouseClick(&splash, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
-  EXPECT_FALSE(splash.isVisible());
-  EXPECT_EQ(splash.result(), kIdOk);
-  // The countdown still ends the splash mode and gives the owner back.
-  splash.DeliverTick(kSplashTimerId);
-  splash.DeliverTick(kSplashTimerId);
-  EXPECT_FALSE(splash.InSplashMode());
-  EXPECT_TRUE(ownerWindow.isEnabled());
-}
-
-TEST_F(SplashTest, HelpOpensTheAboutTopic) {
-  splash.ShowSplash(2, nullptr);
-  QTest::keyClick(&splash, Qt::Key_F1);
+  QTest::keyClick(&splash, Qt::Key_F1);  // help opens the About topic; the splash stays
   EXPECT_EQ(aboutHelpOpened, 1);
   EXPECT_TRUE(splash.isVisible());
+}
+
+// The countdown ends the splash one tick a second; a tap closes it before, and the countdown
+// still ends the splash mode and gives the owner back.
+TEST_F(SplashTest, CountsDownOrIsTappedAwayThenEndsAndEnablesItsOwner) {
+  ownerWindow.show();
+  for (const bool tapped : {false, true}) {
+    CSplashDlg dialog{[] { return std::u16string(); }, nullptr};
+    dialog.ShowSplash(2, &ownerWindow);
+    EXPECT_FALSE(ownerWindow.isEnabled());
+    EXPECT_TRUE(dialog.IsTimerSet(kSplashTimerId));
+    if (tapped) {
+      QTest::mouseClick(&dialog, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+      EXPECT_EQ(dialog.result(), kIdOk);
+    }
+    EXPECT_EQ(dialog.isVisible(), !tapped);
+
+    dialog.DeliverTick(kSplashTimerId);
+    EXPECT_EQ(dialog.Countdown(), 1);
+    EXPECT_EQ(dialog.isVisible(), !tapped);
+    EXPECT_TRUE(dialog.InSplashMode());
+
+    dialog.DeliverTick(kSplashTimerId);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), kIdOk);
+    EXPECT_FALSE(dialog.InSplashMode());
+    EXPECT_FALSE(dialog.IsTimerSet(kSplashTimerId));
+    EXPECT_TRUE(ownerWindow.isEnabled());
+    EXPECT_TRUE(dialog.Picture1().IsEmpty() && dialog.Picture2().IsEmpty());
+  }
 }
 
 TEST_F(SplashTest, AShortWindowGivesANegativeGapAndStillPaints) {
