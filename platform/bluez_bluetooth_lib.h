@@ -16,8 +16,9 @@
 
 namespace quillon {
 
-// How long a read waits for the remote device's bytes.
-inline constexpr std::uint32_t kBluetoothReadWaitMs = 20;
+// How long a read waits for the remote device's bytes; as short as the serial port's, for the
+// same reason (it adds to every pass of the Rover's loop).
+inline constexpr std::uint32_t kBluetoothReadWaitMs = 10;
 
 // Thread use: the list operations run on the user-interface thread, Open/Read/Write on the
 // session worker; Close may come from either, also while the worker is inside Open, Read or

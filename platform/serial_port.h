@@ -12,8 +12,9 @@
 
 namespace quillon {
 
-// How long one Read waits for the first byte.
-inline constexpr std::uint32_t kSerialReadWaitMs = 20;
+// How long one Read waits for the first byte. Short, because the Rover's loop waits this long
+// for the receiver on every pass on top of its 100 ms pause, which sets the relay's latency.
+inline constexpr std::uint32_t kSerialReadWaitMs = 10;
 
 class SerialPort {
  public:
