@@ -243,22 +243,27 @@ bool BaseSession::UploadChunk(bool& drained) {
   const std::int32_t count = std::max(c_.link.ReadComPort(chunk_.data(), chunk_.size()), 0);
   WatchReceiver(count);
 
-  std::lock_guard guard(status_.lock);
-  if (!Running()) return Stopped();
-  windowBytes_ += count;
-  const std::uint32_t span = now - windowStart_;
-  if (span > kRateWindowMs) {
-    status_.rate = static_cast<std::int32_t>(windowBytes_ * 1000 / span);
-    windowStart_ = c_.clock.TickCount();
-    windowBytes_ = 0;
-    if (status_.rate > status_.peak) status_.peak = status_.rate;
+  {
+    std::lock_guard guard(status_.lock);
+    if (!Running()) return Stopped();
+    windowBytes_ += count;
+    const std::uint32_t span = now - windowStart_;
+    if (span > kRateWindowMs) {
+      status_.rate = static_cast<std::int32_t>(windowBytes_ * 1000 / span);
+      windowStart_ = c_.clock.TickCount();
+      windowBytes_ = 0;
+      if (status_.rate > status_.peak) status_.peak = status_.rate;
+    }
+    // Wraps like the 32-bit counter it is, rather than overflowing.
+    status_.total = static_cast<std::int32_t>(static_cast<std::uint32_t>(status_.total) +
+                                              static_cast<std::uint32_t>(count));
+    status_.elapsed = FormatElapsed(c_.clock.Now() - sessionStart_);
   }
-  // Wraps like the 32-bit counter it is, rather than overflowing.
-  status_.total = static_cast<std::int32_t>(static_cast<std::uint32_t>(status_.total) +
-                                            static_cast<std::uint32_t>(count));
-  status_.elapsed = FormatElapsed(c_.clock.Now() - sessionStart_);
+  // The send goes out without the lock: a caster that stops reading blocks it for as long as
+  // it likes, and the front end's status line and the stop sequence's reset both need the lock
+  // meanwhile. The stop wakes the send by shutting the socket down.
   if (count > 0 && !SendAll(socket_, reinterpret_cast<const char*>(chunk_.data()),
-                              static_cast<std::size_t>(count))) {
+                            static_cast<std::size_t>(count))) {
     return Fail(BaseSessionResult::kUploadFailed, LoadString(kStrSocketReadProblem));
   }
   // A short read means the receiver had nothing more waiting.
