@@ -106,7 +106,7 @@ TEST_F(BaseStalledCaster, StopsWhileTheCasterHasStoppedReading) {
   Start();
   for (int i = 0; i < 5000 && !stalled.LoggedIn(); ++i) std::this_thread::sleep_for(1ms);
   ASSERT_TRUE(stalled.LoggedIn());
-  virtualClock.SetRealPollMs(kFastPollMs);
+  clock.SetRealPollMs(kFastPollMs);
 
   // The upload fills the connection and then sits in a send the caster never takes: the count
   // stops moving (or cannot even be read) for half a second.
