@@ -42,13 +42,10 @@ class BaseSession {
   BaseSessionResult Run();
 
  private:
-  // Runs one guarded step: a fault inside it is traced and dropped and the attempt goes on
-  // with its values as they stood. Returns false when the step ended the attempt.
+  // One guarded step; false when it ended the attempt.
   template <typename Body>
   bool Step(int line, Body body) {
-    bool goOn = true;
-    Guarded(kTraceFile, line, [&] { goOn = body(); });
-    return goOn;
+    return GuardedStep(kTraceFile, line, body);
   }
 
   bool StartUp();

@@ -41,4 +41,13 @@ bool Guarded(std::string_view file, int line, Body&& body) noexcept {
   }
 }
 
+// A guarded step of a worker: `body` returns whether the work goes on after it. A fault inside
+// it is traced and dropped and the work goes on with its values as they stood.
+template <typename Body>
+bool GuardedStep(std::string_view file, int line, Body&& body) noexcept {
+  bool goOn = true;
+  Guarded(file, line, [&] { goOn = std::forward<Body>(body)(); });
+  return goOn;
+}
+
 }  // namespace quillon

@@ -48,13 +48,10 @@ class RoverSession {
   void Run();
 
  private:
-  // Runs one guarded step: a fault inside it is traced and dropped and the session goes on
-  // with its values as they stood. Returns false when the step ended the session.
+  // One guarded step; false when it ended the session.
   template <typename Body>
   bool Step(int line, Body body) {
-    bool goOn = true;
-    Guarded(kTraceFile, line, [&] { goOn = body(); });
-    return goOn;
+    return GuardedStep(kTraceFile, line, body);
   }
 
   bool StartUp();
