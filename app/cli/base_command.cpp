@@ -34,12 +34,7 @@ int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment)
       kOptCaster | kOptMount | kOptPassword | kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace |
       kOptBluetooth;
   SessionOptions options;
-  std::string problem;
-  if (!ParseSessionOptions(args, kBaseOptions, environment.environmentPassword, options, problem)) {
-    std::fprintf(environment.err, "quillon base: %s\n", problem.c_str());
-    return 2;
-  }
-  const auto folder = ChooseSettingsFolder(options, "base", environment.err);
+  const auto folder = ParseSessionCommand("base", args, kBaseOptions, environment, options);
   if (!folder) return 2;
 
   // As Connect does: the controls into the record, the record into the file, then the checks.

@@ -15,13 +15,7 @@ int RunRoverCommand(const Arguments& args, const CommandEnvironment& environment
                                      kOptDevice | kOptBaud | kOptAuthentication | kOptGga |
                                      kOptSettingsDir | kOptTrace | kOptBluetooth;
   SessionOptions options;
-  std::string problem;
-  if (!ParseSessionOptions(args, kRoverOptions, environment.environmentPassword, options,
-                           problem)) {
-    std::fprintf(environment.err, "quillon rover: %s\n", problem.c_str());
-    return 2;
-  }
-  const auto folder = ChooseSettingsFolder(options, "rover", environment.err);
+  const auto folder = ParseSessionCommand("rover", args, kRoverOptions, environment, options);
   if (!folder) return 2;
 
   // As Connect does: the controls into the record, the record into the file, then the checks.

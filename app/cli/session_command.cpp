@@ -11,16 +11,23 @@
 
 namespace quillon::cli {
 
-std::optional<std::filesystem::path> ChooseSettingsFolder(const SessionOptions& options,
-                                                          std::string_view command,
-                                                          std::FILE* err) {
+std::optional<std::filesystem::path> ParseSessionCommand(std::string_view command,
+                                                         const Arguments& args, unsigned allowed,
+                                                         const CommandEnvironment& environment,
+                                                         SessionOptions& options) {
+  const std::string name(command);
+  std::string problem;
+  if (!ParseSessionOptions(args, allowed, environment.environmentPassword, options, problem)) {
+    std::fprintf(environment.err, "quillon %s: %s\n", name.c_str(), problem.c_str());
+    return std::nullopt;
+  }
   if (!options.settingsDir) return SettingsFolder();
   const std::filesystem::path folder = *options.settingsDir;
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   if (!std::filesystem::is_directory(folder, error)) {
-    std::fprintf(err, "quillon %s: --settings-dir: %s is no usable folder\n",
-                 std::string(command).c_str(), folder.c_str());
+    std::fprintf(environment.err, "quillon %s: --settings-dir: %s is no usable folder\n",
+                 name.c_str(), folder.c_str());
     return std::nullopt;
   }
   return folder;

@@ -15,10 +15,14 @@
 
 namespace quillon::cli {
 
-// The folder given with --settings-dir (created when missing), or the user's settings folder.
-// nullopt, with one line on `err` that names `command`, when the given folder cannot be used.
-std::optional<std::filesystem::path> ChooseSettingsFolder(const SessionOptions& options,
-                                                          std::string_view command, std::FILE* err);
+// Parses the words after `quillon <command>` allowing the options in `allowed`, then chooses the
+// settings folder: the one given with --settings-dir (created when missing), or the user's. On a
+// problem prints one line naming the command on the environment's error stream and returns
+// nullopt (exit status 2).
+std::optional<std::filesystem::path> ParseSessionCommand(std::string_view command,
+                                                         const Arguments& args, unsigned allowed,
+                                                         const CommandEnvironment& environment,
+                                                         SessionOptions& options);
 
 // As Connect does once the settings are saved: refuses what the dialog refuses (address, port
 // name, port; the message goes to `messages`), and for the pseudo-port "BLUETOOTH" checks the
