@@ -12,10 +12,10 @@
 
 #include "base/base_session.h"
 #include "common/text.h"
-#include "link/stop_session.h"
 #include "net/address.h"
 #include "ntrip/demo_caster.h"
 #include "ntrip/simulated_receiver.h"
+#include "session/stop_session.h"
 #include "testing/fake_bluetooth_lib.h"
 #include "testing/hooked_clock.h"
 #include "testing/recording_message_sink.h"

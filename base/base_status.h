@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "common/wide.h"
-#include "link/session_status.h"
+#include "session/session_status.h"
 
 namespace quillon {
 

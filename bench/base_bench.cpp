@@ -21,11 +21,11 @@
 #include <thread>
 
 #include "base/base_session.h"
-#include "common/baud.h"
 #include "bench/measure.h"
-#include "link/stop_session.h"
+#include "common/baud.h"
 #include "ntrip/correction_stream.h"
 #include "ntrip/demo_caster.h"
+#include "session/stop_session.h"
 
 namespace quillon {
 namespace {

@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "bench/measure.h"
-#include "link/stop_session.h"
 #include "ntrip/demo_caster.h"
 #include "ntrip/simulated_receiver.h"
 #include "rover/rover_session.h"
+#include "session/stop_session.h"
 
 namespace quillon {
 namespace {

@@ -14,7 +14,7 @@ using Buffer = std::array<char, kUpstreamBufferSize>;
 
 Buffer Block(std::string_view text) {
   Buffer buffer{};
-  std::copy(text.begin(), text.end(), buffer.begin());
+  text.copy(buffer.data(), std::min(text.size(), buffer.size()));
   return buffer;
 }
 

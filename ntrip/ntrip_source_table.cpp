@@ -11,6 +11,7 @@
 
 #include "common/format.h"
 #include "common/guard.h"
+#include "common/settings_record.h"
 #include "common/strings.h"
 #include "common/text.h"
 #include "common/wide.h"
@@ -19,7 +20,6 @@
 #include "net/timed_connect.h"
 #include "ntrip/reply.h"
 #include "ntrip/requests.h"
-#include "rover/rover_settings.h"
 
 namespace quillon {
 namespace {
@@ -45,7 +45,7 @@ std::string_view StoredText(std::span<const char> store) {
 
 CNtripSourceTable::CNtripSourceTable() = default;
 
-bool CNtripSourceTable::GetSourceTable(MessageSink& owner, const RoverSettings& settings,
+bool CNtripSourceTable::GetSourceTable(MessageSink& owner, const SettingsRecord& settings,
                                        Clock& clock) {
   return GetSourceTable(owner, FieldText(settings.address), settings.port, clock);
 }

@@ -14,7 +14,7 @@
 
 namespace quillon {
 
-struct RoverSettings;
+struct SettingsRecord;
 
 inline constexpr int kMaxSourceTableNames = 256;
 // A name slot: at most 19 characters and the terminator, as the settings' mount-point field.
@@ -42,8 +42,8 @@ class CNtripSourceTable {
   // no names). When `reply` is given, it receives the received table text.
   bool GetSourceTable(MessageSink& owner, std::u16string_view address, std::int32_t port,
                       Clock& clock, std::string* reply = nullptr);
-  // The same for the caster address and port of the Rover's settings.
-  bool GetSourceTable(MessageSink& owner, const RoverSettings& settings, Clock& clock);
+  // The same for the caster address and port of a mode's settings.
+  bool GetSourceTable(MessageSink& owner, const SettingsRecord& settings, Clock& clock);
 
   int GetCount() const { return count_; }
 

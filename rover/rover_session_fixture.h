@@ -11,10 +11,10 @@
 #include <string>
 
 #include "common/guard.h"
-#include "link/stop_session.h"
 #include "ntrip/demo_caster.h"
 #include "ntrip/simulated_receiver.h"
 #include "rover/rover_session.h"
+#include "session/stop_session.h"
 #include "testing/recording_message_sink.h"
 #include "testing/temp_folder.h"
 #include "testing/virtual_clock.h"

@@ -1,7 +1,7 @@
 // The Rover's status object: the session status as both modes have it; the Rover adds nothing.
 #pragma once
 
-#include "link/session_status.h"
+#include "session/session_status.h"
 
 namespace quillon {
 

@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "link/stop_session.h"
+#include "session/stop_session.h"
 
 namespace quillon::cli {
 

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "link/com_link.h"
-#include "link/session_status.h"
 #include "platform/clock.h"
+#include "session/session_status.h"
 
 namespace quillon::cli {
 

@@ -1,4 +1,4 @@
-#include "link/session_status.h"
+#include "session/session_status.h"
 
 #include <pthread.h>
 

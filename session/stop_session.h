@@ -2,8 +2,8 @@
 #pragma once
 
 #include "link/com_link.h"
-#include "link/session_status.h"
 #include "platform/clock.h"
+#include "session/session_status.h"
 
 namespace quillon {
 

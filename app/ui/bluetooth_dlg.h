@@ -58,8 +58,4 @@ class CBluetoothDlg : public Dialog {
 std::optional<BluetoothChoice> RunBluetoothDlg(BluetoothLib& bluetooth, MessageSink& sink,
                                                QWidget* parent);
 
-// The selection index of a combo box with an edit field, as the handheld's list reported it:
-// -1 once the text no longer shows the selected item (typed over).
-int SelectionIndex(const QComboBox& combo);
-
 }  // namespace quillon::ui

@@ -1,4 +1,4 @@
-#include "link/bluetooth_dlg.h"
+#include "app/ui/bluetooth_dlg.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The stop sequence on its own: the lock its caller may hold, the waits of each kind of stop,
 // and the connect time text. The Rover worker tests stop a real worker from every phase.
-#include "link/stop_session.h"
+#include "session/stop_session.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>

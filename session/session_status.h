@@ -13,9 +13,9 @@
 #include <string>
 #include <thread>
 
-#include "link/session_lock.h"
 #include "net/caster_socket.h"
 #include "platform/message_sink.h"
+#include "session/session_lock.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "link/session_lock.h"
+#include "session/session_lock.h"
 
 namespace quillon {
 

@@ -1,46 +1,23 @@
-#include "link/bluetooth_dlg.h"
+#include "app/ui/bluetooth_dlg.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QScreen>
 
 #include "app/ui/child_layout.h"
+#include "app/ui/combo.h"
 #include "app/ui/wait.h"
 
 namespace quillon::ui {
-namespace {
-
-QString ToQString(std::u16string_view text) {
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// The template gives a drop-down list's height with the list open; closed, a combo box is as
-// high as its font makes it.
-void FitClosedHeight(QComboBox& combo) { combo.resize(combo.width(), combo.sizeHint().height()); }
-
-QComboBox* AddEditableCombo(Dialog& dialog, int id, const QRect& units) {
-  auto* combo = dialog.AddControl<QComboBox>(id, units);
-  combo->setEditable(true);
-  combo->setInsertPolicy(QComboBox::NoInsert);  // typing never adds an item
-  combo->lineEdit()->setMaxLength(static_cast<int>(kDeviceNameUnits));
-  FitClosedHeight(*combo);
-  return combo;
-}
-
-}  // namespace
-
-int SelectionIndex(const QComboBox& combo) {
-  const int index = combo.currentIndex();
-  return index >= 0 && combo.currentText() == combo.itemText(index) ? index : -1;
-}
 
 CBluetoothDlg::CBluetoothDlg(BluetoothLib& bluetooth, MessageSink& sink, QWidget* parent,
                              std::optional<int> screenHeight)
     : Dialog({QString()}, parent), bluetooth_(bluetooth), sink_(sink), screenHeight_(screenHeight) {
   AddControl<QLabel>(kIdBluetoothDeviceLabel, QRect(3, 18, 25, 8), QStringLiteral("Device:"));
-  AddEditableCombo(*this, kIdBluetoothDeviceList, QRect(30, 16, 106, 49));
+  AddEditableCombo(*this, kIdBluetoothDeviceList, QRect(30, 16, 106, 49),
+                   static_cast<int>(kDeviceNameUnits));
   AddControl<QLabel>(kNoId, QRect(3, 39, 17, 8), QStringLiteral("Port:"));
-  auto* ports = AddEditableCombo(*this, kIdBluetoothPortList, QRect(30, 37, 106, 32));
+  auto* ports = AddEditableCombo(*this, kIdBluetoothPortList, QRect(30, 37, 106, 32),
+                                 static_cast<int>(kDeviceNameUnits));
   for (const auto item : kBluetoothPortItems) ports->addItem(ToQString(item));
   AddControl<QPushButton>(kIdDiscover, QRect(3, 122, 39, 14), QStringLiteral("Discover"));
   auto* ok = AddControl<QPushButton>(kIdOk, QRect(49, 122, 39, 14), QStringLiteral("OK"));

@@ -1,4 +1,4 @@
-#include "link/stop_session.h"
+#include "session/stop_session.h"
 
 namespace quillon {
 namespace {
