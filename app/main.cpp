@@ -1,4 +1,4 @@
-// quillon: the windowed program, or one of the command-line front ends.
+// quillon: the command-line front ends; without a command, the windowed program.
 #include <clocale>
 #include <cstdio>
 #include <string>
@@ -6,7 +6,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/console_message_sink.h"
 #include "app/cli/sourcetable_command.h"
-#include "app/windowed.h"
+#include "app/cli/windowed_launch.h"
 #include "platform/clock.h"
 
 int main(int argc, char** argv) {
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   const std::string command = args.empty() ? std::string() : args.front();
   const quillon::cli::Arguments rest(args.empty() ? args.end() : args.begin() + 1, args.end());
 
-  if (args.empty()) return quillon::RunWindowedProgram(argc, argv);
+  if (args.empty()) return quillon::cli::StartWindowedProgram(argv);
   if (command == "--version") {
     std::puts("ZEP Quillon 8.4.2");
     return 0;

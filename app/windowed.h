@@ -1,10 +1,9 @@
-// The windowed program, started when `quillon` is run without a command.
+// The windowed program: the main() of quillon-gui.
 #pragma once
 
 namespace quillon {
 
-// Runs the windowed program and returns its exit status. A build without the windows prints
-// the usage instead.
+// Runs the windowed program and returns its exit status.
 int RunWindowedProgram(int argc, char** argv);
 
 }  // namespace quillon
