@@ -105,6 +105,7 @@ BaseSessionResult BaseSession::Run() {
 bool BaseSession::Fail(BaseSessionResult result, std::u16string_view text) {
   std::lock_guard guard(status_.lock);
   status_.error.store(1);
+  status_.connected = false;
   status_.socket.Close();
   SetFieldText(status_.statusText, text);
   result_ = result;
@@ -212,6 +213,10 @@ void BaseSession::BeginUpload() {
   windowStart_ = c_.clock.TickCount();
   windowBytes_ = 0;
   sessionStart_ = c_.clock.Now();
+  {
+    std::lock_guard guard(status_.lock);
+    status_.connected = true;
+  }
   if (!c_.settingsFolder.empty()) RememberHost(settings_, c_.settingsFolder);
   lastReceipt_ = c_.clock.TickCount();
 }

@@ -61,6 +61,10 @@ void BaseSessionThread(const BaseSessionContext& context) {
   for (int attempt = 0; attempt < kBaseAttempts; ++attempt) {
     BaseSessionResult result = BaseSessionResult::kLoginIoFailed;
     Guarded(kTraceFile, __LINE__, [&] {
+      {
+        std::lock_guard guard(context.status.lock);
+        context.status.attempt = attempt + 1;
+      }
       context.status.ClearStatusText();
       result = RunBaseSession(context);
     });

@@ -8,6 +8,7 @@ void BaseStatus::Reset() {
   std::lock_guard guard(lock);
   SessionStatus::Reset();
   statusText.fill(u'\0');
+  attempt = 0;
 }
 
 void BaseStatus::SetStatusText(std::u16string_view text) {

@@ -19,8 +19,11 @@ class BaseStatus : public SessionStatus {
   // Empty while all is well; otherwise the failure text or the retry countdown. Guarded by
   // `lock`.
   WideField<kBaseStatusTextSize> statusText{};
+  // The attempt in progress or just failed, 1 to kBaseAttempts; 0 before the first. Guarded by
+  // `lock`.
+  int attempt = 0;
 
-  // Everything SessionStatus::Reset clears, and the status text.
+  // Everything SessionStatus::Reset clears, the status text and the attempt.
   void Reset() override;
 
   // Puts `text` into the status text, cut to fit; takes the lock.

@@ -239,6 +239,10 @@ void RoverSession::BeginSession() {
   windowStart_ = c_.clock.TickCount();
   windowBytes_ = 0;
   sessionStart_ = c_.clock.Now();
+  {
+    std::lock_guard guard(status_.lock);
+    status_.connected = true;
+  }
   RememberHost(settings_, c_.settingsFolder);
   lastData_ = c_.clock.TickCount();
 }

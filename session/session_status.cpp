@@ -29,12 +29,13 @@ void SessionStatus::Reset() {
   peak = 0;
   total = 0;
   elapsed = FormatElapsed(0);
+  connected = false;
 }
 
 SessionSnapshot SessionStatus::Snapshot() {
   std::lock_guard guard(lock);
   return SessionSnapshot{running.load() == 1, error.load() == 1, rate, peak, total,
-                         std::string(elapsed.data())};
+                         std::string(elapsed.data()), connected};
 }
 
 void SessionStatus::StartWorker(std::function<void()> body, const char* name) {

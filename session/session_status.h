@@ -33,6 +33,7 @@ struct SessionSnapshot {
   std::int32_t peak = 0;
   std::int32_t total = 0;
   std::string elapsed;
+  bool connected = false;
 };
 
 class SessionStatus {
@@ -54,6 +55,9 @@ class SessionStatus {
   std::int32_t peak = 0;   // highest rate seen
   std::int32_t total = 0;  // bytes since the session began
   ElapsedText elapsed{};   // connect time, "00:00:00" after a reset
+  // Set by the worker once the caster has accepted its login, cleared when that connection
+  // is gone; front ends report the change.
+  bool connected = false;
 
   // Owner of the worker's message boxes; null: the worker shows none.
   std::atomic<MessageSink*> owner{nullptr};
