@@ -24,9 +24,20 @@ std::string OneLineStatusText(std::u16string_view text) {
   return joined;
 }
 
-std::string BaseStatusLine(BaseStatus& status, const SessionSnapshot& counters) {
-  const std::u16string text = status.StatusText();
-  return text.empty() ? StatusLine(counters) : OneLineStatusText(text);
+SessionState BaseSessionState(BaseStatus& status) {
+  SessionState state = PlainSessionState(status);
+  state.attempts = kBaseAttempts;
+  std::u16string text;
+  {
+    std::lock_guard guard(status.lock);
+    state.attempt = status.attempt;
+    text = FieldText(status.statusText);
+  }
+  if (!text.empty()) {
+    state.phase = SessionPhase::kWaitingToRetry;
+    state.retryText = OneLineStatusText(text);
+  }
+  return state;
 }
 
 int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment) {
@@ -45,16 +56,19 @@ int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment)
   WriteSettingsFile(settings, *folder);
 
   ConsoleMessageSink messages(environment.err);
-  ComLink link(environment.clock, environment.bluetooth);
+  ActivityClock workerClock(environment.clock);
+  ComLink link(workerClock, environment.bluetooth);
   if (!PrepareConnect(settings, options, link, environment, messages)) return 1;
 
   const ScopedTrace trace(options.trace, environment.err);
   BaseStatus status;
   status.owner.store(&messages);
-  StartBaseSession({settings, status, link, environment.clock, *folder});
-  const SessionEnd end = RunSession(
-      status, link, environment.clock, environment.stopFd, environment.out, std::nullopt,
-      [&status](const SessionSnapshot& counters) { return BaseStatusLine(status, counters); });
+  StartBaseSession({settings, status, link, workerClock, *folder});
+  SessionReporter reporter(environment.report, "Uploading");
+  const SessionEnd end =
+      RunSession({status, link, environment.clock, workerClock, environment.stopFd, std::nullopt,
+                  [&status] { return BaseSessionState(status); }},
+                 reporter);
   return end == SessionEnd::kGaveUp ? 1 : 0;
 }
 

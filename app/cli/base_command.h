@@ -12,14 +12,13 @@ namespace quillon::cli {
 // The status text of the Base on one line: its lines joined by single spaces.
 std::string OneLineStatusText(std::u16string_view text);
 
-// The line printed each second: the status text while there is one (failure, countdown),
-// otherwise the counters.
-std::string BaseStatusLine(BaseStatus& status, const SessionSnapshot& counters);
+// What the Base is doing: waiting to retry while there is a status text (failure, countdown),
+// connected once the caster has accepted the login, connecting otherwise.
+SessionState BaseSessionState(BaseStatus& status);
 
 // Loads "sourceinfo.bin", applies the options, saves it, checks address, port name and port
-// with the dialog's messages, and runs the session until stopped. Each second it prints the
-// counters while the upload runs, or the status text (failure and retry countdown) while there
-// is one. Returns 0 after a stop, 1 when the settings were refused or the session gave up
+// with the dialog's messages, and runs the session until stopped, reporting the counters while
+// the upload runs, or the status text (failure and retry countdown) while there is one. Returns 0 after a stop, 1 when the settings were refused or the session gave up
 // (the final message on `err`), 2 for options it cannot use.
 int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment);
 

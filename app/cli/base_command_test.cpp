@@ -14,13 +14,13 @@ class BaseCommandTest : public CommandFixture {
   BaseCommandTest() : CommandFixture(RunBaseCommand) {}
 };
 
-TEST(BaseStatusLine, ShowsTheStatusTextOnOneLineWhileThereIsOne) {
+TEST(BaseSessionState, WaitsToRetryWithTheStatusTextOnOneLineWhileThereIsOne) {
   BaseStatus status;
-  SessionSnapshot counters;
-  counters.elapsed = "00:01:05";
-  counters.rate = 11520;
-  counters.total = 748800;
-  EXPECT_EQ(BaseStatusLine(status, counters), "00:01:05 11520 B/s 748800 bytes");
+  status.running.store(1);
+  status.attempt = 3;
+  EXPECT_EQ(BaseSessionState(status).phase, SessionPhase::kConnecting);
+  status.connected = true;
+  EXPECT_EQ(BaseSessionState(status).phase, SessionPhase::kConnected);
 
   const std::u16string retry = LoadString(kStrRetryCountdown);
   const struct {
@@ -40,7 +40,10 @@ TEST(BaseStatusLine, ShowsTheStatusTextOnOneLineWhileThereIsOne) {
   };
   for (const auto& c : cases) {
     status.SetStatusText(c.text);
-    EXPECT_EQ(BaseStatusLine(status, counters), c.line);
+    const SessionState state = BaseSessionState(status);
+    EXPECT_EQ(state.phase, SessionPhase::kWaitingToRetry);
+    EXPECT_EQ(state.attempt, 3);
+    EXPECT_EQ(state.retryText, c.line);
   }
 }
 
@@ -55,13 +58,7 @@ TEST_F(BaseCommandTest, UploadsPrintsCountersSavesTheCasterAndStopsCleanly) {
   EXPECT_EQ(Finish(), 0);
 
   EXPECT_EQ(caster.Uploaded(), "$GPGGA,corrections");
-  bool counted = false;
-  const auto lines = Lines(Contents(out_));
-  for (const std::string& line : lines) {
-    EXPECT_TRUE(std::regex_match(line, kCountersLine)) << line;
-    counted = counted || line.ends_with(" 18 bytes");
-  }
-  EXPECT_TRUE(counted);
+  ExpectSessionLog(Lines(Contents(out_)), "Stopped", 18);
   EXPECT_EQ(Contents(err_), "");
 
   BaseSettings saved;
@@ -81,10 +78,16 @@ TEST_F(BaseCommandTest, ARefusingCasterIsTriedFifteenTimesThenTheFinalMessageExi
   EXPECT_EQ(Contents(err_),
             "Error: Could not re-connect to NTRIP Caster.\n\nElapsed Time: 00:00:00\n"
             "Reason: Authentication credentials were rejected or ignored.\n");
-  const std::regex retryLine(
+  // A line per attempt as the log samples them: connecting, then the reason and countdown.
+  const std::regex stateLine(
+      R"(Connecting to the caster\.|Attempt \d+/15: connecting to the caster\.|)"
       R"((Retry attempt \d+/15 in \d+ seconds\. )?Authentication credentials were rejected or ignored\.)");
-  for (const std::string& line : Lines(Contents(out_))) {
-    EXPECT_TRUE(std::regex_match(line, kCountersLine) || std::regex_match(line, retryLine)) << line;
+  const auto lines = Lines(Contents(out_));
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines.front(), "Connecting to the caster.");
+  EXPECT_EQ(lines.back(), "Gave up (connected 00:00:00, 0 bytes).");
+  for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+    EXPECT_TRUE(std::regex_match(lines[i], stateLine)) << lines[i];
   }
 }
 

@@ -1,5 +1,7 @@
 #include "app/cli/command_environment.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include "platform/bluez_bluetooth_lib.h"
@@ -12,7 +14,12 @@ CommandEnvironment ProcessEnvironment(int stopFd) {
   // One library for the process, as the windowed program has: its device list is kept in the
   // settings folder.
   static const auto bluetooth = MakeSystemBluetoothLib();
-  return CommandEnvironment{RealClock(), stdout, stderr, bluetooth.get(), password, stopFd};
+  const char* socket = std::getenv("NOTIFY_SOCKET");
+  static const auto notifier = MakeServiceNotifier(socket == nullptr ? "" : socket);
+  const ReportTarget report{
+      stdout, isatty(STDOUT_FILENO) == 1, notifier.get(),
+      WatchdogIntervalMs(std::getenv("WATCHDOG_USEC"), std::getenv("WATCHDOG_PID"), getpid())};
+  return CommandEnvironment{RealClock(), stdout, stderr, bluetooth.get(), password, stopFd, report};
 }
 
 }  // namespace quillon::cli

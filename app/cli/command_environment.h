@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/cli/session_report.h"
 #include "link/bluetooth_lib.h"
 #include "platform/clock.h"
 
@@ -13,14 +14,17 @@ namespace quillon::cli {
 
 struct CommandEnvironment {
   Clock& clock;
-  std::FILE* out;  // status lines, summaries
-  std::FILE* err;  // messages, trace lines, usage problems
-  BluetoothLib* bluetooth = nullptr;  // null: no Bluetooth library on this system
+  std::FILE* out;                                  // status lines, summaries
+  std::FILE* err;                                  // messages, trace lines, usage problems
+  BluetoothLib* bluetooth = nullptr;               // null: no Bluetooth library on this system
   std::optional<std::string> environmentPassword;  // QUILLON_PASSWORD
-  int stopFd = -1;  // readable when the user asks to stop
+  int stopFd = -1;                                 // readable when the user asks to stop
+  ReportTarget report{out};  // where and how a session is reported (a log on `out` by default)
 };
 
-// The process's own environment: real clock, stdout, stderr, QUILLON_PASSWORD, and `stopFd`.
+// The process's own environment: real clock, stdout, stderr, QUILLON_PASSWORD, `stopFd`, and the
+// report: a live line when standard output is a terminal, the service manager when
+// NOTIFY_SOCKET names one.
 CommandEnvironment ProcessEnvironment(int stopFd);
 
 }  // namespace quillon::cli

@@ -41,8 +41,23 @@ inline std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// The status line a running session prints each second.
+// The summary a logged session prints each minute.
 inline const std::regex kCountersLine(R"(\d\d:\d\d:\d\d \d+ B/s \d+ bytes)");
+
+// The log of a session that connected at once: its two state lines, summaries, and the line of
+// its end (`how`: "Stopped", "Gave up") with the bytes it counted.
+inline void ExpectSessionLog(const std::vector<std::string>& lines, const std::string& how,
+                             std::size_t bytes) {
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "Connecting to the caster.");
+  EXPECT_EQ(lines[1], "Connected to the caster.");
+  for (std::size_t i = 2; i + 1 < lines.size(); ++i) {
+    EXPECT_TRUE(std::regex_match(lines[i], kCountersLine)) << lines[i];
+  }
+  const std::regex end(how + R"( \(connected \d\d:\d\d:\d\d, )" + std::to_string(bytes) +
+                       R"( bytes\)\.)");
+  EXPECT_TRUE(std::regex_match(lines.back(), end)) << lines.back();
+}
 
 using Command = int (*)(const Arguments&, const CommandEnvironment&);
 

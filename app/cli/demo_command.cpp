@@ -96,12 +96,16 @@ int RunDemoCommand(const Arguments& args, const CommandEnvironment& environment)
 
   const ScopedTrace trace(options.trace, environment.err);
   ConsoleMessageSink messages(environment.err);
-  ComLink link(environment.clock, nullptr);
+  ActivityClock workerClock(environment.clock);
+  ComLink link(workerClock, nullptr);
   RoverStatus status;
   status.owner.store(&messages);
-  StartRoverSession({settings, status, link, environment.clock, folder.Path()});
+  StartRoverSession({settings, status, link, workerClock, folder.Path()});
+  SessionReporter reporter(environment.report, "Relaying");
   const SessionEnd end =
-      RunSession(status, link, environment.clock, environment.stopFd, environment.out, seconds);
+      RunSession({status, link, environment.clock, workerClock, environment.stopFd, seconds,
+                  [&status] { return PlainSessionState(status); }},
+                 reporter);
   caster.Stop();
 
   const std::string received = receiver.Received();

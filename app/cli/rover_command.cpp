@@ -25,15 +25,19 @@ int RunRoverCommand(const Arguments& args, const CommandEnvironment& environment
   WriteSettingsFile(settings, *folder);
 
   ConsoleMessageSink messages(environment.err);
-  ComLink link(environment.clock, environment.bluetooth);
+  ActivityClock workerClock(environment.clock);
+  ComLink link(workerClock, environment.bluetooth);
   if (!PrepareConnect(settings, options, link, environment, messages)) return 1;
 
   const ScopedTrace trace(options.trace, environment.err);
   RoverStatus status;
   status.owner.store(&messages);
-  StartRoverSession({settings, status, link, environment.clock, *folder});
+  StartRoverSession({settings, status, link, workerClock, *folder});
+  SessionReporter reporter(environment.report, "Relaying");
   const SessionEnd end =
-      RunSession(status, link, environment.clock, environment.stopFd, environment.out);
+      RunSession({status, link, environment.clock, workerClock, environment.stopFd, std::nullopt,
+                  [&status] { return PlainSessionState(status); }},
+                 reporter);
   return end == SessionEnd::kGaveUp ? 1 : 0;
 }
 

@@ -7,7 +7,7 @@
 namespace quillon::cli {
 
 // Loads "ntripinfo.bin", applies the options, saves it, checks address, port name and port
-// with the dialog's messages, runs the session with a status line a second until stopped.
+// with the dialog's messages, runs and reports the session until stopped.
 // Returns 0 after a stop, 1 when the settings were refused or the session gave up, 2 for
 // options it cannot use.
 int RunRoverCommand(const Arguments& args, const CommandEnvironment& environment);

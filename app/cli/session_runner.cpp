@@ -6,39 +6,44 @@
 
 namespace quillon::cli {
 
-std::string StatusLine(const SessionSnapshot& snapshot) {
-  return snapshot.elapsed + " " + std::to_string(snapshot.rate) + " B/s " +
-         std::to_string(snapshot.total) + " bytes";
+SessionState PlainSessionState(SessionStatus& status) {
+  SessionState state;
+  state.counters = status.Snapshot();
+  state.phase = state.counters.connected ? SessionPhase::kConnected : SessionPhase::kConnecting;
+  return state;
 }
 
-SessionEnd RunSession(SessionStatus& status, ComLink& link, Clock& clock, int stopFd,
-                      std::FILE* out, std::optional<int> limitSeconds,
-                      const StatusLineFormat& format) {
-  constexpr std::uint32_t kLineMs = 1000;
+SessionEnd RunSession(const SessionRun& run, SessionReporter& reporter) {
+  constexpr std::uint32_t kReportMs = 1000;
+  Clock& clock = run.clock;
   const std::uint32_t start = clock.TickCount();
   for (;;) {
+    SessionState state = run.state();
+    if (!state.counters.running) {
+      // The worker gave up and has shown why; clean up without the waits.
+      StopSession(run.status, run.link, clock, StopKind::kClose);
+      reporter.Ended(SessionEnd::kGaveUp, state.counters);
+      return SessionEnd::kGaveUp;
+    }
+    reporter.Report(state, clock.TickCount(), run.workerClock.LastActivity());
+
     // A stop descriptor that cannot be watched leaves a plain one-second pace.
-    const bool stopAsked = stopFd >= 0 ? clock.WaitReadable(stopFd, kLineMs) > 0
-                                       : (clock.Sleep(kLineMs), false);
-    const bool timeUp = limitSeconds &&
-                        clock.TickCount() - start >= static_cast<std::uint32_t>(*limitSeconds) * 1000;
+    const bool stopAsked = run.stopFd >= 0 ? clock.WaitReadable(run.stopFd, kReportMs) > 0
+                                           : (clock.Sleep(kReportMs), false);
+    const bool timeUp =
+        run.limitSeconds &&
+        clock.TickCount() - start >= static_cast<std::uint32_t>(*run.limitSeconds) * 1000;
     if (stopAsked) {
       // Take the request (a signal's record, a test's byte), so it is not answered twice.
       char request[128];
-      [[maybe_unused]] const ssize_t taken = read(stopFd, request, sizeof request);
+      [[maybe_unused]] const ssize_t taken = read(run.stopFd, request, sizeof request);
     }
     if (stopAsked || timeUp) {
-      StopSession(status, link, clock, StopKind::kDisconnect);
+      state = run.state();
+      StopSession(run.status, run.link, clock, StopKind::kDisconnect);
+      reporter.Ended(SessionEnd::kStopAsked, state.counters);
       return SessionEnd::kStopAsked;
     }
-    const SessionSnapshot snapshot = status.Snapshot();
-    if (!snapshot.running) {
-      // The worker gave up and has shown why; clean up without the waits.
-      StopSession(status, link, clock, StopKind::kClose);
-      return SessionEnd::kGaveUp;
-    }
-    std::fprintf(out, "%s\n", format(snapshot).c_str());
-    std::fflush(out);
   }
 }
 

@@ -1,0 +1,95 @@
+#include "app/cli/session_report.h"
+
+namespace quillon::cli {
+namespace {
+
+constexpr std::uint32_t kSummaryMs = 60'000;
+
+std::string Connecting(const SessionState& state) {
+  if (state.attempt <= 1) return "Connecting to the caster.";
+  return "Attempt " + std::to_string(state.attempt) + "/" + std::to_string(state.attempts) +
+         ": connecting to the caster.";
+}
+
+// Ticks from `then` to `now`; a `then` just after `now` counts as no time at all.
+std::int64_t Since(std::uint32_t then, std::uint32_t now) {
+  const auto passed = static_cast<std::int32_t>(now - then);
+  return passed < 0 ? 0 : passed;
+}
+
+}  // namespace
+
+std::string StatusLine(const SessionSnapshot& snapshot) {
+  return snapshot.elapsed + " " + std::to_string(snapshot.rate) + " B/s " +
+         std::to_string(snapshot.total) + " bytes";
+}
+
+SessionReporter::SessionReporter(const ReportTarget& target, std::string_view activity)
+    : target_(target), activity_(activity) {}
+
+std::string SessionReporter::StateLine(const SessionState& state) const {
+  switch (state.phase) {
+    case SessionPhase::kConnecting:
+      return Connecting(state);
+    case SessionPhase::kConnected:
+      return "Connected to the caster.";
+    case SessionPhase::kWaitingToRetry:
+      return state.retryText;
+  }
+  return {};
+}
+
+std::string SessionReporter::ServiceStatus(const SessionState& state) const {
+  if (state.phase != SessionPhase::kConnected) return StateLine(state);
+  const SessionSnapshot& c = state.counters;
+  return activity_ + ": " + std::to_string(c.total) + " bytes, " + std::to_string(c.rate) +
+         " B/s, connected " + c.elapsed;
+}
+
+void SessionReporter::Print(const std::string& line) {
+  std::fprintf(target_.out, "%s\n", line.c_str());
+  std::fflush(target_.out);
+}
+
+void SessionReporter::Report(const SessionState& state, std::uint32_t now,
+                             std::uint32_t workerActivity) {
+  if (target_.notifier != nullptr) {
+    std::string message = first_ ? "READY=1\n" : "";
+    const std::string status = ServiceStatus(state);
+    if (status != lastServiceStatus_) message += "STATUS=" + status + "\n";
+    lastServiceStatus_ = status;
+    if (target_.watchdogMs && Since(workerActivity, now) < *target_.watchdogMs) {
+      message += "WATCHDOG=1\n";
+    }
+    if (!message.empty()) {
+      message.pop_back();
+      target_.notifier->Notify(message);
+    }
+  }
+  first_ = false;
+
+  if (target_.live) {
+    Print(state.phase == SessionPhase::kWaitingToRetry ? state.retryText
+                                                       : StatusLine(state.counters));
+    return;
+  }
+  // A countdown changes its text every second; the attempt it belongs to is what changes state.
+  const std::string key =
+      std::to_string(static_cast<int>(state.phase)) + "/" + std::to_string(state.attempt);
+  if (key != lastState_) {
+    lastState_ = key;
+    lastSummary_ = now;
+    Print(StateLine(state));
+  } else if (state.phase == SessionPhase::kConnected && Since(lastSummary_, now) >= kSummaryMs) {
+    lastSummary_ = now;
+    Print(StatusLine(state.counters));
+  }
+}
+
+void SessionReporter::Ended(SessionEnd end, const SessionSnapshot& counters) {
+  if (target_.live) return;
+  Print(std::string(end == SessionEnd::kGaveUp ? "Gave up" : "Stopped") + " (connected " +
+        counters.elapsed + ", " + std::to_string(counters.total) + " bytes).");
+}
+
+}  // namespace quillon::cli

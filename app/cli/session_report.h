@@ -1,0 +1,75 @@
+// How a command-line session tells what it is doing: on a terminal a live line a second; in a
+// log (a pipe, a file, a service's journal) a line for each change of state and a summary a
+// minute; and, under a service manager, its notify protocol (ready, status, watchdog).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/cli/service_notifier.h"
+#include "session/session_status.h"
+
+namespace quillon::cli {
+
+enum class SessionPhase {
+  kConnecting,      // the worker is connecting to the caster and logging in
+  kConnected,       // the caster accepted the login; bytes flow
+  kWaitingToRetry,  // an attempt failed; the next one follows a countdown (the Base)
+};
+
+struct SessionState {
+  SessionPhase phase = SessionPhase::kConnecting;
+  int attempt = 0;        // the Base's attempt (1 to 15); 0 where there are no retries
+  int attempts = 0;       // how many attempts there are in all
+  std::string retryText;  // kWaitingToRetry: the reason and the countdown, on one line
+  SessionSnapshot counters;
+};
+
+enum class SessionEnd {
+  kStopAsked,  // the stop descriptor became readable, or the time limit passed
+  kGaveUp,     // the worker gave up after a failure
+};
+
+// "HH:MM:SS <rate> B/s <total> bytes"
+std::string StatusLine(const SessionSnapshot& snapshot);
+
+struct ReportTarget {
+  std::FILE* out;
+  bool live = false;                                // a terminal: the live line each second
+  ServiceNotifier* notifier = nullptr;      // the service manager; null when there is none
+  std::optional<std::uint32_t> watchdogMs = std::nullopt;  // the service watchdog's interval
+};
+
+class SessionReporter {
+ public:
+  // `activity` names what a connected session does in the service status ("Relaying",
+  // "Uploading").
+  SessionReporter(const ReportTarget& target, std::string_view activity);
+
+  // Called about once a second while the session runs, with the session clock's tick `now` and
+  // the tick at which the worker last showed life. The first call tells the service manager the
+  // service is ready. The watchdog is fed only while the worker has shown life within its
+  // interval, so a stuck worker gets its service restarted.
+  void Report(const SessionState& state, std::uint32_t now, std::uint32_t workerActivity);
+
+  // Called once after the stop sequence with the counters read just before it: in a log, the
+  // line that says how the session ended.
+  void Ended(SessionEnd end, const SessionSnapshot& counters);
+
+ private:
+  std::string StateLine(const SessionState& state) const;
+  std::string ServiceStatus(const SessionState& state) const;
+  void Print(const std::string& line);
+
+  ReportTarget target_;
+  std::string activity_;
+  bool first_ = true;
+  std::string lastState_;
+  std::string lastServiceStatus_;
+  std::uint32_t lastSummary_ = 0;
+};
+
+}  // namespace quillon::cli

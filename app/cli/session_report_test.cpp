@@ -1,0 +1,129 @@
+// What a session reports: a log line per change of state and a summary a minute, the live line
+// on a terminal, and the service manager's ready, status and watchdog messages.
+#include "app/cli/session_report.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "app/cli/command_test_fixture.h"
+#include "testing/virtual_clock.h"
+
+namespace quillon::cli {
+namespace {
+
+class RecordingNotifier final : public ServiceNotifier {
+ public:
+  void Notify(std::string_view state) override { sent.emplace_back(state); }
+  std::vector<std::string> sent;
+};
+
+SessionState State(SessionPhase phase, int attempt, std::string retryText = {}) {
+  SessionState state;
+  state.phase = phase;
+  state.attempt = attempt;
+  state.attempts = 15;
+  state.retryText = std::move(retryText);
+  state.counters.running = true;
+  state.counters.elapsed = "00:00:00";
+  return state;
+}
+
+std::string Countdown(int attempt, int seconds) {
+  return "Retry attempt " + std::to_string(attempt) + "/15 in " + std::to_string(seconds) +
+         " seconds. Authentication credentials were rejected or ignored.";
+}
+
+// A Base that is refused once, connects on its second attempt and uploads 100 B/s: one report a
+// second of the virtual clock, the worker alive throughout.
+class ReportedBase : public ::testing::Test {
+ protected:
+  void Run(SessionReporter& reporter) {
+    const auto report = [&](const SessionState& state) {
+      reporter.Report(state, clock.TickCount(), clock.TickCount());
+      clock.Advance(1000);
+    };
+    for (int i = 0; i < 5; ++i) report(State(SessionPhase::kConnecting, 1));
+    for (int s = 60; s > 0; --s) {
+      report(State(SessionPhase::kWaitingToRetry, 1, Countdown(2, s)));
+    }
+    report(State(SessionPhase::kConnecting, 2));
+    for (int s = 0; s < 150; ++s) {
+      SessionState state = State(SessionPhase::kConnected, 2);
+      state.counters.elapsed = FormatElapsed(s).data();
+      state.counters.rate = 100;
+      state.counters.total = 100 * s;
+      report(state);
+      last = state.counters;
+    }
+    reporter.Ended(SessionEnd::kStopAsked, last);
+  }
+
+  quillon::testing::VirtualClock clock;
+  SessionSnapshot last;
+  std::FILE* out = std::tmpfile();
+  RecordingNotifier service;
+};
+
+TEST_F(ReportedBase, ALogGetsALinePerChangeOfStateAndASummaryAMinute) {
+  SessionReporter reporter({out, false}, "Uploading");
+  Run(reporter);
+  EXPECT_EQ(Lines(Contents(out)), (std::vector<std::string>{
+                                      "Connecting to the caster.",
+                                      Countdown(2, 60),
+                                      "Attempt 2/15: connecting to the caster.",
+                                      "Connected to the caster.",
+                                      "00:01:00 100 B/s 6000 bytes",
+                                      "00:02:00 100 B/s 12000 bytes",
+                                      "Stopped (connected 00:02:29, 14900 bytes).",
+                                  }));
+  std::fclose(out);
+}
+
+TEST_F(ReportedBase, ATerminalGetsTheLiveLineEverySecond) {
+  SessionReporter reporter({out, true}, "Uploading");
+  Run(reporter);
+  const std::vector<std::string> lines = Lines(Contents(out));
+  ASSERT_EQ(lines.size(), 5u + 60u + 1u + 150u);
+  EXPECT_EQ(lines[0], "00:00:00 0 B/s 0 bytes");
+  EXPECT_EQ(lines[5], Countdown(2, 60));
+  EXPECT_EQ(lines[64], Countdown(2, 1));
+  EXPECT_EQ(lines.back(), "00:02:29 100 B/s 14900 bytes");
+  std::fclose(out);
+}
+
+TEST_F(ReportedBase, TheServiceManagerHearsReadyOnceEachNewStatusAndTheWatchdog) {
+  SessionReporter reporter({out, false, &service, 30'000}, "Uploading");
+  Run(reporter);
+  ASSERT_EQ(service.sent.size(), 5u + 60u + 1u + 150u);
+  EXPECT_EQ(service.sent[0], "READY=1\nSTATUS=Connecting to the caster.\nWATCHDOG=1");
+  EXPECT_EQ(service.sent[1], "WATCHDOG=1");
+  EXPECT_EQ(service.sent[5], "STATUS=" + Countdown(2, 60) + "\nWATCHDOG=1");
+  EXPECT_EQ(service.sent[65], "STATUS=Attempt 2/15: connecting to the caster.\nWATCHDOG=1");
+  EXPECT_EQ(service.sent.back(),
+            "STATUS=Uploading: 14900 bytes, 100 B/s, connected 00:02:29\nWATCHDOG=1");
+  std::fclose(out);
+}
+
+TEST(SessionReporter, TheWatchdogStarvesOnceTheWorkerHasShownNoLifeForItsInterval) {
+  quillon::testing::VirtualClock clock(0xFFFF'F000);  // across the tick counter's wrap
+  RecordingNotifier service;
+  std::FILE* out = std::tmpfile();
+  SessionReporter reporter({out, false, &service, 30'000}, "Relaying");
+  const std::uint32_t stuckSince = clock.TickCount();
+  const SessionState state = State(SessionPhase::kConnected, 0);
+  // A worker that noted a tick after the front end read its own is as alive as can be.
+  reporter.Report(state, clock.TickCount(), clock.TickCount() + 5);
+  for (int s = 1; s <= 40; ++s) {
+    clock.Advance(1000);
+    reporter.Report(state, clock.TickCount(), stuckSince);
+  }
+  std::size_t fed = 0;
+  for (const std::string& message : service.sent) fed += message.ends_with("WATCHDOG=1");
+  EXPECT_EQ(fed, 30u);  // the first report and 29 seconds of a silent worker
+  std::fclose(out);
+}
+
+}  // namespace
+}  // namespace quillon::cli
