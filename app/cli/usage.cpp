@@ -9,7 +9,7 @@ void PrintUsage() {
       "Usage: quillon [COMMAND] [OPTIONS]\n"
       "\n"
       "Relays GNSS corrections between an NTRIP caster and a receiver on a serial port or a\n"
-      "Bluetooth link. Without a command the windowed program starts.\n"
+      "Bluetooth link. Without a command the windowed program (quillon-gui) starts.\n"
       "\n"
       "Commands:\n"
       "  rover OPTIONS          run one Rover session (NTRIP client) without windows\n"
@@ -42,8 +42,10 @@ void PrintUsage() {
       "  --trace                print trace lines on standard error\n"
       "\n"
       "rover saves the settings with the options applied to \"ntripinfo.bin\", as Connect does,\n"
-      "then prints a status line a second: HH:MM:SS <rate> B/s <total> bytes. Messages go to\n"
-      "standard error. Ctrl+C (or SIGTERM) stops the session; the stop takes about 5 seconds.\n"
+      "then prints a status line a second: HH:MM:SS <rate> B/s <total> bytes; when standard\n"
+      "output is not a terminal, a line per change of state and that line once a minute.\n"
+      "Messages go to standard error. Ctrl+C (or SIGTERM) stops the session; the stop takes\n"
+      "about 5 seconds.\n"
       "Exit status: 0 after a stop, 1 when the settings were refused or the session gave up,\n"
       "2 for options that cannot be used.\n"
       "\n"
@@ -52,9 +54,10 @@ void PrintUsage() {
       "--trace, as for rover.\n"
       "\n"
       "base saves the settings with the options applied to \"sourceinfo.bin\", then prints a\n"
-      "status line a second: the counters while it uploads, or the reason of a failed attempt\n"
-      "and the countdown to the next one. It makes 15 attempts, 60 seconds apart; after the\n"
-      "last it prints the final message and exits 1. Ctrl+C (or SIGTERM) stops it (exit 0).\n",
+      "status line a second (as rover does): the counters while it uploads, or the reason of a\n"
+      "failed attempt and the countdown to the next one. It makes 15 attempts, 60 seconds\n"
+      "apart; after the last it prints the final message and exits 1. Ctrl+C (or SIGTERM)\n"
+      "stops it (exit 0).\n",
       stdout);
 }
 
