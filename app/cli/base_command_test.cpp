@@ -83,8 +83,7 @@ TEST_F(BaseCommandTest, ARefusingCasterIsTriedFifteenTimesThenTheFinalMessageExi
       R"(Connecting to the caster\.|Attempt \d+/15: connecting to the caster\.|)"
       R"((Retry attempt \d+/15 in \d+ seconds\. )?Authentication credentials were rejected or ignored\.)");
   const auto lines = Lines(Contents(out_));
-  ASSERT_GE(lines.size(), 3u);
-  EXPECT_EQ(lines.front(), "Connecting to the caster.");
+  ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines.back(), "Gave up (connected 00:00:00, 0 bytes).");
   for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
     EXPECT_TRUE(std::regex_match(lines[i], stateLine)) << lines[i];

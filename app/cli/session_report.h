@@ -38,8 +38,8 @@ std::string StatusLine(const SessionSnapshot& snapshot);
 
 struct ReportTarget {
   std::FILE* out;
-  bool live = false;                                // a terminal: the live line each second
-  ServiceNotifier* notifier = nullptr;      // the service manager; null when there is none
+  bool live = false;                    // a terminal: the live line each second
+  ServiceNotifier* notifier = nullptr;  // the service manager; null when there is none
   std::optional<std::uint32_t> watchdogMs = std::nullopt;  // the service watchdog's interval
 };
 
