@@ -15,6 +15,7 @@
 #include "app/ui/testing/qt_application.h"
 #include "app/ui/zep_quillon_app.h"
 #include "app/ui/zep_quillon_view.h"
+#include "common/strings.h"
 #include "testing/recording_message_sink.h"
 #include "testing/virtual_clock.h"
 
@@ -27,17 +28,65 @@ using quillon::ui::testing::WhenIdle;
 class MainFrameTest : public ::testing::Test {
  protected:
   AppEnvironment Environment() {
-    return {&clock, &boxes, [this] { return socketsStart; }, [] { return u"Jane Surveyor"; },
-            HelpViewer({QStringLiteral(QUILLON_RES_DIR)}, [this](const QUrl& url) {
-              opened.push_back(url);
-              return true;
-            })};
+    return {.clock = &clock,
+            .messages = &boxes,
+            .startSockets = [this] { return socketsStart; },
+            .ownerName = [] { return u"Jane Surveyor"; },
+            .help = HelpViewer({QStringLiteral(QUILLON_RES_DIR)},
+                               [this](const QUrl& url) {
+                                 opened.push_back(url);
+                                 return true;
+                               }),
+            .platformType = [this] { return platformType; },
+            .addresses = [] { return AddressList{}; },  // no own address: ask the manager
+            .connectionManager = &manager,
+            .roverDialog = [this] { return MakeModeDialog(u"rover"); },
+            .baseDialog = [this] { return MakeModeDialog(u"base"); }};
   }
+
+  // A mode dialog that notes what the connection manager had been asked when it ran, and
+  // closes itself.
+  std::unique_ptr<Dialog> MakeModeDialog(std::u16string mode) {
+    auto dialog = std::make_unique<Dialog>(DialogTemplate{QString::fromStdU16String(mode)});
+    ++dialogsMade;
+    WhenIdle([this, mode, raw = dialog.get()] {
+      runs.push_back(mode + u" after " + std::u16string(manager.calls.begin(), manager.calls.end()));
+      raw->EndDialog(kIdOk);
+    });
+    return dialog;
+  }
+
+  // A connection manager that answers "not connected" and records each call as a letter.
+  struct RecordingManager final : ConnectionManager {
+    std::string calls;
+    bool Load() override { return true; }
+    void Unload() override { calls += 'u'; }
+    bool HasEntryPoint(ConnMgrEntryPoint) override { return true; }
+    ManagerResult ConnectionStatus(ConnectionHandle, std::uint32_t& status) override {
+      calls += 's';
+      status = 0;
+      return 0;
+    }
+    ManagerResult EstablishConnectionSync(const ConnectionInfo&, ConnectionHandle& connection,
+                                          std::uint32_t, std::uint32_t&) override {
+      calls += 'e';
+      connection = 1;
+      return 0;
+    }
+    ManagerResult ReleaseConnection(ConnectionHandle, bool) override {
+      calls += 'r';
+      return 0;
+    }
+  };
 
   quillon::testing::VirtualClock clock;
   quillon::testing::RecordingMessageSink boxes;
   bool socketsStart = true;
   std::vector<QUrl> opened;
+  std::u16string platformType = u"PocketPC";
+  RecordingManager manager;
+  int dialogsMade = 0;
+  std::vector<std::u16string> runs;
 };
 
 TEST_F(MainFrameTest, WhenSocketsCannotStartTheBoxIsShownAndNoWindowIsMade) {
@@ -61,7 +110,7 @@ TEST_F(MainFrameTest, StartUpShowsTheSplashHoldsFourSecondsThenShowsTheMainWindo
   ASSERT_NE(frame, nullptr);
   EXPECT_GE(clock.Elapsed(), 4000u);
   EXPECT_TRUE(frame->isVisible());
-  EXPECT_EQ(frame->windowTitle(), QStringLiteral("ZEPQuillon"));
+  EXPECT_EQ(frame->windowTitle(), QStringLiteral("ZEP Quillon"));
   EXPECT_EQ(frame->size(), kHandheldScreen);
   EXPECT_LT(frame->minimumWidth(), kHandheldScreen.width());  // resizable
   EXPECT_TRUE(boxes.Boxes().empty());
@@ -134,6 +183,59 @@ TEST_F(MainFrameTest, HelpRequestAndCommand32772ShowOnlyTheHelpBox) {
     EXPECT_EQ(box.buttons, MessageButtons::kOk);
   }
   EXPECT_TRUE(opened.empty());
+}
+
+TEST_F(MainFrameTest, TheChooserShowsRoverAboveTheMiddleAndBaseBelowWithTheirPictures) {
+  CZEPQuillonApp app(Environment());
+  ASSERT_TRUE(app.InitInstance());
+  CZEPQuillonView* view = app.MainFrame()->View();
+  const QPoint middle = view->rect().center();
+  CBitmapButton* rover = view->RoverButton();
+  CBitmapButton* base = view->BaseButton();
+  EXPECT_EQ(rover->size(), QSize(64, 64));
+  EXPECT_EQ(base->size(), QSize(64, 64));
+  // Centred, then moved by the layout helper: 2 pixels left, 60 up or 15 down.
+  EXPECT_EQ(rover->geometry().center(), middle + QPoint(-2, -60));
+  EXPECT_EQ(base->geometry().center(), middle + QPoint(-2, 15));
+  EXPECT_LT(rover->geometry().bottom(), base->geometry().top());
+  EXPECT_GE(rover->geometry().top(), 0);
+  EXPECT_FALSE(view->MessageText()->isVisible());
+  EXPECT_EQ(view->MessageText()->text(), QStringLiteral("Release. Version 1.0 Release"));
+
+  // A wider window keeps them in its middle.
+  app.MainFrame()->resize(400, 320);
+  QApplication::processEvents();
+  EXPECT_EQ(rover->geometry().center().x(), view->rect().center().x() - 2);
+}
+
+TEST_F(MainFrameTest, ADeviceThatIsNoPocketPcIsToldAfterTheSplashAndTheProgramEndsWithStatus0) {
+  platformType = u"Smartphone";
+  CZEPQuillonApp app(Environment());
+  EXPECT_FALSE(app.InitInstance());
+  EXPECT_EQ(app.ExitStatus(), 0);
+  EXPECT_GE(clock.Elapsed(), 4000u);  // the splash's hold came first
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  const Message box = boxes.Boxes()[0];
+  EXPECT_EQ(box.text, LoadString(kStrIncompatiblePlatform));
+  EXPECT_EQ(box.caption, u"Error");
+  EXPECT_EQ(box.icon, MessageIcon::kError);
+  EXPECT_FALSE(app.MainFrame()->isVisible());
+}
+
+TEST_F(MainFrameTest, EachPressBringsUpTheConnectionRunsAFreshDialogAndReleasesAfterIt) {
+  CZEPQuillonApp app(Environment());
+  ASSERT_TRUE(app.InitInstance());
+  CZEPQuillonView* view = app.MainFrame()->View();
+  view->RoverButton()->click();
+  // Status, request, then released once the dialog closed and unloaded with its object.
+  EXPECT_EQ(manager.calls, "seru");
+  view->BaseButton()->click();
+  view->RoverButton()->click();
+  EXPECT_EQ(dialogsMade, 3);
+  // Each dialog ran after its bring-up and before its release.
+  EXPECT_EQ(runs, (std::vector<std::u16string>{u"rover after se", u"base after seruse",
+                                               u"rover after seruseruse"}));
+  EXPECT_EQ(manager.calls, "seruseruseru");
 }
 
 }  // namespace

@@ -29,8 +29,10 @@ void ExpectWritten(const QString& path) {
 TEST(Screenshots, MainWindowSplashAndAboutBox) {
   quillon::testing::VirtualClock clock;
   quillon::testing::RecordingMessageSink boxes;
-  CZEPQuillonApp app(
-      {&clock, &boxes, {}, [] { return u"Jane Surveyor"; }, HelpViewer(QStringList())});
+  CZEPQuillonApp app({.clock = &clock,
+                      .messages = &boxes,
+                      .ownerName = [] { return u"Jane Surveyor"; },
+                      .help = HelpViewer(QStringList())});
   ASSERT_TRUE(app.InitInstance());
   CMainFrame& frame = *app.MainFrame();
 

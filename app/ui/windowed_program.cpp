@@ -12,8 +12,8 @@ int RunWindowedProgram(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("ZEPQuillon"));
   QApplication::setWindowIcon(ui::ProgramIcon());
   ui::QtMessageSink messages;
-  ui::CZEPQuillonApp app({&RealClock(), &messages, {}, {}, ui::HelpViewer()});
-  if (!app.InitInstance()) return 1;
+  ui::CZEPQuillonApp app({.clock = &RealClock(), .messages = &messages, .help = ui::HelpViewer()});
+  if (!app.InitInstance()) return app.ExitStatus();
   return QApplication::exec();
 }
 

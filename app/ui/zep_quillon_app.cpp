@@ -6,6 +6,7 @@
 #include "app/ui/zep_quillon_view.h"
 #include "common/strings.h"
 #include "platform/owner_name.h"
+#include "platform/platform_info.h"
 
 namespace quillon::ui {
 
@@ -13,6 +14,8 @@ CZEPQuillonApp::CZEPQuillonApp(AppEnvironment environment) : environment_(std::m
   // Sockets are part of the system on Linux; the check stays replaceable for tests.
   if (!environment_.startSockets) environment_.startSockets = [] { return true; };
   if (!environment_.ownerName) environment_.ownerName = [] { return OwnerName(); };
+  if (!environment_.platformType) environment_.platformType = [] { return PlatformTypeText(); };
+  if (!environment_.addresses) environment_.addresses = InterfaceAddresses;
 }
 
 CZEPQuillonApp::~CZEPQuillonApp() = default;
@@ -26,9 +29,17 @@ bool CZEPQuillonApp::InitInstance() {
   document_ = std::make_unique<CZEPQuillonDoc>();
   frame_ = std::make_unique<CMainFrame>(*this);
   if (!document_->OnNewDocument()) return false;
-  frame_->View()->OnInitialUpdate();
+  if (!frame_->View()->OnInitialUpdate()) {
+    exitStatus_ = 0;
+    return false;
+  }
   frame_->show();
   return true;
+}
+
+std::unique_ptr<CDataConnection> CZEPQuillonApp::MakeDataConnection() const {
+  return std::make_unique<CDataConnection>(Messages(), GetClock(), environment_.addresses,
+                                           environment_.connectionManager);
 }
 
 void CZEPQuillonApp::OnAppAbout() {

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "app/ui/help_viewer.h"
+#include "app/ui/zep_quillon_view.h"
+#include "net/data_connection.h"
 #include "platform/clock.h"
 #include "platform/message_sink.h"
 
@@ -16,11 +18,19 @@ class CMainFrame;
 class CZEPQuillonDoc;
 
 struct AppEnvironment {
-  Clock* clock = nullptr;                     // required
-  MessageSink* messages = nullptr;            // required
-  std::function<bool()> startSockets;         // default: sockets need no start-up
-  std::function<std::u16string()> ownerName;  // default: OwnerName()
-  HelpViewer help;
+  Clock* clock = nullptr;                       // required
+  MessageSink* messages = nullptr;              // required
+  std::function<bool()> startSockets{};         // default: sockets need no start-up
+  std::function<std::u16string()> ownerName{};  // default: OwnerName()
+  HelpViewer help{};
+  std::function<std::u16string()> platformType{};  // default: PlatformTypeText()
+  // The data connection each mode brings up: the host's addresses (default: its interfaces)
+  // and a connection manager (none on Linux).
+  AddressSource addresses{};
+  ConnectionManager* connectionManager = nullptr;
+  // The chooser's mode dialogs, a fresh one for each press.
+  ModeDialogFactory roverDialog{};
+  ModeDialogFactory baseDialog{};
 };
 
 class CZEPQuillonApp {
@@ -29,8 +39,11 @@ class CZEPQuillonApp {
   ~CZEPQuillonApp();
 
   // The start-up sequence. False when the program must end: socket support failed (after the
-  // box with string 104) or the document could not be made.
+  // box with string 104), the document could not be made, or the platform check failed.
   bool InitInstance();
+  // The exit status after a failed InitInstance: 0 when the platform check refused the device
+  // (the user was told), 1 otherwise.
+  int ExitStatus() const { return exitStatus_; }
 
   // Command 57664: runs the About box.
   void OnAppAbout();
@@ -44,11 +57,16 @@ class CZEPQuillonApp {
   MessageSink& Messages() const { return *environment_.messages; }
   const HelpViewer& Help() const { return environment_.help; }
   std::u16string ReadOwnerName() const { return environment_.ownerName(); }
+  std::u16string PlatformType() const { return environment_.platformType(); }
+  const ModeDialogFactory& RoverDialogFactory() const { return environment_.roverDialog; }
+  const ModeDialogFactory& BaseDialogFactory() const { return environment_.baseDialog; }
+  std::unique_ptr<CDataConnection> MakeDataConnection() const;
 
  private:
   AppEnvironment environment_;
   std::unique_ptr<CZEPQuillonDoc> document_;
   std::unique_ptr<CMainFrame> frame_;
+  int exitStatus_ = 1;
 };
 
 }  // namespace quillon::ui
