@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   const std::string command = args.empty() ? std::string() : args.front();
   const quillon::cli::Arguments rest(args.empty() ? args.end() : args.begin() + 1, args.end());
 
-  if (args.empty()) return quillon::RunWindowedProgram(argc, argv);
+  if (args.empty() || command == "--rover") return quillon::RunWindowedProgram(argc, argv);
   if (command == "--version") {
     std::puts("ZEP Quillon 8.4.2");
     return 0;

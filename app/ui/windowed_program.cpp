@@ -1,9 +1,15 @@
 #include <QApplication>
+#include <QTimer>
+#include <algorithm>
+#include <string_view>
 
 #include "app/ui/handheld.h"
 #include "app/ui/qt_message_sink.h"
 #include "app/ui/zep_quillon_app.h"
 #include "app/windowed.h"
+#include "platform/bluez_bluetooth_lib.h"
+#include "platform/settings_folder.h"
+#include "platform/udev_device_source.h"
 
 namespace quillon {
 
@@ -12,8 +18,18 @@ int RunWindowedProgram(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("ZEPQuillon"));
   QApplication::setWindowIcon(ui::ProgramIcon());
   ui::QtMessageSink messages;
-  ui::CZEPQuillonApp app({&RealClock(), &messages, {}, {}, ui::HelpViewer()});
+  // One Bluetooth library for the whole process: its device list and selection are shared by
+  // every dialog.
+  const auto bluetooth = MakeSystemBluetoothLib();
+  const auto devices = MakeUdevDeviceSource();
+  ui::CZEPQuillonApp app({&RealClock(), &messages, {}, {}, ui::HelpViewer()},
+                         {bluetooth.get(), devices.get(), SettingsFolder()});
   if (!app.InitInstance()) return 1;
+  // Until the mode chooser exists, `quillon --rover` opens the Rover dialog at start.
+  if (std::any_of(argv + 1, argv + argc,
+                  [](const char* arg) { return std::string_view(arg) == "--rover"; })) {
+    QTimer::singleShot(0, [&app] { app.RunRoverDialog(); });
+  }
   return QApplication::exec();
 }
 

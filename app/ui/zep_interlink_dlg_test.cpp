@@ -17,10 +17,13 @@
 
 #include "app/ui/bluetooth_dlg.h"
 #include "app/ui/gga_override_dlg.h"
+#include "app/ui/main_frame.h"
 #include "app/ui/qt_message_sink.h"
 #include "app/ui/testing/qt_application.h"
 #include "app/ui/testing/screenshot.h"
 #include "app/ui/wait.h"
+#include "app/ui/zep_quillon_app.h"
+#include "app/ui/zep_quillon_view.h"
 #include "ntrip/demo_caster.h"
 #include "ntrip/simulated_receiver.h"
 #include "testing/fake_bluetooth_lib.h"
@@ -435,6 +438,57 @@ TEST_F(RoverDlgTest, CtrlGAndAltGOpenTheOverrideAndOkSavesItsValues) {
   EXPECT_EQ(saved.overrideLatitude.load(), 35.5);
   EXPECT_EQ(saved.overrideLongitude.load(), 0.0);
   EXPECT_EQ(saved.overrideEnabled.load(), 1);
+}
+
+// Closing the main window during a session is the dialog's Cancel: it asks, No keeps the
+// session, Yes ends it and then the window closes. Meanwhile Ctrl+G changes the position the
+// running worker sends upstream.
+TEST_F(RoverDlgTest, ClosingTheMainWindowDuringASessionAsksAndNoKeepsIt) {
+  CZEPQuillonApp app({&clock, &boxes, {}, [] { return u"Jane"; }, HelpViewer(QStringList())},
+                     {&bluetooth, &devices, folder.Path()});
+  ASSERT_TRUE(app.InitInstance());
+  CMainFrame& frame = *app.MainFrame();
+  frame.View()->Splash().DestroyWindow();
+  bool closedWhileRunning = true, closedAtTheEnd = false;
+  WhenIdle([&] {
+    auto* dialog = VisibleDialog<CZEPInterlinkDlg>();
+    ASSERT_NE(dialog, nullptr);
+    dialog->KillTimer(kStatusTimer);
+    EnterCaster(*dialog);
+    Click(*dialog, kIdConnect);
+    ASSERT_TRUE(caster.WaitForLoggedInClients(1, kRealLimit));
+
+    QTest::keyClick(dialog->Item(kIdConnect), Qt::Key_G, Qt::ControlModifier);
+    WhenIdle([&] {
+      auto* override = VisibleDialog<CGgaOverrideDlg>();
+      ASSERT_NE(override, nullptr);
+      Click(*override, kIdEnableOverride);
+      override->SetItemText(kIdLatitude, QStringLiteral("35.5"));
+      override->SetItemText(kIdLongitude, QStringLiteral("-120.25"));
+      Click(*override, kIdOk);
+    });
+    QApplication::processEvents();
+    receiver.Emit(MakeGgaSentence(1'700'000'000, 52.52, 13.40));
+    EXPECT_TRUE(caster.WaitForReceivedFromClients(60, kRealLimit));
+    EXPECT_NE(caster.ReceivedFromClients().find("3530.00000,N,12015.00000,W"), std::string::npos);
+
+    boxes.ScriptAnswers({MessageAnswer::kNo, MessageAnswer::kYes});
+    closedWhileRunning = frame.close();
+    EXPECT_EQ(caster.LoggedInClients(), 1);  // the session goes on
+    ExpectView(*dialog, true);
+    closedAtTheEnd = frame.close();
+  });
+  EXPECT_EQ(app.RunRoverDialog(), kIdCancel);
+  EXPECT_FALSE(closedWhileRunning);
+  EXPECT_TRUE(closedAtTheEnd);
+  EXPECT_TRUE(caster.WaitForClosed(0, kRealLimit));
+  const auto shown = boxes.Boxes();
+  ASSERT_EQ(shown.size(), 2u);
+  for (const Message& box : shown) {
+    EXPECT_EQ(box.text, u"Are you sure you wish to terminate the connection and exit?");
+    EXPECT_EQ(box.caption, u"Warning");
+    EXPECT_EQ(box.buttons, MessageButtons::kYesNo);
+  }
 }
 
 // The idle view with a stored caster, the running view with its counters, and the override

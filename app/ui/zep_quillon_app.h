@@ -2,13 +2,18 @@
 // window of the program uses (clock, message boxes, help page, owner name).
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "app/ui/help_viewer.h"
+#include "link/bluetooth_lib.h"
+#include "link/com_link.h"
 #include "platform/clock.h"
+#include "platform/device_source.h"
 #include "platform/message_sink.h"
+#include "rover/rover_status.h"
 
 namespace quillon::ui {
 
@@ -23,9 +28,17 @@ struct AppEnvironment {
   HelpViewer help;
 };
 
+// What the mode dialogs need besides: the process's one Bluetooth library, where the COM port
+// list comes from, and the folder of the settings files. Required to run a mode dialog.
+struct ModeEnvironment {
+  BluetoothLib* bluetooth = nullptr;
+  DeviceSource* devices = nullptr;
+  std::filesystem::path settingsFolder;
+};
+
 class CZEPQuillonApp {
  public:
-  explicit CZEPQuillonApp(AppEnvironment environment);
+  explicit CZEPQuillonApp(AppEnvironment environment, ModeEnvironment modes = {});
   ~CZEPQuillonApp();
 
   // The start-up sequence. False when the program must end: socket support failed (after the
@@ -37,6 +50,9 @@ class CZEPQuillonApp {
   // Command 32773: opens the help page's contents.
   void OnHelpTopics();
 
+  // Runs the Rover dialog over the main window; returns how it ended.
+  int RunRoverDialog();
+
   CMainFrame* MainFrame() const { return frame_.get(); }
   CZEPQuillonDoc* Document() const { return document_.get(); }
 
@@ -47,6 +63,10 @@ class CZEPQuillonApp {
 
  private:
   AppEnvironment environment_;
+  ModeEnvironment modes_;
+  // The process's receiver link and Rover status, which the sessions of every dialog share.
+  ComLink link_;
+  RoverStatus roverStatus_;
   std::unique_ptr<CZEPQuillonDoc> document_;
   std::unique_ptr<CMainFrame> frame_;
 };
