@@ -173,13 +173,11 @@ TEST(Screenshots, BluetoothSelection) {
   bluetooth.SetDevices({{u"Trimble R8 GNSS"}, {u"Leica GS18"}});
   bluetooth.SelectDevice(0);
   CBluetoothDlg dialog(bluetooth, sink);
-  QString path;
   WhenIdle([&] {
-    path = quillon::ui::testing::SaveScreenshot(dialog, QStringLiteral("bluetooth_selection"));
+    quillon::ui::testing::SaveScreenshot(dialog, QStringLiteral("bluetooth_selection"));
     dialog.Control<QPushButton>(kIdCancel)->click();
   });
   dialog.DoModal();
-  EXPECT_FALSE(path.isEmpty());
 }
 
 }  // namespace

