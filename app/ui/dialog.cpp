@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/ui/combo.h"
@@ -244,7 +245,7 @@ bool Dialog::IsSystemKey(QObject* watched, QEvent* event) {
                            code == Qt::Key_Shift || code == Qt::Key_Meta;
   if ((held & (Qt::ControlModifier | Qt::AltModifier)) == 0 || modifierKey) return false;
   QMetaObject::invokeMethod(
-      this, [this, code] { OnSysKeyDown(code); }, Qt::QueuedConnection);
+      this, [this, code] { DeliverSystemKey(code); }, Qt::QueuedConnection);
   // Alt with a character is a system key, not typing: the character goes into no edit.
   return (held & Qt::ControlModifier) == 0 && !key->text().isEmpty() && key->text()[0].isPrint();
 }
@@ -268,13 +269,25 @@ void Dialog::DeliverTick(int id) {
   OnTimer(id);
 }
 
+void Dialog::DeliverSystemKey(int key) {
+  // A key that came in just before a hold waits for its end, as the message would wait behind
+  // the blocked handler: a dialog opened by it inside the hold could never be closed.
+  if (UiThreadHeld()) {
+    heldKeys_.push_back(key);
+    return;
+  }
+  OnSysKeyDown(key);
+}
+
 void Dialog::DeliverHeldTicks() {
-  if (UiThreadHeld() || heldTicks_.empty()) return;
+  if (UiThreadHeld()) return;
   const std::vector<int> ids(heldTicks_.begin(), heldTicks_.end());
   heldTicks_.clear();
   for (const int id : ids) {
     if (IsTimerSet(id)) OnTimer(id);
   }
+  const std::vector<int> keys = std::exchange(heldKeys_, {});
+  for (const int key : keys) OnSysKeyDown(key);
 }
 
 void Dialog::FillHost(QWidget* host) {

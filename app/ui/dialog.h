@@ -144,7 +144,8 @@ class Dialog : public QDialog {
   // Posts OnSysKeyDown for a key pressed with Ctrl or Alt in this dialog; true when the key is
   // to go no further (Alt with a character).
   bool IsSystemKey(QObject* watched, QEvent* event);
-  void DeliverHeldTicks();
+  void DeliverHeldTicks();  // and held system keys
+  void DeliverSystemKey(int key);
   void FillHost(QWidget* host);
   void LeaveHost();
 
@@ -157,6 +158,7 @@ class Dialog : public QDialog {
   std::map<int, QWidget*> controls_;
   std::map<int, QTimer*> timers_;
   std::set<int> heldTicks_;
+  std::vector<int> heldKeys_;
   QPointer<QWidget> host_;
   // What was under the dialog in the main window, and whether it was enabled.
   std::vector<std::pair<QPointer<QWidget>, bool>> covered_;

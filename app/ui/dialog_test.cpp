@@ -151,19 +151,26 @@ TEST(DialogTest, SelectionChangesTickBoxesAndSystemKeysAreRouted) {
 }
 
 // Closing a window or pressing Escape while the thread is held must not end a dialog whose
-// wait (or worker stop) is running; afterwards they end it as usual.
-TEST(DialogTest, EndingRequestsAreRefusedWhileTheThreadIsHeld) {
+// wait (or worker stop) is running, and a system key that was on its way waits for the hold's
+// end; afterwards all goes as usual.
+TEST(DialogTest, EndingRequestsAreRefusedAndSystemKeysWaitWhileTheThreadIsHeld) {
   ProbeDialog dialog;
   quillon::testing::VirtualClock clock;
   bool visibleAfterHeldClose = false;
+  std::size_t keysDuringHold = 1;
   WhenIdle([&] {
+    QTest::keyClick(&dialog, Qt::Key_G, Qt::ControlModifier);
     WhenIdle([&] { dialog.close(); });
     WaitPainted(clock, 1000);
     visibleAfterHeldClose = dialog.isVisible();
+    keysDuringHold = dialog.systemKeys.size();
+    QApplication::processEvents();
     QTest::keyClick(&dialog, Qt::Key_Escape);
   });
   EXPECT_EQ(dialog.DoModal(), kIdCancel);
   EXPECT_TRUE(visibleAfterHeldClose);
+  EXPECT_EQ(keysDuringHold, 0u);
+  EXPECT_EQ(dialog.systemKeys, std::vector<int>{71});
 }
 
 TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {
