@@ -7,6 +7,7 @@
 #include <future>
 #include <map>
 
+#include "app/ui/handheld.h"
 #include "app/ui/testing/qt_application.h"
 #include "app/ui/testing/screenshot.h"
 #include "testing/fake_bluetooth_lib.h"

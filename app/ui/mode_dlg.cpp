@@ -3,12 +3,12 @@
 #include <QComboBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScreen>
 #include <algorithm>
 
 #include "app/ui/bluetooth_dlg.h"
 #include "app/ui/child_layout.h"
 #include "app/ui/combo.h"
+#include "app/ui/handheld.h"
 #include "app/ui/wait.h"
 #include "common/connect_checks.h"
 #include "common/settings_form.h"
@@ -79,9 +79,7 @@ void ModeDialog::InitSettingsControls() {
 
 bool ModeDialog::AdjustForSmallScreen(std::initializer_list<int> lists,
                                       std::initializer_list<int> others) {
-  const int height =
-      services_.screenHeight ? *services_.screenHeight : screen()->geometry().height();
-  if (height >= kModeSmallScreenHeight) return false;
+  if (!IsSmallScreen(*this, services_.screenHeight)) return false;
   for (const int id : lists) {
     // A template's combo-box height is its open list's: the closed box keeps its own height.
     QWidget* list = Item(id);

@@ -59,8 +59,6 @@ inline constexpr int kIdNoAuthentication = 1020;
 inline constexpr int kStatusTimer = 1;
 inline constexpr int kStatusTimerMs = 1000;
 inline constexpr int kInitialProgressRange = 500;
-// Below this screen height the lists and edits are adjusted so that they stay usable.
-inline constexpr int kModeSmallScreenHeight = 320;
 
 class ModeDialog : public Dialog {
   Q_OBJECT
