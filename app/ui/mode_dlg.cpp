@@ -33,12 +33,9 @@ QString Text(const WideField<N>& field) {
 
 }  // namespace
 
-ModeDialog::ModeDialog(DialogTemplate dialogTemplate, ModeServices& services,
-                       SettingsRecord& record, SessionStatus& status, QWidget* parent)
-    : Dialog(std::move(dialogTemplate), parent),
-      services_(services),
-      status_(status),
-      record_(record) {}
+ModeDialog::ModeDialog(DialogTemplate dialogTemplate, ModeServices& services, SessionStatus& status,
+                       QWidget* parent)
+    : Dialog(std::move(dialogTemplate), parent), services_(services), status_(status) {}
 
 void ModeDialog::EndSessionNow() {
   if (!status_.HasWorker()) return;
@@ -68,7 +65,7 @@ void ModeDialog::InitSettingsControls() {
   SetTimer(kStatusTimer, kStatusTimerMs);
   Control<QProgressBar>(kIdProgress)->setRange(0, kInitialProgressRange);
 
-  record_ = SettingsRecord{};
+  Record() = SettingsRecord{};  // the mode's own fields come with the load that follows
   status_.Reset();
 
   const ComPortItems ports = FillComPortCombo(services_.devices, services_.bluetooth);
@@ -93,29 +90,29 @@ bool ModeDialog::AdjustForSmallScreen(std::initializer_list<int> lists,
 
 bool ModeDialog::LoadSettings() {
   if (!ReadSettingsFile()) {
-    SetCurSel(kIdBaudList, record_.baudIndex);
+    SetCurSel(kIdBaudList, Record().baudIndex);
     return false;
   }
   if (Control<QComboBox>(kIdComPortList)->count() == 0) {
-    std::u16string_view name = FieldText(record_.comPortName);
+    std::u16string_view name = FieldText(Record().comPortName);
     name = name.substr(0, std::min(name.find(u':'), name.size()));
     AddString(kIdComPortList, Text(name));
-    record_.comIndex = 0;
+    Record().comIndex = 0;
   }
-  SetCurSel(kIdComPortList, record_.comIndex);
-  SetCurSel(kIdBaudList, record_.baudIndex);
+  SetCurSel(kIdComPortList, Record().comIndex);
+  SetCurSel(kIdBaudList, Record().baudIndex);
 
   ResetContent(kIdAddressList);
-  for (std::int32_t i = 0; i < std::clamp(record_.hostCount, 0, kMaxHosts); ++i) {
-    AddString(kIdAddressList, Text(record_.hosts[static_cast<std::size_t>(i)].address));
+  for (std::int32_t i = 0; i < std::clamp(Record().hostCount, 0, kMaxHosts); ++i) {
+    AddString(kIdAddressList, Text(Record().hosts[static_cast<std::size_t>(i)].address));
   }
-  SetCurSel(kIdAddressList, record_.selectedHost);
+  SetCurSel(kIdAddressList, Record().selectedHost);
   ApplyHostEntry();
   return true;
 }
 
 void ModeDialog::ApplyHostEntry() {
-  const HostEntry* entry = TakeSelectedHost(record_);
+  const HostEntry* entry = TakeSelectedHost(Record());
   if (entry == nullptr) return;
   SetItemText(kIdAddressList, Text(entry->address));
   if (Item(kIdUserName) != nullptr) SetItemText(kIdUserName, Text(entry->userName));
@@ -126,7 +123,7 @@ void ModeDialog::ApplyHostEntry() {
     AddString(kIdMountPointList, Text(entry->mountPoints[static_cast<std::size_t>(i)]));
   }
   SetCurSel(kIdMountPointList, entry->selectedMountPoint);
-  SetFieldText(record_.mountPoint, ItemText(kIdMountPointList).toStdU16String());
+  SetFieldText(Record().mountPoint, ItemText(kIdMountPointList).toStdU16String());
 }
 
 void ModeDialog::ReadControls() {
@@ -142,7 +139,7 @@ void ModeDialog::ReadControls() {
   controls.baudIndex = GetCurSel(kIdBaudList);
   controls.noAuthentication =
       Item(kIdNoAuthentication) != nullptr && IsChecked(kIdNoAuthentication);
-  ReadControlsInto(controls, record_);
+  ReadControlsInto(controls, Record());
 }
 
 void ModeDialog::SaveSettings(bool readControls) {
@@ -160,12 +157,12 @@ void ModeDialog::OnConnect() {
 
 bool ModeDialog::PrepareConnect() {
   SaveSettings(true);
-  if (const std::uint32_t problem = FirstConnectProblem(record_)) {
+  if (const std::uint32_t problem = FirstConnectProblem(Record())) {
     ShowError(problem);
     return false;
   }
   return ChooseBluetoothForConnect(
-      FieldText(record_.comPortName), services_.bluetooth, services_.messages,
+      FieldText(Record().comPortName), services_.bluetooth, services_.messages,
       [this] { return RunBluetoothDlg(services_.bluetooth, services_.messages, parentWidget()); },
       [this](BluetoothChoice choice) {
         services_.link.ChooseBluetooth(choice.device, choice.port);
@@ -257,7 +254,7 @@ void ModeDialog::OnCommand(int id) {
 void ModeDialog::OnSelChange(int id) {
   if (id != kIdAddressList) return;
   // OnSelectHost: the chosen caster's entry fills the boxes.
-  record_.selectedHost = GetCurSel(kIdAddressList);
+  Record().selectedHost = GetCurSel(kIdAddressList);
   ApplyHostEntry();
 }
 

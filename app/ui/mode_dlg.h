@@ -64,9 +64,9 @@ class ModeDialog : public Dialog {
   Q_OBJECT
 
  public:
-  // `record` (a member of the derived dialog) and `status` are the mode's; the worker gets both.
-  ModeDialog(DialogTemplate dialogTemplate, ModeServices& services, SettingsRecord& record,
-             SessionStatus& status, QWidget* parent);
+  // `status` is the mode's; the worker gets it with the mode's settings record.
+  ModeDialog(DialogTemplate dialogTemplate, ModeServices& services, SessionStatus& status,
+             QWidget* parent);
 
   // The settings routines.
   // LoadSettings: reads the file (false: none, the record holds the defaults and only the
@@ -82,7 +82,8 @@ class ModeDialog : public Dialog {
   void OnConnect();
 
  protected:
-  // The mode's file, and its worker.
+  // The mode's settings record (a member of the derived dialog), its file, and its worker.
+  virtual SettingsRecord& Record() = 0;
   virtual bool ReadSettingsFile() = 0;
   virtual void WriteSettingsFile() = 0;
   virtual void StartWorker() = 0;
@@ -133,8 +134,6 @@ class ModeDialog : public Dialog {
   // Connect's steps before the worker: save, check, choose the Bluetooth device. false: stop.
   bool PrepareConnect();
   void StopSessionPainted(StopKind kind);
-
-  SettingsRecord& record_;
 };
 
 }  // namespace quillon::ui

@@ -33,6 +33,7 @@ class CZEPInterlinkDlg : public ModeDialog {
   void OnTimer(int id) override;
   void OnSysKeyDown(int key) override;
 
+  SettingsRecord& Record() override { return settings_; }
   bool ReadSettingsFile() override;
   void WriteSettingsFile() override;
   void StartWorker() override;
