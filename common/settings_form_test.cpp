@@ -37,7 +37,6 @@ TEST(ConnectChecksTest, TheFirstProblemIsReportedAndPortsOutsideTheTcpRangeAreIn
   const Case cases[] = {
       {u"", u"", 0, kStrAddressEmpty, kStrAddressEmpty},
       {u"h", u"", 0, kStrNoComPort, kStrPortInvalid},
-      {u"h", u"COM1", 0, kStrPortInvalid, kStrPortInvalid},
       {u"h", u"COM1", 65536, kStrPortInvalid, kStrPortInvalid},  // would reach port 0
       {u"h", u"COM1", -1, kStrPortInvalid, kStrPortInvalid},
       {u"h", u"", 65535, kStrNoComPort, 0},

@@ -137,21 +137,6 @@ TEST_F(RoverDlgTest, AFirstStartShowsTheStartUpTextsAndTheIdleView) {
   EXPECT_EQ(status.owner.load(), &boxes);
 }
 
-// Below 320 pixels the lists and edits narrow (a closed list keeps its height) and Source
-// moves up, each by the layout helpers' own 2 pixels more.
-TEST_F(RoverDlgTest, OnASmallScreenListsAndEditsNarrowAndSourceMovesUp) {
-  ModeServices small = services;
-  small.screenHeight = 319;
-  CZEPInterlinkDlg dialog(small, status);
-  Run(dialog, [&] {
-    const auto at = [&](int x, int y, int w, int h) { return dialog.ToPixels(QRect(x, y, w, h)); };
-    EXPECT_EQ(dialog.Item(kIdPort)->geometry(), at(45, 47, 90, 12).adjusted(0, 0, -22, 0));
-    EXPECT_EQ(dialog.Item(kIdComPortList)->width(), at(45, 75, 90, 53).width() - 22);
-    EXPECT_LT(dialog.Item(kIdComPortList)->height(), at(45, 75, 90, 53).height());
-    EXPECT_EQ(dialog.Item(kIdSource)->geometry(), at(81, 121, 53, 14).translated(-22, -1));
-  });
-}
-
 // Connect saves the controls first, then refuses what cannot be used, each with its box, and
 // starts nothing. A Bluetooth port offers the device choice, whose Cancel says nothing.
 TEST_F(RoverDlgTest, ConnectRefusalsShowTheirMessageAfterTheSettingsWereSaved) {
