@@ -56,8 +56,10 @@ void OpenOverride(CZEPInterlinkDlg& d, Qt::KeyboardModifier modifier,
 
 class RoverDlgTest : public ::testing::Test {
  protected:
-  // Readable-waits look long enough in real time for the caster's answers to arrive.
-  RoverDlgTest() : clock(1000, 1'700'000'000, 50) {
+  // Readable-waits look long enough in real time for the caster's answers to arrive, and a
+  // session's silent passes take real time: however slow the machine, a test never makes up
+  // the 60 silent seconds that end a session.
+  RoverDlgTest() : clock(1000, 1'700'000'000, 500) {
     bluetooth.SetUsable(false);
     devices.AddSerialPort(QString::fromStdString(receiver.DevicePath()).toStdU16String());
   }
