@@ -5,6 +5,10 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
 #include "rover/rover_session_fixture.h"
 
 namespace quillon {
@@ -12,6 +16,7 @@ namespace {
 
 using testing::RecordingMessageSink;
 using testing::RoverSessionFixture;
+using testing::Wide;
 
 class RoverLoginTest : public RoverSessionFixture {};
 
@@ -132,6 +137,39 @@ TEST_F(RoverLoginTest, TheTokenSplitOverTwoReadsIsAcceptedAndTheCasterRemembered
   EXPECT_EQ(saved.hosts[0].port, caster->Port());
   EXPECT_EQ(FieldText(saved.hosts[0].mountPoints[0]), u"DEMO");
   EXPECT_TRUE(sink.Boxes().empty());
+}
+
+// The override dialog saves the record while the worker opens the link (which appends ":" to
+// the port name) and remembers the caster. Run under ThreadSanitizer, this shows that the two
+// change and write the record in turn: every file is one whole record, and neither side's
+// change is lost.
+TEST_F(RoverLoginTest, SavesFromTheFrontEndDuringTheLoginNeitherRaceNorLoseAChange) {
+  const auto file = folder.Path() / kRoverSettingsFileName;
+  std::atomic<bool> loggedIn{false};
+  std::atomic<int> saves{0};
+  std::atomic<bool> allWhole{true};
+  std::thread overrideDialog([&] {
+    // A few saves after the login, so the last one follows RememberHost.
+    for (int i = 1, after = 0; after < 3; ++i) {
+      if (loggedIn.load()) ++after;
+      settings.overrideLatitude.store(i);
+      SaveRoverSettings(settings, status, folder.Path());
+      if (std::filesystem::file_size(file) != kSettingsImageSize) allWhole.store(false);
+      saves.store(i);
+    }
+  });
+  Start();
+  const bool in = LoggedIn();
+  loggedIn.store(true);
+  overrideDialog.join();
+  ASSERT_TRUE(in);
+
+  EXPECT_TRUE(allWhole.load());
+  RoverSettings saved;
+  ASSERT_TRUE(ReadSettingsFile(saved, folder.Path()));
+  EXPECT_EQ(saved.hostCount, 1);
+  EXPECT_EQ(FieldText(saved.comPortName), Wide(receiver.DevicePath() + ":"));
+  EXPECT_EQ(saved.overrideLatitude.load(), saves.load());
 }
 
 TEST_F(RoverLoginTest, LongMultiByteCredentialsGoOutWhole) {

@@ -131,12 +131,15 @@ bool RoverSession::StartUp() {
 }
 
 bool RoverSession::OpenLink() {
-  if (c_.link.OpenComPort(status_.owner.load(), settings_.comPortName,
-                          BaudRateForIndex(settings_.baudIndex))) {
-    return true;
-  }
-  // The link has shown its own message.
+  // The open appends ":" to the name; the record takes it under the lock, since the front end
+  // may be saving the record meanwhile (the override dialog).
+  auto name = settings_.comPortName;
+  const bool opened =
+      c_.link.OpenComPort(status_.owner.load(), name, BaudRateForIndex(settings_.baudIndex));
   std::lock_guard guard(status_.lock);
+  settings_.comPortName = name;
+  if (opened) return true;
+  // The link has shown its own message.
   if (status_.running.load() == 1) {
     status_.running.store(0);
     status_.error.store(1);
@@ -242,8 +245,8 @@ void RoverSession::BeginSession() {
   {
     std::lock_guard guard(status_.lock);
     status_.connected = true;
+    RememberHost(settings_, c_.settingsFolder);
   }
-  RememberHost(settings_, c_.settingsFolder);
   lastData_ = c_.clock.TickCount();
 }
 
@@ -372,6 +375,12 @@ bool RoverSession::ForwardUpstream() {
 void RoverSessionThread(const RoverSessionContext& context) {
   RoverSession session(context);
   session.Run();
+}
+
+bool SaveRoverSettings(const RoverSettings& settings, RoverStatus& status,
+                       const std::filesystem::path& folder) {
+  std::lock_guard guard(status.lock);
+  return WriteSettingsFile(settings, folder);
 }
 
 void StartRoverSession(const RoverSessionContext& context) {

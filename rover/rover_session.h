@@ -15,7 +15,9 @@ namespace quillon {
 // Everything one session works with. All of it outlives the worker: the front end stops the
 // session (StopSession) before it lets any of it go.
 struct RoverSessionContext {
-  RoverSettings& settings;  // read at start; the override every pass; RememberHost after login
+  // Read at start, the override every pass. The worker changes it only under the status lock
+  // (the port name's ":", RememberHost after the login).
+  RoverSettings& settings;
   RoverStatus& status;
   ComLink& link;
   Clock& clock;
@@ -25,6 +27,12 @@ struct RoverSessionContext {
 // The worker's body. Ends by itself after a failure (message to the status owner, running 0,
 // error 1) or when it finds running 0 (no message); closes the socket and the link either way.
 void RoverSessionThread(const RoverSessionContext& context);
+
+// Writes "ntripinfo.bin" from the front end's thread while a worker may be using the record
+// (the override dialog's OK): under the status lock, like the worker's own changes, so the file
+// always holds one consistent record and the newest save is the one that stays.
+bool SaveRoverSettings(const RoverSettings& settings, RoverStatus& status,
+                       const std::filesystem::path& folder);
 
 // Sets running and starts the worker thread on the status object.
 void StartRoverSession(const RoverSessionContext& context);

@@ -9,13 +9,14 @@ constexpr std::uint32_t kAfterResetMs = 1000;
 // a socket it created, after the previous attempt.
 constexpr int kWakeRetryMs = 20;
 
-void EndWorker(SessionStatus& status) {
+void EndWorker(SessionStatus& status, const WhileWorkerEnds& whileEnding) {
   // The worker may be waiting for the lock that our caller holds.
   const int depth = status.lock.ReleaseAll();
   for (;;) {
     status.socket.Shutdown();
     if (MessageSink* sink = status.owner.load()) sink->DismissAll();
     if (status.WaitWorkerEnded(kWakeRetryMs)) break;
+    if (whileEnding) whileEnding();
   }
   status.JoinWorker();
   status.lock.Reacquire(depth);
@@ -23,7 +24,8 @@ void EndWorker(SessionStatus& status) {
 
 }  // namespace
 
-void StopSession(SessionStatus& status, ComLink& link, Clock& clock, StopKind kind) {
+void StopSession(SessionStatus& status, ComLink& link, Clock& clock, StopKind kind,
+                 const WhileWorkerEnds& whileEnding) {
   const bool wasRunning = status.running.exchange(0) == 1;
   if (kind == StopKind::kDisconnect || wasRunning) {
     clock.Sleep(kStopGraceMs);
@@ -32,7 +34,7 @@ void StopSession(SessionStatus& status, ComLink& link, Clock& clock, StopKind ki
   }
   if (status.HasWorker()) {
     link.CloseComPort();
-    EndWorker(status);
+    EndWorker(status, whileEnding);
   }
   status.socket.Close();
   // A worker that was ending while we reset may have raised its flags: leave an idle status.

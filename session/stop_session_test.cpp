@@ -95,6 +95,18 @@ TEST_F(StopSessionTest, AfterTheWorkerGaveUpOnlyDisconnectWaitsAndBothCleanUp) {
   }
 }
 
+// A worker that needs the stopping thread to do its part (a windowed front end handling its
+// events) is waited for with that work done between the attempts, not in one blocking wait.
+TEST_F(StopSessionTest, RunsTheCallersWorkWhileTheWorkerHasNotEnded) {
+  std::atomic<int> rounds{0};
+  Start([&] {
+    while (rounds.load() < 3) std::this_thread::yield();
+  });
+  StopSession(status, link, clock, StopKind::kDisconnect, [&] { ++rounds; });
+  EXPECT_GE(rounds.load(), 3);
+  ExpectIdleAndClean();
+}
+
 TEST(ElapsedTextTest, ShowsTheTimeOfDayReachedSoItStartsAgainAfter24Hours) {
   const std::pair<std::time_t, const char*> cases[] = {
       {0, "00:00:00"},     {3661, "01:01:01"},          {86399, "23:59:59"},

@@ -1,10 +1,10 @@
 #include "app/ui/bluetooth_dlg.h"
 
 #include <QLabel>
-#include <QScreen>
 
 #include "app/ui/child_layout.h"
 #include "app/ui/combo.h"
+#include "app/ui/handheld.h"
 #include "app/ui/wait.h"
 
 namespace quillon::ui {
@@ -39,8 +39,8 @@ bool CBluetoothDlg::OnInitDialog() {
   devices->setCurrentIndex(selected >= 0 && selected < devices->count() ? selected : -1);
   Control<QComboBox>(kIdBluetoothPortList)->setCurrentIndex(InitialBluetoothPortSelection());
 
-  const int height = screenHeight_ ? *screenHeight_ : screen()->geometry().height();
-  if (height < kSmallScreenHeight) {
+  // On a small screen the three buttons move up so that they stay visible.
+  if (IsSmallScreen(*this, screenHeight_)) {
     for (const int id : {kIdDiscover, kIdOk, kIdCancel}) MoveChildBy(Item(id), 0, -110);
   }
   return true;

@@ -18,9 +18,6 @@ inline constexpr int kIdBluetoothDeviceList = 1040;
 inline constexpr int kIdBluetoothPortList = 1042;
 inline constexpr int kIdDiscover = 1022;
 
-// Below this screen height the three buttons move up so that they stay visible.
-inline constexpr int kSmallScreenHeight = 320;
-
 class CBluetoothDlg : public Dialog {
   Q_OBJECT
 

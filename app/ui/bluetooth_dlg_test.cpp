@@ -7,6 +7,7 @@
 #include <future>
 #include <map>
 
+#include "app/ui/handheld.h"
 #include "app/ui/testing/qt_application.h"
 #include "app/ui/testing/screenshot.h"
 #include "testing/fake_bluetooth_lib.h"
@@ -173,13 +174,11 @@ TEST(Screenshots, BluetoothSelection) {
   bluetooth.SetDevices({{u"Trimble R8 GNSS"}, {u"Leica GS18"}});
   bluetooth.SelectDevice(0);
   CBluetoothDlg dialog(bluetooth, sink);
-  QString path;
   WhenIdle([&] {
-    path = quillon::ui::testing::SaveScreenshot(dialog, QStringLiteral("bluetooth_selection"));
+    quillon::ui::testing::SaveScreenshot(dialog, QStringLiteral("bluetooth_selection"));
     dialog.Control<QPushButton>(kIdCancel)->click();
   });
   dialog.DoModal();
-  EXPECT_FALSE(path.isEmpty());
 }
 
 }  // namespace

@@ -1,17 +1,30 @@
 #include "app/ui/dialog.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <stdexcept>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "app/ui/combo.h"
 #include "app/ui/handheld.h"
 #include "app/ui/wait.h"
 
 namespace quillon::ui {
+namespace {
+
+std::vector<Dialog*> modalStack;  // user-interface thread only
+
+}  // namespace
 
 Dialog::Dialog(DialogTemplate dialogTemplate, QWidget* parent)
     : QDialog(parent), template_(std::move(dialogTemplate)) {
@@ -53,7 +66,10 @@ Dialog::Dialog(DialogTemplate dialogTemplate, QWidget* parent)
           Qt::QueuedConnection);
 }
 
-Dialog::~Dialog() { LeaveHost(); }
+Dialog::~Dialog() {
+  std::erase(modalStack, this);
+  LeaveHost();
+}
 
 int Dialog::DoModal() {
   QWidget* host = parentWidget() != nullptr ? parentWidget() : MainWindow();
@@ -67,10 +83,16 @@ int Dialog::DoModal() {
     initialised_ = true;
     OnInitDialog();
   }
+  modalStack.push_back(this);
   exec();
+  std::erase(modalStack, this);
   LeaveHost();
   return result();
 }
+
+Dialog* Dialog::TopModal() { return modalStack.empty() ? nullptr : modalStack.back(); }
+
+std::size_t Dialog::ModalDepth() { return modalStack.size(); }
 
 void Dialog::Create() {
   if (!isWindow()) setParent(nullptr, Qt::Dialog);
@@ -95,6 +117,73 @@ void Dialog::DestroyWindow() {
 QWidget* Dialog::Item(int id) const {
   const auto found = controls_.find(id);
   return found == controls_.end() ? nullptr : found->second;
+}
+
+QWidget& Dialog::Existing(int id) const {
+  QWidget* control = Item(id);
+  // A wrong id is a mistake in the dialog's own code; the tests run every one.
+  if (control == nullptr) throw std::out_of_range("no control " + std::to_string(id));
+  return *control;
+}
+
+QString Dialog::ItemText(int id) const {
+  QWidget& control = Existing(id);
+  if (auto* edit = qobject_cast<QLineEdit*>(&control)) return edit->text();
+  if (auto* combo = qobject_cast<QComboBox*>(&control)) return combo->currentText();
+  if (auto* label = qobject_cast<QLabel*>(&control)) return label->text();
+  if (auto* button = qobject_cast<QAbstractButton*>(&control)) return button->text();
+  return {};
+}
+
+void Dialog::SetItemText(int id, const QString& text) {
+  QWidget& control = Existing(id);
+  if (auto* edit = qobject_cast<QLineEdit*>(&control)) edit->setText(text);
+  if (auto* combo = qobject_cast<QComboBox*>(&control); combo && combo->isEditable()) {
+    combo->setEditText(text);
+  }
+  if (auto* label = qobject_cast<QLabel*>(&control)) label->setText(text);
+  if (auto* button = qobject_cast<QAbstractButton*>(&control)) button->setText(text);
+}
+
+void Dialog::LimitText(int id, int maxLength) {
+  QWidget& control = Existing(id);
+  if (auto* edit = qobject_cast<QLineEdit*>(&control)) edit->setMaxLength(maxLength);
+  if (auto* combo = qobject_cast<QComboBox*>(&control); combo && combo->lineEdit()) {
+    combo->lineEdit()->setMaxLength(maxLength);
+  }
+}
+
+void Dialog::EnableItem(int id, bool enable) { Existing(id).setEnabled(enable); }
+
+void Dialog::ShowItem(int id, bool show) { Existing(id).setVisible(show); }
+
+bool Dialog::IsChecked(int id) const {
+  const auto* button = qobject_cast<QAbstractButton*>(&Existing(id));
+  return button != nullptr && button->isChecked();
+}
+
+void Dialog::SetChecked(int id, bool checked) {
+  if (auto* button = qobject_cast<QAbstractButton*>(&Existing(id))) button->setChecked(checked);
+}
+
+void Dialog::ResetContent(int id) {
+  if (auto* combo = qobject_cast<QComboBox*>(&Existing(id))) combo->clear();
+}
+
+void Dialog::AddString(int id, const QString& text) {
+  if (auto* combo = qobject_cast<QComboBox*>(&Existing(id))) combo->addItem(text);
+}
+
+void Dialog::SetCurSel(int id, int index) {
+  auto* combo = qobject_cast<QComboBox*>(&Existing(id));
+  if (combo == nullptr) return;
+  combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+  if (combo->currentIndex() < 0 && combo->isEditable()) combo->setEditText(QString());
+}
+
+int Dialog::GetCurSel(int id) const {
+  const auto* combo = qobject_cast<QComboBox*>(&Existing(id));
+  return combo == nullptr ? -1 : SelectionIndex(*combo);
 }
 
 QRect Dialog::ToPixels(const QRect& units) const { return DialogUnitsToPixels(units, baseUnits_); }
@@ -124,15 +213,50 @@ void Dialog::OnCommand(int id) {
   if (id == kIdCancel) OnCancel();
 }
 
+void Dialog::accept() {
+  if (!UiThreadHeld()) OnOK();
+}
+
+void Dialog::reject() {
+  if (!UiThreadHeld()) OnCancel();
+}
+
 bool Dialog::eventFilter(QObject* watched, QEvent* event) {
   if (watched == host_ && event->type() == QEvent::Resize) setGeometry(host_->rect());
+  if (event->type() == QEvent::KeyRelease) keyTarget_ = nullptr;
+  if (event->type() == QEvent::KeyPress && IsSystemKey(watched, event)) return true;
   return QDialog::eventFilter(watched, event);
+}
+
+bool Dialog::IsSystemKey(QObject* watched, QEvent* event) {
+  auto* target = qobject_cast<QWidget*>(watched);
+  if (target == nullptr || (target != this && !isAncestorOf(target))) return false;
+  // A key that its first receiver ignores travels on to the parents: it counts once.
+  if (event == keyEvent_ && keyTarget_ != nullptr && keyTarget_ != target &&
+      target->isAncestorOf(keyTarget_)) {
+    return false;
+  }
+  keyEvent_ = event;
+  keyTarget_ = target;
+  const auto* key = static_cast<QKeyEvent*>(event);
+  const Qt::KeyboardModifiers held = key->modifiers();
+  const int code = key->key();
+  const bool modifierKey = code == Qt::Key_Control || code == Qt::Key_Alt ||
+                           code == Qt::Key_Shift || code == Qt::Key_Meta;
+  if ((held & (Qt::ControlModifier | Qt::AltModifier)) == 0 || modifierKey) return false;
+  QMetaObject::invokeMethod(
+      this, [this, code] { DeliverSystemKey(code); }, Qt::QueuedConnection);
+  // Alt with a character is a system key, not typing: the character goes into no edit.
+  return (held & Qt::ControlModifier) == 0 && !key->text().isEmpty() && key->text()[0].isPrint();
 }
 
 void Dialog::Register(int id, QWidget* control) {
   if (id != kNoId) controls_[id] = control;
   if (auto* button = qobject_cast<QAbstractButton*>(control); button != nullptr && id != kNoId) {
     connect(button, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+  }
+  if (auto* combo = qobject_cast<QComboBox*>(control); combo != nullptr && id != kNoId) {
+    connect(combo, &QComboBox::activated, this, [this, id] { OnSelChange(id); });
   }
 }
 
@@ -145,13 +269,25 @@ void Dialog::DeliverTick(int id) {
   OnTimer(id);
 }
 
+void Dialog::DeliverSystemKey(int key) {
+  // A key that came in just before a hold waits for its end, as the message would wait behind
+  // the blocked handler: a dialog opened by it inside the hold could never be closed.
+  if (UiThreadHeld()) {
+    heldKeys_.push_back(key);
+    return;
+  }
+  OnSysKeyDown(key);
+}
+
 void Dialog::DeliverHeldTicks() {
-  if (UiThreadHeld() || heldTicks_.empty()) return;
+  if (UiThreadHeld()) return;
   const std::vector<int> ids(heldTicks_.begin(), heldTicks_.end());
   heldTicks_.clear();
   for (const int id : ids) {
     if (IsTimerSet(id)) OnTimer(id);
   }
+  const std::vector<int> keys = std::exchange(heldKeys_, {});
+  for (const int key : keys) OnSysKeyDown(key);
 }
 
 void Dialog::FillHost(QWidget* host) {
@@ -182,6 +318,12 @@ void Dialog::LeaveHost() {
 
 void Dialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
+  // Keys with Ctrl or Alt reach the dialog from whichever of its controls has the focus.
+  qApp->installEventFilter(this);
+  if (QWidget* chosen = Item(initialFocus_)) {
+    chosen->setFocus(Qt::OtherFocusReason);
+    return;
+  }
   if (isWindow()) return;
   // Inside the main window the keyboard belongs to the dialog: its first control, or itself.
   for (QWidget* next = nextInFocusChain(); next != this; next = next->nextInFocusChain()) {
@@ -192,6 +334,11 @@ void Dialog::showEvent(QShowEvent* event) {
     }
   }
   setFocus(Qt::OtherFocusReason);
+}
+
+void Dialog::hideEvent(QHideEvent* event) {
+  qApp->removeEventFilter(this);
+  QDialog::hideEvent(event);
 }
 
 }  // namespace quillon::ui

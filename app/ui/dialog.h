@@ -1,8 +1,8 @@
 // The base of every dialog: a full-screen handheld dialog on a desktop. It fills the main
 // window (or stands alone at the handheld's size when there is none), shows its caption and an
 // OK button in a title row, places its controls at dialog-unit positions of its font, finds them
-// by their numeric ids, and routes button clicks, OK/Cancel and timer ticks to handlers as the
-// framework's dialogs do.
+// by their numeric ids, and routes button clicks, selection changes, system keys, OK/Cancel and
+// timer ticks to handlers as the framework's dialogs do.
 //
 // A derived dialog creates its controls in its constructor (its "template") and fills them in
 // OnInitDialog, which runs when the dialog is shown.
@@ -69,6 +69,32 @@ class Dialog : public QDialog {
     return dynamic_cast<Widget*>(Item(id));
   }
 
+  // Controls by id, whatever their kind: the text of an edit, a combo box (its edit field or
+  // selected item), a label or a button; the most characters an edit or a combo box's edit field
+  // takes; enabled, shown; a tick box's state.
+  QString ItemText(int id) const;
+  void SetItemText(int id, const QString& text);
+  void LimitText(int id, int maxLength);
+  void EnableItem(int id, bool enable);
+  void ShowItem(int id, bool show);
+  bool IsChecked(int id) const;
+  void SetChecked(int id, bool checked);
+
+  // Combo boxes by id: empty the list, append an item, select by position (a position outside
+  // the list selects nothing and empties the edit field), and the selected position, -1 when
+  // nothing is selected or the text was typed over (SelectionIndex).
+  void ResetContent(int id);
+  void AddString(int id, const QString& text);
+  void SetCurSel(int id, int index);
+  int GetCurSel(int id) const;
+
+  // The control that gets the keyboard when the dialog is shown, in place of the first one.
+  void SetInitialFocus(int id) { initialFocus_ = id; }
+
+  // The innermost dialog that DoModal is running, or null; how many DoModal runs are nested.
+  static Dialog* TopModal();
+  static std::size_t ModalDepth();
+
   // Dialog units to pixels with this dialog's font.
   QRect ToPixels(const QRect& units) const;
   DialogBaseUnits BaseUnits() const { return baseUnits_; }
@@ -89,22 +115,37 @@ class Dialog : public QDialog {
  protected:
   // Runs before the dialog is first shown, with its final size. Returns true.
   virtual bool OnInitDialog() { return true; }
-  // A button with `id` was clicked; the base handles OK and Cancel.
+  // A button with `id` was clicked (tick boxes too); the base handles OK and Cancel.
   virtual void OnCommand(int id);
+  // The user changed the selection of combo box `id` (by the list or the arrow keys).
+  virtual void OnSelChange(int /*id*/) {}
+  // A key went down while Ctrl or Alt was held, in this dialog or one of its controls: `key` is
+  // its Qt key code (the letters' are their capitals' character codes, so "G" is 71). It
+  // arrives after the key has been handled as usual (with Ctrl), as a message posted to the
+  // dialog; with Alt, a character key types nothing.
+  virtual void OnSysKeyDown(int /*key*/) {}
   virtual void OnOK() { EndDialog(kIdOk); }
   virtual void OnCancel() { EndDialog(kIdCancel); }
   virtual void OnTimer(int /*id*/) {}
   virtual void OnDestroy() {}
 
-  // Return and Escape, and the window's close button, come through here.
-  void accept() override { OnOK(); }
-  void reject() override { OnCancel(); }
+  // Return and Escape, and the window's close button, come through here. While the
+  // user-interface thread is held they are refused: a dialog whose worker is being stopped, or
+  // whose wait is running, must not end under it.
+  void accept() override;
+  void reject() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void Register(int id, QWidget* control);
-  void DeliverHeldTicks();
+  QWidget& Existing(int id) const;
+  // Posts OnSysKeyDown for a key pressed with Ctrl or Alt in this dialog; true when the key is
+  // to go no further (Alt with a character).
+  bool IsSystemKey(QObject* watched, QEvent* event);
+  void DeliverHeldTicks();  // and held system keys
+  void DeliverSystemKey(int key);
   void FillHost(QWidget* host);
   void LeaveHost();
 
@@ -117,9 +158,14 @@ class Dialog : public QDialog {
   std::map<int, QWidget*> controls_;
   std::map<int, QTimer*> timers_;
   std::set<int> heldTicks_;
+  std::vector<int> heldKeys_;
   QPointer<QWidget> host_;
   // What was under the dialog in the main window, and whether it was enabled.
   std::vector<std::pair<QPointer<QWidget>, bool>> covered_;
+  int initialFocus_ = kNoId;
+  // The key press seen last and its first receiver, until a key is released.
+  const QEvent* keyEvent_ = nullptr;
+  QPointer<QWidget> keyTarget_;
   bool initialised_ = false;
   bool destroyed_ = false;
 };

@@ -3,12 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QTest>
 #include <vector>
 
+#include "app/ui/combo.h"
 #include "app/ui/handheld.h"
 #include "app/ui/testing/qt_application.h"
 #include "app/ui/wait.h"
@@ -24,12 +28,18 @@ class ProbeDialog : public Dialog {
   ProbeDialog() : Dialog({QStringLiteral("Probe")}) {
     AddControl<QLineEdit>(1008, QRect(50, 29, 67, 14));
     AddControl<QPushButton>(1022, QRect(3, 122, 39, 14), QStringLiteral("Discover"));
+    AddControl<QLabel>(1021, QRect(3, 10, 40, 8), QStringLiteral("00:00:00"));
+    AddControl<QCheckBox>(1020, QRect(3, 108, 121, 10), QStringLiteral("Tick"));
+    auto* list = AddEditableCombo(*this, 1010, QRect(45, 33, 90, 55), 19);
+    list->addItems({QStringLiteral("first"), QStringLiteral("second")});
     AddControl<QPushButton>(kIdOk, QRect(49, 122, 39, 14), QStringLiteral("OK"));
     AddControl<QPushButton>(kIdCancel, QRect(97, 122, 39, 14), QStringLiteral("Cancel"));
   }
 
   using Dialog::OnTimer;
   std::vector<int> commands;
+  std::vector<int> selectionChanges;
+  std::vector<int> systemKeys;
   std::vector<int> ticks;
   std::vector<bool> heldAtTick;
   int initCalls = 0;
@@ -45,6 +55,8 @@ class ProbeDialog : public Dialog {
     commands.push_back(id);
     Dialog::OnCommand(id);
   }
+  void OnSelChange(int id) override { selectionChanges.push_back(id); }
+  void OnSysKeyDown(int key) override { systemKeys.push_back(key); }
   void OnTimer(int id) override {
     ticks.push_back(id);
     heldAtTick.push_back(UiThreadHeld());
@@ -87,6 +99,78 @@ TEST(DialogTest, ControlsAreFoundByIdAndTypeAndPlacedInDialogUnits) {
   EXPECT_EQ(dialog.Item(4711), nullptr);
   dialog.Control<QPushButton>(1022)->click();
   EXPECT_EQ(dialog.commands, std::vector<int>{1022});
+}
+
+// Text by id for every kind of control; a combo box's selection as the handheld's lists have
+// it: a position outside the list selects nothing and empties the edit field, typing over the
+// text leaves no selection.
+TEST(DialogTest, ControlHelpersWorkOnEveryKindOfControlById) {
+  ProbeDialog dialog;
+  for (const int id : {1008, 1022, 1021, 1010}) {
+    dialog.SetItemText(id, QStringLiteral("text"));
+    EXPECT_EQ(dialog.ItemText(id), QStringLiteral("text")) << id;
+  }
+  dialog.LimitText(1008, 3);
+  dialog.SetItemText(1008, QStringLiteral("abcdef"));
+  EXPECT_EQ(dialog.ItemText(1008), QStringLiteral("abc"));
+  dialog.SetCurSel(1010, 1);
+  EXPECT_EQ(std::pair(dialog.GetCurSel(1010), dialog.ItemText(1010)),
+            std::pair(1, QString("second")));
+  dialog.SetItemText(1010, QStringLiteral("typed"));
+  EXPECT_EQ(dialog.GetCurSel(1010), -1);
+  dialog.SetCurSel(1010, 2);
+  EXPECT_EQ(std::pair(dialog.GetCurSel(1010), dialog.ItemText(1010)), std::pair(-1, QString()));
+  EXPECT_THROW(dialog.ItemText(4711), std::out_of_range);
+}
+
+// A user's choice in a list, a tick box and keys with Ctrl or Alt reach the handlers: the key
+// once, after it was handled as usual, from whichever control has the focus.
+TEST(DialogTest, SelectionChangesTickBoxesAndSystemKeysAreRouted) {
+  ProbeDialog dialog;
+  WhenIdle([&] {
+    auto* list = dialog.Control<QComboBox>(1010);
+    list->setCurrentIndex(0);  // by the program: no notification
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);  // by the user
+    dialog.Control<QCheckBox>(1020)->click();
+    auto* edit = dialog.Control<QLineEdit>(1008);
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_G, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_G, Qt::AltModifier);
+    QTest::keyClick(edit, Qt::Key_G);
+    QTest::keyClick(&dialog, Qt::Key_H, Qt::ControlModifier);  // the dialog itself has the key
+    EXPECT_TRUE(dialog.systemKeys.empty());  // posted, not called inside the key's handling
+    WhenIdle([&] { dialog.EndDialog(kIdCancel); });
+  });
+  dialog.DoModal();
+  EXPECT_EQ(dialog.selectionChanges, std::vector<int>{1010});
+  EXPECT_EQ(dialog.Control<QComboBox>(1010)->currentIndex(), 1);
+  EXPECT_EQ(dialog.commands, std::vector<int>{1020});
+  EXPECT_EQ(dialog.systemKeys, (std::vector<int>{71, 71, 72}));
+  EXPECT_EQ(dialog.ItemText(1008), QStringLiteral("g"));  // only the plain key typed
+}
+
+// Closing a window or pressing Escape while the thread is held must not end a dialog whose
+// wait (or worker stop) is running, and a system key that was on its way waits for the hold's
+// end; afterwards all goes as usual.
+TEST(DialogTest, EndingRequestsAreRefusedAndSystemKeysWaitWhileTheThreadIsHeld) {
+  ProbeDialog dialog;
+  quillon::testing::VirtualClock clock;
+  bool visibleAfterHeldClose = false;
+  std::size_t keysDuringHold = 1;
+  WhenIdle([&] {
+    QTest::keyClick(&dialog, Qt::Key_G, Qt::ControlModifier);
+    WhenIdle([&] { dialog.close(); });
+    WaitPainted(clock, 1000);
+    visibleAfterHeldClose = dialog.isVisible();
+    keysDuringHold = dialog.systemKeys.size();
+    QApplication::processEvents();
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+  });
+  EXPECT_EQ(dialog.DoModal(), kIdCancel);
+  EXPECT_TRUE(visibleAfterHeldClose);
+  EXPECT_EQ(keysDuringHold, 0u);
+  EXPECT_EQ(dialog.systemKeys, std::vector<int>{71});
 }
 
 TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QScreen>
 
 #include "app/ui/dialog_units.h"
 
@@ -29,6 +30,12 @@ QIcon ProgramIcon() {
   icon.addFile(QStringLiteral(":/res/quillon_32.png"));
   icon.addFile(QStringLiteral(":/res/quillon.png"));
   return icon;
+}
+
+bool IsSmallScreen(const QWidget& widget, std::optional<int> height) {
+  const QScreen* screen = widget.screen();
+  const int pixels = height ? *height : (screen != nullptr ? screen->geometry().height() : 0);
+  return pixels < kSmallScreenHeight;
 }
 
 void SetMainWindow(QWidget* window) { MainWindowSlot() = window; }

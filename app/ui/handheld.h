@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QSize>
 #include <QWidget>
+#include <optional>
 
 namespace quillon::ui {
 
@@ -14,6 +15,12 @@ inline constexpr QSize kHandheldScreen{240, 320};
 
 // Average character width of the handheld's dialog font, in pixels.
 inline constexpr int kHandheldCharWidth = 6;
+
+// Below this screen height (pixels) dialogs adjust their controls so that they stay usable.
+inline constexpr int kSmallScreenHeight = 320;
+
+// Whether `widget`'s screen, or a screen of `height` pixels when one is given, is that small.
+bool IsSmallScreen(const QWidget& widget, std::optional<int> height);
 
 // The font of the dialog templates ("System", 8 points): the desktop's font at 8 points.
 QFont DialogFont();

@@ -1,6 +1,7 @@
 #include "app/ui/main_frame.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -72,6 +73,21 @@ bool CMainFrame::OnCommand(int id) {
     default:
       return false;
   }
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  Dialog* top = Dialog::TopModal();
+  if (top == nullptr) {
+    QMainWindow::closeEvent(event);
+    return;
+  }
+  // A dialog ended under its worker would leave the worker reading what the dialog held.
+  static_cast<QDialog*>(top)->reject();
+  if (top->isVisible() || Dialog::ModalDepth() > 1) {
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
 }
 
 void CMainFrame::OnHelp() {

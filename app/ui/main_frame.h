@@ -30,6 +30,11 @@ class CMainFrame : public QMainWindow {
 
   CZEPQuillonView* View() const { return view_; }
 
+ protected:
+  // Closing the window while a dialog runs is that dialog's Cancel (a mode dialog asks before it
+  // ends its session); the window closes once no dialog is left running over it.
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   CZEPQuillonApp& app_;
   CZEPQuillonView* view_ = nullptr;

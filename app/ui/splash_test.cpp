@@ -135,15 +135,5 @@ TEST_F(SplashTest, CountsDownOrIsTappedAwayThenEndsAndEnablesItsOwner) {
   }
 }
 
-TEST_F(SplashTest, AShortWindowGivesANegativeGapAndStillPaints) {
-  owner.clear();
-  splash.ShowSplash(2, nullptr);
-  EXPECT_TRUE(splash.OwnerText().empty());
-  splash.resize(240, 50);
-  QApplication::processEvents();
-  EXPECT_LT(splash.Gap(), 0);
-  EXPECT_FALSE(splash.grab().isNull());
-}
-
 }  // namespace
 }  // namespace quillon::ui

@@ -28,20 +28,31 @@ HoldWatcher& HoldWatcher::Instance() {
 
 bool UiThreadHeld() { return holdDepth > 0; }
 
+UiHold::UiHold() { ++holdDepth; }
+
+UiHold::~UiHold() {
+  if (--holdDepth == 0) emit HoldWatcher::Instance().Released();
+}
+
+void UiHold::Paint() {
+  if (QCoreApplication::instance() != nullptr) {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  }
+}
+
 void WaitPainted(Clock& clock, std::uint32_t ms) {
   if (QCoreApplication::instance() == nullptr) {
     clock.Sleep(ms);
     return;
   }
-  ++holdDepth;
+  const UiHold hold;
   const std::uint32_t start = clock.TickCount();
   for (;;) {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    UiHold::Paint();
     const std::uint32_t elapsed = clock.TickCount() - start;  // wraps like the tick count
     if (elapsed >= ms) break;
     clock.Sleep(std::min(ms - elapsed, kPaintSliceMs));
   }
-  if (--holdDepth == 0) emit HoldWatcher::Instance().Released();
 }
 
 void RunPainted(const std::function<void()>& work) {
@@ -49,12 +60,13 @@ void RunPainted(const std::function<void()>& work) {
     work();
     return;
   }
-  ++holdDepth;
   auto done = std::async(std::launch::async, work);
-  while (done.wait_for(std::chrono::milliseconds(kPaintSliceMs)) != std::future_status::ready) {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  {
+    const UiHold hold;
+    while (done.wait_for(std::chrono::milliseconds(kPaintSliceMs)) != std::future_status::ready) {
+      UiHold::Paint();
+    }
   }
-  if (--holdDepth == 0) emit HoldWatcher::Instance().Released();
   done.get();
 }
 

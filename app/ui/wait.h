@@ -31,7 +31,35 @@ void WaitPainted(Clock& clock, std::uint32_t ms);
 // runs. An exception from `work` comes out here.
 void RunPainted(const std::function<void()>& work);
 
-// True while a WaitPainted or RunPainted runs on this thread.
+// Holds the user-interface thread for its lifetime, as WaitPainted does (UiThreadHeld is true,
+// timer ticks wait); Paint handles what is pending except user input. For waits of the core that
+// the user-interface thread runs in steps of its own, such as ending a session worker.
+class UiHold {
+ public:
+  UiHold();
+  ~UiHold();
+  UiHold(const UiHold&) = delete;
+  UiHold& operator=(const UiHold&) = delete;
+
+  static void Paint();
+};
+
+// A clock whose sleeps are WaitPainted on `clock`: the core's fixed waits (the stop sequence's)
+// run on the user-interface thread without leaving the windows unpainted.
+class PaintedClock final : public Clock {
+ public:
+  explicit PaintedClock(Clock& clock) : clock_(clock) {}
+  std::uint32_t TickCount() override { return clock_.TickCount(); }
+  std::time_t Now() override { return clock_.Now(); }
+  void Sleep(std::uint32_t ms) override { WaitPainted(clock_, ms); }
+  int WaitReadable(int fd, std::uint32_t ms) override { return clock_.WaitReadable(fd, ms); }
+  int WaitWritable(int fd, std::uint32_t ms) override { return clock_.WaitWritable(fd, ms); }
+
+ private:
+  Clock& clock_;
+};
+
+// True while a WaitPainted, RunPainted or UiHold runs on this thread.
 bool UiThreadHeld();
 
 // Tells when the outermost hold has ended.

@@ -2,6 +2,7 @@
 
 #include "app/ui/about_dlg.h"
 #include "app/ui/main_frame.h"
+#include "app/ui/zep_interlink_dlg.h"
 #include "app/ui/zep_quillon_doc.h"
 #include "app/ui/zep_quillon_view.h"
 #include "common/strings.h"
@@ -10,12 +11,24 @@
 
 namespace quillon::ui {
 
-CZEPQuillonApp::CZEPQuillonApp(AppEnvironment environment) : environment_(std::move(environment)) {
+CZEPQuillonApp::CZEPQuillonApp(AppEnvironment environment, ModeEnvironment modes)
+    : environment_(std::move(environment)),
+      modes_(std::move(modes)),
+      link_(*environment_.clock, modes_.bluetooth) {
   // Sockets are part of the system on Linux; the check stays replaceable for tests.
   if (!environment_.startSockets) environment_.startSockets = [] { return true; };
   if (!environment_.ownerName) environment_.ownerName = [] { return OwnerName(); };
   if (!environment_.platformType) environment_.platformType = [] { return PlatformTypeText(); };
   if (!environment_.addresses) environment_.addresses = InterfaceAddresses;
+  if (modes_.bluetooth != nullptr && modes_.devices != nullptr) {
+    modeServices_.emplace(ModeServices{GetClock(), Messages(), *modes_.bluetooth, *modes_.devices,
+                                       link_, modes_.settingsFolder, std::nullopt});
+    if (!environment_.roverDialog) {
+      environment_.roverDialog = [this] {
+        return std::make_unique<CZEPInterlinkDlg>(*modeServices_, roverStatus_);
+      };
+    }
+  }
 }
 
 CZEPQuillonApp::~CZEPQuillonApp() = default;

@@ -2,15 +2,22 @@
 // window of the program uses (clock, message boxes, help page, owner name).
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/ui/help_viewer.h"
+#include "app/ui/mode_dlg.h"
 #include "app/ui/zep_quillon_view.h"
 #include "net/data_connection.h"
+#include "link/bluetooth_lib.h"
+#include "link/com_link.h"
 #include "platform/clock.h"
+#include "platform/device_source.h"
 #include "platform/message_sink.h"
+#include "rover/rover_status.h"
 
 namespace quillon::ui {
 
@@ -33,9 +40,18 @@ struct AppEnvironment {
   ModeDialogFactory baseDialog{};
 };
 
+// What the mode dialogs need besides: the process's one Bluetooth library, where the COM port
+// list comes from, and the folder of the settings files. With them, the chooser runs the
+// program's own mode dialogs where the environment names none.
+struct ModeEnvironment {
+  BluetoothLib* bluetooth = nullptr;
+  DeviceSource* devices = nullptr;
+  std::filesystem::path settingsFolder;
+};
+
 class CZEPQuillonApp {
  public:
-  explicit CZEPQuillonApp(AppEnvironment environment);
+  explicit CZEPQuillonApp(AppEnvironment environment, ModeEnvironment modes = {});
   ~CZEPQuillonApp();
 
   // The start-up sequence. False when the program must end: socket support failed (after the
@@ -64,6 +80,11 @@ class CZEPQuillonApp {
 
  private:
   AppEnvironment environment_;
+  ModeEnvironment modes_;
+  // The process's receiver link and Rover status, which the sessions of every dialog share.
+  ComLink link_;
+  RoverStatus roverStatus_;
+  std::optional<ModeServices> modeServices_;
   std::unique_ptr<CZEPQuillonDoc> document_;
   std::unique_ptr<CMainFrame> frame_;
   int exitStatus_ = 1;

@@ -1,0 +1,279 @@
+#include "app/ui/mode_dlg.h"
+
+#include <QComboBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <algorithm>
+
+#include "app/ui/bluetooth_dlg.h"
+#include "app/ui/child_layout.h"
+#include "app/ui/combo.h"
+#include "app/ui/handheld.h"
+#include "app/ui/wait.h"
+#include "common/connect_checks.h"
+#include "common/settings_form.h"
+#include "common/strings.h"
+#include "link/bluetooth_choice.h"
+#include "link/com_port_items.h"
+
+namespace quillon::ui {
+namespace {
+
+constexpr std::uint32_t kAfterConnectMs = 2000;
+constexpr int kUserNameChars = 15;
+constexpr int kPasswordChars = 15;
+constexpr int kPortChars = 6;
+
+QString Text(std::u16string_view text) { return ToQString(text); }
+
+template <std::size_t N>
+QString Text(const WideField<N>& field) {
+  return ToQString(FieldText(field));
+}
+
+}  // namespace
+
+ModeDialog::ModeDialog(DialogTemplate dialogTemplate, ModeServices& services, SessionStatus& status,
+                       QWidget* parent)
+    : Dialog(std::move(dialogTemplate), parent), services_(services), status_(status) {}
+
+void ModeDialog::EndSessionNow() {
+  if (!status_.HasWorker()) return;
+  status_.running.store(0);
+  StopSession(status_, services_.link, services_.clock, StopKind::kClose);
+}
+
+void ModeDialog::AddBaudList(const QRect& units) {
+  auto* list = AddControl<QComboBox>(kIdBaudList, units);
+  for (const char* item : {"4800 ", "9600 ", "14400 ", "19200 ", "38400 ", "57600 ", "115200"}) {
+    list->addItem(QString::fromLatin1(item));
+  }
+  list->resize(list->width(), list->sizeHint().height());
+}
+
+void ModeDialog::InitSettingsControls() {
+  if (Item(kIdUserName) != nullptr) {
+    LimitText(kIdUserName, kUserNameChars);
+    SetItemText(kIdUserName, QString());
+  }
+  LimitText(kIdPassword, kPasswordChars);
+  LimitText(kIdPort, kPortChars);
+  SetItemText(kIdAddressList, QStringLiteral("0.0.0.0"));
+  SetItemText(kIdPort, QStringLiteral("2101"));
+  SetItemText(kIdPassword, QString());
+
+  SetTimer(kStatusTimer, kStatusTimerMs);
+  Control<QProgressBar>(kIdProgress)->setRange(0, kInitialProgressRange);
+
+  Record() = SettingsRecord{};  // the mode's own fields come with the load that follows
+  status_.Reset();
+
+  const ComPortItems ports = FillComPortCombo(services_.devices, services_.bluetooth);
+  ResetContent(kIdComPortList);
+  for (const auto& item : ports.items) AddString(kIdComPortList, Text(item));
+  SetCurSel(kIdComPortList, ports.selected);
+}
+
+bool ModeDialog::AdjustForSmallScreen(std::initializer_list<int> lists,
+                                      std::initializer_list<int> others) {
+  if (!IsSmallScreen(*this, services_.screenHeight)) return false;
+  for (const int id : lists) {
+    // A template's combo-box height is its open list's: the closed box keeps its own height.
+    QWidget* list = Item(id);
+    const int closedHeight = list->height();
+    GrowChildBy(list, -20, 50);
+    list->resize(list->width(), closedHeight);
+  }
+  for (const int id : others) GrowChildBy(Item(id), -20, 0);
+  return true;
+}
+
+bool ModeDialog::LoadSettings() {
+  if (!ReadSettingsFile()) {
+    SetCurSel(kIdBaudList, Record().baudIndex);
+    return false;
+  }
+  if (Control<QComboBox>(kIdComPortList)->count() == 0) {
+    std::u16string_view name = FieldText(Record().comPortName);
+    name = name.substr(0, std::min(name.find(u':'), name.size()));
+    AddString(kIdComPortList, Text(name));
+    Record().comIndex = 0;
+  }
+  SetCurSel(kIdComPortList, Record().comIndex);
+  SetCurSel(kIdBaudList, Record().baudIndex);
+
+  ResetContent(kIdAddressList);
+  for (std::int32_t i = 0; i < std::clamp(Record().hostCount, 0, kMaxHosts); ++i) {
+    AddString(kIdAddressList, Text(Record().hosts[static_cast<std::size_t>(i)].address));
+  }
+  SetCurSel(kIdAddressList, Record().selectedHost);
+  ApplyHostEntry();
+  return true;
+}
+
+void ModeDialog::ApplyHostEntry() {
+  const HostEntry* entry = TakeSelectedHost(Record());
+  if (entry == nullptr) return;
+  SetItemText(kIdAddressList, Text(entry->address));
+  if (Item(kIdUserName) != nullptr) SetItemText(kIdUserName, Text(entry->userName));
+  SetItemText(kIdPassword, Text(entry->password));
+  SetItemText(kIdPort, QString::number(entry->port));
+  ResetContent(kIdMountPointList);
+  for (std::int32_t i = 0; i < std::clamp(entry->mountPointCount, 0, kMaxMountPoints); ++i) {
+    AddString(kIdMountPointList, Text(entry->mountPoints[static_cast<std::size_t>(i)]));
+  }
+  SetCurSel(kIdMountPointList, entry->selectedMountPoint);
+  SetFieldText(Record().mountPoint, ItemText(kIdMountPointList).toStdU16String());
+}
+
+void ModeDialog::ReadControls() {
+  SettingsControls controls;
+  if (Item(kIdUserName) != nullptr) controls.userName = ItemText(kIdUserName).toStdU16String();
+  controls.password = ItemText(kIdPassword).toStdU16String();
+  controls.address = ItemText(kIdAddressList).toStdU16String();
+  controls.selectedHost = GetCurSel(kIdAddressList);
+  controls.port = ItemText(kIdPort).toStdU16String();
+  controls.mountPoint = ItemText(kIdMountPointList).toStdU16String();
+  controls.comIndex = GetCurSel(kIdComPortList);
+  controls.comPortName = ItemText(kIdComPortList).toStdU16String();
+  controls.baudIndex = GetCurSel(kIdBaudList);
+  controls.noAuthentication =
+      Item(kIdNoAuthentication) != nullptr && IsChecked(kIdNoAuthentication);
+  ReadControlsInto(controls, Record());
+}
+
+void ModeDialog::SaveSettings(bool readControls) {
+  if (readControls) ReadControls();
+  WriteSettingsFile();
+}
+
+void ModeDialog::OnConnect() {
+  if (status_.running.load() == 1) {
+    Disconnect();
+  } else {
+    Connect();
+  }
+}
+
+bool ModeDialog::PrepareConnect() {
+  SaveSettings(true);
+  if (const std::uint32_t problem = FirstConnectProblem(Record())) {
+    ShowError(problem);
+    return false;
+  }
+  return ChooseBluetoothForConnect(
+      FieldText(Record().comPortName), services_.bluetooth, services_.messages,
+      [this] { return RunBluetoothDlg(services_.bluetooth, services_.messages, parentWidget()); },
+      [this](BluetoothChoice choice) {
+        services_.link.ChooseBluetooth(choice.device, choice.port);
+      });
+}
+
+void ModeDialog::Connect() {
+  if (!PrepareConnect()) return;
+  const WaitCursor wait;
+  StartWorker();
+  SetItemText(kIdConnect, QStringLiteral("Disconnect"));
+  ShowSessionView(true);
+  EnableSettingsControls(false);
+  WaitPainted(services_.clock, kAfterConnectMs);
+}
+
+void ModeDialog::Disconnect() {
+  const WaitCursor wait;
+  status_.running.store(0);
+  SetItemText(kIdConnect, QStringLiteral("Connect"));
+  EnableItem(kIdConnect, false);
+  StopSessionPainted(StopKind::kDisconnect);
+  ShowSessionView(false);
+  EnableSettingsControls(true);
+  EnableItem(kIdConnect, true);
+}
+
+void ModeDialog::StopSessionPainted(StopKind kind) {
+  // The whole sequence holds the thread, the worker's end included: timer ticks wait, and the
+  // windows stay painted while a worker takes its time to return.
+  const UiHold hold;
+  PaintedClock painted(services_.clock);
+  StopSession(status_, services_.link, painted, kind, [] { UiHold::Paint(); });
+}
+
+bool ModeDialog::ConfirmEndSession() {
+  if (status_.running.load() == 1 && Ask(kStrConfirmEndSession) != MessageAnswer::kYes) {
+    return false;
+  }
+  const WaitCursor wait;
+  StopSessionPainted(StopKind::kClose);
+  return true;
+}
+
+void ModeDialog::EnableSettingsControls(bool enable) {
+  for (const int id :
+       {kIdBaudList, kIdPassword, kIdAddressList, kIdComPortList, kIdPort, kIdMountPointList}) {
+    EnableItem(id, enable);
+  }
+  for (const int id : {kIdProgress, kIdConnectTimeLabel, kIdConnectTime}) EnableItem(id, !enable);
+}
+
+void ModeDialog::ShowSessionView(bool running) {
+  for (const int id : {kIdComPortList, kIdComPortLabel}) ShowItem(id, !running);
+  for (const int id :
+       {kIdConnectTimeLabel, kIdProgress, kIdConnectTime, kIdBytesLabel, kIdByteCount}) {
+    ShowItem(id, running);
+  }
+  // The baud rate is never offered: the stored one is used.
+  ShowItem(kIdBaudList, false);
+  ShowItem(kIdBaudLabel, false);
+}
+
+bool ModeDialog::ShowSessionStatus() {
+  std::lock_guard guard(status_.lock);
+  auto* progress = Control<QProgressBar>(kIdProgress);
+  if (status_.running.load() == 1) {
+    if (status_.peak < 1) status_.peak = kInitialProgressRange;
+    // The bar's range is the peak's low 16 bits, as the handheld's progress bar took it.
+    progress->setRange(0, static_cast<std::uint16_t>(status_.peak));
+    progress->setValue(std::clamp(status_.rate, 0, progress->maximum()));
+    SetItemText(kIdConnectTime, QString::fromLatin1(status_.elapsed.data()));
+    SetItemText(kIdByteCount, QString::number(status_.total));
+    return false;
+  }
+  progress->setValue(0);
+  SetItemText(kIdConnectTime, QStringLiteral("00:00:00"));
+  return status_.error.exchange(0) == 1;
+}
+
+void ModeDialog::OnCommand(int id) {
+  if (id == kIdConnect) {
+    OnConnect();
+    return;
+  }
+  Dialog::OnCommand(id);
+}
+
+void ModeDialog::OnSelChange(int id) {
+  if (id != kIdAddressList) return;
+  // OnSelectHost: the chosen caster's entry fills the boxes.
+  Record().selectedHost = GetCurSel(kIdAddressList);
+  ApplyHostEntry();
+}
+
+void ModeDialog::OnOK() {
+  if (ConfirmEndSession()) EndDialog(kIdOk);
+}
+
+void ModeDialog::OnCancel() {
+  if (ConfirmEndSession()) EndDialog(kIdCancel);
+}
+
+void ModeDialog::ShowError(std::uint32_t stringId) {
+  services_.messages.Show({LoadString(stringId), LoadString(kStrError), MessageIcon::kExclamation,
+                           MessageButtons::kOk});
+}
+
+MessageAnswer ModeDialog::Ask(std::uint32_t stringId) {
+  return services_.messages.Show({LoadString(stringId), LoadString(kStrWarning),
+                                  MessageIcon::kInformation, MessageButtons::kYesNo});
+}
+
+}  // namespace quillon::ui

@@ -1,0 +1,139 @@
+// What the Rover and the Base dialogs share, written once: the settings controls and how they
+// move between the controls, the settings record and its file; the address list's choice of a
+// remembered caster; Connect up to the start of the worker; the views of an idle and a running
+// dialog; the status display's counters; the painted stop sequence; and the question before the
+// dialog ends a session.
+#pragma once
+
+#include <QRect>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+#include "app/ui/dialog.h"
+#include "common/settings_record.h"
+#include "link/bluetooth_lib.h"
+#include "link/com_link.h"
+#include "platform/clock.h"
+#include "platform/device_source.h"
+#include "platform/message_sink.h"
+#include "session/session_status.h"
+#include "session/stop_session.h"
+
+namespace quillon::ui {
+
+// What a mode dialog works with. All of it outlives the dialog.
+struct ModeServices {
+  Clock& clock;
+  MessageSink& messages;    // the dialog's boxes and its worker's
+  BluetoothLib& bluetooth;  // the process's library
+  DeviceSource& devices;    // where the COM port list comes from
+  ComLink& link;            // the process's receiver link
+  std::filesystem::path settingsFolder;
+  std::optional<int> screenHeight;  // the display's height in pixels; the dialog's screen if none
+};
+
+// Controls that both mode dialogs have.
+inline constexpr int kIdPasswordLabel = 1001;
+inline constexpr int kIdAddressLabel = 1002;
+inline constexpr int kIdPortLabel = 1003;
+inline constexpr int kIdMountPointLabel = 1004;
+inline constexpr int kIdComPortLabel = 1005;
+inline constexpr int kIdBaudLabel = 1006;
+inline constexpr int kIdConnectTimeLabel = 1007;
+inline constexpr int kIdPassword = 1009;
+inline constexpr int kIdAddressList = 1010;
+inline constexpr int kIdPort = 1011;
+inline constexpr int kIdComPortList = 1013;
+inline constexpr int kIdMountPointList = 1014;
+inline constexpr int kIdBaudList = 1015;
+inline constexpr int kIdProgress = 1016;
+inline constexpr int kIdConnect = 1018;
+inline constexpr int kIdConnectTime = 1021;
+inline constexpr int kIdBytesLabel = 1025;
+inline constexpr int kIdByteCount = 1026;
+// Present in the Rover dialog only; the shared routines skip them where a dialog has none.
+inline constexpr int kIdUserName = 1008;
+inline constexpr int kIdNoAuthentication = 1020;
+
+inline constexpr int kStatusTimer = 1;
+inline constexpr int kStatusTimerMs = 1000;
+inline constexpr int kInitialProgressRange = 500;
+
+class ModeDialog : public Dialog {
+  Q_OBJECT
+
+ public:
+  // `status` is the mode's; the worker gets it with the mode's settings record.
+  ModeDialog(DialogTemplate dialogTemplate, ModeServices& services, SessionStatus& status,
+             QWidget* parent);
+
+  // The settings routines.
+  // LoadSettings: reads the file (false: none, the record holds the defaults and only the
+  // baud-rate list is set) and fills the COM port, baud-rate and address lists and, through
+  // ApplyHostEntry, the caster's boxes.
+  bool LoadSettings();
+  void ApplyHostEntry();
+  void ReadControls();
+  // Optionally ReadControls, then writes the record to the mode's file.
+  void SaveSettings(bool readControls);
+
+  // Connect or Disconnect, by the status's running flag.
+  void OnConnect();
+
+ protected:
+  // The mode's settings record (a member of the derived dialog), its file, and its worker.
+  virtual SettingsRecord& Record() = 0;
+  virtual bool ReadSettingsFile() = 0;
+  virtual void WriteSettingsFile() = 0;
+  virtual void StartWorker() = 0;
+
+  // The shared part of start-up: the edits' limits and first texts, the status timer and
+  // progress range, the record and status zeroed, the COM port list filled. LoadSettings
+  // follows.
+  void InitSettingsControls();
+  // Puts the baud-rate list at `units` with its seven items.
+  void AddBaudList(const QRect& units);
+  // The combo boxes `lists` grow by (-20, 50) (their open lists; a closed combo box keeps its
+  // height) and the controls `others` by (-20, 0) when the screen is below 320 pixels; true
+  // when they did.
+  bool AdjustForSmallScreen(std::initializer_list<int> lists, std::initializer_list<int> others);
+
+  // The settings controls enabled (idle) or not (session), the session's controls the other
+  // way round.
+  virtual void EnableSettingsControls(bool enable);
+  // The running view (counters) or the idle one (COM port list).
+  virtual void ShowSessionView(bool running);
+
+  // The counters part of the status display, under the status lock. Returns true when the
+  // worker has given up since the last tick (its error flag, now cleared), so the dialog is
+  // to be brought back to idle.
+  bool ShowSessionStatus();
+  void Disconnect();
+  // Asks 61218 while a session runs (No: false, the session goes on), then stops it.
+  bool ConfirmEndSession();
+
+  void OnCommand(int id) override;
+  void OnSelChange(int id) override;
+  void OnOK() override;
+  void OnCancel() override;
+
+  // For the derived dialog's destructor, before its record goes: a session still running (the
+  // dialog was torn down without its Cancel, as when the program is ended) is stopped without
+  // the waits, so that no worker outlives the record it reads.
+  void EndSessionNow();
+
+  void ShowError(std::uint32_t stringId);
+  MessageAnswer Ask(std::uint32_t stringId);
+
+  ModeServices& services_;
+  SessionStatus& status_;
+
+ private:
+  void Connect();
+  // Connect's steps before the worker: save, check, choose the Bluetooth device. false: stop.
+  bool PrepareConnect();
+  void StopSessionPainted(StopKind kind);
+};
+
+}  // namespace quillon::ui

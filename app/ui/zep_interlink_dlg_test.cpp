@@ -1,0 +1,442 @@
+// The Rover dialog against the in-process caster, a simulated receiver on a pty and the
+// in-memory Bluetooth library, on the virtual clock; the test delivers the timer's ticks.
+#include "app/ui/zep_interlink_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QProgressBar>
+#include <QTest>
+#include <array>
+#include <functional>
+#include <tuple>
+
+#include "app/ui/bluetooth_dlg.h"
+#include "app/ui/combo.h"
+#include "app/ui/gga_override_dlg.h"
+#include "app/ui/main_frame.h"
+#include "app/ui/qt_message_sink.h"
+#include "app/ui/testing/qt_application.h"
+#include "app/ui/testing/screenshot.h"
+#include "app/ui/wait.h"
+#include "app/ui/zep_quillon_app.h"
+#include "app/ui/zep_quillon_view.h"
+#include "ntrip/demo_caster.h"
+#include "ntrip/simulated_receiver.h"
+#include "testing/fake_bluetooth_lib.h"
+#include "testing/memory_device_source.h"
+#include "testing/recording_message_sink.h"
+#include "testing/temp_folder.h"
+#include "testing/virtual_clock.h"
+
+namespace quillon::ui {
+namespace {
+
+using quillon::ui::testing::SaveScreenshot;
+using quillon::ui::testing::VisibleDialog;
+using quillon::ui::testing::WhenIdle;
+constexpr std::chrono::seconds kRealLimit{20};
+
+QString Q(std::u16string_view text) { return ToQString(text); }
+
+void Click(Dialog& d, int id) { d.Control<QAbstractButton>(id)->click(); }
+
+// Presses G with `modifier` in `d` and runs `inOverride` in the override dialog it opens.
+void OpenOverride(CZEPInterlinkDlg& d, Qt::KeyboardModifier modifier,
+                  const std::function<void(CGgaOverrideDlg&)>& inOverride) {
+  QTest::keyClick(d.Item(kIdConnect), Qt::Key_G, modifier);
+  WhenIdle([&] {
+    auto* override = VisibleDialog<CGgaOverrideDlg>();
+    ASSERT_NE(override, nullptr);
+    inOverride(*override);
+    if (override->isVisible()) Click(*override, kIdCancel);
+  });
+  QApplication::processEvents();
+}
+
+class RoverDlgTest : public ::testing::Test {
+ protected:
+  // Readable-waits look long enough in real time for the caster's answers to arrive, and a
+  // session's silent passes take real time: however slow the machine, a test never makes up
+  // the 60 silent seconds that end a session.
+  RoverDlgTest() : clock(1000, 1'700'000'000, 500) {
+    bluetooth.SetUsable(false);
+    devices.AddSerialPort(QString::fromStdString(receiver.DevicePath()).toStdU16String());
+  }
+
+  // Runs `dialog` modally; `act` runs once it is up, with the real timer stopped.
+  int Run(Dialog& dialog, std::function<void()> act) {
+    WhenIdle([this, &dialog, act = std::move(act)] {
+      timerWasSet = dialog.IsTimerSet(kStatusTimer);
+      dialog.KillTimer(kStatusTimer);
+      act();
+      if (dialog.isVisible()) dialog.EndDialog(kIdCancel);  // a failed act must not hang
+    });
+    return dialog.DoModal();
+  }
+
+  // The caster and its demo credentials in the controls; Connect when asked.
+  void EnterCaster(CZEPInterlinkDlg& d, bool connect = false) {
+    d.SetItemText(kIdAddressList, QStringLiteral("127.0.0.1"));
+    d.SetItemText(kIdPort, QString::number(caster.Port()));
+    for (const int id : {kIdUserName, kIdPassword}) d.SetItemText(id, QStringLiteral("demo"));
+    d.SetItemText(kIdMountPointList, QStringLiteral("DEMO"));
+    if (!connect) return;
+    Click(d, kIdConnect);
+    ASSERT_TRUE(caster.WaitForLoggedInClients(1, kRealLimit));
+  }
+
+  // Idle: settings and COM port list; running: counters, settings disabled.
+  static void ExpectView(CZEPInterlinkDlg& d, bool running) {
+    EXPECT_EQ(d.ItemText(kIdConnect), running ? "Disconnect" : "Connect");
+    EXPECT_TRUE(d.Item(kIdConnect)->isEnabled());
+    for (const int id : {kIdComPortList, kIdComPortLabel, kIdNoAuthentication}) {
+      EXPECT_EQ(d.Item(id)->isVisibleTo(&d), !running) << id;
+    }
+    for (const int id : {kIdConnectTime, kIdProgress, kIdBytesLabel, kIdByteCount}) {
+      EXPECT_EQ(d.Item(id)->isVisibleTo(&d), running) << id;
+    }
+    EXPECT_FALSE(d.Item(kIdBaudList)->isVisibleTo(&d));
+    for (const int id : {kIdUserName, kIdPassword, kIdAddressList, kIdPort, kIdSource}) {
+      EXPECT_EQ(d.Item(id)->isEnabled(), !running) << id;
+    }
+  }
+
+  RoverSettings Saved() {
+    RoverSettings saved;
+    EXPECT_TRUE(ReadSettingsFile(saved, folder.Path()));
+    return saved;
+  }
+
+  bool timerWasSet = false;
+  quillon::testing::VirtualClock clock;
+  quillon::testing::RecordingMessageSink boxes;
+  quillon::testing::FakeBluetoothLib bluetooth{clock};
+  quillon::testing::MemoryDeviceSource devices;
+  quillon::testing::TempFolder folder;
+  DemoCaster caster;
+  SimulatedReceiver receiver{clock};
+  ComLink link{clock, &bluetooth};
+  RoverStatus status;
+  ModeServices services{clock, boxes, bluetooth, devices, link, folder.Path(), std::nullopt};
+};
+
+TEST_F(RoverDlgTest, AFirstStartShowsTheStartUpTextsAndTheIdleView) {
+  CZEPInterlinkDlg dialog(services, status);
+  Run(dialog, [&] {
+    EXPECT_EQ(dialog.ItemText(kIdAddressList), "0.0.0.0");
+    EXPECT_EQ(dialog.ItemText(kIdPort), "2101");
+    for (const int id : {kIdUserName, kIdPassword, kIdMountPointList}) {
+      EXPECT_EQ(dialog.ItemText(id), "") << id;
+    }
+    EXPECT_EQ(dialog.GetCurSel(kIdBaudList), 1);
+    EXPECT_EQ(dialog.ItemText(kIdComPortList), QString::fromStdString(receiver.DevicePath()));
+    EXPECT_EQ(dialog.focusWidget(), dialog.Item(kIdConnect));
+    ExpectView(dialog, false);
+    SaveScreenshot(dialog, QStringLiteral("rover_idle"));
+  });
+  EXPECT_TRUE(timerWasSet);
+  EXPECT_EQ(status.owner.load(), &boxes);
+}
+
+// Connect saves the controls first, then refuses what cannot be used, each with its box, and
+// starts nothing. A Bluetooth port offers the device choice, whose Cancel says nothing.
+TEST_F(RoverDlgTest, ConnectRefusalsShowTheirMessageAfterTheSettingsWereSaved) {
+  struct Case {
+    QString address, port, comPort;
+    bool radioOn;
+    std::u16string message;  // empty: no box
+  };
+  const Case cases[] = {
+      {"", "2101", "/dev/ttyUSB0", true, u"Address is empty."},
+      {"caster", "2101", "", true, u"There is no COM port selected?"},
+      {"caster", "0", "/dev/ttyUSB0", true, u"Port number appears to be invalid?"},
+      {"caster", "70000", "/dev/ttyUSB0", true, u"Port number appears to be invalid?"},
+      {"caster", "2101", "BLUETOOTH", false,
+       u"The bluetooth radio appears to be in the off state. Please turn on and try again."},
+      {"caster", "2101", "BLUETOOTH", true, u""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.comPort.toStdString() + " " + c.port.toStdString());
+    bluetooth.SetRadioOn(c.radioOn);
+    const std::size_t before = boxes.Boxes().size();
+    CZEPInterlinkDlg dialog(services, status);
+    Run(dialog, [&] {
+      dialog.SetItemText(kIdAddressList, c.address);
+      dialog.SetItemText(kIdPort, c.port);
+      dialog.SetItemText(kIdComPortList, c.comPort);
+      WhenIdle([] {
+        if (auto* choice = VisibleDialog<CBluetoothDlg>()) Click(*choice, kIdCancel);
+      });
+      Click(dialog, kIdConnect);
+      ExpectView(dialog, false);
+    });
+    const auto shown = boxes.Boxes();
+    ASSERT_EQ(shown.size(), before + (c.message.empty() ? 0 : 1));
+    if (!c.message.empty()) {
+      EXPECT_EQ(shown.back().text, c.message);
+      EXPECT_EQ(shown.back().caption, u"Error");
+    }
+    EXPECT_FALSE(status.HasWorker());
+    const RoverSettings saved = Saved();
+    EXPECT_EQ(Q(FieldText(saved.address)), c.address);
+    EXPECT_EQ(Q(FieldText(saved.comPortName)), c.comPort);
+  }
+  EXPECT_EQ(caster.ConnectionCount(), 0u);
+}
+
+TEST_F(RoverDlgTest, StoredCastersFillTheListsAndPickingOneShowsItsEntry) {
+  RoverSettings stored;
+  stored.hostCount = 2;
+  stored.selectedHost = 1;
+  stored.noAuthentication = 1;
+  SetFieldText(stored.comPortName, u"/dev/ttyS9:");
+  for (std::size_t i = 0; i < 2; ++i) {
+    HostEntry& host = stored.hosts[i];
+    SetFieldText(host.address, i == 0 ? u"rtk.example.com" : u"10.0.0.7");
+    SetFieldText(host.userName, i == 0 ? u"anna" : u"bert");
+    host.port = 2101 + static_cast<int>(i);
+    host.mountPointCount = 2;
+    host.selectedMountPoint = static_cast<int>(i);
+    SetFieldText(host.mountPoints[0], u"MP_A");
+    SetFieldText(host.mountPoints[1], u"MP_B");
+  }
+  ASSERT_TRUE(WriteSettingsFile(stored, folder.Path()));
+  devices = {};  // no port found: the stored one is offered, without its ':'
+
+  CZEPInterlinkDlg dialog(services, status);
+  Run(dialog, [&] {
+    auto* addresses = dialog.Control<QComboBox>(kIdAddressList);
+    ASSERT_EQ(addresses->count(), 2);
+    EXPECT_EQ(addresses->itemText(0), "rtk.example.com");
+    EXPECT_EQ(dialog.ItemText(kIdAddressList), "10.0.0.7");
+    EXPECT_EQ(dialog.ItemText(kIdUserName), "bert");
+    EXPECT_EQ(dialog.ItemText(kIdPort), "2102");
+    EXPECT_EQ(dialog.ItemText(kIdMountPointList), "MP_B");
+    EXPECT_EQ(dialog.ItemText(kIdComPortList), "/dev/ttyS9");
+    EXPECT_TRUE(dialog.IsChecked(kIdNoAuthentication));
+    EXPECT_FALSE(dialog.Item(kIdMountPointList)->isEnabled());
+
+    Click(dialog, kIdNoAuthentication);  // off: the credentials are wanted again
+    EXPECT_TRUE(dialog.Item(kIdMountPointList)->isEnabled());
+    addresses->setFocus();
+    QTest::keyClick(addresses, Qt::Key_Up);  // the user picks the first caster
+    EXPECT_EQ(dialog.ItemText(kIdUserName), "anna");
+    EXPECT_EQ(dialog.ItemText(kIdPort), "2101");
+    EXPECT_EQ(dialog.ItemText(kIdMountPointList), "MP_A");
+  });
+}
+
+// The counters for the values a worker leaves in the status: the range is the peak (500 while
+// there is none yet), cut to 16 bits as the handheld's bar took it.
+TEST_F(RoverDlgTest, TheTimerShowsRateAgainstPeakTheConnectTimeAndTheTotal) {
+  const std::array<std::int32_t, 5> cases[] = {
+      // peak, rate, total, range, position
+      {0, 0, 0, 500, 0},
+      {800, 600, 123456, 800, 600},
+      {70000, 70000, 5, 4464, 4464},
+  };
+  CZEPInterlinkDlg dialog(services, status);
+  Run(dialog, [&] {
+    const auto* bar = dialog.Control<QProgressBar>(kIdProgress);
+    for (const auto& [peak, rate, total, range, position] : cases) {
+      {
+        std::lock_guard guard(status.lock);
+        status.running.store(1);
+        std::tie(status.peak, status.rate, status.total) = std::tie(peak, rate, total);
+        status.elapsed = FormatElapsed(3723);
+      }
+      dialog.DeliverTick(kStatusTimer);
+      EXPECT_EQ(std::pair(bar->maximum(), bar->value()), std::pair(range, position));
+      EXPECT_EQ(dialog.ItemText(kIdConnectTime), "01:02:03");
+      EXPECT_EQ(dialog.ItemText(kIdByteCount), QString::number(total));
+    }
+    status.Reset();
+    dialog.DeliverTick(kStatusTimer);
+    EXPECT_EQ(dialog.ItemText(kIdConnectTime), "00:00:00");
+    EXPECT_EQ(bar->value(), 0);
+  });
+}
+
+TEST_F(RoverDlgTest, ASessionAgainstTheCasterCountsTheBytesAndDisconnectBringsIdleBack) {
+  CZEPInterlinkDlg dialog(services, status);
+  Run(dialog, [&] {
+    const auto beforeConnect = clock.Elapsed();
+    EnterCaster(dialog, true);
+    EXPECT_GE(clock.Elapsed() - beforeConnect, 2000u);
+    ExpectView(dialog, true);
+    ASSERT_EQ(caster.SendToClients(std::string(1500, '\xD3')), 1);
+    ASSERT_TRUE(receiver.WaitForReceived(1500, kRealLimit));
+    dialog.DeliverTick(kStatusTimer);
+    EXPECT_EQ(dialog.ItemText(kIdByteCount), "1500");
+    EXPECT_NE(dialog.ItemText(kIdConnectTime), "");
+    SaveScreenshot(dialog, QStringLiteral("rover_running"));
+
+    const auto beforeStop = clock.Elapsed();
+    Click(dialog, kIdConnect);
+    EXPECT_GE(clock.Elapsed() - beforeStop, 5000u);
+    ExpectView(dialog, false);
+    EXPECT_FALSE(status.HasWorker());
+    EXPECT_TRUE(caster.WaitForClosed(0, kRealLimit));
+  });
+  EXPECT_TRUE(boxes.Boxes().empty());
+  ASSERT_EQ(Saved().hostCount, 1);  // remembered by the worker after the login
+}
+
+// The worker shows its box and gives up; the next tick brings the idle view back after the
+// 5-second stop.
+TEST_F(RoverDlgTest, AfterAWorkerFailureTheNextTickRestoresTheIdleView) {
+  CZEPInterlinkDlg dialog(services, status);
+  Run(dialog, [&] {
+    EnterCaster(dialog);
+    dialog.SetItemText(kIdComPortList, QStringLiteral("/dev/quillon-none"));
+    Click(dialog, kIdConnect);
+    ASSERT_TRUE(status.WaitWorkerEnded(20000));
+    ExpectView(dialog, true);  // until the timer has seen the failure
+    const auto before = clock.Elapsed();
+    dialog.DeliverTick(kStatusTimer);
+    EXPECT_EQ(clock.Elapsed() - before, 5000u);
+    ExpectView(dialog, false);
+    EXPECT_FALSE(status.Snapshot().error);
+  });
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, u"Unable to open COM Port.");
+}
+
+// Disconnect ends a worker that hangs in its connect, and one whose box the user has left
+// open, without a further box and without hanging the window.
+TEST_F(RoverDlgTest, DisconnectEndsAWorkerInItsConnectOrWaitingOnItsBox) {
+  QtMessageSink sink;
+  int shown = 0;
+  sink.SetBoxShownHook([&](QMessageBox&) { ++shown; });
+  ModeServices windowed{clock, sink, bluetooth, devices, link, folder.Path(), std::nullopt};
+  caster.StopAccepting();
+  for (const bool failsWithABox : {false, true}) {
+    SCOPED_TRACE(failsWithABox);
+    CZEPInterlinkDlg dialog(windowed, status);
+    Run(dialog, [&] {
+      EnterCaster(dialog);
+      if (failsWithABox) dialog.SetItemText(kIdComPortList, QStringLiteral("/dev/quillon-none"));
+      Click(dialog, kIdConnect);
+      while (failsWithABox && sink.Unanswered() == 0) QApplication::processEvents();
+      Click(dialog, kIdConnect);
+      ExpectView(dialog, false);
+      EXPECT_FALSE(status.HasWorker());
+      EXPECT_EQ(sink.Unanswered(), 0u);
+    });
+    EXPECT_EQ(shown, failsWithABox ? 1 : 0);
+  }
+}
+
+// Source asks first, fetches beside the painted window and fills the mount-point list; a table
+// without names leaves it alone, and a failure's box comes once the fetch is over (a box asked
+// for during it could never be answered).
+TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNames) {
+  QtMessageSink sink;
+  QStringList shown;
+  sink.SetBoxShownHook([&](QMessageBox& box) {
+    EXPECT_FALSE(UiThreadHeld()) << "a box the user cannot answer: " << box.text().toStdString();
+    shown << box.text();
+    const bool question = box.standardButtons().testFlag(QMessageBox::Yes);
+    box.button(question ? QMessageBox::Yes : QMessageBox::Ok)->click();
+  });
+  ModeServices windowed{clock, sink, bluetooth, devices, link, folder.Path(), std::nullopt};
+  caster.SetSourceTable(
+      "STR;MP1;Berlin;RTCM 3;;;;;DEU;52.5;13.4;1;0;sNTRIP;none;B;N;2400;\r\n"
+      "STR;MP2;Potsdam;RTCM 3;;;;;DEU;52.4;13.1;1;0;sNTRIP;none;B;N;2400;\r\n");
+  CZEPInterlinkDlg dialog(windowed, status);
+  Run(dialog, [&] {
+    EnterCaster(dialog);
+    const auto* list = dialog.Control<QComboBox>(kIdMountPointList);
+    Click(dialog, kIdSource);
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->itemText(1), "MP2");
+    EXPECT_EQ(dialog.ItemText(kIdMountPointList), "MP1");
+
+    caster.SetSourceTable("CAS;caster.example.com;2101;Demo;;0;DEU;52.5;13.4;\r\n");
+    Click(dialog, kIdSource);
+    caster.Stop();  // nobody answers: the fetch fails with its box, after it is over
+    Click(dialog, kIdSource);
+    EXPECT_EQ(list->count(), 2);
+  });
+  ASSERT_EQ(shown.size(), 4);
+  EXPECT_TRUE(shown[0].startsWith("You have chosen to download the source table"));
+  EXPECT_TRUE(shown[3].startsWith("Connection Error"));
+  EXPECT_EQ(caster.ConnectionCount(), 2u);
+}
+
+// Alt+G shows the stored values with six decimals, Cancel keeps them; Ctrl+G with OK stores
+// and saves what the edits say ("abc" is 0); Ctrl+H opens nothing.
+TEST_F(RoverDlgTest, CtrlGAndAltGOpenTheOverrideAndOkSavesItsValues) {
+  CZEPInterlinkDlg dialog(services, status);
+  int opened = 0;
+  Run(dialog, [&] {
+    OpenOverride(dialog, Qt::AltModifier, [&](CGgaOverrideDlg& override) {
+      ++opened;
+      EXPECT_EQ(override.ItemText(kIdLatitude), "0.000000");
+      EXPECT_FALSE(override.Item(kIdLatitude)->isEnabled());
+      SaveScreenshot(override, QStringLiteral("gga_override"));
+    });
+    QTest::keyClick(dialog.Item(kIdConnect), Qt::Key_H, Qt::ControlModifier);
+    OpenOverride(dialog, Qt::ControlModifier, [&](CGgaOverrideDlg& override) {
+      ++opened;
+      Click(override, kIdEnableOverride);
+      EXPECT_TRUE(override.Item(kIdLongitude)->isEnabled());
+      override.SetItemText(kIdLatitude, QStringLiteral("35.5"));
+      override.SetItemText(kIdLongitude, QStringLiteral("abc"));
+      Click(override, kIdOk);
+    });
+  });
+  EXPECT_EQ(opened, 2);
+  const RoverSettings saved = Saved();
+  EXPECT_EQ(saved.overrideLatitude.load(), 35.5);
+  EXPECT_EQ(saved.overrideLongitude.load(), 0.0);
+  EXPECT_EQ(saved.overrideEnabled.load(), 1);
+}
+
+// Closing the main window during a session is the dialog's Cancel: it asks, No keeps the
+// session, Yes ends it and the window closes. Meanwhile Ctrl+G changes the position that the
+// running worker sends upstream.
+TEST_F(RoverDlgTest, ClosingTheMainWindowDuringASessionAsksAndNoKeepsIt) {
+  CZEPQuillonApp app({.clock = &clock,
+                      .messages = &boxes,
+                      .ownerName = [] { return u"Jane"; },
+                      .help = HelpViewer(QStringList())},
+                     {&bluetooth, &devices, folder.Path()});
+  ASSERT_TRUE(app.InitInstance());
+  CMainFrame& frame = *app.MainFrame();
+  frame.View()->Splash().DestroyWindow();
+  bool closedWhileRunning = true, closedAtTheEnd = false;
+  WhenIdle([&] {
+    auto* dialog = VisibleDialog<CZEPInterlinkDlg>();
+    ASSERT_NE(dialog, nullptr);
+    dialog->KillTimer(kStatusTimer);
+    EnterCaster(*dialog, true);
+    OpenOverride(*dialog, Qt::ControlModifier, [](CGgaOverrideDlg& override) {
+      Click(override, kIdEnableOverride);
+      override.SetItemText(kIdLatitude, QStringLiteral("35.5"));
+      override.SetItemText(kIdLongitude, QStringLiteral("-120.25"));
+      Click(override, kIdOk);
+    });
+    receiver.Emit(MakeGgaSentence(1'700'000'000, 52.52, 13.40));
+    EXPECT_TRUE(caster.WaitForReceivedFromClients(60, kRealLimit));
+    EXPECT_NE(caster.ReceivedFromClients().find("3530.00000,N,12015.00000,W"), std::string::npos);
+
+    boxes.ScriptAnswers({MessageAnswer::kNo, MessageAnswer::kYes});
+    closedWhileRunning = frame.close();
+    EXPECT_EQ(caster.LoggedInClients(), 1);  // the session goes on
+    ExpectView(*dialog, true);
+    closedAtTheEnd = frame.close();
+  });
+  frame.View()->RoverButton()->click();
+  EXPECT_FALSE(closedWhileRunning);
+  EXPECT_TRUE(closedAtTheEnd);
+  EXPECT_TRUE(caster.WaitForClosed(0, kRealLimit));
+  const auto shown = boxes.Boxes();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[1].text, u"Are you sure you wish to terminate the connection and exit?");
+  EXPECT_EQ(shown[1].buttons, MessageButtons::kYesNo);
+}
+
+}  // namespace
+}  // namespace quillon::ui

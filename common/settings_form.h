@@ -1,0 +1,39 @@
+// The values of a mode dialog's settings controls, and how they move into the settings record.
+// The dialogs read their widgets into SettingsControls; everything the values mean lives here,
+// once for the Rover and the Base.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "common/settings_record.h"
+
+namespace quillon {
+
+struct SettingsControls {
+  std::optional<std::u16string> userName;  // the Rover's user-name box; the Base has none
+  std::u16string password;
+  std::u16string address;          // the address list's text
+  std::int32_t selectedHost = -1;  // the address list's selected position; -1: none or typed
+  std::u16string port;             // the port box's text
+  std::u16string mountPoint;       // the mount-point list's text
+  std::int32_t comIndex = -1;      // the COM port list's selected position
+  std::u16string comPortName;      // the COM port list's text
+  std::int32_t baudIndex = -1;     // the baud-rate list's selected position
+  bool noAuthentication = false;   // the Rover's tick box; the Base stores 0
+};
+
+// ReadControls: texts cut to their fields (user name and password 15 units, address, mount
+// point and COM port name 19), the port as the C library's decimal conversion reads the text
+// (leading blanks and a sign allowed, digits up to the first other character, 0 when there are
+// none, held to the 32-bit range), the positions as they are, the selected host 0 when
+// nothing is selected. A user name that is not given keeps the record's.
+void ReadControlsInto(const SettingsControls& controls, SettingsRecord& record);
+
+// ApplyHostEntry's part on the record: when the selected host names a used entry, copies its
+// address, port, user name and password into the record and returns the entry, for the dialog
+// to show; otherwise null and the record is unchanged.
+const HostEntry* TakeSelectedHost(SettingsRecord& record);
+
+}  // namespace quillon

@@ -1,0 +1,56 @@
+#include "common/settings_form.h"
+
+#include <gtest/gtest.h>
+
+#include "common/connect_checks.h"
+#include "common/strings.h"
+
+namespace quillon {
+namespace {
+
+TEST(SettingsFormTest, ThePortTextIsReadAsTheCLibraryReadsADecimalNumber) {
+  const std::pair<std::u16string, std::int32_t> cases[] = {
+      {u"2101", 2101},
+      {u"", 0},
+      {u"abc", 0},
+      {u"  80x", 80},
+      {u"-5", -5},
+      {u"+21", 21},
+      {u"99999999999", 2147483647},  // held, never wrapped
+  };
+  for (const auto& [text, port] : cases) {
+    SettingsRecord record;
+    SettingsControls controls;
+    controls.port = text;
+    ReadControlsInto(controls, record);
+    EXPECT_EQ(record.port, port) << std::string(text.begin(), text.end());
+    EXPECT_EQ(record.selectedHost, 0);  // nothing selected in the address list
+  }
+}
+
+TEST(ConnectChecksTest, TheFirstProblemIsReportedAndPortsOutsideTheTcpRangeAreInvalid) {
+  struct Case {
+    std::u16string address, comPort;
+    std::int32_t port;
+    std::uint32_t connect, sourceTable;
+  };
+  const Case cases[] = {
+      {u"", u"", 0, kStrAddressEmpty, kStrAddressEmpty},
+      {u"h", u"", 0, kStrNoComPort, kStrPortInvalid},
+      {u"h", u"COM1", 65536, kStrPortInvalid, kStrPortInvalid},  // would reach port 0
+      {u"h", u"COM1", -1, kStrPortInvalid, kStrPortInvalid},
+      {u"h", u"", 65535, kStrNoComPort, 0},
+      {u"h", u"COM1", 1, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SettingsRecord record;
+    SetFieldText(record.address, c.address);
+    SetFieldText(record.comPortName, c.comPort);
+    record.port = c.port;
+    EXPECT_EQ(FirstConnectProblem(record), c.connect) << c.port;
+    EXPECT_EQ(FirstSourceTableProblem(record), c.sourceTable) << c.port;
+  }
+}
+
+}  // namespace
+}  // namespace quillon
