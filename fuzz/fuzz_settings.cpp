@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Check(roverImage.size() == kSettingsImageSize);
   RoverSettings roverAgain;
   DecodeRoverSettings(roverImage, roverAgain);
-  Check(static_cast<const SettingsRecord&>(roverAgain) == rover);
+  Check(static_cast<const SettingsRecord&>(roverAgain) ==
+        static_cast<const SettingsRecord&>(rover));
   // The image compares the override doubles bit for bit (a NaN is not equal to itself).
   Check(EncodeRoverSettings(roverAgain) == roverImage);
 

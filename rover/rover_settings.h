@@ -19,6 +19,9 @@ struct RoverSettings : SettingsRecord {
   RoverSettings() = default;
   RoverSettings(const RoverSettings& other);
   RoverSettings& operator=(const RoverSettings& other);
+  // The inherited comparison would ignore the override fields; compare the file images
+  // (EncodeRoverSettings) instead.
+  bool operator==(const RoverSettings&) const = delete;
 
   std::atomic<double> overrideLatitude{0.0};   // degrees, north positive
   std::atomic<double> overrideLongitude{0.0};  // degrees, east positive

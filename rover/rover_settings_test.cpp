@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <concepts>
 #include <filesystem>
+#include <limits>
 
 #include "testing/temp_folder.h"
 
 namespace quillon {
 namespace {
+
+// A comparison that silently skipped the override position would pass records that differ.
+static_assert(!std::equality_comparable<RoverSettings>);
 
 // The IEEE 754 double stored little-endian at `at`, read independently of the code under test.
 double DoubleAt(const SettingsImage& image, std::size_t at) {
