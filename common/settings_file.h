@@ -13,9 +13,8 @@ namespace quillon {
 // not a regular file or cannot be read.
 std::optional<SettingsImage> ReadSettingsImage(const std::filesystem::path& file);
 
-// Replaces `file` with `image`, mode 0600. The image goes to a temporary file in the same
-// folder that is then renamed over the old one, so a failed or interrupted write leaves the
-// old settings whole. False, with the old file untouched, when that cannot be done.
+// Replaces `file` with `image`, mode 0600, as ReplaceFile does: a failed or interrupted write
+// leaves the old settings whole. False, with the old file untouched, when that cannot be done.
 bool WriteSettingsImage(const std::filesystem::path& file, const SettingsImage& image);
 
 }  // namespace quillon

@@ -84,9 +84,17 @@ TEST_F(KnownBluetoothDevicesTest, MissingFileAndUnwritableFolder) {
   KnownBluetoothDevices other;
   other.devices = {{{9, 9, 9, 9, 9, 9}, u"Other"}};
   EXPECT_FALSE(SaveKnownBluetoothDevices(folder_ / "no-such-folder" / "bluetooth.txt", other));
-  std::filesystem::create_directory(file_.string() + ".new");  // the new file cannot be made
-  EXPECT_FALSE(SaveKnownBluetoothDevices(file_, other));
   EXPECT_EQ(ReadFile(), before);
+
+  // The new list never goes through a name prepared beforehand: a link waiting where a fixed
+  // temporary name would be is not followed, so the file it points to stays as it was.
+  const auto victim = folder_ / "victim";
+  std::ofstream(victim) << "untouched";
+  std::filesystem::create_symlink(victim, file_.string() + ".new");
+  EXPECT_TRUE(SaveKnownBluetoothDevices(file_, other));
+  EXPECT_EQ(LoadKnownBluetoothDevices(file_).devices.size(), 1u);
+  std::ifstream in(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "untouched");
 }
 
 }  // namespace
