@@ -19,7 +19,7 @@ ElapsedText FormatElapsed(std::time_t seconds) {
 
 SessionStatus::SessionStatus() { elapsed = FormatElapsed(0); }
 
-SessionStatus::~SessionStatus() { JoinWorker(); }
+SessionStatus::~SessionStatus() { EndWorker(); }
 
 void SessionStatus::Reset() {
   std::lock_guard guard(lock);
@@ -59,6 +59,23 @@ bool SessionStatus::WaitWorkerEnded(int realMs) {
 
 void SessionStatus::JoinWorker() {
   if (worker_.joinable()) worker_.join();
+}
+
+void SessionStatus::EndWorker() {
+  // Real time between two attempts to wake the worker: a box it opened, or a socket it
+  // created, after the previous attempt.
+  constexpr int kWakeRetryMs = 20;
+  if (!HasWorker()) return;
+  running.store(0);
+  // The worker may be waiting for the lock that our caller holds.
+  const int depth = lock.ReleaseAll();
+  for (;;) {
+    socket.Shutdown();
+    if (MessageSink* sink = owner.load()) sink->DismissAll();
+    if (WaitWorkerEnded(kWakeRetryMs)) break;
+  }
+  JoinWorker();
+  lock.Reacquire(depth);
 }
 
 void SessionStatus::GiveUp(const std::u16string& text, const std::u16string& caption) {
