@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "testing/temp_folder.h"
 
@@ -71,12 +73,14 @@ TEST_F(SettingsFileTest, AFailedWriteKeepsTheOldFile) {
   EXPECT_EQ(FolderEntries(), 1u);
 }
 
-// The corrupt files kept in testdata, made by testdata/make_settings_fixtures.py.
+// The corrupt files kept in testdata, made by testdata/make_settings_fixtures.py. Read as
+// plain bytes: the checkout may belong to another user than the one running the tests.
 SettingsRecord LoadFixture(const char* name) {
-  const auto image = ReadSettingsImage(fs::path(QUILLON_SETTINGS_TESTDATA) / name);
-  EXPECT_TRUE(image.has_value()) << name;
+  std::ifstream file(fs::path(QUILLON_SETTINGS_TESTDATA) / name, std::ios::binary);
+  const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(file), {});
+  EXPECT_FALSE(bytes.empty()) << name;
   SettingsRecord record;
-  if (image) DecodeSharedSettings(*image, record);
+  DecodeSharedSettings(bytes, record);
   return record;
 }
 
@@ -115,6 +119,49 @@ TEST(SettingsFixtureTest, OutOfRangeFileLoadsClamped) {
   // Texts filling their whole field are cut at its end, never inside a surrogate pair.
   EXPECT_EQ(FieldText(record.address), std::u16string(19, u'A'));
   EXPECT_EQ(FieldText(record.mountPoint), std::u16string(18, u'M'));
+}
+
+void ExpectEveryFieldInRange(const SettingsRecord& record) {
+  EXPECT_TRUE(record.noAuthentication == 0 || record.noAuthentication == 1);
+  EXPECT_TRUE(record.baudIndex >= 0 && record.baudIndex <= 6) << record.baudIndex;
+  EXPECT_TRUE(record.comIndex >= -1 && record.comIndex <= kMaxComIndex) << record.comIndex;
+  EXPECT_TRUE(record.port >= 0 && record.port <= 65535) << record.port;
+  for (const auto text :
+       {FieldText(record.userName), FieldText(record.password), FieldText(record.address),
+        FieldText(record.comPortName), FieldText(record.mountPoint)}) {
+    EXPECT_FALSE(HasControlCharacter(text));
+  }
+  for (const HostEntry& entry : record.hosts) {
+    EXPECT_TRUE(entry.port >= 0 && entry.port <= 65535) << entry.port;
+    EXPECT_FALSE(HasControlCharacter(FieldText(entry.userName)));
+    EXPECT_FALSE(HasControlCharacter(FieldText(entry.password)));
+    for (const auto& mountPoint : entry.mountPoints) {
+      EXPECT_FALSE(HasControlCharacter(FieldText(mountPoint)));
+    }
+  }
+}
+
+TEST(SettingsFixtureTest, NoiseAndControlCharactersLoadAsSaneValues) {
+  const SettingsRecord noise = LoadFixture("random.bin");
+  ExpectEveryFieldInRange(noise);
+  EXPECT_EQ(noise.noAuthentication, 0);  // a login is sent
+  EXPECT_EQ(noise.baudIndex, 1);
+  EXPECT_EQ(noise.comIndex, 1);
+  EXPECT_EQ(noise.port, 0);  // Connect refuses it
+
+  // Texts that would carry CR, LF or ESC into a request or a terminal read as empty; their
+  // neighbours are kept.
+  const SettingsRecord injected = LoadFixture("header_injection.bin");
+  ExpectEveryFieldInRange(injected);
+  EXPECT_EQ(FieldText(injected.userName), u"");
+  EXPECT_EQ(FieldText(injected.password), u"");
+  EXPECT_EQ(FieldText(injected.mountPoint), u"");
+  EXPECT_EQ(FieldText(injected.address), u"caster.example");
+  EXPECT_EQ(injected.port, 2101);
+  EXPECT_EQ(FieldText(injected.hosts[0].userName), u"");
+  EXPECT_EQ(FieldText(injected.hosts[0].password), u"");
+  EXPECT_EQ(FieldText(injected.hosts[0].mountPoints[0]), u"OK");
+  EXPECT_EQ(FieldText(injected.hosts[0].mountPoints[1]), u"");
 }
 
 }  // namespace

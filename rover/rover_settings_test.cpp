@@ -42,6 +42,36 @@ TEST(RoverSettingsTest, OverrideFieldsSitAtTheEndAndPaddingIsZero) {
   EXPECT_EQ(decoded.overrideEnabled.load(), 0);
 }
 
+// A stored position that is no position switches the override off rather than reach the
+// caster; the flag must be exactly 1.
+TEST(RoverSettingsTest, OverrideFromAFileIsOnlyUsedWhenItIsAPosition) {
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  const struct {
+    std::uint8_t flag;
+    double latitude, longitude;
+    std::uint8_t enabled;
+    double keptLatitude, keptLongitude;
+  } cases[] = {
+      {1, -90.0, 180.0, 1, -90.0, 180.0}, {139, 52.5, 13.4, 0, 52.5, 13.4},
+      {1, kNaN, 13.4, 0, 0.0, 13.4},      {1, 52.5, -kInfinity, 0, 52.5, 0.0},
+      {1, 90.5, 13.4, 0, 0.0, 13.4},      {1, 52.5, -180.01, 0, 52.5, 0.0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << int{c.flag} << " " << c.latitude << " " << c.longitude);
+    RoverSettings settings;
+    settings.overrideLatitude = c.latitude;
+    settings.overrideLongitude = c.longitude;
+    SettingsImage image = EncodeRoverSettings(settings);
+    image[2816] = c.flag;
+    RoverSettings decoded;
+    DecodeRoverSettings(image, decoded);
+    EXPECT_EQ(decoded.overrideEnabled.load(), c.enabled);
+    EXPECT_EQ(decoded.overrideLatitude.load(), c.keptLatitude);
+    EXPECT_EQ(decoded.overrideLongitude.load(), c.keptLongitude);
+  }
+}
+
 TEST(RoverSettingsTest, NoFileGivesTheDefaults) {
   const testing::TempFolder folder;
   RoverSettings settings;
