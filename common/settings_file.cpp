@@ -11,12 +11,20 @@
 
 namespace quillon {
 
+std::filesystem::path SettingsFilePath(const std::filesystem::path& folder, std::string_view name) {
+  if (folder.empty()) return {};
+  return folder / name;
+}
+
 std::optional<SettingsImage> ReadSettingsImage(const std::filesystem::path& file) {
+  if (file.empty()) return std::nullopt;
   // O_NONBLOCK keeps a FIFO of that name from holding the caller; it is refused below anyway.
   FileDescriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (fd.get() < 0) return std::nullopt;
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+    return std::nullopt;
+  }
 
   SettingsImage image{};
   std::size_t filled = 0;

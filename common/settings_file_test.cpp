@@ -37,10 +37,20 @@ class SettingsFileTest : public ::testing::Test {
   const fs::path file_ = folder_ / "settings.bin";
 };
 
-TEST_F(SettingsFileTest, NothingReadableGivesNothing) {
+TEST_F(SettingsFileTest, NothingReadableOrPlantedGivesNothing) {
   EXPECT_FALSE(ReadSettingsImage(file_).has_value());
   EXPECT_FALSE(ReadSettingsImage(folder_).has_value());
   EXPECT_FALSE(WriteSettingsImage(folder_ / "missing" / "settings.bin", PatternImage(0)));
+  // Without a settings folder nothing is read or written, not even beside the program.
+  const fs::path none = SettingsFilePath({}, "settings.bin");
+  EXPECT_TRUE(none.empty());
+  EXPECT_FALSE(WriteSettingsImage(none, PatternImage(0)));
+  EXPECT_FALSE(ReadSettingsImage(none).has_value());
+
+  // A file another user put there is not read: its host list could send the password away.
+  ASSERT_TRUE(WriteSettingsImage(file_, PatternImage(1)));
+  if (::chown(file_.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "giving a file away takes root";
+  EXPECT_FALSE(ReadSettingsImage(file_).has_value());
 }
 
 TEST_F(SettingsFileTest, WrittenImageReplacesTheFileAndIsPrivate) {

@@ -24,7 +24,7 @@ KnownBluetoothDevices LoadKnownBluetoothDevices(const std::filesystem::path& fil
 
 // Replaces `file` with `known` as ReplaceFile does (mode 0600; the old file stays whole when
 // writing fails). Control characters in names are written as spaces, so that every device stays
-// on its line. false when the file cannot be written.
+// on its line. false when the file cannot be written, or `file` is empty (no settings folder).
 bool SaveKnownBluetoothDevices(const std::filesystem::path& file,
                                const KnownBluetoothDevices& known);
 

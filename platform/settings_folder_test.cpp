@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -12,36 +13,94 @@
 namespace quillon {
 namespace {
 
-class SettingsFolderTest : public ::testing::Test {
- protected:
-  void SetUp() override { unsetenv("QUILLON_SETTINGS_DIR"); }
-  void TearDown() override {
-    unsetenv("QUILLON_SETTINGS_DIR");
-    unsetenv("XDG_CONFIG_HOME");
-  }
-  testing::TempFolder temp_;
-  const std::filesystem::path& root_ = temp_.Path();
-};
+namespace fs = std::filesystem;
 
-TEST_F(SettingsFolderTest, XdgConfigHomeGetsAPrivateQuillonFolderAndTheOverrideWins) {
-  setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
-  const auto folder = SettingsFolder();
-  EXPECT_EQ(folder, root_ / "quillon");
+unsigned Mode(const fs::path& path) {
   struct stat info {};
-  ASSERT_EQ(stat(folder.c_str(), &info), 0);
-  EXPECT_TRUE(S_ISDIR(info.st_mode));
-  EXPECT_EQ(info.st_mode & 0777, 0700u);
-
-  setenv("QUILLON_SETTINGS_DIR", (root_ / "a" / "b").c_str(), 1);
-  EXPECT_EQ(SettingsFolder(), root_ / "a" / "b");
-  EXPECT_TRUE(std::filesystem::is_directory(root_ / "a" / "b"));
+  EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
+  return info.st_mode & 0777;
 }
 
-TEST_F(SettingsFolderTest, FallsBackToTheTemporaryFolderWhenNoneCanBeMade) {
-  const auto blocker = root_ / "file";
-  std::ofstream(blocker) << "x";
-  setenv("XDG_CONFIG_HOME", blocker.c_str(), 1);  // a file where the folder would go
-  EXPECT_EQ(SettingsFolder(), std::filesystem::temp_directory_path());
+class SettingsFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : kVariables) {
+      if (const char* value = std::getenv(name)) saved_.emplace_back(name, value);
+      unsetenv(name);
+    }
+    // The temporary folder of these tests, where the last fallback goes.
+    fs::create_directory(temporary_);
+    setenv("TMPDIR", temporary_.c_str(), 1);
+  }
+  void TearDown() override {
+    for (const char* name : kVariables) unsetenv(name);
+    for (const auto& [name, value] : saved_) setenv(name.c_str(), value.c_str(), 1);
+  }
+  // A file where a folder would go, so that the folder cannot be had.
+  fs::path Blocker() const {
+    const auto blocker = root_ / "file";
+    std::ofstream(blocker) << "x";
+    return blocker;
+  }
+
+  static constexpr const char* kVariables[] = {"QUILLON_SETTINGS_DIR", "XDG_CONFIG_HOME",
+                                               "XDG_RUNTIME_DIR", "TMPDIR", "HOME"};
+  std::vector<std::pair<std::string, std::string>> saved_;
+  testing::TempFolder temp_;
+  const fs::path& root_ = temp_.Path();
+  const fs::path temporary_ = root_ / "tmp";
+  std::string problem_;
+};
+
+TEST_F(SettingsFolderTest, EachPlaceIsMadePrivateAndTheOverrideWins) {
+  setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
+  EXPECT_EQ(FindSettingsFolder(problem_), root_ / "quillon");
+  EXPECT_EQ(Mode(root_ / "quillon"), 0700u);
+
+  setenv("XDG_CONFIG_HOME", Blocker().c_str(), 1);
+  setenv("XDG_RUNTIME_DIR", root_.c_str(), 1);
+  EXPECT_EQ(FindSettingsFolder(problem_), root_ / "quillon");
+
+  unsetenv("XDG_RUNTIME_DIR");
+  const auto shared = temporary_ / ("quillon-" + std::to_string(geteuid()));
+  EXPECT_EQ(FindSettingsFolder(problem_), shared);
+  EXPECT_EQ(Mode(shared), 0700u);
+
+  setenv("QUILLON_SETTINGS_DIR", (root_ / "a" / "b").c_str(), 1);
+  EXPECT_EQ(FindSettingsFolder(problem_), root_ / "a" / "b");
+  EXPECT_EQ(Mode(root_ / "a" / "b"), 0700u);
+}
+
+// Another user could plant a settings file in a folder they can write, or in one of theirs:
+// such folders are never used, and without a private one nothing is saved.
+TEST_F(SettingsFolderTest, FoldersOthersCanWriteAreNeverUsed) {
+  setenv("XDG_CONFIG_HOME", Blocker().c_str(), 1);
+  const auto shared = temporary_ / ("quillon-" + std::to_string(geteuid()));
+  fs::create_directory(shared);
+  ASSERT_EQ(chmod(shared.c_str(), 01777), 0);
+  EXPECT_EQ(FindSettingsFolder(problem_), fs::path());
+  EXPECT_NE(problem_.find(shared.string() + " can be written by other users"), std::string::npos)
+      << problem_;
+  EXPECT_EQ(Mode(shared), 0777u);  // not touched
+
+  // A link in the shared folder, even to a private folder of this user's, could be turned
+  // elsewhere later.
+  fs::remove(shared);
+  fs::create_directory(root_ / "mine");
+  ASSERT_EQ(chmod((root_ / "mine").c_str(), 0700), 0);
+  fs::create_directory_symlink(root_ / "mine", shared);
+  EXPECT_EQ(FindSettingsFolder(problem_), fs::path());
+
+  setenv("QUILLON_SETTINGS_DIR", temporary_.c_str(), 1);
+  ASSERT_EQ(chmod(temporary_.c_str(), 0770), 0);
+  EXPECT_EQ(FindSettingsFolder(problem_), fs::path());
+  EXPECT_FALSE(IsPrivateFolder(temporary_));
+
+  if (chown((root_ / "mine").c_str(), 65534, 65534) != 0) {
+    GTEST_SKIP() << "giving a folder away takes root";
+  }
+  EXPECT_FALSE(MakePrivateFolder(root_ / "mine", problem_));
+  EXPECT_NE(problem_.find("belongs to another user"), std::string::npos) << problem_;
 }
 
 TEST(IsExistingDirectory, NeedsANonEmptyPathToAnExistingDirectory) {

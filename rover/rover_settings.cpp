@@ -67,7 +67,7 @@ void SetDefaultSettings(RoverSettings& settings) {
 }
 
 bool ReadSettingsFile(RoverSettings& settings, const std::filesystem::path& folder) {
-  const auto image = ReadSettingsImage(folder / kRoverSettingsFileName);
+  const auto image = ReadSettingsImage(SettingsFilePath(folder, kRoverSettingsFileName));
   if (!image) {
     SetDefaultSettings(settings);
     return false;
@@ -77,7 +77,8 @@ bool ReadSettingsFile(RoverSettings& settings, const std::filesystem::path& fold
 }
 
 bool WriteSettingsFile(const RoverSettings& settings, const std::filesystem::path& folder) {
-  return WriteSettingsImage(folder / kRoverSettingsFileName, EncodeRoverSettings(settings));
+  return WriteSettingsImage(SettingsFilePath(folder, kRoverSettingsFileName),
+                            EncodeRoverSettings(settings));
 }
 
 bool RememberHost(RoverSettings& settings, const std::filesystem::path& folder) {
