@@ -3,7 +3,9 @@
 #include "app/cli/session_options.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 
 #include "rover/rover_settings.h"
@@ -45,6 +47,10 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
       {{"--baud", "12345"}, "--baud"},
       {{"--baud", "9600x"}, "--baud"},
       {{"--caster", "host:65536"}, "1 to 65535"},
+      {{"--caster", "host:0"}, "1 to 65535"},
+      {{"--caster", "host\r\nX: 1:2101"}, "--caster address takes no control characters"},
+      {{"--mount", "RTCM3\r\n\r\nGET /x"}, "--mount takes no control characters"},
+      {{"--user", "u\x1b[2J"}, "--user takes no control characters"},
       {{"--caster", "host:21o1"}, "1 to 65535"},
       {{"--caster", "a-very-long-host-name.example"}, "19 characters"},
       {{"--user", "sixteen-chars-xx"}, "15 characters"},
@@ -58,7 +64,6 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
       {{"--frobnicate"}, "unknown option --frobnicate"},
       {{"--seconds", "5"}, "unknown option --seconds"},  // not a rover option
       {{"rtk.example.com"}, "unknown option"},
-      {{"--password-file", "/nonexistent/quillon-password"}, "cannot read"},
       {{"--bt-port", "3"}, "1 (XCOM2) or 2 (XCOM3)"},
       {{"--bt-device", ""}, "1 to 255 characters"},
       {{"--bt-device", std::string(256, 'x')}, "1 to 255 characters"},
@@ -82,7 +87,7 @@ TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironme
     std::optional<std::string> environment;
     bool useFile;
     std::optional<std::u16string> expected;  // nullopt: no password applied
-    bool refused = false;
+    const char* refusal = nullptr;
   };
   const Case cases[] = {
       {"s3cret\r\nsecond line\n", "from-env", true, u"s3cret"},
@@ -90,23 +95,44 @@ TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironme
       {"", "from-env", false, u"from-env"},
       {"", std::nullopt, false, std::nullopt},  // nothing given: nothing to apply
       {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9"
-       "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\n", std::nullopt, true, std::u16string(15, u'\u00E9')},
-      {"sixteen-chars-xx\n", std::nullopt, true, std::nullopt, true},
+       "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\n",
+       std::nullopt, true, std::u16string(15, u'\u00E9')},
+      {"sixteen-chars-xx\n", std::nullopt, true, std::nullopt, "15 characters"},
+      {std::string(1 << 20, 'x'), std::nullopt, true, std::nullopt, "15 characters"},
+      {"pw\rX-Evil: 1\n", std::nullopt, true, std::nullopt, "no control characters"},
+      {"", "pw\r\nX-Evil: 1", false, std::nullopt, "no control characters"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.content);
+    SCOPED_TRACE(c.content.substr(0, 20));
     write(c.content);
     SessionOptions options;
     std::string error;
     const bool ok = ParseSessionOptions(c.useFile ? fromFile : Arguments{}, kRover, c.environment,
                                         options, error);
-    if (c.refused) {
+    if (c.refusal != nullptr) {
       EXPECT_FALSE(ok);
-      EXPECT_NE(error.find("15 characters"), std::string::npos);
+      EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
       continue;
     }
     ASSERT_TRUE(ok) << error;
     EXPECT_EQ(options.password, c.expected);
+  }
+
+  // A pipe is read; what is no file (a folder, a device without end) is refused unread.
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  ASSERT_EQ(::write(pipe[1], "piped\n", 6), 6);
+  ::close(pipe[1]);
+  SessionOptions options;
+  std::string error;
+  const std::string piped = "/dev/fd/" + std::to_string(pipe[0]);
+  ASSERT_TRUE(ParseSessionOptions({"--password-file", piped}, kRover, "env", options, error));
+  EXPECT_EQ(options.password, u"piped");
+  ::close(pipe[0]);
+  for (const std::string& path : {folder.Path().string(), std::string("/dev/zero"),
+                                  std::string("/nonexistent/quillon-password")}) {
+    EXPECT_FALSE(ParseSessionOptions({"--password-file", path}, kRover, "env", options, error));
+    EXPECT_EQ(error, "--password-file: " + path + " is no readable file");
   }
 }
 
