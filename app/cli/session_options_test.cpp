@@ -163,5 +163,24 @@ TEST(SessionOptionsTest, AppliedOptionsReplaceOnlyWhatWasGiven) {
   EXPECT_EQ(settings.noAuthentication, 0);
 }
 
+// Help after a command answers for that command (the options of rover and base differ), and
+// ends the run before anything is parsed or saved.
+TEST(CommandHelpTest, HelpAfterACommandShowsThatCommandsUsage) {
+  for (const char* command : {"rover", "base", "demo", "sourcetable"}) {
+    for (const Arguments& args : {Arguments{"--help"}, Arguments{"--caster", "x:0", "-h"}}) {
+      std::FILE* out = std::tmpfile();
+      EXPECT_EQ(AnswerHelp(command, args, out), 0);
+      std::rewind(out);
+      char first[64] = {};
+      EXPECT_NE(std::fgets(first, sizeof first, out), nullptr);
+      EXPECT_EQ(std::string(first).rfind(std::string("Usage: quillon ") + command + " ", 0), 0u)
+          << first;
+      std::fclose(out);
+    }
+  }
+  EXPECT_EQ(AnswerHelp("rover", {"--caster", "x"}, stdout), std::nullopt);
+  EXPECT_EQ(AnswerHelp("frobnicate", {"--help"}, stdout), std::nullopt);
+}
+
 }  // namespace
 }  // namespace quillon::cli
