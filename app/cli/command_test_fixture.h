@@ -25,19 +25,10 @@
 
 namespace quillon::cli {
 
-// Everything written to `file` so far.
+// Everything written to `file` so far, read beside a command that may still be writing
+// without moving its position.
 inline std::string Contents(std::FILE* file) {
   std::fflush(file);
-  std::rewind(file);
-  std::string text;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
-  return text;
-}
-
-// What has reached `file` so far, read beside its writer without moving its position; the
-// session runner flushes each line.
-inline std::string Written(std::FILE* file) {
   std::string text;
   char buffer[4096];
   for (ssize_t n;
@@ -108,7 +99,7 @@ class CommandFixture : public ::testing::Test {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     do {
       const std::string wanted = ending();
-      for (const std::string& line : Lines(Written(out_))) {
+      for (const std::string& line : Lines(Contents(out_))) {
         if (line.ends_with(wanted)) return true;
       }
       std::this_thread::yield();

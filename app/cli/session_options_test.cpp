@@ -79,36 +79,43 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
 
 TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironment) {
   testing::TempFolder folder;
-  const auto file = folder.Path() / "password";
-  const auto write = [&](const std::string& text) { std::ofstream(file, std::ios::binary) << text; };
-  const Arguments fromFile = {"--password-file", file.string()};
+  const std::string file = (folder.Path() / "password").string();
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  ASSERT_EQ(::write(pipe[1], "piped\n", 6), 6);
+  ::close(pipe[1]);
   struct Case {
-    std::string content;
+    std::string content;  // of `file`
     std::optional<std::string> environment;
-    bool useFile;
+    std::string path;                        // of --password-file; empty: not given
     std::optional<std::u16string> expected;  // nullopt: no password applied
     const char* refusal = nullptr;
   };
   const Case cases[] = {
-      {"s3cret\r\nsecond line\n", "from-env", true, u"s3cret"},
-      {"no-newline", std::nullopt, true, u"no-newline"},
-      {"", "from-env", false, u"from-env"},
-      {"", std::nullopt, false, std::nullopt},  // nothing given: nothing to apply
+      {"s3cret\r\nsecond line\n", "from-env", file, u"s3cret"},
+      {"no-newline", std::nullopt, file, u"no-newline"},
+      {"", "from-env", "", u"from-env"},
+      {"", std::nullopt, "", std::nullopt},  // nothing given: nothing to apply
       {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9"
        "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\n",
-       std::nullopt, true, std::u16string(15, u'\u00E9')},
-      {"sixteen-chars-xx\n", std::nullopt, true, std::nullopt, "15 characters"},
-      {std::string(1 << 20, 'x'), std::nullopt, true, std::nullopt, "15 characters"},
-      {"pw\rX-Evil: 1\n", std::nullopt, true, std::nullopt, "no control characters"},
-      {"", "pw\r\nX-Evil: 1", false, std::nullopt, "no control characters"},
+       std::nullopt, file, std::u16string(15, u'\u00E9')},
+      {"", "env", "/dev/fd/" + std::to_string(pipe[0]), u"piped"},
+      {"sixteen-chars-xx\n", std::nullopt, file, std::nullopt, "takes at most 15 characters"},
+      {std::string(1 << 20, 'x'), std::nullopt, file, std::nullopt, "at most 15 characters"},
+      {"pw\rX-Evil: 1\n", std::nullopt, file, std::nullopt, "takes no control characters"},
+      {"", "pw\r\nX-Evil: 1", "", std::nullopt, "takes no control characters"},
+      // What is no file (a folder, a device without end) is refused unread.
+      {"", "env", folder.Path().string(), std::nullopt, "is no readable file"},
+      {"", "env", "/dev/zero", std::nullopt, "is no readable file"},
+      {"", "env", "/nonexistent/quillon-password", std::nullopt, "is no readable file"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.content.substr(0, 20));
-    write(c.content);
+    SCOPED_TRACE(c.path + " " + c.content.substr(0, 20));
+    std::ofstream(file, std::ios::binary) << c.content;
     SessionOptions options;
     std::string error;
-    const bool ok = ParseSessionOptions(c.useFile ? fromFile : Arguments{}, kRover, c.environment,
-                                        options, error);
+    const Arguments args = c.path.empty() ? Arguments{} : Arguments{"--password-file", c.path};
+    const bool ok = ParseSessionOptions(args, kRover, c.environment, options, error);
     if (c.refusal != nullptr) {
       EXPECT_FALSE(ok);
       EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
@@ -117,23 +124,7 @@ TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironme
     ASSERT_TRUE(ok) << error;
     EXPECT_EQ(options.password, c.expected);
   }
-
-  // A pipe is read; what is no file (a folder, a device without end) is refused unread.
-  int pipe[2];
-  ASSERT_EQ(::pipe(pipe), 0);
-  ASSERT_EQ(::write(pipe[1], "piped\n", 6), 6);
-  ::close(pipe[1]);
-  SessionOptions options;
-  std::string error;
-  const std::string piped = "/dev/fd/" + std::to_string(pipe[0]);
-  ASSERT_TRUE(ParseSessionOptions({"--password-file", piped}, kRover, "env", options, error));
-  EXPECT_EQ(options.password, u"piped");
   ::close(pipe[0]);
-  for (const std::string& path : {folder.Path().string(), std::string("/dev/zero"),
-                                  std::string("/nonexistent/quillon-password")}) {
-    EXPECT_FALSE(ParseSessionOptions({"--password-file", path}, kRover, "env", options, error));
-    EXPECT_EQ(error, "--password-file: " + path + " is no readable file");
-  }
 }
 
 TEST(SessionOptionsTest, AppliedOptionsReplaceOnlyWhatWasGiven) {
