@@ -93,18 +93,5 @@ TEST_F(BaseCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
   EXPECT_EQ(caster.ConnectionCount(), 0u);
 }
 
-TEST_F(BaseCommandTest, RoverOnlyOptionsAreRefusedAndChangeNothing) {
-  for (const Arguments& extra :
-       {Arguments{"--user", "demo"}, Arguments{"--no-auth"}, Arguments{"--gga", "52.5,13.4"}}) {
-    SCOPED_TRACE(extra.front());
-    ClearErrors();
-    Arguments args = SessionArgs();
-    args.insert(args.end(), extra.begin(), extra.end());
-    EXPECT_EQ(Run(args), 2);
-    EXPECT_EQ(Contents(err_), "quillon base: unknown option " + extra.front() + "\n");
-  }
-  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "cfg" / "sourceinfo.bin"));
-}
-
 }  // namespace
 }  // namespace quillon::cli
