@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     quillon::cli::PrintUsage();
     return 0;
   }
+  if (const auto status = quillon::cli::AnswerHelp(command, rest, stdout)) return *status;
   if (command == "rover") return quillon::cli::RunRover(rest);
   if (command == "base") return quillon::cli::RunBase(rest);
   if (command == "demo") return quillon::cli::RunDemo(rest);

@@ -28,7 +28,7 @@ void SetDefaultSettings(BaseSettings& settings) {
 }
 
 bool ReadSettingsFile(BaseSettings& settings, const std::filesystem::path& folder) {
-  const auto image = ReadSettingsImage(folder / kBaseSettingsFileName);
+  const auto image = ReadSettingsImage(SettingsFilePath(folder, kBaseSettingsFileName));
   if (!image) {
     SetDefaultSettings(settings);
     return false;
@@ -38,7 +38,8 @@ bool ReadSettingsFile(BaseSettings& settings, const std::filesystem::path& folde
 }
 
 bool WriteSettingsFile(const BaseSettings& settings, const std::filesystem::path& folder) {
-  return WriteSettingsImage(folder / kBaseSettingsFileName, EncodeBaseSettings(settings));
+  return WriteSettingsImage(SettingsFilePath(folder, kBaseSettingsFileName),
+                            EncodeBaseSettings(settings));
 }
 
 bool RememberHost(BaseSettings& settings, const std::filesystem::path& folder) {

@@ -16,6 +16,9 @@ inline constexpr std::size_t kBaseStatusTextSize = 512;
 
 class BaseStatus : public SessionStatus {
  public:
+  // The worker writes the status text: it must have ended before the text goes.
+  ~BaseStatus() override { EndWorker(); }
+
   // Empty while all is well; otherwise the failure text or the retry countdown. Guarded by
   // `lock`.
   WideField<kBaseStatusTextSize> statusText{};

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "testing/temp_folder.h"
 
@@ -35,10 +37,20 @@ class SettingsFileTest : public ::testing::Test {
   const fs::path file_ = folder_ / "settings.bin";
 };
 
-TEST_F(SettingsFileTest, NothingReadableGivesNothing) {
+TEST_F(SettingsFileTest, NothingReadableOrPlantedGivesNothing) {
   EXPECT_FALSE(ReadSettingsImage(file_).has_value());
   EXPECT_FALSE(ReadSettingsImage(folder_).has_value());
   EXPECT_FALSE(WriteSettingsImage(folder_ / "missing" / "settings.bin", PatternImage(0)));
+  // Without a settings folder nothing is read or written, not even beside the program.
+  const fs::path none = SettingsFilePath({}, "settings.bin");
+  EXPECT_TRUE(none.empty());
+  EXPECT_FALSE(WriteSettingsImage(none, PatternImage(0)));
+  EXPECT_FALSE(ReadSettingsImage(none).has_value());
+
+  // A file another user put there is not read: its host list could send the password away.
+  ASSERT_TRUE(WriteSettingsImage(file_, PatternImage(1)));
+  if (::chown(file_.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "giving a file away takes root";
+  EXPECT_FALSE(ReadSettingsImage(file_).has_value());
 }
 
 TEST_F(SettingsFileTest, WrittenImageReplacesTheFileAndIsPrivate) {
@@ -71,16 +83,18 @@ TEST_F(SettingsFileTest, AFailedWriteKeepsTheOldFile) {
   EXPECT_EQ(FolderEntries(), 1u);
 }
 
-// The corrupt files kept in testdata, made by testdata/make_settings_fixtures.py.
+// The corrupt files kept in testdata, made by testdata/make_settings_fixtures.py. Read as
+// plain bytes: the checkout may belong to another user than the one running the tests.
 SettingsRecord LoadFixture(const char* name) {
-  const auto image = ReadSettingsImage(fs::path(QUILLON_SETTINGS_TESTDATA) / name);
-  EXPECT_TRUE(image.has_value()) << name;
+  std::ifstream file(fs::path(QUILLON_SETTINGS_TESTDATA) / name, std::ios::binary);
+  const std::vector<std::uint8_t> bytes(std::istreambuf_iterator<char>(file), {});
+  EXPECT_FALSE(bytes.empty()) << name;
   SettingsRecord record;
-  if (image) DecodeSharedSettings(*image, record);
+  DecodeSharedSettings(bytes, record);
   return record;
 }
 
-TEST(SettingsFixtureTest, ShortFileFillsOnlyTheBeginning) {
+TEST(SettingsFixtureTest, ShortFileFillsOnlyTheBeginningAndLongOneStopsAtItsEnd) {
   SettingsRecord record = LoadFixture("short.bin");
   EXPECT_EQ(FieldText(record.userName), u"alice");
   EXPECT_EQ(FieldText(record.password), u"s3cret");
@@ -88,14 +102,11 @@ TEST(SettingsFixtureTest, ShortFileFillsOnlyTheBeginning) {
   record.userName = record.password = {};
   record.address = {};
   EXPECT_EQ(record, SettingsRecord{});
-}
 
-TEST(SettingsFixtureTest, LongFileIgnoresWhatFollowsTheRecord) {
-  const SettingsRecord record = LoadFixture("long.bin");
+  record = LoadFixture("long.bin");
   EXPECT_EQ(FieldText(record.address), u"192.0.2.7");
   EXPECT_EQ(record.port, 2101);
   EXPECT_EQ(FieldText(record.comPortName), u"/dev/ttyUSB0:");
-  EXPECT_EQ(record.selectedHost, 1);
   EXPECT_EQ(record.hostCount, 2);
   EXPECT_EQ(FieldText(record.hosts[1].mountPoints[1]), u"RTCM3");
 }
@@ -115,6 +126,28 @@ TEST(SettingsFixtureTest, OutOfRangeFileLoadsClamped) {
   // Texts filling their whole field are cut at its end, never inside a surrogate pair.
   EXPECT_EQ(FieldText(record.address), std::u16string(19, u'A'));
   EXPECT_EQ(FieldText(record.mountPoint), std::u16string(18, u'M'));
+}
+
+TEST(SettingsFixtureTest, NoiseAndControlCharactersLoadAsSaneValues) {
+  const SettingsRecord noise = LoadFixture("random.bin");
+  EXPECT_EQ(noise.noAuthentication, 0);  // a login is sent
+  EXPECT_EQ(noise.baudIndex, 1);
+  EXPECT_EQ(noise.comIndex, 1);
+  EXPECT_EQ(noise.port, 0);  // Connect refuses it
+  for (const HostEntry& entry : noise.hosts) EXPECT_TRUE(entry.port >= 0 && entry.port <= 65535);
+
+  // Texts that would carry CR, LF or ESC into a request or a terminal read as empty; their
+  // neighbours are kept.
+  const SettingsRecord injected = LoadFixture("header_injection.bin");
+  EXPECT_EQ(FieldText(injected.userName), u"");
+  EXPECT_EQ(FieldText(injected.password), u"");
+  EXPECT_EQ(FieldText(injected.mountPoint), u"");
+  EXPECT_EQ(FieldText(injected.address), u"caster.example");
+  EXPECT_EQ(injected.port, 2101);
+  EXPECT_EQ(FieldText(injected.hosts[0].userName), u"");
+  EXPECT_EQ(FieldText(injected.hosts[0].password), u"");
+  EXPECT_EQ(FieldText(injected.hosts[0].mountPoints[0]), u"OK");
+  EXPECT_EQ(FieldText(injected.hosts[0].mountPoints[1]), u"");
 }
 
 }  // namespace

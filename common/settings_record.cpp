@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/baud.h"
 #include "common/little_endian.h"
 
 namespace quillon {
@@ -86,6 +87,16 @@ std::int32_t ClampPosition(std::int32_t position, std::int32_t count) {
   return position >= 0 && position < count ? position : 0;
 }
 
+constexpr std::int32_t kMaxPort = 65535;
+
+std::int32_t RepairPort(std::int32_t port) { return port >= 0 && port <= kMaxPort ? port : 0; }
+
+// The whole field zero when its text holds a control character.
+template <std::size_t N>
+void RepairText(WideField<N>& field) {
+  if (HasControlCharacter(FieldText(field))) field.fill(u'\0');
+}
+
 }  // namespace
 
 void SetSharedDefaults(SettingsRecord& record) {
@@ -95,7 +106,7 @@ void SetSharedDefaults(SettingsRecord& record) {
   SetFieldText(record.address, u"0.0.0.0");
   record.port = 80;
   record.comIndex = 1;
-  record.baudIndex = 1;
+  record.baudIndex = kDefaultBaudIndex;
   record.reserved120 = 0;
   SetFieldText(record.mountPoint, u"MNT0");
 }
@@ -106,6 +117,28 @@ void ClampSettings(SettingsRecord& record) {
   for (auto& entry : record.hosts) {
     entry.mountPointCount = ClampCount(entry.mountPointCount, kMaxMountPoints);
     entry.selectedMountPoint = ClampPosition(entry.selectedMountPoint, entry.mountPointCount);
+  }
+}
+
+void RepairSettings(SettingsRecord& record) {
+  ClampSettings(record);
+  RepairText(record.userName);
+  RepairText(record.password);
+  RepairText(record.address);
+  RepairText(record.comPortName);
+  RepairText(record.mountPoint);
+  record.port = RepairPort(record.port);
+  if (record.comIndex < -1 || record.comIndex > kMaxComIndex) record.comIndex = 1;
+  if (record.baudIndex < 0 || record.baudIndex >= static_cast<std::int32_t>(kBaudRates.size())) {
+    record.baudIndex = kDefaultBaudIndex;
+  }
+  if (record.noAuthentication != 1) record.noAuthentication = 0;
+  for (auto& entry : record.hosts) {
+    RepairText(entry.address);
+    RepairText(entry.userName);
+    RepairText(entry.password);
+    for (auto& mountPoint : entry.mountPoints) RepairText(mountPoint);
+    entry.port = RepairPort(entry.port);
   }
 }
 
@@ -149,7 +182,7 @@ void DecodeSharedSettings(std::span<const std::uint8_t> bytes, SettingsRecord& r
   for (std::size_t i = 0; i < record.hosts.size(); ++i) {
     DecodeHostEntry(in.subspan(kHostsAt + i * kHostEntrySize, kHostEntrySize), record.hosts[i]);
   }
-  ClampSettings(record);
+  RepairSettings(record);
 }
 
 SettingsImage PaddedSettingsImage(std::span<const std::uint8_t> bytes) {

@@ -63,13 +63,24 @@ void SetSharedDefaults(SettingsRecord& record);
 // that does not name a used entry becomes 0.
 void ClampSettings(SettingsRecord& record);
 
+// The COM port list is a list box position; no list this program fills comes near this.
+inline constexpr std::int32_t kMaxComIndex = 255;
+
+// Brings every field of a record read from a file into its range, so that a corrupt file
+// still gives sane settings and a proper login: counts and positions as ClampSettings does; a
+// no-authentication flag other than 0 or 1 reads as 0; a baud index outside 0..6 and a COM
+// index outside -1..kMaxComIndex read as their defaults (1); a port (the record's or a host
+// entry's) outside 0..65535 reads as 0, which Connect refuses; a text holding a control
+// character reads as empty (CR or LF would end up inside a request header).
+void RepairSettings(SettingsRecord& record);
+
 // Writes the shared fields into bytes 0..2799 of `image`, field by field, little-endian; the
 // owner field becomes 0. Bytes from 2800 on are not touched.
 void EncodeSharedSettings(const SettingsRecord& record, SettingsImage& image);
 
 // Reads the shared fields from `image` of any length: missing bytes read as zero, bytes past
 // 2800 are not looked at. A text without a terminator in its field is cut at the field's end
-// (never inside a surrogate pair). Counts and positions are clamped with ClampSettings.
+// (never inside a surrogate pair). Every field is brought into range with RepairSettings.
 void DecodeSharedSettings(std::span<const std::uint8_t> image, SettingsRecord& record);
 
 // `bytes` as far as it goes in an image of 2824 bytes; the rest zero, anything past it dropped.

@@ -63,8 +63,8 @@ TEST(SettingsRecordTest, EncodePutsEveryFieldAtItsOffset) {
   for (std::size_t at = 2800; at < kSettingsImageSize; ++at) EXPECT_EQ(image[at], 0xEE) << at;
 }
 
-// With valid counts and terminated texts, every byte but the owner survives decoding and
-// encoding again, those behind a terminator included: both directions agree on every offset.
+// With every field in range, every byte but the owner survives decoding and encoding again,
+// those behind a terminator included: both directions agree on every offset.
 TEST(SettingsRecordTest, ImageSurvivesDecodeAndEncode) {
   std::mt19937 random(20240601);
   std::vector<std::uint8_t> image(kSettingsImageSize);
@@ -73,19 +73,25 @@ TEST(SettingsRecordTest, ImageSurvivesDecodeAndEncode) {
     for (std::size_t i = 0; i < width; ++i)
       image[at + i] = static_cast<std::uint8_t>(value >> 8 * i);
   };
-  const auto terminate = [&](std::size_t at, std::size_t units) { put(at + 2 * units - 2, 0, 2); };
+  // Random characters of the basic plane above the controls, then the terminator.
+  const auto text = [&](std::size_t at, std::size_t units) {
+    for (std::size_t i = 0; i + 1 < units; ++i) put(at + 2 * i, 0xA0 + random() % 0xD700, 2);
+    put(at + 2 * units - 2, 0, 2);
+  };
   for (auto [at, units] : {std::pair{4, 16}, {36, 16}, {68, 20}, {124, 20}, {164, 20}}) {
-    terminate(static_cast<std::size_t>(at), static_cast<std::size_t>(units));
+    text(static_cast<std::size_t>(at), static_cast<std::size_t>(units));
   }
-  put(212, 3, 4);
-  put(216, 4, 4);
+  const std::pair<std::size_t, std::uint32_t> integers[] = {{108, 65535}, {112, 255}, {116, 6},
+                                                            {204, 1},     {212, 3},   {216, 4}};
+  for (const auto& [at, value] : integers) put(at, value, 4);
   for (std::size_t at = 220; at < kSharedPartSize; at += 516) {
-    terminate(at, 20);
-    terminate(at + 44, 16);
-    terminate(at + 76, 16);
+    text(at, 20);
+    put(at + 40, random() % 65536, 4);
+    text(at + 44, 16);
+    text(at + 76, 16);
     put(at + 108, 8, 4);
     put(at + 112, 9, 4);
-    for (std::size_t m = 0; m < 10; ++m) terminate(at + 116 + 40 * m, 20);
+    for (std::size_t m = 0; m < 10; ++m) text(at + 116 + 40 * m, 20);
   }
 
   SettingsRecord record;

@@ -125,7 +125,9 @@ std::size_t WideToEightBit(std::u16string_view text, char* out, std::size_t capa
     position = text.size() - inLeft / sizeof(char16_t);
     if (result != static_cast<std::size_t>(-1)) break;
     if (errno == E2BIG) break;
-    // A lone surrogate or a character the locale cannot represent.
+    // A lone surrogate or a character the locale cannot represent. iconv may have filled the
+    // buffer up to the limit already: then its '?' has no room either.
+    if (written >= limit) break;
     const char16_t bad = text[position];
     const bool badPair = IsHighSurrogate(bad) && position + 1 < text.size() &&
                          IsLowSurrogate(text[position + 1]);
@@ -133,7 +135,7 @@ std::size_t WideToEightBit(std::u16string_view text, char* out, std::size_t capa
     position += badPair ? 2 : 1;
     cd = toEightBitConverter.Get();
   }
-  out[written] = '\0';
+  out[written] = '\0';  // written <= limit = capacity - 1
   return written;
 }
 

@@ -54,6 +54,16 @@ TEST(TextConversion, CallerBufferIsCutToItsCapacity) {
   EXPECT_EQ(WideToEightBit(u"aüb", small, sizeof small), 1u);
   EXPECT_STREQ(small, "a");
   EXPECT_EQ(WideToEightBit(u"abc", small, 0), 0u);
+
+  // The buffer fills exactly, then a lone surrogate: its '?' has no room, and nothing may be
+  // written past the capacity (the byte behind it stands for the caller's next variable).
+  for (const std::size_t capacity : {1u, 2u, 8u}) {
+    std::u16string text(capacity - 1, u'a');
+    text += char16_t{0xD800};
+    std::string storage(capacity + 1, '#');
+    EXPECT_EQ(WideToEightBit(text, storage.data(), capacity), capacity - 1);
+    EXPECT_EQ(storage, std::string(capacity - 1, 'a') + '\0' + '#') << capacity;
+  }
 }
 
 TEST(TextConversion, EachThreadHasItsOwnBuffer) {

@@ -18,6 +18,13 @@ inline std::u16string_view CutToUnits(std::u16string_view text, std::size_t maxU
   return text.substr(0, length);
 }
 
+// Whether `text` holds a control character (C0, DEL or C1). None belongs in a name, a password
+// or a mount point: CR or LF would end a request header early, ESC would drive a terminal.
+inline bool HasControlCharacter(std::u16string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char16_t unit) { return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F); });
+}
+
 // A zero-terminated UTF-16 text inside a field of N units (terminator included).
 template <std::size_t N>
 using WideField = std::array<char16_t, N>;

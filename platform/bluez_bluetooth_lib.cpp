@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "common/guard.h"
+#include "common/settings_file.h"
 #include "platform/settings_folder.h"
 
 namespace quillon {
@@ -165,8 +166,9 @@ bool BluezBluetoothLib::Write(const std::uint8_t* bytes, std::size_t count) {
 }
 
 std::unique_ptr<BluetoothLib> MakeSystemBluetoothLib() {
-  return std::make_unique<BluezBluetoothLib>(MakeBluezAdapter(), RealClock(),
-                                             SettingsFolder() / kKnownBluetoothDevicesFile);
+  return std::make_unique<BluezBluetoothLib>(
+      MakeBluezAdapter(), RealClock(),
+      SettingsFilePath(SettingsFolder(), kKnownBluetoothDevicesFile));
 }
 
 }  // namespace quillon

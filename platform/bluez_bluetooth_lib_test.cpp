@@ -196,7 +196,7 @@ TEST_F(BluezBluetoothLibTest, PortNumberIsTheChannelAndZeroOpensNothing) {
   }
   adapter_->connectSucceeds = false;
   EXPECT_FALSE(lib->Open(0, 1));
-  std::uint8_t byte = 0;
+  const std::uint8_t byte = 0;
   EXPECT_FALSE(lib->Write(&byte, 1));  // the refused open left no link behind
 }
 
@@ -212,10 +212,8 @@ TEST_F(BluezBluetoothLibTest, LinkCarriesBytesBothWaysAndNoticesTheDeviceGoing) 
   EXPECT_EQ(lib->Read(buffer, sizeof buffer), 0);  // silence: a bounded wait, then 0
   EXPECT_EQ(clock_.Elapsed() - before, kBluetoothReadWaitMs);
 
-  const std::string corrections(20, '\xD3');
-  ASSERT_EQ(::write(remote, corrections.data(), corrections.size()), 20);
+  ASSERT_EQ(::write(remote, "0123456789ab", 12), 12);
   EXPECT_EQ(lib->Read(buffer, sizeof buffer), 8);  // never more than asked
-  EXPECT_EQ(lib->Read(buffer, sizeof buffer), 8);
   EXPECT_EQ(lib->Read(buffer, sizeof buffer), 4);
 
   const std::string gga =
@@ -236,9 +234,7 @@ TEST_F(BluezBluetoothLibTest, LinkCarriesBytesBothWaysAndNoticesTheDeviceGoing) 
   EXPECT_FALSE(lib->Write(buffer, 1));
 
   lib->Close();
-  lib->Close();
   EXPECT_EQ(lib->Read(buffer, sizeof buffer), 0);
-  EXPECT_FALSE(lib->Write(buffer, 1));
 }
 
 TEST_F(BluezBluetoothLibTest, CloseFromAnotherThreadEndsAReaderAndAConnect) {

@@ -1,15 +1,11 @@
 #include "platform/known_bluetooth_devices.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <fstream>
+#include <span>
 #include <string>
-#include <system_error>
 
+#include "common/atomic_file.h"
 #include "common/guard.h"
 #include "common/text.h"
 
@@ -88,25 +84,8 @@ bool SaveKnownBluetoothDevices(const std::filesystem::path& file,
             "\n";
   }
 
-  const auto temporary = std::filesystem::path(file.string() + ".new");
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  std::size_t written = 0;
-  while (written < text.size()) {
-    const ssize_t result = ::write(fd, text.data() + written, text.size() - written);
-    if (result <= 0) {
-      if (result < 0 && errno == EINTR) continue;
-      break;
-    }
-    written += static_cast<std::size_t>(result);
-  }
-  const bool closed = ::close(fd) == 0;
-  if (written != text.size() || !closed || std::rename(temporary.c_str(), file.c_str()) != 0) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    return false;
-  }
-  return true;
+  return ReplaceFile(file,
+                     std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 }  // namespace quillon

@@ -22,9 +22,9 @@ struct KnownBluetoothDevices {
 // skipped, the others are kept; a selection outside the list becomes -1.
 KnownBluetoothDevices LoadKnownBluetoothDevices(const std::filesystem::path& file);
 
-// Replaces `file` with `known`, private to the user (mode 0600); the old file stays whole
-// when writing fails. Control characters in names are written as spaces, so that every device
-// stays on its line. false when the file cannot be written.
+// Replaces `file` with `known` as ReplaceFile does (mode 0600; the old file stays whole when
+// writing fails). Control characters in names are written as spaces, so that every device stays
+// on its line. false when the file cannot be written, or `file` is empty (no settings folder).
 bool SaveKnownBluetoothDevices(const std::filesystem::path& file,
                                const KnownBluetoothDevices& known);
 

@@ -15,8 +15,8 @@ namespace {
 class KnownBluetoothDevicesTest : public ::testing::Test {
  protected:
   void WriteFile(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
-  std::string ReadFile() {
-    std::ifstream in(file_, std::ios::binary);
+  static std::string ReadFile(const std::filesystem::path& file) {
+    std::ifstream in(file, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
@@ -75,18 +75,21 @@ TEST_F(KnownBluetoothDevicesTest, HandWrittenFileLosesOnlyTheLinesNotUnderstood)
   }
 }
 
-TEST_F(KnownBluetoothDevicesTest, MissingFileAndUnwritableFolder) {
+TEST_F(KnownBluetoothDevicesTest, MissingFileUnwritableFolderAndALinkLaidInWait) {
   EXPECT_TRUE(LoadKnownBluetoothDevices(file_).devices.empty());
   EXPECT_EQ(LoadKnownBluetoothDevices(file_).selected, -1);
-
-  WriteFile("selected 0\n00:11:22:33:44:55 Kept\n");
-  const std::string before = ReadFile();
   KnownBluetoothDevices other;
   other.devices = {{{9, 9, 9, 9, 9, 9}, u"Other"}};
   EXPECT_FALSE(SaveKnownBluetoothDevices(folder_ / "no-such-folder" / "bluetooth.txt", other));
-  std::filesystem::create_directory(file_.string() + ".new");  // the new file cannot be made
-  EXPECT_FALSE(SaveKnownBluetoothDevices(file_, other));
-  EXPECT_EQ(ReadFile(), before);
+
+  // The new list never goes through a name prepared beforehand: a link waiting where a fixed
+  // temporary name would be is not followed, so the file it points to stays as it was.
+  const auto victim = folder_ / "victim";
+  std::ofstream(victim) << "untouched";
+  std::filesystem::create_symlink(victim, file_.string() + ".new");
+  EXPECT_TRUE(SaveKnownBluetoothDevices(file_, other));
+  EXPECT_EQ(LoadKnownBluetoothDevices(file_).devices.size(), 1u);
+  EXPECT_EQ(ReadFile(victim), "untouched");
 }
 
 }  // namespace

@@ -111,7 +111,12 @@ void SerialPort::Close() {
 }
 
 void SerialPort::CloseLocked() {
-  if (fd_ >= 0) close(fd_);
+  if (fd_ >= 0) {
+    // The exclusive mode belongs to the device, not to this descriptor: left set, it would
+    // keep the next program (or the next run) from opening the device.
+    ioctl(fd_, TIOCNXCL);
+    close(fd_);
+  }
   fd_ = -1;
   gone_ = false;
   open_.store(false);

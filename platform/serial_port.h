@@ -39,9 +39,9 @@ class SerialPort {
   // byte was taken; false when the port is closed, has gone, or is closed meanwhile.
   bool Write(const std::uint8_t* bytes, std::size_t count);
 
-  // Closes the port; harmless when it is closed. Safe to call from another thread while Read
-  // or Write runs there: they return promptly, and the descriptor is released only after they
-  // have let go of it, so it cannot be reused under them.
+  // Closes the port, leaving the device's exclusive mode cleared; harmless when it is closed. Safe
+  // to call from another thread while Read or Write runs there: they return promptly, and the
+  // descriptor is released only after they have let go of it, so it cannot be reused under them.
   void Close();
 
   bool IsOpen() const { return open_.load(); }

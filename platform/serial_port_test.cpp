@@ -4,8 +4,12 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include "common/baud.h"
@@ -18,6 +22,15 @@ namespace {
 
 using testing::PtyPair;
 using testing::VirtualClock;
+
+// Whether thread `id` of this process is asleep in the kernel (state S).
+bool IsAsleep(pid_t id) {
+  if (id == 0) return false;
+  std::ifstream stat("/proc/self/task/" + std::to_string(id) + "/stat");
+  const std::string text(std::istreambuf_iterator<char>(stat), {});
+  const auto name = text.rfind(')');  // the state follows the name in parentheses
+  return name != std::string::npos && name + 2 < text.size() && text[name + 2] == 'S';
+}
 
 TEST(SerialPortTest, EveryBaudRateOfTheTableIsSetWith8N1RawAndNoFlowControl) {
   for (const std::uint32_t baud : kBaudRates) {
@@ -65,14 +78,26 @@ TEST(SerialPortTest, OpensOnlyAnAvailableTerminalAfterDroppingOneTrailingColon) 
 TEST(SerialPortTest, TheDeviceIsHeldExclusivelyUntilClosed) {
   VirtualClock clock;
   PtyPair pty;
+  // Taken before the port makes the device exclusive; it shows the device's mode afterwards.
+  const int observer = open(pty.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(observer, 0);
+  const auto exclusive = [&] {
+    int mode = -1;
+    EXPECT_EQ(ioctl(observer, TIOCGEXCL, &mode), 0);
+    return mode != 0;
+  };
   SerialPort first(clock);
   SerialPort second(clock);
   ASSERT_TRUE(first.Open(pty.DevicePath(), 9600));
+  EXPECT_TRUE(exclusive());
   EXPECT_FALSE(second.Open(pty.DevicePath(), 9600));
   // Reopening through the same port lets go of the old descriptor first.
   EXPECT_TRUE(first.Open(pty.DevicePath(), 4800));
   first.Close();
+  // Left exclusive, the device would refuse the next program's open (root excepted).
+  EXPECT_FALSE(exclusive());
   EXPECT_TRUE(second.Open(pty.DevicePath(), 9600));
+  close(observer);
 }
 
 TEST(SerialPortTest, CloseFromAnotherThreadEndsAWriteTheReceiverDoesNotTake) {
@@ -83,8 +108,18 @@ TEST(SerialPortTest, CloseFromAnotherThreadEndsAWriteTheReceiverDoesNotTake) {
   // Far more than a pty buffers: the write must wait for room that never comes.
   const std::vector<std::uint8_t> block(4 << 20, 0x5A);
   bool written = true;
-  std::thread writer([&] { written = port.Write(block.data(), block.size()); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::atomic<pid_t> writerId{0};
+  std::thread writer([&] {
+    writerId.store(gettid());
+    written = port.Write(block.data(), block.size());
+  });
+  // Close only once the write waits for room: bytes have gone out and the writer sleeps (its
+  // only sleep is that wait), so the test cannot pass with a Close that came first.
+  int queued = 0;
+  while (queued == 0 || !IsAsleep(writerId.load())) {
+    ASSERT_EQ(ioctl(pty.ReceiverFd(), FIONREAD, &queued), 0);
+    std::this_thread::yield();
+  }
   port.Close();
   writer.join();
   EXPECT_FALSE(written);

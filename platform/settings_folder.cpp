@@ -4,7 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <system_error>
 
 namespace quillon {
@@ -18,35 +22,92 @@ std::filesystem::path HomeFolder() {
   return {};
 }
 
-bool EnsureFolder(const std::filesystem::path& folder) {
-  std::error_code error;
-  if (std::filesystem::is_directory(folder, error)) return true;
-  if (!std::filesystem::create_directories(folder, error)) return false;
-  ::chmod(folder.c_str(), 0700);  // the files in it hold passwords
-  return true;
+// An absolute folder from the environment variable `name`, or an empty path.
+std::filesystem::path FolderFromEnvironment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value == '/' ? std::filesystem::path(value) : std::filesystem::path();
 }
 
 }  // namespace
 
-std::filesystem::path SettingsFolder() {
+bool IsPrivateFolder(const std::filesystem::path& folder) {
+  struct stat info {};
+  return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+         info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool MakePrivateFolder(const std::filesystem::path& folder, std::string& problem) {
+  std::error_code error;
+  if (!std::filesystem::exists(folder, error)) {
+    if (folder.has_parent_path()) std::filesystem::create_directories(folder.parent_path(), error);
+    // Made private at once: no moment in which another user could put a file in it.
+    if (::mkdir(folder.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
+      problem = "cannot make " + folder.string() + ": " + std::strerror(errno);
+      return false;
+    }
+  }
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    problem = folder.string() + " is not a folder";
+    return false;
+  }
+  if (info.st_uid != ::geteuid()) {
+    problem = folder.string() + " belongs to another user";
+    return false;
+  }
+  if (!IsPrivateFolder(folder)) {
+    problem = folder.string() + " can be written by other users";
+    return false;
+  }
+  return true;
+}
+
+std::filesystem::path FindSettingsFolder(std::string& problem) {
+  problem.clear();
   if (const char* override = std::getenv("QUILLON_SETTINGS_DIR");
       override != nullptr && *override != '\0') {
-    std::filesystem::path folder(override);
-    if (EnsureFolder(folder)) return folder;
+    const std::filesystem::path folder(override);
+    return MakePrivateFolder(folder, problem) ? folder : std::filesystem::path();
   }
-  std::filesystem::path base;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg != nullptr && *xdg == '/') {
-    base = xdg;
-  } else if (auto home = HomeFolder(); !home.empty()) {
-    base = home / ".config";
+  // Every reason is kept, so the one line the user sees explains each place tried.
+  const auto usable = [&problem](const std::filesystem::path& folder) {
+    std::string why;
+    if (MakePrivateFolder(folder, why)) return true;
+    problem += (problem.empty() ? "" : "; ") + why;
+    return false;
+  };
+  std::filesystem::path config = FolderFromEnvironment("XDG_CONFIG_HOME");
+  if (config.empty()) {
+    if (const auto home = HomeFolder(); !home.empty()) config = home / ".config";
   }
-  if (!base.empty()) {
-    const auto folder = base / "quillon";
-    if (EnsureFolder(folder)) return folder;
+  if (!config.empty() && usable(config / "quillon")) return config / "quillon";
+  if (const auto runtime = FolderFromEnvironment("XDG_RUNTIME_DIR");
+      !runtime.empty() && usable(runtime / "quillon")) {
+    return runtime / "quillon";
   }
   std::error_code error;
-  auto temporary = std::filesystem::temp_directory_path(error);
-  return error ? std::filesystem::path("/tmp") : temporary;
+  const auto temporary = std::filesystem::temp_directory_path(error);
+  if (error) return {};
+  // Anyone may make this name first: besides being private, it must be a real directory, not
+  // a link its owner could later turn elsewhere.
+  const auto shared = temporary / ("quillon-" + std::to_string(::geteuid()));
+  if (!usable(shared)) return {};
+  if (std::filesystem::is_symlink(shared, error)) {
+    problem += (problem.empty() ? "" : "; ") + shared.string() + " is a link";
+    return {};
+  }
+  return shared;
+}
+
+std::filesystem::path SettingsFolder() {
+  static std::atomic<bool> told{false};
+  std::string problem;
+  auto folder = FindSettingsFolder(problem);
+  if (folder.empty() && !told.exchange(true)) {
+    std::fprintf(stderr, "quillon: no private settings folder (%s): settings are not saved\n",
+                 problem.c_str());
+  }
+  return folder;
 }
 
 }  // namespace quillon

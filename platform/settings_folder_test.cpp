@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -12,36 +13,74 @@
 namespace quillon {
 namespace {
 
-class SettingsFolderTest : public ::testing::Test {
- protected:
-  void SetUp() override { unsetenv("QUILLON_SETTINGS_DIR"); }
-  void TearDown() override {
-    unsetenv("QUILLON_SETTINGS_DIR");
-    unsetenv("XDG_CONFIG_HOME");
-  }
-  testing::TempFolder temp_;
-  const std::filesystem::path& root_ = temp_.Path();
-};
+namespace fs = std::filesystem;
 
-TEST_F(SettingsFolderTest, XdgConfigHomeGetsAPrivateQuillonFolderAndTheOverrideWins) {
-  setenv("XDG_CONFIG_HOME", root_.c_str(), 1);
-  const auto folder = SettingsFolder();
-  EXPECT_EQ(folder, root_ / "quillon");
+unsigned Mode(const fs::path& path) {
   struct stat info {};
-  ASSERT_EQ(stat(folder.c_str(), &info), 0);
-  EXPECT_TRUE(S_ISDIR(info.st_mode));
-  EXPECT_EQ(info.st_mode & 0777, 0700u);
-
-  setenv("QUILLON_SETTINGS_DIR", (root_ / "a" / "b").c_str(), 1);
-  EXPECT_EQ(SettingsFolder(), root_ / "a" / "b");
-  EXPECT_TRUE(std::filesystem::is_directory(root_ / "a" / "b"));
+  EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
+  return info.st_mode & 07777;
 }
 
-TEST_F(SettingsFolderTest, FallsBackToTheTemporaryFolderWhenNoneCanBeMade) {
-  const auto blocker = root_ / "file";
-  std::ofstream(blocker) << "x";
-  setenv("XDG_CONFIG_HOME", blocker.c_str(), 1);  // a file where the folder would go
-  EXPECT_EQ(SettingsFolder(), std::filesystem::temp_directory_path());
+// Each test sets the variables it needs; the temporary folder is one of the test's own.
+class SettingsFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : {"QUILLON_SETTINGS_DIR", "XDG_RUNTIME_DIR"}) unsetenv(name);
+    fs::create_directory(temporary_);
+    setenv("TMPDIR", temporary_.c_str(), 1);
+    std::ofstream(root_ / "file") << "x";
+    setenv("XDG_CONFIG_HOME", (root_ / "file").c_str(), 1);  // a file where the folder would go
+  }
+  void TearDown() override {
+    for (const char* name :
+         {"QUILLON_SETTINGS_DIR", "XDG_RUNTIME_DIR", "TMPDIR", "XDG_CONFIG_HOME"})
+      unsetenv(name);
+  }
+
+  testing::TempFolder temp_;
+  const fs::path& root_ = temp_.Path();
+  const fs::path temporary_ = root_ / "tmp";
+  const fs::path shared_ = temporary_ / ("quillon-" + std::to_string(geteuid()));
+  std::string problem_;
+};
+
+TEST_F(SettingsFolderTest, EachPlaceIsMadePrivateInTurnAndTheOverrideWins) {
+  EXPECT_EQ(FindSettingsFolder(problem_), shared_);
+  EXPECT_EQ(Mode(shared_), 0700u);
+  setenv("XDG_RUNTIME_DIR", root_.c_str(), 1);
+  EXPECT_EQ(FindSettingsFolder(problem_), root_ / "quillon");
+  setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
+  EXPECT_EQ(FindSettingsFolder(problem_), root_ / "config" / "quillon");
+  EXPECT_EQ(Mode(root_ / "config" / "quillon"), 0700u);
+  setenv("QUILLON_SETTINGS_DIR", (root_ / "a" / "b").c_str(), 1);
+  EXPECT_EQ(FindSettingsFolder(problem_), root_ / "a" / "b");
+  EXPECT_EQ(Mode(root_ / "a" / "b"), 0700u);
+}
+
+// Another user could plant a settings file in a folder they can write, or in one of theirs:
+// such folders are never used (nor changed), and without a private one nothing is saved.
+TEST_F(SettingsFolderTest, FoldersOthersCanWriteAreNeverUsed) {
+  fs::create_directory(shared_);
+  ASSERT_EQ(chmod(shared_.c_str(), 01777), 0);
+  EXPECT_EQ(FindSettingsFolder(problem_), fs::path());
+  EXPECT_NE(problem_.find(shared_.string() + " can be written by other users"), std::string::npos)
+      << problem_;
+  EXPECT_EQ(Mode(shared_), 01777u);
+
+  // A link there, even to a private folder of this user's, could be turned elsewhere later.
+  fs::remove(shared_);
+  fs::create_directory(root_ / "mine");
+  ASSERT_EQ(chmod((root_ / "mine").c_str(), 0700), 0);
+  fs::create_directory_symlink(root_ / "mine", shared_);
+  EXPECT_EQ(FindSettingsFolder(problem_), fs::path());
+
+  setenv("QUILLON_SETTINGS_DIR", temporary_.c_str(), 1);
+  ASSERT_EQ(chmod(temporary_.c_str(), 0770), 0);
+  EXPECT_EQ(FindSettingsFolder(problem_), fs::path());
+
+  if (chown((root_ / "mine").c_str(), 65534, 65534) != 0) GTEST_SKIP() << "chown takes root";
+  EXPECT_FALSE(MakePrivateFolder(root_ / "mine", problem_));
+  EXPECT_EQ(problem_, (root_ / "mine").string() + " belongs to another user");
 }
 
 TEST(IsExistingDirectory, NeedsANonEmptyPathToAnExistingDirectory) {

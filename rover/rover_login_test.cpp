@@ -152,7 +152,7 @@ TEST_F(RoverLoginTest, SavesFromTheFrontEndDuringTheLoginNeitherRaceNorLoseAChan
     // A few saves after the login, so the last one follows RememberHost.
     for (int i = 1, after = 0; after < 3; ++i) {
       if (loggedIn.load()) ++after;
-      settings.overrideLatitude.store(i);
+      settings.overrideLatitude.store(i / 1000.0);  // a latitude, or a load would refuse it
       SaveRoverSettings(settings, status, folder.Path());
       if (std::filesystem::file_size(file) != kSettingsImageSize) allWhole.store(false);
       saves.store(i);
@@ -169,7 +169,7 @@ TEST_F(RoverLoginTest, SavesFromTheFrontEndDuringTheLoginNeitherRaceNorLoseAChan
   ASSERT_TRUE(ReadSettingsFile(saved, folder.Path()));
   EXPECT_EQ(saved.hostCount, 1);
   EXPECT_EQ(FieldText(saved.comPortName), Wide(receiver.DevicePath() + ":"));
-  EXPECT_EQ(saved.overrideLatitude.load(), saves.load());
+  EXPECT_EQ(saved.overrideLatitude.load(), saves.load() / 1000.0);
 }
 
 TEST_F(RoverLoginTest, LongMultiByteCredentialsGoOutWhole) {

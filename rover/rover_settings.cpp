@@ -1,6 +1,7 @@
 #include "rover/rover_settings.h"
 
 #include <bit>
+#include <cmath>
 
 #include "common/host_history.h"
 #include "common/little_endian.h"
@@ -12,6 +13,12 @@ namespace {
 constexpr std::size_t kOverrideLatitudeAt = 2800;
 constexpr std::size_t kOverrideLongitudeAt = 2808;
 constexpr std::size_t kOverrideEnabledAt = 2816;
+constexpr double kMaxLatitude = 90.0;
+constexpr double kMaxLongitude = 180.0;
+
+bool InRange(double degrees, double limit) {
+  return std::isfinite(degrees) && std::fabs(degrees) <= limit;
+}
 
 }  // namespace
 
@@ -43,11 +50,15 @@ SettingsImage EncodeRoverSettings(const RoverSettings& settings) {
 void DecodeRoverSettings(std::span<const std::uint8_t> bytes, RoverSettings& settings) {
   const SettingsImage image = PaddedSettingsImage(bytes);
   DecodeSharedSettings(image, settings);
-  settings.overrideLatitude.store(
-      std::bit_cast<double>(GetLittleEndian(image, kOverrideLatitudeAt, 8)));
-  settings.overrideLongitude.store(
-      std::bit_cast<double>(GetLittleEndian(image, kOverrideLongitudeAt, 8)));
-  settings.overrideEnabled.store(image[kOverrideEnabledAt]);
+  const double latitude = std::bit_cast<double>(GetLittleEndian(image, kOverrideLatitudeAt, 8));
+  const double longitude = std::bit_cast<double>(GetLittleEndian(image, kOverrideLongitudeAt, 8));
+  const bool latitudeValid = InRange(latitude, kMaxLatitude);
+  const bool longitudeValid = InRange(longitude, kMaxLongitude);
+  // A position that is not one switches the override off rather than reach the caster.
+  settings.overrideLatitude.store(latitudeValid ? latitude : 0.0);
+  settings.overrideLongitude.store(longitudeValid ? longitude : 0.0);
+  settings.overrideEnabled.store(
+      image[kOverrideEnabledAt] == 1 && latitudeValid && longitudeValid ? 1 : 0);
 }
 
 void SetDefaultSettings(RoverSettings& settings) {
@@ -56,7 +67,7 @@ void SetDefaultSettings(RoverSettings& settings) {
 }
 
 bool ReadSettingsFile(RoverSettings& settings, const std::filesystem::path& folder) {
-  const auto image = ReadSettingsImage(folder / kRoverSettingsFileName);
+  const auto image = ReadSettingsImage(SettingsFilePath(folder, kRoverSettingsFileName));
   if (!image) {
     SetDefaultSettings(settings);
     return false;
@@ -66,7 +77,8 @@ bool ReadSettingsFile(RoverSettings& settings, const std::filesystem::path& fold
 }
 
 bool WriteSettingsFile(const RoverSettings& settings, const std::filesystem::path& folder) {
-  return WriteSettingsImage(folder / kRoverSettingsFileName, EncodeRoverSettings(settings));
+  return WriteSettingsImage(SettingsFilePath(folder, kRoverSettingsFileName),
+                            EncodeRoverSettings(settings));
 }
 
 bool RememberHost(RoverSettings& settings, const std::filesystem::path& folder) {

@@ -19,6 +19,9 @@ struct RoverSettings : SettingsRecord {
   RoverSettings() = default;
   RoverSettings(const RoverSettings& other);
   RoverSettings& operator=(const RoverSettings& other);
+  // The inherited comparison would ignore the override fields; compare the file images
+  // (EncodeRoverSettings) instead.
+  bool operator==(const RoverSettings&) const = delete;
 
   std::atomic<double> overrideLatitude{0.0};   // degrees, north positive
   std::atomic<double> overrideLongitude{0.0};  // degrees, east positive
@@ -29,7 +32,9 @@ struct RoverSettings : SettingsRecord {
 SettingsImage EncodeRoverSettings(const RoverSettings& settings);
 
 // The record from an image of any length (see DecodeSharedSettings for short images, texts
-// and out-of-range counts).
+// and out-of-range fields). An override flag other than 0 or 1 reads as 0; a latitude or
+// longitude that is not finite or beyond 90 or 180 degrees reads as 0 and switches the
+// override off.
 void DecodeRoverSettings(std::span<const std::uint8_t> image, RoverSettings& settings);
 
 // All zero, then the defaults of SetSharedDefaults.

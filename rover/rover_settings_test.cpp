@@ -3,12 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <concepts>
 #include <filesystem>
+#include <limits>
 
 #include "testing/temp_folder.h"
 
 namespace quillon {
 namespace {
+
+// A comparison that silently skipped the override position would pass records that differ.
+static_assert(!std::equality_comparable<RoverSettings>);
 
 // The IEEE 754 double stored little-endian at `at`, read independently of the code under test.
 double DoubleAt(const SettingsImage& image, std::size_t at) {
@@ -22,19 +27,41 @@ TEST(RoverSettingsTest, OverrideFieldsSitAtTheEndAndPaddingIsZero) {
   settings.overrideLatitude = -33.8568;
   settings.overrideLongitude = 151.2153;
   settings.overrideEnabled = 1;
-  SettingsImage image = EncodeRoverSettings(settings);
+  const SettingsImage image = EncodeRoverSettings(settings);
   EXPECT_EQ(DoubleAt(image, 2800), -33.8568);
   EXPECT_EQ(DoubleAt(image, 2808), 151.2153);
   EXPECT_EQ(image[2816], 1);
   for (std::size_t at = 2817; at < 2824; ++at) EXPECT_EQ(image[at], 0) << "padding at " << at;
+}
 
-  image[2816] = 0;
-  image[2817] = 0x5A;  // padding from another writer is ignored
-  RoverSettings decoded;
-  DecodeRoverSettings(image, decoded);
-  EXPECT_EQ(decoded.overrideLatitude.load(), -33.8568);
-  EXPECT_EQ(decoded.overrideLongitude.load(), 151.2153);
-  EXPECT_EQ(decoded.overrideEnabled.load(), 0);
+// A stored position that is no position switches the override off rather than reach the
+// caster; the flag must be exactly 1.
+TEST(RoverSettingsTest, OverrideFromAFileIsOnlyUsedWhenItIsAPosition) {
+  constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+  constexpr double kInfinity = std::numeric_limits<double>::infinity();
+  const struct {
+    std::uint8_t flag;
+    double latitude, longitude;
+    std::uint8_t enabled;
+    double keptLatitude, keptLongitude;
+  } cases[] = {
+      {1, -90.0, 180.0, 1, -90.0, 180.0}, {139, 52.5, 13.4, 0, 52.5, 13.4},
+      {1, kNaN, 13.4, 0, 0.0, 13.4},      {1, 52.5, -kInfinity, 0, 52.5, 0.0},
+      {1, 90.5, 13.4, 0, 0.0, 13.4},      {1, 52.5, -180.01, 0, 52.5, 0.0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << int{c.flag} << " " << c.latitude << " " << c.longitude);
+    RoverSettings settings;
+    settings.overrideLatitude = c.latitude;
+    settings.overrideLongitude = c.longitude;
+    SettingsImage image = EncodeRoverSettings(settings);
+    image[2816] = c.flag;
+    RoverSettings decoded;
+    DecodeRoverSettings(image, decoded);
+    EXPECT_EQ(decoded.overrideEnabled.load(), c.enabled);
+    EXPECT_EQ(decoded.overrideLatitude.load(), c.keptLatitude);
+    EXPECT_EQ(decoded.overrideLongitude.load(), c.keptLongitude);
+  }
 }
 
 TEST(RoverSettingsTest, NoFileGivesTheDefaults) {

@@ -19,7 +19,7 @@ ElapsedText FormatElapsed(std::time_t seconds) {
 
 SessionStatus::SessionStatus() { elapsed = FormatElapsed(0); }
 
-SessionStatus::~SessionStatus() { JoinWorker(); }
+SessionStatus::~SessionStatus() { EndWorker(); }
 
 void SessionStatus::Reset() {
   std::lock_guard guard(lock);
@@ -60,6 +60,24 @@ bool SessionStatus::WaitWorkerEnded(int realMs) {
 
 void SessionStatus::JoinWorker() {
   if (worker_.joinable()) worker_.join();
+}
+
+void SessionStatus::EndWorker(const std::function<void()>& whileEnding) {
+  // Real time between two attempts to wake the worker: a box it opened, or a socket it
+  // created, after the previous attempt.
+  constexpr int kWakeRetryMs = 20;
+  if (!HasWorker()) return;
+  running.store(0);
+  // The worker may be waiting for the lock that our caller holds.
+  const int depth = lock.ReleaseAll();
+  for (;;) {
+    socket.Shutdown();
+    if (MessageSink* sink = owner.load()) sink->DismissAll();
+    if (WaitWorkerEnded(kWakeRetryMs)) break;
+    if (whileEnding) whileEnding();
+  }
+  JoinWorker();
+  lock.Reacquire(depth);
 }
 
 void SessionStatus::GiveUp(const std::u16string& text, const std::u16string& caption) {

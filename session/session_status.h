@@ -39,7 +39,10 @@ struct SessionSnapshot {
 class SessionStatus {
  public:
   SessionStatus();
-  virtual ~SessionStatus();  // joins a worker still there; a front end stops the session first
+  // Ends a worker still there as EndWorker does, so that a front end that never stopped its
+  // session, or a status destroyed at exit, does not wait forever. The owner of the boxes must
+  // still exist; a worker stuck on a receiver link is freed only by closing that link first.
+  virtual ~SessionStatus();
   SessionStatus(const SessionStatus&) = delete;
   SessionStatus& operator=(const SessionStatus&) = delete;
 
@@ -77,6 +80,14 @@ class SessionStatus {
   // Waits up to `realMs` real milliseconds for the worker's body to have returned.
   bool WaitWorkerEnded(int realMs);
   void JoinWorker();
+  // Ends the worker without the stop sequence's waits: clears running, then shuts the caster
+  // socket down (a blocked connect or read returns) and dismisses any box the worker waits on,
+  // again until its body has returned, with the lock let go meanwhile when the calling thread
+  // holds it; then joins it. The status does not own the receiver link: a worker blocked
+  // writing to it goes on only once the link is closed, so close it before (StopSession does).
+  // `whileEnding` runs between two attempts (a few real milliseconds apart): a windowed front
+  // end keeps its windows painted there. Harmless without a worker.
+  void EndWorker(const std::function<void()>& whileEnding = {});
 
   // The worker gives up after a failure: shows `text` with `caption` (exclamation, OK) to the
   // owner, then sets running 0 and error 1 under the lock. When the stop has been asked for

@@ -5,22 +5,6 @@ namespace {
 
 constexpr std::uint32_t kStopGraceMs = 4000;
 constexpr std::uint32_t kAfterResetMs = 1000;
-// Real time between two attempts to wake a worker that has not ended yet: a box it opened, or
-// a socket it created, after the previous attempt.
-constexpr int kWakeRetryMs = 20;
-
-void EndWorker(SessionStatus& status, const WhileWorkerEnds& whileEnding) {
-  // The worker may be waiting for the lock that our caller holds.
-  const int depth = status.lock.ReleaseAll();
-  for (;;) {
-    status.socket.Shutdown();
-    if (MessageSink* sink = status.owner.load()) sink->DismissAll();
-    if (status.WaitWorkerEnded(kWakeRetryMs)) break;
-    if (whileEnding) whileEnding();
-  }
-  status.JoinWorker();
-  status.lock.Reacquire(depth);
-}
 
 }  // namespace
 
@@ -34,7 +18,7 @@ void StopSession(SessionStatus& status, ComLink& link, Clock& clock, StopKind ki
   }
   if (status.HasWorker()) {
     link.CloseComPort();
-    EndWorker(status, whileEnding);
+    status.EndWorker(whileEnding);
   }
   status.socket.Close();
   // A worker that was ending while we reset may have raised its flags: leave an idle status.

@@ -107,6 +107,42 @@ TEST_F(StopSessionTest, RunsTheCallersWorkWhileTheWorkerHasNotEnded) {
   ExpectIdleAndClean();
 }
 
+// A front end that never stops its session, or a status destroyed at exit, must not leave the
+// process waiting on a worker that was never told to stop: one blocked on the caster socket,
+// one waiting on a box, one that simply runs while running is set.
+TEST(SessionStatusTest, DestroyingTheStatusEndsAWorkerNeverStopped) {
+  enum class Blocked { kSocket, kBox, kLoop };
+  for (const Blocked blocked : {Blocked::kSocket, Blocked::kBox, Blocked::kLoop}) {
+    SCOPED_TRACE(static_cast<int>(blocked));
+    VirtualClock clock;
+    RecordingMessageSink sink;
+    sink.HoldBoxesOpen(true);
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
+    std::atomic<bool> started{false};
+    {
+      SessionStatus status;
+      status.owner.store(&sink);
+      status.socket.Set(pair[0]);
+      status.running.store(1);
+      status.StartWorker([&] {
+        started.store(true);
+        char byte;
+        if (blocked == Blocked::kSocket) {
+          EXPECT_EQ(recv(pair[0], &byte, 1, 0), 0);
+        }
+        if (blocked == Blocked::kBox) sink.Show(Message{u"box", u"Error"});
+        while (status.running.load() == 1) clock.Sleep(1000);
+      });
+      while (!started.load()) std::this_thread::yield();
+      if (blocked == Blocked::kBox) {
+        ASSERT_TRUE(sink.WaitForBoxes(1));
+      }
+    }
+    close(pair[1]);
+  }
+}
+
 TEST(ElapsedTextTest, ShowsTheTimeOfDayReachedSoItStartsAgainAfter24Hours) {
   const std::pair<std::time_t, const char*> cases[] = {
       {0, "00:00:00"},     {3661, "01:01:01"},          {86399, "23:59:59"},

@@ -184,16 +184,6 @@ void FakeBluetoothLib::Disappear() {
   gone_ = true;
 }
 
-bool FakeBluetoothLib::IsLinkOpen() const {
-  std::lock_guard lock(mutex_);
-  return linkOpen_;
-}
-
-std::vector<std::string> FakeBluetoothLib::Calls() const {
-  std::lock_guard lock(mutex_);
-  return calls_;
-}
-
 std::size_t FakeBluetoothLib::CountCalls(const std::string& prefix) const {
   std::lock_guard lock(mutex_);
   std::size_t count = 0;

@@ -61,10 +61,9 @@ class FakeBluetoothLib final : public BluetoothLib {
   bool WaitForWritten(std::size_t count, int realMs = 10000);
   // The remote device goes out of range: reads return -1 and writes fail until it reconnects.
   void Disappear();
-  bool IsLinkOpen() const;
 
   // --- call record: "Discover", "Open(1,2)", "Close", "Write(5)", "Read(1024)", ... ---
-  std::vector<std::string> Calls() const;
+  // How many recorded calls begin with `prefix`.
   std::size_t CountCalls(const std::string& prefix) const;
 
  private:

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -23,13 +25,16 @@
 
 namespace quillon::cli {
 
-// Everything written to `file` so far.
+// Everything written to `file` so far, read beside a command that may still be writing
+// without moving its position.
 inline std::string Contents(std::FILE* file) {
   std::fflush(file);
-  std::rewind(file);
   std::string text;
   char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  for (ssize_t n;
+       (n = pread(fileno(file), buffer, sizeof buffer, static_cast<off_t>(text.size()))) > 0;) {
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
   return text;
 }
 
@@ -103,6 +108,19 @@ class CommandFixture : public ::testing::Test {
     err_ = std::tmpfile();
   }
   void AskToStop() { ASSERT_EQ(write(stopPipe_[1], "x", 1), 1); }
+  // Waits until the running command has printed a line ending in what `ending` gives at that
+  // moment; false after 20 real seconds without one.
+  bool WaitForOutputLine(const std::function<std::string()>& ending) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    do {
+      const std::string wanted = ending();
+      for (const std::string& line : Lines(Contents(out_))) {
+        if (line.ends_with(wanted)) return true;
+      }
+      std::this_thread::yield();
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
+  }
   int Finish() {
     runner_.join();
     return exitCode_;

@@ -1,7 +1,10 @@
 // The command-line front end: one function per subcommand, each returning the exit status.
 #pragma once
 
+#include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillon::cli {
@@ -10,6 +13,11 @@ using Arguments = std::vector<std::string>;
 
 // Prints the usage text of every subcommand.
 void PrintUsage();
+
+// When the words after `command` ask for help ("--help" or "-h" among them), prints that
+// command's usage on `out` and returns 0; nullopt when they do not, or `command` is none of
+// rover, base, demo and sourcetable.
+std::optional<int> AnswerHelp(std::string_view command, const Arguments& args, std::FILE* out);
 
 // `quillon rover OPTIONS` and `quillon demo [--seconds N]` in this process, stopped by
 // SIGINT or SIGTERM. `args` are the words after the command.

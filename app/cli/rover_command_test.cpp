@@ -2,6 +2,8 @@
 // virtual clock, stopped through its stop descriptor as a signal would.
 #include "app/cli/rover_command.h"
 
+#include <sys/stat.h>
+
 #include "app/cli/command_test_fixture.h"
 #include "rover/rover_settings.h"
 #include "testing/fake_bluetooth_lib.h"
@@ -31,9 +33,9 @@ TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
     ASSERT_LT(std::chrono::steady_clock::now(), deadline);
     ASSERT_EQ(caster.SendToClients("corrections"), 1);
   }
-  // A status line or two with the count.
-  clock.Sleep(2000);
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // A status line counts every byte the receiver got.
+  EXPECT_TRUE(WaitForOutputLine(
+      [&] { return " " + std::to_string(receiver.Received().size()) + " bytes"; }));
   AskToStop();
   EXPECT_EQ(Finish(), 0);
 
@@ -42,6 +44,9 @@ TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
   EXPECT_EQ(received.substr(0, 11), "corrections");
   ExpectSessionLog(Lines(Contents(out_)), "Stopped", received.size());
   EXPECT_EQ(Contents(err_), "");
+  struct stat folderInfo {};
+  ASSERT_EQ(stat((folder.Path() / "cfg").c_str(), &folderInfo), 0);
+  EXPECT_EQ(folderInfo.st_mode & 0777, 0700u);  // made private: the settings hold passwords
 
   RoverSettings saved;
   ASSERT_TRUE(ReadSettingsFile(saved, folder.Path() / "cfg"));
@@ -61,7 +66,6 @@ TEST_F(RoverCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
   const std::pair<Arguments, std::string> cases[] = {
       {{"--caster", ":2101"}, "Error: Address is empty.\n"},
       {{"--device", ""}, "Error: There is no COM port selected?\n"},
-      {{"--caster", "127.0.0.1:0"}, "Error: Port number appears to be invalid?\n"},
       {{"--device", "BLUETOOTH"}, "Error: Bluetooth is not available on this system.\n"},
   };
   for (const auto& [extra, message] : cases) {
@@ -93,10 +97,51 @@ TEST_F(RoverCommandTest, BluetoothOpensTheDeviceAndPortNamed) {
   EXPECT_EQ(library.SelectedDevice(), 0);
 }
 
+// A settings file of noise still gives sane settings and a proper login; its port reads as 0,
+// which Connect refuses when no option replaces it.
+TEST_F(RoverCommandTest, ASettingsFileOfNoiseStillLogsInAndIsSavedSane) {
+  const auto cfg = folder.Path() / "cfg";
+  std::filesystem::create_directory(cfg);
+  std::filesystem::copy_file(std::filesystem::path(QUILLON_SETTINGS_TESTDATA) / "random.bin",
+                             cfg / "ntripinfo.bin");
+  Arguments noPort = SessionArgs();
+  noPort[1] = "127.0.0.1";  // the caster without its port
+  EXPECT_EQ(Run(noPort), 1);
+  EXPECT_EQ(Contents(err_), "Error: Port number appears to be invalid?\n");
+
+  Launch(SessionArgs());
+  ASSERT_TRUE(caster.WaitForLoggedInClients(1, std::chrono::seconds(20)));
+  AskToStop();
+  EXPECT_EQ(Finish(), 0);
+  RoverSettings saved;
+  ASSERT_TRUE(ReadSettingsFile(saved, cfg));
+  EXPECT_EQ(saved.noAuthentication, 0);
+  EXPECT_EQ(saved.baudIndex, 1);
+  EXPECT_EQ(saved.overrideEnabled.load(), 0);
+}
+
 TEST_F(RoverCommandTest, OptionsItCannotUseChangeNothing) {
-  EXPECT_EQ(Run({"--settings-dir", (folder.Path() / "cfg").string(), "--baud", "1200"}), 2);
-  EXPECT_NE(Contents(err_).find("--baud"), std::string::npos);
+  const auto shared = folder.Path() / "shared";
+  std::filesystem::create_directory(shared);
+  ASSERT_EQ(chmod(shared.c_str(), 0777), 0);
+  const std::pair<Arguments, std::string> cases[] = {
+      {{"--baud", "1200"}, "--baud"},
+      {{"--caster", "127.0.0.1:0"}, "1 to 65535"},
+      {{"--mount", "DEMO\r\nX-Evil: 1"}, "--mount takes no control characters"},
+      {{"--password-file", folder.Path().string()}, "is no readable file"},
+      {{"--settings-dir", shared.string()}, "can be written by other users"},
+  };
+  for (const auto& [extra, expected] : cases) {
+    SCOPED_TRACE(expected);
+    ClearErrors();
+    Arguments args = SessionArgs();
+    args.insert(args.end(), extra.begin(), extra.end());
+    EXPECT_EQ(Run(args), 2);
+    EXPECT_NE(Contents(err_).find(expected), std::string::npos) << Contents(err_);
+  }
   EXPECT_FALSE(std::filesystem::exists(folder.Path() / "cfg" / "ntripinfo.bin"));
+  EXPECT_FALSE(std::filesystem::exists(shared / "ntripinfo.bin"));
+  EXPECT_EQ(caster.ConnectionCount(), 0u);
 }
 
 }  // namespace

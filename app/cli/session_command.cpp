@@ -1,7 +1,6 @@
 #include "app/cli/session_command.h"
 
 #include <string>
-#include <system_error>
 
 #include "common/connect_checks.h"
 #include "common/strings.h"
@@ -22,15 +21,14 @@ std::optional<std::filesystem::path> ParseSessionCommand(std::string_view comman
     return std::nullopt;
   }
   if (!options.settingsDir) return SettingsFolder();
-  const std::filesystem::path folder = *options.settingsDir;
-  std::error_code error;
-  std::filesystem::create_directories(folder, error);
-  if (!std::filesystem::is_directory(folder, error)) {
-    std::fprintf(environment.err, "quillon %s: --settings-dir: %s is no usable folder\n",
-                 name.c_str(), folder.c_str());
+  if (!MakePrivateFolder(*options.settingsDir, problem)) {
+    std::fprintf(environment.err,
+                 "quillon %s: --settings-dir: %s (the settings hold passwords: use a folder only "
+                 "you can write)\n",
+                 name.c_str(), problem.c_str());
     return std::nullopt;
   }
-  return folder;
+  return *options.settingsDir;
 }
 
 bool PrepareConnect(const SettingsRecord& settings, const SessionOptions& options, ComLink& link,

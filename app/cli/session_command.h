@@ -16,9 +16,10 @@
 namespace quillon::cli {
 
 // Parses the words after `quillon <command>` allowing the options in `allowed`, then chooses the
-// settings folder: the one given with --settings-dir (created when missing), or the user's. On a
-// problem prints one line naming the command on the environment's error stream and returns
-// nullopt (exit status 2).
+// settings folder: the one given with --settings-dir (made with mode 0700 when missing; refused
+// when others can write it), or the user's (an empty path when no private folder can be had:
+// nothing is saved then). On a problem prints one line naming the command on the environment's
+// error stream and returns nullopt (exit status 2).
 std::optional<std::filesystem::path> ParseSessionCommand(std::string_view command,
                                                          const Arguments& args, unsigned allowed,
                                                          const CommandEnvironment& environment,

@@ -1,12 +1,18 @@
 #include "app/cli/session_options.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <string_view>
 
 #include "common/baud.h"
+#include "common/file_descriptor.h"
 #include "common/text.h"
+#include "common/wide.h"
 #include "link/bluetooth_choice.h"
 #include "rover/rover_settings.h"
 
@@ -35,10 +41,30 @@ constexpr Flag kFlags[] = {
     {"--bt-port", kOptBluetooth, true},
 };
 
+// The most a password file may hold before its first line ends: far more than 15 characters
+// take, so a longer line is refused as too long, and /dev/zero is never read on and on.
+constexpr std::size_t kPasswordFileReadMax = 256;
+
 // `text` as wide text of at most `maxUnits` units; false when it is longer.
 bool WideOfAtMost(std::string_view text, std::size_t maxUnits, std::u16string& out) {
   out = EightBitToWide(std::string(text));
   return out.size() <= maxUnits && text.find('\0') == std::string_view::npos;
+}
+
+// `value` of option `what` as wide text: at most `maxUnits` characters and no control
+// characters, which would end up inside the request headers or the settings file. On a
+// problem false with `error` naming `what`, the limit and the fault.
+bool TextOption(std::string_view what, std::string_view value, std::size_t maxUnits,
+                std::u16string& out, std::string& error) {
+  if (!WideOfAtMost(value, maxUnits, out)) {
+    error = std::string(what) + " takes at most " + std::to_string(maxUnits) + " characters";
+    return false;
+  }
+  if (HasControlCharacter(out)) {
+    error = std::string(what) + " takes no control characters (such as a line break)";
+    return false;
+  }
+  return true;
 }
 
 template <typename Number>
@@ -62,21 +88,41 @@ bool ParseCaster(std::string_view value, SessionOptions& options, std::string& e
   }
   if (port >= 0) options.port = port;
   std::u16string address;
-  if (!WideOfAtMost(host, kMaxAddressUnits, address)) {
-    error = "--caster: the address may have at most 19 characters";
-    return false;
-  }
+  if (!TextOption("--caster address", host, kMaxAddressUnits, address, error)) return false;
   options.address = address;
   return true;
 }
 
+// The first line of the file at `path`, without its line end. Only a regular file or a pipe
+// (such as <(pass show caster)) is read, and only up to kPasswordFileReadMax bytes.
 bool ReadPasswordFile(const std::string& path, std::string& password, std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
+  const auto readable = [](const struct stat& info) {
+    return S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode);
+  };
+  struct stat info {};
+  // Looked at before opening: opening a device can have effects of its own.
+  if (::stat(path.c_str(), &info) != 0 || !readable(info)) {
+    error = "--password-file: " + path + " is no readable file";
+    return false;
+  }
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !readable(info)) {
     error = "--password-file: cannot read " + path;
     return false;
   }
-  std::getline(file, password);
+  std::string text;
+  char buffer[kPasswordFileReadMax];
+  while (text.size() < kPasswordFileReadMax && text.find('\n') == std::string::npos) {
+    const ssize_t got = ::read(fd.get(), buffer, kPasswordFileReadMax - text.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      error = "--password-file: cannot read " + path;
+      return false;
+    }
+    if (got == 0) break;
+    text.append(buffer, static_cast<std::size_t>(got));
+  }
+  password = text.substr(0, text.find('\n'));
   if (!password.empty() && password.back() == '\r') password.pop_back();
   return true;
 }
@@ -152,11 +198,10 @@ bool ParseValue(std::string_view flag, const std::string& value, SessionOptions&
   }
   std::u16string text;
   const std::size_t limit = flag == "--user" ? kMaxNameUnits : kMaxAddressUnits;
-  if (!WideOfAtMost(value, limit, text)) {
-    error = std::string(flag) + ": at most " + std::to_string(limit) + " characters" +
-            (flag == "--device" ? " (the settings file keeps no more; use a name such as "
-                                  "/dev/ttyUSB0)"
-                                : "");
+  if (!TextOption(flag, value, limit, text, error)) {
+    if (flag == "--device") {
+      error += " (the settings file keeps no more; use a name such as /dev/ttyUSB0)";
+    }
     return false;
   }
   if (flag == "--user") options.userName = text;
@@ -174,7 +219,7 @@ bool SplitCasterArgument(std::string_view value, std::string_view& host, std::in
   host = value.substr(0, colon);
   const std::string_view digits = value.substr(colon + 1);
   std::int32_t number = 0;
-  if (digits.size() > kMaxPortDigits || !ParseWhole(digits, number) || number < 0 ||
+  if (digits.size() > kMaxPortDigits || !ParseWhole(digits, number) || number < 1 ||
       number > 65535) {
     return false;
   }
@@ -243,10 +288,7 @@ bool ParseSessionOptions(const Arguments& args, unsigned allowed,
     }
     if (given) {
       std::u16string wide;
-      if (!WideOfAtMost(password, kMaxNameUnits, wide)) {
-        error = "the password may have at most 15 characters";
-        return false;
-      }
+      if (!TextOption("the password", password, kMaxNameUnits, wide, error)) return false;
       parsed.password = wide;
     }
   }

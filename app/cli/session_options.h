@@ -55,13 +55,14 @@ struct SessionOptions {
 };
 
 // Splits "HOST[:PORT]" at its last ':' into `host` and `port`; `port` stays as it was when
-// there is no ':'. false when the part after ':' is not a port number from 0 to 65535.
+// there is no ':'. false when the part after ':' is not a port number from 1 to 65535.
 bool SplitCasterArgument(std::string_view value, std::string_view& host, std::int32_t& port);
 
 // Parses `args` (the words after the command) allowing the options in `allowed`.
 // `environmentPassword` is QUILLON_PASSWORD when set; --password-file wins over it. A password
-// is never taken from the command line. On a problem returns false with `error` set to one
-// line for the user; nothing is applied then.
+// is never taken from the command line. Texts keep the settings file's limits (address and
+// mount point 19 characters, user name and password 15) and may hold no control characters.
+// On a problem returns false with `error` set to one line for the user; nothing is applied then.
 bool ParseSessionOptions(const Arguments& args, unsigned allowed,
                          const std::optional<std::string>& environmentPassword,
                          SessionOptions& options, std::string& error);

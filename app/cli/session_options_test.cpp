@@ -3,7 +3,9 @@
 #include "app/cli/session_options.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 
 #include "rover/rover_settings.h"
@@ -45,6 +47,10 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
       {{"--baud", "12345"}, "--baud"},
       {{"--baud", "9600x"}, "--baud"},
       {{"--caster", "host:65536"}, "1 to 65535"},
+      {{"--caster", "host:0"}, "1 to 65535"},
+      {{"--caster", "host\r\nX: 1:2101"}, "--caster address takes no control characters"},
+      {{"--mount", "RTCM3\r\n\r\nGET /x"}, "--mount takes no control characters"},
+      {{"--user", "u\x1b[2J"}, "--user takes no control characters"},
       {{"--caster", "host:21o1"}, "1 to 65535"},
       {{"--caster", "a-very-long-host-name.example"}, "19 characters"},
       {{"--user", "sixteen-chars-xx"}, "15 characters"},
@@ -58,7 +64,6 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
       {{"--frobnicate"}, "unknown option --frobnicate"},
       {{"--seconds", "5"}, "unknown option --seconds"},  // not a rover option
       {{"rtk.example.com"}, "unknown option"},
-      {{"--password-file", "/nonexistent/quillon-password"}, "cannot read"},
       {{"--bt-port", "3"}, "1 (XCOM2) or 2 (XCOM3)"},
       {{"--bt-device", ""}, "1 to 255 characters"},
       {{"--bt-device", std::string(256, 'x')}, "1 to 255 characters"},
@@ -74,40 +79,52 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
 
 TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironment) {
   testing::TempFolder folder;
-  const auto file = folder.Path() / "password";
-  const auto write = [&](const std::string& text) { std::ofstream(file, std::ios::binary) << text; };
-  const Arguments fromFile = {"--password-file", file.string()};
+  const std::string file = (folder.Path() / "password").string();
+  int pipe[2];
+  ASSERT_EQ(::pipe(pipe), 0);
+  ASSERT_EQ(::write(pipe[1], "piped\n", 6), 6);
+  ::close(pipe[1]);
   struct Case {
-    std::string content;
+    std::string content;  // of `file`
     std::optional<std::string> environment;
-    bool useFile;
+    std::string path;                        // of --password-file; empty: not given
     std::optional<std::u16string> expected;  // nullopt: no password applied
-    bool refused = false;
+    const char* refusal = nullptr;
   };
   const Case cases[] = {
-      {"s3cret\r\nsecond line\n", "from-env", true, u"s3cret"},
-      {"no-newline", std::nullopt, true, u"no-newline"},
-      {"", "from-env", false, u"from-env"},
-      {"", std::nullopt, false, std::nullopt},  // nothing given: nothing to apply
+      {"s3cret\r\nsecond line\n", "from-env", file, u"s3cret"},
+      {"no-newline", std::nullopt, file, u"no-newline"},
+      {"", "from-env", "", u"from-env"},
+      {"", std::nullopt, "", std::nullopt},  // nothing given: nothing to apply
       {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9"
-       "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\n", std::nullopt, true, std::u16string(15, u'\u00E9')},
-      {"sixteen-chars-xx\n", std::nullopt, true, std::nullopt, true},
+       "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\n",
+       std::nullopt, file, std::u16string(15, u'\u00E9')},
+      {"", "env", "/dev/fd/" + std::to_string(pipe[0]), u"piped"},
+      {"sixteen-chars-xx\n", std::nullopt, file, std::nullopt, "takes at most 15 characters"},
+      {std::string(1 << 20, 'x'), std::nullopt, file, std::nullopt, "at most 15 characters"},
+      {"pw\rX-Evil: 1\n", std::nullopt, file, std::nullopt, "takes no control characters"},
+      {"", "pw\r\nX-Evil: 1", "", std::nullopt, "takes no control characters"},
+      // What is no file (a folder, a device without end) is refused unread.
+      {"", "env", folder.Path().string(), std::nullopt, "is no readable file"},
+      {"", "env", "/dev/zero", std::nullopt, "is no readable file"},
+      {"", "env", "/nonexistent/quillon-password", std::nullopt, "is no readable file"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.content);
-    write(c.content);
+    SCOPED_TRACE(c.path + " " + c.content.substr(0, 20));
+    std::ofstream(file, std::ios::binary) << c.content;
     SessionOptions options;
     std::string error;
-    const bool ok = ParseSessionOptions(c.useFile ? fromFile : Arguments{}, kRover, c.environment,
-                                        options, error);
-    if (c.refused) {
+    const Arguments args = c.path.empty() ? Arguments{} : Arguments{"--password-file", c.path};
+    const bool ok = ParseSessionOptions(args, kRover, c.environment, options, error);
+    if (c.refusal != nullptr) {
       EXPECT_FALSE(ok);
-      EXPECT_NE(error.find("15 characters"), std::string::npos);
+      EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
       continue;
     }
     ASSERT_TRUE(ok) << error;
     EXPECT_EQ(options.password, c.expected);
   }
+  ::close(pipe[0]);
 }
 
 TEST(SessionOptionsTest, AppliedOptionsReplaceOnlyWhatWasGiven) {
@@ -135,6 +152,25 @@ TEST(SessionOptionsTest, AppliedOptionsReplaceOnlyWhatWasGiven) {
   EXPECT_EQ(settings.overrideEnabled.load(), 0);
   EXPECT_DOUBLE_EQ(settings.overrideLatitude.load(), 35.5);  // kept for the next time
   EXPECT_EQ(settings.noAuthentication, 0);
+}
+
+// Help after a command answers for that command (the options of rover and base differ), and
+// ends the run before anything is parsed or saved.
+TEST(CommandHelpTest, HelpAfterACommandShowsThatCommandsUsage) {
+  for (const char* command : {"rover", "base", "demo", "sourcetable"}) {
+    for (const Arguments& args : {Arguments{"--help"}, Arguments{"--caster", "x:0", "-h"}}) {
+      std::FILE* out = std::tmpfile();
+      EXPECT_EQ(AnswerHelp(command, args, out), 0);
+      std::rewind(out);
+      char first[64] = {};
+      EXPECT_NE(std::fgets(first, sizeof first, out), nullptr);
+      EXPECT_EQ(std::string(first).rfind(std::string("Usage: quillon ") + command + " ", 0), 0u)
+          << first;
+      std::fclose(out);
+    }
+  }
+  EXPECT_EQ(AnswerHelp("rover", {"--caster", "x"}, stdout), std::nullopt);
+  EXPECT_EQ(AnswerHelp("frobnicate", {"--help"}, stdout), std::nullopt);
 }
 
 }  // namespace

@@ -1,64 +1,155 @@
 #include <cstdio>
+#include <string>
 
 #include "app/cli/commands.h"
 
 namespace quillon::cli {
+namespace {
+
+constexpr unsigned kRover = 1u << 0;
+constexpr unsigned kBase = 1u << 1;
+
+struct OptionHelp {
+  unsigned commands;
+  const char* text;
+};
+
+// One entry per option; the limits are the settings file's, which keeps no more.
+constexpr OptionHelp kOptions[] = {
+    {kRover | kBase,
+     "  --caster HOST[:PORT]   caster address (at most 19 characters) and port (1-65535)\n"},
+    {kRover | kBase, "  --mount NAME           mount point, at most 19 characters\n"},
+    {kRover, "  --user NAME            user name, at most 15 characters\n"},
+    {kRover | kBase,
+     "  --password-file FILE   password (at most 15 characters): the first line of FILE, a\n"
+     "                         regular file or a pipe; QUILLON_PASSWORD in the environment\n"
+     "                         also works. Never given on the command line.\n"},
+    {kRover | kBase,
+     "  --device PATH          receiver link: a serial device such as /dev/ttyUSB0 (at most\n"
+     "                         19 characters), or BLUETOOTH\n"},
+    {kRover | kBase,
+     "  --bt-device NAME       with BLUETOOTH: the device, by its name in the Bluetooth list\n"
+     "                         (default: the device chosen last)\n"},
+    {kRover | kBase,
+     "  --bt-port 1|2          with BLUETOOTH: port XCOM2 (1) or XCOM3 (2, the default)\n"},
+    {kRover | kBase, "  --baud N               4800 9600 14400 19200 38400 57600 115200\n"},
+    {kRover, "  --no-auth / --auth     \"Do not use NTRIP authentication.\" on or off\n"},
+    {kRover,
+     "  --gga LAT,LON          send this position in the receiver's GGA sentences (degrees,\n"
+     "  --no-gga               south and west negative), or stop doing so\n"},
+    {kRover | kBase,
+     "  --settings-dir DIR     settings folder for this run, made private (mode 0700) when\n"
+     "                         missing; refused when others can write it (default:\n"
+     "                         $QUILLON_SETTINGS_DIR, else $XDG_CONFIG_HOME/quillon)\n"},
+    {kRover | kBase, "  --trace                print trace lines on standard error\n"},
+    {kRover | kBase, "  -h, --help             show this text\n"},
+};
+
+constexpr char kTextRule[] = "Texts may hold no control characters (such as a line break).\n";
+
+constexpr char kRoverText[] = "Runs one Rover session (NTRIP client) without windows.\n";
+
+constexpr char kRoverNotes[] =
+    "rover saves the settings with the options applied to \"ntripinfo.bin\", as Connect does,\n"
+    "then prints a status line a second: HH:MM:SS <rate> B/s <total> bytes; when standard\n"
+    "output is not a terminal, a line per change of state and that line once a minute.\n"
+    "Messages go to standard error. Ctrl+C (or SIGTERM) stops the session; the stop takes\n"
+    "about 5 seconds.\n"
+    "Exit status: 0 after a stop, 1 when the settings were refused or the session gave up,\n"
+    "2 for options that cannot be used (nothing is saved then).\n";
+
+constexpr char kBaseText[] =
+    "Runs one Base session (NTRIP server) without windows: uploads the receiver's output to a\n"
+    "mount point, retrying on failure.\n";
+
+constexpr char kBaseNotes[] =
+    "base saves the settings with the options applied to \"sourceinfo.bin\", then prints a\n"
+    "status line a second: the counters while it uploads, or the reason of a failed attempt\n"
+    "and the countdown to the next one; when standard output is not a terminal, a line per\n"
+    "change of state and the counters once a minute. It makes 15 attempts, 60 seconds apart;\n"
+    "after the last it prints the final message and exits 1. Ctrl+C (or SIGTERM) stops it\n"
+    "(exit 0). Options that cannot be used exit 2 and save nothing.\n";
+
+constexpr char kDemoUsage[] =
+    "Usage: quillon demo [--seconds N] [--trace]\n"
+    "\n"
+    "Relays from a built-in caster to a simulated receiver on a pseudo-terminal for N seconds\n"
+    "(10 by default, at most 86400) and checks the bytes.\n";
+
+constexpr char kSourceTableUsage[] =
+    "Usage: quillon sourcetable HOST[:PORT] [--long]\n"
+    "\n"
+    "Lists the mount points of a caster (port 2101 when omitted); --long shows each stream's\n"
+    "main fields as a table.\n";
+
+constexpr char kCommands[] =
+    "Usage: quillon [COMMAND] [OPTIONS]\n"
+    "\n"
+    "Relays GNSS corrections between an NTRIP caster and a receiver on a serial port or a\n"
+    "Bluetooth link. Without a command the windowed program (quillon-gui) starts.\n"
+    "\n"
+    "Commands:\n"
+    "  rover OPTIONS          run one Rover session (NTRIP client) without windows\n"
+    "  base OPTIONS           run one Base session (NTRIP server) without windows: upload\n"
+    "                         the receiver's output to a mount point, retrying on failure\n"
+    "  demo [--seconds N]     relay from a built-in caster to a simulated receiver on a\n"
+    "                         pseudo-terminal for N seconds (10 by default) and check the bytes\n"
+    "  sourcetable HOST[:PORT] [--long]\n"
+    "                         list the mount points of a caster (port 2101 when omitted);\n"
+    "                         --long shows each stream's main fields as a table\n"
+    "  --help                 show this text; COMMAND --help shows that command's\n"
+    "  --version              show the program's version\n";
+
+void PrintOptions(unsigned command, const char* mode, std::FILE* out) {
+  std::fprintf(out, "Options of %s (what is not given is taken from the saved %s settings):\n",
+               command == kRover ? "rover" : "base", mode);
+  for (const OptionHelp& option : kOptions) {
+    if ((option.commands & command) != 0) std::fputs(option.text, out);
+  }
+  std::fputs(kTextRule, out);
+}
+
+void PrintRover(std::FILE* out) {
+  PrintOptions(kRover, "Rover", out);
+  std::fputs("\n", out);
+  std::fputs(kRoverNotes, out);
+}
+
+void PrintBase(std::FILE* out) {
+  PrintOptions(kBase, "Base", out);
+  std::fputs("\n", out);
+  std::fputs(kBaseNotes, out);
+}
+
+}  // namespace
 
 void PrintUsage() {
-  std::fputs(
-      "Usage: quillon [COMMAND] [OPTIONS]\n"
-      "\n"
-      "Relays GNSS corrections between an NTRIP caster and a receiver on a serial port or a\n"
-      "Bluetooth link. Without a command the windowed program (quillon-gui) starts.\n"
-      "\n"
-      "Commands:\n"
-      "  rover OPTIONS          run one Rover session (NTRIP client) without windows\n"
-      "  base OPTIONS           run one Base session (NTRIP server) without windows: upload\n"
-      "                         the receiver's output to a mount point, retrying on failure\n"
-      "  demo [--seconds N]     relay from a built-in caster to a simulated receiver on a\n"
-      "                         pseudo-terminal for N seconds (10 by default) and check the bytes\n"
-      "  sourcetable HOST[:PORT] [--long]\n"
-      "                         list the mount points of a caster (port 2101 when omitted);\n"
-      "                         --long shows each stream's main fields as a table\n"
-      "  --help                 show this text\n"
-      "  --version              show the program's version\n"
-      "\n"
-      "Options of rover (what is not given is taken from the saved Rover settings):\n"
-      "  --caster HOST[:PORT]   caster address and port\n"
-      "  --mount NAME           mount point\n"
-      "  --user NAME            user name\n"
-      "  --password-file FILE   password: the first line of FILE; QUILLON_PASSWORD in the\n"
-      "                         environment also works. Never given on the command line.\n"
-      "  --device PATH          receiver link: a serial device such as /dev/ttyUSB0, or BLUETOOTH\n"
-      "  --bt-device NAME       with BLUETOOTH: the device, by its name in the Bluetooth list\n"
-      "                         (default: the device chosen last)\n"
-      "  --bt-port 1|2          with BLUETOOTH: port XCOM2 (1) or XCOM3 (2, the default)\n"
-      "  --baud N               4800 9600 14400 19200 38400 57600 115200\n"
-      "  --no-auth / --auth     \"Do not use NTRIP authentication.\" on or off\n"
-      "  --gga LAT,LON          send this position in the receiver's GGA sentences (degrees,\n"
-      "  --no-gga               south and west negative), or stop doing so\n"
-      "  --settings-dir DIR     settings folder for this run (default: $QUILLON_SETTINGS_DIR,\n"
-      "                         else $XDG_CONFIG_HOME/quillon)\n"
-      "  --trace                print trace lines on standard error\n"
-      "\n"
-      "rover saves the settings with the options applied to \"ntripinfo.bin\", as Connect does,\n"
-      "then prints a status line a second: HH:MM:SS <rate> B/s <total> bytes; when standard\n"
-      "output is not a terminal, a line per change of state and that line once a minute.\n"
-      "Messages go to standard error. Ctrl+C (or SIGTERM) stops the session; the stop takes\n"
-      "about 5 seconds.\n"
-      "Exit status: 0 after a stop, 1 when the settings were refused or the session gave up,\n"
-      "2 for options that cannot be used.\n"
-      "\n"
-      "Options of base (what is not given is taken from the saved Base settings): --caster,\n"
-      "--mount, --password-file, --device, --bt-device, --bt-port, --baud, --settings-dir and\n"
-      "--trace, as for rover.\n"
-      "\n"
-      "base saves the settings with the options applied to \"sourceinfo.bin\", then prints a\n"
-      "status line a second (as rover does): the counters while it uploads, or the reason of a\n"
-      "failed attempt and the countdown to the next one. It makes 15 attempts, 60 seconds\n"
-      "apart; after the last it prints the final message and exits 1. Ctrl+C (or SIGTERM)\n"
-      "stops it (exit 0).\n",
-      stdout);
+  std::fputs(kCommands, stdout);
+  std::fputs("\n", stdout);
+  PrintRover(stdout);
+  std::fputs("\n", stdout);
+  PrintBase(stdout);
+}
+
+std::optional<int> AnswerHelp(std::string_view command, const Arguments& args, std::FILE* out) {
+  bool asked = false;
+  for (const std::string& word : args) asked = asked || word == "--help" || word == "-h";
+  if (!asked) return std::nullopt;
+  if (command == "rover") {
+    std::fprintf(out, "Usage: quillon rover [OPTIONS]\n\n%s\n", kRoverText);
+    PrintRover(out);
+  } else if (command == "base") {
+    std::fprintf(out, "Usage: quillon base [OPTIONS]\n\n%s\n", kBaseText);
+    PrintBase(out);
+  } else if (command == "demo") {
+    std::fputs(kDemoUsage, out);
+  } else if (command == "sourcetable") {
+    std::fputs(kSourceTableUsage, out);
+  } else {
+    return std::nullopt;
+  }
+  std::fflush(out);
+  return 0;
 }
 
 }  // namespace quillon::cli

@@ -5,6 +5,7 @@ Run from this folder: python3 make_settings_fixtures.py
 The layout is written out here by hand (little-endian, UTF-16LE texts) so that the fixtures
 do not come from the code they test.
 """
+import random
 import struct
 
 SIZE = 2824
@@ -83,6 +84,28 @@ def out_of_range():
     return bytes(image)
 
 
-for name, make in (("short.bin", short), ("long.bin", long), ("out_of_range.bin", out_of_range)):
+def random_bytes():
+    # A whole file of noise, as a damaged disk or a stray write leaves it.
+    return random.Random(2824).getrandbits(8 * SIZE).to_bytes(SIZE, "little")
+
+
+def header_injection():
+    # A sound record whose texts carry CR, LF or other control characters into the request.
+    image = bytearray(SIZE)
+    text(image, 4, 16, "eve\r\nX-Evil: 1")
+    text(image, 36, 16, "pw\nQUIT")
+    text(image, 68, 20, "caster.example")
+    int32(image, 108, 2101)
+    int32(image, 116, 1)
+    text(image, 124, 20, "/dev/ttyUSB0")
+    text(image, 164, 20, "RTCM3\r\n\r\nGET /x")
+    int32(image, 216, 1)
+    host(image, 0, "caster.example", 2101, "u\x1b[2J", "p\x7f", 0, 2, ["OK", "BAD\x85"])
+    return bytes(image)
+
+
+FIXTURES = (("short.bin", short), ("long.bin", long), ("out_of_range.bin", out_of_range),
+            ("random.bin", random_bytes), ("header_injection.bin", header_injection))
+for name, make in FIXTURES:
     with open(name, "wb") as f:
         f.write(make())
