@@ -61,11 +61,12 @@ void SessionStatus::JoinWorker() {
   if (worker_.joinable()) worker_.join();
 }
 
-void SessionStatus::GiveUp(const std::u16string& text, const std::u16string& caption) {
+void SessionStatus::GiveUp(const std::u16string& text, const std::u16string& caption,
+                           const std::u16string& detail) {
   if (running.load() == 0) return;
   if (MessageSink* sink = owner.load()) {
-    const MessageAnswer answer = sink->Show(
-        Message{text, caption, MessageIcon::kExclamation, MessageButtons::kOk});
+    const MessageAnswer answer =
+        sink->Show(Message{text, caption, MessageIcon::kExclamation, MessageButtons::kOk, detail});
     if (answer == MessageAnswer::kDismissed) return;
   }
   std::lock_guard guard(lock);

@@ -74,11 +74,12 @@ class SessionStatus {
   bool WaitWorkerEnded(int realMs);
   void JoinWorker();
 
-  // The worker gives up after a failure: shows `text` with `caption` (exclamation, OK) to the
-  // owner, then sets running 0 and error 1 under the lock. When the stop has been asked for
-  // (running already 0) or the box was dismissed by it, nothing is shown or set: the failure
-  // is the stop's own doing.
-  void GiveUp(const std::u16string& text, const std::u16string& caption);
+  // The worker gives up after a failure: shows `text` with `caption` (exclamation, OK) and
+  // `detail` (what really happened, see Message) to the owner, then sets running 0 and error 1
+  // under the lock. When the stop has been asked for (running already 0) or the box was
+  // dismissed by it, nothing is shown or set: the failure is the stop's own doing.
+  void GiveUp(const std::u16string& text, const std::u16string& caption,
+              const std::u16string& detail = {});
 
  private:
   std::thread worker_;
