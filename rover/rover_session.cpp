@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstring>
 #include <string>
 
 #include "common/baud.h"
@@ -17,7 +16,7 @@
 #include "common/text.h"
 #include "net/address.h"
 #include "net/caster_connection.h"
-#include "ntrip/gga.h"
+#include "ntrip/gga_override.h"
 #include "ntrip/reply.h"
 #include "ntrip/requests.h"
 
@@ -38,7 +37,8 @@ constexpr std::uint32_t kPassPauseMs = 100;
 constexpr std::size_t kAddressTextSize = 260;
 constexpr std::size_t kCredentialTextSize = 256;
 constexpr std::size_t kRelayBufferSize = 2000;
-constexpr std::size_t kUpstreamReadMax = kUpstreamBufferSize - 1;  // stays zero-terminated
+// The most read from the receiver in one pass.
+constexpr std::size_t kUpstreamReadMax = 1023;
 
 class RoverSession {
  public:
@@ -99,7 +99,8 @@ class RoverSession {
   std::time_t sessionStart_ = 0;
 
   std::array<char, kRelayBufferSize> relay_{};
-  std::array<char, kUpstreamBufferSize> upstream_{};
+  std::array<char, kUpstreamReadMax> upstream_{};
+  GgaOverride gga_;
 };
 
 void RoverSession::Run() {
@@ -342,24 +343,21 @@ void RoverSession::UpdateElapsed() {
 }
 
 bool RoverSession::ForwardUpstream() {
-  upstream_.fill(0);
   const std::int32_t count =
-      c_.link.ReadComPort(reinterpret_cast<std::uint8_t*>(upstream_.data()), kUpstreamReadMax);
+      c_.link.ReadComPort(reinterpret_cast<std::uint8_t*>(upstream_.data()), upstream_.size());
   if (count < 0) {
     // The receiver has gone (unplugged, out of range): the session cannot go on.
     CloseSocketAndLink();
     GiveUp(LoadString(kStrComPortIoError));
     return false;
   }
-  if (count == 0) return true;
-  std::size_t length = static_cast<std::size_t>(count);
-  if (settings_.overrideEnabled.load() != 0) {
-    OverrideGgaPosition(upstream_, length, settings_.overrideLatitude.load(),
-                        settings_.overrideLongitude.load());
-    length = strnlen(upstream_.data(), upstream_.size());
-  }
+  if (count == 0 && gga_.Held() == 0) return true;
+  const std::string_view out =
+      gga_.Pass(std::string_view(upstream_.data(), static_cast<std::size_t>(count)),
+                settings_.overrideEnabled.load() != 0, settings_.overrideLatitude.load(),
+                settings_.overrideLongitude.load());
   // A failed send shows in the next reads from the caster.
-  send(socket_, upstream_.data(), length, MSG_NOSIGNAL);
+  if (!out.empty()) send(socket_, out.data(), out.size(), MSG_NOSIGNAL);
   return true;
 }
 
