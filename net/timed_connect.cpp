@@ -7,7 +7,8 @@
 
 namespace quillon {
 
-int ConnectWithin(int fd, const sockaddr_in& address, std::uint32_t ms, Clock& clock) {
+int ConnectWithin(int fd, const sockaddr_in& address, std::uint32_t ms, Clock& clock,
+                  const StopRequested& stop) {
   const int flags = fcntl(fd, F_GETFL);
   if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) return errno;
 
@@ -15,14 +16,22 @@ int ConnectWithin(int fd, const sockaddr_in& address, std::uint32_t ms, Clock& c
   if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     error = errno;
     if (error == EINPROGRESS || error == EINTR) {
-      const int ready = clock.WaitWritable(fd, ms);
-      if (ready == 0) {
-        error = ETIMEDOUT;
-      } else if (ready < 0) {
-        error = errno;
-      } else {
-        socklen_t length = sizeof error;
-        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+      switch (WaitInSteps(clock, ms, stop,
+                          [&](std::uint32_t step) { return clock.WaitWritable(fd, step); })) {
+        case WaitEnd::kReady: {
+          socklen_t length = sizeof error;
+          if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+          break;
+        }
+        case WaitEnd::kTimedOut:
+          error = ETIMEDOUT;
+          break;
+        case WaitEnd::kStopped:
+          error = ECANCELED;
+          break;
+        case WaitEnd::kFailed:
+          error = errno;
+          break;
       }
     }
   }

@@ -29,6 +29,17 @@ std::string BaseStatusLine(BaseStatus& status, const SessionSnapshot& counters) 
   return text.empty() ? StatusLine(counters) : OneLineStatusText(text);
 }
 
+std::string BaseStatusLines(BaseStatus& status, const SessionSnapshot& counters,
+                            std::u16string& shown) {
+  std::string lines;
+  const std::u16string detail = status.Detail();
+  if (detail != shown) {
+    shown = detail;
+    if (!detail.empty()) lines = TerminalText(detail) + "\n";
+  }
+  return lines + BaseStatusLine(status, counters);
+}
+
 int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment) {
   constexpr unsigned kBaseOptions =
       kOptCaster | kOptMount | kOptPassword | kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace |
@@ -52,9 +63,12 @@ int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment)
   BaseStatus status;
   status.owner.store(&messages);
   StartBaseSession({settings, status, link, environment.clock, *folder});
-  const SessionEnd end = RunSession(
-      status, link, environment.clock, environment.stopFd, environment.out, std::nullopt,
-      [&status](const SessionSnapshot& counters) { return BaseStatusLine(status, counters); });
+  std::u16string shownDetail;
+  const SessionEnd end =
+      RunSession(status, link, environment.clock, environment.stopFd, environment.out, std::nullopt,
+                 [&](const SessionSnapshot& counters) {
+                   return BaseStatusLines(status, counters, shownDetail);
+                 });
   return end == SessionEnd::kGaveUp ? 1 : 0;
 }
 

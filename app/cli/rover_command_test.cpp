@@ -3,6 +3,7 @@
 #include "app/cli/rover_command.h"
 
 #include "app/cli/command_test_fixture.h"
+#include "net/address.h"
 #include "rover/rover_settings.h"
 #include "testing/fake_bluetooth_lib.h"
 
@@ -55,10 +56,31 @@ TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
   EXPECT_EQ(FieldText(saved.hosts[0].password), u"demo");
 }
 
+// The message as the dialog has it, then one line with what really happened.
 TEST_F(RoverCommandTest, ASessionThatGivesUpExitsOneWithTheMessageOnStandardError) {
-  std::ofstream(folder.Path() / "password") << "wrong\n";
-  EXPECT_EQ(Run(SessionArgs()), 1);
-  EXPECT_EQ(Contents(err_), "Error: Authentication credentials were rejected or ignored.\n");
+  const std::string unresolved = LookUpHostName("nowhere.invalid").problem;
+  const struct {
+    Arguments extra;
+    std::string password;
+    std::string err;
+  } cases[] = {
+      {{},
+       "wrong",
+       "Error: Authentication credentials were rejected or ignored.\n"
+       "The caster answered with its source table: the mount point does not exist there.\n"},
+      {{"--caster", "nowhere.invalid:2101"},
+       "demo",
+       "Error: Connection Error: Could not create connection to server. \nReason:" + unresolved +
+           "\nThe host name \"nowhere.invalid\" did not resolve.\n"},
+  };
+  for (const auto& c : cases) {
+    ClearErrors();
+    std::ofstream(folder.Path() / "password") << c.password << "\n";
+    Arguments args = SessionArgs();
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    EXPECT_EQ(Run(args), 1);
+    EXPECT_EQ(Contents(err_), c.err);
+  }
 }
 
 TEST_F(RoverCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
