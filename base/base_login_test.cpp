@@ -124,6 +124,12 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
        BaseSessionResult::kConnectFailed, ConnectionErrorText(EADDRNOTAVAIL), u"", true},
       {"receiver missing", [&] { SetFieldText(settings.comPortName, u"/dev/quillon-none"); },
        BaseSessionResult::kLinkNotOpened, linkOpen, u"", false},
+      {"Bluetooth link that does not open",
+       [&] {
+         UseBluetooth();
+         bluetooth.SetOpenSucceeds(false, "Bluetooth: Host is down.");
+       },
+       BaseSessionResult::kLinkNotOpened, linkOpen, u"", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

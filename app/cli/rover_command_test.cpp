@@ -58,6 +58,9 @@ TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
 
 // The message as the dialog has it, then one line with what really happened.
 TEST_F(RoverCommandTest, ASessionThatGivesUpExitsOneWithTheMessageOnStandardError) {
+  FakeBluetoothLib library(clock);
+  library.SetDevices({{u"one"}});
+  library.SetOpenSucceeds(false, "Bluetooth: Host is down.");
   const std::string unresolved = LookUpHostName("nowhere.invalid").problem;
   const struct {
     Arguments extra;
@@ -72,7 +75,11 @@ TEST_F(RoverCommandTest, ASessionThatGivesUpExitsOneWithTheMessageOnStandardErro
        "demo",
        "Error: Connection Error: Could not create connection to server. \nReason:" + unresolved +
            "\nThe host name \"nowhere.invalid\" did not resolve.\n"},
+      {{"--device", "BLUETOOTH", "--bt-device", "one"},
+       "demo",
+       "Error: Unable to open COM Port.\nBluetooth: Host is down.\n"},
   };
+  bluetooth_ = &library;
   for (const auto& c : cases) {
     ClearErrors();
     std::ofstream(folder.Path() / "password") << c.password << "\n";
