@@ -81,17 +81,7 @@ int SendWithin(int fd, std::string_view data, Clock& clock, std::uint32_t stallL
     if (count < 0 && errno == EINTR) continue;
     if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return errno;
     // No room: wait for some, but not for ever, and not past a stop.
-    switch (WaitInSteps(clock, stallLimitMs, stop,
-                        [&](std::uint32_t ms) { return clock.WaitWritable(fd, ms); })) {
-      case WaitEnd::kReady:
-        break;
-      case WaitEnd::kTimedOut:
-        return ETIMEDOUT;
-      case WaitEnd::kStopped:
-        return ECANCELED;
-      case WaitEnd::kFailed:
-        return errno;
-    }
+    if (const int error = WaitWritableInSteps(clock, fd, stallLimitMs, stop)) return error;
   }
   return 0;
 }

@@ -15,25 +15,7 @@ int ConnectWithin(int fd, const sockaddr_in& address, std::uint32_t ms, Clock& c
   int error = 0;
   if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     error = errno;
-    if (error == EINPROGRESS || error == EINTR) {
-      switch (WaitInSteps(clock, ms, stop,
-                          [&](std::uint32_t step) { return clock.WaitWritable(fd, step); })) {
-        case WaitEnd::kReady: {
-          socklen_t length = sizeof error;
-          if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
-          break;
-        }
-        case WaitEnd::kTimedOut:
-          error = ETIMEDOUT;
-          break;
-        case WaitEnd::kStopped:
-          error = ECANCELED;
-          break;
-        case WaitEnd::kFailed:
-          error = errno;
-          break;
-      }
-    }
+    if (error == EINPROGRESS || error == EINTR) error = AwaitConnect(clock, fd, ms, stop);
   }
   fcntl(fd, F_SETFL, flags);
   return error;

@@ -131,7 +131,12 @@ bool BluezBluetoothLib::Open(std::int32_t device, std::int32_t port) {
     connecting_ = socket;
   }
   int error = adapter_->StartRfcommConnect(fd, address, static_cast<std::uint8_t>(port));
-  if (error == EINPROGRESS) error = AwaitConnect(socket);
+  if (error == EINPROGRESS) {
+    error = AwaitConnect(clock_, fd, kRfcommConnectLimitMs, [&] {
+      std::lock_guard lock(mutex_);
+      return connecting_ != socket;  // closed meanwhile
+    });
+  }
   {
     std::lock_guard lock(mutex_);
     const bool closed = connecting_ != socket;
@@ -147,30 +152,6 @@ bool BluezBluetoothLib::Open(std::int32_t device, std::int32_t port) {
   }
   return Failed(error == ECANCELED ? "The Bluetooth link was closed while it connected."
                                    : "Bluetooth: " + SystemErrorText(error) + ".");
-}
-
-int BluezBluetoothLib::AwaitConnect(const std::shared_ptr<Socket>& socket) {
-  const auto closed = [&] {
-    std::lock_guard lock(mutex_);
-    return connecting_ != socket;
-  };
-  switch (WaitInSteps(clock_, kRfcommConnectLimitMs, closed,
-                      [&](std::uint32_t ms) { return clock_.WaitWritable(socket->fd(), ms); })) {
-    case WaitEnd::kReady: {
-      if (closed()) return ECANCELED;
-      int error = 0;
-      socklen_t length = sizeof error;
-      if (::getsockopt(socket->fd(), SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
-      return error;
-    }
-    case WaitEnd::kTimedOut:
-      return ETIMEDOUT;
-    case WaitEnd::kStopped:
-      return ECANCELED;
-    case WaitEnd::kFailed:
-      return errno;
-  }
-  return ECANCELED;
 }
 
 void BluezBluetoothLib::Close() {

@@ -64,9 +64,6 @@ class BluezBluetoothLib final : public BluetoothLib {
 
   std::shared_ptr<Socket> CurrentLink();
   void SaveLocked();
-  // Waits for the connect under way on `socket`; 0 when connected, otherwise the error number
-  // (ECANCELED when the socket was closed meanwhile).
-  int AwaitConnect(const std::shared_ptr<Socket>& socket);
   bool Failed(std::string why);
 
   std::unique_ptr<BluetoothAdapter> adapter_;
