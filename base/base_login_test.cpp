@@ -85,7 +85,13 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
        BaseSessionResult::kRejected, rejected, u"The caster replied \"ERROR - Bad Password\".",
        true},
       // The token is looked for in one read only.
-      {"OK split over two reads", [&] { caster->Script(CasterBehaviour::kSplitReply); },
+      {"OK split over two reads",
+       [&] {
+         DemoCasterConfig slow;
+         slow.splitPause = std::chrono::seconds(2);  // a busy machine must not join the parts
+         UseCaster(slow);
+         caster->Script(CasterBehaviour::kSplitReply);
+       },
        BaseSessionResult::kRejected, rejected, u"The caster replied \"O\".", true},
       // Control characters of the reply do not reach the terminal.
       {"garbage", [&] { caster->Script(CasterBehaviour::kGarbage); }, BaseSessionResult::kRejected,
@@ -141,6 +147,10 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
     c.prepare();
     const std::size_t boxesBefore = sink.Boxes().size();
     const std::uint64_t start = clock.Elapsed();
+    // An attempt that goes on past its time is ended, so that it fails rather than hangs.
+    clock.beforeSleep = [&, deadline = start + c.maxMs + 1000](int) {
+      if (clock.Elapsed() > deadline) status.running.store(0);
+    };
 
     EXPECT_EQ(RunOnce(), c.result);
     EXPECT_EQ(status.StatusText(), c.text);
