@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "base/base_session_fixture.h"
 #include "common/strings.h"
@@ -172,29 +171,6 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
     }
     link.CloseComPort();
   }
-}
-
-TEST_F(BaseLogin, AFailedUploadEndsTheAttemptWithItsBytesCounted) {
-  receiver.Emit("first");
-  BaseSessionResult result = BaseSessionResult::kStopped;
-  std::thread attempt([&] { result = RunOnce(); });
-  ASSERT_TRUE(Uploaded(5));
-  caster->Stop();
-  // What the receiver sends now has nowhere to go.
-  for (int i = 0; i < 500 && !status.Snapshot().error; ++i) {
-    receiver.Emit(std::string(kUploadChunkSize, 'x'));
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  status.running.store(0);  // ends the attempt should the upload not fail
-  attempt.join();
-
-  EXPECT_EQ(result, BaseSessionResult::kUploadFailed);
-  EXPECT_EQ(status.StatusText(), LoadString(kStrSocketReadProblem));
-  EXPECT_TRUE(status.Snapshot().error);
-  EXPECT_FALSE(status.socket.IsOpen());
-  EXPECT_TRUE(link.IsComPortOpen());
-  // The bytes of the failed send are counted although they never arrived.
-  EXPECT_GT(status.Snapshot().total, static_cast<std::int32_t>(caster->Uploaded().size()));
 }
 
 }  // namespace

@@ -140,8 +140,10 @@ TEST_F(BaseStalledCaster, AnUploadTheCasterNoLongerTakesFailsAfterTwentySeconds)
   EXPECT_LE(clock.Elapsed() - stalledAt.load(), kSendStallLimitMs + 1000);
   EXPECT_EQ(status.StatusText(), LoadString(kStrSocketReadProblem));
   EXPECT_EQ(status.Detail(), u"The caster took no data for 20 seconds.");
+  // Counted as they were read, also the bytes of the send that failed.
   EXPECT_GT(status.Snapshot().total, 0);
   EXPECT_FALSE(status.socket.IsOpen());
+  EXPECT_TRUE(link.IsComPortOpen());  // kept for the next attempt
 }
 
 TEST_F(BaseStalledCaster, StopsAtOnceWhileTheCasterHasStoppedReading) {
