@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <functional>
 #include <string>
-#include <thread>
 
 #include "base/base_session_fixture.h"
 #include "common/strings.h"
@@ -62,55 +61,103 @@ TEST_F(BaseLogin, SendsTheServerRequestWholeAndUploadsAfterTheCastersOk) {
   }
 }
 
+// Each failure leaves the dialog's text, and what really happened as the detail for the
+// command line.
 TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
   const std::u16string rejected = LoadString(kStrCredentialsRejected);
   const std::u16string loginIo = LoadString(kStrAuthenticationIo);
+  const std::u16string linkOpen = LoadString(kStrUnableToOpenComPort);
+  const std::u16string connectionDown = LoadString(kStrSocketReadProblem);
+  const std::u16string unresolved =
+      u"Connection Error: Could not create connection to server. \r\nReason:" +
+      Wide(LookUpHostName("nowhere.invalid").problem);
   const struct {
     const char* name;
     std::function<void()> prepare;
     BaseSessionResult result;
     std::u16string text;
+    std::u16string detail;
     bool linkOpenAfter;
+    std::uint64_t minMs = 0, maxMs = 60000;  // virtual time the attempt takes
   } cases[] = {
       {"wrong password", [&] { SetFieldText(settings.password, u"wrong"); },
-       BaseSessionResult::kRejected, rejected, true},
+       BaseSessionResult::kRejected, rejected, u"The caster replied \"ERROR - Bad Password\".",
+       true},
       // The token is looked for in one read only.
-      {"OK split over two reads", [&] { caster->Script(CasterBehaviour::kSplitReply); },
-       BaseSessionResult::kRejected, rejected, true},
+      {"OK split over two reads",
+       [&] {
+         DemoCasterConfig slow;
+         slow.splitPause = std::chrono::seconds(2);  // a busy machine must not join the parts
+         UseCaster(slow);
+         caster->Script(CasterBehaviour::kSplitReply);
+       },
+       BaseSessionResult::kRejected, rejected, u"The caster replied \"O\".", true},
+      // Control characters of the reply do not reach the terminal.
       {"garbage", [&] { caster->Script(CasterBehaviour::kGarbage); }, BaseSessionResult::kRejected,
-       rejected, true},
+       rejected, u"The caster replied \"??????\".", true},
       // Waited for a bounded time, then taken as an empty reply.
       {"silent caster",
        [&] {
          caster->Script(CasterBehaviour::kSilent);
          clock.SetRealPollMs(kFastPollMs);
        },
-       BaseSessionResult::kRejected, rejected, true},
+       BaseSessionResult::kRejected, rejected, u"The caster sent no reply.", true},
       {"connection reset", [&] { caster->Script(CasterBehaviour::kResetAfterRequest); },
-       BaseSessionResult::kLoginIoFailed, loginIo, true},
+       BaseSessionResult::kLoginIoFailed, loginIo,
+       u"Reading the caster's reply failed: Connection reset by peer.", true},
       {"invalid dotted address", [&] { SetFieldText(settings.address, u"192.168.1.300"); },
-       BaseSessionResult::kNoSocket, u"", true},
+       BaseSessionResult::kNoSocket, u"", u"", true},
       {"nobody listening", [&] { caster->Stop(); }, BaseSessionResult::kConnectFailed,
-       ConnectionErrorText(ECONNREFUSED), true},
+       ConnectionErrorText(ECONNREFUSED), u"", true},
+      {"name that does not resolve", [&] { SetFieldText(settings.address, u"nowhere.invalid"); },
+       BaseSessionResult::kConnectFailed, unresolved,
+       u"The host name \"nowhere.invalid\" did not resolve.", true},
+      // A connect is given up after 20 s, not after the system's two minutes.
+      {"caster that never accepts",
+       [&] {
+         caster->StopAccepting();
+         clock.SetRealPollMs(kFastPollMs);
+       },
+       BaseSessionResult::kConnectFailed, ConnectionErrorText(ETIMEDOUT), u"", true, 20000, 20000},
+      // Noticed at once, although the receiver is silent, not when a send fails.
+      {"caster that closes after its OK",
+       [&] { caster->Script(CasterBehaviour::kCloseAfterLogin); }, BaseSessionResult::kUploadFailed,
+       connectionDown, u"The caster closed the connection.", true, kReplyPauseMs,
+       kReplyPauseMs + 1000},
       // Linux would connect 0.0.0.0 to this host.
       {"any-address", [&] { SetFieldText(settings.address, u"0.0.0.0"); },
-       BaseSessionResult::kConnectFailed, ConnectionErrorText(EADDRNOTAVAIL), true},
+       BaseSessionResult::kConnectFailed, ConnectionErrorText(EADDRNOTAVAIL), u"", true},
       {"receiver missing", [&] { SetFieldText(settings.comPortName, u"/dev/quillon-none"); },
-       BaseSessionResult::kLinkNotOpened, u"", false},
+       BaseSessionResult::kLinkNotOpened, linkOpen, u"", false},
+      {"Bluetooth link that does not open",
+       [&] {
+         UseBluetooth();
+         bluetooth.SetOpenSucceeds(false, "Bluetooth: Host is down.");
+       },
+       BaseSessionResult::kLinkNotOpened, linkOpen, u"", false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     UseCaster({});
     UseDefaultSettings();
+    link.ClearBluetoothChoice();
     status.Reset();
     clock.SetRealPollMs(kAnswerPollMs);
     c.prepare();
     const std::size_t boxesBefore = sink.Boxes().size();
+    const std::uint64_t start = clock.Elapsed();
+    // An attempt that goes on past its time is ended, so that it fails rather than hangs.
+    clock.beforeSleep = [&, deadline = start + c.maxMs + 1000](int) {
+      if (clock.Elapsed() > deadline) status.running.store(0);
+    };
 
     EXPECT_EQ(RunOnce(), c.result);
     EXPECT_EQ(status.StatusText(), c.text);
+    EXPECT_EQ(status.Detail(), c.detail);
     EXPECT_EQ(status.Snapshot().error, true);
     EXPECT_FALSE(status.socket.IsOpen());
+    EXPECT_GE(clock.Elapsed() - start, c.minMs);
+    EXPECT_LE(clock.Elapsed() - start, c.maxMs);
     // A serial link stays open for the next attempt.
     EXPECT_EQ(link.IsComPortOpen(), c.linkOpenAfter);
 
@@ -124,29 +171,6 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
     }
     link.CloseComPort();
   }
-}
-
-TEST_F(BaseLogin, AFailedUploadEndsTheAttemptWithItsBytesCounted) {
-  receiver.Emit("first");
-  BaseSessionResult result = BaseSessionResult::kStopped;
-  std::thread attempt([&] { result = RunOnce(); });
-  ASSERT_TRUE(Uploaded(5));
-  caster->Stop();
-  // What the receiver sends now has nowhere to go.
-  for (int i = 0; i < 500 && !status.Snapshot().error; ++i) {
-    receiver.Emit(std::string(kUploadChunkSize, 'x'));
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  status.running.store(0);  // ends the attempt should the upload not fail
-  attempt.join();
-
-  EXPECT_EQ(result, BaseSessionResult::kUploadFailed);
-  EXPECT_EQ(status.StatusText(), LoadString(kStrSocketReadProblem));
-  EXPECT_TRUE(status.Snapshot().error);
-  EXPECT_FALSE(status.socket.IsOpen());
-  EXPECT_TRUE(link.IsComPortOpen());
-  // The bytes of the failed send are counted although they never arrived.
-  EXPECT_GT(status.Snapshot().total, static_cast<std::int32_t>(caster->Uploaded().size()));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // and a stop in every phase that leaves no thread, no lock held and no socket open.
 #include <cerrno>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -230,6 +231,32 @@ TEST_F(BaseRetries, StopWhileWaitingForTheReplyOfASilentCaster) {
   ExpectStoppedCleanly(status, link);
   EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
   EXPECT_EQ(caster->ConnectionCount(), 1u);
+}
+
+// The watchdog opens the silent receiver's Bluetooth link again just as the stop closes it: the
+// new connect begins after that close, and only a later close can end it.
+TEST_F(BaseRetries, StopWhileTheWatchdogReopensTheBluetoothLink) {
+  UseBluetooth();
+  std::promise<void> reopening;
+  int opens = 0;  // Open runs on the worker only
+  bluetooth.BeforeOpen([&] {
+    if (++opens < 2) return;
+    bluetooth.SetOpensHang(true);
+    reopening.set_value();
+    bluetooth.WaitForCalls("Close", 2);  // the watchdog's close, then the stop's
+  });
+  clock.beforeSleep = [this](int) {
+    if (LoggedIn()) clock.SetRealPollMs(kFastPollMs);  // silent passes run fast
+  };
+  Start();
+  ASSERT_EQ(reopening.get_future().wait_for(kRealLimit), std::future_status::ready);
+  auto stop = std::async(std::launch::async, [&] { StopSession(status, link, clock); });
+  const bool stopped = stop.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  EXPECT_TRUE(stopped) << "the stop waits for a connect that began after its close";
+  if (!stopped) bluetooth.Close();  // lets the test end
+  stop.get();
+  ExpectStoppedCleanly(status, link);
+  bluetooth.BeforeOpen({});
 }
 
 TEST_F(BaseRetries, StopWhileTheFinalMessageIsOpen) {

@@ -1,7 +1,6 @@
 #include "base/base_session.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -15,10 +14,10 @@
 #include "common/guard.h"
 #include "common/strings.h"
 #include "common/text.h"
-#include "net/address.h"
 #include "net/caster_connection.h"
 #include "ntrip/reply.h"
 #include "ntrip/requests.h"
+#include "session/throughput.h"
 
 namespace quillon {
 namespace {
@@ -27,7 +26,6 @@ namespace {
 constexpr std::string_view kTraceFile = "zepsourcedlg";
 
 constexpr std::uint32_t kStopCheckMs = 100;  // waits are cut into steps this long to see a stop
-constexpr std::uint32_t kRateWindowMs = 1000;
 constexpr std::uint32_t kPassPauseMs = 100;
 
 constexpr std::size_t kAddressTextSize = 260;
@@ -50,21 +48,27 @@ class BaseSession {
 
   bool StartUp();
   bool OpenLink();
-  bool Resolve();
-  bool CreateSocket();
   bool Connect();
   bool SendRequest();
   bool AwaitReply();
   bool CheckReply();
   void BeginUpload();
   void UploadLoop();
+  bool CasterStillThere();
   bool UploadChunk(bool& drained);
   void WatchReceiver(std::int32_t count);
 
   bool Running() const { return status_.running.load() == 1; }
-  // Ends the attempt with `result`: error set, `text` (may be empty) as the status text, the
-  // socket closed; the link stays open for the next attempt.
-  bool Fail(BaseSessionResult result, std::u16string_view text = {});
+  StopRequested StopAsked() const {
+    return [this] { return !Running(); };
+  }
+  // Ends the attempt with `result`: error set, `text` (may be empty) as the status text and
+  // `detail` beside it, the socket closed; the link stays open for the next attempt.
+  bool Fail(BaseSessionResult result, std::u16string_view text = {},
+            std::u16string_view detail = {});
+  bool Fail(BaseSessionResult result, std::u16string_view text, std::string_view detail) {
+    return Fail(result, text, std::u16string_view(EightBitToWide(detail)));
+  }
   bool Stopped();
 
   const BaseSessionContext& c_;
@@ -73,13 +77,11 @@ class BaseSession {
   BaseSessionResult result_ = BaseSessionResult::kStopped;
 
   std::array<char, kAddressTextSize> address_{};
-  in_addr casterAddress_{};
   int socket_ = -1;
   std::array<char, kReplySize> reply_{};
   ssize_t replyCount_ = 0;
 
-  std::uint32_t windowStart_ = 0;
-  std::int64_t windowBytes_ = 0;
+  RateWindow window_;
   std::time_t sessionStart_ = 0;
   std::uint32_t lastReceipt_ = 0;
   std::array<std::uint8_t, kUploadChunkSize> chunk_{};
@@ -88,8 +90,6 @@ class BaseSession {
 BaseSessionResult BaseSession::Run() {
   if (!Step(__LINE__, [&] { return StartUp(); })) return result_;
   if (!Step(__LINE__, [&] { return OpenLink(); })) return result_;
-  if (!Step(__LINE__, [&] { return Resolve(); })) return result_;
-  if (!Step(__LINE__, [&] { return CreateSocket(); })) return result_;
   if (!Step(__LINE__, [&] { return Connect(); })) return result_;
   if (!Step(__LINE__, [&] { return SendRequest(); })) return result_;
   if (!Step(__LINE__, [&] { return AwaitReply(); })) return result_;
@@ -102,12 +102,14 @@ BaseSessionResult BaseSession::Run() {
   return result_;
 }
 
-bool BaseSession::Fail(BaseSessionResult result, std::u16string_view text) {
+bool BaseSession::Fail(BaseSessionResult result, std::u16string_view text,
+                       std::u16string_view detail) {
   std::lock_guard guard(status_.lock);
   status_.error.store(1);
   status_.connected = false;
   status_.socket.Close();
   SetFieldText(status_.statusText, text);
+  status_.detail = detail;
   result_ = result;
   return false;
 }
@@ -134,33 +136,30 @@ bool BaseSession::OpenLink() {
                           BaudRateForIndex(settings_.baudIndex))) {
     return true;
   }
-  // The link has shown its own message.
-  return Fail(BaseSessionResult::kLinkNotOpened);
-}
-
-bool BaseSession::Resolve() {
-  const CasterAddress resolved = ResolveCasterAddress(address_.data());
-  if (resolved.kind == AddressKind::kInvalidDotted) {
-    return Fail(BaseSessionResult::kNoSocket);
-  }
-  // A name that does not resolve stays 0.0.0.0, which Connect refuses.
-  casterAddress_ = resolved.kind == AddressKind::kResolved ? resolved.address : in_addr{};
-  return true;
-}
-
-bool BaseSession::CreateSocket() {
-  socket_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (socket_ >= 0) {
-    status_.socket.Set(socket_);
-    return true;
-  }
-  return Fail(BaseSessionResult::kNoSocket, LoadString(kStrCouldNotCreateSocket));
+  // The link has shown its message (with the system's reason); the retry line repeats it.
+  return Fail(BaseSessionResult::kLinkNotOpened, LoadString(kStrUnableToOpenComPort));
 }
 
 bool BaseSession::Connect() {
-  const int error = ConnectToCaster(socket_, casterAddress_, settings_.port);
-  if (error == 0) return true;
-  return Fail(BaseSessionResult::kConnectFailed, ConnectionErrorText(error));
+  const CasterConnect connect = ConnectToCaster(address_.data(), settings_.port, status_.socket,
+                                                c_.clock, kCasterConnectLimitMs, StopAsked());
+  socket_ = status_.socket.Get();
+  switch (connect.step) {
+    case ConnectStep::kConnected:
+      return true;
+    case ConnectStep::kStopped:
+      return Stopped();
+    case ConnectStep::kInvalidAddress:
+      return Fail(BaseSessionResult::kNoSocket);
+    case ConnectStep::kUnresolved:
+      return Fail(BaseSessionResult::kConnectFailed, ConnectionErrorText(connect.address),
+                  UnresolvedNameDetail(address_.data()));
+    case ConnectStep::kNoSocket:
+      return Fail(BaseSessionResult::kNoSocket, LoadString(kStrCouldNotCreateSocket));
+    case ConnectStep::kConnectFailed:
+      return Fail(BaseSessionResult::kConnectFailed, ConnectionErrorText(connect.error));
+  }
+  return Fail(BaseSessionResult::kConnectFailed);
 }
 
 bool BaseSession::SendRequest() {
@@ -171,7 +170,9 @@ bool BaseSession::SendRequest() {
   // The whole request goes out: cutting it to a fixed buffer would cut a long multi-byte
   // password or mount point in half.
   const std::string request = BuildServerRequest(mountPoint.data(), password.data());
-  if (SendAll(socket_, request.data(), request.size())) return true;
+  const int error = SendWithin(socket_, request, c_.clock, kSendStallLimitMs, StopAsked());
+  if (error == 0) return true;
+  if (error == ECANCELED) return Stopped();
   return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo));
 }
 
@@ -198,20 +199,19 @@ bool BaseSession::AwaitReply() {
     } while (replyCount_ < 0 && errno == EINTR);
   }
   if (replyCount_ >= 0) return true;
-  return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo));
+  return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo),
+              "Reading the caster's reply failed: " + SystemErrorText(errno) + ".");
 }
 
 bool BaseSession::CheckReply() {
-  if (ReplyContains(std::string_view(reply_.data(), static_cast<std::size_t>(replyCount_)),
-                    kServerSuccessToken)) {
-    return true;
-  }
-  return Fail(BaseSessionResult::kRejected, LoadString(kStrCredentialsRejected));
+  const std::string_view reply(reply_.data(), static_cast<std::size_t>(replyCount_));
+  if (ReplyContains(reply, kServerSuccessToken)) return true;
+  return Fail(BaseSessionResult::kRejected, LoadString(kStrCredentialsRejected),
+              DescribeCasterReply(reply));
 }
 
 void BaseSession::BeginUpload() {
-  windowStart_ = c_.clock.TickCount();
-  windowBytes_ = 0;
+  window_.Begin(c_.clock.TickCount());
   sessionStart_ = c_.clock.Now();
   {
     std::lock_guard guard(status_.lock);
@@ -223,6 +223,7 @@ void BaseSession::BeginUpload() {
 
 void BaseSession::UploadLoop() {
   while (Running()) {
+    if (!Step(__LINE__, [&] { return CasterStillThere(); })) return;
     // Everything the receiver has waiting goes up in this pass, a chunk at a time: forwarding
     // one chunk per pause would fall behind a fast receiver and its driver would drop bytes.
     bool drained = false;
@@ -237,6 +238,22 @@ void BaseSession::UploadLoop() {
   Stopped();
 }
 
+bool BaseSession::CasterStillThere() {
+  // A caster says nothing after its "OK"; a readable socket means it has closed or failed (or,
+  // rarely, sent something, which is dropped).
+  pollfd caster{socket_, POLLIN, 0};
+  if (poll(&caster, 1, 0) <= 0) return true;
+  std::array<char, 256> ignored;
+  const ssize_t count = recv(socket_, ignored.data(), ignored.size(), MSG_DONTWAIT);
+  if (count > 0 || (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))) {
+    return true;
+  }
+  const std::string detail =
+      count == 0 ? std::string("The caster closed the connection.")
+                 : "Reading from the caster failed: " + SystemErrorText(errno) + ".";
+  return Fail(BaseSessionResult::kUploadFailed, LoadString(kStrSocketReadProblem), detail);
+}
+
 bool BaseSession::UploadChunk(bool& drained) {
   drained = true;  // a fault in this step ends the pass
   const std::uint32_t now = c_.clock.TickCount();
@@ -248,25 +265,26 @@ bool BaseSession::UploadChunk(bool& drained) {
   {
     std::lock_guard guard(status_.lock);
     if (!Running()) return Stopped();
-    windowBytes_ += count;
-    const std::uint32_t span = now - windowStart_;
-    if (span > kRateWindowMs) {
-      status_.rate = static_cast<std::int32_t>(windowBytes_ * 1000 / span);
-      windowStart_ = c_.clock.TickCount();
-      windowBytes_ = 0;
-      if (status_.rate > status_.peak) status_.peak = status_.rate;
-    }
-    // Wraps like the 32-bit counter it is, rather than overflowing.
-    status_.total = static_cast<std::int32_t>(static_cast<std::uint32_t>(status_.total) +
-                                              static_cast<std::uint32_t>(count));
+    window_.Count(count, now, status_);
+    AddToTotal(status_.total, count);
     status_.elapsed = FormatElapsed(c_.clock.Now() - sessionStart_);
   }
-  // The send goes out without the lock: a caster that stops reading blocks it for as long as
-  // it likes, and the front end's status line and the stop sequence's reset both need the lock
-  // meanwhile. The stop wakes the send by shutting the socket down.
-  if (count > 0 && !SendAll(socket_, reinterpret_cast<const char*>(chunk_.data()),
-                            static_cast<std::size_t>(count))) {
-    return Fail(BaseSessionResult::kUploadFailed, LoadString(kStrSocketReadProblem));
+  // The send goes out without the lock: a caster that stops reading holds it up, and the front
+  // end's status line and the stop sequence's reset both need the lock meanwhile. A send that
+  // makes no progress for a while ends the attempt; a stop ends it at once.
+  if (count > 0) {
+    const int error = SendWithin(socket_,
+                                 std::string_view(reinterpret_cast<const char*>(chunk_.data()),
+                                                  static_cast<std::size_t>(count)),
+                                 c_.clock, kSendStallLimitMs, StopAsked());
+    if (error == ECANCELED) return Stopped();
+    if (error != 0) {
+      const std::string detail =
+          error == ETIMEDOUT ? "The caster took no data for " +
+                                   std::to_string(kSendStallLimitMs / 1000) + " seconds."
+                             : "Sending to the caster failed: " + SystemErrorText(error) + ".";
+      return Fail(BaseSessionResult::kUploadFailed, LoadString(kStrSocketReadProblem), detail);
+    }
   }
   // A short read means the receiver had nothing more waiting.
   drained = static_cast<std::size_t>(count) < chunk_.size();

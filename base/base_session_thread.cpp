@@ -38,7 +38,8 @@ bool CountDown(const BaseSessionContext& c, int attempt, const ReasonText& reaso
   return true;
 }
 
-void ShowFinalMessage(const BaseSessionContext& c, const ReasonText& reason) {
+void ShowFinalMessage(const BaseSessionContext& c, const ReasonText& reason,
+                      const std::u16string& detail) {
   std::u16string elapsed;
   {
     std::lock_guard guard(c.status.lock);
@@ -49,13 +50,14 @@ void ShowFinalMessage(const BaseSessionContext& c, const ReasonText& reason) {
                                    {std::u16string_view(elapsed), FieldText(reason)}));
   // Shown to the owner from this thread; running 0 and error 1 afterwards, unless the stop
   // dismissed the box.
-  c.status.GiveUp(std::u16string(FieldText(message)), LoadString(kStrError));
+  c.status.GiveUp(std::u16string(FieldText(message)), LoadString(kStrError), detail);
 }
 
 }  // namespace
 
 void BaseSessionThread(const BaseSessionContext& context) {
   ReasonText reason{};
+  std::u16string detail;
   Guarded(kTraceFile, __LINE__, [&] { context.status.ClearStatusText(); });
 
   for (int attempt = 0; attempt < kBaseAttempts; ++attempt) {
@@ -72,7 +74,10 @@ void BaseSessionThread(const BaseSessionContext& context) {
       context.status.running.store(0);
       return;
     }
-    Guarded(kTraceFile, __LINE__, [&] { SetFieldText(reason, context.status.StatusText()); });
+    Guarded(kTraceFile, __LINE__, [&] {
+      SetFieldText(reason, context.status.StatusText());
+      detail = context.status.Detail();
+    });
     // After the last attempt the final message follows at once: a countdown would announce a
     // retry that never comes.
     if (attempt + 1 == kBaseAttempts) break;
@@ -82,7 +87,7 @@ void BaseSessionThread(const BaseSessionContext& context) {
     }
   }
 
-  Guarded(kTraceFile, __LINE__, [&] { ShowFinalMessage(context, reason); });
+  Guarded(kTraceFile, __LINE__, [&] { ShowFinalMessage(context, reason, detail); });
   context.status.running.store(0);
   CloseSerialLink(context.link);
 }

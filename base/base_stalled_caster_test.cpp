@@ -1,16 +1,22 @@
-// A caster that accepts the Base's login and then stops reading: the upload's send blocks with
-// no time limit. The front end must still see the status and stop the session.
+// A caster that accepts the Base's login and then stops reading: the upload's send can make no
+// progress. After a while that is a failed upload; a stop ends it at once, and the front end
+// sees the status meanwhile.
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <future>
+#include <mutex>
 #include <string>
 #include <thread>
 
 #include "base/base_session_fixture.h"
+#include "common/strings.h"
+#include "net/caster_connection.h"
 #include "testing/pty_pair.h"
 
 namespace quillon::testing {
@@ -75,55 +81,74 @@ class StalledCaster {
   std::thread server_;
 };
 
-using BaseStalledCaster = BaseSessionFixture;
-
-TEST_F(BaseStalledCaster, StopsWhileTheCasterHasStoppedReading) {
-  StalledCaster stalled;
-  settings.port = stalled.Port();
-  PtyPair pty;
-  SetFieldText(settings.comPortName, Wide(pty.DevicePath()));
-  fcntl(pty.ReceiverFd(), F_SETFL, fcntl(pty.ReceiverFd(), F_GETFL) | O_NONBLOCK);
-
-  // The receiver talks without pause until the test ends.
-  std::atomic<bool> feeding{true};
-  std::thread feeder([&] {
-    const std::string block(4096, 'x');
-    while (feeding.load()) {
-      if (write(pty.ReceiverFd(), block.data(), block.size()) <= 0)
-        std::this_thread::sleep_for(1ms);
-    }
-  });
-  const StopAtExit stopAtExit{*this};
-  struct JoinFeeder {
-    std::atomic<bool>& feeding;
-    std::thread& feeder;
-    ~JoinFeeder() {
-      feeding.store(false);
-      feeder.join();
-    }
-  } joinFeeder{feeding, feeder};
-
-  Start();
-  for (int i = 0; i < 5000 && !stalled.LoggedIn(); ++i) std::this_thread::sleep_for(1ms);
-  ASSERT_TRUE(stalled.LoggedIn());
-  clock.SetRealPollMs(kFastPollMs);
-
-  // The upload fills the connection and then sits in a send the caster never takes: the count
-  // stops moving (or cannot even be read) for half a second.
-  std::int32_t last = -2;
-  int unchanged = 0;
-  for (int i = 0; i < 400 && unchanged < 10; ++i) {
-    std::this_thread::sleep_for(50ms);
-    std::int32_t now = -1;
-    if (status.lock.try_lock()) {
-      now = status.total;
-      status.lock.unlock();
-    }
-    unchanged = now == last ? unchanged + 1 : 0;
-    last = now;
+// The receiver talks without pause while the caster has accepted the login and reads nothing.
+class BaseStalledCaster : public BaseSessionFixture {
+ protected:
+  BaseStalledCaster() {
+    settings.port = stalled.Port();
+    SetFieldText(settings.comPortName, Wide(pty.DevicePath()));
+    fcntl(pty.ReceiverFd(), F_SETFL, fcntl(pty.ReceiverFd(), F_GETFL) | O_NONBLOCK);
+    feeder = std::thread([this] {
+      const std::string block(4096, 'x');
+      while (feeding.load()) {
+        if (write(pty.ReceiverFd(), block.data(), block.size()) <= 0) {
+          pollfd room{pty.ReceiverFd(), POLLOUT, 0};
+          poll(&room, 1, 10);
+        }
+      }
+    });
+    // The upload's first wait for room after the login: the caster's window is full.
+    clock.beforeWaitWritable = [this](int) {
+      if (!stalled.LoggedIn() || stalledAt.load() != 0) return;
+      stalledAt.store(clock.Elapsed());
+      if (fastOnceStalled) clock.SetRealPollMs(kFastPollMs);
+      std::lock_guard lock(mutex);
+      changed.notify_all();
+    };
   }
-  ASSERT_EQ(unchanged, 10) << "the upload never stalled";
+  ~BaseStalledCaster() override {
+    EndSession();
+    feeding.store(false);
+    feeder.join();
+  }
 
+  bool Stalls() {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, kRealLimit, [this] { return stalledAt.load() != 0; });
+  }
+
+  StalledCaster stalled;
+  PtyPair pty;
+  std::atomic<bool> feeding{true};
+  std::thread feeder;
+  std::atomic<std::uint64_t> stalledAt{0};
+  bool fastOnceStalled = false;  // silent passes of virtual time run fast once stalled
+  std::mutex mutex;
+  std::condition_variable changed;
+};
+
+TEST_F(BaseStalledCaster, AnUploadTheCasterNoLongerTakesFailsAfterTwentySeconds) {
+  fastOnceStalled = true;
+  auto attempt = std::async(std::launch::async, [this] { return RunOnce(); });
+  if (attempt.wait_for(kRealLimit) != std::future_status::ready) {
+    ADD_FAILURE() << "the upload waits for the caster without end";
+    stalled.Drop();  // lets the blocked send fail, so the test can end
+  }
+  EXPECT_EQ(attempt.get(), BaseSessionResult::kUploadFailed);
+  ASSERT_NE(stalledAt.load(), 0u) << "the upload never stalled";
+  EXPECT_GE(clock.Elapsed() - stalledAt.load(), kSendStallLimitMs);
+  EXPECT_LE(clock.Elapsed() - stalledAt.load(), kSendStallLimitMs + 1000);
+  EXPECT_EQ(status.StatusText(), LoadString(kStrSocketReadProblem));
+  EXPECT_EQ(status.Detail(), u"The caster took no data for 20 seconds.");
+  // Counted as they were read, also the bytes of the send that failed.
+  EXPECT_GT(status.Snapshot().total, 0);
+  EXPECT_FALSE(status.socket.IsOpen());
+  EXPECT_TRUE(link.IsComPortOpen());  // kept for the next attempt
+}
+
+TEST_F(BaseStalledCaster, StopsAtOnceWhileTheCasterHasStoppedReading) {
+  Start();
+  ASSERT_TRUE(Stalls());
   // The front end reads the status (its status line) and stops the session, as on Ctrl+C.
   auto stop = std::async(std::launch::async, [&] {
     const SessionSnapshot snapshot = status.Snapshot();
@@ -133,11 +158,11 @@ TEST_F(BaseStalledCaster, StopsWhileTheCasterHasStoppedReading) {
   const bool stopped = stop.wait_for(10s) == std::future_status::ready;
   EXPECT_TRUE(stopped) << "the status or the stop waited for a send the caster never takes";
   if (!stopped) stalled.Drop();  // lets the blocked send fail, so the test can end
-  const SessionSnapshot snapshot = stop.get();
-  EXPECT_GT(snapshot.total, 0);
+  EXPECT_GT(stop.get().total, 0);
   EXPECT_FALSE(status.HasWorker());
   EXPECT_FALSE(status.socket.IsOpen());
   EXPECT_FALSE(link.IsComPortOpen());
+  EXPECT_EQ(status.StatusText(), u"");
 }
 
 }  // namespace

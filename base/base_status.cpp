@@ -9,11 +9,23 @@ void BaseStatus::Reset() {
   SessionStatus::Reset();
   statusText.fill(u'\0');
   attempt = 0;
+  detail.clear();
 }
 
 void BaseStatus::SetStatusText(std::u16string_view text) {
   std::lock_guard guard(lock);
   SetFieldText(statusText, text);
+}
+
+void BaseStatus::ClearStatusText() {
+  std::lock_guard guard(lock);
+  statusText.fill(u'\0');
+  detail.clear();
+}
+
+std::u16string BaseStatus::Detail() {
+  std::lock_guard guard(lock);
+  return detail;
 }
 
 std::u16string BaseStatus::StatusText() {

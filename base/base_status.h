@@ -26,14 +26,20 @@ class BaseStatus : public SessionStatus {
   // `lock`.
   int attempt = 0;
 
-  // Everything SessionStatus::Reset clears, the status text and the attempt.
+  // What really happened in the last failed attempt, where the status text cannot say it (see
+  // Message::detail); the command line prints it, the dialog leaves it out. Guarded by `lock`.
+  std::u16string detail;
+
+  // Everything SessionStatus::Reset clears, the status text, the attempt and the detail.
   void Reset() override;
 
   // Puts `text` into the status text, cut to fit; takes the lock.
   void SetStatusText(std::u16string_view text);
-  void ClearStatusText() { SetStatusText({}); }
-  // A copy of the status text, taken under the lock.
+  // Empties the status text and the detail; takes the lock.
+  void ClearStatusText();
+  // Copies taken under the lock.
   std::u16string StatusText();
+  std::u16string Detail();
 };
 
 }  // namespace quillon

@@ -1,8 +1,8 @@
-// Feeds receiver blocks to the GGA rewriting. The first byte picks how the position is made:
-// from raw doubles (NaN, infinities, huge values) or scaled into and a little beyond the globe.
-// A rewritten block must be one well-formed sentence; any other block must stay as it was.
-#include <algorithm>
-#include <array>
+// Feeds receiver output to the GGA override, cut into two reads at a point the input picks. The
+// first byte picks how the position is made: from raw doubles (NaN, infinities, huge values) or
+// scaled into and a little beyond the globe; the next two pick the cut. The result must not
+// depend on the cut: the two reads give, with what is held back, what the whole gives at once.
+// At most one sentence is held back, and with the override off every byte passes unchanged.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -10,10 +10,11 @@
 #include <string_view>
 
 #include "ntrip/gga.h"
+#include "ntrip/gga_override.h"
 
 namespace {
 
-constexpr std::size_t kPositionBytes = 1 + 2 * sizeof(double);
+constexpr std::size_t kHeaderBytes = 1 + 2 * sizeof(double) + 2;
 
 double Scaled(const std::uint8_t* bytes, double limit) {
   std::int32_t raw = 0;
@@ -21,10 +22,22 @@ double Scaled(const std::uint8_t* bytes, double limit) {
   return raw / 2147483647.0 * limit;
 }
 
+// What `override` sends for `reads`, with what it holds back at the end.
+std::string Relayed(std::initializer_list<std::string_view> reads, double latitude,
+                    double longitude) {
+  quillon::GgaOverride override;
+  std::string sent;
+  for (const std::string_view read : reads) {
+    sent += override.Pass(read, true, latitude, longitude);
+    if (override.Held() > quillon::kGgaMaxSentenceLength) std::abort();
+  }
+  return sent + std::string(override.Pass({}, false, 0.0, 0.0));
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size < kPositionBytes) return 0;
+  if (size < kHeaderBytes) return 0;
   double latitude = 0.0;
   double longitude = 0.0;
   if (data[0] & 1) {
@@ -34,24 +47,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     latitude = Scaled(data + 1, 95.0);
     longitude = Scaled(data + 1 + sizeof(double), 185.0);
   }
+  const std::string_view output(reinterpret_cast<const char*>(data) + kHeaderBytes,
+                                size - kHeaderBytes);
+  const std::size_t cut =
+      (data[kHeaderBytes - 2] | (data[kHeaderBytes - 1] << 8)) % (output.size() + 1);
 
-  std::array<char, quillon::kUpstreamBufferSize> buffer{};
-  const std::size_t length = std::min(size - kPositionBytes, quillon::kUpstreamBufferSize - 1);
-  std::memcpy(buffer.data(), data + kPositionBytes, length);
-  const auto before = buffer;
+  quillon::GgaOverride off;
+  if (off.Pass(output, false, latitude, longitude) != output || off.Held() != 0) std::abort();
 
-  const int result = quillon::OverrideGgaPosition(buffer, length, latitude, longitude);
-  if (result == 0) {
-    if (buffer != before) std::abort();
-    return 0;
-  }
-  const std::string_view text(buffer.data());
-  if (result != 1 || !text.starts_with("$GPGGA") || !text.ends_with("\r\n") ||
-      text.size() > quillon::kGgaMaxSentenceLength || text.size() < 4) {
-    std::abort();
-  }
-  const std::string digits(text.substr(text.size() - 4, 2));
-  const unsigned long stated = std::strtoul(digits.c_str(), nullptr, 16);
-  if (stated != quillon::GgaChecksum(text)) std::abort();
+  const std::string whole = Relayed({output}, latitude, longitude);
+  const std::string split =
+      Relayed({output.substr(0, cut), output.substr(cut)}, latitude, longitude);
+  if (whole != split) std::abort();
   return 0;
 }

@@ -1,12 +1,28 @@
-// Feeds caster replies to both source-table parsers. Every name kept must fit its slot, hold no
-// line break or ";", and the count stays within the table.
+// Feeds caster replies to both source-table parsers and to what prints them. Every name kept
+// must fit its slot, hold no line break or ";", and the count stays within the table; a
+// stream's position is on the globe and its distance within half the Earth's circumference;
+// nothing printed from the reply holds a control character.
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
 
+#include "common/printable_text.h"
 #include "ntrip/ntrip_source_table.h"
+#include "ntrip/reply.h"
 #include "ntrip/source_table_records.h"
+
+namespace {
+
+void RequirePrintable(std::string_view text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) std::abort();
+  }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view reply(reinterpret_cast<const char*>(data), size);
@@ -21,6 +37,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   for (const auto& record : quillon::ParseStreamRecords(reply)) {
     if (record.mountPoint.find_first_of("\r\n") != std::string_view::npos) std::abort();
+    RequirePrintable(quillon::PrintableText(record.mountPoint));
+    if (const auto position = quillon::StreamPosition(record)) {
+      if (std::fabs(position->latitude) > 90.0 || std::fabs(position->longitude) > 180.0) {
+        std::abort();
+      }
+      const double km = quillon::GreatCircleKm({0.0, 0.0}, *position);
+      if (!(km >= 0.0 && km <= 20015.1)) std::abort();
+    }
   }
+  RequirePrintable(quillon::DescribeCasterReply(reply));
   return 0;
 }

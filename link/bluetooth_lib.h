@@ -20,6 +20,10 @@ class BluetoothLib {
   // (1 or 2; 0 when none was chosen). true when open. May be called while a link is open.
   virtual bool Open(std::int32_t device, std::int32_t port) = 0;
 
+  // Why the last Open failed, as one sentence in the system's words where it has them; empty
+  // when there is nothing to say.
+  virtual std::string OpenFailure() = 0;
+
   // Number of devices in the list, 0 or more.
   virtual std::int32_t DeviceCount() = 0;
 

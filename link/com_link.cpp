@@ -18,7 +18,19 @@ void ComLink::ChooseBluetooth(std::int32_t device, std::int32_t port) {
 bool ComLink::OpenComPort(MessageSink* owner, char16_t* name, std::size_t capacity,
                           std::uint32_t baud) {
   if (InBluetoothMode()) {
-    return bluetooth_ != nullptr && bluetooth_->Open(state_.btDevice.load(), state_.btPort.load());
+    if (bluetooth_ != nullptr && bluetooth_->Open(state_.btDevice.load(), state_.btPort.load())) {
+      return true;
+    }
+    // The library shows nothing itself: a link that does not open gets the serial port's
+    // message, with the library's reason beside it.
+    if (owner != nullptr) {
+      const std::string reason = bluetooth_ != nullptr
+                                     ? bluetooth_->OpenFailure()
+                                     : "Bluetooth is not available on this system.";
+      owner->Show(Message{LoadString(kStrUnableToOpenComPort), LoadString(kStrError),
+                          MessageIcon::kNone, MessageButtons::kOk, EightBitToWide(reason)});
+    }
+    return false;
   }
 
   std::u16string_view text;

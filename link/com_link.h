@@ -42,11 +42,12 @@ class ComLink {
   void ChooseBluetooth(std::int32_t device, std::int32_t port);
   void ClearBluetoothChoice() { ChooseBluetooth(-1, -1); }
 
-  // Bluetooth mode: opens the library's link to the chosen device; name and baud unused, no
-  // message. Otherwise: appends ":" to `name` (a zero-terminated buffer of `capacity` units)
-  // when it has no ":" anywhere and there is room, closes an open serial device, and opens the
-  // named one. When that fails and `owner` is given, shows "Unable to open COM Port." with
-  // caption "Error" and no icon. true when the link is open.
+  // Bluetooth mode: opens the library's link to the chosen device; name and baud unused.
+  // Otherwise: appends ":" to `name` (a zero-terminated buffer of `capacity` units) when it has
+  // no ":" anywhere and there is room, closes an open serial device, and opens the named one.
+  // When either fails and `owner` is given, shows "Unable to open COM Port." with caption
+  // "Error" and no icon (for Bluetooth with the library's reason as the detail). true when the
+  // link is open.
   bool OpenComPort(MessageSink* owner, char16_t* name, std::size_t capacity, std::uint32_t baud);
 
   template <std::size_t N>

@@ -39,34 +39,42 @@ TEST(ComLinkTest, AColonIsAppendedInTheCallersBufferOnlyWhenNoneIsThereAndItFits
   }
 }
 
-TEST(ComLinkTest, OnlyAFailedSerialOpenWithAnOwnerShowsAMessage) {
+// A link that does not open shows the serial port's message when it has an owner; for the
+// Bluetooth link (and Bluetooth mode on a platform without a library), with the reason.
+TEST(ComLinkTest, AFailedOpenWithAnOwnerShowsTheLinkOpenMessage) {
   VirtualClock clock;
-  RecordingMessageSink owner;
-  ComLink link(clock, nullptr);
-  WideField<32> name{};
-  SetFieldText(name, u"/dev/quillon-missing");
-  EXPECT_FALSE(link.OpenComPort(nullptr, name, 9600));
-  EXPECT_TRUE(owner.Boxes().empty());
-
-  EXPECT_FALSE(link.OpenComPort(&owner, name, 9600));
-  const auto boxes = owner.Boxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text, u"Unable to open COM Port.");
-  EXPECT_EQ(boxes[0].caption, u"Error");
-  EXPECT_EQ(boxes[0].icon, MessageIcon::kNone);
-  EXPECT_EQ(boxes[0].buttons, MessageButtons::kOk);
-  EXPECT_FALSE(link.IsComPortOpen());
-
-  // A failed Bluetooth open, or Bluetooth mode on a platform without a library, shows nothing.
   FakeBluetoothLib library(clock);
   library.SetDevices({{u"only"}});
-  library.SetOpenSucceeds(false);
-  for (BluetoothLib* bluetooth : std::initializer_list<BluetoothLib*>{&library, nullptr}) {
-    ComLink viaBluetooth(clock, bluetooth);
-    viaBluetooth.ChooseBluetooth(0, 1);
-    EXPECT_FALSE(viaBluetooth.OpenComPort(&owner, nullptr, 0, 9600));
+  library.SetOpenSucceeds(false, "Bluetooth: Host is down.");
+  ComLink serial(clock, nullptr);
+  ComLink bluetooth(clock, &library);
+  ComLink noLibrary(clock, nullptr);
+  bluetooth.ChooseBluetooth(0, 1);
+  noLibrary.ChooseBluetooth(0, 1);
+  const struct {
+    ComLink& link;
+    std::u16string detail;
+  } cases[] = {
+      {serial, u""},
+      {bluetooth, u"Bluetooth: Host is down."},
+      {noLibrary, u"Bluetooth is not available on this system."},
+  };
+  for (const auto& c : cases) {
+    RecordingMessageSink owner;
+    WideField<32> name{};
+    SetFieldText(name, u"/dev/quillon-missing");
+    EXPECT_FALSE(c.link.OpenComPort(nullptr, name, 9600));
+    EXPECT_TRUE(owner.Boxes().empty());
+    EXPECT_FALSE(c.link.OpenComPort(&owner, name, 9600));
+    const auto boxes = owner.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, u"Unable to open COM Port.");
+    EXPECT_EQ(boxes[0].caption, u"Error");
+    EXPECT_EQ(boxes[0].icon, MessageIcon::kNone);
+    EXPECT_EQ(boxes[0].buttons, MessageButtons::kOk);
+    EXPECT_EQ(boxes[0].detail, c.detail);
+    EXPECT_FALSE(c.link.IsComPortOpen());
   }
-  EXPECT_EQ(owner.Boxes().size(), 1u);
 }
 
 TEST(ComLinkTest, BluetoothModeSendsEveryOperationToTheLibraryAndIgnoresNameAndBaud) {

@@ -7,24 +7,15 @@
 
 namespace quillon {
 
-int ConnectWithin(int fd, const sockaddr_in& address, std::uint32_t ms, Clock& clock) {
+int ConnectWithin(int fd, const sockaddr_in& address, std::uint32_t ms, Clock& clock,
+                  const StopRequested& stop) {
   const int flags = fcntl(fd, F_GETFL);
   if (flags < 0 || fcntl(fd, F_SETFL, flags | O_NONBLOCK) < 0) return errno;
 
   int error = 0;
   if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     error = errno;
-    if (error == EINPROGRESS || error == EINTR) {
-      const int ready = clock.WaitWritable(fd, ms);
-      if (ready == 0) {
-        error = ETIMEDOUT;
-      } else if (ready < 0) {
-        error = errno;
-      } else {
-        socklen_t length = sizeof error;
-        if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
-      }
-    }
+    if (error == EINPROGRESS || error == EINTR) error = AwaitConnect(clock, fd, ms, stop);
   }
   fcntl(fd, F_SETFL, flags);
   return error;

@@ -7,12 +7,14 @@
 #include <cstdint>
 
 #include "platform/clock.h"
+#include "platform/wait_step.h"
 
 namespace quillon {
 
-// Connects the stream socket `fd` to `address`, waiting at most `ms` milliseconds. Returns 0 when
-// connected, otherwise the error number (ETIMEDOUT when the time ran out). The socket is left
-// blocking, as it was.
-int ConnectWithin(int fd, const sockaddr_in& address, std::uint32_t ms, Clock& clock);
+// Connects the stream socket `fd` to `address`, waiting at most `ms` milliseconds and seeing
+// `stop` within a step. Returns 0 when connected, otherwise the error number: ETIMEDOUT when the
+// time ran out, ECANCELED when `stop` asked to give up. The socket is left blocking, as it was.
+int ConnectWithin(int fd, const sockaddr_in& address, std::uint32_t ms, Clock& clock,
+                  const StopRequested& stop = {});
 
 }  // namespace quillon

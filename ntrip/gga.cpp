@@ -9,14 +9,9 @@ namespace {
 
 using FieldSlot = std::array<char, kGgaFieldSlotSize>;
 
-// The zero-terminated text that starts at `start` inside `text`.
-std::string_view TextAt(std::span<const char> text, std::size_t start) {
-  const auto rest = text.subspan(start);
-  const auto end = std::find(rest.begin(), rest.end(), '\0');
-  return {rest.data(), static_cast<std::size_t>(end - rest.begin())};
+std::string_view SlotText(const FieldSlot& slot) {
+  return std::string_view(slot.data(), std::find(slot.begin(), slot.end(), '\0') - slot.begin());
 }
-
-std::string_view SlotText(const FieldSlot& slot) { return TextAt(slot, 0); }
 
 // Copies `text` into a zero-filled slot; false when it does not fit with its terminator.
 bool FillSlot(FieldSlot& slot, std::string_view text) {
@@ -31,24 +26,20 @@ bool IsGlobePosition(double latitude, double longitude) {
          std::fabs(longitude) <= 180.0;
 }
 
+bool IsCapital(char c) { return c >= 'A' && c <= 'Z'; }
+
 }  // namespace
 
-std::size_t SplitGgaFields(GgaFieldTable& fields, std::span<char> text) {
-  const auto end = std::find(text.begin(), text.end(), '\0');
-  const std::string_view view(text.data(), static_cast<std::size_t>(end - text.begin()));
-  std::size_t start = view.find("$GPGGA");
-  if (start == std::string_view::npos) return 0;
-
-  std::size_t count = 0;
-  for (;;) {
-    if (count < fields.size()) fields[count] = start;
-    ++count;
-    const std::size_t comma = view.find(',', start);
-    if (comma == std::string_view::npos) break;
-    text[comma] = '\0';
-    start = comma + 1;
+std::size_t FindGgaStart(std::string_view text, std::size_t from) {
+  for (std::size_t at = text.find('$', from); at != std::string_view::npos;
+       at = text.find('$', at + 1)) {
+    const std::string_view rest = text.substr(at);
+    if (rest.size() >= 7 && IsCapital(rest[1]) && IsCapital(rest[2]) &&
+        rest.substr(3, 4) == "GGA,") {
+      return at;
+    }
   }
-  return count;
+  return std::string_view::npos;
 }
 
 DegreeParts SplitDegrees(double angle) {
@@ -83,30 +74,28 @@ std::string GgaCoordinateText(double magnitude) {
 }
 
 std::uint8_t GgaChecksum(std::string_view sentence) {
-  const std::size_t first = sentence.find("GPGGA");
-  if (first == std::string_view::npos) return 0;
-  const std::size_t star = sentence.find('*', first);
+  const std::size_t start = FindGgaStart(sentence);
+  if (start == std::string_view::npos) return 0;
+  const std::size_t star = sentence.find('*', start);
   if (star == std::string_view::npos) return 0;
   std::uint8_t sum = 0;
-  for (const char c : sentence.substr(first, star - first)) sum ^= static_cast<std::uint8_t>(c);
+  for (const char c : sentence.substr(start + 1, star - start - 1)) {
+    sum ^= static_cast<std::uint8_t>(c);
+  }
   return sum;
 }
 
-int OverrideGgaPosition(std::span<char, kUpstreamBufferSize> buffer, std::size_t length,
-                        double latitude, double longitude) {
+std::size_t RewriteGgaSentence(std::string_view sentence, double latitude, double longitude,
+                               GgaSentence& out) {
   if (!IsGlobePosition(latitude, longitude)) return 0;
-
-  // The work copy is zero-filled beyond the block, so its text is always terminated.
-  std::array<char, kGgaWorkCopySize> work{};
-  const std::size_t used = std::min(length, kUpstreamBufferSize - 1);
-  std::copy_n(buffer.begin(), used, work.begin());
-
-  GgaFieldTable starts{};
-  if (SplitGgaFields(starts, work) != kGgaFieldCount) return 0;
+  if (sentence.find('\0') != std::string_view::npos) return 0;
+  if (std::count(sentence.begin(), sentence.end(), ',') != kGgaFieldCount - 1) return 0;
 
   std::array<FieldSlot, kGgaFieldCount> fields{};
-  for (std::size_t i = 0; i < kGgaFieldCount; ++i) {
-    if (!FillSlot(fields[i], TextAt(work, starts[i]))) return 0;
+  for (FieldSlot& field : fields) {
+    const std::size_t comma = std::min(sentence.find(','), sentence.size());
+    if (!FillSlot(field, sentence.substr(0, comma))) return 0;
+    sentence.remove_prefix(std::min(comma + 1, sentence.size()));
   }
 
   // Fields 3 to 6 (from 1): latitude, N/S, longitude, E/W. A letter replaces only the first
@@ -122,19 +111,19 @@ int OverrideGgaPosition(std::span<char, kUpstreamBufferSize> buffer, std::size_t
   if (star == std::string_view::npos) return 0;
   last[star + 1] = '\0';
 
-  std::string sentence;
+  std::string rebuilt;
   for (std::size_t i = 0; i + 1 < kGgaFieldCount; ++i) {
-    sentence.append(SlotText(fields[i])).append(",");
+    rebuilt.append(SlotText(fields[i])).append(",");
   }
-  sentence.append(SlotText(last));
+  rebuilt.append(SlotText(last));
   std::array<char, 8> checksum{};
-  std::snprintf(checksum.data(), checksum.size(), "%02x\r\n", GgaChecksum(sentence));
-  sentence.append(checksum.data());
-  if (sentence.size() > kGgaMaxSentenceLength) return 0;
+  std::snprintf(checksum.data(), checksum.size(), "%02x\r\n", GgaChecksum(rebuilt));
+  rebuilt.append(checksum.data());
+  if (rebuilt.size() > kGgaMaxSentenceLength) return 0;
 
-  const auto out = std::copy(sentence.begin(), sentence.end(), buffer.begin());
-  *out = '\0';
-  return 1;
+  const auto end = std::copy(rebuilt.begin(), rebuilt.end(), out.begin());
+  *end = '\0';
+  return rebuilt.size();
 }
 
 }  // namespace quillon

@@ -7,18 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "ntrip/gga_override.h"
+
 namespace quillon {
 namespace {
 
-using Buffer = std::array<char, kUpstreamBufferSize>;
-
-Buffer Block(std::string_view text) {
-  Buffer buffer{};
-  text.copy(buffer.data(), std::min(text.size(), buffer.size()));
-  return buffer;
-}
-
-std::string TextOf(const Buffer& buffer) { return std::string(buffer.data()); }
+using namespace std::string_literals;
 
 // Sentences from real receivers' logs; their checksums were checked with an independent XOR.
 constexpr std::string_view kSirfGga =
@@ -28,100 +22,89 @@ constexpr std::string_view kStationGga =
 constexpr std::string_view kNoFixGga = "$GPGGA,,,,,,0,00,99.99,,,,,,*48\r\n";
 constexpr std::string_view kRtkGga =
     "$GPGGA,172814.0,3723.46587704,N,12202.26957864,W,2,6,1.2,18.893,M,-25.669,M,2.0,0031*4F\r\n";
+constexpr std::string_view kUbloxGnGga =
+    "$GNGGA,001043.00,4404.14036,N,12118.85961,W,1,12,0.98,1113.0,M,-21.3,M,,*47\r\n";
+constexpr std::string_view kRmc =
+    "$GPRMC,092750.000,A,5321.6802,N,00630.3372,W,0.02,31.66,280511,,,A*43\r\n";
 
-TEST(GgaChecksum, MatchesRealReceiversSentences) {
-  for (const std::string_view sentence : {kSirfGga, kStationGga, kNoFixGga, kRtkGga}) {
+// kSirfGga at 35.5, 139.75: the position fields written by hand, the checksum by an
+// independent XOR; the same under the talker GN.
+constexpr std::string_view kSirfAt35 =
+    "$GPGGA,092750.000,3530.00000,N,13945.00000,E,1,8,1.03,61.7,M,55.2,M,,*62\r\n";
+constexpr std::string_view kGnAt35 =
+    "$GNGGA,092750.000,3530.00000,N,13945.00000,E,1,8,1.03,61.7,M,55.2,M,,*7c\r\n";
+
+std::string Rewritten(std::string_view sentence, double latitude, double longitude) {
+  GgaSentence out;
+  const std::size_t length = RewriteGgaSentence(sentence, latitude, longitude, out);
+  return std::string(out.data(), length);
+}
+
+TEST(GgaChecksum, MatchesRealReceiversSentencesAndIsZeroWithoutGgaOrStar) {
+  for (const std::string_view sentence : {kSirfGga, kStationGga, kNoFixGga, kRtkGga, kUbloxGnGga}) {
     const std::size_t star = sentence.find('*');
     const int stated = std::stoi(std::string(sentence.substr(star + 1, 2)), nullptr, 16);
     EXPECT_EQ(GgaChecksum(sentence), stated) << sentence;
   }
-}
-
-TEST(GgaChecksum, IsZeroWithoutGgaOrStar) {
-  EXPECT_EQ(GgaChecksum("$GPRMC,1,2*33"), 0);
+  EXPECT_EQ(GgaChecksum(kRmc), 0);
   EXPECT_EQ(GgaChecksum("$GPGGA,1,2,3"), 0);
   EXPECT_EQ(GgaChecksum("*$GPGGA,1,2,3"), 0);  // a star only in front does not end the sum
 }
 
 // Expected sentences: the position fields written by hand, checksums from an independent XOR.
-TEST(OverrideGgaPosition, RewritesOneCompleteSentence) {
+TEST(RewriteGgaSentence, RewritesTheFifteenFieldsOfOneSentence) {
   struct Case {
-    std::string block;
+    std::string_view sentence;
     double latitude, longitude;
     std::string_view expected;
   };
   const std::vector<Case> cases = {
-      {std::string(kSirfGga), 35.5, 139.75,
-       "$GPGGA,092750.000,3530.00000,N,13945.00000,E,1,8,1.03,61.7,M,55.2,M,,*62\r\n"},
-      {std::string(kSirfGga), -33.8, -70.25,
+      {kSirfGga, 35.5, 139.75, kSirfAt35},
+      {kSirfGga, -33.8, -70.25,
        "$GPGGA,092750.000,3348.00000,S,7015.00000,W,1,8,1.03,61.7,M,55.2,M,,*5d\r\n"},
-      {std::string(kSirfGga), 0.0, 0.0,  // zero takes N and E
+      {kSirfGga, 0.0, 0.0,  // zero takes N and E
        "$GPGGA,092750.000,000.00000,N,000.00000,E,1,8,1.03,61.7,M,55.2,M,,*5d\r\n"},
       // The station field keeps its text in front of the star; the fraction keeps its zeros.
-      {std::string(kStationGga), 51.4778, -0.001,
+      {kStationGga, 51.4778, -0.001,
        "$GPGGA,002153.000,5128.66800,N,000.06000,W,1,10,1.2,27.0,M,-34.2,M,,0000*54\r\n"},
       // Empty hemisphere fields of a receiver without fix get their letter.
-      {std::string(kNoFixGga), 5.25, 0.0,
-       "$GPGGA,,515.00000,N,000.00000,E,0,00,99.99,,,,,,*42\r\n"},
-      {std::string(kRtkGga), -90.0, -180.0,
+      {kNoFixGga, 5.25, 0.0, "$GPGGA,,515.00000,N,000.00000,E,0,00,99.99,,,,,,*42\r\n"},
+      {kRtkGga, -90.0, -180.0,
        "$GPGGA,172814.0,9000.00000,S,18000.00000,W,2,6,1.2,18.893,M,-25.669,M,2.0,0031*5a\r\n"},
-      // The tail of an earlier sentence (no commas) is dropped; a missing line end is added.
-      {"0.9*4A\r\n" + std::string(kSirfGga.substr(0, kSirfGga.size() - 2)), 35.5, 139.75,
-       "$GPGGA,092750.000,3530.00000,N,13945.00000,E,1,8,1.03,61.7,M,55.2,M,,*62\r\n"},
+      // Other talkers, and a sentence whose line end has not been written.
+      {"$GNGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*68", 35.5, 139.75,
+       kGnAt35},
+      {"$BDGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*00\r\n", 35.5, 139.75,
+       "$BDGGA,092750.000,3530.00000,N,13945.00000,E,1,8,1.03,61.7,M,55.2,M,,*73\r\n"},
   };
   for (const auto& c : cases) {
-    Buffer buffer = Block(c.block);
-    EXPECT_EQ(OverrideGgaPosition(buffer, c.block.size(), c.latitude, c.longitude), 1) << c.block;
-    EXPECT_EQ(TextOf(buffer), c.expected);
+    EXPECT_EQ(Rewritten(c.sentence, c.latitude, c.longitude), c.expected) << c.sentence;
   }
-}
 
-TEST(OverrideGgaPosition, LeavesBlocksThatDoNotQualifyUnchanged) {
-  struct Case {
-    std::string block;
-    double latitude = 35.5, longitude = 139.75;
-  };
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
-  const std::vector<Case> cases = {
+  const struct {
+    std::string sentence;
+    double latitude = 35.5, longitude = 139.75;
+  } refused[] = {
       {std::string(kSirfGga) + "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39\r\n"},
-      {"$GPGGA,092750.000,5321.6802,N,00630.3372,W,1"},  // part of one
-      {"$GPRMC,092750.000,A,5321.6802,N,00630.3372,W,0.02,31.66,280511,,,A*43\r\n"},
-      {"$GNGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*68\r\n"},
+      {"$GPGGA,092750.000,5321.6802,N,00630.3372,W,1"},
       {"$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,76\r\n"},  // no star
       {"$GPGGA," + std::string(64, '1') + ",5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76"},
-      {"$GPGGA" + std::string(300, ',')},  // more field starts than the table holds
-      {""},
+      {"$GPGGA,0927\0.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76\r\n"s},
       {std::string(kSirfGga), 90.5, 0.0},
       {std::string(kSirfGga), 0.0, -180.5},
       {std::string(kSirfGga), nan, 0.0},
       {std::string(kSirfGga), 0.0, inf},
   };
-  for (const auto& c : cases) {
-    Buffer buffer = Block(c.block);
-    const Buffer before = buffer;
-    EXPECT_EQ(OverrideGgaPosition(buffer, c.block.size(), c.latitude, c.longitude), 0) << c.block;
-    EXPECT_EQ(buffer, before) << c.block;
+  for (const auto& r : refused) {
+    EXPECT_EQ(Rewritten(r.sentence, r.latitude, r.longitude), "") << r.sentence;
   }
 }
 
-TEST(OverrideGgaPosition, UsesOnlyTheGivenLengthAndAtMost1023Bytes) {
-  // Bytes behind `length` are not part of the block: here they would add a sixteenth field.
-  Buffer buffer = Block(std::string(kSirfGga) + ",x");
-  EXPECT_EQ(OverrideGgaPosition(buffer, kSirfGga.size(), 35.5, 139.75), 1);
-
-  // A full buffer without terminator and an oversized length: the last byte is never read.
-  Buffer full;
-  full.fill('A');
-  std::copy(kSirfGga.begin(), kSirfGga.end(), full.end() - 1 - kSirfGga.size());
-  full.back() = ',';
-  EXPECT_EQ(OverrideGgaPosition(full, 5000, 35.5, 139.75), 1);
-  EXPECT_EQ(TextOf(full).substr(0, 28), "$GPGGA,092750.000,3530.00000");
-}
-
 // Field slots hold 63 bytes and the rebuilt sentence at most 255. The position fields below
-// already have the rewritten length, so a block's rebuilt sentence is as long as the block.
-TEST(OverrideGgaPosition, KeepsTheFieldAndSentenceBounds) {
+// already have the rewritten length, so a rebuilt sentence is as long as the sentence.
+TEST(RewriteGgaSentence, KeepsTheFieldAndSentenceBounds) {
   // Pads time, fix quality, satellites and HDOP with `pad` bytes each.
   const auto sentence = [](std::array<std::size_t, 4> pad) {
     return "$GPGGA," + std::string(pad[0], '1') + ",3530.00000,N,13945.00000,E," +
@@ -131,46 +114,74 @@ TEST(OverrideGgaPosition, KeepsTheFieldAndSentenceBounds) {
   const std::size_t toFull = 255 - sentence({0, 0, 0, 0}).size();
   ASSERT_GT(toFull, 3 * 63);
   ASSERT_LT(toFull, 4 * 63);
-  struct Case {
-    std::string block;
-    int result;
-  };
-  const std::vector<Case> cases = {
-      {sentence({63, 1, 1, 1}), 1},
-      {sentence({64, 1, 1, 1}), 0},
-      {sentence({63, 63, 63, toFull - 189}), 1},
-      {sentence({63, 63, 63, toFull - 188}), 0},
+  const struct {
+    std::string sentence;
+    bool rewritten;
+  } cases[] = {
+      {sentence({63, 1, 1, 1}), true},
+      {sentence({64, 1, 1, 1}), false},
+      {sentence({63, 63, 63, toFull - 189}), true},
+      {sentence({63, 63, 63, toFull - 188}), false},
   };
   for (const auto& c : cases) {
-    Buffer buffer = Block(c.block);
-    ASSERT_EQ(OverrideGgaPosition(buffer, c.block.size(), 35.5, 139.75), c.result)
-        << c.block.size() << " bytes";
-    if (c.result == 1) {
-      const std::string text = TextOf(buffer);
-      EXPECT_EQ(text.size(), c.block.size());
-      EXPECT_EQ(text.substr(0, text.size() - 4), c.block.substr(0, c.block.size() - 4));
+    const std::string text = Rewritten(c.sentence, 35.5, 139.75);
+    ASSERT_EQ(!text.empty(), c.rewritten) << c.sentence.size() << " bytes";
+    if (c.rewritten) {
+      EXPECT_EQ(text.substr(0, text.size() - 4), c.sentence.substr(0, c.sentence.size() - 4));
       EXPECT_EQ(std::stoi(text.substr(text.size() - 4, 2), nullptr, 16), GgaChecksum(text));
     }
   }
-  EXPECT_EQ(cases[2].block.size(), 255u);
+  EXPECT_EQ(cases[2].sentence.size(), 255u);
 }
 
-TEST(SplitGgaFields, SplitsFromTheFirstGgaToTheEnd) {
-  std::string text = "$GPRMC,1\r\n$GPGGA,a,,b\r\n$GPGSA,c";
-  GgaFieldTable fields{};
-  ASSERT_EQ(SplitGgaFields(fields, text), 5u);
-  std::vector<std::string> found;
-  for (std::size_t i = 0; i < 5; ++i) found.emplace_back(text.data() + fields[i]);
-  EXPECT_EQ(found, (std::vector<std::string>{"$GPGGA", "a", "", "b\r\n$GPGSA", "c"}));
-  EXPECT_EQ(text.substr(0, 8), "$GPRMC,1");  // commas in front of the sentence stay
+// What the caster gets of the receiver's reads with the override on: every GGA sentence
+// rewritten in place, everything else as it came.
+TEST(GgaOverride, RewritesEveryGgaInPlaceAndPassesEveryOtherByte) {
+  const std::string binary("\xD3\x00\x13\x3E\xD0\x00\x03", 7);
+  const struct {
+    const char* name;
+    std::vector<std::string> reads;
+    std::vector<std::string> sent;  // per read
+  } cases[] = {
+      {"one sentence: as it always was", {std::string(kSirfGga)}, {std::string(kSirfAt35)}},
+      {"two sentences in one read",
+       {std::string(kSirfGga) + std::string(kSirfGga)},
+       {std::string(kSirfAt35) + std::string(kSirfAt35)}},
+      {"GGA then RMC, RMC then GGA",
+       {std::string(kSirfGga) + std::string(kRmc), std::string(kRmc) + std::string(kSirfGga)},
+       {std::string(kSirfAt35) + std::string(kRmc), std::string(kRmc) + std::string(kSirfAt35)}},
+      {"multi-constellation talker",
+       {"$GNGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*68\r\n"},
+       {std::string(kGnAt35)}},
+      {"binary output with NUL bytes around a sentence",
+       {binary + std::string(kSirfGga) + binary, binary},
+       {binary + std::string(kSirfAt35) + binary, binary}},
+      {"a sentence cut between reads is held back until complete",
+       {std::string(kRmc) + std::string(kSirfGga.substr(0, 30)),
+        std::string(kSirfGga.substr(30)) + "$GP", "GGA" + std::string(kSirfGga.substr(6))},
+       {std::string(kRmc), std::string(kSirfAt35), std::string(kSirfAt35)}},
+      {"a '$' that cannot begin a GGA is not held",
+       {"$GPRM", "C,1*00\r\n"},
+       {"$GPRM", "C,1*00\r\n"}},
+      {"a line too long to be a sentence is not held",
+       {"$GPGGA," + std::string(300, 'x'), "\r\n"},
+       {"$GPGGA," + std::string(300, 'x'), "\r\n"}},
+  };
+  for (const auto& c : cases) {
+    GgaOverride override;
+    for (std::size_t i = 0; i < c.reads.size(); ++i) {
+      EXPECT_EQ(override.Pass(c.reads[i], true, 35.5, 139.75), c.sent[i]) << c.name << " " << i;
+    }
+    EXPECT_EQ(override.Held(), 0u) << c.name;
+  }
+}
 
-  std::string other = "$GPRMC,1,2";
-  EXPECT_EQ(SplitGgaFields(fields, other), 0u);
-  EXPECT_EQ(other, "$GPRMC,1,2");
-
-  std::string many = "$GPGGA" + std::string(400, ',');
-  EXPECT_EQ(SplitGgaFields(fields, many), 401u);
-  EXPECT_EQ(fields.back(), 6u + 254u);  // only the first 255 starts are kept
+TEST(GgaOverride, SwitchedOffPassesEverythingAndWhatWasHeld) {
+  GgaOverride override;
+  EXPECT_EQ(override.Pass(kSirfGga.substr(0, 20), true, 35.5, 139.75), "");
+  EXPECT_EQ(override.Held(), 20u);
+  EXPECT_EQ(override.Pass(kSirfGga.substr(20), false, 35.5, 139.75), kSirfGga);
+  EXPECT_EQ(override.Held(), 0u);
 }
 
 TEST(SplitDegrees, TruncatesEachStepAndRefusesAnglesOutOfRange) {

@@ -6,8 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <memory>
-#include <new>
 
 #include "common/format.h"
 #include "common/guard.h"
@@ -16,8 +14,8 @@
 #include "common/text.h"
 #include "common/wide.h"
 #include "net/address.h"
+#include "net/caster_connection.h"
 #include "net/caster_socket.h"
-#include "net/timed_connect.h"
 #include "ntrip/reply.h"
 #include "ntrip/requests.h"
 
@@ -27,18 +25,29 @@ namespace {
 constexpr std::string_view kSourceFile = "ntripsourcetable";
 // Room for the address as 8-bit text, terminator included.
 constexpr std::size_t kAddressTextSize = 260;
+// Bytes taken from the socket by one read.
+constexpr std::size_t kReadChunk = 64 * 1024;
 
-int NewStreamSocket() { return socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0); }
-
-void ShowError(MessageSink& owner, std::u16string text) {
+void ShowError(MessageSink& owner, std::u16string text, std::u16string detail = {}) {
   owner.Show(Message{std::move(text), LoadString(kStrError), MessageIcon::kExclamation,
-                     MessageButtons::kOk});
+                     MessageButtons::kOk, std::move(detail)});
 }
 
-// The store's text up to its first NUL.
-std::string_view StoredText(std::span<const char> store) {
-  const auto end = std::find(store.begin(), store.end(), '\0');
-  return std::string_view(store.data(), static_cast<std::size_t>(end - store.begin()));
+// One read of what has arrived, at most `room` bytes, appended to `store`: the count, 0 when
+// the caster has closed, -1 when nothing was waiting or the read failed.
+ssize_t ReadOnce(int socket, std::string& store, std::size_t room) {
+  const std::size_t before = store.size();
+  store.resize(before + room);
+  const ssize_t got = recv(socket, store.data() + before, room, MSG_DONTWAIT);
+  store.resize(before + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+  return got;
+}
+
+// Everything that has arrived, up to `limit` bytes in the store.
+void ReadAvailable(int socket, std::string& store, std::size_t limit) {
+  while (store.size() < limit &&
+         ReadOnce(socket, store, std::min(kReadChunk, limit - store.size())) > 0) {
+  }
 }
 
 }  // namespace
@@ -53,66 +62,56 @@ bool CNtripSourceTable::GetSourceTable(MessageSink& owner, const SettingsRecord&
 bool CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_view address,
                                        std::int32_t port, Clock& clock, std::string* reply) {
   CasterSocket connection;
-  sockaddr_in target{};
-  bool connected = false;
-
+  CasterConnect connected;
   Guarded(kSourceFile, __LINE__, [&] {
     char text[kAddressTextSize] = {};
     WideToEightBit(address, text, sizeof text);
-    const CasterAddress resolved = ResolveCasterAddress(text);
-    if (resolved.kind == AddressKind::kInvalidDotted) {
-      ShowError(owner, u"Does not appear to be a valid address?");
-      return;
+    connected = ConnectToCaster(text, port, connection, clock, kTableWindowMs);
+    switch (connected.step) {
+      case ConnectStep::kConnected:
+      case ConnectStep::kStopped:  // nothing asks this fetch to stop
+        break;
+      case ConnectStep::kInvalidAddress:
+        ShowError(owner, u"Does not appear to be a valid address?");
+        break;
+      case ConnectStep::kUnresolved:
+        ShowError(owner, LoadString(kStrAuthenticationIo), UnresolvedNameDetail(text));
+        break;
+      case ConnectStep::kNoSocket:
+        ShowError(owner, FormatText(LoadString(kStrCouldNotCreateSocket),
+                                    {std::int64_t{connected.error}}));
+        break;
+      case ConnectStep::kConnectFailed:
+        ShowError(owner, ConnectionErrorText(connected.error));
+        connection.Close();
+        break;
     }
-    if (resolved.kind == AddressKind::kUnresolved) {
-      ShowError(owner, LoadString(kStrAuthenticationIo));
-      return;
-    }
-    target.sin_family = AF_INET;
-    target.sin_port = htons(static_cast<std::uint16_t>(port));
-    target.sin_addr = resolved.address;
-
-    connection.Set(NewStreamSocket());
-    if (!connection.IsOpen()) {
-      const std::int64_t error = errno;
-      ShowError(owner, FormatText(LoadString(kStrCouldNotCreateSocket), {error}));
-      return;
-    }
-    const int error = ConnectWithin(connection.Get(), target, kTableWindowMs, clock);
-    if (error != 0) {
-      const std::u16string reason = EightBitToWide(SystemErrorText(error));
-      ShowError(owner, FormatText(LoadString(kStrConnectionError), {reason}));
-      connection.Close();
-      return;
-    }
-    connected = true;
   });
-  if (!connected) return false;
+  if (connected.step != ConnectStep::kConnected) return false;
 
-  std::unique_ptr<char[]> store;
+  std::string store;
   bool received = false;
   Guarded(kSourceFile, __LINE__, [&] {
-    store.reset(new (std::nothrow) char[kReplyStoreSize]);
-    if (!store) return;  // no memory: the fetch ends without a message
-    const std::span<char> view(store.get(), kReplyStoreSize);
-    received = ReadSourceTable(connection.Get(), view, kSourceTableRequest, clock);
-    if (!received) {
+    TableRead result = ReadSourceTable(connection.Get(), store, kSourceTableRequest, clock);
+    std::string problem = DescribeTableRead(result, store);
+    if (result != TableRead::kComplete) {
       // Casters that do not know the plain request often answer this one.
-      connection.Set(NewStreamSocket());
-      if (connection.IsOpen() &&
-          ConnectWithin(connection.Get(), target, kTableWindowMs, clock) == 0) {
-        received = ReadSourceTable(connection.Get(), view, kFallbackSourceTableRequest, clock);
+      if (ConnectToAddress(connected.address.address, port, connection, clock, kTableWindowMs)
+              .step == ConnectStep::kConnected) {
+        result = ReadSourceTable(connection.Get(), store, kFallbackSourceTableRequest, clock);
+        problem = DescribeTableRead(result, store);
       }
     }
+    received = result == TableRead::kComplete;
     if (!received) {
       connection.Close();
-      ShowError(owner, LoadString(kStrAuthenticationIo));
+      ShowError(owner, LoadString(kStrAuthenticationIo), EightBitToWide(problem));
     }
   });
   if (!received) return false;
 
   Guarded(kSourceFile, __LINE__, [&] {
-    const std::string_view text = StoredText(std::span<const char>(store.get(), kReplyStoreSize));
+    const std::string_view text = std::string_view(store).substr(0, store.find('\0'));
     ParseSourceTable(text);
     if (reply != nullptr) reply->assign(text);
   });
@@ -148,41 +147,59 @@ bool CNtripSourceTable::ParseSourceTable(std::string_view store) {
   return true;
 }
 
-bool ReadSourceTable(int socket, std::span<char> store, std::string_view request, Clock& clock) {
-  bool complete = false;
+TableRead ReadSourceTable(int socket, std::string& store, std::string_view request, Clock& clock,
+                          std::size_t limit) {
+  TableRead result = TableRead::kIncomplete;
   Guarded(kSourceFile, __LINE__, [&] {
-    std::fill(store.begin(), store.end(), '\0');
-    if (store.size() < 2) return;
-    // The last byte is never filled, so the stored text always ends inside the store.
-    const std::size_t capacity = store.size() - 1;
-
-    if (send(socket, request.data(), request.size(), MSG_NOSIGNAL) <= 0) return;
+    store.clear();
+    if (SendWithin(socket, request, clock, kTableWindowMs) != 0) {
+      result = TableRead::kNotSent;
+      return;
+    }
     clock.Sleep(kFirstReadDelayMs);
 
     // The first read waits for the caster's first bytes, but not forever.
+    result = TableRead::kNoReply;
     if (clock.WaitReadable(socket, kTableWindowMs) <= 0) return;
-    const ssize_t first = recv(socket, store.data(), capacity, MSG_DONTWAIT);
-    if (first < 0) return;
-    std::size_t used = static_cast<std::size_t>(first);
-    if (!ReplyContains(std::string_view(store.data(), used), kSourceTableSuccessToken)) return;
+    if (ReadOnce(socket, store, std::min(kReadChunk, limit)) <= 0) return;
+    result = TableRead::kNotATable;
+    if (!ReplyContains(store, kSourceTableSuccessToken)) return;
 
+    result = TableRead::kIncomplete;
     const std::uint32_t start = clock.TickCount();
     std::uint32_t passed = 0;
-    const auto ended = [&] {
-      return ReplyContains(std::string_view(store.data(), used), kSourceTableEndToken);
-    };
-    while (!ended() && passed < kTableWindowMs) {
-      if (used == capacity) break;  // a full store can never gain the end marker
+    while (!ReplyContains(store, kSourceTableEndToken) && passed < kTableWindowMs) {
+      if (store.size() >= limit) {
+        result = TableRead::kTooLarge;
+        return;
+      }
       if (clock.WaitReadable(socket, kTableWindowMs - passed) > 0) {
-        const ssize_t got = recv(socket, store.data() + used, capacity - used, MSG_DONTWAIT);
-        if (got > 0) used += static_cast<std::size_t>(got);
+        ReadAvailable(socket, store, limit);
       }
       clock.Sleep(kReadStepMs);
       passed = clock.TickCount() - start;
     }
-    complete = ended();
+    if (ReplyContains(store, kSourceTableEndToken)) result = TableRead::kComplete;
   });
-  return complete;
+  return result;
+}
+
+std::string DescribeTableRead(TableRead result, std::string_view store) {
+  switch (result) {
+    case TableRead::kComplete:
+      return {};
+    case TableRead::kNotSent:
+      return "The request could not be sent.";
+    case TableRead::kNoReply:
+    case TableRead::kNotATable:
+      return DescribeCasterReply(store);
+    case TableRead::kIncomplete:
+      return "The source table did not end within " + std::to_string(kTableWindowMs / 1000) +
+             " seconds.";
+    case TableRead::kTooLarge:
+      return "The source table is larger than " + std::to_string(kReplyStoreLimit >> 20) + " MB.";
+  }
+  return {};
 }
 
 }  // namespace quillon

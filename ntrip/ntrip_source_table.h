@@ -5,7 +5,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -19,7 +18,9 @@ struct SettingsRecord;
 inline constexpr int kMaxSourceTableNames = 256;
 // A name slot: at most 19 characters and the terminator, as the settings' mount-point field.
 inline constexpr std::size_t kMountPointSlotSize = 20;
-inline constexpr std::size_t kReplyStoreSize = 100000;
+// The reply store grows as the table arrives, up to this: large public casters list thousands
+// of streams in a table of a megabyte or more.
+inline constexpr std::size_t kReplyStoreLimit = 4 * 1024 * 1024;
 // Wait between sending a request and the first read.
 inline constexpr std::uint32_t kFirstReadDelayMs = 2000;
 // Time the table has to complete after the first read; also the longest connect.
@@ -37,9 +38,10 @@ class CNtripSourceTable {
   // Connects to the caster at `address` (host name or dotted IPv4) and `port` (low 16 bits),
   // asks for the source table, first with the plain request and, when that is not answered
   // with a complete table, on a new connection with the fallback request, and keeps the names.
-  // Every failure is shown in `owner`; the table then stays empty. The connect and every read
-  // are bounded in time through `clock`. Returns true when a table was received (it may hold
-  // no names). When `reply` is given, it receives the received table text.
+  // Every failure is shown in `owner`, with what really happened as the message's detail; the
+  // table then stays empty. The lookup, the connect and every read are bounded in time through
+  // `clock`. Returns true when a table was received (it may hold no names). When `reply` is
+  // given, it receives the received table text, every stream of it.
   bool GetSourceTable(MessageSink& owner, std::u16string_view address, std::int32_t port,
                       Clock& clock, std::string* reply = nullptr);
   // The same for the caster address and port of a mode's settings.
@@ -62,11 +64,24 @@ class CNtripSourceTable {
   int count_ = 0;
 };
 
-// One request on a connected `socket`: zero-fills `store`, sends `request`, waits 2000 ms, then
-// reads. The first read must hold "SOURCETABLE 200 OK"; further reads, 200 ms apart, gather the
-// reply until "ENDSOURCETABLE" arrives or 10000 ms have passed since the first read. The last
-// byte of `store` always stays zero. Returns true exactly when the end marker arrived; a fault
-// inside counts as a failed attempt.
-bool ReadSourceTable(int socket, std::span<char> store, std::string_view request, Clock& clock);
+enum class TableRead {
+  kComplete,    // the end marker arrived
+  kNotSent,     // the request could not be sent
+  kNoReply,     // nothing came within the window, or the caster closed at once
+  kNotATable,   // the first read did not hold the status token
+  kIncomplete,  // no end marker within the window
+  kTooLarge,    // the table outgrew the store's limit
+};
+
+// One request on a connected `socket`: empties `store`, sends `request`, waits 2000 ms, then
+// reads. The first read must hold "SOURCETABLE 200 OK"; further reads, 200 ms apart, each take
+// what has arrived and gather the reply until "ENDSOURCETABLE" arrives or 10000 ms have passed
+// since the first read. The store grows with the reply, up to `limit` bytes. A fault inside
+// counts as a failed attempt (kIncomplete); `store` then holds what had come.
+TableRead ReadSourceTable(int socket, std::string& store, std::string_view request, Clock& clock,
+                          std::size_t limit = kReplyStoreLimit);
+
+// What a failed attempt tells the user, as one sentence; `store` is what came.
+std::string DescribeTableRead(TableRead result, std::string_view store);
 
 }  // namespace quillon

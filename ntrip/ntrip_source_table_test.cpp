@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ntrip/requests.h"
@@ -78,13 +79,13 @@ class ReadSourceTableTest : public ::testing::Test {
   void CasterWrites(std::string_view bytes) {
     ASSERT_EQ(write(fds_[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   }
-  bool Read(std::vector<char>& store) {
-    return ReadSourceTable(fds_[0], store, kSourceTableRequest, clock_);
+  TableRead Read(std::size_t limit = kReplyStoreLimit) {
+    return ReadSourceTable(fds_[0], store_, kSourceTableRequest, clock_, limit);
   }
 
   int fds_[2] = {-1, -1};
   HookedClock clock_{20};
-  std::vector<char> store_ = std::vector<char>(kReplyStoreSize, 'x');
+  std::string store_ = "left from before";
 };
 
 TEST_F(ReadSourceTableTest, SendsTheRequestAndGathersPiecesUntilTheEndMarker) {
@@ -93,9 +94,9 @@ TEST_F(ReadSourceTableTest, SendsTheRequestAndGathersPiecesUntilTheEndMarker) {
     if (wait == 2) CasterWrites("STR;B;\r\n");
     if (wait == 3) CasterWrites("STR;C;\r\nENDSOURCETABLE\r\n");
   };
-  ASSERT_TRUE(Read(store_));
+  ASSERT_EQ(Read(), TableRead::kComplete);
   CNtripSourceTable table;
-  table.ParseSourceTable(std::string_view(store_.data(), store_.size()));
+  table.ParseSourceTable(store_);
   EXPECT_EQ(Names(table), (std::vector<std::string>{"A", "B", "C"}));
   char sent[64] = {};
   ASSERT_GT(read(fds_[1], sent, sizeof sent), 0);
@@ -108,30 +109,42 @@ TEST_F(ReadSourceTableTest, TwoSecondsBeforeTheFirstReadThenTenForTheTable) {
     if (wait == 1) firstReadAt = clock_.Elapsed();
   };
   CasterWrites("SOURCETABLE 200 OK\r\n\r\nSTR;A;\r\n");
-  EXPECT_FALSE(Read(store_));
+  EXPECT_EQ(Read(), TableRead::kIncomplete);
   EXPECT_EQ(firstReadAt, kFirstReadDelayMs);
   EXPECT_GE(clock_.Elapsed(), kFirstReadDelayMs + kTableWindowMs);
   EXPECT_LE(clock_.Elapsed(), kFirstReadDelayMs + kTableWindowMs + kReadStepMs);
+  EXPECT_EQ(DescribeTableRead(TableRead::kIncomplete, store_),
+            "The source table did not end within 10 seconds.");
 }
 
 TEST_F(ReadSourceTableTest, ASilentCasterHoldsTheFirstReadOnlyForTheWindow) {
-  EXPECT_FALSE(Read(store_));
+  EXPECT_EQ(Read(), TableRead::kNoReply);
   EXPECT_EQ(clock_.Elapsed(), kFirstReadDelayMs + kTableWindowMs);
+  EXPECT_EQ(store_, "");
 }
 
-TEST_F(ReadSourceTableTest, TheLastByteOfTheStoreStaysZero) {
-  const std::string reply = "SOURCETABLE 200 OK\r\nSTR;A;\r\nENDSOURCETABLE";
-  CasterWrites(reply);
-  std::vector<char> roomy(reply.size() + 1, 'x');
-  EXPECT_TRUE(Read(roomy));
+// Large casters' tables run to megabytes; a caster that never stops sending is cut off.
+TEST_F(ReadSourceTableTest, TheStoreGrowsWithTheTableUpToItsLimit) {
+  const std::string table = "SOURCETABLE 200 OK\r\n\r\n" +
+                            MakeSourceTable(NumberedMountPoints(3000)) + "ENDSOURCETABLE\r\n";
+  ASSERT_GT(table.size(), 300'000u);
+  // The caster writes while the client reads; the second time until the client stops reading.
+  const auto casterWrites = [&] {
+    return std::thread([&] { send(fds_[1], table.data(), table.size(), MSG_NOSIGNAL); });
+  };
+  std::thread caster = casterWrites();
+  EXPECT_EQ(Read(), TableRead::kComplete);
+  caster.join();
+  EXPECT_EQ(store_, table);
 
-  CasterWrites(reply);
-  std::vector<char> exact(reply.size(), 'x');
-  const std::uint64_t start = clock_.Elapsed();
-  EXPECT_FALSE(Read(exact));  // the end marker's last letter has no room
-  EXPECT_EQ(exact.back(), '\0');
-  // A full store ends the wait at once: no more bytes can come in.
-  EXPECT_LT(clock_.Elapsed() - start, kFirstReadDelayMs + kTableWindowMs);
+  caster = casterWrites();
+  EXPECT_EQ(Read(table.size() / 2), TableRead::kTooLarge);
+  EXPECT_GE(store_.size(), table.size() / 2);
+  EXPECT_LT(store_.size(), table.size());
+  EXPECT_EQ(DescribeTableRead(TableRead::kTooLarge, store_),
+            "The source table is larger than 4 MB.");
+  shutdown(fds_[0], SHUT_RD);  // lets the caster's write end
+  caster.join();
 }
 
 }  // namespace

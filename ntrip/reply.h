@@ -1,6 +1,7 @@
 // How a caster's answer is recognised: by a token anywhere in the bytes received so far.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 namespace quillon {
@@ -19,5 +20,11 @@ inline constexpr std::string_view kSourceTableRecordMarker = "STR;";
 // True when `token` occurs, case-sensitively and anywhere, in `received` up to its first NUL:
 // replies are kept as zero-terminated text, so nothing behind a NUL byte counts.
 bool ReplyContains(std::string_view received, std::string_view token);
+
+// What a caster's reply that was not accepted tells the user, as one sentence: that it was the
+// source table (the mount point does not exist there), or the reply's first line quoted (such
+// as "HTTP/1.1 401 Unauthorized"), cut to 80 bytes and with control characters replaced, or that
+// no reply came.
+std::string DescribeCasterReply(std::string_view reply);
 
 }  // namespace quillon

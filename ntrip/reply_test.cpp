@@ -38,5 +38,24 @@ TEST(ReplyContains, JudgesCasterAnswersByExactToken) {
   }
 }
 
+TEST(DescribeCasterReply, QuotesTheFirstLineCutAndSafeOrNamesTheSourceTable) {
+  using namespace std::string_literals;
+  const std::string long_line(100, 'x');
+  const struct {
+    std::string reply;
+    std::string said;
+  } cases[] = {
+      {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic\r\n\r\n",
+       "The caster replied \"HTTP/1.1 401 Unauthorized\"."},
+      {"\r\nERROR - Bad Password\r\n", "The caster replied \"ERROR - Bad Password\"."},
+      {"SOURCETABLE 200 OK\r\nSTR;A;\r\nENDSOURCETABLE\r\n",
+       "The caster answered with its source table: the mount point does not exist there."},
+      {"\x1b[2J\0boom"s, "The caster replied \"?[2J?boom\"."},
+      {long_line, "The caster replied \"" + std::string(80, 'x') + "...\"."},
+      {"", "The caster sent no reply."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DescribeCasterReply(c.reply), c.said) << c.reply;
+}
+
 }  // namespace
 }  // namespace quillon

@@ -44,10 +44,11 @@ struct Fetch {
   bool Run(std::u16string_view address = u"127.0.0.1") {
     return table.GetSourceTable(sink, address, caster.Port(), clock);
   }
-  void ExpectError(const std::u16string& text) const {
+  void ExpectError(const std::u16string& text, const std::u16string& detail = {}) const {
     const auto boxes = sink.Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, text);
+    EXPECT_EQ(boxes[0].detail, detail);
     EXPECT_EQ(boxes[0].caption, u"Error");
     EXPECT_EQ(boxes[0].icon, MessageIcon::kExclamation);
     EXPECT_EQ(table.GetCount(), 0);
@@ -70,10 +71,16 @@ TEST(GetSourceTable, ACasterThatAnswersGivesItsNamesAfterOneRequest) {
   ASSERT_EQ(fetch.caster.ConnectionCount(), 1u);
   EXPECT_EQ(fetch.caster.RequestText(0), kSourceTableRequest);
 
-  // More than 256 records, and none at all.
-  fetch.caster.SetSourceTable(MakeSourceTable(NumberedMountPoints(300)));
-  EXPECT_TRUE(fetch.Run());
+  // More than 256 records, in a table far larger than the 100,000 bytes a store once held, and
+  // none at all.
+  const std::string large = MakeSourceTable(NumberedMountPoints(5000));
+  ASSERT_GT(large.size(), 400'000u);
+  fetch.caster.SetSourceTable(large);
+  std::string reply;
+  EXPECT_TRUE(fetch.table.GetSourceTable(fetch.sink, u"127.0.0.1", fetch.caster.Port(), fetch.clock,
+                                         &reply));
   EXPECT_EQ(Names(fetch.table), NumberedMountPoints(256));
+  EXPECT_NE(reply.find(large), std::string::npos);
   fetch.caster.SetSourceTable("CAS;127.0.0.1;2101;DEMO;none;0;DEU;0;0\r\n");
   EXPECT_TRUE(fetch.Run());
   EXPECT_EQ(fetch.table.GetCount(), 0);
@@ -95,14 +102,22 @@ TEST(GetSourceTable, AnyOtherFirstAnswerLeadsToTheFallbackOnANewConnection) {
   }
 }
 
+// The message is the dialog's; the detail says what the caster really did.
 TEST(GetSourceTable, WhenBothAttemptsFailTheUserIsToldAndTheTableStaysEmpty) {
-  for (const auto behaviour :
-       {CasterBehaviour::kNotFound, CasterBehaviour::kTableNeverEnds, CasterBehaviour::kSilent}) {
+  const struct {
+    CasterBehaviour behaviour;
+    std::u16string detail;
+  } cases[] = {
+      {CasterBehaviour::kNotFound, u"The caster replied \"HTTP/1.1 404 Not Found\"."},
+      {CasterBehaviour::kTableNeverEnds, u"The source table did not end within 10 seconds."},
+      {CasterBehaviour::kSilent, u"The caster sent no reply."},
+  };
+  for (const auto& [behaviour, detail] : cases) {
     SCOPED_TRACE(static_cast<int>(behaviour));
     Fetch fetch(50);
     fetch.caster.SetDefaultBehaviour(behaviour);
     EXPECT_FALSE(fetch.Run());
-    fetch.ExpectError(LoadString(kStrAuthenticationIo));
+    fetch.ExpectError(LoadString(kStrAuthenticationIo), detail);
     EXPECT_EQ(fetch.caster.ConnectionCount(), 2u);
     // Each attempt ends within its wait and window, also when the caster never answers.
     EXPECT_LE(fetch.clock.Elapsed(), 2 * (kFirstReadDelayMs + kTableWindowMs + kReadStepMs));
@@ -110,7 +125,7 @@ TEST(GetSourceTable, WhenBothAttemptsFailTheUserIsToldAndTheTableStaysEmpty) {
 }
 
 TEST(GetSourceTable, AFailedReconnectForTheFallbackIsReportedLikeFailedAttempts) {
-  Fetch fetch(50);
+  Fetch fetch(5);
   fetch.caster.Script(CasterBehaviour::kNotFound);
   fetch.clock.beforeSleep = [&](int sleep) {
     if (sleep != 1) return;
@@ -118,7 +133,8 @@ TEST(GetSourceTable, AFailedReconnectForTheFallbackIsReportedLikeFailedAttempts)
     fetch.caster.StopAccepting();
   };
   EXPECT_FALSE(fetch.Run());
-  fetch.ExpectError(LoadString(kStrAuthenticationIo));
+  fetch.ExpectError(LoadString(kStrAuthenticationIo),
+                    u"The caster replied \"HTTP/1.1 404 Not Found\".");
   EXPECT_EQ(fetch.caster.ConnectionCount(), 1u);
 }
 
@@ -142,8 +158,9 @@ TEST(GetSourceTable, EachFailureBeforeARequestHasItsMessage) {
   }
   {
     Fetch fetch;
-    EXPECT_FALSE(fetch.Run(u"no-such-host.invalid"));
-    fetch.ExpectError(LoadString(kStrAuthenticationIo));
+    EXPECT_FALSE(fetch.Run(u"nowhere.invalid"));
+    fetch.ExpectError(LoadString(kStrAuthenticationIo),
+                      u"The host name \"nowhere.invalid\" did not resolve.");
   }
   {
     Fetch fetch;
@@ -152,7 +169,7 @@ TEST(GetSourceTable, EachFailureBeforeARequestHasItsMessage) {
     fetch.ExpectError(FormatText(LoadString(kStrConnectionError), {u"Connection refused"}));
   }
   {
-    Fetch fetch(50);
+    Fetch fetch(1);
     fetch.caster.StopAccepting();
     EXPECT_FALSE(fetch.Run());
     fetch.ExpectError(FormatText(LoadString(kStrConnectionError), {u"Connection timed out"}));

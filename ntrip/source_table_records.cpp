@@ -1,6 +1,10 @@
 #include "ntrip/source_table_records.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
+#include <numbers>
 
 #include "ntrip/reply.h"
 
@@ -29,6 +33,19 @@ StreamRecord SplitRecord(std::string_view line) {
   return record;
 }
 
+// A decimal number in C notation, whatever the locale; nothing for anything else.
+std::optional<double> Number(std::string_view text) {
+  double value = 0.0;
+  const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (problem != std::errc() || end != text.data() + text.size() || text.empty() ||
+      !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+double Radians(double degrees) { return degrees * std::numbers::pi / 180.0; }
+
 }  // namespace
 
 std::vector<StreamRecord> ParseStreamRecords(std::string_view table) {
@@ -42,6 +59,27 @@ std::vector<StreamRecord> ParseStreamRecords(std::string_view table) {
     table.remove_prefix(end + 1);
   }
   return records;
+}
+
+std::optional<GeoPosition> StreamPosition(const StreamRecord& record) {
+  const std::optional<double> latitude = Number(record.latitude);
+  std::optional<double> longitude = Number(record.longitude);
+  if (!latitude || !longitude || std::fabs(*latitude) > 90.0 || *longitude < -180.0 ||
+      *longitude > 360.0) {
+    return std::nullopt;
+  }
+  if (*longitude > 180.0) *longitude -= 360.0;
+  return GeoPosition{*latitude, *longitude};
+}
+
+double GreatCircleKm(GeoPosition from, GeoPosition to) {
+  constexpr double kEarthRadiusKm = 6371.0;
+  const double dLatitude = Radians(to.latitude - from.latitude);
+  const double dLongitude = Radians(to.longitude - from.longitude);
+  const double a = std::pow(std::sin(dLatitude / 2), 2) + std::cos(Radians(from.latitude)) *
+                                                              std::cos(Radians(to.latitude)) *
+                                                              std::pow(std::sin(dLongitude / 2), 2);
+  return 2.0 * kEarthRadiusKm * std::asin(std::min(1.0, std::sqrt(a)));
 }
 
 }  // namespace quillon

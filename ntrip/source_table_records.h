@@ -2,6 +2,7 @@
 // mount-point names (the command line's long listing).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,5 +34,20 @@ struct StreamRecord {
 // Every line of `table` (up to its first NUL) that begins with "STR;", in order, split at ";".
 // Lines end at LF, CR LF or CR.
 std::vector<StreamRecord> ParseStreamRecords(std::string_view table);
+
+// A place on the globe in degrees, north and east positive.
+struct GeoPosition {
+  double latitude = 0.0;
+  double longitude = 0.0;
+};
+
+// The stream's position from its latitude and longitude fields; nothing when they are not
+// numbers on the globe. A longitude from 180 to 360 degrees (east all the way round, as some
+// casters write it) is read as west of Greenwich.
+std::optional<GeoPosition> StreamPosition(const StreamRecord& record);
+
+// The great-circle distance in km between two positions, on a sphere of the Earth's mean
+// radius (6371 km).
+double GreatCircleKm(GeoPosition from, GeoPosition to);
 
 }  // namespace quillon

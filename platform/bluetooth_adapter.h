@@ -37,9 +37,11 @@ class BluetoothAdapter {
   // A new, unconnected RFCOMM stream socket; -1 on failure.
   virtual int NewRfcommSocket() = 0;
 
-  // Connects `socket` to RFCOMM channel `channel` of `address`; blocks until connected or
-  // refused. Shutting the socket down from another thread ends the wait.
-  virtual bool ConnectRfcomm(int socket, const BluetoothAddress& address, std::uint8_t channel) = 0;
+  // Starts connecting `socket` to RFCOMM channel `channel` of `address` without blocking.
+  // Returns 0 when connected at once, EINPROGRESS when the connect goes on (the socket becomes
+  // writable once it has ended, and SO_ERROR tells how), otherwise the error number.
+  virtual int StartRfcommConnect(int socket, const BluetoothAddress& address,
+                                 std::uint8_t channel) = 0;
 };
 
 // The first adapter of the kernel's Bluetooth stack (BlueZ). Without Bluetooth support or an

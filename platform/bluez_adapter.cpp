@@ -4,11 +4,13 @@
 #include <bluetooth/hci.h>
 #include <bluetooth/hci_lib.h>
 #include <bluetooth/rfcomm.h>
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstddef>
 #include <cstring>
 #include <set>
@@ -96,12 +98,16 @@ class BluezAdapter final : public BluetoothAdapter {
     return ::socket(AF_BLUETOOTH, SOCK_STREAM | SOCK_CLOEXEC, BTPROTO_RFCOMM);
   }
 
-  bool ConnectRfcomm(int socket, const BluetoothAddress& address, std::uint8_t channel) override {
+  int StartRfcommConnect(int socket, const BluetoothAddress& address,
+                         std::uint8_t channel) override {
+    const int flags = ::fcntl(socket, F_GETFL);
+    if (flags < 0 || ::fcntl(socket, F_SETFL, flags | O_NONBLOCK) != 0) return errno;
     sockaddr_rc remote{};
     remote.rc_family = AF_BLUETOOTH;
     remote.rc_bdaddr = ToBdaddr(address);
     remote.rc_channel = channel;
-    return ::connect(socket, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0;
+    if (::connect(socket, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0) return 0;
+    return errno;
   }
 
  private:

@@ -1,5 +1,6 @@
 #include "platform/bluez_bluetooth_lib.h"
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,6 +14,8 @@
 #include "common/guard.h"
 #include "common/settings_file.h"
 #include "platform/settings_folder.h"
+#include "platform/system_error.h"
+#include "platform/wait_step.h"
 
 namespace quillon {
 
@@ -97,29 +100,59 @@ void BluezBluetoothLib::SaveLocked() {
   }
 }
 
+bool BluezBluetoothLib::Failed(std::string why) {
+  std::lock_guard lock(mutex_);
+  openFailure_ = std::move(why);
+  return false;
+}
+
+std::string BluezBluetoothLib::OpenFailure() {
+  std::lock_guard lock(mutex_);
+  return openFailure_;
+}
+
 bool BluezBluetoothLib::Open(std::int32_t device, std::int32_t port) {
   Close();
-  if (port < 1 || port > kLastRfcommChannel) return false;
+  if (port < 1 || port > kLastRfcommChannel) return Failed("No Bluetooth port was chosen.");
   BluetoothAddress address;
   {
     std::lock_guard lock(mutex_);
-    if (device < 0 || static_cast<std::size_t>(device) >= known_.devices.size()) return false;
+    openFailure_.clear();
+    if (device < 0 || static_cast<std::size_t>(device) >= known_.devices.size()) {
+      openFailure_ = "The chosen Bluetooth device is not in the list.";
+      return false;
+    }
     address = known_.devices[static_cast<std::size_t>(device)].address;
   }
   const int fd = adapter_->NewRfcommSocket();
-  if (fd < 0) return false;
+  if (fd < 0) return Failed("Bluetooth: " + SystemErrorText(errno) + ".");
   const auto socket = std::make_shared<Socket>(fd);
   {
     std::lock_guard lock(mutex_);
     connecting_ = socket;
   }
-  const bool connected = adapter_->ConnectRfcomm(fd, address, static_cast<std::uint8_t>(port));
-  std::lock_guard lock(mutex_);
-  if (connecting_ != socket) return false;  // closed while connecting
-  connecting_.reset();
-  if (!connected) return false;
-  link_ = socket;
-  return true;
+  int error = adapter_->StartRfcommConnect(fd, address, static_cast<std::uint8_t>(port));
+  if (error == EINPROGRESS) {
+    error = AwaitConnect(clock_, fd, kRfcommConnectLimitMs, [&] {
+      std::lock_guard lock(mutex_);
+      return connecting_ != socket;  // closed meanwhile
+    });
+  }
+  {
+    std::lock_guard lock(mutex_);
+    const bool closed = connecting_ != socket;
+    if (!closed) connecting_.reset();
+    if (closed) error = ECANCELED;
+    if (error == 0) {
+      // Reads and writes rely on a blocking socket again.
+      const int flags = ::fcntl(fd, F_GETFL);
+      if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+      link_ = socket;
+      return true;
+    }
+  }
+  return Failed(error == ECANCELED ? "The Bluetooth link was closed while it connected."
+                                   : "Bluetooth: " + SystemErrorText(error) + ".");
 }
 
 void BluezBluetoothLib::Close() {

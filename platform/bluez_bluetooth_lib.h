@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "link/bluetooth_lib.h"
@@ -19,6 +20,9 @@ namespace quillon {
 // How long a read waits for the remote device's bytes; as short as the serial port's, for the
 // same reason (it adds to every pass of the Rover's loop).
 inline constexpr std::uint32_t kBluetoothReadWaitMs = 10;
+// The longest a connect to the remote device may take (a page to a device that is off or out of
+// range otherwise takes as long as the controller likes).
+inline constexpr std::uint32_t kRfcommConnectLimitMs = 20000;
 
 // Thread use: the list operations run on the user-interface thread, Open/Read/Write on the
 // session worker; Close may come from either, also while the worker is inside Open, Read or
@@ -35,8 +39,10 @@ class BluezBluetoothLib final : public BluetoothLib {
   // place when it was found again, otherwise none is selected) and the file is written.
   bool Discover() override;
   // Connects to RFCOMM channel `port` (1 to 30) of device `device`; a port outside that range,
-  // such as 0 when none was chosen, opens nothing. An open link is closed first.
+  // such as 0 when none was chosen, opens nothing. An open link is closed first. The connect
+  // waits through the clock, at most kRfcommConnectLimitMs, and ends within a step of a Close.
   bool Open(std::int32_t device, std::int32_t port) override;
+  std::string OpenFailure() override;
   std::int32_t DeviceCount() override;
   bool ReadDevice(std::int32_t index, std::u16string& name) override;
   void Close() override;
@@ -58,6 +64,7 @@ class BluezBluetoothLib final : public BluetoothLib {
 
   std::shared_ptr<Socket> CurrentLink();
   void SaveLocked();
+  bool Failed(std::string why);
 
   std::unique_ptr<BluetoothAdapter> adapter_;
   Clock& clock_;
@@ -67,6 +74,7 @@ class BluezBluetoothLib final : public BluetoothLib {
   KnownBluetoothDevices known_;
   std::shared_ptr<Socket> connecting_;
   std::shared_ptr<Socket> link_;
+  std::string openFailure_;  // guarded by mutex_
 };
 
 // The program's library: the BlueZ adapter, the real clock and the file in the settings folder.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <future>
 #include <mutex>
@@ -41,19 +42,23 @@ class ScriptedAdapter final : public BluetoothAdapter {
     remoteEnds_.push_back(ends[1]);
     return ends[0];
   }
-  bool ConnectRfcomm(int socket, const BluetoothAddress& address, std::uint8_t channel) override {
+  int StartRfcommConnect(int socket, const BluetoothAddress& address,
+                         std::uint8_t channel) override {
     {
       std::lock_guard lock(mutex_);
       connects_.push_back({address, channel});
     }
-    if (connectBlocks) {
-      // Like a page to a device that does not answer: only a shutdown ends the wait.
+    if (connectHangs) {
+      // Like a page to a device that does not answer: the socket never becomes writable.
+      const int small = 1;
+      ::setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+      const char filler[256] = {};
+      while (::send(socket, filler, sizeof filler, MSG_DONTWAIT | MSG_NOSIGNAL) > 0) {
+      }
       connectStarted.set_value();
-      pollfd entry{socket, POLLIN, 0};
-      ::poll(&entry, 1, -1);
-      return false;
+      return EINPROGRESS;
     }
-    return connectSucceeds;
+    return connectSucceeds ? 0 : ECONNREFUSED;
   }
 
   int RemoteEnd() {
@@ -70,7 +75,7 @@ class ScriptedAdapter final : public BluetoothAdapter {
   bool inquirySucceeds = true;
   std::vector<BluetoothDevice> inquiryFinds;
   bool connectSucceeds = true;
-  bool connectBlocks = false;
+  bool connectHangs = false;
   std::promise<void> connectStarted;
 
  private:
@@ -196,8 +201,11 @@ TEST_F(BluezBluetoothLibTest, PortNumberIsTheChannelAndZeroOpensNothing) {
   }
   adapter_->connectSucceeds = false;
   EXPECT_FALSE(lib->Open(0, 1));
+  EXPECT_EQ(lib->OpenFailure(), "Bluetooth: Connection refused.");
   const std::uint8_t byte = 0;
   EXPECT_FALSE(lib->Write(&byte, 1));  // the refused open left no link behind
+  EXPECT_FALSE(lib->Open(0, 0));
+  EXPECT_EQ(lib->OpenFailure(), "No Bluetooth port was chosen.");
 }
 
 TEST_F(BluezBluetoothLibTest, LinkCarriesBytesBothWaysAndNoticesTheDeviceGoing) {
@@ -260,14 +268,26 @@ TEST_F(BluezBluetoothLibTest, CloseFromAnotherThreadEndsAReaderAndAConnect) {
   EXPECT_LE(worker.get(), 0);
 
   // A connect that hangs is ended by Close, and the open reports failure.
-  adapter_->connectBlocks = true;
+  adapter_->connectHangs = true;
   auto opening = std::async(std::launch::async, [&] { return lib->Open(0, 1); });
   adapter_->connectStarted.get_future().wait();
   lib->Close();
   ASSERT_EQ(opening.wait_for(std::chrono::seconds(10)), std::future_status::ready);
   EXPECT_FALSE(opening.get());
+  EXPECT_EQ(lib->OpenFailure(), "The Bluetooth link was closed while it connected.");
   std::uint8_t byte = 0;
   EXPECT_FALSE(lib->Write(&byte, 1));
+}
+
+TEST_F(BluezBluetoothLibTest, AConnectThatNeverEndsIsGivenUpAfterItsLimit) {
+  clock_.SetRealPollMs(1);
+  auto lib = MakeLib();
+  adapter_->inquiryFinds = {kReceiverA};
+  ASSERT_TRUE(lib->Discover());
+  adapter_->connectHangs = true;
+  EXPECT_FALSE(lib->Open(0, 1));
+  EXPECT_EQ(clock_.Elapsed(), kRfcommConnectLimitMs);
+  EXPECT_EQ(lib->OpenFailure(), "Bluetooth: Connection timed out.");
 }
 
 }  // namespace

@@ -18,6 +18,10 @@ struct Message {
   std::u16string caption;  // empty: the application name
   MessageIcon icon = MessageIcon::kExclamation;
   MessageButtons buttons = MessageButtons::kOk;
+  // What really happened, where the text cannot say it (a host name that did not resolve, the
+  // caster's own reply): the command line prints it as a line of its own; a box may leave it
+  // out. Empty when there is nothing to add.
+  std::u16string detail{};
 };
 
 class MessageSink {

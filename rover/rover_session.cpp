@@ -1,13 +1,10 @@
 #include "rover/rover_session.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstring>
 #include <string>
 
 #include "common/baud.h"
@@ -15,11 +12,11 @@
 #include "common/guard.h"
 #include "common/strings.h"
 #include "common/text.h"
-#include "net/address.h"
 #include "net/caster_connection.h"
-#include "ntrip/gga.h"
+#include "ntrip/gga_override.h"
 #include "ntrip/reply.h"
 #include "ntrip/requests.h"
+#include "session/throughput.h"
 
 namespace quillon {
 namespace {
@@ -32,13 +29,13 @@ constexpr std::uint32_t kLoginPauseMs = 100;
 constexpr std::uint32_t kLoginReadWaitMs = 100;  // one read of the reply waits at most this
 constexpr std::uint32_t kSocketWaitMs = 1000;
 constexpr std::uint32_t kSilenceLimitMs = 60000;
-constexpr std::uint32_t kRateWindowMs = 1000;
 constexpr std::uint32_t kPassPauseMs = 100;
 
 constexpr std::size_t kAddressTextSize = 260;
 constexpr std::size_t kCredentialTextSize = 256;
 constexpr std::size_t kRelayBufferSize = 2000;
-constexpr std::size_t kUpstreamReadMax = kUpstreamBufferSize - 1;  // stays zero-terminated
+// The most read from the receiver in one pass.
+constexpr std::size_t kUpstreamReadMax = 1023;
 
 class RoverSession {
  public:
@@ -56,8 +53,6 @@ class RoverSession {
 
   bool StartUp();
   bool OpenLink();
-  bool Resolve();
-  bool CreateSocket();
   bool Connect();
   bool SendRequest();
   bool CollectReply();
@@ -66,18 +61,22 @@ class RoverSession {
   void RelayLoop();
   bool ReceiveFromCaster();
   bool CheckConnection();
-  void CountThroughput();
   bool WriteToReceiver();
   bool StillRunning();
   void UpdateElapsed();
   bool ForwardUpstream();
 
+  bool StopAsked() const { return status_.running.load() == 0; }
   void CloseSocketAndLink() {
     status_.socket.Close();
     c_.link.CloseComPort();
   }
-  void GiveUp(std::u16string text, std::u16string caption = LoadString(kStrError)) {
-    status_.GiveUp(text, caption);
+  void GiveUp(std::u16string text, std::u16string caption = LoadString(kStrError),
+              std::u16string detail = {}) {
+    status_.GiveUp(text, caption, detail);
+  }
+  void GiveUp(std::u16string text, std::string_view detail) {
+    GiveUp(std::move(text), LoadString(kStrError), EightBitToWide(detail));
   }
 
   const RoverSessionContext& c_;
@@ -85,28 +84,27 @@ class RoverSession {
   RoverStatus& status_;
 
   std::array<char, kAddressTextSize> address_{};
-  in_addr casterAddress_{};
   int socket_ = -1;
 
   int lastLoginRead_ = 0;
+  int loginError_ = 0;  // errno of a failed login read
   std::size_t collected_ = 0;
 
   int result_ = 0;       // this pass's caster read: bytes, 0 (nothing), -1 (failure)
   int resultError_ = 0;  // errno of a failed pass
-  std::uint32_t windowStart_ = 0;
-  std::int64_t windowBytes_ = 0;
+  bool casterClosed_ = false;  // the caster ended the connection (a read of 0 bytes)
+  RateWindow window_;
   std::uint32_t lastData_ = 0;
   std::time_t sessionStart_ = 0;
 
   std::array<char, kRelayBufferSize> relay_{};
-  std::array<char, kUpstreamBufferSize> upstream_{};
+  std::array<char, kUpstreamReadMax> upstream_{};
+  GgaOverride gga_;
 };
 
 void RoverSession::Run() {
   if (!Step(__LINE__, [&] { return StartUp(); })) return;
   if (!Step(__LINE__, [&] { return OpenLink(); })) return;
-  if (!Step(__LINE__, [&] { return Resolve(); })) return;
-  if (!Step(__LINE__, [&] { return CreateSocket(); })) return;
   if (!Step(__LINE__, [&] { return Connect(); })) return;
   if (settings_.noAuthentication == 0) {
     if (!Step(__LINE__, [&] { return SendRequest(); })) return;
@@ -147,36 +145,36 @@ bool RoverSession::OpenLink() {
   return false;
 }
 
-bool RoverSession::Resolve() {
-  const CasterAddress resolved = ResolveCasterAddress(address_.data());
-  if (resolved.kind == AddressKind::kInvalidDotted) {
-    c_.link.CloseComPort();
-    GiveUp(u"Does not appear to be a valid address?", u"Error");
-    return false;
-  }
-  // A name that does not resolve stays 0.0.0.0, which Connect refuses.
-  casterAddress_ = resolved.kind == AddressKind::kResolved ? resolved.address : in_addr{};
-  return true;
-}
-
-bool RoverSession::CreateSocket() {
-  socket_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (socket_ >= 0) {
-    status_.socket.Set(socket_);
-    return true;
-  }
-  const int error = errno;
-  c_.link.CloseComPort();
-  GiveUp(FormatText(LoadString(kStrCouldNotCreateSocket), {std::int64_t{error}}));
-  return false;
-}
-
 bool RoverSession::Connect() {
-  const int error = ConnectToCaster(socket_, casterAddress_, settings_.port);
-  if (error == 0) return true;
-  c_.link.CloseComPort();
-  GiveUp(ConnectionErrorText(error));
-  status_.socket.Close();
+  const CasterConnect connect =
+      ConnectToCaster(address_.data(), settings_.port, status_.socket, c_.clock,
+                      kCasterConnectLimitMs, [this] { return StopAsked(); });
+  socket_ = status_.socket.Get();
+  switch (connect.step) {
+    case ConnectStep::kConnected:
+      return true;
+    case ConnectStep::kStopped:
+      CloseSocketAndLink();
+      return false;
+    case ConnectStep::kInvalidAddress:
+      c_.link.CloseComPort();
+      GiveUp(u"Does not appear to be a valid address?", u"Error");
+      return false;
+    case ConnectStep::kUnresolved:
+      c_.link.CloseComPort();
+      GiveUp(ConnectionErrorText(connect.address), LoadString(kStrError),
+             UnresolvedNameDetail(address_.data()));
+      return false;
+    case ConnectStep::kNoSocket:
+      c_.link.CloseComPort();
+      GiveUp(FormatText(LoadString(kStrCouldNotCreateSocket), {std::int64_t{connect.error}}));
+      return false;
+    case ConnectStep::kConnectFailed:
+      c_.link.CloseComPort();
+      GiveUp(ConnectionErrorText(connect.error));
+      status_.socket.Close();
+      return false;
+  }
   return false;
 }
 
@@ -190,9 +188,11 @@ bool RoverSession::SendRequest() {
   // The whole request goes out: cutting it to a fixed buffer would cut the credentials of long
   // multi-byte names in half.
   const std::string request = BuildClientRequest(user.data(), password.data(), mountPoint.data());
-  if (SendAll(socket_, request.data(), request.size())) return true;
+  const int error =
+      SendWithin(socket_, request, c_.clock, kSendStallLimitMs, [this] { return StopAsked(); });
+  if (error == 0) return true;
   CloseSocketAndLink();
-  GiveUp(LoadString(kStrAuthenticationIo));
+  if (error != ECANCELED) GiveUp(LoadString(kStrAuthenticationIo));
   return false;
 }
 
@@ -204,7 +204,7 @@ bool RoverSession::CollectReply() {
   std::uint32_t passed = 0;
   // Each read waits a bounded time through the clock, so a caster that stays silent cannot
   // hold the worker past the window; a stop ends the window at once.
-  while (passed < kLoginWindowMs && status_.running.load() == 1) {
+  while (passed < kLoginWindowMs && !StopAsked()) {
     const std::size_t room = relay_.size() - 1 - collected_;  // keeps a terminator
     const int ready =
         c_.clock.WaitReadable(socket_, std::min(kLoginReadWaitMs, kLoginWindowMs - passed));
@@ -215,7 +215,10 @@ bool RoverSession::CollectReply() {
     }
     if (lastLoginRead_ > 0) collected_ += static_cast<std::size_t>(lastLoginRead_);
     // This system reports a broken connection once; later reads would only say "closed".
-    if (lastLoginRead_ < 0) break;
+    if (lastLoginRead_ < 0) {
+      loginError_ = errno;
+      break;
+    }
     passed = c_.clock.TickCount() - start;
     c_.clock.Sleep(kLoginPauseMs);
     if (ReplyContains(std::string_view(relay_.data(), collected_), kClientSuccessToken)) break;
@@ -224,14 +227,16 @@ bool RoverSession::CollectReply() {
 }
 
 bool RoverSession::CheckReply() {
+  const std::string_view reply(relay_.data(), collected_);
   if (lastLoginRead_ < 0) {
     CloseSocketAndLink();
-    GiveUp(LoadString(kStrAuthenticationIo));
+    GiveUp(LoadString(kStrAuthenticationIo),
+           "Reading the caster's reply failed: " + SystemErrorText(loginError_) + ".");
     return false;
   }
-  if (!ReplyContains(std::string_view(relay_.data(), collected_), kClientSuccessToken)) {
+  if (!ReplyContains(reply, kClientSuccessToken)) {
     CloseSocketAndLink();
-    GiveUp(LoadString(kStrCredentialsRejected));
+    GiveUp(LoadString(kStrCredentialsRejected), DescribeCasterReply(reply));
     return false;
   }
   // Bytes behind the token belong to the login reply and are not relayed.
@@ -239,8 +244,7 @@ bool RoverSession::CheckReply() {
 }
 
 void RoverSession::BeginSession() {
-  windowStart_ = c_.clock.TickCount();
-  windowBytes_ = 0;
+  window_.Begin(c_.clock.TickCount());
   sessionStart_ = c_.clock.Now();
   {
     std::lock_guard guard(status_.lock);
@@ -255,7 +259,7 @@ void RoverSession::RelayLoop() {
     Step(__LINE__, [&] { return ReceiveFromCaster(); });
     if (!Step(__LINE__, [&] { return CheckConnection(); })) return;
     Step(__LINE__, [&] {
-      CountThroughput();
+      window_.Count(std::max(result_, 0), c_.clock.TickCount(), status_);
       return true;
     });
     if (!Step(__LINE__, [&] { return WriteToReceiver(); })) return;
@@ -266,7 +270,9 @@ void RoverSession::RelayLoop() {
     });
     if (!Step(__LINE__, [&] { return ForwardUpstream(); })) return;
     Step(__LINE__, [&] {
-      c_.clock.Sleep(kPassPauseMs);
+      // The pause ends early when the caster's next bytes arrive, so they reach the receiver
+      // as they come rather than up to a pause later.
+      c_.clock.WaitReadable(socket_, kPassPauseMs);
       return true;
     });
   }
@@ -276,9 +282,11 @@ void RoverSession::RelayLoop() {
 bool RoverSession::ReceiveFromCaster() {
   result_ = 0;
   resultError_ = 0;
+  casterClosed_ = false;
   const int ready = c_.clock.WaitReadable(socket_, kSocketWaitMs);
   if (ready > 0) {
     result_ = static_cast<int>(recv(socket_, relay_.data(), relay_.size(), 0));
+    casterClosed_ = result_ == 0;
   } else if (ready < 0) {
     result_ = -1;
   }
@@ -292,8 +300,8 @@ bool RoverSession::CheckConnection() {
   if (result_ > 0) {
     lastData_ = now;
   } else if (result_ == 0) {
-    // Nothing within the wait, or the caster has closed: only a long silence counts.
-    lost = now - lastData_ > kSilenceLimitMs;
+    // A caster that has closed is gone now; one that is only silent, after a long silence.
+    lost = casterClosed_ || now - lastData_ > kSilenceLimitMs;
   } else {
     // EINVAL stands for the error the loop was always meant to ride out; an interrupted call
     // is no loss either.
@@ -302,29 +310,23 @@ bool RoverSession::CheckConnection() {
   }
   if (!lost) return true;
   CloseSocketAndLink();
-  GiveUp(LoadString(kStrSocketReadProblem));
+  std::string detail;
+  if (casterClosed_) {
+    detail = "The caster closed the connection.";
+  } else if (result_ < 0) {
+    detail = "Reading from the caster failed: " + SystemErrorText(resultError_) + ".";
+  } else {
+    detail = "The caster sent nothing for " + std::to_string(kSilenceLimitMs / 1000) + " seconds.";
+  }
+  GiveUp(LoadString(kStrSocketReadProblem), detail);
   return false;
-}
-
-void RoverSession::CountThroughput() {
-  if (result_ > 0) windowBytes_ += result_;
-  const std::uint32_t now = c_.clock.TickCount();
-  const std::uint32_t span = now - windowStart_;
-  if (span <= kRateWindowMs) return;
-  std::lock_guard guard(status_.lock);
-  status_.rate = static_cast<std::int32_t>(windowBytes_ * 1000 / span);
-  windowStart_ = now;
-  windowBytes_ = 0;
-  if (status_.rate > status_.peak) status_.peak = status_.rate;
 }
 
 bool RoverSession::WriteToReceiver() {
   if (result_ <= 0) return true;
   {
     std::lock_guard guard(status_.lock);
-    // Wraps like the 32-bit counter it is, rather than overflowing.
-    status_.total = static_cast<std::int32_t>(static_cast<std::uint32_t>(status_.total) +
-                                              static_cast<std::uint32_t>(result_));
+    AddToTotal(status_.total, result_);
   }
   if (c_.link.WriteComPort(reinterpret_cast<const std::uint8_t*>(relay_.data()),
                            static_cast<std::size_t>(result_))) {
@@ -349,24 +351,21 @@ void RoverSession::UpdateElapsed() {
 }
 
 bool RoverSession::ForwardUpstream() {
-  upstream_.fill(0);
   const std::int32_t count =
-      c_.link.ReadComPort(reinterpret_cast<std::uint8_t*>(upstream_.data()), kUpstreamReadMax);
+      c_.link.ReadComPort(reinterpret_cast<std::uint8_t*>(upstream_.data()), upstream_.size());
   if (count < 0) {
     // The receiver has gone (unplugged, out of range): the session cannot go on.
     CloseSocketAndLink();
     GiveUp(LoadString(kStrComPortIoError));
     return false;
   }
-  if (count == 0) return true;
-  std::size_t length = static_cast<std::size_t>(count);
-  if (settings_.overrideEnabled.load() != 0) {
-    OverrideGgaPosition(upstream_, length, settings_.overrideLatitude.load(),
-                        settings_.overrideLongitude.load());
-    length = strnlen(upstream_.data(), upstream_.size());
-  }
+  if (count == 0 && gga_.Held() == 0) return true;
+  const std::string_view out =
+      gga_.Pass(std::string_view(upstream_.data(), static_cast<std::size_t>(count)),
+                settings_.overrideEnabled.load() != 0, settings_.overrideLatitude.load(),
+                settings_.overrideLongitude.load());
   // A failed send shows in the next reads from the caster.
-  send(socket_, upstream_.data(), length, MSG_NOSIGNAL);
+  if (!out.empty()) send(socket_, out.data(), out.size(), MSG_NOSIGNAL);
   return true;
 }
 

@@ -1,13 +1,14 @@
 // A Rover session between the in-process caster on 127.0.0.1 and a simulated receiver on a
-// pty, on the virtual clock, with every message box recorded.
+// pty, on the virtual clock (hooked, so a test can act when the worker reaches a wait), with
+// every message box recorded.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <condition_variable>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "common/guard.h"
@@ -15,9 +16,9 @@
 #include "ntrip/simulated_receiver.h"
 #include "rover/rover_session.h"
 #include "session/stop_session.h"
+#include "testing/hooked_clock.h"
 #include "testing/recording_message_sink.h"
 #include "testing/temp_folder.h"
-#include "testing/virtual_clock.h"
 
 namespace quillon::testing {
 
@@ -72,7 +73,7 @@ class RoverSessionFixture : public ::testing::Test {
   static constexpr int kFastPollMs = 1;
   static constexpr std::chrono::seconds kRealLimit{20};
 
-  RoverSessionFixture() : clock(1000, 1'700'000'000, kAnswerPollMs) {
+  RoverSessionFixture() : clock(kAnswerPollMs) {
     SetDefaultSettings(settings);
     SetFieldText(settings.address, u"127.0.0.1");
     settings.port = caster->Port();
@@ -131,7 +132,7 @@ class RoverSessionFixture : public ::testing::Test {
     EXPECT_FALSE(link.IsComPortOpen());
   }
 
-  VirtualClock clock;
+  HookedClock clock;
   TraceRecorder trace;
   RecordingMessageSink sink;
   RoverStatus status;

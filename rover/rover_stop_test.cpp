@@ -2,7 +2,10 @@
 // without a message and leaves no thread, socket or link behind.
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
 
 #include "rover/rover_session_fixture.h"
 
@@ -27,14 +30,21 @@ class RoverStopTest : public RoverSessionFixture {
     EXPECT_EQ(snapshot.elapsed, "00:00:00");
   }
 
-  // A few real milliseconds for the worker to reach its blocking call.
-  static void LetTheWorkerGetThere() { std::this_thread::sleep_for(std::chrono::milliseconds(50)); }
+  // Set before the start: ready once the worker is about to wait with `hook`, the clock's hook
+  // for that kind of wait.
+  static std::future<void> WhenTheWorkerWaits(std::function<void(int)>& hook) {
+    auto reached = std::make_shared<std::promise<void>>();
+    auto once = std::make_shared<std::once_flag>();
+    hook = [reached, once](int) { std::call_once(*once, [&] { reached->set_value(); }); };
+    return reached->get_future();
+  }
 };
 
 TEST_F(RoverStopTest, WhileConnectingToACasterThatNeverAccepts) {
   caster->StopAccepting();
+  auto connecting = WhenTheWorkerWaits(clock.beforeWaitWritable);
   Start();
-  LetTheWorkerGetThere();
+  connecting.wait();
   StopAndExpectIdle();
   EXPECT_TRUE(sink.Boxes().empty());
   EXPECT_EQ(caster->LoggedInClients(), 0);
@@ -44,9 +54,9 @@ TEST_F(RoverStopTest, WhileReadingTheLoginReplyOfASilentCaster) {
   // The login's readable-waits block in real time, as they do on the real clock.
   clock.SetRealPollMs(60000);
   caster->Script(CasterBehaviour::kSilent);
+  auto reading = WhenTheWorkerWaits(clock.beforeWait);
   Start();
-  ASSERT_TRUE(caster->WaitForConnections(1, kRealLimit));
-  LetTheWorkerGetThere();
+  reading.wait();
   StopAndExpectIdle();
   EXPECT_TRUE(sink.Boxes().empty());
   EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));

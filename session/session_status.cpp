@@ -62,7 +62,7 @@ void SessionStatus::JoinWorker() {
   if (worker_.joinable()) worker_.join();
 }
 
-void SessionStatus::EndWorker(const std::function<void()>& whileEnding) {
+void SessionStatus::EndWorker(const std::function<void()>& eachRound) {
   // Real time between two attempts to wake the worker: a box it opened, or a socket it
   // created, after the previous attempt.
   constexpr int kWakeRetryMs = 20;
@@ -71,20 +71,21 @@ void SessionStatus::EndWorker(const std::function<void()>& whileEnding) {
   // The worker may be waiting for the lock that our caller holds.
   const int depth = lock.ReleaseAll();
   for (;;) {
+    if (eachRound) eachRound();
     socket.Shutdown();
     if (MessageSink* sink = owner.load()) sink->DismissAll();
     if (WaitWorkerEnded(kWakeRetryMs)) break;
-    if (whileEnding) whileEnding();
   }
   JoinWorker();
   lock.Reacquire(depth);
 }
 
-void SessionStatus::GiveUp(const std::u16string& text, const std::u16string& caption) {
+void SessionStatus::GiveUp(const std::u16string& text, const std::u16string& caption,
+                           const std::u16string& detail) {
   if (running.load() == 0) return;
   if (MessageSink* sink = owner.load()) {
-    const MessageAnswer answer = sink->Show(
-        Message{text, caption, MessageIcon::kExclamation, MessageButtons::kOk});
+    const MessageAnswer answer =
+        sink->Show(Message{text, caption, MessageIcon::kExclamation, MessageButtons::kOk, detail});
     if (answer == MessageAnswer::kDismissed) return;
   }
   std::lock_guard guard(lock);

@@ -85,15 +85,17 @@ class SessionStatus {
   // again until its body has returned, with the lock let go meanwhile when the calling thread
   // holds it; then joins it. The status does not own the receiver link: a worker blocked
   // writing to it goes on only once the link is closed, so close it before (StopSession does).
-  // `whileEnding` runs between two attempts (a few real milliseconds apart): a windowed front
-  // end keeps its windows painted there. Harmless without a worker.
-  void EndWorker(const std::function<void()>& whileEnding = {});
+  // `eachRound` runs at the start of every attempt (a few real milliseconds apart): the stop
+  // sequence closes the receiver link there, a windowed front end keeps its windows painted.
+  // Harmless without a worker.
+  void EndWorker(const std::function<void()>& eachRound = {});
 
-  // The worker gives up after a failure: shows `text` with `caption` (exclamation, OK) to the
-  // owner, then sets running 0 and error 1 under the lock. When the stop has been asked for
-  // (running already 0) or the box was dismissed by it, nothing is shown or set: the failure
-  // is the stop's own doing.
-  void GiveUp(const std::u16string& text, const std::u16string& caption);
+  // The worker gives up after a failure: shows `text` with `caption` (exclamation, OK) and
+  // `detail` (what really happened, see Message) to the owner, then sets running 0 and error 1
+  // under the lock. When the stop has been asked for (running already 0) or the box was
+  // dismissed by it, nothing is shown or set: the failure is the stop's own doing.
+  void GiveUp(const std::u16string& text, const std::u16string& caption,
+              const std::u16string& detail = {});
 
  private:
   std::thread worker_;

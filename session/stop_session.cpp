@@ -16,9 +16,13 @@ void StopSession(SessionStatus& status, ComLink& link, Clock& clock, StopKind ki
     status.Reset();
     clock.Sleep(kAfterResetMs);
   }
+  // The link is closed again in every round: a connect to the receiver (the Base's reopen of
+  // its link) may have begun after the last close.
   if (status.HasWorker()) {
-    link.CloseComPort();
-    status.EndWorker(whileEnding);
+    status.EndWorker([&] {
+      link.CloseComPort();
+      if (whileEnding) whileEnding();
+    });
   }
   status.socket.Close();
   // A worker that was ending while we reset may have raised its flags: leave an idle status.

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 
@@ -24,7 +25,9 @@ FakeBluetoothLib::~FakeBluetoothLib() {
 
 void FakeBluetoothLib::Record(std::string call) {
   std::lock_guard lock(mutex_);
+  if (call == "Close") ++closes_;
   calls_.push_back(std::move(call));
+  calls_changed_.notify_all();
 }
 
 bool FakeBluetoothLib::Discover() {
@@ -43,7 +46,18 @@ bool FakeBluetoothLib::Discover() {
 
 bool FakeBluetoothLib::Open(std::int32_t device, std::int32_t port) {
   Record("Open(" + std::to_string(device) + "," + std::to_string(port) + ")");
-  std::lock_guard lock(mutex_);
+  std::function<void()> before;
+  {
+    std::lock_guard lock(mutex_);
+    before = beforeOpen_;
+  }
+  if (before) before();
+  std::unique_lock lock(mutex_);
+  if (opensHang_) {
+    const std::size_t closes = closes_;
+    calls_changed_.wait(lock, [&] { return closes_ > closes; });
+    return false;
+  }
   const bool known = device >= 0 && device < static_cast<std::int32_t>(devices_.size());
   linkOpen_ = openSucceeds_ && known;
   if (linkOpen_) gone_ = false;
@@ -145,9 +159,34 @@ void FakeBluetoothLib::SetUsable(bool usable) {
   usable_ = usable;
 }
 
-void FakeBluetoothLib::SetOpenSucceeds(bool succeeds) {
+void FakeBluetoothLib::SetOpenSucceeds(bool succeeds, std::string failure) {
   std::lock_guard lock(mutex_);
   openSucceeds_ = succeeds;
+  openFailure_ = std::move(failure);
+}
+
+std::string FakeBluetoothLib::OpenFailure() {
+  std::lock_guard lock(mutex_);
+  return openFailure_;
+}
+
+void FakeBluetoothLib::BeforeOpen(std::function<void()> action) {
+  std::lock_guard lock(mutex_);
+  beforeOpen_ = std::move(action);
+}
+
+void FakeBluetoothLib::SetOpensHang(bool hang) {
+  std::lock_guard lock(mutex_);
+  opensHang_ = hang;
+}
+
+bool FakeBluetoothLib::WaitForCalls(const std::string& prefix, std::size_t count, int realMs) {
+  std::unique_lock lock(mutex_);
+  return calls_changed_.wait_for(lock, std::chrono::milliseconds(realMs), [&] {
+    return std::count_if(calls_.begin(), calls_.end(), [&](const std::string& call) {
+             return call.compare(0, prefix.size(), prefix) == 0;
+           }) >= static_cast<std::ptrdiff_t>(count);
+  });
 }
 
 void FakeBluetoothLib::SendToProgram(const std::vector<std::uint8_t>& bytes) {

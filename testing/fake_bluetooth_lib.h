@@ -30,6 +30,7 @@ class FakeBluetoothLib final : public BluetoothLib {
   // --- the library's operations ---
   bool Discover() override;
   bool Open(std::int32_t device, std::int32_t port) override;
+  std::string OpenFailure() override;
   std::int32_t DeviceCount() override;
   bool ReadDevice(std::int32_t index, std::u16string& name) override;
   void Close() override;
@@ -49,8 +50,14 @@ class FakeBluetoothLib final : public BluetoothLib {
   void WhileDiscovering(std::function<void()> action);
   void SetRadioOn(bool on);
   void SetUsable(bool usable);
-  // Whether Open succeeds (it also needs a device index inside the list).
-  void SetOpenSucceeds(bool succeeds);
+  // Whether Open succeeds (it also needs a device index inside the list), and the reason it
+  // gives when it does not.
+  void SetOpenSucceeds(bool succeeds, std::string failure = {});
+  // Runs at the start of each Open, on the calling thread.
+  void BeforeOpen(std::function<void()> action);
+  // Opens then wait, as a connect to a device that does not answer does, until a Close comes
+  // after they began; they fail then.
+  void SetOpensHang(bool hang);
 
   // --- the remote receiver's end of the link ---
   // Bytes the program's reads will return, in order.
@@ -65,6 +72,8 @@ class FakeBluetoothLib final : public BluetoothLib {
   // --- call record: "Discover", "Open(1,2)", "Close", "Write(5)", "Read(1024)", ... ---
   // How many recorded calls begin with `prefix`.
   std::size_t CountCalls(const std::string& prefix) const;
+  // Waits until `count` calls beginning with `prefix` are recorded; false after `realMs`.
+  bool WaitForCalls(const std::string& prefix, std::size_t count, int realMs = 10000);
 
  private:
   void Record(std::string call);
@@ -73,6 +82,7 @@ class FakeBluetoothLib final : public BluetoothLib {
   int pipe_[2] = {-1, -1};  // bytes for the program's reads
   mutable std::mutex mutex_;
   std::condition_variable written_changed_;
+  std::condition_variable calls_changed_;
   std::vector<Device> devices_;
   std::optional<std::vector<Device>> discovered_;
   bool discoverySucceeds_ = true;
@@ -80,6 +90,10 @@ class FakeBluetoothLib final : public BluetoothLib {
   bool radioOn_ = true;
   bool usable_ = true;
   bool openSucceeds_ = true;
+  std::string openFailure_;
+  std::function<void()> beforeOpen_;
+  bool opensHang_ = false;
+  std::size_t closes_ = 0;
   bool linkOpen_ = false;
   bool gone_ = false;
   std::int32_t selected_ = 0;

@@ -1,6 +1,6 @@
 // A virtual clock that lets a test act at a chosen point of the code under test: before its
-// n-th readable-wait or n-th sleep (counted from 1), for example to send the next piece of a
-// reply only once the client has finished a read.
+// n-th readable-wait, writable-wait or sleep (each counted from 1), for example to send the next
+// piece of a reply only once the client has finished a read.
 #pragma once
 
 #include <atomic>
@@ -18,6 +18,7 @@ class HookedClock final : public Clock {
 
   std::function<void(int)> beforeWait = [](int) {};
   std::function<void(int)> beforeSleep = [](int) {};
+  std::function<void(int)> beforeWaitWritable = [](int) {};
 
   std::uint32_t TickCount() override { return clock_.TickCount(); }
   std::time_t Now() override { return clock_.Now(); }
@@ -29,7 +30,10 @@ class HookedClock final : public Clock {
     beforeWait(++waits_);
     return clock_.WaitReadable(fd, ms);
   }
-  int WaitWritable(int fd, std::uint32_t ms) override { return clock_.WaitWritable(fd, ms); }
+  int WaitWritable(int fd, std::uint32_t ms) override {
+    beforeWaitWritable(++writableWaits_);
+    return clock_.WaitWritable(fd, ms);
+  }
 
   std::uint64_t Elapsed() const { return clock_.Elapsed(); }
   void SetRealPollMs(int ms) { clock_.SetRealPollMs(ms); }
@@ -39,6 +43,7 @@ class HookedClock final : public Clock {
   // Atomic: a session's stop sleeps on the test's thread while the worker may still sleep.
   std::atomic<int> waits_{0};
   std::atomic<int> sleeps_{0};
+  std::atomic<int> writableWaits_{0};
 };
 
 }  // namespace quillon::testing

@@ -36,6 +36,7 @@ SessionState BaseSessionState(BaseStatus& status) {
   if (!text.empty()) {
     state.phase = SessionPhase::kWaitingToRetry;
     state.retryText = OneLineStatusText(text);
+    state.detail = TerminalText(status.Detail());
   }
   return state;
 }

@@ -16,6 +16,11 @@ std::string OneLineStatusText(std::u16string_view text);
 // connected once the caster has accepted the login, connecting otherwise.
 SessionState BaseSessionState(BaseStatus& status);
 
+// BaseStatusLine, preceded by a failed attempt's detail on a line of its own the first time
+// that detail is seen; `shown` keeps the detail seen last.
+std::string BaseStatusLines(BaseStatus& status, const SessionSnapshot& counters,
+                            std::u16string& shown);
+
 // Loads "sourceinfo.bin", applies the options, saves it, checks address, port name and port
 // with the dialog's messages, and runs the session until stopped, reporting the counters while
 // the upload runs, or the status text (failure and retry countdown) while there is one. Returns 0 after a stop, 1 when the settings were refused or the session gave up

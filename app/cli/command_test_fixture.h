@@ -95,7 +95,9 @@ class CommandFixture : public ::testing::Test {
   // Runs the command on its own thread, as main() would on the process's.
   void Launch(Arguments args) {
     runner_ = std::thread([this, args = std::move(args)] {
-      exitCode_ = command_(args, {clock, out_, err_, bluetooth_, std::nullopt, stopPipe_[0]});
+      CommandEnvironment environment{clock, out_, err_, bluetooth_, std::nullopt, stopPipe_[0]};
+      environment.report.live = live_;
+      exitCode_ = command_(args, environment);
     });
   }
   int Run(Arguments args) {
@@ -121,12 +123,15 @@ class CommandFixture : public ::testing::Test {
     } while (std::chrono::steady_clock::now() < deadline);
     return false;
   }
+  // The live line a second, as on a terminal, instead of a log's line per change of state.
+  void ReportLive() { live_ = true; }
   int Finish() {
     runner_.join();
     return exitCode_;
   }
 
   quillon::testing::VirtualClock clock{1000, 1'700'000'000, 20};
+  bool live_ = false;
   quillon::testing::TempFolder folder;
   DemoCaster caster;
   SimulatedReceiver receiver{clock};

@@ -23,6 +23,7 @@ MessageAnswer ConsoleMessageSink::Show(const Message& message) {
   std::lock_guard lock(mutex_);
   std::fprintf(out_, "%s: %s\n", question ? "Warning" : "Error",
                TerminalText(message.text).c_str());
+  if (!message.detail.empty()) std::fprintf(out_, "%s\n", TerminalText(message.detail).c_str());
   std::fflush(out_);
   return question ? MessageAnswer::kYes : MessageAnswer::kOk;
 }

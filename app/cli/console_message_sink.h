@@ -1,5 +1,6 @@
 // Message boxes on a terminal: errors on standard error as "Error: <text>", questions as
-// "Warning: <text>" (answered Yes, as nobody is there to answer).
+// "Warning: <text>" (answered Yes, as nobody is there to answer), each followed by its detail
+// on a line of its own when it has one.
 #pragma once
 
 #include <cstdio>

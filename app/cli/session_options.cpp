@@ -128,12 +128,9 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
 }
 
 bool ParseGga(std::string_view value, SessionOptions& options, std::string& error) {
-  const auto comma = value.find(',');
   double latitude = 0.0;
   double longitude = 0.0;
-  if (comma == std::string_view::npos || !ParseDouble(value.substr(0, comma), latitude) ||
-      !ParseDouble(value.substr(comma + 1), longitude) || std::fabs(latitude) > 90.0 ||
-      std::fabs(longitude) > 180.0) {
+  if (!ParseLatLon(value, latitude, longitude)) {
     error = "--gga: expected LAT,LON in degrees, such as 52.52,13.40 (south and west negative)";
     return false;
   }
@@ -211,6 +208,13 @@ bool ParseValue(std::string_view flag, const std::string& value, SessionOptions&
 }
 
 }  // namespace
+
+bool ParseLatLon(std::string_view text, double& latitude, double& longitude) {
+  const auto comma = text.find(',');
+  return comma != std::string_view::npos && ParseDouble(text.substr(0, comma), latitude) &&
+         ParseDouble(text.substr(comma + 1), longitude) && std::fabs(latitude) <= 90.0 &&
+         std::fabs(longitude) <= 180.0;
+}
 
 bool SplitCasterArgument(std::string_view value, std::string_view& host, std::int32_t& port) {
   host = value;

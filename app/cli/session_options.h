@@ -54,6 +54,10 @@ struct SessionOptions {
   std::optional<std::int32_t> btPort;
 };
 
+// Reads "LAT,LON" in degrees (south and west negative, C notation whatever the locale); false
+// unless both are numbers with |LAT| <= 90 and |LON| <= 180.
+bool ParseLatLon(std::string_view text, double& latitude, double& longitude);
+
 // Splits "HOST[:PORT]" at its last ':' into `host` and `port`; `port` stays as it was when
 // there is no ':'. false when the part after ':' is not a port number from 1 to 65535.
 bool SplitCasterArgument(std::string_view value, std::string_view& host, std::int32_t& port);

@@ -68,6 +68,10 @@ void SessionReporter::Report(const SessionState& state, std::uint32_t now,
   }
   first_ = false;
 
+  if (state.detail != lastDetail_) {
+    lastDetail_ = state.detail;
+    if (!state.detail.empty()) Print(state.detail);
+  }
   if (target_.live) {
     Print(state.phase == SessionPhase::kWaitingToRetry ? state.retryText
                                                        : StatusLine(state.counters));

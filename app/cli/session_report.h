@@ -25,6 +25,9 @@ struct SessionState {
   int attempt = 0;        // the Base's attempt (1 to 15); 0 where there are no retries
   int attempts = 0;       // how many attempts there are in all
   std::string retryText;  // kWaitingToRetry: the reason and the countdown, on one line
+  // kWaitingToRetry: what really happened, where the reason cannot say it (the caster's reply,
+  // a name that did not resolve); printed on a line of its own once for each attempt.
+  std::string detail;
   SessionSnapshot counters;
 };
 
@@ -68,6 +71,7 @@ class SessionReporter {
   std::string activity_;
   bool first_ = true;
   std::string lastState_;
+  std::string lastDetail_;
   std::string lastServiceStatus_;
   std::uint32_t lastSummary_ = 0;
 };

@@ -53,13 +53,32 @@ TEST(SourceTableCommand, ListsTheMountPointsAlsoWhenOnlyTheFallbackIsAnswered) {
   EXPECT_EQ(caster.ConnectionCount(), 2u);
 }
 
+// Every stream, whatever the table's size or the names' length, and nothing that could drive
+// the user's terminal.
+TEST(SourceTableCommand, ListsEveryStreamWithControlCharactersReplaced) {
+  std::vector<std::string> names = NumberedMountPoints(300);
+  names.push_back("A_NAME_OF_TWENTY_FIVE_CHR");
+  names.push_back("\x1b[2J\x1b[31mRED\x07");
+  DemoCasterConfig config;
+  config.sourceTable = MakeSourceTable(names);
+  DemoCaster caster(config);
+  RecordingMessageSink sink;
+  std::string out;
+  ASSERT_EQ(RunCommand({"sourcetable", "127.0.0.1:" + std::to_string(caster.Port())}, sink, out),
+            0);
+  names.back() = "?[2J?[31mRED?";
+  EXPECT_EQ(Lines(out), names);
+}
+
 TEST(SourceTableCommand, LongListingAlignsTheFieldsOfEveryRecord) {
   StrFields swiss;
   swiss.identifier = "Zürich";
   swiss.country = "CHE";
+  StrFields hostile;
+  hostile.identifier = "\x1b[31mred";
   DemoCasterConfig config;
   config.sourceTable = MakeStrRecord("VERY_LONG_MOUNTPOINT_NAME") + "\r\n" +
-                       MakeStrRecord("ZH", swiss) + "\r\n";
+                       MakeStrRecord("ZH", swiss) + "\r\n" + MakeStrRecord("X", hostile) + "\r\n";
   DemoCaster caster(config);
   RecordingMessageSink sink;
   std::string out;
@@ -67,7 +86,7 @@ TEST(SourceTableCommand, LongListingAlignsTheFieldsOfEveryRecord) {
                 out),
             0);
   const auto lines = Lines(out);
-  ASSERT_EQ(lines.size(), 3u);
+  ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0].rfind("MOUNTPOINT", 0), 0u);
   // The long name is in the listing although it does not fit the name table.
   EXPECT_EQ(lines[1].rfind("VERY_LONG_MOUNTPOINT_NAME ", 0), 0u);
@@ -75,8 +94,48 @@ TEST(SourceTableCommand, LongListingAlignsTheFieldsOfEveryRecord) {
   const std::size_t country = lines[0].find("COUNTRY");
   EXPECT_EQ(lines[1].find("DEU"), country);
   EXPECT_EQ(lines[2].find("CHE"), country + 1);
+  EXPECT_EQ(lines[3].find("?[31mred"), lines[0].find("IDENTIFIER"));
   const std::size_t bitrate = lines[0].find("BITRATE");
   EXPECT_EQ(lines[1].substr(bitrate), StrFields{}.bitrate);
+}
+
+// The nearest base first, as a user in the field looks for it; streams without a position last.
+TEST(SourceTableCommand, NearSortsByDistanceLimitKeepsTheFirstAndJsonNamesEveryField) {
+  const auto at = [](const char* latitude, const char* longitude) {
+    StrFields fields;
+    fields.latitude = latitude;
+    fields.longitude = longitude;
+    return fields;
+  };
+  StrFields quoted = at("0.00", "0.00");
+  quoted.identifier = "say \"hi\" \\";
+  DemoCasterConfig config;
+  config.sourceTable = MakeStrRecord("NORTH", at("1.00", "0.00")) + "\r\n" +
+                       MakeStrRecord("NOWHERE", at("", "")) + "\r\n" +
+                       MakeStrRecord("HERE", quoted) + "\r\n" +
+                       MakeStrRecord("WEST", at("0.00", "358.00")) + "\r\n";
+  DemoCaster caster(config);
+  const std::string target = "127.0.0.1:" + std::to_string(caster.Port());
+  RecordingMessageSink sink;
+  std::string out;
+  // A degree of a great circle is 6371 km * pi / 180 = 111.2 km; 358 degrees east is 2 west.
+  ASSERT_EQ(RunCommand({"sourcetable", target, "--near", "0,0"}, sink, out), 0);
+  EXPECT_EQ(out, "HERE     0.0 km\nNORTH    111.2 km\nWEST     222.4 km\nNOWHERE  -\n");
+  ASSERT_EQ(RunCommand({"sourcetable", target, "--near", "0,0", "--limit", "2"}, sink, out), 0);
+  EXPECT_EQ(out, "HERE   0.0 km\nNORTH  111.2 km\n");
+
+  ASSERT_EQ(RunCommand({"sourcetable", target, "--format", "json", "--near", "0,0", "--limit", "1"},
+                       sink, out),
+            0);
+  EXPECT_EQ(
+      out,
+      "[\n  {\"mountpoint\": \"HERE\", \"identifier\": \"say \\\"hi\\\" \\\\\", "
+      "\"format\": \"RTCM 3.2\", \"format_details\": \"1004(1),1006(10)\", \"carrier\": \"2\", "
+      "\"nav_system\": \"GPS+GLO\", \"network\": \"NET\", \"country\": \"DEU\", "
+      "\"latitude\": \"0.00\", \"longitude\": \"0.00\", \"nmea\": \"1\", \"solution\": \"0\", "
+      "\"generator\": \"sNTRIP\", \"compression\": \"none\", \"authentication\": \"B\", "
+      "\"fee\": \"N\", \"bitrate\": \"9600\", \"distance_km\": 0.0}\n]\n");
+  EXPECT_TRUE(sink.Boxes().empty());
 }
 
 TEST(SourceTableCommand, BadInputAndFailuresExitWithAMessage) {
@@ -88,6 +147,10 @@ TEST(SourceTableCommand, BadInputAndFailuresExitWithAMessage) {
   const std::vector<Case> cases = {
       {{"sourcetable"}, 2, u""},
       {{"sourcetable", "127.0.0.1", "--wide"}, 2, u""},
+      {{"sourcetable", "127.0.0.1", "--near", "91,0"}, 2, u""},
+      {{"sourcetable", "127.0.0.1", "--near"}, 2, u""},
+      {{"sourcetable", "127.0.0.1", "--limit", "0"}, 2, u""},
+      {{"sourcetable", "127.0.0.1", "--format", "xml"}, 2, u""},
       {{"sourcetable", "127.0.0.1:0"}, 1, LoadString(kStrPortInvalid)},
       {{"sourcetable", "127.0.0.1:21o1"}, 1, LoadString(kStrPortInvalid)},
       {{"sourcetable", ":2101"}, 1, LoadString(kStrAddressEmpty)},

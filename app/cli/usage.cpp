@@ -77,10 +77,13 @@ constexpr char kDemoUsage[] =
     "(10 by default, at most 86400) and checks the bytes.\n";
 
 constexpr char kSourceTableUsage[] =
-    "Usage: quillon sourcetable HOST[:PORT] [--long]\n"
+    "Usage: quillon sourcetable HOST[:PORT] [--long] [--near LAT,LON] [--limit N]\n"
+    "                           [--format text|json]\n"
     "\n"
-    "Lists the mount points of a caster (port 2101 when omitted); --long shows each stream's\n"
-    "main fields as a table.\n";
+    "Lists every stream of a caster (port 2101 when omitted). --long shows each stream's main\n"
+    "fields as a table, --format json every field; --near sorts the streams by their distance\n"
+    "from LAT,LON (degrees, south and west negative) and shows it in km; --limit keeps the\n"
+    "first N.\n";
 
 constexpr char kCommands[] =
     "Usage: quillon [COMMAND] [OPTIONS]\n"
@@ -94,9 +97,11 @@ constexpr char kCommands[] =
     "                         the receiver's output to a mount point, retrying on failure\n"
     "  demo [--seconds N]     relay from a built-in caster to a simulated receiver on a\n"
     "                         pseudo-terminal for N seconds (10 by default) and check the bytes\n"
-    "  sourcetable HOST[:PORT] [--long]\n"
-    "                         list the mount points of a caster (port 2101 when omitted);\n"
-    "                         --long shows each stream's main fields as a table\n"
+    "  sourcetable HOST[:PORT] [--long] [--near LAT,LON] [--limit N] [--format text|json]\n"
+    "                         list every stream of a caster (port 2101 when omitted);\n"
+    "                         --long shows each stream's main fields as a table, --format\n"
+    "                         json every field; --near sorts by the distance from LAT,LON\n"
+    "                         and shows it, --limit keeps the first N\n"
     "  --help                 show this text; COMMAND --help shows that command's\n"
     "  --version              show the program's version\n";
 
