@@ -230,6 +230,7 @@ bool ModeDialog::ShowSessionStatus() {
   std::lock_guard guard(status_.lock);
   auto* progress = Control<QProgressBar>(kIdProgress);
   if (status_.running.load() == 1) {
+    if (ShowWorkerText()) return false;
     if (status_.peak < 1) status_.peak = kInitialProgressRange;
     // The bar's range is the peak's low 16 bits, as the handheld's progress bar took it.
     progress->setRange(0, static_cast<std::uint16_t>(status_.peak));

@@ -109,6 +109,9 @@ class ModeDialog : public Dialog {
   // worker has given up since the last tick (its error flag, now cleared), so the dialog is
   // to be brought back to idle.
   bool ShowSessionStatus();
+  // While a session runs, before the counters, under the status lock: true when the dialog
+  // shows a text of the worker's in their place (the counters are then left alone).
+  virtual bool ShowWorkerText() { return false; }
   void Disconnect();
   // Asks 61218 while a session runs (No: false, the session goes on), then stops it.
   bool ConfirmEndSession();
