@@ -1,5 +1,5 @@
 // The Rover dialog against the in-process caster, a simulated receiver on a pty and the
-// in-memory Bluetooth library, on the virtual clock; the test delivers the timer's ticks.
+// in-memory Bluetooth library, on the virtual clock.
 #include "app/ui/zep_interlink_dlg.h"
 
 #include <gtest/gtest.h>
@@ -12,34 +12,23 @@
 #include <tuple>
 
 #include "app/ui/bluetooth_dlg.h"
-#include "app/ui/combo.h"
 #include "app/ui/gga_override_dlg.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/qt_message_sink.h"
-#include "app/ui/testing/qt_application.h"
+#include "app/ui/testing/mode_dlg_fixture.h"
 #include "app/ui/testing/screenshot.h"
 #include "app/ui/wait.h"
 #include "app/ui/zep_quillon_app.h"
 #include "app/ui/zep_quillon_view.h"
-#include "ntrip/demo_caster.h"
-#include "ntrip/simulated_receiver.h"
-#include "testing/fake_bluetooth_lib.h"
-#include "testing/memory_device_source.h"
-#include "testing/recording_message_sink.h"
-#include "testing/temp_folder.h"
-#include "testing/virtual_clock.h"
 
 namespace quillon::ui {
 namespace {
 
+using quillon::ui::testing::Click;
+using quillon::ui::testing::Q;
 using quillon::ui::testing::SaveScreenshot;
 using quillon::ui::testing::VisibleDialog;
 using quillon::ui::testing::WhenIdle;
-constexpr std::chrono::seconds kRealLimit{20};
-
-QString Q(std::u16string_view text) { return ToQString(text); }
-
-void Click(Dialog& d, int id) { d.Control<QAbstractButton>(id)->click(); }
 
 // Presses G with `modifier` in `d` and runs `inOverride` in the override dialog it opens.
 void OpenOverride(CZEPInterlinkDlg& d, Qt::KeyboardModifier modifier,
@@ -54,33 +43,11 @@ void OpenOverride(CZEPInterlinkDlg& d, Qt::KeyboardModifier modifier,
   QApplication::processEvents();
 }
 
-class RoverDlgTest : public ::testing::Test {
+class RoverDlgTest : public testing::ModeDlgFixture {
  protected:
-  // Readable-waits look long enough in real time for the caster's answers to arrive, and a
-  // session's silent passes take real time: however slow the machine, a test never makes up
-  // the 60 silent seconds that end a session.
-  RoverDlgTest() : clock(1000, 1'700'000'000, 500) {
-    bluetooth.SetUsable(false);
-    devices.AddSerialPort(QString::fromStdString(receiver.DevicePath()).toStdU16String());
-  }
-
-  // Runs `dialog` modally; `act` runs once it is up, with the real timer stopped.
-  int Run(Dialog& dialog, std::function<void()> act) {
-    WhenIdle([this, &dialog, act = std::move(act)] {
-      timerWasSet = dialog.IsTimerSet(kStatusTimer);
-      dialog.KillTimer(kStatusTimer);
-      act();
-      if (dialog.isVisible()) dialog.EndDialog(kIdCancel);  // a failed act must not hang
-    });
-    return dialog.DoModal();
-  }
-
-  // The caster and its demo credentials in the controls; Connect when asked.
+  // The caster in the controls; Connect when asked.
   void EnterCaster(CZEPInterlinkDlg& d, bool connect = false) {
-    d.SetItemText(kIdAddressList, QStringLiteral("127.0.0.1"));
-    d.SetItemText(kIdPort, QString::number(caster.Port()));
-    for (const int id : {kIdUserName, kIdPassword}) d.SetItemText(id, QStringLiteral("demo"));
-    d.SetItemText(kIdMountPointList, QStringLiteral("DEMO"));
+    ModeDlgFixture::EnterCaster(d);
     if (!connect) return;
     Click(d, kIdConnect);
     ASSERT_TRUE(caster.WaitForLoggedInClients(1, kRealLimit));
@@ -108,17 +75,7 @@ class RoverDlgTest : public ::testing::Test {
     return saved;
   }
 
-  bool timerWasSet = false;
-  quillon::testing::VirtualClock clock;
-  quillon::testing::RecordingMessageSink boxes;
-  quillon::testing::FakeBluetoothLib bluetooth{clock};
-  quillon::testing::MemoryDeviceSource devices;
-  quillon::testing::TempFolder folder;
-  DemoCaster caster;
-  SimulatedReceiver receiver{clock};
-  ComLink link{clock, &bluetooth};
   RoverStatus status;
-  ModeServices services{clock, boxes, bluetooth, devices, link, folder.Path(), std::nullopt};
 };
 
 TEST_F(RoverDlgTest, AFirstStartShowsTheStartUpTextsAndTheIdleView) {
@@ -436,6 +393,35 @@ TEST_F(RoverDlgTest, ClosingTheMainWindowDuringASessionAsksAndNoKeepsIt) {
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[1].text, u"Are you sure you wish to terminate the connection and exit?");
   EXPECT_EQ(shown[1].buttons, MessageButtons::kYesNo);
+}
+
+// ROVER, a session, ROVER again: the fresh dialog shows the caster the first one remembered.
+TEST_F(RoverDlgTest, RoverPressedAgainShowsWhatTheFirstDialogSaved) {
+  CZEPQuillonApp app({.clock = &clock, .messages = &boxes, .help = HelpViewer(QStringList())},
+                     {&bluetooth, &devices, folder.Path()});
+  ASSERT_TRUE(app.InitInstance());
+  CZEPQuillonView& view = *app.MainFrame()->View();
+  view.Splash().DestroyWindow();
+  std::vector<QStringList> shown;
+  for (const bool first : {true, false}) {
+    WhenIdle([&] {
+      auto* dialog = VisibleDialog<CZEPInterlinkDlg>();
+      ASSERT_NE(dialog, nullptr);
+      dialog->KillTimer(kStatusTimer);
+      shown.push_back({dialog->ItemText(kIdAddressList), dialog->ItemText(kIdPort),
+                       dialog->ItemText(kIdUserName), dialog->ItemText(kIdMountPointList)});
+      if (first) {
+        EnterCaster(*dialog, true);
+        Click(*dialog, kIdConnect);
+      }
+      dialog->TitleOkButton()->click();
+    });
+    view.RoverButton()->click();
+  }
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0], (QStringList{"0.0.0.0", "2101", "", ""}));
+  EXPECT_EQ(shown[1], (QStringList{"127.0.0.1", QString::number(caster.Port()), "demo", "DEMO"}));
+  EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 }  // namespace
