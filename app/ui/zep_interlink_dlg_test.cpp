@@ -11,7 +11,6 @@
 #include <functional>
 #include <tuple>
 
-#include "app/ui/bluetooth_dlg.h"
 #include "app/ui/gga_override_dlg.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/qt_message_sink.h"
@@ -53,22 +52,6 @@ class RoverDlgTest : public testing::ModeDlgFixture {
     ASSERT_TRUE(caster.WaitForLoggedInClients(1, kRealLimit));
   }
 
-  // Idle: settings and COM port list; running: counters, settings disabled.
-  static void ExpectView(CZEPInterlinkDlg& d, bool running) {
-    EXPECT_EQ(d.ItemText(kIdConnect), running ? "Disconnect" : "Connect");
-    EXPECT_TRUE(d.Item(kIdConnect)->isEnabled());
-    for (const int id : {kIdComPortList, kIdComPortLabel, kIdNoAuthentication}) {
-      EXPECT_EQ(d.Item(id)->isVisibleTo(&d), !running) << id;
-    }
-    for (const int id : {kIdConnectTime, kIdProgress, kIdBytesLabel, kIdByteCount}) {
-      EXPECT_EQ(d.Item(id)->isVisibleTo(&d), running) << id;
-    }
-    EXPECT_FALSE(d.Item(kIdBaudList)->isVisibleTo(&d));
-    for (const int id : {kIdUserName, kIdPassword, kIdAddressList, kIdPort, kIdSource}) {
-      EXPECT_EQ(d.Item(id)->isEnabled(), !running) << id;
-    }
-  }
-
   RoverSettings Saved() {
     RoverSettings saved;
     EXPECT_TRUE(ReadSettingsFile(saved, folder.Path()));
@@ -77,70 +60,6 @@ class RoverDlgTest : public testing::ModeDlgFixture {
 
   RoverStatus status;
 };
-
-TEST_F(RoverDlgTest, AFirstStartShowsTheStartUpTextsAndTheIdleView) {
-  CZEPInterlinkDlg dialog(services, status);
-  Run(dialog, [&] {
-    EXPECT_EQ(dialog.ItemText(kIdAddressList), "0.0.0.0");
-    EXPECT_EQ(dialog.ItemText(kIdPort), "2101");
-    for (const int id : {kIdUserName, kIdPassword, kIdMountPointList}) {
-      EXPECT_EQ(dialog.ItemText(id), "") << id;
-    }
-    EXPECT_EQ(dialog.GetCurSel(kIdBaudList), 1);
-    EXPECT_EQ(dialog.ItemText(kIdComPortList), QString::fromStdString(receiver.DevicePath()));
-    EXPECT_EQ(dialog.focusWidget(), dialog.Item(kIdConnect));
-    ExpectView(dialog, false);
-    SaveScreenshot(dialog, QStringLiteral("rover_idle"));
-  });
-  EXPECT_TRUE(timerWasSet);
-  EXPECT_EQ(status.owner.load(), &boxes);
-}
-
-// Connect saves the controls first, then refuses what cannot be used, each with its box, and
-// starts nothing. A Bluetooth port offers the device choice, whose Cancel says nothing.
-TEST_F(RoverDlgTest, ConnectRefusalsShowTheirMessageAfterTheSettingsWereSaved) {
-  struct Case {
-    QString address, port, comPort;
-    bool radioOn;
-    std::u16string message;  // empty: no box
-  };
-  const Case cases[] = {
-      {"", "2101", "/dev/ttyUSB0", true, u"Address is empty."},
-      {"caster", "2101", "", true, u"There is no COM port selected?"},
-      {"caster", "0", "/dev/ttyUSB0", true, u"Port number appears to be invalid?"},
-      {"caster", "70000", "/dev/ttyUSB0", true, u"Port number appears to be invalid?"},
-      {"caster", "2101", "BLUETOOTH", false,
-       u"The bluetooth radio appears to be in the off state. Please turn on and try again."},
-      {"caster", "2101", "BLUETOOTH", true, u""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.comPort.toStdString() + " " + c.port.toStdString());
-    bluetooth.SetRadioOn(c.radioOn);
-    const std::size_t before = boxes.Boxes().size();
-    CZEPInterlinkDlg dialog(services, status);
-    Run(dialog, [&] {
-      dialog.SetItemText(kIdAddressList, c.address);
-      dialog.SetItemText(kIdPort, c.port);
-      dialog.SetItemText(kIdComPortList, c.comPort);
-      WhenIdle([] {
-        if (auto* choice = VisibleDialog<CBluetoothDlg>()) Click(*choice, kIdCancel);
-      });
-      Click(dialog, kIdConnect);
-      ExpectView(dialog, false);
-    });
-    const auto shown = boxes.Boxes();
-    ASSERT_EQ(shown.size(), before + (c.message.empty() ? 0 : 1));
-    if (!c.message.empty()) {
-      EXPECT_EQ(shown.back().text, c.message);
-      EXPECT_EQ(shown.back().caption, u"Error");
-    }
-    EXPECT_FALSE(status.HasWorker());
-    const RoverSettings saved = Saved();
-    EXPECT_EQ(Q(FieldText(saved.address)), c.address);
-    EXPECT_EQ(Q(FieldText(saved.comPortName)), c.comPort);
-  }
-  EXPECT_EQ(caster.ConnectionCount(), 0u);
-}
 
 TEST_F(RoverDlgTest, StoredCastersFillTheListsAndPickingOneShowsItsEntry) {
   RoverSettings stored;
@@ -238,26 +157,6 @@ TEST_F(RoverDlgTest, ASessionAgainstTheCasterCountsTheBytesAndDisconnectBringsId
   });
   EXPECT_TRUE(boxes.Boxes().empty());
   ASSERT_EQ(Saved().hostCount, 1);  // remembered by the worker after the login
-}
-
-// The worker shows its box and gives up; the next tick brings the idle view back after the
-// 5-second stop.
-TEST_F(RoverDlgTest, AfterAWorkerFailureTheNextTickRestoresTheIdleView) {
-  CZEPInterlinkDlg dialog(services, status);
-  Run(dialog, [&] {
-    EnterCaster(dialog);
-    dialog.SetItemText(kIdComPortList, QStringLiteral("/dev/quillon-none"));
-    Click(dialog, kIdConnect);
-    ASSERT_TRUE(status.WaitWorkerEnded(20000));
-    ExpectView(dialog, true);  // until the timer has seen the failure
-    const auto before = clock.Elapsed();
-    dialog.DeliverTick(kStatusTimer);
-    EXPECT_EQ(clock.Elapsed() - before, 5000u);
-    ExpectView(dialog, false);
-    EXPECT_FALSE(status.Snapshot().error);
-  });
-  ASSERT_EQ(boxes.Boxes().size(), 1u);
-  EXPECT_EQ(boxes.Boxes()[0].text, u"Unable to open COM Port.");
 }
 
 // Disconnect ends a worker that hangs in its connect, and one whose box the user has left

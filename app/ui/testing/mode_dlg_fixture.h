@@ -14,6 +14,8 @@
 #include "app/ui/combo.h"
 #include "app/ui/mode_dlg.h"
 #include "app/ui/testing/qt_application.h"
+#include "app/ui/zep_interlink_dlg.h"
+#include "app/ui/zep_source_dlg.h"
 #include "ntrip/demo_caster.h"
 #include "ntrip/simulated_receiver.h"
 #include "testing/fake_bluetooth_lib.h"
@@ -61,6 +63,33 @@ class ModeDlgFixture : public ::testing::Test {
       if (d.Item(id) != nullptr) d.SetItemText(id, QStringLiteral("demo"));
     }
     d.SetItemText(kIdMountPointList, QStringLiteral("DEMO"));
+  }
+
+  // Idle: the settings and the COM port list; running: the counters, or with `workerText` the
+  // worker's text in their place, and the settings disabled. Controls a dialog lacks are
+  // skipped.
+  static void ExpectView(const Dialog& d, bool running, bool workerText = false) {
+    EXPECT_EQ(d.ItemText(kIdConnect), running ? "Disconnect" : "Connect");
+    EXPECT_TRUE(d.Item(kIdConnect)->isEnabled());
+    const auto shown = [&d](std::initializer_list<int> ids, bool expected) {
+      for (const int id : ids) {
+        if (const QWidget* control = d.Item(id)) {
+          EXPECT_EQ(control->isVisibleTo(&d), expected) << id;
+        }
+      }
+    };
+    const auto enabled = [&d](std::initializer_list<int> ids, bool expected) {
+      for (const int id : ids) {
+        if (const QWidget* control = d.Item(id)) {
+          EXPECT_EQ(control->isEnabled(), expected) << id;
+        }
+      }
+    };
+    shown({kIdComPortList, kIdComPortLabel, kIdNoAuthentication}, !running);
+    shown({kIdConnectTime, kIdProgress, kIdBytesLabel, kIdByteCount}, running && !workerText);
+    shown({kIdStatusText}, workerText);
+    shown({kIdBaudList}, false);
+    enabled({kIdUserName, kIdPassword, kIdAddressList, kIdPort, kIdSource}, !running);
   }
 
   bool timerWasSet = false;
