@@ -34,12 +34,6 @@ struct BaseMode {
 template <class Mode>
 class ModeDlgTest : public testing::ModeDlgFixture {
  protected:
-  typename Mode::Settings Saved() {
-    typename Mode::Settings saved;
-    EXPECT_TRUE(ReadSettingsFile(saved, folder.Path()));
-    return saved;
-  }
-
   typename Mode::Status status;
 };
 
@@ -111,7 +105,7 @@ TYPED_TEST(ModeDlgTest, ConnectRefusalsShowTheirMessageAfterTheSettingsWereSaved
       EXPECT_EQ(shown.back().caption, u"Error");
     }
     EXPECT_FALSE(this->status.HasWorker());
-    const auto saved = this->Saved();
+    const auto saved = this->template Saved<typename TypeParam::Settings>();
     EXPECT_EQ(Q(FieldText(saved.address)), c.address);
     EXPECT_EQ(Q(FieldText(saved.comPortName)), c.comPort);
   }

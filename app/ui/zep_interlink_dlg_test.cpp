@@ -52,12 +52,6 @@ class RoverDlgTest : public testing::ModeDlgFixture {
     ASSERT_TRUE(caster.WaitForLoggedInClients(1, kRealLimit));
   }
 
-  RoverSettings Saved() {
-    RoverSettings saved;
-    EXPECT_TRUE(ReadSettingsFile(saved, folder.Path()));
-    return saved;
-  }
-
   RoverStatus status;
 };
 
@@ -156,7 +150,7 @@ TEST_F(RoverDlgTest, ASessionAgainstTheCasterCountsTheBytesAndDisconnectBringsId
     EXPECT_TRUE(caster.WaitForClosed(0, kRealLimit));
   });
   EXPECT_TRUE(boxes.Boxes().empty());
-  ASSERT_EQ(Saved().hostCount, 1);  // remembered by the worker after the login
+  ASSERT_EQ(Saved<RoverSettings>().hostCount, 1);  // remembered by the worker after the login
 }
 
 // Disconnect ends a worker that hangs in its connect, and one whose box the user has left
@@ -244,7 +238,7 @@ TEST_F(RoverDlgTest, CtrlGAndAltGOpenTheOverrideAndOkSavesItsValues) {
     });
   });
   EXPECT_EQ(opened, 2);
-  const RoverSettings saved = Saved();
+  const RoverSettings saved = Saved<RoverSettings>();
   EXPECT_EQ(saved.overrideLatitude.load(), 35.5);
   EXPECT_EQ(saved.overrideLongitude.load(), 0.0);
   EXPECT_EQ(saved.overrideEnabled.load(), 1);

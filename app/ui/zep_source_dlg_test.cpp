@@ -75,12 +75,6 @@ struct CountdownHold {
 
 class BaseDlgTest : public testing::ModeDlgFixture {
  protected:
-  BaseSettings Saved() {
-    BaseSettings saved;
-    EXPECT_TRUE(ReadSettingsFile(saved, folder.Path()));
-    return saved;
-  }
-
   BaseStatus status;
 };
 
@@ -120,7 +114,7 @@ TEST_F(BaseDlgTest, PickingTheThirdCasterShowsItsEntryAndConnectSavesIt) {
   });
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_EQ(boxes.Boxes()[0].text, u"There is no COM port selected?");
-  const BaseSettings saved = Saved();
+  const BaseSettings saved = Saved<BaseSettings>();
   EXPECT_EQ(FieldText(saved.address), u"caster3");
   EXPECT_EQ(FieldText(saved.userName), u"user3");
   EXPECT_EQ(saved.selectedHost, 2);
@@ -161,7 +155,7 @@ TEST_F(BaseDlgTest, TheStatusTextReplacesTheCountersUntilAnAttemptUploadsAgain) 
   });
   EXPECT_TRUE(caster.WaitForClosed(1, kRealLimit));
   EXPECT_EQ(caster.ConnectionCount(), 2u);
-  EXPECT_EQ(Saved().hostCount, 1);  // remembered by the worker after the second login
+  EXPECT_EQ(Saved<BaseSettings>().hostCount, 1);  // remembered by the worker after the second login
   const auto shown = boxes.Boxes();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[1].text, u"Are you sure you wish to terminate the connection and exit?");

@@ -92,6 +92,14 @@ class ModeDlgFixture : public ::testing::Test {
     enabled({kIdUserName, kIdPassword, kIdAddressList, kIdPort, kIdSource}, !running);
   }
 
+  // The mode's settings file as it is now.
+  template <class Settings>
+  Settings Saved() {
+    Settings saved;
+    EXPECT_TRUE(ReadSettingsFile(saved, folder.Path()));
+    return saved;
+  }
+
   bool timerWasSet = false;
   quillon::testing::HookedClock clock;
   quillon::testing::RecordingMessageSink boxes;
