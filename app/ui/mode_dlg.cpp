@@ -1,8 +1,11 @@
 #include "app/ui/mode_dlg.h"
 
 #include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <algorithm>
 
 #include "app/ui/bluetooth_dlg.h"
@@ -23,6 +26,8 @@ constexpr std::uint32_t kAfterConnectMs = 2000;
 constexpr int kUserNameChars = 15;
 constexpr int kPasswordChars = 15;
 constexpr int kPortChars = 6;
+// The most characters of an address, a mount point or a port name.
+constexpr int kNameChars = 19;
 
 QString Text(std::u16string_view text) { return ToQString(text); }
 
@@ -43,12 +48,34 @@ void ModeDialog::EndSessionNow() {
   StopSession(status_, services_.link, services_.clock, StopKind::kClose);
 }
 
-void ModeDialog::AddBaudList(const QRect& units) {
-  auto* list = AddControl<QComboBox>(kIdBaudList, units);
+void ModeDialog::AddSettingsRows(int dy) {
+  AddControl<QLabel>(kIdPasswordLabel, QRect(3, 21 + dy, 37, 8), QStringLiteral("Password:"));
+  AddControl<QLineEdit>(kIdPassword, QRect(45, 19 + dy, 90, 12))->setEchoMode(QLineEdit::Password);
+  AddControl<QLabel>(kIdAddressLabel, QRect(3, 35 + dy, 42, 8), QStringLiteral("IP address:"));
+  AddEditableCombo(*this, kIdAddressList, QRect(45, 33 + dy, 90, 55), kNameChars);
+  AddControl<QLabel>(kIdPortLabel, QRect(3, 49 + dy, 32, 8), QStringLiteral("Port:"));
+  auto* port = AddControl<QLineEdit>(kIdPort, QRect(45, 47 + dy, 90, 12));
+  port->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), port));
+  AddControl<QLabel>(kIdMountPointLabel, QRect(3, 63 + dy, 42, 8), QStringLiteral("Mount point:"));
+  AddEditableCombo(*this, kIdMountPointList, QRect(45, 61 + dy, 90, 52), kNameChars);
+  AddControl<QLabel>(kIdComPortLabel, QRect(3, 77 + dy, 37, 8), QStringLiteral("COM port:"));
+  AddEditableCombo(*this, kIdComPortList, QRect(45, 75 + dy, 90, 53), kNameChars);
+  AddControl<QLabel>(kIdBaudLabel, QRect(5, 91 + dy, 46, 8), QStringLiteral("Baud rate:"));
+  auto* baud = AddControl<QComboBox>(kIdBaudList, QRect(45, 89 + dy, 90, 39));
   for (const char* item : {"4800 ", "9600 ", "14400 ", "19200 ", "38400 ", "57600 ", "115200"}) {
-    list->addItem(QString::fromLatin1(item));
+    baud->addItem(QString::fromLatin1(item));
   }
-  list->resize(list->width(), list->sizeHint().height());
+  baud->resize(baud->width(), baud->sizeHint().height());
+}
+
+void ModeDialog::AddSessionCounters(int dy, const QString& bytesLabel) {
+  AddControl<QLabel>(kIdConnectTimeLabel, QRect(3, 77 + dy, 50, 8),
+                     QStringLiteral("Connect Time:"));
+  AddControl<QLabel>(kIdConnectTime, QRect(61, 77 + dy, 40, 8), QStringLiteral("00:00:00"));
+  AddControl<QProgressBar>(kIdProgress, QRect(3, 94 + dy, 130, 8))->setTextVisible(false);
+  AddControl<QLabel>(kIdBytesLabel, QRect(3, 105 + dy, 56, 8), bytesLabel);
+  AddControl<QLabel>(kIdByteCount, QRect(61, 105 + dy, 70, 8), QStringLiteral("0"));
 }
 
 void ModeDialog::InitSettingsControls() {
@@ -230,6 +257,7 @@ bool ModeDialog::ShowSessionStatus() {
   std::lock_guard guard(status_.lock);
   auto* progress = Control<QProgressBar>(kIdProgress);
   if (status_.running.load() == 1) {
+    if (ShowWorkerText()) return false;
     if (status_.peak < 1) status_.peak = kInitialProgressRange;
     // The bar's range is the peak's low 16 bits, as the handheld's progress bar took it.
     progress->setRange(0, static_cast<std::uint16_t>(status_.peak));

@@ -92,8 +92,11 @@ class ModeDialog : public Dialog {
   // progress range, the record and status zeroed, the COM port list filled. LoadSettings
   // follows.
   void InitSettingsControls();
-  // Puts the baud-rate list at `units` with its seven items.
-  void AddBaudList(const QRect& units);
+  // The rows both dialogs have, at the Rover template's positions moved down by `dy` dialog
+  // units: password, address, port, mount point, COM port and the baud-rate list.
+  void AddSettingsRows(int dy);
+  // The session's counters, placed the same way; the byte count is labelled `bytesLabel`.
+  void AddSessionCounters(int dy, const QString& bytesLabel);
   // The combo boxes `lists` grow by (-20, 50) (their open lists; a closed combo box keeps its
   // height) and the controls `others` by (-20, 0) when the screen is below 320 pixels; true
   // when they did.
@@ -109,6 +112,9 @@ class ModeDialog : public Dialog {
   // worker has given up since the last tick (its error flag, now cleared), so the dialog is
   // to be brought back to idle.
   bool ShowSessionStatus();
+  // While a session runs, before the counters, under the status lock: true when the dialog
+  // shows a text of the worker's in their place (the counters are then left alone).
+  virtual bool ShowWorkerText() { return false; }
   void Disconnect();
   // Asks 61218 while a session runs (No: false, the session goes on), then stops it.
   bool ConfirmEndSession();

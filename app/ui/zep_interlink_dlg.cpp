@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
-#include <QRegularExpressionValidator>
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -26,8 +25,6 @@ namespace quillon::ui {
 namespace {
 
 constexpr int kKeyG = 71;
-// The most characters of an address, a mount point or a port name.
-constexpr int kNameChars = 19;
 
 }  // namespace
 
@@ -36,20 +33,7 @@ CZEPInterlinkDlg::CZEPInterlinkDlg(ModeServices& services, RoverStatus& status, 
   setWindowIcon(ProgramIcon());
   AddControl<QLabel>(kIdUserNameLabel, QRect(3, 7, 37, 8), QStringLiteral("Username:"));
   AddControl<QLineEdit>(kIdUserName, QRect(45, 5, 90, 12));
-  AddControl<QLabel>(kIdPasswordLabel, QRect(3, 21, 37, 8), QStringLiteral("Password:"));
-  AddControl<QLineEdit>(kIdPassword, QRect(45, 19, 90, 12))->setEchoMode(QLineEdit::Password);
-  AddControl<QLabel>(kIdAddressLabel, QRect(3, 35, 42, 8), QStringLiteral("IP address:"));
-  AddEditableCombo(*this, kIdAddressList, QRect(45, 33, 90, 55), kNameChars);
-  AddControl<QLabel>(kIdPortLabel, QRect(3, 49, 32, 8), QStringLiteral("Port:"));
-  auto* port = AddControl<QLineEdit>(kIdPort, QRect(45, 47, 90, 12));
-  port->setValidator(
-      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), port));
-  AddControl<QLabel>(kIdMountPointLabel, QRect(3, 63, 42, 8), QStringLiteral("Mount point:"));
-  AddEditableCombo(*this, kIdMountPointList, QRect(45, 61, 90, 52), kNameChars);
-  AddControl<QLabel>(kIdComPortLabel, QRect(3, 77, 37, 8), QStringLiteral("COM port:"));
-  AddEditableCombo(*this, kIdComPortList, QRect(45, 75, 90, 53), kNameChars);
-  AddControl<QLabel>(kIdBaudLabel, QRect(5, 91, 46, 8), QStringLiteral("Baud rate:"));
-  AddBaudList(QRect(45, 89, 90, 39));
+  AddSettingsRows(0);
   auto* noAuthentication =
       AddControl<QCheckBox>(kIdNoAuthentication, QRect(3, 108, 121, 10),
                             QStringLiteral("Do not use NTRIP authentication."));
@@ -59,11 +43,7 @@ CZEPInterlinkDlg::CZEPInterlinkDlg(ModeServices& services, RoverStatus& status, 
       noAuthentication->height());
   AddControl<QPushButton>(kIdConnect, QRect(3, 121, 53, 14), QStringLiteral("Connect"));
   AddControl<QPushButton>(kIdSource, QRect(81, 121, 53, 14), QStringLiteral("Source"));
-  AddControl<QLabel>(kIdConnectTimeLabel, QRect(3, 77, 50, 8), QStringLiteral("Connect Time:"));
-  AddControl<QLabel>(kIdConnectTime, QRect(61, 77, 40, 8), QStringLiteral("00:00:00"));
-  AddControl<QProgressBar>(kIdProgress, QRect(3, 94, 130, 8))->setTextVisible(false);
-  AddControl<QLabel>(kIdBytesLabel, QRect(3, 105, 56, 8), QStringLiteral("Bytes Received:"));
-  AddControl<QLabel>(kIdByteCount, QRect(61, 105, 70, 8), QStringLiteral("0"));
+  AddSessionCounters(0, QStringLiteral("Bytes Received:"));
 }
 
 CZEPInterlinkDlg::~CZEPInterlinkDlg() { EndSessionNow(); }

@@ -1,5 +1,5 @@
 // The Rover dialog against the in-process caster, a simulated receiver on a pty and the
-// in-memory Bluetooth library, on the virtual clock; the test delivers the timer's ticks.
+// in-memory Bluetooth library, on the virtual clock.
 #include "app/ui/zep_interlink_dlg.h"
 
 #include <gtest/gtest.h>
@@ -11,35 +11,23 @@
 #include <functional>
 #include <tuple>
 
-#include "app/ui/bluetooth_dlg.h"
-#include "app/ui/combo.h"
 #include "app/ui/gga_override_dlg.h"
 #include "app/ui/main_frame.h"
 #include "app/ui/qt_message_sink.h"
-#include "app/ui/testing/qt_application.h"
+#include "app/ui/testing/mode_dlg_fixture.h"
 #include "app/ui/testing/screenshot.h"
 #include "app/ui/wait.h"
 #include "app/ui/zep_quillon_app.h"
 #include "app/ui/zep_quillon_view.h"
-#include "ntrip/demo_caster.h"
-#include "ntrip/simulated_receiver.h"
-#include "testing/fake_bluetooth_lib.h"
-#include "testing/memory_device_source.h"
-#include "testing/recording_message_sink.h"
-#include "testing/temp_folder.h"
-#include "testing/virtual_clock.h"
 
 namespace quillon::ui {
 namespace {
 
+using quillon::ui::testing::Click;
+using quillon::ui::testing::Q;
 using quillon::ui::testing::SaveScreenshot;
 using quillon::ui::testing::VisibleDialog;
 using quillon::ui::testing::WhenIdle;
-constexpr std::chrono::seconds kRealLimit{20};
-
-QString Q(std::u16string_view text) { return ToQString(text); }
-
-void Click(Dialog& d, int id) { d.Control<QAbstractButton>(id)->click(); }
 
 // Presses G with `modifier` in `d` and runs `inOverride` in the override dialog it opens.
 void OpenOverride(CZEPInterlinkDlg& d, Qt::KeyboardModifier modifier,
@@ -54,136 +42,18 @@ void OpenOverride(CZEPInterlinkDlg& d, Qt::KeyboardModifier modifier,
   QApplication::processEvents();
 }
 
-class RoverDlgTest : public ::testing::Test {
+class RoverDlgTest : public testing::ModeDlgFixture {
  protected:
-  // Readable-waits look long enough in real time for the caster's answers to arrive, and a
-  // session's silent passes take real time: however slow the machine, a test never makes up
-  // the 60 silent seconds that end a session.
-  RoverDlgTest() : clock(1000, 1'700'000'000, 500) {
-    bluetooth.SetUsable(false);
-    devices.AddSerialPort(QString::fromStdString(receiver.DevicePath()).toStdU16String());
-  }
-
-  // Runs `dialog` modally; `act` runs once it is up, with the real timer stopped.
-  int Run(Dialog& dialog, std::function<void()> act) {
-    WhenIdle([this, &dialog, act = std::move(act)] {
-      timerWasSet = dialog.IsTimerSet(kStatusTimer);
-      dialog.KillTimer(kStatusTimer);
-      act();
-      if (dialog.isVisible()) dialog.EndDialog(kIdCancel);  // a failed act must not hang
-    });
-    return dialog.DoModal();
-  }
-
-  // The caster and its demo credentials in the controls; Connect when asked.
+  // The caster in the controls; Connect when asked.
   void EnterCaster(CZEPInterlinkDlg& d, bool connect = false) {
-    d.SetItemText(kIdAddressList, QStringLiteral("127.0.0.1"));
-    d.SetItemText(kIdPort, QString::number(caster.Port()));
-    for (const int id : {kIdUserName, kIdPassword}) d.SetItemText(id, QStringLiteral("demo"));
-    d.SetItemText(kIdMountPointList, QStringLiteral("DEMO"));
+    ModeDlgFixture::EnterCaster(d);
     if (!connect) return;
     Click(d, kIdConnect);
     ASSERT_TRUE(caster.WaitForLoggedInClients(1, kRealLimit));
   }
 
-  // Idle: settings and COM port list; running: counters, settings disabled.
-  static void ExpectView(CZEPInterlinkDlg& d, bool running) {
-    EXPECT_EQ(d.ItemText(kIdConnect), running ? "Disconnect" : "Connect");
-    EXPECT_TRUE(d.Item(kIdConnect)->isEnabled());
-    for (const int id : {kIdComPortList, kIdComPortLabel, kIdNoAuthentication}) {
-      EXPECT_EQ(d.Item(id)->isVisibleTo(&d), !running) << id;
-    }
-    for (const int id : {kIdConnectTime, kIdProgress, kIdBytesLabel, kIdByteCount}) {
-      EXPECT_EQ(d.Item(id)->isVisibleTo(&d), running) << id;
-    }
-    EXPECT_FALSE(d.Item(kIdBaudList)->isVisibleTo(&d));
-    for (const int id : {kIdUserName, kIdPassword, kIdAddressList, kIdPort, kIdSource}) {
-      EXPECT_EQ(d.Item(id)->isEnabled(), !running) << id;
-    }
-  }
-
-  RoverSettings Saved() {
-    RoverSettings saved;
-    EXPECT_TRUE(ReadSettingsFile(saved, folder.Path()));
-    return saved;
-  }
-
-  bool timerWasSet = false;
-  quillon::testing::VirtualClock clock;
-  quillon::testing::RecordingMessageSink boxes;
-  quillon::testing::FakeBluetoothLib bluetooth{clock};
-  quillon::testing::MemoryDeviceSource devices;
-  quillon::testing::TempFolder folder;
-  DemoCaster caster;
-  SimulatedReceiver receiver{clock};
-  ComLink link{clock, &bluetooth};
   RoverStatus status;
-  ModeServices services{clock, boxes, bluetooth, devices, link, folder.Path(), std::nullopt};
 };
-
-TEST_F(RoverDlgTest, AFirstStartShowsTheStartUpTextsAndTheIdleView) {
-  CZEPInterlinkDlg dialog(services, status);
-  Run(dialog, [&] {
-    EXPECT_EQ(dialog.ItemText(kIdAddressList), "0.0.0.0");
-    EXPECT_EQ(dialog.ItemText(kIdPort), "2101");
-    for (const int id : {kIdUserName, kIdPassword, kIdMountPointList}) {
-      EXPECT_EQ(dialog.ItemText(id), "") << id;
-    }
-    EXPECT_EQ(dialog.GetCurSel(kIdBaudList), 1);
-    EXPECT_EQ(dialog.ItemText(kIdComPortList), QString::fromStdString(receiver.DevicePath()));
-    EXPECT_EQ(dialog.focusWidget(), dialog.Item(kIdConnect));
-    ExpectView(dialog, false);
-    SaveScreenshot(dialog, QStringLiteral("rover_idle"));
-  });
-  EXPECT_TRUE(timerWasSet);
-  EXPECT_EQ(status.owner.load(), &boxes);
-}
-
-// Connect saves the controls first, then refuses what cannot be used, each with its box, and
-// starts nothing. A Bluetooth port offers the device choice, whose Cancel says nothing.
-TEST_F(RoverDlgTest, ConnectRefusalsShowTheirMessageAfterTheSettingsWereSaved) {
-  struct Case {
-    QString address, port, comPort;
-    bool radioOn;
-    std::u16string message;  // empty: no box
-  };
-  const Case cases[] = {
-      {"", "2101", "/dev/ttyUSB0", true, u"Address is empty."},
-      {"caster", "2101", "", true, u"There is no COM port selected?"},
-      {"caster", "0", "/dev/ttyUSB0", true, u"Port number appears to be invalid?"},
-      {"caster", "70000", "/dev/ttyUSB0", true, u"Port number appears to be invalid?"},
-      {"caster", "2101", "BLUETOOTH", false,
-       u"The bluetooth radio appears to be in the off state. Please turn on and try again."},
-      {"caster", "2101", "BLUETOOTH", true, u""},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.comPort.toStdString() + " " + c.port.toStdString());
-    bluetooth.SetRadioOn(c.radioOn);
-    const std::size_t before = boxes.Boxes().size();
-    CZEPInterlinkDlg dialog(services, status);
-    Run(dialog, [&] {
-      dialog.SetItemText(kIdAddressList, c.address);
-      dialog.SetItemText(kIdPort, c.port);
-      dialog.SetItemText(kIdComPortList, c.comPort);
-      WhenIdle([] {
-        if (auto* choice = VisibleDialog<CBluetoothDlg>()) Click(*choice, kIdCancel);
-      });
-      Click(dialog, kIdConnect);
-      ExpectView(dialog, false);
-    });
-    const auto shown = boxes.Boxes();
-    ASSERT_EQ(shown.size(), before + (c.message.empty() ? 0 : 1));
-    if (!c.message.empty()) {
-      EXPECT_EQ(shown.back().text, c.message);
-      EXPECT_EQ(shown.back().caption, u"Error");
-    }
-    EXPECT_FALSE(status.HasWorker());
-    const RoverSettings saved = Saved();
-    EXPECT_EQ(Q(FieldText(saved.address)), c.address);
-    EXPECT_EQ(Q(FieldText(saved.comPortName)), c.comPort);
-  }
-  EXPECT_EQ(caster.ConnectionCount(), 0u);
-}
 
 TEST_F(RoverDlgTest, StoredCastersFillTheListsAndPickingOneShowsItsEntry) {
   RoverSettings stored;
@@ -280,27 +150,7 @@ TEST_F(RoverDlgTest, ASessionAgainstTheCasterCountsTheBytesAndDisconnectBringsId
     EXPECT_TRUE(caster.WaitForClosed(0, kRealLimit));
   });
   EXPECT_TRUE(boxes.Boxes().empty());
-  ASSERT_EQ(Saved().hostCount, 1);  // remembered by the worker after the login
-}
-
-// The worker shows its box and gives up; the next tick brings the idle view back after the
-// 5-second stop.
-TEST_F(RoverDlgTest, AfterAWorkerFailureTheNextTickRestoresTheIdleView) {
-  CZEPInterlinkDlg dialog(services, status);
-  Run(dialog, [&] {
-    EnterCaster(dialog);
-    dialog.SetItemText(kIdComPortList, QStringLiteral("/dev/quillon-none"));
-    Click(dialog, kIdConnect);
-    ASSERT_TRUE(status.WaitWorkerEnded(20000));
-    ExpectView(dialog, true);  // until the timer has seen the failure
-    const auto before = clock.Elapsed();
-    dialog.DeliverTick(kStatusTimer);
-    EXPECT_EQ(clock.Elapsed() - before, 5000u);
-    ExpectView(dialog, false);
-    EXPECT_FALSE(status.Snapshot().error);
-  });
-  ASSERT_EQ(boxes.Boxes().size(), 1u);
-  EXPECT_EQ(boxes.Boxes()[0].text, u"Unable to open COM Port.");
+  ASSERT_EQ(Saved<RoverSettings>().hostCount, 1);  // remembered by the worker after the login
 }
 
 // Disconnect ends a worker that hangs in its connect, and one whose box the user has left
@@ -388,7 +238,7 @@ TEST_F(RoverDlgTest, CtrlGAndAltGOpenTheOverrideAndOkSavesItsValues) {
     });
   });
   EXPECT_EQ(opened, 2);
-  const RoverSettings saved = Saved();
+  const RoverSettings saved = Saved<RoverSettings>();
   EXPECT_EQ(saved.overrideLatitude.load(), 35.5);
   EXPECT_EQ(saved.overrideLongitude.load(), 0.0);
   EXPECT_EQ(saved.overrideEnabled.load(), 1);
@@ -436,6 +286,35 @@ TEST_F(RoverDlgTest, ClosingTheMainWindowDuringASessionAsksAndNoKeepsIt) {
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[1].text, u"Are you sure you wish to terminate the connection and exit?");
   EXPECT_EQ(shown[1].buttons, MessageButtons::kYesNo);
+}
+
+// ROVER, a session, ROVER again: the fresh dialog shows the caster the first one remembered.
+TEST_F(RoverDlgTest, RoverPressedAgainShowsWhatTheFirstDialogSaved) {
+  CZEPQuillonApp app({.clock = &clock, .messages = &boxes, .help = HelpViewer(QStringList())},
+                     {&bluetooth, &devices, folder.Path()});
+  ASSERT_TRUE(app.InitInstance());
+  CZEPQuillonView& view = *app.MainFrame()->View();
+  view.Splash().DestroyWindow();
+  std::vector<QStringList> shown;
+  for (const bool first : {true, false}) {
+    WhenIdle([&] {
+      auto* dialog = VisibleDialog<CZEPInterlinkDlg>();
+      ASSERT_NE(dialog, nullptr);
+      dialog->KillTimer(kStatusTimer);
+      shown.push_back({dialog->ItemText(kIdAddressList), dialog->ItemText(kIdPort),
+                       dialog->ItemText(kIdUserName), dialog->ItemText(kIdMountPointList)});
+      if (first) {
+        EnterCaster(*dialog, true);
+        Click(*dialog, kIdConnect);
+      }
+      dialog->TitleOkButton()->click();
+    });
+    view.RoverButton()->click();
+  }
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0], (QStringList{"0.0.0.0", "2101", "", ""}));
+  EXPECT_EQ(shown[1], (QStringList{"127.0.0.1", QString::number(caster.Port()), "demo", "DEMO"}));
+  EXPECT_TRUE(boxes.Boxes().empty());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "app/ui/zep_interlink_dlg.h"
 #include "app/ui/zep_quillon_doc.h"
 #include "app/ui/zep_quillon_view.h"
+#include "app/ui/zep_source_dlg.h"
 #include "common/strings.h"
 #include "platform/owner_name.h"
 #include "platform/platform_info.h"
@@ -26,6 +27,11 @@ CZEPQuillonApp::CZEPQuillonApp(AppEnvironment environment, ModeEnvironment modes
     if (!environment_.roverDialog) {
       environment_.roverDialog = [this] {
         return std::make_unique<CZEPInterlinkDlg>(*modeServices_, roverStatus_);
+      };
+    }
+    if (!environment_.baseDialog) {
+      environment_.baseDialog = [this] {
+        return std::make_unique<CZEPSourceDlg>(*modeServices_, baseStatus_);
       };
     }
   }

@@ -11,6 +11,7 @@
 #include "app/ui/help_viewer.h"
 #include "app/ui/mode_dlg.h"
 #include "app/ui/zep_quillon_view.h"
+#include "base/base_status.h"
 #include "net/data_connection.h"
 #include "link/bluetooth_lib.h"
 #include "link/com_link.h"
@@ -42,7 +43,7 @@ struct AppEnvironment {
 
 // What the mode dialogs need besides: the process's one Bluetooth library, where the COM port
 // list comes from, and the folder of the settings files. With them, the chooser runs the
-// program's own mode dialogs where the environment names none.
+// program's own Rover and Base dialogs where the environment names none.
 struct ModeEnvironment {
   BluetoothLib* bluetooth = nullptr;
   DeviceSource* devices = nullptr;
@@ -81,9 +82,11 @@ class CZEPQuillonApp {
  private:
   AppEnvironment environment_;
   ModeEnvironment modes_;
-  // The process's receiver link and Rover status, which the sessions of every dialog share.
+  // The process's receiver link and the modes' status objects, which the sessions of every
+  // dialog share.
   ComLink link_;
   RoverStatus roverStatus_;
+  BaseStatus baseStatus_;
   std::optional<ModeServices> modeServices_;
   std::unique_ptr<CZEPQuillonDoc> document_;
   std::unique_ptr<CMainFrame> frame_;

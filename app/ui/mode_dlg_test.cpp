@@ -1,0 +1,137 @@
+// What the Rover and the Base dialogs share, run against both: start-up, Connect's checks, and
+// the return to idle after the worker gave up.
+#include <gtest/gtest.h>
+
+#include "app/ui/bluetooth_dlg.h"
+#include "app/ui/testing/mode_dlg_fixture.h"
+#include "app/ui/testing/screenshot.h"
+
+namespace quillon::ui {
+namespace {
+
+using quillon::ui::testing::Click;
+using quillon::ui::testing::Q;
+using quillon::ui::testing::SaveScreenshot;
+using quillon::ui::testing::VisibleDialog;
+using quillon::ui::testing::WhenIdle;
+
+struct RoverMode {
+  using Dlg = CZEPInterlinkDlg;
+  using Status = RoverStatus;
+  using Settings = RoverSettings;
+  static constexpr char kName[] = "rover";
+  static constexpr char16_t kGaveUpText[] = u"Unable to open COM Port.";
+};
+
+struct BaseMode {
+  using Dlg = CZEPSourceDlg;
+  using Status = BaseStatus;
+  using Settings = BaseSettings;
+  static constexpr char kName[] = "base";
+  static constexpr char16_t kGaveUpText[] = u"Could not re-connect to NTRIP Caster.";
+};
+
+template <class Mode>
+class ModeDlgTest : public testing::ModeDlgFixture {
+ protected:
+  typename Mode::Status status;
+};
+
+struct ModeName {
+  template <class Mode>
+  static std::string GetName(int) {
+    return Mode::kName;
+  }
+};
+using Modes = ::testing::Types<RoverMode, BaseMode>;
+TYPED_TEST_SUITE(ModeDlgTest, Modes, ModeName);
+
+TYPED_TEST(ModeDlgTest, AFirstStartShowsTheStartUpTextsAndTheIdleView) {
+  typename TypeParam::Dlg dialog(this->services, this->status);
+  this->Run(dialog, [&] {
+    EXPECT_EQ(dialog.ItemText(kIdAddressList), "0.0.0.0");
+    EXPECT_EQ(dialog.ItemText(kIdPort), "2101");
+    for (const int id : {kIdUserName, kIdPassword, kIdMountPointList}) {
+      if (dialog.Item(id) != nullptr) {
+        EXPECT_EQ(dialog.ItemText(id), "") << id;
+      }
+    }
+    EXPECT_EQ(dialog.GetCurSel(kIdBaudList), 1);
+    EXPECT_EQ(dialog.ItemText(kIdComPortList), QString::fromStdString(this->receiver.DevicePath()));
+    EXPECT_EQ(dialog.focusWidget(), dialog.Item(kIdConnect));
+    this->ExpectView(dialog, false);
+    SaveScreenshot(dialog, QString::fromLatin1(TypeParam::kName) + "_idle");
+  });
+  EXPECT_TRUE(this->timerWasSet);
+  EXPECT_EQ(this->status.owner.load(), &this->boxes);
+}
+
+// Connect saves the controls first, then refuses what cannot be used, each with its box, and
+// starts nothing. A Bluetooth port offers the device choice, whose Cancel says nothing.
+TYPED_TEST(ModeDlgTest, ConnectRefusalsShowTheirMessageAfterTheSettingsWereSaved) {
+  struct Case {
+    QString address, port, comPort;
+    bool radioOn;
+    std::u16string message;  // empty: no box
+  };
+  const Case cases[] = {
+      {"", "2101", "/dev/ttyUSB0", true, u"Address is empty."},
+      {"caster", "2101", "", true, u"There is no COM port selected?"},
+      {"caster", "0", "/dev/ttyUSB0", true, u"Port number appears to be invalid?"},
+      {"caster", "70000", "/dev/ttyUSB0", true, u"Port number appears to be invalid?"},
+      {"caster", "2101", "BLUETOOTH", false,
+       u"The bluetooth radio appears to be in the off state. Please turn on and try again."},
+      {"caster", "2101", "BLUETOOTH", true, u""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.comPort.toStdString() + " " + c.port.toStdString());
+    this->bluetooth.SetRadioOn(c.radioOn);
+    const std::size_t before = this->boxes.Boxes().size();
+    typename TypeParam::Dlg dialog(this->services, this->status);
+    this->Run(dialog, [&] {
+      dialog.SetItemText(kIdAddressList, c.address);
+      dialog.SetItemText(kIdPort, c.port);
+      dialog.SetItemText(kIdComPortList, c.comPort);
+      WhenIdle([] {
+        if (auto* choice = VisibleDialog<CBluetoothDlg>()) Click(*choice, kIdCancel);
+      });
+      Click(dialog, kIdConnect);
+      this->ExpectView(dialog, false);
+    });
+    const auto shown = this->boxes.Boxes();
+    ASSERT_EQ(shown.size(), before + (c.message.empty() ? 0 : 1));
+    if (!c.message.empty()) {
+      EXPECT_EQ(shown.back().text, c.message);
+      EXPECT_EQ(shown.back().caption, u"Error");
+    }
+    EXPECT_FALSE(this->status.HasWorker());
+    const auto saved = this->template Saved<typename TypeParam::Settings>();
+    EXPECT_EQ(Q(FieldText(saved.address)), c.address);
+    EXPECT_EQ(Q(FieldText(saved.comPortName)), c.comPort);
+  }
+  EXPECT_EQ(this->caster.ConnectionCount(), 0u);
+}
+
+// The worker cannot open the receiver's port, shows why and gives up; the next tick brings the
+// idle view back after the 5-second stop.
+TYPED_TEST(ModeDlgTest, AfterTheWorkerGaveUpTheNextTickRestoresTheIdleView) {
+  typename TypeParam::Dlg dialog(this->services, this->status);
+  this->Run(dialog, [&] {
+    this->EnterCaster(dialog);
+    dialog.SetItemText(kIdComPortList, QStringLiteral("/dev/quillon-none"));
+    Click(dialog, kIdConnect);
+    ASSERT_TRUE(this->status.WaitWorkerEnded(20000));
+    this->ExpectView(dialog, true);  // until the timer has seen it
+    const auto before = this->clock.Elapsed();
+    dialog.DeliverTick(kStatusTimer);
+    EXPECT_EQ(this->clock.Elapsed() - before, 5000u);
+    this->ExpectView(dialog, false);
+    EXPECT_FALSE(this->status.HasWorker());
+    EXPECT_FALSE(this->status.Snapshot().error);
+  });
+  ASSERT_FALSE(this->boxes.Boxes().empty());
+  EXPECT_TRUE(this->boxes.Boxes().back().text.starts_with(TypeParam::kGaveUpText));
+}
+
+}  // namespace
+}  // namespace quillon::ui

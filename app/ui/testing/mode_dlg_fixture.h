@@ -1,0 +1,115 @@
+// A mode dialog against the in-process caster, a simulated receiver on a pty and the in-memory
+// Bluetooth library, on a virtual clock that a test can hook; the test delivers the timer's
+// ticks.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "app/ui/combo.h"
+#include "app/ui/mode_dlg.h"
+#include "app/ui/testing/qt_application.h"
+#include "app/ui/zep_interlink_dlg.h"
+#include "app/ui/zep_source_dlg.h"
+#include "ntrip/demo_caster.h"
+#include "ntrip/simulated_receiver.h"
+#include "testing/fake_bluetooth_lib.h"
+#include "testing/hooked_clock.h"
+#include "testing/memory_device_source.h"
+#include "testing/recording_message_sink.h"
+#include "testing/temp_folder.h"
+
+namespace quillon::ui::testing {
+
+inline QString Q(std::u16string_view text) { return ToQString(text); }
+
+inline void Click(Dialog& d, int id) { d.Control<QAbstractButton>(id)->click(); }
+
+class ModeDlgFixture : public ::testing::Test {
+ protected:
+  static constexpr std::chrono::seconds kRealLimit{20};
+
+  // Readable-waits look long enough in real time for the caster's answers to arrive, and a
+  // session's silent passes take real time: however slow the machine, a test never makes up
+  // the silence that ends a session. Bluetooth is not usable, and the receiver is the one
+  // serial port.
+  ModeDlgFixture() : clock(500) {
+    bluetooth.SetUsable(false);
+    devices.AddSerialPort(QString::fromStdString(receiver.DevicePath()).toStdU16String());
+  }
+
+  // Runs `dialog` modally; `act` runs once it is up, with the real timer stopped.
+  int Run(Dialog& dialog, std::function<void()> act) {
+    WhenIdle([this, &dialog, act = std::move(act)] {
+      timerWasSet = dialog.IsTimerSet(kStatusTimer);
+      dialog.KillTimer(kStatusTimer);
+      act();
+      if (dialog.isVisible()) dialog.EndDialog(kIdCancel);  // a failed act must not hang
+    });
+    return dialog.DoModal();
+  }
+
+  // The caster, its mount point and the demo credentials (a user name where the dialog has
+  // one) in the controls.
+  void EnterCaster(Dialog& d) {
+    d.SetItemText(kIdAddressList, QStringLiteral("127.0.0.1"));
+    d.SetItemText(kIdPort, QString::number(caster.Port()));
+    for (const int id : {kIdUserName, kIdPassword}) {
+      if (d.Item(id) != nullptr) d.SetItemText(id, QStringLiteral("demo"));
+    }
+    d.SetItemText(kIdMountPointList, QStringLiteral("DEMO"));
+  }
+
+  // Idle: the settings and the COM port list; running: the counters, or with `workerText` the
+  // worker's text in their place, and the settings disabled. Controls a dialog lacks are
+  // skipped.
+  static void ExpectView(const Dialog& d, bool running, bool workerText = false) {
+    EXPECT_EQ(d.ItemText(kIdConnect), running ? "Disconnect" : "Connect");
+    EXPECT_TRUE(d.Item(kIdConnect)->isEnabled());
+    const auto shown = [&d](std::initializer_list<int> ids, bool expected) {
+      for (const int id : ids) {
+        if (const QWidget* control = d.Item(id)) {
+          EXPECT_EQ(control->isVisibleTo(&d), expected) << id;
+        }
+      }
+    };
+    const auto enabled = [&d](std::initializer_list<int> ids, bool expected) {
+      for (const int id : ids) {
+        if (const QWidget* control = d.Item(id)) {
+          EXPECT_EQ(control->isEnabled(), expected) << id;
+        }
+      }
+    };
+    shown({kIdComPortList, kIdComPortLabel, kIdNoAuthentication}, !running);
+    shown({kIdConnectTime, kIdProgress, kIdBytesLabel, kIdByteCount}, running && !workerText);
+    shown({kIdStatusText}, workerText);
+    shown({kIdBaudList}, false);
+    enabled({kIdUserName, kIdPassword, kIdAddressList, kIdPort, kIdSource}, !running);
+  }
+
+  // The mode's settings file as it is now.
+  template <class Settings>
+  Settings Saved() {
+    Settings saved;
+    EXPECT_TRUE(ReadSettingsFile(saved, folder.Path()));
+    return saved;
+  }
+
+  bool timerWasSet = false;
+  quillon::testing::HookedClock clock;
+  quillon::testing::RecordingMessageSink boxes;
+  quillon::testing::FakeBluetoothLib bluetooth{clock};
+  quillon::testing::MemoryDeviceSource devices;
+  quillon::testing::TempFolder folder;
+  DemoCaster caster;
+  SimulatedReceiver receiver{clock};
+  ComLink link{clock, &bluetooth};
+  ModeServices services{clock, boxes, bluetooth, devices, link, folder.Path(), std::nullopt};
+};
+
+}  // namespace quillon::ui::testing
