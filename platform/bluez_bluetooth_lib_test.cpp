@@ -1,7 +1,6 @@
 #include "platform/bluez_bluetooth_lib.h"
 
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -10,7 +9,6 @@
 #include <cstdlib>
 #include <future>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "platform/settings_folder.h"
@@ -19,6 +17,8 @@
 
 namespace quillon {
 namespace {
+
+using Names = std::vector<std::u16string>;
 
 // The adapter's radio side scripted; its sockets are real: each RFCOMM socket is one end of a
 // socket pair whose other end plays the remote receiver.
@@ -35,9 +35,8 @@ class ScriptedAdapter final : public BluetoothAdapter {
     return inquirySucceeds;
   }
   int NewRfcommSocket() override {
-    if (!present) return -1;
     int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return -1;
+    if (!present || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return -1;
     std::lock_guard lock(mutex_);
     remoteEnds_.push_back(ends[1]);
     return ends[0];
@@ -48,17 +47,15 @@ class ScriptedAdapter final : public BluetoothAdapter {
       std::lock_guard lock(mutex_);
       connects_.push_back({address, channel});
     }
-    if (connectHangs) {
-      // Like a page to a device that does not answer: the socket never becomes writable.
-      const int small = 1;
-      ::setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
-      const char filler[256] = {};
-      while (::send(socket, filler, sizeof filler, MSG_DONTWAIT | MSG_NOSIGNAL) > 0) {
-      }
-      connectStarted.set_value();
-      return EINPROGRESS;
+    if (!connectHangs) return connectSucceeds ? 0 : ECONNREFUSED;
+    // Like a page to a device that does not answer: the socket never becomes writable.
+    const int small = 1;
+    ::setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+    const char filler[256] = {};
+    while (::send(socket, filler, sizeof filler, MSG_DONTWAIT | MSG_NOSIGNAL) > 0) {
     }
-    return connectSucceeds ? 0 : ECONNREFUSED;
+    connectStarted.set_value();
+    return EINPROGRESS;
   }
 
   int RemoteEnd() {
@@ -90,19 +87,22 @@ const BluetoothDevice kReceiverC{{0x00, 0x11, 0x22, 0x33, 0x44, 0x77}, u"Receive
 
 class BluezBluetoothLibTest : public ::testing::Test {
  protected:
-  std::unique_ptr<BluezBluetoothLib> MakeLib() {
+  // A library whose adapter finds `devices` on the first discovery, which has run.
+  std::unique_ptr<BluezBluetoothLib> MakeLib(std::vector<BluetoothDevice> devices = {}) {
     auto adapter = std::make_unique<ScriptedAdapter>();
     adapter_ = adapter.get();
-    return std::make_unique<BluezBluetoothLib>(std::move(adapter), clock_, file_);
+    auto lib = std::make_unique<BluezBluetoothLib>(std::move(adapter), clock_, file_);
+    adapter_->inquiryFinds = std::move(devices);
+    if (!adapter_->inquiryFinds.empty()) {
+      EXPECT_TRUE(lib->Discover());
+    }
+    return lib;
   }
 
-  std::vector<std::u16string> Names(BluetoothLib& lib) {
-    std::vector<std::u16string> names;
-    for (std::int32_t i = 0; i < lib.DeviceCount(); ++i) {
-      std::u16string name;
-      EXPECT_TRUE(lib.ReadDevice(i, name));
-      names.push_back(name);
-    }
+  static Names DeviceNames(BluetoothLib& lib) {
+    Names names(static_cast<std::size_t>(lib.DeviceCount()));
+    for (std::size_t i = 0; i < names.size(); ++i)
+      EXPECT_TRUE(lib.ReadDevice(static_cast<std::int32_t>(i), names[i]));
     return names;
   }
 
@@ -127,13 +127,10 @@ void ExpectNothingWorks(BluetoothLib& lib) {
 
 TEST_F(BluezBluetoothLibTest, WithoutAnAdapterNothingWorksAndNothingBreaks) {
   auto lib = MakeLib();
-  adapter_->present = false;
-  adapter_->up = false;
+  adapter_->present = adapter_->up = false;
   ExpectNothingWorks(*lib);
   EXPECT_TRUE(adapter_->Connects().empty());
-
-  // An adapter that is there but down: usable, radio off.
-  adapter_->present = true;
+  adapter_->present = true;  // there but down: usable, radio off
   EXPECT_TRUE(lib->IsUsable());
   EXPECT_FALSE(lib->IsRadioOn());
 
@@ -145,34 +142,24 @@ TEST_F(BluezBluetoothLibTest, WithoutAnAdapterNothingWorksAndNothingBreaks) {
 }
 
 TEST_F(BluezBluetoothLibTest, DiscoveryReplacesTheListAndItSurvivesARestart) {
+  const Names cab = {u"Receiver C", u"Receiver A", u"Receiver B"};
   {
-    auto lib = MakeLib();
-    EXPECT_EQ(lib->DeviceCount(), 0);
-    EXPECT_EQ(lib->SelectedDevice(), -1);
-    adapter_->inquiryFinds = {kReceiverA, kReceiverB};
-    ASSERT_TRUE(lib->Discover());
+    auto lib = MakeLib({kReceiverA, kReceiverB});
     lib->SelectDevice(1);
     lib->SelectDevice(2);  // outside the list: ignored
-    EXPECT_EQ(lib->SelectedDevice(), 1);
-
     // Receiver B is found again at another place: it stays selected.
     adapter_->inquiryFinds = {kReceiverC, kReceiverA, kReceiverB};
     ASSERT_TRUE(lib->Discover());
-    EXPECT_EQ(Names(*lib),
-              (std::vector<std::u16string>{u"Receiver C", u"Receiver A", u"Receiver B"}));
+    EXPECT_EQ(DeviceNames(*lib), cab);
     EXPECT_EQ(lib->SelectedDevice(), 2);
-
     // A failed discovery keeps what was known.
     adapter_->inquirySucceeds = false;
     adapter_->inquiryFinds = {};
     EXPECT_FALSE(lib->Discover());
-    EXPECT_EQ(lib->DeviceCount(), 3);
   }
   auto restarted = MakeLib();
-  EXPECT_EQ(Names(*restarted),
-            (std::vector<std::u16string>{u"Receiver C", u"Receiver A", u"Receiver B"}));
+  EXPECT_EQ(DeviceNames(*restarted), cab);
   EXPECT_EQ(restarted->SelectedDevice(), 2);
-
   // The selected device not found again: nothing is selected.
   adapter_->inquiryFinds = {kReceiverA};
   ASSERT_TRUE(restarted->Discover());
@@ -180,9 +167,7 @@ TEST_F(BluezBluetoothLibTest, DiscoveryReplacesTheListAndItSurvivesARestart) {
 }
 
 TEST_F(BluezBluetoothLibTest, PortNumberIsTheChannelAndZeroOpensNothing) {
-  auto lib = MakeLib();
-  adapter_->inquiryFinds = {kReceiverA, kReceiverB};
-  ASSERT_TRUE(lib->Discover());
+  auto lib = MakeLib({kReceiverA, kReceiverB});
   struct Case {
     std::int32_t device, port;
     bool opens;
@@ -194,8 +179,7 @@ TEST_F(BluezBluetoothLibTest, PortNumberIsTheChannelAndZeroOpensNothing) {
     const auto connects = adapter_->Connects();
     ASSERT_EQ(connects.size(), before + (c.opens ? 1 : 0));
     if (c.opens) {
-      const auto& expected = c.device == 0 ? kReceiverA : kReceiverB;
-      EXPECT_EQ(connects.back().first, expected.address);
+      EXPECT_EQ(connects.back().first, (c.device == 0 ? kReceiverA : kReceiverB).address);
       EXPECT_EQ(connects.back().second, c.port);
     }
   }
@@ -209,9 +193,7 @@ TEST_F(BluezBluetoothLibTest, PortNumberIsTheChannelAndZeroOpensNothing) {
 }
 
 TEST_F(BluezBluetoothLibTest, LinkCarriesBytesBothWaysAndNoticesTheDeviceGoing) {
-  auto lib = MakeLib();
-  adapter_->inquiryFinds = {kReceiverA};
-  ASSERT_TRUE(lib->Discover());
+  auto lib = MakeLib({kReceiverA});
   ASSERT_TRUE(lib->Open(0, 1));
   const int remote = adapter_->RemoteEnd();
 
@@ -219,13 +201,11 @@ TEST_F(BluezBluetoothLibTest, LinkCarriesBytesBothWaysAndNoticesTheDeviceGoing) 
   const auto before = clock_.Elapsed();
   EXPECT_EQ(lib->Read(buffer, sizeof buffer), 0);  // silence: a bounded wait, then 0
   EXPECT_EQ(clock_.Elapsed() - before, kBluetoothReadWaitMs);
-
   ASSERT_EQ(::write(remote, "0123456789ab", 12), 12);
   EXPECT_EQ(lib->Read(buffer, sizeof buffer), 8);  // never more than asked
   EXPECT_EQ(lib->Read(buffer, sizeof buffer), 4);
 
-  const std::string gga =
-      "$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76\r\n";
+  const std::string gga = "$GPGGA,092750.000,5321.6802,N*76\r\n";
   ASSERT_TRUE(lib->Write(reinterpret_cast<const std::uint8_t*>(gga.data()), gga.size()));
   std::string received(gga.size(), '\0');
   ASSERT_EQ(::read(remote, received.data(), received.size()), static_cast<ssize_t>(gga.size()));
@@ -240,15 +220,12 @@ TEST_F(BluezBluetoothLibTest, LinkCarriesBytesBothWaysAndNoticesTheDeviceGoing) 
   EXPECT_EQ(lib->Read(buffer, sizeof buffer), -1);
   EXPECT_EQ(lib->Read(buffer, sizeof buffer), -1);
   EXPECT_FALSE(lib->Write(buffer, 1));
-
   lib->Close();
   EXPECT_EQ(lib->Read(buffer, sizeof buffer), 0);
 }
 
 TEST_F(BluezBluetoothLibTest, CloseFromAnotherThreadEndsAReaderAndAConnect) {
-  auto lib = MakeLib();
-  adapter_->inquiryFinds = {kReceiverA};
-  ASSERT_TRUE(lib->Discover());
+  auto lib = MakeLib({kReceiverA});
   ASSERT_TRUE(lib->Open(0, 1));
 
   // A worker reads, as a session does, until it is told to stop; the link is closed under it.
@@ -281,9 +258,7 @@ TEST_F(BluezBluetoothLibTest, CloseFromAnotherThreadEndsAReaderAndAConnect) {
 
 TEST_F(BluezBluetoothLibTest, AConnectThatNeverEndsIsGivenUpAfterItsLimit) {
   clock_.SetRealPollMs(1);
-  auto lib = MakeLib();
-  adapter_->inquiryFinds = {kReceiverA};
-  ASSERT_TRUE(lib->Discover());
+  auto lib = MakeLib({kReceiverA});
   adapter_->connectHangs = true;
   EXPECT_FALSE(lib->Open(0, 1));
   EXPECT_EQ(clock_.Elapsed(), kRfcommConnectLimitMs);
