@@ -15,23 +15,23 @@ namespace {
 using namespace std::string_literals;
 
 // Sentences from real receivers' logs; their checksums were checked with an independent XOR.
-constexpr std::string_view kSirfGga =
+const std::string kSirfGga =
     "$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76\r\n";
-constexpr std::string_view kStationGga =
+const std::string kStationGga =
     "$GPGGA,002153.000,3342.6618,N,11751.3858,W,1,10,1.2,27.0,M,-34.2,M,,0000*5E\r\n";
-constexpr std::string_view kNoFixGga = "$GPGGA,,,,,,0,00,99.99,,,,,,*48\r\n";
-constexpr std::string_view kRtkGga =
+const std::string kNoFixGga = "$GPGGA,,,,,,0,00,99.99,,,,,,*48\r\n";
+const std::string kRtkGga =
     "$GPGGA,172814.0,3723.46587704,N,12202.26957864,W,2,6,1.2,18.893,M,-25.669,M,2.0,0031*4F\r\n";
-constexpr std::string_view kUbloxGnGga =
+const std::string kUbloxGnGga =
     "$GNGGA,001043.00,4404.14036,N,12118.85961,W,1,12,0.98,1113.0,M,-21.3,M,,*47\r\n";
-constexpr std::string_view kRmc =
+const std::string kRmc =
     "$GPRMC,092750.000,A,5321.6802,N,00630.3372,W,0.02,31.66,280511,,,A*43\r\n";
 
 // kSirfGga at 35.5, 139.75: the position fields written by hand, the checksum by an
 // independent XOR; the same under the talker GN.
-constexpr std::string_view kSirfAt35 =
+const std::string kSirfAt35 =
     "$GPGGA,092750.000,3530.00000,N,13945.00000,E,1,8,1.03,61.7,M,55.2,M,,*62\r\n";
-constexpr std::string_view kGnAt35 =
+const std::string kGnAt35 =
     "$GNGGA,092750.000,3530.00000,N,13945.00000,E,1,8,1.03,61.7,M,55.2,M,,*7c\r\n";
 
 std::string Rewritten(std::string_view sentence, double latitude, double longitude) {
@@ -87,15 +87,15 @@ TEST(RewriteGgaSentence, RewritesTheFifteenFieldsOfOneSentence) {
     std::string sentence;
     double latitude = 35.5, longitude = 139.75;
   } refused[] = {
-      {std::string(kSirfGga) + "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39\r\n"},
+      {kSirfGga + "$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39\r\n"},
       {"$GPGGA,092750.000,5321.6802,N,00630.3372,W,1"},
       {"$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,76\r\n"},  // no star
       {"$GPGGA," + std::string(64, '1') + ",5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76"},
       {"$GPGGA,0927\0.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76\r\n"s},
-      {std::string(kSirfGga), 90.5, 0.0},
-      {std::string(kSirfGga), 0.0, -180.5},
-      {std::string(kSirfGga), nan, 0.0},
-      {std::string(kSirfGga), 0.0, inf},
+      {kSirfGga, 90.5, 0.0},
+      {kSirfGga, 0.0, -180.5},
+      {kSirfGga, nan, 0.0},
+      {kSirfGga, 0.0, inf},
   };
   for (const auto& r : refused) {
     EXPECT_EQ(Rewritten(r.sentence, r.latitude, r.longitude), "") << r.sentence;
@@ -143,23 +143,20 @@ TEST(GgaOverride, RewritesEveryGgaInPlaceAndPassesEveryOtherByte) {
     std::vector<std::string> reads;
     std::vector<std::string> sent;  // per read
   } cases[] = {
-      {"one sentence: as it always was", {std::string(kSirfGga)}, {std::string(kSirfAt35)}},
-      {"two sentences in one read",
-       {std::string(kSirfGga) + std::string(kSirfGga)},
-       {std::string(kSirfAt35) + std::string(kSirfAt35)}},
+      {"one sentence: as it always was", {kSirfGga}, {kSirfAt35}},
+      {"two sentences in one read", {kSirfGga + kSirfGga}, {kSirfAt35 + kSirfAt35}},
       {"GGA then RMC, RMC then GGA",
-       {std::string(kSirfGga) + std::string(kRmc), std::string(kRmc) + std::string(kSirfGga)},
-       {std::string(kSirfAt35) + std::string(kRmc), std::string(kRmc) + std::string(kSirfAt35)}},
+       {kSirfGga + kRmc, kRmc + kSirfGga},
+       {kSirfAt35 + kRmc, kRmc + kSirfAt35}},
       {"multi-constellation talker",
        {"$GNGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*68\r\n"},
-       {std::string(kGnAt35)}},
+       {kGnAt35}},
       {"binary output with NUL bytes around a sentence",
-       {binary + std::string(kSirfGga) + binary, binary},
-       {binary + std::string(kSirfAt35) + binary, binary}},
+       {binary + kSirfGga + binary, binary},
+       {binary + kSirfAt35 + binary, binary}},
       {"a sentence cut between reads is held back until complete",
-       {std::string(kRmc) + std::string(kSirfGga.substr(0, 30)),
-        std::string(kSirfGga.substr(30)) + "$GP", "GGA" + std::string(kSirfGga.substr(6))},
-       {std::string(kRmc), std::string(kSirfAt35), std::string(kSirfAt35)}},
+       {kRmc + kSirfGga.substr(0, 30), kSirfGga.substr(30) + "$GP", "GGA" + kSirfGga.substr(6)},
+       {kRmc, kSirfAt35, kSirfAt35}},
       {"a '$' that cannot begin a GGA is not held",
        {"$GPRM", "C,1*00\r\n"},
        {"$GPRM", "C,1*00\r\n"}},
@@ -184,47 +181,24 @@ TEST(GgaOverride, SwitchedOffPassesEverythingAndWhatWasHeld) {
   EXPECT_EQ(override.Held(), 0u);
 }
 
-TEST(SplitDegrees, TruncatesEachStepAndRefusesAnglesOutOfRange) {
-  const DegreeParts parts = SplitDegrees(10.515625);  // 10 deg 30 min 56.25 s
-  EXPECT_EQ(parts.degrees, 10);
-  EXPECT_EQ(parts.minutes, 30);
-  EXPECT_EQ(parts.seconds, 56);
-  EXPECT_NEAR(parts.exactSeconds, 56.25, 1e-6);
-  for (const double angle : {-1.0, 181.0, std::nan("")}) {
-    const DegreeParts none = SplitDegrees(angle);
-    EXPECT_TRUE(none.degrees == 0 && none.minutes == 0 && none.seconds == 0 &&
-                none.exactSeconds == 0.0)
-        << angle;
-  }
-}
-
-// Expected texts worked out by hand in decimal. Plain truncation would give one unit less for
-// 47.3, 8.7, 12.34 and 33.8 (such as 4717.99999).
+// Expected texts worked out by hand in decimal (the rewrite cases above hold more). Plain
+// truncation would give one unit less for 47.3, 8.7 and 12.34 (such as 4717.99999).
 TEST(GgaCoordinateText, IsTheNearestHundredThousandthOfAMinute) {
-  struct Case {
-    double degrees;
-    std::string_view text;
+  const std::pair<double, std::string_view> cases[] = {
+      {47.3, "4718.00000"},          {8.7, "842.00000"},
+      {12.34, "1220.40000"},         {179.99999, "17959.99940"},
+      {89.9999999999, "9000.00000"},  // carries into the degrees
   };
-  const std::vector<Case> cases = {
-      {5.25, "515.00000"},           {0.0, "000.00000"},         {0.001, "000.06000"},
-      {33.8, "3348.00000"},          {47.3, "4718.00000"},       {8.7, "842.00000"},
-      {12.34, "1220.40000"},         {179.99999, "17959.99940"}, {180.0, "18000.00000"},
-      {89.9999999999, "9000.00000"},  // 59.999999994 minutes carry into the degrees
-  };
-  for (const auto& c : cases) EXPECT_EQ(GgaCoordinateText(c.degrees), c.text) << c.degrees;
-}
-
-TEST(GgaCoordinateText, StaysWithinHalfAUnitAcrossTheRange) {
+  for (const auto& [degrees, text] : cases) EXPECT_EQ(GgaCoordinateText(degrees), text) << degrees;
   for (double value = 0.0; value <= 180.0; value += 0.0123457) {
     const std::string text = GgaCoordinateText(value);
     const std::size_t dot = text.find('.');
     ASSERT_GE(dot, 3u) << text;
-    const int degrees = std::stoi(text.substr(0, dot - 2));
+    ASSERT_EQ(text.size() - dot, 6u) << text;
     const double minutes = std::stod(text.substr(dot - 2));
     ASSERT_LT(minutes, 60.0) << text;
-    EXPECT_EQ(text.size() - dot, 6u) << text;
-    const double errorInUnits = std::fabs((degrees + minutes / 60.0 - value) * 60.0 * 1e5);
-    ASSERT_LE(errorInUnits, 0.5 + 1e-6) << value << " -> " << text;
+    const double degrees = std::stoi(text.substr(0, dot - 2)) + minutes / 60.0;
+    ASSERT_LE(std::fabs((degrees - value) * 60.0 * 1e5), 0.5 + 1e-6) << value << " -> " << text;
   }
 }
 
