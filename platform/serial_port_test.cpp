@@ -20,9 +20,6 @@
 namespace quillon {
 namespace {
 
-using testing::PtyPair;
-using testing::VirtualClock;
-
 // Whether thread `id` of this process is asleep in the kernel (state S).
 bool IsAsleep(pid_t id) {
   if (id == 0) return false;
@@ -32,79 +29,68 @@ bool IsAsleep(pid_t id) {
   return name != std::string::npos && name + 2 < text.size() && text[name + 2] == 'S';
 }
 
-TEST(SerialPortTest, EveryBaudRateOfTheTableIsSetWith8N1RawAndNoFlowControl) {
-  for (const std::uint32_t baud : kBaudRates) {
-    SCOPED_TRACE(baud);
-    VirtualClock clock;
-    PtyPair pty;
-    // A second descriptor on the device, taken before the port makes it exclusive, to look at
-    // the line settings the port leaves behind.
-    const int observer = open(pty.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(observer, 0);
-    SerialPort port(clock);
-    ASSERT_TRUE(port.Open(pty.DevicePath(), baud));
+class SerialPortTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_GE(observer_, 0); }
+  void TearDown() override { close(observer_); }
+  bool Exclusive() {
+    int mode = -1;
+    EXPECT_EQ(ioctl(observer_, TIOCGEXCL, &mode), 0);
+    return mode != 0;
+  }
 
+  testing::VirtualClock clock_;
+  testing::PtyPair pty_;
+  // Taken before a port makes the device exclusive: it shows what the port leaves behind.
+  const int observer_ = open(pty_.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+};
+
+TEST_F(SerialPortTest, EveryBaudRateOfTheTableIsSetWith8N1RawAndNoFlowControl) {
+  SerialPort port(clock_);
+  for (const std::uint32_t baud : kBaudRates) {
+    ASSERT_TRUE(port.Open(pty_.DevicePath(), baud)) << baud;
     SerialLineSettings line;
-    ASSERT_TRUE(ReadSerialLineSettings(observer, line));
-    EXPECT_EQ(line.inputBaud, baud);
-    EXPECT_EQ(line.outputBaud, baud);
-    EXPECT_EQ(line.dataBits, 8);
-    EXPECT_FALSE(line.parity);
-    EXPECT_FALSE(line.twoStopBits);
-    EXPECT_FALSE(line.hardwareFlowControl);
-    EXPECT_FALSE(line.softwareFlowControl);
-    EXPECT_TRUE(line.raw);
-    close(observer);
+    ASSERT_TRUE(ReadSerialLineSettings(observer_, line));
+    EXPECT_EQ(std::tie(line.inputBaud, line.outputBaud, line.dataBits),
+              std::make_tuple(baud, baud, 8));
+    EXPECT_FALSE(line.parity || line.twoStopBits) << baud;
+    EXPECT_FALSE(line.hardwareFlowControl || line.softwareFlowControl) << baud;
+    EXPECT_TRUE(line.raw) << baud;
   }
 }
 
-TEST(SerialPortTest, OpensOnlyAnAvailableTerminalAfterDroppingOneTrailingColon) {
-  VirtualClock clock;
-  PtyPair pty;
+TEST_F(SerialPortTest, OpensOnlyAnAvailableTerminalAfterDroppingOneTrailingColon) {
   const std::pair<std::string, bool> cases[] = {
-      {pty.DevicePath() + ":", true},
-      {pty.DevicePath() + "::", false},
+      {pty_.DevicePath() + ":", true},
+      {pty_.DevicePath() + "::", false},
       {"", false},
       {"/dev/quillon-no-such-device", false},
       {"/dev/null", false},  // exists, but is no serial device
   };
   for (const auto& [name, opens] : cases) {
-    SerialPort port(clock);
+    SerialPort port(clock_);
     EXPECT_EQ(port.Open(name, 9600), opens) << name;
     EXPECT_EQ(port.IsOpen(), opens) << name;
   }
 }
 
-TEST(SerialPortTest, TheDeviceIsHeldExclusivelyUntilClosed) {
-  VirtualClock clock;
-  PtyPair pty;
-  // Taken before the port makes the device exclusive; it shows the device's mode afterwards.
-  const int observer = open(pty.DevicePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  ASSERT_GE(observer, 0);
-  const auto exclusive = [&] {
-    int mode = -1;
-    EXPECT_EQ(ioctl(observer, TIOCGEXCL, &mode), 0);
-    return mode != 0;
-  };
-  SerialPort first(clock);
-  SerialPort second(clock);
-  ASSERT_TRUE(first.Open(pty.DevicePath(), 9600));
-  EXPECT_TRUE(exclusive());
-  EXPECT_FALSE(second.Open(pty.DevicePath(), 9600));
+TEST_F(SerialPortTest, TheDeviceIsHeldExclusivelyUntilClosed) {
+  SerialPort first(clock_);
+  SerialPort second(clock_);
+  ASSERT_TRUE(first.Open(pty_.DevicePath(), 9600));
+  EXPECT_TRUE(Exclusive());
+  EXPECT_FALSE(second.Open(pty_.DevicePath(), 9600));
   // Reopening through the same port lets go of the old descriptor first.
-  EXPECT_TRUE(first.Open(pty.DevicePath(), 4800));
+  EXPECT_TRUE(first.Open(pty_.DevicePath(), 4800));
   first.Close();
   // Left exclusive, the device would refuse the next program's open (root excepted).
-  EXPECT_FALSE(exclusive());
-  EXPECT_TRUE(second.Open(pty.DevicePath(), 9600));
-  close(observer);
+  EXPECT_FALSE(Exclusive());
+  EXPECT_TRUE(second.Open(pty_.DevicePath(), 9600));
 }
 
-TEST(SerialPortTest, CloseFromAnotherThreadEndsAWriteTheReceiverDoesNotTake) {
-  VirtualClock clock;
-  PtyPair pty;
-  SerialPort port(clock);
-  ASSERT_TRUE(port.Open(pty.DevicePath(), 115200));
+TEST_F(SerialPortTest, CloseFromAnotherThreadEndsAWriteTheReceiverDoesNotTake) {
+  SerialPort port(clock_);
+  ASSERT_TRUE(port.Open(pty_.DevicePath(), 115200));
   // Far more than a pty buffers: the write must wait for room that never comes.
   const std::vector<std::uint8_t> block(4 << 20, 0x5A);
   bool written = true;
@@ -117,7 +103,7 @@ TEST(SerialPortTest, CloseFromAnotherThreadEndsAWriteTheReceiverDoesNotTake) {
   // only sleep is that wait), so the test cannot pass with a Close that came first.
   int queued = 0;
   while (queued == 0 || !IsAsleep(writerId.load())) {
-    ASSERT_EQ(ioctl(pty.ReceiverFd(), FIONREAD, &queued), 0);
+    ASSERT_EQ(ioctl(pty_.ReceiverFd(), FIONREAD, &queued), 0);
     std::this_thread::yield();
   }
   port.Close();
