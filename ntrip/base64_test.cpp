@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace quillon {
 namespace {
@@ -19,17 +18,11 @@ const std::string kLine76 =
 // Expected texts from the coreutils tool: printf '...' | base64 -w 76, with its line feeds
 // written as CR LF and its final line feed kept only behind a full 76-character line.
 TEST(Base64Encode, MatchesTheBase64Tool) {
-  struct Case {
-    std::string input;
-    std::string expected;
-  };
-  const std::vector<Case> cases = {
+  const std::pair<std::string, std::string> cases[] = {
       {"", ""},
       {"f", "Zg=="},
       {"fo", "Zm8="},
       {"foo", "Zm9v"},
-      {":", "Og=="},
-      {"rover:s3cret", "cm92ZXI6czNjcmV0"},
       {"\x80", "gA=="},      // high byte alone in the remainder
       {"\xff\xfe", "//4="},  // two high bytes in the remainder
       {std::string("\xfb\xff\xbf\x80\x00\x7f\xfe", 7), "+/+/gAB//g=="},
@@ -37,30 +30,20 @@ TEST(Base64Encode, MatchesTheBase64Tool) {
       {kPangram57 + "?", kLine76 + "\r\nPw=="},  // the remainder never breaks
       {kPangram57 + kPangram57, kLine76 + "\r\n" + kLine76 + "\r\n"},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(Encode(c.input), c.expected) << "input of " << c.input.size() << " bytes";
-  }
+  for (const auto& [input, expected] : cases) EXPECT_EQ(Encode(input), expected) << input.size();
 }
 
-TEST(Base64Encode, SingleLineDropsOnlyTheBreaks) {
-  for (const std::size_t length : {0u, 1u, 56u, 57u, 58u, 114u, 300u}) {
-    std::string input;
-    for (std::size_t i = 0; i < length; ++i) input += static_cast<char>(i * 37 + 200);
-    std::string withoutBreaks = Encode(input);
-    std::erase(withoutBreaks, '\r');
-    std::erase(withoutBreaks, '\n');
-    EXPECT_EQ(Encode(input, Base64Lines::kSingleLine), withoutBreaks) << length;
-  }
-}
-
-TEST(Base64Encode, EveryEncodingFitsTheAdvertisedBufferSize) {
-  static_assert(Base64BufferSize(0) == 10);
+// Every length's encoding fits the advertised buffer; on a single line it only lacks the breaks.
+TEST(Base64Encode, EveryLengthFitsItsBufferAndSingleLineDropsOnlyTheBreaks) {
   std::string input;
   for (std::size_t length = 0; length <= 2000; ++length) {
-    const std::string text = Encode(input);
+    std::string text = Encode(input);
     ASSERT_LE(text.size() + 1, Base64BufferSize(length)) << length;
     ASSERT_EQ(text.size(), 4 * ((length + 2) / 3) + 2 * (length / 57)) << length;
-    input += static_cast<char>(length);
+    std::erase(text, '\r');
+    std::erase(text, '\n');
+    ASSERT_EQ(Encode(input, Base64Lines::kSingleLine), text) << length;
+    input += static_cast<char>(length * 37 + 200);
   }
 }
 
