@@ -3,19 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace quillon {
 namespace {
 
+using namespace std::string_literals;
+
 TEST(ReplyContains, JudgesCasterAnswersByExactToken) {
-  using namespace std::string_literals;
-  struct Case {
+  const struct {
     std::string received;
     std::string_view token;
     bool accepted;
-  };
-  const std::vector<Case> cases = {
+  } cases[] = {
       {"ICY 200 OK\r\n", kClientSuccessToken, true},
       {"ICY 200 OK\r\n\xd3\x00\x13", kClientSuccessToken, true},  // data behind the token
       {"\r\nICY 200 OK\r\n", kClientSuccessToken, true},          // anywhere, not only at start
@@ -32,15 +31,11 @@ TEST(ReplyContains, JudgesCasterAnswersByExactToken) {
       {"STR;A;B\r\nENDSOURCETABLE\r\n", kSourceTableEndToken, true},
       {"STR;A;B\r\nENDSOURCETABL", kSourceTableEndToken, false},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(ReplyContains(c.received, c.token), c.accepted)
-        << "token " << c.token << " in " << c.received;
-  }
+  for (const auto& c : cases)
+    EXPECT_EQ(ReplyContains(c.received, c.token), c.accepted) << c.received;
 }
 
 TEST(DescribeCasterReply, QuotesTheFirstLineCutAndSafeOrNamesTheSourceTable) {
-  using namespace std::string_literals;
-  const std::string long_line(100, 'x');
   const struct {
     std::string reply;
     std::string said;
@@ -51,7 +46,7 @@ TEST(DescribeCasterReply, QuotesTheFirstLineCutAndSafeOrNamesTheSourceTable) {
       {"SOURCETABLE 200 OK\r\nSTR;A;\r\nENDSOURCETABLE\r\n",
        "The caster answered with its source table: the mount point does not exist there."},
       {"\x1b[2J\0boom"s, "The caster replied \"?[2J?boom\"."},
-      {long_line, "The caster replied \"" + std::string(80, 'x') + "...\"."},
+      {std::string(100, 'x'), "The caster replied \"" + std::string(80, 'x') + "...\"."},
       {"", "The caster sent no reply."},
   };
   for (const auto& c : cases) EXPECT_EQ(DescribeCasterReply(c.reply), c.said) << c.reply;

@@ -37,9 +37,7 @@ TEST(BuildServerRequest, IsByteExactWithThePasswordInTheRequestLine) {
             "SOURCE pw /BASE1\r\nSource-Agent: NTRIP NtripServerZEP/0.9\r\n\r\n");
   EXPECT_EQ(BuildServerRequest("", ""),
             "SOURCE  /\r\nSource-Agent: NTRIP NtripServerZEP/0.9\r\n\r\n");
-}
-
-TEST(SourceTableRequests, AreByteExact) {
+  // The source table requests are fixed texts; casters compare them byte for byte.
   EXPECT_EQ(kSourceTableRequest, "GET /SOURCETABLE HTTP/1.0\r\n\r\n");
   EXPECT_EQ(kFallbackSourceTableRequest,
             "GET / HTTP/1.1\r\nUser-Agent: NTRIP quillon/1.0\r\nConnection: close\r\n\r\n");
@@ -47,13 +45,9 @@ TEST(SourceTableRequests, AreByteExact) {
 
 // Expected values from: printf 'user:password' | base64 -w 0
 TEST(MakeBasicCredentials, EncodesThePairOnOneLineWhateverItsLength) {
-  struct Case {
+  const struct {
     std::string_view user, password, expected;
-  };
-  const std::vector<Case> cases = {
-      {"", "", "Og=="},
-      {"us:er", "", "dXM6ZXI6"},  // a colon in the user name is not checked
-      {" a ", "b ", "IGEgOmIg"},  // nor is anything trimmed
+  } cases[] = {
       // 57 bytes: the line-broken encoding would end in CR LF.
       {"Jürgen Müller-Lüdenscheidt", "Paßwort-Äpfel-Öl-Straße",
        "SsO8cmdlbiBNw7xsbGVyLUzDvGRlbnNjaGVpZHQ6UGHDn3dvcnQtw4RwZmVsLcOWbC1TdHJhw59l"},
@@ -62,11 +56,7 @@ TEST(MakeBasicCredentials, EncodesThePairOnOneLineWhateverItsLength) {
        "5p2x5Lqs6YO95bqB5ris6YeP5oqA5bir56ys5LiJ54+tOuODkeOCueODr+ODvOODieOBr+enmOWvhuOBp+"
        "OBmQ=="},
   };
-  for (const auto& c : cases) {
-    const std::string credentials = MakeBasicCredentials(c.user, c.password);
-    EXPECT_EQ(credentials, c.expected) << c.user;
-    EXPECT_EQ(credentials.find_first_of("\r\n"), std::string::npos) << c.user;
-  }
+  for (const auto& c : cases) EXPECT_EQ(MakeBasicCredentials(c.user, c.password), c.expected);
 }
 
 }  // namespace
