@@ -39,14 +39,12 @@ void Login(SettingsRecord& record, std::u16string_view address, std::u16string_v
 TEST(HostHistoryTest, FindHostMatchesWholeCaseSensitiveAddressesOfUsedEntries) {
   SettingsRecord record;
   record.hostCount = 3;
-  for (auto [slot, address] :
-       {std::pair{0, u"Caster"}, {1, u"caster"}, {2, u"caster"}, {3, u"unused"}}) {
-    SetFieldText(record.hosts[static_cast<std::size_t>(slot)].address, address);
-  }
-  EXPECT_EQ(FindHost(record, u"caster"), 1);
-  EXPECT_EQ(FindHost(record, u"Caster"), 0);
-  EXPECT_EQ(FindHost(record, u"caste"), -1);
-  EXPECT_EQ(FindHost(record, u"unused"), -1);
+  const Names addresses = {u"Caster", u"caster", u"caster", u"unused"};
+  for (std::size_t slot = 0; slot < 4; ++slot)
+    SetFieldText(record.hosts[slot].address, addresses[slot]);
+  for (auto [address, slot] :
+       {std::pair{u"caster", 1}, {u"Caster", 0}, {u"caste", -1}, {u"unused", -1}})
+    EXPECT_EQ(FindHost(record, address), slot);
 }
 
 TEST(HostHistoryTest, MountPointsAppendSelectAndWrapAtTen) {
