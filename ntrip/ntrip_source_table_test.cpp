@@ -86,21 +86,6 @@ class ReadSourceTableTest : public ::testing::Test {
   std::string store_ = "left from before";
 };
 
-TEST_F(ReadSourceTableTest, SendsTheRequestAndGathersPiecesUntilTheEndMarker) {
-  CasterWrites("SOURCETABLE 200 OK\r\n\r\nSTR;A;\r\n");
-  clock_.beforeWait = [&](int wait) {
-    if (wait == 2) CasterWrites("STR;B;\r\n");
-    if (wait == 3) CasterWrites("STR;C;\r\nENDSOURCETABLE\r\n");
-  };
-  ASSERT_EQ(Read(), TableRead::kComplete);
-  CNtripSourceTable table;
-  table.ParseSourceTable(store_);
-  EXPECT_EQ(Names(table), (std::vector<std::string>{"A", "B", "C"}));
-  char sent[64] = {};
-  ASSERT_GT(read(fds_[1], sent, sizeof sent), 0);
-  EXPECT_EQ(std::string(sent), kSourceTableRequest);
-}
-
 TEST_F(ReadSourceTableTest, TwoSecondsBeforeTheFirstReadThenTenForTheTable) {
   EXPECT_EQ(Read(), TableRead::kNoReply);  // a silent caster holds the read only for the window
   EXPECT_EQ(clock_.Elapsed(), kFirstReadDelayMs + kTableWindowMs);
