@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "common/directory.h"
 #include "testing/temp_folder.h"
 
 namespace quillon {
@@ -21,20 +20,21 @@ unsigned Mode(const fs::path& path) {
   return info.st_mode & 07777;
 }
 
+constexpr const char* kVariables[] = {"QUILLON_SETTINGS_DIR", "XDG_RUNTIME_DIR", "TMPDIR",
+                                      "XDG_CONFIG_HOME"};
+
 // Each test sets the variables it needs; the temporary folder is one of the test's own.
 class SettingsFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* name : {"QUILLON_SETTINGS_DIR", "XDG_RUNTIME_DIR"}) unsetenv(name);
+    TearDown();
     fs::create_directory(temporary_);
     setenv("TMPDIR", temporary_.c_str(), 1);
     std::ofstream(root_ / "file") << "x";
     setenv("XDG_CONFIG_HOME", (root_ / "file").c_str(), 1);  // a file where the folder would go
   }
   void TearDown() override {
-    for (const char* name :
-         {"QUILLON_SETTINGS_DIR", "XDG_RUNTIME_DIR", "TMPDIR", "XDG_CONFIG_HOME"})
-      unsetenv(name);
+    for (const char* name : kVariables) unsetenv(name);
   }
 
   testing::TempFolder temp_;
@@ -81,13 +81,6 @@ TEST_F(SettingsFolderTest, FoldersOthersCanWriteAreNeverUsed) {
   if (chown((root_ / "mine").c_str(), 65534, 65534) != 0) GTEST_SKIP() << "chown takes root";
   EXPECT_FALSE(MakePrivateFolder(root_ / "mine", problem_));
   EXPECT_EQ(problem_, (root_ / "mine").string() + " belongs to another user");
-}
-
-TEST(IsExistingDirectory, NeedsANonEmptyPathToAnExistingDirectory) {
-  EXPECT_FALSE(IsExistingDirectory(u""));
-  EXPECT_TRUE(IsExistingDirectory(u"/tmp"));
-  EXPECT_FALSE(IsExistingDirectory(u"/proc/self/status"));
-  EXPECT_FALSE(IsExistingDirectory(u"/no/such/folder"));
 }
 
 }  // namespace
