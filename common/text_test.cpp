@@ -27,22 +27,16 @@ TEST(TextConversion, RoundTripsUtf8StopsAtTheFirstNulAndMarksInvalidInput) {
   EXPECT_STREQ(WideToEightBit(loneSurrogate), "a?b");
 }
 
+// 511 two-byte characters fill 1022 bytes; the next one would need 1024 with the terminator.
+// 1022 units and then a pair: the pair does not fit in the one unit left.
 TEST(TextConversion, HelperBuffersHold1023UnitsAndNeverSplitACharacter) {
-  const std::string ascii(5000, 'x');
-  EXPECT_EQ(std::u16string(EightBitToWide(ascii)).size(), 1023u);
-  EXPECT_EQ(std::string(WideToEightBit(std::u16string(5000, u'x'))).size(), 1023u);
-
-  // 511 two-byte characters fill 1022 bytes; the next one would need 1024 bytes with the
-  // terminator, so it is left out whole.
-  std::u16string umlauts(600, u'ü');
-  const std::string eight = WideToEightBit(umlauts);
+  EXPECT_EQ(std::u16string(EightBitToWide(std::string(5000, 'x'))), std::u16string(1023, u'x'));
+  EXPECT_EQ(std::string(WideToEightBit(std::u16string(5000, u'x'))), std::string(1023, 'x'));
+  const std::string eight = WideToEightBit(std::u16string(600, u'ü'));
   EXPECT_EQ(eight.size(), 1022u);
   EXPECT_EQ(eight.substr(1020), "\xC3\xBC");
-
-  // 1022 units of 'x' and then a pair: the pair does not fit in the one unit left.
-  std::string narrow(1022, 'x');
-  narrow += "\xF0\x9F\x93\xA1";
-  EXPECT_EQ(std::u16string(EightBitToWide(narrow)), std::u16string(1022, u'x'));
+  EXPECT_EQ(std::u16string(EightBitToWide(std::string(1022, 'x') + "\xF0\x9F\x93\xA1")),
+            std::u16string(1022, u'x'));
 }
 
 TEST(TextConversion, CallerBufferIsCutToItsCapacity) {
