@@ -29,12 +29,11 @@ TEST(SettingsFormTest, ThePortTextIsReadAsTheCLibraryReadsADecimalNumber) {
 }
 
 TEST(ConnectChecksTest, TheFirstProblemIsReportedAndPortsOutsideTheTcpRangeAreInvalid) {
-  struct Case {
+  const struct {
     std::u16string address, comPort;
     std::int32_t port;
     std::uint32_t connect, sourceTable;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {u"", u"", 0, kStrAddressEmpty, kStrAddressEmpty},
       {u"h", u"", 0, kStrNoComPort, kStrPortInvalid},
       {u"h", u"COM1", 65536, kStrPortInvalid, kStrPortInvalid},  // would reach port 0
