@@ -29,9 +29,9 @@ TEST(Guarded, CatchesEveryExceptionAndTracesItsPlace) {
   EXPECT_FALSE(Guarded("silent", 1, [] { throw 1; }));  // no sink: nothing to see, no crash
 
   EXPECT_EQ(progress, 2);  // values stand as the block left them
-  ASSERT_EQ(sink.lines.size(), 2u);
-  EXPECT_EQ(sink.lines[0], "*Exception\r\n File: zepinterlinkdlg\r\nLine: 42");
-  EXPECT_EQ(sink.lines[1], "*Exception\r\n File: zepsourcedlg\r\nLine: 7");
+  EXPECT_EQ(sink.lines,
+            (std::vector<std::string>{"*Exception\r\n File: zepinterlinkdlg\r\nLine: 42",
+                                      "*Exception\r\n File: zepsourcedlg\r\nLine: 7"}));
 }
 
 }  // namespace

@@ -27,12 +27,11 @@ std::vector<std::string> Names(const CNtripSourceTable& table) {
 }
 
 TEST(ParseSourceTable, TakesTheFirstFieldOfEverySTRInReplyOrder) {
-  struct Case {
+  const std::string name19(19, 'N');
+  const struct {
     std::string text;
     std::vector<std::string> names;
-  };
-  const std::string name19(19, 'N');
-  const std::vector<Case> cases = {
+  } cases[] = {
       {MakeSourceTable({"ZULU", "ALPHA", "ZULU"}), {"ZULU", "ALPHA", "ZULU"}},
       {"CAS;x;STR;INSIDE;y\r\nNET;STR;z\r\nSTR;REAL;", {"INSIDE", "z", "REAL"}},
       // Too long for a slot: left out, not cut into another mount point's name.
@@ -109,7 +108,6 @@ TEST_F(ReadSourceTableTest, TwoSecondsBeforeTheFirstReadThenTenForTheTable) {
 TEST_F(ReadSourceTableTest, AStoreOverItsLimitEndsTheRead) {
   const std::string table =
       "SOURCETABLE 200 OK\r\n\r\n" + MakeSourceTable(NumberedMountPoints(3000));
-  ASSERT_GT(table.size(), 300'000u);
   // The caster writes until the client stops reading.
   std::thread caster([&] { send(fds_[1], table.data(), table.size(), MSG_NOSIGNAL); });
   EXPECT_EQ(Read(table.size() / 2), TableRead::kTooLarge);
