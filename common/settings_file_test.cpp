@@ -126,15 +126,14 @@ TEST(SettingsFixtureTest, NoiseAndControlCharactersLoadAsSaneValues) {
   // Texts that would carry CR, LF or ESC into a request or a terminal read as empty; their
   // neighbours are kept.
   const SettingsRecord injected = LoadFixture("header_injection.bin");
-  EXPECT_EQ(FieldText(injected.userName), u"");
-  EXPECT_EQ(FieldText(injected.password), u"");
+  const HostEntry& host = injected.hosts[0];
+  for (const auto* text : {&injected.userName, &injected.password, &host.userName, &host.password})
+    EXPECT_EQ(FieldText(*text), u"");
   EXPECT_EQ(FieldText(injected.mountPoint), u"");
+  EXPECT_EQ(FieldText(host.mountPoints[1]), u"");
   EXPECT_EQ(FieldText(injected.address), u"caster.example");
   EXPECT_EQ(injected.port, 2101);
-  EXPECT_EQ(FieldText(injected.hosts[0].userName), u"");
-  EXPECT_EQ(FieldText(injected.hosts[0].password), u"");
-  EXPECT_EQ(FieldText(injected.hosts[0].mountPoints[0]), u"OK");
-  EXPECT_EQ(FieldText(injected.hosts[0].mountPoints[1]), u"");
+  EXPECT_EQ(FieldText(host.mountPoints[0]), u"OK");
 }
 
 }  // namespace
