@@ -9,21 +9,19 @@ namespace quillon {
 namespace {
 
 TEST(SettingsFormTest, ThePortTextIsReadAsTheCLibraryReadsADecimalNumber) {
-  const std::pair<std::u16string, std::int32_t> cases[] = {
-      {u"2101", 2101},
-      {u"", 0},
-      {u"abc", 0},
-      {u"  80x", 80},
-      {u"-5", -5},
-      {u"+21", 21},
-      {u"99999999999", 2147483647},  // held, never wrapped
-  };
-  for (const auto& [text, port] : cases) {
+  // A number too large is held, never wrapped.
+  for (const auto& [text, port] : {std::pair{u"2101", 2101},
+                                   {u"", 0},
+                                   {u"abc", 0},
+                                   {u"  80x", 80},
+                                   {u"-5", -5},
+                                   {u"+21", 21},
+                                   {u"99999999999", 2147483647}}) {
     SettingsRecord record;
     SettingsControls controls;
     controls.port = text;
     ReadControlsInto(controls, record);
-    EXPECT_EQ(record.port, port) << std::string(text.begin(), text.end());
+    EXPECT_EQ(record.port, port) << port;
     EXPECT_EQ(record.selectedHost, 0);  // nothing selected in the address list
   }
 }

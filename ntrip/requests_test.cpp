@@ -3,29 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace quillon {
 namespace {
 
-constexpr std::string_view kClientAgent = "User-Agent: NTRIP NtripTovaskGSMClient/1.00\r\n";
+const std::string kClientAgent = "User-Agent: NTRIP NtripTovaskGSMClient/1.00\r\n";
 
 TEST(BuildClientRequest, IsByteExact) {
-  struct Case {
+  // Credentials encoded with: printf 'user:password' | base64
+  const struct {
     std::string_view user, password, mountPoint;
     std::string expected;
-  };
-  // Credentials encoded with: printf 'user:password' | base64
-  const std::vector<Case> cases = {
+  } cases[] = {
       {"rover", "s3cret", "RTCM3",
-       "GET /RTCM3 HTTP/1.0\r\n" + std::string(kClientAgent) +
-           "Authorization: Basic cm92ZXI6czNjcmV0\r\n\r\n"},
+       "GET /RTCM3 HTTP/1.0\r\n" + kClientAgent + "Authorization: Basic cm92ZXI6czNjcmV0\r\n\r\n"},
       // Empty credentials still carry the header, with the encoding of ":".
-      {"", "", "MP",
-       "GET /MP HTTP/1.0\r\n" + std::string(kClientAgent) + "Authorization: Basic Og==\r\n\r\n"},
+      {"", "", "MP", "GET /MP HTTP/1.0\r\n" + kClientAgent + "Authorization: Basic Og==\r\n\r\n"},
       // The mount point goes out as typed: a leading slash is kept, nothing is escaped.
       {"f", "o", "/a b%",
-       "GET //a b% HTTP/1.0\r\n" + std::string(kClientAgent) + "Authorization: Basic Zjpv\r\n\r\n"},
+       "GET //a b% HTTP/1.0\r\n" + kClientAgent + "Authorization: Basic Zjpv\r\n\r\n"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(BuildClientRequest(c.user, c.password, c.mountPoint), c.expected) << c.mountPoint;

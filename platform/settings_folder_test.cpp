@@ -15,9 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 unsigned Mode(const fs::path& path) {
-  struct stat info {};
-  EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
-  return info.st_mode & 07777;
+  return static_cast<unsigned>(fs::status(path).permissions());
 }
 
 constexpr const char* kVariables[] = {"QUILLON_SETTINGS_DIR", "XDG_RUNTIME_DIR", "TMPDIR",
