@@ -130,7 +130,6 @@ TEST_F(BluezBluetoothLibTest, WithoutAnAdapterNothingWorksAndNothingBreaks) {
   auto lib = MakeLib();
   adapter_->present = adapter_->up = false;
   ExpectNothingWorks(*lib);
-  EXPECT_TRUE(adapter_->Connects().empty());
   adapter_->present = true;  // there but down: usable, radio off
   EXPECT_TRUE(lib->IsUsable());
   EXPECT_FALSE(lib->IsRadioOn());
@@ -169,13 +168,14 @@ TEST_F(BluezBluetoothLibTest, DiscoveryReplacesTheListAndItSurvivesARestart) {
 
 TEST_F(BluezBluetoothLibTest, PortNumberIsTheChannelAndZeroOpensNothing) {
   auto lib = MakeLib({kReceiverA, kReceiverB});
-  struct Case {
-    std::int32_t device, port;
-    bool opens;
-  };
-  for (const Case c : {Case{1, 1, true}, Case{0, 2, true}, Case{0, 0, false}, Case{0, -1, false},
-                       Case{0, 31, false}, Case{2, 1, false}, Case{-1, 1, false}}) {
-    EXPECT_EQ(lib->Open(c.device, c.port), c.opens) << c.device << "," << c.port;
+  for (const auto& [device, port, opens] : {std::tuple{1, 1, true},
+                                            {0, 2, true},
+                                            {0, 0, false},
+                                            {0, -1, false},
+                                            {0, 31, false},
+                                            {2, 1, false},
+                                            {-1, 1, false}}) {
+    EXPECT_EQ(lib->Open(device, port), opens) << device << "," << port;
   }
   EXPECT_EQ(adapter_->Connects(),
             (std::vector<Connect>{{kReceiverB.address, 1}, {kReceiverA.address, 2}}));
