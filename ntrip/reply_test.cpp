@@ -24,7 +24,6 @@ TEST(ReplyContains, JudgesCasterAnswersByExactToken) {
       {"SOURCETABLE 200 OK\r\nSTR;MP;x\r\nENDSOURCETABLE\r\n", kClientSuccessToken, false},
       {"junk\0ICY 200 OK\r\n"s, kClientSuccessToken, false},  // behind a NUL: not received text
       {"OK\r\n", kServerSuccessToken, true},
-      {"ICY 200 OK\r\n", kServerSuccessToken, true},
       {"HTTP/1.0 200 OK\r\n", kServerSuccessToken, true},
       {"ERROR - Bad Password\r\n", kServerSuccessToken, false},
       {"SOURCETABLE 200 OK\r\nServer: x\r\n", kSourceTableSuccessToken, true},
