@@ -123,8 +123,7 @@ TEST(SettingsFixtureTest, NoiseAndControlCharactersLoadAsSaneValues) {
   EXPECT_EQ(noise.port, 0);  // Connect refuses it
   for (const HostEntry& entry : noise.hosts) EXPECT_TRUE(entry.port >= 0 && entry.port <= 65535);
 
-  // Texts that would carry CR, LF or ESC into a request or a terminal read as empty; their
-  // neighbours are kept.
+  // Texts that would carry CR, LF or ESC into a request or a terminal read as empty.
   const SettingsRecord injected = LoadFixture("header_injection.bin");
   const HostEntry& host = injected.hosts[0];
   for (const auto* text : {&injected.userName, &injected.password, &host.userName, &host.password})

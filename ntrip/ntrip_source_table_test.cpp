@@ -106,7 +106,6 @@ TEST_F(ReadSourceTableTest, TwoSecondsBeforeTheFirstReadThenTenForTheTable) {
 TEST_F(ReadSourceTableTest, AStoreOverItsLimitEndsTheRead) {
   const std::string table =
       "SOURCETABLE 200 OK\r\n\r\n" + MakeSourceTable(NumberedMountPoints(3000));
-  // The caster writes until the client stops reading.
   std::thread caster([&] { send(fds_[1], table.data(), table.size(), MSG_NOSIGNAL); });
   EXPECT_EQ(Read(table.size() / 2), TableRead::kTooLarge);
   EXPECT_GE(store_.size(), table.size() / 2);

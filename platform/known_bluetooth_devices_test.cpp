@@ -63,13 +63,11 @@ TEST_F(KnownBluetoothDevicesTest, HandWrittenFileLosesOnlyTheLinesNotUnderstood)
 
 TEST_F(KnownBluetoothDevicesTest, MissingFileUnwritableFolderAndALinkLaidInWait) {
   EXPECT_TRUE(LoadKnownBluetoothDevices(file_).devices.empty());
-  EXPECT_EQ(LoadKnownBluetoothDevices(file_).selected, -1);
   KnownBluetoothDevices other;
   other.devices = {{{9, 9, 9, 9, 9, 9}, u"Other"}};
   EXPECT_FALSE(SaveKnownBluetoothDevices(folder_ / "no-such-folder" / "bluetooth.txt", other));
 
-  // The new list never goes through a name prepared beforehand: a link waiting where a fixed
-  // temporary name would be is not followed, so the file it points to stays as it was.
+  // A link laid in wait where a fixed temporary name would be is not followed.
   const auto victim = folder_ / "victim";
   std::ofstream(victim) << "untouched";
   std::filesystem::create_symlink(victim, file_.string() + ".new");
