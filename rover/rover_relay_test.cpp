@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <sstream>
 
 #include "ntrip/gga.h"
 #include "rover/rover_session_fixture.h"
@@ -16,9 +15,6 @@ using testing::RoverSessionFixture;
 
 class RoverRelayTest : public RoverSessionFixture {};
 
-constexpr char16_t kComPortError[] =
-    u"Experienced a COM Port read/write error. Are you still in range?";
-
 std::string RandomBytes(std::size_t count, unsigned seed) {
   std::mt19937 random(seed);
   std::string bytes(count, '\0');
@@ -26,25 +22,26 @@ std::string RandomBytes(std::size_t count, unsigned seed) {
   return bytes;
 }
 
-std::vector<std::string> Fields(const std::string& sentence) {
-  std::vector<std::string> fields;
-  std::istringstream stream(sentence);
-  for (std::string field; std::getline(stream, field, ',');) fields.push_back(field);
-  return fields;
-}
-
-TEST_F(RoverRelayTest, AMegabyteOfRandomBytesReachesTheReceiverUnchangedAndIsCounted) {
-  // Made before the session starts: virtual time runs while the worker waits for data, and a
-  // slow build (sanitizers) could otherwise spend sixty virtual seconds of silence on it.
-  const std::string bytes = RandomBytes(1 << 20, 7);
+// Both directions have far more waiting than one pass moves. By the time half the downstream
+// data is through (about 50 passes), the upstream has had its turns too: a loop that served
+// one direction while it had data would show none.
+TEST_F(RoverRelayTest, NeitherAContinuousCasterNorAContinuousReceiverStarvesTheOtherDirection) {
+  // Made before the start: virtual time runs while the worker waits for data.
+  const std::string down = RandomBytes(200'000, 1);
+  const std::string up = RandomBytes(100'000, 2);
   Start();
   ASSERT_TRUE(LoggedIn());
   ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
-  ASSERT_EQ(caster->SendToClients(bytes), 1);
-  ASSERT_TRUE(receiver.WaitForReceived(bytes.size(), std::chrono::seconds(60)));
-  EXPECT_TRUE(receiver.Received() == bytes);  // no diff of a megabyte in the log
+  receiver.Emit(up);
+  ASSERT_EQ(caster->SendToClients(down), 1);
+  ASSERT_TRUE(receiver.WaitForReceived(down.size() / 2, std::chrono::seconds(60)));
+  EXPECT_GE(caster->ReceivedFromClients().size(), 4096u);
+  ASSERT_TRUE(caster->WaitForReceivedFromClients(up.size(), std::chrono::seconds(60)));
+  ASSERT_TRUE(receiver.WaitForReceived(down.size(), std::chrono::seconds(60)));
+  EXPECT_TRUE(caster->ReceivedFromClients() == up);  // no diff of this size in the log
+  EXPECT_TRUE(receiver.Received() == down);
   const auto snapshot = status.Snapshot();
-  EXPECT_EQ(snapshot.total, 1 << 20);
+  EXPECT_EQ(snapshot.total, static_cast<std::int32_t>(down.size()));
   EXPECT_GT(snapshot.peak, 0);
   EXPECT_TRUE(sink.Boxes().empty());
 }
@@ -64,23 +61,13 @@ TEST_F(RoverRelayTest, TheReceiversOutputGoesUpstreamUnchangedUntilTheOverrideRe
   settings.overrideLongitude.store(-70.25);
   settings.overrideEnabled.store(1);
   const std::string next = MakeGgaSentence(clock.Now() + 1, 52.52, 13.40);
+  GgaSentence rewritten{};
+  const std::size_t size = RewriteGgaSentence(next, -33.8, -70.25, rewritten);
+  ASSERT_GT(size, 0u);
   receiver.Emit(next);
-  // Let the whole sentence arrive (the rewritten one has two bytes fewer here).
-  ASSERT_TRUE(caster->WaitForReceivedFromClients(original.size() + next.size() - 2, kRealLimit));
-  const std::string rewritten = caster->ReceivedFromClients().substr(original.size());
-  const auto fields = Fields(rewritten);
-  const auto sent = Fields(next);
-  ASSERT_EQ(fields.size(), 15u);
-  EXPECT_EQ(fields[2], "3348.00000");
-  EXPECT_EQ(fields[3], "S");
-  EXPECT_EQ(fields[4], "7015.00000");
-  EXPECT_EQ(fields[5], "W");
-  for (const std::size_t kept : {0u, 1u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 13u}) {
-    EXPECT_EQ(fields[kept], sent[kept]) << kept;
-  }
-  char checksum[8];
-  std::snprintf(checksum, sizeof checksum, "*%02x\r\n", GgaChecksum(rewritten));
-  EXPECT_TRUE(rewritten.ends_with(checksum)) << rewritten;
+  ASSERT_TRUE(caster->WaitForReceivedFromClients(original.size() + size, kRealLimit));
+  EXPECT_EQ(caster->ReceivedFromClients().substr(original.size()),
+            std::string(rewritten.data(), size));
 }
 
 // A caster that closes the connection is noticed at once; one that stays connected but silent
@@ -96,9 +83,7 @@ TEST_F(RoverRelayTest, AClosedCasterEndsTheSessionAtOnceASilentOneAfterSixtySeco
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.behaviour));
-    RecordingMessageSink boxes;
-    const auto stop = StopAtEnd();
-    status.owner.store(&boxes);
+    RecordingMessageSink& boxes = NextAttempt();
     clock.SetRealPollMs(kAnswerPollMs);
     caster->Script(c.behaviour);
     const auto start = clock.Elapsed();
@@ -130,43 +115,25 @@ TEST_F(RoverRelayTest, CorrectionsReachTheReceiverAsTheyArrive) {
   EXPECT_LT(clock.Elapsed() - start, kBlocks * 100u / 2);
 }
 
+// Noticed by the upstream read even while the caster sends nothing (no busy loop meanwhile),
+// and while data arrives.
 TEST_F(RoverRelayTest, AReceiverThatDisappearsEndsTheSessionWithTheComPortMessage) {
-  Start();
-  ASSERT_TRUE(LoggedIn());
-  receiver.Disappear();
-  // Noticed by the upstream read even while the caster sends nothing; no busy loop meanwhile.
-  ExpectGaveUpWith(kComPortError);
-  EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
-}
-
-TEST_F(RoverRelayTest, AReceiverThatDisappearsWhileDataArrivesEndsTheSessionToo) {
-  DemoCasterConfig config;
-  config.streamBytesPerSecond = 20000;
-  UseCaster(config);
-  Start();
-  ASSERT_TRUE(LoggedIn());
-  ASSERT_TRUE(receiver.WaitForReceived(100, kRealLimit));
-  receiver.Disappear();
-  ExpectGaveUpWith(kComPortError);
-}
-
-TEST_F(RoverRelayTest, NeitherAContinuousCasterNorAContinuousReceiverStarvesTheOtherDirection) {
-  const std::string down = RandomBytes(200'000, 1);
-  const std::string up = RandomBytes(100'000, 2);
-  Start();
-  ASSERT_TRUE(LoggedIn());
-  ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
-  // Both directions have far more waiting than one pass moves.
-  receiver.Emit(up);
-  ASSERT_EQ(caster->SendToClients(down), 1);
-  // By the time half the downstream data is through (about 50 passes), the upstream direction
-  // has had its turns too: a loop that served one direction while it had data would show none.
-  ASSERT_TRUE(receiver.WaitForReceived(down.size() / 2, std::chrono::seconds(60)));
-  EXPECT_GE(caster->ReceivedFromClients().size(), 4096u);
-  ASSERT_TRUE(caster->WaitForReceivedFromClients(up.size(), std::chrono::seconds(60)));
-  ASSERT_TRUE(receiver.WaitForReceived(down.size(), std::chrono::seconds(60)));
-  EXPECT_TRUE(caster->ReceivedFromClients() == up);
-  EXPECT_TRUE(receiver.Received() == down);
+  for (const int bytesPerSecond : {0, 20000}) {
+    SCOPED_TRACE(bytesPerSecond);
+    RecordingMessageSink& boxes = NextAttempt();
+    SimulatedReceiver unplugged(clock);
+    SetFieldText(settings.comPortName, testing::Wide(unplugged.DevicePath()));
+    DemoCasterConfig config;
+    config.streamBytesPerSecond = bytesPerSecond;
+    UseCaster(config);
+    clock.SetRealPollMs(kAnswerPollMs);
+    Start();
+    ASSERT_TRUE(LoggedIn(bytesPerSecond == 0 ? 1 : 2));
+    ASSERT_TRUE(unplugged.WaitForReceived(bytesPerSecond / 200, kRealLimit));
+    unplugged.Disappear();
+    ExpectGaveUpWith(boxes, u"Experienced a COM Port read/write error. Are you still in range?");
+    EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -56,15 +57,6 @@ class TraceRecorder final : public TraceSink {
   std::string text_;
 };
 
-// Runs the stop sequence when a test's scope ends, before the locals it declared earlier (a
-// message sink of its own) go away under a worker.
-struct StopOnExit {
-  SessionStatus& status;
-  ComLink& link;
-  Clock& clock;
-  ~StopOnExit() { StopSession(status, link, clock, StopKind::kClose); }
-};
-
 class RoverSessionFixture : public ::testing::Test {
  protected:
   // Readable-waits look long enough in real time for the caster's answer to arrive.
@@ -108,7 +100,14 @@ class RoverSessionFixture : public ::testing::Test {
     return in;
   }
 
-  StopOnExit StopAtEnd() { return StopOnExit{status, link, clock}; }
+  // Ends the attempt before and gives the next one a sink of its own, kept until the fixture
+  // ends so that no worker is left showing boxes on a sink that is gone.
+  RecordingMessageSink& NextAttempt() {
+    StopSession(status, link, clock, StopKind::kClose);
+    RecordingMessageSink& boxes = attemptSinks.emplace_back();
+    status.owner.store(&boxes);
+    return boxes;
+  }
 
   // The worker ended by giving up with exactly this one box, shown through `shown`.
   void ExpectGaveUpWith(std::u16string_view text, std::u16string_view caption = u"Error",
@@ -135,6 +134,7 @@ class RoverSessionFixture : public ::testing::Test {
   HookedClock clock;
   TraceRecorder trace;
   RecordingMessageSink sink;
+  std::list<RecordingMessageSink> attemptSinks;
   RoverStatus status;
   ComLink link{clock, nullptr};
   RoverSettings settings;
