@@ -1,7 +1,6 @@
 // The Base worker's attempts: the countdown between them, the final message after the last,
 // and a stop in every phase that leaves no thread, no lock held and no socket open.
 #include <cerrno>
-#include <condition_variable>
 #include <future>
 #include <mutex>
 #include <optional>
@@ -11,14 +10,15 @@
 
 #include "base/base_session_fixture.h"
 #include "common/strings.h"
+#include "testing/first_call.h"
 
 namespace quillon::testing {
 namespace {
 
 std::u16string RetryLine(int attempt, int seconds, std::u16string_view reason) {
-  const std::string head = "Retry attempt " + std::to_string(attempt) + "/15 in " +
-                           std::to_string(seconds) + " seconds.\r\n";
-  return Wide(head) + std::u16string(reason);
+  return Wide("Retry attempt " + std::to_string(attempt) + "/15 in " + std::to_string(seconds) +
+              " seconds.\r\n") +
+         std::u16string(reason);
 }
 
 std::u16string FinalMessage(std::string_view elapsed, std::u16string_view reason) {
@@ -26,51 +26,28 @@ std::u16string FinalMessage(std::string_view elapsed, std::u16string_view reason
          u"\r\nReason: " + std::u16string(reason);
 }
 
-// Whether another thread can take the status lock now.
-bool LockIsFree(SessionLock& lock) {
-  bool free = false;
-  std::thread([&] {
-    if (lock.try_lock()) {
-      free = true;
-      lock.unlock();
-    }
-  }).join();
-  return free;
-}
-
 class BaseRetries : public BaseSessionFixture {
  protected:
-  // Records each countdown text the worker leaves before a sleep, once per change, and whether
-  // the serial link was open at every countdown step.
-  void RecordRetryLines() {
-    clock.beforeSleep = [this](int) {
-      const std::u16string text = status.StatusText();
-      if (!text.starts_with(u"Retry")) return;
-      std::lock_guard lock(mutex_);
-      if (!link.IsComPortOpen()) linkClosedInCountdown_ = true;
-      if (retryLines_.empty() || retryLines_.back() != text) retryLines_.push_back(text);
-    };
+  // The stop sequence leaves no worker, no lock held, no socket or link open, and no text.
+  void StopAndExpectClean() {
+    StopSession(status, link, clock);
+    EXPECT_FALSE(status.HasWorker());
+    bool lockFree = false;
+    std::thread([&] {
+      if ((lockFree = status.lock.try_lock())) status.lock.unlock();
+    }).join();
+    EXPECT_TRUE(lockFree);
+    EXPECT_FALSE(status.socket.IsOpen());
+    EXPECT_FALSE(link.IsComPortOpen());
+    EXPECT_FALSE(status.Snapshot().running || status.Snapshot().error);
+    EXPECT_EQ(status.StatusText(), u"");
   }
-  std::vector<std::u16string> RetryLines() {
-    std::lock_guard lock(mutex_);
-    return retryLines_;
-  }
-  bool LinkClosedInCountdown() {
-    std::lock_guard lock(mutex_);
-    return linkClosedInCountdown_;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<std::u16string> retryLines_;
-  bool linkClosedInCountdown_ = false;
 };
 
 struct GiveUpCase {
   const char* name;
   bool bluetooth;
   const char16_t* address;
-  const char16_t* password;
   std::size_t casterConnections;
   std::uint32_t reasonId;  // 0: no reason
 };
@@ -81,9 +58,19 @@ TEST_P(BaseGivesUp, AfterFifteenAttemptsWithACountdownBetweenThem) {
   const GiveUpCase& c = GetParam();
   if (c.bluetooth) UseBluetooth();
   SetFieldText(settings.address, c.address);
-  SetFieldText(settings.password, c.password);
+  SetFieldText(settings.password, u"wrong");
   const std::u16string reason = c.reasonId != 0 ? LoadString(c.reasonId) : u"";
-  RecordRetryLines();
+  // Each countdown text once per change, and whether the serial link was open at every step.
+  std::mutex mutex;
+  std::vector<std::u16string> lines;
+  bool linkClosedInCountdown = false;
+  clock.beforeSleep = [&](int) {
+    const std::u16string text = status.StatusText();
+    if (!text.starts_with(u"Retry")) return;
+    std::lock_guard lock(mutex);
+    linkClosedInCountdown |= !link.IsComPortOpen();
+    if (lines.empty() || lines.back() != text) lines.push_back(text);
+  };
   Start();
   ASSERT_TRUE(sink.WaitForBoxes(1, 30000));
   ASSERT_TRUE(WorkerEnds());
@@ -96,21 +83,15 @@ TEST_P(BaseGivesUp, AfterFifteenAttemptsWithACountdownBetweenThem) {
       expected.push_back(RetryLine(attempt, seconds, reason));
     }
   }
-  const std::vector<std::u16string> lines = RetryLines();
   EXPECT_EQ(lines.size(), expected.size());
   EXPECT_TRUE(lines == expected);
-
   const auto boxes = sink.Boxes();
   ASSERT_EQ(boxes.size(), 1u);
   // No attempt was accepted since the reset.
   EXPECT_EQ(boxes[0].text, FinalMessage("00:00:00", reason));
   EXPECT_EQ(boxes[0].caption, u"Error");
   EXPECT_EQ(boxes[0].icon, MessageIcon::kExclamation);
-  EXPECT_EQ(boxes[0].buttons, MessageButtons::kOk);
-
-  const SessionSnapshot after = status.Snapshot();
-  EXPECT_FALSE(after.running);
-  EXPECT_TRUE(after.error);
+  EXPECT_TRUE(status.Snapshot().error);
   EXPECT_FALSE(status.socket.IsOpen());
   if (c.bluetooth) {
     // Opened again at every attempt, never closed in between.
@@ -118,18 +99,17 @@ TEST_P(BaseGivesUp, AfterFifteenAttemptsWithACountdownBetweenThem) {
     EXPECT_EQ(bluetooth.CountCalls("Close"), 0u);
   } else {
     // Kept open across the attempts, closed at the end.
-    EXPECT_FALSE(LinkClosedInCountdown());
+    EXPECT_FALSE(linkClosedInCountdown);
     EXPECT_FALSE(link.IsComPortOpen());
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Attempts, BaseGivesUp,
-    ::testing::Values(GiveUpCase{"WrongPasswordOnSerialLink", false, u"127.0.0.1", u"wrong", 15,
-                                 kStrCredentialsRejected},
-                      GiveUpCase{"WrongPasswordOnBluetoothLink", true, u"127.0.0.1", u"wrong", 15,
-                                 kStrCredentialsRejected},
-                      GiveUpCase{"InvalidDottedAddress", false, u"192.168.1.300", u"demo", 0, 0}),
+    ::testing::Values(
+        GiveUpCase{"WrongPasswordOnSerialLink", false, u"127.0.0.1", 15, kStrCredentialsRejected},
+        GiveUpCase{"WrongPasswordOnBluetoothLink", true, u"127.0.0.1", 15, kStrCredentialsRejected},
+        GiveUpCase{"InvalidDottedAddress", false, u"192.168.1.300", 0, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BaseRetries, FinalMessageShowsTheElapsedTimeOfTheLastAcceptedSession) {
@@ -164,29 +144,23 @@ TEST_F(BaseRetries, FinalMessageShowsTheElapsedTimeOfTheLastAcceptedSession) {
 TEST_F(BaseRetries, DisconnectDuringACountdownEndsTheWorkerWithin100Ms) {
   SetFieldText(settings.password, u"wrong");
   const std::u16string stopAt = RetryLine(2, 37, LoadString(kStrCredentialsRejected));
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool reached = false;
-  bool released = false;
+  // The worker is held at that step until running has been cleared.
+  std::promise<void> reached, released;
+  std::shared_future<void> go = released.get_future().share();
+  std::once_flag once;
   const StopAtExit stop{*this};
   clock.beforeSleep = [&](int) {
     if (status.StatusText() != stopAt) return;
-    std::unique_lock lock(mutex);
-    if (reached) return;
-    reached = true;
-    changed.notify_all();
-    changed.wait(lock, [&] { return released; });
+    std::call_once(once, [&] {
+      reached.set_value();
+      go.wait();
+    });
   };
   Start();
-  std::uint64_t clearedAt = 0;
-  {
-    std::unique_lock lock(mutex);
-    ASSERT_TRUE(changed.wait_for(lock, kRealLimit, [&] { return reached; }));
-    status.running.store(0);
-    clearedAt = clock.Elapsed();
-    released = true;
-    changed.notify_all();
-  }
+  ASSERT_EQ(reached.get_future().wait_for(kRealLimit), std::future_status::ready);
+  status.running.store(0);
+  const std::uint64_t clearedAt = clock.Elapsed();
+  released.set_value();
   ASSERT_TRUE(WorkerEnds());
   EXPECT_LE(clock.Elapsed() - clearedAt, 100u);
   EXPECT_EQ(caster->ConnectionCount(), 2u);
@@ -194,41 +168,21 @@ TEST_F(BaseRetries, DisconnectDuringACountdownEndsTheWorkerWithin100Ms) {
   EXPECT_FALSE(link.IsComPortOpen());
 }
 
-// The stop sequence, run while the worker is in one phase, leaves nothing behind.
-void ExpectStoppedCleanly(BaseStatus& status, ComLink& link) {
-  EXPECT_FALSE(status.HasWorker());
-  EXPECT_TRUE(LockIsFree(status.lock));
-  EXPECT_FALSE(status.socket.IsOpen());
-  EXPECT_FALSE(link.IsComPortOpen());
-  const SessionSnapshot after = status.Snapshot();
-  EXPECT_FALSE(after.running);
-  EXPECT_FALSE(after.error);
-  EXPECT_EQ(status.StatusText(), u"");
-}
-
 TEST_F(BaseRetries, StopDuringConnectToACasterThatNeverAccepts) {
   caster->StopAccepting();
+  auto connecting = WhenFirstCalled(clock.beforeWaitWritable);
   Start();
-  // The socket exists just before the connect that hangs.
-  for (int i = 0; i < 2000 && !status.socket.IsOpen(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  ASSERT_TRUE(status.socket.IsOpen());
-  StopSession(status, link, clock);
-  ExpectStoppedCleanly(status, link);
+  connecting.wait();
+  StopAndExpectClean();
   EXPECT_TRUE(sink.Boxes().empty());
 }
 
 TEST_F(BaseRetries, StopWhileWaitingForTheReplyOfASilentCaster) {
   caster->Script(CasterBehaviour::kSilent);
+  auto waiting = WhenFirstCalled(clock.beforeWait);
   Start();
-  ASSERT_TRUE(caster->WaitForConnections(1, kRealLimit));
-  for (int i = 0; i < 2000 && caster->RequestText(0).empty(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  ASSERT_FALSE(caster->RequestText(0).empty());
-  StopSession(status, link, clock);
-  ExpectStoppedCleanly(status, link);
+  waiting.wait();
+  StopAndExpectClean();
   EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
   EXPECT_EQ(caster->ConnectionCount(), 1u);
 }
@@ -250,12 +204,11 @@ TEST_F(BaseRetries, StopWhileTheWatchdogReopensTheBluetoothLink) {
   };
   Start();
   ASSERT_EQ(reopening.get_future().wait_for(kRealLimit), std::future_status::ready);
-  auto stop = std::async(std::launch::async, [&] { StopSession(status, link, clock); });
+  auto stop = std::async(std::launch::async, [&] { StopAndExpectClean(); });
   const bool stopped = stop.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
   EXPECT_TRUE(stopped) << "the stop waits for a connect that began after its close";
   if (!stopped) bluetooth.Close();  // lets the test end
   stop.get();
-  ExpectStoppedCleanly(status, link);
   bluetooth.BeforeOpen({});
 }
 
@@ -264,8 +217,7 @@ TEST_F(BaseRetries, StopWhileTheFinalMessageIsOpen) {
   sink.HoldBoxesOpen(true);
   Start();
   ASSERT_TRUE(sink.WaitForBoxes(1, 30000));
-  StopSession(status, link, clock);
-  ExpectStoppedCleanly(status, link);
+  StopAndExpectClean();
   EXPECT_EQ(sink.Boxes().size(), 1u);
 }
 

@@ -8,9 +8,7 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <future>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -24,34 +22,33 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Accepts one connection on 127.0.0.1 with a small receive buffer, answers its SOURCE request
-// with "OK\r\n", and reads nothing more.
+// Listens on 127.0.0.1 with a small receive buffer. Answer(), run by the worker while it waits
+// for the reply, accepts its connection and says "OK\r\n"; nothing is ever read.
 class StalledCaster {
  public:
   StalledCaster() {
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int small = 4096;
     setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    listen(listener_, 1);
     socklen_t size = sizeof address;
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), size);
+    listen(listener_, 1);
     getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
     port_ = ntohs(address.sin_port);
-    server_ = std::thread([this] { Serve(); });
   }
   ~StalledCaster() {
     Drop();
-    shutdown(listener_, SHUT_RDWR);
-    server_.join();
     close(listener_);
   }
 
   int Port() const { return port_; }
-  bool LoggedIn() const { return loggedIn_.load(); }
-
+  bool LoggedIn() const { return connection_.load() >= 0; }
+  void Answer() {
+    const int fd = LoggedIn() ? -1 : accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd >= 0 && send(fd, "OK\r\n", 4, MSG_NOSIGNAL) == 4) connection_.store(fd);
+  }
   // Closes the accepted connection: a send blocked on it fails.
   void Drop() {
     const int fd = connection_.exchange(-1);
@@ -59,26 +56,9 @@ class StalledCaster {
   }
 
  private:
-  void Serve() {
-    const int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) return;
-    connection_.store(fd);
-    std::string request;
-    char buffer[256];
-    while (request.find("\r\n\r\n") == std::string::npos) {
-      const ssize_t count = recv(fd, buffer, sizeof buffer, 0);
-      if (count <= 0) return;
-      request.append(buffer, static_cast<std::size_t>(count));
-    }
-    send(fd, "OK\r\n", 4, MSG_NOSIGNAL);
-    loggedIn_.store(true);
-  }
-
-  int listener_ = -1;
+  const int listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   int port_ = 0;
   std::atomic<int> connection_{-1};
-  std::atomic<bool> loggedIn_{false};
-  std::thread server_;
 };
 
 // The receiver talks without pause while the caster has accepted the login and reads nothing.
@@ -97,13 +77,13 @@ class BaseStalledCaster : public BaseSessionFixture {
         }
       }
     });
+    clock.beforeSleep = [this](int) { stalled.Answer(); };
     // The upload's first wait for room after the login: the caster's window is full.
     clock.beforeWaitWritable = [this](int) {
       if (!stalled.LoggedIn() || stalledAt.load() != 0) return;
       stalledAt.store(clock.Elapsed());
       if (fastOnceStalled) clock.SetRealPollMs(kFastPollMs);
-      std::lock_guard lock(mutex);
-      changed.notify_all();
+      stall.set_value();
     };
   }
   ~BaseStalledCaster() override {
@@ -112,19 +92,15 @@ class BaseStalledCaster : public BaseSessionFixture {
     feeder.join();
   }
 
-  bool Stalls() {
-    std::unique_lock lock(mutex);
-    return changed.wait_for(lock, kRealLimit, [this] { return stalledAt.load() != 0; });
-  }
+  bool Stalls() { return stall.get_future().wait_for(kRealLimit) == std::future_status::ready; }
 
   StalledCaster stalled;
   PtyPair pty;
   std::atomic<bool> feeding{true};
   std::thread feeder;
   std::atomic<std::uint64_t> stalledAt{0};
+  std::promise<void> stall;
   bool fastOnceStalled = false;  // silent passes of virtual time run fast once stalled
-  std::mutex mutex;
-  std::condition_variable changed;
 };
 
 TEST_F(BaseStalledCaster, AnUploadTheCasterNoLongerTakesFailsAfterTwentySeconds) {

@@ -2,27 +2,16 @@
 // without a message and leaves no thread, socket or link behind.
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <future>
-#include <memory>
-#include <mutex>
-
 #include "rover/rover_session_fixture.h"
+#include "testing/first_call.h"
 
 namespace quillon {
 namespace {
 
+using testing::WhenFirstCalled;
+
 class RoverStopTest : public testing::RoverSessionFixture {
  protected:
-  // Set before the start: ready once the worker is about to wait with `hook`.
-  static std::future<void> WhenTheWorkerWaits(std::function<void(int)>& hook) {
-    auto reached = std::make_shared<std::promise<void>>();
-    hook = [reached, once = std::make_shared<std::once_flag>()](int) {
-      std::call_once(*once, [&] { reached->set_value(); });
-    };
-    return reached->get_future();
-  }
-
   // The session ends idle with only the `boxes` shown before the stop.
   void StopAndExpectIdle(std::size_t boxes = 0) {
     const auto before = clock.Elapsed();
@@ -41,7 +30,7 @@ class RoverStopTest : public testing::RoverSessionFixture {
 
 TEST_F(RoverStopTest, WhileConnectingToACasterThatNeverAccepts) {
   caster->StopAccepting();
-  auto connecting = WhenTheWorkerWaits(clock.beforeWaitWritable);
+  auto connecting = WhenFirstCalled(clock.beforeWaitWritable);
   Start();
   connecting.wait();
   StopAndExpectIdle();
@@ -51,7 +40,7 @@ TEST_F(RoverStopTest, WhileConnectingToACasterThatNeverAccepts) {
 TEST_F(RoverStopTest, WhileReadingTheLoginReplyOfASilentCaster) {
   clock.SetRealPollMs(60000);  // the login's waits block in real time, as on the real clock
   caster->Script(CasterBehaviour::kSilent);
-  auto reading = WhenTheWorkerWaits(clock.beforeWait);
+  auto reading = WhenFirstCalled(clock.beforeWait);
   Start();
   reading.wait();
   StopAndExpectIdle();
