@@ -104,13 +104,14 @@ TEST_P(BaseGivesUp, AfterFifteenAttemptsWithACountdownBetweenThem) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Attempts, BaseGivesUp,
-    ::testing::Values(
-        GiveUpCase{"WrongPasswordOnSerialLink", false, u"127.0.0.1", 15, kStrCredentialsRejected},
-        GiveUpCase{"WrongPasswordOnBluetoothLink", true, u"127.0.0.1", 15, kStrCredentialsRejected},
-        GiveUpCase{"InvalidDottedAddress", false, u"192.168.1.300", 0, 0}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Attempts, BaseGivesUp,
+                         ::testing::Values(GiveUpCase{"WrongPasswordOnSerialLink", false,
+                                                      u"127.0.0.1", 15, kStrCredentialsRejected},
+                                           GiveUpCase{"WrongPasswordOnBluetoothLink", true,
+                                                      u"127.0.0.1", 15, kStrCredentialsRejected},
+                                           GiveUpCase{"InvalidDottedAddress", false,
+                                                      u"192.168.1.300", 0, 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(BaseRetries, FinalMessageShowsTheElapsedTimeOfTheLastAcceptedSession) {
   // Accepted once; 65 s in the caster goes away, and the upload with it.
