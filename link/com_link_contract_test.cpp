@@ -60,96 +60,83 @@ class ReceiverLinkContract : public ::testing::Test {
   // Reads until `count` bytes arrived or the reads stop giving any (a bounded number of tries).
   std::vector<std::uint8_t> ProgramReads(std::size_t count) {
     std::vector<std::uint8_t> got;
-    std::uint8_t buffer[1024];
     for (int idle = 0; got.size() < count && idle < 50;) {
-      const std::int32_t n = end.link.ReadComPort(buffer, sizeof buffer);
-      if (n > 0) {
-        got.insert(got.end(), buffer, buffer + n);
-        idle = 0;
-      } else {
-        ++idle;
-      }
+      const std::int32_t n = Read();
+      idle = n > 0 ? 0 : idle + 1;
+      if (n > 0) got.insert(got.end(), buffer_, buffer_ + n);
     }
     return got;
   }
 
+  std::int32_t Read() { return end.link.ReadComPort(buffer_, sizeof buffer_); }
+  bool Write(std::uint8_t byte = 7) { return end.link.WriteComPort(&byte, 1); }
+
   End end;
+
+ private:
+  std::uint8_t buffer_[1024];
 };
 
 using Ends = ::testing::Types<SerialEnd, BluetoothEnd>;
 TYPED_TEST_SUITE(ReceiverLinkContract, Ends);
 
+// CR, LF, XON, XOFF, Ctrl-C and DEL among them: nothing may be translated or swallowed. A
+// quiet receiver then gives 0 after a wait: long enough that a polling caller is no busy loop,
+// short enough for the caller's own timing.
 TYPED_TEST(ReceiverLinkContract, EveryByteValuePassesUnchangedBothWays) {
   ASSERT_TRUE(this->end.Open());
-  // CR, LF, XON, XOFF, Ctrl-C and DEL among them: nothing may be translated or swallowed.
   std::vector<std::uint8_t> bytes(8 * 256);
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
   this->end.ReceiverSends(bytes);
   EXPECT_EQ(this->ProgramReads(bytes.size()), bytes);
-
   ASSERT_TRUE(this->end.link.WriteComPort(bytes.data(), bytes.size()));
   EXPECT_EQ(this->end.ReceiverGets(bytes.size()), bytes);
-}
 
-TYPED_TEST(ReceiverLinkContract, AQuietReceiverGivesZeroAfterABoundedWait) {
-  ASSERT_TRUE(this->end.Open());
-  std::uint8_t buffer[64];
   const auto before = this->end.clock.Elapsed();
-  EXPECT_EQ(this->end.link.ReadComPort(buffer, sizeof buffer), 0);
-  const auto waited = this->end.clock.Elapsed() - before;
-  EXPECT_GT(waited, 0u);     // it does wait, so a polling caller is no busy loop
-  EXPECT_LE(waited, 100u);   // and briefly, so the caller's own timing holds
+  EXPECT_EQ(this->Read(), 0);
+  EXPECT_GT(this->end.clock.Elapsed() - before, 0u);
+  EXPECT_LE(this->end.clock.Elapsed() - before, 100u);
 }
 
 TYPED_TEST(ReceiverLinkContract, NothingMovesBeforeOpenOrAfterCloseAndTheLinkReopens) {
-  std::uint8_t buffer[16];
-  const std::uint8_t byte = 9;
-  EXPECT_EQ(this->end.link.ReadComPort(buffer, sizeof buffer), 0);
-  EXPECT_FALSE(this->end.link.WriteComPort(&byte, 1));
-
+  EXPECT_EQ(this->Read(), 0);
+  EXPECT_FALSE(this->Write());
   ASSERT_TRUE(this->end.Open());
   this->end.link.CloseComPort();
   this->end.link.CloseComPort();
   this->end.ReceiverSends({1, 2, 3});
-  EXPECT_EQ(this->end.link.ReadComPort(buffer, sizeof buffer), 0);
-  EXPECT_FALSE(this->end.link.WriteComPort(&byte, 1));
+  EXPECT_EQ(this->Read(), 0);
+  EXPECT_FALSE(this->Write());
 
   ASSERT_TRUE(this->end.Open());
-  EXPECT_TRUE(this->end.link.WriteComPort(&byte, 1));
+  EXPECT_TRUE(this->Write(9));
   EXPECT_EQ(this->end.ReceiverGets(1), std::vector<std::uint8_t>{9});
 }
 
+// It stays failed and answers at once rather than waiting each time.
 TYPED_TEST(ReceiverLinkContract, AReceiverThatDisappearsFailsReadsAndWrites) {
   ASSERT_TRUE(this->end.Open());
   this->end.ReceiverDisappears();
-  std::uint8_t buffer[16];
-  const std::uint8_t byte = 9;
-  EXPECT_LT(this->end.link.ReadComPort(buffer, sizeof buffer), 0);
-  EXPECT_FALSE(this->end.link.WriteComPort(&byte, 1));
-  // It stays failed and answers at once rather than waiting each time.
+  EXPECT_LT(this->Read(), 0);
+  EXPECT_FALSE(this->Write());
   const auto before = this->end.clock.Elapsed();
-  EXPECT_LT(this->end.link.ReadComPort(buffer, sizeof buffer), 0);
+  EXPECT_LT(this->Read(), 0);
   EXPECT_EQ(this->end.clock.Elapsed(), before);
 }
 
+// The worker keeps using the link until it sees it closed.
 TYPED_TEST(ReceiverLinkContract, CloseFromAnotherThreadWhileTheWorkerReadsAndWrites) {
   ASSERT_TRUE(this->end.Open());
   std::atomic<bool> started{false};
   std::thread worker([&] {
-    std::uint8_t buffer[256];
-    const std::uint8_t byte = 7;
-    // The worker keeps using the link until it sees it closed.
-    for (;;) {
+    do {
       started.store(true);
-      if (this->end.link.ReadComPort(buffer, sizeof buffer) < 0) break;
-      if (!this->end.link.WriteComPort(&byte, 1)) break;
-    }
+    } while (this->Read() >= 0 && this->Write());
   });
   while (!started.load()) std::this_thread::yield();
   this->end.link.CloseComPort();
   worker.join();
-  const std::uint8_t byte = 1;
-  EXPECT_FALSE(this->end.link.WriteComPort(&byte, 1));
+  EXPECT_FALSE(this->Write());
 }
 
 }  // namespace
