@@ -1,16 +1,13 @@
-// A caster that accepts the Base's login and then stops reading: the upload's send can make no
-// progress. After a while that is a failed upload; a stop ends it at once, and the front end
-// sees the status meanwhile.
+// A caster that takes the Base's login and then stops reading: after a while that is a failed
+// upload; a stop ends it at once, and the front end sees the status meanwhile.
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <future>
 #include <string>
-#include <thread>
 
 #include "base/base_session_fixture.h"
 #include "common/strings.h"
@@ -61,23 +58,20 @@ class StalledCaster {
   std::atomic<int> connection_{-1};
 };
 
-// The receiver talks without pause while the caster has accepted the login and reads nothing.
+// The receiver talks without pause (the terminal is filled at every pass of the worker) while
+// the caster has accepted the login and reads nothing.
 class BaseStalledCaster : public BaseSessionFixture {
  protected:
   BaseStalledCaster() {
     settings.port = stalled.Port();
     SetFieldText(settings.comPortName, Wide(pty.DevicePath()));
     fcntl(pty.ReceiverFd(), F_SETFL, fcntl(pty.ReceiverFd(), F_GETFL) | O_NONBLOCK);
-    feeder = std::thread([this] {
+    clock.beforeSleep = [this](int) {
+      stalled.Answer();
       const std::string block(4096, 'x');
-      while (feeding.load()) {
-        if (write(pty.ReceiverFd(), block.data(), block.size()) <= 0) {
-          pollfd room{pty.ReceiverFd(), POLLOUT, 0};
-          poll(&room, 1, 10);
-        }
+      while (write(pty.ReceiverFd(), block.data(), block.size()) > 0) {
       }
-    });
-    clock.beforeSleep = [this](int) { stalled.Answer(); };
+    };
     // The upload's first wait for room after the login: the caster's window is full.
     clock.beforeWaitWritable = [this](int) {
       if (!stalled.LoggedIn() || stalledAt.load() != 0) return;
@@ -86,18 +80,11 @@ class BaseStalledCaster : public BaseSessionFixture {
       stall.set_value();
     };
   }
-  ~BaseStalledCaster() override {
-    EndSession();
-    feeding.store(false);
-    feeder.join();
-  }
 
   bool Stalls() { return stall.get_future().wait_for(kRealLimit) == std::future_status::ready; }
 
   StalledCaster stalled;
   PtyPair pty;
-  std::atomic<bool> feeding{true};
-  std::thread feeder;
   std::atomic<std::uint64_t> stalledAt{0};
   std::promise<void> stall;
   bool fastOnceStalled = false;  // silent passes of virtual time run fast once stalled

@@ -3,9 +3,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <memory>
-#include <mutex>
+#include <future>
 
 #include "testing/virtual_clock.h"
 
@@ -32,44 +30,27 @@ TEST(ResolveCasterAddress, DottedAddressesFollowInetAddrAndNamesBeginWithALetter
   EXPECT_FALSE(missing.problem.empty());
 }
 
-// A lookup that hangs until the test lets it go, as one does against a resolver that does not
-// answer. It shares its gate with the lookup thread, which may outlive the call that started it.
-struct HangingLookup {
-  struct Gate {
-    std::mutex mutex;
-    std::condition_variable opened;
-    bool open = false;
-  };
-  std::shared_ptr<Gate> gate = std::make_shared<Gate>();
-
-  NameLookup Lookup() const {
-    return [gate = gate](const std::string& name) {
-      std::unique_lock lock(gate->mutex);
-      gate->opened.wait(lock, [&] { return gate->open; });
-      return LookUpHostName(name);
-    };
-  }
-  ~HangingLookup() {
-    std::lock_guard lock(gate->mutex);
-    gate->open = true;
-    gate->opened.notify_all();
-  }
-};
-
+// The lookup hangs, as against a resolver that does not answer, until the test lets it go; its
+// thread may outlive the call that started it.
 TEST(ResolveCasterAddress, AHangingLookupEndsWithAStopOrAfterItsLimit) {
   VirtualClock clock(1000, 1'700'000'000, 1);
-  HangingLookup hanging;
+  std::promise<void> release;
+  const NameLookup hanging = [gate = release.get_future().share()](const std::string& name) {
+    gate.wait();
+    return LookUpHostName(name);
+  };
   int asked = 0;
   const auto stopped = ResolveCasterAddress(
-      "caster.example", clock, [&] { return ++asked > 3; }, hanging.Lookup());
+      "caster.example", clock, [&] { return ++asked > 3; }, hanging);
   EXPECT_EQ(stopped.kind, AddressKind::kStopped);
   EXPECT_LE(clock.Elapsed(), 3 * kWaitStepMs);
 
   const auto start = clock.Elapsed();
-  const auto late = ResolveCasterAddress("caster.example", clock, {}, hanging.Lookup());
+  const auto late = ResolveCasterAddress("caster.example", clock, {}, hanging);
   EXPECT_EQ(late.kind, AddressKind::kUnresolved);
   EXPECT_EQ(late.problem, "Temporary failure in name resolution");
   EXPECT_EQ(clock.Elapsed() - start, kNameLookupLimitMs);
+  release.set_value();
 }
 
 }  // namespace
