@@ -165,15 +165,6 @@ TEST_F(BaseRetries, DisconnectDuringACountdownEndsTheWorkerWithin100Ms) {
   EXPECT_FALSE(link.IsComPortOpen());
 }
 
-TEST_F(BaseRetries, StopDuringConnectToACasterThatNeverAccepts) {
-  caster->StopAccepting();
-  auto connecting = WhenFirstCalled(clock.beforeWaitWritable);
-  Start();
-  connecting.wait();
-  StopAndExpectClean();
-  EXPECT_TRUE(sink.Boxes().empty());
-}
-
 TEST_F(BaseRetries, StopWhileWaitingForTheReplyOfASilentCaster) {
   caster->Script(CasterBehaviour::kSilent);
   auto waiting = WhenFirstCalled(clock.beforeWait);

@@ -1,9 +1,6 @@
 // A Rover session from start-up to the relay loop: every way it can fail, with its message,
 // and the logins that succeed.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -29,7 +26,6 @@ constexpr char16_t kLoginIo[] =
 // the system's reason; a caster that never accepts is given up after 20 seconds, not after the
 // system's two minutes.
 TEST_F(RoverLoginTest, AFailedConnectNamesTheSystemsReason) {
-  const std::u16string invalid = u"Does not appear to be a valid address?";
   const std::u16string connectError =
       u"Connection Error: Could not create connection to server. \r\nReason:";
   const auto address = [&](std::u16string_view text) {
@@ -44,9 +40,7 @@ TEST_F(RoverLoginTest, AFailedConnectNamesTheSystemsReason) {
   } cases[] = {
       {"no receiver", [&] { SetFieldText(settings.comPortName, u"/dev/quillon-none"); },
        u"Unable to open COM Port.", 0, MessageIcon::kNone},
-      {"dotted out of range", address(u"10.0.0.256"), invalid},
-      {"name beginning with a digit", address(u"2rtk.example.com"), invalid},
-      {"broadcast", address(u"255.255.255.255"), invalid},
+      {"invalid address", address(u"10.0.0.256"), u"Does not appear to be a valid address?"},
       // Linux would connect 0.0.0.0 to a caster on this very machine.
       {"all-zero address", address(u"0.0.0.0"), connectError + u"Cannot assign requested address"},
       {"nothing listening", [&] { caster->Stop(); }, connectError + u"Connection refused"},
@@ -70,26 +64,6 @@ TEST_F(RoverLoginTest, AFailedConnectNamesTheSystemsReason) {
     EXPECT_EQ(clock.Elapsed() - start, c.ms);
     EXPECT_EQ(caster->ConnectionCount(), 0u);
   }
-}
-
-TEST_F(RoverLoginTest, NoSocketToBeHadGivesTheSocketMessage) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitizer's runtime needs descriptors of its own";
-#endif
-  // Every lower descriptor number is taken: the receiver link takes this one, the socket fails.
-  const int lowestFree = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  ASSERT_GE(lowestFree, 0);
-  close(lowestFree);
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
-  rlimit tight = old;
-  tight.rlim_cur = static_cast<rlim_t>(lowestFree + 1);
-  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
-  Start();
-  const bool ended = WorkerEnds();
-  setrlimit(RLIMIT_NOFILE, &old);
-  ASSERT_TRUE(ended);
-  ExpectGaveUpWith(u"Could not create socket.");
 }
 
 // What the caster really answered goes beside the message, its control characters replaced.

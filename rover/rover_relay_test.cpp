@@ -46,17 +46,14 @@ TEST_F(RoverRelayTest, NeitherAContinuousCasterNorAContinuousReceiverStarvesTheO
   EXPECT_TRUE(sink.Boxes().empty());
 }
 
+// Switched on during the session, as the override dialog does: the next pass rewrites.
 TEST_F(RoverRelayTest, TheReceiversOutputGoesUpstreamUnchangedUntilTheOverrideRewritesGga) {
   Start();
   ASSERT_TRUE(LoggedIn());
-  const std::string original =
-      MakeGgaSentence(clock.Now(), 52.52, 13.40) +
-      "$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00*74\r\n";
+  const std::string original = MakeGgaSentence(clock.Now(), 52.52, 13.40);
   receiver.Emit(original);
   ASSERT_TRUE(caster->WaitForReceivedFromClients(original.size(), kRealLimit));
   EXPECT_EQ(caster->ReceivedFromClients(), original);
-
-  // Switched on during the session, as the override dialog does: the next pass rewrites.
   settings.overrideLatitude.store(-33.8);
   settings.overrideLongitude.store(-70.25);
   settings.overrideEnabled.store(1);
@@ -66,34 +63,54 @@ TEST_F(RoverRelayTest, TheReceiversOutputGoesUpstreamUnchangedUntilTheOverrideRe
   ASSERT_GT(size, 0u);
   receiver.Emit(next);
   ASSERT_TRUE(caster->WaitForReceivedFromClients(original.size() + size, kRealLimit));
-  EXPECT_EQ(caster->ReceivedFromClients().substr(original.size()),
-            std::string(rewritten.data(), size));
+  EXPECT_EQ(caster->ReceivedFromClients(), original + std::string(rewritten.data(), size));
 }
 
 // A caster that closes the connection is noticed at once; one that stays connected but silent
-// after sixty seconds, and no less.
+// after sixty seconds, and no less. A receiver that goes away is noticed by the upstream read
+// while the caster is silent, and while data arrives.
 TEST_F(RoverRelayTest, AClosedCasterEndsTheSessionAtOnceASilentOneAfterSixtySeconds) {
+  const std::u16string socketProblem =
+      u"There was a problem reading from the socket. Connection down?";
+  const std::u16string comPortError =
+      u"Experienced a COM Port read/write error. Are you still in range?";
   const struct {
     CasterBehaviour behaviour;
+    int bytesPerSecond;  // streamed by the caster
+    bool unplugged;      // the receiver goes away in the relay loop
+    std::u16string text, detail;
     std::uint64_t minMs, maxMs;  // virtual time from the start to the end of the session
-    std::u16string detail;
   } cases[] = {
-      {CasterBehaviour::kCloseAfterLogin, 0, 1000, u"The caster closed the connection."},
-      {CasterBehaviour::kNormal, 60000, 63000, u"The caster sent nothing for 60 seconds."},
+      {CasterBehaviour::kCloseAfterLogin, 0, false, socketProblem,
+       u"The caster closed the connection.", 0, 1000},
+      {CasterBehaviour::kNormal, 0, false, socketProblem,
+       u"The caster sent nothing for 60 seconds.", 60000, 63000},
+      {CasterBehaviour::kNormal, 0, true, comPortError, u"", 0, 60000},
+      {CasterBehaviour::kNormal, 20000, true, comPortError, u"", 0, 60000},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.behaviour));
+    SCOPED_TRACE(&c - cases);
     RecordingMessageSink& boxes = NextAttempt();
-    clock.SetRealPollMs(kAnswerPollMs);
+    SimulatedReceiver receiving(clock);
+    SetFieldText(settings.comPortName, testing::Wide(receiving.DevicePath()));
+    DemoCasterConfig config;
+    config.streamBytesPerSecond = c.bytesPerSecond;
+    UseCaster(config);
     caster->Script(c.behaviour);
+    clock.SetRealPollMs(kAnswerPollMs);
     const auto start = clock.Elapsed();
     Start();
     ASSERT_TRUE(LoggedIn(static_cast<std::size_t>(&c - cases) + 1));
-    ExpectGaveUpWith(boxes, u"There was a problem reading from the socket. Connection down?");
+    if (c.unplugged) {
+      ASSERT_TRUE(receiving.WaitForReceived(c.bytesPerSecond / 200, kRealLimit));
+      receiving.Disappear();
+    }
+    ExpectGaveUpWith(boxes, c.text);
     EXPECT_EQ(boxes.Boxes().at(0).detail, c.detail);
     // Nothing moves the virtual clock once the worker has ended.
     EXPECT_GE(clock.Elapsed() - start, c.minMs);
     EXPECT_LE(clock.Elapsed() - start, c.maxMs);
+    EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
   }
 }
 
@@ -113,27 +130,6 @@ TEST_F(RoverRelayTest, CorrectionsReachTheReceiverAsTheyArrive) {
   }
   // Each pass waits for the receiver's bytes a little; none sits out a 100 ms pause.
   EXPECT_LT(clock.Elapsed() - start, kBlocks * 100u / 2);
-}
-
-// Noticed by the upstream read even while the caster sends nothing (no busy loop meanwhile),
-// and while data arrives.
-TEST_F(RoverRelayTest, AReceiverThatDisappearsEndsTheSessionWithTheComPortMessage) {
-  for (const int bytesPerSecond : {0, 20000}) {
-    SCOPED_TRACE(bytesPerSecond);
-    RecordingMessageSink& boxes = NextAttempt();
-    SimulatedReceiver unplugged(clock);
-    SetFieldText(settings.comPortName, testing::Wide(unplugged.DevicePath()));
-    DemoCasterConfig config;
-    config.streamBytesPerSecond = bytesPerSecond;
-    UseCaster(config);
-    clock.SetRealPollMs(kAnswerPollMs);
-    Start();
-    ASSERT_TRUE(LoggedIn(bytesPerSecond == 0 ? 1 : 2));
-    ASSERT_TRUE(unplugged.WaitForReceived(bytesPerSecond / 200, kRealLimit));
-    unplugged.Disappear();
-    ExpectGaveUpWith(boxes, u"Experienced a COM Port read/write error. Are you still in range?");
-    EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
-  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <concepts>
 #include <filesystem>
@@ -15,27 +16,15 @@ namespace {
 // A comparison that silently skipped the override position would pass records that differ.
 static_assert(!std::equality_comparable<RoverSettings>);
 
-// The IEEE 754 double stored little-endian at `at`, read independently of the code under test.
-double DoubleAt(const SettingsImage& image, std::size_t at) {
+// The 8 bytes stored little-endian at `at`, read independently of the code under test.
+std::uint64_t BitsAt(const SettingsImage& image, std::size_t at) {
   std::uint64_t bits = 0;
   for (std::size_t i = 0; i < 8; ++i) bits |= std::uint64_t{image[at + i]} << (8 * i);
-  return std::bit_cast<double>(bits);
+  return bits;
 }
 
-TEST(RoverSettingsTest, OverrideFieldsSitAtTheEndAndPaddingIsZero) {
-  RoverSettings settings;
-  settings.overrideLatitude = -33.8568;
-  settings.overrideLongitude = 151.2153;
-  settings.overrideEnabled = 1;
-  const SettingsImage image = EncodeRoverSettings(settings);
-  EXPECT_EQ(DoubleAt(image, 2800), -33.8568);
-  EXPECT_EQ(DoubleAt(image, 2808), 151.2153);
-  EXPECT_EQ(image[2816], 1);
-  for (std::size_t at = 2817; at < 2824; ++at) EXPECT_EQ(image[at], 0) << "padding at " << at;
-}
-
-// A stored position that is no position switches the override off rather than reach the
-// caster; the flag must be exactly 1.
+// The override sits at the record's end, with zero padding behind it. A stored position that is
+// no position switches the override off rather than reach the caster; the flag must be 1.
 TEST(RoverSettingsTest, OverrideFromAFileIsOnlyUsedWhenItIsAPosition) {
   constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
   constexpr double kInfinity = std::numeric_limits<double>::infinity();
@@ -54,7 +43,12 @@ TEST(RoverSettingsTest, OverrideFromAFileIsOnlyUsedWhenItIsAPosition) {
     RoverSettings settings;
     settings.overrideLatitude = c.latitude;
     settings.overrideLongitude = c.longitude;
+    settings.overrideEnabled = 1;
     SettingsImage image = EncodeRoverSettings(settings);
+    EXPECT_EQ(BitsAt(image, 2800), std::bit_cast<std::uint64_t>(c.latitude));
+    EXPECT_EQ(BitsAt(image, 2808), std::bit_cast<std::uint64_t>(c.longitude));
+    EXPECT_EQ(image[2816], 1);
+    EXPECT_TRUE(std::all_of(image.begin() + 2817, image.end(), [](auto b) { return b == 0; }));
     image[2816] = c.flag;
     RoverSettings decoded;
     DecodeRoverSettings(image, decoded);
@@ -64,7 +58,6 @@ TEST(RoverSettingsTest, OverrideFromAFileIsOnlyUsedWhenItIsAPosition) {
   }
 }
 
-// Nothing left over from before survives a failed read, and reading never writes.
 TEST(RoverSettingsTest, NoFileGivesTheDefaults) {
   const testing::TempFolder folder;
   RoverSettings settings;
