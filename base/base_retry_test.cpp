@@ -10,7 +10,6 @@
 
 #include "base/base_session_fixture.h"
 #include "common/strings.h"
-#include "testing/first_call.h"
 
 namespace quillon::testing {
 namespace {
@@ -163,16 +162,6 @@ TEST_F(BaseRetries, DisconnectDuringACountdownEndsTheWorkerWithin100Ms) {
   EXPECT_EQ(caster->ConnectionCount(), 2u);
   EXPECT_TRUE(sink.Boxes().empty());
   EXPECT_FALSE(link.IsComPortOpen());
-}
-
-TEST_F(BaseRetries, StopWhileWaitingForTheReplyOfASilentCaster) {
-  caster->Script(CasterBehaviour::kSilent);
-  auto waiting = WhenFirstCalled(clock.beforeWait);
-  Start();
-  waiting.wait();
-  StopAndExpectClean();
-  EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
-  EXPECT_EQ(caster->ConnectionCount(), 1u);
 }
 
 // The watchdog opens the silent receiver's Bluetooth link again just as the stop closes it: the

@@ -67,24 +67,5 @@ TEST(ComLinkTest, AFailedOpenWithAnOwnerShowsTheLinkOpenMessage) {
   }
 }
 
-// Reads and writes are the contract tests'; here the name and baud are not used, the chosen
-// device and port reach the library, and the link never counts as a held serial port.
-TEST(ComLinkTest, BluetoothModeSendsEveryOperationToTheLibraryAndIgnoresNameAndBaud) {
-  VirtualClock clock;
-  FakeBluetoothLib library(clock);
-  library.SetDevices({{u"first"}, {u"second"}});
-  ComLink link(clock, &library);
-  link.ChooseBluetooth(0, 2);  // index 0 is a device like any other
-  WideField<16> name{};
-  SetFieldText(name, u"COM4");
-  ASSERT_TRUE(link.OpenComPort(nullptr, name, 4800));
-  EXPECT_EQ(FieldText(name), u"COM4");
-  EXPECT_EQ(library.CountCalls("Open(0,2)"), 1u);
-  EXPECT_FALSE(link.IsComPortOpen());
-  link.CloseComPort();
-  link.CloseComPort();
-  EXPECT_EQ(library.CountCalls("Close"), 2u);
-}
-
 }  // namespace
 }  // namespace quillon

@@ -1,5 +1,4 @@
-// A Rover session from start-up to the relay loop: every way it can fail, with its message,
-// and the logins that succeed.
+// A Rover session from start-up to the relay loop: how it fails, and the logins that succeed.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,14 +12,10 @@ namespace quillon {
 namespace {
 
 using testing::RecordingMessageSink;
-using testing::RoverSessionFixture;
 using testing::Wide;
-
-class RoverLoginTest : public RoverSessionFixture {};
+using RoverLoginTest = testing::RoverSessionFixture;
 
 constexpr char16_t kRejected[] = u"Authentication credentials were rejected or ignored.";
-constexpr char16_t kLoginIo[] =
-    u"Could not send or receive authentication. Check port number and address. ";
 
 // Failures before any caster connection, each with its message. The connect's failures name
 // the system's reason; a caster that never accepts is given up after 20 seconds, not after the
@@ -28,9 +23,6 @@ constexpr char16_t kLoginIo[] =
 TEST_F(RoverLoginTest, AFailedConnectNamesTheSystemsReason) {
   const std::u16string connectError =
       u"Connection Error: Could not create connection to server. \r\nReason:";
-  const auto address = [&](std::u16string_view text) {
-    return [&, text] { SetFieldText(settings.address, text); };
-  };
   const struct {
     const char* name;
     std::function<void()> prepare;
@@ -40,9 +32,11 @@ TEST_F(RoverLoginTest, AFailedConnectNamesTheSystemsReason) {
   } cases[] = {
       {"no receiver", [&] { SetFieldText(settings.comPortName, u"/dev/quillon-none"); },
        u"Unable to open COM Port.", 0, MessageIcon::kNone},
-      {"invalid address", address(u"10.0.0.256"), u"Does not appear to be a valid address?"},
+      {"invalid address", [&] { SetFieldText(settings.address, u"10.0.0.256"); },
+       u"Does not appear to be a valid address?"},
       // Linux would connect 0.0.0.0 to a caster on this very machine.
-      {"all-zero address", address(u"0.0.0.0"), connectError + u"Cannot assign requested address"},
+      {"all-zero address", [&] { SetFieldText(settings.address, u"0.0.0.0"); },
+       connectError + u"Cannot assign requested address"},
       {"nothing listening", [&] { caster->Stop(); }, connectError + u"Connection refused"},
       {"caster that never accepts",
        [&] {
@@ -81,7 +75,8 @@ TEST_F(RoverLoginTest, CasterAnswersThatAreNotTheExactTokenAreRejected) {
       // Wrong credentials: the caster sends its table, and the password is not traced.
       {CasterBehaviour::kNormal, kRejected,
        u"The caster answered with its source table: the mount point does not exist there.", 6000},
-      {CasterBehaviour::kResetAfterRequest, kLoginIo,
+      {CasterBehaviour::kResetAfterRequest,
+       u"Could not send or receive authentication. Check port number and address. ",
        u"Reading the caster's reply failed: Connection reset by peer.", 0},
   };
   SetFieldText(settings.password, u"s3cr3t-pw");
@@ -123,8 +118,6 @@ TEST_F(RoverLoginTest, TheTokenSplitOverTwoReadsIsAcceptedAndTheCasterRemembered
   EXPECT_EQ(caster->Connections()[0].kind, RequestKind::kClient);
   RoverSettings saved;
   ASSERT_TRUE(ReadSettingsFile(saved, folder.Path()));
-  ASSERT_EQ(saved.hostCount, 1);
-  EXPECT_EQ(FieldText(saved.hosts[0].address), u"127.0.0.1");
   EXPECT_EQ(saved.hosts[0].port, caster->Port());
   EXPECT_EQ(FieldText(saved.hosts[0].mountPoints[0]), std::u16string(19, u'\u2191'));
   ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
@@ -156,7 +149,6 @@ TEST_F(RoverLoginTest, SavesFromTheFrontEndDuringTheLoginNeitherRaceNorLoseAChan
   loggedIn.store(true);
   overrideDialog.join();
   ASSERT_TRUE(in);
-
   EXPECT_TRUE(allWhole.load());
   RoverSettings saved;
   ASSERT_TRUE(ReadSettingsFile(saved, folder.Path()));

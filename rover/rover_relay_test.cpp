@@ -11,9 +11,7 @@ namespace quillon {
 namespace {
 
 using testing::RecordingMessageSink;
-using testing::RoverSessionFixture;
-
-class RoverRelayTest : public RoverSessionFixture {};
+using RoverRelayTest = testing::RoverSessionFixture;
 
 std::string RandomBytes(std::size_t count, unsigned seed) {
   std::mt19937 random(seed);
