@@ -1,10 +1,15 @@
-// What the receiver link adds on top of the device: the colon rule on the caller's name, the
-// open failure message, and routing to the Bluetooth library.
+// The receiver link: one contract that the serial device (on a pty) and the Bluetooth
+// library's link (the in-memory library) keep alike for the workers, then the colon rule on
+// the caller's name and the open failure message.
 #include "link/com_link.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "testing/fake_bluetooth_lib.h"
+#include "testing/pty_pair.h"
 #include "testing/recording_message_sink.h"
 #include "testing/virtual_clock.h"
 
@@ -12,8 +17,131 @@ namespace quillon {
 namespace {
 
 using testing::FakeBluetoothLib;
+using testing::PtyPair;
 using testing::RecordingMessageSink;
 using testing::VirtualClock;
+
+// The serial link, with the test playing the receiver on a pty.
+struct SerialEnd {
+  VirtualClock clock;
+  PtyPair pty;
+  ComLink link{clock, nullptr};
+
+  bool Open() {
+    WideField<64> name{};
+    SetFieldText(name, std::u16string(pty.DevicePath().begin(), pty.DevicePath().end()));
+    return link.OpenComPort(nullptr, name, 9600);
+  }
+  void ReceiverSends(const std::vector<std::uint8_t>& bytes) { pty.SendToProgram(bytes); }
+  std::vector<std::uint8_t> ReceiverGets(std::size_t count) {
+    return pty.ReceiveFromProgram(count);
+  }
+  void ReceiverDisappears() { pty.Unplug(); }
+};
+
+// The Bluetooth link, with the in-memory library playing the remote receiver.
+struct BluetoothEnd {
+  VirtualClock clock;
+  FakeBluetoothLib library{clock};
+  ComLink link{clock, &library};
+
+  BluetoothEnd() {
+    library.SetDevices({{u"GNSS receiver"}});
+    link.ChooseBluetooth(0, 1);
+  }
+  bool Open() { return link.OpenComPort(nullptr, nullptr, 0, 9600); }
+  void ReceiverSends(const std::vector<std::uint8_t>& bytes) { library.SendToProgram(bytes); }
+  std::vector<std::uint8_t> ReceiverGets(std::size_t count) {
+    library.WaitForWritten(count, 2000);
+    return library.TakeWritten();
+  }
+  void ReceiverDisappears() { library.Disappear(); }
+};
+
+template <typename End>
+class ReceiverLinkContract : public ::testing::Test {
+ protected:
+  // Reads until `count` bytes arrived or the reads stop giving any (a bounded number of tries).
+  std::vector<std::uint8_t> ProgramReads(std::size_t count) {
+    std::vector<std::uint8_t> got;
+    for (int idle = 0; got.size() < count && idle < 50;) {
+      const std::int32_t n = Read();
+      idle = n > 0 ? 0 : idle + 1;
+      if (n > 0) got.insert(got.end(), buffer_, buffer_ + n);
+    }
+    return got;
+  }
+
+  std::int32_t Read() { return end.link.ReadComPort(buffer_, sizeof buffer_); }
+  bool Write(std::uint8_t byte = 7) { return end.link.WriteComPort(&byte, 1); }
+
+  End end;
+
+ private:
+  std::uint8_t buffer_[1024];
+};
+
+using Ends = ::testing::Types<SerialEnd, BluetoothEnd>;
+TYPED_TEST_SUITE(ReceiverLinkContract, Ends);
+
+// CR, LF, XON, XOFF, Ctrl-C and DEL among them: nothing may be translated or swallowed. A
+// quiet receiver then gives 0 after a wait: long enough that a polling caller is no busy loop,
+// short enough for the caller's own timing.
+TYPED_TEST(ReceiverLinkContract, EveryByteValuePassesUnchangedBothWays) {
+  ASSERT_TRUE(this->end.Open());
+  std::vector<std::uint8_t> bytes(8 * 256);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+  this->end.ReceiverSends(bytes);
+  EXPECT_EQ(this->ProgramReads(bytes.size()), bytes);
+  ASSERT_TRUE(this->end.link.WriteComPort(bytes.data(), bytes.size()));
+  EXPECT_EQ(this->end.ReceiverGets(bytes.size()), bytes);
+
+  const auto before = this->end.clock.Elapsed();
+  EXPECT_EQ(this->Read(), 0);
+  EXPECT_GT(this->end.clock.Elapsed() - before, 0u);
+  EXPECT_LE(this->end.clock.Elapsed() - before, 100u);
+}
+
+TYPED_TEST(ReceiverLinkContract, NothingMovesBeforeOpenOrAfterCloseAndTheLinkReopens) {
+  EXPECT_EQ(this->Read(), 0);
+  EXPECT_FALSE(this->Write());
+  ASSERT_TRUE(this->end.Open());
+  this->end.link.CloseComPort();
+  this->end.link.CloseComPort();
+  this->end.ReceiverSends({1, 2, 3});
+  EXPECT_EQ(this->Read(), 0);
+  EXPECT_FALSE(this->Write());
+
+  ASSERT_TRUE(this->end.Open());
+  EXPECT_TRUE(this->Write(9));
+  EXPECT_EQ(this->end.ReceiverGets(1), std::vector<std::uint8_t>{9});
+}
+
+// It stays failed and answers at once rather than waiting each time.
+TYPED_TEST(ReceiverLinkContract, AReceiverThatDisappearsFailsReadsAndWrites) {
+  ASSERT_TRUE(this->end.Open());
+  this->end.ReceiverDisappears();
+  EXPECT_LT(this->Read(), 0);
+  EXPECT_FALSE(this->Write());
+  const auto before = this->end.clock.Elapsed();
+  EXPECT_LT(this->Read(), 0);
+  EXPECT_EQ(this->end.clock.Elapsed(), before);
+}
+
+// The worker keeps using the link until it sees it closed.
+TYPED_TEST(ReceiverLinkContract, CloseFromAnotherThreadWhileTheWorkerReadsAndWrites) {
+  ASSERT_TRUE(this->end.Open());
+  std::atomic<bool> started{false};
+  std::thread worker([&] {
+    do {
+      started.store(true);
+    } while (this->Read() >= 0 && this->Write());
+  });
+  while (!started.load()) std::this_thread::yield();
+  this->end.link.CloseComPort();
+  worker.join();
+  EXPECT_FALSE(this->Write());
+}
 
 TEST(ComLinkTest, AColonIsAppendedInTheCallersBufferOnlyWhenNoneIsThereAndItFits) {
   const std::pair<std::u16string, std::u16string> cases[] = {
