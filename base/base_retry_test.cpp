@@ -1,5 +1,5 @@
 // The Base worker's attempts: the countdown between them, the final message after the last,
-// and a stop in every phase that leaves no thread, no lock held and no socket open.
+// and stops in the countdown and during a reopen of the link.
 #include <cerrno>
 #include <future>
 #include <mutex>
@@ -25,23 +25,7 @@ std::u16string FinalMessage(std::string_view elapsed, std::u16string_view reason
          u"\r\nReason: " + std::u16string(reason);
 }
 
-class BaseRetries : public BaseSessionFixture {
- protected:
-  // The stop sequence leaves no worker, no lock held, no socket or link open, and no text.
-  void StopAndExpectClean() {
-    StopSession(status, link, clock);
-    EXPECT_FALSE(status.HasWorker());
-    bool lockFree = false;
-    std::thread([&] {
-      if ((lockFree = status.lock.try_lock())) status.lock.unlock();
-    }).join();
-    EXPECT_TRUE(lockFree);
-    EXPECT_FALSE(status.socket.IsOpen());
-    EXPECT_FALSE(link.IsComPortOpen());
-    EXPECT_FALSE(status.Snapshot().running || status.Snapshot().error);
-    EXPECT_EQ(status.StatusText(), u"");
-  }
-};
+using BaseRetries = BaseSessionFixture;
 
 struct GiveUpCase {
   const char* name;
@@ -51,7 +35,7 @@ struct GiveUpCase {
   std::uint32_t reasonId;  // 0: no reason
 };
 
-class BaseGivesUp : public BaseRetries, public ::testing::WithParamInterface<GiveUpCase> {};
+class BaseGivesUp : public BaseSessionFixture, public ::testing::WithParamInterface<GiveUpCase> {};
 
 TEST_P(BaseGivesUp, AfterFifteenAttemptsWithACountdownBetweenThem) {
   const GiveUpCase& c = GetParam();
@@ -181,12 +165,22 @@ TEST_F(BaseRetries, StopWhileTheWatchdogReopensTheBluetoothLink) {
   };
   Start();
   ASSERT_EQ(reopening.get_future().wait_for(kRealLimit), std::future_status::ready);
-  auto stop = std::async(std::launch::async, [&] { StopAndExpectClean(); });
+  auto stop = std::async(std::launch::async, [&] { StopSession(status, link, clock); });
   const bool stopped = stop.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
   EXPECT_TRUE(stopped) << "the stop waits for a connect that began after its close";
   if (!stopped) bluetooth.Close();  // lets the test end
   stop.get();
   bluetooth.BeforeOpen({});
+  // Nothing is left: no worker, no lock held, no socket or link open, and no text.
+  EXPECT_FALSE(status.HasWorker());
+  bool lockFree = false;
+  std::thread([&] {
+    if ((lockFree = status.lock.try_lock())) status.lock.unlock();
+  }).join();
+  EXPECT_TRUE(lockFree);
+  EXPECT_FALSE(status.socket.IsOpen() || link.IsComPortOpen());
+  EXPECT_FALSE(status.Snapshot().running || status.Snapshot().error);
+  EXPECT_EQ(status.StatusText(), u"");
 }
 
 }  // namespace

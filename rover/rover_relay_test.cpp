@@ -1,16 +1,19 @@
 // A Rover session in its relay loop: fidelity in both directions, the position override, the
-// silence rule, a receiver that goes away, and neither direction starving the other.
+// silence rule, a receiver that goes away, neither direction starving the other; and the stop
+// from every place the worker can be, which ends without a message and leaves nothing behind.
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "ntrip/gga.h"
 #include "rover/rover_session_fixture.h"
+#include "testing/first_call.h"
 
 namespace quillon {
 namespace {
 
 using testing::RecordingMessageSink;
+using testing::WhenFirstCalled;
 using RoverRelayTest = testing::RoverSessionFixture;
 
 std::string RandomBytes(std::size_t count, unsigned seed) {
@@ -128,6 +131,62 @@ TEST_F(RoverRelayTest, CorrectionsReachTheReceiverAsTheyArrive) {
   }
   // Each pass waits for the receiver's bytes a little; none sits out a 100 ms pause.
   EXPECT_LT(clock.Elapsed() - start, kBlocks * 100u / 2);
+}
+
+class RoverStopTest : public testing::RoverSessionFixture {
+ protected:
+  // The session ends idle with only the `boxes` shown before the stop.
+  void StopAndExpectIdle(std::size_t boxes = 0) {
+    const auto before = clock.Elapsed();
+    StopSession(status, link, clock);
+    EXPECT_GE(clock.Elapsed() - before, 5000u);
+    EXPECT_FALSE(status.HasWorker());
+    EXPECT_FALSE(status.socket.IsOpen());
+    EXPECT_FALSE(link.IsComPortOpen());
+    const auto snapshot = status.Snapshot();
+    EXPECT_FALSE(snapshot.running || snapshot.error);
+    EXPECT_EQ(snapshot.total, 0);
+    EXPECT_EQ(snapshot.elapsed, "00:00:00");
+    EXPECT_EQ(sink.Boxes().size(), boxes);
+  }
+};
+
+TEST_F(RoverStopTest, WhileConnectingToACasterThatNeverAccepts) {
+  caster->StopAccepting();
+  auto connecting = WhenFirstCalled(clock.beforeWaitWritable);
+  Start();
+  connecting.wait();
+  StopAndExpectIdle();
+  EXPECT_EQ(caster->LoggedInClients(), 0);
+}
+
+TEST_F(RoverStopTest, WhileReadingTheLoginReplyOfASilentCaster) {
+  clock.SetRealPollMs(60000);  // the login's waits block in real time, as on the real clock
+  caster->Script(CasterBehaviour::kSilent);
+  auto reading = WhenFirstCalled(clock.beforeWait);
+  Start();
+  reading.wait();
+  StopAndExpectIdle();
+  EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
+}
+
+TEST_F(RoverStopTest, WhileTheWorkersMessageBoxIsOpen) {
+  sink.HoldBoxesOpen(true);
+  SetFieldText(settings.address, u"10.0.0.300");  // fails at once with a box
+  Start();
+  ASSERT_TRUE(sink.WaitForBoxes(1));
+  StopAndExpectIdle(1);
+}
+
+// Run from inside the lock, as the dialog's timer runs it, in the stop sequence's own tests.
+TEST_F(RoverStopTest, InTheRelayLoop) {
+  Start();
+  ASSERT_TRUE(LoggedIn());
+  ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
+  ASSERT_EQ(caster->SendToClients("some data"), 1);
+  ASSERT_TRUE(receiver.WaitForReceived(9, kRealLimit));
+  StopAndExpectIdle();
+  EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
 }
 
 }  // namespace
