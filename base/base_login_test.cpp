@@ -1,5 +1,4 @@
-// The Base worker's login: the request on the wire, the replies it accepts and refuses, and
-// what each failed attempt leaves for the front end.
+// The Base worker's login: the request on the wire, and what each failed attempt leaves.
 #include <cerrno>
 #include <functional>
 #include <string>
@@ -12,8 +11,7 @@ namespace {
 
 using BaseLogin = BaseSessionFixture;
 
-// The caster's success token anywhere in its first reply lets the upload begin. Multi-byte
-// texts go out in the locale's encoding, not one byte per character.
+// The token anywhere in the first reply will do; multi-byte texts go out in the locale's encoding.
 TEST_F(BaseLogin, SendsTheServerRequestWholeAndUploadsAfterTheCastersOk) {
   const std::string password =
       "p\xc3\xa4ssw\xc3\xb6rd\xc3\x9f\xc3\xa9\xc3\xa8\xc3\xaa\xc3\xab\xc3\xaf\xc3\xae";
@@ -36,8 +34,7 @@ TEST_F(BaseLogin, SendsTheServerRequestWholeAndUploadsAfterTheCastersOk) {
   EXPECT_FALSE(status.Snapshot().error);
 }
 
-// Each failure leaves the dialog's text, and what really happened as the detail for the
-// command line.
+// The dialog's text, and what really happened as the detail for the command line.
 TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
   const std::u16string rejected = LoadString(kStrCredentialsRejected);
   const std::u16string loginIo = LoadString(kStrAuthenticationIo);

@@ -1,5 +1,4 @@
-// The Base worker's attempts: the countdown between them, the final message after the last,
-// and stops in the countdown and during a reopen of the link.
+// The Base worker's attempts: the countdown between them and the final message after the last.
 #include <cerrno>
 #include <future>
 #include <mutex>
@@ -148,8 +147,7 @@ TEST_F(BaseRetries, DisconnectDuringACountdownEndsTheWorkerWithin100Ms) {
   EXPECT_FALSE(link.IsComPortOpen());
 }
 
-// The watchdog opens the silent receiver's Bluetooth link again just as the stop closes it: the
-// new connect begins after that close, and only a later close can end it.
+// The watchdog's new connect begins after the stop's close: only a later close can end it.
 TEST_F(BaseRetries, StopWhileTheWatchdogReopensTheBluetoothLink) {
   UseBluetooth();
   std::promise<void> reopening;

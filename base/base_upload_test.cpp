@@ -1,6 +1,4 @@
-// The Base worker's upload: every byte the receiver sends reaches the caster in order, the
-// counters follow, a silent receiver gets its link opened again while the caster stays, and a
-// caster that stops reading fails the upload after a while or yields to a stop at once.
+// The Base worker's upload: fidelity and counters, the receiver watchdog, a caster that stalls.
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -24,8 +22,7 @@ namespace {
 
 using BaseUpload = BaseSessionFixture;
 
-// Two minutes of 11520 B/s of clock time from the receiver. What does not fit into the
-// terminal's buffers at once is lost, as a serial driver's overflow loses it.
+// Two minutes at 11520 B/s; what the terminal cannot take at once is lost, as in a driver.
 TEST_F(BaseUpload, KeepsUpWithAReceiverAt115200Baud) {
   PtyPair pty;
   SetFieldText(settings.comPortName, Wide(pty.DevicePath()));
@@ -77,8 +74,7 @@ class BaseWatchdog : public BaseSessionFixture,
   BaseWatchdog() : BaseSessionFixture(GetParam()) {}
 };
 
-// Once, within one pass (a read wait and a pause) after 25 s of silence; the reopened link
-// carries on.
+// Once, within one pass (a read wait and a pause); the reopened link carries on.
 TEST_P(BaseWatchdog, ReopensASilentLinkOnceAfter25SecondsWhileTheCasterStaysConnected) {
   UseBluetooth();
   std::mutex mutex;
@@ -122,8 +118,7 @@ INSTANTIATE_TEST_SUITE_P(Ticks, BaseWatchdog, ::testing::Values(1000u, 0xFFFFFFF
                            return info.param == 1000 ? "early" : "wrapping";
                          });
 
-// Listens on 127.0.0.1 with a small receive buffer. Answer(), run by the worker while it waits
-// for the reply, accepts its connection and says "OK\r\n"; nothing is ever read.
+// A caster with a small window that answers the login (from the worker's pause) and never reads.
 class StalledCaster {
  public:
   StalledCaster() {
@@ -161,8 +156,7 @@ class StalledCaster {
   std::atomic<int> connection_{-1};
 };
 
-// The receiver talks without pause (the terminal is filled at every pass of the worker) while
-// the caster has accepted the login and reads nothing.
+// The receiver's terminal is filled at every pass while the caster reads nothing.
 class BaseStalledCaster : public BaseSessionFixture {
  protected:
   BaseStalledCaster() {

@@ -1,6 +1,4 @@
-// The receiver link: one contract that the serial device (on a pty) and the Bluetooth
-// library's link (the in-memory library) keep alike for the workers, then the colon rule on
-// the caller's name and the open failure message.
+// The receiver link: one contract for the serial and the Bluetooth link, then its own rules.
 #include "link/com_link.h"
 
 #include <gtest/gtest.h>
@@ -84,9 +82,7 @@ class ReceiverLinkContract : public ::testing::Test {
 using Ends = ::testing::Types<SerialEnd, BluetoothEnd>;
 TYPED_TEST_SUITE(ReceiverLinkContract, Ends);
 
-// CR, LF, XON, XOFF, Ctrl-C and DEL among them: nothing may be translated or swallowed. A
-// quiet receiver then gives 0 after a wait: long enough that a polling caller is no busy loop,
-// short enough for the caller's own timing.
+// Control bytes are not translated or swallowed; a quiet read waits, but briefly (no busy loop).
 TYPED_TEST(ReceiverLinkContract, EveryByteValuePassesUnchangedBothWays) {
   ASSERT_TRUE(this->end.Open());
   std::vector<std::uint8_t> bytes(8 * 256);
@@ -162,8 +158,7 @@ TEST(ComLinkTest, AColonIsAppendedInTheCallersBufferOnlyWhenNoneIsThereAndItFits
   }
 }
 
-// A link that does not open shows the serial port's message when it has an owner; for the
-// Bluetooth link (and Bluetooth mode on a platform without a library), with the reason.
+// Shown only with an owner; for Bluetooth (or no library for it) with the reason as detail.
 TEST(ComLinkTest, AFailedOpenWithAnOwnerShowsTheLinkOpenMessage) {
   VirtualClock clock;
   FakeBluetoothLib library(clock);

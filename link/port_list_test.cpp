@@ -1,5 +1,4 @@
-// The ports a device offers: the list of serial ports and Bluetooth bindings, and the items
-// of the port combo built from it.
+// The serial ports and Bluetooth bindings a device offers, and the port combo built from them.
 #include "link/port_list.h"
 
 #include <gtest/gtest.h>

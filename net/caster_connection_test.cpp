@@ -1,5 +1,4 @@
-// Reaching a caster that does not play along: its address, the connect and the send each
-// have a limit and end at once when the caller asks them to stop.
+// Reaching a caster: the lookup, the connect and the send each end at their limit or a stop.
 #include "net/caster_connection.h"
 
 #include <arpa/inet.h>
@@ -36,8 +35,7 @@ TEST(ResolveCasterAddress, DottedAddressesFollowInetAddrAndNamesBeginWithALetter
   EXPECT_FALSE(missing.problem.empty());
 }
 
-// The lookup hangs, as against a resolver that does not answer, until the test lets it go; its
-// thread may outlive the call that started it.
+// A resolver that never answers; the lookup's thread may outlive the call that started it.
 TEST(ResolveCasterAddress, AHangingLookupEndsWithAStopOrAfterItsLimit) {
   VirtualClock clock(1000, 1'700'000'000, 1);
   std::promise<void> release;

@@ -76,9 +76,7 @@ TEST(OwnAddress, OnlyTheFirstByteDecidesAndTheFirstGoodAddressWins) {
                           [](const in_addr& a) { return a.s_addr == htonl(INADDR_LOOPBACK); }));
 }
 
-// Without a manager, as on Linux, nothing is shown and nothing is waited for; with an own
-// address nothing is asked. A manager that is missing or lacks an entry point is reported once
-// and never called.
+// Without a manager (Linux) nothing happens; one missing a part is reported and never called.
 TEST(DataConnection, BringUpWhenTheDeviceHasNoAddress) {
   using enum ConnMgrEntryPoint;
   const std::u16string connectedWithout =

@@ -17,9 +17,7 @@ using RoverLoginTest = testing::RoverSessionFixture;
 
 constexpr char16_t kRejected[] = u"Authentication credentials were rejected or ignored.";
 
-// Failures before any caster connection, each with its message. The connect's failures name
-// the system's reason; a caster that never accepts is given up after 20 seconds, not after the
-// system's two minutes.
+// Failures before a connection; a connect is given up after 20 s, not the system's 2 minutes.
 TEST_F(RoverLoginTest, AFailedConnectNamesTheSystemsReason) {
   const std::u16string connectError =
       u"Connection Error: Could not create connection to server. \r\nReason:";
@@ -60,8 +58,7 @@ TEST_F(RoverLoginTest, AFailedConnectNamesTheSystemsReason) {
   }
 }
 
-// What the caster really answered goes beside the message, its control characters replaced.
-// A reply without the token is waited on for the full 6 s.
+// What the caster answered goes beside the message; a reply without the token waits out 6 s.
 TEST_F(RoverLoginTest, CasterAnswersThatAreNotTheExactTokenAreRejected) {
   const struct {
     CasterBehaviour answer;
@@ -98,8 +95,7 @@ TEST_F(RoverLoginTest, CasterAnswersThatAreNotTheExactTokenAreRejected) {
   EXPECT_EQ(trace.Text().find("s3cr3t"), std::string::npos);
 }
 
-// Names of three-byte characters at their full length no longer fit a 255-byte request; bytes
-// that came with the token belong to the login reply and are not relayed.
+// Full-length three-byte names overflow 255 bytes; bytes with the token are not relayed.
 TEST_F(RoverLoginTest, TheTokenSplitOverTwoReadsIsAcceptedAndTheCasterRemembered) {
   DemoCasterConfig config;
   config.user = config.password = config.mountPoint = "";
@@ -127,8 +123,7 @@ TEST_F(RoverLoginTest, TheTokenSplitOverTwoReadsIsAcceptedAndTheCasterRemembered
   EXPECT_TRUE(sink.Boxes().empty());
 }
 
-// The override dialog saves while the worker appends ":" to the port name and remembers the
-// caster: every file is one whole record and neither change is lost (run it under tsan too).
+// The override dialog saves while the worker changes the record: no torn file, no lost change.
 TEST_F(RoverLoginTest, SavesFromTheFrontEndDuringTheLoginNeitherRaceNorLoseAChange) {
   const auto file = folder.Path() / kRoverSettingsFileName;
   std::atomic<bool> loggedIn{false};

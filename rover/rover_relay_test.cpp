@@ -1,6 +1,4 @@
-// A Rover session in its relay loop: fidelity in both directions, the position override, the
-// silence rule, a receiver that goes away, neither direction starving the other; and the stop
-// from every place the worker can be, which ends without a message and leaves nothing behind.
+// A Rover session in its relay loop, how it ends, and the stop from every place it can be.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -23,9 +21,7 @@ std::string RandomBytes(std::size_t count, unsigned seed) {
   return bytes;
 }
 
-// Both directions have far more waiting than one pass moves. By the time half the downstream
-// data is through (about 50 passes), the upstream has had its turns too: a loop that served
-// one direction while it had data would show none.
+// Each direction has far more waiting than a pass moves; both must get turns (about 50 passes).
 TEST_F(RoverRelayTest, NeitherAContinuousCasterNorAContinuousReceiverStarvesTheOtherDirection) {
   // Made before the start: virtual time runs while the worker waits for data.
   const std::string down = RandomBytes(200'000, 1);
@@ -67,9 +63,7 @@ TEST_F(RoverRelayTest, TheReceiversOutputGoesUpstreamUnchangedUntilTheOverrideRe
   EXPECT_EQ(caster->ReceivedFromClients(), original + std::string(rewritten.data(), size));
 }
 
-// A caster that closes the connection is noticed at once; one that stays connected but silent
-// after sixty seconds, and no less. A receiver that goes away is noticed by the upstream read
-// while the caster is silent, and while data arrives.
+// A closed caster ends it at once, a silent one after 60 s and no less; so does a lost receiver.
 TEST_F(RoverRelayTest, AClosedCasterEndsTheSessionAtOnceASilentOneAfterSixtySeconds) {
   const std::u16string socketProblem =
       u"There was a problem reading from the socket. Connection down?";
@@ -115,8 +109,7 @@ TEST_F(RoverRelayTest, AClosedCasterEndsTheSessionAtOnceASilentOneAfterSixtySeco
   }
 }
 
-// A block that arrives during the pause between passes ends the pause: it reaches the receiver
-// as it comes, not up to a pause later.
+// A block arriving during the pause between passes ends the pause: no pause of delay.
 TEST_F(RoverRelayTest, CorrectionsReachTheReceiverAsTheyArrive) {
   constexpr int kBlocks = 20;
   Start();

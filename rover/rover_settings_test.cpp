@@ -23,8 +23,7 @@ std::uint64_t BitsAt(const SettingsImage& image, std::size_t at) {
   return bits;
 }
 
-// The override sits at the record's end, with zero padding behind it. A stored position that is
-// no position switches the override off rather than reach the caster; the flag must be 1.
+// At the record's end, zero padded; a stored non-position or a flag other than 1 switches it off.
 TEST(RoverSettingsTest, OverrideFromAFileIsOnlyUsedWhenItIsAPosition) {
   constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
   constexpr double kInfinity = std::numeric_limits<double>::infinity();
@@ -58,8 +57,7 @@ TEST(RoverSettingsTest, OverrideFromAFileIsOnlyUsedWhenItIsAPosition) {
   }
 }
 
-// Nothing left over survives a failed read, and reading never writes. The atomics need
-// hand-written copies: a forgotten field would be lost in the copies.
+// A failed read leaves nothing over and writes nothing; the atomics' copies are hand-written.
 TEST(RoverSettingsTest, RememberHostWritesTheWholeRecordAndCopiesCarryTheOverride) {
   const testing::TempFolder folder;
   RoverSettings settings;

@@ -1,5 +1,4 @@
-// The stop sequence on its own: the lock its caller may hold, the waits of each kind of stop,
-// and the connect time text. The Rover worker tests stop a real worker from every phase.
+// The stop sequence on its own; the Rover session tests stop a real worker from every phase.
 #include "session/stop_session.h"
 
 #include <gtest/gtest.h>
@@ -89,8 +88,7 @@ TEST_F(StopSessionTest, AfterTheWorkerGaveUpOnlyDisconnectWaitsAndBothCleanUp) {
   }
 }
 
-// A worker that needs the stopping thread to do its part (a windowed front end handling its
-// events) is waited for with that work done between the attempts, not in one blocking wait.
+// A windowed front end handles its events between the attempts, not in one blocking wait.
 TEST_F(StopSessionTest, RunsTheCallersWorkWhileTheWorkerHasNotEnded) {
   std::atomic<int> rounds{0};
   Start([&] {
@@ -101,9 +99,7 @@ TEST_F(StopSessionTest, RunsTheCallersWorkWhileTheWorkerHasNotEnded) {
   ExpectIdleAndClean();
 }
 
-// A front end that never stops its session, or a status destroyed at exit, must not leave the
-// process waiting on a worker never told to stop: blocked on the caster socket, waiting on a
-// box, or simply running while running is set.
+// A status destroyed at exit ends a worker never told to stop, wherever it is blocked.
 TEST(SessionStatusTest, DestroyingTheStatusEndsAWorkerNeverStopped) {
   enum class Blocked { kSocket, kBox, kLoop };
   for (const Blocked blocked : {Blocked::kSocket, Blocked::kBox, Blocked::kLoop}) {
