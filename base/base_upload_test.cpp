@@ -59,7 +59,6 @@ TEST_F(BaseUpload, KeepsUpWithAReceiverAt115200Baud) {
   Start();
   ASSERT_EQ(finished.get_future().wait_for(kRealLimit), std::future_status::ready);
   EXPECT_EQ(lost, 0u);
-  EXPECT_EQ(produced, kRunMs * kBytesPerSecond / 1000);
   // Measured over windows of just over a second.
   EXPECT_NEAR(rate, static_cast<double>(kBytesPerSecond), kBytesPerSecond * 0.15);
   ASSERT_TRUE(caster->WaitForUploaded(written.size(), kRealLimit));

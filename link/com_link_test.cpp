@@ -183,7 +183,6 @@ TEST(ComLinkTest, AFailedOpenWithAnOwnerShowsTheLinkOpenMessage) {
     const auto boxes = owner.Boxes();
     ASSERT_EQ(boxes.size(), 1u);  // none for the open without an owner
     EXPECT_EQ(boxes[0].text, u"Unable to open COM Port.");
-    EXPECT_EQ(boxes[0].caption, u"Error");
     EXPECT_EQ(boxes[0].icon, MessageIcon::kNone);
     EXPECT_EQ(boxes[0].detail, detail);
     EXPECT_FALSE(link->IsComPortOpen());

