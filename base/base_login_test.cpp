@@ -1,5 +1,4 @@
-// The Base worker's login: the request on the wire, the replies it accepts and refuses, and
-// what each failed attempt leaves for the front end.
+// The Base worker's login: the request on the wire, and what each failed attempt leaves.
 #include <cerrno>
 #include <functional>
 #include <string>
@@ -10,59 +9,32 @@
 namespace quillon::testing {
 namespace {
 
-constexpr std::string_view kAgentLine = "Source-Agent: NTRIP NtripServerZEP/0.9\r\n\r\n";
-
 using BaseLogin = BaseSessionFixture;
 
-// The caster's success token anywhere in its first reply lets the upload begin.
+// The token anywhere in the first reply will do; multi-byte texts go out in the locale's encoding.
 TEST_F(BaseLogin, SendsTheServerRequestWholeAndUploadsAfterTheCastersOk) {
-  const struct {
-    CasterBehaviour reply;
-    std::u16string password;
-    std::u16string mountPoint;
-    std::string casterPassword;  // as the caster compares it, UTF-8
-    std::string casterMount;
-    std::string request;
-  } cases[] = {
-      {CasterBehaviour::kNormal, u"demo", u"DEMO", "demo", "DEMO", "SOURCE demo /DEMO\r\n"},
-      // Multi-byte texts go out in the locale's encoding, not one byte per character.
-      {CasterBehaviour::kIcyServerStatus,
-       u"p\u00e4ssw\u00f6rd\u00df\u00e9\u00e8\u00ea\u00eb\u00ef\u00ee", u"M\u00dcNCHEN\u00c4\u00d6",
-       "p\xc3\xa4ssw\xc3\xb6rd\xc3\x9f\xc3\xa9\xc3\xa8\xc3\xaa\xc3\xab\xc3\xaf\xc3\xae",
-       "M\xc3\x9cNCHEN\xc3\x84\xc3\x96",
-       "SOURCE p\xc3\xa4ssw\xc3\xb6rd\xc3\x9f\xc3\xa9\xc3\xa8\xc3\xaa\xc3\xab\xc3\xaf\xc3\xae "
-       "/M\xc3\x9cNCHEN\xc3\x84\xc3\x96\r\n"},
-      {CasterBehaviour::kHttpStatus, u"demo", u"DEMO", "demo", "DEMO", "SOURCE demo /DEMO\r\n"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.request);
-    DemoCasterConfig config;
-    config.sourcePassword = c.casterPassword;
-    config.mountPoint = c.casterMount;
-    UseCaster(config);
-    caster->Script(c.reply);
-    SetFieldText(settings.password, c.password);
-    SetFieldText(settings.mountPoint, c.mountPoint);
-    receiver.Emit("$GPGGA");
-    Start();
-    ASSERT_TRUE(Uploaded(6));
-    EXPECT_EQ(caster->RequestText(0), c.request + std::string(kAgentLine));
-    EXPECT_EQ(caster->Uploaded(), "$GPGGA");
-    EXPECT_EQ(caster->ConnectionCount(), 1u);
-    EXPECT_EQ(status.StatusText(), u"");
-    EXPECT_FALSE(status.Snapshot().error);
-
-    // The stop closes the caster connection and the receiver link.
-    StopSession(status, link, clock);
-    EXPECT_FALSE(status.HasWorker());
-    EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
-    EXPECT_FALSE(link.IsComPortOpen());
-    EXPECT_FALSE(status.socket.IsOpen());
-  }
+  const std::string password =
+      "p\xc3\xa4ssw\xc3\xb6rd\xc3\x9f\xc3\xa9\xc3\xa8\xc3\xaa\xc3\xab\xc3\xaf\xc3\xae";
+  const std::string mountPoint = "M\xc3\x9cNCHEN\xc3\x84\xc3\x96";
+  DemoCasterConfig config;
+  config.sourcePassword = password;
+  config.mountPoint = mountPoint;
+  UseCaster(config);
+  caster->Script(CasterBehaviour::kIcyServerStatus);
+  SetFieldText(settings.password, u"p\u00e4ssw\u00f6rd\u00df\u00e9\u00e8\u00ea\u00eb\u00ef\u00ee");
+  SetFieldText(settings.mountPoint, u"M\u00dcNCHEN\u00c4\u00d6");
+  receiver.Emit("$GPGGA");
+  Start();
+  ASSERT_TRUE(Uploaded(6));
+  EXPECT_EQ(caster->RequestText(0), "SOURCE " + password + " /" + mountPoint +
+                                        "\r\nSource-Agent: NTRIP NtripServerZEP/0.9\r\n\r\n");
+  EXPECT_EQ(caster->Uploaded(), "$GPGGA");
+  EXPECT_EQ(caster->ConnectionCount(), 1u);
+  EXPECT_EQ(status.StatusText(), u"");
+  EXPECT_FALSE(status.Snapshot().error);
 }
 
-// Each failure leaves the dialog's text, and what really happened as the detail for the
-// command line.
+// The dialog's text, and what really happened as the detail for the command line.
 TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
   const std::u16string rejected = LoadString(kStrCredentialsRejected);
   const std::u16string loginIo = LoadString(kStrAuthenticationIo);
@@ -77,12 +49,10 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
     BaseSessionResult result;
     std::u16string text;
     std::u16string detail;
-    bool linkOpenAfter;
     std::uint64_t minMs = 0, maxMs = 60000;  // virtual time the attempt takes
   } cases[] = {
       {"wrong password", [&] { SetFieldText(settings.password, u"wrong"); },
-       BaseSessionResult::kRejected, rejected, u"The caster replied \"ERROR - Bad Password\".",
-       true},
+       BaseSessionResult::kRejected, rejected, u"The caster replied \"ERROR - Bad Password\"."},
       // The token is looked for in one read only.
       {"OK split over two reads",
        [&] {
@@ -91,56 +61,38 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
          UseCaster(slow);
          caster->Script(CasterBehaviour::kSplitReply);
        },
-       BaseSessionResult::kRejected, rejected, u"The caster replied \"O\".", true},
-      // Control characters of the reply do not reach the terminal.
-      {"garbage", [&] { caster->Script(CasterBehaviour::kGarbage); }, BaseSessionResult::kRejected,
-       rejected, u"The caster replied \"??????\".", true},
+       BaseSessionResult::kRejected, rejected, u"The caster replied \"O\"."},
       // Waited for a bounded time, then taken as an empty reply.
       {"silent caster",
        [&] {
          caster->Script(CasterBehaviour::kSilent);
          clock.SetRealPollMs(kFastPollMs);
        },
-       BaseSessionResult::kRejected, rejected, u"The caster sent no reply.", true},
+       BaseSessionResult::kRejected, rejected, u"The caster sent no reply."},
       {"connection reset", [&] { caster->Script(CasterBehaviour::kResetAfterRequest); },
        BaseSessionResult::kLoginIoFailed, loginIo,
-       u"Reading the caster's reply failed: Connection reset by peer.", true},
-      {"invalid dotted address", [&] { SetFieldText(settings.address, u"192.168.1.300"); },
-       BaseSessionResult::kNoSocket, u"", u"", true},
-      {"nobody listening", [&] { caster->Stop(); }, BaseSessionResult::kConnectFailed,
-       ConnectionErrorText(ECONNREFUSED), u"", true},
+       u"Reading the caster's reply failed: Connection reset by peer."},
       {"name that does not resolve", [&] { SetFieldText(settings.address, u"nowhere.invalid"); },
        BaseSessionResult::kConnectFailed, unresolved,
-       u"The host name \"nowhere.invalid\" did not resolve.", true},
+       u"The host name \"nowhere.invalid\" did not resolve."},
       // A connect is given up after 20 s, not after the system's two minutes.
       {"caster that never accepts",
        [&] {
          caster->StopAccepting();
          clock.SetRealPollMs(kFastPollMs);
        },
-       BaseSessionResult::kConnectFailed, ConnectionErrorText(ETIMEDOUT), u"", true, 20000, 20000},
+       BaseSessionResult::kConnectFailed, ConnectionErrorText(ETIMEDOUT), u"", 20000, 20000},
       // Noticed at once, although the receiver is silent, not when a send fails.
       {"caster that closes after its OK",
        [&] { caster->Script(CasterBehaviour::kCloseAfterLogin); }, BaseSessionResult::kUploadFailed,
-       connectionDown, u"The caster closed the connection.", true, kReplyPauseMs,
-       kReplyPauseMs + 1000},
-      // Linux would connect 0.0.0.0 to this host.
-      {"any-address", [&] { SetFieldText(settings.address, u"0.0.0.0"); },
-       BaseSessionResult::kConnectFailed, ConnectionErrorText(EADDRNOTAVAIL), u"", true},
+       connectionDown, u"The caster closed the connection.", kReplyPauseMs, kReplyPauseMs + 1000},
       {"receiver missing", [&] { SetFieldText(settings.comPortName, u"/dev/quillon-none"); },
-       BaseSessionResult::kLinkNotOpened, linkOpen, u"", false},
-      {"Bluetooth link that does not open",
-       [&] {
-         UseBluetooth();
-         bluetooth.SetOpenSucceeds(false, "Bluetooth: Host is down.");
-       },
-       BaseSessionResult::kLinkNotOpened, linkOpen, u"", false},
+       BaseSessionResult::kLinkNotOpened, linkOpen, u""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     UseCaster({});
     UseDefaultSettings();
-    link.ClearBluetoothChoice();
     status.Reset();
     clock.SetRealPollMs(kAnswerPollMs);
     c.prepare();
@@ -150,7 +102,6 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
     clock.beforeSleep = [&, deadline = start + c.maxMs + 1000](int) {
       if (clock.Elapsed() > deadline) status.running.store(0);
     };
-
     EXPECT_EQ(RunOnce(), c.result);
     EXPECT_EQ(status.StatusText(), c.text);
     EXPECT_EQ(status.Detail(), c.detail);
@@ -158,17 +109,13 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
     EXPECT_FALSE(status.socket.IsOpen());
     EXPECT_GE(clock.Elapsed() - start, c.minMs);
     EXPECT_LE(clock.Elapsed() - start, c.maxMs);
-    // A serial link stays open for the next attempt.
-    EXPECT_EQ(link.IsComPortOpen(), c.linkOpenAfter);
+    // A serial link that opened stays open for the next attempt.
+    EXPECT_EQ(link.IsComPortOpen(), c.text != linkOpen);
 
+    // Only the link shows a box of its own.
     const auto boxes = sink.Boxes();
-    if (c.result == BaseSessionResult::kLinkNotOpened) {
-      ASSERT_EQ(boxes.size(), boxesBefore + 1);
-      EXPECT_EQ(boxes.back().text, u"Unable to open COM Port.");
-      EXPECT_EQ(boxes.back().caption, u"Error");
-    } else {
-      EXPECT_EQ(boxes.size(), boxesBefore);
-    }
+    ASSERT_EQ(boxes.size(), boxesBefore + (c.text == linkOpen ? 1 : 0));
+    EXPECT_TRUE(boxes.size() == boxesBefore || boxes.back().text == u"Unable to open COM Port.");
     link.CloseComPort();
   }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "testing/temp_folder.h"
@@ -15,9 +16,10 @@ TEST(BaseSettingsTest, TrailingReservedBytesAreWrittenBackAsRead) {
   BaseSettings settings;
   DecodeBaseSettings(image, settings);
   const SettingsImage again = EncodeBaseSettings(settings);
-  for (std::size_t at = 2800; at < 2824; ++at) EXPECT_EQ(again[at], image[at]) << at;
+  EXPECT_TRUE(std::equal(again.begin() + 2800, again.end(), image.begin() + 2800));
 }
 
+// The Base's record goes to its own file, never to the Rover's.
 TEST(BaseSettingsTest, DefaultsThenRememberHostWriteSourceInfo) {
   const testing::TempFolder folder;
   BaseSettings settings;
@@ -25,7 +27,6 @@ TEST(BaseSettingsTest, DefaultsThenRememberHostWriteSourceInfo) {
   EXPECT_FALSE(ReadSettingsFile(settings, folder.Path()));
   EXPECT_EQ(FieldText(settings.password), u"mellowax");
   EXPECT_EQ(settings.reserved2800[3], 0);
-
   ASSERT_TRUE(RememberHost(settings, folder.Path()));
   EXPECT_TRUE(std::filesystem::exists(folder.Path() / "sourceinfo.bin"));
   EXPECT_FALSE(std::filesystem::exists(folder.Path() / "ntripinfo.bin"));

@@ -1,15 +1,19 @@
-// The Base worker's upload: every byte the receiver sends reaches the caster in order, the
-// counters follow, and a silent receiver gets its link opened again while the caster
-// connection stays up.
+// The Base worker's upload: fidelity and counters, the receiver watchdog, a caster that stalls.
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
-#include <condition_variable>
+#include <atomic>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "base/base_session_fixture.h"
 #include "common/baud.h"
+#include "common/strings.h"
+#include "net/caster_connection.h"
 #include "ntrip/correction_stream.h"
 #include "testing/pty_pair.h"
 
@@ -18,30 +22,26 @@ namespace {
 
 using BaseUpload = BaseSessionFixture;
 
+// Two minutes at 11520 B/s; what the terminal cannot take at once is lost, as in a driver.
 TEST_F(BaseUpload, KeepsUpWithAReceiverAt115200Baud) {
-  // The receiver puts out 11520 B/s of clock time for two minutes. What does not fit into the
-  // terminal's buffers at once is lost, as a serial driver's overflow loses it.
   PtyPair pty;
   SetFieldText(settings.comPortName, Wide(pty.DevicePath()));
   settings.baudIndex = BaudIndexForRate(115200);
-  constexpr std::uint64_t kBytesPerSecond = 11520;
-  constexpr std::uint64_t kRunMs = 120000;
+  constexpr std::uint64_t kBytesPerSecond = 11520, kRunMs = 120000;
   CorrectionStream stream;
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool done = false;
+  std::mutex mutex;  // the stop's sleeps run the hook on the test's thread too
+  std::promise<void> finished;
   std::optional<std::uint64_t> startedAt;
   std::uint64_t produced = 0;
   std::string written;
   std::size_t lost = 0;
-  std::int32_t rate = 0;
+  std::int32_t rate = -1;
   const StopAtExit stop{*this};
   clock.beforeSleep = [&](int) {
     const std::uint64_t now = clock.Elapsed();
     std::lock_guard lock(mutex);
-    if (done) return;
+    if (rate >= 0 || !(startedAt || LoggedIn())) return;
     if (!startedAt) {
-      if (!LoggedIn()) return;
       startedAt = now;
       clock.SetRealPollMs(kFastPollMs);
     }
@@ -52,17 +52,13 @@ TEST_F(BaseUpload, KeepsUpWithAReceiverAt115200Baud) {
     const std::size_t kept = taken > 0 ? static_cast<std::size_t>(taken) : 0;
     written.append(bytes, 0, kept);
     lost += bytes.size() - kept;
-    if (now - *startedAt >= kRunMs) {
-      rate = status.Snapshot().rate;
-      done = true;
-      changed.notify_all();
-    }
+    if (now - *startedAt < kRunMs) return;
+    rate = status.Snapshot().rate;
+    finished.set_value();
   };
   Start();
-  std::unique_lock lock(mutex);
-  ASSERT_TRUE(changed.wait_for(lock, kRealLimit, [&] { return done; }));
+  ASSERT_EQ(finished.get_future().wait_for(kRealLimit), std::future_status::ready);
   EXPECT_EQ(lost, 0u);
-  EXPECT_EQ(produced, kRunMs * kBytesPerSecond / 1000);
   // Measured over windows of just over a second.
   EXPECT_NEAR(rate, static_cast<double>(kBytesPerSecond), kBytesPerSecond * 0.15);
   ASSERT_TRUE(caster->WaitForUploaded(written.size(), kRealLimit));
@@ -71,72 +67,162 @@ TEST_F(BaseUpload, KeepsUpWithAReceiverAt115200Baud) {
   EXPECT_EQ(status.StatusText(), u"");
 }
 
-struct WatchdogCase {
-  const char* name;
-  std::uint32_t startTick;
-};
-
-class BaseWatchdog : public BaseSessionFixture, public ::testing::WithParamInterface<WatchdogCase> {
+class BaseWatchdog : public BaseSessionFixture,
+                     public ::testing::WithParamInterface<std::uint32_t> {
  protected:
-  BaseWatchdog() : BaseSessionFixture(GetParam().startTick) {}
+  BaseWatchdog() : BaseSessionFixture(GetParam()) {}
 };
 
+// Once, within one pass (a read wait and a pause); the reopened link carries on.
 TEST_P(BaseWatchdog, ReopensASilentLinkOnceAfter25SecondsWhileTheCasterStaysConnected) {
   UseBluetooth();
-  // Virtual times of the last byte received and of the reopen; the counts seen 30 s after the
-  // last byte. Written by the worker in its sleeps, read once `done` is set.
   std::mutex mutex;
-  std::condition_variable changed;
-  bool done = false;
-  std::uint64_t lastByteAt = 0;
-  std::uint64_t reopenedAt = 0;
-  std::size_t opensAt30s = 0;
-  std::size_t closesAt30s = 0;
-  bool casterConnectedAt30s = false;
+  std::promise<void> finished;
+  std::uint64_t lastByteAt = 0, reopenedAt = 0;
+  std::size_t opens = 0, closes = 0;  // 30 s after the last byte
+  bool casterConnected = false;
   const StopAtExit stop{*this};
   clock.beforeSleep = [&](int) {
     const std::uint64_t now = clock.Elapsed();
     std::lock_guard lock(mutex);
-    if (done) return;
+    if (opens != 0 || (lastByteAt == 0 && status.Snapshot().total == 0)) return;
     if (lastByteAt == 0) {
-      if (status.Snapshot().total == 0) return;
       lastByteAt = now;
       clock.SetRealPollMs(kFastPollMs);
     }
     if (reopenedAt == 0 && bluetooth.CountCalls("Open") > 1) reopenedAt = now;
-    if (now >= lastByteAt + 30000) {
-      opensAt30s = bluetooth.CountCalls("Open");
-      closesAt30s = bluetooth.CountCalls("Close");
-      const auto connections = caster->Connections();
-      casterConnectedAt30s = connections.size() == 1 && connections[0].open;
-      done = true;
-      changed.notify_all();
-    }
+    if (now < lastByteAt + 30000) return;
+    opens = bluetooth.CountCalls("Open");
+    closes = bluetooth.CountCalls("Close");
+    const auto connections = caster->Connections();
+    casterConnected = connections.size() == 1 && connections[0].open;
+    finished.set_value();
   };
   bluetooth.SendToProgram({'x'});
   Start();
-  {
-    std::unique_lock lock(mutex);
-    ASSERT_TRUE(changed.wait_for(lock, kRealLimit, [&] { return done; }));
-  }
-  EXPECT_EQ(opensAt30s, 2u);
-  EXPECT_EQ(closesAt30s, 1u);
-  EXPECT_TRUE(casterConnectedAt30s);
-  // Within one pass (a read wait and a pause) after 25 s of silence.
+  ASSERT_EQ(finished.get_future().wait_for(kRealLimit), std::future_status::ready);
+  EXPECT_EQ(opens, 2u);
+  EXPECT_EQ(closes, 1u);
+  EXPECT_TRUE(casterConnected);
   EXPECT_GT(reopenedAt - lastByteAt, 25000u);
   EXPECT_LE(reopenedAt - lastByteAt, 25200u);
-
-  // The reopened link carries on.
   bluetooth.SendToProgram({'y', 'z'});
   ASSERT_TRUE(caster->WaitForUploaded(3, kRealLimit));
   EXPECT_EQ(caster->Uploaded(), "xyz");
 }
 
-INSTANTIATE_TEST_SUITE_P(Ticks, BaseWatchdog,
-                         ::testing::Values(WatchdogCase{"early", 1000},
-                                           // The 32-bit tick count wraps to 0 during the silence.
-                                           WatchdogCase{"wrapping", 0xFFFFFFFFu - 9000}),
-                         [](const auto& info) { return std::string(info.param.name); });
+// The 32-bit tick count wraps to 0 during the silence in the second.
+INSTANTIATE_TEST_SUITE_P(Ticks, BaseWatchdog, ::testing::Values(1000u, 0xFFFFFFFFu - 9000),
+                         [](const auto& info) {
+                           return info.param == 1000 ? "early" : "wrapping";
+                         });
+
+// A caster with a small window that answers the login (from the worker's pause) and never reads.
+class StalledCaster {
+ public:
+  StalledCaster() {
+    const int small = 4096;
+    setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), size);
+    listen(listener_, 1);
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
+    port_ = ntohs(address.sin_port);
+  }
+  ~StalledCaster() {
+    Drop();
+    close(listener_);
+  }
+
+  int Port() const { return port_; }
+  bool LoggedIn() const { return connection_.load() >= 0; }
+  void Answer() {
+    const int fd = LoggedIn() ? -1 : accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd >= 0 && send(fd, "OK\r\n", 4, MSG_NOSIGNAL) == 4) connection_.store(fd);
+  }
+  // Closes the accepted connection: a send blocked on it fails.
+  void Drop() {
+    const int fd = connection_.exchange(-1);
+    if (fd >= 0) close(fd);
+  }
+
+ private:
+  const int listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  int port_ = 0;
+  std::atomic<int> connection_{-1};
+};
+
+// The receiver's terminal is filled at every pass while the caster reads nothing.
+class BaseStalledCaster : public BaseSessionFixture {
+ protected:
+  BaseStalledCaster() {
+    settings.port = stalled.Port();
+    SetFieldText(settings.comPortName, Wide(pty.DevicePath()));
+    fcntl(pty.ReceiverFd(), F_SETFL, fcntl(pty.ReceiverFd(), F_GETFL) | O_NONBLOCK);
+    clock.beforeSleep = [this](int) {
+      stalled.Answer();
+      const std::string block(4096, 'x');
+      while (write(pty.ReceiverFd(), block.data(), block.size()) > 0) {
+      }
+    };
+    // The upload's first wait for room after the login: the caster's window is full.
+    clock.beforeWaitWritable = [this](int) {
+      if (!stalled.LoggedIn() || stalledAt.load() != 0) return;
+      stalledAt.store(clock.Elapsed());
+      if (fastOnceStalled) clock.SetRealPollMs(kFastPollMs);
+      stall.set_value();
+    };
+  }
+
+  bool Stalls() { return stall.get_future().wait_for(kRealLimit) == std::future_status::ready; }
+
+  StalledCaster stalled;
+  PtyPair pty;
+  std::atomic<std::uint64_t> stalledAt{0};
+  std::promise<void> stall;
+  bool fastOnceStalled = false;  // silent passes of virtual time run fast once stalled
+};
+
+TEST_F(BaseStalledCaster, AnUploadTheCasterNoLongerTakesFailsAfterTwentySeconds) {
+  fastOnceStalled = true;
+  auto attempt = std::async(std::launch::async, [this] { return RunOnce(); });
+  if (attempt.wait_for(kRealLimit) != std::future_status::ready) {
+    ADD_FAILURE() << "the upload waits for the caster without end";
+    stalled.Drop();  // lets the blocked send fail, so the test can end
+  }
+  EXPECT_EQ(attempt.get(), BaseSessionResult::kUploadFailed);
+  ASSERT_NE(stalledAt.load(), 0u) << "the upload never stalled";
+  EXPECT_GE(clock.Elapsed() - stalledAt.load(), kSendStallLimitMs);
+  EXPECT_LE(clock.Elapsed() - stalledAt.load(), kSendStallLimitMs + 1000);
+  EXPECT_EQ(status.StatusText(), LoadString(kStrSocketReadProblem));
+  EXPECT_EQ(status.Detail(), u"The caster took no data for 20 seconds.");
+  // Counted as they were read, also the bytes of the send that failed.
+  EXPECT_GT(status.Snapshot().total, 0);
+  EXPECT_FALSE(status.socket.IsOpen());
+  EXPECT_TRUE(link.IsComPortOpen());  // kept for the next attempt
+}
+
+TEST_F(BaseStalledCaster, StopsAtOnceWhileTheCasterHasStoppedReading) {
+  Start();
+  ASSERT_TRUE(Stalls());
+  // The front end reads the status (its status line) and stops the session, as on Ctrl+C.
+  auto stop = std::async(std::launch::async, [&] {
+    const SessionSnapshot snapshot = status.Snapshot();
+    StopSession(status, link, clock, StopKind::kDisconnect);
+    return snapshot;
+  });
+  const bool stopped = stop.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+  EXPECT_TRUE(stopped) << "the status or the stop waited for a send the caster never takes";
+  if (!stopped) stalled.Drop();  // lets the blocked send fail, so the test can end
+  EXPECT_GT(stop.get().total, 0);
+  EXPECT_FALSE(status.HasWorker());
+  EXPECT_FALSE(status.socket.IsOpen());
+  EXPECT_FALSE(link.IsComPortOpen());
+  EXPECT_EQ(status.StatusText(), u"");
+}
 
 }  // namespace
 }  // namespace quillon::testing

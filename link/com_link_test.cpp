@@ -1,10 +1,13 @@
-// What the receiver link adds on top of the device: the colon rule on the caller's name, the
-// open failure message, and routing to the Bluetooth library.
+// The receiver link: one contract for the serial and the Bluetooth link, then its own rules.
 #include "link/com_link.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "testing/fake_bluetooth_lib.h"
+#include "testing/pty_pair.h"
 #include "testing/recording_message_sink.h"
 #include "testing/virtual_clock.h"
 
@@ -12,35 +15,150 @@ namespace quillon {
 namespace {
 
 using testing::FakeBluetoothLib;
+using testing::PtyPair;
 using testing::RecordingMessageSink;
 using testing::VirtualClock;
 
+// The serial link, with the test playing the receiver on a pty.
+struct SerialEnd {
+  VirtualClock clock;
+  PtyPair pty;
+  ComLink link{clock, nullptr};
+
+  bool Open() {
+    WideField<64> name{};
+    SetFieldText(name, std::u16string(pty.DevicePath().begin(), pty.DevicePath().end()));
+    return link.OpenComPort(nullptr, name, 9600);
+  }
+  void ReceiverSends(const std::vector<std::uint8_t>& bytes) { pty.SendToProgram(bytes); }
+  std::vector<std::uint8_t> ReceiverGets(std::size_t count) {
+    return pty.ReceiveFromProgram(count);
+  }
+  void ReceiverDisappears() { pty.Unplug(); }
+};
+
+// The Bluetooth link, with the in-memory library playing the remote receiver.
+struct BluetoothEnd {
+  VirtualClock clock;
+  FakeBluetoothLib library{clock};
+  ComLink link{clock, &library};
+
+  BluetoothEnd() {
+    library.SetDevices({{u"GNSS receiver"}});
+    link.ChooseBluetooth(0, 1);
+  }
+  bool Open() { return link.OpenComPort(nullptr, nullptr, 0, 9600); }
+  void ReceiverSends(const std::vector<std::uint8_t>& bytes) { library.SendToProgram(bytes); }
+  std::vector<std::uint8_t> ReceiverGets(std::size_t count) {
+    library.WaitForWritten(count, 2000);
+    return library.TakeWritten();
+  }
+  void ReceiverDisappears() { library.Disappear(); }
+};
+
+template <typename End>
+class ReceiverLinkContract : public ::testing::Test {
+ protected:
+  // Reads until `count` bytes arrived or the reads stop giving any (a bounded number of tries).
+  std::vector<std::uint8_t> ProgramReads(std::size_t count) {
+    std::vector<std::uint8_t> got;
+    for (int idle = 0; got.size() < count && idle < 50;) {
+      const std::int32_t n = Read();
+      idle = n > 0 ? 0 : idle + 1;
+      if (n > 0) got.insert(got.end(), buffer_, buffer_ + n);
+    }
+    return got;
+  }
+
+  std::int32_t Read() { return end.link.ReadComPort(buffer_, sizeof buffer_); }
+  bool Write(std::uint8_t byte = 7) { return end.link.WriteComPort(&byte, 1); }
+
+  End end;
+
+ private:
+  std::uint8_t buffer_[1024];
+};
+
+using Ends = ::testing::Types<SerialEnd, BluetoothEnd>;
+TYPED_TEST_SUITE(ReceiverLinkContract, Ends);
+
+// Control bytes are not translated or swallowed; a quiet read waits, but briefly (no busy loop).
+TYPED_TEST(ReceiverLinkContract, EveryByteValuePassesUnchangedBothWays) {
+  ASSERT_TRUE(this->end.Open());
+  std::vector<std::uint8_t> bytes(8 * 256);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+  this->end.ReceiverSends(bytes);
+  EXPECT_EQ(this->ProgramReads(bytes.size()), bytes);
+  ASSERT_TRUE(this->end.link.WriteComPort(bytes.data(), bytes.size()));
+  EXPECT_EQ(this->end.ReceiverGets(bytes.size()), bytes);
+
+  const auto before = this->end.clock.Elapsed();
+  EXPECT_EQ(this->Read(), 0);
+  EXPECT_GT(this->end.clock.Elapsed() - before, 0u);
+  EXPECT_LE(this->end.clock.Elapsed() - before, 100u);
+}
+
+TYPED_TEST(ReceiverLinkContract, NothingMovesBeforeOpenOrAfterCloseAndTheLinkReopens) {
+  EXPECT_EQ(this->Read(), 0);
+  EXPECT_FALSE(this->Write());
+  ASSERT_TRUE(this->end.Open());
+  this->end.link.CloseComPort();
+  this->end.link.CloseComPort();
+  this->end.ReceiverSends({1, 2, 3});
+  EXPECT_EQ(this->Read(), 0);
+  EXPECT_FALSE(this->Write());
+
+  ASSERT_TRUE(this->end.Open());
+  EXPECT_TRUE(this->Write(9));
+  EXPECT_EQ(this->end.ReceiverGets(1), std::vector<std::uint8_t>{9});
+}
+
+// It stays failed and answers at once rather than waiting each time.
+TYPED_TEST(ReceiverLinkContract, AReceiverThatDisappearsFailsReadsAndWrites) {
+  ASSERT_TRUE(this->end.Open());
+  this->end.ReceiverDisappears();
+  EXPECT_LT(this->Read(), 0);
+  EXPECT_FALSE(this->Write());
+  const auto before = this->end.clock.Elapsed();
+  EXPECT_LT(this->Read(), 0);
+  EXPECT_EQ(this->end.clock.Elapsed(), before);
+}
+
+// The worker keeps using the link until it sees it closed.
+TYPED_TEST(ReceiverLinkContract, CloseFromAnotherThreadWhileTheWorkerReadsAndWrites) {
+  ASSERT_TRUE(this->end.Open());
+  std::atomic<bool> started{false};
+  std::thread worker([&] {
+    do {
+      started.store(true);
+    } while (this->Read() >= 0 && this->Write());
+  });
+  while (!started.load()) std::this_thread::yield();
+  this->end.link.CloseComPort();
+  worker.join();
+  EXPECT_FALSE(this->Write());
+}
+
 TEST(ComLinkTest, AColonIsAppendedInTheCallersBufferOnlyWhenNoneIsThereAndItFits) {
-  struct Case {
-    std::u16string name;
-    std::u16string after;
-  };
-  const Case cases[] = {
+  const std::pair<std::u16string, std::u16string> cases[] = {
       {u"COM4", u"COM4:"},
       {u"COM4:", u"COM4:"},
       {u"CO:M4", u"CO:M4"},        // a colon anywhere counts
-      {u"ABCDEFG", u"ABCDEFG:"},   // exactly fits an 9-unit buffer with terminator
+      {u"ABCDEFG", u"ABCDEFG:"},   // exactly fits a 9-unit buffer with terminator
       {u"ABCDEFGH", u"ABCDEFGH"},  // no room left for the colon
       {u"", u":"},
   };
   VirtualClock clock;
   ComLink link(clock, nullptr);
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.name.begin(), c.name.end()));
+  for (const auto& [name, after] : cases) {
     WideField<9> buffer{};
-    SetFieldText(buffer, c.name);
+    SetFieldText(buffer, name);
     EXPECT_FALSE(link.OpenComPort(nullptr, buffer, 9600));
-    EXPECT_EQ(FieldText(buffer), c.after);
+    EXPECT_EQ(FieldText(buffer), after);
   }
 }
 
-// A link that does not open shows the serial port's message when it has an owner; for the
-// Bluetooth link (and Bluetooth mode on a platform without a library), with the reason.
+// Shown only with an owner; for Bluetooth (or no library for it) with the reason as detail.
 TEST(ComLinkTest, AFailedOpenWithAnOwnerShowsTheLinkOpenMessage) {
   VirtualClock clock;
   FakeBluetoothLib library(clock);
@@ -51,60 +169,24 @@ TEST(ComLinkTest, AFailedOpenWithAnOwnerShowsTheLinkOpenMessage) {
   ComLink noLibrary(clock, nullptr);
   bluetooth.ChooseBluetooth(0, 1);
   noLibrary.ChooseBluetooth(0, 1);
-  const struct {
-    ComLink& link;
-    std::u16string detail;
-  } cases[] = {
-      {serial, u""},
-      {bluetooth, u"Bluetooth: Host is down."},
-      {noLibrary, u"Bluetooth is not available on this system."},
+  const std::pair<ComLink*, std::u16string> cases[] = {
+      {&serial, u""},
+      {&bluetooth, u"Bluetooth: Host is down."},
+      {&noLibrary, u"Bluetooth is not available on this system."},
   };
-  for (const auto& c : cases) {
+  for (const auto& [link, detail] : cases) {
     RecordingMessageSink owner;
     WideField<32> name{};
     SetFieldText(name, u"/dev/quillon-missing");
-    EXPECT_FALSE(c.link.OpenComPort(nullptr, name, 9600));
-    EXPECT_TRUE(owner.Boxes().empty());
-    EXPECT_FALSE(c.link.OpenComPort(&owner, name, 9600));
+    EXPECT_FALSE(link->OpenComPort(nullptr, name, 9600));
+    EXPECT_FALSE(link->OpenComPort(&owner, name, 9600));
     const auto boxes = owner.Boxes();
-    ASSERT_EQ(boxes.size(), 1u);
+    ASSERT_EQ(boxes.size(), 1u);  // none for the open without an owner
     EXPECT_EQ(boxes[0].text, u"Unable to open COM Port.");
-    EXPECT_EQ(boxes[0].caption, u"Error");
     EXPECT_EQ(boxes[0].icon, MessageIcon::kNone);
-    EXPECT_EQ(boxes[0].buttons, MessageButtons::kOk);
-    EXPECT_EQ(boxes[0].detail, c.detail);
-    EXPECT_FALSE(c.link.IsComPortOpen());
+    EXPECT_EQ(boxes[0].detail, detail);
+    EXPECT_FALSE(link->IsComPortOpen());
   }
-}
-
-TEST(ComLinkTest, BluetoothModeSendsEveryOperationToTheLibraryAndIgnoresNameAndBaud) {
-  VirtualClock clock;
-  FakeBluetoothLib library(clock);
-  library.SetDevices({{u"first"}, {u"second"}});
-  ComLink link(clock, &library);
-  link.ChooseBluetooth(0, 2);  // index 0 is a device like any other
-
-  WideField<16> name{};
-  SetFieldText(name, u"COM4");
-  ASSERT_TRUE(link.OpenComPort(nullptr, name, 4800));
-  EXPECT_EQ(FieldText(name), u"COM4");  // no colon: the name is not used
-  EXPECT_EQ(library.CountCalls("Open(0,2)"), 1u);
-
-  const std::uint8_t bytes[] = {1, 2, 3};
-  EXPECT_TRUE(link.WriteComPort(bytes, sizeof bytes));
-  library.SendToProgram({4, 5});
-  std::uint8_t buffer[8];
-  EXPECT_EQ(link.ReadComPort(buffer, sizeof buffer), 2);
-  EXPECT_EQ(library.CountCalls("Write(3)"), 1u);
-  EXPECT_EQ(library.CountCalls("Read(8)"), 1u);
-  EXPECT_FALSE(link.IsComPortOpen());
-
-  link.CloseComPort();
-  link.CloseComPort();
-  EXPECT_EQ(library.CountCalls("Close"), 2u);
-  EXPECT_TRUE(link.InBluetoothMode());  // until a Connect resets the choice
-  link.ClearBluetoothChoice();
-  EXPECT_FALSE(link.InBluetoothMode());
 }
 
 }  // namespace

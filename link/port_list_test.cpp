@@ -1,3 +1,4 @@
+// The serial ports and Bluetooth bindings a device offers, and the port combo built from them.
 #include "link/port_list.h"
 
 #include <gtest/gtest.h>
@@ -5,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "link/com_port_items.h"
+#include "testing/fake_bluetooth_lib.h"
 #include "testing/memory_device_source.h"
+#include "testing/virtual_clock.h"
 
 namespace quillon {
 namespace {
@@ -30,22 +34,16 @@ TEST(PortListTest, SortsBySumOfUnitsNotNumerically) {
       // "ACM" sums lower than "USB"; "10" sums higher than "2".
       {{u"/dev/ttyUSB2", u"/dev/ttyUSB10", u"/dev/ttyACM0", u"/dev/ttyUSB1"},
        {u"/dev/ttyACM0", u"/dev/ttyUSB1", u"/dev/ttyUSB2", u"/dev/ttyUSB10"}},
+      // Equal sums (COM12:/COM21: 380, COM13:/COM31: 381) end where the exchange procedure puts
+      // them, walked by hand; a stable sort would keep COM21 before COM12.
+      {{u"COM21:", u"COM12:", u"COM5:", u"COM31:", u"COM13:"},
+       {u"COM5:", u"COM12:", u"COM21:", u"COM31:", u"COM13:"}},
   };
   for (const auto& [enumerated, sorted] : cases) {
     MemoryDeviceSource source;
     for (const auto& name : enumerated) source.AddSerialPort(name);
     EXPECT_EQ(Listed(source), sorted);
   }
-}
-
-TEST(PortListTest, EqualKeysEndWhereTheExchangeProcedurePutsThem) {
-  // COM12:/COM21: sum to 380, COM13:/COM31: to 381. Walked by hand: i=0 swaps with j=3, i=1
-  // with j=0, i=2 with j=0 then j=1, i=3 with j=2. A stable sort would keep COM21 before COM12.
-  MemoryDeviceSource source;
-  for (const auto* name : {u"COM21:", u"COM12:", u"COM5:", u"COM31:", u"COM13:"}) {
-    source.AddSerialPort(name);
-  }
-  EXPECT_EQ(Listed(source), (Names{u"COM5:", u"COM12:", u"COM21:", u"COM31:", u"COM13:"}));
 }
 
 TEST(PortListTest, SkipsRecordsWithoutAUsableNameOrDriver) {
@@ -99,6 +97,52 @@ TEST(PortListTest, BluetoothBindingsAreReadOneIndexAtATime) {
     EXPECT_EQ(name, expected[i]) << i;
   }
   EXPECT_FALSE(list.GetBluetoothPort(4, name));
+}
+
+class ComPortItemsTest : public ::testing::Test {
+ protected:
+  testing::VirtualClock clock_;
+  testing::FakeBluetoothLib bluetooth_{clock_};
+  MemoryDeviceSource source_;
+};
+
+TEST_F(ComPortItemsTest, BluetoothFirstThenSortedPortsCutAtTheColonThenNewBindings) {
+  for (const auto* name : {u"COM10:", u"COM3:", u"COM1:", u"PORT:A:B"}) {
+    source_.AddSerialPort(name);
+  }
+  source_.AddBluetoothPort(u"COM8:");  // a binding keeps its colon
+  source_.AddBluetoothPort(u"/dev/rfcomm0");
+  const auto result = FillComPortCombo(source_, bluetooth_);
+  EXPECT_EQ(result.items,
+            (Names{u"BLUETOOTH", u"COM1", u"COM3", u"COM10", u"PORT", u"COM8:", u"/dev/rfcomm0"}));
+  EXPECT_EQ(result.selected, 0);
+}
+
+TEST_F(ComPortItemsTest, BindingEqualToAnItemIgnoringCaseIsNotAddedAgain) {
+  source_.AddSerialPort(u"/dev/ttyUSB0");
+  source_.AddSerialPort(u"COM4:");
+  for (const auto* binding : {u"com4", u"/DEV/TTYUSB0", u"Bluetooth", u"COM4:", u"/dev/rfcomm0",
+                              u"/dev/RFCOMM0", u"\u00C4", u"\u00E4"}) {
+    source_.AddBluetoothPort(binding);
+  }
+  // "COM4:" differs from the item "COM4" by its colon; later bindings are also compared with
+  // the bindings added before them.
+  EXPECT_EQ(FillComPortCombo(source_, bluetooth_).items,
+            (Names{u"BLUETOOTH", u"COM4", u"/dev/ttyUSB0", u"COM4:", u"/dev/rfcomm0", u"\u00C4"}));
+}
+
+TEST_F(ComPortItemsTest, WithoutBluetoothItemZeroIsTheFirstPortOrNothing) {
+  bluetooth_.SetUsable(false);
+  auto result = FillComPortCombo(source_, bluetooth_);
+  EXPECT_TRUE(result.items.empty());
+  EXPECT_EQ(result.selected, -1);
+
+  source_.AddRecord(DeviceArea::kBluetoothPorts, u"unreadable",
+                    {{u"Port", u"/dev/rfcomm1", kValueUnreadable}});
+  source_.AddBluetoothPort(u"/dev/rfcomm2");  // still read after the unreadable one
+  result = FillComPortCombo(source_, bluetooth_);
+  EXPECT_EQ(result.items, (Names{u"/dev/rfcomm2"}));
+  EXPECT_EQ(result.selected, 0);
 }
 
 }  // namespace

@@ -1,14 +1,10 @@
-// A Rover session from start-up to the relay loop: every way it can fail, with its message,
-// and the logins that succeed.
-#include <fcntl.h>
+// A Rover session from start-up to the relay loop: how it fails, and the logins that succeed.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
-#include <thread>
 #include <functional>
+#include <thread>
 
 #include "rover/rover_session_fixture.h"
 
@@ -16,130 +12,75 @@ namespace quillon {
 namespace {
 
 using testing::RecordingMessageSink;
-using testing::RoverSessionFixture;
 using testing::Wide;
-
-class RoverLoginTest : public RoverSessionFixture {};
+using RoverLoginTest = testing::RoverSessionFixture;
 
 constexpr char16_t kRejected[] = u"Authentication credentials were rejected or ignored.";
-constexpr std::u16string_view kConnectionError =
-    u"Connection Error: Could not create connection to server. \r\nReason:";
 
-TEST_F(RoverLoginTest, AReceiverLinkThatCannotBeOpenedEndsTheSessionWithTheLinksMessage) {
-  SetFieldText(settings.comPortName, u"/dev/quillon-none");
-  Start();
-  ExpectGaveUpWith(u"Unable to open COM Port.", u"Error", MessageIcon::kNone);
-  EXPECT_EQ(caster->ConnectionCount(), 0u);
-}
-
-TEST_F(RoverLoginTest, AddressesThatAreNeitherNamesNorDottedAreRefusedBeforeAnyConnect) {
-  for (const std::u16string address : {u"10.0.0.256", u"2rtk.example.com", u"255.255.255.255"}) {
-    SCOPED_TRACE(std::string(address.begin(), address.end()));
-    RecordingMessageSink boxes;
-    const auto stop = StopAtEnd();
-    status.owner.store(&boxes);
-    SetFieldText(settings.address, address);
-    Start();
-    ExpectGaveUpWith(boxes, u"Does not appear to be a valid address?");
-  }
-  EXPECT_EQ(caster->ConnectionCount(), 0u);
-}
-
-// The connect's failures name the system's reason; a caster that never accepts is given up
-// after 20 seconds, not after the system's two minutes.
+// Failures before a connection; a connect is given up after 20 s, not the system's 2 minutes.
 TEST_F(RoverLoginTest, AFailedConnectNamesTheSystemsReason) {
+  const std::u16string connectError =
+      u"Connection Error: Could not create connection to server. \r\nReason:";
   const struct {
     const char* name;
     std::function<void()> prepare;
-    std::u16string reason;
-    std::uint64_t minMs, maxMs;  // virtual time to the message
+    std::u16string text;
+    std::uint64_t ms = 0;  // virtual time to the message
+    MessageIcon icon = MessageIcon::kExclamation;
   } cases[] = {
+      {"no receiver", [&] { SetFieldText(settings.comPortName, u"/dev/quillon-none"); },
+       u"Unable to open COM Port.", 0, MessageIcon::kNone},
+      {"invalid address", [&] { SetFieldText(settings.address, u"10.0.0.256"); },
+       u"Does not appear to be a valid address?"},
       // Linux would connect 0.0.0.0 to a caster on this very machine.
       {"all-zero address", [&] { SetFieldText(settings.address, u"0.0.0.0"); },
-       u"Cannot assign requested address", 0, 0},
-      {"nothing listening", [&] { caster->Stop(); }, u"Connection refused", 0, 0},
+       connectError + u"Cannot assign requested address"},
+      {"nothing listening", [&] { caster->Stop(); }, connectError + u"Connection refused"},
       {"caster that never accepts",
        [&] {
          caster->StopAccepting();
          clock.SetRealPollMs(kFastPollMs);
        },
-       u"Connection timed out", 20000, 20000},
+       connectError + u"Connection timed out", 20000},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    RecordingMessageSink boxes;
-    const auto stop = StopAtEnd();
-    status.owner.store(&boxes);
+    RecordingMessageSink& boxes = NextAttempt();
     UseCaster({});
     SetFieldText(settings.address, u"127.0.0.1");
+    SetFieldText(settings.comPortName, Wide(receiver.DevicePath()));
     c.prepare();
     const auto start = clock.Elapsed();
     Start();
-    ExpectGaveUpWith(boxes, std::u16string(kConnectionError) + c.reason);
-    EXPECT_GE(clock.Elapsed() - start, c.minMs);
-    EXPECT_LE(clock.Elapsed() - start, c.maxMs);
-    EXPECT_EQ(caster->LoggedInClients(), 0);
+    ExpectGaveUpWith(boxes, c.text, u"Error", c.icon);
+    EXPECT_EQ(clock.Elapsed() - start, c.ms);
+    EXPECT_EQ(caster->ConnectionCount(), 0u);
   }
 }
 
-TEST_F(RoverLoginTest, NoSocketToBeHadGivesTheSocketMessage) {
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitizer's runtime needs descriptors of its own";
-#endif
-  // Use up every descriptor number but one, which the receiver link takes: the socket fails.
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &old), 0);
-  std::vector<int> fillers{open("/dev/null", O_RDONLY | O_CLOEXEC)};
-  ASSERT_GE(fillers[0], 0);
-  for (int fd = dup(fillers[0]); fd >= 0; fd = dup(fillers[0])) {
-    fillers.push_back(fd);
-    if (fd >= 4095) break;
-  }
-  close(fillers.back());
-  rlimit tight = old;
-  tight.rlim_cur = static_cast<rlim_t>(fillers.back() + 1);
-  fillers.pop_back();
-  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
-
-  Start();
-  const bool ended = WorkerEnds();
-  setrlimit(RLIMIT_NOFILE, &old);
-  for (int fd : fillers) close(fd);
-  ASSERT_TRUE(ended);
-  ExpectGaveUpWith(u"Could not create socket.");
-}
-
-// What the caster really answered goes beside the message, its control characters replaced.
-// A reply without the token is waited on for the full 6 s (and the pause behind the last read).
+// What the caster answered goes beside the message; a reply without the token waits out 6 s.
 TEST_F(RoverLoginTest, CasterAnswersThatAreNotTheExactTokenAreRejected) {
-  const std::u16string loginIo =
-      u"Could not send or receive authentication. Check port number and address. ";
   const struct {
     CasterBehaviour answer;
-    std::u16string message, detail;
-    std::uint64_t minMs, maxMs;
+    std::u16string_view message, detail;
+    std::uint64_t ms;
   } cases[] = {
       // a version 2 caster's status line
-      {CasterBehaviour::kHttpStatus, kRejected, u"The caster replied \"HTTP/1.1 200 OK\".", 6000,
-       6500},
-      {CasterBehaviour::kSilent, kRejected, u"The caster sent no reply.", 6000, 6500},
-      {CasterBehaviour::kGarbage, kRejected, u"The caster replied \"??????\".", 6000, 6500},
-      {CasterBehaviour::kNotFound, kRejected, u"The caster replied \"HTTP/1.1 404 Not Found\".",
-       6000, 6500},
+      {CasterBehaviour::kHttpStatus, kRejected, u"The caster replied \"HTTP/1.1 200 OK\".", 6000},
+      {CasterBehaviour::kSilent, kRejected, u"The caster sent no reply.", 6000},
+      {CasterBehaviour::kGarbage, kRejected, u"The caster replied \"??????\".", 6000},
       // Wrong credentials: the caster sends its table, and the password is not traced.
       {CasterBehaviour::kNormal, kRejected,
-       u"The caster answered with its source table: the mount point does not exist there.", 6000,
-       6500},
-      {CasterBehaviour::kResetAfterRequest, loginIo,
-       u"Reading the caster's reply failed: Connection reset by peer.", 0, 500},
+       u"The caster answered with its source table: the mount point does not exist there.", 6000},
+      {CasterBehaviour::kResetAfterRequest,
+       u"Could not send or receive authentication. Check port number and address. ",
+       u"Reading the caster's reply failed: Connection reset by peer.", 0},
   };
   SetFieldText(settings.password, u"s3cr3t-pw");
   DemoCasterConfig config;
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.answer));
-    RecordingMessageSink boxes;
-    const auto stop = StopAtEnd();
-    status.owner.store(&boxes);
+    RecordingMessageSink& boxes = NextAttempt();
     config.password = c.answer == CasterBehaviour::kNormal ? "other" : "s3cr3t-pw";
     UseCaster(config);
     caster->Script(c.answer);
@@ -147,30 +88,33 @@ TEST_F(RoverLoginTest, CasterAnswersThatAreNotTheExactTokenAreRejected) {
     Start();
     ExpectGaveUpWith(boxes, c.message);
     EXPECT_EQ(boxes.Boxes().at(0).detail, c.detail);
-    EXPECT_GE(clock.Elapsed() - before, c.minMs);
-    EXPECT_LT(clock.Elapsed() - before, c.maxMs);
+    EXPECT_GE(clock.Elapsed() - before, c.ms);
+    EXPECT_LT(clock.Elapsed() - before, c.ms + 500);
   }
   EXPECT_EQ(trace.Text().find("s3cr3t"), std::string::npos);
 }
 
-// Bytes that came with the token belong to the login reply and are not relayed.
+// Full-length three-byte names overflow 255 bytes; bytes with the token are not relayed.
 TEST_F(RoverLoginTest, TheTokenSplitOverTwoReadsIsAcceptedAndTheCasterRemembered) {
   DemoCasterConfig config;
+  config.user = config.password = config.mountPoint = "";
+  for (int i = 0; i < 15; ++i) config.user += "\xE2\x82\xAC";        // EURO SIGN
+  for (int i = 0; i < 15; ++i) config.password += "\xE2\x84\x96";    // NUMERO SIGN
+  for (int i = 0; i < 19; ++i) config.mountPoint += "\xE2\x86\x91";  // UPWARDS ARROW
   config.loginPayload = "PAYLOAD-WITH-THE-TOKEN";
   UseCaster(config);
   caster->Script(CasterBehaviour::kSplitReply);
+  SetFieldText(settings.userName, std::u16string(15, u'\u20AC'));
+  SetFieldText(settings.password, std::u16string(15, u'\u2116'));
+  SetFieldText(settings.mountPoint, std::u16string(19, u'\u2191'));
   Start();
   ASSERT_TRUE(LoggedIn());
-  // The full request went out, byte for byte.
-  EXPECT_EQ(caster->RequestText(0),
-            "GET /DEMO HTTP/1.0\r\nUser-Agent: NTRIP NtripTovaskGSMClient/1.00\r\n"
-            "Authorization: Basic ZGVtbzpkZW1v\r\n\r\n");
+  EXPECT_GT(caster->RequestText(0).size(), 255u);
+  EXPECT_EQ(caster->Connections()[0].kind, RequestKind::kClient);
   RoverSettings saved;
   ASSERT_TRUE(ReadSettingsFile(saved, folder.Path()));
-  ASSERT_EQ(saved.hostCount, 1);
-  EXPECT_EQ(FieldText(saved.hosts[0].address), u"127.0.0.1");
   EXPECT_EQ(saved.hosts[0].port, caster->Port());
-  EXPECT_EQ(FieldText(saved.hosts[0].mountPoints[0]), u"DEMO");
+  EXPECT_EQ(FieldText(saved.hosts[0].mountPoints[0]), std::u16string(19, u'\u2191'));
   ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
   ASSERT_EQ(caster->SendToClients("after"), 1);
   ASSERT_TRUE(receiver.WaitForReceived(5, kRealLimit));
@@ -178,10 +122,7 @@ TEST_F(RoverLoginTest, TheTokenSplitOverTwoReadsIsAcceptedAndTheCasterRemembered
   EXPECT_TRUE(sink.Boxes().empty());
 }
 
-// The override dialog saves the record while the worker opens the link (which appends ":" to
-// the port name) and remembers the caster. Run under ThreadSanitizer, this shows that the two
-// change and write the record in turn: every file is one whole record, and neither side's
-// change is lost.
+// The override dialog saves while the worker changes the record: no torn file, no lost change.
 TEST_F(RoverLoginTest, SavesFromTheFrontEndDuringTheLoginNeitherRaceNorLoseAChange) {
   const auto file = folder.Path() / kRoverSettingsFileName;
   std::atomic<bool> loggedIn{false};
@@ -202,7 +143,6 @@ TEST_F(RoverLoginTest, SavesFromTheFrontEndDuringTheLoginNeitherRaceNorLoseAChan
   loggedIn.store(true);
   overrideDialog.join();
   ASSERT_TRUE(in);
-
   EXPECT_TRUE(allWhole.load());
   RoverSettings saved;
   ASSERT_TRUE(ReadSettingsFile(saved, folder.Path()));
@@ -211,42 +151,19 @@ TEST_F(RoverLoginTest, SavesFromTheFrontEndDuringTheLoginNeitherRaceNorLoseAChan
   EXPECT_EQ(saved.overrideLatitude.load(), saves.load() / 1000.0);
 }
 
-TEST_F(RoverLoginTest, LongMultiByteCredentialsGoOutWhole) {
-  // Names of three-byte characters at their full length: the request no longer fits 255 bytes.
-  DemoCasterConfig config;
-  config.user.clear();
-  config.password.clear();
-  config.mountPoint.clear();
-  for (int i = 0; i < 15; ++i) config.user += "\xE2\x82\xAC";        // EURO SIGN
-  for (int i = 0; i < 15; ++i) config.password += "\xE2\x84\x96";    // NUMERO SIGN
-  for (int i = 0; i < 19; ++i) config.mountPoint += "\xE2\x86\x91";  // UPWARDS ARROW
-  UseCaster(config);
-  SetFieldText(settings.userName, std::u16string(15, u'\u20AC'));
-  SetFieldText(settings.password, std::u16string(15, u'\u2116'));
-  SetFieldText(settings.mountPoint, std::u16string(19, u'\u2191'));
-  Start();
-  ASSERT_TRUE(LoggedIn());
-  EXPECT_GT(caster->RequestText(0).size(), 255u);
-  EXPECT_EQ(caster->Connections()[0].kind, RequestKind::kClient);
-}
-
+// What a caster sends first, token-like or not, reaches the receiver.
 TEST_F(RoverLoginTest, WithoutAuthenticationNothingIsSentAndTheFirstByteIsRelayed) {
   caster->Script(CasterBehaviour::kRawStream);
   settings.noAuthentication = 1;
   Start();
   ASSERT_TRUE(LoggedIn());
   ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
-  // What a caster sends first, token-like or not, reaches the receiver.
   const std::string first = "ICY 200 OK\r\n\xD3\x00\x13";
   ASSERT_EQ(caster->SendToClients(first), 1);
   ASSERT_TRUE(receiver.WaitForReceived(first.size(), kRealLimit));
   EXPECT_EQ(receiver.Received(), first);
   EXPECT_EQ(caster->RequestText(0), "");
   EXPECT_EQ(caster->ReceivedFromClients(), "");
-  RoverSettings saved;
-  ASSERT_TRUE(ReadSettingsFile(saved, folder.Path()));
-  EXPECT_EQ(saved.hostCount, 1);
-  EXPECT_EQ(FieldText(saved.hosts[0].address), u"127.0.0.1");
 }
 
 }  // namespace

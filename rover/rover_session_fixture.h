@@ -7,6 +7,9 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
+#include <future>
+#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -56,15 +59,6 @@ class TraceRecorder final : public TraceSink {
   std::string text_;
 };
 
-// Runs the stop sequence when a test's scope ends, before the locals it declared earlier (a
-// message sink of its own) go away under a worker.
-struct StopOnExit {
-  SessionStatus& status;
-  ComLink& link;
-  Clock& clock;
-  ~StopOnExit() { StopSession(status, link, clock, StopKind::kClose); }
-};
-
 class RoverSessionFixture : public ::testing::Test {
  protected:
   // Readable-waits look long enough in real time for the caster's answer to arrive.
@@ -108,7 +102,23 @@ class RoverSessionFixture : public ::testing::Test {
     return in;
   }
 
-  StopOnExit StopAtEnd() { return StopOnExit{status, link, clock}; }
+  // Ends the attempt before and gives the next one a sink of its own, kept until the fixture
+  // ends so that no worker is left showing boxes on a sink that is gone.
+  RecordingMessageSink& NextAttempt() {
+    StopSession(status, link, clock, StopKind::kClose);
+    RecordingMessageSink& boxes = attemptSinks.emplace_back();
+    status.owner.store(&boxes);
+    return boxes;
+  }
+
+  // Set before the start: ready once the worker first reaches `hook` (a wait of the clock).
+  static std::future<void> WhenFirstCalled(std::function<void(int)>& hook) {
+    auto reached = std::make_shared<std::promise<void>>();
+    hook = [reached, once = std::make_shared<std::once_flag>()](int) {
+      std::call_once(*once, [&] { reached->set_value(); });
+    };
+    return reached->get_future();
+  }
 
   // The worker ended by giving up with exactly this one box, shown through `shown`.
   void ExpectGaveUpWith(std::u16string_view text, std::u16string_view caption = u"Error",
@@ -135,6 +145,7 @@ class RoverSessionFixture : public ::testing::Test {
   HookedClock clock;
   TraceRecorder trace;
   RecordingMessageSink sink;
+  std::list<RecordingMessageSink> attemptSinks;
   RoverStatus status;
   ComLink link{clock, nullptr};
   RoverSettings settings;

@@ -1,5 +1,4 @@
-// The stop sequence on its own: the lock its caller may hold, the waits of each kind of stop,
-// and the connect time text. The Rover worker tests stop a real worker from every phase.
+// The stop sequence on its own; the Rover session tests stop a real worker from every phase.
 #include "session/stop_session.h"
 
 #include <gtest/gtest.h>
@@ -23,8 +22,9 @@ class StopSessionTest : public ::testing::Test {
 
   // Starts a worker as a front end does, and waits until its body is under way.
   void Start(std::function<void()> body) {
+    std::atomic<bool> started{false};
     status.running.store(1);
-    status.StartWorker([this, body = std::move(body)] {
+    status.StartWorker([&started, body = std::move(body)] {
       started.store(true);
       body();
     });
@@ -35,11 +35,8 @@ class StopSessionTest : public ::testing::Test {
     EXPECT_FALSE(status.HasWorker());
     EXPECT_FALSE(status.socket.IsOpen());
     const auto snapshot = status.Snapshot();
-    EXPECT_FALSE(snapshot.running);
-    EXPECT_FALSE(snapshot.error);
-    EXPECT_EQ(snapshot.rate, 0);
-    EXPECT_EQ(snapshot.peak, 0);
-    EXPECT_EQ(snapshot.total, 0);
+    EXPECT_FALSE(snapshot.running || snapshot.error);
+    EXPECT_EQ(snapshot.rate + snapshot.peak + snapshot.total, 0);
     EXPECT_EQ(snapshot.elapsed, "00:00:00");
     EXPECT_FALSE(status.lock.HeldByThisThread());
   }
@@ -48,55 +45,50 @@ class StopSessionTest : public ::testing::Test {
   RecordingMessageSink sink;
   SessionStatus status;
   ComLink link{clock, nullptr};
-  std::atomic<bool> started{false};
 };
 
+// The dialog's timer runs the stop inside the lock, held twice here.
 TEST_F(StopSessionTest, LetsGoOfTheCallersLockForAWorkerWaitingOnItAndTakesItBack) {
   std::atomic<bool> gotLock{false};
-  status.lock.lock();  // the dialog's timer runs the stop inside the lock
+  status.lock.lock();
   status.lock.lock();
   Start([&] {
     std::lock_guard guard(status.lock);
     gotLock.store(true);
   });
-
   StopSession(status, link, clock);
   EXPECT_TRUE(gotLock.load());
   EXPECT_FALSE(status.HasWorker());
-  EXPECT_TRUE(status.lock.HeldByThisThread());
   status.lock.unlock();
-  EXPECT_TRUE(status.lock.HeldByThisThread());  // held twice, released once
+  EXPECT_TRUE(status.lock.HeldByThisThread());
   status.lock.unlock();
   EXPECT_FALSE(status.lock.HeldByThisThread());
 }
 
+// The socket the worker left open is closed either way: its peer sees the end.
 TEST_F(StopSessionTest, AfterTheWorkerGaveUpOnlyDisconnectWaitsAndBothCleanUp) {
-  for (const auto& [kind, waits] : {std::pair{StopKind::kClose, false},
-                                    std::pair{StopKind::kDisconnect, true}}) {
-    SCOPED_TRACE(waits);
+  for (const auto& [kind, waitMs] :
+       {std::pair{StopKind::kClose, 0u}, std::pair{StopKind::kDisconnect, 5000u}}) {
+    SCOPED_TRACE(waitMs);
     int pair[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
-    started.store(false);
     Start([&] {
       status.socket.Set(pair[0]);
       status.GiveUp(u"gave up", u"Error");  // answered at once
     });
     ASSERT_TRUE(status.WaitWorkerEnded(10000));
     EXPECT_TRUE(status.Snapshot().error);
-
     const auto before = clock.Elapsed();
     StopSession(status, link, clock, kind);
-    EXPECT_EQ(clock.Elapsed() - before, waits ? 5000u : 0u);
+    EXPECT_EQ(clock.Elapsed() - before, waitMs);
     ExpectIdleAndClean();
-    // The socket the worker left open is closed: its peer sees the end.
     char byte;
     EXPECT_EQ(recv(pair[1], &byte, 1, 0), 0);
     close(pair[1]);
   }
 }
 
-// A worker that needs the stopping thread to do its part (a windowed front end handling its
-// events) is waited for with that work done between the attempts, not in one blocking wait.
+// A windowed front end handles its events between the attempts, not in one blocking wait.
 TEST_F(StopSessionTest, RunsTheCallersWorkWhileTheWorkerHasNotEnded) {
   std::atomic<int> rounds{0};
   Start([&] {
@@ -107,9 +99,7 @@ TEST_F(StopSessionTest, RunsTheCallersWorkWhileTheWorkerHasNotEnded) {
   ExpectIdleAndClean();
 }
 
-// A front end that never stops its session, or a status destroyed at exit, must not leave the
-// process waiting on a worker that was never told to stop: one blocked on the caster socket,
-// one waiting on a box, one that simply runs while running is set.
+// A status destroyed at exit ends a worker never told to stop, wherever it is blocked.
 TEST(SessionStatusTest, DestroyingTheStatusEndsAWorkerNeverStopped) {
   enum class Blocked { kSocket, kBox, kLoop };
   for (const Blocked blocked : {Blocked::kSocket, Blocked::kBox, Blocked::kLoop}) {
@@ -128,16 +118,12 @@ TEST(SessionStatusTest, DestroyingTheStatusEndsAWorkerNeverStopped) {
       status.StartWorker([&] {
         started.store(true);
         char byte;
-        if (blocked == Blocked::kSocket) {
-          EXPECT_EQ(recv(pair[0], &byte, 1, 0), 0);
-        }
+        EXPECT_TRUE(blocked != Blocked::kSocket || recv(pair[0], &byte, 1, 0) == 0);
         if (blocked == Blocked::kBox) sink.Show(Message{u"box", u"Error"});
         while (status.running.load() == 1) clock.Sleep(1000);
       });
       while (!started.load()) std::this_thread::yield();
-      if (blocked == Blocked::kBox) {
-        ASSERT_TRUE(sink.WaitForBoxes(1));
-      }
+      ASSERT_TRUE(blocked != Blocked::kBox || sink.WaitForBoxes(1));
     }
     close(pair[1]);
   }
@@ -145,8 +131,11 @@ TEST(SessionStatusTest, DestroyingTheStatusEndsAWorkerNeverStopped) {
 
 TEST(ElapsedTextTest, ShowsTheTimeOfDayReachedSoItStartsAgainAfter24Hours) {
   const std::pair<std::time_t, const char*> cases[] = {
-      {0, "00:00:00"},     {3661, "01:01:01"},          {86399, "23:59:59"},
-      {86400, "00:00:00"}, {10 * 86400 + 3723, "01:02:03"},
+      {0, "00:00:00"},
+      {3661, "01:01:01"},
+      {86399, "23:59:59"},
+      {86400, "00:00:00"},
+      {10 * 86400 + 3723, "01:02:03"},
       {-1, "23:59:59"},  // a calendar clock set back shows a sane text, not garbage
   };
   for (const auto& [seconds, text] : cases) {
