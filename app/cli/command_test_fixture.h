@@ -25,8 +25,8 @@
 
 namespace quillon::cli {
 
-// Everything written to `file` so far, read beside a command that may still be writing
-// without moving its position.
+// Everything written to `file` so far, read without moving the position of a command that may
+// still be writing.
 inline std::string Contents(std::FILE* file) {
   std::fflush(file);
   std::string text;
@@ -38,7 +38,6 @@ inline std::string Contents(std::FILE* file) {
   return text;
 }
 
-// The lines of `text`, without their line ends.
 inline std::vector<std::string> Lines(const std::string& text) {
   std::istringstream stream(text);
   std::vector<std::string> lines;
@@ -48,21 +47,6 @@ inline std::vector<std::string> Lines(const std::string& text) {
 
 // The summary a logged session prints each minute.
 inline const std::regex kCountersLine(R"(\d\d:\d\d:\d\d \d+ B/s \d+ bytes)");
-
-// The log of a session that connected at once: its two state lines, summaries, and the line of
-// its end (`how`: "Stopped", "Gave up") with the bytes it counted.
-inline void ExpectSessionLog(const std::vector<std::string>& lines, const std::string& how,
-                             std::size_t bytes) {
-  ASSERT_GE(lines.size(), 3u);
-  EXPECT_EQ(lines[0], "Connecting to the caster.");
-  EXPECT_EQ(lines[1], "Connected to the caster.");
-  for (std::size_t i = 2; i + 1 < lines.size(); ++i) {
-    EXPECT_TRUE(std::regex_match(lines[i], kCountersLine)) << lines[i];
-  }
-  const std::regex end(how + R"( \(connected \d\d:\d\d:\d\d, )" + std::to_string(bytes) +
-                       R"( bytes\)\.)");
-  EXPECT_TRUE(std::regex_match(lines.back(), end)) << lines.back();
-}
 
 using Command = int (*)(const Arguments&, const CommandEnvironment&);
 
@@ -83,13 +67,15 @@ class CommandFixture : public ::testing::Test {
     std::fclose(err_);
   }
 
-  // Caster, mount point, password file, receiver device and settings folder of the fixture.
-  Arguments SessionArgs() const {
-    return {"--caster",        "127.0.0.1:" + std::to_string(caster.Port()),
-            "--mount",         "DEMO",
-            "--password-file", (folder.Path() / "password").string(),
-            "--device",        receiver.DevicePath(),
-            "--settings-dir",  (folder.Path() / "cfg").string()};
+  // The fixture's caster, password file, receiver and settings folder, and `extra`.
+  Arguments SessionArgs(const Arguments& extra = {}) const {
+    Arguments args = {"--caster",        "127.0.0.1:" + std::to_string(caster.Port()),
+                      "--mount",         "DEMO",
+                      "--password-file", (folder.Path() / "password").string(),
+                      "--device",        receiver.DevicePath(),
+                      "--settings-dir",  (folder.Path() / "cfg").string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
   }
 
   // Runs the command on its own thread, as main() would on the process's.
@@ -101,10 +87,14 @@ class CommandFixture : public ::testing::Test {
     });
   }
   int Run(Arguments args) {
+    ClearErrors();
     Launch(std::move(args));
     return Finish();
   }
-  // Forgets what was written to standard error, for the next run of a test.
+  int Finish() {
+    runner_.join();
+    return exitCode_;
+  }
   void ClearErrors() {
     std::fclose(err_);
     err_ = std::tmpfile();
@@ -115,23 +105,16 @@ class CommandFixture : public ::testing::Test {
   bool WaitForOutputLine(const std::function<std::string()>& ending) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     do {
-      const std::string wanted = ending();
       for (const std::string& line : Lines(Contents(out_))) {
-        if (line.ends_with(wanted)) return true;
+        if (line.ends_with(ending())) return true;
       }
       std::this_thread::yield();
     } while (std::chrono::steady_clock::now() < deadline);
     return false;
   }
-  // The live line a second, as on a terminal, instead of a log's line per change of state.
-  void ReportLive() { live_ = true; }
-  int Finish() {
-    runner_.join();
-    return exitCode_;
-  }
 
   quillon::testing::VirtualClock clock{1000, 1'700'000'000, 20};
-  bool live_ = false;
+  bool live_ = false;  // the live line a second, as on a terminal
   quillon::testing::TempFolder folder;
   DemoCaster caster;
   SimulatedReceiver receiver{clock};

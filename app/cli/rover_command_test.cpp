@@ -18,17 +18,19 @@ class RoverCommandTest : public CommandFixture {
  protected:
   RoverCommandTest() : CommandFixture(RunRoverCommand) {}
 
-  Arguments SessionArgs() const {
-    Arguments args = CommandFixture::SessionArgs();
-    args.insert(args.end(), {"--user", "demo"});
-    return args;
+  Arguments SessionArgs(Arguments extra = {}) const {
+    extra.insert(extra.begin(), {"--user", "demo"});
+    return CommandFixture::SessionArgs(extra);
+  }
+  RoverSettings Saved() const {
+    RoverSettings saved;
+    EXPECT_TRUE(ReadSettingsFile(saved, folder.Path() / "cfg"));
+    return saved;
   }
 };
 
-// On a terminal: a log's summary comes only once a minute, and a caster silent that long ends
-// the session.
 TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
-  ReportLive();
+  live_ = true;
   Launch(SessionArgs());
   ASSERT_TRUE(caster.WaitForLoggedInClients(1, std::chrono::seconds(20)));
   // Bytes that arrive while the login reply is read are not relayed: send until some get through.
@@ -43,9 +45,8 @@ TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
   AskToStop();
   EXPECT_EQ(Finish(), 0);
 
-  const std::string received = receiver.Received();
-  EXPECT_EQ(received.size() % 11, 0u);
-  EXPECT_EQ(received.substr(0, 11), "corrections");
+  EXPECT_EQ(receiver.Received().size() % 11, 0u);
+  EXPECT_EQ(receiver.Received().substr(0, 11), "corrections");
   for (const std::string& line : Lines(Contents(out_))) {
     EXPECT_TRUE(std::regex_match(line, kCountersLine)) << line;
   }
@@ -53,9 +54,7 @@ TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
   struct stat folderInfo {};
   ASSERT_EQ(stat((folder.Path() / "cfg").c_str(), &folderInfo), 0);
   EXPECT_EQ(folderInfo.st_mode & 0777, 0700u);  // made private: the settings hold passwords
-
-  RoverSettings saved;
-  ASSERT_TRUE(ReadSettingsFile(saved, folder.Path() / "cfg"));
+  const RoverSettings saved = Saved();
   ASSERT_EQ(saved.hostCount, 1);
   EXPECT_EQ(FieldText(saved.hosts[0].address), u"127.0.0.1");
   EXPECT_EQ(FieldText(saved.hosts[0].password), u"demo");
@@ -66,7 +65,7 @@ TEST_F(RoverCommandTest, ASessionThatGivesUpExitsOneWithTheMessageOnStandardErro
   FakeBluetoothLib library(clock);
   library.SetDevices({{u"one"}});
   library.SetOpenSucceeds(false, "Bluetooth: Host is down.");
-  const std::string unresolved = LookUpHostName("nowhere.invalid").problem;
+  bluetooth_ = &library;
   const struct {
     Arguments extra;
     std::string password;
@@ -78,19 +77,16 @@ TEST_F(RoverCommandTest, ASessionThatGivesUpExitsOneWithTheMessageOnStandardErro
        "The caster answered with its source table: the mount point does not exist there.\n"},
       {{"--caster", "nowhere.invalid:2101"},
        "demo",
-       "Error: Connection Error: Could not create connection to server. \nReason:" + unresolved +
+       "Error: Connection Error: Could not create connection to server. \nReason:" +
+           LookUpHostName("nowhere.invalid").problem +
            "\nThe host name \"nowhere.invalid\" did not resolve.\n"},
       {{"--device", "BLUETOOTH", "--bt-device", "one"},
        "demo",
        "Error: Unable to open COM Port.\nBluetooth: Host is down.\n"},
   };
-  bluetooth_ = &library;
   for (const auto& c : cases) {
-    ClearErrors();
     std::ofstream(folder.Path() / "password") << c.password << "\n";
-    Arguments args = SessionArgs();
-    args.insert(args.end(), c.extra.begin(), c.extra.end());
-    EXPECT_EQ(Run(args), 1);
+    EXPECT_EQ(Run(SessionArgs(c.extra)), 1);
     EXPECT_EQ(Contents(err_), c.err);
     EXPECT_EQ(Lines(Contents(out_)).back(), "Gave up (connected 00:00:00, 0 bytes).");
   }
@@ -103,27 +99,19 @@ TEST_F(RoverCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
       {{"--device", "BLUETOOTH"}, "Error: Bluetooth is not available on this system.\n"},
   };
   for (const auto& [extra, message] : cases) {
-    SCOPED_TRACE(message);
-    ClearErrors();
-    Arguments args = SessionArgs();
-    args.insert(args.end(), extra.begin(), extra.end());
-    EXPECT_EQ(Run(args), 1);
+    EXPECT_EQ(Run(SessionArgs(extra)), 1);
     EXPECT_EQ(Contents(err_), message);
-    EXPECT_TRUE(std::filesystem::exists(folder.Path() / "cfg" / "ntripinfo.bin"));
+    EXPECT_EQ(FieldText(Saved().comPortName).empty(), extra[1].empty()) << message;
   }
   EXPECT_EQ(caster.ConnectionCount(), 0u);
 }
 
-// The radio check and an unknown name are the Bluetooth choice's own tests; here the named
-// device and port reach the link.
 TEST_F(RoverCommandTest, BluetoothOpensTheDeviceAndPortNamed) {
   FakeBluetoothLib library(clock);
   library.SetDevices({{u"one"}, {u"two"}});
   library.SelectDevice(1);
   bluetooth_ = &library;
-  Arguments args = SessionArgs();
-  args.insert(args.end(), {"--device", "BLUETOOTH", "--bt-device", "one", "--bt-port", "1"});
-  Launch(args);
+  Launch(SessionArgs({"--device", "BLUETOOTH", "--bt-device", "one", "--bt-port", "1"}));
   ASSERT_TRUE(caster.WaitForLoggedInClients(1, std::chrono::seconds(20)));
   AskToStop();
   EXPECT_EQ(Finish(), 0);
@@ -147,8 +135,7 @@ TEST_F(RoverCommandTest, ASettingsFileOfNoiseStillLogsInAndIsSavedSane) {
   ASSERT_TRUE(caster.WaitForLoggedInClients(1, std::chrono::seconds(20)));
   AskToStop();
   EXPECT_EQ(Finish(), 0);
-  RoverSettings saved;
-  ASSERT_TRUE(ReadSettingsFile(saved, cfg));
+  const RoverSettings saved = Saved();
   EXPECT_EQ(saved.noAuthentication, 0);
   EXPECT_EQ(saved.baudIndex, 1);
   EXPECT_EQ(saved.overrideEnabled.load(), 0);
@@ -166,11 +153,7 @@ TEST_F(RoverCommandTest, OptionsItCannotUseChangeNothing) {
       {{"--settings-dir", shared.string()}, "can be written by other users"},
   };
   for (const auto& [extra, expected] : cases) {
-    SCOPED_TRACE(expected);
-    ClearErrors();
-    Arguments args = SessionArgs();
-    args.insert(args.end(), extra.begin(), extra.end());
-    EXPECT_EQ(Run(args), 2);
+    EXPECT_EQ(Run(SessionArgs(extra)), 2);
     EXPECT_NE(Contents(err_).find(expected), std::string::npos) << Contents(err_);
   }
   EXPECT_FALSE(std::filesystem::exists(folder.Path() / "cfg" / "ntripinfo.bin"));
