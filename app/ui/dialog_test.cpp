@@ -30,19 +30,14 @@ class ProbeDialog : public Dialog {
     AddControl<QPushButton>(1022, QRect(3, 122, 39, 14), QStringLiteral("Discover"));
     AddControl<QLabel>(1021, QRect(3, 10, 40, 8), QStringLiteral("00:00:00"));
     AddControl<QCheckBox>(1020, QRect(3, 108, 121, 10), QStringLiteral("Tick"));
-    auto* list = AddEditableCombo(*this, 1010, QRect(45, 33, 90, 55), 19);
-    list->addItems({QStringLiteral("first"), QStringLiteral("second")});
+    AddEditableCombo(*this, 1010, QRect(45, 33, 90, 55), 19)->addItems({"first", "second"});
     AddControl<QPushButton>(kIdOk, QRect(49, 122, 39, 14), QStringLiteral("OK"));
     AddControl<QPushButton>(kIdCancel, QRect(97, 122, 39, 14), QStringLiteral("Cancel"));
   }
 
-  using Dialog::OnTimer;
-  std::vector<int> commands;
-  std::vector<int> selectionChanges;
-  std::vector<int> systemKeys;
-  std::vector<int> ticks;
+  std::vector<int> commands, selectionChanges, systemKeys, ticks;
   std::vector<bool> heldAtTick;
-  int initCalls = 0;
+  int initCalls = 0, destroyed = 0;
   QRect geometryAtInit;
 
  protected:
@@ -61,35 +56,32 @@ class ProbeDialog : public Dialog {
     ticks.push_back(id);
     heldAtTick.push_back(UiThreadHeld());
   }
+  void OnDestroy() override { ++destroyed; }
 };
 
-// Which way a modal run is ended, and the result DoModal must give. Without a main window a
-// dialog is a window of the handheld's size.
+// Without a main window a dialog is a window of the handheld's size.
 TEST(DialogTest, OkAndCancelEndTheDialogThroughTheFrameworksHandlers) {
-  struct Case {
-    const char* how;
-    std::function<void(ProbeDialog&)> end;
-    int result;
+  const std::pair<std::function<void(ProbeDialog&)>, int> cases[] = {
+      {[](ProbeDialog& d) { d.TitleOkButton()->click(); }, kIdOk},
+      {[](ProbeDialog& d) { d.Control<QPushButton>(kIdOk)->click(); }, kIdOk},
+      {[](ProbeDialog& d) { d.Control<QPushButton>(kIdCancel)->click(); }, kIdCancel},
+      {[](ProbeDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }, kIdCancel},
+      {[](ProbeDialog& d) { d.EndDialog(7); }, 7},
   };
-  const Case cases[] = {
-      {"OK in the title row", [](ProbeDialog& d) { d.TitleOkButton()->click(); }, kIdOk},
-      {"button 1", [](ProbeDialog& d) { d.Control<QPushButton>(kIdOk)->click(); }, kIdOk},
-      {"button 2", [](ProbeDialog& d) { d.Control<QPushButton>(kIdCancel)->click(); }, kIdCancel},
-      {"Escape", [](ProbeDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }, kIdCancel},
-      {"EndDialog(7)", [](ProbeDialog& d) { d.EndDialog(7); }, 7},
-  };
-  for (const auto& c : cases) {
+  for (const auto& [end, result] : cases) {
     ProbeDialog dialog;
-    WhenIdle([&] { c.end(dialog); });
-    EXPECT_EQ(dialog.DoModal(), c.result) << c.how;
-    EXPECT_FALSE(dialog.isVisible()) << c.how;
-    EXPECT_EQ(dialog.initCalls, 1) << c.how;
-    EXPECT_TRUE(dialog.isWindow());
+    WhenIdle([&] { end(dialog); });
+    EXPECT_EQ(dialog.DoModal(), result);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.initCalls, 1);
     EXPECT_EQ(dialog.geometryAtInit.size(), kHandheldScreen);
   }
 }
 
-TEST(DialogTest, ControlsAreFoundByIdAndTypeAndPlacedInDialogUnits) {
+// Controls by id and type, placed in dialog units; text by id for every kind of control; a
+// combo box's selection as the handheld's lists have it: a position outside the list selects
+// nothing and empties the edit field, typing over the text leaves no selection.
+TEST(DialogTest, ControlHelpersWorkOnEveryKindOfControlById) {
   ProbeDialog dialog;
   auto* edit = dialog.Control<QLineEdit>(1008);
   ASSERT_NE(edit, nullptr);
@@ -97,15 +89,7 @@ TEST(DialogTest, ControlsAreFoundByIdAndTypeAndPlacedInDialogUnits) {
   EXPECT_EQ(edit->parentWidget(), dialog.Page());
   EXPECT_EQ(dialog.Control<QPushButton>(1008), nullptr);  // wrong type
   EXPECT_EQ(dialog.Item(4711), nullptr);
-  dialog.Control<QPushButton>(1022)->click();
-  EXPECT_EQ(dialog.commands, std::vector<int>{1022});
-}
-
-// Text by id for every kind of control; a combo box's selection as the handheld's lists have
-// it: a position outside the list selects nothing and empties the edit field, typing over the
-// text leaves no selection.
-TEST(DialogTest, ControlHelpersWorkOnEveryKindOfControlById) {
-  ProbeDialog dialog;
+  EXPECT_THROW(dialog.ItemText(4711), std::out_of_range);
   for (const int id : {1008, 1022, 1021, 1010}) {
     dialog.SetItemText(id, QStringLiteral("text"));
     EXPECT_EQ(dialog.ItemText(id), QStringLiteral("text")) << id;
@@ -120,7 +104,6 @@ TEST(DialogTest, ControlHelpersWorkOnEveryKindOfControlById) {
   EXPECT_EQ(dialog.GetCurSel(1010), -1);
   dialog.SetCurSel(1010, 2);
   EXPECT_EQ(std::pair(dialog.GetCurSel(1010), dialog.ItemText(1010)), std::pair(-1, QString()));
-  EXPECT_THROW(dialog.ItemText(4711), std::out_of_range);
 }
 
 // A user's choice in a list, a tick box and keys with Ctrl or Alt reach the handlers: the key
@@ -133,6 +116,7 @@ TEST(DialogTest, SelectionChangesTickBoxesAndSystemKeysAreRouted) {
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Down);  // by the user
     dialog.Control<QCheckBox>(1020)->click();
+    dialog.Control<QPushButton>(1022)->click();
     auto* edit = dialog.Control<QLineEdit>(1008);
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_G, Qt::ControlModifier);
@@ -145,7 +129,7 @@ TEST(DialogTest, SelectionChangesTickBoxesAndSystemKeysAreRouted) {
   dialog.DoModal();
   EXPECT_EQ(dialog.selectionChanges, std::vector<int>{1010});
   EXPECT_EQ(dialog.Control<QComboBox>(1010)->currentIndex(), 1);
-  EXPECT_EQ(dialog.commands, std::vector<int>{1020});
+  EXPECT_EQ(dialog.commands, (std::vector<int>{1020, 1022}));
   EXPECT_EQ(dialog.systemKeys, (std::vector<int>{71, 71, 72}));
   EXPECT_EQ(dialog.ItemText(1008), QStringLiteral("g"));  // only the plain key typed
 }
@@ -173,10 +157,11 @@ TEST(DialogTest, EndingRequestsAreRefusedAndSystemKeysWaitWhileTheThreadIsHeld) 
   EXPECT_EQ(dialog.systemKeys, std::vector<int>{71});
 }
 
+// Over the main window a dialog fills it, takes the focus and disables what it covers: the
+// menu, the view, and a dialog below it (the Bluetooth choice run from a mode dialog).
 TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {
   QMainWindow frame;
-  QMenu* help = frame.menuBar()->addMenu(QStringLiteral("&Help"));
-  help->addAction(QStringLiteral("&About"));
+  frame.menuBar()->addMenu(QStringLiteral("&Help"))->addAction(QStringLiteral("&About"));
   auto* view = new QLineEdit(&frame);
   frame.setCentralWidget(view);
   frame.resize(kHandheldScreen);
@@ -185,19 +170,16 @@ TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {
   view->setFocus();
   SetMainWindow(&frame);
 
-  ProbeDialog first;
-  ProbeDialog second;  // one dialog run from another, as the Bluetooth choice from a mode
-  bool menuEnabled = true, viewEnabled = true, firstEnabledUnderSecond = true;
+  ProbeDialog first, second;
+  std::vector<bool> enabledUnder;  // menu, view, first dialog
   bool focusInFirst = false;
   QRect afterResize;
   WhenIdle([&] {
-    menuEnabled = frame.menuBar()->isEnabled();
-    viewEnabled = view->isEnabled();
     focusInFirst = first.isAncestorOf(QApplication::focusWidget());
     frame.resize(300, 400);
     afterResize = first.geometry();
     WhenIdle([&] {
-      firstEnabledUnderSecond = first.isEnabled();
+      enabledUnder = {frame.menuBar()->isEnabled(), view->isEnabled(), first.isEnabled()};
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // ends the second
       if (second.isVisible()) second.EndDialog(kIdOk);  // Escape went astray: fail, not hang
     });
@@ -209,66 +191,48 @@ TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {
   SetMainWindow(nullptr);
 
   EXPECT_EQ(first.geometryAtInit, QRect(QPoint(0, 0), kHandheldScreen));
-  EXPECT_FALSE(menuEnabled);
-  EXPECT_FALSE(viewEnabled);
+  EXPECT_EQ(enabledUnder, std::vector<bool>(3, false));
   EXPECT_TRUE(focusInFirst);
-  EXPECT_FALSE(firstEnabledUnderSecond);
   EXPECT_EQ(afterResize, QRect(0, 0, 300, 400));
-  EXPECT_TRUE(frame.menuBar()->isEnabled());
-  EXPECT_TRUE(view->isEnabled());
+  EXPECT_TRUE(frame.menuBar()->isEnabled() && view->isEnabled());
 }
 
-TEST(DialogTest, WaitPaintedRunsPostedWorkInVirtualTimeEvenAcrossTheTickWrap) {
+// A held thread runs posted work in virtual time, also across the tick counter's wrap, but sees
+// no timer ticks; afterwards each timer ticks once, not once per period. DestroyWindow stops
+// the timers.
+TEST(DialogTest, TimerTicksDuringAHoldAreHeldBackAndCoalesced) {
   for (const std::uint32_t startTick : {1000u, 0xFFFFF000u}) {
+    ProbeDialog dialog;
+    dialog.SetTimer(1, 60'000);
+    dialog.SetTimer(2, 60'000);
     quillon::testing::VirtualClock clock(startTick);
     bool ranWhileHeld = false;
-    WhenIdle([&] { ranWhileHeld = UiThreadHeld(); });
+    WhenIdle([&] {
+      ranWhileHeld = UiThreadHeld();
+      for (int i = 0; i < 3; ++i) dialog.DeliverTick(1);
+      dialog.DeliverTick(2);
+      dialog.KillTimer(2);  // a timer stopped meanwhile does not tick afterwards
+    });
     WaitPainted(clock, 4000);
-    EXPECT_TRUE(ranWhileHeld) << startTick;
-    EXPECT_GE(clock.Elapsed(), 4000u) << startTick;
-    EXPECT_LT(clock.Elapsed(), 4100u) << startTick;
+    EXPECT_TRUE(ranWhileHeld);
+    EXPECT_GE(clock.Elapsed(), 4000u);
+    EXPECT_LT(clock.Elapsed(), 4100u);
     EXPECT_FALSE(UiThreadHeld());
+    EXPECT_TRUE(dialog.ticks.empty());
+
+    QApplication::processEvents();
+    EXPECT_EQ(dialog.ticks, std::vector<int>{1});
+    EXPECT_EQ(dialog.heldAtTick, std::vector<bool>{false});
+    dialog.DeliverTick(1);  // not held: at once
+    EXPECT_EQ(dialog.ticks, (std::vector<int>{1, 1}));
+
+    dialog.Create();
+    dialog.DestroyWindow();
+    dialog.DestroyWindow();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(dialog.IsTimerSet(1));
+    EXPECT_EQ(dialog.destroyed, 1);
   }
-}
-
-// A held thread sees no timer ticks; afterwards each timer ticks once, not once per period.
-TEST(DialogTest, TimerTicksDuringAHoldAreHeldBackAndCoalesced) {
-  ProbeDialog dialog;
-  dialog.SetTimer(1, 60'000);
-  dialog.SetTimer(2, 60'000);
-  EXPECT_TRUE(dialog.IsTimerSet(1));
-
-  quillon::testing::VirtualClock clock;
-  WhenIdle([&] {
-    for (int i = 0; i < 3; ++i) dialog.DeliverTick(1);
-    dialog.DeliverTick(2);
-    dialog.KillTimer(2);  // a timer stopped meanwhile does not tick afterwards
-  });
-  WaitPainted(clock, 4000);
-  EXPECT_TRUE(dialog.ticks.empty());
-
-  QApplication::processEvents();
-  EXPECT_EQ(dialog.ticks, std::vector<int>{1});
-  EXPECT_EQ(dialog.heldAtTick, std::vector<bool>{false});
-
-  dialog.DeliverTick(1);  // not held: at once
-  EXPECT_EQ(dialog.ticks, (std::vector<int>{1, 1}));
-  EXPECT_FALSE(dialog.IsTimerSet(2));
-}
-
-TEST(DialogTest, DestroyWindowStopsTimersAndRunsOnce) {
-  struct Destroyed : ProbeDialog {
-    int destroyed = 0;
-    void OnDestroy() override { ++destroyed; }
-  } dialog;
-  dialog.SetTimer(1, 60'000);
-  dialog.Create();
-  EXPECT_TRUE(dialog.isVisible());
-  dialog.DestroyWindow();
-  dialog.DestroyWindow();
-  EXPECT_FALSE(dialog.isVisible());
-  EXPECT_FALSE(dialog.IsTimerSet(1));
-  EXPECT_EQ(dialog.destroyed, 1);
 }
 
 }  // namespace
