@@ -12,11 +12,8 @@
 #include <mutex>
 #include <thread>
 
-#include "app/ui/main_frame.h"
 #include "app/ui/testing/mode_dlg_fixture.h"
 #include "app/ui/testing/screenshot.h"
-#include "app/ui/zep_quillon_app.h"
-#include "app/ui/zep_quillon_view.h"
 #include "common/strings.h"
 
 namespace quillon::ui {
@@ -85,16 +82,14 @@ TEST_F(BaseDlgTest, PickingTheThirdCasterShowsItsEntryAndConnectSavesIt) {
   stored.hostCount = 3;
   stored.noAuthentication = 1;
   for (char16_t i = 0; i < 3; ++i) {
-    HostEntry& host = stored.hosts[i];
-    SetFieldText(host.address, u"caster" + std::u16string(1, u'1' + i));
-    SetFieldText(host.userName, u"user" + std::u16string(1, u'1' + i));
-    SetFieldText(host.password, u"secret" + std::u16string(1, u'1' + i));
-    host.port = 2101 + i;
-    host.mountPointCount = i + 1;
-    host.selectedMountPoint = i;
-    for (char16_t m = 0; m <= i; ++m) {
-      SetFieldText(host.mountPoints[m], std::u16string(1, u'A' + m));
-    }
+    const std::u16string n(1, u'1' + i);
+    SetFieldText(stored.hosts[i].address, u"caster" + n);
+    SetFieldText(stored.hosts[i].userName, u"user" + n);
+    SetFieldText(stored.hosts[i].password, u"secret" + n);
+    stored.hosts[i].port = 2101 + i;
+    stored.hosts[i].mountPointCount = i + 1;
+    stored.hosts[i].selectedMountPoint = i;
+    SetFieldText(stored.hosts[i].mountPoints[i], u"C");
   }
   ASSERT_TRUE(WriteSettingsFile(stored, folder.Path()));
   CZEPSourceDlg dialog(services, status);
@@ -104,11 +99,10 @@ TEST_F(BaseDlgTest, PickingTheThirdCasterShowsItsEntryAndConnectSavesIt) {
     addresses->setFocus();
     QTest::keyClick(addresses, Qt::Key_Down);
     QTest::keyClick(addresses, Qt::Key_Down);
-    EXPECT_EQ(dialog.ItemText(kIdAddressList), "caster3");
-    EXPECT_EQ(dialog.ItemText(kIdPassword), "secret3");
-    EXPECT_EQ(dialog.ItemText(kIdPort), "2103");
+    EXPECT_EQ((QStringList{dialog.ItemText(kIdAddressList), dialog.ItemText(kIdPassword),
+                           dialog.ItemText(kIdPort), dialog.ItemText(kIdMountPointList)}),
+              (QStringList{"caster3", "secret3", "2103", "C"}));
     EXPECT_EQ(dialog.Control<QComboBox>(kIdMountPointList)->count(), 3);
-    EXPECT_EQ(dialog.ItemText(kIdMountPointList), "C");
     dialog.SetItemText(kIdComPortList, QString());
     Click(dialog, kIdConnect);
   });
@@ -167,29 +161,22 @@ TEST_F(BaseDlgTest, TheStatusTextReplacesTheCountersUntilAnAttemptUploadsAgain) 
 // counts down to its retry, and OK on the idle dialog, which asks nothing.
 TEST_F(BaseDlgTest, BaseAgainstACasterThatRefusesThePasswordStopsDuringTheCountdown) {
   CountdownHold hold(clock);
-  CZEPQuillonApp app({.clock = &clock, .messages = &boxes, .help = HelpViewer(QStringList())},
-                     {&bluetooth, &devices, folder.Path()});
-  ASSERT_TRUE(app.InitInstance());
-  app.MainFrame()->View()->Splash().DestroyWindow();
+  const auto app = StartProgram();
   bool closed = false;
-  WhenIdle([&] {
-    auto* dialog = VisibleDialog<CZEPSourceDlg>();
-    ASSERT_NE(dialog, nullptr);
-    dialog->KillTimer(kStatusTimer);
-    hold.status.store(&dialog->Status());
-    EnterCaster(*dialog);
-    dialog->SetItemText(kIdPassword, QStringLiteral("wrong"));
-    Click(*dialog, kIdConnect);
+  RunFromChooser<CZEPSourceDlg>(app->MainFrame()->View()->BaseButton(), [&](auto& dialog) {
+    hold.status.store(&dialog.Status());
+    EnterCaster(dialog);
+    dialog.SetItemText(kIdPassword, QStringLiteral("wrong"));
+    Click(dialog, kIdConnect);
     ASSERT_TRUE(hold.WaitReached());
-    dialog->DeliverTick(kStatusTimer);
-    EXPECT_EQ(dialog->ItemText(kIdStatusText), "Retry attempt 1/15 in 42 seconds.\n" + kRejected);
-    Click(*dialog, kIdConnect);
-    ExpectView(*dialog, false);
-    EXPECT_FALSE(dialog->Status().HasWorker());
-    dialog->TitleOkButton()->click();
-    closed = !dialog->isVisible();
+    dialog.DeliverTick(kStatusTimer);
+    EXPECT_EQ(dialog.ItemText(kIdStatusText), "Retry attempt 1/15 in 42 seconds.\n" + kRejected);
+    Click(dialog, kIdConnect);
+    ExpectView(dialog, false);
+    EXPECT_FALSE(dialog.Status().HasWorker());
+    dialog.TitleOkButton()->click();
+    closed = !dialog.isVisible();
   });
-  app.MainFrame()->View()->BaseButton()->click();
   EXPECT_TRUE(closed);
   EXPECT_EQ(caster.ConnectionCount(), 1u);
   EXPECT_TRUE(boxes.Boxes().empty());
