@@ -52,25 +52,19 @@ TEST(SplashLayoutTest, ItemsStackWithTheGapAndTheOwnerLineStepDependsOnIt) {
 TEST(TransparentBitmapTest, MagentaPixelsBecomeTheBackgroundAndOthersStay) {
   QTemporaryDir folder;
   const QString path = folder.filePath(QStringLiteral("picture.png"));
-  QImage picture(4, 1, QImage::Format_RGB32);
-  picture.setPixel(0, 0, qRgb(255, 0, 255));
-  picture.setPixel(1, 0, qRgb(200, 10, 20));
-  picture.setPixel(2, 0, qRgb(254, 0, 255));  // close to magenta is not magenta
-  picture.setPixel(3, 0, qRgb(255, 0, 255));
+  // Close to magenta is not magenta.
+  const QRgb in[] = {qRgb(255, 0, 255), qRgb(200, 10, 20), qRgb(254, 0, 255)};
+  const QRgb out[] = {qRgb(10, 20, 30), qRgb(200, 10, 20), qRgb(254, 0, 255)};
+  QImage picture(3, 1, QImage::Format_RGB32);
+  for (int x = 0; x < 3; ++x) picture.setPixel(x, 0, in[x]);
   ASSERT_TRUE(picture.save(path));
 
   CTransparentBitmap bitmap;
   ASSERT_TRUE(bitmap.LoadTransparent(path, QColor(10, 20, 30)));
-  EXPECT_EQ(bitmap.Size(), QSize(4, 1));
-  const QImage& out = bitmap.Image();
-  EXPECT_EQ(out.pixel(0, 0), qRgb(10, 20, 30));
-  EXPECT_EQ(out.pixel(1, 0), qRgb(200, 10, 20));
-  EXPECT_EQ(out.pixel(2, 0), qRgb(254, 0, 255));
-  EXPECT_EQ(out.pixel(3, 0), qRgb(10, 20, 30));
-
+  for (int x = 0; x < 3; ++x) EXPECT_EQ(bitmap.Image().pixel(x, 0), out[x]) << x;
   // A picture that cannot be loaded leaves what the holder had.
   EXPECT_FALSE(bitmap.LoadTransparent(folder.filePath(QStringLiteral("missing.png")), Qt::red));
-  EXPECT_EQ(bitmap.Size(), QSize(4, 1));
+  EXPECT_EQ(bitmap.Size(), QSize(3, 1));
 }
 
 class SplashTest : public ::testing::Test {
@@ -89,18 +83,15 @@ TEST_F(SplashTest, ShowsBothPicturesWithTheBackgroundForMagentaAndHelpOpensTheAb
   for (const CTransparentBitmap* picture : {&splash.Picture1(), &splash.Picture2()}) {
     const QImage& image = picture->Image();
     EXPECT_EQ(image.pixel(0, 0), background);  // the drawings have magenta corners
-    int magenta = 0;
     for (int y = 0; y < image.height(); ++y) {
       for (int x = 0; x < image.width(); ++x) {
-        magenta += (image.pixel(x, y) & 0xFFFFFF) == kTransparentColour;
+        ASSERT_NE(image.pixel(x, y) & 0xFFFFFF, kTransparentColour) << x << "," << y;
       }
     }
-    EXPECT_EQ(magenta, 0);
   }
   EXPECT_EQ(splash.OwnerText(), u"Jane Surveyor");
   EXPECT_GT(splash.Gap(), splash.LineHeight());  // plenty of room at the handheld's size
-
-  QTest::keyClick(&splash, Qt::Key_F1);  // help opens the About topic; the splash stays
+  QTest::keyClick(&splash, Qt::Key_F1);          // help opens the About topic; the splash stays
   EXPECT_EQ(aboutHelpOpened, 1);
   EXPECT_TRUE(splash.isVisible());
 }
