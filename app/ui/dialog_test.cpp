@@ -134,29 +134,6 @@ TEST(DialogTest, SelectionChangesTickBoxesAndSystemKeysAreRouted) {
   EXPECT_EQ(dialog.ItemText(1008), QStringLiteral("g"));  // only the plain key typed
 }
 
-// Closing a window or pressing Escape while the thread is held must not end a dialog whose
-// wait (or worker stop) is running, and a system key that was on its way waits for the hold's
-// end; afterwards all goes as usual.
-TEST(DialogTest, EndingRequestsAreRefusedAndSystemKeysWaitWhileTheThreadIsHeld) {
-  ProbeDialog dialog;
-  quillon::testing::VirtualClock clock;
-  bool visibleAfterHeldClose = false;
-  std::size_t keysDuringHold = 1;
-  WhenIdle([&] {
-    QTest::keyClick(&dialog, Qt::Key_G, Qt::ControlModifier);
-    WhenIdle([&] { dialog.close(); });
-    WaitPainted(clock, 1000);
-    visibleAfterHeldClose = dialog.isVisible();
-    keysDuringHold = dialog.systemKeys.size();
-    QApplication::processEvents();
-    QTest::keyClick(&dialog, Qt::Key_Escape);
-  });
-  EXPECT_EQ(dialog.DoModal(), kIdCancel);
-  EXPECT_TRUE(visibleAfterHeldClose);
-  EXPECT_EQ(keysDuringHold, 0u);
-  EXPECT_EQ(dialog.systemKeys, std::vector<int>{71});
-}
-
 // Over the main window a dialog fills it, takes the focus and disables what it covers: the
 // menu, the view, and a dialog below it (the Bluetooth choice run from a mode dialog).
 TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {
@@ -197,36 +174,45 @@ TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {
   EXPECT_TRUE(frame.menuBar()->isEnabled() && view->isEnabled());
 }
 
-// A held thread runs posted work in virtual time, also across the tick counter's wrap, but sees
-// no timer ticks; afterwards each timer ticks once, not once per period. DestroyWindow stops
-// the timers.
-TEST(DialogTest, TimerTicksDuringAHoldAreHeldBackAndCoalesced) {
+// While the thread is held (a wait or a worker's stop runs, posted work still runs, in virtual
+// time, also across the tick counter's wrap) a close must not end the dialog, and system keys
+// and timer ticks wait for the hold's end; then each timer ticks once, not once per period.
+TEST(DialogTest, WhileTheThreadIsHeldClosingIsRefusedAndKeysAndTicksWaitForTheEnd) {
   for (const std::uint32_t startTick : {1000u, 0xFFFFF000u}) {
     ProbeDialog dialog;
     dialog.SetTimer(1, 60'000);
     dialog.SetTimer(2, 60'000);
     quillon::testing::VirtualClock clock(startTick);
-    bool ranWhileHeld = false;
+    bool ranWhileHeld = false, visibleAfterHeldClose = false;
+    std::size_t handledDuringHold = 1;
     WhenIdle([&] {
-      ranWhileHeld = UiThreadHeld();
-      for (int i = 0; i < 3; ++i) dialog.DeliverTick(1);
-      dialog.DeliverTick(2);
-      dialog.KillTimer(2);  // a timer stopped meanwhile does not tick afterwards
+      QTest::keyClick(&dialog, Qt::Key_G, Qt::ControlModifier);
+      WhenIdle([&] {
+        ranWhileHeld = UiThreadHeld();
+        dialog.close();
+        for (int i = 0; i < 3; ++i) dialog.DeliverTick(1);
+        dialog.DeliverTick(2);
+        dialog.KillTimer(2);  // a timer stopped meanwhile does not tick afterwards
+      });
+      WaitPainted(clock, 4000);
+      EXPECT_GE(clock.Elapsed(), 4000u);
+      EXPECT_LT(clock.Elapsed(), 4100u);
+      visibleAfterHeldClose = dialog.isVisible();
+      handledDuringHold = dialog.systemKeys.size() + dialog.ticks.size();
+      QApplication::processEvents();
+      dialog.DeliverTick(1);  // not held: at once
+      QTest::keyClick(&dialog, Qt::Key_Escape);
     });
-    WaitPainted(clock, 4000);
+    EXPECT_EQ(dialog.DoModal(), kIdCancel);
     EXPECT_TRUE(ranWhileHeld);
-    EXPECT_GE(clock.Elapsed(), 4000u);
-    EXPECT_LT(clock.Elapsed(), 4100u);
     EXPECT_FALSE(UiThreadHeld());
-    EXPECT_TRUE(dialog.ticks.empty());
-
-    QApplication::processEvents();
-    EXPECT_EQ(dialog.ticks, std::vector<int>{1});
-    EXPECT_EQ(dialog.heldAtTick, std::vector<bool>{false});
-    dialog.DeliverTick(1);  // not held: at once
+    EXPECT_TRUE(visibleAfterHeldClose);
+    EXPECT_EQ(handledDuringHold, 0u);
+    EXPECT_EQ(dialog.systemKeys, std::vector<int>{71});
     EXPECT_EQ(dialog.ticks, (std::vector<int>{1, 1}));
+    EXPECT_EQ(dialog.heldAtTick, (std::vector<bool>{false, false}));
 
-    dialog.Create();
+    dialog.Create();  // DestroyWindow stops the timers and runs once
     dialog.DestroyWindow();
     dialog.DestroyWindow();
     EXPECT_FALSE(dialog.isVisible());
