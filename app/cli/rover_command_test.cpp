@@ -60,10 +60,12 @@ TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
   EXPECT_EQ(FieldText(saved.hosts[0].password), u"demo");
 }
 
-// The message as the dialog has it, then one line with what really happened.
+// The message as the dialog has it, then one line with what really happened. The named
+// Bluetooth device and port reach the link.
 TEST_F(RoverCommandTest, ASessionThatGivesUpExitsOneWithTheMessageOnStandardError) {
   FakeBluetoothLib library(clock);
-  library.SetDevices({{u"one"}});
+  library.SetDevices({{u"one"}, {u"two"}});
+  library.SelectDevice(1);
   library.SetOpenSucceeds(false, "Bluetooth: Host is down.");
   bluetooth_ = &library;
   const struct {
@@ -80,7 +82,7 @@ TEST_F(RoverCommandTest, ASessionThatGivesUpExitsOneWithTheMessageOnStandardErro
        "Error: Connection Error: Could not create connection to server. \nReason:" +
            LookUpHostName("nowhere.invalid").problem +
            "\nThe host name \"nowhere.invalid\" did not resolve.\n"},
-      {{"--device", "BLUETOOTH", "--bt-device", "one"},
+      {{"--device", "BLUETOOTH", "--bt-device", "one", "--bt-port", "1"},
        "demo",
        "Error: Unable to open COM Port.\nBluetooth: Host is down.\n"},
   };
@@ -90,6 +92,8 @@ TEST_F(RoverCommandTest, ASessionThatGivesUpExitsOneWithTheMessageOnStandardErro
     EXPECT_EQ(Contents(err_), c.err);
     EXPECT_EQ(Lines(Contents(out_)).back(), "Gave up (connected 00:00:00, 0 bytes).");
   }
+  EXPECT_GE(library.CountCalls("Open(0,1)"), 1u);
+  EXPECT_EQ(library.SelectedDevice(), 0);
 }
 
 TEST_F(RoverCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
@@ -104,19 +108,6 @@ TEST_F(RoverCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
     EXPECT_EQ(FieldText(Saved().comPortName).empty(), extra[1].empty()) << message;
   }
   EXPECT_EQ(caster.ConnectionCount(), 0u);
-}
-
-TEST_F(RoverCommandTest, BluetoothOpensTheDeviceAndPortNamed) {
-  FakeBluetoothLib library(clock);
-  library.SetDevices({{u"one"}, {u"two"}});
-  library.SelectDevice(1);
-  bluetooth_ = &library;
-  Launch(SessionArgs({"--device", "BLUETOOTH", "--bt-device", "one", "--bt-port", "1"}));
-  ASSERT_TRUE(caster.WaitForLoggedInClients(1, std::chrono::seconds(20)));
-  AskToStop();
-  EXPECT_EQ(Finish(), 0);
-  EXPECT_EQ(library.CountCalls("Open(0,1)"), 1u);
-  EXPECT_EQ(library.SelectedDevice(), 0);
 }
 
 // A settings file of noise still gives sane settings and a proper login; its port reads as 0,
