@@ -18,26 +18,41 @@ constexpr unsigned kRover = kOptCaster | kOptMount | kOptUser | kOptPassword | k
                             kOptBaud | kOptAuthentication | kOptGga | kOptSettingsDir | kOptTrace |
                             kOptBluetooth;
 
-TEST(SessionOptionsTest, InlineValuesAndLaterSwitchesWin) {
+// Inline values and later switches win; applying replaces only what was given.
+TEST(SessionOptionsTest, InlineValuesAndLaterSwitchesWinAndOnlyWhatWasGivenIsApplied) {
   const Arguments args = {"--caster=10.1.2.3", "--no-auth", "--auth", "--gga=1,2", "--no-gga",
-                          "--mount=", "--user", "é€", "--baud=14400", "--device",
-                          "/dev/ttyUSB0", "--settings-dir", "/tmp/q", "--trace",
+                          "--gga", "35.5,139.75", "--mount=", "--user", "é€", "--baud=14400",
+                          "--device", "/dev/ttyUSB0", "--settings-dir", "/tmp/q", "--trace",
                           "--bt-device=Trimble R8 \u00E9", "--bt-port", "1"};
   SessionOptions options;
   std::string error;
-  ASSERT_TRUE(ParseSessionOptions(args, kRover, std::nullopt, options, error)) << error;
-  EXPECT_EQ(options.address, u"10.1.2.3");
-  EXPECT_FALSE(options.port.has_value());  // no port given: the stored one stays
-  EXPECT_EQ(options.noAuthentication, false);
-  EXPECT_EQ(options.ggaOverride, false);
-  EXPECT_EQ(options.mountPoint, u"");
-  EXPECT_EQ(options.userName, u"\u00E9\u20AC");
-  EXPECT_EQ(options.baudIndex, 2);
-  EXPECT_EQ(options.device, u"/dev/ttyUSB0");
+  ASSERT_TRUE(ParseSessionOptions(args, kRover, std::string("pw"), options, error)) << error;
   EXPECT_EQ(options.settingsDir, std::filesystem::path("/tmp/q"));
   EXPECT_TRUE(options.trace);
   EXPECT_EQ(options.btDevice, u"Trimble R8 \u00E9");
   EXPECT_EQ(options.btPort, 1);
+  RoverSettings settings;
+  SetDefaultSettings(settings);
+  settings.port = 2101;
+  settings.noAuthentication = 1;
+  ApplyRoverOptions(options, settings);
+  EXPECT_EQ(FieldText(settings.address), u"10.1.2.3");
+  EXPECT_EQ(settings.port, 2101);  // no port given: the stored one stays
+  EXPECT_EQ(settings.noAuthentication, 0);
+  EXPECT_EQ(FieldText(settings.mountPoint), u"");
+  EXPECT_EQ(FieldText(settings.userName), u"\u00E9\u20AC");
+  EXPECT_EQ(FieldText(settings.password), u"pw");
+  EXPECT_EQ(settings.baudIndex, 2);
+  EXPECT_EQ(FieldText(settings.comPortName), u"/dev/ttyUSB0");
+  EXPECT_EQ(settings.overrideEnabled.load(), 1);
+  EXPECT_DOUBLE_EQ(settings.overrideLongitude.load(), 139.75);
+
+  ASSERT_TRUE(ParseSessionOptions({"--no-gga"}, kRover, std::nullopt, options, error));
+  ApplyRoverOptions(options, settings);
+  EXPECT_EQ(settings.overrideEnabled.load(), 0);
+  EXPECT_DOUBLE_EQ(settings.overrideLatitude.load(), 35.5);  // kept for the next time
+  EXPECT_EQ(FieldText(settings.userName), u"\u00E9\u20AC");
+  EXPECT_EQ(FieldText(settings.password), u"pw");
 }
 
 TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
@@ -120,31 +135,6 @@ TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironme
     EXPECT_EQ(options.password, c.expected);
   }
   ::close(pipe[0]);
-}
-
-TEST(SessionOptionsTest, AppliedOptionsReplaceOnlyWhatWasGiven) {
-  RoverSettings settings;
-  SetDefaultSettings(settings);
-  settings.port = 2101;
-  settings.noAuthentication = 1;
-  SessionOptions options;
-  std::string error;
-  ASSERT_TRUE(ParseSessionOptions({"--caster", "caster.example", "--gga", "35.5,139.75"}, kRover,
-                                  std::string("pw"), options, error));
-  ApplyRoverOptions(options, settings);
-  EXPECT_EQ(FieldText(settings.address), u"caster.example");
-  EXPECT_EQ(settings.port, 2101);
-  EXPECT_EQ(FieldText(settings.userName), u"user");  // the stored default
-  EXPECT_EQ(FieldText(settings.password), u"pw");
-  EXPECT_EQ(settings.noAuthentication, 1);
-  EXPECT_EQ(settings.overrideEnabled.load(), 1);
-  EXPECT_DOUBLE_EQ(settings.overrideLongitude.load(), 139.75);
-
-  ASSERT_TRUE(ParseSessionOptions({"--no-gga", "--auth"}, kRover, std::nullopt, options, error));
-  ApplyRoverOptions(options, settings);
-  EXPECT_EQ(settings.overrideEnabled.load(), 0);
-  EXPECT_DOUBLE_EQ(settings.overrideLatitude.load(), 35.5);  // kept for the next time
-  EXPECT_EQ(settings.noAuthentication, 0);
 }
 
 // Help after a command answers for that command (the options of rover and base differ), and
