@@ -37,12 +37,11 @@ class ProbeDialog : public Dialog {
 
   std::vector<int> commands, selectionChanges, systemKeys, ticks;
   std::vector<bool> heldAtTick;
-  int initCalls = 0, destroyed = 0;
+  int destroyed = 0;
   QRect geometryAtInit;
 
  protected:
   bool OnInitDialog() override {
-    ++initCalls;
     geometryAtInit = geometry();
     return true;
   }
@@ -58,25 +57,6 @@ class ProbeDialog : public Dialog {
   }
   void OnDestroy() override { ++destroyed; }
 };
-
-// Without a main window a dialog is a window of the handheld's size.
-TEST(DialogTest, OkAndCancelEndTheDialogThroughTheFrameworksHandlers) {
-  const std::pair<std::function<void(ProbeDialog&)>, int> cases[] = {
-      {[](ProbeDialog& d) { d.TitleOkButton()->click(); }, kIdOk},
-      {[](ProbeDialog& d) { d.Control<QPushButton>(kIdOk)->click(); }, kIdOk},
-      {[](ProbeDialog& d) { d.Control<QPushButton>(kIdCancel)->click(); }, kIdCancel},
-      {[](ProbeDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }, kIdCancel},
-      {[](ProbeDialog& d) { d.EndDialog(7); }, 7},
-  };
-  for (const auto& [end, result] : cases) {
-    ProbeDialog dialog;
-    WhenIdle([&] { end(dialog); });
-    EXPECT_EQ(dialog.DoModal(), result);
-    EXPECT_FALSE(dialog.isVisible());
-    EXPECT_EQ(dialog.initCalls, 1);
-    EXPECT_EQ(dialog.geometryAtInit.size(), kHandheldScreen);
-  }
-}
 
 // Controls by id and type, placed in dialog units; text by id for every kind of control; a
 // combo box's selection as the handheld's lists have it: a position outside the list selects
