@@ -24,13 +24,10 @@ TEST(HelpViewerTest, TheFirstFolderHoldingThePageWinsAndAMissingPageOpensNothing
     return false;  // no viewer: nothing is reported
   };
   HelpViewer({empty.path(), first.path(), second.path()}, open).Open(QStringLiteral("About"));
-  ASSERT_EQ(opened.size(), 1u);
-  EXPECT_EQ(opened[0].toLocalFile(),
-            QDir(first.path()).canonicalPath() + QStringLiteral("/ZEPQuillon.htm"));
-  EXPECT_EQ(opened[0].fragment(), QStringLiteral("About"));
-
   HelpViewer({empty.path()}, open).Open(QStringLiteral("Main_Contents"));
-  EXPECT_EQ(opened.size(), 1u);
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].toLocalFile(), QDir(first.path()).canonicalPath() + "/ZEPQuillon.htm");
+  EXPECT_EQ(opened[0].fragment(), QStringLiteral("About"));
 }
 
 // The shipped page has the anchors the program opens and explains every message of the string
@@ -44,9 +41,8 @@ TEST(HelpViewerTest, TheShippedPageHasTheAnchorsAndExplainsEveryMessage) {
   }
   int checked = 0;
   for (std::uint32_t id = kStrUnableToOpenComPort; id <= kStrBluetoothRadioOff; ++id) {
-    if (id == kStrError || id == kStrWarning) continue;  // captions, not messages
     QString text = QString::fromStdU16String(std::u16string(StringTableEntry(id)));
-    if (text.isEmpty()) continue;
+    if (text.isEmpty() || id == kStrError || id == kStrWarning) continue;  // captions too
     text = text.section(QLatin1Char('%'), 0, 0).section(QLatin1Char('\r'), 0, 0).trimmed();
     EXPECT_TRUE(html.contains(text)) << id << ": " << text.toStdString();
     ++checked;
