@@ -12,12 +12,7 @@ namespace {
 class BaseCommandTest : public CommandFixture {
  protected:
   BaseCommandTest() : CommandFixture(RunBaseCommand) {}
-
-  BaseSettings Saved() const {
-    BaseSettings saved;
-    EXPECT_TRUE(ReadSettingsFile(saved, folder.Path() / "cfg"));
-    return saved;
-  }
+  BaseSettings Saved() const { return CommandFixture::Saved<BaseSettings>(); }
 };
 
 TEST(BaseSessionState, WaitsToRetryWithTheStatusTextOnOneLineWhileThereIsOne) {

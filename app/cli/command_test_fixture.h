@@ -100,6 +100,13 @@ class CommandFixture : public ::testing::Test {
     err_ = std::tmpfile();
   }
   void AskToStop() { ASSERT_EQ(write(stopPipe_[1], "x", 1), 1); }
+  // The settings file the command saved.
+  template <class Settings>
+  Settings Saved() const {
+    Settings saved;
+    EXPECT_TRUE(ReadSettingsFile(saved, folder.Path() / "cfg"));
+    return saved;
+  }
   // Waits until the running command has printed a line ending in what `ending` gives at that
   // moment; false after 20 real seconds without one.
   bool WaitForOutputLine(const std::function<std::string()>& ending) {

@@ -4,6 +4,8 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "app/cli/command_test_fixture.h"
 #include "net/address.h"
 #include "rover/rover_settings.h"
@@ -12,6 +14,7 @@
 namespace quillon::cli {
 namespace {
 
+namespace fs = std::filesystem;
 using quillon::testing::FakeBluetoothLib;
 
 class RoverCommandTest : public CommandFixture {
@@ -22,11 +25,7 @@ class RoverCommandTest : public CommandFixture {
     extra.insert(extra.begin(), {"--user", "demo"});
     return CommandFixture::SessionArgs(extra);
   }
-  RoverSettings Saved() const {
-    RoverSettings saved;
-    EXPECT_TRUE(ReadSettingsFile(saved, folder.Path() / "cfg"));
-    return saved;
-  }
+  RoverSettings Saved() const { return CommandFixture::Saved<RoverSettings>(); }
 };
 
 TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
@@ -51,9 +50,8 @@ TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
     EXPECT_TRUE(std::regex_match(line, kCountersLine)) << line;
   }
   EXPECT_EQ(Contents(err_), "");
-  struct stat folderInfo {};
-  ASSERT_EQ(stat((folder.Path() / "cfg").c_str(), &folderInfo), 0);
-  EXPECT_EQ(folderInfo.st_mode & 0777, 0700u);  // made private: the settings hold passwords
+  // Made private: the settings hold passwords.
+  EXPECT_EQ(fs::status(folder.Path() / "cfg").permissions(), fs::perms::owner_all);
   const RoverSettings saved = Saved();
   ASSERT_EQ(saved.hostCount, 1);
   EXPECT_EQ(FieldText(saved.hosts[0].address), u"127.0.0.1");
@@ -113,10 +111,9 @@ TEST_F(RoverCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
 // A settings file of noise still gives sane settings and a proper login; its port reads as 0,
 // which Connect refuses when no option replaces it.
 TEST_F(RoverCommandTest, ASettingsFileOfNoiseStillLogsInAndIsSavedSane) {
-  const auto cfg = folder.Path() / "cfg";
-  std::filesystem::create_directory(cfg);
-  std::filesystem::copy_file(std::filesystem::path(QUILLON_SETTINGS_TESTDATA) / "random.bin",
-                             cfg / "ntripinfo.bin");
+  fs::create_directory(folder.Path() / "cfg");
+  fs::copy_file(fs::path(QUILLON_SETTINGS_TESTDATA) / "random.bin",
+                folder.Path() / "cfg" / "ntripinfo.bin");
   Arguments noPort = SessionArgs();
   noPort[1] = "127.0.0.1";  // the caster without its port
   EXPECT_EQ(Run(noPort), 1);
@@ -134,7 +131,7 @@ TEST_F(RoverCommandTest, ASettingsFileOfNoiseStillLogsInAndIsSavedSane) {
 
 TEST_F(RoverCommandTest, OptionsItCannotUseChangeNothing) {
   const auto shared = folder.Path() / "shared";
-  std::filesystem::create_directory(shared);
+  fs::create_directory(shared);
   ASSERT_EQ(chmod(shared.c_str(), 0777), 0);
   const std::pair<Arguments, std::string> cases[] = {
       {{"--baud", "1200"}, "--baud"},
@@ -147,8 +144,8 @@ TEST_F(RoverCommandTest, OptionsItCannotUseChangeNothing) {
     EXPECT_EQ(Run(SessionArgs(extra)), 2);
     EXPECT_NE(Contents(err_).find(expected), std::string::npos) << Contents(err_);
   }
-  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "cfg" / "ntripinfo.bin"));
-  EXPECT_FALSE(std::filesystem::exists(shared / "ntripinfo.bin"));
+  EXPECT_FALSE(fs::exists(folder.Path() / "cfg" / "ntripinfo.bin"));
+  EXPECT_FALSE(fs::exists(shared / "ntripinfo.bin"));
   EXPECT_EQ(caster.ConnectionCount(), 0u);
 }
 
