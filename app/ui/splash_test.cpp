@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QImage>
-#include <QTemporaryDir>
 #include <QTest>
 #include <array>
 #include <tuple>
@@ -35,33 +33,9 @@ TEST(SplashLayoutTest, TheGapSharesTheHeightAndTheItemsStackWithIt) {
   EXPECT_EQ(CentredLeft(0, 240, 241), 0);  // -1 / 2 toward zero
 }
 
-TEST(TransparentBitmapTest, MagentaPixelsBecomeTheBackgroundAndOthersStay) {
-  QTemporaryDir folder;
-  const QString path = folder.filePath(QStringLiteral("picture.png"));
-  // Close to magenta is not magenta.
-  const QRgb in[] = {qRgb(255, 0, 255), qRgb(200, 10, 20), qRgb(254, 0, 255)};
-  const QRgb out[] = {qRgb(10, 20, 30), qRgb(200, 10, 20), qRgb(254, 0, 255)};
-  QImage picture(3, 1, QImage::Format_RGB32);
-  for (int x = 0; x < 3; ++x) picture.setPixel(x, 0, in[x]);
-  ASSERT_TRUE(picture.save(path));
-
-  CTransparentBitmap bitmap;
-  ASSERT_TRUE(bitmap.LoadTransparent(path, QColor(10, 20, 30)));
-  for (int x = 0; x < 3; ++x) EXPECT_EQ(bitmap.Image().pixel(x, 0), out[x]) << x;
-  // A picture that cannot be loaded leaves what the holder had.
-  EXPECT_FALSE(bitmap.LoadTransparent(folder.filePath(QStringLiteral("missing.png")), Qt::red));
-  EXPECT_EQ(bitmap.Size(), QSize(3, 1));
-}
-
-class SplashTest : public ::testing::Test {
- protected:
-  CSplashDlg splash{[this] { return owner; }, [this] { ++aboutHelpOpened; }};
-  std::u16string owner = u"Jane Surveyor";
+TEST(SplashTest, ShowsBothPicturesWithTheBackgroundForMagentaAndHelpOpensTheAboutTopic) {
   int aboutHelpOpened = 0;
-  QWidget ownerWindow;
-};
-
-TEST_F(SplashTest, ShowsBothPicturesWithTheBackgroundForMagentaAndHelpOpensTheAboutTopic) {
+  CSplashDlg splash{[] { return std::u16string(u"Jane Surveyor"); }, [&] { ++aboutHelpOpened; }};
   splash.ShowSplash(2, nullptr);
   ASSERT_EQ(splash.Picture1().Size(), QSize(90, 23));
   ASSERT_EQ(splash.Picture2().Size(), QSize(190, 19));
@@ -82,9 +56,9 @@ TEST_F(SplashTest, ShowsBothPicturesWithTheBackgroundForMagentaAndHelpOpensTheAb
   EXPECT_TRUE(splash.isVisible());
 }
 
-// The countdown ends the splash one tick a second; a tap closes it before, and the countdown
-// still ends the splash mode and gives the owner back.
-TEST_F(SplashTest, CountsDownOrIsTappedAwayThenEndsAndEnablesItsOwner) {
+// A tap closes the splash before its countdown ends; the countdown still gives the owner back.
+TEST(SplashTest, CountsDownOrIsTappedAwayThenEndsAndEnablesItsOwner) {
+  QWidget ownerWindow;
   ownerWindow.show();
   for (const bool tapped : {false, true}) {
     CSplashDlg dialog{[] { return std::u16string(); }, nullptr};

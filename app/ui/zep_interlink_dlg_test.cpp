@@ -1,11 +1,9 @@
-// The Rover dialog against the in-process caster, a simulated receiver on a pty and the
-// in-memory Bluetooth library, on the virtual clock.
+// The Rover dialog against the in-process caster and a simulated receiver, on the virtual clock.
 #include "app/ui/zep_interlink_dlg.h"
 
 #include <gtest/gtest.h>
 
 #include <QComboBox>
-#include <QProgressBar>
 #include <QTest>
 #include <functional>
 
@@ -14,6 +12,7 @@
 #include "app/ui/testing/mode_dlg_fixture.h"
 #include "app/ui/testing/screenshot.h"
 #include "app/ui/wait.h"
+#include "ntrip/source_table_text.h"
 
 namespace quillon::ui {
 namespace {
@@ -38,7 +37,6 @@ void OpenOverride(CZEPInterlinkDlg& d, Qt::KeyboardModifier modifier,
 
 class RoverDlgTest : public testing::ModeDlgFixture {
  protected:
-  // The caster in the controls; Connect when asked.
   void EnterCaster(CZEPInterlinkDlg& d, bool connect = false) {
     ModeDlgFixture::EnterCaster(d);
     if (!connect) return;
@@ -88,30 +86,7 @@ TEST_F(RoverDlgTest, StoredCastersFillTheListsAndPickingOneShowsItsEntry) {
   });
 }
 
-// The bar's range is the peak (500 while there is none yet), cut to 16 bits as the handheld's
-// bar took it.
-TEST_F(RoverDlgTest, TheTimerShowsRateAgainstPeakTheConnectTimeAndTheTotal) {
-  CZEPInterlinkDlg dialog(services, status);
-  Run(dialog, [&] {
-    const auto* bar = dialog.Control<QProgressBar>(kIdProgress);
-    for (const std::int32_t peak : {0, 70000}) {
-      {
-        std::lock_guard guard(status.lock);
-        status.running.store(1);
-        status.peak = status.rate = status.total = peak;
-        status.elapsed = FormatElapsed(3723);
-      }
-      dialog.DeliverTick(kStatusTimer);
-      EXPECT_EQ(std::pair(bar->maximum(), bar->value()),
-                peak == 0 ? std::pair(500, 0) : std::pair(4464, 4464));
-      EXPECT_EQ(dialog.ItemText(kIdConnectTime), "01:02:03");
-      EXPECT_EQ(dialog.ItemText(kIdByteCount), QString::number(peak));
-    }
-  });
-}
-
-// Disconnect ends a worker that hangs in its connect, and one whose box the user has left
-// open, without a further box and without hanging the window.
+// Disconnect ends a worker hanging in its connect or waiting on a box the user left open.
 TEST_F(RoverDlgTest, DisconnectEndsAWorkerInItsConnectOrWaitingOnItsBox) {
   QtMessageSink sink;
   int shown = 0;
@@ -135,9 +110,8 @@ TEST_F(RoverDlgTest, DisconnectEndsAWorkerInItsConnectOrWaitingOnItsBox) {
   }
 }
 
-// Source asks first, fetches beside the painted window and fills the mount-point list; a table
-// without names leaves it alone, and a failure's box comes once the fetch is over (a box asked
-// for during it could never be answered).
+// Source asks first and fills the mount points; a table without names leaves them alone. A
+// failure's box comes once the fetch is over: one asked for during it could not be answered.
 TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNames) {
   QtMessageSink sink;
   QStringList shown;
@@ -148,9 +122,7 @@ TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNam
     box.button(question ? QMessageBox::Yes : QMessageBox::Ok)->click();
   });
   ModeServices windowed{clock, sink, bluetooth, devices, link, folder.Path(), std::nullopt};
-  caster.SetSourceTable(
-      "STR;MP1;Berlin;RTCM 3;;;;;DEU;52.5;13.4;1;0;sNTRIP;none;B;N;2400;\r\n"
-      "STR;MP2;Potsdam;RTCM 3;;;;;DEU;52.4;13.1;1;0;sNTRIP;none;B;N;2400;\r\n");
+  caster.SetSourceTable(MakeSourceTable({"MP1", "MP2"}));
   CZEPInterlinkDlg dialog(windowed, status);
   Run(dialog, [&] {
     EnterCaster(dialog);
@@ -172,8 +144,7 @@ TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNam
   EXPECT_EQ(caster.ConnectionCount(), 2u);
 }
 
-// Alt+G shows the stored values with six decimals, Cancel keeps them; Ctrl+G with OK stores
-// and saves what the edits say ("abc" is 0); Ctrl+H opens nothing.
+// Alt+G shows the stored values, Cancel keeps them; Ctrl+G with OK saves the edits ("abc" is 0).
 TEST_F(RoverDlgTest, CtrlGAndAltGOpenTheOverrideAndOkSavesItsValues) {
   CZEPInterlinkDlg dialog(services, status);
   Run(dialog, [&] {
@@ -197,9 +168,8 @@ TEST_F(RoverDlgTest, CtrlGAndAltGOpenTheOverrideAndOkSavesItsValues) {
   EXPECT_EQ(saved.overrideEnabled.load(), 1);
 }
 
-// Closing the main window during a session is the dialog's Cancel: it asks, No keeps the
-// session, Yes ends it and the window closes. Meanwhile Ctrl+G changes the position that the
-// running worker sends upstream.
+// Closing the main window is the dialog's Cancel: No keeps the session, Yes ends it and the
+// window closes. Meanwhile Ctrl+G changes the position the running worker sends upstream.
 TEST_F(RoverDlgTest, ClosingTheMainWindowDuringASessionAsksAndNoKeepsIt) {
   const auto app = StartProgram();
   CMainFrame& frame = *app->MainFrame();
