@@ -99,8 +99,16 @@ TEST_F(BaseCommandTest, ARefusingCasterIsTriedFifteenTimesThenTheFinalMessageExi
 }
 
 TEST_F(BaseCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
-  EXPECT_EQ(Run(SessionArgs({"--device", ""})), 1);
-  EXPECT_EQ(Contents(err_), "Error: There is no COM port selected?\n");
+  const std::pair<Arguments, std::string> cases[] = {
+      {{"--caster", ":2101"}, "Error: Address is empty.\n"},
+      {{"--device", ""}, "Error: There is no COM port selected?\n"},
+      {{"--device", "BLUETOOTH"}, "Error: Bluetooth is not available on this system.\n"},
+  };
+  for (const auto& [extra, message] : cases) {
+    EXPECT_EQ(Run(SessionArgs(extra)), 1);
+    EXPECT_EQ(Contents(err_), message);
+    EXPECT_EQ(FieldText(Saved().comPortName).empty(), extra[1].empty()) << message;
+  }
   EXPECT_EQ(FieldText(Saved().mountPoint), u"DEMO");
   EXPECT_EQ(caster.ConnectionCount(), 0u);
 }
