@@ -20,10 +20,11 @@ constexpr unsigned kRover = kOptCaster | kOptMount | kOptUser | kOptPassword | k
 
 // Inline values and later switches win; applying replaces only what was given.
 TEST(SessionOptionsTest, InlineValuesAndLaterSwitchesWinAndOnlyWhatWasGivenIsApplied) {
-  const Arguments args = {"--caster=10.1.2.3", "--no-auth", "--auth", "--gga=1,2", "--no-gga",
-                          "--gga", "35.5,139.75", "--mount=", "--user", "é€", "--baud=14400",
-                          "--device", "/dev/ttyUSB0", "--settings-dir", "/tmp/q", "--trace",
-                          "--bt-device=Trimble R8 \u00E9", "--bt-port", "1"};
+  const Arguments args = {
+      "--caster=10.1.2.3", "--no-auth",        "--auth", "--gga=1,2",    "--no-gga",     "--gga",
+      "35.5,139.75",       "--mount=",         "--user", "\u00E9\u20AC", "--baud=14400", "--device",
+      "/dev/ttyUSB0",      "--settings-dir",   "/tmp/q", "--trace",      "--bt-port",    "1",
+      "--bt-device",       "Trimble R8 \u00E9"};
   SessionOptions options;
   std::string error;
   ASSERT_TRUE(ParseSessionOptions(args, kRover, std::string("pw"), options, error)) << error;

@@ -33,13 +33,14 @@ bool WaitUntil(Done done, bool pump = true) {
   return true;
 }
 
-
-
 // The string table's line breaks show as line breaks; a message without caption has the
 // application's name.
 TEST(QtMessageSinkTest, BoxesShowTheirCaptionIconButtonsAndTextAndGiveTheClickedAnswer) {
   using Box = QMessageBox;
+  using enum MessageAnswer;
   const Message help{u"Help", u"", MessageIcon::kNone, MessageButtons::kOk};
+  const Message error{u"a\r\n\r\nb\rc", u"Error"};
+  const Message critical{u"Zo\u00EB", u"Error", MessageIcon::kError};
   const Message question{u"Retry?\r\nReason", u"Warning", MessageIcon::kInformation,
                          MessageButtons::kYesNo};
   const struct {
@@ -49,13 +50,11 @@ TEST(QtMessageSinkTest, BoxesShowTheirCaptionIconButtonsAndTextAndGiveTheClicked
     Box::Icon icon;
     MessageAnswer answer;
   } cases[] = {
-      {help, Box::Ok, ".\\ZEPQuillon.htm", "Help", Box::NoIcon, MessageAnswer::kOk},
-      {{u"a\r\n\r\nb\rc", u"Error", MessageIcon::kExclamation, MessageButtons::kOk}, Box::Ok,
-       "Error", "a\n\nb\nc", Box::Warning, MessageAnswer::kOk},
-      {{u"Zo\u00EB \U0001F600", u"Error", MessageIcon::kError, MessageButtons::kOk}, Box::Ok,
-       "Error", "Zo\u00EB \U0001F600", Box::Critical, MessageAnswer::kOk},
-      {question, Box::Yes, "Warning", "Retry?\nReason", Box::Information, MessageAnswer::kYes},
-      {question, Box::No, "Warning", "Retry?\nReason", Box::Information, MessageAnswer::kNo},
+      {help, Box::Ok, ".\\ZEPQuillon.htm", "Help", Box::NoIcon, kOk},
+      {error, Box::Ok, "Error", "a\n\nb\nc", Box::Warning, kOk},
+      {critical, Box::Ok, "Error", "Zo\u00EB", Box::Critical, kOk},
+      {question, Box::Yes, "Warning", "Retry?\nReason", Box::Information, kYes},
+      {question, Box::No, "Warning", "Retry?\nReason", Box::Information, kNo},
   };
   for (const auto& c : cases) {
     QtMessageSink sink;
@@ -64,7 +63,7 @@ TEST(QtMessageSinkTest, BoxesShowTheirCaptionIconButtonsAndTextAndGiveTheClicked
       ++shown;
       EXPECT_EQ(std::tuple(box.windowTitle(), box.text(), box.icon()),
                 std::tuple(c.title, c.text, c.icon));
-      EXPECT_EQ(box.standardButtons().testFlag(Box::Yes), c.answer != MessageAnswer::kOk);
+      EXPECT_EQ(box.standardButtons().testFlag(Box::Yes), c.answer != kOk);
       box.button(c.click)->click();
     });
     EXPECT_EQ(sink.Show(c.message), c.answer);
@@ -74,48 +73,38 @@ TEST(QtMessageSinkTest, BoxesShowTheirCaptionIconButtonsAndTextAndGiveTheClicked
   // A box closed without a button counts as No for questions and OK otherwise.
   QtMessageSink sink;
   sink.SetBoxShownHook([](QMessageBox& box) { box.done(0); });
-  EXPECT_EQ(sink.Show(question), MessageAnswer::kNo);
-  EXPECT_EQ(sink.Show(help), MessageAnswer::kOk);
+  EXPECT_EQ(sink.Show(question), kNo);
+  EXPECT_EQ(sink.Show(help), kOk);
 }
 
-// The stop sequence: the user-interface thread waits (holding its input out) while a worker
-// raises a box; the box appears meanwhile, then DismissAll closes it and the worker is joined.
-TEST(QtMessageSinkTest, StoppingWhileAWorkersBoxIsOpenClosesTheBoxAndTheWorkerEnds) {
+// DismissAll ends a worker's box raised while the stop holds the thread, a box the thread waits
+// for, and one still on its way (never shown); a worker asking after it is answered at once,
+// not blocking the join, until events are handled again.
+TEST(QtMessageSinkTest, DismissAllAnswersEveryBoxAndLateWorkersUntilEventsAreHandledAgain) {
   QtMessageSink sink;
-  QPointer<QMessageBox> shown;
+  QPointer<QMessageBox> shownDuringHold;
   bool heldWhenShown = false;
   sink.SetBoxShownHook([&](QMessageBox& box) {
-    shown = &box;
+    shownDuringHold = &box;
     heldWhenShown = UiThreadHeld();
   });
   MessageAnswer answer = MessageAnswer::kOk;
-  std::thread worker([&] {
-    answer = sink.Show({u"There was a problem reading from the socket. Connection down?", u"Error",
-                        MessageIcon::kExclamation, MessageButtons::kOk});
-  });
-  // Virtual time stands still until the request is on its way, so the hold is sure to see it.
+  std::thread worker([&] { answer = sink.Show({u"Connection down?", u"Error"}); });
+  // Virtual time stands still until the box is on its way, so the hold is sure to see it.
   quillon::testing::HookedClock clock;
   clock.beforeSleep = [&](int) { WaitUntil([&] { return sink.Unanswered() > 0; }, false); };
-  WaitPainted(clock, 4000);  // the box request is handled meanwhile, without blocking
-  ASSERT_FALSE(shown.isNull());
-  EXPECT_TRUE(heldWhenShown);
-  EXPECT_TRUE(shown->isVisible());
-
+  WaitPainted(clock, 4000);
+  ASSERT_FALSE(shownDuringHold.isNull());
+  EXPECT_TRUE(heldWhenShown && shownDuringHold->isVisible());
   sink.DismissAll();
   worker.join();  // no event handling needed for the worker to go on
   EXPECT_EQ(answer, MessageAnswer::kDismissed);
-  EXPECT_TRUE(shown.isNull() || !shown->isVisible());
+  EXPECT_TRUE(shownDuringHold.isNull() || !shownDuringHold->isVisible());
   EXPECT_EQ(sink.Unanswered(), 0u);
-}
 
-// DismissAll answers a box the user-interface thread waits for, and a worker's box still on its
-// way, which is then never shown. A worker that asks after it must not block the join: it is
-// answered at once until the user-interface thread handles events again; then a worker's box
-// runs on that thread and the worker gets the answer.
-TEST(QtMessageSinkTest, DismissAllAnswersEveryBoxAndLateWorkersUntilEventsAreHandledAgain) {
-  QtMessageSink sink;
+  QApplication::processEvents();
   sink.SetBoxShownHook([&](QMessageBox&) { testing::WhenIdle([&] { sink.DismissAll(); }); });
-  EXPECT_EQ(sink.Show({u"Help", u"", MessageIcon::kNone, MessageButtons::kOk}), MessageAnswer::kDismissed);
+  EXPECT_EQ(sink.Show({u"Help", u""}), MessageAnswer::kDismissed);
 
   QStringList shown;
   std::thread::id shownOn;
@@ -125,7 +114,9 @@ TEST(QtMessageSinkTest, DismissAllAnswersEveryBoxAndLateWorkersUntilEventsAreHan
     box.button(QMessageBox::Yes)->click();
   });
   QApplication::processEvents();
-  std::thread onItsWay([&] { EXPECT_EQ(sink.Show({u"on its way", u""}), MessageAnswer::kDismissed); });
+  std::thread onItsWay([&] {
+    EXPECT_EQ(sink.Show({u"on its way", u""}), MessageAnswer::kDismissed);
+  });
   ASSERT_TRUE(WaitUntil([&] { return sink.Unanswered() == 1; }, false));
   sink.DismissAll();
   onItsWay.join();
@@ -133,12 +124,12 @@ TEST(QtMessageSinkTest, DismissAllAnswersEveryBoxAndLateWorkersUntilEventsAreHan
   late.join();
 
   QApplication::processEvents();
-  auto answer = std::async(std::launch::async, [&] {
+  auto retry = std::async(std::launch::async, [&] {
     return sink.Show({u"Retry?", u"Warning", MessageIcon::kInformation, MessageButtons::kYesNo});
   });
   ASSERT_TRUE(WaitUntil(
-      [&] { return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
-  EXPECT_EQ(answer.get(), MessageAnswer::kYes);
+      [&] { return retry.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+  EXPECT_EQ(retry.get(), MessageAnswer::kYes);
   EXPECT_EQ(shown, QStringList{"Retry?"});
   EXPECT_EQ(shownOn, std::this_thread::get_id());
 }

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "app/ui/combo.h"
-#include "app/ui/mode_dlg.h"
 #include "app/ui/main_frame.h"
+#include "app/ui/mode_dlg.h"
 #include "app/ui/testing/qt_application.h"
 #include "app/ui/zep_interlink_dlg.h"
 #include "app/ui/zep_quillon_app.h"
