@@ -82,8 +82,7 @@ TEST_F(BaseCommandTest, ARefusingCasterIsTriedFifteenTimesThenTheFinalMessageExi
             "Error: Could not re-connect to NTRIP Caster.\n\nElapsed Time: 00:00:00\n"
             "Reason: Authentication credentials were rejected or ignored.\n" +
                 said + "\n");
-  // A line per attempt as the log samples them: connecting, then the caster's reply and the
-  // reason with the countdown.
+  // A line per attempt as the log samples it: connecting, the caster's reply, the countdown.
   const std::regex stateLine(
       R"(Connecting to the caster\.|Attempt \d+/15: connecting to the caster\.|)"
       R"((Retry attempt \d+/15 in \d+ seconds\. )?Authentication credentials were rejected or ignored\.)");

@@ -1,6 +1,5 @@
-// A command-line session run on its own thread as main() runs it, against the in-process caster
-// and a simulated receiver on the virtual clock, stopped through its stop descriptor as a signal
-// would stop it. What it prints is kept in temporary files.
+// A command run as main() runs it, against the in-process caster and a simulated receiver on the
+// virtual clock, stopped through its stop descriptor as a signal would; its output in tmpfiles.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,8 +24,7 @@
 
 namespace quillon::cli {
 
-// Everything written to `file` so far, read without moving the position of a command that may
-// still be writing.
+// Everything written to `file` so far, read without moving a writer's position.
 inline std::string Contents(std::FILE* file) {
   std::fflush(file);
   std::string text;
@@ -107,8 +105,7 @@ class CommandFixture : public ::testing::Test {
     EXPECT_TRUE(ReadSettingsFile(saved, folder.Path() / "cfg"));
     return saved;
   }
-  // Waits until the running command has printed a line ending in what `ending` gives at that
-  // moment; false after 20 real seconds without one.
+  // Waits for a printed line ending in what `ending` gives; false after 20 real seconds.
   bool WaitForOutputLine(const std::function<std::string()>& ending) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     do {

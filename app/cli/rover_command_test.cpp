@@ -1,5 +1,4 @@
-// `quillon rover` end to end: against the in-process caster and a simulated receiver, on the
-// virtual clock, stopped through its stop descriptor as a signal would.
+// `quillon rover` end to end.
 #include "app/cli/rover_command.h"
 
 #include <sys/stat.h>
@@ -58,8 +57,7 @@ TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
   EXPECT_EQ(FieldText(saved.hosts[0].password), u"demo");
 }
 
-// The message as the dialog has it, then one line with what really happened. The named
-// Bluetooth device and port reach the link.
+// The dialog's message, then a line with what really happened; the named Bluetooth port is used.
 TEST_F(RoverCommandTest, ASessionThatGivesUpExitsOneWithTheMessageOnStandardError) {
   FakeBluetoothLib library(clock);
   library.SetDevices({{u"one"}, {u"two"}});
@@ -94,8 +92,7 @@ TEST_F(RoverCommandTest, ASessionThatGivesUpExitsOneWithTheMessageOnStandardErro
   EXPECT_EQ(library.SelectedDevice(), 0);
 }
 
-// A settings file of noise still gives sane settings and a proper login; its port reads as 0,
-// which Connect refuses when no option replaces it.
+// A settings file of noise loads sane; its port reads as 0, which Connect refuses.
 TEST_F(RoverCommandTest, ASettingsFileOfNoiseStillLogsInAndIsSavedSane) {
   fs::create_directory(folder.Path() / "cfg");
   fs::copy_file(fs::path(QUILLON_SETTINGS_TESTDATA) / "random.bin",

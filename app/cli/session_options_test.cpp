@@ -1,5 +1,3 @@
-// The command-line options: what is accepted, what is refused with a clear word, and how the
-// accepted ones land in the settings record.
 #include "app/cli/session_options.h"
 
 #include <gtest/gtest.h>
@@ -138,8 +136,7 @@ TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironme
   ::close(pipe[0]);
 }
 
-// Help after a command answers for that command (the options of rover and base differ), and
-// ends the run before anything is parsed or saved.
+// Help after a command answers for that command, before anything is parsed or saved.
 TEST(CommandHelpTest, HelpAfterACommandShowsThatCommandsUsage) {
   for (const char* command : {"rover", "base", "demo", "sourcetable"}) {
     for (const Arguments& args : {Arguments{"--help"}, Arguments{"--caster", "x:0", "-h"}}) {

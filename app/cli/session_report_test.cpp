@@ -1,5 +1,3 @@
-// What a session reports: a log line per change of state and a summary a minute, the live line
-// on a terminal, and the service manager's ready, status and watchdog messages.
 #include "app/cli/session_report.h"
 
 #include <gtest/gtest.h>
@@ -35,9 +33,7 @@ std::string Countdown(int attempt, int seconds) {
          " seconds. Authentication credentials were rejected or ignored.";
 }
 
-// A Base that is refused once, connects on its second attempt and uploads 100 B/s, reported a
-// second of the virtual clock apart, the worker alive throughout: to a log, a terminal and the
-// service manager.
+// A Base refused once, then uploading 100 B/s, reported each second of the virtual clock.
 TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   quillon::testing::VirtualClock clock;
   RecordingNotifier service;

@@ -18,8 +18,7 @@ namespace {
 
 using testing::RecordingMessageSink;
 
-// Runs `quillon sourcetable <caster's address> <options>` and returns its exit status; `out`
-// receives what it printed.
+// `quillon sourcetable <caster> <options>`: the exit status, and in `out` what it printed.
 int RunCommand(const DemoCaster* caster, const Arguments& options, RecordingMessageSink& sink,
                std::string& out) {
   Arguments args = {"sourcetable"};
@@ -39,8 +38,7 @@ DemoCasterConfig WithTable(std::string table) {
   return config;
 }
 
-// Every stream, whatever the table's size or the names' length, also when only the fallback
-// request is answered, and nothing that could drive the user's terminal.
+// Every stream, also from a fallback-only caster, and nothing that could drive a terminal.
 TEST(SourceTableCommand, ListsEveryStreamWithControlCharactersReplaced) {
   std::vector<std::string> names = NumberedMountPoints(300);
   names.push_back("A_NAME_OF_TWENTY_FIVE_CHR");
@@ -70,8 +68,7 @@ TEST(SourceTableCommand, LongListingAlignsTheFieldsOfEveryRecord) {
   ASSERT_EQ(RunCommand(&caster, {"--long"}, sink, out), 0);
   const auto lines = Lines(out);
   ASSERT_EQ(lines.size(), 4u);
-  // The long name is listed although it does not fit the name table; columns start at the same
-  // character in every line ("ü" is two bytes but one character).
+  // Columns start at the same character in every line ("ü" is two bytes but one character).
   EXPECT_TRUE(lines[1].starts_with("VERY_LONG_MOUNTPOINT_NAME "));
   const std::size_t country = lines[0].find("COUNTRY");
   EXPECT_EQ(lines[1].find("DEU"), country);

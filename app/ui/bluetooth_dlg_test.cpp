@@ -43,9 +43,7 @@ class BluetoothDlgTest : public ::testing::Test {
   quillon::testing::RecordingMessageSink sink_;
 };
 
-// Devices without a name are left out, so list positions differ from library indices. A typed
-// name must match exactly, or a box says so and the dialog stays open. The port chosen last is
-// offered next time; a port text that is no item gives port 0.
+// List positions differ from library indices; a typed name must match exactly.
 TEST_F(BluetoothDlgTest, OkRecordsTheLibraryIndexOfTheNameAndThePortChosen) {
   bluetooth_.SetDevices({{u"A"}, {u"B", false}, {u"C"}});
   bluetooth_.SelectDevice(1);

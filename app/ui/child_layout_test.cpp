@@ -8,8 +8,7 @@
 namespace quillon::ui {
 namespace {
 
-// Both helpers take 2 pixels off horizontally and count in the border of a framed parent: a
-// control on a child parent moves 2 pixels left, one on a window with a 2-pixel frame 2 down.
+// Both helpers take 2 pixels off horizontally and count in a framed parent's border.
 TEST(ChildLayoutTest, MoveAndGrowAccountForTheParentsBorderAndTheFixedTwoPixels) {
   QWidget window;
   window.setGeometry(200, 100, 240, 320);

@@ -58,9 +58,7 @@ class ProbeDialog : public Dialog {
   void OnDestroy() override { ++destroyed; }
 };
 
-// Controls by id and type, placed in dialog units; text by id for every kind of control; a
-// combo box's selection as the handheld's lists have it: a position outside the list selects
-// nothing and empties the edit field, typing over the text leaves no selection.
+// A combo box's selection as the handheld's lists have it: outside the list or typed over, none.
 TEST(DialogTest, ControlHelpersWorkOnEveryKindOfControlById) {
   ProbeDialog dialog;
   auto* edit = dialog.Control<QLineEdit>(1008);
@@ -86,8 +84,7 @@ TEST(DialogTest, ControlHelpersWorkOnEveryKindOfControlById) {
   EXPECT_EQ(std::pair(dialog.GetCurSel(1010), dialog.ItemText(1010)), std::pair(-1, QString()));
 }
 
-// A user's choice in a list, a tick box and keys with Ctrl or Alt reach the handlers: the key
-// once, after it was handled as usual, from whichever control has the focus.
+// A Ctrl or Alt key reaches OnSysKeyDown once, after its usual handling, from any control.
 TEST(DialogTest, SelectionChangesTickBoxesAndSystemKeysAreRouted) {
   ProbeDialog dialog;
   WhenIdle([&] {
@@ -114,8 +111,7 @@ TEST(DialogTest, SelectionChangesTickBoxesAndSystemKeysAreRouted) {
   EXPECT_EQ(dialog.ItemText(1008), QStringLiteral("g"));  // only the plain key typed
 }
 
-// Over the main window a dialog fills it, takes the focus and disables what it covers: the
-// menu, the view, and a dialog below it (the Bluetooth choice run from a mode dialog).
+// Modal as the handheld's full-screen dialogs: what a dialog covers takes no input.
 TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {
   QMainWindow frame;
   frame.menuBar()->addMenu(QStringLiteral("&Help"))->addAction(QStringLiteral("&About"));
@@ -154,9 +150,7 @@ TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {
   EXPECT_TRUE(frame.menuBar()->isEnabled() && view->isEnabled());
 }
 
-// While the thread is held (a wait or a worker's stop runs, posted work still runs, in virtual
-// time, also across the tick counter's wrap) a close must not end the dialog, and system keys
-// and timer ticks wait for the hold's end; then each timer ticks once, not once per period.
+// A hold (a wait or a worker's stop) must not be ended under it; ticks coalesce afterwards.
 TEST(DialogTest, WhileTheThreadIsHeldClosingIsRefusedAndKeysAndTicksWaitForTheEnd) {
   for (const std::uint32_t startTick : {1000u, 0xFFFFF000u}) {
     ProbeDialog dialog;

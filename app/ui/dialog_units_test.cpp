@@ -21,8 +21,7 @@ TEST(DialogUnitsTest, ConvertsWithTheFontsBaseUnitsRoundingHalfUp) {
   }
 }
 
-// The widest dialog (the About box, 159 units) and the tallest (the Rover dialog, 161 units)
-// fit the handheld's screen below a title row with the dialog font.
+// The About box (159 units wide) and the Rover dialog (161 tall) fit below a title row.
 TEST(DialogUnitsTest, TheWidestAndTallestTemplatesFitTheHandheldScreen) {
   const DialogBaseUnits base = BaseUnitsOf(DialogFont());
   ASSERT_GT(base.charWidth, 0);

@@ -30,8 +30,7 @@ TEST(HelpViewerTest, TheFirstFolderHoldingThePageWinsAndAMissingPageOpensNothing
   EXPECT_EQ(opened[0].fragment(), QStringLiteral("About"));
 }
 
-// The shipped page has the anchors the program opens and explains every message of the string
-// table (the part before its first inserted value or line break, as the page quotes it).
+// Each message is quoted up to its first inserted value or line break.
 TEST(HelpViewerTest, TheShippedPageHasTheAnchorsAndExplainsEveryMessage) {
   QFile page(QStringLiteral(QUILLON_RES_DIR "/ZEPQuillon.htm"));
   ASSERT_TRUE(page.open(QIODevice::ReadOnly));

@@ -46,8 +46,7 @@ class MainFrameTest : public ::testing::Test {
             .baseDialog = [this] { return MakeModeDialog(u"base"); }};
   }
 
-  // A mode dialog that notes what the connection manager had been asked when it ran, and
-  // closes itself.
+  // A mode dialog that notes the connection manager's calls so far, and closes itself.
   std::unique_ptr<Dialog> MakeModeDialog(std::u16string mode) {
     auto dialog = std::make_unique<Dialog>(DialogTemplate{QString::fromStdU16String(mode)});
     WhenIdle([this, mode, raw = dialog.get()] {
@@ -100,9 +99,7 @@ TEST_F(MainFrameTest, WhenSocketsCannotStartTheBoxIsShownAndNoWindowIsMade) {
   EXPECT_EQ(clock.Elapsed(), 0u);  // no splash, no hold
 }
 
-// After four seconds of the splash the main window shows, the splash still counting down over
-// it. Its Help menu opens the help page's contents and the About box over the main window; F1
-// and the Help command show only the Help box.
+// F1 and the Help command show only the Help box; the menu opens the page and the About box.
 TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheMainWindowsHelpMenuWorks) {
   CZEPQuillonApp app(Environment());
   ASSERT_TRUE(app.InitInstance());
@@ -155,9 +152,7 @@ TEST_F(MainFrameTest, ADeviceThatIsNoPocketPcIsToldAfterTheSplashAndTheProgramEn
   EXPECT_FALSE(app.MainFrame()->isVisible());
 }
 
-// ROVER above the middle, BASE below, moved by the layout helper 2 pixels left, 60 up or 15
-// down, also in a wider window. Each press brings up the connection, runs a fresh dialog and
-// releases the connection after it.
+// Centred, then moved 2 pixels left and 60 up or 15 down; a fresh dialog a press.
 TEST_F(MainFrameTest, TheChooserShowsRoverAboveBaseAndEachPressRunsAFreshDialogOnTheConnection) {
   CZEPQuillonApp app(Environment());
   ASSERT_TRUE(app.InitInstance());

@@ -1,5 +1,4 @@
-// What the Rover and the Base dialogs share, run against both: start-up, Connect's checks, and
-// the return to idle after the worker gave up.
+// What the Rover and the Base dialogs share, run against both.
 #include <gtest/gtest.h>
 
 #include "app/ui/bluetooth_dlg.h"
@@ -66,8 +65,7 @@ TYPED_TEST(ModeDlgTest, AFirstStartShowsTheStartUpTextsAndTheIdleView) {
   EXPECT_EQ(this->status.owner.load(), &this->boxes);
 }
 
-// Connect saves the controls first, then refuses what cannot be used, each with its box, and
-// starts nothing. A Bluetooth port offers the device choice, whose Cancel says nothing.
+// The Bluetooth device choice's Cancel says nothing.
 TYPED_TEST(ModeDlgTest, ConnectRefusalsShowTheirMessageAfterTheSettingsWereSaved) {
   struct Case {
     QString address, port, comPort;
@@ -112,8 +110,7 @@ TYPED_TEST(ModeDlgTest, ConnectRefusalsShowTheirMessageAfterTheSettingsWereSaved
   EXPECT_EQ(this->caster.ConnectionCount(), 0u);
 }
 
-// The worker cannot open the receiver's port, shows why and gives up; the next tick brings the
-// idle view back after the 5-second stop.
+// The worker cannot open the receiver's port; the next tick stops it (5 s) and shows idle.
 TYPED_TEST(ModeDlgTest, AfterTheWorkerGaveUpTheNextTickRestoresTheIdleView) {
   typename TypeParam::Dlg dialog(this->services, this->status);
   this->Run(dialog, [&] {

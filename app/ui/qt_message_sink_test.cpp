@@ -33,8 +33,7 @@ bool WaitUntil(Done done, bool pump = true) {
   return true;
 }
 
-// The string table's line breaks show as line breaks; a message without caption has the
-// application's name.
+// CR LF shows as a line break; a message without caption has the application's name.
 TEST(QtMessageSinkTest, BoxesShowTheirCaptionIconButtonsAndTextAndGiveTheClickedAnswer) {
   using Box = QMessageBox;
   using enum MessageAnswer;
@@ -77,9 +76,7 @@ TEST(QtMessageSinkTest, BoxesShowTheirCaptionIconButtonsAndTextAndGiveTheClicked
   EXPECT_EQ(sink.Show(help), kOk);
 }
 
-// DismissAll ends a worker's box raised while the stop holds the thread, a box the thread waits
-// for, and one still on its way (never shown); a worker asking after it is answered at once,
-// not blocking the join, until events are handled again.
+// A box must neither deadlock the stop sequence nor block the join that follows DismissAll.
 TEST(QtMessageSinkTest, DismissAllAnswersEveryBoxAndLateWorkersUntilEventsAreHandledAgain) {
   QtMessageSink sink;
   QPointer<QMessageBox> shownDuringHold;

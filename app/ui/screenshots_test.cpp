@@ -1,5 +1,4 @@
-// Renders the main window, the splash and the About box to PNG files for a reviewer to look
-// at (ctest -L screenshots; files in the build folder's screenshots/).
+// PNG files for a reviewer (ctest -L screenshots; the build folder's screenshots/).
 #include <gtest/gtest.h>
 
 #include "app/ui/about_dlg.h"

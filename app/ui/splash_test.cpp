@@ -12,8 +12,7 @@
 namespace quillon::ui {
 namespace {
 
-// Pictures 23 and 19 pixels high and lines of 13 take 81 pixels; the gap shares the rest (one
-// less when under a line, rounding toward zero), and the owner's line steps by it.
+// Pictures 23 and 19 high and lines of 13 take 81 pixels; negative gaps round toward zero.
 TEST(SplashLayoutTest, TheGapSharesTheHeightAndTheItemsStackWithIt) {
   const std::pair<int, int> heightAndGap[] = {{320, 59}, {136, 13}, {100, 3}, {50, -8}};
   for (const auto& [height, gap] : heightAndGap) {

@@ -110,8 +110,7 @@ TEST_F(RoverDlgTest, DisconnectEndsAWorkerInItsConnectOrWaitingOnItsBox) {
   }
 }
 
-// Source asks first and fills the mount points; a table without names leaves them alone. A
-// failure's box comes once the fetch is over: one asked for during it could not be answered.
+// A failure's box comes after the fetch: one asked for during it could not be answered.
 TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNames) {
   QtMessageSink sink;
   QStringList shown;
@@ -168,8 +167,7 @@ TEST_F(RoverDlgTest, CtrlGAndAltGOpenTheOverrideAndOkSavesItsValues) {
   EXPECT_EQ(saved.overrideEnabled.load(), 1);
 }
 
-// Closing the main window is the dialog's Cancel: No keeps the session, Yes ends it and the
-// window closes. Meanwhile Ctrl+G changes the position the running worker sends upstream.
+// Meanwhile Ctrl+G changes the position the running worker sends upstream.
 TEST_F(RoverDlgTest, ClosingTheMainWindowDuringASessionAsksAndNoKeepsIt) {
   const auto app = StartProgram();
   CMainFrame& frame = *app->MainFrame();
@@ -201,8 +199,6 @@ TEST_F(RoverDlgTest, ClosingTheMainWindowDuringASessionAsksAndNoKeepsIt) {
   EXPECT_EQ(shown[1].buttons, MessageButtons::kYesNo);
 }
 
-// ROVER, a session that counts the bytes, Disconnect back to idle, ROVER again: the fresh
-// dialog shows the caster the first one remembered.
 TEST_F(RoverDlgTest, ASessionCountsTheBytesDisconnectEndsItAndRoverAgainShowsItsCaster) {
   const auto app = StartProgram();
   std::vector<QStringList> shown;

@@ -1,5 +1,3 @@
-// The Base dialog against the in-process caster, a simulated receiver on a pty and the
-// in-memory Bluetooth library, on the virtual clock; on its own and through the chooser's BASE.
 #include "app/ui/zep_source_dlg.h"
 
 #include <gtest/gtest.h>
@@ -29,9 +27,7 @@ using quillon::ui::testing::WhenIdle;
 const QString kRejected = QStringLiteral("Authentication credentials were rejected or ignored.");
 const std::u16string kFirstRetry = u"Retry attempt 1/15 in 42 seconds.\r\n";
 
-// Holds the worker of the watched status at the 42nd second of its first countdown until the
-// test's thread lets it go: with Release, or with any wait of its own once running is cleared
-// (the stop's). Meanwhile the test looks at the dialog.
+// Holds the Base worker in its first countdown until Release, or until a stop clears running.
 struct CountdownHold {
   explicit CountdownHold(HookedClock& clock) : clock(clock) {
     clock.beforeSleep = [this](int) {
@@ -75,8 +71,7 @@ class BaseDlgTest : public testing::ModeDlgFixture {
   BaseStatus status;
 };
 
-// The third caster's entry fills the boxes; Connect saves it, with the user name that no control
-// shows and 0 for the Rover's flag, before it refuses a missing COM port.
+// Connect saves the user name no control shows, and 0 for the Rover's flag, before refusing.
 TEST_F(BaseDlgTest, PickingTheThirdCasterShowsItsEntryAndConnectSavesIt) {
   BaseSettings stored;
   stored.hostCount = 3;
@@ -115,8 +110,7 @@ TEST_F(BaseDlgTest, PickingTheThirdCasterShowsItsEntryAndConnectSavesIt) {
   EXPECT_EQ(saved.noAuthentication, 0);
 }
 
-// A failed attempt's reason and countdown replace the counters at the next tick; once the next
-// attempt uploads, the counters are back. OK asks before it ends the upload.
+// OK asks before it ends the upload.
 TEST_F(BaseDlgTest, TheStatusTextReplacesTheCountersUntilAnAttemptUploadsAgain) {
   caster.Script(CasterBehaviour::kResetAfterRequest);  // the longest reason of all
   CountdownHold hold(clock);
@@ -157,8 +151,7 @@ TEST_F(BaseDlgTest, TheStatusTextReplacesTheCountersUntilAnAttemptUploadsAgain) 
   EXPECT_EQ(shown[1].buttons, MessageButtons::kYesNo);
 }
 
-// The whole program: BASE, a caster that refuses the password, Disconnect while the worker
-// counts down to its retry, and OK on the idle dialog, which asks nothing.
+// OK on the idle dialog asks nothing.
 TEST_F(BaseDlgTest, BaseAgainstACasterThatRefusesThePasswordStopsDuringTheCountdown) {
   CountdownHold hold(clock);
   const auto app = StartProgram();
