@@ -50,7 +50,6 @@ TEST_F(BaseCommandTest, UploadsPrintsCountersSavesTheCasterAndStopsCleanly) {
   EXPECT_TRUE(WaitForOutputLine([] { return std::string(" 18 bytes"); }));
   AskToStop();
   EXPECT_EQ(Finish(), 0);
-
   EXPECT_EQ(caster.Uploaded(), "$GPGGA,corrections");
   const auto lines = Lines(Contents(out_));
   ASSERT_GE(lines.size(), 3u);
@@ -63,7 +62,6 @@ TEST_F(BaseCommandTest, UploadsPrintsCountersSavesTheCasterAndStopsCleanly) {
                                std::regex(R"(Stopped \(connected \d\d:\d\d:\d\d, 18 bytes\)\.)")))
       << lines.back();
   EXPECT_EQ(Contents(err_), "");
-
   const BaseSettings saved = Saved();
   EXPECT_EQ(FieldText(saved.mountPoint), u"DEMO");
   EXPECT_EQ(FieldText(saved.comPortName),

@@ -42,7 +42,6 @@ TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
       [&] { return " " + std::to_string(receiver.Received().size()) + " bytes"; }));
   AskToStop();
   EXPECT_EQ(Finish(), 0);
-
   EXPECT_EQ(receiver.Received().size() % 11, 0u);
   EXPECT_EQ(receiver.Received().substr(0, 11), "corrections");
   for (const std::string& line : Lines(Contents(out_))) {
@@ -102,7 +101,6 @@ TEST_F(RoverCommandTest, ASettingsFileOfNoiseStillLogsInAndIsSavedSane) {
   EXPECT_EQ(Run(noPort), 1);
   EXPECT_EQ(Contents(err_), "Error: Port number appears to be invalid?\n");
   EXPECT_EQ(FieldText(Saved().mountPoint), u"DEMO");  // saved before the checks
-
   Launch(SessionArgs());
   ASSERT_TRUE(caster.WaitForLoggedInClients(1, std::chrono::seconds(20)));
   AskToStop();

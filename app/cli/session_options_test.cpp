@@ -45,7 +45,6 @@ TEST(SessionOptionsTest, InlineValuesAndLaterSwitchesWinAndOnlyWhatWasGivenIsApp
   EXPECT_EQ(FieldText(settings.comPortName), u"/dev/ttyUSB0");
   EXPECT_EQ(settings.overrideEnabled.load(), 1);
   EXPECT_DOUBLE_EQ(settings.overrideLongitude.load(), 139.75);
-
   ASSERT_TRUE(ParseSessionOptions({"--no-gga"}, kRover, std::nullopt, options, error));
   ApplyRoverOptions(options, settings);
   EXPECT_EQ(settings.overrideEnabled.load(), 0);

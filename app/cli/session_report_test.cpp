@@ -60,7 +60,6 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
     last = state.counters;
   }
   for (SessionReporter& r : reporters) r.Ended(SessionEnd::kStopAsked, last);
-
   EXPECT_EQ(Lines(Contents(log)), (std::vector<std::string>{
                                       "Connecting to the caster.",
                                       Countdown(2, 60),
@@ -76,7 +75,6 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   EXPECT_EQ(lines[5], Countdown(2, 60));
   EXPECT_EQ(lines[64], Countdown(2, 1));
   EXPECT_EQ(lines.back(), "00:02:29 100 B/s 14900 bytes");
-
   // Ready once, each new status, and the watchdog every second.
   ASSERT_EQ(service.sent.size(), 5u + 60u + 1u + 150u);
   EXPECT_EQ(service.sent[0], "READY=1\nSTATUS=Connecting to the caster.\nWATCHDOG=1");

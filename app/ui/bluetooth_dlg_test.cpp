@@ -68,7 +68,6 @@ TEST_F(BluetoothDlgTest, OkRecordsTheLibraryIndexOfTheNameAndThePortChosen) {
   ASSERT_EQ(sink_.Boxes().size(), 1u);
   EXPECT_EQ(sink_.Boxes()[0].text, u"Could not find any devices.");
   EXPECT_EQ(sink_.Boxes()[0].icon, MessageIcon::kNone);
-
   CBluetoothDlg again(bluetooth_, sink_);
   Run(again, [&] {
     EXPECT_EQ(Ports(again).currentText(), "XCOM2");
@@ -104,7 +103,6 @@ TEST_F(BluetoothDlgTest, DiscoveryDisablesTheControlsThenShowsTheNewListOrSaysIt
     EXPECT_EQ(Items(Devices(dialog)), (QStringList{"New 1", "New 2"}));
     EXPECT_EQ(Devices(dialog).currentIndex(), 0);
     EXPECT_TRUE(sink_.Boxes().empty());
-
     bluetooth_.WhileDiscovering(nullptr);
     bluetooth_.SetDiscovery(false, {});
     Click(dialog, kIdDiscover);

@@ -19,7 +19,6 @@ TEST(ChildLayoutTest, MoveAndGrowAccountForTheParentsBorderAndTheFixedTwoPixels)
   QWidget onWindow(&window);
   onWindow.setGeometry(30, 40, 50, 20);
   window.show();
-
   MoveChildBy(&onForm, 0, 0);
   EXPECT_EQ(onForm.geometry(), QRect(28, 40, 50, 20));
   MoveChildBy(&onForm, 4, -15);
@@ -28,7 +27,6 @@ TEST(ChildLayoutTest, MoveAndGrowAccountForTheParentsBorderAndTheFixedTwoPixels)
   EXPECT_EQ(onForm.geometry(), QRect(30, 25, 48, 20));
   EXPECT_TRUE(GrowChildBy(&onForm, 12, 6));
   EXPECT_EQ(onForm.geometry(), QRect(30, 25, 58, 26));
-
   const QPoint frame = window.geometry().topLeft() - window.frameGeometry().topLeft();
   if (frame != QPoint(2, 2)) {
     GTEST_SKIP() << "this platform's window frame is " << frame.x() << "," << frame.y();

@@ -122,7 +122,6 @@ TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {
   QApplication::setActiveWindow(&frame);
   view->setFocus();
   SetMainWindow(&frame);
-
   ProbeDialog first, second;
   std::vector<bool> enabledUnder;  // menu, view, first dialog
   bool focusInFirst = false;
@@ -142,7 +141,6 @@ TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {
   });
   EXPECT_EQ(first.DoModal(), kIdOk);
   SetMainWindow(nullptr);
-
   EXPECT_EQ(first.geometryAtInit, QRect(QPoint(0, 0), kHandheldScreen));
   EXPECT_EQ(enabledUnder, std::vector<bool>(3, false));
   EXPECT_TRUE(focusInFirst);
@@ -185,7 +183,6 @@ TEST(DialogTest, WhileTheThreadIsHeldClosingIsRefusedAndKeysAndTicksWaitForTheEn
     EXPECT_EQ(dialog.systemKeys, std::vector<int>{71});
     EXPECT_EQ(dialog.ticks, (std::vector<int>{1, 1}));
     EXPECT_EQ(dialog.heldAtTick, (std::vector<bool>{false, false}));
-
     dialog.Create();  // DestroyWindow stops the timers and runs once
     dialog.DestroyWindow();
     dialog.DestroyWindow();

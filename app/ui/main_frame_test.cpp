@@ -112,7 +112,6 @@ TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheMainWindowsHelpMenuWorks) {
   CSplashDlg& splash = frame->View()->Splash();
   EXPECT_TRUE(splash.isVisible() && splash.InSplashMode());
   EXPECT_EQ(splash.OwnerText(), u"Jane Surveyor");
-
   const QList<QAction*> items = frame->menuBar()->actions().at(0)->menu()->actions();
   ASSERT_EQ(items.size(), 3);  // Help Topics, a separator, About
   items[0]->trigger();
@@ -128,7 +127,6 @@ TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheMainWindowsHelpMenuWorks) {
   });
   items[2]->trigger();
   EXPECT_EQ(about, frame->rect());
-
   EXPECT_TRUE(frame->OnCommand(kIdHelp));
   QApplication::setActiveWindow(frame);
   QTest::keyClick(frame, Qt::Key_F1);
@@ -167,7 +165,6 @@ TEST_F(MainFrameTest, TheChooserShowsRoverAboveBaseAndEachPressRunsAFreshDialogO
   app.MainFrame()->resize(400, 320);
   QApplication::processEvents();
   EXPECT_EQ(rover->geometry().center().x(), view->rect().center().x() - 2);
-
   rover->click();
   // Status, request, then released once the dialog closed and unloaded with its object.
   EXPECT_EQ(manager.calls, "seru");

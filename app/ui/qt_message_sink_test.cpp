@@ -98,11 +98,9 @@ TEST(QtMessageSinkTest, DismissAllAnswersEveryBoxAndLateWorkersUntilEventsAreHan
   EXPECT_EQ(answer, MessageAnswer::kDismissed);
   EXPECT_TRUE(shownDuringHold.isNull() || !shownDuringHold->isVisible());
   EXPECT_EQ(sink.Unanswered(), 0u);
-
   QApplication::processEvents();
   sink.SetBoxShownHook([&](QMessageBox&) { testing::WhenIdle([&] { sink.DismissAll(); }); });
   EXPECT_EQ(sink.Show({u"Help", u""}), MessageAnswer::kDismissed);
-
   QStringList shown;
   std::thread::id shownOn;
   sink.SetBoxShownHook([&](QMessageBox& box) {
@@ -119,7 +117,6 @@ TEST(QtMessageSinkTest, DismissAllAnswersEveryBoxAndLateWorkersUntilEventsAreHan
   onItsWay.join();
   std::thread late([&] { EXPECT_EQ(sink.Show({u"late", u""}), MessageAnswer::kDismissed); });
   late.join();
-
   QApplication::processEvents();
   auto retry = std::async(std::launch::async, [&] {
     return sink.Show({u"Retry?", u"Warning", MessageIcon::kInformation, MessageButtons::kYesNo});

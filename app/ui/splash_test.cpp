@@ -69,11 +69,9 @@ TEST(SplashTest, CountsDownOrIsTappedAwayThenEndsAndEnablesItsOwner) {
       EXPECT_EQ(dialog.result(), kIdOk);
     }
     EXPECT_EQ(dialog.isVisible(), !tapped);
-
     dialog.DeliverTick(kSplashTimerId);
     EXPECT_EQ(dialog.isVisible(), !tapped);
     EXPECT_TRUE(dialog.InSplashMode());
-
     dialog.DeliverTick(kSplashTimerId);
     EXPECT_FALSE(dialog.isVisible() || dialog.InSplashMode() || dialog.IsTimerSet(kSplashTimerId));
     EXPECT_EQ(dialog.result(), kIdOk);

@@ -77,7 +77,6 @@ TEST_F(RoverDlgTest, StoredCastersFillTheListsAndPickingOneShowsItsEntry) {
     EXPECT_EQ(dialog.ItemText(kIdComPortList), "/dev/ttyS9");
     EXPECT_TRUE(dialog.IsChecked(kIdNoAuthentication));
     EXPECT_FALSE(dialog.Item(kIdMountPointList)->isEnabled());
-
     Click(dialog, kIdNoAuthentication);  // off: the credentials are wanted again
     EXPECT_TRUE(dialog.Item(kIdMountPointList)->isEnabled());
     addresses->setFocus();
@@ -130,7 +129,6 @@ TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNam
     ASSERT_EQ(list->count(), 2);
     EXPECT_EQ(list->itemText(1), "MP2");
     EXPECT_EQ(dialog.ItemText(kIdMountPointList), "MP1");
-
     caster.SetSourceTable("CAS;caster.example.com;2101;Demo;;0;DEU;52.5;13.4;\r\n");
     Click(dialog, kIdSource);
     caster.Stop();  // nobody answers: the fetch fails with its box, after it is over
@@ -183,7 +181,6 @@ TEST_F(RoverDlgTest, ClosingTheMainWindowDuringASessionAsksAndNoKeepsIt) {
     receiver.Emit(MakeGgaSentence(1'700'000'000, 52.52, 13.40));
     EXPECT_TRUE(caster.WaitForReceivedFromClients(60, kRealLimit));
     EXPECT_NE(caster.ReceivedFromClients().find("3530.00000,N,12015.00000,W"), std::string::npos);
-
     boxes.ScriptAnswers({MessageAnswer::kNo, MessageAnswer::kYes});
     closedWhileRunning = frame.close();
     EXPECT_EQ(caster.LoggedInClients(), 1);  // the session goes on

@@ -127,7 +127,6 @@ TEST_F(BaseDlgTest, TheStatusTextReplacesTheCountersUntilAnAttemptUploadsAgain) 
               "Retry attempt 1/15 in 42 seconds.\n" + Q(LoadString(kStrAuthenticationIo)));
     EXPECT_LE(text->heightForWidth(text->width()), text->height());  // nothing cut off
     SaveScreenshot(dialog, QStringLiteral("base_counting_down"));
-
     hold.Release();
     receiver.Emit(std::string(1500, '\xD3'));
     ASSERT_TRUE(caster.WaitForUploaded(1500, kRealLimit));
@@ -135,7 +134,6 @@ TEST_F(BaseDlgTest, TheStatusTextReplacesTheCountersUntilAnAttemptUploadsAgain) 
     ExpectView(dialog, true);
     EXPECT_EQ(dialog.ItemText(kIdByteCount), "1500");
     SaveScreenshot(dialog, QStringLiteral("base_uploading"));
-
     boxes.ScriptAnswers({MessageAnswer::kNo, MessageAnswer::kYes});
     dialog.TitleOkButton()->click();
     ExpectView(dialog, true);  // No: the upload goes on
