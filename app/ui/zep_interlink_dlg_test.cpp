@@ -141,46 +141,30 @@ TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNam
   EXPECT_EQ(caster.ConnectionCount(), 2u);
 }
 
-// Alt+G shows the stored values, Cancel keeps them; Ctrl+G with OK saves the edits ("abc" is 0).
-TEST_F(RoverDlgTest, CtrlGAndAltGOpenTheOverrideAndOkSavesItsValues) {
-  CZEPInterlinkDlg dialog(services, status);
-  Run(dialog, [&] {
+// Alt+G shows the stored values and Ctrl+H nothing; during the session Ctrl+G changes the
+// position the worker sends upstream ("abc" is 0), and saves it.
+TEST_F(RoverDlgTest, TheOverrideWorksIdleAndRunningAndClosingTheMainWindowAsksNoKeepsIt) {
+  const auto app = StartProgram();
+  CMainFrame& frame = *app->MainFrame();
+  bool closedWhileRunning = true, closedAtTheEnd = false;
+  RunFromChooser<CZEPInterlinkDlg>(frame.View()->RoverButton(), [&](CZEPInterlinkDlg& dialog) {
     OpenOverride(dialog, Qt::AltModifier, [&](CGgaOverrideDlg& override) {
       EXPECT_EQ(override.ItemText(kIdLatitude), "0.000000");
       EXPECT_FALSE(override.Item(kIdLatitude)->isEnabled());
       SaveScreenshot(override, QStringLiteral("gga_override"));
     });
     QTest::keyClick(dialog.Item(kIdConnect), Qt::Key_H, Qt::ControlModifier);
-    OpenOverride(dialog, Qt::ControlModifier, [&](CGgaOverrideDlg& override) {
-      Click(override, kIdEnableOverride);
-      EXPECT_TRUE(override.Item(kIdLongitude)->isEnabled());
-      override.SetItemText(kIdLatitude, QStringLiteral("35.5"));
-      override.SetItemText(kIdLongitude, QStringLiteral("abc"));
-      Click(override, kIdOk);
-    });
-  });
-  const RoverSettings saved = Saved<RoverSettings>();
-  EXPECT_EQ(saved.overrideLatitude.load(), 35.5);
-  EXPECT_EQ(saved.overrideLongitude.load(), 0.0);
-  EXPECT_EQ(saved.overrideEnabled.load(), 1);
-}
-
-// Meanwhile Ctrl+G changes the position the running worker sends upstream.
-TEST_F(RoverDlgTest, ClosingTheMainWindowDuringASessionAsksAndNoKeepsIt) {
-  const auto app = StartProgram();
-  CMainFrame& frame = *app->MainFrame();
-  bool closedWhileRunning = true, closedAtTheEnd = false;
-  RunFromChooser<CZEPInterlinkDlg>(frame.View()->RoverButton(), [&](CZEPInterlinkDlg& dialog) {
     EnterCaster(dialog, true);
     OpenOverride(dialog, Qt::ControlModifier, [](CGgaOverrideDlg& override) {
       Click(override, kIdEnableOverride);
-      override.SetItemText(kIdLatitude, QStringLiteral("35.5"));
+      EXPECT_TRUE(override.Item(kIdLongitude)->isEnabled());
+      override.SetItemText(kIdLatitude, QStringLiteral("abc"));
       override.SetItemText(kIdLongitude, QStringLiteral("-120.25"));
       Click(override, kIdOk);
     });
     receiver.Emit(MakeGgaSentence(1'700'000'000, 52.52, 13.40));
     EXPECT_TRUE(caster.WaitForReceivedFromClients(60, kRealLimit));
-    EXPECT_NE(caster.ReceivedFromClients().find("3530.00000,N,12015.00000,W"), std::string::npos);
+    EXPECT_NE(caster.ReceivedFromClients().find(",000.00000,N,12015.00000,W"), std::string::npos);
     boxes.ScriptAnswers({MessageAnswer::kNo, MessageAnswer::kYes});
     closedWhileRunning = frame.close();
     EXPECT_EQ(caster.LoggedInClients(), 1);  // the session goes on
@@ -194,6 +178,10 @@ TEST_F(RoverDlgTest, ClosingTheMainWindowDuringASessionAsksAndNoKeepsIt) {
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[1].text, u"Are you sure you wish to terminate the connection and exit?");
   EXPECT_EQ(shown[1].buttons, MessageButtons::kYesNo);
+  const RoverSettings saved = Saved<RoverSettings>();
+  EXPECT_EQ(saved.overrideLatitude.load(), 0.0);
+  EXPECT_EQ(saved.overrideLongitude.load(), -120.25);
+  EXPECT_EQ(saved.overrideEnabled.load(), 1);
 }
 
 TEST_F(RoverDlgTest, ASessionCountsTheBytesDisconnectEndsItAndRoverAgainShowsItsCaster) {
