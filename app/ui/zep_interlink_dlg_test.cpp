@@ -47,44 +47,6 @@ class RoverDlgTest : public testing::ModeDlgFixture {
   RoverStatus status;
 };
 
-TEST_F(RoverDlgTest, StoredCastersFillTheListsAndPickingOneShowsItsEntry) {
-  RoverSettings stored;
-  stored.hostCount = 2;
-  stored.selectedHost = 1;
-  stored.noAuthentication = 1;
-  SetFieldText(stored.comPortName, u"/dev/ttyS9:");
-  for (int i = 0; i < 2; ++i) {
-    HostEntry& host = stored.hosts[i];
-    SetFieldText(host.address, i == 0 ? u"rtk.example.com" : u"10.0.0.7");
-    SetFieldText(host.userName, i == 0 ? u"anna" : u"bert");
-    host.port = 2101 + i;
-    host.mountPointCount = 2;
-    host.selectedMountPoint = i;
-    SetFieldText(host.mountPoints[0], u"MP_A");
-    SetFieldText(host.mountPoints[1], u"MP_B");
-  }
-  ASSERT_TRUE(WriteSettingsFile(stored, folder.Path()));
-  devices = {};  // no port found: the stored one is offered, without its ':'
-  const auto shown = [](const Dialog& d) {
-    return QStringList{d.ItemText(kIdAddressList), d.ItemText(kIdUserName), d.ItemText(kIdPort),
-                       d.ItemText(kIdMountPointList)};
-  };
-  CZEPInterlinkDlg dialog(services, status);
-  Run(dialog, [&] {
-    auto* addresses = dialog.Control<QComboBox>(kIdAddressList);
-    ASSERT_EQ(addresses->count(), 2);
-    EXPECT_EQ(shown(dialog), (QStringList{"10.0.0.7", "bert", "2102", "MP_B"}));
-    EXPECT_EQ(dialog.ItemText(kIdComPortList), "/dev/ttyS9");
-    EXPECT_TRUE(dialog.IsChecked(kIdNoAuthentication));
-    EXPECT_FALSE(dialog.Item(kIdMountPointList)->isEnabled());
-    Click(dialog, kIdNoAuthentication);  // off: the credentials are wanted again
-    EXPECT_TRUE(dialog.Item(kIdMountPointList)->isEnabled());
-    addresses->setFocus();
-    QTest::keyClick(addresses, Qt::Key_Up);  // the user picks the first caster
-    EXPECT_EQ(shown(dialog), (QStringList{"rtk.example.com", "anna", "2101", "MP_A"}));
-  });
-}
-
 // Disconnect ends a worker hanging in its connect or waiting on a box the user left open.
 TEST_F(RoverDlgTest, DisconnectEndsAWorkerInItsConnectOrWaitingOnItsBox) {
   QtMessageSink sink;

@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QComboBox>
 #include <QLabel>
-#include <QTest>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
@@ -21,8 +19,6 @@ using quillon::testing::HookedClock;
 using quillon::ui::testing::Click;
 using quillon::ui::testing::Q;
 using quillon::ui::testing::SaveScreenshot;
-using quillon::ui::testing::VisibleDialog;
-using quillon::ui::testing::WhenIdle;
 
 const QString kRejected = QStringLiteral("Authentication credentials were rejected or ignored.");
 const std::u16string kFirstRetry = u"Retry attempt 1/15 in 42 seconds.\r\n";
@@ -70,45 +66,6 @@ class BaseDlgTest : public testing::ModeDlgFixture {
  protected:
   BaseStatus status;
 };
-
-// Connect saves the user name no control shows, and 0 for the Rover's flag, before refusing.
-TEST_F(BaseDlgTest, PickingTheThirdCasterShowsItsEntryAndConnectSavesIt) {
-  BaseSettings stored;
-  stored.hostCount = 3;
-  stored.noAuthentication = 1;
-  for (char16_t i = 0; i < 3; ++i) {
-    const std::u16string n(1, u'1' + i);
-    SetFieldText(stored.hosts[i].address, u"caster" + n);
-    SetFieldText(stored.hosts[i].userName, u"user" + n);
-    SetFieldText(stored.hosts[i].password, u"secret" + n);
-    stored.hosts[i].port = 2101 + i;
-    stored.hosts[i].mountPointCount = i + 1;
-    stored.hosts[i].selectedMountPoint = i;
-    SetFieldText(stored.hosts[i].mountPoints[i], u"C");
-  }
-  ASSERT_TRUE(WriteSettingsFile(stored, folder.Path()));
-  CZEPSourceDlg dialog(services, status);
-  Run(dialog, [&] {
-    EXPECT_EQ(dialog.ItemText(kIdPassword), "secret1");
-    auto* addresses = dialog.Control<QComboBox>(kIdAddressList);
-    addresses->setFocus();
-    QTest::keyClick(addresses, Qt::Key_Down);
-    QTest::keyClick(addresses, Qt::Key_Down);
-    EXPECT_EQ((QStringList{dialog.ItemText(kIdAddressList), dialog.ItemText(kIdPassword),
-                           dialog.ItemText(kIdPort), dialog.ItemText(kIdMountPointList)}),
-              (QStringList{"caster3", "secret3", "2103", "C"}));
-    EXPECT_EQ(dialog.Control<QComboBox>(kIdMountPointList)->count(), 3);
-    dialog.SetItemText(kIdComPortList, QString());
-    Click(dialog, kIdConnect);
-  });
-  ASSERT_EQ(boxes.Boxes().size(), 1u);
-  EXPECT_EQ(boxes.Boxes()[0].text, u"There is no COM port selected?");
-  const BaseSettings saved = Saved<BaseSettings>();
-  EXPECT_EQ(FieldText(saved.address), u"caster3");
-  EXPECT_EQ(FieldText(saved.userName), u"user3");
-  EXPECT_EQ(saved.selectedHost, 2);
-  EXPECT_EQ(saved.noAuthentication, 0);
-}
 
 // OK asks before it ends the upload.
 TEST_F(BaseDlgTest, TheStatusTextReplacesTheCountersUntilAnAttemptUploadsAgain) {
