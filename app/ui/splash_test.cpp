@@ -2,35 +2,12 @@
 
 #include <QImage>
 #include <QTest>
-#include <array>
-#include <tuple>
 
 #include "app/ui/splash_dlg.h"
-#include "app/ui/splash_layout.h"
 #include "app/ui/transparent_bitmap.h"
 
 namespace quillon::ui {
 namespace {
-
-// Pictures 23 and 19 high and lines of 13 take 81 pixels; negative gaps round toward zero.
-TEST(SplashLayoutTest, TheGapSharesTheHeightAndTheItemsStackWithIt) {
-  const std::pair<int, int> heightAndGap[] = {{320, 59}, {136, 13}, {100, 3}, {50, -8}};
-  for (const auto& [height, gap] : heightAndGap) {
-    EXPECT_EQ(SplashGap(height, 23, 19, 13), gap) << height;
-  }
-  const std::tuple<int, int, std::array<int, 5>> topGapAndTops[] = {
-      // picture 1, picture 2, first line, notice, owner
-      {0, 59, {29, 111, 189, 202, 274}},
-      {0, -8, {-4, 11, 22, 35, 50}},
-      {10, -7, {7, 23, 35, 48, 64}},
-  };
-  for (const auto& [top, gap, tops] : topGapAndTops) {
-    const SplashTops t = SplashItemTops(top, gap, 13, 23, 19);
-    EXPECT_EQ((std::array{t.picture1, t.picture2, t.firstLine, t.notice, t.owner}), tops) << gap;
-  }
-  EXPECT_EQ(CentredLeft(0, 240, 190), 25);
-  EXPECT_EQ(CentredLeft(0, 240, 241), 0);  // -1 / 2 toward zero
-}
 
 TEST(SplashTest, ShowsBothPicturesWithTheBackgroundForMagentaAndHelpOpensTheAboutTopic) {
   int aboutHelpOpened = 0;
