@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/ui/handheld.h"
-
 namespace quillon::ui {
 namespace {
 
@@ -19,16 +17,6 @@ TEST(DialogUnitsTest, ConvertsWithTheFontsBaseUnitsRoundingHalfUp) {
   for (const auto& [units, pixels] : unitsAndPixels) {
     EXPECT_EQ(DialogUnitsToPixels(units, {6, 13}), pixels) << units.x() << "," << units.y();
   }
-}
-
-// The About box (159 units wide) and the Rover dialog (161 tall) fit below a title row.
-TEST(DialogUnitsTest, TheWidestAndTallestTemplatesFitTheHandheldScreen) {
-  const DialogBaseUnits base = BaseUnitsOf(DialogFont());
-  ASSERT_GT(base.charWidth, 0);
-  ASSERT_GT(base.charHeight, 0);
-  EXPECT_LE(DialogUnitsToPixels(QRect(0, 0, 159, 111), base).width(), kHandheldScreen.width());
-  EXPECT_LE(DialogUnitsToPixels(QRect(0, 0, 152, 161), base).height() + 2 * base.charHeight,
-            kHandheldScreen.height());
 }
 
 }  // namespace
