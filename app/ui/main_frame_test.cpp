@@ -32,7 +32,6 @@ class MainFrameTest : public ::testing::Test {
   AppEnvironment Environment() {
     return {.clock = &clock,
             .messages = &boxes,
-            .startSockets = [this] { return socketsStart; },
             .ownerName = [] { return u"Jane Surveyor"; },
             .help = HelpViewer({QStringLiteral(QUILLON_RES_DIR)},
                                [this](const QUrl& url) {
@@ -81,23 +80,11 @@ class MainFrameTest : public ::testing::Test {
 
   quillon::testing::VirtualClock clock;
   quillon::testing::RecordingMessageSink boxes;
-  bool socketsStart = true;
   std::vector<QUrl> opened;
   std::u16string platformType = u"PocketPC";
   RecordingManager manager;
   std::vector<std::u16string> runs;
 };
-
-TEST_F(MainFrameTest, WhenSocketsCannotStartTheBoxIsShownAndNoWindowIsMade) {
-  socketsStart = false;
-  CZEPQuillonApp app(Environment());
-  EXPECT_FALSE(app.InitInstance());
-  ASSERT_EQ(boxes.Boxes().size(), 1u);
-  EXPECT_EQ(Fields(boxes.Boxes()[0]), std::tuple(u"Windows sockets initialization failed.", u"",
-                                                 MessageIcon::kExclamation, MessageButtons::kOk));
-  EXPECT_EQ(app.MainFrame(), nullptr);
-  EXPECT_EQ(clock.Elapsed(), 0u);  // no splash, no hold
-}
 
 // F1 and the Help command show only the Help box; the menu opens the page and the About box.
 TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheMainWindowsHelpMenuWorks) {
