@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 #include <vector>
 
-
 namespace quillon::ui {
 namespace {
 
