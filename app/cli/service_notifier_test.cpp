@@ -47,25 +47,15 @@ TEST(ServiceNotifier, SendsEachStateAsOneDatagramToAPathOrAnAbstractSocket) {
 }
 
 TEST(WatchdogIntervalMs, OnlyForThisProcessAndOnlyFromAUsableNumber) {
-  const struct {
-    const char* usec;
-    const char* pid;
-    std::optional<std::uint32_t> ms;
-  } cases[] = {
-      {"180000000", nullptr, 180'000},
-      {"180000000", "4242", 180'000},
-      {"180000000", "4243", {}},
-      {"180000000", "x", {}},
-      {nullptr, "4242", {}},
-      {"", nullptr, {}},
-      {"12s", nullptr, {}},
-      {"999", nullptr, {}},
-      {"-5000000", nullptr, {}},
-      {"99999999999999999999", nullptr, {}},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(WatchdogIntervalMs(c.usec, c.pid, 4242), c.ms)
-        << (c.usec ? c.usec : "null") << " " << (c.pid ? c.pid : "null");
+  for (const char* pid : {static_cast<const char*>(nullptr), "4242"}) {
+    EXPECT_EQ(WatchdogIntervalMs("180000000", pid, 4242), 180'000u);
+  }
+  for (const char* pid : {"4243", "x"}) {
+    EXPECT_EQ(WatchdogIntervalMs("180000000", pid, 4242), std::nullopt) << pid;
+  }
+  EXPECT_EQ(WatchdogIntervalMs(nullptr, "4242", 4242), std::nullopt);
+  for (const char* usec : {"", "12s", "999", "-5000000", "99999999999999999999"}) {
+    EXPECT_EQ(WatchdogIntervalMs(usec, nullptr, 4242), std::nullopt) << usec;
   }
 }
 
