@@ -24,11 +24,7 @@ bool WaitUntil(Done done, bool pump = true) {
   timer.start();
   while (!done()) {
     if (timer.elapsed() > 10'000) return false;
-    if (pump) {
-      QApplication::processEvents(QEventLoop::AllEvents, 5);
-    } else {
-      std::this_thread::yield();
-    }
+    pump ? QApplication::processEvents(QEventLoop::AllEvents, 5) : std::this_thread::yield();
   }
   return true;
 }
