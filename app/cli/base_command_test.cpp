@@ -12,7 +12,6 @@ namespace {
 class BaseCommandTest : public CommandFixture {
  protected:
   BaseCommandTest() : CommandFixture(RunBaseCommand) {}
-  BaseSettings Saved() const { return CommandFixture::Saved<BaseSettings>(); }
 };
 
 TEST(BaseSessionState, WaitsToRetryWithTheStatusTextOnOneLineWhileThereIsOne) {
@@ -55,7 +54,7 @@ TEST_F(BaseCommandTest, UploadsPrintsCountersSavesTheCasterAndStopsCleanly) {
   EXPECT_TRUE(std::regex_match(Lines(Contents(out_)).back(),
                                std::regex(R"(Stopped \(connected \d\d:\d\d:\d\d, 18 bytes\)\.)")));
   EXPECT_EQ(Contents(err_), "");
-  const BaseSettings saved = Saved();
+  const BaseSettings saved = Saved<BaseSettings>();
   EXPECT_EQ(FieldText(saved.mountPoint), u"DEMO");
   EXPECT_EQ(FieldText(saved.comPortName),
             std::u16string(receiver.DevicePath().begin(), receiver.DevicePath().end()) + u":");
@@ -97,9 +96,9 @@ TEST_F(BaseCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
   for (const auto& [extra, message] : cases) {
     EXPECT_EQ(Run(SessionArgs(extra)), 1);
     EXPECT_EQ(Contents(err_), message);
-    EXPECT_EQ(FieldText(Saved().comPortName).empty(), extra[1].empty()) << message;
+    EXPECT_EQ(FieldText(Saved<BaseSettings>().comPortName).empty(), extra[1].empty()) << message;
   }
-  EXPECT_EQ(FieldText(Saved().mountPoint), u"DEMO");
+  EXPECT_EQ(FieldText(Saved<BaseSettings>().mountPoint), u"DEMO");
   EXPECT_EQ(caster.ConnectionCount(), 0u);
 }
 

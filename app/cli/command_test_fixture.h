@@ -84,18 +84,16 @@ class CommandFixture : public ::testing::Test {
       exitCode_ = command_(args, environment);
     });
   }
+  // Runs the command to its end, with a fresh error stream.
   int Run(Arguments args) {
-    ClearErrors();
+    std::fclose(err_);
+    err_ = std::tmpfile();
     Launch(std::move(args));
     return Finish();
   }
   int Finish() {
     runner_.join();
     return exitCode_;
-  }
-  void ClearErrors() {
-    std::fclose(err_);
-    err_ = std::tmpfile();
   }
   void AskToStop() { ASSERT_EQ(write(stopPipe_[1], "x", 1), 1); }
   // The settings file the command saved.

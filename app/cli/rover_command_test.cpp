@@ -24,7 +24,6 @@ class RoverCommandTest : public CommandFixture {
     extra.insert(extra.begin(), {"--user", "demo"});
     return CommandFixture::SessionArgs(extra);
   }
-  RoverSettings Saved() const { return CommandFixture::Saved<RoverSettings>(); }
 };
 
 TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
@@ -50,7 +49,7 @@ TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
   EXPECT_EQ(Contents(err_), "");
   // Made private: the settings hold passwords.
   EXPECT_EQ(fs::status(folder.Path() / "cfg").permissions(), fs::perms::owner_all);
-  const RoverSettings saved = Saved();
+  const RoverSettings saved = Saved<RoverSettings>();
   ASSERT_EQ(saved.hostCount, 1);
   EXPECT_EQ(FieldText(saved.hosts[0].address), u"127.0.0.1");
   EXPECT_EQ(FieldText(saved.hosts[0].password), u"demo");
@@ -100,12 +99,12 @@ TEST_F(RoverCommandTest, ASettingsFileOfNoiseStillLogsInAndIsSavedSane) {
   noPort[1] = "127.0.0.1";  // the caster without its port
   EXPECT_EQ(Run(noPort), 1);
   EXPECT_EQ(Contents(err_), "Error: Port number appears to be invalid?\n");
-  EXPECT_EQ(FieldText(Saved().mountPoint), u"DEMO");  // saved before the checks
+  EXPECT_EQ(FieldText(Saved<RoverSettings>().mountPoint), u"DEMO");  // saved before the checks
   Launch(SessionArgs());
   ASSERT_TRUE(caster.WaitForLoggedInClients(1, std::chrono::seconds(20)));
   AskToStop();
   EXPECT_EQ(Finish(), 0);
-  const RoverSettings saved = Saved();
+  const RoverSettings saved = Saved<RoverSettings>();
   EXPECT_EQ(saved.noAuthentication, 0);
   EXPECT_EQ(saved.baudIndex, 1);
   EXPECT_EQ(saved.overrideEnabled.load(), 0);
