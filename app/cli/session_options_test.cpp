@@ -140,7 +140,7 @@ TEST(CommandHelpTest, HelpAfterACommandShowsThatCommandsUsage) {
       EXPECT_EQ(AnswerHelp(command, args, out), 0);
       std::rewind(out);
       char first[64] = {};
-      EXPECT_NE(std::fgets(first, sizeof first, out), nullptr);
+      ASSERT_NE(std::fgets(first, sizeof first, out), nullptr);
       EXPECT_TRUE(std::string(first).starts_with(std::string("Usage: quillon ") + command + " "))
           << first;
       std::fclose(out);

@@ -128,7 +128,6 @@ TYPED_TEST(ModeDlgTest, ConnectRefusalsShowTheirMessageAfterTheSettingsWereSaved
       {"", "2101", "/dev/ttyUSB0", true, u"Address is empty."},
       {"caster", "2101", "", true, u"There is no COM port selected?"},
       {"caster", "0", "/dev/ttyUSB0", true, u"Port number appears to be invalid?"},
-      {"caster", "70000", "/dev/ttyUSB0", true, u"Port number appears to be invalid?"},
       {"caster", "2101", "BLUETOOTH", false,
        u"The bluetooth radio appears to be in the off state. Please turn on and try again."},
       {"caster", "2101", "BLUETOOTH", true, u""},

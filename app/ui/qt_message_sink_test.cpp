@@ -8,7 +8,6 @@
 #include <chrono>
 #include <future>
 #include <thread>
-#include <vector>
 
 #include "app/ui/testing/qt_application.h"
 #include "app/ui/wait.h"

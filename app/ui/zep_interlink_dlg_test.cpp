@@ -45,14 +45,14 @@ class RoverDlgTest : public testing::ModeDlgFixture {
   }
 
   RoverStatus status;
+  QtMessageSink sink;  // real boxes, answered by the test's hook
+  ModeServices windowed{clock, sink, bluetooth, devices, link, folder.Path(), std::nullopt};
 };
 
 // Disconnect ends a worker hanging in its connect or waiting on a box the user left open.
 TEST_F(RoverDlgTest, DisconnectEndsAWorkerInItsConnectOrWaitingOnItsBox) {
-  QtMessageSink sink;
   int shown = 0;
   sink.SetBoxShownHook([&](QMessageBox&) { ++shown; });
-  ModeServices windowed{clock, sink, bluetooth, devices, link, folder.Path(), std::nullopt};
   caster.StopAccepting();
   for (const bool failsWithABox : {false, true}) {
     SCOPED_TRACE(failsWithABox);
@@ -73,7 +73,6 @@ TEST_F(RoverDlgTest, DisconnectEndsAWorkerInItsConnectOrWaitingOnItsBox) {
 
 // A failure's box comes after the fetch: one asked for during it could not be answered.
 TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNames) {
-  QtMessageSink sink;
   QStringList shown;
   sink.SetBoxShownHook([&](QMessageBox& box) {
     EXPECT_FALSE(UiThreadHeld()) << "a box the user cannot answer: " << box.text().toStdString();
@@ -81,7 +80,6 @@ TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNam
     const bool question = box.standardButtons().testFlag(QMessageBox::Yes);
     box.button(question ? QMessageBox::Yes : QMessageBox::Ok)->click();
   });
-  ModeServices windowed{clock, sink, bluetooth, devices, link, folder.Path(), std::nullopt};
   caster.SetSourceTable(MakeSourceTable({"MP1", "MP2"}));
   CZEPInterlinkDlg dialog(windowed, status);
   Run(dialog, [&] {

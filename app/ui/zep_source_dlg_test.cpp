@@ -20,7 +20,6 @@ using quillon::ui::testing::Click;
 using quillon::ui::testing::Q;
 using quillon::ui::testing::SaveScreenshot;
 
-const QString kRejected = QStringLiteral("Authentication credentials were rejected or ignored.");
 const std::u16string kFirstRetry = u"Retry attempt 1/15 in 42 seconds.\r\n";
 
 // Holds the Base worker in its first countdown until Release, or until a stop clears running.
@@ -115,7 +114,8 @@ TEST_F(BaseDlgTest, TheStatusTextReplacesTheCountersAndDisconnectStopsTheCountdo
     Click(dialog, kIdConnect);
     ASSERT_TRUE(hold.WaitReached());
     dialog.DeliverTick(kStatusTimer);
-    EXPECT_EQ(dialog.ItemText(kIdStatusText), "Retry attempt 1/15 in 42 seconds.\n" + kRejected);
+    EXPECT_EQ(dialog.ItemText(kIdStatusText),
+              "Retry attempt 1/15 in 42 seconds.\n" + Q(LoadString(kStrCredentialsRejected)));
     Click(dialog, kIdConnect);
     ExpectView(dialog, false);
     EXPECT_FALSE(dialog.Status().HasWorker());
