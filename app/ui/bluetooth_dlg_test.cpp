@@ -66,7 +66,7 @@ TEST_F(BluetoothDlgTest, OkRecordsTheLibraryIndexOfTheNameAndThePortChosen) {
   ASSERT_EQ(sink_.Boxes().size(), 1u);
   EXPECT_EQ(sink_.Boxes()[0].text, u"Could not find any devices.");
   EXPECT_EQ(sink_.Boxes()[0].icon, MessageIcon::kNone);
-  CBluetoothDlg again(bluetooth_, sink_);
+  CBluetoothDlg again(bluetooth_, sink_, nullptr, kSmallScreenHeight);
   Run(again, [&] {
     testing::SaveScreenshot(again, QStringLiteral("bluetooth_selection"));
     EXPECT_EQ(Ports(again).currentText(), "XCOM2");
