@@ -1,6 +1,5 @@
-// A command-line session run on its own thread as main() runs it, against the in-process caster
-// and a simulated receiver on the virtual clock, stopped through its stop descriptor as a signal
-// would stop it. What it prints is kept in temporary files.
+// A command run as main() runs it, against the in-process caster and a simulated receiver on the
+// virtual clock, stopped through its stop descriptor as a signal would; its output in tmpfiles.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -25,8 +24,7 @@
 
 namespace quillon::cli {
 
-// Everything written to `file` so far, read beside a command that may still be writing
-// without moving its position.
+// Everything written to `file` so far, read without moving a writer's position.
 inline std::string Contents(std::FILE* file) {
   std::fflush(file);
   std::string text;
@@ -38,7 +36,6 @@ inline std::string Contents(std::FILE* file) {
   return text;
 }
 
-// The lines of `text`, without their line ends.
 inline std::vector<std::string> Lines(const std::string& text) {
   std::istringstream stream(text);
   std::vector<std::string> lines;
@@ -48,21 +45,6 @@ inline std::vector<std::string> Lines(const std::string& text) {
 
 // The summary a logged session prints each minute.
 inline const std::regex kCountersLine(R"(\d\d:\d\d:\d\d \d+ B/s \d+ bytes)");
-
-// The log of a session that connected at once: its two state lines, summaries, and the line of
-// its end (`how`: "Stopped", "Gave up") with the bytes it counted.
-inline void ExpectSessionLog(const std::vector<std::string>& lines, const std::string& how,
-                             std::size_t bytes) {
-  ASSERT_GE(lines.size(), 3u);
-  EXPECT_EQ(lines[0], "Connecting to the caster.");
-  EXPECT_EQ(lines[1], "Connected to the caster.");
-  for (std::size_t i = 2; i + 1 < lines.size(); ++i) {
-    EXPECT_TRUE(std::regex_match(lines[i], kCountersLine)) << lines[i];
-  }
-  const std::regex end(how + R"( \(connected \d\d:\d\d:\d\d, )" + std::to_string(bytes) +
-                       R"( bytes\)\.)");
-  EXPECT_TRUE(std::regex_match(lines.back(), end)) << lines.back();
-}
 
 using Command = int (*)(const Arguments&, const CommandEnvironment&);
 
@@ -83,13 +65,15 @@ class CommandFixture : public ::testing::Test {
     std::fclose(err_);
   }
 
-  // Caster, mount point, password file, receiver device and settings folder of the fixture.
-  Arguments SessionArgs() const {
-    return {"--caster",        "127.0.0.1:" + std::to_string(caster.Port()),
-            "--mount",         "DEMO",
-            "--password-file", (folder.Path() / "password").string(),
-            "--device",        receiver.DevicePath(),
-            "--settings-dir",  (folder.Path() / "cfg").string()};
+  // The fixture's caster, password file, receiver and settings folder, and `extra`.
+  Arguments SessionArgs(const Arguments& extra = {}) const {
+    Arguments args = {"--caster",        "127.0.0.1:" + std::to_string(caster.Port()),
+                      "--mount",         "DEMO",
+                      "--password-file", (folder.Path() / "password").string(),
+                      "--device",        receiver.DevicePath(),
+                      "--settings-dir",  (folder.Path() / "cfg").string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return args;
   }
 
   // Runs the command on its own thread, as main() would on the process's.
@@ -100,38 +84,39 @@ class CommandFixture : public ::testing::Test {
       exitCode_ = command_(args, environment);
     });
   }
+  // Runs the command to its end, with a fresh error stream.
   int Run(Arguments args) {
+    std::fclose(err_);
+    err_ = std::tmpfile();
     Launch(std::move(args));
     return Finish();
   }
-  // Forgets what was written to standard error, for the next run of a test.
-  void ClearErrors() {
-    std::fclose(err_);
-    err_ = std::tmpfile();
+  int Finish() {
+    runner_.join();
+    return exitCode_;
   }
   void AskToStop() { ASSERT_EQ(write(stopPipe_[1], "x", 1), 1); }
-  // Waits until the running command has printed a line ending in what `ending` gives at that
-  // moment; false after 20 real seconds without one.
+  // The settings file the command saved.
+  template <class Settings>
+  Settings Saved() const {
+    Settings saved;
+    EXPECT_TRUE(ReadSettingsFile(saved, folder.Path() / "cfg"));
+    return saved;
+  }
+  // Waits for a printed line ending in what `ending` gives; false after 20 real seconds.
   bool WaitForOutputLine(const std::function<std::string()>& ending) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     do {
-      const std::string wanted = ending();
       for (const std::string& line : Lines(Contents(out_))) {
-        if (line.ends_with(wanted)) return true;
+        if (line.ends_with(ending())) return true;
       }
       std::this_thread::yield();
     } while (std::chrono::steady_clock::now() < deadline);
     return false;
   }
-  // The live line a second, as on a terminal, instead of a log's line per change of state.
-  void ReportLive() { live_ = true; }
-  int Finish() {
-    runner_.join();
-    return exitCode_;
-  }
 
   quillon::testing::VirtualClock clock{1000, 1'700'000'000, 20};
-  bool live_ = false;
+  bool live_ = false;  // the live line a second, as on a terminal
   quillon::testing::TempFolder folder;
   DemoCaster caster;
   SimulatedReceiver receiver{clock};

@@ -13,43 +13,32 @@
 namespace quillon::cli {
 namespace {
 
-// A datagram socket bound to `name` ("@..." abstract); what Receive returns is one datagram.
-class ServiceManagerSocket {
- public:
-  explicit ServiceManagerSocket(const std::string& name) {
-    fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, name.data(), name.size());
-    if (name.front() == '@') address.sun_path[0] = '\0';
-    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size());
-    EXPECT_EQ(bind(fd_, reinterpret_cast<const sockaddr*>(&address), length), 0);
-  }
-  ~ServiceManagerSocket() { close(fd_); }
-
-  std::string Receive() const {
-    char buffer[512];
-    const ssize_t n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
-    return n < 0 ? "(nothing)" : std::string(buffer, static_cast<std::size_t>(n));
-  }
-
- private:
-  int fd_ = -1;
-};
+// The next datagram on `fd`, or "(nothing)".
+std::string Receive(int fd) {
+  char buffer[512];
+  const ssize_t n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+  return n < 0 ? "(nothing)" : std::string(buffer, static_cast<std::size_t>(n));
+}
 
 TEST(ServiceNotifier, SendsEachStateAsOneDatagramToAPathOrAnAbstractSocket) {
   const quillon::testing::TempFolder folder;
-  const std::string names[] = {(folder.Path() / "notify").string(),
-                               "@quillon-test-" + std::to_string(getpid())};
-  for (const std::string& name : names) {
-    SCOPED_TRACE(name);
-    const ServiceManagerSocket manager(name);
+  for (const std::string& name :
+       {(folder.Path() / "notify").string(), "@quillon-test-" + std::to_string(getpid())}) {
+    const int manager = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.data(), name.size());
+    if (name.front() == '@') address.sun_path[0] = '\0';  // abstract
+    ASSERT_EQ(bind(manager, reinterpret_cast<const sockaddr*>(&address),
+                   static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size())),
+              0);
     const auto notifier = MakeServiceNotifier(name);
-    ASSERT_NE(notifier, nullptr);
+    ASSERT_NE(notifier, nullptr) << name;
     notifier->Notify("READY=1\nSTATUS=Connecting to the caster.");
     notifier->Notify("WATCHDOG=1");
-    EXPECT_EQ(manager.Receive(), "READY=1\nSTATUS=Connecting to the caster.");
-    EXPECT_EQ(manager.Receive(), "WATCHDOG=1");
+    EXPECT_EQ(Receive(manager), "READY=1\nSTATUS=Connecting to the caster.");
+    EXPECT_EQ(Receive(manager), "WATCHDOG=1");
+    close(manager);
   }
   for (const std::string& unusable : {std::string(), std::string("relative/notify"),
                                       std::string("@"), "/" + std::string(200, 'x')}) {
@@ -58,25 +47,15 @@ TEST(ServiceNotifier, SendsEachStateAsOneDatagramToAPathOrAnAbstractSocket) {
 }
 
 TEST(WatchdogIntervalMs, OnlyForThisProcessAndOnlyFromAUsableNumber) {
-  const struct {
-    const char* usec;
-    const char* pid;
-    std::optional<std::uint32_t> ms;
-  } cases[] = {
-      {"180000000", nullptr, 180'000},
-      {"180000000", "4242", 180'000},
-      {"180000000", "4243", {}},
-      {"180000000", "x", {}},
-      {nullptr, "4242", {}},
-      {"", nullptr, {}},
-      {"12s", nullptr, {}},
-      {"999", nullptr, {}},
-      {"-5000000", nullptr, {}},
-      {"99999999999999999999", nullptr, {}},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(WatchdogIntervalMs(c.usec, c.pid, 4242), c.ms)
-        << (c.usec ? c.usec : "null") << " " << (c.pid ? c.pid : "null");
+  for (const char* pid : {static_cast<const char*>(nullptr), "4242"}) {
+    EXPECT_EQ(WatchdogIntervalMs("180000000", pid, 4242), 180'000u);
+  }
+  for (const char* pid : {"4243", "x"}) {
+    EXPECT_EQ(WatchdogIntervalMs("180000000", pid, 4242), std::nullopt) << pid;
+  }
+  EXPECT_EQ(WatchdogIntervalMs(nullptr, "4242", 4242), std::nullopt);
+  for (const char* usec : {"", "12s", "999", "-5000000", "99999999999999999999"}) {
+    EXPECT_EQ(WatchdogIntervalMs(usec, nullptr, 4242), std::nullopt) << usec;
   }
 }
 

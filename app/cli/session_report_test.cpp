@@ -1,5 +1,3 @@
-// What a session reports: a log line per change of state and a summary a minute, the live line
-// on a terminal, and the service manager's ready, status and watchdog messages.
 #include "app/cli/session_report.h"
 
 #include <gtest/gtest.h>
@@ -35,41 +33,34 @@ std::string Countdown(int attempt, int seconds) {
          " seconds. Authentication credentials were rejected or ignored.";
 }
 
-// A Base that is refused once, connects on its second attempt and uploads 100 B/s: one report a
-// second of the virtual clock, the worker alive throughout.
-class ReportedBase : public ::testing::Test {
- protected:
-  void Run(SessionReporter& reporter) {
-    const auto report = [&](const SessionState& state) {
-      reporter.Report(state, clock.TickCount(), clock.TickCount());
-      clock.Advance(1000);
-    };
-    for (int i = 0; i < 5; ++i) report(State(SessionPhase::kConnecting, 1));
-    for (int s = 60; s > 0; --s) {
-      report(State(SessionPhase::kWaitingToRetry, 1, Countdown(2, s)));
-    }
-    report(State(SessionPhase::kConnecting, 2));
-    for (int s = 0; s < 150; ++s) {
-      SessionState state = State(SessionPhase::kConnected, 2);
-      state.counters.elapsed = FormatElapsed(s).data();
-      state.counters.rate = 100;
-      state.counters.total = 100 * s;
-      report(state);
-      last = state.counters;
-    }
-    reporter.Ended(SessionEnd::kStopAsked, last);
-  }
-
+// A Base refused once, then uploading 100 B/s, reported each second of the virtual clock.
+TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   quillon::testing::VirtualClock clock;
-  SessionSnapshot last;
-  std::FILE* out = std::tmpfile();
   RecordingNotifier service;
-};
-
-TEST_F(ReportedBase, ALogGetsALinePerChangeOfStateAndASummaryAMinute) {
-  SessionReporter reporter({out, false}, "Uploading");
-  Run(reporter);
-  EXPECT_EQ(Lines(Contents(out)), (std::vector<std::string>{
+  std::FILE* log = std::tmpfile();
+  std::FILE* terminal = std::tmpfile();
+  std::FILE* unused = std::tmpfile();
+  SessionReporter reporters[] = {{{log, false}, "Uploading"},
+                                 {{terminal, true}, "Uploading"},
+                                 {{unused, false, &service, 30'000}, "Uploading"}};
+  const auto report = [&](const SessionState& state) {
+    for (SessionReporter& r : reporters) r.Report(state, clock.TickCount(), clock.TickCount());
+    clock.Advance(1000);
+  };
+  for (int i = 0; i < 5; ++i) report(State(SessionPhase::kConnecting, 1));
+  for (int s = 60; s > 0; --s) report(State(SessionPhase::kWaitingToRetry, 1, Countdown(2, s)));
+  report(State(SessionPhase::kConnecting, 2));
+  SessionSnapshot last;
+  for (int s = 0; s < 150; ++s) {
+    SessionState state = State(SessionPhase::kConnected, 2);
+    state.counters.elapsed = FormatElapsed(s).data();
+    state.counters.rate = 100;
+    state.counters.total = 100 * s;
+    report(state);
+    last = state.counters;
+  }
+  for (SessionReporter& r : reporters) r.Ended(SessionEnd::kStopAsked, last);
+  EXPECT_EQ(Lines(Contents(log)), (std::vector<std::string>{
                                       "Connecting to the caster.",
                                       Countdown(2, 60),
                                       "Attempt 2/15: connecting to the caster.",
@@ -78,32 +69,20 @@ TEST_F(ReportedBase, ALogGetsALinePerChangeOfStateAndASummaryAMinute) {
                                       "00:02:00 100 B/s 12000 bytes",
                                       "Stopped (connected 00:02:29, 14900 bytes).",
                                   }));
-  std::fclose(out);
-}
-
-TEST_F(ReportedBase, ATerminalGetsTheLiveLineEverySecond) {
-  SessionReporter reporter({out, true}, "Uploading");
-  Run(reporter);
-  const std::vector<std::string> lines = Lines(Contents(out));
+  const std::vector<std::string> lines = Lines(Contents(terminal));
   ASSERT_EQ(lines.size(), 5u + 60u + 1u + 150u);
   EXPECT_EQ(lines[0], "00:00:00 0 B/s 0 bytes");
-  EXPECT_EQ(lines[5], Countdown(2, 60));
   EXPECT_EQ(lines[64], Countdown(2, 1));
   EXPECT_EQ(lines.back(), "00:02:29 100 B/s 14900 bytes");
-  std::fclose(out);
-}
-
-TEST_F(ReportedBase, TheServiceManagerHearsReadyOnceEachNewStatusAndTheWatchdog) {
-  SessionReporter reporter({out, false, &service, 30'000}, "Uploading");
-  Run(reporter);
+  // Ready once, each new status, and the watchdog every second.
   ASSERT_EQ(service.sent.size(), 5u + 60u + 1u + 150u);
   EXPECT_EQ(service.sent[0], "READY=1\nSTATUS=Connecting to the caster.\nWATCHDOG=1");
-  EXPECT_EQ(service.sent[1], "WATCHDOG=1");
+  EXPECT_EQ(service.sent[1], "WATCHDOG=1");  // no status again while it stays the same
   EXPECT_EQ(service.sent[5], "STATUS=" + Countdown(2, 60) + "\nWATCHDOG=1");
   EXPECT_EQ(service.sent[65], "STATUS=Attempt 2/15: connecting to the caster.\nWATCHDOG=1");
   EXPECT_EQ(service.sent.back(),
             "STATUS=Uploading: 14900 bytes, 100 B/s, connected 00:02:29\nWATCHDOG=1");
-  std::fclose(out);
+  for (std::FILE* file : {log, terminal, unused}) std::fclose(file);
 }
 
 TEST(SessionReporter, TheWatchdogStarvesOnceTheWorkerHasShownNoLifeForItsInterval) {

@@ -28,7 +28,6 @@ TEST(FindWindowedProgram, PrefersItsOwnFolderThenTheFirstExecutableInAbsolutePat
   }
   const std::string path = ":relative/first::" + plain.string() + ":" + dir.string() + ":" +
                            first.string() + ":" + second.string();
-
   EXPECT_EQ(FindWindowedProgram(own, path), first / kWindowedProgramName);
   EXPECT_EQ(FindWindowedProgram(own, ""), std::nullopt);
   EXPECT_EQ(FindWindowedProgram(own, plain.string() + ":" + dir.string()), std::nullopt);

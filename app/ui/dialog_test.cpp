@@ -30,24 +30,17 @@ class ProbeDialog : public Dialog {
     AddControl<QPushButton>(1022, QRect(3, 122, 39, 14), QStringLiteral("Discover"));
     AddControl<QLabel>(1021, QRect(3, 10, 40, 8), QStringLiteral("00:00:00"));
     AddControl<QCheckBox>(1020, QRect(3, 108, 121, 10), QStringLiteral("Tick"));
-    auto* list = AddEditableCombo(*this, 1010, QRect(45, 33, 90, 55), 19);
-    list->addItems({QStringLiteral("first"), QStringLiteral("second")});
+    AddEditableCombo(*this, 1010, QRect(45, 33, 90, 55), 19)->addItems({"first", "second"});
     AddControl<QPushButton>(kIdOk, QRect(49, 122, 39, 14), QStringLiteral("OK"));
     AddControl<QPushButton>(kIdCancel, QRect(97, 122, 39, 14), QStringLiteral("Cancel"));
   }
 
-  using Dialog::OnTimer;
-  std::vector<int> commands;
-  std::vector<int> selectionChanges;
-  std::vector<int> systemKeys;
-  std::vector<int> ticks;
-  std::vector<bool> heldAtTick;
-  int initCalls = 0;
+  std::vector<int> commands, selectionChanges, systemKeys, ticks;
+  int destroyed = 0;
   QRect geometryAtInit;
 
  protected:
   bool OnInitDialog() override {
-    ++initCalls;
     geometryAtInit = geometry();
     return true;
   }
@@ -57,75 +50,13 @@ class ProbeDialog : public Dialog {
   }
   void OnSelChange(int id) override { selectionChanges.push_back(id); }
   void OnSysKeyDown(int key) override { systemKeys.push_back(key); }
-  void OnTimer(int id) override {
-    ticks.push_back(id);
-    heldAtTick.push_back(UiThreadHeld());
-  }
+  void OnTimer(int id) override { ticks.push_back(id); }
+  void OnDestroy() override { ++destroyed; }
 };
 
-// Which way a modal run is ended, and the result DoModal must give. Without a main window a
-// dialog is a window of the handheld's size.
-TEST(DialogTest, OkAndCancelEndTheDialogThroughTheFrameworksHandlers) {
-  struct Case {
-    const char* how;
-    std::function<void(ProbeDialog&)> end;
-    int result;
-  };
-  const Case cases[] = {
-      {"OK in the title row", [](ProbeDialog& d) { d.TitleOkButton()->click(); }, kIdOk},
-      {"button 1", [](ProbeDialog& d) { d.Control<QPushButton>(kIdOk)->click(); }, kIdOk},
-      {"button 2", [](ProbeDialog& d) { d.Control<QPushButton>(kIdCancel)->click(); }, kIdCancel},
-      {"Escape", [](ProbeDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); }, kIdCancel},
-      {"EndDialog(7)", [](ProbeDialog& d) { d.EndDialog(7); }, 7},
-  };
-  for (const auto& c : cases) {
-    ProbeDialog dialog;
-    WhenIdle([&] { c.end(dialog); });
-    EXPECT_EQ(dialog.DoModal(), c.result) << c.how;
-    EXPECT_FALSE(dialog.isVisible()) << c.how;
-    EXPECT_EQ(dialog.initCalls, 1) << c.how;
-    EXPECT_TRUE(dialog.isWindow());
-    EXPECT_EQ(dialog.geometryAtInit.size(), kHandheldScreen);
-  }
-}
-
-TEST(DialogTest, ControlsAreFoundByIdAndTypeAndPlacedInDialogUnits) {
-  ProbeDialog dialog;
-  auto* edit = dialog.Control<QLineEdit>(1008);
-  ASSERT_NE(edit, nullptr);
-  EXPECT_EQ(edit->geometry(), DialogUnitsToPixels(QRect(50, 29, 67, 14), dialog.BaseUnits()));
-  EXPECT_EQ(edit->parentWidget(), dialog.Page());
-  EXPECT_EQ(dialog.Control<QPushButton>(1008), nullptr);  // wrong type
-  EXPECT_EQ(dialog.Item(4711), nullptr);
-  dialog.Control<QPushButton>(1022)->click();
-  EXPECT_EQ(dialog.commands, std::vector<int>{1022});
-}
-
-// Text by id for every kind of control; a combo box's selection as the handheld's lists have
-// it: a position outside the list selects nothing and empties the edit field, typing over the
-// text leaves no selection.
-TEST(DialogTest, ControlHelpersWorkOnEveryKindOfControlById) {
-  ProbeDialog dialog;
-  for (const int id : {1008, 1022, 1021, 1010}) {
-    dialog.SetItemText(id, QStringLiteral("text"));
-    EXPECT_EQ(dialog.ItemText(id), QStringLiteral("text")) << id;
-  }
-  dialog.LimitText(1008, 3);
-  dialog.SetItemText(1008, QStringLiteral("abcdef"));
-  EXPECT_EQ(dialog.ItemText(1008), QStringLiteral("abc"));
-  dialog.SetCurSel(1010, 1);
-  EXPECT_EQ(std::pair(dialog.GetCurSel(1010), dialog.ItemText(1010)),
-            std::pair(1, QString("second")));
-  dialog.SetItemText(1010, QStringLiteral("typed"));
-  EXPECT_EQ(dialog.GetCurSel(1010), -1);
-  dialog.SetCurSel(1010, 2);
-  EXPECT_EQ(std::pair(dialog.GetCurSel(1010), dialog.ItemText(1010)), std::pair(-1, QString()));
-  EXPECT_THROW(dialog.ItemText(4711), std::out_of_range);
-}
-
-// A user's choice in a list, a tick box and keys with Ctrl or Alt reach the handlers: the key
-// once, after it was handled as usual, from whichever control has the focus.
-TEST(DialogTest, SelectionChangesTickBoxesAndSystemKeysAreRouted) {
+// A Ctrl or Alt key reaches OnSysKeyDown once, after its usual handling, from any control; the
+// control helpers work on every kind of control by id.
+TEST(DialogTest, SelectionChangesTickBoxesAndSystemKeysAreRoutedAndControlHelpersWorkById) {
   ProbeDialog dialog;
   WhenIdle([&] {
     auto* list = dialog.Control<QComboBox>(1010);
@@ -133,6 +64,7 @@ TEST(DialogTest, SelectionChangesTickBoxesAndSystemKeysAreRouted) {
     list->setFocus();
     QTest::keyClick(list, Qt::Key_Down);  // by the user
     dialog.Control<QCheckBox>(1020)->click();
+    dialog.Control<QPushButton>(1022)->click();
     auto* edit = dialog.Control<QLineEdit>(1008);
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_G, Qt::ControlModifier);
@@ -145,38 +77,36 @@ TEST(DialogTest, SelectionChangesTickBoxesAndSystemKeysAreRouted) {
   dialog.DoModal();
   EXPECT_EQ(dialog.selectionChanges, std::vector<int>{1010});
   EXPECT_EQ(dialog.Control<QComboBox>(1010)->currentIndex(), 1);
-  EXPECT_EQ(dialog.commands, std::vector<int>{1020});
+  EXPECT_EQ(dialog.commands, (std::vector<int>{1020, 1022}));
   EXPECT_EQ(dialog.systemKeys, (std::vector<int>{71, 71, 72}));
   EXPECT_EQ(dialog.ItemText(1008), QStringLiteral("g"));  // only the plain key typed
+  auto* edit = dialog.Control<QLineEdit>(1008);
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->geometry(), DialogUnitsToPixels(QRect(50, 29, 67, 14), dialog.BaseUnits()));
+  EXPECT_EQ(dialog.Control<QPushButton>(1008), nullptr);  // wrong type
+  EXPECT_EQ(dialog.Item(4711), nullptr);
+  EXPECT_THROW(dialog.ItemText(4711), std::out_of_range);
+  for (const int id : {1008, 1022, 1021, 1010}) {
+    dialog.SetItemText(id, QStringLiteral("text"));
+    EXPECT_EQ(dialog.ItemText(id), QStringLiteral("text")) << id;
+  }
+  dialog.LimitText(1008, 3);
+  dialog.SetItemText(1008, QStringLiteral("abcdef"));
+  EXPECT_EQ(dialog.ItemText(1008), QStringLiteral("abc"));
+  // A combo box's selection as the handheld's lists have it: outside the list or typed over, none.
+  dialog.SetCurSel(1010, 1);
+  EXPECT_EQ(std::pair(dialog.GetCurSel(1010), dialog.ItemText(1010)),
+            std::pair(1, QString("second")));
+  dialog.SetItemText(1010, QStringLiteral("typed"));
+  EXPECT_EQ(dialog.GetCurSel(1010), -1);
+  dialog.SetCurSel(1010, 2);
+  EXPECT_EQ(std::pair(dialog.GetCurSel(1010), dialog.ItemText(1010)), std::pair(-1, QString()));
 }
 
-// Closing a window or pressing Escape while the thread is held must not end a dialog whose
-// wait (or worker stop) is running, and a system key that was on its way waits for the hold's
-// end; afterwards all goes as usual.
-TEST(DialogTest, EndingRequestsAreRefusedAndSystemKeysWaitWhileTheThreadIsHeld) {
-  ProbeDialog dialog;
-  quillon::testing::VirtualClock clock;
-  bool visibleAfterHeldClose = false;
-  std::size_t keysDuringHold = 1;
-  WhenIdle([&] {
-    QTest::keyClick(&dialog, Qt::Key_G, Qt::ControlModifier);
-    WhenIdle([&] { dialog.close(); });
-    WaitPainted(clock, 1000);
-    visibleAfterHeldClose = dialog.isVisible();
-    keysDuringHold = dialog.systemKeys.size();
-    QApplication::processEvents();
-    QTest::keyClick(&dialog, Qt::Key_Escape);
-  });
-  EXPECT_EQ(dialog.DoModal(), kIdCancel);
-  EXPECT_TRUE(visibleAfterHeldClose);
-  EXPECT_EQ(keysDuringHold, 0u);
-  EXPECT_EQ(dialog.systemKeys, std::vector<int>{71});
-}
-
+// Modal as the handheld's full-screen dialogs: what a dialog covers takes no input.
 TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {
   QMainWindow frame;
-  QMenu* help = frame.menuBar()->addMenu(QStringLiteral("&Help"));
-  help->addAction(QStringLiteral("&About"));
+  frame.menuBar()->addMenu(QStringLiteral("&Help"))->addAction(QStringLiteral("&About"));
   auto* view = new QLineEdit(&frame);
   frame.setCentralWidget(view);
   frame.resize(kHandheldScreen);
@@ -184,20 +114,16 @@ TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {
   QApplication::setActiveWindow(&frame);
   view->setFocus();
   SetMainWindow(&frame);
-
-  ProbeDialog first;
-  ProbeDialog second;  // one dialog run from another, as the Bluetooth choice from a mode
-  bool menuEnabled = true, viewEnabled = true, firstEnabledUnderSecond = true;
+  ProbeDialog first, second;
+  std::vector<bool> enabledUnder;  // menu, view, first dialog
   bool focusInFirst = false;
   QRect afterResize;
   WhenIdle([&] {
-    menuEnabled = frame.menuBar()->isEnabled();
-    viewEnabled = view->isEnabled();
     focusInFirst = first.isAncestorOf(QApplication::focusWidget());
     frame.resize(300, 400);
     afterResize = first.geometry();
     WhenIdle([&] {
-      firstEnabledUnderSecond = first.isEnabled();
+      enabledUnder = {frame.menuBar()->isEnabled(), view->isEnabled(), first.isEnabled()};
       QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // ends the second
       if (second.isVisible()) second.EndDialog(kIdOk);  // Escape went astray: fail, not hang
     });
@@ -207,68 +133,54 @@ TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {
   });
   EXPECT_EQ(first.DoModal(), kIdOk);
   SetMainWindow(nullptr);
-
   EXPECT_EQ(first.geometryAtInit, QRect(QPoint(0, 0), kHandheldScreen));
-  EXPECT_FALSE(menuEnabled);
-  EXPECT_FALSE(viewEnabled);
+  EXPECT_EQ(enabledUnder, std::vector<bool>(3, false));
   EXPECT_TRUE(focusInFirst);
-  EXPECT_FALSE(firstEnabledUnderSecond);
   EXPECT_EQ(afterResize, QRect(0, 0, 300, 400));
-  EXPECT_TRUE(frame.menuBar()->isEnabled());
-  EXPECT_TRUE(view->isEnabled());
+  EXPECT_TRUE(frame.menuBar()->isEnabled() && view->isEnabled());
 }
 
-TEST(DialogTest, WaitPaintedRunsPostedWorkInVirtualTimeEvenAcrossTheTickWrap) {
+// A hold (a wait or a worker's stop) must not be ended under it; ticks coalesce afterwards.
+TEST(DialogTest, WhileTheThreadIsHeldClosingIsRefusedAndKeysAndTicksWaitForTheEnd) {
   for (const std::uint32_t startTick : {1000u, 0xFFFFF000u}) {
+    ProbeDialog dialog;
+    dialog.SetTimer(1, 60'000);
+    dialog.SetTimer(2, 60'000);
     quillon::testing::VirtualClock clock(startTick);
-    bool ranWhileHeld = false;
-    WhenIdle([&] { ranWhileHeld = UiThreadHeld(); });
-    WaitPainted(clock, 4000);
-    EXPECT_TRUE(ranWhileHeld) << startTick;
-    EXPECT_GE(clock.Elapsed(), 4000u) << startTick;
-    EXPECT_LT(clock.Elapsed(), 4100u) << startTick;
+    bool ranWhileHeld = false, visibleAfterHeldClose = false;
+    std::size_t handledDuringHold = 1;
+    WhenIdle([&] {
+      QTest::keyClick(&dialog, Qt::Key_G, Qt::ControlModifier);
+      WhenIdle([&] {
+        ranWhileHeld = UiThreadHeld();
+        dialog.close();
+        for (int i = 0; i < 3; ++i) dialog.DeliverTick(1);
+        dialog.DeliverTick(2);
+        dialog.KillTimer(2);  // a timer stopped meanwhile does not tick afterwards
+      });
+      WaitPainted(clock, 4000);
+      EXPECT_GE(clock.Elapsed(), 4000u);
+      EXPECT_LT(clock.Elapsed(), 4100u);
+      visibleAfterHeldClose = dialog.isVisible();
+      handledDuringHold = dialog.systemKeys.size() + dialog.ticks.size();
+      QApplication::processEvents();
+      dialog.DeliverTick(1);  // not held: at once
+      QTest::keyClick(&dialog, Qt::Key_Escape);
+    });
+    EXPECT_EQ(dialog.DoModal(), kIdCancel);
+    EXPECT_TRUE(ranWhileHeld);
     EXPECT_FALSE(UiThreadHeld());
+    EXPECT_TRUE(visibleAfterHeldClose);
+    EXPECT_EQ(handledDuringHold, 0u);
+    EXPECT_EQ(dialog.systemKeys, std::vector<int>{71});
+    EXPECT_EQ(dialog.ticks, (std::vector<int>{1, 1}));
+    dialog.Create();  // DestroyWindow stops the timers and runs once
+    dialog.DestroyWindow();
+    dialog.DestroyWindow();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(dialog.IsTimerSet(1));
+    EXPECT_EQ(dialog.destroyed, 1);
   }
-}
-
-// A held thread sees no timer ticks; afterwards each timer ticks once, not once per period.
-TEST(DialogTest, TimerTicksDuringAHoldAreHeldBackAndCoalesced) {
-  ProbeDialog dialog;
-  dialog.SetTimer(1, 60'000);
-  dialog.SetTimer(2, 60'000);
-  EXPECT_TRUE(dialog.IsTimerSet(1));
-
-  quillon::testing::VirtualClock clock;
-  WhenIdle([&] {
-    for (int i = 0; i < 3; ++i) dialog.DeliverTick(1);
-    dialog.DeliverTick(2);
-    dialog.KillTimer(2);  // a timer stopped meanwhile does not tick afterwards
-  });
-  WaitPainted(clock, 4000);
-  EXPECT_TRUE(dialog.ticks.empty());
-
-  QApplication::processEvents();
-  EXPECT_EQ(dialog.ticks, std::vector<int>{1});
-  EXPECT_EQ(dialog.heldAtTick, std::vector<bool>{false});
-
-  dialog.DeliverTick(1);  // not held: at once
-  EXPECT_EQ(dialog.ticks, (std::vector<int>{1, 1}));
-  EXPECT_FALSE(dialog.IsTimerSet(2));
-}
-
-TEST(DialogTest, DestroyWindowStopsTimersAndRunsOnce) {
-  struct Destroyed : ProbeDialog {
-    int destroyed = 0;
-    void OnDestroy() override { ++destroyed; }
-  } dialog;
-  dialog.SetTimer(1, 60'000);
-  dialog.Create();
-  EXPECT_TRUE(dialog.isVisible());
-  dialog.DestroyWindow();
-  dialog.DestroyWindow();
-  EXPECT_FALSE(dialog.isVisible());
-  EXPECT_FALSE(dialog.IsTimerSet(1));
-  EXPECT_EQ(dialog.destroyed, 1);
 }
 
 }  // namespace

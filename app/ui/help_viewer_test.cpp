@@ -7,51 +7,29 @@
 #include <QTemporaryDir>
 #include <vector>
 
-#include "common/strings.h"
-
 namespace quillon::ui {
 namespace {
 
-TEST(HelpViewerTest, TheFirstFolderHoldingThePageWinsAndAMissingPageOpensNothing) {
-  QTemporaryDir empty, first, second;
-  for (QTemporaryDir* folder : {&first, &second}) {
-    QFile page(QDir(folder->path()).filePath(QStringLiteral("ZEPQuillon.htm")));
-    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
-  }
+// Folders without the page are skipped, and without one nothing opens; the shipped page has the
+// anchors the program opens.
+TEST(HelpViewerTest, TheShippedPageIsFoundAndHasTheAnchorsTheProgramOpens) {
+  QTemporaryDir empty;
   std::vector<QUrl> opened;
   const auto open = [&](const QUrl& url) {
     opened.push_back(url);
     return false;  // no viewer: nothing is reported
   };
-  HelpViewer({empty.path(), first.path(), second.path()}, open).Open(QStringLiteral("About"));
-  ASSERT_EQ(opened.size(), 1u);
-  EXPECT_EQ(opened[0].toLocalFile(),
-            QDir(first.path()).canonicalPath() + QStringLiteral("/ZEPQuillon.htm"));
-  EXPECT_EQ(opened[0].fragment(), QStringLiteral("About"));
-
+  HelpViewer({empty.path(), QUILLON_RES_DIR, empty.path()}, open).Open(QStringLiteral("About"));
   HelpViewer({empty.path()}, open).Open(QStringLiteral("Main_Contents"));
-  EXPECT_EQ(opened.size(), 1u);
-}
-
-// The shipped page has the anchors the program opens and explains every message of the string
-// table (the part before its first inserted value or line break, as the page quotes it).
-TEST(HelpViewerTest, TheShippedPageHasTheAnchorsAndExplainsEveryMessage) {
-  QFile page(QStringLiteral(QUILLON_RES_DIR "/ZEPQuillon.htm"));
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].toLocalFile(), QDir(QUILLON_RES_DIR).canonicalPath() + "/ZEPQuillon.htm");
+  EXPECT_EQ(opened[0].fragment(), QStringLiteral("About"));
+  QFile page(opened[0].toLocalFile());
   ASSERT_TRUE(page.open(QIODevice::ReadOnly));
   const QString html = QString::fromUtf8(page.readAll());
   for (const char* anchor : {kHelpContentsAnchor, kHelpAboutAnchor}) {
     EXPECT_TRUE(html.contains(QStringLiteral("id=\"%1\"").arg(QLatin1String(anchor)))) << anchor;
   }
-  int checked = 0;
-  for (std::uint32_t id = kStrUnableToOpenComPort; id <= kStrBluetoothRadioOff; ++id) {
-    if (id == kStrError || id == kStrWarning) continue;  // captions, not messages
-    QString text = QString::fromStdU16String(std::u16string(StringTableEntry(id)));
-    if (text.isEmpty()) continue;
-    text = text.section(QLatin1Char('%'), 0, 0).section(QLatin1Char('\r'), 0, 0).trimmed();
-    EXPECT_TRUE(html.contains(text)) << id << ": " << text.toStdString();
-    ++checked;
-  }
-  EXPECT_GE(checked, 16);
 }
 
 }  // namespace

@@ -1,8 +1,5 @@
-// Renders the main window, the splash and the About box to PNG files for a reviewer to look
-// at (ctest -L screenshots; files in the build folder's screenshots/).
+// PNG files for a reviewer (ctest -L screenshots; the build folder's screenshots/).
 #include <gtest/gtest.h>
-
-#include <QApplication>
 
 #include "app/ui/about_dlg.h"
 #include "app/ui/main_frame.h"
@@ -17,8 +14,6 @@ namespace quillon::ui {
 namespace {
 
 using quillon::ui::testing::SaveScreenshot;
-using quillon::ui::testing::VisibleDialog;
-using quillon::ui::testing::WhenIdle;
 
 TEST(Screenshots, MainWindowSplashAndAboutBox) {
   quillon::testing::VirtualClock clock;
@@ -29,20 +24,14 @@ TEST(Screenshots, MainWindowSplashAndAboutBox) {
                       .help = HelpViewer(QStringList())});
   ASSERT_TRUE(app.InitInstance());
   CMainFrame& frame = *app.MainFrame();
-
-  CSplashDlg& splash = frame.View()->Splash();
-  SaveScreenshot(splash, QStringLiteral("splash"));
-  splash.DeliverTick(kSplashTimerId);
-  splash.DeliverTick(kSplashTimerId);
-
-  QApplication::processEvents();
+  SaveScreenshot(frame.View()->Splash(), QStringLiteral("splash"));
+  frame.View()->Splash().DestroyWindow();
   SaveScreenshot(frame, QStringLiteral("main_window"));
-
-  WhenIdle([&] {
-    CAboutDlg* dialog = VisibleDialog<CAboutDlg>();
-    ASSERT_NE(dialog, nullptr);
+  testing::WhenIdle([&] {
+    CAboutDlg* about = testing::VisibleDialog<CAboutDlg>();
+    ASSERT_NE(about, nullptr);
     SaveScreenshot(frame, QStringLiteral("about_box"));
-    dialog->TitleOkButton()->click();
+    about->TitleOkButton()->click();
   });
   frame.OnCommand(kIdAppAbout);
 }

@@ -1,138 +1,55 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QImage>
-#include <QTemporaryDir>
 #include <QTest>
-#include <array>
 
 #include "app/ui/splash_dlg.h"
-#include "app/ui/splash_layout.h"
 #include "app/ui/transparent_bitmap.h"
 
 namespace quillon::ui {
 namespace {
 
-TEST(SplashLayoutTest, TheGapSharesTheHeightAndTurnsNegativeInAShortWindow) {
-  // Pictures 23 and 19 pixels high, lines 13: the items take 23 + 19 + 3 * 13 = 81 pixels.
-  const std::pair<int, int> heightAndGap[] = {
-      {320, 59},  // 239 / 4 = 59 (rounded down), not less than a line
-      {136, 13},  // exactly one line: kept
-      {100, 3},   // 19 / 4 = 4, less than a line: one less
-      {50, -8},   // -31 / 4 = -7 (toward zero), then one less
-  };
-  for (const auto& [height, gap] : heightAndGap) {
-    EXPECT_EQ(SplashGap(height, 23, 19, 13), gap) << height;
-  }
-}
-
-TEST(SplashLayoutTest, ItemsStackWithTheGapAndTheOwnerLineStepDependsOnIt) {
-  struct Case {
-    int top, gap;
-    std::array<int, 5> tops;  // picture 1, picture 2, first line, notice, owner
-  };
-  const Case cases[] = {
-      // Wide gap (59 > 13): the owner one line plus the whole gap below the notice.
-      {0, 59, {29, 111, 189, 202, 274}},
-      // Negative gap: half of it above the first picture; the owner (13 - 8) / 2 = 2 beyond a
-      // line.
-      {0, -8, {-4, 11, 22, 35, 50}},
-      // -7 / 2 rounds toward zero.
-      {10, -7, {7, 23, 35, 48, 64}},
-  };
-  for (const auto& c : cases) {
-    const SplashTops t = SplashItemTops(c.top, c.gap, 13, 23, 19);
-    EXPECT_EQ((std::array{t.picture1, t.picture2, t.firstLine, t.notice, t.owner}), c.tops)
-        << c.gap;
-  }
-  EXPECT_EQ(CentredLeft(0, 240, 190), 25);
-  EXPECT_EQ(CentredLeft(0, 240, 241), 0);  // -1 / 2 toward zero
-}
-
-TEST(TransparentBitmapTest, MagentaPixelsBecomeTheBackgroundAndOthersStay) {
-  QTemporaryDir folder;
-  const QString path = folder.filePath(QStringLiteral("picture.png"));
-  QImage picture(4, 1, QImage::Format_RGB32);
-  picture.setPixel(0, 0, qRgb(255, 0, 255));
-  picture.setPixel(1, 0, qRgb(200, 10, 20));
-  picture.setPixel(2, 0, qRgb(254, 0, 255));  // close to magenta is not magenta
-  picture.setPixel(3, 0, qRgb(255, 0, 255));
-  ASSERT_TRUE(picture.save(path));
-
-  CTransparentBitmap bitmap;
-  ASSERT_TRUE(bitmap.LoadTransparent(path, QColor(10, 20, 30)));
-  EXPECT_EQ(bitmap.Size(), QSize(4, 1));
-  const QImage& out = bitmap.Image();
-  EXPECT_EQ(out.pixel(0, 0), qRgb(10, 20, 30));
-  EXPECT_EQ(out.pixel(1, 0), qRgb(200, 10, 20));
-  EXPECT_EQ(out.pixel(2, 0), qRgb(254, 0, 255));
-  EXPECT_EQ(out.pixel(3, 0), qRgb(10, 20, 30));
-
-  // A picture that cannot be loaded leaves what the holder had.
-  EXPECT_FALSE(bitmap.LoadTransparent(folder.filePath(QStringLiteral("missing.png")), Qt::red));
-  EXPECT_EQ(bitmap.Size(), QSize(4, 1));
-}
-
-class SplashTest : public ::testing::Test {
- protected:
-  CSplashDlg splash{[this] { return owner; }, [this] { ++aboutHelpOpened; }};
-  std::u16string owner = u"Jane Surveyor";
-  int aboutHelpOpened = 0;
+// The drawings' magenta shows the background; F1 opens the About topic and the splash stays. A
+// tap closes the splash before its countdown ends; the countdown still gives the owner back.
+TEST(SplashTest, ShowsBothPicturesThenCountsDownOrIsTappedAwayAndEnablesItsOwner) {
   QWidget ownerWindow;
-};
-
-TEST_F(SplashTest, ShowsBothPicturesWithTheBackgroundForMagentaAndHelpOpensTheAboutTopic) {
-  splash.ShowSplash(2, nullptr);
-  ASSERT_EQ(splash.Picture1().Size(), QSize(90, 23));
-  ASSERT_EQ(splash.Picture2().Size(), QSize(190, 19));
-  const QRgb background = splash.palette().color(QPalette::Window).rgb();
-  for (const CTransparentBitmap* picture : {&splash.Picture1(), &splash.Picture2()}) {
-    const QImage& image = picture->Image();
-    EXPECT_EQ(image.pixel(0, 0), background);  // the drawings have magenta corners
-    int magenta = 0;
-    for (int y = 0; y < image.height(); ++y) {
-      for (int x = 0; x < image.width(); ++x) {
-        magenta += (image.pixel(x, y) & 0xFFFFFF) == kTransparentColour;
-      }
-    }
-    EXPECT_EQ(magenta, 0);
-  }
-  EXPECT_EQ(splash.OwnerText(), u"Jane Surveyor");
-  EXPECT_GT(splash.Gap(), splash.LineHeight());  // plenty of room at the handheld's size
-
-  QTest::keyClick(&splash, Qt::Key_F1);  // help opens the About topic; the splash stays
-  EXPECT_EQ(aboutHelpOpened, 1);
-  EXPECT_TRUE(splash.isVisible());
-}
-
-// The countdown ends the splash one tick a second; a tap closes it before, and the countdown
-// still ends the splash mode and gives the owner back.
-TEST_F(SplashTest, CountsDownOrIsTappedAwayThenEndsAndEnablesItsOwner) {
   ownerWindow.show();
+  int aboutHelpOpened = 0;
   for (const bool tapped : {false, true}) {
-    CSplashDlg dialog{[] { return std::u16string(); }, nullptr};
+    CSplashDlg dialog{[] { return std::u16string(u"Jane Surveyor"); }, [&] { ++aboutHelpOpened; }};
     dialog.ShowSplash(2, &ownerWindow);
     EXPECT_FALSE(ownerWindow.isEnabled());
     EXPECT_TRUE(dialog.IsTimerSet(kSplashTimerId));
+    ASSERT_EQ(dialog.Picture1().Size(), QSize(90, 23));
+    ASSERT_EQ(dialog.Picture2().Size(), QSize(190, 19));
+    for (const CTransparentBitmap* picture : {&dialog.Picture1(), &dialog.Picture2()}) {
+      const QImage& image = picture->Image();
+      EXPECT_EQ(image.pixel(0, 0), dialog.palette().color(QPalette::Window).rgb());
+      for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+          ASSERT_NE(image.pixel(x, y) & 0xFFFFFF, kTransparentColour) << x << "," << y;
+        }
+      }
+    }
+    EXPECT_EQ(dialog.OwnerText(), u"Jane Surveyor");
+    EXPECT_GT(dialog.Gap(), dialog.LineHeight());  // plenty of room at the handheld's size
+    QTest::keyClick(&dialog, Qt::Key_F1);
+    EXPECT_TRUE(dialog.isVisible());
     if (tapped) {
       QTest::mouseClick(&dialog, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
       EXPECT_EQ(dialog.result(), kIdOk);
     }
     EXPECT_EQ(dialog.isVisible(), !tapped);
-
     dialog.DeliverTick(kSplashTimerId);
-    EXPECT_EQ(dialog.Countdown(), 1);
     EXPECT_EQ(dialog.isVisible(), !tapped);
     EXPECT_TRUE(dialog.InSplashMode());
-
     dialog.DeliverTick(kSplashTimerId);
-    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_FALSE(dialog.isVisible() || dialog.InSplashMode() || dialog.IsTimerSet(kSplashTimerId));
     EXPECT_EQ(dialog.result(), kIdOk);
-    EXPECT_FALSE(dialog.InSplashMode());
-    EXPECT_FALSE(dialog.IsTimerSet(kSplashTimerId));
     EXPECT_TRUE(ownerWindow.isEnabled());
     EXPECT_TRUE(dialog.Picture1().IsEmpty() && dialog.Picture2().IsEmpty());
   }
+  EXPECT_EQ(aboutHelpOpened, 2);
 }
 
 }  // namespace

@@ -1,30 +1,23 @@
-// The Rover dialog against the in-process caster, a simulated receiver on a pty and the
-// in-memory Bluetooth library, on the virtual clock.
+// The Rover dialog against the in-process caster and a simulated receiver, on the virtual clock.
 #include "app/ui/zep_interlink_dlg.h"
 
 #include <gtest/gtest.h>
 
 #include <QComboBox>
-#include <QProgressBar>
 #include <QTest>
-#include <array>
 #include <functional>
-#include <tuple>
 
 #include "app/ui/gga_override_dlg.h"
-#include "app/ui/main_frame.h"
 #include "app/ui/qt_message_sink.h"
 #include "app/ui/testing/mode_dlg_fixture.h"
 #include "app/ui/testing/screenshot.h"
 #include "app/ui/wait.h"
-#include "app/ui/zep_quillon_app.h"
-#include "app/ui/zep_quillon_view.h"
+#include "ntrip/source_table_text.h"
 
 namespace quillon::ui {
 namespace {
 
 using quillon::ui::testing::Click;
-using quillon::ui::testing::Q;
 using quillon::ui::testing::SaveScreenshot;
 using quillon::ui::testing::VisibleDialog;
 using quillon::ui::testing::WhenIdle;
@@ -44,7 +37,6 @@ void OpenOverride(CZEPInterlinkDlg& d, Qt::KeyboardModifier modifier,
 
 class RoverDlgTest : public testing::ModeDlgFixture {
  protected:
-  // The caster in the controls; Connect when asked.
   void EnterCaster(CZEPInterlinkDlg& d, bool connect = false) {
     ModeDlgFixture::EnterCaster(d);
     if (!connect) return;
@@ -53,113 +45,14 @@ class RoverDlgTest : public testing::ModeDlgFixture {
   }
 
   RoverStatus status;
+  QtMessageSink sink;  // real boxes, answered by the test's hook
+  ModeServices windowed{clock, sink, bluetooth, devices, link, folder.Path(), std::nullopt};
 };
 
-TEST_F(RoverDlgTest, StoredCastersFillTheListsAndPickingOneShowsItsEntry) {
-  RoverSettings stored;
-  stored.hostCount = 2;
-  stored.selectedHost = 1;
-  stored.noAuthentication = 1;
-  SetFieldText(stored.comPortName, u"/dev/ttyS9:");
-  for (std::size_t i = 0; i < 2; ++i) {
-    HostEntry& host = stored.hosts[i];
-    SetFieldText(host.address, i == 0 ? u"rtk.example.com" : u"10.0.0.7");
-    SetFieldText(host.userName, i == 0 ? u"anna" : u"bert");
-    host.port = 2101 + static_cast<int>(i);
-    host.mountPointCount = 2;
-    host.selectedMountPoint = static_cast<int>(i);
-    SetFieldText(host.mountPoints[0], u"MP_A");
-    SetFieldText(host.mountPoints[1], u"MP_B");
-  }
-  ASSERT_TRUE(WriteSettingsFile(stored, folder.Path()));
-  devices = {};  // no port found: the stored one is offered, without its ':'
-
-  CZEPInterlinkDlg dialog(services, status);
-  Run(dialog, [&] {
-    auto* addresses = dialog.Control<QComboBox>(kIdAddressList);
-    ASSERT_EQ(addresses->count(), 2);
-    EXPECT_EQ(addresses->itemText(0), "rtk.example.com");
-    EXPECT_EQ(dialog.ItemText(kIdAddressList), "10.0.0.7");
-    EXPECT_EQ(dialog.ItemText(kIdUserName), "bert");
-    EXPECT_EQ(dialog.ItemText(kIdPort), "2102");
-    EXPECT_EQ(dialog.ItemText(kIdMountPointList), "MP_B");
-    EXPECT_EQ(dialog.ItemText(kIdComPortList), "/dev/ttyS9");
-    EXPECT_TRUE(dialog.IsChecked(kIdNoAuthentication));
-    EXPECT_FALSE(dialog.Item(kIdMountPointList)->isEnabled());
-
-    Click(dialog, kIdNoAuthentication);  // off: the credentials are wanted again
-    EXPECT_TRUE(dialog.Item(kIdMountPointList)->isEnabled());
-    addresses->setFocus();
-    QTest::keyClick(addresses, Qt::Key_Up);  // the user picks the first caster
-    EXPECT_EQ(dialog.ItemText(kIdUserName), "anna");
-    EXPECT_EQ(dialog.ItemText(kIdPort), "2101");
-    EXPECT_EQ(dialog.ItemText(kIdMountPointList), "MP_A");
-  });
-}
-
-// The counters for the values a worker leaves in the status: the range is the peak (500 while
-// there is none yet), cut to 16 bits as the handheld's bar took it.
-TEST_F(RoverDlgTest, TheTimerShowsRateAgainstPeakTheConnectTimeAndTheTotal) {
-  const std::array<std::int32_t, 5> cases[] = {
-      // peak, rate, total, range, position
-      {0, 0, 0, 500, 0},
-      {800, 600, 123456, 800, 600},
-      {70000, 70000, 5, 4464, 4464},
-  };
-  CZEPInterlinkDlg dialog(services, status);
-  Run(dialog, [&] {
-    const auto* bar = dialog.Control<QProgressBar>(kIdProgress);
-    for (const auto& [peak, rate, total, range, position] : cases) {
-      {
-        std::lock_guard guard(status.lock);
-        status.running.store(1);
-        std::tie(status.peak, status.rate, status.total) = std::tie(peak, rate, total);
-        status.elapsed = FormatElapsed(3723);
-      }
-      dialog.DeliverTick(kStatusTimer);
-      EXPECT_EQ(std::pair(bar->maximum(), bar->value()), std::pair(range, position));
-      EXPECT_EQ(dialog.ItemText(kIdConnectTime), "01:02:03");
-      EXPECT_EQ(dialog.ItemText(kIdByteCount), QString::number(total));
-    }
-    status.Reset();
-    dialog.DeliverTick(kStatusTimer);
-    EXPECT_EQ(dialog.ItemText(kIdConnectTime), "00:00:00");
-    EXPECT_EQ(bar->value(), 0);
-  });
-}
-
-TEST_F(RoverDlgTest, ASessionAgainstTheCasterCountsTheBytesAndDisconnectBringsIdleBack) {
-  CZEPInterlinkDlg dialog(services, status);
-  Run(dialog, [&] {
-    const auto beforeConnect = clock.Elapsed();
-    EnterCaster(dialog, true);
-    EXPECT_GE(clock.Elapsed() - beforeConnect, 2000u);
-    ExpectView(dialog, true);
-    ASSERT_EQ(caster.SendToClients(std::string(1500, '\xD3')), 1);
-    ASSERT_TRUE(receiver.WaitForReceived(1500, kRealLimit));
-    dialog.DeliverTick(kStatusTimer);
-    EXPECT_EQ(dialog.ItemText(kIdByteCount), "1500");
-    EXPECT_NE(dialog.ItemText(kIdConnectTime), "");
-    SaveScreenshot(dialog, QStringLiteral("rover_running"));
-
-    const auto beforeStop = clock.Elapsed();
-    Click(dialog, kIdConnect);
-    EXPECT_GE(clock.Elapsed() - beforeStop, 5000u);
-    ExpectView(dialog, false);
-    EXPECT_FALSE(status.HasWorker());
-    EXPECT_TRUE(caster.WaitForClosed(0, kRealLimit));
-  });
-  EXPECT_TRUE(boxes.Boxes().empty());
-  ASSERT_EQ(Saved<RoverSettings>().hostCount, 1);  // remembered by the worker after the login
-}
-
-// Disconnect ends a worker that hangs in its connect, and one whose box the user has left
-// open, without a further box and without hanging the window.
+// Disconnect ends a worker hanging in its connect or waiting on a box the user left open.
 TEST_F(RoverDlgTest, DisconnectEndsAWorkerInItsConnectOrWaitingOnItsBox) {
-  QtMessageSink sink;
   int shown = 0;
   sink.SetBoxShownHook([&](QMessageBox&) { ++shown; });
-  ModeServices windowed{clock, sink, bluetooth, devices, link, folder.Path(), std::nullopt};
   caster.StopAccepting();
   for (const bool failsWithABox : {false, true}) {
     SCOPED_TRACE(failsWithABox);
@@ -178,11 +71,8 @@ TEST_F(RoverDlgTest, DisconnectEndsAWorkerInItsConnectOrWaitingOnItsBox) {
   }
 }
 
-// Source asks first, fetches beside the painted window and fills the mount-point list; a table
-// without names leaves it alone, and a failure's box comes once the fetch is over (a box asked
-// for during it could never be answered).
+// A failure's box comes after the fetch: one asked for during it could not be answered.
 TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNames) {
-  QtMessageSink sink;
   QStringList shown;
   sink.SetBoxShownHook([&](QMessageBox& box) {
     EXPECT_FALSE(UiThreadHeld()) << "a box the user cannot answer: " << box.text().toStdString();
@@ -190,10 +80,7 @@ TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNam
     const bool question = box.standardButtons().testFlag(QMessageBox::Yes);
     box.button(question ? QMessageBox::Yes : QMessageBox::Ok)->click();
   });
-  ModeServices windowed{clock, sink, bluetooth, devices, link, folder.Path(), std::nullopt};
-  caster.SetSourceTable(
-      "STR;MP1;Berlin;RTCM 3;;;;;DEU;52.5;13.4;1;0;sNTRIP;none;B;N;2400;\r\n"
-      "STR;MP2;Potsdam;RTCM 3;;;;;DEU;52.4;13.1;1;0;sNTRIP;none;B;N;2400;\r\n");
+  caster.SetSourceTable(MakeSourceTable({"MP1", "MP2"}));
   CZEPInterlinkDlg dialog(windowed, status);
   Run(dialog, [&] {
     EnterCaster(dialog);
@@ -202,7 +89,6 @@ TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNam
     ASSERT_EQ(list->count(), 2);
     EXPECT_EQ(list->itemText(1), "MP2");
     EXPECT_EQ(dialog.ItemText(kIdMountPointList), "MP1");
-
     caster.SetSourceTable("CAS;caster.example.com;2101;Demo;;0;DEU;52.5;13.4;\r\n");
     Click(dialog, kIdSource);
     caster.Stop();  // nobody answers: the fetch fails with its box, after it is over
@@ -215,70 +101,36 @@ TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNam
   EXPECT_EQ(caster.ConnectionCount(), 2u);
 }
 
-// Alt+G shows the stored values with six decimals, Cancel keeps them; Ctrl+G with OK stores
-// and saves what the edits say ("abc" is 0); Ctrl+H opens nothing.
-TEST_F(RoverDlgTest, CtrlGAndAltGOpenTheOverrideAndOkSavesItsValues) {
-  CZEPInterlinkDlg dialog(services, status);
-  int opened = 0;
-  Run(dialog, [&] {
+// Alt+G shows the stored values and Ctrl+H nothing; during the session Ctrl+G changes the
+// position the worker sends upstream ("abc" is 0), and saves it.
+TEST_F(RoverDlgTest, TheOverrideWorksIdleAndRunningAndClosingTheMainWindowAsksNoKeepsIt) {
+  const auto app = StartProgram();
+  CMainFrame& frame = *app->MainFrame();
+  bool closedWhileRunning = true, closedAtTheEnd = false;
+  RunFromChooser<CZEPInterlinkDlg>(frame.View()->RoverButton(), [&](CZEPInterlinkDlg& dialog) {
     OpenOverride(dialog, Qt::AltModifier, [&](CGgaOverrideDlg& override) {
-      ++opened;
       EXPECT_EQ(override.ItemText(kIdLatitude), "0.000000");
       EXPECT_FALSE(override.Item(kIdLatitude)->isEnabled());
       SaveScreenshot(override, QStringLiteral("gga_override"));
     });
     QTest::keyClick(dialog.Item(kIdConnect), Qt::Key_H, Qt::ControlModifier);
-    OpenOverride(dialog, Qt::ControlModifier, [&](CGgaOverrideDlg& override) {
-      ++opened;
+    EnterCaster(dialog, true);
+    OpenOverride(dialog, Qt::ControlModifier, [](CGgaOverrideDlg& override) {
       Click(override, kIdEnableOverride);
       EXPECT_TRUE(override.Item(kIdLongitude)->isEnabled());
-      override.SetItemText(kIdLatitude, QStringLiteral("35.5"));
-      override.SetItemText(kIdLongitude, QStringLiteral("abc"));
-      Click(override, kIdOk);
-    });
-  });
-  EXPECT_EQ(opened, 2);
-  const RoverSettings saved = Saved<RoverSettings>();
-  EXPECT_EQ(saved.overrideLatitude.load(), 35.5);
-  EXPECT_EQ(saved.overrideLongitude.load(), 0.0);
-  EXPECT_EQ(saved.overrideEnabled.load(), 1);
-}
-
-// Closing the main window during a session is the dialog's Cancel: it asks, No keeps the
-// session, Yes ends it and the window closes. Meanwhile Ctrl+G changes the position that the
-// running worker sends upstream.
-TEST_F(RoverDlgTest, ClosingTheMainWindowDuringASessionAsksAndNoKeepsIt) {
-  CZEPQuillonApp app({.clock = &clock,
-                      .messages = &boxes,
-                      .ownerName = [] { return u"Jane"; },
-                      .help = HelpViewer(QStringList())},
-                     {&bluetooth, &devices, folder.Path()});
-  ASSERT_TRUE(app.InitInstance());
-  CMainFrame& frame = *app.MainFrame();
-  frame.View()->Splash().DestroyWindow();
-  bool closedWhileRunning = true, closedAtTheEnd = false;
-  WhenIdle([&] {
-    auto* dialog = VisibleDialog<CZEPInterlinkDlg>();
-    ASSERT_NE(dialog, nullptr);
-    dialog->KillTimer(kStatusTimer);
-    EnterCaster(*dialog, true);
-    OpenOverride(*dialog, Qt::ControlModifier, [](CGgaOverrideDlg& override) {
-      Click(override, kIdEnableOverride);
-      override.SetItemText(kIdLatitude, QStringLiteral("35.5"));
+      override.SetItemText(kIdLatitude, QStringLiteral("abc"));
       override.SetItemText(kIdLongitude, QStringLiteral("-120.25"));
       Click(override, kIdOk);
     });
     receiver.Emit(MakeGgaSentence(1'700'000'000, 52.52, 13.40));
     EXPECT_TRUE(caster.WaitForReceivedFromClients(60, kRealLimit));
-    EXPECT_NE(caster.ReceivedFromClients().find("3530.00000,N,12015.00000,W"), std::string::npos);
-
+    EXPECT_NE(caster.ReceivedFromClients().find(",000.00000,N,12015.00000,W"), std::string::npos);
     boxes.ScriptAnswers({MessageAnswer::kNo, MessageAnswer::kYes});
     closedWhileRunning = frame.close();
     EXPECT_EQ(caster.LoggedInClients(), 1);  // the session goes on
-    ExpectView(*dialog, true);
+    ExpectView(dialog, true);
     closedAtTheEnd = frame.close();
   });
-  frame.View()->RoverButton()->click();
   EXPECT_FALSE(closedWhileRunning);
   EXPECT_TRUE(closedAtTheEnd);
   EXPECT_TRUE(caster.WaitForClosed(0, kRealLimit));
@@ -286,34 +138,42 @@ TEST_F(RoverDlgTest, ClosingTheMainWindowDuringASessionAsksAndNoKeepsIt) {
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[1].text, u"Are you sure you wish to terminate the connection and exit?");
   EXPECT_EQ(shown[1].buttons, MessageButtons::kYesNo);
+  const RoverSettings saved = Saved<RoverSettings>();
+  EXPECT_EQ(saved.overrideLatitude.load(), 0.0);
+  EXPECT_EQ(saved.overrideLongitude.load(), -120.25);
+  EXPECT_EQ(saved.overrideEnabled.load(), 1);
 }
 
-// ROVER, a session, ROVER again: the fresh dialog shows the caster the first one remembered.
-TEST_F(RoverDlgTest, RoverPressedAgainShowsWhatTheFirstDialogSaved) {
-  CZEPQuillonApp app({.clock = &clock, .messages = &boxes, .help = HelpViewer(QStringList())},
-                     {&bluetooth, &devices, folder.Path()});
-  ASSERT_TRUE(app.InitInstance());
-  CZEPQuillonView& view = *app.MainFrame()->View();
-  view.Splash().DestroyWindow();
+TEST_F(RoverDlgTest, ASessionCountsTheBytesDisconnectEndsItAndRoverAgainShowsItsCaster) {
+  const auto app = StartProgram();
   std::vector<QStringList> shown;
   for (const bool first : {true, false}) {
-    WhenIdle([&] {
-      auto* dialog = VisibleDialog<CZEPInterlinkDlg>();
-      ASSERT_NE(dialog, nullptr);
-      dialog->KillTimer(kStatusTimer);
-      shown.push_back({dialog->ItemText(kIdAddressList), dialog->ItemText(kIdPort),
-                       dialog->ItemText(kIdUserName), dialog->ItemText(kIdMountPointList)});
+    RunFromChooser<CZEPInterlinkDlg>(app->MainFrame()->View()->RoverButton(), [&](auto& dialog) {
+      shown.push_back({dialog.ItemText(kIdAddressList), dialog.ItemText(kIdPort),
+                       dialog.ItemText(kIdUserName), dialog.ItemText(kIdMountPointList)});
       if (first) {
-        EnterCaster(*dialog, true);
-        Click(*dialog, kIdConnect);
+        const auto beforeConnect = clock.Elapsed();
+        EnterCaster(dialog, true);
+        EXPECT_GE(clock.Elapsed() - beforeConnect, 2000u);
+        ExpectView(dialog, true);
+        ASSERT_EQ(caster.SendToClients(std::string(1500, '\xD3')), 1);
+        ASSERT_TRUE(receiver.WaitForReceived(1500, kRealLimit));
+        dialog.DeliverTick(kStatusTimer);
+        EXPECT_EQ(dialog.ItemText(kIdByteCount), "1500");
+        SaveScreenshot(dialog, QStringLiteral("rover_running"));
+        const auto beforeStop = clock.Elapsed();
+        Click(dialog, kIdConnect);
+        EXPECT_GE(clock.Elapsed() - beforeStop, 5000u);
+        ExpectView(dialog, false);
+        EXPECT_TRUE(caster.WaitForClosed(0, kRealLimit));
       }
-      dialog->TitleOkButton()->click();
+      dialog.TitleOkButton()->click();
     });
-    view.RoverButton()->click();
   }
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0], (QStringList{"0.0.0.0", "2101", "", ""}));
   EXPECT_EQ(shown[1], (QStringList{"127.0.0.1", QString::number(caster.Port()), "demo", "DEMO"}));
+  EXPECT_EQ(Saved<RoverSettings>().hostCount, 1);  // remembered by the worker after the login
   EXPECT_TRUE(boxes.Boxes().empty());
 }
 

@@ -1,22 +1,15 @@
-// The Base dialog against the in-process caster, a simulated receiver on a pty and the
-// in-memory Bluetooth library, on the virtual clock; on its own and through the chooser's BASE.
 #include "app/ui/zep_source_dlg.h"
 
 #include <gtest/gtest.h>
 
-#include <QComboBox>
 #include <QLabel>
-#include <QTest>
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
 
-#include "app/ui/main_frame.h"
 #include "app/ui/testing/mode_dlg_fixture.h"
 #include "app/ui/testing/screenshot.h"
-#include "app/ui/zep_quillon_app.h"
-#include "app/ui/zep_quillon_view.h"
 #include "common/strings.h"
 
 namespace quillon::ui {
@@ -26,15 +19,10 @@ using quillon::testing::HookedClock;
 using quillon::ui::testing::Click;
 using quillon::ui::testing::Q;
 using quillon::ui::testing::SaveScreenshot;
-using quillon::ui::testing::VisibleDialog;
-using quillon::ui::testing::WhenIdle;
 
-const QString kRejected = QStringLiteral("Authentication credentials were rejected or ignored.");
 const std::u16string kFirstRetry = u"Retry attempt 1/15 in 42 seconds.\r\n";
 
-// Holds the worker of the watched status at the 42nd second of its first countdown until the
-// test's thread lets it go: with Release, or with any wait of its own once running is cleared
-// (the stop's). Meanwhile the test looks at the dialog.
+// Holds the Base worker in its first countdown until Release, or until a stop clears running.
 struct CountdownHold {
   explicit CountdownHold(HookedClock& clock) : clock(clock) {
     clock.beforeSleep = [this](int) {
@@ -63,6 +51,10 @@ struct CountdownHold {
     released = true;
     changed.notify_all();
   }
+  void Arm() {
+    std::lock_guard lock(mutex);
+    reached = released = false;
+  }
 
   HookedClock& clock;
   std::atomic<BaseStatus*> status{nullptr};
@@ -73,73 +65,28 @@ struct CountdownHold {
   bool released = false;
 };
 
-class BaseDlgTest : public testing::ModeDlgFixture {
- protected:
-  BaseStatus status;
-};
+using BaseDlgTest = testing::ModeDlgFixture;
 
-// The third caster's entry fills the boxes; Connect saves it, with the user name that no control
-// shows and 0 for the Rover's flag, before it refuses a missing COM port.
-TEST_F(BaseDlgTest, PickingTheThirdCasterShowsItsEntryAndConnectSavesIt) {
-  BaseSettings stored;
-  stored.hostCount = 3;
-  stored.noAuthentication = 1;
-  for (char16_t i = 0; i < 3; ++i) {
-    HostEntry& host = stored.hosts[i];
-    SetFieldText(host.address, u"caster" + std::u16string(1, u'1' + i));
-    SetFieldText(host.userName, u"user" + std::u16string(1, u'1' + i));
-    SetFieldText(host.password, u"secret" + std::u16string(1, u'1' + i));
-    host.port = 2101 + i;
-    host.mountPointCount = i + 1;
-    host.selectedMountPoint = i;
-    for (char16_t m = 0; m <= i; ++m) {
-      SetFieldText(host.mountPoints[m], std::u16string(1, u'A' + m));
-    }
-  }
-  ASSERT_TRUE(WriteSettingsFile(stored, folder.Path()));
-  CZEPSourceDlg dialog(services, status);
-  Run(dialog, [&] {
-    EXPECT_EQ(dialog.ItemText(kIdPassword), "secret1");
-    auto* addresses = dialog.Control<QComboBox>(kIdAddressList);
-    addresses->setFocus();
-    QTest::keyClick(addresses, Qt::Key_Down);
-    QTest::keyClick(addresses, Qt::Key_Down);
-    EXPECT_EQ(dialog.ItemText(kIdAddressList), "caster3");
-    EXPECT_EQ(dialog.ItemText(kIdPassword), "secret3");
-    EXPECT_EQ(dialog.ItemText(kIdPort), "2103");
-    EXPECT_EQ(dialog.Control<QComboBox>(kIdMountPointList)->count(), 3);
-    EXPECT_EQ(dialog.ItemText(kIdMountPointList), "C");
-    dialog.SetItemText(kIdComPortList, QString());
-    Click(dialog, kIdConnect);
-  });
-  ASSERT_EQ(boxes.Boxes().size(), 1u);
-  EXPECT_EQ(boxes.Boxes()[0].text, u"There is no COM port selected?");
-  const BaseSettings saved = Saved<BaseSettings>();
-  EXPECT_EQ(FieldText(saved.address), u"caster3");
-  EXPECT_EQ(FieldText(saved.userName), u"user3");
-  EXPECT_EQ(saved.selectedHost, 2);
-  EXPECT_EQ(saved.noAuthentication, 0);
-}
-
-// A failed attempt's reason and countdown replace the counters at the next tick; once the next
-// attempt uploads, the counters are back. OK asks before it ends the upload.
-TEST_F(BaseDlgTest, TheStatusTextReplacesTheCountersUntilAnAttemptUploadsAgain) {
+// BASE against a caster that resets the first login: the reason and countdown replace the
+// counters until the next attempt uploads; OK asks before it ends the upload. BASE again with a
+// refused password: Disconnect stops the countdown, and OK on the idle dialog asks nothing.
+TEST_F(BaseDlgTest, TheStatusTextReplacesTheCountersAndDisconnectStopsTheCountdown) {
   caster.Script(CasterBehaviour::kResetAfterRequest);  // the longest reason of all
   CountdownHold hold(clock);
-  hold.status.store(&status);
-  CZEPSourceDlg dialog(services, status);
-  Run(dialog, [&] {
+  const auto app = StartProgram();
+  QAbstractButton* base = app->MainFrame()->View()->BaseButton();
+  RunFromChooser<CZEPSourceDlg>(base, [&](auto& dialog) {
+    hold.status.store(&dialog.Status());
     EnterCaster(dialog);
     Click(dialog, kIdConnect);
     ASSERT_TRUE(hold.WaitReached());
     dialog.DeliverTick(kStatusTimer);
     ExpectView(dialog, true, true);
-    const auto* text = dialog.Control<QLabel>(kIdStatusText);
+    const auto* text = dialog.template Control<QLabel>(kIdStatusText);
     EXPECT_EQ(text->text(),
               "Retry attempt 1/15 in 42 seconds.\n" + Q(LoadString(kStrAuthenticationIo)));
     EXPECT_LE(text->heightForWidth(text->width()), text->height());  // nothing cut off
     SaveScreenshot(dialog, QStringLiteral("base_counting_down"));
-
     hold.Release();
     receiver.Emit(std::string(1500, '\xD3'));
     ASSERT_TRUE(caster.WaitForUploaded(1500, kRealLimit));
@@ -147,52 +94,37 @@ TEST_F(BaseDlgTest, TheStatusTextReplacesTheCountersUntilAnAttemptUploadsAgain) 
     ExpectView(dialog, true);
     EXPECT_EQ(dialog.ItemText(kIdByteCount), "1500");
     SaveScreenshot(dialog, QStringLiteral("base_uploading"));
-
     boxes.ScriptAnswers({MessageAnswer::kNo, MessageAnswer::kYes});
     dialog.TitleOkButton()->click();
     ExpectView(dialog, true);  // No: the upload goes on
     dialog.TitleOkButton()->click();
   });
   EXPECT_TRUE(caster.WaitForClosed(1, kRealLimit));
-  EXPECT_EQ(caster.ConnectionCount(), 2u);
   EXPECT_EQ(Saved<BaseSettings>().hostCount, 1);  // remembered by the worker after the second login
   const auto shown = boxes.Boxes();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[1].text, u"Are you sure you wish to terminate the connection and exit?");
   EXPECT_EQ(shown[1].caption, u"Warning");
   EXPECT_EQ(shown[1].buttons, MessageButtons::kYesNo);
-}
 
-// The whole program: BASE, a caster that refuses the password, Disconnect while the worker
-// counts down to its retry, and OK on the idle dialog, which asks nothing.
-TEST_F(BaseDlgTest, BaseAgainstACasterThatRefusesThePasswordStopsDuringTheCountdown) {
-  CountdownHold hold(clock);
-  CZEPQuillonApp app({.clock = &clock, .messages = &boxes, .help = HelpViewer(QStringList())},
-                     {&bluetooth, &devices, folder.Path()});
-  ASSERT_TRUE(app.InitInstance());
-  app.MainFrame()->View()->Splash().DestroyWindow();
+  hold.Arm();
   bool closed = false;
-  WhenIdle([&] {
-    auto* dialog = VisibleDialog<CZEPSourceDlg>();
-    ASSERT_NE(dialog, nullptr);
-    dialog->KillTimer(kStatusTimer);
-    hold.status.store(&dialog->Status());
-    EnterCaster(*dialog);
-    dialog->SetItemText(kIdPassword, QStringLiteral("wrong"));
-    Click(*dialog, kIdConnect);
+  RunFromChooser<CZEPSourceDlg>(base, [&](auto& dialog) {
+    dialog.SetItemText(kIdPassword, QStringLiteral("wrong"));
+    Click(dialog, kIdConnect);
     ASSERT_TRUE(hold.WaitReached());
-    dialog->DeliverTick(kStatusTimer);
-    EXPECT_EQ(dialog->ItemText(kIdStatusText), "Retry attempt 1/15 in 42 seconds.\n" + kRejected);
-    Click(*dialog, kIdConnect);
-    ExpectView(*dialog, false);
-    EXPECT_FALSE(dialog->Status().HasWorker());
-    dialog->TitleOkButton()->click();
-    closed = !dialog->isVisible();
+    dialog.DeliverTick(kStatusTimer);
+    EXPECT_EQ(dialog.ItemText(kIdStatusText),
+              "Retry attempt 1/15 in 42 seconds.\n" + Q(LoadString(kStrCredentialsRejected)));
+    Click(dialog, kIdConnect);
+    ExpectView(dialog, false);
+    EXPECT_FALSE(dialog.Status().HasWorker());
+    dialog.TitleOkButton()->click();
+    closed = !dialog.isVisible();
   });
-  app.MainFrame()->View()->BaseButton()->click();
   EXPECT_TRUE(closed);
-  EXPECT_EQ(caster.ConnectionCount(), 1u);
-  EXPECT_TRUE(boxes.Boxes().empty());
+  EXPECT_EQ(caster.ConnectionCount(), 3u);
+  EXPECT_EQ(boxes.Boxes().size(), 2u);
 }
 
 }  // namespace

@@ -12,9 +12,12 @@
 #include <string>
 
 #include "app/ui/combo.h"
+#include "app/ui/main_frame.h"
 #include "app/ui/mode_dlg.h"
 #include "app/ui/testing/qt_application.h"
 #include "app/ui/zep_interlink_dlg.h"
+#include "app/ui/zep_quillon_app.h"
+#include "app/ui/zep_quillon_view.h"
 #include "app/ui/zep_source_dlg.h"
 #include "ntrip/demo_caster.h"
 #include "ntrip/simulated_receiver.h"
@@ -27,8 +30,6 @@
 namespace quillon::ui::testing {
 
 inline QString Q(std::u16string_view text) { return ToQString(text); }
-
-inline void Click(Dialog& d, int id) { d.Control<QAbstractButton>(id)->click(); }
 
 class ModeDlgFixture : public ::testing::Test {
  protected:
@@ -52,6 +53,29 @@ class ModeDlgFixture : public ::testing::Test {
       if (dialog.isVisible()) dialog.EndDialog(kIdCancel);  // a failed act must not hang
     });
     return dialog.DoModal();
+  }
+
+  // The whole program on the fixture's clock, boxes and devices, with its splash gone.
+  std::unique_ptr<CZEPQuillonApp> StartProgram() {
+    auto app = std::make_unique<CZEPQuillonApp>(
+        AppEnvironment{.clock = &clock, .messages = &boxes, .help = HelpViewer(QStringList())},
+        ModeEnvironment{&bluetooth, &devices, folder.Path()});
+    EXPECT_TRUE(app->InitInstance());
+    app->MainFrame()->View()->Splash().DestroyWindow();
+    return app;
+  }
+
+  // Presses the chooser's `button` and runs `act` in the mode dialog it opens, with the real
+  // timer stopped.
+  template <class Dlg>
+  static void RunFromChooser(QAbstractButton* button, std::function<void(Dlg&)> act) {
+    WhenIdle([act = std::move(act)] {
+      auto* dialog = VisibleDialog<Dlg>();
+      ASSERT_NE(dialog, nullptr);
+      dialog->KillTimer(kStatusTimer);
+      act(*dialog);
+    });
+    button->click();
   }
 
   // The caster, its mount point and the demo credentials (a user name where the dialog has

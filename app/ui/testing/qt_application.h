@@ -2,9 +2,12 @@
 // first test and destroys it after the last one.
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QWidget>
 #include <functional>
+
+#include "app/ui/dialog.h"
 
 namespace quillon::ui::testing {
 
@@ -22,5 +25,8 @@ T* VisibleDialog() {
   }
   return nullptr;
 }
+
+// Clicks the button `id` of `d` as the user would.
+inline void Click(Dialog& d, int id) { d.Control<QAbstractButton>(id)->click(); }
 
 }  // namespace quillon::ui::testing
