@@ -156,6 +156,10 @@ TEST_F(RoverDlgTest, ASessionCountsTheBytesDisconnectEndsItAndRoverAgainShowsIts
         EnterCaster(dialog, true);
         EXPECT_GE(clock.Elapsed() - beforeConnect, 2000u);
         ExpectView(dialog, true);
+        // The receiver's bytes go upstream only from the relay loop: corrections sent after
+        // they arrive cannot fall into the login reply, whose trailing bytes are not relayed.
+        receiver.Emit("$GPTXT,01,01,02,READY*00\r\n");
+        ASSERT_TRUE(caster.WaitForReceivedFromClients(1, kRealLimit));
         ASSERT_EQ(caster.SendToClients(std::string(1500, '\xD3')), 1);
         ASSERT_TRUE(receiver.WaitForReceived(1500, kRealLimit));
         dialog.DeliverTick(kStatusTimer);
