@@ -78,8 +78,11 @@ void SessionReporter::Report(const SessionState& state, std::uint32_t now,
     return;
   }
   // A countdown changes its text every second; the attempt it belongs to is what changes state.
-  const std::string key =
-      std::to_string(static_cast<int>(state.phase)) + "/" + std::to_string(state.attempt);
+  // Elsewhere the line itself is the state: the worker's first attempt, 0 before it starts and
+  // then 1, is one "Connecting" line.
+  const std::string key = state.phase == SessionPhase::kWaitingToRetry
+                              ? "retry " + std::to_string(state.attempt)
+                              : StateLine(state);
   if (key != lastState_) {
     lastState_ = key;
     lastSummary_ = now;

@@ -47,7 +47,8 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
     for (SessionReporter& r : reporters) r.Report(state, clock.TickCount(), clock.TickCount());
     clock.Advance(1000);
   };
-  for (int i = 0; i < 5; ++i) report(State(SessionPhase::kConnecting, 1));
+  report(State(SessionPhase::kConnecting, 0));  // before the worker's first attempt
+  for (int i = 0; i < 4; ++i) report(State(SessionPhase::kConnecting, 1));
   for (int s = 60; s > 0; --s) report(State(SessionPhase::kWaitingToRetry, 1, Countdown(2, s)));
   report(State(SessionPhase::kConnecting, 2));
   SessionSnapshot last;
