@@ -46,8 +46,6 @@ std::size_t DecodeOne(std::string_view text, std::uint32_t& point) {
   return length;
 }
 
-bool IsControl(std::uint32_t point) { return point < 0x20 || (point >= 0x7F && point <= 0x9F); }
-
 }  // namespace
 
 std::string PrintableText(std::string_view bytes) {
@@ -56,7 +54,7 @@ std::string PrintableText(std::string_view bytes) {
   while (!bytes.empty()) {
     std::uint32_t point = 0;
     const std::size_t length = DecodeOne(bytes, point);
-    if (length == 0 || IsControl(point)) {
+    if (length == 0 || IsControlCharacter(point)) {
       out.push_back('?');
       bytes.remove_prefix(length == 0 ? 1 : length);
     } else {

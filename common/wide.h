@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/printable_text.h"
+
 namespace quillon {
 
 // The longest prefix of `text` with at most `maxUnits` units that does not end inside a
@@ -18,11 +20,10 @@ inline std::u16string_view CutToUnits(std::u16string_view text, std::size_t maxU
   return text.substr(0, length);
 }
 
-// Whether `text` holds a control character (C0, DEL or C1). None belongs in a name, a password
-// or a mount point: CR or LF would end a request header early, ESC would drive a terminal.
+// Whether `text` holds a control character (C0, DEL or C1).
 inline bool HasControlCharacter(std::u16string_view text) {
   return std::any_of(text.begin(), text.end(),
-                     [](char16_t unit) { return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F); });
+                     [](char16_t unit) { return IsControlCharacter(unit); });
 }
 
 // A zero-terminated UTF-16 text inside a field of N units (terminator included).
