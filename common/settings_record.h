@@ -16,33 +16,37 @@ inline constexpr std::size_t kSharedPartSize = 2800;  // the mode's own fields f
 inline constexpr std::size_t kHostEntrySize = 516;
 inline constexpr std::int32_t kMaxHosts = 5;
 inline constexpr std::int32_t kMaxMountPoints = 10;
+// The most characters of a user name or a password, and of an address, a mount point or a COM
+// port name; each field holds one more unit, its terminator. Every front end limits input to these.
+inline constexpr int kCredentialChars = 15;
+inline constexpr int kNameChars = 19;
 
 using SettingsImage = std::array<std::uint8_t, kSettingsImageSize>;
 
 // One remembered caster with the mount points used with it.
 struct HostEntry {
-  WideField<20> address{};
+  WideField<kNameChars + 1> address{};
   std::int32_t port = 0;
-  WideField<16> userName{};
-  WideField<16> password{};  // in clear, as the caster needs it
+  WideField<kCredentialChars + 1> userName{};
+  WideField<kCredentialChars + 1> password{};  // in clear, as the caster needs it
   std::int32_t selectedMountPoint = 0;
   std::int32_t mountPointCount = 0;
-  std::array<WideField<20>, kMaxMountPoints> mountPoints{};
+  std::array<WideField<kNameChars + 1>, kMaxMountPoints> mountPoints{};
 
   bool operator==(const HostEntry&) const = default;
 };
 
 // The shared fields. The owner field at offset 0 is not kept: it is written as 0.
 struct SettingsRecord {
-  WideField<16> userName{};
-  WideField<16> password{};
-  WideField<20> address{};  // host name or dotted IPv4 address
+  WideField<kCredentialChars + 1> userName{};
+  WideField<kCredentialChars + 1> password{};
+  WideField<kNameChars + 1> address{};  // host name or dotted IPv4 address
   std::int32_t port = 0;
   std::int32_t comIndex = 0;   // position in the COM port list
   std::int32_t baudIndex = 0;  // position in kBaudRates
   std::int32_t reserved120 = 0;
-  WideField<20> comPortName{};
-  WideField<20> mountPoint{};
+  WideField<kNameChars + 1> comPortName{};
+  WideField<kNameChars + 1> mountPoint{};
   // Rover: 1 when no NTRIP authentication is used. The Base does not use it and stores 0.
   std::int32_t noAuthentication = 0;
   std::int32_t reserved208 = 0;

@@ -19,9 +19,7 @@
 namespace quillon::cli {
 namespace {
 
-// What the dialog's edit controls hold at most, and the settings file keeps.
-constexpr std::size_t kMaxNameUnits = 15;     // user name, password
-constexpr std::size_t kMaxAddressUnits = 19;  // address, mount point, device
+// What the dialog's port box holds at most.
 constexpr std::size_t kMaxPortDigits = 6;
 
 struct Flag {
@@ -88,7 +86,7 @@ bool ParseCaster(std::string_view value, SessionOptions& options, std::string& e
   }
   if (port >= 0) options.port = port;
   std::u16string address;
-  if (!TextOption("--caster address", host, kMaxAddressUnits, address, error)) return false;
+  if (!TextOption("--caster address", host, kNameChars, address, error)) return false;
   options.address = address;
   return true;
 }
@@ -194,7 +192,7 @@ bool ParseValue(std::string_view flag, const std::string& value, SessionOptions&
     return true;
   }
   std::u16string text;
-  const std::size_t limit = flag == "--user" ? kMaxNameUnits : kMaxAddressUnits;
+  const std::size_t limit = flag == "--user" ? kCredentialChars : kNameChars;
   if (!TextOption(flag, value, limit, text, error)) {
     if (flag == "--device") {
       error += " (the settings file keeps no more; use a name such as /dev/ttyUSB0)";
@@ -292,7 +290,7 @@ bool ParseSessionOptions(const Arguments& args, unsigned allowed,
     }
     if (given) {
       std::u16string wide;
-      if (!TextOption("the password", password, kMaxNameUnits, wide, error)) return false;
+      if (!TextOption("the password", password, kCredentialChars, wide, error)) return false;
       parsed.password = wide;
     }
   }

@@ -23,11 +23,7 @@ namespace quillon::ui {
 namespace {
 
 constexpr std::uint32_t kAfterConnectMs = 2000;
-constexpr int kUserNameChars = 15;
-constexpr int kPasswordChars = 15;
 constexpr int kPortChars = 6;
-// The most characters of an address, a mount point or a port name.
-constexpr int kNameChars = 19;
 
 QString Text(std::u16string_view text) { return ToQString(text); }
 
@@ -80,10 +76,10 @@ void ModeDialog::AddSessionCounters(int dy, const QString& bytesLabel) {
 
 void ModeDialog::InitSettingsControls() {
   if (Item(kIdUserName) != nullptr) {
-    LimitText(kIdUserName, kUserNameChars);
+    LimitText(kIdUserName, kCredentialChars);
     SetItemText(kIdUserName, QString());
   }
-  LimitText(kIdPassword, kPasswordChars);
+  LimitText(kIdPassword, kCredentialChars);
   LimitText(kIdPort, kPortChars);
   SetItemText(kIdAddressList, QStringLiteral("0.0.0.0"));
   SetItemText(kIdPort, QStringLiteral("2101"));
