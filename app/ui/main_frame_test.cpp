@@ -4,8 +4,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <vector>
 
@@ -33,7 +35,7 @@ class MainFrameTest : public ::testing::Test {
     return {.clock = &clock,
             .messages = &boxes,
             .ownerName = [] { return u"Jane Surveyor"; },
-            .help = HelpViewer({QStringLiteral(QUILLON_RES_DIR)},
+            .help = HelpViewer({noPage.path(), QStringLiteral(QUILLON_RES_DIR)},
                                [this](const QUrl& url) {
                                  opened.push_back(url);
                                  return true;
@@ -80,6 +82,7 @@ class MainFrameTest : public ::testing::Test {
 
   quillon::testing::VirtualClock clock;
   quillon::testing::RecordingMessageSink boxes;
+  QTemporaryDir noPage;  // a folder without the page is skipped
   std::vector<QUrl> opened;
   std::u16string platformType = u"PocketPC";
   RecordingManager manager;
@@ -103,6 +106,12 @@ TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheMainWindowsHelpMenuWorks) {
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_TRUE(opened[0].toLocalFile().endsWith(QStringLiteral("/ZEPQuillon.htm")));
   EXPECT_EQ(opened[0].fragment(), QStringLiteral("Main_Contents"));
+  QFile page(opened[0].toLocalFile());  // the shipped page has the anchors the program opens
+  ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+  const QString html = QString::fromUtf8(page.readAll());
+  for (const char* anchor : {kHelpContentsAnchor, kHelpAboutAnchor}) {
+    EXPECT_TRUE(html.contains(QStringLiteral("id=\"%1\"").arg(QLatin1String(anchor)))) << anchor;
+  }
   QRect about;
   WhenIdle([&] {
     CAboutDlg* dialog = VisibleDialog<CAboutDlg>();
@@ -120,6 +129,10 @@ TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheMainWindowsHelpMenuWorks) {
   for (const Message& box : boxes.Boxes()) {
     EXPECT_EQ(Fields(box), std::tuple(u"Help", u"", MessageIcon::kNone, MessageButtons::kOk));
   }
+  HelpViewer({noPage.path()}, [&](const QUrl& url) {
+    opened.push_back(url);
+    return true;
+  }).Open(QStringLiteral("About"));  // no page anywhere: nothing opens
   EXPECT_EQ(opened.size(), 1u);
 }
 
