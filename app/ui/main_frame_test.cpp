@@ -26,8 +26,7 @@
 namespace quillon::ui {
 namespace {
 
-using quillon::ui::testing::VisibleDialog;
-using quillon::ui::testing::WhenIdle;
+using namespace quillon::ui::testing;
 
 // A box's text, caption, icon and buttons, to compare at once.
 auto Fields(const Message& box) { return std::tie(box.text, box.caption, box.icon, box.buttons); }
