@@ -16,8 +16,7 @@
 namespace quillon::ui {
 namespace {
 
-using quillon::ui::testing::Click;
-using quillon::ui::testing::WhenIdle;
+using namespace quillon::ui::testing;
 
 class BluetoothDlgTest : public ::testing::Test {
  protected:

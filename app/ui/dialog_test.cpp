@@ -12,7 +12,9 @@
 #include <QTest>
 #include <vector>
 
+#include "app/ui/child_layout.h"
 #include "app/ui/combo.h"
+#include "app/ui/dialog_units.h"
 #include "app/ui/handheld.h"
 #include "app/ui/testing/qt_application.h"
 #include "app/ui/wait.h"
@@ -181,6 +183,25 @@ TEST(DialogTest, WhileTheThreadIsHeldClosingIsRefusedAndKeysAndTicksWaitForTheEn
     EXPECT_FALSE(dialog.IsTimerSet(1));
     EXPECT_EQ(dialog.destroyed, 1);
   }
+}
+
+// Rounded half up, away from zero for a move upwards: the BASE button's 37 * 6 / 4 = 55.5 -> 56.
+TEST(DialogGeometryTest, UnitsRoundHalfUpAndChildHelpersTakeTheFixedTwoPixelsOff) {
+  const std::pair<QRect, QRect> unitsAndPixels[] = {{{40, 5, 37, 37}, {60, 8, 56, 60}},
+                                                    {{1, 4, 2, 3}, {2, 7, 3, 5}},
+                                                    {{0, -5, 0, 0}, {0, -8, 0, 0}}};
+  for (const auto& [units, pixels] : unitsAndPixels) {
+    EXPECT_EQ(DialogUnitsToPixels(units, {6, 13}), pixels) << units.x() << "," << units.y();
+  }
+  QWidget window, form(&window), onForm(&form);
+  window.setGeometry(200, 100, 240, 320);
+  form.setGeometry(7, 9, 200, 200);
+  onForm.setGeometry(30, 40, 50, 20);
+  window.show();
+  MoveChildBy(&onForm, 4, -15);
+  EXPECT_EQ(onForm.geometry(), QRect(32, 25, 50, 20));
+  EXPECT_TRUE(GrowChildBy(&onForm, 12, 6));
+  EXPECT_EQ(onForm.geometry(), QRect(32, 25, 60, 26));
 }
 
 }  // namespace

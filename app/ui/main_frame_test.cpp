@@ -4,14 +4,19 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
+#include <QImage>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <vector>
 
 #include "app/ui/about_dlg.h"
 #include "app/ui/handheld.h"
+#include "app/ui/splash_dlg.h"
 #include "app/ui/testing/qt_application.h"
+#include "app/ui/transparent_bitmap.h"
 #include "app/ui/zep_quillon_app.h"
 #include "app/ui/zep_quillon_view.h"
 #include "common/strings.h"
@@ -21,8 +26,7 @@
 namespace quillon::ui {
 namespace {
 
-using quillon::ui::testing::VisibleDialog;
-using quillon::ui::testing::WhenIdle;
+using namespace quillon::ui::testing;
 
 // A box's text, caption, icon and buttons, to compare at once.
 auto Fields(const Message& box) { return std::tie(box.text, box.caption, box.icon, box.buttons); }
@@ -33,7 +37,7 @@ class MainFrameTest : public ::testing::Test {
     return {.clock = &clock,
             .messages = &boxes,
             .ownerName = [] { return u"Jane Surveyor"; },
-            .help = HelpViewer({QStringLiteral(QUILLON_RES_DIR)},
+            .help = HelpViewer({noPage.path(), QStringLiteral(QUILLON_RES_DIR)},
                                [this](const QUrl& url) {
                                  opened.push_back(url);
                                  return true;
@@ -80,6 +84,7 @@ class MainFrameTest : public ::testing::Test {
 
   quillon::testing::VirtualClock clock;
   quillon::testing::RecordingMessageSink boxes;
+  QTemporaryDir noPage;  // a folder without the page is skipped
   std::vector<QUrl> opened;
   std::u16string platformType = u"PocketPC";
   RecordingManager manager;
@@ -103,6 +108,12 @@ TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheMainWindowsHelpMenuWorks) {
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_TRUE(opened[0].toLocalFile().endsWith(QStringLiteral("/ZEPQuillon.htm")));
   EXPECT_EQ(opened[0].fragment(), QStringLiteral("Main_Contents"));
+  QFile page(opened[0].toLocalFile());  // the shipped page has the anchors the program opens
+  ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+  const QString html = QString::fromUtf8(page.readAll());
+  for (const char* anchor : {kHelpContentsAnchor, kHelpAboutAnchor}) {
+    EXPECT_TRUE(html.contains(QStringLiteral("id=\"%1\"").arg(QLatin1String(anchor)))) << anchor;
+  }
   QRect about;
   WhenIdle([&] {
     CAboutDlg* dialog = VisibleDialog<CAboutDlg>();
@@ -120,6 +131,10 @@ TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheMainWindowsHelpMenuWorks) {
   for (const Message& box : boxes.Boxes()) {
     EXPECT_EQ(Fields(box), std::tuple(u"Help", u"", MessageIcon::kNone, MessageButtons::kOk));
   }
+  HelpViewer({noPage.path()}, [&](const QUrl& url) {
+    opened.push_back(url);
+    return true;
+  }).Open(QStringLiteral("About"));  // no page anywhere: nothing opens
   EXPECT_EQ(opened.size(), 1u);
 }
 
@@ -153,6 +168,48 @@ TEST_F(MainFrameTest, TheChooserShowsRoverAboveBaseAndEachPressRunsAFreshDialogO
   EXPECT_EQ(runs, (std::vector<std::u16string>{u"rover after se", u"base after seruse",
                                                u"rover after seruseruse"}));
   EXPECT_EQ(manager.calls, "seruseruseru");
+}
+
+// The drawings' magenta shows the background; F1 opens the About topic and the splash stays. A
+// tap closes the splash before its countdown ends; the countdown still gives the owner back.
+TEST(SplashTest, ShowsBothPicturesThenCountsDownOrIsTappedAwayAndEnablesItsOwner) {
+  QWidget ownerWindow;
+  ownerWindow.show();
+  int aboutHelpOpened = 0;
+  for (const bool tapped : {false, true}) {
+    CSplashDlg dialog{[] { return std::u16string(u"Jane Surveyor"); }, [&] { ++aboutHelpOpened; }};
+    dialog.ShowSplash(2, &ownerWindow);
+    EXPECT_FALSE(ownerWindow.isEnabled());
+    EXPECT_TRUE(dialog.IsTimerSet(kSplashTimerId));
+    ASSERT_EQ(dialog.Picture1().Size(), QSize(90, 23));
+    ASSERT_EQ(dialog.Picture2().Size(), QSize(190, 19));
+    for (const CTransparentBitmap* picture : {&dialog.Picture1(), &dialog.Picture2()}) {
+      const QImage& image = picture->Image();
+      EXPECT_EQ(image.pixel(0, 0), dialog.palette().color(QPalette::Window).rgb());
+      for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+          ASSERT_NE(image.pixel(x, y) & 0xFFFFFF, kTransparentColour) << x << "," << y;
+        }
+      }
+    }
+    EXPECT_GT(dialog.Gap(), dialog.LineHeight());  // plenty of room at the handheld's size
+    QTest::keyClick(&dialog, Qt::Key_F1);
+    EXPECT_TRUE(dialog.isVisible());
+    if (tapped) {
+      QTest::mouseClick(&dialog, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+      EXPECT_EQ(dialog.result(), kIdOk);
+    }
+    EXPECT_EQ(dialog.isVisible(), !tapped);
+    dialog.DeliverTick(kSplashTimerId);
+    EXPECT_EQ(dialog.isVisible(), !tapped);
+    EXPECT_TRUE(dialog.InSplashMode());
+    dialog.DeliverTick(kSplashTimerId);
+    EXPECT_FALSE(dialog.isVisible() || dialog.InSplashMode() || dialog.IsTimerSet(kSplashTimerId));
+    EXPECT_EQ(dialog.result(), kIdOk);
+    EXPECT_TRUE(ownerWindow.isEnabled());
+    EXPECT_TRUE(dialog.Picture1().IsEmpty() && dialog.Picture2().IsEmpty());
+  }
+  EXPECT_EQ(aboutHelpOpened, 2);
 }
 
 }  // namespace

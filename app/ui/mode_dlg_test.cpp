@@ -11,11 +11,7 @@
 namespace quillon::ui {
 namespace {
 
-using quillon::ui::testing::Click;
-using quillon::ui::testing::Q;
-using quillon::ui::testing::SaveScreenshot;
-using quillon::ui::testing::VisibleDialog;
-using quillon::ui::testing::WhenIdle;
+using namespace quillon::ui::testing;
 
 struct RoverMode {
   using Dlg = CZEPInterlinkDlg;

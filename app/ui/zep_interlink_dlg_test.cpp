@@ -17,10 +17,7 @@
 namespace quillon::ui {
 namespace {
 
-using quillon::ui::testing::Click;
-using quillon::ui::testing::SaveScreenshot;
-using quillon::ui::testing::VisibleDialog;
-using quillon::ui::testing::WhenIdle;
+using namespace quillon::ui::testing;
 
 // Presses G with `modifier` in `d` and runs `inOverride` in the override dialog it opens.
 void OpenOverride(CZEPInterlinkDlg& d, Qt::KeyboardModifier modifier,

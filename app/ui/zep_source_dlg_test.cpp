@@ -16,9 +16,7 @@ namespace quillon::ui {
 namespace {
 
 using quillon::testing::HookedClock;
-using quillon::ui::testing::Click;
-using quillon::ui::testing::Q;
-using quillon::ui::testing::SaveScreenshot;
+using namespace quillon::ui::testing;
 
 const std::u16string kFirstRetry = u"Retry attempt 1/15 in 42 seconds.\r\n";
 
