@@ -65,12 +65,6 @@ bool TextOption(std::string_view what, std::string_view value, std::size_t maxUn
   return true;
 }
 
-template <typename Number>
-bool ParseWhole(std::string_view text, Number& value) {
-  const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return problem == std::errc() && end == text.data() + text.size() && !text.empty();
-}
-
 bool ParseDouble(std::string_view text, double& value) {
   const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);
   return problem == std::errc() && end == text.data() + text.size() && !text.empty() &&

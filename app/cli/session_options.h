@@ -3,6 +3,7 @@
 // the settings record as the controls would be read.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -53,6 +54,13 @@ struct SessionOptions {
   std::optional<std::u16string> btDevice;
   std::optional<std::int32_t> btPort;
 };
+
+// Reads a whole number that is all of `text`; false for anything else, also out of range.
+template <typename Number>
+bool ParseWhole(std::string_view text, Number& value) {
+  const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return problem == std::errc() && end == text.data() + text.size() && !text.empty();
+}
 
 // Reads "LAT,LON" in degrees (south and west negative, C notation whatever the locale); false
 // unless both are numbers with |LAT| <= 90 and |LON| <= 180.

@@ -75,8 +75,7 @@ bool ParseOptions(const Arguments& args, Options& options, std::string& problem)
     } else if (word == "--limit") {
       const std::string& value = args[++i];
       std::size_t limit = 0;
-      const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), limit);
-      if (error != std::errc() || end != value.data() + value.size() || limit == 0) {
+      if (!ParseWhole(value, limit) || limit == 0) {
         problem = "--limit: a number of streams, 1 or more";
         return false;
       }
