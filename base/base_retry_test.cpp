@@ -115,7 +115,7 @@ TEST_F(BaseRetries, FinalMessageShowsTheElapsedTimeOfTheLastAcceptedSession) {
   ASSERT_TRUE(WorkerEnds());
   EXPECT_EQ(caster->ConnectionCount(), 1u);
   const std::u16string text = sink.Boxes().at(0).text;
-  const std::u16string reason = ConnectionErrorText(ECONNREFUSED);
+  const std::u16string reason = ConnectionErrorText(SystemErrorText(ECONNREFUSED));
   EXPECT_TRUE(text == FinalMessage("00:01:05", reason) || text == FinalMessage("00:01:06", reason))
       << std::string(text.begin(), text.end());
 }

@@ -27,17 +27,15 @@ inline std::u16string Wide(std::string_view text) {
   return std::u16string(text.begin(), text.end());
 }
 
-inline std::u16string ConnectionErrorText(int error) {
-  return u"Connection Error: Could not create connection to server. \r\nReason:" +
-         std::u16string(EightBitToWide(SystemErrorText(error)));
+inline std::u16string ConnectionErrorText(std::string_view reason) {
+  return u"Connection Error: Could not create connection to server. \r\nReason:" + Wide(reason);
 }
 
 class BaseSessionFixture : public ::testing::Test {
  protected:
-  // Readable-waits look long enough in real time for the caster's answer to arrive.
-  static constexpr int kAnswerPollMs = 50;
-  // Once uploading, silent passes run fast.
-  static constexpr int kFastPollMs = 1;
+  // Readable-waits look long enough in real time for the caster's answer; once uploading,
+  // silent passes run fast.
+  static constexpr int kAnswerPollMs = 50, kFastPollMs = 1;
   static constexpr std::chrono::seconds kRealLimit{30};
 
   explicit BaseSessionFixture(std::uint32_t startTick = 1000) : clock(kAnswerPollMs, startTick) {
@@ -94,13 +92,6 @@ class BaseSessionFixture : public ::testing::Test {
 
   // The login is remembered in the settings file just before the upload begins.
   bool LoggedIn() const { return std::filesystem::exists(folder.Path() / kBaseSettingsFileName); }
-
-  // Waits until `bytes` have been uploaded, then lets silent passes run fast.
-  bool Uploaded(std::size_t bytes) {
-    const bool done = caster->WaitForUploaded(bytes, kRealLimit);
-    clock.SetRealPollMs(kFastPollMs);
-    return done;
-  }
 
   HookedClock clock;
   RecordingMessageSink sink;

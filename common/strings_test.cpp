@@ -22,9 +22,6 @@ TEST(FieldText, CutsWithoutSplittingASurrogatePair) {
 TEST(FormatText, FillsNumbersAndTextsInOrder) {
   EXPECT_EQ(FormatText(LoadString(kStrRetryCountdown), {1, 15, 60, u"Reason"}),
             u"Retry attempt 1/15 in 60 seconds.\r\nReason");
-  EXPECT_EQ(FormatText(LoadString(kStrConnectionError), {u"Connection refused"}),
-            u"Connection Error: Could not create connection to server. \r\nReason:Connection "
-            u"refused");
   EXPECT_EQ(FormatText(u"%d%% %s %x %d", {7, u"a"}), u"7% a %x %d");
   // A %d with a text argument is left as it stands.
   EXPECT_EQ(FormatText(LoadString(kStrCouldNotCreateSocket), {11}), u"Could not create socket.");

@@ -28,17 +28,6 @@ TEST(BuildClientRequest, IsByteExact) {
   }
 }
 
-TEST(BuildServerRequest, IsByteExactWithThePasswordInTheRequestLine) {
-  EXPECT_EQ(BuildServerRequest("BASE1", "pw"),
-            "SOURCE pw /BASE1\r\nSource-Agent: NTRIP NtripServerZEP/0.9\r\n\r\n");
-  EXPECT_EQ(BuildServerRequest("", ""),
-            "SOURCE  /\r\nSource-Agent: NTRIP NtripServerZEP/0.9\r\n\r\n");
-  // The source table requests are fixed texts; casters compare them byte for byte.
-  EXPECT_EQ(kSourceTableRequest, "GET /SOURCETABLE HTTP/1.0\r\n\r\n");
-  EXPECT_EQ(kFallbackSourceTableRequest,
-            "GET / HTTP/1.1\r\nUser-Agent: NTRIP quillon/1.0\r\nConnection: close\r\n\r\n");
-}
-
 // Expected values from: printf 'user:password' | base64 -w 0
 TEST(MakeBasicCredentials, EncodesThePairOnOneLineWhateverItsLength) {
   const struct {

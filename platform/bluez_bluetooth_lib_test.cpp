@@ -152,8 +152,7 @@ TEST_F(BluezBluetoothLibTest, DiscoveryReplacesTheListAndItSurvivesARestart) {
     ASSERT_TRUE(lib->Discover());
     EXPECT_EQ(DeviceNames(*lib), cab);
     EXPECT_EQ(lib->SelectedDevice(), 2);
-    // A failed discovery keeps what was known.
-    adapter_->inquirySucceeds = false;
+    adapter_->inquirySucceeds = false;  // a failed discovery keeps what was known
     adapter_->inquiryFinds = {};
     EXPECT_FALSE(lib->Discover());
   }

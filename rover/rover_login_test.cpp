@@ -52,7 +52,7 @@ TEST_F(RoverLoginTest, AFailedConnectNamesTheSystemsReason) {
     c.prepare();
     const auto start = clock.Elapsed();
     Start();
-    ExpectGaveUpWith(boxes, c.text, u"Error", c.icon);
+    ExpectGaveUpWith(boxes, c.text, c.icon);
     EXPECT_EQ(clock.Elapsed() - start, c.ms);
     EXPECT_EQ(caster->ConnectionCount(), 0u);
   }
@@ -95,7 +95,7 @@ TEST_F(RoverLoginTest, CasterAnswersThatAreNotTheExactTokenAreRejected) {
 }
 
 // Full-length three-byte names overflow 255 bytes; bytes with the token are not relayed.
-TEST_F(RoverLoginTest, TheTokenSplitOverTwoReadsIsAcceptedAndTheCasterRemembered) {
+TEST_F(RoverLoginTest, TheTokenSplitOverTwoReadsIsAcceptedWithALongRequest) {
   DemoCasterConfig config;
   config.user = config.password = config.mountPoint = "";
   for (int i = 0; i < 15; ++i) config.user += "\xE2\x82\xAC";        // EURO SIGN
@@ -111,10 +111,6 @@ TEST_F(RoverLoginTest, TheTokenSplitOverTwoReadsIsAcceptedAndTheCasterRemembered
   ASSERT_TRUE(LoggedIn());
   EXPECT_GT(caster->RequestText(0).size(), 255u);
   EXPECT_EQ(caster->Connections()[0].kind, RequestKind::kClient);
-  RoverSettings saved;
-  ASSERT_TRUE(ReadSettingsFile(saved, folder.Path()));
-  EXPECT_EQ(saved.hosts[0].port, caster->Port());
-  EXPECT_EQ(FieldText(saved.hosts[0].mountPoints[0]), std::u16string(19, u'\u2191'));
   ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
   ASSERT_EQ(caster->SendToClients("after"), 1);
   ASSERT_TRUE(receiver.WaitForReceived(5, kRealLimit));

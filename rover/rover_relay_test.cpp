@@ -1,8 +1,8 @@
 // A Rover session in its relay loop, how it ends, and the stop from every place it can be.
 #include <gtest/gtest.h>
 
-#include <random>
-
+#include "common/strings.h"
+#include "ntrip/correction_stream.h"
 #include "ntrip/gga.h"
 #include "rover/rover_session_fixture.h"
 
@@ -12,18 +12,11 @@ namespace {
 using testing::RecordingMessageSink;
 using RoverRelayTest = testing::RoverSessionFixture;
 
-std::string RandomBytes(std::size_t count, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(count, '\0');
-  for (char& byte : bytes) byte = static_cast<char>(random() & 0xFF);
-  return bytes;
-}
-
 // Each direction has far more waiting than a pass moves; both must get turns (about 50 passes).
 TEST_F(RoverRelayTest, NeitherAContinuousCasterNorAContinuousReceiverStarvesTheOtherDirection) {
   // Made before the start: virtual time runs while the worker waits for data.
-  const std::string down = RandomBytes(200'000, 1);
-  const std::string up = RandomBytes(100'000, 2);
+  const std::string down = CorrectionStream(1).Next(200'000);
+  const std::string up = CorrectionStream(2).Next(100'000);
   Start();
   ASSERT_TRUE(LoggedIn());
   ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
@@ -63,10 +56,8 @@ TEST_F(RoverRelayTest, TheReceiversOutputGoesUpstreamUnchangedUntilTheOverrideRe
 
 // A closed caster ends it at once, a silent one after 60 s and no less; so does a lost receiver.
 TEST_F(RoverRelayTest, AClosedCasterEndsTheSessionAtOnceASilentOneAfterSixtySeconds) {
-  const std::u16string socketProblem =
-      u"There was a problem reading from the socket. Connection down?";
-  const std::u16string comPortError =
-      u"Experienced a COM Port read/write error. Are you still in range?";
+  const std::u16string socketProblem = LoadString(kStrSocketReadProblem);
+  const std::u16string comPortError = LoadString(kStrComPortIoError);
   const struct {
     CasterBehaviour behaviour;
     int bytesPerSecond;  // streamed by the caster
@@ -100,7 +91,6 @@ TEST_F(RoverRelayTest, AClosedCasterEndsTheSessionAtOnceASilentOneAfterSixtySeco
     }
     ExpectGaveUpWith(boxes, c.text);
     EXPECT_EQ(boxes.Boxes().at(0).detail, c.detail);
-    // Nothing moves the virtual clock once the worker has ended.
     EXPECT_GE(clock.Elapsed() - start, c.minMs);
     EXPECT_LE(clock.Elapsed() - start, c.maxMs);
     EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
@@ -124,59 +114,43 @@ TEST_F(RoverRelayTest, CorrectionsReachTheReceiverAsTheyArrive) {
   EXPECT_LT(clock.Elapsed() - start, kBlocks * 100u / 2);
 }
 
-class RoverStopTest : public testing::RoverSessionFixture {
- protected:
-  // The session ends idle with only the `boxes` shown before the stop.
-  void StopAndExpectIdle(std::size_t boxes = 0) {
+// Wherever the worker is, a stop ends the session idle with only the boxes shown before it.
+TEST_F(RoverRelayTest, AStopEndsTheSessionIdleWhereverTheWorkerIs) {
+  enum Phase { kConnecting, kReadingTheLoginReply, kShowingABox, kRelaying };
+  for (const Phase phase : {kConnecting, kReadingTheLoginReply, kShowingABox, kRelaying}) {
+    SCOPED_TRACE(phase);
+    RecordingMessageSink& boxes = NextAttempt();
+    boxes.HoldBoxesOpen(true);
+    UseCaster({});
+    if (phase == kConnecting) caster->StopAccepting();
+    if (phase == kReadingTheLoginReply) caster->Script(CasterBehaviour::kSilent);
+    SetFieldText(settings.address, phase == kShowingABox ? u"10.0.0.300" : u"127.0.0.1");
+    // The login's waits block in real time, as on the real clock.
+    clock.SetRealPollMs(phase == kReadingTheLoginReply ? 60000 : kAnswerPollMs);
+    auto connecting = WhenFirstCalled(clock.beforeWaitWritable);
+    auto reading = WhenFirstCalled(clock.beforeWait);
+    Start();
+    if (phase == kConnecting) connecting.wait();
+    if (phase == kReadingTheLoginReply) reading.wait();
+    ASSERT_TRUE(phase != kShowingABox || boxes.WaitForBoxes(1));
+    if (phase == kRelaying) {
+      ASSERT_TRUE(LoggedIn());
+      ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
+      ASSERT_EQ(caster->SendToClients("some data"), 1);
+      ASSERT_TRUE(receiver.WaitForReceived(9, kRealLimit));
+    }
     const auto before = clock.Elapsed();
     StopSession(status, link, clock);
     EXPECT_GE(clock.Elapsed() - before, 5000u);
-    EXPECT_FALSE(status.HasWorker());
-    EXPECT_FALSE(status.socket.IsOpen());
-    EXPECT_FALSE(link.IsComPortOpen());
+    EXPECT_FALSE(status.HasWorker() || status.socket.IsOpen() || link.IsComPortOpen());
     const auto snapshot = status.Snapshot();
     EXPECT_FALSE(snapshot.running || snapshot.error);
     EXPECT_EQ(snapshot.total, 0);
     EXPECT_EQ(snapshot.elapsed, "00:00:00");
-    EXPECT_EQ(sink.Boxes().size(), boxes);
+    EXPECT_EQ(boxes.Boxes().size(), phase == kShowingABox ? 1u : 0u);
+    const bool connected = phase == kReadingTheLoginReply || phase == kRelaying;
+    EXPECT_TRUE(!connected || caster->WaitForClosed(0, kRealLimit));
   }
-};
-
-TEST_F(RoverStopTest, WhileConnectingToACasterThatNeverAccepts) {
-  caster->StopAccepting();
-  auto connecting = WhenFirstCalled(clock.beforeWaitWritable);
-  Start();
-  connecting.wait();
-  StopAndExpectIdle();
-}
-
-TEST_F(RoverStopTest, WhileReadingTheLoginReplyOfASilentCaster) {
-  clock.SetRealPollMs(60000);  // the login's waits block in real time, as on the real clock
-  caster->Script(CasterBehaviour::kSilent);
-  auto reading = WhenFirstCalled(clock.beforeWait);
-  Start();
-  reading.wait();
-  StopAndExpectIdle();
-  EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
-}
-
-TEST_F(RoverStopTest, WhileTheWorkersMessageBoxIsOpen) {
-  sink.HoldBoxesOpen(true);
-  SetFieldText(settings.address, u"10.0.0.300");  // fails at once with a box
-  Start();
-  ASSERT_TRUE(sink.WaitForBoxes(1));
-  StopAndExpectIdle(1);
-}
-
-// Run from inside the lock, as the dialog's timer runs it, in the stop sequence's own tests.
-TEST_F(RoverStopTest, InTheRelayLoop) {
-  Start();
-  ASSERT_TRUE(LoggedIn());
-  ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
-  ASSERT_EQ(caster->SendToClients("some data"), 1);
-  ASSERT_TRUE(receiver.WaitForReceived(9, kRealLimit));
-  StopAndExpectIdle();
-  EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
 }
 
 }  // namespace
