@@ -20,6 +20,13 @@ inline constexpr std::int32_t kMaxMountPoints = 10;
 // port name; each field holds one more unit, its terminator. Every front end limits input to these.
 inline constexpr int kCredentialChars = 15;
 inline constexpr int kNameChars = 19;
+// The longest values the program takes, in bytes of UTF-8: what does not fit the fields above
+// is kept whole in the settings file's extension. E-mail user names and token passwords, DNS
+// names (253 is the longest a name can be), casters' long mount points, /dev/serial/by-id paths.
+inline constexpr std::size_t kMaxCredentialBytes = 255;
+inline constexpr std::size_t kMaxAddressBytes = 253;
+inline constexpr std::size_t kMaxMountPointBytes = 127;
+inline constexpr std::size_t kMaxDevicePathBytes = 255;
 
 using SettingsImage = std::array<std::uint8_t, kSettingsImageSize>;
 
