@@ -27,8 +27,8 @@ constexpr int kPortChars = 6;
 
 QString Text(std::u16string_view text) { return ToQString(text); }
 
-template <std::size_t N>
-QString Text(const WideField<N>& field) {
+template <std::size_t N, std::size_t MaxBytes>
+QString Text(const LongField<N, MaxBytes>& field) {
   return ToQString(FieldText(field));
 }
 
