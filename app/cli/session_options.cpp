@@ -12,6 +12,7 @@
 #include "common/baud.h"
 #include "common/file_descriptor.h"
 #include "common/text.h"
+#include "common/utf8.h"
 #include "common/wide.h"
 #include "link/bluetooth_choice.h"
 #include "rover/rover_settings.h"
@@ -39,9 +40,9 @@ constexpr Flag kFlags[] = {
     {"--bt-port", kOptBluetooth, true},
 };
 
-// The most a password file may hold before its first line ends: far more than 15 characters
-// take, so a longer line is refused as too long, and /dev/zero is never read on and on.
-constexpr std::size_t kPasswordFileReadMax = 256;
+// The most a password file may hold before its first line ends: the longest password and its
+// line end. A longer line is refused as too long, and /dev/zero is never read on and on.
+constexpr std::size_t kPasswordFileReadMax = kMaxCredentialBytes + 2;
 
 // `text` as wide text of at most `maxUnits` units; false when it is longer.
 bool WideOfAtMost(std::string_view text, std::size_t maxUnits, std::u16string& out) {
@@ -49,15 +50,21 @@ bool WideOfAtMost(std::string_view text, std::size_t maxUnits, std::u16string& o
   return out.size() <= maxUnits && text.find('\0') == std::string_view::npos;
 }
 
-// `value` of option `what` as wide text: at most `maxUnits` characters and no control
-// characters, which would end up inside the request headers or the settings file. On a
-// problem false with `error` naming `what`, the limit and the fault.
-bool TextOption(std::string_view what, std::string_view value, std::size_t maxUnits,
+// `value` of option `what` as wide text: UTF-8 of at most `maxBytes` bytes and no control
+// characters, which would end up inside the request headers or the settings file. On a problem
+// false with `error` naming `what`, the limit and the fault.
+bool TextOption(std::string_view what, std::string_view value, std::size_t maxBytes,
                 std::u16string& out, std::string& error) {
-  if (!WideOfAtMost(value, maxUnits, out)) {
-    error = std::string(what) + " takes at most " + std::to_string(maxUnits) + " characters";
+  if (value.size() > maxBytes) {
+    error = std::string(what) + " takes at most " + std::to_string(maxBytes) +
+            " bytes of UTF-8 (a letter with an accent takes two)";
     return false;
   }
+  if (!IsValidUtf8(value)) {
+    error = std::string(what) + " is not UTF-8 text";
+    return false;
+  }
+  out = FromUtf8(value);
   if (HasControlCharacter(out)) {
     error = std::string(what) + " takes no control characters (such as a line break)";
     return false;
@@ -80,7 +87,7 @@ bool ParseCaster(std::string_view value, SessionOptions& options, std::string& e
   }
   if (port >= 0) options.port = port;
   std::u16string address;
-  if (!TextOption("--caster address", host, kNameChars, address, error)) return false;
+  if (!TextOption("--caster address", host, kMaxAddressBytes, address, error)) return false;
   options.address = address;
   return true;
 }
@@ -186,13 +193,10 @@ bool ParseValue(std::string_view flag, const std::string& value, SessionOptions&
     return true;
   }
   std::u16string text;
-  const std::size_t limit = flag == "--user" ? kCredentialChars : kNameChars;
-  if (!TextOption(flag, value, limit, text, error)) {
-    if (flag == "--device") {
-      error += " (the settings file keeps no more; use a name such as /dev/ttyUSB0)";
-    }
-    return false;
-  }
+  const std::size_t limit = flag == "--user"    ? kMaxCredentialBytes
+                            : flag == "--mount" ? kMaxMountPointBytes
+                                                : kMaxDevicePathBytes;
+  if (!TextOption(flag, value, limit, text, error)) return false;
   if (flag == "--user") options.userName = text;
   if (flag == "--mount") options.mountPoint = text;
   if (flag == "--device") options.device = text;
@@ -284,7 +288,7 @@ bool ParseSessionOptions(const Arguments& args, unsigned allowed,
     }
     if (given) {
       std::u16string wide;
-      if (!TextOption("the password", password, kCredentialChars, wide, error)) return false;
+      if (!TextOption("the password", password, kMaxCredentialBytes, wide, error)) return false;
       parsed.password = wide;
     }
   }

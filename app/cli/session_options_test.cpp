@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 
+#include "common/utf8.h"
 #include "rover/rover_settings.h"
 #include "testing/temp_folder.h"
 
@@ -56,10 +57,12 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
       {{"--caster", "host\r\nX: 1:2101"}, "--caster address takes no control characters"},
       {{"--mount", "RTCM3\r\n\r\nGET /x"}, "--mount takes no control characters"},
       {{"--user", "u\x1b[2J"}, "--user takes no control characters"},
-      {{"--caster", "a-very-long-host-name.example"}, "19 characters"},
-      {{"--user", "sixteen-chars-xx"}, "15 characters"},
-      {{"--mount", "TWENTY-CHARACTERS-XX"}, "19 characters"},
-      {{"--device", "/dev/serial/by-id/usb-FTDI"}, "/dev/ttyUSB0"},
+      // One byte past each limit; a letter with an accent counts two.
+      {{"--caster", std::string(254, 'a') + ":2101"}, "--caster address takes at most 253 bytes"},
+      {{"--user", std::string(254, 'u') + "\xC3\xA9"}, "--user takes at most 255 bytes"},
+      {{"--mount", std::string(128, 'M')}, "--mount takes at most 127 bytes"},
+      {{"--device", "/dev/" + std::string(251, 'x')}, "--device takes at most 255 bytes"},
+      {{"--user", "p\xE4ss"}, "--user is not UTF-8 text"},  // Latin-1, not UTF-8
       {{"--gga", "91,0"}, "LAT,LON"},
       {{"--mount"}, "needs a value"},
       {{"--seconds", "5"}, "unknown option --seconds"},  // not a rover option
@@ -99,8 +102,10 @@ TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironme
        "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\n",
        std::nullopt, file, std::u16string(15, u'\u00E9')},
       {"", "env", "/dev/fd/" + std::to_string(pipe[0]), u"piped"},
-      {"sixteen-chars-xx\n", std::nullopt, file, std::nullopt, "takes at most 15 characters"},
-      {std::string(1 << 20, 'x'), std::nullopt, file, std::nullopt, "at most 15 characters"},
+      {std::string(255, 'x') + "\r\n", std::nullopt, file, std::u16string(255, u'x')},
+      {std::string(256, 'x') + "\n", std::nullopt, file, std::nullopt, "at most 255 bytes"},
+      {std::string(255, 'x') + "\ry\n", std::nullopt, file, std::nullopt, "at most 255 bytes"},
+      {std::string(1 << 20, 'x'), std::nullopt, file, std::nullopt, "at most 255 bytes"},
       {"pw\rX-Evil: 1\n", std::nullopt, file, std::nullopt, "takes no control characters"},
       {"", "pw\r\nX-Evil: 1", "", std::nullopt, "takes no control characters"},
       // What is no file (a folder, a device without end) is refused unread.
@@ -124,6 +129,29 @@ TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironme
     EXPECT_EQ(options.password, c.expected);
   }
   ::close(pipe[0]);
+}
+
+// The longest values go into the record whole: the image's fields hold their start.
+TEST(SessionOptionsTest, TheLongestValuesAreTakenWhole) {
+  const std::string host(253, 'h');
+  const std::string user = std::string(253, 'u') + "\xC3\xA9";  // 255 bytes, 254 characters
+  const std::string mount(127, 'M');
+  const std::string device = "/dev/serial/by-id/" + std::string(237, 'd');
+  SessionOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseSessionOptions({"--caster", host + ":2101", "--user", user, "--mount", mount,
+                                   "--device", device},
+                                  kRover, std::string(user), options, error))
+      << error;
+  RoverSettings settings;
+  ApplyRoverOptions(options, settings);
+  const std::pair<std::u16string_view, std::string> applied[] = {
+      {FieldText(settings.address), host},      {FieldText(settings.userName), user},
+      {FieldText(settings.password), user},     {FieldText(settings.mountPoint), mount},
+      {FieldText(settings.comPortName), device},
+  };
+  for (const auto& [text, given] : applied) EXPECT_EQ(ToUtf8(text), given);
+  EXPECT_EQ(FieldText(settings.userName.fixed), std::u16string(15, u'u'));
 }
 
 // Help after a command answers for that command, before anything is parsed or saved.
