@@ -19,6 +19,7 @@
 #include "app/cli/commands.h"
 #include "ntrip/demo_caster.h"
 #include "ntrip/simulated_receiver.h"
+#include "testing/file_privileges.h"
 #include "testing/temp_folder.h"
 #include "testing/virtual_clock.h"
 
@@ -79,6 +80,9 @@ class CommandFixture : public ::testing::Test {
   // Runs the command on its own thread, as main() would on the process's.
   void Launch(Arguments args) {
     runner_ = std::thread([this, args = std::move(args)] {
+      if (withoutFilePrivileges_) {
+        ASSERT_TRUE(quillon::testing::DropFilePrivilegesOfThisThread());
+      }
       CommandEnvironment environment{clock, out_, err_, bluetooth_, std::nullopt, stopPipe_[0]};
       environment.report.live = live_;
       exitCode_ = command_(args, environment);
@@ -121,6 +125,7 @@ class CommandFixture : public ::testing::Test {
   DemoCaster caster;
   SimulatedReceiver receiver{clock};
   BluetoothLib* bluetooth_ = nullptr;
+  bool withoutFilePrivileges_ = false;  // the command runs as a user whom permissions hold
   std::FILE* out_ = std::tmpfile();
   std::FILE* err_ = std::tmpfile();
 
