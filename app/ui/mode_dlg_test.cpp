@@ -113,6 +113,54 @@ TYPED_TEST(ModeDlgTest, StoredCastersFillTheListsAndConnectSavesThePickedOne) {
   EXPECT_EQ(saved.noAuthentication, 0);
 }
 
+// A stored e-mail user name, token password, long address and mount point are shown and saved
+// whole. A text longer in bytes than its field takes (here 128 two-byte letters, which the edit's
+// limit in units lets through) is refused on Connect with a box, and nothing is saved.
+TYPED_TEST(ModeDlgTest, LongValuesAreShownAndSavedWholeAndATextTooLongInBytesIsRefused) {
+  const std::u16string user = u"jane.surveyor@example.com";
+  const std::u16string password = u"tok_9f3c1e7a5b2d4086a1c3e5f7092b4d6f81a3";
+  const std::u16string address = u"ntrip.data.gnss.ga.gov.au";
+  const std::u16string mount = u"SYDNEY-CORS-RTCM32-MSM7-GPS-GLO-GAL-BDS-QZS-1HZ-VRS-NEAREST";
+  typename TypeParam::Settings stored;
+  stored.hostCount = 1;
+  HostEntry& host = stored.hosts[0];
+  SetFieldText(host.address, address);
+  SetFieldText(host.userName, user);
+  SetFieldText(host.password, password);
+  host.port = 2101;
+  host.mountPointCount = 1;
+  SetFieldText(host.mountPoints[0], mount);
+  ASSERT_TRUE(WriteSettingsFile(stored, this->folder.Path()));
+  const bool rover = std::is_same_v<TypeParam, RoverMode>;
+  typename TypeParam::Dlg dialog(this->services, this->status);
+  this->Run(dialog, [&] {
+    EXPECT_EQ(dialog.ItemText(kIdAddressList), Q(address));
+    EXPECT_EQ(dialog.ItemText(kIdPassword), Q(password));
+    EXPECT_EQ(dialog.ItemText(kIdMountPointList), Q(mount));
+    if (rover) {
+      EXPECT_EQ(dialog.ItemText(kIdUserName), Q(user));
+    }
+    SaveScreenshot(dialog, QString::fromLatin1(TypeParam::kName) + "_long_values");
+    dialog.SetItemText(kIdComPortList, QString());
+    dialog.SetItemText(kIdPassword, Q(std::u16string(128, u'\u00E4')));
+    Click(dialog, kIdConnect);
+    EXPECT_EQ(this->template Saved<typename TypeParam::Settings>().hostCount, 1);  // not saved
+    dialog.SetItemText(kIdPassword, Q(std::u16string(127, u'\u00E4')));  // 254 bytes
+    Click(dialog, kIdConnect);
+  });
+  const auto shown = this->boxes.Boxes();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].text,
+            u"The password is too long: it may take at most 255 bytes (a letter with an accent "
+            u"takes two, other characters up to four).");
+  EXPECT_EQ(shown[1].text, u"There is no COM port selected?");
+  const auto saved = this->template Saved<typename TypeParam::Settings>();
+  EXPECT_EQ(FieldText(saved.address), address);
+  EXPECT_EQ(FieldText(saved.password), std::u16string(127, u'\u00E4'));
+  EXPECT_EQ(FieldText(saved.mountPoint), mount);
+  EXPECT_EQ(FieldText(saved.userName), user);  // the Base's from the stored caster
+}
+
 // The Bluetooth device choice's Cancel says nothing.
 TYPED_TEST(ModeDlgTest, ConnectRefusalsShowTheirMessageAfterTheSettingsWereSaved) {
   struct Case {
