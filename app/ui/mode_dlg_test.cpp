@@ -18,6 +18,7 @@ struct RoverMode {
   using Status = RoverStatus;
   using Settings = RoverSettings;
   static constexpr char kName[] = "rover";
+  static constexpr const char* kFile = kRoverSettingsFileName;
   static constexpr char16_t kGaveUpText[] = u"Unable to open COM Port.";
 };
 
@@ -26,6 +27,7 @@ struct BaseMode {
   using Status = BaseStatus;
   using Settings = BaseSettings;
   static constexpr char kName[] = "base";
+  static constexpr const char* kFile = kBaseSettingsFileName;
   static constexpr char16_t kGaveUpText[] = u"Could not re-connect to NTRIP Caster.";
 };
 
@@ -159,6 +161,26 @@ TYPED_TEST(ModeDlgTest, LongValuesAreShownAndSavedWholeAndATextTooLongInBytesIsR
   EXPECT_EQ(FieldText(saved.password), std::u16string(127, u'\u00E4'));
   EXPECT_EQ(FieldText(saved.mountPoint), mount);
   EXPECT_EQ(FieldText(saved.userName), user);  // the Base's from the stored caster
+}
+
+// A folder in the settings file's place: said when the dialog loads, and at the first save that
+// fails; the next Connect goes on to its own check without a second box.
+TYPED_TEST(ModeDlgTest, ARefusedFileAndAFailedSaveAreEachShownOnce) {
+  const std::filesystem::path file = this->folder.Path() / TypeParam::kFile;
+  std::filesystem::create_directory(file);
+  typename TypeParam::Dlg dialog(this->services, this->status);
+  this->Run(dialog, [&] {
+    dialog.SetItemText(kIdComPortList, QString());
+    Click(dialog, kIdConnect);
+    Click(dialog, kIdConnect);
+  });
+  const std::u16string named = u"settings file " + file.u16string();
+  const auto shown = this->boxes.Boxes();
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[0].text, named + u" is not a regular file: the defaults are used");
+  EXPECT_EQ(shown[1].text, named + u" cannot be saved (Is a directory)");
+  EXPECT_EQ(shown[2].text, u"There is no COM port selected?");
+  EXPECT_EQ(shown[3].text, u"There is no COM port selected?");
 }
 
 // The Bluetooth device choice's Cancel says nothing.
