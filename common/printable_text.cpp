@@ -7,17 +7,13 @@ namespace quillon {
 std::string PrintableText(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
-  while (!bytes.empty()) {
-    char32_t point = 0;
-    const std::size_t length = DecodeUtf8(bytes, point);
-    if (length == 0 || IsControlCharacter(point)) {
+  ForEachUtf8(bytes, [&out](char32_t point, std::string_view sequence) {
+    if (point == kNoCharacter || IsControlCharacter(point)) {
       out.push_back('?');
-      bytes.remove_prefix(length == 0 ? 1 : length);
     } else {
-      out.append(bytes.substr(0, length));
-      bytes.remove_prefix(length);
+      out.append(sequence);
     }
-  }
+  });
   return out;
 }
 

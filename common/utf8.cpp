@@ -83,11 +83,8 @@ std::string ToUtf8(std::u16string_view text) {
 std::u16string FromUtf8(std::string_view bytes) {
   std::u16string out;
   out.reserve(bytes.size());
-  while (!bytes.empty()) {
-    char32_t point = 0;
-    const std::size_t length = DecodeUtf8(bytes, point);
-    bytes.remove_prefix(length == 0 ? 1 : length);
-    if (length == 0) {
+  ForEachUtf8(bytes, [&out](char32_t point, std::string_view) {
+    if (point == kNoCharacter) {
       out.push_back(u'?');
     } else if (point >= 0x10000) {
       out.push_back(static_cast<char16_t>(0xD800 + ((point - 0x10000) >> 10)));
@@ -95,7 +92,7 @@ std::u16string FromUtf8(std::string_view bytes) {
     } else {
       out.push_back(static_cast<char16_t>(point));
     }
-  }
+  });
   return out;
 }
 
@@ -118,13 +115,11 @@ std::u16string_view CutToUtf8Size(std::u16string_view text, std::size_t maxBytes
 }
 
 bool IsValidUtf8(std::string_view bytes) {
-  while (!bytes.empty()) {
-    char32_t point = 0;
-    const std::size_t length = DecodeUtf8(bytes, point);
-    if (length == 0) return false;
-    bytes.remove_prefix(length);
-  }
-  return true;
+  bool valid = true;
+  ForEachUtf8(bytes, [&valid](char32_t point, std::string_view) {
+    valid = valid && point != kNoCharacter;
+  });
+  return valid;
 }
 
 }  // namespace quillon

@@ -14,6 +14,21 @@ namespace quillon {
 // a surrogate, a code point beyond U+10FFFF, a cut sequence).
 std::size_t DecodeUtf8(std::string_view bytes, char32_t& point);
 
+// What ForEachUtf8 gives for a byte that belongs to no valid sequence.
+inline constexpr char32_t kNoCharacter = 0xFFFFFFFF;
+
+// Calls visit(point, sequence) for each character of `bytes` in order, with its code point and
+// its bytes; a byte that belongs to no valid sequence comes alone, with kNoCharacter.
+template <class Visit>
+void ForEachUtf8(std::string_view bytes, Visit&& visit) {
+  while (!bytes.empty()) {
+    char32_t point = 0;
+    const std::size_t length = DecodeUtf8(bytes, point);
+    visit(length == 0 ? kNoCharacter : point, bytes.substr(0, length == 0 ? 1 : length));
+    bytes.remove_prefix(length == 0 ? 1 : length);
+  }
+}
+
 // The character at `at` in `text` (a surrogate pair is one), moving `at` past it. A lone
 // surrogate reads as '?'.
 char32_t NextCharacter(std::u16string_view text, std::size_t& at);

@@ -36,6 +36,25 @@ def host(image, slot, address, port, user, password, selected, count, mounts):
         text(image, at + 116 + 40 * i, 20, mount)
 
 
+def record(image, owner, user, password, address, port, com, baud, device, mount, no_auth,
+           selected, count):
+    # The shared fields before the host entries, every one written (reserved ones as 0).
+    int32(image, 0, owner)
+    text(image, 4, 16, user)
+    text(image, 36, 16, password)
+    text(image, 68, 20, address)
+    int32(image, 108, port)
+    int32(image, 112, com)
+    int32(image, 116, baud)
+    int32(image, 120, 0)
+    text(image, 124, 20, device)
+    text(image, 164, 20, mount)
+    int32(image, 204, no_auth)
+    int32(image, 208, 0)
+    int32(image, 212, selected)
+    int32(image, 216, count)
+
+
 def short():
     # The first 100 bytes of a file: owner, user name, password and 16 units of the address.
     image = bytearray(SIZE)
@@ -49,18 +68,8 @@ def short():
 def long():
     # A sound record followed by 176 bytes that belong to no field.
     image = bytearray(SIZE)
-    int32(image, 0, 0x7FFF0000)
-    text(image, 4, 16, "bob")
-    text(image, 36, 16, "hunter2")
-    text(image, 68, 20, "192.0.2.7")
-    int32(image, 108, 2101)
-    int32(image, 112, 3)
-    int32(image, 116, 6)
-    text(image, 124, 20, "/dev/ttyUSB0:")
-    text(image, 164, 20, "RTCM3")
-    int32(image, 204, 1)
-    int32(image, 212, 1)
-    int32(image, 216, 2)
+    record(image, 0x7FFF0000, "bob", "hunter2", "192.0.2.7", 2101, 3, 6, "/dev/ttyUSB0:", "RTCM3",
+           1, 1, 2)
     host(image, 0, "rtk.example.net", 80, "u0", "p0", 0, 1, ["A"])
     host(image, 1, "192.0.2.7", 2101, "bob", "hunter2", 1, 2, ["VRS", "RTCM3"])
     image[2800:2808] = struct.pack("<d", 52.5)
@@ -108,20 +117,7 @@ def header_injection():
 def from_device():
     # A sound record as the handheld leaves it: an owner, and old text behind terminators.
     image = bytearray(random.Random(7).getrandbits(8 * SIZE).to_bytes(SIZE, "little"))
-    int32(image, 0, 0x00C0FFEE)
-    text(image, 4, 16, "dave")
-    text(image, 36, 16, "pw")
-    text(image, 68, 20, "192.0.2.9")
-    int32(image, 108, 2101)
-    int32(image, 112, 0)
-    int32(image, 116, 1)
-    int32(image, 120, 0)
-    text(image, 124, 20, "COM4:")
-    text(image, 164, 20, "VRS")
-    int32(image, 204, 0)
-    int32(image, 208, 0)
-    int32(image, 212, 0)
-    int32(image, 216, 1)
+    record(image, 0x00C0FFEE, "dave", "pw", "192.0.2.9", 2101, 0, 1, "COM4:", "VRS", 0, 0, 1)
     host(image, 0, "192.0.2.9", 2101, "dave", "pw", 0, 1, ["VRS"])
     for slot in range(1, 5):
         int32(image, 220 + 516 * slot + 40, 0)     # unused entries: ports,
@@ -160,15 +156,8 @@ def extension(records):
 def with_extension():
     # Long values everywhere one can be: the image holds the start of each (15 or 19 units).
     image = bytearray(SIZE)
-    text(image, 4, 16, LONG_USER[:15])
-    text(image, 36, 16, LONG_PASSWORD[:15])
-    text(image, 68, 20, LONG_ADDRESS[:19])
-    int32(image, 108, 2101)
-    int32(image, 112, 1)
-    int32(image, 116, 1)
-    text(image, 124, 20, LONG_DEVICE[:19])
-    text(image, 164, 20, LONG_MOUNT[:19])
-    int32(image, 216, 1)
+    record(image, 0, LONG_USER[:15], LONG_PASSWORD[:15], LONG_ADDRESS[:19], 2101, 1, 1,
+           LONG_DEVICE[:19], LONG_MOUNT[:19], 0, 0, 1)
     host(image, 0, LONG_ADDRESS[:19], 2101, LONG_USER[:15], LONG_PASSWORD[:15], 0, 1,
          [LONG_MOUNT[:19]])
     none = 0xFF
