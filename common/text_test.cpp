@@ -56,18 +56,6 @@ TEST(Utf8, EncodesEveryLengthAndMarksWhatIsNoCharacter) {
   EXPECT_EQ(ToUtf8(lone), "?a?");
 }
 
-TEST(Utf8, CutsToABytesLimitBetweenCharacters) {
-  const struct {
-    std::u16string_view text;
-    std::size_t maxBytes;
-    std::u16string_view cut;
-  } cases[] = {
-      {u"abc", 3, u"abc"},      {u"ab\u00E4", 3, u"ab"},       {u"ab\u00E4", 4, u"ab\u00E4"},
-      {u"a\U0001F4E1", 4, u"a"}, {u"a\U0001F4E1", 5, u"a\U0001F4E1"}, {u"\u20AC", 0, u""},
-  };
-  for (const auto& c : cases) EXPECT_EQ(CutToUtf8Size(c.text, c.maxBytes), c.cut) << c.maxBytes;
-}
-
 // 511 two-byte characters fill 1022 bytes; the next one would need 1024 with the terminator.
 // 1022 units and then a pair: the pair does not fit in the one unit left.
 TEST(TextConversion, HelperBuffersHold1023UnitsAndNeverSplitACharacter) {

@@ -115,9 +115,8 @@ TYPED_TEST(ModeDlgTest, StoredCastersFillTheListsAndConnectSavesThePickedOne) {
   EXPECT_EQ(saved.noAuthentication, 0);
 }
 
-// A stored e-mail user name, token password, long address and mount point are shown and saved
-// whole. A text longer in bytes than its field takes (here 128 two-byte letters, which the edit's
-// limit in units lets through) is refused on Connect with a box, and nothing is saved.
+// Long stored values are shown and saved whole. A text longer in bytes than its field takes (128
+// two-byte letters, which the edit's limit in units lets through) is refused, nothing saved.
 TYPED_TEST(ModeDlgTest, LongValuesAreShownAndSavedWholeAndATextTooLongInBytesIsRefused) {
   const std::u16string user = u"jane.surveyor@example.com";
   const std::u16string password = u"tok_9f3c1e7a5b2d4086a1c3e5f7092b4d6f81a3";
@@ -129,18 +128,16 @@ TYPED_TEST(ModeDlgTest, LongValuesAreShownAndSavedWholeAndATextTooLongInBytesIsR
   SetFieldText(host.address, address);
   SetFieldText(host.userName, user);
   SetFieldText(host.password, password);
-  host.port = 2101;
   host.mountPointCount = 1;
   SetFieldText(host.mountPoints[0], mount);
   ASSERT_TRUE(WriteSettingsFile(stored, this->folder.Path()));
-  const bool rover = std::is_same_v<TypeParam, RoverMode>;
   typename TypeParam::Dlg dialog(this->services, this->status);
   this->Run(dialog, [&] {
-    EXPECT_EQ(dialog.ItemText(kIdAddressList), Q(address));
-    EXPECT_EQ(dialog.ItemText(kIdPassword), Q(password));
-    EXPECT_EQ(dialog.ItemText(kIdMountPointList), Q(mount));
-    if (rover) {
-      EXPECT_EQ(dialog.ItemText(kIdUserName), Q(user));
+    for (const auto& [id, text] : {std::pair{kIdAddressList, address}, {kIdPassword, password},
+                                   {kIdMountPointList, mount}, {kIdUserName, user}}) {
+      if (dialog.Item(id) != nullptr) {
+        EXPECT_EQ(dialog.ItemText(id), Q(text)) << id;
+      }
     }
     SaveScreenshot(dialog, QString::fromLatin1(TypeParam::kName) + "_long_values");
     dialog.SetItemText(kIdComPortList, QString());
