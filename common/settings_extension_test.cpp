@@ -85,46 +85,45 @@ void Seal(SettingsBytes& file) {
 // A damage to the whole extension costs every long value; a value that cannot be trusted costs
 // only itself (the password's stays). Either way the image's text is used.
 TEST(SettingsExtension, ADamagedExtensionOrAnUntrustworthyValueLeavesTheImagesText) {
-  constexpr std::size_t kAt = kSettingsImageSize;  // magic, version, length, records, checksum
-  constexpr std::size_t kUserValueAt = kAt + 10 + 5;  // the first record: the user name's
+  constexpr std::size_t kAt = kSettingsImageSize;     // magic, version, length, records, CRC
+  constexpr std::size_t kUserValueAt = kAt + 10 + 5;  // the user name's record comes first
+  constexpr std::u16string_view kStart = kUser.substr(0, 15);
+  using Damage = std::function<void(SettingsBytes&)>;
+  const auto set = [](std::size_t at, std::uint8_t byte) -> Damage {
+    return [at, byte](SettingsBytes& file) { file[at] = byte; };
+  };
+  // Inserts records or value bytes at `at`, and counts them in the extension's length.
+  const auto insert = [](std::size_t at, std::string bytes) -> Damage {
+    return [at, bytes](SettingsBytes& file) {
+      file.insert(file.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin(), bytes.end());
+      PutLittleEndian(file, kAt + 6, 4, GetLittleEndian(file, kAt + 6, 4) + bytes.size());
+    };
+  };
   const struct {
     const char* name;
-    std::function<void(SettingsBytes&)> damage;
+    Damage damage;
     bool resealed;
     std::u16string_view user;
     bool passwordTaken;
   } cases[] = {
-      {"sound", [](SettingsBytes&) {}, false, kUser, true},
-      {"a later program's value, skipped",
-       [](SettingsBytes& file) {
-         const std::uint8_t later[] = {99, 0xFF, 0xFF, 1, 0, 'x'};
-         file.insert(file.end() - 4, std::begin(later), std::end(later));
-         PutLittleEndian(file, kAt + 6, 4, GetLittleEndian(file, kAt + 6, 4) + 6);
-       },
-       true, kUser, true},
-      {"truncated", [](SettingsBytes& file) { file.pop_back(); }, false, kUser.substr(0, 15), false},
-      {"bad checksum", [](SettingsBytes& file) { file.back() ^= 0x80; }, false,
-       kUser.substr(0, 15), false},
-      {"bad magic", [](SettingsBytes& file) { file[kAt] = 'z'; }, true, kUser.substr(0, 15), false},
-      {"bad version", [](SettingsBytes& file) { file[kAt + 4] = 2; }, true, kUser.substr(0, 15), false},
-      {"length past the end", [](SettingsBytes& file) { PutLittleEndian(file, kAt + 6, 4, 60000); },
-       true, kUser.substr(0, 15), false},
-      // The password's record, after the user name's 5 + 25 bytes, claims 127 bytes.
-      {"record past the end", [](SettingsBytes& file) { file[kAt + 43] = 0x7F; }, true,
-       kUser.substr(0, 15), false},
-      {"control character", [](SettingsBytes& file) { file[kUserValueAt + 20] = '\n'; }, true,
-       kUser.substr(0, 15), true},
-      {"not UTF-8", [](SettingsBytes& file) { file[kUserValueAt + 20] = 0xFF; }, true,
-       kUser.substr(0, 15), true},
-      {"over-long record",  // 256 bytes for a user name
-       [](SettingsBytes& file) {
-         file.insert(file.begin() + kUserValueAt + 25, 231, 'x');
+      {"sound", set(kAt, 'Z'), false, kUser, true},
+      {"a later program's value, skipped", insert(kAt + 85, {99, '\xFF', '\xFF', 1, 0, 'x'}), true,
+       kUser, true},
+      {"truncated", [](SettingsBytes& file) { file.pop_back(); }, false, kStart, false},
+      {"bad checksum", [](SettingsBytes& file) { file.back() ^= 0x80; }, false, kStart, false},
+      {"bad magic", set(kAt, 'z'), true, kStart, false},
+      {"bad version", set(kAt + 4, 2), true, kStart, false},
+      {"length past the end", set(kAt + 7, 0xE0), true, kStart, false},
+      {"record past the end", set(kAt + 43, 0x7F), true, kStart, false},  // the password's
+      {"control character", set(kUserValueAt + 20, '\n'), true, kStart, true},
+      {"not UTF-8", set(kUserValueAt + 20, 0xFF), true, kStart, true},
+      {"over-long record",  // 25 + 231 = 256 bytes
+       [&](SettingsBytes& file) {
+         insert(kUserValueAt + 25, std::string(231, 'x'))(file);
          PutLittleEndian(file, kUserValueAt - 2, 2, 256);
-         PutLittleEndian(file, kAt + 6, 4, GetLittleEndian(file, kAt + 6, 4) + 231);
        },
-       true, kUser.substr(0, 15), true},
-      {"image rewritten since", [](SettingsBytes& file) { file[4] = 'J'; }, false,
-       u"Jane.surveyor@e", true},
+       true, kStart, true},
+      {"image rewritten since", set(4, 'J'), false, u"Jane.surveyor@e", true},
   };
   SettingsRecord record;
   SetFieldText(record.userName, kUser);
@@ -139,11 +138,6 @@ TEST(SettingsExtension, ADamagedExtensionOrAnUntrustworthyValueLeavesTheImagesTe
     EXPECT_EQ(FieldText(decoded.userName), c.user);
     EXPECT_EQ(FieldText(decoded.password), c.passwordTaken ? kPassword : kPassword.substr(0, 15));
   }
-}
-
-TEST(SettingsExtension, Crc32IsTheStandardOne) {
-  const std::uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
-  EXPECT_EQ(Crc32(check), 0xCBF43926u);  // the CRC catalogue's check value for CRC-32
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <fstream>
 
-#include "common/utf8.h"
 #include "rover/rover_settings.h"
 #include "testing/temp_folder.h"
 
@@ -129,29 +128,6 @@ TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironme
     EXPECT_EQ(options.password, c.expected);
   }
   ::close(pipe[0]);
-}
-
-// The longest values go into the record whole: the image's fields hold their start.
-TEST(SessionOptionsTest, TheLongestValuesAreTakenWhole) {
-  const std::string host(253, 'h');
-  const std::string user = std::string(253, 'u') + "\xC3\xA9";  // 255 bytes, 254 characters
-  const std::string mount(127, 'M');
-  const std::string device = "/dev/serial/by-id/" + std::string(237, 'd');
-  SessionOptions options;
-  std::string error;
-  ASSERT_TRUE(ParseSessionOptions({"--caster", host + ":2101", "--user", user, "--mount", mount,
-                                   "--device", device},
-                                  kRover, std::string(user), options, error))
-      << error;
-  RoverSettings settings;
-  ApplyRoverOptions(options, settings);
-  const std::pair<std::u16string_view, std::string> applied[] = {
-      {FieldText(settings.address), host},      {FieldText(settings.userName), user},
-      {FieldText(settings.password), user},     {FieldText(settings.mountPoint), mount},
-      {FieldText(settings.comPortName), device},
-  };
-  for (const auto& [text, given] : applied) EXPECT_EQ(ToUtf8(text), given);
-  EXPECT_EQ(FieldText(settings.userName.fixed), std::u16string(15, u'u'));
 }
 
 // Help after a command answers for that command, before anything is parsed or saved.
