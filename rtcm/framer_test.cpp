@@ -153,16 +153,5 @@ TEST(RtcmFramer, HoldsAtMostOneFrameWhateverComes) {
   }
 }
 
-TEST(RtcmFramer, CountsEachFrameWhoseCrcFails) {
-  std::string stream;
-  for (std::size_t at = 3; at < kDescriptors.size(); ++at) {
-    stream += Corrupted(kDescriptors, at) + kPosition;
-  }
-  RtcmFramer framer;
-  const Found found = Framed({stream}, framer);
-  EXPECT_EQ(framer.CrcFailures(), kDescriptors.size() - 3);
-  EXPECT_EQ(found.payloads.size(), kDescriptors.size() - 3);
-}
-
 }  // namespace
 }  // namespace quillon
