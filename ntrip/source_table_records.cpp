@@ -1,10 +1,8 @@
 #include "ntrip/source_table_records.h"
 
-#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <numbers>
 
 #include "ntrip/reply.h"
 
@@ -44,8 +42,6 @@ std::optional<double> Number(std::string_view text) {
   return value;
 }
 
-double Radians(double degrees) { return degrees * std::numbers::pi / 180.0; }
-
 }  // namespace
 
 std::vector<StreamRecord> ParseStreamRecords(std::string_view table) {
@@ -70,16 +66,6 @@ std::optional<GeoPosition> StreamPosition(const StreamRecord& record) {
   }
   if (*longitude > 180.0) *longitude -= 360.0;
   return GeoPosition{*latitude, *longitude};
-}
-
-double GreatCircleKm(GeoPosition from, GeoPosition to) {
-  constexpr double kEarthRadiusKm = 6371.0;
-  const double dLatitude = Radians(to.latitude - from.latitude);
-  const double dLongitude = Radians(to.longitude - from.longitude);
-  const double a = std::pow(std::sin(dLatitude / 2), 2) + std::cos(Radians(from.latitude)) *
-                                                              std::cos(Radians(to.latitude)) *
-                                                              std::pow(std::sin(dLongitude / 2), 2);
-  return 2.0 * kEarthRadiusKm * std::asin(std::min(1.0, std::sqrt(a)));
 }
 
 }  // namespace quillon

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/great_circle.h"
+
 namespace quillon {
 
 // The fields of one STR record as NTRIP version 1 casters send them; a field the record does
@@ -35,19 +37,9 @@ struct StreamRecord {
 // Lines end at LF, CR LF or CR.
 std::vector<StreamRecord> ParseStreamRecords(std::string_view table);
 
-// A place on the globe in degrees, north and east positive.
-struct GeoPosition {
-  double latitude = 0.0;
-  double longitude = 0.0;
-};
-
 // The stream's position from its latitude and longitude fields; nothing when they are not
 // numbers on the globe. A longitude from 180 to 360 degrees (east all the way round, as some
 // casters write it) is read as west of Greenwich.
 std::optional<GeoPosition> StreamPosition(const StreamRecord& record);
-
-// The great-circle distance in km between two positions, on a sphere of the Earth's mean
-// radius (6371 km).
-double GreatCircleKm(GeoPosition from, GeoPosition to);
 
 }  // namespace quillon
