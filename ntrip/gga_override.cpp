@@ -8,6 +8,8 @@ namespace {
 // Reads are at most this long; the output keeps room for one and a held sentence, so the steady
 // relay allocates nothing.
 constexpr std::size_t kReserve = 4096;
+// A head is "$", a talker, a type and one character more.
+constexpr std::size_t kHeadReserve = 8;
 
 bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
 
@@ -25,8 +27,8 @@ std::string_view Unsent(const std::string& text, std::size_t sent) {
 }  // namespace
 
 GgaOverride::GgaOverride() {
-  head_.reserve(kNmeaMaxSentenceLength);
-  resume_.reserve(kNmeaMaxSentenceLength);
+  head_.reserve(kHeadReserve);
+  resume_.reserve(kHeadReserve);
   sentence_.reserve(kNmeaMaxSentenceLength);
   out_.reserve(2 * kReserve);
 }
