@@ -121,7 +121,7 @@ TEST_F(RoverDlgTest, TheOverrideWorksIdleAndRunningAndClosingTheMainWindowAsksNo
     });
     receiver.Emit(MakeGgaSentence(1'700'000'000, 52.52, 13.40));
     EXPECT_TRUE(caster.WaitForReceivedFromClients(60, kRealLimit));
-    EXPECT_NE(caster.ReceivedFromClients().find(",000.00000,N,12015.00000,W"), std::string::npos);
+    EXPECT_NE(caster.ReceivedFromClients().find(",0000.00000,N,12015.00000,W"), std::string::npos);
     boxes.ScriptAnswers({MessageAnswer::kNo, MessageAnswer::kYes});
     closedWhileRunning = frame.close();
     EXPECT_EQ(caster.LoggedInClients(), 1);  // the session goes on
