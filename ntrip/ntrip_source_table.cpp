@@ -89,19 +89,19 @@ TableFetch CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_
 
   std::string store;
   Guarded(kSourceFile, __LINE__, [&] {
-    TableRead result = ReadSourceTable(connection.Get(), store,
-                                       RequestText(kSourceTableRequest, query),
-                                       TableStatus::kSourceTable, clock, query.limit);
+    TableRead result =
+        ReadSourceTable(connection.Get(), store, RequestText(kSourceTableRequest, query),
+                        TableStatus::kSourceTable, clock, query.limit);
     bool loginNeeded = result == TableRead::kLoginNeeded;
     std::string problem = DescribeTableRead(result, store, query.limit);
     // Casters that do not know the plain request often answer this one. A table that came,
     // whole or not, is never asked for twice.
     if (!TableArrived(result) &&
-        ConnectToAddress(connected.address.address, port, connection, clock, kTableWindowMs)
-                .step == ConnectStep::kConnected) {
-      result = ReadSourceTable(connection.Get(), store,
-                               RequestText(kFallbackSourceTableRequest, query),
-                               TableStatus::kSourceTableOrHttp, clock, query.limit);
+        ConnectToAddress(connected.address.address, port, connection, clock, kTableWindowMs).step ==
+            ConnectStep::kConnected) {
+      result =
+          ReadSourceTable(connection.Get(), store, RequestText(kFallbackSourceTableRequest, query),
+                          TableStatus::kSourceTableOrHttp, clock, query.limit);
       loginNeeded = loginNeeded || result == TableRead::kLoginNeeded;
       problem = DescribeTableRead(result, store, query.limit);
     }

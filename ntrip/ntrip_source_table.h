@@ -30,7 +30,7 @@ struct TableLogin {
 
 // What one fetch asks for.
 struct TableQuery {
-  std::optional<TableLogin> login;      // sent as Basic authorization with both requests
+  std::optional<TableLogin> login;       // sent as Basic authorization with both requests
   std::size_t limit = kReplyStoreLimit;  // the most bytes of reply kept
 };
 

@@ -53,7 +53,8 @@ std::optional<std::size_t> ContentLength(std::string_view headers) {
     if (StartsWithNoCase(line, kName)) {
       const std::string_view value = TrimBlanks(line.substr(kName.size()));
       std::size_t length = 0;
-      const auto [last, problem] = std::from_chars(value.data(), value.data() + value.size(), length);
+      const auto [last, problem] =
+          std::from_chars(value.data(), value.data() + value.size(), length);
       if (value.empty() || problem != std::errc() || last != value.data() + value.size()) {
         return std::nullopt;
       }

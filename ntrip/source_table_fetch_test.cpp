@@ -150,16 +150,28 @@ TEST(GetSourceTable, ATableThatEndsBadlyKeepsTheNamesThatCameAfterOneRequest) {
     TableRead read;
     std::vector<std::string> names;
   } cases[] = {
-      {CasterBehaviour::kTableCut, twoAndACut, kReplyStoreLimit, TableRead::kClosedEarly,
+      {CasterBehaviour::kTableCut,
+       twoAndACut,
+       kReplyStoreLimit,
+       TableRead::kClosedEarly,
        {"ALPHA", "BRAVO"}},
-      {CasterBehaviour::kTableNeverEnds, twoAndACut, kReplyStoreLimit, TableRead::kTimedOut,
+      {CasterBehaviour::kTableNeverEnds,
+       twoAndACut,
+       kReplyStoreLimit,
+       TableRead::kTimedOut,
        {"ALPHA", "BRAVO"}},
-      {CasterBehaviour::kNormal, MakeSourceTable({"ALPHA", "BRAVO"}) + "STR;CH\0ARLIE;\r\n"s +
-                                     MakeStrRecord("DELTA") + "\r\n",
-       kReplyStoreLimit, TableRead::kNulByte, {"ALPHA", "BRAVO"}},
+      {CasterBehaviour::kNormal,
+       MakeSourceTable({"ALPHA", "BRAVO"}) + "STR;CH\0ARLIE;\r\n"s + MakeStrRecord("DELTA") +
+           "\r\n",
+       kReplyStoreLimit,
+       TableRead::kNulByte,
+       {"ALPHA", "BRAVO"}},
       // The limit made small: the status line, headers, CAS record and two STR records fit.
-      {CasterBehaviour::kNormal, MakeSourceTable(NumberedMountPoints(100)), 450,
-       TableRead::kTooLarge, {"MP000", "MP001"}},
+      {CasterBehaviour::kNormal,
+       MakeSourceTable(NumberedMountPoints(100)),
+       450,
+       TableRead::kTooLarge,
+       {"MP000", "MP001"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.read));

@@ -85,13 +85,12 @@ TEST(ReadSourceTable, JudgesHowTheAnswerEnds) {
       // An HTTP answer's body ends after Content-Length bytes (20 here), whatever follows.
       {http + "Content-Length: 20\r\n\r\n" + a + b + "STR;C;", false, fallback,
        TableRead::kComplete, http + "Content-Length: 20\r\n\r\n" + a + b, ""},
-      {http + "content-length:  30 \r\n\r\n" + a + "STR;B", true, fallback,
-       TableRead::kClosedEarly, http + "content-length:  30 \r\n\r\n" + a,
+      {http + "content-length:  30 \r\n\r\n" + a + "STR;B", true, fallback, TableRead::kClosedEarly,
+       http + "content-length:  30 \r\n\r\n" + a,
        "The caster closed the connection before the end of its source table."},
       // Without a length it ends at "ENDSOURCETABLE" or at the close.
       {http + "\r\n" + a + b, true, fallback, TableRead::kComplete, http + "\r\n" + a + b, ""},
-      {http + "\r\n" + a + end, false, fallback, TableRead::kComplete, http + "\r\n" + a + end,
-       ""},
+      {http + "\r\n" + a + end, false, fallback, TableRead::kComplete, http + "\r\n" + a + end, ""},
       // The plain request is answered with a table only by the version 1 status.
       {http + "\r\n" + a + b, true, first, TableRead::kNotATable, http + "\r\n" + a + b,
        "The caster replied \"HTTP/1.1 200 OK\"."},
@@ -110,13 +109,13 @@ TEST(ReadSourceTable, JudgesHowTheAnswerEnds) {
     if (c.closes) shutdown(fds[1], SHUT_WR);
     HookedClock clock(20);
     std::string store;
-    const TableRead result = ReadSourceTable(fds[0], store, kFallbackSourceTableRequest,
-                                             c.accepted, clock);
+    const TableRead result =
+        ReadSourceTable(fds[0], store, kFallbackSourceTableRequest, c.accepted, clock);
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(store, c.kept);
     EXPECT_EQ(DescribeTableRead(result, store), c.said);
-    EXPECT_EQ(TableArrived(result), result != TableRead::kNotATable &&
-                                        result != TableRead::kLoginNeeded);
+    EXPECT_EQ(TableArrived(result),
+              result != TableRead::kNotATable && result != TableRead::kLoginNeeded);
     EXPECT_LT(clock.Elapsed(), kFirstReadDelayMs + kReadStepMs);
     close(fds[0]);
     close(fds[1]);

@@ -22,7 +22,7 @@ CommandEnvironment ProcessEnvironment(int stopFd) {
   const ReportTarget report{
       stdout, isatty(STDOUT_FILENO) == 1, notifier.get(),
       WatchdogIntervalMs(std::getenv("WATCHDOG_USEC"), std::getenv("WATCHDOG_PID"), getpid())};
-  return CommandEnvironment{RealClock(),          stdout, stderr, bluetooth.get(),
+  return CommandEnvironment{RealClock(),           stdout, stderr, bluetooth.get(),
                             EnvironmentPassword(), stopFd, report};
 }
 

@@ -297,8 +297,8 @@ bool ReadLogin(std::string_view user, const std::string& passwordFile,
                std::string& error) {
   const auto usable = [&](std::string_view what, std::string_view value) {
     if (value.size() > kMaxCredentialBytes) {
-      error = std::string(what) + " takes at most " + std::to_string(kMaxCredentialBytes) +
-              " bytes";
+      error =
+          std::string(what) + " takes at most " + std::to_string(kMaxCredentialBytes) + " bytes";
       return false;
     }
     std::u16string wide;

@@ -284,8 +284,8 @@ int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages,
 
   CNtripSourceTable table;
   std::string reply;
-  const TableFetch fetch =
-      table.GetSourceTable(messages, std::u16string(EightBitToWide(host)), port, clock, query, &reply);
+  const TableFetch fetch = table.GetSourceTable(messages, std::u16string(EightBitToWide(host)),
+                                                port, clock, query, &reply);
   if (!fetch.listed) return 1;
 
   const std::vector<std::string_view> lines = StreamRecordLines(reply);
@@ -300,8 +300,8 @@ int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages,
   }
   std::fflush(out);
   if (fetch.read == TableRead::kComplete) return 0;
-  const std::string arrived = std::to_string(lines.size()) +
-                              (lines.size() == 1 ? " stream arrived." : " streams arrived.");
+  const std::string arrived =
+      std::to_string(lines.size()) + (lines.size() == 1 ? " stream arrived." : " streams arrived.");
   ShowError(messages, EightBitToWide(fetch.ending + " " + arrived));
   return 1;
 }
