@@ -40,6 +40,12 @@ int RunCommand(const DemoCaster* caster, const Arguments& options, RecordingMess
   return status;
 }
 
+std::string Repeated(std::string_view text, std::size_t times) {
+  std::string out;
+  for (std::size_t i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 DemoCasterConfig WithTable(std::string table) {
   DemoCasterConfig config;
   config.sourceTable = std::move(table);
@@ -228,8 +234,9 @@ TEST(SourceTableCommand, ALoginIsCheckedBeforeAnythingIsSent) {
     Arguments options;
     int status;
   } cases[] = {
-      {{"--user", std::string(kMaxCredentialBytes, 'u')}, 0},
-      {{"--user", std::string(kMaxCredentialBytes + 1, 'u')}, 2},
+      // Counted in bytes: "é" is two.
+      {{"--user", Repeated("é", kMaxCredentialBytes / 2) + "u"}, 0},
+      {{"--user", Repeated("é", kMaxCredentialBytes / 2 + 1)}, 2},
       {{"--user", "tab\tbed"}, 2},
       {{"--user", "u"}, 0},
       {{"--user", "u", "--password-file", longLine}, 2},
