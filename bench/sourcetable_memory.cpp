@@ -2,51 +2,43 @@
 // from the demo caster, next to the same run for a table of one stream. The caster runs in this
 // process, so each figure is the executable's own.
 //
-//   sourcetable_memory [QUILLON] [--mb N] [-- OPTIONS...]
-//     (default: the quillon built with this program, a 3 MB table; OPTIONS go to the command,
-//      such as --long or --format json)
-#include <fcntl.h>
-#include <spawn.h>
+//   sourcetable_memory [QUILLON] [OPTIONS...]
+//     (default: the quillon built with this program; OPTIONS go to the command, such as --long
+//      or --format json)
 #include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <clocale>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "bench/measure.h"
 #include "ntrip/demo_caster.h"
 #include "ntrip/source_table_text.h"
-
-extern char** environ;
 
 namespace quillon {
 namespace {
 
+// The table's size: the 3 MB, as large public casters send.
+constexpr std::size_t kTableBytes = 3u << 20;
+
 struct Options {
   std::string executable = QUILLON_EXECUTABLE;
-  int megabytes = 3;
   std::vector<std::string> commandOptions;
 };
 
-bool ParseOptions(int argc, char** argv, Options& options) {
+Options ParseOptions(int argc, char** argv) {
+  Options options;
   for (int i = 1; i < argc; ++i) {
     const std::string word = argv[i];
-    if (word == "--") {
-      options.commandOptions.assign(argv + i + 1, argv + argc);
-      return true;
-    }
-    if (word == "--mb" && i + 1 < argc) {
-      options.megabytes = std::atoi(argv[++i]);
-      if (options.megabytes < 1 || options.megabytes > 4) return false;
-    } else if (!word.starts_with("-")) {
+    if (i == 1 && !word.starts_with("-")) {
       options.executable = word;
     } else {
-      return false;
+      options.commandOptions.push_back(word);
     }
   }
-  return true;
+  return options;
 }
 
 // A table of at least `bytes` bytes, of records as long as real casters' (about 150 bytes).
@@ -72,18 +64,9 @@ Run RunCommand(const Options& options, const DemoCaster& caster) {
   std::vector<std::string> words = {options.executable, "sourcetable",
                                     "127.0.0.1:" + std::to_string(caster.Port())};
   words.insert(words.end(), options.commandOptions.begin(), options.commandOptions.end());
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  const pid_t pid = bench::StartQuietly(std::move(words));
   Run run;
-  if (failed != 0) return run;
+  if (pid < 0) return run;
   rusage usage{};
   int status = 0;
   if (wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status)) {
@@ -99,18 +82,14 @@ Run RunCommand(const Options& options, const DemoCaster& caster) {
 int main(int argc, char** argv) {
   using namespace quillon;
   std::setlocale(LC_ALL, "");
-  Options options;
-  if (!ParseOptions(argc, argv, options)) {
-    std::fprintf(stderr, "usage: sourcetable_memory [QUILLON] [--mb 1..4] [-- OPTIONS...]\n");
-    return 2;
-  }
+  const Options options = ParseOptions(argc, argv);
   DemoCasterConfig small;
   small.sourceTable = TableOf(1);
   DemoCaster smallCaster(small);
   const Run baseline = RunCommand(options, smallCaster);
 
   DemoCasterConfig large;
-  large.sourceTable = TableOf(static_cast<std::size_t>(options.megabytes) << 20);
+  large.sourceTable = TableOf(kTableBytes);
   const double tableMegabytes = static_cast<double>(large.sourceTable.size()) / (1 << 20);
   DemoCaster largeCaster(large);
   const Run measured = RunCommand(options, largeCaster);
