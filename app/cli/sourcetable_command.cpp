@@ -18,7 +18,7 @@ namespace quillon::cli {
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: quillon sourcetable HOST[:PORT] [--user U [--password-file F]] [--long]\n"
+    "Usage: quillon sourcetable HOST[:PORT] [--user NAME [--password-file FILE]] [--long]\n"
     "                           [--near LAT,LON] [--limit N] [--format text|json]\n";
 
 struct Field {
