@@ -44,7 +44,7 @@ inline std::vector<std::string> Lines(const std::string& text) {
 }
 
 // The summary a logged session prints each minute.
-inline const std::regex kCountersLine(R"(\d\d:\d\d:\d\d \d+ B/s \d+ bytes)");
+inline const std::regex kCountersLine(R"((\d+d )?\d\d:\d\d:\d\d \d+ B/s \d+ bytes)");
 
 using Command = int (*)(const Arguments&, const CommandEnvironment&);
 

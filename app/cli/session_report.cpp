@@ -1,5 +1,9 @@
 #include "app/cli/session_report.h"
 
+#include <cerrno>
+
+#include "session/elapsed_text.h"
+
 namespace quillon::cli {
 namespace {
 
@@ -20,8 +24,8 @@ std::int64_t Since(std::uint32_t then, std::uint32_t now) {
 }  // namespace
 
 std::string StatusLine(const SessionSnapshot& snapshot) {
-  return snapshot.elapsed + " " + std::to_string(snapshot.rate) + " B/s " +
-         std::to_string(snapshot.total) + " bytes";
+  return ElapsedWithDays(snapshot.elapsedSeconds) + " " + std::to_string(snapshot.rate) +
+         " B/s " + std::to_string(snapshot.total) + " bytes";
 }
 
 SessionReporter::SessionReporter(const ReportTarget& target, std::string_view activity)
@@ -43,7 +47,7 @@ std::string SessionReporter::ServiceStatus(const SessionState& state) const {
   if (state.phase != SessionPhase::kConnected) return StateLine(state);
   const SessionSnapshot& c = state.counters;
   return activity_ + ": " + std::to_string(c.total) + " bytes, " + std::to_string(c.rate) +
-         " B/s, connected " + c.elapsed;
+         " B/s, connected " + ElapsedWithDays(c.elapsedSeconds);
 }
 
 void SessionReporter::Print(const std::string& line) {
@@ -96,7 +100,8 @@ void SessionReporter::Report(const SessionState& state, std::uint32_t now,
 void SessionReporter::Ended(SessionEnd end, const SessionSnapshot& counters) {
   if (target_.live) return;
   Print(std::string(end == SessionEnd::kGaveUp ? "Gave up" : "Stopped") + " (connected " +
-        counters.elapsed + ", " + std::to_string(counters.total) + " bytes).");
+        ElapsedWithDays(counters.elapsedSeconds) + ", " + std::to_string(counters.total) +
+        " bytes).");
 }
 
 }  // namespace quillon::cli

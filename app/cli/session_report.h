@@ -36,7 +36,8 @@ enum class SessionEnd {
   kGaveUp,     // the worker gave up after a failure
 };
 
-// "HH:MM:SS <rate> B/s <total> bytes"
+// "HH:MM:SS <rate> B/s <total> bytes", the connect time with its days past one day
+// ("3d 04:05:06 ...").
 std::string StatusLine(const SessionSnapshot& snapshot);
 
 struct ReportTarget {

@@ -25,7 +25,6 @@ SessionState State(SessionPhase phase, int attempt, std::string retryText = {}) 
   state.attempts = 15;
   state.retryText = std::move(retryText);
   state.counters.running = true;
-  state.counters.elapsed = "00:00:00";
   return state;
 }
 
@@ -55,7 +54,7 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   SessionSnapshot last;
   for (int s = 0; s < 150; ++s) {
     SessionState state = State(SessionPhase::kConnected, 2);
-    state.counters.elapsed = FormatElapsed(s).data();
+    state.counters.elapsedSeconds = s;
     state.counters.rate = 100;
     state.counters.total = 100 * s;
     report(state);
@@ -104,6 +103,45 @@ TEST(SessionReporter, TheWatchdogStarvesOnceTheWorkerHasShownNoLifeForItsInterva
   for (const std::string& message : service.sent) fed += message.ends_with("WATCHDOG=1");
   EXPECT_EQ(fed, 30u);  // the first report and 29 seconds of a silent worker
   std::fclose(out);
+}
+
+// A base that has uploaded for months: the counters past 32 bits and the days of the connect
+// time, in the status line, the service status and the last line of a log.
+TEST(SessionReporter, TotalsPast32BitsAndConnectTimesPastADayAreShownWhole) {
+  constexpr std::int64_t kDay = 86400;
+  const struct {
+    std::int64_t seconds, rate, total;
+    std::string time;
+  } cases[] = {
+      {kDay - 1, 1024, (std::int64_t{1} << 31) + 5, "23:59:59"},
+      {kDay + 3723, 1024, (std::int64_t{1} << 32) + 5, "1d 01:02:03"},
+      // 24 days of 1 kB/s: the total a 32-bit counter showed as -2146967296.
+      {24 * kDay + 6 * 3600, 1024, 2'148'000'000, "24d 06:00:00"},
+      {123 * kDay + 4 * 3600 + 5 * 60 + 6, 3'000'000'000, 10'886'400'000'000,
+       "123d 04:05:06"},
+  };
+  for (const auto& c : cases) {
+    const std::string counts = std::to_string(c.rate) + " B/s " + std::to_string(c.total);
+    SCOPED_TRACE(counts);
+    SessionState state = State(SessionPhase::kConnected, 1);
+    state.counters.elapsedSeconds = c.seconds;
+    state.counters.rate = c.rate;
+    state.counters.total = c.total;
+    EXPECT_EQ(StatusLine(state.counters), c.time + " " + counts + " bytes");
+
+    RecordingNotifier service;
+    std::FILE* log = std::tmpfile();
+    SessionReporter reporter({log, false, &service, std::nullopt}, "Uploading");
+    reporter.Report(state, 0, 0);
+    reporter.Ended(SessionEnd::kStopAsked, state.counters);
+    ASSERT_EQ(service.sent.size(), 1u);
+    EXPECT_EQ(service.sent[0], "READY=1\nSTATUS=Uploading: " + std::to_string(c.total) +
+                                   " bytes, " + std::to_string(c.rate) + " B/s, connected " +
+                                   c.time);
+    EXPECT_EQ(Lines(Contents(log)).back(),
+              "Stopped (connected " + c.time + ", " + std::to_string(c.total) + " bytes).");
+    std::fclose(log);
+  }
 }
 
 // The next datagram on `fd`, or "(nothing)".
