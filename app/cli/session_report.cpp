@@ -62,8 +62,11 @@ void SessionReporter::Report(const SessionState& state, std::uint32_t now,
     const std::string status = ServiceStatus(state);
     if (status != lastServiceStatus_) message += "STATUS=" + status + "\n";
     lastServiceStatus_ = status;
-    if (target_.watchdogMs && Since(workerActivity, now) < *target_.watchdogMs) {
+    const std::optional<std::uint32_t>& interval = target_.watchdogMs;
+    if (interval && Since(workerActivity, now) < *interval &&
+        (!lastFed_ || Since(*lastFed_, now) >= *interval / 2)) {
       message += "WATCHDOG=1\n";
+      lastFed_ = now;
     }
     if (!message.empty()) {
       message.pop_back();
@@ -95,6 +98,10 @@ void SessionReporter::Report(const SessionState& state, std::uint32_t now,
     lastSummary_ = now;
     Print(StatusLine(state.counters));
   }
+}
+
+void SessionReporter::Stopping() {
+  if (target_.notifier != nullptr) target_.notifier->Notify("STOPPING=1");
 }
 
 void SessionReporter::Ended(SessionEnd end, const SessionSnapshot& counters) {

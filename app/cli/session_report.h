@@ -1,6 +1,6 @@
 // How a command-line session tells what it is doing: on a terminal a live line a second; in a
 // log (a pipe, a file, a service's journal) a line for each change of state and a summary a
-// minute; and, under a service manager, its notify protocol (ready, status, watchdog).
+// minute; and, under a service manager, its notify protocol (ready, status, watchdog, stopping).
 #pragma once
 
 #include <cstdint>
@@ -55,9 +55,14 @@ class SessionReporter {
 
   // Called about once a second while the session runs, with the session clock's tick `now` and
   // the tick at which the worker last showed life. The first call tells the service manager the
-  // service is ready. The watchdog is fed only while the worker has shown life within its
-  // interval, so a stuck worker gets its service restarted.
+  // service is ready. The watchdog is fed at the first call and then once half its interval has
+  // passed since it was last fed, as the service manager asks, and only while the worker has
+  // shown life within the interval, so a stuck worker gets its service restarted.
   void Report(const SessionState& state, std::uint32_t now, std::uint32_t workerActivity);
+
+  // Called once as the session begins to stop, before the stop sequence and its waits: tells the
+  // service manager, which then expects no more watchdog feeds.
+  void Stopping();
 
   // Called once after the stop sequence with the counters read just before it: in a log, the
   // line that says how the session ended.
@@ -75,6 +80,7 @@ class SessionReporter {
   std::string lastDetail_;
   std::string lastServiceStatus_;
   std::uint32_t lastSummary_ = 0;
+  std::optional<std::uint32_t> lastFed_;
 };
 
 }  // namespace quillon::cli

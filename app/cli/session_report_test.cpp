@@ -60,7 +60,10 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
     report(state);
     last = state.counters;
   }
-  for (SessionReporter& r : reporters) r.Ended(SessionEnd::kStopAsked, last);
+  for (SessionReporter& r : reporters) {
+    r.Stopping();
+    r.Ended(SessionEnd::kStopAsked, last);
+  }
   EXPECT_EQ(Lines(Contents(log)), (std::vector<std::string>{
                                       "Connecting to the caster.",
                                       Countdown(2, 60),
@@ -75,33 +78,42 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   EXPECT_EQ(lines[0], "00:00:00 0 B/s 0 bytes");
   EXPECT_EQ(lines[64], Countdown(2, 1));
   EXPECT_EQ(lines.back(), "00:02:29 100 B/s 14900 bytes");
-  // Ready once, each new status, and the watchdog every second.
-  ASSERT_EQ(service.sent.size(), 5u + 60u + 1u + 150u);
+  // Ready once, each new status, the watchdog every 15 s (half its interval), and the stop. The
+  // four seconds after the first report have nothing new to say.
+  ASSERT_EQ(service.sent.size(), 1u + 60u + 1u + 150u + 1u);
   EXPECT_EQ(service.sent[0], "READY=1\nSTATUS=Connecting to the caster.\nWATCHDOG=1");
-  EXPECT_EQ(service.sent[1], "WATCHDOG=1");  // no status again while it stays the same
-  EXPECT_EQ(service.sent[5], "STATUS=" + Countdown(2, 60) + "\nWATCHDOG=1");
-  EXPECT_EQ(service.sent[65], "STATUS=Attempt 2/15: connecting to the caster.\nWATCHDOG=1");
-  EXPECT_EQ(service.sent.back(),
-            "STATUS=Uploading: 14900 bytes, 100 B/s, connected 00:02:29\nWATCHDOG=1");
+  EXPECT_EQ(service.sent[1], "STATUS=" + Countdown(2, 60));  // at 5 s
+  EXPECT_EQ(service.sent[11], "STATUS=" + Countdown(2, 50) + "\nWATCHDOG=1");  // at 15 s
+  EXPECT_EQ(service.sent[61], "STATUS=Attempt 2/15: connecting to the caster.");
+  EXPECT_EQ(service.sent[service.sent.size() - 2],
+            "STATUS=Uploading: 14900 bytes, 100 B/s, connected 00:02:29");
+  EXPECT_EQ(service.sent.back(), "STOPPING=1");
   for (std::FILE* file : {log, terminal, unused}) std::fclose(file);
 }
 
-TEST(SessionReporter, TheWatchdogStarvesOnceTheWorkerHasShownNoLifeForItsInterval) {
+// The unit's WatchdogSec=3min: fed every 90 s while the worker lives; a worker silent for the
+// whole interval starves it.
+TEST(SessionReporter, FeedsTheWatchdogAtHalfItsIntervalOnlyWhileTheWorkerShowsLife) {
   quillon::testing::VirtualClock clock(0xFFFF'F000);  // across the tick counter's wrap
   RecordingNotifier service;
   std::FILE* out = std::tmpfile();
-  SessionReporter reporter({out, false, &service, 30'000}, "Relaying");
-  const std::uint32_t stuckSince = clock.TickCount();
+  SessionReporter reporter({out, false, &service, 180'000}, "Relaying");
   const SessionState state = State(SessionPhase::kConnected, 0);
-  // A worker that noted a tick after the front end read its own is as alive as can be.
-  reporter.Report(state, clock.TickCount(), clock.TickCount() + 5);
-  for (int s = 1; s <= 40; ++s) {
+  constexpr int kStuckAt = 400;  // seconds
+  std::uint32_t lastLife = 0;
+  std::vector<int> fedAt;
+  for (int s = 0; s <= 700; ++s) {
+    // A worker that noted a tick after the front end read its own is as alive as can be.
+    if (s <= kStuckAt) lastLife = clock.TickCount() + (s == 0 ? 5 : 0);
+    const std::size_t before = service.sent.size();
+    reporter.Report(state, clock.TickCount(), lastLife);
+    if (service.sent.size() > before && service.sent.back().ends_with("WATCHDOG=1")) {
+      fedAt.push_back(s);
+    }
     clock.Advance(1000);
-    reporter.Report(state, clock.TickCount(), stuckSince);
   }
-  std::size_t fed = 0;
-  for (const std::string& message : service.sent) fed += message.ends_with("WATCHDOG=1");
-  EXPECT_EQ(fed, 30u);  // the first report and 29 seconds of a silent worker
+  // At 630 s the worker has been silent for 230 s, more than the interval.
+  EXPECT_EQ(fedAt, (std::vector<int>{0, 90, 180, 270, 360, 450, 540}));
   std::fclose(out);
 }
 

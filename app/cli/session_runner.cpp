@@ -21,6 +21,7 @@ SessionEnd RunSession(const SessionRun& run, SessionReporter& reporter) {
     SessionState state = run.state();
     if (!state.counters.running) {
       // The worker gave up and has shown why; clean up without the waits.
+      reporter.Stopping();
       StopSession(run.status, run.link, clock, StopKind::kClose);
       reporter.Ended(SessionEnd::kGaveUp, state.counters);
       return SessionEnd::kGaveUp;
@@ -40,6 +41,7 @@ SessionEnd RunSession(const SessionRun& run, SessionReporter& reporter) {
     }
     if (stopAsked || timeUp) {
       state = run.state();
+      reporter.Stopping();
       StopSession(run.status, run.link, clock, StopKind::kDisconnect);
       reporter.Ended(SessionEnd::kStopAsked, state.counters);
       return SessionEnd::kStopAsked;
