@@ -1,7 +1,10 @@
 // `quillon base` end to end, and the line it prints each second.
 #include "app/cli/base_command.h"
 
+#include <mutex>
+
 #include "app/cli/command_test_fixture.h"
+#include "app/cli/stop_signals.h"
 #include "base/base_settings.h"
 #include "common/format.h"
 #include "common/strings.h"
@@ -58,6 +61,57 @@ TEST_F(BaseCommandTest, UploadsPrintsCountersSavesTheCasterAndStopsCleanly) {
             std::u16string(receiver.DevicePath().begin(), receiver.DevicePath().end()) + u":");
   ASSERT_EQ(saved.hostCount, 1);
   EXPECT_EQ(FieldText(saved.hosts[0].password), u"demo");
+}
+
+// The service manager's messages, each with the time of the session clock it came at.
+class TimedNotifier final : public ServiceNotifier {
+ public:
+  explicit TimedNotifier(const quillon::testing::VirtualClock& clock) : clock_(clock) {}
+  void Notify(std::string_view state) override {
+    std::lock_guard guard(mutex_);
+    sent_.emplace_back(std::string(state), clock_.Elapsed());
+  }
+  // When `state` came first; nullopt when it never did.
+  std::optional<std::uint64_t> TimeOf(std::string_view state) {
+    std::lock_guard guard(mutex_);
+    for (const auto& [message, at] : sent_) {
+      if (message == state) return at;
+    }
+    return std::nullopt;
+  }
+
+ private:
+  const quillon::testing::VirtualClock& clock_;
+  std::mutex mutex_;
+  std::vector<std::pair<std::string, std::uint64_t>> sent_;
+};
+
+// `quillon base ... | head -n 1`: the reader takes its line and goes; the next line finds the
+// pipe closed, and the session stops as on Ctrl+C, the service manager told before the stop's
+// waits, rather than being killed by SIGPIPE.
+TEST_F(BaseCommandTest, AReaderOfTheOutputThatGoesAwayStopsTheSessionCleanly) {
+  const StopSignals signals;  // as the process's `quillon base`
+  TimedNotifier service(clock);
+  notifier_ = &service;
+  int lines[2];
+  ASSERT_EQ(pipe(lines), 0);
+  std::fclose(out_);
+  out_ = fdopen(lines[1], "w");
+  Launch(SessionArgs());
+  std::string first;
+  for (char c = 0; read(lines[0], &c, 1) == 1 && c != '\n';) first += c;
+  EXPECT_EQ(first, "Connecting to the caster.");
+  close(lines[0]);
+  const bool endedByItself = EndsByItself();
+  EXPECT_EQ(Finish(), 0);  // joined before the notifier goes
+  ASSERT_TRUE(endedByItself);
+  const std::uint64_t end = clock.Elapsed();
+  ASSERT_EQ(caster.ConnectionCount(), 1u);
+  EXPECT_TRUE(caster.WaitForClosed(0, std::chrono::seconds(20)));
+  const std::optional<std::uint64_t> stopping = service.TimeOf("STOPPING=1");
+  ASSERT_TRUE(stopping.has_value());
+  EXPECT_GE(end - *stopping, 5000u);  // the Disconnect's 4 s and 1 s came after it
+  EXPECT_EQ(Contents(err_), "");
 }
 
 TEST_F(BaseCommandTest, ARefusingCasterIsTriedFifteenTimesThenTheFinalMessageExitsOne) {

@@ -51,8 +51,14 @@ std::string SessionReporter::ServiceStatus(const SessionState& state) const {
 }
 
 void SessionReporter::Print(const std::string& line) {
+  if (readerGone_) return;
+  errno = 0;
   std::fprintf(target_.out, "%s\n", line.c_str());
   std::fflush(target_.out);
+  if (!std::ferror(target_.out)) return;
+  // Only a reader that went away ends the session; a full disk under a log file does not.
+  readerGone_ = errno == EPIPE;
+  std::clearerr(target_.out);
 }
 
 void SessionReporter::Report(const SessionState& state, std::uint32_t now,

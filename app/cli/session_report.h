@@ -32,7 +32,8 @@ struct SessionState {
 };
 
 enum class SessionEnd {
-  kStopAsked,  // the stop descriptor became readable, or the time limit passed
+  kStopAsked,  // the stop descriptor became readable, the time limit passed, or the reader of
+               // the output went away
   kGaveUp,     // the worker gave up after a failure
 };
 
@@ -68,6 +69,10 @@ class SessionReporter {
   // line that says how the session ended.
   void Ended(SessionEnd end, const SessionSnapshot& counters);
 
+  // True once a line could not be written because the output's reader has gone (a pipe into
+  // `head -n 1` that has read its line); nothing is written after that.
+  bool ReaderGone() const { return readerGone_; }
+
  private:
   std::string StateLine(const SessionState& state) const;
   std::string ServiceStatus(const SessionState& state) const;
@@ -81,6 +86,7 @@ class SessionReporter {
   std::string lastServiceStatus_;
   std::uint32_t lastSummary_ = 0;
   std::optional<std::uint32_t> lastFed_;
+  bool readerGone_ = false;
 };
 
 }  // namespace quillon::cli
