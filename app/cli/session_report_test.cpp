@@ -125,7 +125,6 @@ TEST(SessionReporter, TotalsPast32BitsAndConnectTimesPastADayAreShownWhole) {
     std::int64_t seconds, rate, total;
     std::string time;
   } cases[] = {
-      {kDay - 1, 1024, (std::int64_t{1} << 31) + 5, "23:59:59"},
       {kDay + 3723, 1024, (std::int64_t{1} << 32) + 5, "1d 01:02:03"},
       // 24 days of 1 kB/s: the total a 32-bit counter showed as -2146967296.
       {24 * kDay + 6 * 3600, 1024, 2'148'000'000, "24d 06:00:00"},
