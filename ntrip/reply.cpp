@@ -1,13 +1,68 @@
 #include "ntrip/reply.h"
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
 #include "common/printable_text.h"
 
 namespace quillon {
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) ==
+                  std::tolower(static_cast<unsigned char>(b));
+         });
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+  const std::size_t begin = text.find_first_not_of(" \t");
+  if (begin == std::string_view::npos) return {};
+  return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
+}
+
+}  // namespace
 
 bool ReplyContains(std::string_view received, std::string_view token) {
   const auto end = received.find('\0');
   if (end != std::string_view::npos) received = received.substr(0, end);
   return received.find(token) != std::string_view::npos;
+}
+
+int HttpStatusCode(std::string_view reply) {
+  constexpr std::size_t kCodeAt = 9;  // behind "HTTP/1.x "
+  if (!reply.starts_with("HTTP/1.0 ") && !reply.starts_with("HTTP/1.1 ")) return 0;
+  const std::string_view code = reply.substr(kCodeAt, 3);
+  const std::string_view after = reply.substr(std::min(kCodeAt + 3, reply.size()), 1);
+  if (code.size() != 3 || !(after.empty() || after == " " || after == "\r")) return 0;
+  int value = 0;
+  for (const char c : code) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+std::optional<std::size_t> ContentLength(std::string_view headers) {
+  constexpr std::string_view kName = "Content-Length:";
+  while (!headers.empty()) {
+    const std::size_t end = std::min(headers.find_first_of("\r\n"), headers.size());
+    const std::string_view line = headers.substr(0, end);
+    if (StartsWithNoCase(line, kName)) {
+      const std::string_view value = TrimBlanks(line.substr(kName.size()));
+      std::size_t length = 0;
+      const auto [last, problem] =
+          std::from_chars(value.data(), value.data() + value.size(), length);
+      if (value.empty() || problem != std::errc() || last != value.data() + value.size()) {
+        return std::nullopt;
+      }
+      return length;
+    }
+    headers.remove_prefix(std::min(end + 1, headers.size()));
+  }
+  return std::nullopt;
 }
 
 std::string DescribeCasterReply(std::string_view reply) {

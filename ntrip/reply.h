@@ -1,6 +1,8 @@
 // How a caster's answer is recognised: by a token anywhere in the bytes received so far.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +22,14 @@ inline constexpr std::string_view kSourceTableRecordMarker = "STR;";
 // True when `token` occurs, case-sensitively and anywhere, in `received` up to its first NUL:
 // replies are kept as zero-terminated text, so nothing behind a NUL byte counts.
 bool ReplyContains(std::string_view received, std::string_view token);
+
+// The status code of a reply that begins with an HTTP status line ("HTTP/1.1 401 Unauthorized"
+// gives 401); 0 for any other reply.
+int HttpStatusCode(std::string_view reply);
+
+// The value of the Content-Length header among `headers` (header lines, the name in any case);
+// nothing when there is none or its value is no whole number that fits.
+std::optional<std::size_t> ContentLength(std::string_view headers);
 
 // What a caster's reply that was not accepted tells the user, as one sentence: that it was the
 // source table (the mount point does not exist there), or the reply's first line quoted (such

@@ -51,5 +51,22 @@ TEST(DescribeCasterReply, QuotesTheFirstLineCutAndSafeOrNamesTheSourceTable) {
   for (const auto& c : cases) EXPECT_EQ(DescribeCasterReply(c.reply), c.said) << c.reply;
 }
 
+// A caster's header is hostile: only a whole number that fits is a length.
+TEST(ContentLength, ReadsOnlyAWholeNumberThatFits) {
+  const struct {
+    std::string headers;
+    std::optional<std::size_t> length;
+  } cases[] = {
+      {"Server: x\r\nContent-Length: 1234\r\n", 1234},
+      {"CONTENT-LENGTH:\t56 ", 56},
+      {"Content-Length: -5", std::nullopt},
+      {"Content-Length: 12abc", std::nullopt},
+      {"Content-Length: ", std::nullopt},
+      {"Content-Length: 99999999999999999999999", std::nullopt},
+      {"X-Content-Length: 5\r\nServer: Content-Length: 7", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ContentLength(c.headers), c.length) << c.headers;
+}
+
 }  // namespace
 }  // namespace quillon
