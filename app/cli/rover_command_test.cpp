@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/cli/command_test_fixture.h"
@@ -178,6 +179,21 @@ TEST_F(RoverCommandTest, ALinkedSettingsFileAndAFailedSaveAreSaidOnceAndTheSessi
   EXPECT_NE(caster.RequestText(0).find("Basic ZGVtbzpkZW1v\r\n"), std::string::npos);  // demo:demo
   std::ifstream kept(folder.Path() / "shadow");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), shadow);
+}
+
+// Ctrl+C while the password's named pipe waits for a writer ends the command at once, before
+// anything is saved or connected.
+TEST_F(RoverCommandTest, AStopWhileThePasswordPipeAwaitsItsWriterEndsTheCommandAtOnce) {
+  const fs::path fifo = folder.Path() / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  Arguments args = SessionArgs();
+  *(std::find(args.begin(), args.end(), "--password-file") + 1) = fifo.string();
+  AskToStop();
+  EXPECT_EQ(Run(args), kExitStoppedBeforeStart);
+  EXPECT_EQ(clock.Elapsed(), 0u);
+  EXPECT_EQ(Contents(err_), "");
+  EXPECT_FALSE(fs::exists(folder.Path() / "cfg"));
+  EXPECT_EQ(caster.ConnectionCount(), 0u);
 }
 
 TEST_F(RoverCommandTest, OptionsItCannotUseChangeNothing) {
