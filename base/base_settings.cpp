@@ -7,17 +7,17 @@
 
 namespace quillon {
 
-SettingsImage EncodeBaseSettings(const BaseSettings& settings) {
+SettingsBytes EncodeBaseSettings(const BaseSettings& settings) {
   SettingsImage image{};
   EncodeSharedSettings(settings, image);
   std::copy(settings.reserved2800.begin(), settings.reserved2800.end(),
             image.begin() + kSharedPartSize);
-  return image;
+  return SettingsFileBytes(image, settings);
 }
 
 void DecodeBaseSettings(std::span<const std::uint8_t> bytes, BaseSettings& settings) {
   const SettingsImage image = PaddedSettingsImage(bytes);
-  DecodeSharedSettings(image, settings);
+  DecodeSharedSettings(bytes, settings);
   std::copy_n(image.begin() + kSharedPartSize, settings.reserved2800.size(),
               settings.reserved2800.begin());
 }
@@ -27,19 +27,21 @@ void SetDefaultSettings(BaseSettings& settings) {
   SetSharedDefaults(settings);
 }
 
-bool ReadSettingsFile(BaseSettings& settings, const std::filesystem::path& folder) {
-  const auto image = ReadSettingsImage(SettingsFilePath(folder, kBaseSettingsFileName));
-  if (!image) {
+bool ReadSettingsFile(BaseSettings& settings, const std::filesystem::path& folder,
+                      std::string* problem) {
+  const auto bytes = ReadSettingsBytes(SettingsFilePath(folder, kBaseSettingsFileName), problem);
+  if (!bytes) {
     SetDefaultSettings(settings);
     return false;
   }
-  DecodeBaseSettings(*image, settings);
+  DecodeBaseSettings(*bytes, settings);
   return true;
 }
 
-bool WriteSettingsFile(const BaseSettings& settings, const std::filesystem::path& folder) {
-  return WriteSettingsImage(SettingsFilePath(folder, kBaseSettingsFileName),
-                            EncodeBaseSettings(settings));
+bool WriteSettingsFile(const BaseSettings& settings, const std::filesystem::path& folder,
+                       std::string* problem) {
+  return WriteSettingsBytes(SettingsFilePath(folder, kBaseSettingsFileName),
+                            EncodeBaseSettings(settings), problem);
 }
 
 bool RememberHost(BaseSettings& settings, const std::filesystem::path& folder) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 
 #include "common/settings_record.h"
 
@@ -19,22 +20,26 @@ struct BaseSettings : SettingsRecord {
   bool operator==(const BaseSettings&) const = default;
 };
 
-// The record as its 2824-byte file image; the owner field is zero.
-SettingsImage EncodeBaseSettings(const BaseSettings& settings);
+// The record as its file: the 2824-byte image, whose owner field is zero, then the extension
+// when a text does not fit the image.
+SettingsBytes EncodeBaseSettings(const BaseSettings& settings);
 
-// The record from an image of any length (see DecodeSharedSettings for short images, texts
-// and out-of-range counts).
-void DecodeBaseSettings(std::span<const std::uint8_t> image, BaseSettings& settings);
+// The record from a file of any length (see DecodeSharedSettings for short images, texts, the
+// extension and out-of-range counts).
+void DecodeBaseSettings(std::span<const std::uint8_t> bytes, BaseSettings& settings);
 
 // All zero, then the defaults of SetSharedDefaults.
 void SetDefaultSettings(BaseSettings& settings);
 
 // Reads "sourceinfo.bin" in `folder`. False when there is no readable file; the record then
-// holds the defaults.
-bool ReadSettingsFile(BaseSettings& settings, const std::filesystem::path& folder);
+// holds the defaults. `problem` as ReadSettingsBytes sets it.
+bool ReadSettingsFile(BaseSettings& settings, const std::filesystem::path& folder,
+                      std::string* problem = nullptr);
 
-// Writes "sourceinfo.bin" in `folder`, mode 0600. False, and the old file kept, when it cannot.
-bool WriteSettingsFile(const BaseSettings& settings, const std::filesystem::path& folder);
+// Writes "sourceinfo.bin" in `folder`, mode 0600. False, and the old file kept, when it cannot;
+// `problem` as WriteSettingsBytes sets it.
+bool WriteSettingsFile(const BaseSettings& settings, const std::filesystem::path& folder,
+                       std::string* problem = nullptr);
 
 // After a login: records the caster and mount point in the host history, then writes the file.
 // Returns what WriteSettingsFile returned.

@@ -23,7 +23,7 @@ namespace {
 using BaseUpload = BaseSessionFixture;
 
 // Two minutes at 11520 B/s; what the terminal cannot take at once is lost, as in a driver.
-// The request goes out whole, multi-byte texts in the locale's encoding, and the token anywhere
+// The request goes out whole, multi-byte texts in UTF-8, and the token anywhere
 // in the caster's first reply will do.
 TEST_F(BaseUpload, SendsTheRequestWholeAndKeepsUpWithAReceiverAt115200Baud) {
   const std::string password =

@@ -84,6 +84,21 @@ TEST(HostHistoryTest, KnownCasterIsUpdatedInPlace) {
   EXPECT_EQ(record.hosts[1], two);
 }
 
+// Whole texts are compared, not the 19 units the image keeps: two public casters' names that
+// begin alike are two hosts, and two long mount points of one caster are two.
+TEST(HostHistoryTest, LongNamesThatBeginAlikeAreTwo) {
+  const std::u16string gnss = u"ntrip.data.gnss.ga.gov.au";
+  const std::u16string other = u"ntrip.data.gnss.ga.gov.example";
+  const std::u16string mount = u"SYDNEY-CORS-RTCM32-MSM7";
+  SettingsRecord record;
+  Login(record, gnss, mount);
+  Login(record, other, mount);
+  Login(record, gnss, mount + u"-GLO");
+  EXPECT_EQ(Addresses(record), (Names{gnss, other}));
+  EXPECT_EQ(MountPoints(record.hosts[0]), (Names{mount, mount + u"-GLO"}));
+  EXPECT_EQ(FindHost(record, gnss.substr(0, 19)), -1);
+}
+
 TEST(HostHistoryTest, SixthAndSeventhCasterReplaceSlotZero) {
   SettingsRecord record;
   for (auto address : {u"c1", u"c2", u"c3", u"c4", u"c5"}) Login(record, address, u"MP");

@@ -19,8 +19,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-SettingsImage PatternImage(std::uint8_t seed) {
-  SettingsImage image;
+SettingsBytes PatternImage(std::uint8_t seed) {
+  SettingsBytes image(kSettingsImageSize);
   for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(seed + i);
   return image;
 }
@@ -33,26 +33,28 @@ class SettingsFileTest : public ::testing::Test {
 };
 
 TEST_F(SettingsFileTest, NothingReadableOrPlantedGivesNothing) {
-  EXPECT_FALSE(ReadSettingsImage(file_).has_value());
-  EXPECT_FALSE(ReadSettingsImage(folder_).has_value());
-  EXPECT_FALSE(WriteSettingsImage(folder_ / "missing" / "settings.bin", PatternImage(0)));
+  EXPECT_FALSE(ReadSettingsBytes(file_).has_value());
+  EXPECT_FALSE(ReadSettingsBytes(folder_).has_value());
+  EXPECT_FALSE(WriteSettingsBytes(folder_ / "missing" / "settings.bin", PatternImage(0)));
   // Without a settings folder nothing is read or written, not even beside the program.
   const fs::path none = SettingsFilePath({}, "settings.bin");
   EXPECT_TRUE(none.empty());
-  EXPECT_FALSE(WriteSettingsImage(none, PatternImage(0)));
-  EXPECT_FALSE(ReadSettingsImage(none).has_value());
+  std::string problem;
+  EXPECT_FALSE(WriteSettingsBytes(none, PatternImage(0), &problem));
+  EXPECT_EQ(problem, "");  // the user has been told there is no settings folder
+  EXPECT_FALSE(ReadSettingsBytes(none).has_value());
 
   // A file another user put there is not read: its host list could send the password away.
-  ASSERT_TRUE(WriteSettingsImage(file_, PatternImage(1)));
+  ASSERT_TRUE(WriteSettingsBytes(file_, PatternImage(1)));
   if (::chown(file_.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "giving a file away takes root";
-  EXPECT_FALSE(ReadSettingsImage(file_).has_value());
+  EXPECT_FALSE(ReadSettingsBytes(file_).has_value());
 }
 
 // A write that fails part-way (here: at the file-size limit) must not cost the old settings.
 TEST_F(SettingsFileTest, AWrittenImageReplacesTheFileIsPrivateAndAFailedWriteKeepsIt) {
   { std::ofstream(file_) << std::string(5000, 'x'); }
   ASSERT_EQ(::chmod(file_.c_str(), 0644), 0);
-  ASSERT_TRUE(WriteSettingsImage(file_, PatternImage(3)));
+  ASSERT_TRUE(WriteSettingsBytes(file_, PatternImage(3)));
   struct stat info {};
   ASSERT_EQ(::stat(file_.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0600u);
@@ -64,11 +66,11 @@ TEST_F(SettingsFileTest, AWrittenImageReplacesTheFileIsPrivateAndAFailedWriteKee
   rlimit small = saved;
   small.rlim_cur = 1000;
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool written = WriteSettingsImage(file_, PatternImage(9));
+  const bool written = WriteSettingsBytes(file_, PatternImage(9));
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_FALSE(written);
-  EXPECT_EQ(ReadSettingsImage(file_), PatternImage(3));
+  EXPECT_EQ(ReadSettingsBytes(file_), PatternImage(3));
   // A temporary file left behind would show here.
   EXPECT_EQ(std::distance(fs::directory_iterator(folder_), {}), 1);
 }

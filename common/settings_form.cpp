@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
+
+#include "common/utf8.h"
 
 namespace quillon {
 namespace {
@@ -23,7 +26,32 @@ std::int32_t DecimalValue(std::u16string_view text) {
   return static_cast<std::int32_t>(std::min(value, kLimit));
 }
 
+std::u16string TooLongText(std::u16string_view box, std::size_t maxBytes) {
+  const std::string limit = std::to_string(maxBytes);
+  return u"The " + std::u16string(box) + u" is too long: it may take at most " +
+         std::u16string(limit.begin(), limit.end()) +
+         u" bytes (a letter with an accent takes two, other characters up to four).";
+}
+
 }  // namespace
+
+std::u16string TooLongControlText(const SettingsControls& controls) {
+  const struct {
+    const std::u16string* text;
+    std::u16string_view box;
+    std::size_t maxBytes;
+  } texts[] = {
+      {controls.userName ? &*controls.userName : nullptr, u"user name", kMaxCredentialBytes},
+      {&controls.password, u"password", kMaxCredentialBytes},
+      {&controls.address, u"address", kMaxAddressBytes},
+      {&controls.mountPoint, u"mount point", kMaxMountPointBytes},
+      {&controls.comPortName, u"COM port name", kMaxDevicePathBytes},
+  };
+  for (const auto& [text, box, maxBytes] : texts) {
+    if (text != nullptr && Utf8Size(*text) > maxBytes) return TooLongText(box, maxBytes);
+  }
+  return {};
+}
 
 void ReadControlsInto(const SettingsControls& controls, SettingsRecord& record) {
   if (controls.userName) SetFieldText(record.userName, *controls.userName);

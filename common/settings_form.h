@@ -24,8 +24,13 @@ struct SettingsControls {
   bool noAuthentication = false;   // the Rover's tick box; the Base stores 0
 };
 
-// ReadControls: texts cut to their fields (user name and password 15 units, address, mount
-// point and COM port name 19), the port as the C library's decimal conversion reads the text
+// The first text that is longer than its field's maximum in bytes of UTF-8 (user name and
+// password 255, address 253, mount point 127, COM port name 255), as one line for the user that
+// names the box and the limit; empty when every text fits. An edit box counts UTF-16 units,
+// which cannot express a limit in bytes: such a text is refused, never cut.
+std::u16string TooLongControlText(const SettingsControls& controls);
+
+// ReadControls: texts as they are (TooLongControlText has let them through), the port as the C library's decimal conversion reads the text
 // (leading blanks and a sign allowed, digits up to the first other character, 0 when there are
 // none, held to the 32-bit range), the positions as they are, the selected host 0 when
 // nothing is selected. A user name that is not given keeps the record's.

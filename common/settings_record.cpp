@@ -4,6 +4,7 @@
 
 #include "common/baud.h"
 #include "common/little_endian.h"
+#include "common/settings_extension.h"
 
 namespace quillon {
 namespace {
@@ -53,6 +54,20 @@ void GetText(std::span<const std::uint8_t> image, std::size_t offset, WideField<
   if (text.size() == N) field[CutToUnits(text, N - 1).size()] = u'\0';
 }
 
+// A long text's image field; what the image cannot hold comes from the extension, if at all.
+template <std::size_t N, std::size_t MaxBytes>
+void PutText(std::span<std::uint8_t> image, std::size_t offset,
+             const LongField<N, MaxBytes>& field) {
+  PutText(image, offset, field.fixed);
+}
+
+template <std::size_t N, std::size_t MaxBytes>
+void GetText(std::span<const std::uint8_t> image, std::size_t offset,
+             LongField<N, MaxBytes>& field) {
+  GetText(image, offset, field.fixed);
+  field.whole.clear();
+}
+
 void EncodeHostEntry(const HostEntry& entry, std::span<std::uint8_t> at) {
   PutText(at, kEntryAddressAt, entry.address);
   PutInt32(at, kEntryPortAt, entry.port);
@@ -92,9 +107,11 @@ constexpr std::int32_t kMaxPort = 65535;
 std::int32_t RepairPort(std::int32_t port) { return port >= 0 && port <= kMaxPort ? port : 0; }
 
 // The whole field zero when its text holds a control character.
-template <std::size_t N>
-void RepairText(WideField<N>& field) {
-  if (HasControlCharacter(FieldText(field))) field.fill(u'\0');
+template <std::size_t N, std::size_t MaxBytes>
+void RepairText(LongField<N, MaxBytes>& field) {
+  if (!HasControlCharacter(FieldText(field))) return;
+  field.fixed.fill(u'\0');
+  field.whole.clear();
 }
 
 }  // namespace
@@ -183,6 +200,16 @@ void DecodeSharedSettings(std::span<const std::uint8_t> bytes, SettingsRecord& r
     DecodeHostEntry(in.subspan(kHostsAt + i * kHostEntrySize, kHostEntrySize), record.hosts[i]);
   }
   RepairSettings(record);
+  if (bytes.size() > kSettingsImageSize) {
+    DecodeSettingsExtension(bytes.subspan(kSettingsImageSize), record);
+  }
+}
+
+SettingsBytes SettingsFileBytes(const SettingsImage& image, const SettingsRecord& record) {
+  SettingsBytes bytes(image.begin(), image.end());
+  const SettingsBytes extension = EncodeSettingsExtension(record);
+  bytes.insert(bytes.end(), extension.begin(), extension.end());
+  return bytes;
 }
 
 SettingsImage PaddedSettingsImage(std::span<const std::uint8_t> bytes) {

@@ -6,8 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
-#include "common/wide.h"
+#include "common/long_field.h"
 
 namespace quillon {
 
@@ -16,8 +17,9 @@ inline constexpr std::size_t kSharedPartSize = 2800;  // the mode's own fields f
 inline constexpr std::size_t kHostEntrySize = 516;
 inline constexpr std::int32_t kMaxHosts = 5;
 inline constexpr std::int32_t kMaxMountPoints = 10;
-// The most characters of a user name or a password, and of an address, a mount point or a COM
-// port name; each field holds one more unit, its terminator. Every front end limits input to these.
+// The units the image's fields hold of a user name or a password, and of an address, a mount
+// point or a COM port name, as the handheld's record has them; each field holds one more unit,
+// its terminator.
 inline constexpr int kCredentialChars = 15;
 inline constexpr int kNameChars = 19;
 // The longest values the program takes, in bytes of UTF-8: what does not fit the fields above
@@ -29,31 +31,38 @@ inline constexpr std::size_t kMaxMountPointBytes = 127;
 inline constexpr std::size_t kMaxDevicePathBytes = 255;
 
 using SettingsImage = std::array<std::uint8_t, kSettingsImageSize>;
+// A whole settings file: the image, then the extension when a value needs it.
+using SettingsBytes = std::vector<std::uint8_t>;
+
+using CredentialField = LongField<kCredentialChars + 1, kMaxCredentialBytes>;
+using AddressField = LongField<kNameChars + 1, kMaxAddressBytes>;
+using MountPointField = LongField<kNameChars + 1, kMaxMountPointBytes>;
+using DevicePathField = LongField<kNameChars + 1, kMaxDevicePathBytes>;
 
 // One remembered caster with the mount points used with it.
 struct HostEntry {
-  WideField<kNameChars + 1> address{};
+  AddressField address;
   std::int32_t port = 0;
-  WideField<kCredentialChars + 1> userName{};
-  WideField<kCredentialChars + 1> password{};  // in clear, as the caster needs it
+  CredentialField userName;
+  CredentialField password;  // in clear, as the caster needs it
   std::int32_t selectedMountPoint = 0;
   std::int32_t mountPointCount = 0;
-  std::array<WideField<kNameChars + 1>, kMaxMountPoints> mountPoints{};
+  std::array<MountPointField, kMaxMountPoints> mountPoints{};
 
   bool operator==(const HostEntry&) const = default;
 };
 
 // The shared fields. The owner field at offset 0 is not kept: it is written as 0.
 struct SettingsRecord {
-  WideField<kCredentialChars + 1> userName{};
-  WideField<kCredentialChars + 1> password{};
-  WideField<kNameChars + 1> address{};  // host name or dotted IPv4 address
+  CredentialField userName;
+  CredentialField password;
+  AddressField address;  // host name or dotted IPv4 address
   std::int32_t port = 0;
   std::int32_t comIndex = 0;   // position in the COM port list
   std::int32_t baudIndex = 0;  // position in kBaudRates
   std::int32_t reserved120 = 0;
-  WideField<kNameChars + 1> comPortName{};
-  WideField<kNameChars + 1> mountPoint{};
+  DevicePathField comPortName;
+  MountPointField mountPoint;
   // Rover: 1 when no NTRIP authentication is used. The Base does not use it and stores 0.
   std::int32_t noAuthentication = 0;
   std::int32_t reserved208 = 0;
@@ -89,10 +98,15 @@ void RepairSettings(SettingsRecord& record);
 // owner field becomes 0. Bytes from 2800 on are not touched.
 void EncodeSharedSettings(const SettingsRecord& record, SettingsImage& image);
 
-// Reads the shared fields from `image` of any length: missing bytes read as zero, bytes past
-// 2800 are not looked at. A text without a terminator in its field is cut at the field's end
-// (never inside a surrogate pair). Every field is brought into range with RepairSettings.
-void DecodeSharedSettings(std::span<const std::uint8_t> image, SettingsRecord& record);
+// Reads the shared fields from the file `bytes` of any length: missing bytes of the image read
+// as zero, bytes 2800..2823 (the mode's) are not looked at, and what follows the image is read
+// as the extension (DecodeSettingsExtension), which is ignored when damaged. A text without a
+// terminator in its field is cut at the field's end (never inside a surrogate pair). Every field
+// is brought into range with RepairSettings.
+void DecodeSharedSettings(std::span<const std::uint8_t> bytes, SettingsRecord& record);
+
+// The whole file: `image`, then the extension when a text of `record` does not fit the image.
+SettingsBytes SettingsFileBytes(const SettingsImage& image, const SettingsRecord& record);
 
 // `bytes` as far as it goes in an image of 2824 bytes; the rest zero, anything past it dropped.
 SettingsImage PaddedSettingsImage(std::span<const std::uint8_t> bytes);

@@ -1,5 +1,6 @@
 // Conversions between the user-interface text (UTF-16) and the 8-bit text of the wire, the
-// receiver and file names (the locale's character set, UTF-8 on a normal system).
+// receiver and file names, into bounded buffers. The 8-bit text is UTF-8 whatever the locale
+// (common/utf8.h), so the caster gets the same bytes under LC_ALL=C as on a desktop.
 #pragma once
 
 #include <cstddef>
@@ -10,14 +11,14 @@ namespace quillon {
 // Units of the helper-owned buffers, terminator included.
 inline constexpr std::size_t kConversionBufferSize = 1024;
 
-// 8-bit text (up to its first NUL) to UTF-16 in a buffer owned by this thread, valid until the
-// next call on the same thread. At most 1023 units; a cut never splits a character. Bytes that
-// are not valid in the locale's character set become '?'.
+// UTF-8 text (up to its first NUL) to UTF-16 in a buffer owned by this thread, valid until the
+// next call on the same thread. At most 1023 units; a cut never splits a character. Each byte
+// that does not belong to a valid UTF-8 sequence becomes '?'.
 const char16_t* EightBitToWide(std::string_view text);
 
-// UTF-16 text (up to its first NUL) to 8-bit text in a buffer owned by this thread, valid until
-// the next call on the same thread. At most 1023 bytes; a cut never splits a multi-byte
-// character or a surrogate pair. Characters the locale cannot represent become '?'.
+// UTF-16 text (up to its first NUL) to UTF-8 in a buffer owned by this thread, valid until the
+// next call on the same thread. At most 1023 bytes; a cut never splits a multi-byte character
+// or a surrogate pair. A lone surrogate becomes '?'.
 const char* WideToEightBit(std::u16string_view text);
 
 // As above, into the caller's buffer of `capacity` bytes (terminator included). Returns the

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/utf8.h"
+
 #include <string>
 #include <string_view>
 #include <thread>
@@ -25,6 +27,33 @@ TEST(TextConversion, RoundTripsUtf8StopsAtTheFirstNulAndMarksInvalidInput) {
   EXPECT_EQ(std::u16string(EightBitToWide("a\377b")), u"a?b");  // 0xFF: never valid UTF-8
   const char16_t loneSurrogate[] = {u'a', 0xD800, u'b', 0};
   EXPECT_STREQ(WideToEightBit(loneSurrogate), "a?b");
+}
+
+// Encodings from python3: 'päss'.encode() and the like.
+TEST(Utf8, EncodesEveryLengthAndMarksWhatIsNoCharacter) {
+  const std::pair<std::u16string_view, std::string_view> both[] = {
+      {u"p\u00E4ss", "p\xC3\xA4ss"},
+      {u"\u007F\u0080\u07FF\u0800", "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80"},
+      {u"\uFFFF\U00010000\U0010FFFF", "\xEF\xBF\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
+  };
+  for (const auto& [wide, eight] : both) {
+    EXPECT_EQ(ToUtf8(wide), eight);
+    EXPECT_EQ(Utf8Size(wide), eight.size());
+    EXPECT_EQ(FromUtf8(eight), wide);
+    EXPECT_TRUE(IsValidUtf8(eight));
+  }
+  // One '?' for each byte that belongs to no character: overlong forms, a surrogate, a code
+  // point beyond U+10FFFF, a cut sequence, a stray continuation byte.
+  const std::pair<std::string_view, std::u16string_view> invalid[] = {
+      {"\xC0\xAF", u"??"},         {"\xE0\x80\xAF", u"???"}, {"\xED\xA0\x80", u"???"},
+      {"\xF4\x90\x80\x80", u"????"}, {"a\xE2\x82", u"a??"},  {"\x80z", u"?z"},
+  };
+  for (const auto& [eight, wide] : invalid) {
+    EXPECT_EQ(FromUtf8(eight), wide);
+    EXPECT_FALSE(IsValidUtf8(eight));
+  }
+  const char16_t lone[] = {0xDC00, u'a', 0xD800, 0};
+  EXPECT_EQ(ToUtf8(lone), "?a?");
 }
 
 // 511 two-byte characters fill 1022 bytes; the next one would need 1024 with the terminator.

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/wide.h"
+#include "common/long_field.h"
 #include "link/bluetooth_lib.h"
 #include "platform/clock.h"
 #include "platform/message_sink.h"
@@ -53,6 +53,17 @@ class ComLink {
   template <std::size_t N>
   bool OpenComPort(MessageSink* owner, WideField<N>& name, std::uint32_t baud) {
     return OpenComPort(owner, name.data(), N, baud);
+  }
+
+  // A settings record's device path: the ":" goes into the whole text while it stays within the
+  // field's maximum.
+  template <std::size_t N, std::size_t MaxBytes>
+  bool OpenComPort(MessageSink* owner, LongField<N, MaxBytes>& name, std::uint32_t baud) {
+    std::u16string text(FieldText(name));
+    text.resize(text.size() + 2, u'\0');  // room for the ":" and the terminator
+    const bool opened = OpenComPort(owner, text.data(), text.size(), baud);
+    SetFieldText(name, text);
+    return opened;
   }
 
   // Up to `capacity` bytes into `buffer`, waiting a short bounded time; no terminator is

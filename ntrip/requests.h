@@ -1,5 +1,5 @@
-// The NTRIP version 1 requests sent to a caster, byte for byte. Every text is 8-bit text in
-// the locale's character set; the builders only compose, they never send.
+// The NTRIP version 1 requests sent to a caster, byte for byte. Every text is UTF-8, whatever
+// the locale; the builders only compose, they never send.
 #pragma once
 
 #include <string>

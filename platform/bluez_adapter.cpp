@@ -81,7 +81,7 @@ class BluezAdapter final : public BluetoothAdapter {
     for (int i = 0; i < count; ++i) {
       const BluetoothAddress address = FromBdaddr(responses[i].bdaddr);
       if (!seen.insert(address).second) continue;  // answered the inquiry more than once
-      // Remote names are UTF-8 on the air, as the locale's text is on a normal system.
+      // Remote names are UTF-8 on the air, as the program's 8-bit text is.
       std::array<char, HCI_MAX_NAME_LENGTH + 1> name{};
       const bool named = hci.get() >= 0 &&
                          hci_read_remote_name(hci.get(), &responses[i].bdaddr, HCI_MAX_NAME_LENGTH,

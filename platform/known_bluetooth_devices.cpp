@@ -84,8 +84,8 @@ bool SaveKnownBluetoothDevices(const std::filesystem::path& file,
             "\n";
   }
 
-  return ReplaceFile(file,
-                     std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  return !ReplaceFile(file,
+                      std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 }  // namespace quillon

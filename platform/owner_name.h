@@ -12,7 +12,7 @@ namespace quillon {
 inline constexpr std::size_t kOwnerNameUnits = 220;
 
 // The real name in a password-database comment field ("GECOS"): the text before the first
-// comma, from the locale's 8-bit text, cut to kOwnerNameUnits.
+// comma, from UTF-8, cut to kOwnerNameUnits.
 std::u16string RealNameFromGecos(std::string_view gecos);
 
 // The real name of the user running the program; empty when the database has none.

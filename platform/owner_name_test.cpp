@@ -15,7 +15,7 @@ TEST(OwnerNameTest, TheRealNameIsTheCommentUpToItsFirstCommaCutToTheOwnerRecord)
       {"Jane Surveyor,Room 4,+1 555 0100,,", u"Jane Surveyor"},
       {"Jane Surveyor", u"Jane Surveyor"},
       {",Room 4", u""},
-      {"Zo\xC3\xAB M\xC3\xBCller,,", u"Zo\u00EB M\u00FCller"},  // UTF-8 locale of the tests
+      {"Zo\xC3\xAB M\xC3\xBCller,,", u"Zo\u00EB M\u00FCller"},  // UTF-8 whatever the locale
       {std::string(300, 'x'), std::u16string(kOwnerNameUnits, u'x')},
   };
   for (const auto& c : cases) EXPECT_EQ(RealNameFromGecos(c.gecos), c.name) << c.gecos;

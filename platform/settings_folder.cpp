@@ -1,5 +1,6 @@
 #include "platform/settings_folder.h"
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <system_error>
+
+#include "common/file_descriptor.h"
 
 namespace quillon {
 namespace {
@@ -28,6 +31,26 @@ std::filesystem::path FolderFromEnvironment(const char* name) {
   return value != nullptr && *value == '/' ? std::filesystem::path(value) : std::filesystem::path();
 }
 
+// Makes each missing folder on the way to `folder`, private at once (no moment in which another
+// user could put a file in it) and 0700 whatever the umask, which could leave the owner without
+// the right to write. false with errno set when one cannot be made.
+bool MakeMissingFolders(const std::filesystem::path& folder) {
+  std::filesystem::path partial;
+  for (const auto& part : folder) {
+    partial /= part;
+    struct stat info {};
+    if (part.empty() || ::stat(partial.c_str(), &info) == 0) continue;
+    if (::mkdir(partial.c_str(), S_IRWXU) != 0) {
+      if (errno == EEXIST) continue;  // made meanwhile by someone else: judged as it is
+      return false;
+    }
+    // Through the folder just made, never a link put in its place.
+    FileDescriptor made(::open(partial.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (made.get() < 0 || ::fchmod(made.get(), S_IRWXU) != 0) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool IsPrivateFolder(const std::filesystem::path& folder) {
@@ -37,14 +60,9 @@ bool IsPrivateFolder(const std::filesystem::path& folder) {
 }
 
 bool MakePrivateFolder(const std::filesystem::path& folder, std::string& problem) {
-  std::error_code error;
-  if (!std::filesystem::exists(folder, error)) {
-    if (folder.has_parent_path()) std::filesystem::create_directories(folder.parent_path(), error);
-    // Made private at once: no moment in which another user could put a file in it.
-    if (::mkdir(folder.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
-      problem = "cannot make " + folder.string() + ": " + std::strerror(errno);
-      return false;
-    }
+  if (!MakeMissingFolders(folder)) {
+    problem = "cannot make " + folder.string() + ": " + std::strerror(errno);
+    return false;
   }
   struct stat info {};
   if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {

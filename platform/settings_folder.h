@@ -12,8 +12,8 @@ namespace quillon {
 // or for others.
 bool IsPrivateFolder(const std::filesystem::path& folder);
 
-// Makes `folder` with mode 0700 (and its missing parents) when it is missing; true when it
-// then is a private folder. An existing folder is used as it is, never loosened or tightened.
+// Makes `folder` and its missing parents when they are missing, each with mode 0700 whatever
+// the umask; true when it then is a private folder. An existing folder is used as it is, never loosened or tightened.
 // Otherwise false with `problem` set to a short reason naming the folder.
 bool MakePrivateFolder(const std::filesystem::path& folder, std::string& problem);
 

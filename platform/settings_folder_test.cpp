@@ -55,6 +55,24 @@ TEST_F(SettingsFolderTest, EachPlaceIsMadePrivateInTurnAndTheOverrideWins) {
   EXPECT_EQ(Mode(root_ / "a" / "b"), 0700u);
 }
 
+// A umask that takes the owner's rights away, or leaves others theirs, changes nothing: each
+// folder made on the way is 0700. One that is there already is left as it is.
+TEST_F(SettingsFolderTest, FoldersMadeOnTheWayAre0700WhateverTheUmask) {
+  for (const mode_t mask : {0277, 0022, 0}) {
+    const fs::path top = root_ / ("mask" + std::to_string(mask));
+    const mode_t before = umask(mask);
+    const bool made = MakePrivateFolder(top / "a" / "b", problem_);
+    umask(before);
+    EXPECT_TRUE(made) << problem_;
+    for (const fs::path& folder : {top, top / "a", top / "a" / "b"}) {
+      EXPECT_EQ(Mode(folder), 0700u) << folder << " umask " << mask;
+    }
+  }
+  ASSERT_EQ(chmod(root_.c_str(), 0751), 0);
+  EXPECT_TRUE(MakePrivateFolder(root_ / "x", problem_));
+  EXPECT_EQ(Mode(root_), 0751u);
+}
+
 // Another user could plant a settings file in a folder they can write, or in one of theirs:
 // such folders are never used (nor changed), and without a private one nothing is saved.
 TEST_F(SettingsFolderTest, FoldersOthersCanWriteAreNeverUsed) {

@@ -377,9 +377,9 @@ void RoverSessionThread(const RoverSessionContext& context) {
 }
 
 bool SaveRoverSettings(const RoverSettings& settings, RoverStatus& status,
-                       const std::filesystem::path& folder) {
+                       const std::filesystem::path& folder, std::string* problem) {
   std::lock_guard guard(status.lock);
-  return WriteSettingsFile(settings, folder);
+  return WriteSettingsFile(settings, folder, problem);
 }
 
 void StartRoverSession(const RoverSessionContext& context) {

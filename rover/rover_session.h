@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "link/com_link.h"
 #include "platform/clock.h"
@@ -31,8 +32,9 @@ void RoverSessionThread(const RoverSessionContext& context);
 // Writes "ntripinfo.bin" from the front end's thread while a worker may be using the record
 // (the override dialog's OK): under the status lock, like the worker's own changes, so the file
 // always holds one consistent record and the newest save is the one that stays.
+// `problem` as WriteSettingsFile sets it.
 bool SaveRoverSettings(const RoverSettings& settings, RoverStatus& status,
-                       const std::filesystem::path& folder);
+                       const std::filesystem::path& folder, std::string* problem = nullptr);
 
 // Sets running and starts the worker thread on the status object.
 void StartRoverSession(const RoverSessionContext& context);

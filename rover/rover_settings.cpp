@@ -36,7 +36,7 @@ RoverSettings& RoverSettings::operator=(const RoverSettings& other) {
   return *this;
 }
 
-SettingsImage EncodeRoverSettings(const RoverSettings& settings) {
+SettingsBytes EncodeRoverSettings(const RoverSettings& settings) {
   SettingsImage image{};
   EncodeSharedSettings(settings, image);
   PutLittleEndian(image, kOverrideLatitudeAt, 8,
@@ -44,12 +44,12 @@ SettingsImage EncodeRoverSettings(const RoverSettings& settings) {
   PutLittleEndian(image, kOverrideLongitudeAt, 8,
                   std::bit_cast<std::uint64_t>(settings.overrideLongitude.load()));
   image[kOverrideEnabledAt] = settings.overrideEnabled.load();
-  return image;
+  return SettingsFileBytes(image, settings);
 }
 
 void DecodeRoverSettings(std::span<const std::uint8_t> bytes, RoverSettings& settings) {
   const SettingsImage image = PaddedSettingsImage(bytes);
-  DecodeSharedSettings(image, settings);
+  DecodeSharedSettings(bytes, settings);
   const double latitude = std::bit_cast<double>(GetLittleEndian(image, kOverrideLatitudeAt, 8));
   const double longitude = std::bit_cast<double>(GetLittleEndian(image, kOverrideLongitudeAt, 8));
   const bool latitudeValid = InRange(latitude, kMaxLatitude);
@@ -66,19 +66,21 @@ void SetDefaultSettings(RoverSettings& settings) {
   SetSharedDefaults(settings);
 }
 
-bool ReadSettingsFile(RoverSettings& settings, const std::filesystem::path& folder) {
-  const auto image = ReadSettingsImage(SettingsFilePath(folder, kRoverSettingsFileName));
-  if (!image) {
+bool ReadSettingsFile(RoverSettings& settings, const std::filesystem::path& folder,
+                      std::string* problem) {
+  const auto bytes = ReadSettingsBytes(SettingsFilePath(folder, kRoverSettingsFileName), problem);
+  if (!bytes) {
     SetDefaultSettings(settings);
     return false;
   }
-  DecodeRoverSettings(*image, settings);
+  DecodeRoverSettings(*bytes, settings);
   return true;
 }
 
-bool WriteSettingsFile(const RoverSettings& settings, const std::filesystem::path& folder) {
-  return WriteSettingsImage(SettingsFilePath(folder, kRoverSettingsFileName),
-                            EncodeRoverSettings(settings));
+bool WriteSettingsFile(const RoverSettings& settings, const std::filesystem::path& folder,
+                       std::string* problem) {
+  return WriteSettingsBytes(SettingsFilePath(folder, kRoverSettingsFileName),
+                            EncodeRoverSettings(settings), problem);
 }
 
 bool RememberHost(RoverSettings& settings, const std::filesystem::path& folder) {

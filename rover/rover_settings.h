@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <string>
 
 #include "common/settings_record.h"
 
@@ -28,24 +29,28 @@ struct RoverSettings : SettingsRecord {
   std::atomic<std::uint8_t> overrideEnabled{0};
 };
 
-// The record as its 2824-byte file image; the owner field and the padding are zero.
-SettingsImage EncodeRoverSettings(const RoverSettings& settings);
+// The record as its file: the 2824-byte image, whose owner field and padding are zero, then the
+// extension when a text does not fit the image.
+SettingsBytes EncodeRoverSettings(const RoverSettings& settings);
 
-// The record from an image of any length (see DecodeSharedSettings for short images, texts
-// and out-of-range fields). An override flag other than 0 or 1 reads as 0; a latitude or
+// The record from a file of any length (see DecodeSharedSettings for short images, texts, the
+// extension and out-of-range fields). An override flag other than 0 or 1 reads as 0; a latitude or
 // longitude that is not finite or beyond 90 or 180 degrees reads as 0 and switches the
 // override off.
-void DecodeRoverSettings(std::span<const std::uint8_t> image, RoverSettings& settings);
+void DecodeRoverSettings(std::span<const std::uint8_t> bytes, RoverSettings& settings);
 
 // All zero, then the defaults of SetSharedDefaults.
 void SetDefaultSettings(RoverSettings& settings);
 
 // Reads "ntripinfo.bin" in `folder`. False when there is no readable file; the record then
-// holds the defaults.
-bool ReadSettingsFile(RoverSettings& settings, const std::filesystem::path& folder);
+// holds the defaults. `problem` as ReadSettingsBytes sets it.
+bool ReadSettingsFile(RoverSettings& settings, const std::filesystem::path& folder,
+                      std::string* problem = nullptr);
 
-// Writes "ntripinfo.bin" in `folder`, mode 0600. False, and the old file kept, when it cannot.
-bool WriteSettingsFile(const RoverSettings& settings, const std::filesystem::path& folder);
+// Writes "ntripinfo.bin" in `folder`, mode 0600. False, and the old file kept, when it cannot;
+// `problem` as WriteSettingsBytes sets it.
+bool WriteSettingsFile(const RoverSettings& settings, const std::filesystem::path& folder,
+                       std::string* problem = nullptr);
 
 // After a login: records the caster and mount point in the host history, then writes the file.
 // Returns what WriteSettingsFile returned.

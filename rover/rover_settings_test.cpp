@@ -17,7 +17,7 @@ namespace {
 static_assert(!std::equality_comparable<RoverSettings>);
 
 // The 8 bytes stored little-endian at `at`, read independently of the code under test.
-std::uint64_t BitsAt(const SettingsImage& image, std::size_t at) {
+std::uint64_t BitsAt(const SettingsBytes& image, std::size_t at) {
   std::uint64_t bits = 0;
   for (std::size_t i = 0; i < 8; ++i) bits |= std::uint64_t{image[at + i]} << (8 * i);
   return bits;
@@ -43,7 +43,8 @@ TEST(RoverSettingsTest, OverrideFromAFileIsOnlyUsedWhenItIsAPosition) {
     settings.overrideLatitude = c.latitude;
     settings.overrideLongitude = c.longitude;
     settings.overrideEnabled = 1;
-    SettingsImage image = EncodeRoverSettings(settings);
+    SettingsBytes image = EncodeRoverSettings(settings);
+    ASSERT_EQ(image.size(), kSettingsImageSize);
     EXPECT_EQ(BitsAt(image, 2800), std::bit_cast<std::uint64_t>(c.latitude));
     EXPECT_EQ(BitsAt(image, 2808), std::bit_cast<std::uint64_t>(c.longitude));
     EXPECT_EQ(image[2816], 1);

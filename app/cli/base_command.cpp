@@ -53,10 +53,10 @@ int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment)
 
   // As Connect does: the controls into the record, the record into the file, then the checks.
   BaseSettings settings;
-  ReadSettingsFile(settings, *folder);
-  ApplySessionOptions(options, settings);
-  settings.noAuthentication = 0;  // the Base has no such option and stores 0
-  WriteSettingsFile(settings, *folder);
+  LoadApplyAndSave("base", settings, *folder, environment, [&options](BaseSettings& loaded) {
+    ApplySessionOptions(options, loaded);
+    loaded.noAuthentication = 0;  // the Base has no such option and stores 0
+  });
 
   ConsoleMessageSink messages(environment.err);
   ActivityClock workerClock(environment.clock);

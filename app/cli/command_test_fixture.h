@@ -20,6 +20,7 @@
 #include "app/cli/commands.h"
 #include "ntrip/demo_caster.h"
 #include "ntrip/simulated_receiver.h"
+#include "testing/file_privileges.h"
 #include "testing/temp_folder.h"
 #include "testing/virtual_clock.h"
 
@@ -81,6 +82,9 @@ class CommandFixture : public ::testing::Test {
   void Launch(Arguments args) {
     ended_.store(false);
     runner_ = std::thread([this, args = std::move(args)] {
+      if (withoutFilePrivileges_) {
+        ASSERT_TRUE(quillon::testing::DropFilePrivilegesOfThisThread());
+      }
       CommandEnvironment environment{clock, out_, err_, bluetooth_, std::nullopt, stopPipe_[0]};
       environment.report.live = live_;
       environment.report.notifier = notifier_;
@@ -134,6 +138,7 @@ class CommandFixture : public ::testing::Test {
   DemoCaster caster;
   SimulatedReceiver receiver{clock};
   BluetoothLib* bluetooth_ = nullptr;
+  bool withoutFilePrivileges_ = false;  // the command runs as a user whom permissions hold
   ServiceNotifier* notifier_ = nullptr;  // the service manager the command reports to
   std::FILE* out_ = std::tmpfile();
   std::FILE* err_ = std::tmpfile();

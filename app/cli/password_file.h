@@ -7,13 +7,15 @@
 #include <cstdint>
 #include <string>
 
+#include "common/settings_record.h"
 #include "platform/clock.h"
 
 namespace quillon::cli {
 
-// The most a password file may hold before its first line ends: far more than a password
-// takes, so a longer line is refused as too long, and /dev/zero is never read on and on.
-inline constexpr std::size_t kPasswordFileReadMax = 256;
+// The most a password file may hold before its first line ends: the longest password and its
+// line end ("\r\n"), so a longer line is refused as too long, and /dev/zero is never read on
+// and on.
+inline constexpr std::size_t kPasswordFileReadMax = kMaxCredentialBytes + 2;
 
 // How long a pipe's writer has to send the line: a systemd credential or a `<(pass show x)`
 // whose key the agent holds answers at once.

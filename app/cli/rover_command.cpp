@@ -22,9 +22,8 @@ int RunRoverCommand(const Arguments& args, const CommandEnvironment& environment
 
   // As Connect does: the controls into the record, the record into the file, then the checks.
   RoverSettings settings;
-  ReadSettingsFile(settings, *folder);
-  ApplyRoverOptions(options, settings);
-  WriteSettingsFile(settings, *folder);
+  LoadApplyAndSave("rover", settings, *folder, environment,
+                   [&options](RoverSettings& loaded) { ApplyRoverOptions(options, loaded); });
 
   ConsoleMessageSink messages(environment.err);
   ActivityClock workerClock(environment.clock);

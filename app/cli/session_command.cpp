@@ -43,6 +43,12 @@ std::optional<std::filesystem::path> ParseSessionCommand(std::string_view comman
   return *options.settingsDir;
 }
 
+void TellSettingsProblem(std::string_view command, const std::string& problem,
+                         const CommandEnvironment& environment) {
+  if (problem.empty()) return;
+  std::fprintf(environment.err, "quillon %s: %s\n", std::string(command).c_str(), problem.c_str());
+}
+
 bool PrepareConnect(const SettingsRecord& settings, const SessionOptions& options, ComLink& link,
                     const CommandEnvironment& environment, MessageSink& messages) {
   const auto refuse = [&](std::uint32_t text) {

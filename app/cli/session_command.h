@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "app/cli/command_environment.h"
@@ -27,6 +28,28 @@ std::optional<std::filesystem::path> ParseSessionCommand(std::string_view comman
                                                          const CommandEnvironment& environment,
                                                          SessionOptions& options,
                                                          int& exitStatus);
+
+// Prints `problem` (of a settings file, see ReadSettingsBytes) on the environment's error stream
+// as one line naming the command; nothing when it is empty.
+void TellSettingsProblem(std::string_view command, const std::string& problem,
+                         const CommandEnvironment& environment);
+
+// As the dialog's load and Connect's save: reads the mode's settings file in `folder` into
+// `settings` (the defaults when there is none), lets `apply` put the options in, and writes the
+// file back. A file that is refused (a link, another user's) and a save that fails are each
+// told once on the error stream; the session goes on without them.
+template <class Settings, class Apply>
+void LoadApplyAndSave(std::string_view command, Settings& settings,
+                      const std::filesystem::path& folder, const CommandEnvironment& environment,
+                      Apply apply) {
+  std::string problem;
+  ReadSettingsFile(settings, folder, &problem);
+  TellSettingsProblem(command, problem, environment);
+  apply(settings);
+  problem.clear();
+  WriteSettingsFile(settings, folder, &problem);
+  TellSettingsProblem(command, problem, environment);
+}
 
 // As Connect does once the settings are saved: refuses what the dialog refuses (address, port
 // name, port; the message goes to `messages`), and for the pseudo-port "BLUETOOTH" checks the

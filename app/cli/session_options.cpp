@@ -6,6 +6,7 @@
 
 #include "common/baud.h"
 #include "common/text.h"
+#include "common/utf8.h"
 #include "common/wide.h"
 #include "link/bluetooth_choice.h"
 #include "rover/rover_settings.h"
@@ -39,15 +40,21 @@ bool WideOfAtMost(std::string_view text, std::size_t maxUnits, std::u16string& o
   return out.size() <= maxUnits && text.find('\0') == std::string_view::npos;
 }
 
-// `value` of option `what` as wide text: at most `maxUnits` characters and no control
-// characters, which would end up inside the request headers or the settings file. On a
-// problem false with `error` naming `what`, the limit and the fault.
-bool TextOption(std::string_view what, std::string_view value, std::size_t maxUnits,
+// `value` of option `what` as wide text: UTF-8 of at most `maxBytes` bytes and no control
+// characters, which would end up inside the request headers or the settings file. On a problem
+// false with `error` naming `what`, the limit and the fault.
+bool TextOption(std::string_view what, std::string_view value, std::size_t maxBytes,
                 std::u16string& out, std::string& error) {
-  if (!WideOfAtMost(value, maxUnits, out)) {
-    error = std::string(what) + " takes at most " + std::to_string(maxUnits) + " characters";
+  if (value.size() > maxBytes) {
+    error = std::string(what) + " takes at most " + std::to_string(maxBytes) +
+            " bytes of UTF-8 (a letter with an accent takes two)";
     return false;
   }
+  if (!IsValidUtf8(value)) {
+    error = std::string(what) + " is not UTF-8 text";
+    return false;
+  }
+  out = FromUtf8(value);
   if (HasControlCharacter(out)) {
     error = std::string(what) + " takes no control characters (such as a line break)";
     return false;
@@ -70,7 +77,7 @@ bool ParseCaster(std::string_view value, SessionOptions& options, std::string& e
   }
   if (port >= 0) options.port = port;
   std::u16string address;
-  if (!TextOption("--caster address", host, kNameChars, address, error)) return false;
+  if (!TextOption("--caster address", host, kMaxAddressBytes, address, error)) return false;
   options.address = address;
   return true;
 }
@@ -91,7 +98,7 @@ bool ParseGga(std::string_view value, SessionOptions& options, std::string& erro
 // The password as given, checked as the other texts are.
 bool TakePassword(const std::string& password, SessionOptions& options, std::string& error) {
   std::u16string wide;
-  if (!TextOption("the password", password, kCredentialChars, wide, error)) return false;
+  if (!TextOption("the password", password, kMaxCredentialBytes, wide, error)) return false;
   options.password = wide;
   return true;
 }
@@ -150,13 +157,10 @@ bool ParseValue(std::string_view flag, const std::string& value, SessionOptions&
     return true;
   }
   std::u16string text;
-  const std::size_t limit = flag == "--user" ? kCredentialChars : kNameChars;
-  if (!TextOption(flag, value, limit, text, error)) {
-    if (flag == "--device") {
-      error += " (the settings file keeps no more; use a name such as /dev/ttyUSB0)";
-    }
-    return false;
-  }
+  const std::size_t limit = flag == "--user"    ? kMaxCredentialBytes
+                            : flag == "--mount" ? kMaxMountPointBytes
+                                                : kMaxDevicePathBytes;
+  if (!TextOption(flag, value, limit, text, error)) return false;
   if (flag == "--user") options.userName = text;
   if (flag == "--mount") options.mountPoint = text;
   if (flag == "--device") options.device = text;
@@ -256,11 +260,6 @@ bool ReadLogin(std::string_view user, const std::string& passwordFile,
                const std::optional<std::string>& environmentPassword, const PasswordFileWait& wait,
                std::string& password, std::string& error) {
   const auto usable = [&](std::string_view what, std::string_view value) {
-    if (value.size() > kMaxCredentialBytes) {
-      error =
-          std::string(what) + " takes at most " + std::to_string(kMaxCredentialBytes) + " bytes";
-      return false;
-    }
     std::u16string wide;
     return TextOption(what, value, kMaxCredentialBytes, wide, error);
   };

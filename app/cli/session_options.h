@@ -76,8 +76,9 @@ bool SplitCasterArgument(std::string_view value, std::string_view& host, std::in
 // Parses `args` (the words after the command) allowing the options in `allowed`; opens no file:
 // TakePasswordFile reads the --password-file afterwards.
 // `environmentPassword` is QUILLON_PASSWORD when set; --password-file wins over it. A password
-// is never taken from the command line. Texts keep the settings file's limits (address and
-// mount point 19 characters, user name and password 15) and may hold no control characters.
+// is never taken from the command line. Texts are UTF-8 within the settings' limits (bytes:
+// address 253, mount point 127, user name, password and device path 255) and may hold no
+// control characters.
 // On a problem returns false with `error` set to one line for the user; nothing is applied then.
 bool ParseSessionOptions(const Arguments& args, unsigned allowed,
                          const std::optional<std::string>& environmentPassword,

@@ -57,10 +57,12 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
       {{"--caster", "host\r\nX: 1:2101"}, "--caster address takes no control characters"},
       {{"--mount", "RTCM3\r\n\r\nGET /x"}, "--mount takes no control characters"},
       {{"--user", "u\x1b[2J"}, "--user takes no control characters"},
-      {{"--caster", "a-very-long-host-name.example"}, "19 characters"},
-      {{"--user", "sixteen-chars-xx"}, "15 characters"},
-      {{"--mount", "TWENTY-CHARACTERS-XX"}, "19 characters"},
-      {{"--device", "/dev/serial/by-id/usb-FTDI"}, "/dev/ttyUSB0"},
+      // One byte past each limit; a letter with an accent counts two.
+      {{"--caster", std::string(254, 'a') + ":2101"}, "--caster address takes at most 253 bytes"},
+      {{"--user", std::string(254, 'u') + "\xC3\xA9"}, "--user takes at most 255 bytes"},
+      {{"--mount", std::string(128, 'M')}, "--mount takes at most 127 bytes"},
+      {{"--device", "/dev/" + std::string(251, 'x')}, "--device takes at most 255 bytes"},
+      {{"--user", "p\xE4ss"}, "--user is not UTF-8 text"},  // Latin-1, not UTF-8
       {{"--gga", "91,0"}, "LAT,LON"},
       {{"--mount"}, "needs a value"},
       {{"--seconds", "5"}, "unknown option --seconds"},  // not a rover option
@@ -100,8 +102,10 @@ TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironme
        "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\n",
        std::nullopt, file, std::u16string(15, u'\u00E9')},
       {"", "env", "/dev/fd/" + std::to_string(pipe[0]), u"piped"},
-      {"sixteen-chars-xx\n", std::nullopt, file, std::nullopt, "takes at most 15 characters"},
-      {std::string(1 << 20, 'x'), std::nullopt, file, std::nullopt, "at most 15 characters"},
+      {std::string(255, 'x') + "\r\n", std::nullopt, file, std::u16string(255, u'x')},
+      {std::string(256, 'x') + "\n", std::nullopt, file, std::nullopt, "at most 255 bytes"},
+      {std::string(255, 'x') + "\ry\n", std::nullopt, file, std::nullopt, "at most 255 bytes"},
+      {std::string(1 << 20, 'x'), std::nullopt, file, std::nullopt, "at most 255 bytes"},
       {"pw\rX-Evil: 1\n", std::nullopt, file, std::nullopt, "takes no control characters"},
       {"", "pw\r\nX-Evil: 1", "", std::nullopt, "takes no control characters"},
       // What is no file (a folder, a device without end) is refused unread.

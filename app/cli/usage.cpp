@@ -14,19 +14,19 @@ struct OptionHelp {
   const char* text;
 };
 
-// One entry per option; the limits are the settings file's, which keeps no more.
+// One entry per option; the limits are the settings file's, in bytes of UTF-8.
 constexpr OptionHelp kOptions[] = {
     {kRover | kBase,
-     "  --caster HOST[:PORT]   caster address (at most 19 characters) and port (1-65535)\n"},
-    {kRover | kBase, "  --mount NAME           mount point, at most 19 characters\n"},
-    {kRover, "  --user NAME            user name, at most 15 characters\n"},
+     "  --caster HOST[:PORT]   caster address (at most 253 bytes) and port (1-65535)\n"},
+    {kRover | kBase, "  --mount NAME           mount point, at most 127 bytes\n"},
+    {kRover, "  --user NAME            user name (such as an e-mail address), at most 255 bytes\n"},
     {kRover | kBase,
-     "  --password-file FILE   password (at most 15 characters): the first line of FILE, a\n"
+     "  --password-file FILE   password (at most 255 bytes): the first line of FILE, a\n"
      "                         regular file or a pipe; QUILLON_PASSWORD in the environment\n"
      "                         also works. Never given on the command line.\n"},
     {kRover | kBase,
-     "  --device PATH          receiver link: a serial device such as /dev/ttyUSB0 (at most\n"
-     "                         19 characters), or BLUETOOTH\n"},
+     "  --device PATH          receiver link: a serial device such as /dev/ttyUSB0 or a\n"
+     "                         /dev/serial/by-id/ path (at most 255 bytes), or BLUETOOTH\n"},
     {kRover | kBase,
      "  --bt-device NAME       with BLUETOOTH: the device, by its name in the Bluetooth list\n"
      "                         (default: the device chosen last)\n"},
@@ -38,14 +38,16 @@ constexpr OptionHelp kOptions[] = {
      "  --gga LAT,LON          send this position in the receiver's GGA sentences (degrees,\n"
      "  --no-gga               south and west negative), or stop doing so\n"},
     {kRover | kBase,
-     "  --settings-dir DIR     settings folder for this run, made private (mode 0700) when\n"
-     "                         missing; refused when others can write it (default:\n"
-     "                         $QUILLON_SETTINGS_DIR, else $XDG_CONFIG_HOME/quillon)\n"},
+     "  --settings-dir DIR     settings folder for this run, made private (mode 0700 whatever\n"
+     "                         the umask) when missing; refused when others can write it\n"
+     "                         (default: $QUILLON_SETTINGS_DIR, else $XDG_CONFIG_HOME/quillon)\n"},
     {kRover | kBase, "  --trace                print trace lines on standard error\n"},
     {kRover | kBase, "  -h, --help             show this text\n"},
 };
 
-constexpr char kTextRule[] = "Texts may hold no control characters (such as a line break).\n";
+constexpr char kTextRule[] =
+    "Texts are UTF-8 whatever the locale (a letter with an accent takes two bytes) and may\n"
+    "hold no control characters (such as a line break).\n";
 
 constexpr char kRoverText[] = "Runs one Rover session (NTRIP client) without windows.\n";
 

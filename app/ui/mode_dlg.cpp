@@ -16,6 +16,7 @@
 #include "common/connect_checks.h"
 #include "common/settings_form.h"
 #include "common/strings.h"
+#include "common/utf8.h"
 #include "link/bluetooth_choice.h"
 #include "link/com_port_items.h"
 #include "session/elapsed_text.h"
@@ -28,8 +29,8 @@ constexpr int kPortChars = 6;
 
 QString Text(std::u16string_view text) { return ToQString(text); }
 
-template <std::size_t N>
-QString Text(const WideField<N>& field) {
+template <std::size_t N, std::size_t MaxBytes>
+QString Text(const LongField<N, MaxBytes>& field) {
   return ToQString(FieldText(field));
 }
 
@@ -49,15 +50,15 @@ void ModeDialog::AddSettingsRows(int dy) {
   AddControl<QLabel>(kIdPasswordLabel, QRect(3, 21 + dy, 37, 8), QStringLiteral("Password:"));
   AddControl<QLineEdit>(kIdPassword, QRect(45, 19 + dy, 90, 12))->setEchoMode(QLineEdit::Password);
   AddControl<QLabel>(kIdAddressLabel, QRect(3, 35 + dy, 42, 8), QStringLiteral("IP address:"));
-  AddEditableCombo(*this, kIdAddressList, QRect(45, 33 + dy, 90, 55), kNameChars);
+  AddEditableCombo(*this, kIdAddressList, QRect(45, 33 + dy, 90, 55), kMaxAddressBytes);
   AddControl<QLabel>(kIdPortLabel, QRect(3, 49 + dy, 32, 8), QStringLiteral("Port:"));
   auto* port = AddControl<QLineEdit>(kIdPort, QRect(45, 47 + dy, 90, 12));
   port->setValidator(
       new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), port));
   AddControl<QLabel>(kIdMountPointLabel, QRect(3, 63 + dy, 42, 8), QStringLiteral("Mount point:"));
-  AddEditableCombo(*this, kIdMountPointList, QRect(45, 61 + dy, 90, 52), kNameChars);
+  AddEditableCombo(*this, kIdMountPointList, QRect(45, 61 + dy, 90, 52), kMaxMountPointBytes);
   AddControl<QLabel>(kIdComPortLabel, QRect(3, 77 + dy, 37, 8), QStringLiteral("COM port:"));
-  AddEditableCombo(*this, kIdComPortList, QRect(45, 75 + dy, 90, 53), kNameChars);
+  AddEditableCombo(*this, kIdComPortList, QRect(45, 75 + dy, 90, 53), kMaxDevicePathBytes);
   AddControl<QLabel>(kIdBaudLabel, QRect(5, 91 + dy, 46, 8), QStringLiteral("Baud rate:"));
   auto* baud = AddControl<QComboBox>(kIdBaudList, QRect(45, 89 + dy, 90, 39));
   for (const char* item : {"4800 ", "9600 ", "14400 ", "19200 ", "38400 ", "57600 ", "115200"}) {
@@ -77,10 +78,12 @@ void ModeDialog::AddSessionCounters(int dy, const QString& bytesLabel) {
 
 void ModeDialog::InitSettingsControls() {
   if (Item(kIdUserName) != nullptr) {
-    LimitText(kIdUserName, kCredentialChars);
+    LimitText(kIdUserName, kMaxCredentialBytes);
     SetItemText(kIdUserName, QString());
   }
-  LimitText(kIdPassword, kCredentialChars);
+  // A limit in units lets through no text of plain ASCII that is too long; ReadControls
+  // refuses the others.
+  LimitText(kIdPassword, kMaxCredentialBytes);
   LimitText(kIdPort, kPortChars);
   SetItemText(kIdAddressList, QStringLiteral("0.0.0.0"));
   SetItemText(kIdPort, QStringLiteral("2101"));
@@ -113,7 +116,10 @@ bool ModeDialog::AdjustForSmallScreen(std::initializer_list<int> lists,
 }
 
 bool ModeDialog::LoadSettings() {
-  if (!ReadSettingsFile()) {
+  std::string problem;
+  const bool read = ReadSettingsFile(problem);
+  if (!problem.empty()) ShowError(FromUtf8(problem));
+  if (!read) {
     SetCurSel(kIdBaudList, Record().baudIndex);
     return false;
   }
@@ -150,7 +156,7 @@ void ModeDialog::ApplyHostEntry() {
   SetFieldText(Record().mountPoint, ItemText(kIdMountPointList).toStdU16String());
 }
 
-void ModeDialog::ReadControls() {
+bool ModeDialog::ReadControls() {
   SettingsControls controls;
   if (Item(kIdUserName) != nullptr) controls.userName = ItemText(kIdUserName).toStdU16String();
   controls.password = ItemText(kIdPassword).toStdU16String();
@@ -163,12 +169,22 @@ void ModeDialog::ReadControls() {
   controls.baudIndex = GetCurSel(kIdBaudList);
   controls.noAuthentication =
       Item(kIdNoAuthentication) != nullptr && IsChecked(kIdNoAuthentication);
+  if (std::u16string tooLong = TooLongControlText(controls); !tooLong.empty()) {
+    ShowError(std::move(tooLong));
+    return false;
+  }
   ReadControlsInto(controls, Record());
+  return true;
 }
 
-void ModeDialog::SaveSettings(bool readControls) {
-  if (readControls) ReadControls();
-  WriteSettingsFile();
+bool ModeDialog::SaveSettings(bool readControls) {
+  if (readControls && !ReadControls()) return false;
+  std::string problem;
+  if (!WriteSettingsFile(problem) && !problem.empty() && !saveProblemShown_) {
+    saveProblemShown_ = true;
+    ShowError(FromUtf8(problem));
+  }
+  return true;
 }
 
 void ModeDialog::OnConnect() {
@@ -180,7 +196,7 @@ void ModeDialog::OnConnect() {
 }
 
 bool ModeDialog::PrepareConnect() {
-  SaveSettings(true);
+  if (!SaveSettings(true)) return false;
   if (const std::uint32_t problem = FirstConnectProblem(Record())) {
     ShowError(problem);
     return false;
@@ -293,9 +309,11 @@ void ModeDialog::OnCancel() {
   if (ConfirmEndSession()) EndDialog(kIdCancel);
 }
 
-void ModeDialog::ShowError(std::uint32_t stringId) {
-  services_.messages.Show({LoadString(stringId), LoadString(kStrError), MessageIcon::kExclamation,
-                           MessageButtons::kOk});
+void ModeDialog::ShowError(std::uint32_t stringId) { ShowError(LoadString(stringId)); }
+
+void ModeDialog::ShowError(std::u16string text) {
+  services_.messages.Show(
+      {std::move(text), LoadString(kStrError), MessageIcon::kExclamation, MessageButtons::kOk});
 }
 
 MessageAnswer ModeDialog::Ask(std::uint32_t stringId) {

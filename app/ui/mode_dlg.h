@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 
 #include "app/ui/dialog.h"
 #include "common/settings_record.h"
@@ -72,11 +73,15 @@ class ModeDialog : public Dialog {
   // LoadSettings: reads the file (false: none, the record holds the defaults and only the
   // baud-rate list is set) and fills the COM port, baud-rate and address lists and, through
   // ApplyHostEntry, the caster's boxes.
+  // A file that is refused (a link, another user's) is said in a box.
   bool LoadSettings();
   void ApplyHostEntry();
-  void ReadControls();
-  // Optionally ReadControls, then writes the record to the mode's file.
-  void SaveSettings(bool readControls);
+  // The controls into the record; false, with a box and the record untouched, when a text is
+  // longer than its field's maximum (the edits count UTF-16 units, the maximum is in bytes).
+  bool ReadControls();
+  // Optionally ReadControls (false when it refuses), then writes the record to the mode's file.
+  // The first save that fails is said in a box; the dialog goes on without it.
+  bool SaveSettings(bool readControls);
 
   // Connect or Disconnect, by the status's running flag.
   void OnConnect();
@@ -84,8 +89,9 @@ class ModeDialog : public Dialog {
  protected:
   // The mode's settings record (a member of the derived dialog), its file, and its worker.
   virtual SettingsRecord& Record() = 0;
-  virtual bool ReadSettingsFile() = 0;
-  virtual void WriteSettingsFile() = 0;
+  // As ReadSettingsFile and WriteSettingsFile of the mode, with their `problem`.
+  virtual bool ReadSettingsFile(std::string& problem) = 0;
+  virtual bool WriteSettingsFile(std::string& problem) = 0;
   virtual void StartWorker() = 0;
 
   // The shared part of start-up: the edits' limits and first texts, the status timer and
@@ -130,6 +136,7 @@ class ModeDialog : public Dialog {
   void EndSessionNow();
 
   void ShowError(std::uint32_t stringId);
+  void ShowError(std::u16string text);
   MessageAnswer Ask(std::uint32_t stringId);
 
   ModeServices& services_;
@@ -140,6 +147,8 @@ class ModeDialog : public Dialog {
   // Connect's steps before the worker: save, check, choose the Bluetooth device. false: stop.
   bool PrepareConnect();
   void StopSessionPainted(StopKind kind);
+
+  bool saveProblemShown_ = false;
 };
 
 }  // namespace quillon::ui

@@ -19,6 +19,7 @@ struct RoverMode {
   using Status = RoverStatus;
   using Settings = RoverSettings;
   static constexpr char kName[] = "rover";
+  static constexpr const char* kFile = kRoverSettingsFileName;
   static constexpr char16_t kGaveUpText[] = u"Unable to open COM Port.";
 };
 
@@ -27,6 +28,7 @@ struct BaseMode {
   using Status = BaseStatus;
   using Settings = BaseSettings;
   static constexpr char kName[] = "base";
+  static constexpr const char* kFile = kBaseSettingsFileName;
   static constexpr char16_t kGaveUpText[] = u"Could not re-connect to NTRIP Caster.";
 };
 
@@ -112,6 +114,71 @@ TYPED_TEST(ModeDlgTest, StoredCastersFillTheListsAndConnectSavesThePickedOne) {
   EXPECT_EQ(FieldText(saved.userName), u"user3");
   EXPECT_EQ(saved.selectedHost, 2);
   EXPECT_EQ(saved.noAuthentication, 0);
+}
+
+// Long stored values are shown and saved whole. A text longer in bytes than its field takes (128
+// two-byte letters, which the edit's limit in units lets through) is refused, nothing saved.
+TYPED_TEST(ModeDlgTest, LongValuesAreShownAndSavedWholeAndATextTooLongInBytesIsRefused) {
+  const std::u16string user = u"jane.surveyor@example.com";
+  const std::u16string password = u"tok_9f3c1e7a5b2d4086a1c3e5f7092b4d6f81a3";
+  const std::u16string address = u"ntrip.data.gnss.ga.gov.au";
+  const std::u16string mount = u"SYDNEY-CORS-RTCM32-MSM7-GPS-GLO-GAL-BDS-QZS-1HZ-VRS-NEAREST";
+  typename TypeParam::Settings stored;
+  stored.hostCount = 1;
+  HostEntry& host = stored.hosts[0];
+  SetFieldText(host.address, address);
+  SetFieldText(host.userName, user);
+  SetFieldText(host.password, password);
+  host.mountPointCount = 1;
+  SetFieldText(host.mountPoints[0], mount);
+  ASSERT_TRUE(WriteSettingsFile(stored, this->folder.Path()));
+  typename TypeParam::Dlg dialog(this->services, this->status);
+  this->Run(dialog, [&] {
+    for (const auto& [id, text] : {std::pair{kIdAddressList, address}, {kIdPassword, password},
+                                   {kIdMountPointList, mount}, {kIdUserName, user}}) {
+      if (dialog.Item(id) != nullptr) {
+        EXPECT_EQ(dialog.ItemText(id), Q(text)) << id;
+      }
+    }
+    SaveScreenshot(dialog, QString::fromLatin1(TypeParam::kName) + "_long_values");
+    dialog.SetItemText(kIdComPortList, QString());
+    dialog.SetItemText(kIdPassword, Q(std::u16string(128, u'\u00E4')));
+    Click(dialog, kIdConnect);
+    EXPECT_EQ(this->template Saved<typename TypeParam::Settings>().hostCount, 1);  // not saved
+    dialog.SetItemText(kIdPassword, Q(std::u16string(127, u'\u00E4')));  // 254 bytes
+    Click(dialog, kIdConnect);
+  });
+  const auto shown = this->boxes.Boxes();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown[0].text,
+            u"The password is too long: it may take at most 255 bytes (a letter with an accent "
+            u"takes two, other characters up to four).");
+  EXPECT_EQ(shown[1].text, u"There is no COM port selected?");
+  const auto saved = this->template Saved<typename TypeParam::Settings>();
+  EXPECT_EQ(FieldText(saved.address), address);
+  EXPECT_EQ(FieldText(saved.password), std::u16string(127, u'\u00E4'));
+  EXPECT_EQ(FieldText(saved.mountPoint), mount);
+  EXPECT_EQ(FieldText(saved.userName), user);  // the Base's from the stored caster
+}
+
+// A folder in the settings file's place: said when the dialog loads, and at the first save that
+// fails; the next Connect goes on to its own check without a second box.
+TYPED_TEST(ModeDlgTest, ARefusedFileAndAFailedSaveAreEachShownOnce) {
+  const std::filesystem::path file = this->folder.Path() / TypeParam::kFile;
+  std::filesystem::create_directory(file);
+  typename TypeParam::Dlg dialog(this->services, this->status);
+  this->Run(dialog, [&] {
+    dialog.SetItemText(kIdComPortList, QString());
+    Click(dialog, kIdConnect);
+    Click(dialog, kIdConnect);
+  });
+  const std::u16string named = u"settings file " + file.u16string();
+  const auto shown = this->boxes.Boxes();
+  ASSERT_EQ(shown.size(), 4u);
+  EXPECT_EQ(shown[0].text, named + u" is not a regular file: the defaults are used");
+  EXPECT_EQ(shown[1].text, named + u" cannot be saved (Is a directory)");
+  EXPECT_EQ(shown[2].text, u"There is no COM port selected?");
+  EXPECT_EQ(shown[3].text, u"There is no COM port selected?");
 }
 
 // The Bluetooth device choice's Cancel says nothing.

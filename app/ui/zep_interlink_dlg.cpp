@@ -67,13 +67,13 @@ bool CZEPInterlinkDlg::OnInitDialog() {
   return false;
 }
 
-bool CZEPInterlinkDlg::ReadSettingsFile() {
-  return quillon::ReadSettingsFile(settings_, services_.settingsFolder);
+bool CZEPInterlinkDlg::ReadSettingsFile(std::string& problem) {
+  return quillon::ReadSettingsFile(settings_, services_.settingsFolder, &problem);
 }
 
-void CZEPInterlinkDlg::WriteSettingsFile() {
+bool CZEPInterlinkDlg::WriteSettingsFile(std::string& problem) {
   // The worker may be using the record: the save goes under the status lock.
-  SaveRoverSettings(settings_, roverStatus_, services_.settingsFolder);
+  return SaveRoverSettings(settings_, roverStatus_, services_.settingsFolder, &problem);
 }
 
 void CZEPInterlinkDlg::StartWorker() {
@@ -121,7 +121,7 @@ void CZEPInterlinkDlg::OnTimer(int id) {
 }
 
 void CZEPInterlinkDlg::OnSource() {
-  SaveSettings(true);
+  if (!SaveSettings(true)) return;
   if (const std::uint32_t problem = FirstSourceTableProblem(settings_)) {
     ShowError(problem);
     return;

@@ -34,8 +34,8 @@ class CZEPInterlinkDlg : public ModeDialog {
   void OnSysKeyDown(int key) override;
 
   SettingsRecord& Record() override { return settings_; }
-  bool ReadSettingsFile() override;
-  void WriteSettingsFile() override;
+  bool ReadSettingsFile(std::string& problem) override;
+  bool WriteSettingsFile(std::string& problem) override;
   void StartWorker() override;
   void EnableSettingsControls(bool enable) override;
   void ShowSessionView(bool running) override;

@@ -50,13 +50,13 @@ bool CZEPSourceDlg::OnInitDialog() {
   return false;
 }
 
-bool CZEPSourceDlg::ReadSettingsFile() {
-  return quillon::ReadSettingsFile(settings_, services_.settingsFolder);
+bool CZEPSourceDlg::ReadSettingsFile(std::string& problem) {
+  return quillon::ReadSettingsFile(settings_, services_.settingsFolder, &problem);
 }
 
-void CZEPSourceDlg::WriteSettingsFile() {
+bool CZEPSourceDlg::WriteSettingsFile(std::string& problem) {
   // Only Connect saves, before its worker starts: the record is the dialog's alone then.
-  quillon::WriteSettingsFile(settings_, services_.settingsFolder);
+  return quillon::WriteSettingsFile(settings_, services_.settingsFolder, &problem);
 }
 
 void CZEPSourceDlg::StartWorker() {

@@ -29,8 +29,8 @@ class CZEPSourceDlg : public ModeDialog {
   void OnTimer(int id) override;
 
   SettingsRecord& Record() override { return settings_; }
-  bool ReadSettingsFile() override;
-  void WriteSettingsFile() override;
+  bool ReadSettingsFile(std::string& problem) override;
+  bool WriteSettingsFile(std::string& problem) override;
   void StartWorker() override;
   void ShowSessionView(bool running) override;
   bool ShowWorkerText() override;

@@ -7,6 +7,7 @@ do not come from the code they test.
 """
 import random
 import struct
+import zlib
 
 SIZE = 2824
 
@@ -35,6 +36,25 @@ def host(image, slot, address, port, user, password, selected, count, mounts):
         text(image, at + 116 + 40 * i, 20, mount)
 
 
+def record(image, owner, user, password, address, port, com, baud, device, mount, no_auth,
+           selected, count):
+    # The shared fields before the host entries, every one written (reserved ones as 0).
+    int32(image, 0, owner)
+    text(image, 4, 16, user)
+    text(image, 36, 16, password)
+    text(image, 68, 20, address)
+    int32(image, 108, port)
+    int32(image, 112, com)
+    int32(image, 116, baud)
+    int32(image, 120, 0)
+    text(image, 124, 20, device)
+    text(image, 164, 20, mount)
+    int32(image, 204, no_auth)
+    int32(image, 208, 0)
+    int32(image, 212, selected)
+    int32(image, 216, count)
+
+
 def short():
     # The first 100 bytes of a file: owner, user name, password and 16 units of the address.
     image = bytearray(SIZE)
@@ -48,18 +68,8 @@ def short():
 def long():
     # A sound record followed by 176 bytes that belong to no field.
     image = bytearray(SIZE)
-    int32(image, 0, 0x7FFF0000)
-    text(image, 4, 16, "bob")
-    text(image, 36, 16, "hunter2")
-    text(image, 68, 20, "192.0.2.7")
-    int32(image, 108, 2101)
-    int32(image, 112, 3)
-    int32(image, 116, 6)
-    text(image, 124, 20, "/dev/ttyUSB0:")
-    text(image, 164, 20, "RTCM3")
-    int32(image, 204, 1)
-    int32(image, 212, 1)
-    int32(image, 216, 2)
+    record(image, 0x7FFF0000, "bob", "hunter2", "192.0.2.7", 2101, 3, 6, "/dev/ttyUSB0:", "RTCM3",
+           1, 1, 2)
     host(image, 0, "rtk.example.net", 80, "u0", "p0", 0, 1, ["A"])
     host(image, 1, "192.0.2.7", 2101, "bob", "hunter2", 1, 2, ["VRS", "RTCM3"])
     image[2800:2808] = struct.pack("<d", 52.5)
@@ -104,8 +114,71 @@ def header_injection():
     return bytes(image)
 
 
+def from_device():
+    # A sound record as the handheld leaves it: an owner, and old text behind terminators.
+    image = bytearray(random.Random(7).getrandbits(8 * SIZE).to_bytes(SIZE, "little"))
+    record(image, 0x00C0FFEE, "dave", "pw", "192.0.2.9", 2101, 0, 1, "COM4:", "VRS", 0, 0, 1)
+    host(image, 0, "192.0.2.9", 2101, "dave", "pw", 0, 1, ["VRS"])
+    for slot in range(1, 5):
+        int32(image, 220 + 516 * slot + 40, 0)     # unused entries: ports,
+        int32(image, 220 + 516 * slot + 108, 0)    # selections and counts in range
+        int32(image, 220 + 516 * slot + 112, 0)
+        for i in range(10):                        # and texts without control characters
+            text(image, 220 + 516 * slot + 116 + 40 * i, 20, "")
+        for at, units in ((0, 20), (44, 16), (76, 16)):
+            text(image, 220 + 516 * slot + at, units, "")
+    for i in range(1, 10):
+        text(image, 220 + 116 + 40 * i, 20, "")
+    # The override position at the end: 52.5, 13.25, on; then padding.
+    image[2800:2808] = struct.pack("<d", 52.5)
+    image[2808:2816] = struct.pack("<d", 13.25)
+    image[2816:2824] = bytes([1, 0, 0, 0, 0, 0, 0, 0])
+    return bytes(image)
+
+
+# The long values of the extension fixtures: an e-mail user name, a token password, a public
+# caster's name, a long mount point and a /dev/serial/by-id path.
+LONG_USER = "jane.surveyor@example.com"
+LONG_PASSWORD = "tok_9f3c1e7a5b2d4086a1c3e5f7092b4d6f81a3"
+LONG_ADDRESS = "ntrip.data.gnss.ga.gov.au"
+LONG_MOUNT = "M\u00dcNCHEN-" + "RTCM3-MSM7-" * 4 + "VRS-GPS1"  # 60 characters, 61 bytes
+LONG_DEVICE = "/dev/serial/by-id/usb-u-blox_AG_-_www.u-blox.com_u-blox_GNSS_receiver-if00"
+
+
+def extension(records):
+    # Magic, version 1, length, records (id, host slot, mount-point slot, size, UTF-8), CRC-32.
+    body = b"".join(struct.pack("<BBBH", ident, host_slot, mount_slot, len(value)) + value
+                    for ident, host_slot, mount_slot, value in records)
+    data = b"ZQEX" + struct.pack("<HI", 1, len(body)) + body
+    return data + struct.pack("<I", zlib.crc32(data))
+
+
+def with_extension():
+    # Long values everywhere one can be: the image holds the start of each (15 or 19 units).
+    image = bytearray(SIZE)
+    record(image, 0, LONG_USER[:15], LONG_PASSWORD[:15], LONG_ADDRESS[:19], 2101, 1, 1,
+           LONG_DEVICE[:19], LONG_MOUNT[:19], 0, 0, 1)
+    host(image, 0, LONG_ADDRESS[:19], 2101, LONG_USER[:15], LONG_PASSWORD[:15], 0, 1,
+         [LONG_MOUNT[:19]])
+    none = 0xFF
+    records = [(1, none, none, LONG_USER), (2, none, none, LONG_PASSWORD),
+               (3, none, none, LONG_ADDRESS), (4, none, none, LONG_MOUNT),
+               (5, none, none, LONG_DEVICE), (3, 0, none, LONG_ADDRESS), (1, 0, none, LONG_USER),
+               (2, 0, none, LONG_PASSWORD), (4, 0, 0, LONG_MOUNT)]
+    return bytes(image) + extension([(i, h, m, v.encode("utf-8")) for i, h, m, v in records])
+
+
+def with_damaged_extension():
+    # The same with one bit of the last record flipped: the checksum no longer holds.
+    data = bytearray(with_extension())
+    data[-10] ^= 0x01
+    return bytes(data)
+
+
 FIXTURES = (("short.bin", short), ("long.bin", long), ("out_of_range.bin", out_of_range),
-            ("random.bin", random_bytes), ("header_injection.bin", header_injection))
+            ("random.bin", random_bytes), ("header_injection.bin", header_injection),
+            ("from_device.bin", from_device), ("extension.bin", with_extension),
+            ("extension_damaged.bin", with_damaged_extension))
 for name, make in FIXTURES:
     with open(name, "wb") as f:
         f.write(make())

@@ -1,0 +1,144 @@
+#include "common/settings_extension.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+#include "common/little_endian.h"
+
+namespace quillon {
+namespace {
+
+// The long values of testdata/extension.bin (make_settings_fixtures.py).
+constexpr std::u16string_view kUser = u"jane.surveyor@example.com";
+constexpr std::u16string_view kPassword = u"tok_9f3c1e7a5b2d4086a1c3e5f7092b4d6f81a3";
+constexpr std::u16string_view kAddress = u"ntrip.data.gnss.ga.gov.au";
+constexpr std::u16string_view kMountPoint =
+    u"M\u00DCNCHEN-RTCM3-MSM7-RTCM3-MSM7-RTCM3-MSM7-RTCM3-MSM7-VRS-GPS1";
+
+SettingsBytes Fixture(const char* name) {
+  std::ifstream file(std::filesystem::path(QUILLON_SETTINGS_TESTDATA) / name, std::ios::binary);
+  return SettingsBytes(std::istreambuf_iterator<char>(file), {});
+}
+
+SettingsBytes FileOf(const SettingsRecord& record) {
+  SettingsImage image{};
+  EncodeSharedSettings(record, image);
+  return SettingsFileBytes(image, record);
+}
+
+// A file written by another writer (Python, from the format's description) loads whole, and this
+// program writes the record back to the same bytes; one flipped bit leaves the image's texts.
+TEST(SettingsExtension, AFileFromAnotherWriterLoadsWholeAndIsWrittenBackByteForByte) {
+  const SettingsBytes file = Fixture("extension.bin");
+  SettingsRecord record;
+  DecodeSharedSettings(file, record);
+  const HostEntry& host = record.hosts[0];
+  for (const auto& [text, expected] : {std::pair{FieldText(record.userName), kUser},
+                                       {FieldText(record.password), kPassword},
+                                       {FieldText(record.address), kAddress},
+                                       {FieldText(host.address), kAddress},
+                                       {FieldText(host.userName), kUser},
+                                       {FieldText(host.mountPoints[0]), kMountPoint}}) {
+    EXPECT_EQ(text, expected);
+  }
+  EXPECT_EQ(FieldText(record.comPortName).size(), 74u);
+  EXPECT_EQ(FileOf(record), file);
+
+  DecodeSharedSettings(Fixture("extension_damaged.bin"), record);
+  EXPECT_EQ(FieldText(record.userName), kUser.substr(0, 15));
+  EXPECT_EQ(FieldText(host.mountPoints[0]), kMountPoint.substr(0, 19));
+}
+
+// Files with short values, one from the handheld with old text behind its terminators among
+// them, are written back as they were read, without an extension: only the owner becomes 0.
+TEST(SettingsExtension, OnlyATextTheImageCannotHoldMakesOneAndItsSlotComesBack) {
+  for (const char* name : {"short.bin", "long.bin", "from_device.bin"}) {
+    SettingsImage original = PaddedSettingsImage(Fixture(name));
+    SettingsRecord loaded;
+    DecodeSharedSettings(original, loaded);
+    SettingsImage again{};
+    std::copy(original.begin() + kSharedPartSize, original.end(), again.begin() + kSharedPartSize);
+    EncodeSharedSettings(loaded, again);
+    std::fill_n(original.begin(), 4, 0);
+    EXPECT_EQ(again, original) << name;
+    EXPECT_EQ(SettingsFileBytes(again, loaded).size(), kSettingsImageSize) << name;
+  }
+  SettingsRecord record;
+  SetFieldText(record.hosts[4].mountPoints[9], kMountPoint);
+  SettingsRecord decoded;
+  DecodeSharedSettings(FileOf(record), decoded);
+  EXPECT_EQ(decoded, record);
+}
+
+// The checksum over everything from the magic to the last record.
+void Seal(SettingsBytes& file) {
+  const std::size_t checked = file.size() - 4;
+  const auto extension = std::span(file).subspan(kSettingsImageSize, checked - kSettingsImageSize);
+  PutLittleEndian(file, checked, 4, Crc32(extension));
+}
+
+// A damage to the whole extension costs every long value; a value that cannot be trusted costs
+// only itself (the password's stays). Either way the image's text is used.
+TEST(SettingsExtension, ADamagedExtensionOrAnUntrustworthyValueLeavesTheImagesText) {
+  constexpr std::size_t kAt = kSettingsImageSize;     // magic, version, length, records, CRC
+  constexpr std::size_t kUserValueAt = kAt + 10 + 5;  // the user name's record comes first
+  constexpr std::u16string_view kStart = kUser.substr(0, 15);
+  using Damage = std::function<void(SettingsBytes&)>;
+  const auto set = [](std::size_t at, std::uint8_t byte) -> Damage {
+    return [at, byte](SettingsBytes& file) { file[at] = byte; };
+  };
+  // Inserts records or value bytes at `at`, and counts them in the extension's length.
+  const auto insert = [](std::size_t at, std::string bytes) -> Damage {
+    return [at, bytes](SettingsBytes& file) {
+      file.insert(file.begin() + static_cast<std::ptrdiff_t>(at), bytes.begin(), bytes.end());
+      PutLittleEndian(file, kAt + 6, 4, GetLittleEndian(file, kAt + 6, 4) + bytes.size());
+    };
+  };
+  const struct {
+    const char* name;
+    Damage damage;
+    bool resealed;
+    std::u16string_view user;
+    bool passwordTaken;
+  } cases[] = {
+      {"sound", set(kAt, 'Z'), false, kUser, true},
+      {"a later program's value, skipped", insert(kAt + 85, {99, '\xFF', '\xFF', 1, 0, 'x'}), true,
+       kUser, true},
+      {"truncated", [](SettingsBytes& file) { file.pop_back(); }, false, kStart, false},
+      {"bad checksum", [](SettingsBytes& file) { file.back() ^= 0x80; }, false, kStart, false},
+      {"bad magic", set(kAt, 'z'), true, kStart, false},
+      {"bad version", set(kAt + 4, 2), true, kStart, false},
+      {"length past the end", set(kAt + 7, 0xE0), true, kStart, false},
+      {"record past the end", set(kAt + 43, 0x7F), true, kStart, false},  // the password's
+      {"control character", set(kUserValueAt + 20, '\n'), true, kStart, true},
+      {"not UTF-8", set(kUserValueAt + 20, 0xFF), true, kStart, true},
+      {"over-long record",  // 25 + 231 = 256 bytes
+       [&](SettingsBytes& file) {
+         insert(kUserValueAt + 25, std::string(231, 'x'))(file);
+         PutLittleEndian(file, kUserValueAt - 2, 2, 256);
+       },
+       true, kStart, true},
+      {"image rewritten since", set(4, 'J'), false, u"Jane.surveyor@e", true},
+  };
+  SettingsRecord record;
+  SetFieldText(record.userName, kUser);
+  SetFieldText(record.password, kPassword);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SettingsBytes file = FileOf(record);
+    c.damage(file);
+    if (c.resealed) Seal(file);
+    SettingsRecord decoded;
+    DecodeSharedSettings(file, decoded);
+    EXPECT_EQ(FieldText(decoded.userName), c.user);
+    EXPECT_EQ(FieldText(decoded.password), c.passwordTaken ? kPassword : kPassword.substr(0, 15));
+  }
+}
+
+}  // namespace
+}  // namespace quillon
