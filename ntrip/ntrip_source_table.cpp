@@ -96,7 +96,7 @@ bool CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_view a
     std::string problem = DescribeTableRead(result, store);
     if (result != TableRead::kComplete) {
       // Casters that do not know the plain request often answer this one.
-      if (ConnectToAddress(connected.address.address, port, connection, clock, kTableWindowMs)
+      if (ConnectToAddress(connected.peer, port, connection, clock, kTableWindowMs)
               .step == ConnectStep::kConnected) {
         result = ReadSourceTable(connection.Get(), store, kFallbackSourceTableRequest, clock);
         problem = DescribeTableRead(result, store);

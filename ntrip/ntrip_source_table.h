@@ -35,8 +35,8 @@ class CNtripSourceTable {
   // An empty table.
   CNtripSourceTable();
 
-  // Connects to the caster at `address` (host name or dotted IPv4) and `port` (low 16 bits),
-  // asks for the source table, first with the plain request and, when that is not answered
+  // Connects to the caster at `address` (host name, IPv4 or IPv6 address) and `port` (low 16
+  // bits), asks for the source table, first with the plain request and, when that is not answered
   // with a complete table, on a new connection with the fallback request, and keeps the names.
   // Every failure is shown in `owner`, with what really happened as the message's detail; the
   // table then stays empty. The lookup, the connect and every read are bounded in time through
