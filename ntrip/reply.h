@@ -27,4 +27,9 @@ bool ReplyContains(std::string_view received, std::string_view token);
 // no reply came.
 std::string DescribeCasterReply(std::string_view reply);
 
+// What a login reply's first line that was not accepted tells the user, as one sentence: that
+// the caster speaks NTRIP version 2 only (an HTTP/1.x 200 status line), that it refused the user
+// name or password (status 401), otherwise as DescribeCasterReply.
+std::string DescribeRefusedReply(std::string_view statusLine);
+
 }  // namespace quillon
