@@ -17,7 +17,8 @@ struct OptionHelp {
 // One entry per option; the limits are the settings file's, which keeps no more.
 constexpr OptionHelp kOptions[] = {
     {kRover | kBase,
-     "  --caster HOST[:PORT]   caster address (at most 19 characters) and port (1-65535)\n"},
+     "  --caster HOST[:PORT]   caster address (at most 19 characters) and port (1-65535)\n"
+     "                         (an IPv6 address with a port in brackets: [2001:db8::1]:2101)\n"},
     {kRover | kBase, "  --mount NAME           mount point, at most 19 characters\n"},
     {kRover, "  --user NAME            user name, at most 15 characters\n"},
     {kRover | kBase,
