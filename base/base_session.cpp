@@ -154,7 +154,7 @@ bool BaseSession::LogIn() {
       return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo));
     case LoginEnd::kReadFailed:
       return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo),
-                  "Reading the caster's reply failed: " + SystemErrorText(login_.error) + ".");
+                  DescribeLoginReply(login_));
     case LoginEnd::kConnected:
     case LoginEnd::kReplied:
     case LoginEnd::kClosed:
@@ -186,7 +186,7 @@ bool BaseSession::CheckReply() {
   // Also "ICY 200 OK\r\n" and an HTTP status line that ends in "OK" hold the token.
   if (ReplyContains(login_.StatusLine(), kServerSuccessToken)) return true;
   return Fail(BaseSessionResult::kRejected, LoadString(kStrCredentialsRejected),
-              DescribeRefusedLogin(login_));
+              DescribeLoginReply(login_));
 }
 
 void BaseSession::BeginUpload() {

@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "ntrip/reply.h"
+#include "platform/system_error.h"
 
 namespace quillon {
 namespace {
@@ -88,7 +89,10 @@ CasterLogin LogInToCaster(std::string_view address, std::int32_t port, std::stri
   return login;
 }
 
-std::string DescribeRefusedLogin(const CasterLogin& login) {
+std::string DescribeLoginReply(const CasterLogin& login) {
+  if (login.end == LoginEnd::kReadFailed) {
+    return "Reading the caster's reply failed: " + SystemErrorText(login.error) + ".";
+  }
   if (login.end == LoginEnd::kClosed && login.StatusLine().empty()) {
     return "The caster closed the connection without a reply.";
   }

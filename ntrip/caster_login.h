@@ -57,9 +57,10 @@ CasterLogin LogInToCaster(std::string_view address, std::int32_t port, std::stri
                           CasterSocket& socket, Clock& clock, const StopRequested& stop,
                           const NameLookup& lookup = LookUpHostName);
 
-// What a login reply that a worker did not accept tells the user, as one sentence: that the
-// caster closed or stayed silent, that it speaks NTRIP version 2 only, that it refused the user
-// name or password, that it sent its source table, or its first line quoted.
-std::string DescribeRefusedLogin(const CasterLogin& login);
+// What a login reply that failed or that a worker did not accept tells the user, as one
+// sentence: that reading it failed and why, that the caster closed or stayed silent, that it
+// speaks NTRIP version 2 only, that it refused the user name or password, that it sent its
+// source table, or its first line quoted.
+std::string DescribeLoginReply(const CasterLogin& login);
 
 }  // namespace quillon

@@ -172,8 +172,7 @@ bool RoverSession::LogIn() {
       return false;
     case LoginEnd::kReadFailed:
       CloseSocketAndLink();
-      GiveUp(LoadString(kStrAuthenticationIo),
-             "Reading the caster's reply failed: " + SystemErrorText(login_.error) + ".");
+      GiveUp(LoadString(kStrAuthenticationIo), DescribeLoginReply(login_));
       return false;
     case LoginEnd::kConnected:  // no authentication: the caster streams at once, all of it ours
       headers_.Flush();
@@ -218,7 +217,7 @@ bool RoverSession::CheckReply() {
   if (login_.end == LoginEnd::kConnected) return true;
   if (!ReplyContains(login_.StatusLine(), kClientSuccessToken)) {
     CloseSocketAndLink();
-    GiveUp(LoadString(kStrCredentialsRejected), DescribeRefusedLogin(login_));
+    GiveUp(LoadString(kStrCredentialsRejected), DescribeLoginReply(login_));
     return false;
   }
   loginBytes_ = headers_.Pass(login_.AfterStatusLine());
