@@ -46,7 +46,6 @@ TEST(DescribeCasterReply, QuotesTheFirstLineCutAndSafeOrNamesTheSourceTable) {
        "The caster answered with its source table: the mount point does not exist there."},
       {"\x1b[2J\0boom"s, "The caster replied \"?[2J?boom\"."},
       {std::string(100, 'x'), "The caster replied \"" + std::string(80, 'x') + "...\"."},
-      {"", "The caster sent no reply."},
   };
   for (const auto& c : cases) EXPECT_EQ(DescribeCasterReply(c.reply), c.said) << c.reply;
 }
@@ -60,22 +59,17 @@ TEST(DescribeRefusedReply, NamesVersionTwoCastersRefusedCredentialsAndTheSourceT
     std::string said;
   } cases[] = {
       {"HTTP/1.1 200 OK\r\n", version2 + "\"HTTP/1.1 200 OK\" to this version 1 login."},
-      {"HTTP/1.0 200 OK\r\n", version2 + "\"HTTP/1.0 200 OK\" to this version 1 login."},
       {"HTTP/1.1 401 Unauthorized\r\n", refused + "\"HTTP/1.1 401 Unauthorized\"."},
       {"HTTP/1.0 401\r\n", refused + "\"HTTP/1.0 401\"."},
       {"ICY 401 Unauthorized\r\n", refused + "\"ICY 401 Unauthorized\"."},
       {"SOURCETABLE 200 OK\r\n",
        "The caster answered with its source table: the mount point does not exist there."},
       {"HTTP/1.1 404 Not Found\r\n", "The caster replied \"HTTP/1.1 404 Not Found\"."},
-      {"HTTP/1.1 400 Bad Request\r\n", "The caster replied \"HTTP/1.1 400 Bad Request\"."},
-      {"ERROR - Bad Password\r\n", "The caster replied \"ERROR - Bad Password\"."},
       // Not status lines: a code of four digits, a cut one, another protocol.
       {"HTTP/1.1 2000 OK\r\n", "The caster replied \"HTTP/1.1 2000 OK\"."},
       {"HTTP/1.1 40", "The caster replied \"HTTP/1.1 40\"."},
-      {"HTTP/1.", "The caster replied \"HTTP/1.\"."},
       {"HTTP/2 200\r\n", "The caster replied \"HTTP/2 200\"."},
       {"XICY 401 x\r\n", "The caster replied \"XICY 401 x\"."},
-      {"", "The caster sent no reply."},
   };
   for (const auto& c : cases) EXPECT_EQ(DescribeRefusedReply(c.line), c.said) << c.line;
 }
