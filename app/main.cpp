@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/cli/command_environment.h"
 #include "app/cli/commands.h"
 #include "app/cli/console_message_sink.h"
 #include "app/cli/sourcetable_command.h"
@@ -30,7 +31,8 @@ int main(int argc, char** argv) {
   if (command == "demo") return quillon::cli::RunDemo(rest);
   if (command == "sourcetable") {
     quillon::cli::ConsoleMessageSink messages;
-    return quillon::cli::RunSourceTable(args, stdout, messages, quillon::RealClock());
+    return quillon::cli::RunSourceTable(args, stdout, messages, quillon::RealClock(),
+                                        quillon::cli::EnvironmentPassword());
   }
   quillon::cli::PrintUsage();
   return 2;

@@ -3,9 +3,7 @@
 // in this process, so the figure is the executable's own.
 //
 //   headless_memory [QUILLON] [--seconds N]   (default: the quillon built with this program, 20 s)
-#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -20,10 +18,9 @@
 #include <thread>
 #include <vector>
 
+#include "bench/measure.h"
 #include "ntrip/demo_caster.h"
 #include "ntrip/simulated_receiver.h"
-
-extern char** environ;
 
 namespace quillon {
 namespace {
@@ -63,17 +60,7 @@ pid_t StartRover(const Options& options, const DemoCaster& caster,
       "--password-file",  (folder / "password").string(),
       "--device",         receiver.DevicePath(),
       "--settings-dir",   folder.string()};
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  return failed == 0 ? pid : -1;
+  return bench::StartQuietly(std::move(words));
 }
 
 }  // namespace

@@ -1,10 +1,15 @@
 #include "bench/measure.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <fstream>
+
+extern char** environ;
 
 namespace quillon::bench {
 
@@ -37,6 +42,19 @@ double PeakResidentMegabytes() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+pid_t StartQuietly(std::vector<std::string> words) {
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  return failed == 0 ? pid : -1;
 }
 
 }  // namespace quillon::bench

@@ -2,9 +2,12 @@
 // process, and the peak resident memory.
 #pragma once
 
+#include <sys/types.h>
+
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillon::bench {
 
@@ -16,5 +19,9 @@ double CpuSeconds(clockid_t clock);
 
 // Peak resident memory of this process in MB.
 double PeakResidentMegabytes();
+
+// Starts the program `words[0]` with the arguments that follow and its standard output thrown
+// away; -1 when it cannot be started.
+pid_t StartQuietly(std::vector<std::string> words);
 
 }  // namespace quillon::bench

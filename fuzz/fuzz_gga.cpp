@@ -1,20 +1,29 @@
-// Feeds receiver output to the GGA override, cut into two reads at a point the input picks. The
-// first byte picks how the position is made: from raw doubles (NaN, infinities, huge values) or
-// scaled into and a little beyond the globe; the next two pick the cut. The result must not
-// depend on the cut: the two reads give, with what is held back, what the whole gives at once.
-// At most one sentence is held back, and with the override off every byte passes unchanged.
+// Feeds receiver output to the GGA override, cut into reads at points the input picks. The first
+// byte picks how the position is made: from raw doubles (NaN, infinities, huge values) or scaled
+// into and a little beyond the globe; the next four seed the cuts and the pauses between reads.
+// Checked:
+// - with the override off, every byte passes unchanged;
+// - with the override on and no pause, the result does not depend on the cuts: the reads give,
+//   with what is held back, what the whole gives at once; at most one sentence is held back;
+// - with the override on and pauses long enough to let held fragments go, every sentence of a
+//   position kind that goes upstream is a rewritten one: rewriting it again changes nothing, so
+//   it carries the override position (and with a position off the globe, none goes upstream).
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "ntrip/gga.h"
 #include "ntrip/gga_override.h"
+#include "ntrip/position_sentence.h"
 
 namespace {
 
-constexpr std::size_t kHeaderBytes = 1 + 2 * sizeof(double) + 2;
+constexpr std::size_t kHeaderBytes = 1 + 2 * sizeof(double) + 4;
+constexpr int kMostCuts = 8;
 
 double Scaled(const std::uint8_t* bytes, double limit) {
   std::int32_t raw = 0;
@@ -22,16 +31,68 @@ double Scaled(const std::uint8_t* bytes, double limit) {
   return raw / 2147483647.0 * limit;
 }
 
-// What `override` sends for `reads`, with what it holds back at the end.
-std::string Relayed(std::initializer_list<std::string_view> reads, double latitude,
+struct Read {
+  std::string_view bytes;
+  std::uint32_t pauseMs;  // before the read
+};
+
+std::vector<Read> CutIntoReads(std::string_view output, std::uint32_t seed) {
+  std::minstd_rand random(seed);
+  std::vector<std::size_t> cuts(random() % (kMostCuts + 1));
+  for (std::size_t& cut : cuts) cut = random() % (output.size() + 1);
+  std::sort(cuts.begin(), cuts.end());
+  cuts.push_back(output.size());
+  std::vector<Read> reads;
+  std::size_t from = 0;
+  for (const std::size_t cut : cuts) {
+    const std::uint32_t pauses[] = {0, 100, 999, 1000, 5000};
+    reads.push_back({output.substr(from, cut - from), pauses[random() % 5]});
+    from = cut;
+  }
+  return reads;
+}
+
+// What the override sends for `reads`; with `pauses`, the reads come after their pauses and a
+// last silent pass lets go of what is still held, otherwise the override is switched off at the
+// end to give back what it holds.
+std::string Relayed(const std::vector<Read>& reads, bool pauses, double latitude,
                     double longitude) {
   quillon::GgaOverride override;
   std::string sent;
-  for (const std::string_view read : reads) {
-    sent += override.Pass(read, true, latitude, longitude);
-    if (override.Held() > quillon::kGgaMaxSentenceLength) std::abort();
+  std::uint32_t tick = 0xFFFFF000u;  // the wrap comes into reach
+  for (const Read& read : reads) {
+    if (pauses) tick += read.pauseMs;
+    sent += override.Pass(read.bytes, true, latitude, longitude, tick);
+    if (override.Held() > quillon::kNmeaMaxSentenceLength) std::abort();
   }
-  return sent + std::string(override.Pass({}, false, 0.0, 0.0));
+  if (pauses) {
+    sent += override.Pass({}, true, latitude, longitude, tick + quillon::kHeldFragmentLimitMs);
+    if (override.Held() != 0) std::abort();
+    return sent;
+  }
+  return sent + std::string(override.Pass({}, false, 0.0, 0.0, tick));
+}
+
+// The sentence that begins at `at` ("$" to "*hh" and its line end), or less when it has none.
+std::string_view SentenceAt(std::string_view text, std::size_t at) {
+  const std::size_t end = text.find_first_of("*\r\n", at + 1);
+  if (end == std::string_view::npos || text[end] != '*') return text.substr(at, end - at);
+  std::size_t length = std::min(end + 3, text.size()) - at;
+  const std::string_view rest = text.substr(at + length);
+  length += rest.starts_with("\r\n") ? 2 : rest.starts_with('\r') || rest.starts_with('\n') ? 1 : 0;
+  return text.substr(at, length);
+}
+
+void CheckEveryPositionSentenceIsRewritten(std::string_view sent, double latitude,
+                                           double longitude) {
+  for (std::size_t at = sent.find('$'); at != std::string_view::npos; at = sent.find('$', at + 1)) {
+    if (quillon::MatchPositionHead(sent.substr(at, 7)) != quillon::HeadMatch::kYes) continue;
+    const std::string_view sentence = SentenceAt(sent, at);
+    quillon::NmeaSentence again;
+    const std::size_t length =
+        quillon::RewritePositionSentence(sentence, latitude, longitude, again);
+    if (std::string_view(again.data(), length) != sentence) std::abort();
+  }
 }
 
 }  // namespace
@@ -47,17 +108,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     latitude = Scaled(data + 1, 95.0);
     longitude = Scaled(data + 1 + sizeof(double), 185.0);
   }
+  std::uint32_t seed = 0;
+  std::memcpy(&seed, data + 1 + 2 * sizeof(double), sizeof(seed));
   const std::string_view output(reinterpret_cast<const char*>(data) + kHeaderBytes,
                                 size - kHeaderBytes);
-  const std::size_t cut =
-      (data[kHeaderBytes - 2] | (data[kHeaderBytes - 1] << 8)) % (output.size() + 1);
 
   quillon::GgaOverride off;
-  if (off.Pass(output, false, latitude, longitude) != output || off.Held() != 0) std::abort();
+  if (off.Pass(output, false, latitude, longitude, 0) != output || off.Held() != 0) std::abort();
 
-  const std::string whole = Relayed({output}, latitude, longitude);
-  const std::string split =
-      Relayed({output.substr(0, cut), output.substr(cut)}, latitude, longitude);
-  if (whole != split) std::abort();
+  const std::vector<Read> reads = CutIntoReads(output, seed);
+  const std::string whole = Relayed({{output, 0}}, false, latitude, longitude);
+  if (whole != Relayed(reads, false, latitude, longitude)) std::abort();
+  if (output.find('$') == std::string_view::npos && whole != output) std::abort();
+
+  CheckEveryPositionSentenceIsRewritten(Relayed(reads, true, latitude, longitude), latitude,
+                                        longitude);
   return 0;
 }

@@ -1,7 +1,8 @@
 // Feeds caster replies to both source-table parsers and to what prints them. Every name kept
-// must fit its slot, hold no line break or ";", and the count stays within the table; a
-// stream's position is on the globe and its distance within half the Earth's circumference;
-// nothing printed from the reply holds a control character.
+// must fit its slot, hold no line break, ";" or other control byte, and the count stays within
+// the table; every record line is a "STR;" line of the reply without a line end; a stream's
+// position is on the globe and its distance within half the Earth's circumference; nothing
+// printed from the reply holds a control character.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -32,11 +33,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (int i = 0; i <= table.GetCount(); ++i) {
     quillon::MountPointSlot slot;
     table.GetMountPoint(i, &slot);
-    if (slot.back() != '\0' || std::strpbrk(slot.data(), ";\r\n") != nullptr) std::abort();
+    if (slot.back() != '\0' || std::strpbrk(slot.data(), ";\r\n\t\x1b\x7f") != nullptr) {
+      std::abort();
+    }
     if (i == table.GetCount() && slot[0] != '\0') std::abort();
   }
-  for (const auto& record : quillon::ParseStreamRecords(reply)) {
-    if (record.mountPoint.find_first_of("\r\n") != std::string_view::npos) std::abort();
+  for (const std::string_view line : quillon::StreamRecordLines(reply)) {
+    if (!line.starts_with("STR;") || line.find_first_of("\r\n") != std::string_view::npos ||
+        line.data() < reply.data() || line.data() + line.size() > reply.data() + reply.size()) {
+      std::abort();
+    }
+    const quillon::StreamRecord record = quillon::SplitStreamRecord(line);
     RequirePrintable(quillon::PrintableText(record.mountPoint));
     if (const auto position = quillon::StreamPosition(record)) {
       if (std::fabs(position->latitude) > 90.0 || std::fabs(position->longitude) > 180.0) {

@@ -6,12 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace quillon {
-
-// The CRC-24Q of RTCM 3 over `bytes`.
-std::uint32_t Crc24q(std::string_view bytes);
 
 class CorrectionStream {
  public:

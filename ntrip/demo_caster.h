@@ -38,6 +38,7 @@ enum class CasterBehaviour {
   kGarbage,          // read the request, answer with bytes that hold no token, then close
   kCloseAfterLogin,  // send the success token (after a good login), then end the connection
   kTableNeverEnds,   // source table without "ENDSOURCETABLE"; the connection stays open
+  kTableCut,         // source table without "ENDSOURCETABLE", then the connection ends
   kNotFound,         // answer "HTTP/1.1 404 Not Found\r\n\r\n" to any request, then close
   // Read the request, then reset the connection: no reply, no orderly end.
   kResetAfterRequest,
@@ -68,6 +69,9 @@ struct DemoCasterConfig {
   // Source-table text sent between the headers and "ENDSOURCETABLE\r\n" (records with "\r\n").
   // Empty means a table with one STR record for `mountPoint`.
   std::string sourceTable;
+  // Source-table requests without the client credentials are answered
+  // "HTTP/1.1 401 Unauthorized", as a caster that protects its table does.
+  bool tableNeedsLogin = false;
   // What each client gets right after "ICY 200 OK\r\n", in the same write: header lines,
   // correction data or both.
   std::string loginPayload;

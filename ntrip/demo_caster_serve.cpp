@@ -27,6 +27,9 @@ constexpr std::chrono::milliseconds kLingerTime{500};
 constexpr std::string_view kHttpOk =
     "HTTP/1.1 200 OK\r\nNtrip-Version: Ntrip/2.0\r\nContent-Type: gnss/data\r\n\r\n";
 constexpr std::string_view kNotFound = "HTTP/1.1 404 Not Found\r\n\r\n";
+constexpr std::string_view kUnauthorized =
+    "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"SOURCETABLE\"\r\n"
+    "Connection: close\r\n\r\n";
 constexpr std::string_view kBadRequest = "HTTP/1.0 400 Bad Request\r\n\r\n";
 constexpr std::string_view kBadPassword = "ERROR - Bad Password\r\n";
 constexpr std::string_view kBadMountPoint = "ERROR - Bad Mountpoint\r\n";
@@ -114,6 +117,10 @@ void DemoCaster::Answer(Link& link) {
       ServeServer(link, request.password, request.mountPoint, early);
       return;
     case RequestKind::kSourceTable:
+      if (config_.tableNeedsLogin && request.credentials != expected) {
+        WriteReply(link, kUnauthorized, 0);
+        return;
+      }
       ServeSourceTable(link);
       return;
     default:
@@ -162,12 +169,13 @@ void DemoCaster::ServeSourceTable(Link& link) {
     table = config_.sourceTable;
   }
   const bool http = link.behaviour == CasterBehaviour::kHttpStatus;
-  std::string reply =
+  const bool endless = link.behaviour == CasterBehaviour::kTableNeverEnds;
+  const bool cut = link.behaviour == CasterBehaviour::kTableCut;
+  if (!endless && !cut) table += std::string(kSourceTableEndToken) + "\r\n";
+  const std::string reply =
       (http ? std::string("HTTP/1.1 200 OK") : std::string(kSourceTableSuccessToken)) + "\r\n" +
       "Server: NTRIP Quillon demo caster/1.0\r\n" + "Content-Type: text/plain\r\n" +
       "Content-Length: " + std::to_string(table.size()) + "\r\n\r\n" + table;
-  const bool endless = link.behaviour == CasterBehaviour::kTableNeverEnds;
-  if (!endless) reply += std::string(kSourceTableEndToken) + "\r\n";
   // Cut inside "SOURCETABLE 200 OK", so the first part holds no complete status token.
   const std::size_t split = link.behaviour == CasterBehaviour::kSplitReply ? 15 : 0;
   if (!WriteReply(link, reply, split)) return;

@@ -1,11 +1,6 @@
 #include "ntrip/ntrip_source_table.h"
 
-#include <arpa/inet.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
 #include "common/format.h"
 #include "common/guard.h"
@@ -25,42 +20,45 @@ namespace {
 constexpr std::string_view kSourceFile = "ntripsourcetable";
 // Room for the address as 8-bit text, terminator included.
 constexpr std::size_t kAddressTextSize = 260;
-// Bytes taken from the socket by one read.
-constexpr std::size_t kReadChunk = 64 * 1024;
 
 void ShowError(MessageSink& owner, std::u16string text, std::u16string detail = {}) {
   owner.Show(Message{std::move(text), LoadString(kStrError), MessageIcon::kExclamation,
                      MessageButtons::kOk, std::move(detail)});
 }
 
-// One read of what has arrived, at most `room` bytes, appended to `store`: the count, 0 when
-// the caster has closed, -1 when nothing was waiting or the read failed.
-ssize_t ReadOnce(int socket, std::string& store, std::size_t room) {
-  const std::size_t before = store.size();
-  store.resize(before + room);
-  const ssize_t got = recv(socket, store.data() + before, room, MSG_DONTWAIT);
-  store.resize(before + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
-  return got;
+// The request text as sent: with the login's authorization header when there is one.
+std::string RequestText(std::string_view request, const TableQuery& query) {
+  if (!query.login) return std::string(request);
+  return WithBasicAuthorization(request, query.login->user, query.login->password);
 }
 
-// Everything that has arrived, up to `limit` bytes in the store.
-void ReadAvailable(int socket, std::string& store, std::size_t limit) {
-  while (store.size() < limit &&
-         ReadOnce(socket, store, std::min(kReadChunk, limit - store.size())) > 0) {
-  }
+std::u16string LoginNeededText(bool loginSent) {
+  return loginSent ? u"The caster refused the user name and password for its source table."
+                   : u"The caster's source table needs a login (a user name and password).";
+}
+
+// C0 and DEL: a name that holds one could not go into a request line. (Bytes from 0x80 on
+// belong to multi-byte characters.)
+bool HasControlByte(std::string_view name) {
+  return std::any_of(name.begin(), name.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  });
 }
 
 }  // namespace
 
 CNtripSourceTable::CNtripSourceTable() = default;
 
-bool CNtripSourceTable::GetSourceTable(MessageSink& owner, const SettingsRecord& settings,
-                                       Clock& clock) {
+TableFetch CNtripSourceTable::GetSourceTable(MessageSink& owner, const SettingsRecord& settings,
+                                             Clock& clock) {
   return GetSourceTable(owner, FieldText(settings.address), settings.port, clock);
 }
 
-bool CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_view address,
-                                       std::int32_t port, Clock& clock, std::string* reply) {
+TableFetch CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_view address,
+                                             std::int32_t port, Clock& clock,
+                                             const TableQuery& query, std::string* reply) {
+  TableFetch fetch;
   CasterSocket connection;
   CasterConnect connected;
   Guarded(kSourceFile, __LINE__, [&] {
@@ -87,35 +85,44 @@ bool CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_view a
         break;
     }
   });
-  if (connected.step != ConnectStep::kConnected) return false;
+  if (connected.step != ConnectStep::kConnected) return fetch;
 
   std::string store;
-  bool received = false;
   Guarded(kSourceFile, __LINE__, [&] {
-    TableRead result = ReadSourceTable(connection.Get(), store, kSourceTableRequest, clock);
-    std::string problem = DescribeTableRead(result, store);
-    if (result != TableRead::kComplete) {
-      // Casters that do not know the plain request often answer this one.
-      if (ConnectToAddress(connected.peer, port, connection, clock, kTableWindowMs)
-              .step == ConnectStep::kConnected) {
-        result = ReadSourceTable(connection.Get(), store, kFallbackSourceTableRequest, clock);
-        problem = DescribeTableRead(result, store);
+    TableRead result =
+        ReadSourceTable(connection.Get(), store, RequestText(kSourceTableRequest, query),
+                        TableStatus::kSourceTable, clock, query.limit);
+    bool loginNeeded = result == TableRead::kLoginNeeded;
+    std::string problem = DescribeTableRead(result, store, query.limit);
+    // Casters that do not know the plain request often answer this one. A table that came,
+    // whole or not, is never asked for twice.
+    if (!TableArrived(result) &&
+        ConnectToAddress(connected.peer, port, connection, clock, kTableWindowMs).step ==
+            ConnectStep::kConnected) {
+      result =
+          ReadSourceTable(connection.Get(), store, RequestText(kFallbackSourceTableRequest, query),
+                          TableStatus::kSourceTableOrHttp, clock, query.limit);
+      loginNeeded = loginNeeded || result == TableRead::kLoginNeeded;
+      problem = DescribeTableRead(result, store, query.limit);
+    }
+    connection.Close();
+    fetch.read = result;
+    if (!TableArrived(result)) {
+      if (loginNeeded) {
+        ShowError(owner, LoginNeededText(query.login.has_value()));
+      } else {
+        ShowError(owner, LoadString(kStrAuthenticationIo), EightBitToWide(problem));
       }
+      return;
     }
-    received = result == TableRead::kComplete;
-    if (!received) {
-      connection.Close();
-      ShowError(owner, LoadString(kStrAuthenticationIo), EightBitToWide(problem));
-    }
+    ParseSourceTable(store);
+    if (result != TableRead::kComplete) fetch.ending = problem;
+    fetch.listed = result == TableRead::kComplete || count_ > 0;
+    // Names are what the windowed program takes; without any, a bad ending is a failure.
+    if (!fetch.listed) ShowError(owner, LoadString(kStrAuthenticationIo), EightBitToWide(problem));
   });
-  if (!received) return false;
-
-  Guarded(kSourceFile, __LINE__, [&] {
-    const std::string_view text = std::string_view(store).substr(0, store.find('\0'));
-    ParseSourceTable(text);
-    if (reply != nullptr) reply->assign(text);
-  });
-  return true;
+  if (fetch.listed && reply != nullptr) *reply = std::move(store);
+  return fetch;
 }
 
 MountPointSlot* CNtripSourceTable::GetMountPoint(int index, MountPointSlot* buffer) const {
@@ -137,7 +144,7 @@ bool CNtripSourceTable::ParseSourceTable(std::string_view store) {
       const std::size_t begin = found + kSourceTableRecordMarker.size();
       const std::size_t end = std::min(text.find_first_of(";\r\n", begin), text.size());
       const std::string_view name = text.substr(begin, end - begin);
-      if (name.size() < kMountPointSlotSize) {
+      if (name.size() < kMountPointSlotSize && !HasControlByte(name)) {
         std::copy(name.begin(), name.end(), names_[static_cast<std::size_t>(count_)].begin());
         if (++count_ == kMaxSourceTableNames) break;
       }
@@ -145,61 +152,6 @@ bool CNtripSourceTable::ParseSourceTable(std::string_view store) {
     }
   });
   return true;
-}
-
-TableRead ReadSourceTable(int socket, std::string& store, std::string_view request, Clock& clock,
-                          std::size_t limit) {
-  TableRead result = TableRead::kIncomplete;
-  Guarded(kSourceFile, __LINE__, [&] {
-    store.clear();
-    if (SendWithin(socket, request, clock, kTableWindowMs) != 0) {
-      result = TableRead::kNotSent;
-      return;
-    }
-    clock.Sleep(kFirstReadDelayMs);
-
-    // The first read waits for the caster's first bytes, but not forever.
-    result = TableRead::kNoReply;
-    if (clock.WaitReadable(socket, kTableWindowMs) <= 0) return;
-    if (ReadOnce(socket, store, std::min(kReadChunk, limit)) <= 0) return;
-    result = TableRead::kNotATable;
-    if (!ReplyContains(store, kSourceTableSuccessToken)) return;
-
-    result = TableRead::kIncomplete;
-    const std::uint32_t start = clock.TickCount();
-    std::uint32_t passed = 0;
-    while (!ReplyContains(store, kSourceTableEndToken) && passed < kTableWindowMs) {
-      if (store.size() >= limit) {
-        result = TableRead::kTooLarge;
-        return;
-      }
-      if (clock.WaitReadable(socket, kTableWindowMs - passed) > 0) {
-        ReadAvailable(socket, store, limit);
-      }
-      clock.Sleep(kReadStepMs);
-      passed = clock.TickCount() - start;
-    }
-    if (ReplyContains(store, kSourceTableEndToken)) result = TableRead::kComplete;
-  });
-  return result;
-}
-
-std::string DescribeTableRead(TableRead result, std::string_view store) {
-  switch (result) {
-    case TableRead::kComplete:
-      return {};
-    case TableRead::kNotSent:
-      return "The request could not be sent.";
-    case TableRead::kNoReply:
-    case TableRead::kNotATable:
-      return DescribeCasterReply(store);
-    case TableRead::kIncomplete:
-      return "The source table did not end within " + std::to_string(kTableWindowMs / 1000) +
-             " seconds.";
-    case TableRead::kTooLarge:
-      return "The source table is larger than " + std::to_string(kReplyStoreLimit >> 20) + " MB.";
-  }
-  return {};
 }
 
 }  // namespace quillon

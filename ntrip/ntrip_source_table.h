@@ -5,30 +5,44 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "common/settings_record.h"
+#include "ntrip/source_table_read.h"
 #include "platform/clock.h"
 #include "platform/message_sink.h"
 
 namespace quillon {
 
-struct SettingsRecord;
-
 inline constexpr int kMaxSourceTableNames = 256;
-// A name slot: at most 19 characters and the terminator, as the settings' mount-point field.
-inline constexpr std::size_t kMountPointSlotSize = 20;
-// The reply store grows as the table arrives, up to this: large public casters list thousands
-// of streams in a table of a megabyte or more.
-inline constexpr std::size_t kReplyStoreLimit = 4 * 1024 * 1024;
-// Wait between sending a request and the first read.
-inline constexpr std::uint32_t kFirstReadDelayMs = 2000;
-// Time the table has to complete after the first read; also the longest connect.
-inline constexpr std::uint32_t kTableWindowMs = 10000;
-// Pause between the further reads.
-inline constexpr std::uint32_t kReadStepMs = 200;
+// A name slot: the longest mount point the settings take, and the terminator.
+inline constexpr std::size_t kMountPointSlotSize = kMaxMountPointBytes + 1;
 
 using MountPointSlot = std::array<char, kMountPointSlotSize>;
+
+// A user name and password for a caster that protects its source table.
+struct TableLogin {
+  std::string user;
+  std::string password;
+};
+
+// What one fetch asks for.
+struct TableQuery {
+  std::optional<TableLogin> login;       // sent as Basic authorization with both requests
+  std::size_t limit = kReplyStoreLimit;  // the most bytes of reply kept
+};
+
+// How a fetch went.
+struct TableFetch {
+  TableRead read = TableRead::kNotSent;  // how the last attempt ended
+  // For a table that came but ended badly: one sentence saying how; empty otherwise.
+  std::string ending;
+  // The table's names are kept: it came whole, or ended badly with names in it. When this is
+  // false, a box has said why.
+  bool listed = false;
+};
 
 class CNtripSourceTable {
  public:
@@ -36,16 +50,18 @@ class CNtripSourceTable {
   CNtripSourceTable();
 
   // Connects to the caster at `address` (host name, IPv4 or IPv6 address) and `port` (low 16
-  // bits), asks for the source table, first with the plain request and, when that is not answered
-  // with a complete table, on a new connection with the fallback request, and keeps the names.
-  // Every failure is shown in `owner`, with what really happened as the message's detail; the
-  // table then stays empty. The lookup, the connect and every read are bounded in time through
-  // `clock`. Returns true when a table was received (it may hold no names). When `reply` is
-  // given, it receives the received table text, every stream of it.
-  bool GetSourceTable(MessageSink& owner, std::u16string_view address, std::int32_t port,
-                      Clock& clock, std::string* reply = nullptr);
-  // The same for the caster address and port of a mode's settings.
-  bool GetSourceTable(MessageSink& owner, const SettingsRecord& settings, Clock& clock);
+  // bits), asks for the source table, first with the plain request and, when the first reply is
+  // no table at all, on a new connection with the fallback request, and keeps the names. A table
+  // is read once: one that ends badly (cut off, too large, a NUL byte) keeps the names of its
+  // whole lines, and the outcome says how it ended. Every failure that leaves no names is shown
+  // in `owner`, with what really happened as the message's detail; a refused login says so in
+  // one line. The lookup, the connect and every read are bounded in time through `clock`. When
+  // `reply` is given and a table came, it receives the reply as read, every stream of it.
+  TableFetch GetSourceTable(MessageSink& owner, std::u16string_view address, std::int32_t port,
+                            Clock& clock, const TableQuery& query = {},
+                            std::string* reply = nullptr);
+  // The same for the caster address and port of a mode's settings, without a login.
+  TableFetch GetSourceTable(MessageSink& owner, const SettingsRecord& settings, Clock& clock);
 
   int GetCount() const { return count_; }
 
@@ -56,32 +72,13 @@ class CNtripSourceTable {
   // Fills the table from `store` (read up to its first NUL): the first field of every "STR;"
   // record, found anywhere in the text, in reply order, at most 256. A name ends at the next
   // ";", or at the end of its line or the text when no ";" comes first. Names too long for a
-  // slot are left out: cut, they would name another mount point. Returns true.
+  // slot are left out (cut, they would name another mount point), and so are names with a
+  // control character, which no request line can carry. Returns true.
   bool ParseSourceTable(std::string_view store);
 
  private:
   std::array<MountPointSlot, kMaxSourceTableNames> names_{};
   int count_ = 0;
 };
-
-enum class TableRead {
-  kComplete,    // the end marker arrived
-  kNotSent,     // the request could not be sent
-  kNoReply,     // nothing came within the window, or the caster closed at once
-  kNotATable,   // the first read did not hold the status token
-  kIncomplete,  // no end marker within the window
-  kTooLarge,    // the table outgrew the store's limit
-};
-
-// One request on a connected `socket`: empties `store`, sends `request`, waits 2000 ms, then
-// reads. The first read must hold "SOURCETABLE 200 OK"; further reads, 200 ms apart, each take
-// what has arrived and gather the reply until "ENDSOURCETABLE" arrives or 10000 ms have passed
-// since the first read. The store grows with the reply, up to `limit` bytes. A fault inside
-// counts as a failed attempt (kIncomplete); `store` then holds what had come.
-TableRead ReadSourceTable(int socket, std::string& store, std::string_view request, Clock& clock,
-                          std::size_t limit = kReplyStoreLimit);
-
-// What a failed attempt tells the user, as one sentence; `store` is what came.
-std::string DescribeTableRead(TableRead result, std::string_view store);
 
 }  // namespace quillon

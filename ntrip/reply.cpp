@@ -1,5 +1,9 @@
 #include "ntrip/reply.h"
 
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
 #include "common/printable_text.h"
 
 namespace quillon {
@@ -17,32 +21,18 @@ std::string QuotedFirstLine(std::string_view reply) {
   return "\"" + PrintableText(line.substr(0, kShown)) + (cut ? "...\"" : "\"");
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) ==
+                  std::tolower(static_cast<unsigned char>(b));
+         });
+}
 
-struct Status {
-  bool http = false;  // "HTTP/1.x" rather than "ICY"
-  int code = 0;       // 0 when the line is no status line
-};
-
-// "HTTP/1.1 401 Unauthorized" or "ICY 200 OK": the protocol, a space and three digits that end
-// the line or are followed by a space.
-Status ReadStatus(std::string_view line) {
-  Status status;
-  std::string_view rest;
-  if (line.starts_with("ICY ")) {
-    rest = line.substr(4);
-  } else if (line.starts_with("HTTP/1.") && line.size() > 9 && IsDigit(line[7]) && line[8] == ' ') {
-    status.http = true;
-    rest = line.substr(9);
-  } else {
-    return {};
-  }
-  const bool digits = rest.size() >= 3 && IsDigit(rest[0]) && IsDigit(rest[1]) && IsDigit(rest[2]);
-  if (!digits) return {};
-  const bool ended = rest.size() == 3 || rest[3] == ' ' || rest[3] == '\r' || rest[3] == '\n';
-  if (!ended) return {};
-  status.code = (rest[0] - '0') * 100 + (rest[1] - '0') * 10 + (rest[2] - '0');
-  return status;
+std::string_view TrimBlanks(std::string_view text) {
+  const std::size_t begin = text.find_first_not_of(" \t");
+  if (begin == std::string_view::npos) return {};
+  return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
 }
 
 }  // namespace
@@ -51,6 +41,40 @@ bool ReplyContains(std::string_view received, std::string_view token) {
   const auto end = received.find('\0');
   if (end != std::string_view::npos) received = received.substr(0, end);
   return received.find(token) != std::string_view::npos;
+}
+
+int HttpStatusCode(std::string_view reply) {
+  constexpr std::size_t kCodeAt = 9;  // behind "HTTP/1.x "
+  if (!reply.starts_with("HTTP/1.0 ") && !reply.starts_with("HTTP/1.1 ")) return 0;
+  const std::string_view code = reply.substr(kCodeAt, 3);
+  const std::string_view after = reply.substr(std::min(kCodeAt + 3, reply.size()), 1);
+  if (code.size() != 3 || !(after.empty() || after == " " || after == "\r")) return 0;
+  int value = 0;
+  for (const char c : code) {
+    if (c < '0' || c > '9') return 0;
+    value = value * 10 + (c - '0');
+  }
+  return value;
+}
+
+std::optional<std::size_t> ContentLength(std::string_view headers) {
+  constexpr std::string_view kName = "Content-Length:";
+  while (!headers.empty()) {
+    const std::size_t end = std::min(headers.find_first_of("\r\n"), headers.size());
+    const std::string_view line = headers.substr(0, end);
+    if (StartsWithNoCase(line, kName)) {
+      const std::string_view value = TrimBlanks(line.substr(kName.size()));
+      std::size_t length = 0;
+      const auto [last, problem] =
+          std::from_chars(value.data(), value.data() + value.size(), length);
+      if (value.empty() || problem != std::errc() || last != value.data() + value.size()) {
+        return std::nullopt;
+      }
+      return length;
+    }
+    headers.remove_prefix(std::min(end + 1, headers.size()));
+  }
+  return std::nullopt;
 }
 
 std::string DescribeCasterReply(std::string_view reply) {
@@ -63,12 +87,12 @@ std::string DescribeCasterReply(std::string_view reply) {
 }
 
 std::string DescribeRefusedReply(std::string_view statusLine) {
-  const Status status = ReadStatus(statusLine);
-  if (status.http && status.code == 200) {
+  const int code = HttpStatusCode(statusLine);
+  if (code == 200) {
     return "The caster speaks NTRIP version 2 only: it replied " + QuotedFirstLine(statusLine) +
            " to this version 1 login.";
   }
-  if (status.code == 401) {
+  if (code == 401) {
     return "The caster refused the user name or password: it replied " +
            QuotedFirstLine(statusLine) + ".";
   }

@@ -1,6 +1,8 @@
 // How a caster's answer is recognised: by a token anywhere in the bytes received so far.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -21,6 +23,14 @@ inline constexpr std::string_view kSourceTableRecordMarker = "STR;";
 // replies are kept as zero-terminated text, so nothing behind a NUL byte counts.
 bool ReplyContains(std::string_view received, std::string_view token);
 
+// The status code of a reply that begins with an HTTP status line ("HTTP/1.1 401 Unauthorized"
+// gives 401); 0 for any other reply.
+int HttpStatusCode(std::string_view reply);
+
+// The value of the Content-Length header among `headers` (header lines, the name in any case);
+// nothing when there is none or its value is no whole number that fits.
+std::optional<std::size_t> ContentLength(std::string_view headers);
+
 // What a caster's reply that was not accepted tells the user, as one sentence: that it was the
 // source table (the mount point does not exist there), or the reply's first line quoted (such
 // as "HTTP/1.1 401 Unauthorized"), cut to 80 bytes and with control characters replaced, or that
@@ -28,8 +38,8 @@ bool ReplyContains(std::string_view received, std::string_view token);
 std::string DescribeCasterReply(std::string_view reply);
 
 // What a login reply's first line that was not accepted tells the user, as one sentence: that
-// the caster speaks NTRIP version 2 only (an HTTP/1.x 200 status line), that it refused the user
-// name or password (status 401), otherwise as DescribeCasterReply.
+// the caster speaks NTRIP version 2 only (HTTP status 200), that it refused the user name or
+// password (HTTP status 401), otherwise as DescribeCasterReply.
 std::string DescribeRefusedReply(std::string_view statusLine);
 
 }  // namespace quillon

@@ -15,15 +15,22 @@ std::string MakeBasicCredentials(std::string_view user, std::string_view passwor
                       Base64Lines::kSingleLine);
 }
 
+std::string WithBasicAuthorization(std::string_view request, std::string_view user,
+                                   std::string_view password) {
+  constexpr std::string_view kLineEnd = "\r\n";
+  std::string text(request.substr(0, request.size() - kLineEnd.size()));
+  text.append("Authorization: Basic ").append(MakeBasicCredentials(user, password));
+  text.append(kLineEnd).append(kLineEnd);
+  return text;
+}
+
 std::string BuildClientRequest(std::string_view user, std::string_view password,
                                std::string_view mountPoint) {
   std::string request = "GET /";
   request.append(mountPoint).append(" HTTP/1.0\r\n");
   request.append("User-Agent: ").append("NTRIP NtripTovaskGSMClient").append("/").append("1.00");
-  request.append("\r\n");
-  request.append("Authorization: Basic ").append(MakeBasicCredentials(user, password));
   request.append("\r\n\r\n");
-  return request;
+  return WithBasicAuthorization(request, user, password);
 }
 
 std::string BuildServerRequest(std::string_view mountPoint, std::string_view password) {

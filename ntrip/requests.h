@@ -14,6 +14,11 @@ inline constexpr std::string_view kSourceTableRequest = "GET /SOURCETABLE HTTP/1
 inline constexpr std::string_view kFallbackSourceTableRequest =
     "GET / HTTP/1.1\r\nUser-Agent: NTRIP quillon/1.0\r\nConnection: close\r\n\r\n";
 
+// `request` (a request text ending in its empty line) with a Basic authorization header for
+// `user` and `password` as its last header line.
+std::string WithBasicAuthorization(std::string_view request, std::string_view user,
+                                   std::string_view password);
+
 // Base64 of `user` ":" `password`, used exactly as given (no trimming, no escaping), on one line
 // and never cut, so that long multi-byte names cannot put a line break into the header.
 std::string MakeBasicCredentials(std::string_view user, std::string_view password);

@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <system_error>
 
-#include "ntrip/gga.h"
+#include "ntrip/position_sentence.h"
 
 namespace quillon {
 
@@ -60,7 +60,7 @@ std::string MakeGgaSentence(std::time_t time, double latitude, double longitude)
   std::string sentence = "$" + body + "*";
   // Upper-case hex digits, as receivers write them.
   char tail[8];
-  std::snprintf(tail, sizeof tail, "%02X\r\n", GgaChecksum(sentence));
+  std::snprintf(tail, sizeof tail, "%02X\r\n", NmeaChecksum(sentence));
   return sentence + tail;
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@
 namespace quillon {
 namespace {
 
+using namespace std::string_literals;
 using testing::HookedClock;
 using testing::RecordingMessageSink;
 
@@ -37,15 +39,20 @@ struct Fetch {
   explicit Fetch(int realPollMs = 1000) : clock(realPollMs) {
     caster.SetSourceTable(MakeSourceTable(kNames));
   }
-  bool Run(std::u16string_view address = u"127.0.0.1", std::string* reply = nullptr) {
-    return table.GetSourceTable(sink, address, caster.Port(), clock, reply);
+  TableFetch Run(std::u16string_view address = u"127.0.0.1", const TableQuery& query = {},
+                 std::string* reply = nullptr) {
+    return table.GetSourceTable(sink, address, caster.Port(), clock, query, reply);
   }
-  void ExpectError(const std::u16string& text, const std::u16string& detail = {}) const {
+  void ExpectBox(const std::u16string& text, const std::u16string& detail = {}) const {
     const auto boxes = sink.Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, text);
     EXPECT_EQ(boxes[0].detail, detail);
     EXPECT_TRUE(boxes[0].caption == u"Error" && boxes[0].icon == MessageIcon::kExclamation);
+  }
+  // A box, and no names.
+  void ExpectError(const std::u16string& text, const std::u16string& detail = {}) const {
+    ExpectBox(text, detail);
     EXPECT_EQ(table.GetCount(), 0);
   }
 
@@ -60,7 +67,8 @@ TEST(GetSourceTable, ACasterThatAnswersGivesItsNamesAfterOneRequest) {
   RoverSettings settings;
   SetFieldText(settings.address, u"localhost");  // a name: looked up, not read as dotted
   settings.port = fetch.caster.Port();
-  EXPECT_TRUE(fetch.table.GetSourceTable(fetch.sink, settings, fetch.clock));
+  EXPECT_EQ(fetch.table.GetSourceTable(fetch.sink, settings, fetch.clock).read,
+            TableRead::kComplete);
   EXPECT_EQ(Names(fetch.table), kNames);
   ASSERT_EQ(fetch.caster.ConnectionCount(), 1u);
   EXPECT_EQ(fetch.caster.RequestText(0), kSourceTableRequest);
@@ -69,7 +77,8 @@ TEST(GetSourceTable, ACasterThatAnswersGivesItsNamesAfterOneRequest) {
   const std::string large = MakeSourceTable(NumberedMountPoints(5000));
   fetch.caster.SetSourceTable(large);
   std::string reply;
-  EXPECT_TRUE(fetch.Run(u"127.0.0.1", &reply));
+  const TableFetch whole = fetch.Run(u"127.0.0.1", {}, &reply);
+  EXPECT_TRUE(whole.listed && whole.read == TableRead::kComplete && whole.ending.empty());
   EXPECT_EQ(Names(fetch.table), NumberedMountPoints(256));
   EXPECT_NE(reply.find(large), std::string::npos);
   EXPECT_TRUE(fetch.sink.Boxes().empty());
@@ -81,7 +90,7 @@ TEST(GetSourceTable, AnyOtherFirstAnswerOrAFaultLeadsToTheFallbackOnANewConnecti
     SCOPED_TRACE(static_cast<int>(behaviour));
     Fetch fetch;
     fetch.caster.Script(behaviour);
-    EXPECT_TRUE(fetch.Run());
+    EXPECT_TRUE(fetch.Run().listed);
     EXPECT_EQ(Names(fetch.table), kNames);
     EXPECT_TRUE(fetch.sink.Boxes().empty());
     ASSERT_EQ(fetch.caster.ConnectionCount(), 2u);
@@ -92,7 +101,7 @@ TEST(GetSourceTable, AnyOtherFirstAnswerOrAFaultLeadsToTheFallbackOnANewConnecti
   fetch.clock.beforeSleep = [](int sleep) {
     if (sleep == 1) throw std::runtime_error("fault in the first attempt");
   };
-  EXPECT_TRUE(fetch.Run());
+  EXPECT_TRUE(fetch.Run().listed);
   EXPECT_EQ(Names(fetch.table), kNames);
   EXPECT_EQ(fetch.caster.ConnectionCount(), 2u);
 }
@@ -104,14 +113,13 @@ TEST(GetSourceTable, WhenBothAttemptsFailTheUserIsToldAndTheTableStaysEmpty) {
     std::u16string detail;
   } cases[] = {
       {CasterBehaviour::kNotFound, u"The caster replied \"HTTP/1.1 404 Not Found\"."},
-      {CasterBehaviour::kTableNeverEnds, u"The source table did not end within 10 seconds."},
       {CasterBehaviour::kSilent, u"The caster sent no reply."},
   };
   for (const auto& [behaviour, detail] : cases) {
     SCOPED_TRACE(static_cast<int>(behaviour));
     Fetch fetch(50);
     fetch.caster.SetDefaultBehaviour(behaviour);
-    EXPECT_FALSE(fetch.Run());
+    EXPECT_FALSE(fetch.Run().listed);
     fetch.ExpectError(LoadString(kStrAuthenticationIo), detail);
     EXPECT_EQ(fetch.caster.ConnectionCount(), 2u);
     // Each attempt ends within its wait and window, also when the caster never answers.
@@ -125,36 +133,155 @@ TEST(GetSourceTable, WhenBothAttemptsFailTheUserIsToldAndTheTableStaysEmpty) {
     ASSERT_TRUE(fetch.caster.WaitForConnections(1, std::chrono::seconds(10)));
     fetch.caster.StopAccepting();
   };
-  EXPECT_FALSE(fetch.Run());
+  EXPECT_FALSE(fetch.Run().listed);
   fetch.ExpectError(LoadString(kStrAuthenticationIo),
                     u"The caster replied \"HTTP/1.1 404 Not Found\".");
   EXPECT_EQ(fetch.caster.ConnectionCount(), 1u);
+}
+
+// A table is read once: whatever way it ends, the names of its whole lines are kept, no box is
+// shown while there are any, and no second request downloads it again.
+TEST(GetSourceTable, ATableThatEndsBadlyKeepsTheNamesThatCameAfterOneRequest) {
+  const std::string twoAndACut = MakeSourceTable({"ALPHA", "BRAVO"}) + "STR;CHARL";
+  const struct {
+    CasterBehaviour behaviour;
+    std::string table;
+    std::size_t limit;
+    TableRead read;
+    std::vector<std::string> names;
+  } cases[] = {
+      {CasterBehaviour::kTableCut,
+       twoAndACut,
+       kReplyStoreLimit,
+       TableRead::kClosedEarly,
+       {"ALPHA", "BRAVO"}},
+      {CasterBehaviour::kTableNeverEnds,
+       twoAndACut,
+       kReplyStoreLimit,
+       TableRead::kTimedOut,
+       {"ALPHA", "BRAVO"}},
+      {CasterBehaviour::kNormal,
+       MakeSourceTable({"ALPHA", "BRAVO"}) + "STR;CH\0ARLIE;\r\n"s + MakeStrRecord("DELTA") +
+           "\r\n",
+       kReplyStoreLimit,
+       TableRead::kNulByte,
+       {"ALPHA", "BRAVO"}},
+      // The limit made small: the status line, headers, CAS record and two STR records fit.
+      {CasterBehaviour::kNormal,
+       MakeSourceTable(NumberedMountPoints(100)),
+       450,
+       TableRead::kTooLarge,
+       {"MP000", "MP001"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.read));
+    Fetch fetch(50);
+    fetch.caster.SetSourceTable(c.table);
+    fetch.caster.Script(c.behaviour);
+    std::string reply;
+    const TableFetch result = fetch.Run(u"127.0.0.1", {std::nullopt, c.limit}, &reply);
+    EXPECT_EQ(result.read, c.read);
+    EXPECT_TRUE(result.listed);
+    EXPECT_EQ(result.ending, DescribeTableRead(c.read, reply, c.limit));
+    EXPECT_FALSE(result.ending.empty());
+    EXPECT_EQ(Names(fetch.table), c.names);
+    EXPECT_TRUE(reply.ends_with(MakeStrRecord(c.names.back()) + "\r\n"));
+    EXPECT_TRUE(fetch.sink.Boxes().empty());
+    EXPECT_EQ(fetch.caster.ConnectionCount(), 1u);
+  }
+  // Without a name there is nothing to take: today's box, with how the table ended.
+  Fetch fetch;
+  fetch.caster.SetSourceTable("STR;CUT");
+  fetch.caster.Script(CasterBehaviour::kTableCut);
+  const TableFetch result = fetch.Run();
+  EXPECT_EQ(result.read, TableRead::kClosedEarly);
+  EXPECT_FALSE(result.listed);
+  fetch.ExpectError(LoadString(kStrAuthenticationIo),
+                    u"The caster closed the connection before the end of its source table.");
+  EXPECT_EQ(fetch.caster.ConnectionCount(), 1u);
+}
+
+// A version 2 caster answers the fallback "HTTP/1.1 200 OK" with the table as its body.
+TEST(GetSourceTable, TheFallbacksHttpAnswerIsATable) {
+  Fetch fetch;
+  fetch.caster.Script(CasterBehaviour::kHttpStatus, 2);
+  const TableFetch result = fetch.Run();
+  EXPECT_EQ(result.read, TableRead::kComplete);
+  EXPECT_EQ(Names(fetch.table), kNames);
+  EXPECT_TRUE(fetch.sink.Boxes().empty());
+  ASSERT_EQ(fetch.caster.ConnectionCount(), 2u);
+  EXPECT_EQ(fetch.caster.RequestText(1), kFallbackSourceTableRequest);
+}
+
+// Credentials encoded with: printf 'demo:demo' | base64
+TEST(GetSourceTable, AProtectedTableNeedsTheLoginAndSaysSoInOneLine) {
+  const std::string header = "Authorization: Basic ZGVtbzpkZW1v\r\n";
+  const struct {
+    std::optional<TableLogin> login;
+    std::u16string box;  // empty: the table came
+  } cases[] = {
+      {std::nullopt, u"The caster's source table needs a login (a user name and password)."},
+      {TableLogin{"demo", "wrong"},
+       u"The caster refused the user name and password for its source table."},
+      {TableLogin{"demo", "demo"}, u""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.box.begin(), c.box.end()));
+    DemoCasterConfig config;
+    config.tableNeedsLogin = true;
+    config.sourceTable = MakeSourceTable(kNames);
+    DemoCaster caster(config);
+    HookedClock clock;
+    RecordingMessageSink sink;
+    CNtripSourceTable table;
+    const TableFetch result =
+        table.GetSourceTable(sink, u"127.0.0.1", caster.Port(), clock, {c.login});
+    const auto boxes = sink.Boxes();
+    if (c.box.empty()) {
+      EXPECT_TRUE(result.listed);
+      EXPECT_EQ(Names(table), kNames);
+      EXPECT_TRUE(boxes.empty());
+      ASSERT_EQ(caster.ConnectionCount(), 1u);
+      EXPECT_EQ(caster.RequestText(0), "GET /SOURCETABLE HTTP/1.0\r\n" + header + "\r\n");
+      continue;
+    }
+    EXPECT_FALSE(result.listed);
+    EXPECT_EQ(result.read, TableRead::kLoginNeeded);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, c.box);
+    EXPECT_EQ(boxes[0].detail, u"");
+    EXPECT_EQ(table.GetCount(), 0);
+    // The fallback asks once more, with the same login.
+    ASSERT_EQ(caster.ConnectionCount(), 2u);
+    EXPECT_EQ(caster.RequestText(1).find("Authorization: ") != std::string::npos,
+              c.login.has_value());
+  }
 }
 
 TEST(GetSourceTable, EachFailureBeforeARequestHasItsMessage) {
   const std::u16string invalid = u"Does not appear to be a valid address?";
   for (const char16_t* address : {u"192.168.1.300", u"2001:db8::g", u""}) {
     Fetch fetch;
-    EXPECT_FALSE(fetch.Run(address));
+    EXPECT_FALSE(fetch.Run(address).listed);
     fetch.ExpectError(invalid);
     EXPECT_EQ(fetch.caster.ConnectionCount(), 0u);
   }
   {
     Fetch fetch;
-    EXPECT_FALSE(fetch.Run(u"1nowhere.invalid"));  // a name, looked up though it begins with 1
+    EXPECT_FALSE(fetch.Run(u"1nowhere.invalid").listed);  // a name, though it begins with 1
     fetch.ExpectError(LoadString(kStrAuthenticationIo),
                       u"The host name \"1nowhere.invalid\" did not resolve.");
   }
   {
     Fetch fetch;
     fetch.caster.Stop();
-    EXPECT_FALSE(fetch.Run());
+    EXPECT_FALSE(fetch.Run().listed);
     fetch.ExpectError(FormatText(LoadString(kStrConnectionError), {u"Connection refused"}));
   }
   {
     Fetch fetch(1);
     fetch.caster.StopAccepting();
-    EXPECT_FALSE(fetch.Run());
+    EXPECT_FALSE(fetch.Run().listed);
     fetch.ExpectError(FormatText(LoadString(kStrConnectionError), {u"Connection timed out"}));
     EXPECT_EQ(fetch.clock.Elapsed(), kTableWindowMs);
   }

@@ -1,10 +1,8 @@
 #include "ntrip/source_table_records.h"
 
-#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <numbers>
 
 #include "ntrip/reply.h"
 
@@ -21,18 +19,6 @@ constexpr std::array kFieldOrder = {
     &StreamRecord::fee,            &StreamRecord::bitrate,
 };
 
-StreamRecord SplitRecord(std::string_view line) {
-  StreamRecord record;
-  line.remove_prefix(kSourceTableRecordMarker.size());
-  for (auto field : kFieldOrder) {
-    const std::size_t end = line.find(';');
-    record.*field = std::string(line.substr(0, end));
-    if (end == std::string_view::npos) break;
-    line.remove_prefix(end + 1);
-  }
-  return record;
-}
-
 // A decimal number in C notation, whatever the locale; nothing for anything else.
 std::optional<double> Number(std::string_view text) {
   double value = 0.0;
@@ -44,21 +30,31 @@ std::optional<double> Number(std::string_view text) {
   return value;
 }
 
-double Radians(double degrees) { return degrees * std::numbers::pi / 180.0; }
-
 }  // namespace
 
-std::vector<StreamRecord> ParseStreamRecords(std::string_view table) {
+std::vector<std::string_view> StreamRecordLines(std::string_view table) {
   table = table.substr(0, table.find('\0'));
-  std::vector<StreamRecord> records;
+  std::vector<std::string_view> lines;
   while (!table.empty()) {
     const std::size_t end = table.find_first_of("\r\n");
     const std::string_view line = table.substr(0, end);
-    if (line.starts_with(kSourceTableRecordMarker)) records.push_back(SplitRecord(line));
+    if (line.starts_with(kSourceTableRecordMarker)) lines.push_back(line);
     if (end == std::string_view::npos) break;
     table.remove_prefix(end + 1);
   }
-  return records;
+  return lines;
+}
+
+StreamRecord SplitStreamRecord(std::string_view line) {
+  StreamRecord record;
+  line.remove_prefix(std::min(kSourceTableRecordMarker.size(), line.size()));
+  for (auto field : kFieldOrder) {
+    const std::size_t end = line.find(';');
+    record.*field = line.substr(0, end);
+    if (end == std::string_view::npos) break;
+    line.remove_prefix(end + 1);
+  }
+  return record;
 }
 
 std::optional<GeoPosition> StreamPosition(const StreamRecord& record) {
@@ -70,16 +66,6 @@ std::optional<GeoPosition> StreamPosition(const StreamRecord& record) {
   }
   if (*longitude > 180.0) *longitude -= 360.0;
   return GeoPosition{*latitude, *longitude};
-}
-
-double GreatCircleKm(GeoPosition from, GeoPosition to) {
-  constexpr double kEarthRadiusKm = 6371.0;
-  const double dLatitude = Radians(to.latitude - from.latitude);
-  const double dLongitude = Radians(to.longitude - from.longitude);
-  const double a = std::pow(std::sin(dLatitude / 2), 2) + std::cos(Radians(from.latitude)) *
-                                                              std::cos(Radians(to.latitude)) *
-                                                              std::pow(std::sin(dLongitude / 2), 2);
-  return 2.0 * kEarthRadiusKm * std::asin(std::min(1.0, std::sqrt(a)));
 }
 
 }  // namespace quillon

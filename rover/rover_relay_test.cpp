@@ -3,7 +3,9 @@
 
 #include "common/strings.h"
 #include "ntrip/correction_stream.h"
-#include "ntrip/gga.h"
+#include "ntrip/gga_override.h"
+#include "ntrip/nmea_test_sentences.h"
+#include "ntrip/position_sentence.h"
 #include "rover/rover_session_fixture.h"
 
 namespace quillon {
@@ -46,12 +48,32 @@ TEST_F(RoverRelayTest, TheReceiversOutputGoesUpstreamUnchangedUntilTheOverrideRe
   settings.overrideLongitude.store(-70.25);
   settings.overrideEnabled.store(1);
   const std::string next = MakeGgaSentence(clock.Now() + 1, 52.52, 13.40);
-  GgaSentence rewritten{};
-  const std::size_t size = RewriteGgaSentence(next, -33.8, -70.25, rewritten);
+  NmeaSentence rewritten{};
+  const std::size_t size = RewritePositionSentence(next, -33.8, -70.25, rewritten);
   ASSERT_GT(size, 0u);
   receiver.Emit(next);
   ASSERT_TRUE(caster->WaitForReceivedFromClients(original.size() + size, kRealLimit));
   EXPECT_EQ(caster->ReceivedFromClients(), original + std::string(rewritten.data(), size));
+}
+
+// The worker passes the clock's tick even when the receiver is silent: the start of a sentence
+// it left unfinished goes upstream after a second, and its late rest still goes rewritten.
+TEST_F(RoverRelayTest, WithTheOverrideOnAnUnfinishedStartGoesUpstreamAfterASilentSecond) {
+  const std::string& gga = testing::nmea::kSirfGga;
+  settings.overrideLatitude.store(5.5);
+  settings.overrideLongitude.store(-0.5);
+  settings.overrideEnabled.store(1);
+  Start();
+  ASSERT_TRUE(LoggedIn());
+  const auto start = clock.Elapsed();
+  receiver.Emit(gga.substr(0, 4));
+  ASSERT_TRUE(caster->WaitForReceivedFromClients(4, kRealLimit));
+  EXPECT_GE(clock.Elapsed() - start, kHeldFragmentLimitMs);
+  receiver.Emit(gga.substr(4));
+  NmeaSentence rewritten{};
+  const std::size_t size = RewritePositionSentence(gga, 5.5, -0.5, rewritten);
+  ASSERT_TRUE(caster->WaitForReceivedFromClients(size, kRealLimit));
+  EXPECT_EQ(caster->ReceivedFromClients(), std::string(rewritten.data(), size));
 }
 
 // A closed caster ends it at once, a silent one after 60 s and no less; so does a lost receiver.

@@ -353,11 +353,11 @@ bool RoverSession::ForwardUpstream() {
     GiveUp(LoadString(kStrComPortIoError));
     return false;
   }
-  if (count == 0 && gga_.Held() == 0) return true;
+  // Called when nothing arrived too: a fragment held back is let go after a while.
   const std::string_view out =
       gga_.Pass(std::string_view(upstream_.data(), static_cast<std::size_t>(count)),
                 settings_.overrideEnabled.load() != 0, settings_.overrideLatitude.load(),
-                settings_.overrideLongitude.load());
+                settings_.overrideLongitude.load(), c_.clock.TickCount());
   // A failed send shows in the next reads from the caster.
   if (!out.empty()) send(socket_, out.data(), out.size(), MSG_NOSIGNAL);
   return true;

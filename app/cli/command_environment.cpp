@@ -8,9 +8,12 @@
 
 namespace quillon::cli {
 
+std::optional<std::string> EnvironmentPassword() {
+  if (const char* value = std::getenv("QUILLON_PASSWORD")) return std::string(value);
+  return std::nullopt;
+}
+
 CommandEnvironment ProcessEnvironment(int stopFd) {
-  std::optional<std::string> password;
-  if (const char* value = std::getenv("QUILLON_PASSWORD")) password = value;
   // One library for the process, as the windowed program has: its device list is kept in the
   // settings folder.
   static const auto bluetooth = MakeSystemBluetoothLib();
@@ -19,7 +22,8 @@ CommandEnvironment ProcessEnvironment(int stopFd) {
   const ReportTarget report{
       stdout, isatty(STDOUT_FILENO) == 1, notifier.get(),
       WatchdogIntervalMs(std::getenv("WATCHDOG_USEC"), std::getenv("WATCHDOG_PID"), getpid())};
-  return CommandEnvironment{RealClock(), stdout, stderr, bluetooth.get(), password, stopFd, report};
+  return CommandEnvironment{RealClock(),           stdout, stderr, bluetooth.get(),
+                            EnvironmentPassword(), stopFd, report};
 }
 
 }  // namespace quillon::cli

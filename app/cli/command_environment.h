@@ -22,6 +22,9 @@ struct CommandEnvironment {
   ReportTarget report{out};  // where and how a session is reported (a log on `out` by default)
 };
 
+// QUILLON_PASSWORD, when it is set.
+std::optional<std::string> EnvironmentPassword();
+
 // The process's own environment: real clock, stdout, stderr, QUILLON_PASSWORD, `stopFd`, and the
 // report: a live line when standard output is a terminal, the service manager when
 // NOTIFY_SOCKET names one.

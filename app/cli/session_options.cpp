@@ -302,6 +302,28 @@ bool ParseSessionOptions(const Arguments& args, unsigned allowed,
   return true;
 }
 
+bool ReadLogin(std::string_view user, const std::string& passwordFile,
+               const std::optional<std::string>& environmentPassword, std::string& password,
+               std::string& error) {
+  const auto usable = [&](std::string_view what, std::string_view value) {
+    if (value.size() > kMaxCredentialBytes) {
+      error =
+          std::string(what) + " takes at most " + std::to_string(kMaxCredentialBytes) + " bytes";
+      return false;
+    }
+    std::u16string wide;
+    return TextOption(what, value, kMaxCredentialBytes, wide, error);
+  };
+  if (!usable("--user", user)) return false;
+  password.clear();
+  if (!passwordFile.empty()) {
+    if (!ReadPasswordFile(passwordFile, password, error)) return false;
+  } else if (environmentPassword) {
+    password = *environmentPassword;
+  }
+  return usable("the password", password);
+}
+
 void ApplySessionOptions(const SessionOptions& options, SettingsRecord& record) {
   if (options.userName) SetFieldText(record.userName, *options.userName);
   if (options.password) SetFieldText(record.password, *options.password);

@@ -81,6 +81,14 @@ bool ParseSessionOptions(const Arguments& args, unsigned allowed,
                          const std::optional<std::string>& environmentPassword,
                          SessionOptions& options, std::string& error);
 
+// A login that is not saved, such as the one for a caster's protected source table: checks
+// `user` and reads the password from `passwordFile`, or else takes `environmentPassword` (empty
+// when neither is given). Each may have at most kMaxCredentialBytes bytes and no control
+// characters. On a problem returns false with `error` set to one line for the user.
+bool ReadLogin(std::string_view user, const std::string& passwordFile,
+               const std::optional<std::string>& environmentPassword, std::string& password,
+               std::string& error);
+
 // Puts the given options into the record as the dialog's controls would be read; what was not
 // given keeps its stored value.
 void ApplySessionOptions(const SessionOptions& options, SettingsRecord& record);

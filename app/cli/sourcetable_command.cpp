@@ -3,25 +3,28 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <functional>
 #include <string_view>
+#include <vector>
 
 #include "app/cli/session_options.h"
 #include "common/printable_text.h"
 #include "common/strings.h"
 #include "common/text.h"
 #include "ntrip/ntrip_source_table.h"
+#include "ntrip/source_table_records.h"
 
 namespace quillon::cli {
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: quillon sourcetable HOST[:PORT] [--long] [--near LAT,LON] [--limit N] "
-    "[--format text|json]\n";
+    "Usage: quillon sourcetable HOST[:PORT] [--user NAME [--password-file FILE]] [--long]\n"
+    "                           [--near LAT,LON] [--limit N] [--format text|json]\n";
 
 struct Field {
   const char* title;  // the table's column
   const char* name;   // the JSON member
-  std::string StreamRecord::*member;
+  std::string_view StreamRecord::*member;
   bool inTable;
 };
 
@@ -51,12 +54,15 @@ struct Options {
   bool json = false;
   std::optional<GeoPosition> near;
   std::optional<std::size_t> limit;
+  std::optional<std::string> user;
+  std::string passwordFile;
 };
 
 bool ParseOptions(const Arguments& args, Options& options, std::string& problem) {
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& word = args[i];
-    const bool takesValue = word == "--near" || word == "--limit" || word == "--format";
+    const bool takesValue = word == "--near" || word == "--limit" || word == "--format" ||
+                            word == "--user" || word == "--password-file";
     if (takesValue && i + 1 == args.size()) {
       problem = word + ": a value is missing";
       return false;
@@ -87,6 +93,10 @@ bool ParseOptions(const Arguments& args, Options& options, std::string& problem)
         return false;
       }
       options.json = value == "json";
+    } else if (word == "--user") {
+      options.user = args[++i];
+    } else if (word == "--password-file") {
+      options.passwordFile = args[++i];
     } else if (options.target.empty() && !word.starts_with("-")) {
       options.target = word;
     } else {
@@ -95,17 +105,38 @@ bool ParseOptions(const Arguments& args, Options& options, std::string& problem)
     }
   }
   if (options.target.empty()) problem = "the caster is missing";
-  return !options.target.empty();
+  if (!options.passwordFile.empty() && !options.user) problem = "--password-file needs --user";
+  return problem.empty();
 }
 
+// The login of --user, with its password; nothing without --user.
+bool ReadTableLogin(const Options& options, const std::optional<std::string>& environmentPassword,
+                    std::optional<TableLogin>& login, std::string& problem) {
+  if (!options.user) return true;
+  TableLogin given{*options.user, {}};
+  if (!ReadLogin(given.user, options.passwordFile, environmentPassword, given.password, problem)) {
+    return false;
+  }
+  login = std::move(given);
+  return true;
+}
+
+// One stream as the listing shows it: its record's line of the table and, with --near, its
+// distance in km (nothing when the record gives no usable position).
+struct ListedStream {
+  std::string_view line;
+  std::optional<double> km;
+};
+
 // The streams in the order to show them, with their distances when asked for.
-std::vector<ListedStream> ListStreams(const std::vector<StreamRecord>& records,
+std::vector<ListedStream> ListStreams(const std::vector<std::string_view>& lines,
                                       const Options& options) {
   std::vector<ListedStream> streams;
-  for (const StreamRecord& record : records) {
-    ListedStream stream{&record, std::nullopt};
+  streams.reserve(lines.size());
+  for (const std::string_view line : lines) {
+    ListedStream stream{line, std::nullopt};
     if (options.near) {
-      if (const auto position = StreamPosition(record)) {
+      if (const auto position = StreamPosition(SplitStreamRecord(line))) {
         stream.km = GreatCircleKm(*options.near, *position);
       }
     }
@@ -137,25 +168,37 @@ std::size_t Characters(std::string_view text) {
   return count;
 }
 
-std::string AlignedRows(const std::vector<std::vector<std::string>>& rows) {
+// The cells of one row of an aligned listing.
+using Row = std::vector<std::string>;
+
+// Prints `count` rows, row `i` made by `row(i)`, with the columns aligned by characters, two
+// blanks apart and no blank at a line's end. Each row is made twice, once to measure it, so that
+// no copy of a large table's listing is held.
+void PrintAligned(std::FILE* out, std::size_t count, const std::function<Row(std::size_t)>& row) {
   std::vector<std::size_t> widths;
-  for (const auto& row : rows) {
-    widths.resize(std::max(widths.size(), row.size()));
-    for (std::size_t c = 0; c < row.size(); ++c) {
-      widths[c] = std::max(widths[c], Characters(row[c]));
+  for (std::size_t i = 0; i < count; ++i) {
+    const Row cells = row(i);
+    widths.resize(std::max(widths.size(), cells.size()));
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+      widths[c] = std::max(widths[c], Characters(cells[c]));
     }
   }
-  std::string out;
-  for (const auto& row : rows) {
-    std::string line;
-    for (std::size_t c = 0; c < row.size(); ++c) {
-      line += row[c];
-      if (c + 1 < row.size()) line.append(widths[c] - Characters(row[c]) + 2, ' ');
+  std::string line;
+  for (std::size_t i = 0; i < count; ++i) {
+    const Row cells = row(i);
+    line.clear();
+    for (std::size_t c = 0; c < cells.size(); ++c) {
+      line += cells[c];
+      if (c + 1 < cells.size()) line.append(widths[c] - Characters(cells[c]) + 2, ' ');
     }
     line.erase(line.find_last_not_of(' ') + 1);
-    out += line + '\n';
+    line += '\n';
+    std::fputs(line.c_str(), out);
   }
-  return out;
+}
+
+std::string Distance(const ListedStream& stream) {
+  return stream.km ? Kilometres(*stream.km) + " km" : "-";
 }
 
 std::string JsonString(std::string_view text) {
@@ -171,46 +214,59 @@ void ShowError(MessageSink& messages, std::u16string text) {
   messages.Show(Message{std::move(text), LoadString(kStrError)});
 }
 
-}  // namespace
-
-std::string FormatStreamTable(const std::vector<ListedStream>& streams, bool distance) {
-  std::vector<std::vector<std::string>> rows(1);
-  for (const Field& field : kFields) {
-    if (field.inTable) rows[0].push_back(field.title);
-  }
-  if (distance) rows[0].insert(rows[0].begin() + 1, "DISTANCE");
-  for (const ListedStream& stream : streams) {
-    std::vector<std::string> row;
+// The streams as a table with a header line; with `distance` a DISTANCE column after the mount
+// point.
+void PrintStreamTable(std::FILE* out, const std::vector<ListedStream>& streams, bool distance) {
+  PrintAligned(out, streams.size() + 1, [&](std::size_t i) {
+    Row row;
+    const StreamRecord record = i == 0 ? StreamRecord{} : SplitStreamRecord(streams[i - 1].line);
     for (const Field& field : kFields) {
-      if (field.inTable) row.push_back(PrintableText(stream.record->*field.member));
+      if (field.inTable) row.push_back(i == 0 ? field.title : PrintableText(record.*field.member));
     }
-    if (distance) row.insert(row.begin() + 1, stream.km ? Kilometres(*stream.km) + " km" : "-");
-    rows.push_back(std::move(row));
-  }
-  return AlignedRows(rows);
+    if (distance) row.insert(row.begin() + 1, i == 0 ? "DISTANCE" : Distance(streams[i - 1]));
+    return row;
+  });
 }
 
-std::string FormatStreamJson(const std::vector<ListedStream>& streams, bool distance) {
-  std::string out = "[";
+// The streams as a JSON array, one object a line; with `distance` each has "distance_km".
+void PrintStreamJson(std::FILE* out, const std::vector<ListedStream>& streams, bool distance) {
+  std::fputs("[", out);
+  std::string object;
   for (std::size_t i = 0; i < streams.size(); ++i) {
-    out += i == 0 ? "\n  {" : ",\n  {";
+    const StreamRecord record = SplitStreamRecord(streams[i].line);
+    object = i == 0 ? "\n  {" : ",\n  {";
     for (std::size_t f = 0; f < kFields.size(); ++f) {
-      if (f > 0) out += ", ";
-      out += JsonString(kFields[f].name) + ": " + JsonString(streams[i].record->*kFields[f].member);
+      if (f > 0) object += ", ";
+      object += JsonString(kFields[f].name) + ": " + JsonString(record.*kFields[f].member);
     }
     if (distance) {
-      out += ", \"distance_km\": ";
-      out += streams[i].km ? Kilometres(*streams[i].km) : "null";
+      object += ", \"distance_km\": ";
+      object += streams[i].km ? Kilometres(*streams[i].km) : "null";
     }
-    out += "}";
+    object += "}";
+    std::fputs(object.c_str(), out);
   }
-  return out + (streams.empty() ? "]\n" : "\n]\n");
+  std::fputs(streams.empty() ? "]\n" : "\n]\n", out);
 }
 
-int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages, Clock& clock) {
+// The mount points, one a line; with `distance` each with its distance.
+void PrintMountPoints(std::FILE* out, const std::vector<ListedStream>& streams, bool distance) {
+  PrintAligned(out, streams.size(), [&](std::size_t i) {
+    Row row = {PrintableText(SplitStreamRecord(streams[i].line).mountPoint)};
+    if (distance) row.push_back(Distance(streams[i]));
+    return row;
+  });
+}
+
+}  // namespace
+
+int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages, Clock& clock,
+                   const std::optional<std::string>& environmentPassword) {
   Options options;
+  TableQuery query;
   std::string problem;
-  if (!ParseOptions(args, options, problem)) {
+  if (!ParseOptions(args, options, problem) ||
+      !ReadTableLogin(options, environmentPassword, query.login, problem)) {
     std::fprintf(stderr, "quillon sourcetable: %s\n%s", problem.c_str(), kUsage);
     return 2;
   }
@@ -228,27 +284,26 @@ int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages,
 
   CNtripSourceTable table;
   std::string reply;
-  if (!table.GetSourceTable(messages, std::u16string(EightBitToWide(host)), port, clock, &reply)) {
-    return 1;
-  }
+  const TableFetch fetch = table.GetSourceTable(messages, std::u16string(EightBitToWide(host)),
+                                                port, clock, query, &reply);
+  if (!fetch.listed) return 1;
 
-  const std::vector<StreamRecord> records = ParseStreamRecords(reply);
-  const std::vector<ListedStream> streams = ListStreams(records, options);
+  const std::vector<std::string_view> lines = StreamRecordLines(reply);
+  const std::vector<ListedStream> streams = ListStreams(lines, options);
   const bool distance = options.near.has_value();
   if (options.json) {
-    std::fputs(FormatStreamJson(streams, distance).c_str(), out);
+    PrintStreamJson(out, streams, distance);
   } else if (options.longListing) {
-    std::fputs(FormatStreamTable(streams, distance).c_str(), out);
+    PrintStreamTable(out, streams, distance);
   } else {
-    std::vector<std::vector<std::string>> rows;
-    for (const ListedStream& stream : streams) {
-      rows.push_back({PrintableText(stream.record->mountPoint)});
-      if (distance) rows.back().push_back(stream.km ? Kilometres(*stream.km) + " km" : "-");
-    }
-    std::fputs(AlignedRows(rows).c_str(), out);
+    PrintMountPoints(out, streams, distance);
   }
   std::fflush(out);
-  return 0;
+  if (fetch.read == TableRead::kComplete) return 0;
+  const std::string arrived =
+      std::to_string(lines.size()) + (lines.size() == 1 ? " stream arrived." : " streams arrived.");
+  ShowError(messages, EightBitToWide(fetch.ending + " " + arrived));
+  return 1;
 }
 
 }  // namespace quillon::cli

@@ -1,14 +1,12 @@
-// `quillon sourcetable HOST[:PORT] [--long] [--near LAT,LON] [--limit N] [--format text|json]`:
-// lists a caster's streams.
+// `quillon sourcetable HOST[:PORT] [--user U [--password-file F]] [--long] [--near LAT,LON]
+// [--limit N] [--format text|json]`: lists a caster's streams.
 #pragma once
 
 #include <cstdio>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "app/cli/commands.h"
-#include "ntrip/source_table_records.h"
 #include "platform/clock.h"
 #include "platform/message_sink.h"
 
@@ -16,27 +14,17 @@ namespace quillon::cli {
 
 inline constexpr int kDefaultCasterPort = 2101;
 
-// One stream as the listing shows it: its record and, with --near, its distance in km (nothing
-// when the record gives no usable position).
-struct ListedStream {
-  const StreamRecord* record = nullptr;
-  std::optional<double> km;
-};
-
 // Prints every stream of the caster's table on `out`, in reply order: its mount point, one a
 // line, or with "--long" a table of the records' main fields, or with "--format json" one
 // object per stream with every field named. "--near LAT,LON" sorts the streams by their
 // distance from that position and shows it (streams without a position last), "--limit N"
-// keeps the first N. Everything from the caster is printed with its control characters
-// replaced. Messages go to `messages`. Returns 0, 1 when the fetch failed or the address or
-// port is unusable, 2 on a usage error.
-int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages, Clock& clock);
-
-// The streams as a table with a header line, columns aligned by characters; with `distance`
-// a DISTANCE column after the mount point.
-std::string FormatStreamTable(const std::vector<ListedStream>& streams, bool distance);
-
-// The streams as a JSON array, one object a line; with `distance` each has "distance_km".
-std::string FormatStreamJson(const std::vector<ListedStream>& streams, bool distance);
+// keeps the first N. "--user U" logs in with Basic authentication, with the password from
+// "--password-file F" or else `environmentPassword` (QUILLON_PASSWORD); nothing is saved.
+// Everything from the caster is printed with its control characters replaced. A table that
+// ended badly is listed as far as it came, and one message says how it ended. Messages go to
+// `messages`. Returns 0 for a whole table, 1 when it ended badly, the fetch failed or the address
+// or port is unusable, 2 on a usage error.
+int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages, Clock& clock,
+                   const std::optional<std::string>& environmentPassword = std::nullopt);
 
 }  // namespace quillon::cli

@@ -2,34 +2,48 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/cli/command_test_fixture.h"
+#include "common/settings_record.h"
 #include "common/strings.h"
+#include "common/text.h"
 #include "ntrip/demo_caster.h"
+#include "ntrip/requests.h"
 #include "ntrip/source_table_text.h"
 #include "testing/hooked_clock.h"
 #include "testing/recording_message_sink.h"
+#include "testing/temp_folder.h"
 
 namespace quillon::cli {
 namespace {
 
+using namespace std::string_literals;
 using testing::RecordingMessageSink;
 
 // `quillon sourcetable <caster> <options>`: the exit status, and in `out` what it printed.
 int RunCommand(const DemoCaster* caster, const Arguments& options, RecordingMessageSink& sink,
-               std::string& out) {
+               std::string& out, const std::optional<std::string>& environmentPassword = {}) {
   Arguments args = {"sourcetable"};
   if (caster != nullptr) args.push_back("127.0.0.1:" + std::to_string(caster->Port()));
   args.insert(args.end(), options.begin(), options.end());
   std::FILE* file = std::tmpfile();
   testing::HookedClock clock;
-  const int status = RunSourceTable(args, file, sink, clock);
+  const int status = RunSourceTable(args, file, sink, clock, environmentPassword);
   out = Contents(file);
   std::fclose(file);
   return status;
+}
+
+std::string Repeated(std::string_view text, std::size_t times) {
+  std::string out;
+  for (std::size_t i = 0; i < times; ++i) out += text;
+  return out;
 }
 
 DemoCasterConfig WithTable(std::string table) {
@@ -109,6 +123,136 @@ TEST(SourceTableCommand, NearSortsByDistanceLimitKeepsTheFirstAndJsonNamesEveryF
       "\"generator\": \"sNTRIP\", \"compression\": \"none\", \"authentication\": \"B\", "
       "\"fee\": \"N\", \"bitrate\": \"9600\", \"distance_km\": 0.0}\n]\n");
   EXPECT_TRUE(sink.Boxes().empty());
+}
+
+// What arrived is listed, one line says how the table ended, and it is read once.
+TEST(SourceTableCommand, ATableThatEndsBadlyIsListedAsFarAsItCameWithOneLine) {
+  const std::vector<std::string> two = {"ALPHA", "BRAVO"};
+  const std::vector<std::string> many = NumberedMountPoints(50'000);  // 4.7 MB of table
+  const struct {
+    std::vector<CasterBehaviour> script;
+    std::string table;
+    std::vector<std::string> listed;
+    std::u16string line;
+  } cases[] = {
+      {{CasterBehaviour::kTableCut},
+       MakeSourceTable(two) + "STR;CHARL",
+       two,
+       u"The caster closed the connection before the end of its source table. 2 streams "
+       u"arrived."},
+      {{},
+       MakeSourceTable(two) + "STR;CH\0ARLIE;\r\nSTR;DELTA;\r\n"s,
+       two,
+       u"The source table held a NUL byte: it was read up to there. 2 streams arrived."},
+      {{},
+       MakeSourceTable(many),
+       {},
+       u"The source table is larger than 4 MB: it was read that far."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.line.begin(), c.line.end()));
+    DemoCaster caster(WithTable(c.table));
+    for (const CasterBehaviour behaviour : c.script) caster.Script(behaviour);
+    RecordingMessageSink sink;
+    std::string out;
+    EXPECT_EQ(RunCommand(&caster, {}, sink, out), 1);
+    const auto lines = Lines(out);
+    const auto boxes = sink.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    if (c.listed.empty()) {
+      // As many as the first 4 MB held, in order, and the count said.
+      ASSERT_GT(lines.size(), 39'000u);
+      ASSERT_LT(lines.size(), many.size());
+      EXPECT_TRUE(std::equal(lines.begin(), lines.end(), many.begin()));
+      EXPECT_EQ(boxes[0].text, c.line + u" " + EightBitToWide(std::to_string(lines.size())) +
+                                   u" streams arrived.");
+    } else {
+      EXPECT_EQ(lines, c.listed);
+      EXPECT_EQ(boxes[0].text, c.line);
+    }
+    EXPECT_EQ(caster.ConnectionCount(), 1u);
+  }
+}
+
+// Credentials encoded with: printf 'demo:demo' | base64
+TEST(SourceTableCommand, ALoginGoesOutAsBasicAuthorizationWithTheRequestsOtherwiseUnchanged) {
+  testing::TempFolder folder;
+  const std::string file = (folder.Path() / "password").string();
+  std::ofstream(file) << "demo\n";
+  const std::string wrong = (folder.Path() / "wrong").string();
+  std::ofstream(wrong) << "wrong\n";
+  const std::string header = "Authorization: Basic ZGVtbzpkZW1v\r\n";
+  const std::string needsLogin =
+      "The caster's source table needs a login (a user name and password).";
+  const std::string refused = "The caster refused the user name and password for its source table.";
+  const struct {
+    Arguments options;
+    std::optional<std::string> environmentPassword;
+    std::string firstRequest;  // empty: refused with the message below
+    std::string message;
+  } cases[] = {
+      {{"--user", "demo", "--password-file", file},
+       "wrong",
+       "GET /SOURCETABLE HTTP/1.0\r\n" + header + "\r\n",
+       ""},
+      {{"--user", "demo"}, "demo", "GET /SOURCETABLE HTTP/1.0\r\n" + header + "\r\n", ""},
+      // Without --user the environment's password stays at home.
+      {{}, "demo", "", needsLogin},
+      {{"--user", "demo", "--password-file", wrong}, std::nullopt, "", refused},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.options));
+    DemoCasterConfig config = WithTable(MakeSourceTable({"SECRET"}));
+    config.tableNeedsLogin = true;
+    DemoCaster caster(config);
+    RecordingMessageSink sink;
+    std::string out;
+    const int status = RunCommand(&caster, c.options, sink, out, c.environmentPassword);
+    const auto boxes = sink.Boxes();
+    if (c.firstRequest.empty()) {
+      EXPECT_EQ(status, 1);
+      EXPECT_EQ(out, "");
+      ASSERT_EQ(boxes.size(), 1u);
+      EXPECT_EQ(boxes[0].text, EightBitToWide(c.message));
+      EXPECT_EQ(caster.RequestText(0).starts_with(kSourceTableRequest), c.options.empty());
+      continue;
+    }
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out, "SECRET\n");
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(caster.RequestText(0), c.firstRequest);
+  }
+}
+
+// The session options' limits for a login that is not saved: 255 bytes, no control characters.
+TEST(SourceTableCommand, ALoginIsCheckedBeforeAnythingIsSent) {
+  testing::TempFolder folder;
+  const std::string longLine = (folder.Path() / "long").string();
+  std::ofstream(longLine) << std::string(256, 'p') << "\n";
+  DemoCaster caster(WithTable(MakeSourceTable({"OPEN"})));
+  const struct {
+    Arguments options;
+    int status;
+  } cases[] = {
+      // Counted in bytes: "é" is two.
+      {{"--user", Repeated("é", kMaxCredentialBytes / 2) + "u"}, 0},
+      {{"--user", Repeated("é", kMaxCredentialBytes / 2 + 1)}, 2},
+      {{"--user", "tab\tbed"}, 2},
+      {{"--user", "u"}, 0},
+      {{"--user", "u", "--password-file", longLine}, 2},
+      {{"--password-file", longLine}, 2},
+      {{"--user"}, 2},
+  };
+  std::size_t sent = 0;
+  for (const auto& c : cases) {
+    RecordingMessageSink sink;
+    std::string out;
+    EXPECT_EQ(RunCommand(&caster, c.options, sink, out, std::string(kMaxCredentialBytes, 'p')),
+              c.status)
+        << ::testing::PrintToString(c.options);
+    if (c.status == 0) ++sent;
+    EXPECT_EQ(caster.ConnectionCount(), sent);
+  }
 }
 
 TEST(SourceTableCommand, BadInputAndFailuresExitWithAMessage) {

@@ -78,13 +78,17 @@ constexpr char kDemoUsage[] =
     "(10 by default, at most 86400) and checks the bytes.\n";
 
 constexpr char kSourceTableUsage[] =
-    "Usage: quillon sourcetable HOST[:PORT] [--long] [--near LAT,LON] [--limit N]\n"
-    "                           [--format text|json]\n"
+    "Usage: quillon sourcetable HOST[:PORT] [--user NAME [--password-file FILE]] [--long]\n"
+    "                           [--near LAT,LON] [--limit N] [--format text|json]\n"
     "\n"
     "Lists every stream of a caster (port 2101 when omitted). --long shows each stream's main\n"
     "fields as a table, --format json every field; --near sorts the streams by their distance\n"
     "from LAT,LON (degrees, south and west negative) and shows it in km; --limit keeps the\n"
-    "first N.\n";
+    "first N.\n"
+    "--user logs in to a caster that protects its table (at most 255 bytes); the password is\n"
+    "the first line of --password-file FILE, or QUILLON_PASSWORD. Nothing is saved.\n"
+    "A table that ends badly (cut off, over 4 MB, a NUL byte) is listed as far as it came,\n"
+    "one line says how it ended, and the exit status is 1.\n";
 
 constexpr char kCommands[] =
     "Usage: quillon [COMMAND] [OPTIONS]\n"
@@ -98,7 +102,8 @@ constexpr char kCommands[] =
     "                         the receiver's output to a mount point, retrying on failure\n"
     "  demo [--seconds N]     relay from a built-in caster to a simulated receiver on a\n"
     "                         pseudo-terminal for N seconds (10 by default) and check the bytes\n"
-    "  sourcetable HOST[:PORT] [--long] [--near LAT,LON] [--limit N] [--format text|json]\n"
+    "  sourcetable HOST[:PORT] [--user NAME [--password-file FILE]] [--long]\n"
+    "              [--near LAT,LON] [--limit N] [--format text|json]\n"
     "                         list every stream of a caster (port 2101 when omitted);\n"
     "                         --long shows each stream's main fields as a table, --format\n"
     "                         json every field; --near sorts by the distance from LAT,LON\n"

@@ -86,16 +86,22 @@ TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNam
     ASSERT_EQ(list->count(), 2);
     EXPECT_EQ(list->itemText(1), "MP2");
     EXPECT_EQ(dialog.ItemText(kIdMountPointList), "MP1");
+    // A table cut off by the caster gives the names that came, without a box.
+    caster.SetSourceTable(MakeSourceTable({"MP3", "MP4"}) + "STR;MP5;x\r\nSTR;MP");
+    caster.Script(CasterBehaviour::kTableCut);
+    Click(dialog, kIdSource);
+    ASSERT_EQ(list->count(), 3);
+    EXPECT_EQ(list->itemText(2), "MP5");
     caster.SetSourceTable("CAS;caster.example.com;2101;Demo;;0;DEU;52.5;13.4;\r\n");
     Click(dialog, kIdSource);
     caster.Stop();  // nobody answers: the fetch fails with its box, after it is over
     Click(dialog, kIdSource);
-    EXPECT_EQ(list->count(), 2);
+    EXPECT_EQ(list->count(), 3);
   });
-  ASSERT_EQ(shown.size(), 4);
+  ASSERT_EQ(shown.size(), 5);
   EXPECT_TRUE(shown[0].startsWith("You have chosen to download the source table"));
-  EXPECT_TRUE(shown[3].startsWith("Connection Error"));
-  EXPECT_EQ(caster.ConnectionCount(), 2u);
+  EXPECT_TRUE(shown[4].startsWith("Connection Error"));
+  EXPECT_EQ(caster.ConnectionCount(), 3u);
 }
 
 // Alt+G shows the stored values and Ctrl+H nothing; during the session Ctrl+G changes the
@@ -121,7 +127,7 @@ TEST_F(RoverDlgTest, TheOverrideWorksIdleAndRunningAndClosingTheMainWindowAsksNo
     });
     receiver.Emit(MakeGgaSentence(1'700'000'000, 52.52, 13.40));
     EXPECT_TRUE(caster.WaitForReceivedFromClients(60, kRealLimit));
-    EXPECT_NE(caster.ReceivedFromClients().find(",000.00000,N,12015.00000,W"), std::string::npos);
+    EXPECT_NE(caster.ReceivedFromClients().find(",0000.00000,N,12015.00000,W"), std::string::npos);
     boxes.ScriptAnswers({MessageAnswer::kNo, MessageAnswer::kYes});
     closedWhileRunning = frame.close();
     EXPECT_EQ(caster.LoggedInClients(), 1);  // the session goes on

@@ -1,0 +1,40 @@
+// Receivers' sentences for the tests, as published in receiver manuals and logs (SiRF, u-blox,
+// a GGA with a station id, a receiver without a fix, a multi-constellation receiver). Their
+// checksums were checked with pynmea2 (pynmea2.parse(line, check=True)).
+#pragma once
+
+#include <array>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "ntrip/position_sentence.h"
+
+namespace quillon::testing::nmea {
+
+inline const std::string kSirfGga =
+    "$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76\r\n";
+inline const std::string kStationGga =
+    "$GPGGA,002153.000,3342.6618,N,11751.3858,W,1,10,1.2,27.0,M,-34.2,M,,0000*5E\r\n";
+inline const std::string kNoFixGga = "$GPGGA,,,,,,0,00,99.99,,,,,,*48\r\n";
+inline const std::string kUbloxRmc =
+    "$GPRMC,083559.00,A,4717.11437,N,00833.91522,E,0.004,77.52,091202,,,A*57\r\n";
+inline const std::string kUbloxGll = "$GPGLL,4717.11364,N,00833.91565,E,092321.00,A,A*60\r\n";
+inline const std::string kGnRmc =
+    "$GNRMC,001031.00,A,4404.13993,N,12118.86023,W,0.146,,100117,,,A*7B\r\n";
+inline const std::string kGnGll = "$GNGLL,4404.14012,N,12118.85993,W,001037.00,A,A*67\r\n";
+inline const std::string kGnGns =
+    "$GNGNS,014035.00,4332.69262,S,17235.48549,E,RR,13,0.9,25.63,11.24,,*70\r\n";
+// Holds no position.
+inline const std::string kGsv =
+    "$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00*74\r\n";
+
+// `text` (from "$" up to and with "*") with its checksum and `lineEnd`: for damaged sentences
+// whose only damage is the one a test names.
+inline std::string WithChecksum(std::string_view text, std::string_view lineEnd = "\r\n") {
+  std::array<char, 3> checksum{};
+  std::snprintf(checksum.data(), checksum.size(), "%02X", NmeaChecksum(text));
+  return std::string(text).append(checksum.data()).append(lineEnd);
+}
+
+}  // namespace quillon::testing::nmea

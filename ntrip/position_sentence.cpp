@@ -1,0 +1,218 @@
+#include "ntrip/position_sentence.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace quillon {
+namespace {
+
+struct PositionKind {
+  std::string_view type;
+  std::size_t latitudeField;  // the address is field 0; N/S, longitude and E/W follow
+  std::size_t minFields;      // with the address
+  std::size_t maxFields;
+};
+
+// RMC without and with the mode (NMEA 2.3) and the navigational status (4.1); GLL of NMEA 1.5
+// (position only), 2.0 (time, status) and 2.3 (mode); GNS without and with the navigational status.
+constexpr std::array<PositionKind, 4> kKinds = {{
+    {"GGA", 2, 15, 15},
+    {"RMC", 3, 12, 14},
+    {"GLL", 1, 5, 8},
+    {"GNS", 2, 13, 14},
+}};
+constexpr std::size_t kMostFields = 15;
+constexpr std::size_t kTypeAt = 3;        // "$" and two talker characters come first
+constexpr std::size_t kHeadLength = 7;    // "$", talker, type and the character behind
+constexpr std::size_t kChecksumTail = 3;  // "*hh"
+
+bool IsPrintable(char c) { return c >= 0x20 && c <= 0x7E; }
+bool IsCapital(char c) { return c >= 'A' && c <= 'Z'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLetterOrDigit(char c) { return IsCapital(c) || (c >= 'a' && c <= 'z') || IsDigit(c); }
+char ToCapital(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+int HexValue(char c) {
+  if (IsDigit(c)) return c - '0';
+  const char capital = ToCapital(c);
+  return capital >= 'A' && capital <= 'F' ? capital - 'A' + 10 : -1;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return ToCapital(x) == ToCapital(y); });
+}
+
+bool IsGlobePosition(double latitude, double longitude) {
+  return std::isfinite(latitude) && std::isfinite(longitude) && std::fabs(latitude) <= 90.0 &&
+         std::fabs(longitude) <= 180.0;
+}
+
+// The line end that closes `sentence`: "\r\n", "\n", "\r" or nothing.
+std::string_view LineEnd(std::string_view sentence) {
+  if (sentence.ends_with("\r\n")) return sentence.substr(sentence.size() - 2);
+  if (sentence.ends_with('\n') || sentence.ends_with('\r'))
+    return sentence.substr(sentence.size() - 1);
+  return {};
+}
+
+const PositionKind* KindOfAddress(std::string_view address) {
+  if (address.size() != kTypeAt - 1 + 3 || !IsCapital(address[0]) || !IsCapital(address[1])) {
+    return nullptr;
+  }
+  for (const PositionKind& kind : kKinds) {
+    if (address.substr(kTypeAt - 1) == kind.type) return &kind;
+  }
+  return nullptr;
+}
+
+// Appends to a sentence buffer and notices when it would run over.
+class SentenceWriter {
+ public:
+  explicit SentenceWriter(NmeaSentence& out) : out_(out) {}
+
+  void Append(std::string_view text) {
+    if (size_ + text.size() > kNmeaMaxSentenceLength) {
+      full_ = true;
+      return;
+    }
+    std::copy(text.begin(), text.end(), out_.begin() + static_cast<std::ptrdiff_t>(size_));
+    size_ += text.size();
+  }
+
+  std::string_view Text() const { return std::string_view(out_.data(), size_); }
+
+  // The length written, with a terminator behind it; 0 when something did not fit.
+  std::size_t Finish() {
+    if (full_) return 0;
+    out_[size_] = '\0';
+    return size_;
+  }
+
+ private:
+  NmeaSentence& out_;
+  std::size_t size_ = 0;
+  bool full_ = false;
+};
+
+}  // namespace
+
+HeadMatch MatchPositionHead(std::string_view text) {
+  if (text.empty() || text[0] != '$') return HeadMatch::kNo;
+  for (std::size_t i = 1; i < std::min(text.size(), kTypeAt); ++i) {
+    if (!IsPrintable(text[i]) || text[i] == '$' || text[i] == ',' || text[i] == '*') {
+      return HeadMatch::kNo;
+    }
+  }
+  if (text.size() > kTypeAt) {
+    const std::string_view type = text.substr(kTypeAt, 3);
+    const bool known = std::any_of(kKinds.begin(), kKinds.end(), [&](const PositionKind& kind) {
+      return EqualsIgnoringCase(type, kind.type.substr(0, type.size()));
+    });
+    if (!known) return HeadMatch::kNo;
+  }
+  if (text.size() < kHeadLength) return HeadMatch::kMaybe;
+  return IsLetterOrDigit(text[kHeadLength - 1]) ? HeadMatch::kNo : HeadMatch::kYes;
+}
+
+std::uint8_t NmeaChecksum(std::string_view sentence) {
+  const std::size_t dollar = sentence.find('$');
+  if (dollar == std::string_view::npos) return 0;
+  const std::size_t star = sentence.find('*', dollar);
+  if (star == std::string_view::npos) return 0;
+  std::uint8_t sum = 0;
+  for (const char c : sentence.substr(dollar + 1, star - dollar - 1)) {
+    sum ^= static_cast<std::uint8_t>(c);
+  }
+  return sum;
+}
+
+DegreeParts SplitDegrees(double angle) {
+  DegreeParts parts;
+  if (!(angle >= 0.0 && angle <= 180.0)) return parts;  // also refuses NaN
+  parts.degrees = static_cast<int>(angle);
+  const double minutes = (angle - parts.degrees) * 60.0;
+  parts.minutes = static_cast<int>(minutes);
+  parts.exactSeconds = (minutes - parts.minutes) * 60.0;
+  parts.seconds = static_cast<int>(parts.exactSeconds);
+  return parts;
+}
+
+std::string NmeaCoordinateText(double magnitude, int degreeDigits) {
+  const DegreeParts parts = SplitDegrees(magnitude);
+  int degrees = parts.degrees;
+  int minutes = parts.minutes;
+  // Rounding absorbs the binary error of the steps above (59.99999... seconds become a carry).
+  long fraction = std::lround(parts.exactSeconds / 60.0 * 100000.0);
+  if (fraction >= 100000) {
+    fraction -= 100000;
+    ++minutes;
+  }
+  if (minutes >= 60) {
+    minutes -= 60;
+    ++degrees;
+  }
+  std::array<char, 32> text{};
+  const int written = std::snprintf(text.data(), text.size(), "%0*d%02d.%05ld", degreeDigits,
+                                    degrees, minutes, fraction);
+  return std::string(text.data(), static_cast<std::size_t>(std::max(written, 0)));
+}
+
+std::size_t RewritePositionSentence(std::string_view sentence, double latitude, double longitude,
+                                    NmeaSentence& out) {
+  if (!IsGlobePosition(latitude, longitude)) return 0;
+  if (sentence.size() > kNmeaMaxSentenceLength) return 0;
+  const std::string_view lineEnd = LineEnd(sentence);
+  const std::string_view text = sentence.substr(0, sentence.size() - lineEnd.size());
+  if (text.size() < 1 + kChecksumTail || text[0] != '$') return 0;
+  const std::size_t star = text.size() - kChecksumTail;
+  if (text.find('*') != star) return 0;
+  if (!std::all_of(text.begin() + 1, text.end(),
+                   [](char c) { return IsPrintable(c) && c != '$'; })) {
+    return 0;
+  }
+  const int high = HexValue(text[star + 1]);
+  const int low = HexValue(text[star + 2]);
+  if (high < 0 || low < 0 || high * 16 + low != NmeaChecksum(text)) return 0;
+
+  std::array<std::string_view, kMostFields> fields;
+  std::size_t count = 0;
+  std::string_view rest = text.substr(1, star - 1);
+  for (;;) {
+    if (count == fields.size()) return 0;
+    const std::size_t comma = std::min(rest.find(','), rest.size());
+    fields[count++] = rest.substr(0, comma);
+    if (comma == rest.size()) break;
+    rest.remove_prefix(comma + 1);
+  }
+  const PositionKind* kind = KindOfAddress(fields[0]);
+  if (kind == nullptr || count < kind->minFields || count > kind->maxFields) return 0;
+  if (std::any_of(fields.begin(), fields.begin() + static_cast<std::ptrdiff_t>(count),
+                  [](std::string_view field) { return field.size() > kNmeaMaxFieldLength; })) {
+    return 0;
+  }
+
+  const std::string latitudeText = NmeaCoordinateText(std::fabs(latitude), 2);
+  const std::string longitudeText = NmeaCoordinateText(std::fabs(longitude), 3);
+  const std::size_t at = kind->latitudeField;
+  fields[at] = latitudeText;
+  fields[at + 1] = latitude < 0.0 ? "S" : "N";
+  fields[at + 2] = longitudeText;
+  fields[at + 3] = longitude < 0.0 ? "W" : "E";
+
+  SentenceWriter writer(out);
+  writer.Append("$");
+  for (std::size_t i = 0; i < count; ++i) {
+    if (i > 0) writer.Append(",");
+    writer.Append(fields[i]);
+  }
+  writer.Append("*");
+  std::array<char, 3> checksum{};
+  std::snprintf(checksum.data(), checksum.size(), "%02X", NmeaChecksum(writer.Text()));
+  writer.Append(std::string_view(checksum.data(), 2));
+  writer.Append(lineEnd);
+  return writer.Finish();
+}
+
+}  // namespace quillon

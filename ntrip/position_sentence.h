@@ -1,0 +1,66 @@
+// The NMEA 0183 sentences that carry the receiver's position (GGA, RMC, GLL and GNS of any
+// talker): recognising them in the receiver's output and rewriting their position with the fixed
+// one the user entered, before they go upstream. The receiver itself is never sent anything.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+// A sentence with its line end is at most this long; anything longer is no sentence.
+inline constexpr std::size_t kNmeaMaxSentenceLength = 255;
+// A field is at most this long.
+inline constexpr std::size_t kNmeaMaxFieldLength = 63;
+
+// Room for a rewritten sentence and a terminator.
+using NmeaSentence = std::array<char, kNmeaMaxSentenceLength + 1>;
+
+enum class HeadMatch { kNo, kMaybe, kYes };
+
+// Whether `text`, which begins with "$", begins a sentence of a position kind: "$", two talker
+// characters (printable, none of "$,*"), the type GGA, RMC, GLL or GNS in either case (a
+// damaged "$gpgga" still holds a position), and a character that is neither a letter nor a
+// digit (so "$PMGNST" is not GNS). kMaybe while `text` is still too short to tell.
+HeadMatch MatchPositionHead(std::string_view text);
+
+// The NMEA 0183 checksum: XOR of the bytes behind the first "$" up to the first "*" behind it.
+// 0 when there is no "$" or no "*" behind it.
+std::uint8_t NmeaChecksum(std::string_view sentence);
+
+struct DegreeParts {
+  int degrees = 0;
+  int minutes = 0;
+  int seconds = 0;
+  double exactSeconds = 0.0;
+};
+
+// Whole degrees, whole minutes and seconds of `angle` (degrees), each step truncating. An angle
+// that is negative, not finite or above 180 gives all parts 0.
+DegreeParts SplitDegrees(double angle);
+
+// The NMEA text of a coordinate's magnitude in degrees: the degrees zero-padded to
+// `degreeDigits` digits (2 for a latitude, 3 for a longitude), two digits of minutes, "." and
+// five digits of the minutes' fraction ("0530.00000" for 5.5 with 2 digits, "13945.00000" for
+// 139.75 with 3). The fraction is rounded to the nearest 0.00001 minute, carrying into minutes
+// and degrees, so decimal entries such as 35.1 come out exact rather than one unit low.
+std::string NmeaCoordinateText(double magnitude, int degreeDigits);
+
+// `sentence` is one whole sentence: from its "$" to its line end ("\r\n", "\n", "\r" or none).
+// When it is a well-formed sentence of a position kind, writes into `out` the same sentence with
+// the latitude, longitude and their hemisphere letters replaced (N/E for 0 and above, S/W
+// below), a fresh checksum in capitals and the sentence's own line end, with a terminator, and
+// returns its length. Well-formed: at most kNmeaMaxSentenceLength bytes; printable ASCII with no
+// second "$"; an address of capitals (talker and type); the field count of a published version
+// of its kind (GGA 15, RMC 12 to 14, GLL 5 to 8, GNS 13 or 14, the address counted); no field
+// over kNmeaMaxFieldLength bytes; "*" and two hex digits that match the checksum at the end.
+// Returns 0 for anything else, when the rewritten sentence would exceed kNmeaMaxSentenceLength
+// bytes, and when the position is not on the globe (|latitude| <= 90, |longitude| <= 180, both
+// finite).
+std::size_t RewritePositionSentence(std::string_view sentence, double latitude, double longitude,
+                                    NmeaSentence& out);
+
+}  // namespace quillon

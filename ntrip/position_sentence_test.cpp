@@ -1,0 +1,187 @@
+#include "ntrip/position_sentence.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "ntrip/nmea_test_sentences.h"
+
+namespace quillon {
+namespace {
+
+using namespace std::string_literals;
+using namespace testing::nmea;
+
+std::string Rewritten(std::string_view sentence, double latitude, double longitude) {
+  NmeaSentence out;
+  const std::size_t length = RewritePositionSentence(sentence, latitude, longitude, out);
+  return std::string(out.data(), length);
+}
+
+// kSirfGga at each position. Checked with pynmea2 (python3-nmea2 1.15.0), independent of this
+// code: each expected sentence, pasted into a file, parsed with its checksum checked and gave
+// back the position of its row (within 1e-7 degree) in a 10- and an 11-character field:
+//   python3 -c 'import pynmea2,sys; [print(m.latitude, m.longitude, len(m.lat), len(m.lon))
+//     for m in (pynmea2.parse(l.strip(), check=True) for l in sys.stdin)]' < sentences.txt
+TEST(RewritePositionSentence, WritesCoordinatesInTheStandardsWidth) {
+  const struct {
+    double latitude, longitude;
+    std::string_view expected;
+  } cases[] = {
+      {0.0, 0.0, "$GPGGA,092750.000,0000.00000,N,00000.00000,E,1,8,1.03,61.7,M,55.2,M,,*6D\r\n"},
+      {0.5, -0.5, "$GPGGA,092750.000,0030.00000,N,00030.00000,W,1,8,1.03,61.7,M,55.2,M,,*7F\r\n"},
+      {-0.5, 0.5, "$GPGGA,092750.000,0030.00000,S,00030.00000,E,1,8,1.03,61.7,M,55.2,M,,*70\r\n"},
+      {5.5, -0.5, "$GPGGA,092750.000,0530.00000,N,00030.00000,W,1,8,1.03,61.7,M,55.2,M,,*7A\r\n"},
+      {89.99999, -179.99999,
+       "$GPGGA,092750.000,8959.99940,N,17959.99940,W,1,8,1.03,61.7,M,55.2,M,,*71\r\n"},
+      {-89.99999, 179.99999,
+       "$GPGGA,092750.000,8959.99940,S,17959.99940,E,1,8,1.03,61.7,M,55.2,M,,*7E\r\n"},
+      // Rounded to the nearest 0.00001 minute, carrying into the next degree.
+      {5.9999999999, -9.9999999999,
+       "$GPGGA,092750.000,0600.00000,N,01000.00000,W,1,8,1.03,61.7,M,55.2,M,,*78\r\n"},
+      {89.9999999999, 179.9999999999,
+       "$GPGGA,092750.000,9000.00000,N,18000.00000,E,1,8,1.03,61.7,M,55.2,M,,*6D\r\n"},
+      // Truncation would give 3347.99999 and 3505.99999.
+      {-33.8, -70.25,
+       "$GPGGA,092750.000,3348.00000,S,07015.00000,W,1,8,1.03,61.7,M,55.2,M,,*6D\r\n"},
+      {35.1, 139.75,
+       "$GPGGA,092750.000,3506.00000,N,13945.00000,E,1,8,1.03,61.7,M,55.2,M,,*67\r\n"},
+      {90.0, -180.0,
+       "$GPGGA,092750.000,9000.00000,N,18000.00000,W,1,8,1.03,61.7,M,55.2,M,,*7F\r\n"},
+      // The fraction keeps its leading zeros.
+      {51.4778, -0.001,
+       "$GPGGA,092750.000,5128.66800,N,00000.06000,W,1,8,1.03,61.7,M,55.2,M,,*7F\r\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Rewritten(kSirfGga, c.latitude, c.longitude), c.expected) << c.latitude;
+  }
+}
+
+// Every position kind of every talker, rewritten at 5.5, -0.5; everything but the position and
+// the checksum stays. Checked with pynmea2 as above, and each field but the position compared
+// with the original's.
+TEST(RewritePositionSentence, RewritesEveryKindOfEveryTalkerKeepingItsOtherFieldsAndLineEnd) {
+  const struct {
+    std::string_view sentence, expected;
+  } cases[] = {
+      {kUbloxRmc, "$GPRMC,083559.00,A,0530.00000,N,00030.00000,W,0.004,77.52,091202,,,A*40\r\n"},
+      {kUbloxGll, "$GPGLL,0530.00000,N,00030.00000,W,092321.00,A,A*75\r\n"},
+      {kGnRmc, "$GNRMC,001031.00,A,0530.00000,N,00030.00000,W,0.146,,100117,,,A*7F\r\n"},
+      {kGnGll, "$GNGLL,0530.00000,N,00030.00000,W,001037.00,A,A*65\r\n"},
+      {kGnGns, "$GNGNS,014035.00,0530.00000,N,00030.00000,W,RR,13,0.9,25.63,11.24,,*73\r\n"},
+      {"$GPGLL,3751.65,S,14507.36,E*77\r\n", "$GPGLL,0530.00000,N,00030.00000,W*7C\r\n"},
+      {"$GPRMC,225446,A,4916.45,N,12311.12,W,000.5,054.7,191194,020.3,E*68\r\n",
+       "$GPRMC,225446,A,0530.00000,N,00030.00000,W,000.5,054.7,191194,020.3,E*65\r\n"},
+      // With the navigational status of NMEA 4.1.
+      {"$GPRMC,083559.00,A,4717.11437,N,00833.91522,E,0.004,77.52,091202,,,A,V*2D\r\n",
+       "$GPRMC,083559.00,A,0530.00000,N,00030.00000,W,0.004,77.52,091202,,,A,V*3A\r\n"},
+      {"$GNGNS,014035.00,4332.69262,S,17235.48549,E,RR,13,0.9,25.63,11.24,,,V*0A\r\n",
+       "$GNGNS,014035.00,0530.00000,N,00030.00000,W,RR,13,0.9,25.63,11.24,,,V*09\r\n"},
+      // GLONASS, Galileo, BeiDou and QZSS talkers.
+      {"$GLGNS,014035.00,4332.69262,S,17235.48549,E,RR,13,0.9,25.63,11.24,,*72\r\n",
+       "$GLGNS,014035.00,0530.00000,N,00030.00000,W,RR,13,0.9,25.63,11.24,,*71\r\n"},
+      {"$GAGLL,4404.14012,N,12118.85993,W,001037.00,A,A*68\r\n",
+       "$GAGLL,0530.00000,N,00030.00000,W,001037.00,A,A*6A\r\n"},
+      {"$GBRMC,083559.00,A,4717.11437,N,00833.91522,E,0.004,77.52,091202,,,A*45\r\n",
+       "$GBRMC,083559.00,A,0530.00000,N,00030.00000,W,0.004,77.52,091202,,,A*52\r\n"},
+      {"$GQGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*77\r\n",
+       "$GQGGA,092750.000,0530.00000,N,00030.00000,W,1,8,1.03,61.7,M,55.2,M,,*7B\r\n"},
+      // Empty fields of a receiver without a fix get the position; the station field stays.
+      {kNoFixGga, "$GPGGA,,0530.00000,N,00030.00000,W,0,00,99.99,,,,,,*64\r\n"},
+      {kStationGga,
+       "$GPGGA,002153.000,0530.00000,N,00030.00000,W,1,10,1.2,27.0,M,-34.2,M,,0000*51\r\n"},
+      // A checksum in small letters is read; the line end stays as it was, or absent.
+      {"$GPGGA,002153.000,3342.6618,N,11751.3858,W,1,10,1.2,27.0,M,-34.2,M,,0000*5e\n",
+       "$GPGGA,002153.000,0530.00000,N,00030.00000,W,1,10,1.2,27.0,M,-34.2,M,,0000*51\n"},
+      {"$GPGLL,4717.11364,N,00833.91565,E,092321.00,A,A*60\r",
+       "$GPGLL,0530.00000,N,00030.00000,W,092321.00,A,A*75\r"},
+      {"$GPGLL,4717.11364,N,00833.91565,E,092321.00,A,A*60",
+       "$GPGLL,0530.00000,N,00030.00000,W,092321.00,A,A*75"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Rewritten(c.sentence, 5.5, -0.5), c.expected) << c.sentence;
+  }
+}
+
+// Checksums below were computed (XOR in Python) for the damaged text, so that only the named
+// damage is wrong.
+TEST(RewritePositionSentence, RefusesDamagedSentencesAndPositionsOffTheGlobe) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::string gga = kSirfGga.substr(0, kSirfGga.size() - 5);  // up to the "*"
+  const struct {
+    std::string sentence;
+    double latitude = 5.5, longitude = -0.5;
+  } refused[] = {
+      {gga + "\r\n"},                                                       // no checksum
+      {gga + "*77\r\n"},                                                    // wrong checksum
+      {gga + "*7\r\n"},                                                     // half a checksum
+      {gga + "*76 \r\n"},                                                   // text behind it
+      {"$gpgga" + gga.substr(6) + "*56\r\n"},                               // small letters
+      {"$GPgga" + gga.substr(6) + "*56\r\n"},                               //
+      {"$GPGGA,092750.000\0"s + gga.substr(17) + "*76\r\n"},                // NUL inside
+      {"$GPGGA,092750.000,5321.6802,N,$" + gga.substr(30) + "*52\r\n"},     // "$" inside
+      {"$GPGGA,092750.000,5321.6802,N,\r\n" + gga.substr(30) + "*71\r\n"},  // line end inside
+      {gga + ",*5A\r\n"},                                                   // 16 fields
+      {gga.substr(0, gga.size() - 1) + "*5A\r\n"},                          // 14 fields
+      {"$GPRMC,083559.00,A,4717.11437,N,00833.91522,E,0.004,77.52,091202,*16\r\n"},   // 11
+      {"$GNGNS,014035.00,4332.69262,S,17235.48549,E,RR,13,0.9,25.63,11.24,,,V,*26"},  // 15
+      {"$GPGLL,3751.65,S,14507.36*1E"},                                               // 4 fields
+      {"$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00*74\r\n"},   // no kind
+      {kSirfGga + kSirfGga},  // two sentences
+      {kSirfGga, 90.5, 0.0},
+      {kSirfGga, 0.0, -180.5},
+      {kSirfGga, nan, 0.0},
+      {kSirfGga, 0.0, inf},
+  };
+  for (const auto& r : refused) {
+    EXPECT_EQ(Rewritten(r.sentence, r.latitude, r.longitude), "") << r.sentence;
+  }
+}
+
+// Fields hold 63 bytes and a sentence with its line end 255. The position fields below already
+// have the rewritten length, so a rewritten sentence is as long as the sentence.
+TEST(RewritePositionSentence, KeepsTheFieldAndSentenceBounds) {
+  // Pads time, fix quality, satellites and HDOP with `pad` bytes each.
+  const auto sentence = [](std::array<std::size_t, 4> pad) {
+    return WithChecksum("$GPGGA," + std::string(pad[0], '1') + ",0530.00000,N,00030.00000,W," +
+                        std::string(pad[1], '2') + "," + std::string(pad[2], '3') + "," +
+                        std::string(pad[3], '4') + ",61.7,M,55.2,M,,*");
+  };
+  const std::size_t toFull = kNmeaMaxSentenceLength - sentence({0, 0, 0, 0}).size();
+  const struct {
+    std::string sentence;
+    bool rewritten;
+  } cases[] = {
+      {sentence({63, 1, 1, 1}), true},
+      {sentence({64, 1, 1, 1}), false},
+      {sentence({63, 63, 63, toFull - 189}), true},
+      {sentence({63, 63, 63, toFull - 188}), false},
+  };
+  ASSERT_EQ(cases[2].sentence.size(), kNmeaMaxSentenceLength);
+  for (const auto& c : cases) {
+    EXPECT_EQ(Rewritten(c.sentence, 5.5, -0.5), c.rewritten ? c.sentence : "")
+        << c.sentence.size() << " bytes";
+  }
+}
+
+TEST(MatchPositionHead, TellsTheFourKindsInEitherCaseAsSoonAsItCan) {
+  const std::pair<std::string_view, HeadMatch> cases[] = {
+      {"$", HeadMatch::kMaybe},      {"$GPG", HeadMatch::kMaybe},
+      {"$GNRM", HeadMatch::kMaybe},  {"$GPGGA", HeadMatch::kMaybe},
+      {"$GPGGA,", HeadMatch::kYes},  {"$gpgga,", HeadMatch::kYes},
+      {"$GBGll,", HeadMatch::kYes},  {"$GQGNS*", HeadMatch::kYes},
+      {"$GPRMC\r", HeadMatch::kYes}, {"$GPGS", HeadMatch::kNo},
+      {"$GPGSV,", HeadMatch::kNo},   {"$PMGNST", HeadMatch::kNo},  // not GNS: one more letter
+      {"$GPGGA1", HeadMatch::kNo},   {"$G$GGA,", HeadMatch::kNo},
+      {"$,PGGA,", HeadMatch::kNo},   {"GPGGA,", HeadMatch::kNo},
+  };
+  for (const auto& [text, match] : cases) {
+    EXPECT_EQ(MatchPositionHead(text), match) << text;
+  }
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,203 @@
+#include "ntrip/source_table_read.h"
+
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <optional>
+
+#include "common/guard.h"
+#include "net/caster_connection.h"
+#include "ntrip/reply.h"
+
+namespace quillon {
+namespace {
+
+constexpr std::string_view kSourceFile = "ntripsourcetable";
+// Bytes taken from the socket by one read.
+constexpr std::size_t kReadChunk = 64 * 1024;
+constexpr std::string_view kHeaderEnd = "\r\n\r\n";
+constexpr int kHttpOk = 200;
+constexpr int kHttpUnauthorized = 401;
+
+// One read of what has arrived, at most `room` bytes, appended to `store`: the count, 0 when
+// the caster has closed, -1 when nothing was waiting or the read failed (errno says which).
+ssize_t ReadOnce(int socket, std::string& store, std::size_t room) {
+  const std::size_t before = store.size();
+  store.resize(before + room);
+  const ssize_t got = recv(socket, store.data() + before, room, MSG_DONTWAIT);
+  const int error = errno;
+  store.resize(before + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+  errno = error;
+  return got;
+}
+
+// Everything that has arrived, up to `limit` bytes in the store. True when the connection has
+// ended: the caster closed it, or it broke.
+bool ReadAvailable(int socket, std::string& store, std::size_t limit) {
+  while (store.size() < limit) {
+    const ssize_t got = ReadOnce(socket, store, std::min(kReadChunk, limit - store.size()));
+    if (got > 0) continue;
+    return got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+  }
+  return false;
+}
+
+// Cuts `store` at its first NUL byte at or behind `from`; true when there was one.
+bool CutAtNul(std::string& store, std::size_t from) {
+  const std::size_t nul = store.find('\0', from);
+  if (nul == std::string::npos) return false;
+  store.resize(nul);
+  return true;
+}
+
+// Drops the line that a bad ending cut: everything behind the last line end.
+void KeepWholeLines(std::string& store) {
+  const std::size_t end = store.find_last_of("\r\n");
+  store.resize(end == std::string::npos ? 0 : end + 1);
+}
+
+enum class Announced { kTable, kHttpTable, kLogin, kOther };
+
+Announced FirstReply(std::string_view store, TableStatus accepted) {
+  if (ReplyContains(store, kSourceTableSuccessToken)) return Announced::kTable;
+  const int status = HttpStatusCode(store);
+  if (status == kHttpOk && accepted == TableStatus::kSourceTableOrHttp) {
+    return Announced::kHttpTable;
+  }
+  return status == kHttpUnauthorized ? Announced::kLogin : Announced::kOther;
+}
+
+// Where a table ends, as its first line announced: at "ENDSOURCETABLE" or, for an HTTP answer,
+// also after Content-Length bytes of body, or at the close when it states no length.
+class TableEnd {
+ public:
+  explicit TableEnd(bool http) : http_(http) {}
+
+  // True once `store` holds the whole table; body bytes past Content-Length are cut off.
+  bool Reached(std::string& store) {
+    if (http_ && bodyStart_ == std::string::npos) {
+      const std::size_t headerEnd = store.find(kHeaderEnd);
+      if (headerEnd == std::string::npos) return false;
+      bodyStart_ = headerEnd + kHeaderEnd.size();
+      length_ = ContentLength(std::string_view(store).substr(0, headerEnd));
+    }
+    if (length_ && store.size() - bodyStart_ >= *length_) {
+      store.resize(bodyStart_ + *length_);
+      return true;
+    }
+    // Only the bytes that came since the last look are new to the search.
+    const std::size_t overlap = kSourceTableEndToken.size() - 1;
+    const std::size_t from = searchedTo_ > overlap ? searchedTo_ - overlap : 0;
+    searchedTo_ = store.size();
+    return store.find(kSourceTableEndToken, from) != std::string::npos;
+  }
+
+  // True when the caster's close ends the table: an HTTP body of no stated length.
+  bool EndsAtClose() const { return http_ && bodyStart_ != std::string::npos && !length_; }
+
+ private:
+  bool http_;
+  std::size_t bodyStart_ = std::string::npos;
+  std::optional<std::size_t> length_;
+  std::size_t searchedTo_ = 0;
+};
+
+std::string Megabytes(std::size_t bytes) {
+  if (bytes >= (1u << 20) && bytes % (1u << 20) == 0) return std::to_string(bytes >> 20) + " MB";
+  return std::to_string(bytes) + " bytes";
+}
+
+}  // namespace
+
+bool TableArrived(TableRead result) {
+  switch (result) {
+    case TableRead::kComplete:
+    case TableRead::kTimedOut:
+    case TableRead::kClosedEarly:
+    case TableRead::kTooLarge:
+    case TableRead::kNulByte:
+      return true;
+    case TableRead::kNotSent:
+    case TableRead::kNoReply:
+    case TableRead::kNotATable:
+    case TableRead::kLoginNeeded:
+      return false;
+  }
+  return false;
+}
+
+TableRead ReadSourceTable(int socket, std::string& store, std::string_view request,
+                          TableStatus accepted, Clock& clock, std::size_t limit) {
+  TableRead result = TableRead::kNotSent;
+  Guarded(kSourceFile, __LINE__, [&] {
+    store.clear();
+    if (SendWithin(socket, request, clock, kTableWindowMs) != 0) return;
+    result = TableRead::kNoReply;
+    clock.Sleep(kFirstReadDelayMs);
+
+    // The first read waits for the caster's first bytes, but not forever.
+    if (clock.WaitReadable(socket, kTableWindowMs) <= 0) return;
+    if (ReadOnce(socket, store, std::min(kReadChunk, limit)) <= 0) return;
+    bool nul = CutAtNul(store, 0);
+    const Announced announced = FirstReply(store, accepted);
+    if (announced == Announced::kLogin) result = TableRead::kLoginNeeded;
+    if (announced == Announced::kOther) result = TableRead::kNotATable;
+    if (announced != Announced::kTable && announced != Announced::kHttpTable) return;
+
+    // Until it ends, a table that stops coming counts as one that did not end in time.
+    result = TableRead::kTimedOut;
+    TableEnd end(announced == Announced::kHttpTable);
+    const std::uint32_t start = clock.TickCount();
+    std::uint32_t passed = 0;
+    bool closed = false;
+    for (;;) {
+      if (end.Reached(store)) {
+        result = TableRead::kComplete;
+      } else if (nul) {
+        result = TableRead::kNulByte;
+      } else if (closed) {
+        result = end.EndsAtClose() ? TableRead::kComplete : TableRead::kClosedEarly;
+      } else if (store.size() >= limit) {
+        result = TableRead::kTooLarge;
+      } else if (passed < kTableWindowMs) {
+        if (clock.WaitReadable(socket, kTableWindowMs - passed) > 0) {
+          const std::size_t before = store.size();
+          closed = ReadAvailable(socket, store, limit);
+          nul = CutAtNul(store, before);
+        }
+        if (!closed && !nul) clock.Sleep(kReadStepMs);
+        passed = clock.TickCount() - start;
+        continue;
+      }
+      return;
+    }
+  });
+  if (TableArrived(result) && result != TableRead::kComplete) KeepWholeLines(store);
+  return result;
+}
+
+std::string DescribeTableRead(TableRead result, std::string_view store, std::size_t limit) {
+  switch (result) {
+    case TableRead::kComplete:
+      return {};
+    case TableRead::kNotSent:
+      return "The request could not be sent.";
+    case TableRead::kNoReply:
+    case TableRead::kNotATable:
+    case TableRead::kLoginNeeded:
+      return DescribeCasterReply(store);
+    case TableRead::kTimedOut:
+      return "The source table did not end within " + std::to_string(kTableWindowMs / 1000) +
+             " seconds.";
+    case TableRead::kClosedEarly:
+      return "The caster closed the connection before the end of its source table.";
+    case TableRead::kTooLarge:
+      return "The source table is larger than " + Megabytes(limit) + ": it was read that far.";
+    case TableRead::kNulByte:
+      return "The source table held a NUL byte: it was read up to there.";
+  }
+  return {};
+}
+
+}  // namespace quillon

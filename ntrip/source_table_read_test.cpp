@@ -1,0 +1,143 @@
+#include "ntrip/source_table_read.h"
+
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string>
+#include <thread>
+
+#include "ntrip/requests.h"
+#include "ntrip/source_table_text.h"
+#include "testing/hooked_clock.h"
+
+namespace quillon {
+namespace {
+
+using namespace std::string_literals;
+using testing::HookedClock;
+
+// One attempt on a socket pair: the test plays the caster on fds_[1].
+class ReadSourceTableTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds_), 0); }
+  void TearDown() override {
+    close(fds_[0]);
+    close(fds_[1]);
+  }
+  void CasterWrites(std::string_view bytes) {
+    ASSERT_EQ(write(fds_[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  void CasterCloses() { shutdown(fds_[1], SHUT_WR); }
+  TableRead Read(TableStatus accepted = TableStatus::kSourceTable,
+                 std::size_t limit = kReplyStoreLimit) {
+    return ReadSourceTable(fds_[0], store_, kSourceTableRequest, accepted, clock_, limit);
+  }
+
+  int fds_[2] = {-1, -1};
+  HookedClock clock_{20};
+  std::string store_ = "left from before";
+};
+
+TEST_F(ReadSourceTableTest, TwoSecondsBeforeTheFirstReadThenTenForTheTable) {
+  EXPECT_EQ(Read(), TableRead::kNoReply);  // a silent caster holds the read only for the window
+  EXPECT_EQ(clock_.Elapsed(), kFirstReadDelayMs + kTableWindowMs);
+  EXPECT_EQ(store_, "");
+
+  std::uint64_t firstReadAt = 0;
+  const std::uint64_t start = clock_.Elapsed();
+  clock_.beforeWait = [&](int) {
+    if (firstReadAt == 0) firstReadAt = clock_.Elapsed() - start;
+  };
+  CasterWrites("SOURCETABLE 200 OK\r\n\r\nSTR;A;\r\nSTR;B");
+  EXPECT_EQ(Read(), TableRead::kTimedOut);
+  EXPECT_EQ(store_, "SOURCETABLE 200 OK\r\n\r\nSTR;A;\r\n");  // the cut line is dropped
+  EXPECT_EQ(firstReadAt, kFirstReadDelayMs);
+  EXPECT_GE(clock_.Elapsed() - start, kFirstReadDelayMs + kTableWindowMs);
+  EXPECT_LE(clock_.Elapsed() - start, kFirstReadDelayMs + kTableWindowMs + kReadStepMs);
+}
+
+// How each answer is judged and what of it is kept. A table that ends badly keeps its whole
+// lines and is over at once, without waiting out the window.
+TEST(ReadSourceTable, JudgesHowTheAnswerEnds) {
+  const std::string v1 = "SOURCETABLE 200 OK\r\n\r\n";
+  const std::string http = "HTTP/1.1 200 OK\r\nContent-Type: gnss/sourcetable\r\n";
+  const std::string a = "STR;A;x;\r\n";
+  const std::string b = "STR;B;y;\r\n";
+  const std::string end = "ENDSOURCETABLE\r\n";
+  const auto first = TableStatus::kSourceTable;
+  const auto fallback = TableStatus::kSourceTableOrHttp;
+  const struct {
+    std::string sent;
+    bool closes;
+    TableStatus accepted;
+    TableRead result;
+    std::string kept;
+    std::string said;
+  } cases[] = {
+      {v1 + a + b + end, false, first, TableRead::kComplete, v1 + a + b + end, ""},
+      {v1 + a + "STR;B;y", true, first, TableRead::kClosedEarly, v1 + a,
+       "The caster closed the connection before the end of its source table."},
+      // Read up to the NUL and no further: the line it cut and everything behind are dropped.
+      {v1 + a + "STR;B\0;y;\r\n"s + b + end, false, first, TableRead::kNulByte, v1 + a,
+       "The source table held a NUL byte: it was read up to there."},
+      {v1 + a + end + "\0\0"s, true, first, TableRead::kComplete, v1 + a + end, ""},
+      // An HTTP answer's body ends after Content-Length bytes (20 here), whatever follows.
+      {http + "Content-Length: 20\r\n\r\n" + a + b + "STR;C;", false, fallback,
+       TableRead::kComplete, http + "Content-Length: 20\r\n\r\n" + a + b, ""},
+      {http + "content-length:  30 \r\n\r\n" + a + "STR;B", true, fallback, TableRead::kClosedEarly,
+       http + "content-length:  30 \r\n\r\n" + a,
+       "The caster closed the connection before the end of its source table."},
+      // Without a length it ends at "ENDSOURCETABLE" or at the close.
+      {http + "\r\n" + a + b, true, fallback, TableRead::kComplete, http + "\r\n" + a + b, ""},
+      {http + "\r\n" + a + end, false, fallback, TableRead::kComplete, http + "\r\n" + a + end, ""},
+      // The plain request is answered with a table only by the version 1 status.
+      {http + "\r\n" + a + b, true, first, TableRead::kNotATable, http + "\r\n" + a + b,
+       "The caster replied \"HTTP/1.1 200 OK\"."},
+      {"HTTP/1.0 401 Unauthorized\r\n\r\n", true, first, TableRead::kLoginNeeded,
+       "HTTP/1.0 401 Unauthorized\r\n\r\n", "The caster replied \"HTTP/1.0 401 Unauthorized\"."},
+      {"HTTP/1.1 401 Unauthorized\r\n\r\n", true, fallback, TableRead::kLoginNeeded,
+       "HTTP/1.1 401 Unauthorized\r\n\r\n", "The caster replied \"HTTP/1.1 401 Unauthorized\"."},
+      {"HTTP/1.1 4011 Odd\r\n\r\n", true, fallback, TableRead::kNotATable,
+       "HTTP/1.1 4011 Odd\r\n\r\n", "The caster replied \"HTTP/1.1 4011 Odd\"."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sent);
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    ASSERT_EQ(write(fds[1], c.sent.data(), c.sent.size()), static_cast<ssize_t>(c.sent.size()));
+    if (c.closes) shutdown(fds[1], SHUT_WR);
+    HookedClock clock(20);
+    std::string store;
+    const TableRead result =
+        ReadSourceTable(fds[0], store, kFallbackSourceTableRequest, c.accepted, clock);
+    EXPECT_EQ(result, c.result);
+    EXPECT_EQ(store, c.kept);
+    EXPECT_EQ(DescribeTableRead(result, store), c.said);
+    EXPECT_EQ(TableArrived(result),
+              result != TableRead::kNotATable && result != TableRead::kLoginNeeded);
+    EXPECT_LT(clock.Elapsed(), kFirstReadDelayMs + kReadStepMs);
+    close(fds[0]);
+    close(fds[1]);
+  }
+}
+
+// A caster that never stops sending is cut off at the limit, after its last whole line.
+TEST_F(ReadSourceTableTest, AStoreOverItsLimitEndsTheRead) {
+  const std::string table =
+      "SOURCETABLE 200 OK\r\n\r\n" + MakeSourceTable(NumberedMountPoints(3000));
+  std::thread caster([&] { send(fds_[1], table.data(), table.size(), MSG_NOSIGNAL); });
+  EXPECT_EQ(Read(TableStatus::kSourceTable, table.size() / 2), TableRead::kTooLarge);
+  EXPECT_GE(store_.size(), table.size() / 2 - 200);
+  EXPECT_LE(store_.size(), table.size() / 2);
+  EXPECT_TRUE(table.starts_with(store_) && store_.ends_with("\r\n"));
+  EXPECT_EQ(DescribeTableRead(TableRead::kTooLarge, store_, 100'000),
+            "The source table is larger than 100000 bytes: it was read that far.");
+  EXPECT_EQ(DescribeTableRead(TableRead::kTooLarge, store_),
+            "The source table is larger than 4 MB: it was read that far.");
+  shutdown(fds_[0], SHUT_RD);  // lets the caster's write end
+  caster.join();
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,125 @@
+#include "rtcm/rtcm_scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ntrip/correction_stream.h"
+#include "rtcm/test_frames.h"
+
+namespace quillon {
+namespace {
+
+using testframes::Bytes;
+using testframes::Payload;
+
+std::vector<unsigned> Numbers(const RtcmSummary& summary) {
+  std::vector<unsigned> numbers;
+  for (const MessageStats& message : summary.messages) numbers.push_back(message.number);
+  return numbers;
+}
+
+// One epoch of a base's stream: MSM7 of four systems with a body of made-up observations, the
+// GLONASS biases, and the station messages from RTKLIB.
+std::string Epoch() {
+  const std::string body(120, '\x5A');
+  return RtcmFrame(Payload(1077, 2001, body)) + RtcmFrame(Payload(1087, 2001, body)) +
+         RtcmFrame(Payload(1097, 2001, body)) + RtcmFrame(Payload(1127, 2001, body)) +
+         RtcmFrame(Payload(1230, 2001)) + Bytes(testframes::kGeonet1005) +
+         Bytes(testframes::kGeonet1033);
+}
+
+TEST(RtcmScanner, SummarisesABaseStream) {
+  RtcmScanner scanner;
+  const std::string stream = Epoch();
+  scanner.Scan(stream, 5000);
+  const RtcmSummary summary = scanner.Summary(5000);
+  EXPECT_EQ(Numbers(summary), (std::vector<unsigned>{1005, 1033, 1077, 1087, 1097, 1127, 1230}));
+  EXPECT_EQ(SummaryLine(summary), "RTCM 3: 1005 1033 1077 1087 1097 1127 1230, station 2001");
+  EXPECT_TRUE(summary.HasObservations());
+  ASSERT_TRUE(summary.HasStationPosition());
+  EXPECT_NEAR(summary.station->wgs84.place.latitude, 34.949756936, 1e-8);
+  EXPECT_EQ(summary.descriptors.receiverType, "TRIMBLE NETR9");
+  EXPECT_EQ(summary.frames, 7u);
+  EXPECT_EQ(summary.frameBytes, stream.size());
+  EXPECT_EQ(summary.crcFailures + summary.nonFrameBytes, 0u);
+
+  // A degree of latitude north of the station is a degree of the Earth's great circle away.
+  const GeoPosition north = {summary.station->wgs84.place.latitude + 1.0,
+                             summary.station->wgs84.place.longitude};
+  EXPECT_NEAR(*StationDistanceKm(summary, north), 111.19, 0.01);
+  EXPECT_FALSE(StationDistanceKm(RtcmSummary{}, north));
+}
+
+TEST(RtcmScanner, SummarisesTheSameWhereverTheStreamIsCut) {
+  const std::string stream = "$GPGGA,,,,,,0,00,99.99,,,,,,*48\r\n" + Epoch() +
+                             std::string("\xD3\x00\x05", 3) + Epoch() + "\xD3\x03";
+  RtcmScanner whole;
+  whole.Scan(stream, 0);
+  const RtcmSummary expected = whole.Summary(0);
+  for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+    RtcmScanner split;
+    split.Scan(std::string_view(stream).substr(0, cut), 0);
+    split.Scan(std::string_view(stream).substr(cut), 0);
+    const RtcmSummary summary = split.Summary(0);
+    ASSERT_EQ(SummaryLine(summary), SummaryLine(expected)) << cut;
+    ASSERT_EQ(summary.descriptors, expected.descriptors) << cut;
+    ASSERT_EQ(summary.frames, expected.frames) << cut;
+    ASSERT_EQ(summary.crcFailures, 1u) << cut;
+    ASSERT_EQ(summary.nonFrameBytes, expected.nonFrameBytes) << cut;
+    ASSERT_EQ(split.Held(), 2u) << cut;
+  }
+}
+
+TEST(RtcmScanner, TellsWhatAStreamWithoutCorrectionsHolds) {
+  RtcmScanner nmea;
+  for (int i = 0; i < 20; ++i) nmea.Scan("$GPGGA,,,,,,0,00,99.99,,,,,,*48\r\n", 0);
+  const RtcmSummary sentences = nmea.Summary(0);
+  EXPECT_EQ(sentences.nonFrameKind, NonFrameKind::kNmeaSentences);
+  EXPECT_EQ(SummaryLine(sentences), "RTCM 3: no frames");
+  EXPECT_FALSE(sentences.HasObservations());
+  EXPECT_FALSE(sentences.HasStationPosition());
+
+  // Only station messages: no observations for a rover to use.
+  RtcmScanner stationOnly;
+  stationOnly.Scan(Bytes(testframes::kGeonet1006) + Bytes(testframes::kGeonet1008), 0);
+  EXPECT_FALSE(stationOnly.Summary(0).HasObservations());
+  EXPECT_TRUE(stationOnly.Summary(0).HasStationPosition());
+  EXPECT_EQ(*stationOnly.Summary(0).station->antennaHeight, 0.0);
+}
+
+TEST(RtcmScanner, ChecksEveryFrameOfTheDemoStream) {
+  CorrectionStream demo;
+  RtcmScanner scanner;
+  for (int i = 0; i < 200; ++i) scanner.Scan(demo.Next(97), 0);
+  const RtcmSummary summary = scanner.Summary(0);
+  EXPECT_GT(summary.frames, 100u);
+  EXPECT_EQ(summary.crcFailures, 0u);
+  EXPECT_EQ(summary.nonFrameBytes, 0u);
+}
+
+TEST(SummaryLine, ListsAFewDozenNumbersAtMost) {
+  RtcmScanner scanner;
+  for (unsigned number = 1; number <= 30; ++number) scanner.Scan(RtcmFrame(Payload(number, 7)), 0);
+  EXPECT_EQ(SummaryLine(scanner.Summary(0)),
+            "RTCM 3: 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21 22 23 24 and 6 more");
+}
+
+TEST(MessageName, NamesEachSystemsMsmAndTheStationMessages) {
+  const std::vector<std::pair<unsigned, std::string>> names = {{1005, "Station ARP"},
+                                                               {1071, "GPS MSM1"},
+                                                               {1084, "GLONASS MSM4"},
+                                                               {1097, "Galileo MSM7"},
+                                                               {1107, "SBAS MSM7"},
+                                                               {1115, "QZSS MSM5"},
+                                                               {1127, "BeiDou MSM7"},
+                                                               {1137, "NavIC MSM7"},
+                                                               {1078, ""},
+                                                               {1138, ""},
+                                                               {4095, ""}};
+  for (const auto& [number, name] : names) EXPECT_EQ(MessageName(number), name) << number;
+}
+
+}  // namespace
+}  // namespace quillon
