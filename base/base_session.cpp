@@ -246,7 +246,7 @@ bool BaseSession::UploadChunk(bool& drained) {
     if (!Running()) return Stopped();
     window_.Count(count, now, status_);
     AddToTotal(status_.total, count);
-    status_.elapsed = FormatElapsed(c_.clock.Now() - sessionStart_);
+    status_.elapsedSeconds = ConnectedSeconds(sessionStart_, c_.clock.Now());
   }
   // The send goes out without the lock: a caster that stops reading holds it up, and the front
   // end's status line and the stop sequence's reset both need the lock meanwhile. A send that

@@ -5,7 +5,7 @@
 #include "common/format.h"
 #include "common/guard.h"
 #include "common/strings.h"
-#include "common/text.h"
+#include "session/elapsed_text.h"
 
 namespace quillon {
 namespace {
@@ -40,11 +40,15 @@ bool CountDown(const BaseSessionContext& c, int attempt, const ReasonText& reaso
 
 void ShowFinalMessage(const BaseSessionContext& c, const ReasonText& reason,
                       const std::u16string& detail) {
-  std::u16string elapsed;
+  // With the days, as the command line shows the connect time: the box has room for them, and a
+  // base that ran for weeks before it gave up would otherwise report a few hours.
+  std::int64_t seconds = 0;
   {
     std::lock_guard guard(c.status.lock);
-    elapsed = EightBitToWide(c.status.elapsed.data());
+    seconds = c.status.elapsedSeconds;
   }
+  const std::string digits = ElapsedWithDays(seconds);  // ASCII
+  const std::u16string elapsed(digits.begin(), digits.end());
   WideField<kBaseStatusTextSize> message{};
   SetFieldText(message, FormatText(LoadString(kStrCouldNotReconnect),
                                    {std::u16string_view(elapsed), FieldText(reason)}));

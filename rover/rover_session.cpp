@@ -339,9 +339,9 @@ bool RoverSession::StillRunning() {
 }
 
 void RoverSession::UpdateElapsed() {
-  const ElapsedText text = FormatElapsed(c_.clock.Now() - sessionStart_);
+  const std::int64_t seconds = ConnectedSeconds(sessionStart_, c_.clock.Now());
   std::lock_guard guard(status_.lock);
-  status_.elapsed = text;
+  status_.elapsedSeconds = seconds;
 }
 
 bool RoverSession::ForwardUpstream() {

@@ -3,21 +3,8 @@
 #include <pthread.h>
 
 #include <chrono>
-#include <cstdio>
 
 namespace quillon {
-
-ElapsedText FormatElapsed(std::time_t seconds) {
-  constexpr std::time_t kDay = 24 * 60 * 60;
-  std::time_t of_day = seconds % kDay;
-  if (of_day < 0) of_day += kDay;
-  ElapsedText text{};
-  std::snprintf(text.data(), text.size(), "%02d:%02d:%02d", static_cast<int>(of_day / 3600),
-                static_cast<int>(of_day / 60 % 60), static_cast<int>(of_day % 60));
-  return text;
-}
-
-SessionStatus::SessionStatus() { elapsed = FormatElapsed(0); }
 
 SessionStatus::~SessionStatus() { EndWorker(); }
 
@@ -28,14 +15,14 @@ void SessionStatus::Reset() {
   rate = 0;
   peak = 0;
   total = 0;
-  elapsed = FormatElapsed(0);
+  elapsedSeconds = 0;
   connected = false;
 }
 
 SessionSnapshot SessionStatus::Snapshot() {
   std::lock_guard guard(lock);
   return SessionSnapshot{running.load() == 1, error.load() == 1, rate, peak, total,
-                         std::string(elapsed.data()), connected};
+                         elapsedSeconds, connected};
 }
 
 void SessionStatus::StartWorker(std::function<void()> body, const char* name) {

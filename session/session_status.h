@@ -3,11 +3,9 @@
 // The Rover and the Base each build their status object on this.
 #pragma once
 
-#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <ctime>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -19,26 +17,20 @@
 
 namespace quillon {
 
-// "HH:MM:SS" plus terminator, with room to spare.
-using ElapsedText = std::array<char, 16>;
-
-// `seconds` as "%H:%M:%S" of the time of day it reaches, so the text starts again at
-// "00:00:00" after 24 hours.
-ElapsedText FormatElapsed(std::time_t seconds);
-
+// The counters are 64-bit: a base uploading for months passes 2^31 bytes within weeks.
 struct SessionSnapshot {
   bool running = false;
   bool error = false;
-  std::int32_t rate = 0;
-  std::int32_t peak = 0;
-  std::int32_t total = 0;
-  std::string elapsed;
+  std::int64_t rate = 0;
+  std::int64_t peak = 0;
+  std::int64_t total = 0;
+  std::int64_t elapsedSeconds = 0;
   bool connected = false;
 };
 
 class SessionStatus {
  public:
-  SessionStatus();
+  SessionStatus() = default;
   // Ends a worker still there as EndWorker does, so that a front end that never stopped its
   // session, or a status destroyed at exit, does not wait forever. The owner of the boxes must
   // still exist; a worker stuck on a receiver link is freed only by closing that link first.
@@ -54,10 +46,10 @@ class SessionStatus {
 
   SessionLock lock;
   // Guarded by `lock`.
-  std::int32_t rate = 0;   // bytes per second over the last measuring window
-  std::int32_t peak = 0;   // highest rate seen
-  std::int32_t total = 0;  // bytes since the session began
-  ElapsedText elapsed{};   // connect time, "00:00:00" after a reset
+  std::int64_t rate = 0;            // bytes per second over the last measuring window
+  std::int64_t peak = 0;            // highest rate seen
+  std::int64_t total = 0;           // bytes since the session began
+  std::int64_t elapsedSeconds = 0;  // connect time; each front end shows it its own way
   // Set by the worker once the caster has accepted its login, cleared when that connection
   // is gone; front ends report the change.
   bool connected = false;
@@ -68,8 +60,8 @@ class SessionStatus {
   // The caster connection, -1 when none.
   CasterSocket socket;
 
-  // Flags and counters zero, elapsed "00:00:00"; takes the lock. A mode's status object that
-  // keeps more fields clears them too, so the stop sequence resets the whole of it.
+  // Flags and counters zero; takes the lock. A mode's status object that keeps more fields
+  // clears them too, so the stop sequence resets the whole of it.
   virtual void Reset();
   SessionSnapshot Snapshot();
 

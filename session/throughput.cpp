@@ -1,5 +1,7 @@
 #include "session/throughput.h"
 
+#include <algorithm>
+#include <limits>
 #include <mutex>
 
 namespace quillon {
@@ -9,14 +11,18 @@ void RateWindow::Count(std::int64_t bytes, std::uint32_t now, SessionStatus& sta
   const std::uint32_t span = now - start_;
   if (span <= kRateWindowMs) return;
   std::lock_guard guard(status.lock);
-  status.rate = static_cast<std::int32_t>(bytes_ * 1000 / span);
+  status.rate = bytes_ * 1000 / span;
   if (status.rate > status.peak) status.peak = status.rate;
   Begin(now);
 }
 
-void AddToTotal(std::int32_t& total, std::int64_t bytes) {
-  total = static_cast<std::int32_t>(static_cast<std::uint32_t>(total) +
-                                    static_cast<std::uint32_t>(bytes));
+void AddToTotal(std::int64_t& total, std::int64_t bytes) {
+  constexpr std::int64_t kMost = std::numeric_limits<std::int64_t>::max();
+  total = bytes > kMost - total ? kMost : total + bytes;
+}
+
+std::int64_t ConnectedSeconds(std::time_t start, std::time_t now) {
+  return std::max<std::int64_t>(static_cast<std::int64_t>(now) - start, 0);
 }
 
 }  // namespace quillon

@@ -1,8 +1,9 @@
 // The counters both session workers keep for the front end: bytes per second over windows of
-// just over a second, the peak, and the byte total.
+// just over a second, the peak, the byte total and the connect time.
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 
 #include "session/session_status.h"
 
@@ -28,8 +29,12 @@ class RateWindow {
   std::int64_t bytes_ = 0;
 };
 
-// Adds `bytes` to a 32-bit byte total, wrapping as the counter it is rather than overflowing.
-// The caller holds the status lock.
-void AddToTotal(std::int32_t& total, std::int64_t bytes);
+// Adds `bytes` (not negative) to a byte total; a total that would pass the largest count stays
+// there rather than turning negative. The caller holds the status lock.
+void AddToTotal(std::int64_t& total, std::int64_t bytes);
+
+// Whole seconds from the calendar time `start` to `now`; 0 when the calendar clock was set back
+// before `start`.
+std::int64_t ConnectedSeconds(std::time_t start, std::time_t now);
 
 }  // namespace quillon

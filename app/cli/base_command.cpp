@@ -46,8 +46,10 @@ int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment)
       kOptCaster | kOptMount | kOptPassword | kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace |
       kOptBluetooth;
   SessionOptions options;
-  const auto folder = ParseSessionCommand("base", args, kBaseOptions, environment, options);
-  if (!folder) return 2;
+  int refused = 0;
+  const auto folder =
+      ParseSessionCommand("base", args, kBaseOptions, environment, options, refused);
+  if (!folder) return refused;
 
   // As Connect does: the controls into the record, the record into the file, then the checks.
   BaseSettings settings;

@@ -2,6 +2,7 @@
 #include "app/cli/base_command.h"
 
 #include "app/cli/command_test_fixture.h"
+#include "app/cli/stop_signals.h"
 #include "base/base_settings.h"
 #include "common/format.h"
 #include "common/strings.h"
@@ -58,6 +59,43 @@ TEST_F(BaseCommandTest, UploadsPrintsCountersSavesTheCasterAndStopsCleanly) {
             std::u16string(receiver.DevicePath().begin(), receiver.DevicePath().end()) + u":");
   ASSERT_EQ(saved.hostCount, 1);
   EXPECT_EQ(FieldText(saved.hosts[0].password), u"demo");
+}
+
+// Notes the session clock's time when the service manager hears that the session stops.
+struct StoppingNotedAt final : ServiceNotifier {
+  explicit StoppingNotedAt(const quillon::testing::VirtualClock& c) : clock(c) {}
+  void Notify(std::string_view state) override {
+    if (state == "STOPPING=1") at.store(clock.Elapsed());
+  }
+  const quillon::testing::VirtualClock& clock;
+  std::atomic<std::uint64_t> at{0};
+};
+
+// `quillon base ... | head -n 1`: the reader takes its line and goes; the next line finds the
+// pipe closed, and the session stops as on Ctrl+C, the service manager told before the stop's
+// waits, rather than being killed by SIGPIPE.
+TEST_F(BaseCommandTest, AReaderOfTheOutputThatGoesAwayStopsTheSessionCleanly) {
+  const StopSignals signals;  // as the process's `quillon base`
+  StoppingNotedAt service(clock);
+  notifier_ = &service;
+  int lines[2];
+  ASSERT_EQ(pipe(lines), 0);
+  std::fclose(out_);
+  out_ = fdopen(lines[1], "w");
+  Launch(SessionArgs());
+  std::string first;
+  for (char c = 0; read(lines[0], &c, 1) == 1 && c != '\n';) first += c;
+  EXPECT_EQ(first, "Connecting to the caster.");
+  close(lines[0]);
+  const bool endedByItself = EndsByItself();
+  EXPECT_EQ(Finish(), 0);  // joined before the notifier goes
+  ASSERT_TRUE(endedByItself);
+  const std::uint64_t end = clock.Elapsed();
+  ASSERT_EQ(caster.ConnectionCount(), 1u);
+  EXPECT_TRUE(caster.WaitForClosed(0, std::chrono::seconds(20)));
+  ASSERT_GT(service.at.load(), 0u);
+  EXPECT_GE(end - service.at.load(), 5000u);  // the Disconnect's 4 s and 1 s came after it
+  EXPECT_EQ(Contents(err_), "");
 }
 
 TEST_F(BaseCommandTest, ARefusingCasterIsTriedFifteenTimesThenTheFinalMessageExitsOne) {

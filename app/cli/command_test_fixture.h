@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -44,7 +45,7 @@ inline std::vector<std::string> Lines(const std::string& text) {
 }
 
 // The summary a logged session prints each minute.
-inline const std::regex kCountersLine(R"(\d\d:\d\d:\d\d \d+ B/s \d+ bytes)");
+inline const std::regex kCountersLine(R"((\d+d )?\d\d:\d\d:\d\d \d+ B/s \d+ bytes)");
 
 using Command = int (*)(const Arguments&, const CommandEnvironment&);
 
@@ -78,10 +79,13 @@ class CommandFixture : public ::testing::Test {
 
   // Runs the command on its own thread, as main() would on the process's.
   void Launch(Arguments args) {
+    ended_.store(false);
     runner_ = std::thread([this, args = std::move(args)] {
       CommandEnvironment environment{clock, out_, err_, bluetooth_, std::nullopt, stopPipe_[0]};
       environment.report.live = live_;
+      environment.report.notifier = notifier_;
       exitCode_ = command_(args, environment);
+      ended_.store(true);
     });
   }
   // Runs the command to its end, with a fresh error stream.
@@ -94,6 +98,15 @@ class CommandFixture : public ::testing::Test {
   int Finish() {
     runner_.join();
     return exitCode_;
+  }
+  // Whether the command ends by itself within 20 real seconds; asked to stop when it does not.
+  bool EndsByItself() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!ended_.load() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::yield();
+    }
+    if (!ended_.load()) AskToStop();
+    return ended_.load();
   }
   void AskToStop() { ASSERT_EQ(write(stopPipe_[1], "x", 1), 1); }
   // The settings file the command saved.
@@ -121,6 +134,7 @@ class CommandFixture : public ::testing::Test {
   DemoCaster caster;
   SimulatedReceiver receiver{clock};
   BluetoothLib* bluetooth_ = nullptr;
+  ServiceNotifier* notifier_ = nullptr;  // the service manager the command reports to
   std::FILE* out_ = std::tmpfile();
   std::FILE* err_ = std::tmpfile();
 
@@ -128,6 +142,7 @@ class CommandFixture : public ::testing::Test {
   Command command_;
   int stopPipe_[2] = {-1, -1};
   std::thread runner_;
+  std::atomic<bool> ended_{false};
   int exitCode_ = -1;
 };
 

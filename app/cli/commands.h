@@ -11,6 +11,11 @@ namespace quillon::cli {
 
 using Arguments = std::vector<std::string>;
 
+// The exit status of a session command stopped (SIGINT or SIGTERM) before its session began, as
+// a shell reports a command ended by Ctrl+C: neither a stop after a session (0) nor options it
+// cannot use (2).
+inline constexpr int kExitStoppedBeforeStart = 130;
+
 // Prints the usage text of every subcommand.
 void PrintUsage();
 

@@ -15,8 +15,10 @@ int RunRoverCommand(const Arguments& args, const CommandEnvironment& environment
                                      kOptDevice | kOptBaud | kOptAuthentication | kOptGga |
                                      kOptSettingsDir | kOptTrace | kOptBluetooth;
   SessionOptions options;
-  const auto folder = ParseSessionCommand("rover", args, kRoverOptions, environment, options);
-  if (!folder) return 2;
+  int refused = 0;
+  const auto folder =
+      ParseSessionCommand("rover", args, kRoverOptions, environment, options, refused);
+  if (!folder) return refused;
 
   // As Connect does: the controls into the record, the record into the file, then the checks.
   RoverSettings settings;

@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "app/cli/command_test_fixture.h"
@@ -108,6 +109,21 @@ TEST_F(RoverCommandTest, ASettingsFileOfNoiseStillLogsInAndIsSavedSane) {
   EXPECT_EQ(saved.noAuthentication, 0);
   EXPECT_EQ(saved.baudIndex, 1);
   EXPECT_EQ(saved.overrideEnabled.load(), 0);
+}
+
+// Ctrl+C while the password's named pipe waits for a writer ends the command at once, before
+// anything is saved or connected.
+TEST_F(RoverCommandTest, AStopWhileThePasswordPipeAwaitsItsWriterEndsTheCommandAtOnce) {
+  const fs::path fifo = folder.Path() / "fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  Arguments args = SessionArgs();
+  *(std::find(args.begin(), args.end(), "--password-file") + 1) = fifo.string();
+  AskToStop();
+  EXPECT_EQ(Run(args), kExitStoppedBeforeStart);
+  EXPECT_EQ(clock.Elapsed(), 0u);
+  EXPECT_EQ(Contents(err_), "");
+  EXPECT_FALSE(fs::exists(folder.Path() / "cfg"));
+  EXPECT_EQ(caster.ConnectionCount(), 0u);
 }
 
 TEST_F(RoverCommandTest, OptionsItCannotUseChangeNothing) {

@@ -13,12 +13,24 @@ namespace quillon::cli {
 std::optional<std::filesystem::path> ParseSessionCommand(std::string_view command,
                                                          const Arguments& args, unsigned allowed,
                                                          const CommandEnvironment& environment,
-                                                         SessionOptions& options) {
+                                                         SessionOptions& options,
+                                                         int& exitStatus) {
   const std::string name(command);
   std::string problem;
+  exitStatus = 2;
   if (!ParseSessionOptions(args, allowed, environment.environmentPassword, options, problem)) {
     std::fprintf(environment.err, "quillon %s: %s\n", name.c_str(), problem.c_str());
     return std::nullopt;
+  }
+  switch (TakePasswordFile(options, {environment.clock, environment.stopFd}, problem)) {
+    case PasswordFileRead::kRead:
+      break;
+    case PasswordFileRead::kRefused:
+      std::fprintf(environment.err, "quillon %s: %s\n", name.c_str(), problem.c_str());
+      return std::nullopt;
+    case PasswordFileRead::kStopAsked:
+      exitStatus = kExitStoppedBeforeStart;
+      return std::nullopt;
   }
   if (!options.settingsDir) return SettingsFolder();
   if (!MakePrivateFolder(*options.settingsDir, problem)) {

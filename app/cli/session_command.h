@@ -18,12 +18,15 @@ namespace quillon::cli {
 // Parses the words after `quillon <command>` allowing the options in `allowed`, then chooses the
 // settings folder: the one given with --settings-dir (made with mode 0700 when missing; refused
 // when others can write it), or the user's (an empty path when no private folder can be had:
-// nothing is saved then). On a problem prints one line naming the command on the environment's
-// error stream and returns nullopt (exit status 2).
+// nothing is saved then). The password file is read in between, watching the environment's
+// stop descriptor. On a problem prints one line naming the command on the environment's error
+// stream and returns nullopt with `exitStatus` 2; when the user asks to stop while the password
+// file is awaited, returns nullopt with `exitStatus` kExitStoppedBeforeStart.
 std::optional<std::filesystem::path> ParseSessionCommand(std::string_view command,
                                                          const Arguments& args, unsigned allowed,
                                                          const CommandEnvironment& environment,
-                                                         SessionOptions& options);
+                                                         SessionOptions& options,
+                                                         int& exitStatus);
 
 // As Connect does once the settings are saved: refuses what the dialog refuses (address, port
 // name, port; the message goes to `messages`), and for the pseudo-port "BLUETOOTH" checks the

@@ -1,16 +1,10 @@
 #include "app/cli/session_options.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <string_view>
 
 #include "common/baud.h"
-#include "common/file_descriptor.h"
 #include "common/text.h"
 #include "common/wide.h"
 #include "link/bluetooth_choice.h"
@@ -38,10 +32,6 @@ constexpr Flag kFlags[] = {
     {"--seconds", kOptSeconds, true},        {"--bt-device", kOptBluetooth, true},
     {"--bt-port", kOptBluetooth, true},
 };
-
-// The most a password file may hold before its first line ends: far more than 15 characters
-// take, so a longer line is refused as too long, and /dev/zero is never read on and on.
-constexpr std::size_t kPasswordFileReadMax = 256;
 
 // `text` as wide text of at most `maxUnits` units; false when it is longer.
 bool WideOfAtMost(std::string_view text, std::size_t maxUnits, std::u16string& out) {
@@ -85,40 +75,6 @@ bool ParseCaster(std::string_view value, SessionOptions& options, std::string& e
   return true;
 }
 
-// The first line of the file at `path`, without its line end. Only a regular file or a pipe
-// (such as <(pass show caster)) is read, and only up to kPasswordFileReadMax bytes.
-bool ReadPasswordFile(const std::string& path, std::string& password, std::string& error) {
-  const auto readable = [](const struct stat& info) {
-    return S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode);
-  };
-  struct stat info {};
-  // Looked at before opening: opening a device can have effects of its own.
-  if (::stat(path.c_str(), &info) != 0 || !readable(info)) {
-    error = "--password-file: " + path + " is no readable file";
-    return false;
-  }
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !readable(info)) {
-    error = "--password-file: cannot read " + path;
-    return false;
-  }
-  std::string text;
-  char buffer[kPasswordFileReadMax];
-  while (text.size() < kPasswordFileReadMax && text.find('\n') == std::string::npos) {
-    const ssize_t got = ::read(fd.get(), buffer, kPasswordFileReadMax - text.size());
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      error = "--password-file: cannot read " + path;
-      return false;
-    }
-    if (got == 0) break;
-    text.append(buffer, static_cast<std::size_t>(got));
-  }
-  password = text.substr(0, text.find('\n'));
-  if (!password.empty() && password.back() == '\r') password.pop_back();
-  return true;
-}
-
 bool ParseGga(std::string_view value, SessionOptions& options, std::string& error) {
   double latitude = 0.0;
   double longitude = 0.0;
@@ -132,11 +88,19 @@ bool ParseGga(std::string_view value, SessionOptions& options, std::string& erro
   return true;
 }
 
+// The password as given, checked as the other texts are.
+bool TakePassword(const std::string& password, SessionOptions& options, std::string& error) {
+  std::u16string wide;
+  if (!TextOption("the password", password, kCredentialChars, wide, error)) return false;
+  options.password = wide;
+  return true;
+}
+
 bool ParseValue(std::string_view flag, const std::string& value, SessionOptions& options,
-                std::string& passwordFile, std::string& error) {
+                std::string& error) {
   if (flag == "--caster") return ParseCaster(value, options, error);
   if (flag == "--password-file") {
-    passwordFile = value;
+    options.passwordFile = value;
     return true;
   }
   if (flag == "--gga") return ParseGga(value, options, error);
@@ -237,7 +201,6 @@ bool ParseSessionOptions(const Arguments& args, unsigned allowed,
                          const std::optional<std::string>& environmentPassword,
                          SessionOptions& options, std::string& error) {
   SessionOptions parsed;
-  std::string passwordFile;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& word = args[i];
     if (word == "--password" || word.rfind("--password=", 0) == 0) {
@@ -279,32 +242,29 @@ bool ParseSessionOptions(const Arguments& args, unsigned allowed,
       }
       value = args[++i];
     }
-    if (!ParseValue(flag, value, parsed, passwordFile, error)) return false;
+    if (!ParseValue(flag, value, parsed, error)) return false;
   }
 
-  if ((allowed & kOptPassword) != 0) {
-    std::string password;
-    bool given = false;
-    if (!passwordFile.empty()) {
-      if (!ReadPasswordFile(passwordFile, password, error)) return false;
-      given = true;
-    } else if (environmentPassword) {
-      password = *environmentPassword;
-      given = true;
-    }
-    if (given) {
-      std::u16string wide;
-      if (!TextOption("the password", password, kCredentialChars, wide, error)) return false;
-      parsed.password = wide;
-    }
+  if ((allowed & kOptPassword) != 0 && !parsed.passwordFile && environmentPassword &&
+      !TakePassword(*environmentPassword, parsed, error)) {
+    return false;
   }
   options = parsed;
   return true;
 }
 
+PasswordFileRead TakePasswordFile(SessionOptions& options, const PasswordFileWait& wait,
+                                  std::string& error) {
+  if (!options.passwordFile) return PasswordFileRead::kRead;
+  std::string password;
+  const PasswordFileRead read = ReadPasswordFile(*options.passwordFile, wait, password, error);
+  if (read != PasswordFileRead::kRead) return read;
+  return TakePassword(password, options, error) ? read : PasswordFileRead::kRefused;
+}
+
 bool ReadLogin(std::string_view user, const std::string& passwordFile,
-               const std::optional<std::string>& environmentPassword, std::string& password,
-               std::string& error) {
+               const std::optional<std::string>& environmentPassword, const PasswordFileWait& wait,
+               std::string& password, std::string& error) {
   const auto usable = [&](std::string_view what, std::string_view value) {
     if (value.size() > kMaxCredentialBytes) {
       error =
@@ -317,7 +277,9 @@ bool ReadLogin(std::string_view user, const std::string& passwordFile,
   if (!usable("--user", user)) return false;
   password.clear();
   if (!passwordFile.empty()) {
-    if (!ReadPasswordFile(passwordFile, password, error)) return false;
+    if (ReadPasswordFile(passwordFile, wait, password, error) != PasswordFileRead::kRead) {
+      return false;
+    }
   } else if (environmentPassword) {
     password = *environmentPassword;
   }

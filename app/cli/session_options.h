@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "app/cli/commands.h"
+#include "app/cli/password_file.h"
 #include "common/settings_record.h"
 
 namespace quillon {
@@ -41,6 +42,8 @@ struct SessionOptions {
   std::optional<std::u16string> mountPoint;
   std::optional<std::u16string> userName;
   std::optional<std::u16string> password;
+  // --password-file: read by TakePasswordFile, which may wait for a pipe's writer.
+  std::optional<std::string> passwordFile;
   std::optional<std::u16string> device;
   std::optional<std::int32_t> baudIndex;
   std::optional<bool> noAuthentication;
@@ -72,7 +75,8 @@ bool ParseLatLon(std::string_view text, double& latitude, double& longitude);
 // to 65535.
 bool SplitCasterArgument(std::string_view value, std::string_view& host, std::int32_t& port);
 
-// Parses `args` (the words after the command) allowing the options in `allowed`.
+// Parses `args` (the words after the command) allowing the options in `allowed`; opens no file:
+// TakePasswordFile reads the --password-file afterwards.
 // `environmentPassword` is QUILLON_PASSWORD when set; --password-file wins over it. A password
 // is never taken from the command line. Texts keep the settings file's limits (address and
 // mount point 19 characters, user name and password 15) and may hold no control characters.
@@ -81,13 +85,19 @@ bool ParseSessionOptions(const Arguments& args, unsigned allowed,
                          const std::optional<std::string>& environmentPassword,
                          SessionOptions& options, std::string& error);
 
+// Reads the first line of the --password-file given, if any, into `options.password`, checked as
+// the other texts are (kRefused with `error` set otherwise); see ReadPasswordFile for the wait.
+PasswordFileRead TakePasswordFile(SessionOptions& options, const PasswordFileWait& wait,
+                                  std::string& error);
+
 // A login that is not saved, such as the one for a caster's protected source table: checks
-// `user` and reads the password from `passwordFile`, or else takes `environmentPassword` (empty
-// when neither is given). Each may have at most kMaxCredentialBytes bytes and no control
-// characters. On a problem returns false with `error` set to one line for the user.
+// `user` and reads the password from `passwordFile` (with ReadPasswordFile's bound), or else
+// takes `environmentPassword` (empty when neither is given). Each may have at most
+// kMaxCredentialBytes bytes and no control characters. On a problem returns false with `error`
+// set to one line for the user.
 bool ReadLogin(std::string_view user, const std::string& passwordFile,
-               const std::optional<std::string>& environmentPassword, std::string& password,
-               std::string& error);
+               const std::optional<std::string>& environmentPassword, const PasswordFileWait& wait,
+               std::string& password, std::string& error);
 
 // Puts the given options into the record as the dialog's controls would be read; what was not
 // given keeps its stored value.

@@ -8,6 +8,7 @@
 
 #include "rover/rover_settings.h"
 #include "testing/temp_folder.h"
+#include "testing/virtual_clock.h"
 
 namespace quillon::cli {
 namespace {
@@ -114,7 +115,9 @@ TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironme
     SessionOptions options;
     std::string error;
     const Arguments args = c.path.empty() ? Arguments{} : Arguments{"--password-file", c.path};
-    const bool ok = ParseSessionOptions(args, kRover, c.environment, options, error);
+    quillon::testing::VirtualClock clock;
+    const bool ok = ParseSessionOptions(args, kRover, c.environment, options, error) &&
+                    TakePasswordFile(options, {clock}, error) == PasswordFileRead::kRead;
     if (c.refusal != nullptr) {
       EXPECT_FALSE(ok);
       EXPECT_NE(error.find(c.refusal), std::string::npos) << error;

@@ -1,5 +1,9 @@
 #include "app/cli/session_report.h"
 
+#include <cerrno>
+
+#include "session/elapsed_text.h"
+
 namespace quillon::cli {
 namespace {
 
@@ -20,8 +24,8 @@ std::int64_t Since(std::uint32_t then, std::uint32_t now) {
 }  // namespace
 
 std::string StatusLine(const SessionSnapshot& snapshot) {
-  return snapshot.elapsed + " " + std::to_string(snapshot.rate) + " B/s " +
-         std::to_string(snapshot.total) + " bytes";
+  return ElapsedWithDays(snapshot.elapsedSeconds) + " " + std::to_string(snapshot.rate) +
+         " B/s " + std::to_string(snapshot.total) + " bytes";
 }
 
 SessionReporter::SessionReporter(const ReportTarget& target, std::string_view activity)
@@ -43,12 +47,18 @@ std::string SessionReporter::ServiceStatus(const SessionState& state) const {
   if (state.phase != SessionPhase::kConnected) return StateLine(state);
   const SessionSnapshot& c = state.counters;
   return activity_ + ": " + std::to_string(c.total) + " bytes, " + std::to_string(c.rate) +
-         " B/s, connected " + c.elapsed;
+         " B/s, connected " + ElapsedWithDays(c.elapsedSeconds);
 }
 
 void SessionReporter::Print(const std::string& line) {
+  if (readerGone_) return;
+  errno = 0;
   std::fprintf(target_.out, "%s\n", line.c_str());
   std::fflush(target_.out);
+  if (!std::ferror(target_.out)) return;
+  // Only a reader that went away ends the session; a full disk under a log file does not.
+  readerGone_ = errno == EPIPE;
+  std::clearerr(target_.out);
 }
 
 void SessionReporter::Report(const SessionState& state, std::uint32_t now,
@@ -58,8 +68,11 @@ void SessionReporter::Report(const SessionState& state, std::uint32_t now,
     const std::string status = ServiceStatus(state);
     if (status != lastServiceStatus_) message += "STATUS=" + status + "\n";
     lastServiceStatus_ = status;
-    if (target_.watchdogMs && Since(workerActivity, now) < *target_.watchdogMs) {
+    const std::optional<std::uint32_t>& interval = target_.watchdogMs;
+    if (interval && Since(workerActivity, now) < *interval &&
+        (!lastFed_ || Since(*lastFed_, now) >= *interval / 2)) {
       message += "WATCHDOG=1\n";
+      lastFed_ = now;
     }
     if (!message.empty()) {
       message.pop_back();
@@ -93,10 +106,15 @@ void SessionReporter::Report(const SessionState& state, std::uint32_t now,
   }
 }
 
+void SessionReporter::Stopping() {
+  if (target_.notifier != nullptr) target_.notifier->Notify("STOPPING=1");
+}
+
 void SessionReporter::Ended(SessionEnd end, const SessionSnapshot& counters) {
   if (target_.live) return;
   Print(std::string(end == SessionEnd::kGaveUp ? "Gave up" : "Stopped") + " (connected " +
-        counters.elapsed + ", " + std::to_string(counters.total) + " bytes).");
+        ElapsedWithDays(counters.elapsedSeconds) + ", " + std::to_string(counters.total) +
+        " bytes).");
 }
 
 }  // namespace quillon::cli

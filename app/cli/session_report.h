@@ -1,6 +1,6 @@
 // How a command-line session tells what it is doing: on a terminal a live line a second; in a
 // log (a pipe, a file, a service's journal) a line for each change of state and a summary a
-// minute; and, under a service manager, its notify protocol (ready, status, watchdog).
+// minute; and, under a service manager, its notify protocol (ready, status, watchdog, stopping).
 #pragma once
 
 #include <cstdint>
@@ -32,11 +32,13 @@ struct SessionState {
 };
 
 enum class SessionEnd {
-  kStopAsked,  // the stop descriptor became readable, or the time limit passed
+  kStopAsked,  // the stop descriptor became readable, the time limit passed, or the reader of
+               // the output went away
   kGaveUp,     // the worker gave up after a failure
 };
 
-// "HH:MM:SS <rate> B/s <total> bytes"
+// "HH:MM:SS <rate> B/s <total> bytes", the connect time with its days past one day
+// ("3d 04:05:06 ...").
 std::string StatusLine(const SessionSnapshot& snapshot);
 
 struct ReportTarget {
@@ -54,13 +56,22 @@ class SessionReporter {
 
   // Called about once a second while the session runs, with the session clock's tick `now` and
   // the tick at which the worker last showed life. The first call tells the service manager the
-  // service is ready. The watchdog is fed only while the worker has shown life within its
-  // interval, so a stuck worker gets its service restarted.
+  // service is ready. The watchdog is fed at the first call and then once half its interval has
+  // passed since it was last fed, as the service manager asks, and only while the worker has
+  // shown life within the interval, so a stuck worker gets its service restarted.
   void Report(const SessionState& state, std::uint32_t now, std::uint32_t workerActivity);
+
+  // Called once as the session begins to stop, before the stop sequence and its waits: tells the
+  // service manager, which then expects no more watchdog feeds.
+  void Stopping();
 
   // Called once after the stop sequence with the counters read just before it: in a log, the
   // line that says how the session ended.
   void Ended(SessionEnd end, const SessionSnapshot& counters);
+
+  // True once a line could not be written because the output's reader has gone (a pipe into
+  // `head -n 1` that has read its line); nothing is written after that.
+  bool ReaderGone() const { return readerGone_; }
 
  private:
   std::string StateLine(const SessionState& state) const;
@@ -74,6 +85,8 @@ class SessionReporter {
   std::string lastDetail_;
   std::string lastServiceStatus_;
   std::uint32_t lastSummary_ = 0;
+  std::optional<std::uint32_t> lastFed_;
+  bool readerGone_ = false;
 };
 
 }  // namespace quillon::cli

@@ -25,7 +25,6 @@ SessionState State(SessionPhase phase, int attempt, std::string retryText = {}) 
   state.attempts = 15;
   state.retryText = std::move(retryText);
   state.counters.running = true;
-  state.counters.elapsed = "00:00:00";
   return state;
 }
 
@@ -55,13 +54,16 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   SessionSnapshot last;
   for (int s = 0; s < 150; ++s) {
     SessionState state = State(SessionPhase::kConnected, 2);
-    state.counters.elapsed = FormatElapsed(s).data();
+    state.counters.elapsedSeconds = s;
     state.counters.rate = 100;
     state.counters.total = 100 * s;
     report(state);
     last = state.counters;
   }
-  for (SessionReporter& r : reporters) r.Ended(SessionEnd::kStopAsked, last);
+  for (SessionReporter& r : reporters) {
+    r.Stopping();
+    r.Ended(SessionEnd::kStopAsked, last);
+  }
   EXPECT_EQ(Lines(Contents(log)), (std::vector<std::string>{
                                       "Connecting to the caster.",
                                       Countdown(2, 60),
@@ -76,34 +78,81 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   EXPECT_EQ(lines[0], "00:00:00 0 B/s 0 bytes");
   EXPECT_EQ(lines[64], Countdown(2, 1));
   EXPECT_EQ(lines.back(), "00:02:29 100 B/s 14900 bytes");
-  // Ready once, each new status, and the watchdog every second.
-  ASSERT_EQ(service.sent.size(), 5u + 60u + 1u + 150u);
+  // Ready once, each new status, the watchdog every 15 s (half its interval), and the stop. The
+  // four seconds after the first report have nothing new to say.
+  ASSERT_EQ(service.sent.size(), 1u + 60u + 1u + 150u + 1u);
   EXPECT_EQ(service.sent[0], "READY=1\nSTATUS=Connecting to the caster.\nWATCHDOG=1");
-  EXPECT_EQ(service.sent[1], "WATCHDOG=1");  // no status again while it stays the same
-  EXPECT_EQ(service.sent[5], "STATUS=" + Countdown(2, 60) + "\nWATCHDOG=1");
-  EXPECT_EQ(service.sent[65], "STATUS=Attempt 2/15: connecting to the caster.\nWATCHDOG=1");
-  EXPECT_EQ(service.sent.back(),
-            "STATUS=Uploading: 14900 bytes, 100 B/s, connected 00:02:29\nWATCHDOG=1");
+  EXPECT_EQ(service.sent[1], "STATUS=" + Countdown(2, 60));  // at 5 s
+  EXPECT_EQ(service.sent[11], "STATUS=" + Countdown(2, 50) + "\nWATCHDOG=1");  // at 15 s
+  EXPECT_EQ(service.sent[61], "STATUS=Attempt 2/15: connecting to the caster.");
+  EXPECT_EQ(service.sent[service.sent.size() - 2],
+            "STATUS=Uploading: 14900 bytes, 100 B/s, connected 00:02:29");
+  EXPECT_EQ(service.sent.back(), "STOPPING=1");
   for (std::FILE* file : {log, terminal, unused}) std::fclose(file);
 }
 
-TEST(SessionReporter, TheWatchdogStarvesOnceTheWorkerHasShownNoLifeForItsInterval) {
+// The unit's WatchdogSec=3min: fed every 90 s while the worker lives; a worker silent for the
+// whole interval starves it.
+TEST(SessionReporter, FeedsTheWatchdogAtHalfItsIntervalOnlyWhileTheWorkerShowsLife) {
   quillon::testing::VirtualClock clock(0xFFFF'F000);  // across the tick counter's wrap
   RecordingNotifier service;
   std::FILE* out = std::tmpfile();
-  SessionReporter reporter({out, false, &service, 30'000}, "Relaying");
-  const std::uint32_t stuckSince = clock.TickCount();
+  SessionReporter reporter({out, false, &service, 180'000}, "Relaying");
   const SessionState state = State(SessionPhase::kConnected, 0);
-  // A worker that noted a tick after the front end read its own is as alive as can be.
-  reporter.Report(state, clock.TickCount(), clock.TickCount() + 5);
-  for (int s = 1; s <= 40; ++s) {
+  constexpr int kStuckAt = 400;  // seconds
+  std::uint32_t lastLife = 0;
+  std::vector<int> fedAt;
+  for (int s = 0; s <= 700; ++s) {
+    // A worker that noted a tick after the front end read its own is as alive as can be.
+    if (s <= kStuckAt) lastLife = clock.TickCount() + (s == 0 ? 5 : 0);
+    const std::size_t before = service.sent.size();
+    reporter.Report(state, clock.TickCount(), lastLife);
+    if (service.sent.size() > before && service.sent.back().ends_with("WATCHDOG=1")) {
+      fedAt.push_back(s);
+    }
     clock.Advance(1000);
-    reporter.Report(state, clock.TickCount(), stuckSince);
   }
-  std::size_t fed = 0;
-  for (const std::string& message : service.sent) fed += message.ends_with("WATCHDOG=1");
-  EXPECT_EQ(fed, 30u);  // the first report and 29 seconds of a silent worker
+  // At 630 s the worker has been silent for 230 s, more than the interval.
+  EXPECT_EQ(fedAt, (std::vector<int>{0, 90, 180, 270, 360, 450, 540}));
   std::fclose(out);
+}
+
+// A base that has uploaded for months: the counters past 32 bits and the days of the connect
+// time, in the status line, the service status and the last line of a log.
+TEST(SessionReporter, TotalsPast32BitsAndConnectTimesPastADayAreShownWhole) {
+  constexpr std::int64_t kDay = 86400;
+  const struct {
+    std::int64_t seconds, rate, total;
+    std::string time;
+  } cases[] = {
+      {kDay + 3723, 1024, (std::int64_t{1} << 32) + 5, "1d 01:02:03"},
+      // 24 days of 1 kB/s: the total a 32-bit counter showed as -2146967296.
+      {24 * kDay + 6 * 3600, 1024, 2'148'000'000, "24d 06:00:00"},
+      {123 * kDay + 4 * 3600 + 5 * 60 + 6, 3'000'000'000, 10'886'400'000'000,
+       "123d 04:05:06"},
+  };
+  for (const auto& c : cases) {
+    const std::string counts = std::to_string(c.rate) + " B/s " + std::to_string(c.total);
+    SCOPED_TRACE(counts);
+    SessionState state = State(SessionPhase::kConnected, 1);
+    state.counters.elapsedSeconds = c.seconds;
+    state.counters.rate = c.rate;
+    state.counters.total = c.total;
+    EXPECT_EQ(StatusLine(state.counters), c.time + " " + counts + " bytes");
+
+    RecordingNotifier service;
+    std::FILE* log = std::tmpfile();
+    SessionReporter reporter({log, false, &service, std::nullopt}, "Uploading");
+    reporter.Report(state, 0, 0);
+    reporter.Ended(SessionEnd::kStopAsked, state.counters);
+    ASSERT_EQ(service.sent.size(), 1u);
+    EXPECT_EQ(service.sent[0], "READY=1\nSTATUS=Uploading: " + std::to_string(c.total) +
+                                   " bytes, " + std::to_string(c.rate) + " B/s, connected " +
+                                   c.time);
+    EXPECT_EQ(Lines(Contents(log)).back(),
+              "Stopped (connected " + c.time + ", " + std::to_string(c.total) + " bytes).");
+    std::fclose(log);
+  }
 }
 
 // The next datagram on `fd`, or "(nothing)".

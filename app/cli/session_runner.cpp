@@ -21,15 +21,21 @@ SessionEnd RunSession(const SessionRun& run, SessionReporter& reporter) {
     SessionState state = run.state();
     if (!state.counters.running) {
       // The worker gave up and has shown why; clean up without the waits.
+      reporter.Stopping();
       StopSession(run.status, run.link, clock, StopKind::kClose);
       reporter.Ended(SessionEnd::kGaveUp, state.counters);
       return SessionEnd::kGaveUp;
     }
     reporter.Report(state, clock.TickCount(), run.workerClock.LastActivity());
+    // The reader of the output went away (`quillon base | head -n 1`): the user has what they
+    // wanted, so the session ends as a stop would, quietly, as `git log | head` does. Going on
+    // would hold the shell's prompt, which waits for every command of the pipeline.
+    const bool readerGone = reporter.ReaderGone();
 
     // A stop descriptor that cannot be watched leaves a plain one-second pace.
-    const bool stopAsked = run.stopFd >= 0 ? clock.WaitReadable(run.stopFd, kReportMs) > 0
-                                           : (clock.Sleep(kReportMs), false);
+    const bool stopAsked =
+        !readerGone && (run.stopFd >= 0 ? clock.WaitReadable(run.stopFd, kReportMs) > 0
+                                        : (clock.Sleep(kReportMs), false));
     const bool timeUp =
         run.limitSeconds &&
         clock.TickCount() - start >= static_cast<std::uint32_t>(*run.limitSeconds) * 1000;
@@ -38,8 +44,9 @@ SessionEnd RunSession(const SessionRun& run, SessionReporter& reporter) {
       char request[128];
       [[maybe_unused]] const ssize_t taken = read(run.stopFd, request, sizeof request);
     }
-    if (stopAsked || timeUp) {
+    if (stopAsked || timeUp || readerGone) {
       state = run.state();
+      reporter.Stopping();
       StopSession(run.status, run.link, clock, StopKind::kDisconnect);
       reporter.Ended(SessionEnd::kStopAsked, state.counters);
       return SessionEnd::kStopAsked;

@@ -25,8 +25,9 @@ struct SessionRun {
 
 // Reports the session (`run.state`) to `reporter` about once a second (timed by `run.clock`)
 // while it runs. Ends when `stopFd` becomes readable (a signal descriptor, or a test's pipe),
-// when `limitSeconds` have passed, or when the worker has given up; then runs the stop sequence
-// (the full one when asked to stop), tells the reporter, and returns how the session ended.
+// when `limitSeconds` have passed, when the reader of the reporter's output has gone (as a stop
+// asked for), or when the worker has given up; then runs the stop sequence (the full one unless
+// the worker gave up), tells the reporter, and returns how the session ended.
 SessionEnd RunSession(const SessionRun& run, SessionReporter& reporter);
 
 // The state of a session that has no retries: connecting until the caster accepts the login.

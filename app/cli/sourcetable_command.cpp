@@ -111,10 +111,11 @@ bool ParseOptions(const Arguments& args, Options& options, std::string& problem)
 
 // The login of --user, with its password; nothing without --user.
 bool ReadTableLogin(const Options& options, const std::optional<std::string>& environmentPassword,
-                    std::optional<TableLogin>& login, std::string& problem) {
+                    Clock& clock, std::optional<TableLogin>& login, std::string& problem) {
   if (!options.user) return true;
   TableLogin given{*options.user, {}};
-  if (!ReadLogin(given.user, options.passwordFile, environmentPassword, given.password, problem)) {
+  if (!ReadLogin(given.user, options.passwordFile, environmentPassword, {clock}, given.password,
+                 problem)) {
     return false;
   }
   login = std::move(given);
@@ -266,7 +267,7 @@ int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages,
   TableQuery query;
   std::string problem;
   if (!ParseOptions(args, options, problem) ||
-      !ReadTableLogin(options, environmentPassword, query.login, problem)) {
+      !ReadTableLogin(options, environmentPassword, clock, query.login, problem)) {
     std::fprintf(stderr, "quillon sourcetable: %s\n%s", problem.c_str(), kUsage);
     return 2;
   }

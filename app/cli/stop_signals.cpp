@@ -13,6 +13,7 @@ StopSignals::StopSignals() {
   sigaddset(&stop, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stop, &previous_);
   fd_ = signalfd(-1, &stop, SFD_CLOEXEC | SFD_NONBLOCK);
+  signal(SIGPIPE, SIG_IGN);
 }
 
 StopSignals::~StopSignals() {

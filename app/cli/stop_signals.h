@@ -1,5 +1,7 @@
 // SIGINT and SIGTERM as a descriptor that becomes readable, so a command-line session can wait
-// for "the user wants to stop" and for its next status line in one readable-wait.
+// for "the user wants to stop" and for its next status line in one readable-wait; and SIGPIPE
+// ignored, so that a reader of the output that goes away ends the session through its stop
+// sequence rather than killing it.
 #pragma once
 
 #include <signal.h>
@@ -10,6 +12,8 @@ class StopSignals {
  public:
   // Blocks SIGINT and SIGTERM for the calling thread and every thread it starts afterwards;
   // create it before any worker thread. Fd() is -1 when no signal descriptor can be had.
+  // Ignores SIGPIPE in the whole process, for good: a write into a closed pipe fails with EPIPE
+  // instead, also while the process ends and its streams are flushed.
   StopSignals();
   ~StopSignals();  // restores the signal mask
   StopSignals(const StopSignals&) = delete;

@@ -18,6 +18,7 @@
 #include "common/strings.h"
 #include "link/bluetooth_choice.h"
 #include "link/com_port_items.h"
+#include "session/elapsed_text.h"
 
 namespace quillon::ui {
 namespace {
@@ -257,8 +258,10 @@ bool ModeDialog::ShowSessionStatus() {
     if (status_.peak < 1) status_.peak = kInitialProgressRange;
     // The bar's range is the peak's low 16 bits, as the handheld's progress bar took it.
     progress->setRange(0, static_cast<std::uint16_t>(status_.peak));
-    progress->setValue(std::clamp(status_.rate, 0, progress->maximum()));
-    SetItemText(kIdConnectTime, QString::fromLatin1(status_.elapsed.data()));
+    progress->setValue(
+        static_cast<int>(std::clamp<std::int64_t>(status_.rate, 0, progress->maximum())));
+    SetItemText(kIdConnectTime,
+                QString::fromStdString(ElapsedAsTimeOfDay(status_.elapsedSeconds)));
     SetItemText(kIdByteCount, QString::number(status_.total));
     return false;
   }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QProgressBar>
 #include <QTest>
 
 #include "app/ui/bluetooth_dlg.h"
@@ -155,6 +156,29 @@ TYPED_TEST(ModeDlgTest, ConnectRefusalsShowTheirMessageAfterTheSettingsWereSaved
     EXPECT_EQ(Q(FieldText(saved.comPortName)), c.comPort);
   }
   EXPECT_EQ(this->caster.ConnectionCount(), 0u);
+}
+
+// Months into a session: the byte count past 32 bits in full, the connect time on the handheld's
+// clock face, and a rate past the bar's range (and past an int) held at the bar's end.
+TYPED_TEST(ModeDlgTest, CountersPast32BitsShowWholeAndTheConnectTimeKeepsItsClockFace) {
+  typename TypeParam::Dlg dialog(this->services, this->status);
+  this->Run(dialog, [&] {
+    {
+      std::lock_guard guard(this->status.lock);
+      this->status.running.store(1);  // the counters as a worker leaves them, without one
+      this->status.total = (std::int64_t{1} << 32) + 5;
+      this->status.elapsedSeconds = 123 * 86400 + 3723;
+      this->status.peak = 1000;
+      this->status.rate = std::int64_t{1} << 33;
+    }
+    dialog.DeliverTick(kStatusTimer);
+    EXPECT_EQ(dialog.ItemText(kIdByteCount), "4294967301");
+    EXPECT_EQ(dialog.ItemText(kIdConnectTime), "01:02:03");
+    const auto* progress = dialog.template Control<QProgressBar>(kIdProgress);
+    EXPECT_EQ(progress->maximum(), 1000);
+    EXPECT_EQ(progress->value(), 1000);
+    this->status.running.store(0);
+  });
 }
 
 // The worker cannot open the receiver's port; the next tick stops it (5 s) and shows idle.
