@@ -142,7 +142,7 @@ TEST_F(RoverLoginTest, CorrectionsThatComeWithTheReplyReachTheReceiverOnceAndInO
     ASSERT_EQ(caster->SendToClients(next), 1);
     ASSERT_TRUE(receiving.WaitForReceived(c.first.size() + next.size(), kRealLimit));
     EXPECT_TRUE(receiving.Received() == c.first + next);
-    EXPECT_EQ(status.Snapshot().total, static_cast<std::int32_t>(c.first.size() + next.size()));
+    EXPECT_EQ(status.Snapshot().total, static_cast<std::int64_t>(c.first.size() + next.size()));
     NextAttempt();  // before this receiver goes
   }
 }

@@ -240,7 +240,7 @@ void RoverSession::RelayLoop() {
     Step(__LINE__, [&] { return ReceiveFromCaster(); });
     if (!Step(__LINE__, [&] { return CheckConnection(); })) return;
     Step(__LINE__, [&] {
-      window_.Count(static_cast<int>(out_.size()), c_.clock.TickCount(), status_);
+      window_.Count(static_cast<std::int64_t>(out_.size()), c_.clock.TickCount(), status_);
       return true;
     });
     if (!Step(__LINE__, [&] { return WriteToReceiver(); })) return;
@@ -321,7 +321,7 @@ bool RoverSession::WriteToReceiver() {
   if (out_.empty()) return true;
   {
     std::lock_guard guard(status_.lock);
-    AddToTotal(status_.total, static_cast<std::int32_t>(out_.size()));
+    AddToTotal(status_.total, static_cast<std::int64_t>(out_.size()));
   }
   if (c_.link.WriteComPort(reinterpret_cast<const std::uint8_t*>(out_.data()), out_.size())) {
     return true;
