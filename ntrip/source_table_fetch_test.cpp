@@ -179,7 +179,7 @@ TEST(GetSourceTable, ATableThatEndsBadlyKeepsTheNamesThatCameAfterOneRequest) {
     fetch.caster.SetSourceTable(c.table);
     fetch.caster.Script(c.behaviour);
     std::string reply;
-    const TableFetch result = fetch.Run(u"127.0.0.1", {std::nullopt, c.limit}, &reply);
+    const TableFetch result = fetch.Run(u"127.0.0.1", {std::nullopt, c.limit, {}, false}, &reply);
     EXPECT_EQ(result.read, c.read);
     EXPECT_TRUE(result.listed);
     EXPECT_EQ(result.ending, DescribeTableRead(c.read, reply, c.limit));
@@ -235,7 +235,7 @@ TEST(GetSourceTable, AProtectedTableNeedsTheLoginAndSaysSoInOneLine) {
     RecordingMessageSink sink;
     CNtripSourceTable table;
     const TableFetch result =
-        table.GetSourceTable(sink, u"127.0.0.1", caster.Port(), clock, {c.login});
+        table.GetSourceTable(sink, u"127.0.0.1", caster.Port(), clock, {c.login, kReplyStoreLimit, {}, false});
     const auto boxes = sink.Boxes();
     if (c.box.empty()) {
       EXPECT_TRUE(result.listed);
