@@ -29,9 +29,11 @@ void RememberMountPoint(HostEntry& entry, std::u16string_view mountPoint) {
 }
 
 void SetCasterAddress(SettingsRecord& record, std::u16string_view address) {
-  if (FieldText(record.address) == address) return;
-  const std::int32_t slot = FindHost(record, address);
-  record.protocol = slot < 0 ? CasterProtocol{} : record.hosts[static_cast<std::size_t>(slot)].protocol;
+  if (FieldText(record.address) != address) {
+    const std::int32_t slot = FindHost(record, address);
+    record.protocol =
+        slot < 0 ? CasterProtocol{} : record.hosts[static_cast<std::size_t>(slot)].protocol;
+  }
   SetFieldText(record.address, address);
 }
 
