@@ -37,8 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t cut = data[0] % (body.size() + 1);
   const Result whole = Decode(body, {});
   const Result split = Decode(body.substr(0, cut), body.substr(cut));
-  if (whole.payload != split.payload || whole.done != split.done ||
-      whole.failed != split.failed || whole.fault != split.fault) {
+  if (whole.payload != split.payload || whole.done != split.done || whole.failed != split.failed ||
+      whole.fault != split.fault) {
     std::abort();
   }
   if (whole.payload.size() > body.size() || whole.taken > body.size()) std::abort();

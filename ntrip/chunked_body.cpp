@@ -57,10 +57,8 @@ void ChunkedBody::TakeSizeLine() {
   std::string_view digits(line_);
   digits = digits.substr(0, std::min(digits.find(';'), digits.size()));
   digits = digits.substr(0, digits.find_last_not_of(" \t") + 1);
-  const bool hex =
-      !digits.empty() && std::all_of(digits.begin(), digits.end(), [](char c) {
-        return HexValue(c) >= 0;
-      });
+  const bool hex = !digits.empty() && std::all_of(digits.begin(), digits.end(),
+                                                  [](char c) { return HexValue(c) >= 0; });
   if (!hex) return Fail(std::string(kSizeFault) + Quoted(digits) + " is no hexadecimal number.");
   if (digits.size() > kMaxChunkSizeDigits) {
     return Fail(std::string(kSizeFault) + Quoted(digits) + " has more than " +
@@ -107,8 +105,8 @@ std::size_t ChunkedBody::Feed(std::string_view bytes, std::string& payload) {
         continue;
       case State::kTrailer:
         if (++trailerBytes_ > kMaxTrailerBytes) {
-          Fail("The caster sent a trailer section longer than " +
-               std::to_string(kMaxTrailerBytes) + " bytes.");
+          Fail("The caster sent a trailer section longer than " + std::to_string(kMaxTrailerBytes) +
+               " bytes.");
           return at;
         }
         if (!TakeLineByte(bytes[at++], kMaxTrailerBytes)) continue;

@@ -45,8 +45,9 @@ class ReplyBody {
   // The body has ended by its own framing (the last chunk, or Content-Length bytes).
   bool Done() const;
   // The caster's close ends this body properly: it is framed by the close, or has ended.
-  bool EndsAtClose() const { return Done() || framing_ == Framing::kUntilClose ||
-                                    framing_ == Framing::kIcyStream; }
+  bool EndsAtClose() const {
+    return Done() || framing_ == Framing::kUntilClose || framing_ == Framing::kIcyStream;
+  }
   // The body broke its framing (a chunked body only); Fault() says how.
   bool Failed() const { return chunks_.Failed(); }
   const std::string& Fault() const { return chunks_.Fault(); }

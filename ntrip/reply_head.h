@@ -10,7 +10,7 @@
 namespace quillon {
 
 struct ReplyHead {
-  int status = 0;             // the status code (HttpStatusCode), 0 when the line is none
+  int status = 0;               // the status code (HttpStatusCode), 0 when the line is none
   std::string_view statusLine;  // without its line end
   std::string_view headers;     // the header lines and the empty line, with their line ends
   std::size_t size = 0;         // bytes of the head, its empty line included

@@ -30,8 +30,8 @@ TEST(ParseReplyHead, ReadsStatusCodingLengthAndTypeOnceTheEmptyLineHasCome) {
        "Pragma: no-cache\r\nConnection: close\r\nContent-Type: gnss/data\r\n"
        "Transfer-Encoding: chunked\r\n\r\n\xd3\x00",
        200, true, "", std::nullopt, "gnss/data", 251, Framing::kChunked},
-      {"HTTP/1.1 200 OK\ntransfer-encoding: CHUNKED\ncontent-length: 12\n\nrest", 200, true, "",
-       12, "", 63, Framing::kChunked},
+      {"HTTP/1.1 200 OK\ntransfer-encoding: CHUNKED\ncontent-length: 12\n\nrest", 200, true, "", 12,
+       "", 63, Framing::kChunked},
       {"HTTP/1.0 200 OK\r\nCONTENT-TYPE: Gnss/SourceTable; charset=utf-8\r\nContent-Length: 7\r\n"
        "\r\n",
        200, false, "", 7, "gnss/sourcetable", 85, Framing::kLength},
@@ -93,7 +93,8 @@ TEST(ReplyBody, EachFramingTakesItsPayloadAndEndsWhereItSays) {
   ReplyBody broken = ReplyBody::Chunked();
   broken.Feed("zz\r\n", payload);
   EXPECT_TRUE(broken.Failed());
-  EXPECT_EQ(broken.Fault(), "The caster sent a malformed chunk size: \"zz\" is no hexadecimal number.");
+  EXPECT_EQ(broken.Fault(),
+            "The caster sent a malformed chunk size: \"zz\" is no hexadecimal number.");
 }
 
 }  // namespace

@@ -23,8 +23,9 @@ struct Version2Login {
   explicit Version2Login(DemoCasterConfig config = {}) : caster(std::move(config)) {}
 
   LoginVerdict LogIn(const std::string& request, LoginRole role) {
-    login = LogInToCaster("127.0.0.1", caster.Port(), request, socket, clock, [] { return false; },
-                          LookUpHostName, ReplyExtent::kHead);
+    login = LogInToCaster(
+        "127.0.0.1", caster.Port(), request, socket, clock, [] { return false; }, LookUpHostName,
+        ReplyExtent::kHead);
     return JudgeLoginReply(login, NtripVersion::k2, role);
   }
   CasterHost Host() const { return {"127.0.0.1", caster.Port(), false}; }
@@ -40,9 +41,9 @@ TEST(Version2Login, TheClientGetsTheStreamWholeFromChunksOfRandomSizes) {
   config.loginPayload = CorrectionStream(5).Next(700);
   config.chunkSeed = 7;
   Version2Login session(config);
-  LoginVerdict verdict = session.LogIn(
-      BuildVersion2ClientRequest(session.Host(), "DEMO", BasicLogin{"demo", "demo"}),
-      LoginRole::kClient);
+  LoginVerdict verdict =
+      session.LogIn(BuildVersion2ClientRequest(session.Host(), "DEMO", BasicLogin{"demo", "demo"}),
+                    LoginRole::kClient);
   ASSERT_TRUE(verdict.accepted) << verdict.detail;
   EXPECT_EQ(verdict.body.framing(), ReplyBody::Framing::kChunked);
   ASSERT_TRUE(session.caster.WaitForLoggedInClients(1, 5s));
@@ -72,9 +73,11 @@ TEST(Version2Login, RefusalsSayWhy) {
     BasicLogin login;
     std::string detail;
   } cases[] = {
-      {"DEMO", {"demo", "wrong"},
+      {"DEMO",
+       {"demo", "wrong"},
        "The caster refused the user name or password: it replied \"HTTP/1.1 401 Unauthorized\"."},
-      {"OTHER", {"demo", "demo"},
+      {"OTHER",
+       {"demo", "demo"},
        "The caster does not know the mount point: it replied \"HTTP/1.1 404 Not Found\"."},
   };
   for (const auto& c : cases) {
@@ -93,7 +96,8 @@ TEST(Version2Login, TheServersChunkedUploadArrivesDecoded) {
   ASSERT_TRUE(verdict.accepted) << verdict.detail;
   const std::string upload = CorrectionStream(8).Next(3000);
   std::string framed;
-  for (std::size_t at = 0; at < upload.size(); at += 1000) framed += ChunkFrame(upload.substr(at, 1000));
+  for (std::size_t at = 0; at < upload.size(); at += 1000)
+    framed += ChunkFrame(upload.substr(at, 1000));
   framed += kLastChunk;
   ASSERT_EQ(send(session.socket.Get(), framed.data(), framed.size(), MSG_NOSIGNAL),
             static_cast<ssize_t>(framed.size()));

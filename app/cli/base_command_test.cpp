@@ -136,7 +136,6 @@ TEST_F(BaseCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
   EXPECT_EQ(caster.ConnectionCount(), 0u);
 }
 
-
 // The Base's NTRIP 2 login: its user name goes into the record's user-name field, which the
 // Base dialog keeps, and the protocol is saved with the caster.
 TEST_F(BaseCommandTest, TheUserAndProtocolOptionsAreSaved) {
