@@ -105,11 +105,12 @@ TableFetch CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_
   Guarded(kSourceFile, __LINE__, [&] {
     const bool version2 = query.protocol.version == NtripVersion::k2;
     std::string fault;
-    TableRead result =
-        version2 ? ReadSourceTable(connection.Get(), store, Version2Request(text, port, query),
-                                   TableStatus::kSourceTableOrHttp, clock, query.limit, &fault)
-                 : ReadSourceTable(connection.Get(), store, RequestText(kSourceTableRequest, query),
-                                   TableStatus::kSourceTable, clock, query.limit, &fault);
+    const std::string request =
+        version2 ? Version2Request(text, port, query) : RequestText(kSourceTableRequest, query);
+    TableRead result = ReadSourceTable(
+        connection.Get(), store, request,
+        version2 ? TableStatus::kSourceTableOrHttp : TableStatus::kSourceTable, clock,
+        query.limit, &fault);
     bool loginNeeded = result == TableRead::kLoginNeeded;
     std::string problem = DescribeTableRead(result, store, query.limit, fault);
     // Version 1 casters that do not know the plain request often answer this one. A table that
