@@ -43,8 +43,8 @@ SessionState BaseSessionState(BaseStatus& status) {
 
 int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment) {
   constexpr unsigned kBaseOptions =
-      kOptCaster | kOptMount | kOptPassword | kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace |
-      kOptBluetooth;
+      kOptCaster | kOptMount | kOptUser | kOptPassword | kOptDevice | kOptBaud | kOptSettingsDir |
+      kOptTrace | kOptBluetooth | kOptProtocol;
   SessionOptions options;
   int refused = 0;
   const auto folder =

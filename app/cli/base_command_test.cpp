@@ -136,5 +136,15 @@ TEST_F(BaseCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
   EXPECT_EQ(caster.ConnectionCount(), 0u);
 }
 
+// The Base's NTRIP 2 login: its user name goes into the record's user-name field, which the
+// Base dialog keeps, and the protocol is saved with the caster.
+TEST_F(BaseCommandTest, TheUserAndProtocolOptionsAreSaved) {
+  EXPECT_EQ(Run(SessionArgs({"--caster", ":2101", "--user", "base-7", "--ntrip", "2"})), 1);
+  const BaseSettings saved = Saved<BaseSettings>();
+  EXPECT_EQ(FieldText(saved.userName), u"base-7");
+  EXPECT_EQ(saved.protocol.version, NtripVersion::k2);
+  EXPECT_EQ(saved.noAuthentication, 0);
+}
+
 }  // namespace
 }  // namespace quillon::cli

@@ -13,7 +13,7 @@ namespace quillon::cli {
 int RunRoverCommand(const Arguments& args, const CommandEnvironment& environment) {
   constexpr unsigned kRoverOptions = kOptCaster | kOptMount | kOptUser | kOptPassword |
                                      kOptDevice | kOptBaud | kOptAuthentication | kOptGga |
-                                     kOptSettingsDir | kOptTrace | kOptBluetooth;
+                                     kOptSettingsDir | kOptTrace | kOptBluetooth | kOptProtocol;
   SessionOptions options;
   int refused = 0;
   const auto folder =
