@@ -123,6 +123,28 @@ TEST_F(BaseCommandTest, ARefusingCasterIsTriedFifteenTimesThenTheFinalMessageExi
   EXPECT_GE(told, 1u);
 }
 
+// A service's `systemctl status` shows one line: a retry there says why its attempt failed.
+TEST_F(BaseCommandTest, AReceiverThatIsNotThereIsSaidWithThePortsFoundAndInTheServiceStatus) {
+  struct Recording final : ServiceNotifier {
+    void Notify(std::string_view state) override { sent.emplace_back(state); }
+    std::vector<std::string> sent;  // read once the command has ended
+  } service;
+  notifier_ = &service;
+  devices_.AddSerialPort(u"/dev/ttyUSB0");
+  EXPECT_EQ(Run(SessionArgs({"--device", "/dev/quillon-none"})), 1);
+  const std::string reason =
+      "/dev/quillon-none: No such file or directory.\nThe device is not there. Ports found: "
+      "/dev/ttyUSB0.";
+  EXPECT_TRUE(Contents(err_).starts_with("Error: Unable to open COM Port.\n" + reason + "\n"));
+  const auto retryWithReason = [](const std::string& sent) {
+    return sent.starts_with("STATUS=Retry attempt ") &&
+           sent.ends_with(" seconds. Unable to open COM Port. /dev/quillon-none: No such file or "
+                          "directory. The device is not there. Ports found: /dev/ttyUSB0.");
+  };
+  EXPECT_TRUE(std::any_of(service.sent.begin(), service.sent.end(), retryWithReason));
+  EXPECT_EQ(caster.ConnectionCount(), 0u);
+}
+
 TEST_F(BaseCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
   const std::pair<Arguments, std::string> cases[] = {
       {{"--caster", ":2101"}, "Error: Address is empty.\n"},
