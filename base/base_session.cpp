@@ -136,8 +136,7 @@ bool BaseSession::OpenLink() {
                                             BaudRateForIndex(settings_.baudIndex));
   if (open) return true;
   // The link has shown its message; the retry line repeats it, and its reason goes beside it.
-  return Fail(BaseSessionResult::kLinkNotOpened, LoadString(kStrUnableToOpenComPort),
-              open.detail);
+  return Fail(BaseSessionResult::kLinkNotOpened, LoadString(kStrUnableToOpenComPort), open.detail);
 }
 
 bool BaseSession::Connect() {

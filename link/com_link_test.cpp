@@ -220,8 +220,8 @@ TEST(ComLinkTest, AFailedSerialOpenSaysTheSystemsReasonAndWhatToDo) {
        locked.DevicePath() + ": Permission denied.\r\nAdd yourself to the dialout group: "
                              "sudo usermod -aG dialout $USER, then log in again."},
       {held.DevicePath(), false, std::errc::device_or_resource_busy,
-       held.DevicePath() + ": Device or resource busy.\r\nAnother program holds the port: " +
-           self + " (process " + std::to_string(getpid()) + ")."},
+       held.DevicePath() + ": Device or resource busy.\r\nAnother program holds the port: " + self +
+           " (process " + std::to_string(getpid()) + ")."},
       {"/dev/quillon-missing", false, std::errc::no_such_file_or_directory,
        "/dev/quillon-missing: No such file or directory.\r\nThe device is not there." + found},
       {"/dev/null", false, std::errc::inappropriate_io_control_operation,
@@ -268,9 +268,9 @@ TEST(ComLinkTest, ARefusedLineAndAHolderHiddenFromThisUserEachGetTheirHint) {
       {std::errc::io_error, "Input/output error."},
   };
   for (const auto& [error, detail] : cases) {
-    EXPECT_EQ(ToUtf8(SerialOpenFailure(unheld.DevicePath(), std::make_error_code(error), 14400,
-                                       nullptr)),
-              unheld.DevicePath() + ": " + detail);
+    EXPECT_EQ(
+        ToUtf8(SerialOpenFailure(unheld.DevicePath(), std::make_error_code(error), 14400, nullptr)),
+        unheld.DevicePath() + ": " + detail);
   }
 }
 

@@ -37,9 +37,9 @@ void AddDiscoveredPorts(DeviceSource& source, std::vector<std::u16string>& items
   std::u16string binding;
   for (std::uint32_t index = 0; ports.GetBluetoothPort(index, binding); ++index) {
     if (binding.empty()) continue;
-    const bool listed =
-        std::any_of(items.begin(), items.end(),
-                    [&](const std::u16string& item) { return EqualIgnoringCase(item, binding); });
+    const bool listed = std::any_of(items.begin(), items.end(), [&](const std::u16string& item) {
+      return EqualIgnoringCase(item, binding);
+    });
     if (!listed) items.push_back(binding);
   }
 }
@@ -57,7 +57,7 @@ int StoredPortItem(const std::vector<std::u16string>& items, std::u16string_view
   const std::u16string_view name = PortItemText(storedName);
   if (name.empty()) {
     return storedIndex >= 0 && static_cast<std::size_t>(storedIndex) < items.size() ? storedIndex
-                                                                                     : -1;
+                                                                                    : -1;
   }
   const auto found = std::find(items.begin(), items.end(), name);
   return found == items.end() ? -1 : static_cast<int>(found - items.begin());

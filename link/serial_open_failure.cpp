@@ -33,8 +33,8 @@ std::string Holders(const std::string& device) {
   }
   std::string names;
   for (const DeviceHolder& holder : holders) {
-    names += (names.empty() ? "" : ", ") + holder.name + " (process " +
-             std::to_string(holder.pid) + ")";
+    names +=
+        (names.empty() ? "" : ", ") + holder.name + " (process " + std::to_string(holder.pid) + ")";
   }
   return "Another program holds the port: " + names + ".";
 }

@@ -69,7 +69,8 @@ bool Holds(int procFd, pid_t pid, const std::string& target, std::size_t& budget
     if (entry == nullptr) break;
     if (entry->d_name[0] == '.') continue;
     --budget;
-    const ssize_t length = readlinkat(dirfd(entries.get()), entry->d_name, link.data(), link.size());
+    const ssize_t length =
+        readlinkat(dirfd(entries.get()), entry->d_name, link.data(), link.size());
     if (length > 0 && std::string_view(link.data(), static_cast<std::size_t>(length)) == target) {
       return true;
     }

@@ -138,8 +138,9 @@ TEST_F(BaseCommandTest, AReceiverThatIsNotThereIsSaidWithThePortsFoundAndInTheSe
   EXPECT_TRUE(Contents(err_).starts_with("Error: Unable to open COM Port.\n" + reason + "\n"));
   const auto retryWithReason = [](const std::string& sent) {
     return sent.starts_with("STATUS=Retry attempt ") &&
-           sent.ends_with(" seconds. Unable to open COM Port. /dev/quillon-none: No such file or "
-                          "directory. The device is not there. Ports found: /dev/ttyUSB0.");
+           sent.ends_with(
+               " seconds. Unable to open COM Port. /dev/quillon-none: No such file or "
+               "directory. The device is not there. Ports found: /dev/ttyUSB0.");
   };
   EXPECT_TRUE(std::any_of(service.sent.begin(), service.sent.end(), retryWithReason));
   EXPECT_EQ(caster.ConnectionCount(), 0u);
