@@ -91,6 +91,32 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   for (std::FILE* file : {log, terminal, unused}) std::fclose(file);
 }
 
+// `systemctl status` shows one line: a retry says there why its attempt failed; a log has the
+// reason on lines of its own.
+TEST(SessionReporter, ARetryTellsTheServiceManagerItsReasonOnTheStatusLine) {
+  RecordingNotifier service;
+  std::FILE* log = std::tmpfile();
+  SessionReporter reporter({log, false, &service, std::nullopt}, "Uploading");
+  SessionState state = State(SessionPhase::kWaitingToRetry, 1,
+                             "Retry attempt 1/15 in 60 seconds. Unable to open COM Port.");
+  state.detail =
+      "/dev/ttyUSB0: Permission denied.\nAdd yourself to the dialout group: sudo usermod -aG "
+      "dialout $USER, then log in again.";
+  reporter.Report(state, 0, 0);
+  ASSERT_EQ(service.sent.size(), 1u);
+  EXPECT_EQ(service.sent[0],
+            "READY=1\nSTATUS=Retry attempt 1/15 in 60 seconds. Unable to open COM Port. "
+            "/dev/ttyUSB0: Permission denied. Add yourself to the dialout group: sudo usermod "
+            "-aG dialout $USER, then log in again.");
+  EXPECT_EQ(
+      Lines(Contents(log)),
+      (std::vector<std::string>{"/dev/ttyUSB0: Permission denied.",
+                                "Add yourself to the dialout group: sudo usermod -aG "
+                                "dialout $USER, then log in again.",
+                                "Retry attempt 1/15 in 60 seconds. Unable to open COM Port."}));
+  std::fclose(log);
+}
+
 // The unit's WatchdogSec=3min: fed every 90 s while the worker lives; a worker silent for the
 // whole interval starves it.
 TEST(SessionReporter, FeedsTheWatchdogAtHalfItsIntervalOnlyWhileTheWorkerShowsLife) {
