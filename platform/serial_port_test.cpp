@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -15,7 +14,6 @@
 
 #include "common/baud.h"
 #include "platform/serial_line.h"
-#include "testing/file_privileges.h"
 #include "testing/pty_pair.h"
 #include "testing/virtual_clock.h"
 
@@ -90,19 +88,6 @@ TEST_F(SerialPortTest, TheDeviceIsHeldExclusivelyUntilClosed) {
   // Left exclusive, the device would refuse the next program's open (root excepted).
   EXPECT_FALSE(Exclusive());
   EXPECT_EQ(second.Open(pty_.DevicePath(), 9600), std::error_code());
-}
-
-// A user outside the device's group: root gives up the rights that pass file permissions.
-TEST_F(SerialPortTest, ADeviceTheUserMayNotOpenSaysSo) {
-  ASSERT_EQ(chmod(pty_.DevicePath().c_str(), 0), 0);
-  std::error_code error;
-  std::thread user([&] {
-    ASSERT_TRUE(testing::DropFilePrivilegesOfThisThread());
-    SerialPort port(clock_);
-    error = port.Open(pty_.DevicePath(), 9600);
-  });
-  user.join();
-  EXPECT_EQ(error, std::errc::permission_denied);
 }
 
 // The driver's refusal comes back as the system's reason, not as a port set half-way.
