@@ -42,6 +42,9 @@ enum class CasterBehaviour {
   kNotFound,         // answer "HTTP/1.1 404 Not Found\r\n\r\n" to any request, then close
   // Read the request, then reset the connection: no reply, no orderly end.
   kResetAfterRequest,
+  // Read the request, answer with DemoCasterConfig::cannedReply byte for byte (nothing when it
+  // is empty), then end the connection.
+  kCannedReply,
   // Expect no request: stream correction data at once (as for a logged-in client) and record
   // everything the peer sends. This is the caster as a client without authentication sees it.
   kRawStream,
@@ -69,8 +72,11 @@ struct DemoCasterConfig {
   // Source-table requests without the client credentials are answered
   // "HTTP/1.1 401 Unauthorized", as a caster that protects its table does.
   bool tableNeedsLogin = false;
-  // Correction data each client gets right after "ICY 200 OK\r\n", in the same write.
+  // What each client gets right after "ICY 200 OK\r\n", in the same write: header lines,
+  // correction data or both.
   std::string loginPayload;
+  // The whole answer of kCannedReply.
+  std::string cannedReply;
   // When above 0, every logged-in client also gets a generated correction stream
   // (CorrectionStream) at this many bytes per second of real time.
   int streamBytesPerSecond = 0;

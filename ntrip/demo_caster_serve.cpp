@@ -102,6 +102,9 @@ void DemoCaster::Answer(Link& link) {
     case CasterBehaviour::kNotFound:
       WriteReply(link, kNotFound, 0);
       return;
+    case CasterBehaviour::kCannedReply:
+      if (!config_.cannedReply.empty()) WriteReply(link, config_.cannedReply, 0);
+      return;
     default:
       break;
   }

@@ -97,7 +97,7 @@ TableFetch CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_
     // Casters that do not know the plain request often answer this one. A table that came,
     // whole or not, is never asked for twice.
     if (!TableArrived(result) &&
-        ConnectToAddress(connected.address.address, port, connection, clock, kTableWindowMs).step ==
+        ConnectToAddress(connected.peer, port, connection, clock, kTableWindowMs).step ==
             ConnectStep::kConnected) {
       result =
           ReadSourceTable(connection.Get(), store, RequestText(kFallbackSourceTableRequest, query),

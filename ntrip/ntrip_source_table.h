@@ -49,9 +49,9 @@ class CNtripSourceTable {
   // An empty table.
   CNtripSourceTable();
 
-  // Connects to the caster at `address` (host name or dotted IPv4) and `port` (low 16 bits),
-  // asks for the source table, first with the plain request and, when the first reply is no
-  // table at all, on a new connection with the fallback request, and keeps the names. A table
+  // Connects to the caster at `address` (host name, IPv4 or IPv6 address) and `port` (low 16
+  // bits), asks for the source table, first with the plain request and, when the first reply is
+  // no table at all, on a new connection with the fallback request, and keeps the names. A table
   // is read once: one that ends badly (cut off, too large, a NUL byte) keeps the names of its
   // whole lines, and the outcome says how it ended. Every failure that leaves no names is shown
   // in `owner`, with what really happened as the message's detail; a refused login says so in

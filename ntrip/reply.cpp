@@ -9,6 +9,18 @@
 namespace quillon {
 namespace {
 
+// The first line of `reply` behind any empty lines, quoted, cut to 80 bytes and with control
+// characters replaced; empty when there is none.
+std::string QuotedFirstLine(std::string_view reply) {
+  constexpr std::size_t kShown = 80;
+  const std::size_t begin = reply.find_first_not_of("\r\n");
+  if (begin == std::string_view::npos) return {};
+  reply.remove_prefix(begin);
+  const std::string_view line = reply.substr(0, reply.find_first_of("\r\n"));
+  const bool cut = line.size() > kShown;
+  return "\"" + PrintableText(line.substr(0, kShown)) + (cut ? "...\"" : "\"");
+}
+
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() &&
          std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
@@ -66,16 +78,25 @@ std::optional<std::size_t> ContentLength(std::string_view headers) {
 }
 
 std::string DescribeCasterReply(std::string_view reply) {
-  constexpr std::size_t kShown = 80;
   if (reply.find(kSourceTableSuccessToken) != std::string_view::npos) {
     return "The caster answered with its source table: the mount point does not exist there.";
   }
-  const std::size_t begin = reply.find_first_not_of("\r\n");
-  if (begin == std::string_view::npos) return "The caster sent no reply.";
-  reply.remove_prefix(begin);
-  const std::string_view line = reply.substr(0, reply.find_first_of("\r\n"));
-  const bool cut = line.size() > kShown;
-  return "The caster replied \"" + PrintableText(line.substr(0, kShown)) + (cut ? "...\"." : "\".");
+  const std::string quoted = QuotedFirstLine(reply);
+  if (quoted.empty()) return "The caster sent no reply.";
+  return "The caster replied " + quoted + ".";
+}
+
+std::string DescribeRefusedReply(std::string_view statusLine) {
+  const int code = HttpStatusCode(statusLine);
+  if (code == 200) {
+    return "The caster speaks NTRIP version 2 only: it replied " + QuotedFirstLine(statusLine) +
+           " to this version 1 login.";
+  }
+  if (code == 401) {
+    return "The caster refused the user name or password: it replied " +
+           QuotedFirstLine(statusLine) + ".";
+  }
+  return DescribeCasterReply(statusLine);
 }
 
 }  // namespace quillon

@@ -37,4 +37,9 @@ std::optional<std::size_t> ContentLength(std::string_view headers);
 // no reply came.
 std::string DescribeCasterReply(std::string_view reply);
 
+// What a login reply's first line that was not accepted tells the user, as one sentence: that
+// the caster speaks NTRIP version 2 only (HTTP status 200), that it refused the user name or
+// password (HTTP status 401), otherwise as DescribeCasterReply.
+std::string DescribeRefusedReply(std::string_view statusLine);
+
 }  // namespace quillon

@@ -178,10 +178,20 @@ bool ParseLatLon(std::string_view text, double& latitude, double& longitude) {
 
 bool SplitCasterArgument(std::string_view value, std::string_view& host, std::int32_t& port) {
   host = value;
-  const auto colon = value.rfind(':');
-  if (colon == std::string_view::npos) return true;
-  host = value.substr(0, colon);
-  const std::string_view digits = value.substr(colon + 1);
+  std::string_view digits;
+  if (const auto close = value.find(']'); value.starts_with('[') && close != value.npos) {
+    host = value.substr(1, close - 1);
+    const std::string_view rest = value.substr(close + 1);
+    if (rest.empty()) return true;
+    if (!rest.starts_with(':')) return false;
+    digits = rest.substr(1);
+  } else {
+    const auto colon = value.rfind(':');
+    // Without brackets an IPv6 address, with its many ':', carries no port.
+    if (colon == std::string_view::npos || value.find(':') != colon) return true;
+    host = value.substr(0, colon);
+    digits = value.substr(colon + 1);
+  }
   std::int32_t number = 0;
   if (digits.size() > kMaxPortDigits || !ParseWhole(digits, number) || number < 1 ||
       number > 65535) {

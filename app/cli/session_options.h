@@ -69,8 +69,10 @@ bool ParseWhole(std::string_view text, Number& value) {
 // unless both are numbers with |LAT| <= 90 and |LON| <= 180.
 bool ParseLatLon(std::string_view text, double& latitude, double& longitude);
 
-// Splits "HOST[:PORT]" at its last ':' into `host` and `port`; `port` stays as it was when
-// there is no ':'. false when the part after ':' is not a port number from 1 to 65535.
+// Splits "HOST[:PORT]" at its last ':' into `host` and `port`; an IPv6 address goes in brackets
+// ("[2001:db8::1]:2101", `host` without them), or without them and then without a port. `port`
+// stays as it was when none is given. false when the part after ':' is not a port number from 1
+// to 65535.
 bool SplitCasterArgument(std::string_view value, std::string_view& host, std::int32_t& port);
 
 // Parses `args` (the words after the command) allowing the options in `allowed`; opens no file:

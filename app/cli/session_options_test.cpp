@@ -151,5 +151,31 @@ TEST(CommandHelpTest, HelpAfterACommandShowsThatCommandsUsage) {
   EXPECT_EQ(AnswerHelp("frobnicate", {"--help"}, stdout), std::nullopt);
 }
 
+// The port after the last ':', except inside an IPv6 address: in brackets it may have one.
+TEST(SplitCasterArgument, FindsThePortBesideNamesAndIPv4AndIPv6Addresses) {
+  const struct {
+    std::string_view value;
+    bool ok;
+    std::string_view host;
+    std::int32_t port;  // -1: none given
+  } cases[] = {
+      {"caster.example:2101", true, "caster.example", 2101},
+      {"caster.example", true, "caster.example", -1},
+      {"[2001:db8::1]:2101", true, "2001:db8::1", 2101},
+      {"[::1]", true, "::1", -1},
+      {"2001:db8::1", true, "2001:db8::1", -1},
+      {"[::1]:0", false, "", -1},
+      {"[::1]2101", false, "", -1},
+  };
+  for (const auto& c : cases) {
+    std::string_view host;
+    std::int32_t port = -1;
+    EXPECT_EQ(SplitCasterArgument(c.value, host, port), c.ok) << c.value;
+    if (!c.ok) continue;
+    EXPECT_EQ(host, c.host) << c.value;
+    EXPECT_EQ(port, c.port) << c.value;
+  }
+}
+
 }  // namespace
 }  // namespace quillon::cli

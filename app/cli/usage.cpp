@@ -17,7 +17,8 @@ struct OptionHelp {
 // One entry per option; the limits are the settings file's, in bytes of UTF-8.
 constexpr OptionHelp kOptions[] = {
     {kRover | kBase,
-     "  --caster HOST[:PORT]   caster address (at most 253 bytes) and port (1-65535)\n"},
+     "  --caster HOST[:PORT]   caster address (at most 253 bytes) and port (1-65535)\n"
+     "                         (an IPv6 address with a port in brackets: [2001:db8::1]:2101)\n"},
     {kRover | kBase, "  --mount NAME           mount point, at most 127 bytes\n"},
     {kRover, "  --user NAME            user name (such as an e-mail address), at most 255 bytes\n"},
     {kRover | kBase,
