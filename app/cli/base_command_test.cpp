@@ -3,6 +3,7 @@
 
 #include "app/cli/command_test_fixture.h"
 #include "app/cli/stop_signals.h"
+#include "base/base_session.h"
 #include "base/base_settings.h"
 #include "common/format.h"
 #include "common/strings.h"
@@ -119,6 +120,19 @@ TEST_F(BaseCommandTest, ARefusingCasterIsTriedFifteenTimesThenTheFinalMessageExi
   for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
     EXPECT_TRUE(std::regex_match(lines[i], stateLine) || lines[i] == said) << lines[i];
   }
+}
+
+// Every attempt's box says why, with the ports the system lists.
+TEST_F(BaseCommandTest, AReceiverThatIsNotThereIsSaidWithThePortsFound) {
+  devices_.AddSerialPort(u"/dev/ttyUSB0");
+  EXPECT_EQ(Run(SessionArgs({"--device", "/dev/quillon-none"})), 1);
+  const std::string box =
+      "Error: Unable to open COM Port.\n/dev/quillon-none: No such file or directory.\nThe "
+      "device is not there. Ports found: /dev/ttyUSB0.\n";
+  std::string expected;
+  for (int attempt = 0; attempt < kBaseAttempts; ++attempt) expected += box;
+  EXPECT_TRUE(Contents(err_).starts_with(expected));
+  EXPECT_EQ(caster.ConnectionCount(), 0u);
 }
 
 TEST_F(BaseCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {

@@ -173,6 +173,45 @@ TEST_F(RoverDlgTest, TheOverrideWorksIdleAndRunningAndClosingTheMainWindowAsksNo
   EXPECT_EQ(saved.overrideEnabled.load(), 1);
 }
 
+// The keys reach the dialog only through a control of its own that has the keyboard: after the
+// override it is back where it was, or on Connect when that control can no longer take it.
+TEST_F(RoverDlgTest, AfterTheOverrideTheKeyboardIsBackSoItsKeysWorkAgainAtOnce) {
+  const auto app = StartProgram();
+  RunFromChooser<CZEPInterlinkDlg>(app->MainFrame()->View()->RoverButton(), [&](auto& dialog) {
+    QApplication::setActiveWindow(app->MainFrame());  // as the desktop makes it when it starts
+    const struct {
+      int had;
+      Qt::KeyboardModifier modifier;
+      bool disabledMeanwhile;
+      int gets;
+    } cases[] = {
+        {kIdConnect, Qt::AltModifier, false, kIdConnect},
+        {kIdPassword, Qt::ControlModifier, false, kIdPassword},
+        {kIdUserName, Qt::AltModifier, true, kIdConnect},
+    };
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.had);
+      dialog.Item(c.had)->setFocus();
+      for (int press = 0; press < 2; ++press) {
+        QWidget* focused = QApplication::focusWidget();
+        ASSERT_NE(focused, nullptr);
+        QTest::keyClick(focused, Qt::Key_G, c.modifier);
+        bool opened = false;
+        WhenIdle([&] {
+          auto* override = VisibleDialog<CGgaOverrideDlg>();
+          opened = override != nullptr;
+          if (c.disabledMeanwhile) dialog.EnableItem(c.had, false);
+          if (opened) Click(*override, kIdCancel);
+        });
+        QApplication::processEvents();
+        EXPECT_TRUE(opened) << press;
+        EXPECT_EQ(QApplication::focusWidget(), dialog.Item(c.gets)) << press;
+      }
+      dialog.EnableItem(c.had, true);
+    }
+  });
+}
+
 TEST_F(RoverDlgTest, ASessionCountsTheBytesDisconnectEndsItAndRoverAgainShowsItsCaster) {
   const auto app = StartProgram();
   std::vector<QStringList> shown;
