@@ -230,10 +230,9 @@ TEST(StartTls, AcceptsOnlyACertificateForTheNameFromAnAuthorityItTrusts) {
       {"localhost", made.localhost, Tls(""), TlsEnd::kCertificateRefused,
        "The caster's certificate was not accepted: unable to get local issuer certificate", ""},
       {"localhost", made.wrongName, Tls("", true), TlsEnd::kEstablished, "", "localhost"},
+      // The library's reason follows (its wording differs between OpenSSL versions).
       {"localhost", made.localhost, Tls("/nonexistent/authority.pem"), TlsEnd::kSetupFailed,
-       "The authority file /nonexistent/authority.pem could not be loaded: error:80000002:system "
-       "library::No such file or directory",
-       ""},
+       "The authority file /nonexistent/authority.pem could not be loaded: error:", ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.host << " case " << (&c - cases));
@@ -245,7 +244,11 @@ TEST(StartTls, AcceptsOnlyACertificateForTheNameFromAnAuthorityItTrusts) {
                             {}, AnswerWith({"127.0.0.1"}));
     ASSERT_EQ(connected.connect.step, ConnectStep::kConnected);
     EXPECT_EQ(connected.tls, c.end);
-    EXPECT_EQ(connected.problem, c.problem);
+    if (c.end == TlsEnd::kSetupFailed) {
+      EXPECT_TRUE(connected.problem.starts_with(c.problem)) << connected.problem;
+    } else {
+      EXPECT_EQ(connected.problem, c.problem);
+    }
     EXPECT_EQ(connected.stream != nullptr, c.end == TlsEnd::kEstablished);
     if (connected.stream == nullptr) {
       EXPECT_TRUE(socket.IsOpen());  // for the caller to close
