@@ -172,6 +172,20 @@ TEST_P(CasterStreamContract, ACasterThatClosesIsReadAsClosed) {
   EXPECT_EQ(Stream().ReadReady(buffer), 0);
 }
 
+// A send to a caster that has gone fails with the system's error; no SIGPIPE ends the process.
+TEST_P(CasterStreamContract, ASendToACasterThatHasGoneFailsWithoutASignal) {
+  ASSERT_NO_FATAL_FAILURE(Connect(PeerBehaviour::kEcho));
+  ASSERT_EQ(Stream().Send("ping", TestClock(), kSendStallLimitMs), 0);
+  ASSERT_EQ(ReadExactly(Stream(), 4, TestClock()), "ping");
+  peer.reset();
+  // The first send may still be taken; the caster's reset to it fails the next.
+  int result = 0;
+  for (int i = 0; i < 100 && result == 0; ++i) {
+    result = Stream().Send("ping", TestClock(), kSendStallLimitMs);
+  }
+  EXPECT_TRUE(result == EPIPE || result == ECONNRESET) << SystemErrorText(result);
+}
+
 // The peer completes its handshake and never reads: the socket fills, then the send stalls.
 TEST_P(CasterStreamContract, ASendThatStallsEndsAfterTheLimitOrAtTheStopAndTheCloseDoesNotWait) {
   ASSERT_NO_FATAL_FAILURE(Connect(PeerBehaviour::kNeverRead, 1));
