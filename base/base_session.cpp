@@ -152,6 +152,7 @@ bool BaseSession::LogIn() {
     case LoginEnd::kSendFailed:
       return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo));
     case LoginEnd::kReadFailed:
+    case LoginEnd::kTlsFailed:
       return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo),
                   DescribeLoginReply(login_));
     case LoginEnd::kConnected:

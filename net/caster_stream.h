@@ -48,10 +48,18 @@ class CasterStream {
   int Descriptor() const { return socket_.Get(); }
 
  protected:
-  // The stream uses, and at Close closes, the descriptor held in `socket`.
-  explicit CasterStream(CasterSocket& socket) : socket_(socket) {}
+  // The stream uses, and at Close closes, the descriptor held in `socket` now.
+  explicit CasterStream(CasterSocket& socket)
+      : socket_(socket), fd_(socket.Get()), connection_(socket.Connection()) {}
+
+  // True while the socket still holds the stream's own connection.
+  bool OwnConnection() const { return socket_.Connection() == connection_ && socket_.IsOpen(); }
+  // Closes the stream's own connection, unless the socket has moved on to another.
+  void CloseSocket() { socket_.CloseIfHeld(connection_); }
 
   CasterSocket& socket_;
+  const int fd_;  // the descriptor the stream was made for
+  const std::uint64_t connection_;
 };
 
 // Plain TCP: the socket's bytes as they are, read and sent as the program always has.
@@ -64,7 +72,7 @@ class PlainCasterStream final : public CasterStream {
   bool HoldsReadyBytes() const override { return false; }
   int Send(std::string_view data, Clock& clock, std::uint32_t stallLimitMs,
            const StopRequested& stop = {}) override;
-  void Close() override { socket_.Close(); }
+  void Close() override { CloseSocket(); }
 };
 
 }  // namespace quillon

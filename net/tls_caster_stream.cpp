@@ -124,7 +124,7 @@ std::uint32_t Left(Clock& clock, std::uint32_t start, std::uint32_t limitMs) {
 class TlsCasterStream final : public CasterStream {
  public:
   TlsCasterStream(CasterSocket& socket, std::unique_ptr<TlsObjects> objects)
-      : CasterStream(socket), objects_(std::move(objects)), fd_(socket.Get()) {}
+      : CasterStream(socket), objects_(std::move(objects)) {}
   ~TlsCasterStream() override { Close(); }
 
   ssize_t ReadReady(std::span<char> buffer) override;
@@ -137,7 +137,6 @@ class TlsCasterStream final : public CasterStream {
 
  private:
   std::unique_ptr<TlsObjects> objects_;
-  const int fd_;  // the descriptor the library reads and writes
   // After a fatal error the library must not be asked for a polite close.
   bool failed_ = false;
 };
@@ -202,12 +201,12 @@ int TlsCasterStream::Send(std::string_view data, Clock& clock, std::uint32_t sta
 void TlsCasterStream::Close() {
   // A close_notify goes out when the socket has room for it; the caster's is never awaited.
   // Not on a descriptor that was closed under the stream (its number may be another's now).
-  if (objects_ != nullptr && !failed_ && socket_.Get() == fd_) {
+  if (objects_ != nullptr && !failed_ && OwnConnection()) {
     const OpenSsl& api = objects_->api;
     CallLibrary(api, objects_->ssl, [&] { return api.SSL_shutdown(objects_->ssl); });
   }
   objects_.reset();
-  socket_.Close();
+  CloseSocket();
 }
 
 TlsStart Ended(TlsEnd end, std::string problem = {}) {

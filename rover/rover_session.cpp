@@ -92,8 +92,8 @@ class RoverSession {
   // The stream's first bytes, which came with the reply: the first pass relays them.
   std::string_view loginBytes_;
 
-  int result_ = 0;       // this pass's caster read: bytes, 0 (nothing), -1 (failure)
-  int resultError_ = 0;  // errno of a failed pass
+  int result_ = 0;             // this pass's caster read: bytes, 0 (nothing), -1 (failure)
+  int resultError_ = 0;        // errno of a failed pass
   bool casterClosed_ = false;  // the caster ended the connection (a read of 0 bytes)
   std::string_view out_;       // what this pass writes to the receiver
   RateWindow window_;
@@ -171,6 +171,7 @@ bool RoverSession::LogIn() {
       GiveUp(LoadString(kStrAuthenticationIo));
       return false;
     case LoginEnd::kReadFailed:
+    case LoginEnd::kTlsFailed:
       CloseSocketAndLink();
       GiveUp(LoadString(kStrAuthenticationIo), DescribeLoginReply(login_));
       return false;

@@ -11,6 +11,7 @@
 #include "common/printable_text.h"
 #include "common/strings.h"
 #include "common/text.h"
+#include "net/tls_options.h"
 #include "ntrip/ntrip_source_table.h"
 #include "ntrip/source_table_records.h"
 
@@ -281,6 +282,10 @@ int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages,
 
   query.protocol = AppliedProtocol({}, options.protocol);
   query.insecure = options.protocol.insecure;
+  const std::string_view warning = TlsWarning(TlsFor(query.protocol, query.insecure));
+  if (!warning.empty())
+    std::fprintf(stderr, "quillon sourcetable: %.*s\n", static_cast<int>(warning.size()),
+                 warning.data());
   std::string_view host;
   std::int32_t port = query.protocol.tls ? kTlsPort : kDefaultCasterPort;
   if (!SplitCasterArgument(options.target, host, port) || port == 0) {
