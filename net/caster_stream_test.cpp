@@ -4,6 +4,8 @@
 #include "net/caster_stream.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <array>
 #include <future>
@@ -212,6 +214,26 @@ TEST_P(CasterStreamContract, ASendThatStallsEndsAfterTheLimitOrAtTheStopAndTheCl
   EXPECT_EQ(TestClock().Elapsed(), start);
   Stream().Close();  // with TLS its close_notify finds no room: it is not waited for
   EXPECT_FALSE(client->socket.IsOpen());
+}
+
+// A worker keeps its last login's stream while the next connect reuses the socket, and the
+// system hands out the lowest free number: the old stream's close must not end the new one.
+TEST(PlainCasterStream, ClosesOnlyItsOwnConnectionWhenTheNumberComesAgain) {
+  CasterSocket socket;
+  int first[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, first), 0);
+  socket.Set(first[0]);
+  auto old = std::make_unique<PlainCasterStream>(socket);
+  socket.Close();
+  int second[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, second), 0);
+  ASSERT_EQ(second[0], first[0]);  // the number came again
+  socket.Set(second[0]);
+  old.reset();
+  EXPECT_EQ(socket.Get(), second[0]);
+  EXPECT_EQ(send(second[1], "x", 1, MSG_NOSIGNAL), 1);  // still connected
+  close(first[1]);
+  close(second[1]);
 }
 
 TEST(TlsCasterStream, ACloseTellsTheCasterPolitely) {
