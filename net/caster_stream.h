@@ -29,6 +29,11 @@ class CasterStream {
   // Descriptor() would not see. Ask this before waiting on the descriptor together with another.
   virtual bool HoldsReadyBytes() const = 0;
 
+  // Sends what the connection has room for now, without waiting: the count taken (maybe fewer
+  // than all), or -1 with errno (EAGAIN when there is no room). Never raises SIGPIPE. Over TLS,
+  // after EAGAIN the same bytes must be offered again first.
+  virtual ssize_t SendReady(std::string_view data) = 0;
+
   // Sends all of `data`, waiting for room through `clock` in steps. Returns 0 when everything
   // went out, otherwise ETIMEDOUT when the caster took nothing for `stallLimitMs`, ECANCELED
   // when `stop` asked to give up, or the error number of the failed send. Never raises SIGPIPE.
@@ -70,6 +75,7 @@ class PlainCasterStream final : public CasterStream {
 
   ssize_t ReadReady(std::span<char> buffer) override;
   bool HoldsReadyBytes() const override { return false; }
+  ssize_t SendReady(std::string_view data) override;
   int Send(std::string_view data, Clock& clock, std::uint32_t stallLimitMs,
            const StopRequested& stop = {}) override;
   void Close() override { CloseSocket(); }

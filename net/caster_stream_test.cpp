@@ -216,6 +216,24 @@ TEST_P(CasterStreamContract, ASendThatStallsEndsAfterTheLimitOrAtTheStopAndTheCl
   EXPECT_FALSE(client->socket.IsOpen());
 }
 
+// The send that never waits, as a worker's upstream uses it: it takes what fits and then says
+// EAGAIN, offered the same bytes again it still does, and what it took arrives.
+TEST_P(CasterStreamContract, ASendThatNeverWaitsTakesWhatFitsThenSaysAgain) {
+  ASSERT_NO_FATAL_FAILURE(Connect(PeerBehaviour::kEcho));
+  EXPECT_EQ(Stream().SendReady("ping"), 4);
+  EXPECT_EQ(ReadExactly(Stream(), 4, TestClock()), "ping");
+
+  ASSERT_NO_FATAL_FAILURE(Connect(PeerBehaviour::kNeverRead, 1));
+  const std::string chunk(64 * 1024, 'x');
+  std::size_t taken = 0;
+  ssize_t sent;
+  while ((sent = Stream().SendReady(chunk)) > 0) taken += static_cast<std::size_t>(sent);
+  EXPECT_EQ(errno, EAGAIN);
+  EXPECT_GT(taken, 0u);
+  EXPECT_EQ(Stream().SendReady(chunk), -1);
+  EXPECT_EQ(errno, EAGAIN);
+}
+
 // A worker keeps its last login's stream while the next connect reuses the socket, and the
 // system hands out the lowest free number: the old stream's close must not end the new one.
 TEST(PlainCasterStream, ClosesOnlyItsOwnConnectionWhenTheNumberComesAgain) {

@@ -131,6 +131,7 @@ class TlsCasterStream final : public CasterStream {
   bool HoldsReadyBytes() const override {
     return objects_ != nullptr && objects_->api.SSL_pending(objects_->ssl) > 0;
   }
+  ssize_t SendReady(std::string_view data) override;
   int Send(std::string_view data, Clock& clock, std::uint32_t stallLimitMs,
            const StopRequested& stop = {}) override;
   void Close() override;
@@ -164,6 +165,31 @@ ssize_t TlsCasterStream::ReadReady(std::span<char> buffer) {
     return -1;
   }
   Trace("Reading from the caster over TLS failed: " + FailureReason(api, read));
+  errno = EPROTO;
+  return -1;
+}
+
+ssize_t TlsCasterStream::SendReady(std::string_view data) {
+  if (objects_ == nullptr) {
+    errno = EBADF;
+    return -1;
+  }
+  if (data.empty()) return 0;
+  const OpenSsl& api = objects_->api;
+  const int size = static_cast<int>(std::min<std::size_t>(data.size(), INT_MAX));
+  const Outcome written = CallLibrary(
+      api, objects_->ssl, [&] { return api.SSL_write(objects_->ssl, data.data(), size); });
+  if (written.result > 0) return written.result;
+  if (written.Wants()) {
+    errno = EAGAIN;
+    return -1;
+  }
+  failed_ = true;
+  if (written.error == SSL_ERROR_SYSCALL) {
+    errno = written.systemError != 0 ? written.systemError : EPIPE;
+    return -1;
+  }
+  Trace("Sending to the caster over TLS failed: " + FailureReason(api, written));
   errno = EPROTO;
   return -1;
 }
