@@ -97,7 +97,8 @@ TEST_F(BaseRetries, FinalMessageShowsTheElapsedTimeOfTheLastAcceptedSession) {
   std::optional<std::uint64_t> loggedInAt;
   bool emitted = false;
   const StopAtExit stop{*this};
-  clock.beforeSleep = [&](int) {  // only the worker sleeps until the final box
+  // Every upload pass and countdown step; only the worker waits and sleeps until the final box.
+  clock.beforeWaitAny = clock.beforeSleep = [&](int) {
     const std::uint64_t now = clock.Elapsed();
     if (!loggedInAt) {
       if (!LoggedIn()) return;
@@ -158,7 +159,7 @@ TEST_F(BaseRetries, StopWhileTheWatchdogReopensTheBluetoothLink) {
     reopening.set_value();
     bluetooth.WaitForCalls("Close", 2);  // the watchdog's close, then the stop's
   });
-  clock.beforeSleep = [this](int) {
+  clock.beforeWaitAny = [this](int) {
     if (LoggedIn()) clock.SetRealPollMs(kFastPollMs);  // silent passes run fast
   };
   Start();

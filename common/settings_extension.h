@@ -34,6 +34,7 @@ enum class ExtensionValueId : std::uint8_t {
   kAddress = 3,
   kMountPoint = 4,
   kDevicePath = 5,
+  kUpstream = 6,  // UpstreamChoice::ggaSeconds, u16; absent: the whole output
 };
 
 // The extension that `record` needs: every text that its field in the image cannot hold. Empty
@@ -44,7 +45,8 @@ SettingsBytes EncodeSettingsExtension(const SettingsRecord& record);
 // are read already. A damaged extension (magic, version, length, checksum, a record running past
 // the end) is ignored whole. A text is taken only when it is valid UTF-8 of at most its field's
 // maximum, holds no control character, is longer than the image's field, and begins with what
-// that field holds (a program that knows no extension may have rewritten the field since).
+// that field holds (a program that knows no extension may have rewritten the field since). The
+// upstream interval is taken only when it is within kMinGgaSeconds..kMaxGgaSeconds.
 void DecodeSettingsExtension(std::span<const std::uint8_t> extension, SettingsRecord& record);
 
 // The CRC-32 of `bytes` (polynomial 0xEDB88320, as zlib and PNG use).

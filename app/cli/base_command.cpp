@@ -1,7 +1,5 @@
 #include "app/cli/base_command.h"
 
-#include <sstream>
-
 #include "app/cli/console_message_sink.h"
 #include "app/cli/session_command.h"
 #include "app/cli/session_options.h"
@@ -12,26 +10,19 @@
 
 namespace quillon::cli {
 
-std::string OneLineStatusText(std::u16string_view text) {
-  std::istringstream lines(TerminalText(text));
-  std::string joined;
-  for (std::string line; std::getline(lines, line);) {
-    line.erase(line.find_last_not_of(' ') + 1);
-    if (line.empty()) continue;
-    if (!joined.empty()) joined += ' ';
-    joined += line;
-  }
-  return joined;
-}
-
 SessionState BaseSessionState(BaseStatus& status) {
   SessionState state = PlainSessionState(status);
   state.attempts = kBaseAttempts;
   std::u16string text;
+  bool receiverLost = false;
   {
     std::lock_guard guard(status.lock);
     state.attempt = status.attempt;
     text = FieldText(status.statusText);
+    receiverLost = status.receiverLost;
+  }
+  if (receiverLost && state.phase == SessionPhase::kConnected) {
+    state.phase = SessionPhase::kReceiverLost;
   }
   if (!text.empty()) {
     state.phase = SessionPhase::kWaitingToRetry;

@@ -1,7 +1,9 @@
 #include "app/cli/session_report.h"
 
 #include <cerrno>
+#include <sstream>
 
+#include "app/cli/console_message_sink.h"
 #include "session/elapsed_text.h"
 
 namespace quillon::cli {
@@ -11,8 +13,8 @@ constexpr std::uint32_t kSummaryMs = 60'000;
 
 std::string Connecting(const SessionState& state) {
   if (state.attempt <= 1) return "Connecting to the caster.";
-  return "Attempt " + std::to_string(state.attempt) + "/" + std::to_string(state.attempts) +
-         ": connecting to the caster.";
+  const std::string limit = state.attempts > 0 ? "/" + std::to_string(state.attempts) : "";
+  return "Attempt " + std::to_string(state.attempt) + limit + ": connecting to the caster.";
 }
 
 // Ticks from `then` to `now`; a `then` just after `now` counts as no time at all.
@@ -22,6 +24,18 @@ std::int64_t Since(std::uint32_t then, std::uint32_t now) {
 }
 
 }  // namespace
+
+std::string OneLineStatusText(std::u16string_view text) {
+  std::istringstream lines(TerminalText(text));
+  std::string joined;
+  for (std::string line; std::getline(lines, line);) {
+    line.erase(line.find_last_not_of(' ') + 1);
+    if (line.empty()) continue;
+    if (!joined.empty()) joined += ' ';
+    joined += line;
+  }
+  return joined;
+}
 
 std::string StatusLine(const SessionSnapshot& snapshot) {
   return ElapsedWithDays(snapshot.elapsedSeconds) + " " + std::to_string(snapshot.rate) +
@@ -39,6 +53,9 @@ std::string SessionReporter::StateLine(const SessionState& state) const {
       return "Connected to the caster.";
     case SessionPhase::kWaitingToRetry:
       return state.retryText;
+    case SessionPhase::kReceiverLost:
+      return "The receiver has gone; its link is being opened again (still connected to the "
+             "caster).";
   }
   return {};
 }
@@ -86,8 +103,9 @@ void SessionReporter::Report(const SessionState& state, std::uint32_t now,
     if (!state.detail.empty()) Print(state.detail);
   }
   if (target_.live) {
-    Print(state.phase == SessionPhase::kWaitingToRetry ? state.retryText
-                                                       : StatusLine(state.counters));
+    Print(state.phase == SessionPhase::kConnected || state.phase == SessionPhase::kConnecting
+              ? StatusLine(state.counters)
+              : StateLine(state));
     return;
   }
   // A countdown changes its text every second; the attempt it belongs to is what changes state.
