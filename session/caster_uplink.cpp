@@ -18,10 +18,16 @@ void CasterUplink::Begin(int fd, std::uint32_t now) {
 }
 
 void CasterUplink::Send(std::string_view bytes) {
-  // Room in the socket first, so that only what the socket cannot take counts against the bound.
+  // In pieces the queue has room for, each sent before the next: only what the socket cannot
+  // take counts against the bound.
   SendWaiting();
-  queue_.Push(bytes);
-  SendWaiting();
+  while (!bytes.empty()) {
+    const std::size_t room = queue_.Room();
+    const std::size_t piece = room == 0 ? bytes.size() : std::min(room, bytes.size());
+    queue_.Push(bytes.substr(0, piece));
+    bytes.remove_prefix(piece);
+    SendWaiting();
+  }
 }
 
 void CasterUplink::SendWaiting() {

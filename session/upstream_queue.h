@@ -28,6 +28,8 @@ class UpstreamQueue {
   void Take(std::size_t count);
 
   bool Empty() const { return pending_.empty(); }
+  // How many more bytes may wait before the oldest go.
+  std::size_t Room() const { return capacity_ > pending_.size() ? capacity_ - pending_.size() : 0; }
   // Bytes dropped so far.
   std::uint64_t Dropped() const { return dropped_; }
   // Drops what waits (a new connection begins), without counting it.
