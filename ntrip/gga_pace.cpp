@@ -27,9 +27,12 @@ void GgaPace::Complete(std::uint32_t tickMs) {
                    static_cast<std::int32_t>(tickMs - (dueMs_ - kGgaPaceSlackMs)) >= 0;
   if (gga && due) {
     out_ += line_;
-    // The schedule moves on by whole intervals; a turn long past starts it again from now.
-    dueMs_ = started_ ? dueMs_ + intervalMs_ : tickMs + intervalMs_;
-    if (static_cast<std::int32_t>(tickMs - dueMs_) >= 0) dueMs_ = tickMs + intervalMs_;
+    // The schedule moves on by whole intervals, so that sentences taken a little early do not
+    // make it drift; but never to less than an interval after this one (a late one, or the
+    // first after a gap).
+    const std::uint32_t next = tickMs + intervalMs_;
+    const std::uint32_t onSchedule = dueMs_ + intervalMs_;
+    dueMs_ = started_ && static_cast<std::int32_t>(onSchedule - next) > 0 ? onSchedule : next;
     started_ = true;
   }
   line_.clear();

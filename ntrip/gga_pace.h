@@ -21,8 +21,9 @@ class GgaPace {
   // anywhere) and returns what goes upstream now, valid until the next call: the GGA sentences of
   // any talker that are complete (from "$" to LF) and well-formed (WellFormedPositionKind), each
   // only when its turn has come, and nothing else. The first goes at once; then one per interval
-  // on average, on a schedule that does not drift with the receiver's timing; after a gap the
-  // schedule starts again from the next one. `tickMs` is the clock's tick of this pass.
+  // on a schedule that does not drift with the receiver's timing, each up to kGgaPaceSlackMs
+  // before its turn, and never two closer than the interval less that. `tickMs` is the clock's
+  // tick of this pass.
   std::string_view Pass(std::string_view block, std::uint32_t tickMs);
 
  private:
