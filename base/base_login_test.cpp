@@ -68,7 +68,8 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
        [&] { caster->Script(CasterBehaviour::kCloseAfterLogin); }, BaseSessionResult::kUploadFailed,
        connectionDown, u"The caster closed the connection.", 0, 1000},
       {"receiver missing", [&] { SetFieldText(settings.comPortName, u"/dev/quillon-none"); },
-       BaseSessionResult::kLinkNotOpened, linkOpen, u""},
+       BaseSessionResult::kLinkNotOpened, linkOpen,
+       u"/dev/quillon-none: No such file or directory.\r\nThe device is not there."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

@@ -142,12 +142,11 @@ bool BaseSession::OpenLink() {
   // A serial link stays open across attempts; a Bluetooth link never counts as open here and
   // is opened again every time.
   if (c_.link.IsComPortOpen()) return true;
-  if (c_.link.OpenComPort(status_.owner.load(), settings_.comPortName,
-                          BaudRateForIndex(settings_.baudIndex))) {
-    return true;
-  }
-  // The link has shown its message (with the system's reason); the retry line repeats it.
-  return Fail(BaseSessionResult::kLinkNotOpened, LoadString(kStrUnableToOpenComPort));
+  const LinkOpen open = c_.link.OpenComPort(status_.owner.load(), settings_.comPortName,
+                                            BaudRateForIndex(settings_.baudIndex));
+  if (open) return true;
+  // The link has shown its message; the retry line repeats it, and its reason goes beside it.
+  return Fail(BaseSessionResult::kLinkNotOpened, LoadString(kStrUnableToOpenComPort), open.detail);
 }
 
 bool BaseSession::LogIn() {

@@ -19,6 +19,10 @@ bool IsDigitsAndDots(std::string_view text) {
   return text.find_first_not_of("0123456789.") == std::string_view::npos;
 }
 
+bool IsBracketed(std::string_view text) {
+  return text.size() >= 2 && text.front() == '[' && text.back() == ']';
+}
+
 // One lookup on its own thread. The caller may give up on it; the thread then finishes alone
 // and the last of the two to let go frees the state.
 struct PendingLookup {
@@ -169,13 +173,18 @@ CasterAddress LookUpHostName(const std::string& name) {
   return result;
 }
 
+bool IsAddressLiteral(std::string_view text) {
+  const std::string_view name = text.substr(0, std::min(text.find('\0'), text.size()));
+  return IsBracketed(name) || name.find(':') != std::string_view::npos || IsDigitsAndDots(name);
+}
+
 CasterAddress ResolveCasterAddress(std::string_view text, Clock& clock, const StopRequested& stop,
                                    const NameLookup& lookup) {
   std::string name(text.substr(0, std::min(text.find('\0'), text.size())));
-  const bool bracketed = name.size() >= 2 && name.front() == '[' && name.back() == ']';
+  if (!IsAddressLiteral(name)) return LookUpWhileWaiting(name, clock, stop, lookup);
+  const bool bracketed = IsBracketed(name);
   if (bracketed) name = name.substr(1, name.size() - 2);
   if (bracketed || name.find(':') != std::string::npos) return IPv6Literal(name);
-  if (!IsDigitsAndDots(name)) return LookUpWhileWaiting(name, clock, stop, lookup);
   in_addr dotted{};
   dotted.s_addr = inet_addr(name.c_str());
   if (dotted.s_addr == INADDR_NONE) return InvalidLiteral();

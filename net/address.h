@@ -65,6 +65,10 @@ CasterAddress LookUpHostName(const std::string& name);
 // The longest a host-name lookup may take; a slower one counts as unresolved.
 inline constexpr std::uint32_t kNameLookupLimitMs = 10000;
 
+// True when `text` can only be an address, never a host name: holding a ':' (IPv6, also in
+// brackets) or made of digits and dots only (dotted IPv4). It may still be an invalid one.
+bool IsAddressLiteral(std::string_view text);
+
 // Text made of digits and dots only is a dotted IPv4 address with inet_addr's rules (never a
 // host name: RFC 1123). Text holding a ':' is an IPv6 address, also in brackets ("[::1]").
 // Either is used as it is, without a lookup. Any other text is a host name, which may begin

@@ -69,12 +69,14 @@ CasterConnect ConnectToCaster(std::string_view address, std::int32_t port, Caste
     Trace("Connecting to " + next.Text() + " failed: " + SystemErrorText(result.error));
   }
   result.address = resolved;
+  result.connectStart = start;
   return result;
 }
 
 CasterConnect ConnectToAddress(const IpAddress& address, std::int32_t port, CasterSocket& socket,
                                Clock& clock, std::uint32_t limitMs, const StopRequested& stop) {
   CasterConnect result;
+  result.connectStart = clock.TickCount();
   result.address.kind = AddressKind::kResolved;
   result.address.addresses = {address};
   socket.Set(::socket(address.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0));

@@ -40,6 +40,9 @@ struct CasterConnect {
   int error = 0;
   CasterAddress address;  // what the address text resolved to
   IpAddress peer;         // kConnected: the address that accepted
+  // The clock's tick when the first connect began (behind the lookup), from which the connect
+  // limit runs: a step after the connect (the TLS handshake) spends what is left of it.
+  std::uint32_t connectStart = 0;
 };
 
 // Resolves `address` (ResolveCasterAddress) and tries its addresses in turn until one accepts:

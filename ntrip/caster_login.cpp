@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "ntrip/reply.h"
+#include "ntrip/reply_head.h"
 #include "platform/system_error.h"
 
 namespace quillon {
@@ -34,7 +35,15 @@ ssize_t ReadMore(int fd, std::string& store) {
   return got;
 }
 
-LoginEnd GatherReply(int fd, Clock& clock, const StopRequested& stop, CasterLogin& login) {
+// True once the reply is complete to `extent`, or fills the store.
+bool ReplyComplete(CasterLogin& login, ReplyExtent extent) {
+  if (!FindFirstLine(login)) return false;
+  if (extent == ReplyExtent::kFirstLine || HttpStatusCode(login.StatusLine()) == 0) return true;
+  return ParseReplyHead(login.Reply()).has_value() || login.received.size() >= kLoginReplyLimit;
+}
+
+LoginEnd GatherReply(int fd, Clock& clock, const StopRequested& stop, ReplyExtent extent,
+                     CasterLogin& login) {
   const std::uint32_t start = clock.TickCount();
   for (;;) {
     const std::uint32_t passed = clock.TickCount() - start;
@@ -50,7 +59,7 @@ LoginEnd GatherReply(int fd, Clock& clock, const StopRequested& stop, CasterLogi
       login.error = errno;
       return LoginEnd::kReadFailed;
     }
-    if (got > 0 && FindFirstLine(login)) return LoginEnd::kReplied;
+    if (got > 0 && ReplyComplete(login, extent)) return LoginEnd::kReplied;
   }
 }
 
@@ -60,13 +69,17 @@ std::string_view CasterLogin::StatusLine() const {
   return std::string_view(received).substr(lineBegin, lineEnd - lineBegin);
 }
 
+std::string_view CasterLogin::Reply() const {
+  return std::string_view(received).substr(lineBegin);
+}
+
 std::string_view CasterLogin::AfterStatusLine() const {
   return std::string_view(received).substr(lineEnd);
 }
 
 CasterLogin LogInToCaster(std::string_view address, std::int32_t port, std::string_view request,
                           CasterSocket& socket, Clock& clock, const StopRequested& stop,
-                          const NameLookup& lookup) {
+                          const NameLookup& lookup, ReplyExtent extent) {
   CasterLogin login;
   login.connect =
       ConnectToCaster(address, port, socket, clock, kCasterConnectLimitMs, stop, lookup);
@@ -84,7 +97,7 @@ CasterLogin LogInToCaster(std::string_view address, std::int32_t port, std::stri
     login.end = login.error == ECANCELED ? LoginEnd::kStopped : LoginEnd::kSendFailed;
     return login;
   }
-  login.end = GatherReply(socket.Get(), clock, stop, login);
+  login.end = GatherReply(socket.Get(), clock, stop, extent, login);
   FindFirstLine(login);
   return login;
 }

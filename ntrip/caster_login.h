@@ -41,6 +41,9 @@ struct CasterLogin {
   std::size_t lineBegin = 0;  // the first line begins behind any empty lines
   std::size_t lineEnd = 0;    // kReplied: behind the first line's LF (or the whole, when cut)
 
+  // What came from the first line on: the reply without the empty lines before it.
+  std::string_view Reply() const;
+
   // The reply's first line with its line end, such as "ICY 200 OK\r\n"; what came of it when
   // the line was not completed.
   std::string_view StatusLine() const;
@@ -48,14 +51,24 @@ struct CasterLogin {
   std::string_view AfterStatusLine() const;
 };
 
+// How much of the reply a login gathers before it is judged.
+enum class ReplyExtent {
+  kFirstLine,  // NTRIP version 1: the first line
+  // NTRIP version 2: an HTTP status line with its header lines, up to the empty line; a first
+  // line of another kind (such as a version 1 caster's "ICY 200 OK") alone.
+  kHead,
+};
+
 // Connects to `address` and `port` within kCasterConnectLimitMs (ConnectToCaster, into
-// `socket`), sends `request` within kSendStallLimitMs, then reads until the reply's first line
-// is complete, the caster closes, a read fails, kLoginReplyWindowMs have passed or `stop` asks
-// to give up; each wait goes through `clock` in steps. An empty `request` ends at the connect
-// (kConnected). The socket is left open whatever the end, for the caller to close by its rules.
+// `socket`), sends `request` within kSendStallLimitMs, then reads until the reply is complete to
+// `extent` (kReplied; also when kLoginReplyLimit bytes came first), the caster closes, a read
+// fails, kLoginReplyWindowMs have passed or `stop` asks to give up; each wait goes through
+// `clock` in steps. An empty `request` ends at the connect (kConnected). The socket is left open
+// whatever the end, for the caller to close by its rules.
 CasterLogin LogInToCaster(std::string_view address, std::int32_t port, std::string_view request,
                           CasterSocket& socket, Clock& clock, const StopRequested& stop,
-                          const NameLookup& lookup = LookUpHostName);
+                          const NameLookup& lookup = LookUpHostName,
+                          ReplyExtent extent = ReplyExtent::kFirstLine);
 
 // What a login reply that failed or that a worker did not accept tells the user, as one
 // sentence: that reading it failed and why, that the caster closed or stayed silent, that it

@@ -197,7 +197,7 @@ bool RoverSession::OpenLink() {
   // may be saving the record meanwhile (the override dialog).
   auto name = settings_.comPortName;
   const bool opened =
-      c_.link.OpenComPort(status_.owner.load(), name, BaudRateForIndex(settings_.baudIndex));
+      c_.link.OpenComPort(status_.owner.load(), name, BaudRateForIndex(settings_.baudIndex)).opened;
   std::lock_guard guard(status_.lock);
   settings_.comPortName = name;
   linkOpen_ = opened;

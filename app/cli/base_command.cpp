@@ -34,8 +34,8 @@ SessionState BaseSessionState(BaseStatus& status) {
 
 int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment) {
   constexpr unsigned kBaseOptions =
-      kOptCaster | kOptMount | kOptPassword | kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace |
-      kOptBluetooth;
+      kOptCaster | kOptMount | kOptUser | kOptPassword | kOptDevice | kOptBaud | kOptSettingsDir |
+      kOptTrace | kOptBluetooth | kOptProtocol;
   SessionOptions options;
   int refused = 0;
   const auto folder =
@@ -51,7 +51,7 @@ int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment)
 
   ConsoleMessageSink messages(environment.err);
   ActivityClock workerClock(environment.clock);
-  ComLink link(workerClock, environment.bluetooth);
+  ComLink link(workerClock, environment.bluetooth, environment.devices);
   if (!PrepareConnect(settings, options, link, environment, messages)) return 1;
 
   const ScopedTrace trace(options.trace, environment.err);

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "common/baud.h"
+#include "common/host_history.h"
 #include "common/text.h"
 #include "common/utf8.h"
 #include "common/wide.h"
@@ -31,7 +32,10 @@ constexpr Flag kFlags[] = {
     {"--gga", kOptGga, true},                {"--no-gga", kOptGga, false},
     {"--settings-dir", kOptSettingsDir, true}, {"--trace", kOptTrace, false},
     {"--seconds", kOptSeconds, true},        {"--bt-device", kOptBluetooth, true},
-    {"--bt-port", kOptBluetooth, true},      {"--reconnect", kOptReconnect, false},
+    {"--bt-port", kOptBluetooth, true},      {"--ntrip", kOptProtocol, true},
+    {"--tls", kOptProtocol, false},          {"--no-tls", kOptProtocol, false},
+    {"--ca-file", kOptProtocol, true},       {"--no-ca-file", kOptProtocol, false},
+    {"--insecure", kOptProtocol, false},     {"--reconnect", kOptReconnect, false},
     {"--upstream", kOptUpstream, true},
 };
 
@@ -107,6 +111,7 @@ bool TakePassword(const std::string& password, SessionOptions& options, std::str
 bool ParseValue(std::string_view flag, const std::string& value, SessionOptions& options,
                 std::string& error) {
   if (flag == "--caster") return ParseCaster(value, options, error);
+  if (IsProtocolFlag(flag)) return TakeProtocolOption(flag, value, options.protocol, error);
   if (flag == "--password-file") {
     options.passwordFile = value;
     return true;
@@ -263,6 +268,9 @@ bool ParseSessionOptions(const Arguments& args, unsigned allowed,
       if (flag == "--no-gga") parsed.ggaOverride = false;
       if (flag == "--trace") parsed.trace = true;
       if (flag == "--reconnect") parsed.reconnect = true;
+      if (IsProtocolFlag(flag) && !TakeProtocolOption(flag, {}, parsed.protocol, error)) {
+        return false;
+      }
       continue;
     }
     if (!inlineValue) {
@@ -275,6 +283,8 @@ bool ParseSessionOptions(const Arguments& args, unsigned allowed,
     if (!ParseValue(flag, value, parsed, error)) return false;
   }
 
+  if (!CheckProtocolOptions(parsed.protocol, error)) return false;
+  if (parsed.protocol.tls == true && parsed.address && !parsed.port) parsed.port = kTlsPort;
   if ((allowed & kOptPassword) != 0 && !parsed.passwordFile && environmentPassword &&
       !TakePassword(*environmentPassword, parsed, error)) {
     return false;
@@ -314,7 +324,10 @@ bool ReadLogin(std::string_view user, const std::string& passwordFile,
 void ApplySessionOptions(const SessionOptions& options, SettingsRecord& record) {
   if (options.userName) SetFieldText(record.userName, *options.userName);
   if (options.password) SetFieldText(record.password, *options.password);
-  if (options.address) SetFieldText(record.address, *options.address);
+  if (options.address) SetCasterAddress(record, *options.address);
+  if (options.protocol.ChangesProtocol()) {
+    SetCasterProtocol(record, AppliedProtocol(record.protocol, options.protocol));
+  }
   if (options.mountPoint) SetFieldText(record.mountPoint, *options.mountPoint);
   if (options.port) record.port = *options.port;
   if (options.baudIndex) record.baudIndex = *options.baudIndex;

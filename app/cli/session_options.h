@@ -12,6 +12,7 @@
 
 #include "app/cli/commands.h"
 #include "app/cli/password_file.h"
+#include "app/cli/protocol_options.h"
 #include "common/settings_record.h"
 
 namespace quillon {
@@ -34,8 +35,10 @@ enum SessionOption : unsigned {
   kOptTrace = 1u << 9,          // --trace
   kOptSeconds = 1u << 10,       // --seconds N
   kOptBluetooth = 1u << 11,     // --bt-device NAME, --bt-port 1|2
-  kOptReconnect = 1u << 12,     // --reconnect
-  kOptUpstream = 1u << 13,      // --upstream all|gga[:SECONDS]
+  kOptProtocol = 1u << 12,      // --ntrip 1|2, --tls / --no-tls, --ca-file FILE / --no-ca-file,
+                                // --insecure
+  kOptReconnect = 1u << 13,     // --reconnect
+  kOptUpstream = 1u << 14,      // --upstream all|gga[:SECONDS]
 };
 
 struct SessionOptions {
@@ -58,6 +61,8 @@ struct SessionOptions {
   // The Bluetooth device and port the selection dialog would choose; not saved.
   std::optional<std::u16string> btDevice;
   std::optional<std::int32_t> btPort;
+  // Saved with the caster, but for --insecure.
+  ProtocolOptions protocol;
   // After a lost session or a failed attempt, wait and try again; not saved.
   bool reconnect = false;
   std::optional<UpstreamChoice> upstream;
@@ -89,7 +94,7 @@ bool SplitCasterArgument(std::string_view value, std::string_view& host, std::in
 // `environmentPassword` is QUILLON_PASSWORD when set; --password-file wins over it. A password
 // is never taken from the command line. Texts are UTF-8 within the settings' limits (bytes:
 // address 253, mount point 127, user name, password and device path 255) and may hold no
-// control characters.
+// control characters. --tls with a --caster that names no port gives port 443.
 // On a problem returns false with `error` set to one line for the user; nothing is applied then.
 bool ParseSessionOptions(const Arguments& args, unsigned allowed,
                          const std::optional<std::string>& environmentPassword,
@@ -110,7 +115,9 @@ bool ReadLogin(std::string_view user, const std::string& passwordFile,
                std::string& password, std::string& error);
 
 // Puts the given options into the record as the dialog's controls would be read; what was not
-// given keeps its stored value.
+// given keeps its stored value. A --caster that names another caster brings that caster's saved
+// protocol (SetCasterAddress); the protocol options given are saved with the caster
+// (SetCasterProtocol).
 void ApplySessionOptions(const SessionOptions& options, SettingsRecord& record);
 void ApplyRoverOptions(const SessionOptions& options, RoverSettings& settings);
 

@@ -25,8 +25,8 @@ std::int64_t Since(std::uint32_t then, std::uint32_t now) {
 
 }  // namespace
 
-std::string OneLineStatusText(std::u16string_view text) {
-  std::istringstream lines(TerminalText(text));
+std::string OneLine(std::string_view text) {
+  std::istringstream lines{std::string(text)};
   std::string joined;
   for (std::string line; std::getline(lines, line);) {
     line.erase(line.find_last_not_of(' ') + 1);
@@ -36,6 +36,8 @@ std::string OneLineStatusText(std::u16string_view text) {
   }
   return joined;
 }
+
+std::string OneLineStatusText(std::u16string_view text) { return OneLine(TerminalText(text)); }
 
 std::string StatusLine(const SessionSnapshot& snapshot) {
   return ElapsedWithDays(snapshot.elapsedSeconds) + " " + std::to_string(snapshot.rate) +
@@ -61,6 +63,10 @@ std::string SessionReporter::StateLine(const SessionState& state) const {
 }
 
 std::string SessionReporter::ServiceStatus(const SessionState& state) const {
+  // `systemctl status` shows this one line: a retry says there why its attempt failed.
+  if (state.phase == SessionPhase::kWaitingToRetry && !state.detail.empty()) {
+    return state.retryText + " " + OneLine(state.detail);
+  }
   if (state.phase != SessionPhase::kConnected) return StateLine(state);
   const SessionSnapshot& c = state.counters;
   return activity_ + ": " + std::to_string(c.total) + " bytes, " + std::to_string(c.rate) +
