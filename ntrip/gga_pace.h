@@ -8,10 +8,11 @@
 
 namespace quillon {
 
-// Two sentences sent are never closer than the interval less this: a 1 Hz receiver's sentences
-// reach the program a few milliseconds early or late, and a strict interval of one second would
-// take only every other one.
-inline constexpr std::uint32_t kGgaPaceSlackMs = 50;
+// A sentence may go this much before its turn, and two sent are never closer than the interval
+// less this: a 1 Hz receiver's sentences reach the program early or late by up to a few hundred
+// milliseconds (USB and Bluetooth latency, a busy system), and a strict interval of one second
+// would take only every other one.
+inline constexpr std::uint32_t kGgaPaceSlackMs = 250;
 
 class GgaPace {
  public:

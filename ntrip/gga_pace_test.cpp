@@ -48,11 +48,11 @@ TEST(GgaPace, OneGgaPerIntervalOnAScheduleAndNothingElse) {
     std::vector<Arrival> arrivals;
     std::string expected;
   } cases[] = {
-      {"a 1 Hz receiver a few ms early or late: every one", 1000,
-       Sentences({0, 998, 2003, 2999, 4001}), Gga(0) + Gga(1) + Gga(2) + Gga(3) + Gga(4)},
-      // Due at 1000, 2000, 3000, each taken up to 50 ms early: no drift, no second one.
+      {"a 1 Hz receiver early or late: every one", 1000,
+       Sentences({0, 998, 2103, 2899, 4001}), Gga(0) + Gga(1) + Gga(2) + Gga(3) + Gga(4)},
+      // Due at 1000, 2000, 3000, each taken up to 250 ms early: no drift, no second one.
       {"a 20 Hz receiver: one a second", 1000, Sentences(Every(50, 3000)),
-       Gga(0) + Gga(19) + Gga(39) + Gga(59)},
+       Gga(0) + Gga(15) + Gga(35) + Gga(55)},
       {"every other of a 1 Hz receiver's", 2000, Sentences(Every(1000, 6000)),
        Gga(0) + Gga(2) + Gga(4) + Gga(6)},
       // The turn due at 2000 long past: the next is due 2 s after the late one.
