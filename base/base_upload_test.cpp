@@ -9,14 +9,15 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/base_session_fixture.h"
 #include "common/baud.h"
 #include "common/strings.h"
 #include "ntrip/correction_stream.h"
 #include "session/caster_uplink.h"
-#include "testing/pty_pair.h"
 #include "testing/manual_caster.h"
+#include "testing/pty_pair.h"
 
 namespace quillon::testing {
 namespace {
@@ -135,6 +136,42 @@ INSTANTIATE_TEST_SUITE_P(Ticks, BaseWatchdog, ::testing::Values(1000u, 0xFFFFFFF
                          [](const auto& info) {
                            return info.param == 1000 ? "early" : "wrapping";
                          });
+
+// A receiver that goes out of range is shown as lost while the caster stays connected; its link
+// is opened again every 5 s until it answers, and the upload goes on.
+TEST_F(BaseUpload, ALostReceiverIsShownAndItsLinkOpenedAgainEveryFiveSeconds) {
+  UseBluetooth();
+  std::vector<std::uint64_t> opens;  // when each open began; the worker's only
+  bluetooth.BeforeOpen([&] { opens.push_back(clock.Elapsed()); });
+  Start();
+  const auto deadline = std::chrono::steady_clock::now() + kRealLimit;
+  while (!LoggedIn()) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    std::this_thread::yield();
+  }
+  clock.SetRealPollMs(kFastPollMs);
+  bluetooth.SetOpenSucceeds(false, "Host is down");
+  bluetooth.Disappear();
+  ASSERT_TRUE(bluetooth.WaitForCalls("Open", 4));
+  const auto shown = [this] {
+    std::lock_guard guard(status.lock);
+    return status.receiverLost && status.connected;
+  };
+  EXPECT_TRUE(shown());
+  bluetooth.SetOpenSucceeds(true);
+  bluetooth.SendToProgram({'b', 'a', 'c', 'k'});
+  ASSERT_TRUE(caster->WaitForUploaded(4, kRealLimit));
+  EXPECT_FALSE(shown());
+  EndSession();
+  bluetooth.BeforeOpen({});
+  EXPECT_EQ(caster->Uploaded(), "back");
+  EXPECT_EQ(caster->ConnectionCount(), 1u);
+  EXPECT_TRUE(sink.Boxes().empty());
+  for (std::size_t i = 2; i < opens.size(); ++i) {
+    EXPECT_GE(opens[i] - opens[i - 1], kReceiverReopenMs) << i;
+    EXPECT_LE(opens[i] - opens[i - 1], kReceiverReopenMs + 100) << i;
+  }
+}
 
 // Once logged in, the receiver writes one burst: more than the caster's small window takes and
 // far less than this side's kernel accepts; then it stays silent. Every send succeeds, yet the
