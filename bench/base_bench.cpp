@@ -113,6 +113,25 @@ BaseSettings SettingsFor(int port, const std::string& device) {
   return settings;
 }
 
+// A Base session to the caster at `port` on 127.0.0.1 from the receiver at `device`, on the real
+// clock; stopped at the latest when it goes.
+class Session {
+ public:
+  Session(int port, const std::string& device) : settings_(SettingsFor(port, device)) {
+    status_.owner.store(&boxes_);
+    StartBaseSession({settings_, status_, link_, RealClock(), {}});
+  }
+  ~Session() { Stop(); }
+  void Stop() { StopSession(status_, link_, RealClock()); }
+  BaseStatus& Status() { return status_; }
+
+ private:
+  PrintedBoxes boxes_;
+  BaseSettings settings_;
+  BaseStatus status_;
+  ComLink link_{RealClock(), nullptr};
+};
+
 // 11520 B/s for `seconds` through a Base session to the demo caster; true when every byte
 // arrived, in order.
 bool MeasureThroughput(int seconds) {
@@ -122,12 +141,7 @@ bool MeasureThroughput(int seconds) {
     std::fprintf(stderr, "no pseudo-terminal\n");
     return false;
   }
-  BaseSettings settings = SettingsFor(caster.Port(), receiver.DevicePath());
-  PrintedBoxes boxes;
-  BaseStatus status;
-  status.owner.store(&boxes);
-  ComLink link(RealClock(), nullptr);
-  StartBaseSession({settings, status, link, RealClock(), {}});
+  Session session(caster.Port(), receiver.DevicePath());
   // The caster answers at once; the worker reads the answer after its 4 s pause. The receiver
   // starts once the upload runs.
   if (!caster.WaitForConnections(1, std::chrono::seconds(10))) {
@@ -135,7 +149,7 @@ bool MeasureThroughput(int seconds) {
     return false;
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(4500));
-  if (!status.StatusText().empty()) {
+  if (!session.Status().StatusText().empty()) {
     std::fprintf(stderr, "the login failed\n");
     return false;
   }
@@ -163,7 +177,7 @@ bool MeasureThroughput(int seconds) {
   caster.WaitForUploaded(written.size(), std::chrono::seconds(3));
   const double workerCpu = bench::CpuSeconds(*worker) - workerStart;
   const double processCpu = bench::CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processStart;
-  StopSession(status, link, RealClock());
+  session.Stop();
   const std::string uploaded = caster.Uploaded();
 
   const std::uint64_t missing =
@@ -228,12 +242,7 @@ Relayed RelayBlocks(bench::ReceiverPty& pty, bench::TimedCaster& caster, int cou
 std::optional<Relayed> BaseLatency(int count) {
   bench::ReceiverPty pty;
   bench::TimedCaster caster("ICY 200 OK\r\n");
-  BaseSettings settings = SettingsFor(caster.Port(), pty.DevicePath());
-  PrintedBoxes boxes;
-  BaseStatus status;
-  status.owner.store(&boxes);
-  ComLink link(RealClock(), nullptr);
-  StartBaseSession({settings, status, link, RealClock(), {}});
+  Session session(caster.Port(), pty.DevicePath());
   std::optional<Relayed> relayed;
   const auto worker = caster.WaitForLogin(std::chrono::seconds(10))
                           ? bench::ThreadCpuClock("quillon-base")
@@ -242,7 +251,6 @@ std::optional<Relayed> BaseLatency(int count) {
     std::this_thread::sleep_for(std::chrono::seconds(1));  // into the upload loop
     relayed = RelayBlocks(pty, caster, count, [&] { return bench::CpuSeconds(*worker); });
   }
-  StopSession(status, link, RealClock());
   return relayed;
 }
 
