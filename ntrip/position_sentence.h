@@ -63,4 +63,8 @@ std::string NmeaCoordinateText(double magnitude, int degreeDigits);
 std::size_t RewritePositionSentence(std::string_view sentence, double latitude, double longitude,
                                     NmeaSentence& out);
 
+// The type ("GGA", "RMC", "GLL" or "GNS") of `sentence` when it is a well-formed sentence of a
+// position kind as RewritePositionSentence takes it; empty for anything else.
+std::string_view WellFormedPositionKind(std::string_view sentence);
+
 }  // namespace quillon

@@ -10,16 +10,19 @@
 
 namespace quillon::cli {
 
-std::string OneLineStatusText(std::u16string_view text) { return OneLine(TerminalText(text)); }
-
 SessionState BaseSessionState(BaseStatus& status) {
   SessionState state = PlainSessionState(status);
   state.attempts = kBaseAttempts;
   std::u16string text;
+  bool receiverLost = false;
   {
     std::lock_guard guard(status.lock);
     state.attempt = status.attempt;
     text = FieldText(status.statusText);
+    receiverLost = status.receiverLost;
+  }
+  if (receiverLost && state.phase == SessionPhase::kConnected) {
+    state.phase = SessionPhase::kReceiverLost;
   }
   if (!text.empty()) {
     state.phase = SessionPhase::kWaitingToRetry;

@@ -50,6 +50,15 @@ constexpr OptionHelp kOptions[] = {
     {kRover,
      "  --gga LAT,LON          send this position in the receiver's GGA sentences (degrees,\n"
      "  --no-gga               south and west negative), or stop doing so\n"},
+    {kRover,
+     "  --upstream all|gga[:SECONDS]\n"
+     "                         what goes to the caster: the receiver's whole output (all, the\n"
+     "                         default), or only its GGA sentences, at most one per SECONDS\n"
+     "                         (whole seconds, 1 to 3600; gga alone: 1)\n"},
+    {kRover,
+     "  --reconnect            after a lost session or a failed login, wait and log in again\n"
+     "                         rather than give up: 5 s, doubling to 60 s, 5 s again after a\n"
+     "                         session of a minute or more, 60 s after a refusal (not saved)\n"},
     {kRover | kBase,
      "  --settings-dir DIR     settings folder for this run, made private (mode 0700 whatever\n"
      "                         the umask) when missing; refused when others can write it\n"
@@ -68,8 +77,9 @@ constexpr char kRoverNotes[] =
     "rover saves the settings with the options applied to \"ntripinfo.bin\", as Connect does,\n"
     "then prints a status line a second: HH:MM:SS <rate> B/s <total> bytes; when standard\n"
     "output is not a terminal, a line per change of state and that line once a minute.\n"
-    "Messages go to standard error. Ctrl+C (or SIGTERM) stops the session; the stop takes\n"
-    "about 5 seconds.\n"
+    "Messages go to standard error. With --reconnect a failure does not end the session: the\n"
+    "status line shows its reason and the countdown to the next login. Ctrl+C (or SIGTERM)\n"
+    "stops the session; the stop takes about 5 seconds.\n"
     "Exit status: 0 after a stop, 1 when the settings were refused or the session gave up,\n"
     "2 for options that cannot be used (nothing is saved then).\n";
 

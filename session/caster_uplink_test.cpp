@@ -1,0 +1,87 @@
+// What a session sends to the caster, against a real connection on 127.0.0.1: a caster that
+// stops acknowledging is told apart from one whose kernel still accepts, and no more than about
+// 64 kB ever wait for it.
+#include "session/caster_uplink.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "net/session_io.h"
+#include "testing/manual_caster.h"
+
+namespace quillon {
+namespace {
+
+class CasterUplinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(caster.Port()));
+    ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    caster.Answer();
+    ASSERT_TRUE(caster.LoggedIn());
+    uplink.Begin(client, kStart);
+  }
+  void TearDown() override { close(client); }
+
+  static constexpr std::uint32_t kStart = 0xFFFF'8000;  // the tick count wraps during the tests
+  testing::ManualCaster caster{"OK\r\n"};
+  const int client = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  CasterUplink uplink;
+};
+
+// More than the caster's small window takes, far less than this side's kernel accepts: every
+// send succeeds, so only the acknowledgements tell. While the caster reads a little each second
+// (less than it is sent, so bytes always wait) it is never stalled; 20 s after it stops, it is.
+TEST_F(CasterUplinkTest, OnlyACasterThatAcknowledgesNothingForTwentySecondsIsStalled) {
+  const int connection = caster.Connection();
+  uplink.Send(std::string(32 * 1024, 'x'));
+  testing::WaitUntilAcknowledgementsSettle(client);
+  std::uint32_t now = kStart;
+  for (std::uint32_t second = 0; second < 2 * kCasterStallLimitMs / 1000; ++second, now += 1000) {
+    uplink.Send(std::string(3000, 'y'));
+    // 2500 bytes read: the window opens, more is sent and acknowledged (in real time).
+    char taken[2500];
+    for (std::size_t got = 0; got < sizeof taken;) {
+      pollfd entry{connection, POLLIN, 0};
+      ASSERT_EQ(poll(&entry, 1, 10000), 1);
+      got += static_cast<std::size_t>(recv(connection, taken, sizeof taken - got, 0));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_EQ(uplink.Flush(now), 0) << second;
+    ASSERT_GT(UnacknowledgedBytes(client), 0u) << second;
+  }
+  testing::WaitUntilAcknowledgementsSettle(client);
+  EXPECT_EQ(uplink.Flush(now), 0);  // the last acknowledgement is seen now
+  EXPECT_EQ(uplink.Flush(now + kCasterStallLimitMs - 1), 0);
+  EXPECT_EQ(uplink.Flush(now + kCasterStallLimitMs), ETIMEDOUT);
+}
+
+// A caster that reads nothing while a receiver pours out 1 MB: the oldest goes, and what waits
+// for the caster (queue and kernel together) stays near 64 kB.
+TEST_F(CasterUplinkTest, NoMoreThanAbout64KilobytesEverWait) {
+  const std::string line = "$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00*74\r\n";
+  std::size_t given = 0;
+  while (given < 1024 * 1024) {
+    uplink.Send(line);
+    given += line.size();
+  }
+  const std::uint64_t waiting = given - uplink.Dropped();  // queued, or with the kernel
+  EXPECT_LE(waiting, 64u * 1024 + 16 * 1024);
+  EXPECT_GE(waiting, kUpstreamQueueBytes);
+  EXPECT_TRUE(uplink.Waiting());
+  EXPECT_LE(UnacknowledgedBytes(client), static_cast<std::size_t>(2 * kCasterSendBufferBytes));
+}
+
+}  // namespace
+}  // namespace quillon
