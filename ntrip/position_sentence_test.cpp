@@ -183,5 +183,36 @@ TEST(MatchPositionHead, TellsTheFourKindsInEitherCaseAsSoonAsItCan) {
   }
 }
 
+// Degrees worked out by hand from each sentence's fields (ddmm.mmmm / 60).
+TEST(GgaPosition, ReadsTheFixOfAWellFormedGgaAndNothingElse) {
+  const struct {
+    std::string sentence;
+    std::optional<GeoPosition> position;
+  } cases[] = {
+      {kSirfGga, GeoPosition{53.0 + 21.6802 / 60, -(6.0 + 30.3372 / 60)}},
+      {kStationGga, GeoPosition{33.0 + 42.6618 / 60, -(117.0 + 51.3858 / 60)}},
+      {WithChecksum("$GNGGA,1,0030.0,S,00030.0,E,4,8,1,0,M,0,M,1.0,0001*"),
+       GeoPosition{-0.5, 0.5}},
+      {kNoFixGga, std::nullopt},
+      {kUbloxRmc, std::nullopt},
+      {"$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*77\r\n",
+       std::nullopt},
+      {WithChecksum("$GPGGA,1,5360.0000,N,00630.3372,W,1,8,1,0,M,0,M,,*"), std::nullopt},
+      {WithChecksum("$GPGGA,1,9030.0000,N,00630.3372,W,1,8,1,0,M,0,M,,*"), std::nullopt},
+      {WithChecksum("$GPGGA,1,5321.68,N,18030.0000,E,1,8,1,0,M,0,M,,*"), std::nullopt},
+      {WithChecksum("$GPGGA,1,53-1.68,N,00630.3372,W,1,8,1,0,M,0,M,,*"), std::nullopt},
+      {WithChecksum("$GPGGA,1,5321.68,X,00630.3372,W,1,8,1,0,M,0,M,,*"), std::nullopt},
+      {WithChecksum("$GPGGA,1,,N,00630.3372,W,1,8,1,0,M,0,M,,*"), std::nullopt},
+      {WithChecksum("$GPGGA,1,5321.68,N,00630.3372,W,,8,1,0,M,0,M,,*"), std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const std::optional<GeoPosition> position = GgaPosition(c.sentence);
+    ASSERT_EQ(position.has_value(), c.position.has_value()) << c.sentence;
+    if (!position) continue;
+    EXPECT_NEAR(position->latitude, c.position->latitude, 1e-9) << c.sentence;
+    EXPECT_NEAR(position->longitude, c.position->longitude, 1e-9) << c.sentence;
+  }
+}
+
 }  // namespace
 }  // namespace quillon

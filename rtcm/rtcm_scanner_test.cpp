@@ -119,6 +119,27 @@ TEST(RtcmScanner, ChecksEveryFrameOfTheDemoStream) {
   EXPECT_FALSE(summary.descriptors.receiverSerial.empty());
 }
 
+// Thirty seconds of a base: MSM once and biases 12 times a second, the position every ten
+// seconds, the descriptors once. Rates over 30 s; RTKLIB's position as written to the frames.
+TEST(StreamLines, TheBaseShowsRatesAndPositionTheRoverTheDistance) {
+  RtcmScanner scanner;
+  for (std::uint32_t second = 0; second < 30; ++second) {
+    std::string bytes = RtcmFrame(Payload(1077, 2001, std::string(50, '\x5A')));
+    for (int i = 0; i < 12; ++i) bytes += RtcmFrame(Payload(1230, 2001));
+    if (second % 10 == 0) bytes += Bytes(testframes::kGeonet1005);
+    if (second == 0) bytes += Bytes(testframes::kGeonet1033);
+    scanner.Scan(bytes, second * 1000);
+  }
+  const RtcmSummary summary = scanner.Summary(30'000);
+  EXPECT_EQ(BaseStreamLine(summary),
+            "RTCM 3: 1005 (0.10/s) 1033 (0.033/s) 1077 (1.0/s) 1230 (12/s), station 2001 at "
+            "34.9497569 139.0699046 411.21 m");
+  EXPECT_EQ(RoverStreamLine(summary, GeoPosition{35.949756936, 139.069904560}),
+            "RTCM 3: 1005 1033 1077 1230, station 2001, 111.2 km");
+  EXPECT_EQ(RoverStreamLine(summary, std::nullopt), SummaryLine(summary));
+  EXPECT_EQ(BaseStreamLine(RtcmSummary{}), "RTCM 3: no frames");
+}
+
 TEST(SummaryLine, ListsAFewDozenNumbersAtMost) {
   RtcmScanner scanner;
   for (unsigned number = 1; number <= 30; ++number) scanner.Scan(RtcmFrame(Payload(number, 7)), 0);

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <functional>
 #include <string_view>
 #include <vector>
 
 #include "app/cli/session_options.h"
+#include "common/decimal_text.h"
 #include "common/printable_text.h"
 #include "common/strings.h"
 #include "common/text.h"
@@ -162,14 +162,6 @@ std::vector<ListedStream> ListStreams(const std::vector<std::string_view>& lines
   return streams;
 }
 
-// "12.3", whatever the locale.
-std::string Kilometres(double km) {
-  std::array<char, 32> text{};
-  const auto result =
-      std::to_chars(text.data(), text.data() + text.size(), km, std::chars_format::fixed, 1);
-  return std::string(text.data(), result.ptr);
-}
-
 // Characters of a UTF-8 text: every byte but the continuation bytes.
 std::size_t Characters(std::string_view text) {
   std::size_t count = 0;
@@ -207,7 +199,7 @@ void PrintAligned(std::FILE* out, std::size_t count, const std::function<Row(std
 }
 
 std::string Distance(const ListedStream& stream) {
-  return stream.km ? Kilometres(*stream.km) + " km" : "-";
+  return stream.km ? DecimalText(*stream.km, 1) + " km" : "-";
 }
 
 std::string JsonString(std::string_view text) {
@@ -250,7 +242,7 @@ void PrintStreamJson(std::FILE* out, const std::vector<ListedStream>& streams, b
     }
     if (distance) {
       object += ", \"distance_km\": ";
-      object += streams[i].km ? Kilometres(*streams[i].km) : "null";
+      object += streams[i].km ? DecimalText(*streams[i].km, 1) : "null";
     }
     object += "}";
     std::fputs(object.c_str(), out);
