@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/cli/json_text.h"
 #include "app/cli/session_options.h"
 #include "common/decimal_text.h"
 #include "common/printable_text.h"
@@ -200,15 +201,6 @@ void PrintAligned(std::FILE* out, std::size_t count, const std::function<Row(std
 
 std::string Distance(const ListedStream& stream) {
   return stream.km ? DecimalText(*stream.km, 1) + " km" : "-";
-}
-
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : PrintableText(text)) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "\"";
 }
 
 void ShowError(MessageSink& messages, std::u16string text) {

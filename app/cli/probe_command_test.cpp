@@ -1,0 +1,171 @@
+#include "app/cli/probe_command.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "app/cli/command_test_fixture.h"
+#include "ntrip/correction_stream.h"
+#include "ntrip/demo_caster.h"
+#include "testing/hooked_clock.h"
+
+namespace quillon::cli {
+namespace {
+
+const std::string kDemoStream = CorrectionStream().Next(3000);
+
+struct ProbeRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// `quillon probe 127.0.0.1:PORT<target> <options>` against `caster` ("@" among the options: its
+// mount point given there), with QUILLON_PASSWORD `password`; with `stopAt`, the stop descriptor
+// becomes readable after that many virtual ms.
+ProbeRun Probe(DemoCaster& caster, const std::string& target, const Arguments& options,
+               const std::string& password = "demo", std::uint64_t stopAt = 0) {
+  const std::string address = "127.0.0.1:" + std::to_string(caster.Port());
+  Arguments args;
+  if (!target.empty()) args.push_back(address + target);
+  for (const std::string& option : options)
+    args.push_back(option == "@" ? address + "/DEMO" : option);
+  int stop[2];
+  EXPECT_EQ(pipe(stop), 0);
+  testing::HookedClock clock;  // waits for the caster's reply in real time...
+  clock.beforeWait = [&](int) {
+    if (caster.LoggedInClients() > 0) clock.SetRealPollMs(1);  // ...but not for its silence
+    if (stopAt > 0 && clock.Elapsed() > stopAt) {
+      [[maybe_unused]] const ssize_t written = write(stop[1], "s", 1);
+    }
+  };
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  const CommandEnvironment environment{clock, out, err, nullptr, password, stop[0]};
+  ProbeRun run;
+  run.status = RunProbeCommand(args, environment);
+  run.out = Contents(out);
+  run.err = Contents(err);
+  std::fclose(out);
+  std::fclose(err);
+  close(stop[0]);
+  close(stop[1]);
+  return run;
+}
+
+DemoCasterConfig Sending(std::string payload) {
+  DemoCasterConfig config;
+  config.loginPayload = std::move(payload);
+  return config;
+}
+
+// The demo station is 0.1 degree of longitude east of --near: 6.766 km of great circle there
+// (haversine on the 6371 km sphere, in Python). Every byte behind the reply is scanned, also
+// when NTRIP 2 cuts it into chunks.
+TEST(ProbeCommand, TellsWhatTheDemoStreamHoldsAsJson) {
+  DemoCaster caster(Sending(kDemoStream));
+  for (const char* version : {"1", "2"}) {
+    SCOPED_TRACE(version);
+    const ProbeRun run = Probe(caster, "/DEMO",
+                               {"--user", "demo", "--ntrip", version, "--seconds", "5", "--near",
+                                "52.52,13.505", "--format", "json"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const nlohmann::json json = nlohmann::json::parse(run.out);
+    std::vector<unsigned> numbers;
+    for (const auto& message : json["messages"]) numbers.push_back(message["number"]);
+    EXPECT_EQ(numbers, (std::vector<unsigned>{1004, 1005, 1012, 1033, 1077, 1087}));
+    EXPECT_EQ(json["station_id"], kDemoStationId);
+    EXPECT_NEAR(json["position"]["latitude"], kDemoStationPlace.latitude, 1e-8);
+    EXPECT_NEAR(json["position"]["longitude"], kDemoStationPlace.longitude, 1e-8);
+    EXPECT_NEAR(json["position"]["height"], kDemoStationHeight, 1e-3);
+    EXPECT_NEAR(json["position"]["distance_km"], 6.766, 0.001);
+    EXPECT_EQ(json["bytes"], kDemoStream.size());
+    EXPECT_EQ(json["seconds"], 5.0);
+    EXPECT_EQ(json["crc_failures"].get<int>() + json["non_frame_bytes"].get<int>(), 0);
+    EXPECT_FALSE(json["antenna"].get<std::string>().empty());
+    EXPECT_TRUE(json["ended"].is_null());
+  }
+  const ProbeRun text = Probe(caster, "/DEMO", {"--user", "demo"});
+  EXPECT_TRUE(text.out.starts_with("DEMO, 10.0 s: RTCM 3\n")) << text.out;
+  EXPECT_NE(text.out.find("\nStation:         2001\n"), std::string::npos) << text.out;
+}
+
+TEST(ProbeCommand, ExitStatusSaysWhetherRtcm3CameAndWhy) {
+  const std::string nmea =
+      "$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76\r\n";
+  const struct {
+    const char* name;
+    std::string payload;
+    std::string target;
+    Arguments options;
+    std::string password;
+    std::uint64_t stopAt;
+    int status;
+    std::string says;  // on standard output or error
+  } cases[] = {
+      {"stopped early",
+       kDemoStream,
+       "/DEMO",
+       {"--user", "demo", "--seconds", "3600"},
+       "demo",
+       30'000,
+       0,
+       "Stopped before the time was up."},
+      {"a stream of NMEA",
+       nmea + nmea + nmea,
+       "/DEMO",
+       {"--user", "demo"},
+       "demo",
+       0,
+       1,
+       "no RTCM 3 frame"},
+      {"a wrong password",
+       kDemoStream,
+       "/DEMO",
+       {"--user", "demo"},
+       "wrong",
+       0,
+       1,
+       "its source table"},
+      {"a wrong password, NTRIP 2",
+       kDemoStream,
+       "/DEMO",
+       {"--ntrip", "2"},
+       "wrong",
+       0,
+       1,
+       "refused the user name or password"},
+      {"the target behind the options",
+       kDemoStream,
+       "",
+       {"--user", "demo", "@"},
+       "demo",
+       0,
+       0,
+       "RTCM 3"},
+      {"no mount point", kDemoStream, "/", {}, "demo", 0, 2, "HOST[:PORT]/MOUNT"},
+      {"a control character", kDemoStream, "/DE\x1bMO", {}, "demo", 0, 2, "control"},
+      {"an hour and a second", kDemoStream, "/DEMO", {"--seconds", "3601"}, "demo", 0, 2, "3600"},
+      {"no seconds", kDemoStream, "/DEMO", {"--seconds", "0"}, "demo", 0, 2, "--seconds"},
+      {"off the globe", kDemoStream, "/DEMO", {"--near", "91,0"}, "demo", 0, 2, "--near"},
+      {"xml", kDemoStream, "/DEMO", {"--format", "xml"}, "demo", 0, 2, "--format"},
+      {"TLS", kDemoStream, "/DEMO", {"--tls"}, "demo", 0, 2, "TLS"},
+      {"an unknown option", kDemoStream, "/DEMO", {"--baud", "9600"}, "demo", 0, 2, "--baud"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    DemoCaster caster(Sending(c.payload));
+    const ProbeRun run = Probe(caster, c.target, c.options, c.password, c.stopAt);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
+    if (c.status == 2) {
+      EXPECT_EQ(caster.ConnectionCount(), 0u);  // refused before connecting
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quillon::cli
