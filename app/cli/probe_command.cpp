@@ -49,12 +49,7 @@ bool ParseProbeOptions(const Arguments& args, const CommandEnvironment& environm
     }
     if (word == "--near") {
       GeoPosition near;
-      if (!ParseLatLon(args[++i], near.latitude, near.longitude)) {
-        problem =
-            "--near: expected LAT,LON in degrees, such as 52.52,13.40 (south and west "
-            "negative)";
-        return false;
-      }
+      if (!ParseNear(args[++i], near, problem)) return false;
       options.near = near;
     } else if (word == "--format") {
       if (args[++i] != "text" && args[i] != "json") {

@@ -76,12 +76,7 @@ bool ParseOptions(const Arguments& args, Options& options, std::string& problem)
       options.longListing = true;
     } else if (word == "--near") {
       GeoPosition position;
-      if (!ParseLatLon(args[++i], position.latitude, position.longitude)) {
-        problem =
-            "--near: expected LAT,LON in degrees, such as 52.52,13.40 (south and west "
-            "negative)";
-        return false;
-      }
+      if (!ParseNear(args[++i], position, problem)) return false;
       options.near = position;
     } else if (word == "--limit") {
       const std::string& value = args[++i];
