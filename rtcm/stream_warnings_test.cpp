@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,21 +23,11 @@ const std::string kStation = Bytes(testframes::kGeonet1005) + Bytes(testframes::
 const std::string kGga =
     "$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76\r\n";
 
-std::string MsmWithABrokenFrame() {
+// Stream messages of which one in three fails its CRC.
+std::string WithBrokenFrames() {
   std::string broken = RtcmFrame(Payload(1097, 2001, "abc"));
   broken[5] ^= 1;
-  return kMsm + broken;
-}
-
-// What a wrong baud rate makes of a stream: bytes without pattern.
-std::string Noise() {
-  static std::uint32_t state = 7;
-  std::string bytes;
-  for (int i = 0; i < 1000; ++i) {
-    state ^= state << 13, state ^= state >> 17, state ^= state << 5;
-    bytes.push_back(static_cast<char>(state));
-  }
-  return bytes;
+  return kMsm + broken + kStation;
 }
 
 struct Said {
@@ -47,49 +36,29 @@ struct Said {
   std::string phrase;  // what the line must tell the user
 };
 
-// Forty seconds of a stream, `second(s)` arriving in second s; the warnings with the second
-// they were given in.
+// Forty seconds of a stream, `perSecond` arriving each second from second `from` on; the
+// warnings with the second they were given in.
 TEST(StreamWarnings, EachIsSaidOnceWhenItsTimeHasCome) {
+  constexpr StreamSide kBase = StreamSide::kBase, kRover = StreamSide::kRover;
+  const std::string broken = WithBrokenFrames();
   const struct {
     const char* name;
     StreamSide side;
-    std::function<std::string(std::uint32_t)> second;
+    std::string perSecond;
+    std::uint32_t from;
     std::vector<Said> said;
   } cases[] = {
-      {"a good stream", StreamSide::kBase, [](auto) { return kMsm + kStation; }, {}},
-      {"NMEA only",
-       StreamSide::kBase,
-       [](auto) { return kGga + kGga; },
-       {{10, Kind::kNoFrames, "NMEA"}}},
-      {"wrong baud rate",
-       StreamSide::kBase,
-       [](auto) { return Noise(); },
-       {{10, Kind::kNoFrames, "baud rate"}}},
-      {"a few stray bytes",
-       StreamSide::kBase,
-       [](auto) { return std::string("\0\xFF", 2); },
-       {{10, Kind::kNoFrames, "(22 bytes)"}}},
-      {"frames failing their CRC",
-       StreamSide::kBase,
-       [](auto) { return MsmWithABrokenFrame() + kStation; },
-       {{4, Kind::kCrcFailures, "check the baud rate"}}},
-      {"no station position, from 5 s on",
-       StreamSide::kBase,
-       [](std::uint32_t s) { return s < 5 ? std::string() : kMsm; },
-       {{35, Kind::kNoStationPosition, "1005 or 1006"}}},
-      {"no observations",
-       StreamSide::kBase,
-       [](auto) { return kStation; },
-       {{30, Kind::kNoObservations, "MSM"}}},
-      {"a Rover's stream of NMEA",
-       StreamSide::kRover,
-       [](auto) { return kGga; },
-       {{10, Kind::kNoFrames, "relayed as it is"}}},
-      {"a Rover's stream of station messages",
-       StreamSide::kRover,
-       [](auto) { return kStation; },
-       {}},
-      {"a silent Rover's stream", StreamSide::kRover, [](auto) { return std::string(); }, {}},
+      {"a good stream", kBase, kMsm + kStation, 0, {}},
+      {"NMEA only", kBase, kGga + kGga, 0, {{10, Kind::kNoFrames, "turn on its RTCM 3"}}},
+      // At the wrong baud rate, NMEA's letters turn into bytes with the high bits set.
+      {"wrong baud rate", kBase, std::string(500, '\xF8'), 0, {{10, Kind::kNoFrames, "baud"}}},
+      {"stray bytes", kBase, std::string("\0\xFF", 2), 0, {{10, Kind::kNoFrames, "(22 bytes)"}}},
+      {"CRC failures", kBase, broken, 0, {{4, Kind::kCrcFailures, "check the baud rate"}}},
+      {"no position", kBase, kMsm, 5, {{35, Kind::kNoStationPosition, "1005 or 1006"}}},
+      {"no observations", kBase, kStation, 0, {{30, Kind::kNoObservations, "MSM"}}},
+      {"a Rover's NMEA", kRover, kGga, 0, {{10, Kind::kNoFrames, "relayed as it is"}}},
+      {"a Rover's station messages", kRover, kStation, 0, {}},
+      {"a silent Rover's stream", kRover, "", 0, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -99,7 +68,7 @@ TEST(StreamWarnings, EachIsSaidOnceWhenItsTimeHasCome) {
     StreamWarnings warnings(c.side);
     std::vector<Said> said;
     for (std::uint32_t second = 0; second <= 40; ++second, clock.Advance(1000)) {
-      scanner.Scan(c.second(second), clock.TickCount());
+      if (second >= c.from) scanner.Scan(c.perSecond, clock.TickCount());
       for (const StreamWarning& warning :
            warnings.Due(scanner.Summary(clock.TickCount()), clock.TickCount() - start)) {
         said.push_back({second, warning.kind, warning.text});

@@ -1,7 +1,5 @@
 #include "app/cli/probe_command.h"
 
-#include <sys/socket.h>
-
 #include <array>
 #include <cerrno>
 #include <string_view>
@@ -15,6 +13,8 @@
 #include "common/text.h"
 #include "common/utf8.h"
 #include "net/caster_socket.h"
+#include "net/caster_stream.h"
+#include "net/tls_options.h"
 #include "ntrip/login_verdict.h"
 #include "ntrip/requests.h"
 #include "platform/system_error.h"
@@ -25,7 +25,8 @@ namespace {
 
 constexpr char kUsage[] =
     "Usage: quillon probe HOST[:PORT]/MOUNT [--seconds N] [--user NAME] [--password-file FILE]\n"
-    "                     [--near LAT,LON] [--format text|json] [--ntrip 1|2]\n";
+    "                     [--near LAT,LON] [--format text|json] [--ntrip 1|2]\n"
+    "                     [--tls [--ca-file FILE | --insecure]]\n";
 
 constexpr std::size_t kReadSize = 4096;
 
@@ -87,24 +88,21 @@ bool ParseProbeOptions(const Arguments& args, const CommandEnvironment& environm
     problem = "--seconds: a number of seconds from 1 to " + std::to_string(kMaxProbeSeconds);
     return false;
   }
-  if (options.session.protocol.tls == true) {
-    problem = "--tls: the probe cannot log in over TLS yet; probe the caster's plain port";
-    return false;
-  }
   return true;
 }
 
-// The login request of the Rover for these options.
-std::string LoginRequest(const ProbeOptions& options, std::string_view host, std::int32_t port) {
+// The login request of the Rover for these options, to a caster spoken to with `protocol`.
+std::string LoginRequest(const ProbeOptions& options, const CasterProtocol& protocol,
+                         std::string_view host, std::int32_t port) {
   const std::string user = ToUtf8(options.session.userName.value_or(u""));
   const std::string password = ToUtf8(options.session.password.value_or(u""));
   const std::string mountPoint = ToUtf8(*options.session.mountPoint);
-  if (options.session.protocol.version != NtripVersion::k2) {
+  if (protocol.version != NtripVersion::k2) {
     return BuildClientRequest(user, password, mountPoint);
   }
   std::optional<BasicLogin> login;
   if (options.session.userName || options.session.password) login = BasicLogin{user, password};
-  return BuildVersion2ClientRequest({host, port, false}, mountPoint, login);
+  return BuildVersion2ClientRequest({host, port, protocol.tls}, mountPoint, login);
 }
 
 void ShowError(MessageSink& messages, std::u16string text, std::u16string detail = {}) {
@@ -122,6 +120,7 @@ void ShowLoginFailure(MessageSink& messages, const CasterLogin& login, const Log
     }
     case LoginEnd::kSendFailed:
       return ShowError(messages, LoadString(kStrAuthenticationIo));
+    case LoginEnd::kTlsFailed:
     case LoginEnd::kReadFailed:
       return ShowError(messages, LoadString(kStrAuthenticationIo),
                        EightBitToWide(DescribeLoginReply(login)));
@@ -133,7 +132,7 @@ void ShowLoginFailure(MessageSink& messages, const CasterLogin& login, const Log
 
 // Reads the stream behind the accepted reply into `result` until `limitMs` have passed, the
 // stream ends or fails, or `stop` asks to.
-void Listen(int fd, LoginVerdict& verdict, std::uint32_t limitMs, Clock& clock,
+void Listen(CasterStream& stream, LoginVerdict& verdict, std::uint32_t limitMs, Clock& clock,
             const StopRequested& stop, ProbeResult& result) {
   RtcmScanner scanner;
   const std::uint32_t start = clock.TickCount();
@@ -147,16 +146,13 @@ void Listen(int fd, LoginVerdict& verdict, std::uint32_t limitMs, Clock& clock,
   for (;;) {
     const std::uint32_t passed = clock.TickCount() - start;
     if (passed >= limitMs) break;
-    const WaitEnd waited = WaitInSteps(clock, limitMs - passed, stop, [&](std::uint32_t ms) {
-      return clock.WaitReadable(fd, ms);
-    });
+    const WaitEnd waited = stream.WaitReadable(clock, limitMs - passed, stop);
     if (waited == WaitEnd::kStopped) {
       result.ending = "Stopped before the time was up.";
       break;
     }
     if (waited == WaitEnd::kTimedOut) break;
-    const ssize_t got =
-        waited == WaitEnd::kReady ? recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT) : -1;
+    const ssize_t got = waited == WaitEnd::kReady ? stream.ReadReady(buffer) : -1;
     if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
     if (got <= 0) {
       result.ending = got == 0 ? "The caster ended the stream."
@@ -204,11 +200,17 @@ int RunProbeCommand(const Arguments& args, const CommandEnvironment& environment
   };
   const std::string host = ToUtf8(*options.session.address);
   const std::int32_t port = options.session.port.value_or(kDefaultCasterPort);
-  const NtripVersion version = options.session.protocol.version.value_or(NtripVersion::k1);
+  const CasterProtocol protocol = AppliedProtocol({}, options.session.protocol);
+  const TlsOptions tls = TlsFor(protocol, options.session.protocol.insecure);
+  if (const std::string_view warning = TlsWarning(tls); !warning.empty()) {
+    std::fprintf(environment.err, "quillon probe: %.*s\n", static_cast<int>(warning.size()),
+                 warning.data());
+  }
+  const NtripVersion version = protocol.version;
   CasterSocket socket;
   const CasterLogin login = LogInToCaster(
-      host, port, LoginRequest(options, host, port), socket, clock, stop, LookUpHostName,
-      version == NtripVersion::k2 ? ReplyExtent::kHead : ReplyExtent::kFirstLine);
+      host, port, LoginRequest(options, protocol, host, port), socket, clock, stop, LookUpHostName,
+      version == NtripVersion::k2 ? ReplyExtent::kHead : ReplyExtent::kFirstLine, tls);
   if (login.end == LoginEnd::kStopped) return kExitStoppedBeforeStart;
   LoginVerdict verdict = JudgeLoginReply(login, version, LoginRole::kClient);
   if (!verdict.accepted) {
@@ -221,8 +223,8 @@ int RunProbeCommand(const Arguments& args, const CommandEnvironment& environment
   result.mountPoint = ToUtf8(*options.session.mountPoint);
   result.near = options.near;
   const int seconds = options.session.seconds.value_or(kDefaultProbeSeconds);
-  Listen(socket.Get(), verdict, static_cast<std::uint32_t>(seconds) * 1000, clock, stop, result);
-  socket.Close();
+  Listen(*login.stream, verdict, static_cast<std::uint32_t>(seconds) * 1000, clock, stop, result);
+  login.stream->Close();
   if (options.json) {
     PrintProbeJson(environment.out, result);
   } else {

@@ -11,6 +11,9 @@
 #include "ntrip/correction_stream.h"
 #include "ntrip/demo_caster.h"
 #include "testing/hooked_clock.h"
+#include "testing/temp_folder.h"
+#include "testing/test_certificates.h"
+#include "testing/tls_test_peer.h"
 
 namespace quillon::cli {
 namespace {
@@ -64,13 +67,22 @@ DemoCasterConfig Sending(std::string payload, std::string password = "demo") {
 
 // The demo station is 0.1 degree of longitude east of --near: 6.766 km of great circle there
 // (haversine on the 6371 km sphere, in Python). Every byte behind the reply is scanned, also
-// when NTRIP 2 cuts it into chunks.
+// when NTRIP 2 cuts it into chunks, and over TLS.
 TEST(ProbeCommand, TellsWhatTheDemoStreamHoldsAsJson) {
   DemoCaster caster(Sending(kDemoStream));
-  for (const char* version : {"1", "2"}) {
-    SCOPED_TRACE(version);
-    const ProbeRun run = Probe(caster, {"@", "--ntrip", version, "--seconds", "5", "--near",
-                                        "52.52,13.505", "--format", "json"});
+  const testing::TestCertificates certificates = testing::MakeTestCertificates();
+  testing::TempFolder folder;
+  const std::string authority = (folder.Path() / "authority.pem").string();
+  testing::WritePem(authority, certificates.authority);
+  testing::TlsTestPeer front(
+      {certificates.localhost, testing::PeerBehaviour::kForward, "127.0.0.1", 0, caster.Port()});
+  const std::string overTls = "localhost:" + std::to_string(front.Port()) + "/DEMO";
+  for (const Arguments& protocol : {Arguments{"@", "--ntrip", "1"}, Arguments{"@", "--ntrip", "2"},
+                                    Arguments{overTls, "--tls", "--ca-file", authority}}) {
+    SCOPED_TRACE(protocol[1]);
+    Arguments options = {"--seconds", "5", "--near", "52.52,13.505", "--format", "json"};
+    options.insert(options.end(), protocol.begin(), protocol.end());
+    const ProbeRun run = Probe(caster, options);
     ASSERT_EQ(run.status, 0) << run.err;
     const nlohmann::json json = nlohmann::json::parse(run.out);
     std::vector<unsigned> numbers;
@@ -118,7 +130,7 @@ TEST(ProbeCommand, ExitStatusSaysWhetherRtcm3CameAndWhy) {
       {"no seconds", Sending(demo), {"@", "--seconds", "0"}, 0, 2, "--seconds"},
       {"off the globe", Sending(demo), {"@", "--near", "91,0"}, 0, 2, "--near"},
       {"xml", Sending(demo), {"@", "--format", "xml"}, 0, 2, "--format"},
-      {"TLS", Sending(demo), {"@", "--tls"}, 0, 2, "TLS"},
+      {"NTRIP 1 over TLS", Sending(demo), {"@", "--ntrip", "1", "--tls"}, 0, 2, "--tls speaks"},
       {"an unknown option", Sending(demo), {"@", "--baud", "9600"}, 0, 2, "--baud"},
   };
   for (const auto& c : cases) {
