@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
   if (command == "rover") return quillon::cli::RunRover(rest);
   if (command == "base") return quillon::cli::RunBase(rest);
   if (command == "demo") return quillon::cli::RunDemo(rest);
+  if (command == "probe") return quillon::cli::RunProbe(rest);
   if (command == "sourcetable") {
     quillon::cli::ConsoleMessageSink messages;
     return quillon::cli::RunSourceTable(args, stdout, messages, quillon::RealClock(),
