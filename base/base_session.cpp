@@ -20,6 +20,7 @@
 #include "ntrip/requests.h"
 #include "platform/wait_step.h"
 #include "session/caster_uplink.h"
+#include "session/stream_watch.h"
 #include "session/throughput.h"
 
 namespace quillon {
@@ -89,6 +90,7 @@ class BaseSession {
   std::uint32_t lastReceipt_ = 0;
   std::array<std::uint8_t, kUploadChunkSize> chunk_{};
   CasterUplink uplink_;
+  StreamWatch watch_{StreamSide::kBase};  // what the upload holds, and what is wrong with it
 
   // This pass's wait: what is ready.
   bool casterReady_ = false;
@@ -230,6 +232,7 @@ void BaseSession::BeginUpload() {
   lastReceipt_ = now;
   // An NTRIP 2 upload is the POST's chunked body.
   uplink_.Begin(*login_.stream, now, settings_.protocol.version == NtripVersion::k2);
+  watch_.Begin(status_, now);
 }
 
 void BaseSession::UploadLoop() {
@@ -288,13 +291,16 @@ bool BaseSession::TakeFromReceiver() {
         LoseReceiver(now);
         break;
       }
-      uplink_.Send(std::string_view(reinterpret_cast<const char*>(chunk_.data()),
-                                    static_cast<std::size_t>(count)));
+      const std::string_view block(reinterpret_cast<const char*>(chunk_.data()),
+                                   static_cast<std::size_t>(count));
+      watch_.Scan(block, now);
+      uplink_.Send(block);
       taken += count;
       if (static_cast<std::size_t>(count) < chunk_.size()) break;
     }
   }
   if (!receiverLost_) WatchReceiver(taken);
+  watch_.Publish(status_, now);
 
   // Counted as they are read, also bytes a failed send takes with it.
   std::lock_guard guard(status_.lock);

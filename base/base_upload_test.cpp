@@ -152,6 +152,27 @@ TEST_F(BaseUpload, OverNtrip2TheUploadIsAChunkedPostThatArrivesExact) {
   EXPECT_TRUE(sink.Boxes().empty());
 }
 
+// A receiver that puts out NMEA instead of RTCM 3: uploaded all the same, and said within 10 s
+// of the upload's start, once.
+TEST_F(BaseUpload, AReceiverThatSendsNmeaOnlyIsSaidWithinTenSeconds) {
+  Start();
+  ASSERT_TRUE(caster->WaitForConnections(1, kRealLimit));
+  const std::string nmea = MakeGgaSentence(clock.Now(), 52.52, 13.40);
+  receiver.Emit(nmea + nmea);
+  ASSERT_TRUE(caster->WaitForUploaded(2 * nmea.size(), kRealLimit));
+  const std::uint64_t uploadedAt = clock.Elapsed();
+  clock.SetRealPollMs(kFastPollMs);
+  const auto deadline = std::chrono::steady_clock::now() + kRealLimit;
+  while (status.Snapshot().streamWarnings.empty() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::yield();
+  }
+  const auto warnings = status.Snapshot().streamWarnings;
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("NMEA"), std::string::npos) << warnings[0];
+  EXPECT_LE(clock.Elapsed() - uploadedAt, 11'000u);
+  EXPECT_EQ(caster->Uploaded(), nmea + nmea);
+}
+
 // A receiver that goes out of range is shown as lost while the caster stays connected; its link
 // is opened again every 5 s until it answers, and the upload goes on.
 TEST_F(BaseUpload, ALostReceiverIsShownAndItsLinkOpenedAgainEveryFiveSeconds) {

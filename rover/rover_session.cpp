@@ -26,6 +26,7 @@
 #include "platform/wait_step.h"
 #include "rover/rover_attempt.h"
 #include "session/caster_uplink.h"
+#include "session/stream_watch.h"
 #include "session/throughput.h"
 
 namespace quillon {
@@ -137,6 +138,7 @@ class RoverSession {
   GgaOverride gga_;
   std::optional<GgaPace> ggaPace_;  // only GGA upstream, at its pace
   CasterUplink uplink_;
+  StreamWatch watch_{StreamSide::kRover};  // what the corrections hold, for the status
 };
 
 RoverAttemptEnd RoverSession::Run() {
@@ -300,6 +302,7 @@ void RoverSession::BeginSession() {
   relaying_ = true;
   relayStart_ = now;
   uplink_.Begin(*login_.stream, now);
+  watch_.Begin(status_, now);
 }
 
 void RoverSession::RelayLoop() {
@@ -374,6 +377,7 @@ bool RoverSession::ReceiveFromCaster() {
   // Bytes that came count as data, even when framing alone (a chunk-size line) came.
   if (result_ <= 0 && !payload_.empty()) result_ = static_cast<int>(payload_.size());
   out_ = payload_;
+  watch_.Scan(out_, c_.clock.TickCount());
   return true;
 }
 
@@ -433,6 +437,7 @@ bool RoverSession::StillRunning() {
 }
 
 void RoverSession::UpdateElapsed() {
+  watch_.Publish(status_, c_.clock.TickCount());
   const std::int64_t seconds = ConnectedSeconds(sessionStart_, c_.clock.Now());
   std::lock_guard guard(status_.lock);
   status_.elapsedSeconds = seconds;
@@ -461,7 +466,9 @@ void RoverSession::Forward(std::string_view block, std::uint32_t now) {
       gga_.Pass(block, settings_.overrideEnabled.load() != 0, settings_.overrideLatitude.load(),
                 settings_.overrideLongitude.load(), now);
   if (ggaPace_) out = ggaPace_->Pass(out, now);
-  if (!out.empty()) uplink_.Send(out);
+  if (out.empty()) return;
+  watch_.TakeUpstream(out);
+  uplink_.Send(out);
 }
 
 bool RoverSession::SendUpstream() {

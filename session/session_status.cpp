@@ -17,12 +17,14 @@ void SessionStatus::Reset() {
   total = 0;
   elapsedSeconds = 0;
   connected = false;
+  streamLine.clear();
+  streamWarnings.clear();
 }
 
 SessionSnapshot SessionStatus::Snapshot() {
   std::lock_guard guard(lock);
-  return SessionSnapshot{running.load() == 1, error.load() == 1, rate, peak, total,
-                         elapsedSeconds, connected};
+  return SessionSnapshot{running.load() == 1, error.load() == 1, rate,       peak,          total,
+                         elapsedSeconds,      connected,         streamLine, streamWarnings};
 }
 
 void SessionStatus::StartWorker(std::function<void()> body, const char* name) {

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "net/caster_socket.h"
 #include "platform/message_sink.h"
@@ -26,6 +27,8 @@ struct SessionSnapshot {
   std::int64_t total = 0;
   std::int64_t elapsedSeconds = 0;
   bool connected = false;
+  std::string streamLine;                   // what the stream holds ("RTCM 3: ..."); may be empty
+  std::vector<std::string> streamWarnings;  // said on this connection, oldest first
 };
 
 class SessionStatus {
@@ -53,6 +56,10 @@ class SessionStatus {
   // Set by the worker once the caster has accepted its login, cleared when that connection
   // is gone; front ends report the change.
   bool connected = false;
+  // What the relayed stream holds, and the warnings about it said on this connection (at most
+  // one of each kind): see StreamWatch.
+  std::string streamLine;
+  std::vector<std::string> streamWarnings;
 
   // Owner of the worker's message boxes; null: the worker shows none.
   std::atomic<MessageSink*> owner{nullptr};

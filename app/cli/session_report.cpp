@@ -40,8 +40,11 @@ std::string OneLine(std::string_view text) {
 std::string OneLineStatusText(std::u16string_view text) { return OneLine(TerminalText(text)); }
 
 std::string StatusLine(const SessionSnapshot& snapshot) {
-  return ElapsedWithDays(snapshot.elapsedSeconds) + " " + std::to_string(snapshot.rate) +
-         " B/s " + std::to_string(snapshot.total) + " bytes";
+  std::string line = ElapsedWithDays(snapshot.elapsedSeconds) + " " +
+                     std::to_string(snapshot.rate) + " B/s " + std::to_string(snapshot.total) +
+                     " bytes";
+  if (!snapshot.streamLine.empty()) line += "  " + snapshot.streamLine;
+  return line;
 }
 
 SessionReporter::SessionReporter(const ReportTarget& target, std::string_view activity)
@@ -69,8 +72,13 @@ std::string SessionReporter::ServiceStatus(const SessionState& state) const {
   }
   if (state.phase != SessionPhase::kConnected) return StateLine(state);
   const SessionSnapshot& c = state.counters;
-  return activity_ + ": " + std::to_string(c.total) + " bytes, " + std::to_string(c.rate) +
-         " B/s, connected " + ElapsedWithDays(c.elapsedSeconds);
+  std::string status = activity_ + ": " + std::to_string(c.total) + " bytes, " +
+                       std::to_string(c.rate) + " B/s, connected " +
+                       ElapsedWithDays(c.elapsedSeconds);
+  if (!c.streamLine.empty()) status += "; " + c.streamLine;
+  // The latest warning stays in view until the connection ends.
+  if (!c.streamWarnings.empty()) status += "; " + c.streamWarnings.back();
+  return status;
 }
 
 void SessionReporter::Print(const std::string& line) {
@@ -107,6 +115,12 @@ void SessionReporter::Report(const SessionState& state, std::uint32_t now,
   if (state.detail != lastDetail_) {
     lastDetail_ = state.detail;
     if (!state.detail.empty()) Print(state.detail);
+  }
+  // Each warning about the stream once, as it comes; a new connection starts the list again.
+  const std::vector<std::string>& warnings = state.counters.streamWarnings;
+  if (warnings.size() < warningsPrinted_) warningsPrinted_ = 0;
+  for (; warningsPrinted_ < warnings.size(); ++warningsPrinted_) {
+    Print("Warning: " + warnings[warningsPrinted_]);
   }
   if (target_.live) {
     Print(state.phase == SessionPhase::kConnected || state.phase == SessionPhase::kConnecting

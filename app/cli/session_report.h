@@ -93,6 +93,7 @@ class SessionReporter {
   bool first_ = true;
   std::string lastState_;
   std::string lastDetail_;
+  std::size_t warningsPrinted_ = 0;
   std::string lastServiceStatus_;
   std::uint32_t lastSummary_ = 0;
   std::optional<std::uint32_t> lastFed_;

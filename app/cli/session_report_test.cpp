@@ -101,6 +101,32 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   for (std::FILE* file : {log, terminal, unused}) std::fclose(file);
 }
 
+// What the stream holds goes on the counters' line and into the service status; each warning
+// about it is printed once and stays in the service status.
+TEST(SessionReporter, TheStreamsContentsAndEachWarningAreShownWhereTheUserLooks) {
+  RecordingNotifier service;
+  std::FILE* log = std::tmpfile();
+  SessionReporter reporters[] = {{{log, true}, "Uploading"},
+                                 {{std::tmpfile(), false, &service}, "Uploading"}};
+  SessionState state = State(SessionPhase::kConnected, 0);
+  state.counters.streamLine = "RTCM 3: 1005 (0.10/s), station 2001";
+  for (int second = 0; second < 3; ++second) {
+    if (second == 1) state.counters.streamWarnings = {"No station position in 30 s."};
+    for (SessionReporter& r : reporters) r.Report(state, 1000u * second, 1000u * second);
+  }
+  const std::vector<std::string> lines = Lines(Contents(log));
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "00:00:00 0 B/s 0 bytes  RTCM 3: 1005 (0.10/s), station 2001",
+                       "Warning: No station position in 30 s.",
+                       "00:00:00 0 B/s 0 bytes  RTCM 3: 1005 (0.10/s), station 2001",
+                       "00:00:00 0 B/s 0 bytes  RTCM 3: 1005 (0.10/s), station 2001"}));
+  ASSERT_EQ(service.sent.size(), 2u);
+  EXPECT_EQ(service.sent[1],
+            "STATUS=Uploading: 0 bytes, 0 B/s, connected 00:00:00; RTCM 3: 1005 (0.10/s), station "
+            "2001; No station position in 30 s.");
+  std::fclose(log);
+}
+
 // The unit's WatchdogSec=3min: fed every 90 s while the worker lives; a worker silent for the
 // whole interval starves it.
 TEST(SessionReporter, FeedsTheWatchdogAtHalfItsIntervalOnlyWhileTheWorkerShowsLife) {
@@ -138,8 +164,7 @@ TEST(SessionReporter, TotalsPast32BitsAndConnectTimesPastADayAreShownWhole) {
       {kDay + 3723, 1024, (std::int64_t{1} << 32) + 5, "1d 01:02:03"},
       // 24 days of 1 kB/s: the total a 32-bit counter showed as -2146967296.
       {24 * kDay + 6 * 3600, 1024, 2'148'000'000, "24d 06:00:00"},
-      {123 * kDay + 4 * 3600 + 5 * 60 + 6, 3'000'000'000, 10'886'400'000'000,
-       "123d 04:05:06"},
+      {123 * kDay + 4 * 3600 + 5 * 60 + 6, 3'000'000'000, 10'886'400'000'000, "123d 04:05:06"},
   };
   for (const auto& c : cases) {
     const std::string counts = std::to_string(c.rate) + " B/s " + std::to_string(c.total);
