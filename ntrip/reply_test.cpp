@@ -9,6 +9,7 @@ namespace {
 
 using namespace std::string_literals;
 
+// The login verdict's tables judge whole replies by these tokens; here, where a token counts.
 TEST(ReplyContains, JudgesCasterAnswersByExactToken) {
   const struct {
     std::string received;
@@ -17,13 +18,9 @@ TEST(ReplyContains, JudgesCasterAnswersByExactToken) {
   } cases[] = {
       {"ICY 200 OK\r\n\xd3\x00\x13", kClientSuccessToken, true},  // data behind the token
       {"\r\nICY 200 OK\r\n", kClientSuccessToken, true},          // anywhere, not only at start
-      {"HTTP/1.1 200 OK\r\nContent-Type: gnss/data\r\n\r\n", kClientSuccessToken, false},
       {"ICY 200 OK", kClientSuccessToken, false},  // the CR LF belongs to it
       {"icy 200 ok\r\n", kClientSuccessToken, false},
       {"junk\0ICY 200 OK\r\n"s, kClientSuccessToken, false},  // behind a NUL: not received text
-      {"OK\r\n", kServerSuccessToken, true},
-      {"HTTP/1.0 200 OK\r\n", kServerSuccessToken, true},
-      {"ERROR - Bad Password\r\n", kServerSuccessToken, false},
   };
   for (const auto& c : cases)
     EXPECT_EQ(ReplyContains(c.received, c.token), c.accepted) << c.received;
