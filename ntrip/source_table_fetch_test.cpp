@@ -177,10 +177,6 @@ TEST(GetSourceTable, ATableThatEndsBadlyKeepsTheNamesThatCameAfterOneRequest) {
        TableRead::kClosedEarly, kFirstTwo},
       {CasterBehaviour::kTableCut, twoAndACut, kReplyStoreLimit, NtripVersion::k2, true,
        TableRead::kClosedEarly, kFirstTwo},
-      {CasterBehaviour::kTableCut, twoAndACut, kReplyStoreLimit, NtripVersion::k2, false,
-       TableRead::kClosedEarly, kFirstTwo},
-      {CasterBehaviour::kTableNeverEnds, twoAndACut, kReplyStoreLimit, NtripVersion::k2, true,
-       TableRead::kTimedOut, kFirstTwo},
       // The limit made small: the status line, headers, CAS record and two STR records fit.
       {CasterBehaviour::kNormal,
        MakeSourceTable(NumberedMountPoints(100)),
