@@ -163,19 +163,18 @@ TEST(ComLinkTest, AColonIsAppendedInTheCallersBufferOnlyWhenNoneIsThereAndItFits
   }
 }
 
-// Shown only with an owner; for Bluetooth (or no library for it) with the reason as detail.
+// Shown only with an owner; for Bluetooth (or no library for it) with the reason as detail (the
+// serial reasons are the next test's).
 TEST(ComLinkTest, AFailedOpenWithAnOwnerShowsTheLinkOpenMessage) {
   VirtualClock clock;
   FakeBluetoothLib library(clock);
   library.SetDevices({{u"only"}});
   library.SetOpenSucceeds(false, "Bluetooth: Host is down.");
-  ComLink serial(clock, nullptr);
   ComLink bluetooth(clock, &library);
   ComLink noLibrary(clock, nullptr);
   bluetooth.ChooseBluetooth(0, 1);
   noLibrary.ChooseBluetooth(0, 1);
   const std::pair<ComLink*, std::u16string> cases[] = {
-      {&serial, u"/dev/quillon-missing: No such file or directory.\r\nThe device is not there."},
       {&bluetooth, u"Bluetooth: Host is down."},
       {&noLibrary, u"Bluetooth is not available on this system."},
   };

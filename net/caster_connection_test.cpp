@@ -119,26 +119,6 @@ TEST(ResolveCasterAddress, AHangingLookupEndsWithAStopOrAfterItsLimit) {
   release.set_value();
 }
 
-TEST(ConnectToCaster, ACasterThatNeverAcceptsFailsAfterTheLimitOrAtTheStop) {
-  DemoCaster caster;
-  caster.StopAccepting();
-  VirtualClock clock(1000, 1'700'000'000, 1);
-  CasterSocket socket;
-  const CasterConnect late =
-      ConnectToCaster("127.0.0.1", caster.Port(), socket, clock, kCasterConnectLimitMs);
-  EXPECT_EQ(late.step, ConnectStep::kConnectFailed);
-  EXPECT_EQ(late.error, ETIMEDOUT);
-  EXPECT_EQ(clock.Elapsed(), kCasterConnectLimitMs);
-  EXPECT_TRUE(socket.IsOpen());  // the caller closes it, by its own rules
-
-  int asked = 0;
-  const auto start = clock.Elapsed();
-  const CasterConnect stopped = ConnectToCaster("127.0.0.1", caster.Port(), socket, clock,
-                                                kCasterConnectLimitMs, [&] { return ++asked > 2; });
-  EXPECT_EQ(stopped.step, ConnectStep::kStopped);
-  EXPECT_LE(clock.Elapsed() - start, 2 * kWaitStepMs);
-}
-
 // The caster's addresses in turn, within one limit: on 127.0.0.1 a caster that never accepts,
 // on 127.0.0.2 one that does, on 127.0.0.3 nothing (refused at once); all on one port.
 TEST(ConnectToCaster, TriesEveryAddressInTurnWithinOneLimit) {
@@ -152,6 +132,7 @@ TEST(ConnectToCaster, TriesEveryAddressInTurnWithinOneLimit) {
     int error;         // 0: connected to `accepts`
     std::uint64_t ms;  // virtual time of the connect
   } cases[] = {
+      {{hangs}, ETIMEDOUT, 20000},
       {{refuses, accepts}, 0, 0},
       {{"0.0.0.0", accepts}, 0, 0},
       {{hangs, accepts}, 0, 10000},  // half the limit each
@@ -172,6 +153,7 @@ TEST(ConnectToCaster, TriesEveryAddressInTurnWithinOneLimit) {
     EXPECT_EQ(connect.error, c.error);
     EXPECT_EQ(timed.clock.Elapsed(), c.ms);
     EXPECT_EQ(connect.peer.Text(), c.error == 0 ? accepts : "?");
+    EXPECT_TRUE(socket.IsOpen());  // the caller closes it, by its own rules
   }
 }
 
@@ -206,27 +188,6 @@ TEST(ConnectToCaster, ReachesACasterOverIPv6) {
     EXPECT_EQ(connect.peer.Text(), "::1");
   }
   EXPECT_EQ(lookup.asked, Texts{"v6-only.example"});
-}
-
-TEST(SendWithin, APeerThatStopsReadingFailsTheSendAfterTheLimitOrAtTheStop) {
-  int ends[2];
-  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
-  VirtualClock clock(1000, 1'700'000'000, 1);
-  const std::string chunk(64 * 1024, 'x');
-  // Sends until the peer's buffers are full, then makes no progress.
-  int result = 0;
-  while ((result = SendWithin(ends[0], chunk, clock, kSendStallLimitMs)) == 0) {
-  }
-  EXPECT_EQ(result, ETIMEDOUT);
-  EXPECT_GE(clock.Elapsed(), kSendStallLimitMs);
-
-  const auto start = clock.Elapsed();
-  EXPECT_EQ(SendWithin(ends[0], chunk, clock, kSendStallLimitMs, [] { return true; }), ECANCELED);
-  EXPECT_EQ(clock.Elapsed(), start);
-
-  close(ends[1]);
-  EXPECT_EQ(SendWithin(ends[0], chunk, clock, kSendStallLimitMs), EPIPE);
-  close(ends[0]);
 }
 
 }  // namespace

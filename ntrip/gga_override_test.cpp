@@ -75,7 +75,8 @@ TEST(GgaOverride, RewritesEverySentenceThatCarriesAPositionAndPassesEveryOtherBy
 }
 
 // Each damaged sentence stands between two sentences that pass; nothing of it goes upstream,
-// nor of the rest of a sentence broken by a line end, and what follows it passes.
+// nor of the rest of a sentence broken by a line end, and what follows it passes. (Which whole
+// sentences are refused is the sentence rewriting's to test.)
 TEST(GgaOverride, DropsEveryDamagedSentenceThatMayCarryAPosition) {
   const std::string gga = kSirfGga.substr(0, kSirfGga.size() - 4);  // up to and with the "*"
   const std::string body = gga.substr(0, gga.size() - 1);
@@ -89,11 +90,8 @@ TEST(GgaOverride, DropsEveryDamagedSentenceThatMayCarryAPosition) {
       {"wrong checksum", gga + "77\r\n"},
       {"half a checksum", gga + "7\r\n"},
       {"small letters", WithChecksum("$gpgga" + gga.substr(6))},
-      {"small letters of the type", WithChecksum("$GNgga" + gga.substr(6))},
       {"NUL inside", WithChecksum("$GPGGA,092750.000\0"s + gga.substr(17))},
       {"$ inside", WithChecksum("$GPGGA,092750.000,5321.6802,N,$" + gga.substr(30))},
-      {"16 fields", WithChecksum(body + ",*")},
-      {"a field over 63 bytes", WithChecksum("$GPGGA," + std::string(64, '0') + gga.substr(17))},
       {"over 255 bytes",
        WithChecksum(body.substr(0, 45) + pad + "," + pad + "," + pad + ",M," + pad + ",M,,*")},
       {"the position behind the 255th byte",
@@ -110,12 +108,6 @@ TEST(GgaOverride, DropsEveryDamagedSentenceThatMayCarryAPosition) {
       {"a head before a dropped sentence, completed by what follows it",
        "$GPGG" + gga + "77\r\nA" + gga.substr(6) + "76\r\n", Overridden(kSirfGga)},
       {"the same, damaged", "$GPGG" + gga + "77\r\nA" + gga.substr(6) + "77\r\n", "$GPGG"},
-      {"RMC without checksum", kUbloxRmc.substr(0, kUbloxRmc.size() - 5) + "\r\n"},
-      {"RMC of 11 fields",
-       WithChecksum("$GPRMC,083559.00,A,4717.11437,N,00833.91522,E,0.004,77.52,091202,*")},
-      {"GLL broken", kGnGll.substr(0, 20) + "\n" + kGnGll.substr(20)},
-      {"GNS in small letters",
-       WithChecksum("$gngns,014035.00,4332.69262,S,17235.48549,E,RR,13,0.9,25.63,11.24,,*")},
   };
   for (const auto& c : cases) {
     const std::string input = kGsv + c.damaged + kGsv;

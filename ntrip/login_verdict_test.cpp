@@ -111,8 +111,6 @@ TEST(JudgeLoginReply, VersionTwoTakesAWholeHeadAndFramesTheStreamAsItSays) {
       {Login("HTTP/1.1 200 OK\r\nNtrip-Version: Ntrip/2.0\r\n\r\n"), k2, kServer, true, ""},
       {Login("HTTP/1.1 204 No Content\r\n\r\n"), k2, kServer, true, ""},
       {Login("ICY 200 OK\r\n"), k2, kServer, false, "The caster replied \"ICY 200 OK\"."},
-      {Login("HTTP/1.1 401 Unauthorized\r\n\r\n"), k2, kServer, false,
-       "The caster refused the user name or password: it replied \"HTTP/1.1 401 Unauthorized\"."},
       {Login("HTTP/1.1 409 Conflict\r\n\r\n"), k2, kServer, false,
        "The caster replied \"HTTP/1.1 409 Conflict\"."},
   };

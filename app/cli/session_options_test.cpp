@@ -129,7 +129,6 @@ TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironme
   };
   const Case cases[] = {
       {"s3cret\r\nsecond line\n", "from-env", file, u"s3cret"},
-      {"no-newline", std::nullopt, file, u"no-newline"},
       {"", "from-env", "", u"from-env"},
       {"", std::nullopt, "", std::nullopt},  // nothing given: nothing to apply
       {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9"

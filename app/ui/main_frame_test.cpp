@@ -16,11 +16,13 @@
 #include "app/ui/handheld.h"
 #include "app/ui/splash_dlg.h"
 #include "app/ui/testing/qt_application.h"
+#include "app/ui/testing/screenshot.h"
 #include "app/ui/transparent_bitmap.h"
 #include "app/ui/zep_quillon_app.h"
 #include "app/ui/zep_quillon_view.h"
 #include "common/strings.h"
 #include "testing/recording_message_sink.h"
+#include "testing/scripted_connection_manager.h"
 #include "testing/virtual_clock.h"
 
 namespace quillon::ui {
@@ -49,49 +51,27 @@ class MainFrameTest : public ::testing::Test {
             .baseDialog = [this] { return MakeModeDialog(u"base"); }};
   }
 
-  // A mode dialog that notes the connection manager's calls so far, and closes itself.
+  // A mode dialog that notes how many calls the connection manager had so far, and closes itself.
   std::unique_ptr<Dialog> MakeModeDialog(std::u16string mode) {
     auto dialog = std::make_unique<Dialog>(DialogTemplate{QString::fromStdU16String(mode)});
     WhenIdle([this, mode, raw = dialog.get()] {
-      runs.push_back(mode + u" after " + std::u16string(manager.calls.begin(), manager.calls.end()));
+      runs.push_back(mode + u" after " + QString::number(manager.calls.size()).toStdU16String());
       raw->EndDialog(kIdOk);
     });
     return dialog;
   }
-
-  // A connection manager that answers "not connected" and records each call as a letter.
-  struct RecordingManager final : ConnectionManager {
-    std::string calls;
-    bool Load() override { return true; }
-    void Unload() override { calls += 'u'; }
-    bool HasEntryPoint(ConnMgrEntryPoint) override { return true; }
-    ManagerResult ConnectionStatus(ConnectionHandle, std::uint32_t& status) override {
-      calls += 's';
-      status = 0;
-      return 0;
-    }
-    ManagerResult EstablishConnectionSync(const ConnectionInfo&, ConnectionHandle& connection,
-                                          std::uint32_t, std::uint32_t&) override {
-      calls += 'e';
-      connection = 1;
-      return 0;
-    }
-    ManagerResult ReleaseConnection(ConnectionHandle, bool) override {
-      calls += 'r';
-      return 0;
-    }
-  };
 
   quillon::testing::VirtualClock clock;
   quillon::testing::RecordingMessageSink boxes;
   QTemporaryDir noPage;  // a folder without the page is skipped
   std::vector<QUrl> opened;
   std::u16string platformType = u"PocketPC";
-  RecordingManager manager;
+  quillon::testing::ScriptedConnectionManager manager;  // answers "not connected"
   std::vector<std::u16string> runs;
 };
 
 // F1 and the Help command show only the Help box; the menu opens the page and the About box.
+// The splash, the About box and the main window are saved for a reviewer (ctest -L screenshots).
 TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheMainWindowsHelpMenuWorks) {
   CZEPQuillonApp app(Environment());
   ASSERT_TRUE(app.InitInstance());
@@ -102,6 +82,7 @@ TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheMainWindowsHelpMenuWorks) {
   CSplashDlg& splash = frame->View()->Splash();
   EXPECT_TRUE(splash.isVisible() && splash.InSplashMode());
   EXPECT_EQ(splash.OwnerText(), u"Jane Surveyor");
+  SaveScreenshot(splash, QStringLiteral("splash"));
   const QList<QAction*> items = frame->menuBar()->actions().at(0)->menu()->actions();
   ASSERT_EQ(items.size(), 3);  // Help Topics, a separator, About
   items[0]->trigger();
@@ -119,6 +100,7 @@ TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheMainWindowsHelpMenuWorks) {
     CAboutDlg* dialog = VisibleDialog<CAboutDlg>();
     ASSERT_NE(dialog, nullptr);
     about = dialog->geometry();
+    SaveScreenshot(*frame, QStringLiteral("about_box"));
     dialog->TitleOkButton()->click();
   });
   items[2]->trigger();
@@ -136,6 +118,8 @@ TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheMainWindowsHelpMenuWorks) {
     return true;
   }).Open(QStringLiteral("About"));  // no page anywhere: nothing opens
   EXPECT_EQ(opened.size(), 1u);
+  splash.DestroyWindow();
+  SaveScreenshot(*frame, QStringLiteral("main_window"));
 }
 
 TEST_F(MainFrameTest, ADeviceThatIsNoPocketPcIsToldAfterTheSplashAndTheProgramEndsWithStatus0) {
@@ -165,9 +149,12 @@ TEST_F(MainFrameTest, TheChooserShowsRoverAboveBaseAndEachPressRunsAFreshDialogO
   EXPECT_EQ(rover->geometry().center().x(), view->rect().center().x() - 2);
   // Status, request, then released once the dialog closed and unloaded with its object.
   for (CBitmapButton* button : {rover, base, rover}) button->click();
-  EXPECT_EQ(runs, (std::vector<std::u16string>{u"rover after se", u"base after seruse",
-                                               u"rover after seruseruse"}));
-  EXPECT_EQ(manager.calls, "seruseruseru");
+  const std::vector<std::string> run = {"status", "request", "release cached 7", "unload"};
+  EXPECT_EQ(runs,
+            (std::vector<std::u16string>{u"rover after 2", u"base after 6", u"rover after 10"}));
+  std::vector<std::string> calls;
+  for (int i = 0; i < 3; ++i) calls.insert(calls.end(), run.begin(), run.end());
+  EXPECT_EQ(manager.calls, calls);
 }
 
 // The drawings' magenta shows the background; F1 opens the About topic and the splash stays. A

@@ -12,7 +12,6 @@
 #include "app/ui/testing/mode_dlg_fixture.h"
 #include "app/ui/testing/screenshot.h"
 #include "app/ui/wait.h"
-#include "common/host_history.h"
 #include "ntrip/source_table_text.h"
 
 namespace quillon::ui {
@@ -103,31 +102,6 @@ TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNam
   EXPECT_TRUE(shown[0].startsWith("You have chosen to download the source table"));
   EXPECT_TRUE(shown[4].startsWith("Connection Error"));
   EXPECT_EQ(caster.ConnectionCount(), 3u);
-}
-
-// A caster saved with NTRIP 2 (as the command line saves it) keeps it through the dialog's load
-// and save, and its Source button asks with the version 2 request.
-TEST_F(RoverDlgTest, ACastersSavedProtocolGoesThroughTheDialogAndItsSourceButton) {
-  sink.SetBoxShownHook([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
-  const CasterProtocol version2{NtripVersion::k2, false, ""};
-  RoverSettings saved;
-  SetDefaultSettings(saved);
-  SetFieldText(saved.address, u"127.0.0.1");
-  saved.port = caster.Port();
-  saved.protocol = version2;
-  UpdateHostHistory(saved);
-  ASSERT_TRUE(WriteSettingsFile(saved, folder.Path()));
-  caster.SetSourceTable(MakeSourceTable({"MP1", "MP2"}));
-  CZEPInterlinkDlg dialog(windowed, status);
-  Run(dialog, [&] {
-    Click(dialog, kIdSource);
-    EXPECT_EQ(dialog.Control<QComboBox>(kIdMountPointList)->count(), 2);
-  });
-  ASSERT_EQ(caster.ConnectionCount(), 1u);
-  EXPECT_TRUE(caster.RequestText(0).starts_with("GET / HTTP/1.1\r\n"));
-  const RoverSettings after = Saved<RoverSettings>();
-  EXPECT_EQ(after.protocol, version2);
-  EXPECT_EQ(after.hosts[0].protocol, version2);
 }
 
 // Alt+G shows the stored values and Ctrl+H nothing; during the session Ctrl+G changes the
