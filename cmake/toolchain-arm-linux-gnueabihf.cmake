@@ -1,0 +1,6 @@
+# 32-bit ARM (Debian armhf, ARMv7 and later): Raspberry Pi 2, 3, 4 and 5 with a 32-bit system.
+# The Pi Zero and Pi 1 are ARMv6, which this compiler's runtime does not run on.
+set(CMAKE_SYSTEM_PROCESSOR armv7l)
+set(QUILLON_TRIPLET arm-linux-gnueabihf)
+set(QUILLON_QEMU qemu-arm)
+include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.cmake)
