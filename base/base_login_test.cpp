@@ -5,6 +5,8 @@
 
 #include "base/base_session_fixture.h"
 #include "common/strings.h"
+#include "ntrip/caster_login.h"
+#include "platform/wait_step.h"
 
 namespace quillon::testing {
 namespace {
@@ -18,38 +20,41 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
   const std::u16string linkOpen = LoadString(kStrUnableToOpenComPort);
   const std::u16string connectionDown = LoadString(kStrSocketReadProblem);
   const std::u16string unresolved = ConnectionErrorText(LookUpHostName("nowhere.invalid").problem);
+  const auto canned = [&](std::string reply) {
+    DemoCasterConfig config;
+    config.cannedReply = std::move(reply);
+    UseCaster(config);
+    caster->Script(CasterBehaviour::kCannedReply);
+  };
   const struct {
     const char* name;
     std::function<void()> prepare;
     BaseSessionResult result;
     std::u16string text;
     std::u16string detail;
-    std::uint64_t minMs = 0, maxMs = 60000;  // virtual time the attempt takes
+    std::uint64_t minMs = 0, maxMs = 500;  // virtual time the attempt takes
   } cases[] = {
+      // A refusal is decided as soon as its line is complete or the caster closes.
       {"wrong password", [&] { SetFieldText(settings.password, u"wrong"); },
        BaseSessionResult::kRejected, rejected, u"The caster replied \"ERROR - Bad Password\"."},
-      // The token is looked for in one read only.
-      {"OK split over two reads",
-       [&] {
-         DemoCasterConfig slow;
-         slow.splitPause = std::chrono::seconds(2);  // a busy machine must not join the parts
-         UseCaster(slow);
-         caster->Script(CasterBehaviour::kSplitReply);
-       },
-       BaseSessionResult::kRejected, rejected, u"The caster replied \"O\"."},
-      // Waited for a bounded time, then taken as an empty reply.
+      {"status 401", [&] { canned("HTTP/1.1 401 Unauthorized\r\n\r\n"); },
+       BaseSessionResult::kRejected, rejected,
+       u"The caster refused the user name or password: it replied \"HTTP/1.1 401 Unauthorized\"."},
+      {"closed without a reply", [&] { canned(""); }, BaseSessionResult::kRejected, rejected,
+       u"The caster closed the connection without a reply."},
+      // Only a silent caster is waited for.
       {"silent caster",
        [&] {
          caster->Script(CasterBehaviour::kSilent);
          clock.SetRealPollMs(kFastPollMs);
        },
-       BaseSessionResult::kRejected, rejected, u"The caster sent no reply."},
+       BaseSessionResult::kRejected, rejected, u"The caster sent no reply.", 6000, 6100},
       {"connection reset", [&] { caster->Script(CasterBehaviour::kResetAfterRequest); },
        BaseSessionResult::kLoginIoFailed, loginIo,
        u"Reading the caster's reply failed: Connection reset by peer."},
       {"name that does not resolve", [&] { SetFieldText(settings.address, u"nowhere.invalid"); },
        BaseSessionResult::kConnectFailed, unresolved,
-       u"The host name \"nowhere.invalid\" did not resolve."},
+       u"The host name \"nowhere.invalid\" did not resolve.", 0, 60000},
       // A connect is given up after 20 s, not after the system's two minutes.
       {"caster that never accepts",
        [&] {
@@ -61,9 +66,10 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
       // Noticed at once, although the receiver is silent, not when a send fails.
       {"caster that closes after its OK",
        [&] { caster->Script(CasterBehaviour::kCloseAfterLogin); }, BaseSessionResult::kUploadFailed,
-       connectionDown, u"The caster closed the connection.", kReplyPauseMs, kReplyPauseMs + 1000},
+       connectionDown, u"The caster closed the connection.", 0, 1000},
       {"receiver missing", [&] { SetFieldText(settings.comPortName, u"/dev/quillon-none"); },
-       BaseSessionResult::kLinkNotOpened, linkOpen, u""},
+       BaseSessionResult::kLinkNotOpened, linkOpen,
+       u"/dev/quillon-none: No such file or directory.\r\nThe device is not there."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -93,6 +99,48 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
     ASSERT_EQ(boxes.size(), boxesBefore + (c.text == linkOpen ? 1 : 0));
     EXPECT_TRUE(boxes.size() == boxesBefore || boxes.back().text == u"Unable to open COM Port.");
     link.CloseComPort();
+  }
+}
+
+// The reply is gathered until its first line is complete: "O" and, a second later, "K\r\n" is
+// "OK\r\n"; an HTTP status line that ends in "OK" holds the token too.
+TEST_F(BaseLogin, TheTokenIsJudgedOnTheWholeFirstLineHoweverItArrives) {
+  for (const CasterBehaviour answer :
+       {CasterBehaviour::kSplitReply, CasterBehaviour::kHttpStatus}) {
+    DemoCasterConfig config;
+    config.splitPause = std::chrono::seconds(1);  // read apart even on a busy machine
+    UseCaster(config);
+    UseDefaultSettings();
+    caster->Script(answer);
+    const std::uint64_t start = clock.Elapsed();
+    Start();
+    ASSERT_TRUE(caster->WaitForConnections(1, kRealLimit));
+    receiver.Emit("$GPGGA");
+    ASSERT_TRUE(caster->WaitForUploaded(6, kRealLimit)) << static_cast<int>(answer);
+    EXPECT_LT(clock.Elapsed() - start, kLoginReplyWindowMs);
+    EndSession();
+  }
+}
+
+// A stop while the caster has not accepted, or has not answered, ends the attempt within a step.
+TEST_F(BaseLogin, AStopDuringTheConnectOrTheReplyWaitEndsTheAttemptAtOnce) {
+  for (const bool connecting : {true, false}) {
+    UseCaster({});
+    UseDefaultSettings();
+    status.Reset();
+    if (connecting) caster->StopAccepting();
+    if (!connecting) caster->Script(CasterBehaviour::kSilent);
+    clock.SetRealPollMs(kFastPollMs);
+    std::uint64_t stoppedAt = 0;
+    auto& hook = connecting ? clock.beforeWaitWritable : clock.beforeWait;
+    hook = [&](int) {
+      if (stoppedAt == 0) stoppedAt = clock.Elapsed() + 1000;  // a second into the wait
+      if (clock.Elapsed() >= stoppedAt) status.running.store(0);
+    };
+    EXPECT_EQ(RunOnce(), BaseSessionResult::kStopped) << connecting;
+    hook = [](int) {};
+    EXPECT_LE(clock.Elapsed() - stoppedAt, kWaitStepMs);
+    EXPECT_FALSE(status.socket.IsOpen() || link.IsComPortOpen());
   }
 }
 

@@ -15,6 +15,7 @@
 #include "common/strings.h"
 #include "common/text.h"
 #include "net/caster_connection.h"
+#include "ntrip/caster_login.h"
 #include "ntrip/reply.h"
 #include "ntrip/requests.h"
 #include "session/throughput.h"
@@ -25,12 +26,10 @@ namespace {
 // Trace lines of faults caught in the worker name this file.
 constexpr std::string_view kTraceFile = "zepsourcedlg";
 
-constexpr std::uint32_t kStopCheckMs = 100;  // waits are cut into steps this long to see a stop
 constexpr std::uint32_t kPassPauseMs = 100;
 
 constexpr std::size_t kAddressTextSize = 260;
 constexpr std::size_t kCredentialTextSize = 256;
-constexpr std::size_t kReplySize = 2000;
 
 class BaseSession {
  public:
@@ -48,9 +47,8 @@ class BaseSession {
 
   bool StartUp();
   bool OpenLink();
-  bool Connect();
-  bool SendRequest();
-  bool AwaitReply();
+  bool LogIn();
+  bool ConnectFailed(const CasterConnect& connect);
   bool CheckReply();
   void BeginUpload();
   void UploadLoop();
@@ -78,8 +76,7 @@ class BaseSession {
 
   std::array<char, kAddressTextSize> address_{};
   int socket_ = -1;
-  std::array<char, kReplySize> reply_{};
-  ssize_t replyCount_ = 0;
+  CasterLogin login_;
 
   RateWindow window_;
   std::time_t sessionStart_ = 0;
@@ -90,9 +87,7 @@ class BaseSession {
 BaseSessionResult BaseSession::Run() {
   if (!Step(__LINE__, [&] { return StartUp(); })) return result_;
   if (!Step(__LINE__, [&] { return OpenLink(); })) return result_;
-  if (!Step(__LINE__, [&] { return Connect(); })) return result_;
-  if (!Step(__LINE__, [&] { return SendRequest(); })) return result_;
-  if (!Step(__LINE__, [&] { return AwaitReply(); })) return result_;
+  if (!Step(__LINE__, [&] { return LogIn(); })) return result_;
   if (!Step(__LINE__, [&] { return CheckReply(); })) return result_;
   Step(__LINE__, [&] {
     BeginUpload();
@@ -124,7 +119,6 @@ bool BaseSession::Stopped() {
 bool BaseSession::StartUp() {
   WideToEightBit(FieldText(settings_.address), address_.data(), address_.size());
   status_.socket.Close();
-  reply_.fill(0);
   return true;
 }
 
@@ -132,21 +126,46 @@ bool BaseSession::OpenLink() {
   // A serial link stays open across attempts; a Bluetooth link never counts as open here and
   // is opened again every time.
   if (c_.link.IsComPortOpen()) return true;
-  if (c_.link.OpenComPort(status_.owner.load(), settings_.comPortName,
-                          BaudRateForIndex(settings_.baudIndex))) {
-    return true;
-  }
-  // The link has shown its message (with the system's reason); the retry line repeats it.
-  return Fail(BaseSessionResult::kLinkNotOpened, LoadString(kStrUnableToOpenComPort));
+  const LinkOpen open = c_.link.OpenComPort(status_.owner.load(), settings_.comPortName,
+                                            BaudRateForIndex(settings_.baudIndex));
+  if (open) return true;
+  // The link has shown its message; the retry line repeats it, and its reason goes beside it.
+  return Fail(BaseSessionResult::kLinkNotOpened, LoadString(kStrUnableToOpenComPort), open.detail);
 }
 
-bool BaseSession::Connect() {
-  const CasterConnect connect = ConnectToCaster(address_.data(), settings_.port, status_.socket,
-                                                c_.clock, kCasterConnectLimitMs, StopAsked());
+bool BaseSession::LogIn() {
+  std::array<char, kCredentialTextSize> password{};
+  std::array<char, kCredentialTextSize> mountPoint{};
+  WideToEightBit(FieldText(settings_.password), password.data(), password.size());
+  WideToEightBit(FieldText(settings_.mountPoint), mountPoint.data(), mountPoint.size());
+  // The whole request goes out: cutting it to a fixed buffer would cut a long multi-byte
+  // password or mount point in half.
+  const std::string request = BuildServerRequest(mountPoint.data(), password.data());
+  login_ = LogInToCaster(address_.data(), settings_.port, request, status_.socket, c_.clock,
+                         StopAsked());
   socket_ = status_.socket.Get();
+  switch (login_.end) {
+    case LoginEnd::kNotConnected:
+      return ConnectFailed(login_.connect);
+    case LoginEnd::kStopped:
+      return Stopped();
+    case LoginEnd::kSendFailed:
+      return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo));
+    case LoginEnd::kReadFailed:
+      return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo),
+                  DescribeLoginReply(login_));
+    case LoginEnd::kConnected:
+    case LoginEnd::kReplied:
+    case LoginEnd::kClosed:
+    case LoginEnd::kSilent:
+      return true;
+  }
+  return false;
+}
+
+bool BaseSession::ConnectFailed(const CasterConnect& connect) {
   switch (connect.step) {
     case ConnectStep::kConnected:
-      return true;
     case ConnectStep::kStopped:
       return Stopped();
     case ConnectStep::kInvalidAddress:
@@ -162,52 +181,11 @@ bool BaseSession::Connect() {
   return Fail(BaseSessionResult::kConnectFailed);
 }
 
-bool BaseSession::SendRequest() {
-  std::array<char, kCredentialTextSize> password{};
-  std::array<char, kCredentialTextSize> mountPoint{};
-  WideToEightBit(FieldText(settings_.password), password.data(), password.size());
-  WideToEightBit(FieldText(settings_.mountPoint), mountPoint.data(), mountPoint.size());
-  // The whole request goes out: cutting it to a fixed buffer would cut a long multi-byte
-  // password or mount point in half.
-  const std::string request = BuildServerRequest(mountPoint.data(), password.data());
-  const int error = SendWithin(socket_, request, c_.clock, kSendStallLimitMs, StopAsked());
-  if (error == 0) return true;
-  if (error == ECANCELED) return Stopped();
-  return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo));
-}
-
-bool BaseSession::AwaitReply() {
-  for (std::uint32_t waited = 0; waited < kReplyPauseMs; waited += kStopCheckMs) {
-    if (!Running()) return Stopped();
-    c_.clock.Sleep(kStopCheckMs);
-  }
-  // One read takes what has arrived. A caster that has sent nothing yet is waited for, in
-  // bounded steps through the clock, so a silent one cannot hold the worker for ever.
-  int ready = 0;
-  for (std::uint32_t waited = 0; ready == 0 && waited < kReplyWaitLimitMs; waited += kStopCheckMs) {
-    if (!Running()) return Stopped();
-    ready = c_.clock.WaitReadable(socket_, kStopCheckMs);
-  }
-  if (!Running()) return Stopped();
-  reply_.fill(0);
-  replyCount_ = 0;
-  if (ready < 0) {
-    replyCount_ = -1;
-  } else if (ready > 0) {
-    do {
-      replyCount_ = recv(socket_, reply_.data(), reply_.size() - 1, 0);  // stays terminated
-    } while (replyCount_ < 0 && errno == EINTR);
-  }
-  if (replyCount_ >= 0) return true;
-  return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo),
-              "Reading the caster's reply failed: " + SystemErrorText(errno) + ".");
-}
-
 bool BaseSession::CheckReply() {
-  const std::string_view reply(reply_.data(), static_cast<std::size_t>(replyCount_));
-  if (ReplyContains(reply, kServerSuccessToken)) return true;
+  // Also "ICY 200 OK\r\n" and an HTTP status line that ends in "OK" hold the token.
+  if (ReplyContains(login_.StatusLine(), kServerSuccessToken)) return true;
   return Fail(BaseSessionResult::kRejected, LoadString(kStrCredentialsRejected),
-              DescribeCasterReply(reply));
+              DescribeLoginReply(login_));
 }
 
 void BaseSession::BeginUpload() {

@@ -28,7 +28,7 @@ enum class BaseSessionResult : int {
   kNoSocket = 1,       // socket not created (text 61213), or an invalid dotted address (no text)
   kConnectFailed = 2,  // text 61214 with the system's reason
   kLinkNotOpened = 3,  // no text: the link has shown its own message
-  kRejected = 4,       // no "OK\r\n" in the reply (text 61215)
+  kRejected = 4,       // no "OK\r\n" in the reply's first line (text 61215)
   kUploadFailed = 5,   // a chunk could not be sent (text 61216)
   kLoginIoFailed = 6,  // request not sent or reply not read (text 61221)
   kStopped = 7,        // running was cleared
@@ -38,10 +38,6 @@ inline constexpr int kBaseAttempts = 15;
 inline constexpr int kCountdownSeconds = 60;
 // Longest silence of the receiver before its link is closed and opened again.
 inline constexpr std::uint32_t kReceiverWatchdogMs = 25000;
-// Pause between the login request and the single read of the caster's reply.
-inline constexpr std::uint32_t kReplyPauseMs = 4000;
-// After that pause, how long the reply read may wait for the first byte of a silent caster.
-inline constexpr std::uint32_t kReplyWaitLimitMs = 10000;
 // Most bytes taken from the receiver, and sent to the caster, at a time.
 inline constexpr std::size_t kUploadChunkSize = 1024;
 

@@ -1,11 +1,12 @@
 // Peak resident memory of the real `quillon rover` executable while it relays a 10 Hz
 // correction stream from the demo caster to a receiver on a pty. The caster and the receiver run
-// in this process, so the figure is the executable's own.
+// in this process, so the figure is the executable's own. Then what TLS adds to a session: the
+// peak of stream_memory_probe over plain TCP and over TLS (with the system's trust store) to an
+// echo peer in this process.
 //
 //   headless_memory [QUILLON] [--seconds N]   (default: the quillon built with this program, 20 s)
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <atomic>
@@ -21,6 +22,8 @@
 #include "bench/measure.h"
 #include "ntrip/demo_caster.h"
 #include "ntrip/simulated_receiver.h"
+#include "testing/test_certificates.h"
+#include "testing/tls_test_peer.h"
 
 namespace quillon {
 namespace {
@@ -63,6 +66,38 @@ pid_t StartRover(const Options& options, const DemoCaster& caster,
   return bench::StartQuietly(std::move(words));
 }
 
+// Runs the stream probe against an echo peer, over TLS when `caFile` is given. Its peak
+// resident memory in MB, or a negative figure when it failed.
+double ProbePeak(const Options& options, const testing::KeyAndCertificate& identity,
+                 const std::string& caFile) {
+  testing::TlsTestPeer echo({identity, testing::PeerBehaviour::kEcho});
+  std::vector<std::string> words = {STREAM_PROBE_EXECUTABLE, std::to_string(echo.Port()),
+                                    std::to_string(options.seconds)};
+  if (!caFile.empty()) words.push_back(caFile);
+  int status = -1;
+  const std::string peak = bench::RunForOutput(std::move(words), status);
+  return status == 0 && !peak.empty() ? std::atof(peak.c_str()) : -1.0;
+}
+
+// What TLS adds to a session's memory: the probe over plain TCP and over TLS.
+bool PrintTlsFigures(const Options& options, const std::filesystem::path& folder) {
+  const testing::TestCertificates certificates = testing::MakeTestCertificates();
+  const std::string caFile = (folder / "authority.pem").string();
+  testing::WritePem(caFile, certificates.authority);
+  const double plain = ProbePeak(options, {}, "");
+  const double tls = ProbePeak(options, certificates.localhost, caFile);
+  if (plain < 0 || tls < 0) {
+    std::fprintf(stderr, "stream_memory_probe failed (plain %.1f, TLS %.1f)\n", plain, tls);
+    return false;
+  }
+  std::printf(
+      "a caster stream alone, %d s of 10 Hz 200-byte blocks each way: peak resident memory "
+      "%.1f MB over plain TCP, %.1f MB over TLS (OpenSSL loaded, system trust store): TLS adds "
+      "%.1f MB\n",
+      options.seconds, plain, tls, tls - plain);
+  return true;
+}
+
 }  // namespace
 }  // namespace quillon
 
@@ -82,7 +117,7 @@ int main(int argc, char** argv) {
   SimulatedReceiver receiver(RealClock());
   const pid_t pid = StartRover(options, caster, receiver, folder);
   int exitStatus = -1;
-  rusage usage{};
+  double peak = -1.0;
   std::size_t relayed = 0;
   if (pid > 0) {
     if (caster.WaitForLoggedInClients(1, std::chrono::seconds(10))) {
@@ -95,21 +130,24 @@ int main(int argc, char** argv) {
       }
       relayed = receiver.Received().size();
     }
+    peak = bench::PeakResidentMegabytesOf(pid);
     kill(pid, SIGTERM);
-    wait4(pid, &exitStatus, 0, &usage);
+    waitpid(pid, &exitStatus, 0);
   }
   caster.Stop();
-  std::filesystem::remove_all(folder);
 
   if (relayed == 0) {
     std::fprintf(stderr, "%s rover relayed nothing (wait status %d)\n", options.executable.c_str(),
                  exitStatus);
+    std::filesystem::remove_all(folder);
     return 1;
   }
   std::printf(
       "quillon rover, %d s relaying %d Hz blocks of %zu bytes (%zu bytes reached the "
       "receiver): peak resident memory %.1f MB\n",
-      options.seconds, kBlocksPerSecond, kBlockBytes, relayed,
-      static_cast<double>(usage.ru_maxrss) / 1024.0);
-  return 0;
+      options.seconds, kBlocksPerSecond, kBlockBytes, relayed, peak);
+  std::fflush(stdout);
+  const bool tls = PrintTlsFigures(options, folder);
+  std::filesystem::remove_all(folder);
+  return tls ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -44,17 +45,55 @@ double PeakResidentMegabytes() {
   return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-pid_t StartQuietly(std::vector<std::string> words) {
+double PeakResidentMegabytesOf(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.starts_with("VmHWM:")) return std::stod(line.substr(6)) / 1024.0;  // in kB
+  }
+  return -1.0;
+}
+
+namespace {
+
+// Starts `words` with its standard output sent to `fd`; -1 when it cannot be started.
+pid_t StartWithOutput(std::vector<std::string>& words, int fd) {
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, fd, STDOUT_FILENO);
   pid_t pid = -1;
   const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   return failed == 0 ? pid : -1;
+}
+
+}  // namespace
+
+pid_t StartQuietly(std::vector<std::string> words) {
+  const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  const pid_t pid = StartWithOutput(words, null);
+  if (null >= 0) close(null);
+  return pid;
+}
+
+std::string RunForOutput(std::vector<std::string> words, int& status) {
+  status = -1;
+  int pipeEnds[2];
+  if (pipe2(pipeEnds, O_CLOEXEC) != 0) return {};
+  const pid_t pid = StartWithOutput(words, pipeEnds[1]);
+  close(pipeEnds[1]);
+  std::string output;
+  char buffer[256];
+  ssize_t got;
+  while ((got = read(pipeEnds[0], buffer, sizeof buffer)) > 0) {
+    output.append(buffer, static_cast<std::size_t>(got));
+  }
+  close(pipeEnds[0]);
+  if (pid > 0) waitpid(pid, &status, 0);
+  return output;
 }
 
 }  // namespace quillon::bench

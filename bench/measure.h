@@ -20,8 +20,17 @@ double CpuSeconds(clockid_t clock);
 // Peak resident memory of this process in MB.
 double PeakResidentMegabytes();
 
+// Peak resident memory in MB of the running process `pid` since it started its program (its
+// VmHWM). Unlike wait4's figure, this holds nothing of the process it was spawned from, which
+// the child's figure takes on at exec. Negative when it cannot be read.
+double PeakResidentMegabytesOf(pid_t pid);
+
 // Starts the program `words[0]` with the arguments that follow and its standard output thrown
 // away; -1 when it cannot be started.
 pid_t StartQuietly(std::vector<std::string> words);
+
+// Runs the program `words[0]` with the arguments that follow to its end and returns what it
+// wrote to its standard output; `status` gets its wait status (-1 when it could not be run).
+std::string RunForOutput(std::vector<std::string> words, int& status);
 
 }  // namespace quillon::bench

@@ -28,6 +28,21 @@ void RememberMountPoint(HostEntry& entry, std::u16string_view mountPoint) {
   SetFieldText(entry.mountPoints[static_cast<std::size_t>(target)], mountPoint);
 }
 
+void SetCasterAddress(SettingsRecord& record, std::u16string_view address) {
+  if (FieldText(record.address) != address) {
+    const std::int32_t slot = FindHost(record, address);
+    record.protocol =
+        slot < 0 ? CasterProtocol{} : record.hosts[static_cast<std::size_t>(slot)].protocol;
+  }
+  SetFieldText(record.address, address);
+}
+
+void SetCasterProtocol(SettingsRecord& record, const CasterProtocol& protocol) {
+  record.protocol = protocol;
+  const std::int32_t slot = FindHost(record, FieldText(record.address));
+  if (slot >= 0) record.hosts[static_cast<std::size_t>(slot)].protocol = protocol;
+}
+
 void UpdateHostHistory(SettingsRecord& record) {
   ClampSettings(record);
   std::int32_t slot = FindHost(record, FieldText(record.address));
@@ -46,6 +61,7 @@ void UpdateHostHistory(SettingsRecord& record) {
   entry.port = record.port;
   SetFieldText(entry.userName, FieldText(record.userName));
   SetFieldText(entry.password, FieldText(record.password));
+  entry.protocol = record.protocol;
   RememberMountPoint(entry, FieldText(record.mountPoint));
 }
 

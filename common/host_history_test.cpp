@@ -131,5 +131,33 @@ TEST(HostHistoryTest, OutOfRangeCountsInMemoryStayInsideTheRecord) {
   EXPECT_EQ(MountPoints(record.hosts[0]), Names{u"MP"});
 }
 
+
+// A protocol belongs to its caster: choosing a known caster brings its own back, a new one
+// starts with NTRIP 1, and setting one for a known caster saves it in that entry too.
+TEST(HostHistoryTest, EachCasterKeepsItsProtocol) {
+  const CasterProtocol version2{NtripVersion::k2, false, ""};
+  const CasterProtocol tls{NtripVersion::k2, true, "/etc/ca.pem"};
+  SettingsRecord record;
+  SetCasterAddress(record, u"a.example");
+  record.protocol = version2;
+  Login(record, u"a.example", u"MP");
+  SetCasterAddress(record, u"b.example");
+  EXPECT_EQ(record.protocol, CasterProtocol{});
+  Login(record, u"b.example", u"MP");
+  SetCasterAddress(record, u"a.example");
+  EXPECT_EQ(record.protocol, version2);
+  SetCasterProtocol(record, tls);
+  EXPECT_EQ(record.hosts[0].protocol, tls);
+  EXPECT_EQ(record.hosts[1].protocol, CasterProtocol{});
+  SetCasterAddress(record, u"a.example");  // the same caster: nothing changes
+  EXPECT_EQ(record.protocol, tls);
+  SetCasterAddress(record, u"c.example");
+  SetCasterProtocol(record, version2);  // not in the history: the record's alone
+  EXPECT_EQ(record.hosts[0].protocol, tls);
+  EXPECT_EQ(record.hosts[1].protocol, CasterProtocol{});
+  SetCasterAddress(record, u"b.example");
+  EXPECT_EQ(record.protocol, CasterProtocol{});
+}
+
 }  // namespace
 }  // namespace quillon

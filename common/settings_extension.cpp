@@ -16,9 +16,10 @@ constexpr std::uint16_t kVersion = 1;
 constexpr std::uint8_t kNoSlot = 0xFF;
 constexpr std::size_t kRecordHeaderSize = 5;
 
-// Five texts of the record's own, and three and ten mount points per host entry, all at their
-// longest, still make an extension that is read.
-static_assert((5 + kMaxHosts * (3 + kMaxMountPoints)) * (kRecordHeaderSize + 255) <=
+// Five texts of the record's own, and three and ten mount points per host entry, and a protocol
+// for the record and each entry, all at their longest, still make an extension that is read.
+static_assert((5 + kMaxHosts * (3 + kMaxMountPoints)) * (kRecordHeaderSize + 255) +
+                  (1 + kMaxHosts) * (kRecordHeaderSize + 2 + kMaxCaFileBytes) <=
               kMaxExtensionRecordBytes);
 
 // Where a value lives: its id, and the host entry and mount point it belongs to.
@@ -40,11 +41,13 @@ void ForEachValue(Record& record, Visit&& visit) {
   visit(ValueKey{Id::kAddress}, record.address);
   visit(ValueKey{Id::kMountPoint}, record.mountPoint);
   visit(ValueKey{Id::kDevicePath}, record.comPortName);
+  visit(ValueKey{Id::kCasterProtocol}, record.protocol);
   for (std::uint8_t host = 0; host < kMaxHosts; ++host) {
     auto& entry = record.hosts[host];
     visit(ValueKey{Id::kAddress, host}, entry.address);
     visit(ValueKey{Id::kUserName, host}, entry.userName);
     visit(ValueKey{Id::kPassword, host}, entry.password);
+    visit(ValueKey{Id::kCasterProtocol, host}, entry.protocol);
     for (std::uint8_t slot = 0; slot < kMaxMountPoints; ++slot) {
       visit(ValueKey{Id::kMountPoint, host, slot}, entry.mountPoints[slot]);
     }
@@ -66,6 +69,29 @@ void TakeExtensionBytes(std::string_view bytes, LongField<N, MaxBytes>& field) {
   if (text.size() <= N - 1 || HasControlCharacter(text)) return;
   if (CutToUnits(text, N - 1) != FieldText(field.fixed)) return;
   field.whole = text;
+}
+
+// A protocol's bytes; nothing for NTRIP 1 without TLS or a CA file, which every caster starts
+// with.
+std::optional<std::string> ExtensionBytes(const CasterProtocol& protocol) {
+  if (protocol == CasterProtocol{}) return std::nullopt;
+  std::string bytes;
+  bytes.push_back(static_cast<char>(protocol.version));
+  bytes.push_back(protocol.tls ? 1 : 0);
+  return bytes + protocol.caFile;
+}
+
+void TakeExtensionBytes(std::string_view bytes, CasterProtocol& protocol) {
+  if (bytes.size() < 2 || bytes.size() - 2 > kMaxCaFileBytes) return;
+  const auto version = static_cast<std::uint8_t>(bytes[0]);
+  const auto tls = static_cast<std::uint8_t>(bytes[1]);
+  const std::string_view caFile = bytes.substr(2);
+  if ((version != 1 && version != 2) || tls > 1 || (tls == 1 && version != 2)) return;
+  if (!caFile.empty() && (!caFile.starts_with('/') || !IsValidUtf8(caFile) ||
+                          HasControlCharacter(FromUtf8(caFile)))) {
+    return;
+  }
+  protocol = {static_cast<NtripVersion>(version), tls == 1, std::string(caFile)};
 }
 
 void Append(SettingsBytes& bytes, std::size_t width, std::uint64_t value) {

@@ -34,6 +34,9 @@ enum class ExtensionValueId : std::uint8_t {
   kAddress = 3,
   kMountPoint = 4,
   kDevicePath = 5,
+  // The caster's protocol: the NTRIP version (u8, 1 or 2), TLS (u8, 0 or 1; only with version
+  // 2) and the CA file's path (UTF-8, the rest of the value).
+  kCasterProtocol = 6,
 };
 
 // The extension that `record` needs: every text that its field in the image cannot hold. Empty
@@ -44,7 +47,10 @@ SettingsBytes EncodeSettingsExtension(const SettingsRecord& record);
 // are read already. A damaged extension (magic, version, length, checksum, a record running past
 // the end) is ignored whole. A text is taken only when it is valid UTF-8 of at most its field's
 // maximum, holds no control character, is longer than the image's field, and begins with what
-// that field holds (a program that knows no extension may have rewritten the field since).
+// that field holds (a program that knows no extension may have rewritten the field since). A
+// caster protocol is taken whole or not at all: a version 1 or 2, TLS only with version 2, and a
+// CA file that is empty or an absolute path of at most kMaxCaFileBytes bytes of UTF-8 without
+// control characters.
 void DecodeSettingsExtension(std::span<const std::uint8_t> extension, SettingsRecord& record);
 
 // The CRC-32 of `bytes` (polynomial 0xEDB88320, as zlib and PNG use).

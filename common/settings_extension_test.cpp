@@ -7,6 +7,8 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <string>
+#include <vector>
 
 #include "common/little_endian.h"
 
@@ -138,6 +140,50 @@ TEST(SettingsExtension, ADamagedExtensionOrAnUntrustworthyValueLeavesTheImagesTe
     EXPECT_EQ(FieldText(decoded.userName), c.user);
     EXPECT_EQ(FieldText(decoded.password), c.passwordTaken ? kPassword : kPassword.substr(0, 15));
   }
+}
+
+
+// A caster's protocol goes into the extension as its id, the slot, the version, the TLS byte
+// and the CA file's path, for the record and for each host entry, and comes back from it.
+TEST(SettingsExtension, KeepsEachCastersProtocolAndTakesOnlyASoundOne) {
+  constexpr std::size_t kValueAt = kSettingsImageSize + 10 + 5;
+  const CasterProtocol tls{NtripVersion::k2, true, "/etc/quillon/ca.pem"};
+  SettingsRecord record;
+  record.protocol = tls;
+  SettingsBytes file = FileOf(record);
+  const std::string value = "\x02\x01/etc/quillon/ca.pem";
+  EXPECT_EQ(std::vector(file.begin() + kSettingsImageSize + 10, file.begin() + kValueAt),
+            (std::vector<std::uint8_t>{6, 0xFF, 0xFF, static_cast<std::uint8_t>(value.size()), 0}));
+  EXPECT_EQ(std::string(file.begin() + kValueAt, file.begin() + kValueAt + value.size()), value);
+  record.hosts[3].protocol = {NtripVersion::k2, false, ""};
+  SettingsRecord decoded;
+  DecodeSharedSettings(FileOf(record), decoded);
+  EXPECT_EQ(decoded, record);
+
+  const struct {
+    const char* name;
+    std::size_t at;
+    std::uint8_t byte;
+  } damages[] = {
+      {"version 3", kValueAt, 3},
+      {"TLS 2", kValueAt + 1, 2},
+      {"TLS with version 1", kValueAt, 1},
+      {"a relative path", kValueAt + 2, 'e'},
+      {"a control character", kValueAt + 5, '\n'},
+      {"not UTF-8", kValueAt + 5, 0xFF},
+  };
+  record = SettingsRecord{};
+  record.protocol = tls;
+  for (const auto& d : damages) {
+    SCOPED_TRACE(d.name);
+    file = FileOf(record);
+    file[d.at] = d.byte;
+    Seal(file);
+    DecodeSharedSettings(file, decoded);
+    EXPECT_EQ(decoded.protocol, CasterProtocol{});
+  }
+  // NTRIP 1 without TLS is every caster's start: it needs no extension.
+  EXPECT_EQ(FileOf(SettingsRecord{}).size(), kSettingsImageSize);
 }
 
 }  // namespace

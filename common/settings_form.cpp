@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 
+#include "common/host_history.h"
 #include "common/utf8.h"
 
 namespace quillon {
@@ -56,7 +57,7 @@ std::u16string TooLongControlText(const SettingsControls& controls) {
 void ReadControlsInto(const SettingsControls& controls, SettingsRecord& record) {
   if (controls.userName) SetFieldText(record.userName, *controls.userName);
   SetFieldText(record.password, controls.password);
-  SetFieldText(record.address, controls.address);
+  SetCasterAddress(record, controls.address);
   SetFieldText(record.mountPoint, controls.mountPoint);
   record.port = DecimalValue(controls.port);
   record.comIndex = controls.comIndex;
@@ -76,6 +77,7 @@ const HostEntry* TakeSelectedHost(SettingsRecord& record) {
   SetFieldText(record.userName, FieldText(entry.userName));
   SetFieldText(record.password, FieldText(entry.password));
   record.port = entry.port;
+  record.protocol = entry.protocol;
   return &entry;
 }
 

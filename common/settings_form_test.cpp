@@ -49,5 +49,33 @@ TEST(ConnectChecksTest, TheFirstProblemIsReportedAndPortsOutsideTheTcpRangeAreIn
   }
 }
 
+
+// The dialog's way through the record: a caster chosen from the list or typed brings its own
+// protocol, and reading the controls back keeps it, as saving and loading the dialog do.
+TEST(SettingsFormTest, TheDialogsChoiceOfCasterBringsItsProtocolAndKeepsIt) {
+  const CasterProtocol tls{NtripVersion::k2, true, "/etc/ca.pem"};
+  SettingsRecord record;
+  record.hostCount = 2;
+  SetFieldText(record.hosts[0].address, u"plain.example");
+  SetFieldText(record.hosts[1].address, u"tls.example");
+  record.hosts[1].protocol = tls;
+  record.selectedHost = 1;
+  ASSERT_NE(TakeSelectedHost(record), nullptr);
+  EXPECT_EQ(record.protocol, tls);
+  SettingsControls controls;
+  controls.address = u"tls.example";
+  controls.selectedHost = 1;
+  ReadControlsInto(controls, record);
+  EXPECT_EQ(record.protocol, tls);
+  for (const auto& [typed, protocol] :
+       {std::pair{u"plain.example", CasterProtocol{}}, {u"tls.example", tls},
+        {u"new.example", CasterProtocol{}}}) {
+    controls.address = typed;
+    controls.selectedHost = -1;
+    ReadControlsInto(controls, record);
+    EXPECT_EQ(record.protocol, protocol);
+  }
+}
+
 }  // namespace
 }  // namespace quillon

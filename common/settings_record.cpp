@@ -90,6 +90,7 @@ void DecodeHostEntry(std::span<const std::uint8_t> at, HostEntry& entry) {
   for (std::size_t i = 0; i < entry.mountPoints.size(); ++i) {
     GetText(at, kEntryMountPointsAt + i * kMountPointBytes, entry.mountPoints[i]);
   }
+  entry.protocol = {};  // the extension's, if it has one
 }
 
 // A count limited to 0..max.
@@ -196,6 +197,7 @@ void DecodeSharedSettings(std::span<const std::uint8_t> bytes, SettingsRecord& r
   record.reserved208 = GetInt32(in, kReserved208At);
   record.selectedHost = GetInt32(in, kSelectedHostAt);
   record.hostCount = GetInt32(in, kHostCountAt);
+  record.protocol = {};  // the extension's, if it has one
   for (std::size_t i = 0; i < record.hosts.size(); ++i) {
     DecodeHostEntry(in.subspan(kHostsAt + i * kHostEntrySize, kHostEntrySize), record.hosts[i]);
   }

@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "common/caster_protocol.h"
 #include "common/long_field.h"
 
 namespace quillon {
@@ -48,6 +49,7 @@ struct HostEntry {
   std::int32_t selectedMountPoint = 0;
   std::int32_t mountPointCount = 0;
   std::array<MountPointField, kMaxMountPoints> mountPoints{};
+  CasterProtocol protocol;  // kept in the extension
 
   bool operator==(const HostEntry&) const = default;
 };
@@ -69,6 +71,9 @@ struct SettingsRecord {
   std::int32_t selectedHost = 0;
   std::int32_t hostCount = 0;
   std::array<HostEntry, kMaxHosts> hosts{};
+  // The caster's protocol, which follows its address (see SetCasterAddress); kept in the
+  // extension.
+  CasterProtocol protocol;
 
   bool operator==(const SettingsRecord&) const = default;
 };

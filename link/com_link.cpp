@@ -4,34 +4,46 @@
 #include <string_view>
 
 #include "common/strings.h"
-#include "common/text.h"
+#include "common/utf8.h"
+#include "link/serial_open_failure.h"
 
 namespace quillon {
 
-ComLink::ComLink(Clock& clock, BluetoothLib* bluetooth) : state_(clock), bluetooth_(bluetooth) {}
+namespace {
+
+// The link's one message; the detail says why.
+void ShowUnableToOpen(MessageSink* owner, const std::u16string& detail) {
+  if (owner == nullptr) return;
+  owner->Show(Message{LoadString(kStrUnableToOpenComPort), LoadString(kStrError),
+                      MessageIcon::kNone, MessageButtons::kOk, detail});
+}
+
+}  // namespace
+
+ComLink::ComLink(Clock& clock, BluetoothLib* bluetooth, DeviceSource* devices)
+    : state_(clock), bluetooth_(bluetooth), devices_(devices) {}
 
 void ComLink::ChooseBluetooth(std::int32_t device, std::int32_t port) {
   state_.btDevice.store(device);
   state_.btPort.store(port);
 }
 
-bool ComLink::OpenComPort(MessageSink* owner, char16_t* name, std::size_t capacity,
-                          std::uint32_t baud) {
-  if (InBluetoothMode()) {
-    if (bluetooth_ != nullptr && bluetooth_->Open(state_.btDevice.load(), state_.btPort.load())) {
-      return true;
-    }
-    // The library shows nothing itself: a link that does not open gets the serial port's
-    // message, with the library's reason beside it.
-    if (owner != nullptr) {
-      const std::string reason = bluetooth_ != nullptr
-                                     ? bluetooth_->OpenFailure()
-                                     : "Bluetooth is not available on this system.";
-      owner->Show(Message{LoadString(kStrUnableToOpenComPort), LoadString(kStrError),
-                          MessageIcon::kNone, MessageButtons::kOk, EightBitToWide(reason)});
-    }
-    return false;
+LinkOpen ComLink::OpenBluetooth(MessageSink* owner) {
+  if (bluetooth_ != nullptr && bluetooth_->Open(state_.btDevice.load(), state_.btPort.load())) {
+    return LinkOpen{true, {}, {}};
   }
+  // The library shows nothing itself: a link that does not open gets the serial port's
+  // message, with the library's reason beside it.
+  const std::string reason = bluetooth_ != nullptr ? bluetooth_->OpenFailure()
+                                                   : "Bluetooth is not available on this system.";
+  LinkOpen result{false, {}, FromUtf8(reason)};
+  ShowUnableToOpen(owner, result.detail);
+  return result;
+}
+
+LinkOpen ComLink::OpenComPort(MessageSink* owner, char16_t* name, std::size_t capacity,
+                              std::uint32_t baud) {
+  if (InBluetoothMode()) return OpenBluetooth(owner);
 
   std::u16string_view text;
   if (name != nullptr && capacity > 0) {
@@ -45,12 +57,12 @@ bool ComLink::OpenComPort(MessageSink* owner, char16_t* name, std::size_t capaci
     }
   }
 
-  if (state_.hPort.Open(WideToEightBit(text), baud)) return true;
-  if (owner != nullptr) {
-    owner->Show(Message{LoadString(kStrUnableToOpenComPort), LoadString(kStrError),
-                        MessageIcon::kNone, MessageButtons::kOk});
-  }
-  return false;
+  const std::string device = SerialDevicePath(ToUtf8(text));
+  const std::error_code error = state_.hPort.Open(device, baud);
+  if (!error) return LinkOpen{true, {}, {}};
+  LinkOpen result{false, error, SerialOpenFailure(device, error, baud, devices_)};
+  ShowUnableToOpen(owner, result.detail);
+  return result;
 }
 
 std::int32_t ComLink::ReadComPort(std::uint8_t* buffer, std::size_t capacity) {

@@ -5,10 +5,13 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <system_error>
 
 #include "common/long_field.h"
 #include "link/bluetooth_lib.h"
 #include "platform/clock.h"
+#include "platform/device_source.h"
 #include "platform/message_sink.h"
 #include "platform/serial_port.h"
 
@@ -26,14 +29,26 @@ struct ComLinkState {
   std::atomic<std::int32_t> btPort{-1};
 };
 
+// How OpenComPort went.
+struct LinkOpen {
+  bool opened = false;
+  // The serial device's reason from the system; empty when open and for a Bluetooth link,
+  // whose library says why in words.
+  std::error_code error;
+  // Why the link did not open, as the message's detail: empty when open.
+  std::u16string detail;
+
+  explicit operator bool() const { return opened; }
+};
+
 // One per process, handed to the workers and the dialogs. Open, read and write run on the
 // session worker; close may also run on the user-interface thread while the worker is inside
 // a read or write (the stop sequence): that call returns promptly and nothing is reused under it.
 class ComLink {
  public:
   // `bluetooth` may be null when the platform has no Bluetooth library: Bluetooth mode then
-  // never opens.
-  ComLink(Clock& clock, BluetoothLib* bluetooth);
+  // never opens. `devices`, when given, names the ports found when a device is not there.
+  ComLink(Clock& clock, BluetoothLib* bluetooth, DeviceSource* devices = nullptr);
 
   ComLinkState& State() { return state_; }
   bool InBluetoothMode() const { return state_.btDevice.load() >= 0; }
@@ -45,25 +60,26 @@ class ComLink {
   // Bluetooth mode: opens the library's link to the chosen device; name and baud unused.
   // Otherwise: appends ":" to `name` (a zero-terminated buffer of `capacity` units) when it has
   // no ":" anywhere and there is room, closes an open serial device, and opens the named one.
-  // When either fails and `owner` is given, shows "Unable to open COM Port." with caption
-  // "Error" and no icon (for Bluetooth with the library's reason as the detail). true when the
-  // link is open.
-  bool OpenComPort(MessageSink* owner, char16_t* name, std::size_t capacity, std::uint32_t baud);
+  // When either fails, the result says why (SerialOpenFailure for a serial device, the
+  // library's reason for Bluetooth) and, when `owner` is given, shows "Unable to open COM
+  // Port." with caption "Error", no icon, and that reason as its detail.
+  LinkOpen OpenComPort(MessageSink* owner, char16_t* name, std::size_t capacity,
+                       std::uint32_t baud);
 
   template <std::size_t N>
-  bool OpenComPort(MessageSink* owner, WideField<N>& name, std::uint32_t baud) {
+  LinkOpen OpenComPort(MessageSink* owner, WideField<N>& name, std::uint32_t baud) {
     return OpenComPort(owner, name.data(), N, baud);
   }
 
   // A settings record's device path: the ":" goes into the whole text while it stays within the
   // field's maximum.
   template <std::size_t N, std::size_t MaxBytes>
-  bool OpenComPort(MessageSink* owner, LongField<N, MaxBytes>& name, std::uint32_t baud) {
+  LinkOpen OpenComPort(MessageSink* owner, LongField<N, MaxBytes>& name, std::uint32_t baud) {
     std::u16string text(FieldText(name));
     text.resize(text.size() + 2, u'\0');  // room for the ":" and the terminator
-    const bool opened = OpenComPort(owner, text.data(), text.size(), baud);
+    LinkOpen result = OpenComPort(owner, text.data(), text.size(), baud);
     SetFieldText(name, text);
-    return opened;
+    return result;
   }
 
   // Up to `capacity` bytes into `buffer`, waiting a short bounded time; no terminator is
@@ -82,8 +98,11 @@ class ComLink {
   bool IsComPortOpen() const { return state_.hPort.IsOpen(); }
 
  private:
+  LinkOpen OpenBluetooth(MessageSink* owner);
+
   ComLinkState state_;
   BluetoothLib* bluetooth_;
+  DeviceSource* devices_;
 };
 
 }  // namespace quillon

@@ -2,11 +2,18 @@
 #include "link/com_link.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <fstream>
 #include <thread>
 
+#include "common/utf8.h"
+#include "link/serial_open_failure.h"
 #include "testing/fake_bluetooth_lib.h"
+#include "testing/file_privileges.h"
+#include "testing/memory_device_source.h"
 #include "testing/pty_pair.h"
 #include "testing/recording_message_sink.h"
 #include "testing/virtual_clock.h"
@@ -15,6 +22,7 @@ namespace quillon {
 namespace {
 
 using testing::FakeBluetoothLib;
+using testing::MemoryDeviceSource;
 using testing::PtyPair;
 using testing::RecordingMessageSink;
 using testing::VirtualClock;
@@ -28,7 +36,7 @@ struct SerialEnd {
   bool Open() {
     WideField<64> name{};
     SetFieldText(name, std::u16string(pty.DevicePath().begin(), pty.DevicePath().end()));
-    return link.OpenComPort(nullptr, name, 9600);
+    return link.OpenComPort(nullptr, name, 9600).opened;
   }
   void ReceiverSends(const std::vector<std::uint8_t>& bytes) { pty.SendToProgram(bytes); }
   std::vector<std::uint8_t> ReceiverGets(std::size_t count) {
@@ -47,7 +55,7 @@ struct BluetoothEnd {
     library.SetDevices({{u"GNSS receiver"}});
     link.ChooseBluetooth(0, 1);
   }
-  bool Open() { return link.OpenComPort(nullptr, nullptr, 0, 9600); }
+  bool Open() { return link.OpenComPort(nullptr, nullptr, 0, 9600).opened; }
   void ReceiverSends(const std::vector<std::uint8_t>& bytes) { library.SendToProgram(bytes); }
   std::vector<std::uint8_t> ReceiverGets(std::size_t count) {
     library.WaitForWritten(count, 2000);
@@ -167,7 +175,7 @@ TEST(ComLinkTest, AFailedOpenWithAnOwnerShowsTheLinkOpenMessage) {
   bluetooth.ChooseBluetooth(0, 1);
   noLibrary.ChooseBluetooth(0, 1);
   const std::pair<ComLink*, std::u16string> cases[] = {
-      {&serial, u""},
+      {&serial, u"/dev/quillon-missing: No such file or directory.\r\nThe device is not there."},
       {&bluetooth, u"Bluetooth: Host is down."},
       {&noLibrary, u"Bluetooth is not available on this system."},
   };
@@ -183,6 +191,85 @@ TEST(ComLinkTest, AFailedOpenWithAnOwnerShowsTheLinkOpenMessage) {
     EXPECT_EQ(boxes[0].icon, MessageIcon::kNone);
     EXPECT_EQ(boxes[0].detail, detail);
     EXPECT_FALSE(link->IsComPortOpen());
+  }
+}
+
+// The system's reason, then what to do about it, for the causes met on the first day: not in
+// the dialout group, another program holding the port, a device that is not there.
+TEST(ComLinkTest, AFailedSerialOpenSaysTheSystemsReasonAndWhatToDo) {
+  VirtualClock clock;
+  MemoryDeviceSource devices;
+  devices.AddSerialPort(u"/dev/ttyUSB0");
+  devices.AddSerialPort(u"/dev/ttyACM0");
+  devices.AddBluetoothPort(u"/dev/rfcomm0");
+  const std::string found = " Ports found: /dev/ttyACM0, /dev/ttyUSB0, /dev/rfcomm0.";
+  PtyPair locked, held;
+  ASSERT_EQ(chmod(locked.DevicePath().c_str(), 0), 0);
+  SerialPort holder(clock);
+  ASSERT_EQ(holder.Open(held.DevicePath(), 9600), std::error_code());
+  std::string self;
+  std::getline(std::ifstream("/proc/self/comm"), self);
+
+  const struct {
+    std::string device;
+    bool asUser;  // opened by a user whom file permissions hold
+    std::errc error;
+    std::string detail;
+  } cases[] = {
+      {locked.DevicePath(), true, std::errc::permission_denied,
+       locked.DevicePath() + ": Permission denied.\r\nAdd yourself to the dialout group: "
+                             "sudo usermod -aG dialout $USER, then log in again."},
+      {held.DevicePath(), false, std::errc::device_or_resource_busy,
+       held.DevicePath() + ": Device or resource busy.\r\nAnother program holds the port: " + self +
+           " (process " + std::to_string(getpid()) + ")."},
+      {"/dev/quillon-missing", false, std::errc::no_such_file_or_directory,
+       "/dev/quillon-missing: No such file or directory.\r\nThe device is not there." + found},
+      {"/dev/null", false, std::errc::inappropriate_io_control_operation,
+       "/dev/null: Inappropriate ioctl for device.\r\nIt is no serial device." + found},
+      // A name from the command line drives no terminal.
+      {"/dev/quillon\x1b[2J", false, std::errc::no_such_file_or_directory,
+       "/dev/quillon?[2J: No such file or directory.\r\nThe device is not there." + found},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.device);
+    RecordingMessageSink owner;
+    ComLink link(clock, nullptr, &devices);
+    LinkOpen result;
+    std::thread opener([&] {
+      if (c.asUser) {
+        ASSERT_TRUE(testing::DropFilePrivilegesOfThisThread());
+      }
+      WideField<64> name{};
+      SetFieldText(name, FromUtf8(c.device));
+      result = link.OpenComPort(&owner, name, 9600);
+    });
+    opener.join();
+    EXPECT_FALSE(result.opened);
+    EXPECT_EQ(result.error, c.error);
+    EXPECT_EQ(ToUtf8(result.detail), c.detail);
+    const auto boxes = owner.Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, u"Unable to open COM Port.");
+    EXPECT_EQ(boxes[0].detail, result.detail);
+  }
+}
+
+// Causes a test cannot bring about for real.
+TEST(ComLinkTest, ARefusedLineAndAHolderHiddenFromThisUserEachGetTheirHint) {
+  PtyPair unheld;
+  const std::pair<std::errc, std::string> cases[] = {
+      {std::errc::invalid_argument,
+       "Invalid argument.\r\nThe device refused the line settings: 14400 baud, 8 data bits, no "
+       "parity, 1 stop bit, no flow control, raw bytes."},
+      {std::errc::device_or_resource_busy,
+       "Device or resource busy.\r\nAnother program holds the port (ModemManager and gpsd often "
+       "take serial ports): sudo fuser -v " +
+           unheld.DevicePath() + " names it."},
+  };
+  for (const auto& [error, detail] : cases) {
+    EXPECT_EQ(
+        ToUtf8(SerialOpenFailure(unheld.DevicePath(), std::make_error_code(error), 14400, nullptr)),
+        unheld.DevicePath() + ": " + detail);
   }
 }
 

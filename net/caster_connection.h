@@ -3,8 +3,6 @@
 // means; the steps themselves are here once.
 #pragma once
 
-#include <netinet/in.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -20,35 +18,47 @@ namespace quillon {
 // The longest a session waits for a caster to accept: long enough for a mobile network that
 // loses the first SYNs, short of the system's own two minutes.
 inline constexpr std::uint32_t kCasterConnectLimitMs = 20000;
+// One address of several that hangs gets at least this much of the connect limit (or what is
+// left of it): a caster on a mobile network may lose the first SYNs. One that fails at once
+// passes on to the next address at once.
+inline constexpr std::uint32_t kMinAddressShareMs = 5000;
 // The longest a session's send may make no progress before the caster counts as gone.
 inline constexpr std::uint32_t kSendStallLimitMs = 20000;
 
 enum class ConnectStep {
   kConnected,
-  kInvalidAddress,  // neither a host name nor a valid dotted address
+  kInvalidAddress,  // a literal address that is none (AddressKind::kInvalidLiteral)
   kUnresolved,      // a host name that did not resolve (`address.problem` says why)
-  kNoSocket,        // no socket could be created (`error`)
-  kConnectFailed,   // the connect failed (`error`; ETIMEDOUT after the limit)
+  kNoSocket,        // no socket could be created for the last address tried (`error`)
+  kConnectFailed,   // the connect to the last address tried failed (`error`; ETIMEDOUT after
+                    // the limit)
   kStopped,         // `stop` asked to give up while a step waited
 };
 
 struct CasterConnect {
   ConnectStep step = ConnectStep::kStopped;
   int error = 0;
-  CasterAddress address;
+  CasterAddress address;  // what the address text resolved to
+  IpAddress peer;         // kConnected: the address that accepted
+  // The clock's tick when the first connect began (behind the lookup), from which the connect
+  // limit runs: a step after the connect (the TLS handshake) spends what is left of it.
+  std::uint32_t connectStart = 0;
 };
 
-// Resolves `address` (ResolveCasterAddress), creates a TCP socket into `socket`, where the stop
-// sequence can shut it down, and connects it to the low 16 bits of `port` within `limitMs` of
-// `clock`, seeing `stop` within a step. After a failed connect the socket stays in `socket` for
-// the caller to close when its rules say. 0.0.0.0 names no caster: Linux would take it for this
-// host, so its connect fails with EADDRNOTAVAIL.
+// Resolves `address` (ResolveCasterAddress) and tries its addresses in turn until one accepts:
+// creates a TCP socket into `socket`, where the stop sequence can shut it down, and connects it
+// to the low 16 bits of `port`. All addresses together get `limitMs` of `clock`: one that fails
+// passes on to the next at once; one that hangs is given up after its share of the time left
+// (that time divided among the addresses left, at least kMinAddressShareMs), the last address
+// gets all of it. `stop` is seen within a step. After a failed connect the last socket stays in
+// `socket` for the caller to close when its rules say. 0.0.0.0 and :: name no caster: Linux
+// would take them for this host, so their connect fails with EADDRNOTAVAIL.
 CasterConnect ConnectToCaster(std::string_view address, std::int32_t port, CasterSocket& socket,
                               Clock& clock, std::uint32_t limitMs, const StopRequested& stop = {},
                               const NameLookup& lookup = LookUpHostName);
 
-// The socket and connect steps alone, to an address resolved before.
-CasterConnect ConnectToAddress(in_addr address, std::int32_t port, CasterSocket& socket,
+// The socket and connect steps alone, to one address resolved before (such as `peer`).
+CasterConnect ConnectToAddress(const IpAddress& address, std::int32_t port, CasterSocket& socket,
                                Clock& clock, std::uint32_t limitMs, const StopRequested& stop = {});
 
 // Sends all `size` bytes, waiting for room through `clock` in steps. Returns 0 when everything

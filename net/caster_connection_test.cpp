@@ -7,31 +7,94 @@
 #include <unistd.h>
 
 #include <future>
+#include <string>
+#include <vector>
 
 #include "net/address.h"
 #include "ntrip/demo_caster.h"
+#include "testing/hooked_clock.h"
 #include "testing/virtual_clock.h"
 
 namespace quillon {
 namespace {
 
 using testing::VirtualClock;
+using Texts = std::vector<std::string>;
 
-std::string Dotted(const CasterAddress& address) { return inet_ntoa(address.address); }
-
-TEST(ResolveCasterAddress, DottedAddressesFollowInetAddrAndNamesBeginWithALetter) {
+IpAddress Literal(std::string_view text) {
   VirtualClock clock;
-  EXPECT_EQ(Dotted(ResolveCasterAddress("127.0.0.1", clock)), "127.0.0.1");
-  for (const char* bad : {"192.168.1.300", "255.255.255.255", "1example.com", "", "1.2.3.4x"}) {
-    EXPECT_EQ(ResolveCasterAddress(bad, clock).kind, AddressKind::kInvalidDotted) << bad;
+  return ResolveCasterAddress(text, clock).addresses.at(0);
+}
+
+Texts AddressTexts(const CasterAddress& address) {
+  Texts texts;
+  for (const IpAddress& ip : address.addresses) texts.push_back(ip.Text());
+  return texts;
+}
+
+// A socket that listens and never accepts: connects to it complete in the kernel's queue.
+struct Listener {
+  Listener(std::string_view address, std::uint16_t wanted) : ip(Literal(address)) {
+    sockaddr_storage own = ip.WithPort(wanted);
+    socklen_t length = ip.length;
+    const auto at = reinterpret_cast<sockaddr*>(&own);
+    if (fd >= 0 && bind(fd, at, length) == 0 && listen(fd, 16) == 0 &&
+        getsockname(fd, at, &length) == 0) {
+      port = ntohs(reinterpret_cast<sockaddr_in*>(&own)->sin_port);  // where IPv6 has it too
+    }
   }
-  clock.SetRealPollMs(1000);  // the lookup thread's answer is waited for in real time
-  const auto local = ResolveCasterAddress("localhost", clock);
-  EXPECT_EQ(local.kind, AddressKind::kResolved);
-  EXPECT_EQ(Dotted(local), "127.0.0.1");
-  const auto missing = ResolveCasterAddress("no-such-host.invalid", clock);
-  EXPECT_EQ(missing.kind, AddressKind::kUnresolved);
-  EXPECT_FALSE(missing.problem.empty());
+  ~Listener() { close(fd); }
+  IpAddress ip;
+  int fd = socket(ip.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
+  std::uint16_t port = 0;  // 0 when it could not listen
+};
+
+// A resolver double: answers every name with `answer` and keeps the names it was asked.
+struct ScriptedLookup {
+  Texts answer, asked;
+  NameLookup Seam() {
+    return [this](const std::string& name) {
+      asked.push_back(name);
+      CasterAddress found{AddressKind::kResolved, {}, {}};
+      for (const std::string& text : answer) found.addresses.push_back(Literal(text));
+      return found;
+    };
+  }
+};
+
+// Waits for the resolver thread's answer in real time (it comes at once) and lets connects that
+// hang pass in virtual time: only the connects take virtual time.
+struct ConnectClock {
+  ConnectClock() {
+    clock.beforeWait = [this](int) { clock.SetRealPollMs(1000); };
+    clock.beforeWaitWritable = [this](int) { clock.SetRealPollMs(1); };
+  }
+  testing::HookedClock clock;
+};
+
+// Literal addresses are used as they are; everything else, digits first or not, is a name.
+TEST(ResolveCasterAddress, LiteralsAreUsedAsTheyAreAndEveryOtherTextIsLookedUp) {
+  VirtualClock clock(1000, 1'700'000'000, 1000);  // the lookup thread answers in real time
+  ScriptedLookup lookup{{"192.0.2.7"}, {}};
+  for (const char* literal : {"127.0.0.1", "::1", "[2001:db8::1]", "fe80::1%lo"}) {
+    const Texts found = AddressTexts(ResolveCasterAddress(literal, clock, {}, lookup.Seam()));
+    EXPECT_EQ(found, Texts{literal[0] == '[' ? "2001:db8::1" : literal});
+  }
+  for (const char* bad : {"192.168.1.300", "255.255.255.255", "", "1.2.3.4.", "[1.2.3.4]", "[::1",
+                          "2001:db8::g", "caster:2101"}) {
+    EXPECT_EQ(ResolveCasterAddress(bad, clock, {}, lookup.Seam()).kind,
+              AddressKind::kInvalidLiteral)
+        << bad;
+  }
+  EXPECT_TRUE(lookup.asked.empty());
+  const Texts names = {"1.rtk.example", "4g-caster.example", "1.2.3.4x", "caster.example"};
+  for (const std::string& name : names) {
+    EXPECT_EQ(AddressTexts(ResolveCasterAddress(name, clock, {}, lookup.Seam())), lookup.answer);
+  }
+  EXPECT_EQ(lookup.asked, names);
+  // The system's lookup asks for IPv6 as well as IPv4.
+  EXPECT_EQ(AddressTexts(LookUpHostName("::1")), Texts{"::1"});
+  EXPECT_FALSE(LookUpHostName("no-such-host.invalid").problem.empty());
 }
 
 // A resolver that never answers; the lookup's thread may outlive the call that started it.
@@ -74,6 +137,75 @@ TEST(ConnectToCaster, ACasterThatNeverAcceptsFailsAfterTheLimitOrAtTheStop) {
                                                 kCasterConnectLimitMs, [&] { return ++asked > 2; });
   EXPECT_EQ(stopped.step, ConnectStep::kStopped);
   EXPECT_LE(clock.Elapsed() - start, 2 * kWaitStepMs);
+}
+
+// The caster's addresses in turn, within one limit: on 127.0.0.1 a caster that never accepts,
+// on 127.0.0.2 one that does, on 127.0.0.3 nothing (refused at once); all on one port.
+TEST(ConnectToCaster, TriesEveryAddressInTurnWithinOneLimit) {
+  DemoCaster hanging;
+  hanging.StopAccepting();
+  Listener accepting("127.0.0.2", hanging.Port());
+  ASSERT_NE(accepting.port, 0);
+  const std::string hangs = "127.0.0.1", accepts = "127.0.0.2", refuses = "127.0.0.3";
+  const struct {
+    Texts addresses;
+    int error;         // 0: connected to `accepts`
+    std::uint64_t ms;  // virtual time of the connect
+  } cases[] = {
+      {{refuses, accepts}, 0, 0},
+      {{"0.0.0.0", accepts}, 0, 0},
+      {{hangs, accepts}, 0, 10000},  // half the limit each
+      {{hangs, hangs, accepts}, 0, 13333},
+      // An even share would be 3333 ms; each hanging one gets 5000, so the sixth is not reached.
+      {{hangs, hangs, hangs, hangs, hangs, accepts}, ETIMEDOUT, 20000},
+      {{refuses, refuses}, ECONNREFUSED, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
+    ConnectClock timed;
+    ScriptedLookup lookup{c.addresses, {}};
+    CasterSocket socket;
+    const CasterConnect connect =
+        ConnectToCaster("caster.example", hanging.Port(), socket, timed.clock,
+                        kCasterConnectLimitMs, {}, lookup.Seam());
+    EXPECT_EQ(connect.step, c.error == 0 ? ConnectStep::kConnected : ConnectStep::kConnectFailed);
+    EXPECT_EQ(connect.error, c.error);
+    EXPECT_EQ(timed.clock.Elapsed(), c.ms);
+    EXPECT_EQ(connect.peer.Text(), c.error == 0 ? accepts : "?");
+  }
+}
+
+// A stop is seen within a step in the first address's connect and in a later one's.
+TEST(ConnectToCaster, AStopEndsTheConnectToAnyOfTheAddresses) {
+  DemoCaster hanging;
+  hanging.StopAccepting();
+  for (const std::uint64_t stopAt : {3000u, 13000u}) {
+    ConnectClock timed;
+    ScriptedLookup lookup{{"127.0.0.1", "127.0.0.1"}, {}};
+    CasterSocket socket;
+    const auto stop = [&] { return timed.clock.Elapsed() >= stopAt; };
+    EXPECT_EQ(ConnectToCaster("caster.example", hanging.Port(), socket, timed.clock,
+                              kCasterConnectLimitMs, stop, lookup.Seam())
+                  .step,
+              ConnectStep::kStopped);
+    EXPECT_LE(timed.clock.Elapsed(), stopAt + kWaitStepMs);
+  }
+}
+
+// A caster on IPv6 only: by its address, in brackets or not, and by a name with only that one.
+TEST(ConnectToCaster, ReachesACasterOverIPv6) {
+  Listener caster("::1", 0);
+  if (caster.port == 0) GTEST_SKIP() << "no IPv6 loopback on this machine";
+  ScriptedLookup lookup{{"::1"}, {}};
+  for (const char* address : {"::1", "[::1]", "v6-only.example"}) {
+    VirtualClock clock(1000, 1'700'000'000, 1000);
+    CasterSocket socket;
+    const CasterConnect connect = ConnectToCaster(address, caster.port, socket, clock,
+                                                  kCasterConnectLimitMs, {}, lookup.Seam());
+    EXPECT_EQ(connect.step, ConnectStep::kConnected) << address;
+    EXPECT_EQ(connect.peer.Text(), "::1");
+  }
+  EXPECT_EQ(lookup.asked, Texts{"v6-only.example"});
 }
 
 TEST(SendWithin, APeerThatStopsReadingFailsTheSendAfterTheLimitOrAtTheStop) {

@@ -306,7 +306,9 @@ void DemoCaster::RecordReceived(Link& link, std::string_view bytes) {
   {
     std::lock_guard lock(mutex_);
     link.record.received.append(bytes);
-    if (link.record.kind == RequestKind::kServer) {
+    if (link.record.kind == RequestKind::kServer && link.upload) {
+      link.upload->Feed(bytes, uploaded_);
+    } else if (link.record.kind == RequestKind::kServer) {
       uploaded_.append(bytes);
     } else if (link.loggedIn) {
       fromClients_.append(bytes);

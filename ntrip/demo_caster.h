@@ -1,6 +1,8 @@
-// An NTRIP version 1 caster that runs inside the process, on 127.0.0.1. The tests use it as the
-// far end of every session, and `quillon demo` streams its correction data from it. It can also
-// be told to misbehave the way real casters and broken networks do.
+// An NTRIP caster that runs inside the process, on 127.0.0.1. The tests use it as the far end of
+// every session, and `quillon demo` streams its correction data from it. It speaks version 1,
+// and version 2 to a request that carries "Ntrip-Version: Ntrip/2.0": "HTTP/1.1 200 OK" and a
+// chunked stream cut at random chunk sizes (seeded), POST uploads, and "GET /" source tables.
+// It can also be told to misbehave the way real casters and broken networks do.
 #pragma once
 
 #include <netinet/in.h>
@@ -16,6 +18,8 @@
 #include <string_view>
 #include <thread>
 #include <vector>
+
+#include "ntrip/demo_caster_request.h"
 
 namespace quillon {
 
@@ -42,6 +46,9 @@ enum class CasterBehaviour {
   kNotFound,         // answer "HTTP/1.1 404 Not Found\r\n\r\n" to any request, then close
   // Read the request, then reset the connection: no reply, no orderly end.
   kResetAfterRequest,
+  // Read the request, answer with DemoCasterConfig::cannedReply byte for byte (nothing when it
+  // is empty), then end the connection.
+  kCannedReply,
   // Expect no request: stream correction data at once (as for a logged-in client) and record
   // everything the peer sends. This is the caster as a client without authentication sees it.
   kRawStream,
@@ -51,9 +58,11 @@ enum class CasterBehaviour {
 enum class RequestKind {
   kNone,         // nothing complete arrived (or kCloseAtOnce / kRawStream)
   kClient,       // "GET /<mount point>" with the right credentials
-  kSourceTable,  // "GET /SOURCETABLE", "GET /", an unknown mount point or wrong credentials
-  kServer,       // "SOURCE <password> /<mount point>"
-  kBad,          // anything else: answered "HTTP/1.0 400 Bad Request\r\n\r\n"
+  // "GET /SOURCETABLE", "GET /"; in version 1 also an unknown mount point or wrong credentials
+  kSourceTable,
+  kServer,   // "SOURCE <password> /<mount point>", or version 2's "POST /<mount point>"
+  kRefused,  // version 2: wrong credentials (401) or an unknown mount point (404)
+  kBad,      // anything else: answered "HTTP/1.0 400 Bad Request\r\n\r\n"
 };
 
 struct DemoCasterConfig {
@@ -61,21 +70,30 @@ struct DemoCasterConfig {
   std::string user = "demo";        // client credentials, compared exactly
   std::string password = "demo";
   // Password of the SOURCE request: a wrong one is answered "ERROR - Bad Password\r\n", a
-  // SOURCE to another mount point "ERROR - Bad Mountpoint\r\n".
+  // SOURCE to another mount point "ERROR - Bad Mountpoint\r\n". A version 2 POST logs in with
+  // `sourceUser` and this password (else 401; another mount point: 404).
   std::string sourcePassword = "demo";
+  std::string sourceUser = "demo";
   // Source-table text sent between the headers and "ENDSOURCETABLE\r\n" (records with "\r\n").
   // Empty means a table with one STR record for `mountPoint`.
   std::string sourceTable;
   // Source-table requests without the client credentials are answered
   // "HTTP/1.1 401 Unauthorized", as a caster that protects its table does.
   bool tableNeedsLogin = false;
-  // Correction data each client gets right after "ICY 200 OK\r\n", in the same write.
+  // What each client gets right after "ICY 200 OK\r\n", in the same write: header lines,
+  // correction data or both.
   std::string loginPayload;
+  // The whole answer of kCannedReply.
+  std::string cannedReply;
   // When above 0, every logged-in client also gets a generated correction stream
   // (CorrectionStream) at this many bytes per second of real time.
   int streamBytesPerSecond = 0;
   // Real pause between the two parts of a kSplitReply answer.
   std::chrono::milliseconds splitPause{150};
+  // Version 2: the seed of the random chunk sizes (1 to 512 bytes) of streams and tables, and
+  // whether a source table goes chunked (else with Content-Length).
+  unsigned chunkSeed = 1;
+  bool chunkedTables = true;
 };
 
 // One accepted connection as the tests see it.
@@ -131,7 +149,7 @@ class DemoCaster {
   std::string RequestText(std::size_t index) const;  // raw request of connection `index`
   int LoggedInClients() const;                       // client connections open and streaming
   // Every byte received after the request from client connections (kClient, kRawStream), and
-  // from server connections (kServer), each in order of arrival.
+  // from server connections (kServer; a chunked upload decoded), each in order of arrival.
   std::string ReceivedFromClients() const;
   std::string Uploaded() const;
 
@@ -157,10 +175,11 @@ class DemoCaster {
   // One thread per connection runs Serve; the others are its steps.
   void Serve(Link& link);
   void Answer(Link& link);
-  void ServeClient(Link& link, const std::string& early);
-  void ServeServer(Link& link, std::string_view password, std::string_view mountPoint,
+  void ServeClient(Link& link, const std::string& early, bool version2);
+  void ServeServer(Link& link, const caster_internal::ParsedRequest& request,
                    const std::string& early);
-  void ServeSourceTable(Link& link);
+  void ServeSourceTable(Link& link, bool version2);
+  void ServeVersion2Table(Link& link, const std::string& body, std::size_t length);
   void StreamLoop(Link& link);
   void DrainUntilClosed(Link& link);
   void Linger(Link& link);
@@ -169,6 +188,8 @@ class DemoCaster {
   bool ReadRequest(Link& link);
   bool WriteReply(Link& link, std::string_view reply, std::size_t splitAt);
   bool SendBytes(Link& link, std::string_view bytes);
+  // The stream's bytes as the client logged in: as they are, or in chunks of random sizes.
+  bool SendData(Link& link, std::string_view bytes);
   bool ReceiveOnce(Link& link, int timeoutMs, bool& closed);
   bool WaitReadable(int fd, int timeoutMs) const;
   bool StopRequested(int timeoutMs) const;

@@ -1,7 +1,8 @@
 #include "ntrip/demo_caster_request.h"
 
-#include <cctype>
 #include <cstdint>
+
+#include "ntrip/header_fields.h"
 
 namespace quillon::caster_internal {
 
@@ -14,23 +15,6 @@ int Base64Value(char c) {
   if (c == '+') return 62;
   if (c == '/') return 63;
   return -1;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) !=
-        std::tolower(static_cast<unsigned char>(prefix[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
 }
 
 }  // namespace
@@ -78,28 +62,25 @@ ParsedRequest ParseRequest(std::string_view request) {
     return parsed;
   }
 
-  if (!line.starts_with("GET /")) return parsed;
-  const std::string_view target = line.substr(5);
+  const bool get = line.starts_with("GET /");
+  if (!get && !line.starts_with("POST /")) return parsed;
+  const std::string_view target = line.substr(get ? 5 : 6);
   const std::size_t blank = target.find(' ');
   if (blank == std::string_view::npos) return parsed;
-  parsed.line = RequestLine::kGet;
+  parsed.line = get ? RequestLine::kGet : RequestLine::kPost;
   parsed.mountPoint = target.substr(0, blank);
 
   // Header lines follow the request line up to the empty line.
-  std::size_t start = lineEnd == std::string_view::npos ? request.size() : lineEnd + 2;
-  while (start < request.size()) {
-    const std::size_t end = request.find("\r\n", start);
-    const std::string_view header =
-        request.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
-    if (header.empty()) break;
-    if (StartsWithNoCase(header, "Authorization:")) {
-      const std::string_view value = Trim(header.substr(14));
-      if (StartsWithNoCase(value, "Basic "))
-        parsed.credentials = DecodeBase64(Trim(value.substr(6)));
+  const std::string_view headers =
+      lineEnd == std::string_view::npos ? std::string_view() : request.substr(lineEnd + 2);
+  if (const auto value = HeaderValue(headers, "Authorization")) {
+    constexpr std::string_view kBasic = "Basic ";
+    if (value->size() > kBasic.size() && EqualsNoCase(value->substr(0, kBasic.size()), kBasic)) {
+      parsed.credentials = DecodeBase64(TrimBlanks(value->substr(kBasic.size())));
     }
-    if (end == std::string_view::npos) break;
-    start = end + 2;
   }
+  parsed.version2 = EqualsNoCase(HeaderValue(headers, "Ntrip-Version").value_or(""), "Ntrip/2.0");
+  parsed.chunked = EqualsNoCase(HeaderValue(headers, "Transfer-Encoding").value_or(""), "chunked");
   return parsed;
 }
 

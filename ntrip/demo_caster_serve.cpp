@@ -3,11 +3,14 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <random>
 #include <string>
 #include <string_view>
 
+#include "ntrip/chunked_body.h"
 #include "ntrip/correction_stream.h"
 #include "ntrip/demo_caster.h"
 #include "ntrip/demo_caster_link.h"
@@ -27,6 +30,14 @@ constexpr std::chrono::milliseconds kLingerTime{500};
 constexpr std::string_view kHttpOk =
     "HTTP/1.1 200 OK\r\nNtrip-Version: Ntrip/2.0\r\nContent-Type: gnss/data\r\n\r\n";
 constexpr std::string_view kNotFound = "HTTP/1.1 404 Not Found\r\n\r\n";
+// Version 2 answers, as the NTRIP 2.0 standard's examples have them.
+constexpr std::string_view kVersion2Start =
+    "HTTP/1.1 200 OK\r\nNtrip-Version: Ntrip/2.0\r\nServer: NTRIP Quillon demo caster/1.0\r\n"
+    "Connection: close\r\n";
+constexpr std::string_view kVersion2Stream =
+    "Cache-Control: no-store, no-cache, max-age=0\r\nPragma: no-cache\r\n"
+    "Content-Type: gnss/data\r\nTransfer-Encoding: chunked\r\n\r\n";
+constexpr std::size_t kMaxDemoChunk = 512;
 constexpr std::string_view kUnauthorized =
     "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"SOURCETABLE\"\r\n"
     "Connection: close\r\n\r\n";
@@ -82,13 +93,26 @@ void DemoCaster::Linger(Link& link) {
 void DemoCaster::Answer(Link& link) {
   const caster_internal::ParsedRequest request = caster_internal::ParseRequest(RequestOf(link));
   const std::string expected = config_.user + ":" + config_.password;
+  const bool ours = request.mountPoint == config_.mountPoint;
   RequestKind kind = RequestKind::kBad;
   if (request.line == caster_internal::RequestLine::kSource) {
     kind = RequestKind::kServer;
+  } else if (request.line == caster_internal::RequestLine::kPost && request.version2) {
+    const bool login = request.credentials == config_.sourceUser + ":" + config_.sourcePassword;
+    kind = ours && login ? RequestKind::kServer : RequestKind::kRefused;
   } else if (request.line == caster_internal::RequestLine::kGet) {
-    const bool client = request.mountPoint == config_.mountPoint && request.credentials &&
-                        *request.credentials == expected;
-    kind = client ? RequestKind::kClient : RequestKind::kSourceTable;
+    const bool client = ours && request.credentials == expected;
+    if (!request.version2) {
+      kind = client ? RequestKind::kClient : RequestKind::kSourceTable;
+    } else if (request.mountPoint.empty()) {
+      kind = RequestKind::kSourceTable;
+    } else {
+      kind = client ? RequestKind::kClient : RequestKind::kRefused;
+    }
+  }
+  if (kind == RequestKind::kServer && request.chunked) {
+    std::lock_guard lock(mutex_);
+    link.upload.emplace();
   }
   const std::string early = SetKind(link, kind);
 
@@ -102,23 +126,29 @@ void DemoCaster::Answer(Link& link) {
     case CasterBehaviour::kNotFound:
       WriteReply(link, kNotFound, 0);
       return;
+    case CasterBehaviour::kCannedReply:
+      if (!config_.cannedReply.empty()) WriteReply(link, config_.cannedReply, 0);
+      return;
     default:
       break;
   }
 
   switch (kind) {
     case RequestKind::kClient:
-      ServeClient(link, early);
+      ServeClient(link, early, request.version2);
       return;
     case RequestKind::kServer:
-      ServeServer(link, request.password, request.mountPoint, early);
+      ServeServer(link, request, early);
       return;
     case RequestKind::kSourceTable:
       if (config_.tableNeedsLogin && request.credentials != expected) {
         WriteReply(link, kUnauthorized, 0);
         return;
       }
-      ServeSourceTable(link);
+      ServeSourceTable(link, request.version2);
+      return;
+    case RequestKind::kRefused:
+      WriteReply(link, ours ? kUnauthorized : kNotFound, 0);
       return;
     default:
       WriteReply(link, kBadRequest, 0);
@@ -126,12 +156,21 @@ void DemoCaster::Answer(Link& link) {
   }
 }
 
-void DemoCaster::ServeClient(Link& link, const std::string& early) {
-  const bool http = link.behaviour == CasterBehaviour::kHttpStatus;
-  const std::string reply =
-      std::string(http ? kHttpOk : kClientSuccessToken) + config_.loginPayload;
+void DemoCaster::ServeClient(Link& link, const std::string& early, bool version2) {
   const std::size_t split = link.behaviour == CasterBehaviour::kSplitReply ? 2 : 0;
-  if (!WriteReply(link, reply, split)) return;
+  if (version2) {
+    if (!WriteReply(link, std::string(kVersion2Start) + std::string(kVersion2Stream), split)) {
+      return;
+    }
+    link.chunked = true;
+    link.chunkSizes.seed(config_.chunkSeed + static_cast<unsigned>(link.index));
+    if (!SendData(link, config_.loginPayload)) return;
+  } else {
+    const bool http = link.behaviour == CasterBehaviour::kHttpStatus;
+    const std::string reply =
+        std::string(http ? kHttpOk : kClientSuccessToken) + config_.loginPayload;
+    if (!WriteReply(link, reply, split)) return;
+  }
   if (link.behaviour == CasterBehaviour::kCloseAfterLogin) return;
   // What came with the request is upstream data, counted once the client is in.
   SetLoggedIn(link, RequestKind::kClient);
@@ -139,17 +178,20 @@ void DemoCaster::ServeClient(Link& link, const std::string& early) {
   StreamLoop(link);
 }
 
-void DemoCaster::ServeServer(Link& link, std::string_view password, std::string_view mountPoint,
+void DemoCaster::ServeServer(Link& link, const caster_internal::ParsedRequest& request,
                              const std::string& early) {
-  if (password != config_.sourcePassword) {
+  // A POST's login and mount point were judged with its kind.
+  const bool version2 = request.line == caster_internal::RequestLine::kPost;
+  if (!version2 && request.password != config_.sourcePassword) {
     WriteReply(link, kBadPassword, 0);
     return;
   }
-  if (mountPoint != config_.mountPoint) {
+  if (!version2 && request.mountPoint != config_.mountPoint) {
     WriteReply(link, kBadMountPoint, 0);
     return;
   }
-  std::string_view token = kServerSuccessToken;
+  const std::string version2Ok = std::string(kVersion2Start) + "\r\n";
+  std::string_view token = version2 ? std::string_view(version2Ok) : kServerSuccessToken;
   if (link.behaviour == CasterBehaviour::kHttpStatus) token = kHttpOk;
   if (link.behaviour == CasterBehaviour::kIcyServerStatus) token = kClientSuccessToken;
   const std::size_t split = link.behaviour == CasterBehaviour::kSplitReply ? 1 : 0;
@@ -159,7 +201,7 @@ void DemoCaster::ServeServer(Link& link, std::string_view password, std::string_
   DrainUntilClosed(link);
 }
 
-void DemoCaster::ServeSourceTable(Link& link) {
+void DemoCaster::ServeSourceTable(Link& link, bool version2) {
   std::string table;
   {
     std::lock_guard lock(mutex_);
@@ -168,7 +210,13 @@ void DemoCaster::ServeSourceTable(Link& link) {
   const bool http = link.behaviour == CasterBehaviour::kHttpStatus;
   const bool endless = link.behaviour == CasterBehaviour::kTableNeverEnds;
   const bool cut = link.behaviour == CasterBehaviour::kTableCut;
-  if (!endless && !cut) table += std::string(kSourceTableEndToken) + "\r\n";
+  const std::string whole = table + std::string(kSourceTableEndToken) + "\r\n";
+  if (version2) {
+    ServeVersion2Table(link, endless || cut ? table : whole, whole.size());
+    if (endless) DrainUntilClosed(link);
+    return;
+  }
+  if (!endless && !cut) table = whole;
   const std::string reply =
       (http ? std::string("HTTP/1.1 200 OK") : std::string(kSourceTableSuccessToken)) + "\r\n" +
       "Server: NTRIP Quillon demo caster/1.0\r\n" + "Content-Type: text/plain\r\n" +
@@ -177,6 +225,21 @@ void DemoCaster::ServeSourceTable(Link& link) {
   const std::size_t split = link.behaviour == CasterBehaviour::kSplitReply ? 15 : 0;
   if (!WriteReply(link, reply, split)) return;
   if (endless) DrainUntilClosed(link);
+}
+
+// A version 2 table: `body`, chunked at random sizes and then ended when it is whole (`length`
+// bytes), or sent as it is under a Content-Length of `length`.
+void DemoCaster::ServeVersion2Table(Link& link, const std::string& body, std::size_t length) {
+  std::string head = std::string(kVersion2Start) + "Content-Type: gnss/sourcetable\r\n";
+  if (!config_.chunkedTables) {
+    head += "Content-Length: " + std::to_string(length) + "\r\n\r\n";
+    WriteReply(link, head + body, 0);
+    return;
+  }
+  if (!WriteReply(link, head + "Transfer-Encoding: chunked\r\n\r\n", 0)) return;
+  link.chunked = true;
+  link.chunkSizes.seed(config_.chunkSeed + static_cast<unsigned>(link.index));
+  if (SendData(link, body) && body.size() == length) SendBytes(link, kLastChunk);
 }
 
 // ---- socket work -----------------------------------------------------------------------------
@@ -246,6 +309,18 @@ bool DemoCaster::SendBytes(Link& link, std::string_view bytes) {
   return true;
 }
 
+bool DemoCaster::SendData(Link& link, std::string_view bytes) {
+  if (!link.chunked) return SendBytes(link, bytes);
+  std::lock_guard frames(link.frameMutex);
+  std::uniform_int_distribution<std::size_t> size(1, kMaxDemoChunk);
+  while (!bytes.empty()) {
+    const std::size_t take = std::min(size(link.chunkSizes), bytes.size());
+    if (!SendBytes(link, ChunkFrame(bytes.substr(0, take)))) return false;
+    bytes.remove_prefix(take);
+  }
+  return true;
+}
+
 bool DemoCaster::ReceiveOnce(Link& link, int timeoutMs, bool& closed) {
   if (!WaitReadable(link.fd, timeoutMs)) {
     closed = StopRequested(0);
@@ -278,7 +353,7 @@ void DemoCaster::StreamLoop(Link& link) {
           std::chrono::steady_clock::now() - start);
       const long long due = rate * elapsed.count() / 1000 - sent;
       if (due > 0) {
-        if (!SendBytes(link, stream.Next(static_cast<std::size_t>(due)))) return;
+        if (!SendData(link, stream.Next(static_cast<std::size_t>(due)))) return;
         sent += due;
       }
     }
@@ -296,7 +371,7 @@ int DemoCaster::SendToClients(std::string_view bytes) {
   }
   int reached = 0;
   for (const auto& link : clients) {
-    if (SendBytes(*link, bytes)) ++reached;
+    if (SendData(*link, bytes)) ++reached;
   }
   return reached;
 }

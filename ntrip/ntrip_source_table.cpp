@@ -26,10 +26,16 @@ void ShowError(MessageSink& owner, std::u16string text, std::u16string detail = 
                      MessageButtons::kOk, std::move(detail)});
 }
 
-// The request text as sent: with the login's authorization header when there is one.
+// The version 1 request text as sent: with the login's authorization header when there is one.
 std::string RequestText(std::string_view request, const TableQuery& query) {
   if (!query.login) return std::string(request);
   return WithBasicAuthorization(request, query.login->user, query.login->password);
+}
+
+std::string Version2Request(std::string_view host, std::int32_t port, const TableQuery& query) {
+  std::optional<BasicLogin> login;
+  if (query.login) login = BasicLogin{query.login->user, query.login->password};
+  return BuildVersion2SourceTableRequest({host, port, query.protocol.tls}, login);
 }
 
 std::u16string LoginNeededText(bool loginSent) {
@@ -52,17 +58,25 @@ CNtripSourceTable::CNtripSourceTable() = default;
 
 TableFetch CNtripSourceTable::GetSourceTable(MessageSink& owner, const SettingsRecord& settings,
                                              Clock& clock) {
-  return GetSourceTable(owner, FieldText(settings.address), settings.port, clock);
+  TableQuery query;
+  query.protocol = settings.protocol;
+  return GetSourceTable(owner, FieldText(settings.address), settings.port, clock, query);
 }
 
 TableFetch CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_view address,
                                              std::int32_t port, Clock& clock,
                                              const TableQuery& query, std::string* reply) {
   TableFetch fetch;
+  if (query.protocol.tls) {
+    // The TLS transport is not part of this client yet.
+    ShowError(owner, LoadString(kStrAuthenticationIo),
+              u"This build cannot connect to a caster over TLS yet.");
+    return fetch;
+  }
   CasterSocket connection;
   CasterConnect connected;
+  char text[kAddressTextSize] = {};
   Guarded(kSourceFile, __LINE__, [&] {
-    char text[kAddressTextSize] = {};
     WideToEightBit(address, text, sizeof text);
     connected = ConnectToCaster(text, port, connection, clock, kTableWindowMs);
     switch (connected.step) {
@@ -89,21 +103,26 @@ TableFetch CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_
 
   std::string store;
   Guarded(kSourceFile, __LINE__, [&] {
-    TableRead result =
-        ReadSourceTable(connection.Get(), store, RequestText(kSourceTableRequest, query),
-                        TableStatus::kSourceTable, clock, query.limit);
+    const bool version2 = query.protocol.version == NtripVersion::k2;
+    std::string fault;
+    const std::string request =
+        version2 ? Version2Request(text, port, query) : RequestText(kSourceTableRequest, query);
+    TableRead result = ReadSourceTable(
+        connection.Get(), store, request,
+        version2 ? TableStatus::kSourceTableOrHttp : TableStatus::kSourceTable, clock,
+        query.limit, &fault);
     bool loginNeeded = result == TableRead::kLoginNeeded;
-    std::string problem = DescribeTableRead(result, store, query.limit);
-    // Casters that do not know the plain request often answer this one. A table that came,
-    // whole or not, is never asked for twice.
-    if (!TableArrived(result) &&
-        ConnectToAddress(connected.address.address, port, connection, clock, kTableWindowMs).step ==
+    std::string problem = DescribeTableRead(result, store, query.limit, fault);
+    // Version 1 casters that do not know the plain request often answer this one. A table that
+    // came, whole or not, is never asked for twice.
+    if (!version2 && !TableArrived(result) &&
+        ConnectToAddress(connected.peer, port, connection, clock, kTableWindowMs).step ==
             ConnectStep::kConnected) {
       result =
           ReadSourceTable(connection.Get(), store, RequestText(kFallbackSourceTableRequest, query),
-                          TableStatus::kSourceTableOrHttp, clock, query.limit);
+                          TableStatus::kSourceTableOrHttp, clock, query.limit, &fault);
       loginNeeded = loginNeeded || result == TableRead::kLoginNeeded;
-      problem = DescribeTableRead(result, store, query.limit);
+      problem = DescribeTableRead(result, store, query.limit, fault);
     }
     connection.Close();
     fetch.read = result;

@@ -30,8 +30,10 @@ struct TableLogin {
 
 // What one fetch asks for.
 struct TableQuery {
-  std::optional<TableLogin> login;       // sent as Basic authorization with both requests
+  std::optional<TableLogin> login;       // sent as Basic authorization with each request
   std::size_t limit = kReplyStoreLimit;  // the most bytes of reply kept
+  CasterProtocol protocol;               // how the caster is spoken to
+  bool insecure = false;                 // TLS without verifying the certificate
 };
 
 // How a fetch went.
@@ -49,9 +51,12 @@ class CNtripSourceTable {
   // An empty table.
   CNtripSourceTable();
 
-  // Connects to the caster at `address` (host name or dotted IPv4) and `port` (low 16 bits),
-  // asks for the source table, first with the plain request and, when the first reply is no
-  // table at all, on a new connection with the fallback request, and keeps the names. A table
+  // Connects to the caster at `address` (host name, IPv4 or IPv6 address) and `port` (low 16
+  // bits), asks for the source table, and keeps the names. With NTRIP version 1 it asks first
+  // with the plain request and, when the first reply is no table at all, on a new connection
+  // with the fallback request; with version 2 once, with the version 2 request ("GET /"), and
+  // reads an "HTTP/1.1 200" answer's body as its head frames it. TLS is not spoken yet: such a
+  // fetch says so and asks nothing. A table
   // is read once: one that ends badly (cut off, too large, a NUL byte) keeps the names of its
   // whole lines, and the outcome says how it ended. Every failure that leaves no names is shown
   // in `owner`, with what really happened as the message's detail; a refused login says so in
@@ -60,7 +65,7 @@ class CNtripSourceTable {
   TableFetch GetSourceTable(MessageSink& owner, std::u16string_view address, std::int32_t port,
                             Clock& clock, const TableQuery& query = {},
                             std::string* reply = nullptr);
-  // The same for the caster address and port of a mode's settings, without a login.
+  // The same for the caster address, port and protocol of a mode's settings, without a login.
   TableFetch GetSourceTable(MessageSink& owner, const SettingsRecord& settings, Clock& clock);
 
   int GetCount() const { return count_; }

@@ -1,29 +1,22 @@
 #include "ntrip/reply.h"
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 
 #include "common/printable_text.h"
+#include "ntrip/header_fields.h"
 
 namespace quillon {
-namespace {
 
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-           return std::tolower(static_cast<unsigned char>(a)) ==
-                  std::tolower(static_cast<unsigned char>(b));
-         });
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  const std::size_t begin = text.find_first_not_of(" \t");
+std::string QuotedFirstLine(std::string_view reply) {
+  constexpr std::size_t kShown = 80;
+  const std::size_t begin = reply.find_first_not_of("\r\n");
   if (begin == std::string_view::npos) return {};
-  return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
+  reply.remove_prefix(begin);
+  const std::string_view line = reply.substr(0, reply.find_first_of("\r\n"));
+  const bool cut = line.size() > kShown;
+  return "\"" + PrintableText(line.substr(0, kShown)) + (cut ? "...\"" : "\"");
 }
-
-}  // namespace
 
 bool ReplyContains(std::string_view received, std::string_view token) {
   const auto end = received.find('\0');
@@ -46,36 +39,36 @@ int HttpStatusCode(std::string_view reply) {
 }
 
 std::optional<std::size_t> ContentLength(std::string_view headers) {
-  constexpr std::string_view kName = "Content-Length:";
-  while (!headers.empty()) {
-    const std::size_t end = std::min(headers.find_first_of("\r\n"), headers.size());
-    const std::string_view line = headers.substr(0, end);
-    if (StartsWithNoCase(line, kName)) {
-      const std::string_view value = TrimBlanks(line.substr(kName.size()));
-      std::size_t length = 0;
-      const auto [last, problem] =
-          std::from_chars(value.data(), value.data() + value.size(), length);
-      if (value.empty() || problem != std::errc() || last != value.data() + value.size()) {
-        return std::nullopt;
-      }
-      return length;
-    }
-    headers.remove_prefix(std::min(end + 1, headers.size()));
+  const std::optional<std::string_view> value = HeaderValue(headers, "Content-Length");
+  if (!value) return std::nullopt;
+  std::size_t length = 0;
+  const auto [last, problem] = std::from_chars(value->data(), value->data() + value->size(), length);
+  if (value->empty() || problem != std::errc() || last != value->data() + value->size()) {
+    return std::nullopt;
   }
-  return std::nullopt;
+  return length;
 }
 
 std::string DescribeCasterReply(std::string_view reply) {
-  constexpr std::size_t kShown = 80;
   if (reply.find(kSourceTableSuccessToken) != std::string_view::npos) {
-    return "The caster answered with its source table: the mount point does not exist there.";
+    return std::string(kSourceTableAnswerText);
   }
-  const std::size_t begin = reply.find_first_not_of("\r\n");
-  if (begin == std::string_view::npos) return "The caster sent no reply.";
-  reply.remove_prefix(begin);
-  const std::string_view line = reply.substr(0, reply.find_first_of("\r\n"));
-  const bool cut = line.size() > kShown;
-  return "The caster replied \"" + PrintableText(line.substr(0, kShown)) + (cut ? "...\"." : "\".");
+  const std::string quoted = QuotedFirstLine(reply);
+  if (quoted.empty()) return "The caster sent no reply.";
+  return "The caster replied " + quoted + ".";
+}
+
+std::string DescribeRefusedReply(std::string_view statusLine) {
+  const int code = HttpStatusCode(statusLine);
+  if (code == 200) {
+    return "The caster speaks NTRIP version 2 only: it replied " + QuotedFirstLine(statusLine) +
+           " to this version 1 login.";
+  }
+  if (code == 401) {
+    return "The caster refused the user name or password: it replied " +
+           QuotedFirstLine(statusLine) + ".";
+  }
+  return DescribeCasterReply(statusLine);
 }
 
 }  // namespace quillon

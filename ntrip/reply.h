@@ -19,6 +19,14 @@ inline constexpr std::string_view kSourceTableEndToken = "ENDSOURCETABLE";
 // Marks a stream record of a source table.
 inline constexpr std::string_view kSourceTableRecordMarker = "STR;";
 
+// What a source table in place of a stream means.
+inline constexpr std::string_view kSourceTableAnswerText =
+    "The caster answered with its source table: the mount point does not exist there.";
+
+// The first line of `reply` behind any empty lines, quoted, cut to 80 bytes and with control
+// characters replaced; empty when there is none.
+std::string QuotedFirstLine(std::string_view reply);
+
 // True when `token` occurs, case-sensitively and anywhere, in `received` up to its first NUL:
 // replies are kept as zero-terminated text, so nothing behind a NUL byte counts.
 bool ReplyContains(std::string_view received, std::string_view token);
@@ -36,5 +44,10 @@ std::optional<std::size_t> ContentLength(std::string_view headers);
 // as "HTTP/1.1 401 Unauthorized"), cut to 80 bytes and with control characters replaced, or that
 // no reply came.
 std::string DescribeCasterReply(std::string_view reply);
+
+// What a login reply's first line that was not accepted tells the user, as one sentence: that
+// the caster speaks NTRIP version 2 only (HTTP status 200), that it refused the user name or
+// password (HTTP status 401), otherwise as DescribeCasterReply.
+std::string DescribeRefusedReply(std::string_view statusLine);
 
 }  // namespace quillon

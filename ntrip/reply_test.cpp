@@ -46,9 +46,27 @@ TEST(DescribeCasterReply, QuotesTheFirstLineCutAndSafeOrNamesTheSourceTable) {
        "The caster answered with its source table: the mount point does not exist there."},
       {"\x1b[2J\0boom"s, "The caster replied \"?[2J?boom\"."},
       {std::string(100, 'x'), "The caster replied \"" + std::string(80, 'x') + "...\"."},
-      {"", "The caster sent no reply."},
   };
   for (const auto& c : cases) EXPECT_EQ(DescribeCasterReply(c.reply), c.said) << c.reply;
+}
+
+// A login's first line that was not accepted: the three cases with a name, the rest quoted.
+TEST(DescribeRefusedReply, NamesVersionTwoCastersRefusedCredentialsAndTheSourceTable) {
+  const std::string version2 = "The caster speaks NTRIP version 2 only: it replied ";
+  const std::string refused = "The caster refused the user name or password: it replied ";
+  const struct {
+    std::string line;
+    std::string said;
+  } cases[] = {
+      {"HTTP/1.1 200 OK\r\n", version2 + "\"HTTP/1.1 200 OK\" to this version 1 login."},
+      {"HTTP/1.1 401 Unauthorized\r\n", refused + "\"HTTP/1.1 401 Unauthorized\"."},
+      {"HTTP/1.0 401\r\n", refused + "\"HTTP/1.0 401\"."},
+      {"SOURCETABLE 200 OK\r\n",
+       "The caster answered with its source table: the mount point does not exist there."},
+      {"HTTP/1.1 404 Not Found\r\n", "The caster replied \"HTTP/1.1 404 Not Found\"."},
+      {"HTTP/2 200\r\n", "The caster replied \"HTTP/2 200\"."},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DescribeRefusedReply(c.line), c.said) << c.line;
 }
 
 // A caster's header is hostile: only a whole number that fits is a length.

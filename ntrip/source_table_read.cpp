@@ -9,6 +9,8 @@
 #include "common/guard.h"
 #include "net/caster_connection.h"
 #include "ntrip/reply.h"
+#include "ntrip/reply_body.h"
+#include "ntrip/reply_head.h"
 
 namespace quillon {
 namespace {
@@ -16,32 +18,47 @@ namespace {
 constexpr std::string_view kSourceFile = "ntripsourcetable";
 // Bytes taken from the socket by one read.
 constexpr std::size_t kReadChunk = 64 * 1024;
-constexpr std::string_view kHeaderEnd = "\r\n\r\n";
 constexpr int kHttpOk = 200;
 constexpr int kHttpUnauthorized = 401;
 
-// One read of what has arrived, at most `room` bytes, appended to `store`: the count, 0 when
-// the caster has closed, -1 when nothing was waiting or the read failed (errno says which).
-ssize_t ReadOnce(int socket, std::string& store, std::size_t room) {
-  const std::size_t before = store.size();
-  store.resize(before + room);
-  const ssize_t got = recv(socket, store.data() + before, room, MSG_DONTWAIT);
-  const int error = errno;
-  store.resize(before + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
-  errno = error;
-  return got;
-}
+// The table client's connection to the caster: every socket call of the client is here.
+class TableConnection {
+ public:
+  TableConnection(int socket, Clock& clock) : socket_(socket), clock_(clock) {}
 
-// Everything that has arrived, up to `limit` bytes in the store. True when the connection has
-// ended: the caster closed it, or it broke.
-bool ReadAvailable(int socket, std::string& store, std::size_t limit) {
-  while (store.size() < limit) {
-    const ssize_t got = ReadOnce(socket, store, std::min(kReadChunk, limit - store.size()));
-    if (got > 0) continue;
-    return got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+  // 0 once `request` is sent within the window, else the error.
+  int Send(std::string_view request) { return SendWithin(socket_, request, clock_, kTableWindowMs); }
+
+  // Above 0 when bytes wait within `ms`.
+  int WaitReadable(std::uint32_t ms) { return clock_.WaitReadable(socket_, ms); }
+
+  // One read of what has arrived, at most `room` bytes, appended to `store`: the count, 0 when
+  // the caster has closed, -1 when nothing was waiting or the read failed (errno says which).
+  ssize_t ReadOnce(std::string& store, std::size_t room) {
+    const std::size_t before = store.size();
+    store.resize(before + room);
+    const ssize_t got = recv(socket_, store.data() + before, room, MSG_DONTWAIT);
+    const int error = errno;
+    store.resize(before + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+    errno = error;
+    return got;
   }
-  return false;
-}
+
+  // Everything that has arrived, up to `limit` bytes in the store. True when the connection has
+  // ended: the caster closed it, or it broke.
+  bool ReadAvailable(std::string& store, std::size_t limit) {
+    while (store.size() < limit) {
+      const ssize_t got = ReadOnce(store, std::min(kReadChunk, limit - store.size()));
+      if (got > 0) continue;
+      return got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+    }
+    return false;
+  }
+
+ private:
+  int socket_;
+  Clock& clock_;
+};
 
 // Cuts `store` at its first NUL byte at or behind `from`; true when there was one.
 bool CutAtNul(std::string& store, std::size_t from) {
@@ -69,22 +86,27 @@ Announced FirstReply(std::string_view store, TableStatus accepted) {
 }
 
 // Where a table ends, as its first line announced: at "ENDSOURCETABLE" or, for an HTTP answer,
-// also after Content-Length bytes of body, or at the close when it states no length.
+// also where its body ends as its head frames it (the last chunk, Content-Length bytes, or the
+// close). An HTTP answer's body is kept decoded behind its head.
 class TableEnd {
  public:
   explicit TableEnd(bool http) : http_(http) {}
 
-  // True once `store` holds the whole table; body bytes past Content-Length are cut off.
+  // Takes the bytes the store received since the last look (an HTTP body's decoded in place);
+  // true once the store holds the whole table.
   bool Reached(std::string& store) {
-    if (http_ && bodyStart_ == std::string::npos) {
-      const std::size_t headerEnd = store.find(kHeaderEnd);
-      if (headerEnd == std::string::npos) return false;
-      bodyStart_ = headerEnd + kHeaderEnd.size();
-      length_ = ContentLength(std::string_view(store).substr(0, headerEnd));
+    if (http_ && !body_) {
+      const std::optional<ReplyHead> head = ParseReplyHead(store);
+      if (!head) return false;
+      body_ = ReplyBody::For(*head);
+      decodedTo_ = head->size;
     }
-    if (length_ && store.size() - bodyStart_ >= *length_) {
-      store.resize(bodyStart_ + *length_);
-      return true;
+    if (body_) {
+      const std::string received = store.substr(decodedTo_);
+      store.resize(decodedTo_);
+      body_->Feed(received, store);
+      decodedTo_ = store.size();
+      if (body_->Done()) return true;
     }
     // Only the bytes that came since the last look are new to the search.
     const std::size_t overlap = kSourceTableEndToken.size() - 1;
@@ -93,13 +115,16 @@ class TableEnd {
     return store.find(kSourceTableEndToken, from) != std::string::npos;
   }
 
-  // True when the caster's close ends the table: an HTTP body of no stated length.
-  bool EndsAtClose() const { return http_ && bodyStart_ != std::string::npos && !length_; }
+  // True when the caster's close ends the table: an HTTP body framed by the close.
+  bool EndsAtClose() const { return body_ && body_->EndsAtClose(); }
+  // The HTTP body broke its framing; Fault() says how.
+  bool Failed() const { return body_ && body_->Failed(); }
+  const std::string& Fault() const { return body_->Fault(); }
 
  private:
   bool http_;
-  std::size_t bodyStart_ = std::string::npos;
-  std::optional<std::size_t> length_;
+  std::optional<ReplyBody> body_;  // once the head has come
+  std::size_t decodedTo_ = 0;      // the store up to here is head or decoded body
   std::size_t searchedTo_ = 0;
 };
 
@@ -117,6 +142,7 @@ bool TableArrived(TableRead result) {
     case TableRead::kClosedEarly:
     case TableRead::kTooLarge:
     case TableRead::kNulByte:
+    case TableRead::kBadBody:
       return true;
     case TableRead::kNotSent:
     case TableRead::kNoReply:
@@ -128,17 +154,19 @@ bool TableArrived(TableRead result) {
 }
 
 TableRead ReadSourceTable(int socket, std::string& store, std::string_view request,
-                          TableStatus accepted, Clock& clock, std::size_t limit) {
+                          TableStatus accepted, Clock& clock, std::size_t limit,
+                          std::string* fault) {
   TableRead result = TableRead::kNotSent;
+  TableConnection connection(socket, clock);
   Guarded(kSourceFile, __LINE__, [&] {
     store.clear();
-    if (SendWithin(socket, request, clock, kTableWindowMs) != 0) return;
+    if (connection.Send(request) != 0) return;
     result = TableRead::kNoReply;
     clock.Sleep(kFirstReadDelayMs);
 
     // The first read waits for the caster's first bytes, but not forever.
-    if (clock.WaitReadable(socket, kTableWindowMs) <= 0) return;
-    if (ReadOnce(socket, store, std::min(kReadChunk, limit)) <= 0) return;
+    if (connection.WaitReadable(kTableWindowMs) <= 0) return;
+    if (connection.ReadOnce(store, std::min(kReadChunk, limit)) <= 0) return;
     bool nul = CutAtNul(store, 0);
     const Announced announced = FirstReply(store, accepted);
     if (announced == Announced::kLogin) result = TableRead::kLoginNeeded;
@@ -154,6 +182,9 @@ TableRead ReadSourceTable(int socket, std::string& store, std::string_view reque
     for (;;) {
       if (end.Reached(store)) {
         result = TableRead::kComplete;
+      } else if (end.Failed()) {
+        result = TableRead::kBadBody;
+        if (fault != nullptr) *fault = end.Fault();
       } else if (nul) {
         result = TableRead::kNulByte;
       } else if (closed) {
@@ -161,9 +192,9 @@ TableRead ReadSourceTable(int socket, std::string& store, std::string_view reque
       } else if (store.size() >= limit) {
         result = TableRead::kTooLarge;
       } else if (passed < kTableWindowMs) {
-        if (clock.WaitReadable(socket, kTableWindowMs - passed) > 0) {
+        if (connection.WaitReadable(kTableWindowMs - passed) > 0) {
           const std::size_t before = store.size();
-          closed = ReadAvailable(socket, store, limit);
+          closed = connection.ReadAvailable(store, limit);
           nul = CutAtNul(store, before);
         }
         if (!closed && !nul) clock.Sleep(kReadStepMs);
@@ -177,7 +208,8 @@ TableRead ReadSourceTable(int socket, std::string& store, std::string_view reque
   return result;
 }
 
-std::string DescribeTableRead(TableRead result, std::string_view store, std::size_t limit) {
+std::string DescribeTableRead(TableRead result, std::string_view store, std::size_t limit,
+                              std::string_view fault) {
   switch (result) {
     case TableRead::kComplete:
       return {};
@@ -196,6 +228,8 @@ std::string DescribeTableRead(TableRead result, std::string_view store, std::siz
       return "The source table is larger than " + Megabytes(limit) + ": it was read that far.";
     case TableRead::kNulByte:
       return "The source table held a NUL byte: it was read up to there.";
+    case TableRead::kBadBody:
+      return std::string(fault) + " The source table was read up to there.";
   }
   return {};
 }

@@ -32,6 +32,7 @@ enum class TableRead {
   kClosedEarly,  // the caster closed the connection before the end
   kTooLarge,     // the table outgrew the store's limit
   kNulByte,      // it held a NUL byte: read up to there, and not on (text has none)
+  kBadBody,      // an HTTP answer's body broke its framing (a malformed chunk): read up to there
 };
 
 // True when a table came, whole or in part: its status arrived.
@@ -40,8 +41,9 @@ bool TableArrived(TableRead result);
 // Which first lines announce a table.
 enum class TableStatus {
   kSourceTable,        // "SOURCETABLE 200 OK" only
-  kSourceTableOrHttp,  // that, or an "HTTP/1.x 200" status line: the table is the body, which
-                       // ends at "ENDSOURCETABLE", after Content-Length bytes, or at the close
+  kSourceTableOrHttp,  // that, or an "HTTP/1.x 200" status line: the table is the body, kept
+                       // decoded behind the head (chunked, Content-Length bytes, or until the
+                       // close), which also ends at "ENDSOURCETABLE"
 };
 
 // One request on a connected `socket`: empties `store`, sends `request`, waits 2000 ms, then
@@ -49,13 +51,17 @@ enum class TableStatus {
 // each take what has arrived and gather the reply until the table ends, the caster closes, a NUL
 // byte comes, the store reaches `limit` bytes, or 10000 ms have passed since the first read.
 // A fault inside ends the attempt where it stood: before the status as kNoReply, after it as
-// kTimedOut with what had come.
+// kTimedOut with what had come. For kBadBody, `fault` (when given) receives how the body broke.
+// Every socket call of the table client is in this function's file, in one small class, so that
+// another transport can take the socket's place there.
 TableRead ReadSourceTable(int socket, std::string& store, std::string_view request,
-                          TableStatus accepted, Clock& clock, std::size_t limit = kReplyStoreLimit);
+                          TableStatus accepted, Clock& clock, std::size_t limit = kReplyStoreLimit,
+                          std::string* fault = nullptr);
 
 // What an attempt that brought no table, or a table that ended badly, tells the user, as one
-// sentence; `store` is what came, `limit` the store's limit. Empty for kComplete.
+// sentence; `store` is what came, `limit` the store's limit, `fault` how a kBadBody broke.
+// Empty for kComplete.
 std::string DescribeTableRead(TableRead result, std::string_view store,
-                              std::size_t limit = kReplyStoreLimit);
+                              std::size_t limit = kReplyStoreLimit, std::string_view fault = {});
 
 }  // namespace quillon

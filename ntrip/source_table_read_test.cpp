@@ -65,6 +65,7 @@ TEST(ReadSourceTable, JudgesHowTheAnswerEnds) {
   const std::string a = "STR;A;x;\r\n";
   const std::string b = "STR;B;y;\r\n";
   const std::string end = "ENDSOURCETABLE\r\n";
+  const std::string chunked = http + "Transfer-Encoding: chunked\r\n\r\n";
   const auto first = TableStatus::kSourceTable;
   const auto fallback = TableStatus::kSourceTableOrHttp;
   const struct {
@@ -100,6 +101,16 @@ TEST(ReadSourceTable, JudgesHowTheAnswerEnds) {
        "HTTP/1.1 401 Unauthorized\r\n\r\n", "The caster replied \"HTTP/1.1 401 Unauthorized\"."},
       {"HTTP/1.1 4011 Odd\r\n\r\n", true, fallback, TableRead::kNotATable,
        "HTTP/1.1 4011 Odd\r\n\r\n", "The caster replied \"HTTP/1.1 4011 Odd\"."},
+      // A chunked body is kept decoded behind the head, up to its last chunk.
+      {chunked + "4\r\nSTR;\r\n6\r\nA;x;\r\n\r\n" + "0\r\n\r\nSTR;C;", false, fallback,
+       TableRead::kComplete, chunked + a, ""},
+      {chunked + "4\r\nSTR;\r\n6\r\nA;x;\r\n\r\n" + "3\r\nSTR", true, fallback,
+       TableRead::kClosedEarly, chunked + a,
+       "The caster closed the connection before the end of its source table."},
+      {chunked + "a\r\nSTR;A;x;\r\n\r\nzz\r\nSTR;B;y;\r\n", false, fallback, TableRead::kBadBody,
+       chunked + a,
+       "The caster sent a malformed chunk size: \"zz\" is no hexadecimal number. The source "
+       "table was read up to there."},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sent);
@@ -109,11 +120,12 @@ TEST(ReadSourceTable, JudgesHowTheAnswerEnds) {
     if (c.closes) shutdown(fds[1], SHUT_WR);
     HookedClock clock(20);
     std::string store;
-    const TableRead result =
-        ReadSourceTable(fds[0], store, kFallbackSourceTableRequest, c.accepted, clock);
+    std::string fault;
+    const TableRead result = ReadSourceTable(fds[0], store, kFallbackSourceTableRequest,
+                                             c.accepted, clock, kReplyStoreLimit, &fault);
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(store, c.kept);
-    EXPECT_EQ(DescribeTableRead(result, store), c.said);
+    EXPECT_EQ(DescribeTableRead(result, store, kReplyStoreLimit, fault), c.said);
     EXPECT_EQ(TableArrived(result),
               result != TableRead::kNotATable && result != TableRead::kLoginNeeded);
     EXPECT_LT(clock.Elapsed(), kFirstReadDelayMs + kReadStepMs);

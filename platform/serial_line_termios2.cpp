@@ -4,12 +4,13 @@
 #include <sys/ioctl.h>
 
 #include "platform/serial_line.h"
+#include "platform/system_error.h"
 
 namespace quillon {
 
-bool ApplySerialLineSettings(int fd, std::uint32_t baud) {
+std::error_code ApplySerialLineSettings(int fd, std::uint32_t baud) {
   struct termios2 line {};
-  if (ioctl(fd, TCGETS2, &line) != 0) return false;
+  if (ioctl(fd, TCGETS2, &line) != 0) return LastSystemError();
 
   line.c_cflag &= ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT) | CSIZE | PARENB | CSTOPB |
                                          CRTSCTS);
@@ -23,7 +24,17 @@ bool ApplySerialLineSettings(int fd, std::uint32_t baud) {
   line.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHOE | ECHONL | ISIG | IEXTEN);
   line.c_cc[VMIN] = 0;
   line.c_cc[VTIME] = 0;
-  return ioctl(fd, TCSETS2, &line) == 0;
+  if (ioctl(fd, TCSETS2, &line) != 0) return LastSystemError();
+
+  // Many drivers take what they cannot do without a word and keep their own: read back what the
+  // relay depends on. The rate is left out, as a driver may round it or (a pty) ignore it.
+  SerialLineSettings took;
+  if (!ReadSerialLineSettings(fd, took)) return LastSystemError();
+  if (took.dataBits != 8 || took.parity || took.twoStopBits || took.hardwareFlowControl ||
+      took.softwareFlowControl || !took.raw) {
+    return std::make_error_code(std::errc::invalid_argument);
+  }
+  return {};
 }
 
 bool ReadSerialLineSettings(int fd, SerialLineSettings& settings) {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/serial_line.h"
+#include "platform/system_error.h"
 
 namespace quillon {
 namespace {
@@ -31,22 +32,39 @@ SerialPort::~SerialPort() {
   if (wakeFd_ >= 0) close(wakeFd_);
 }
 
-bool SerialPort::Open(std::string_view path, std::uint32_t baud) {
-  std::string device(path.substr(0, std::min(path.find('\0'), path.size())));
+std::string SerialDevicePath(std::string_view name) {
+  std::string device(name.substr(0, std::min(name.find('\0'), name.size())));
   if (!device.empty() && device.back() == ':') device.pop_back();
+  return device;
+}
+
+std::error_code SerialPort::Open(std::string_view path, std::uint32_t baud) {
+  const std::string device = SerialDevicePath(path);
 
   std::lock_guard lock(ioMutex_);
   CloseLocked();
   DrainWake(wakeFd_);
-  if (device.empty()) return false;
+  if (device.empty()) return std::make_error_code(std::errc::no_such_file_or_directory);
 
   const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0) {
-    close(fd);
-    return false;
+  if (fd < 0) return LastSystemError();
+  std::error_code error;
+  if (!isatty(fd)) {
+    error = std::make_error_code(std::errc::inappropriate_io_control_operation);
+  } else if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // Root opens past TIOCEXCL; the lock is what another instance holds then.
+    error = errno == EWOULDBLOCK ? std::make_error_code(std::errc::device_or_resource_busy)
+                                 : LastSystemError();
+  } else if (ioctl(fd, TIOCEXCL) != 0) {
+    error = LastSystemError();
+  } else {
+    error = ApplySerialLineSettings(fd, baud);
+    if (error) ioctl(fd, TIOCNXCL);
   }
-  ApplySerialLineSettings(fd, baud);
+  if (error) {
+    close(fd);
+    return error;
+  }
   // Devices without modem lines (ptys) refuse this; that is fine.
   int lines = TIOCM_DTR | TIOCM_RTS;
   ioctl(fd, TIOCMBIC, &lines);
@@ -54,7 +72,7 @@ bool SerialPort::Open(std::string_view path, std::uint32_t baud) {
   fd_ = fd;
   gone_ = false;
   open_.store(true);
-  return true;
+  return {};
 }
 
 std::int32_t SerialPort::Read(std::uint8_t* buffer, std::size_t capacity) {

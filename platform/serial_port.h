@@ -6,7 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <string_view>
+#include <system_error>
 
 #include "platform/clock.h"
 
@@ -15,6 +17,9 @@ namespace quillon {
 // How long one Read waits for the first byte. Short, because the Rover's loop waits this long
 // for the receiver on every pass on top of its 100 ms pause, which sets the relay's latency.
 inline constexpr std::uint32_t kSerialReadWaitMs = 10;
+
+// The device path a port name stands for: the name up to a NUL, one trailing ':' dropped.
+std::string SerialDevicePath(std::string_view name);
 
 class SerialPort {
  public:
@@ -26,9 +31,10 @@ class SerialPort {
   // Opens the device `path` (one trailing ':' dropped, as device names may carry one) for
   // exclusive use (TIOCEXCL and an advisory lock, so a second opener fails even as root), sets
   // `baud`, 8N1, no flow control, raw bytes, and clears DTR and RTS. A port that is open is
-  // closed first. Settings the driver refuses are ignored. false when the path cannot be
-  // opened, is not a terminal device, or is held by another user.
-  bool Open(std::string_view path, std::uint32_t baud);
+  // closed first. Returns no error when the port is open; otherwise the system's reason and the
+  // port stays closed: ENOENT for an empty path too, ENOTTY for a file that is no terminal,
+  // EBUSY for a device another opener holds, the errors of ApplySerialLineSettings.
+  std::error_code Open(std::string_view path, std::uint32_t baud);
 
   // Reads up to `capacity` bytes, waiting at most kSerialReadWaitMs (through the clock) for the
   // first. Returns the count, 0 when nothing arrived or the port is closed, and -1 once the

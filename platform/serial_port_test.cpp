@@ -1,5 +1,5 @@
-// The serial device on a pseudo-terminal: line settings, exclusive use, device names, and a
-// close that frees a write stuck on a receiver that does not read.
+// The serial device on a pseudo-terminal: line settings, exclusive use, device names, the
+// reason an open fails, and a close that frees a write stuck on a receiver that does not read.
 #include "platform/serial_port.h"
 
 #include <fcntl.h>
@@ -48,7 +48,7 @@ class SerialPortTest : public ::testing::Test {
 TEST_F(SerialPortTest, EveryBaudRateOfTheTableIsSetWith8N1RawAndNoFlowControl) {
   SerialPort port(clock_);
   for (const std::uint32_t baud : kBaudRates) {
-    ASSERT_TRUE(port.Open(pty_.DevicePath(), baud)) << baud;
+    ASSERT_EQ(port.Open(pty_.DevicePath(), baud), std::error_code()) << baud;
     SerialLineSettings line;
     ASSERT_TRUE(ReadSerialLineSettings(observer_, line));
     EXPECT_EQ(std::tie(line.inputBaud, line.outputBaud, line.dataBits),
@@ -60,37 +60,48 @@ TEST_F(SerialPortTest, EveryBaudRateOfTheTableIsSetWith8N1RawAndNoFlowControl) {
 }
 
 TEST_F(SerialPortTest, OpensOnlyAnAvailableTerminalAfterDroppingOneTrailingColon) {
-  const std::pair<std::string, bool> cases[] = {
-      {pty_.DevicePath() + ":", true},
-      {pty_.DevicePath() + "::", false},
-      {"", false},
-      {"/dev/quillon-no-such-device", false},
-      {"/dev/null", false},  // exists, but is no serial device
+  const std::error_code missing = std::make_error_code(std::errc::no_such_file_or_directory);
+  const std::pair<std::string, std::error_code> cases[] = {
+      {pty_.DevicePath() + ":", {}},
+      {pty_.DevicePath() + "::", missing},
+      {"", missing},
+      {"/dev/quillon-no-such-device", missing},
+      // Exists, but is no serial device.
+      {"/dev/null", std::make_error_code(std::errc::inappropriate_io_control_operation)},
   };
-  for (const auto& [name, opens] : cases) {
+  for (const auto& [name, error] : cases) {
     SerialPort port(clock_);
-    EXPECT_EQ(port.Open(name, 9600), opens) << name;
-    EXPECT_EQ(port.IsOpen(), opens) << name;
+    EXPECT_EQ(port.Open(name, 9600), error) << name;
+    EXPECT_EQ(port.IsOpen(), !error) << name;
   }
 }
 
 TEST_F(SerialPortTest, TheDeviceIsHeldExclusivelyUntilClosed) {
   SerialPort first(clock_);
   SerialPort second(clock_);
-  ASSERT_TRUE(first.Open(pty_.DevicePath(), 9600));
+  ASSERT_EQ(first.Open(pty_.DevicePath(), 9600), std::error_code());
   EXPECT_TRUE(Exclusive());
-  EXPECT_FALSE(second.Open(pty_.DevicePath(), 9600));
+  EXPECT_EQ(second.Open(pty_.DevicePath(), 9600), std::errc::device_or_resource_busy);
   // Reopening through the same port lets go of the old descriptor first.
-  EXPECT_TRUE(first.Open(pty_.DevicePath(), 4800));
+  EXPECT_EQ(first.Open(pty_.DevicePath(), 4800), std::error_code());
   first.Close();
   // Left exclusive, the device would refuse the next program's open (root excepted).
   EXPECT_FALSE(Exclusive());
-  EXPECT_TRUE(second.Open(pty_.DevicePath(), 9600));
+  EXPECT_EQ(second.Open(pty_.DevicePath(), 9600), std::error_code());
+}
+
+// The driver's refusal comes back as the system's reason, not as a port set half-way.
+TEST(SerialLineTest, ALineThatCannotBeSetGivesTheSystemsReason) {
+  int ends[2] = {-1, -1};
+  ASSERT_EQ(pipe(ends), 0);
+  EXPECT_EQ(ApplySerialLineSettings(ends[0], 9600), std::errc::inappropriate_io_control_operation);
+  close(ends[0]);
+  close(ends[1]);
 }
 
 TEST_F(SerialPortTest, CloseFromAnotherThreadEndsAWriteTheReceiverDoesNotTake) {
   SerialPort port(clock_);
-  ASSERT_TRUE(port.Open(pty_.DevicePath(), 115200));
+  ASSERT_EQ(port.Open(pty_.DevicePath(), 115200), std::error_code());
   // Far more than a pty buffers: the write must wait for room that never comes.
   const std::vector<std::uint8_t> block(4 << 20, 0x5A);
   bool written = true;

@@ -1,5 +1,6 @@
 #include "platform/system_error.h"
 
+#include <cerrno>
 #include <cstring>
 
 namespace quillon {
@@ -10,5 +11,7 @@ std::string SystemErrorText(int error) {
   const char* text = strerror_r(error, buffer, sizeof buffer);
   return text != nullptr ? text : "";
 }
+
+std::error_code LastSystemError() { return {errno, std::generic_category()}; }
 
 }  // namespace quillon

@@ -2,10 +2,14 @@
 #pragma once
 
 #include <string>
+#include <system_error>
 
 namespace quillon {
 
 // The system's text for an error number, such as "Connection refused".
 std::string SystemErrorText(int error);
+
+// errno as an error code, for the calls that return their reason.
+std::error_code LastSystemError();
 
 }  // namespace quillon

@@ -4,9 +4,10 @@
 
 namespace quillon {
 
-int WaitWritableInSteps(Clock& clock, int fd, std::uint32_t limitMs, const StopRequested& stop) {
-  switch (WaitInSteps(clock, limitMs, stop,
-                      [&](std::uint32_t ms) { return clock.WaitWritable(fd, ms); })) {
+namespace {
+
+int ErrorOf(WaitEnd end) {
+  switch (end) {
     case WaitEnd::kReady:
       return 0;
     case WaitEnd::kTimedOut:
@@ -17,6 +18,18 @@ int WaitWritableInSteps(Clock& clock, int fd, std::uint32_t limitMs, const StopR
       break;
   }
   return errno;
+}
+
+}  // namespace
+
+int WaitWritableInSteps(Clock& clock, int fd, std::uint32_t limitMs, const StopRequested& stop) {
+  return ErrorOf(WaitInSteps(clock, limitMs, stop,
+                             [&](std::uint32_t ms) { return clock.WaitWritable(fd, ms); }));
+}
+
+int WaitReadableInSteps(Clock& clock, int fd, std::uint32_t limitMs, const StopRequested& stop) {
+  return ErrorOf(WaitInSteps(clock, limitMs, stop,
+                             [&](std::uint32_t ms) { return clock.WaitReadable(fd, ms); }));
 }
 
 int AwaitConnect(Clock& clock, int fd, std::uint32_t limitMs, const StopRequested& stop) {

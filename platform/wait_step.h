@@ -38,6 +38,8 @@ WaitEnd WaitInSteps(Clock& clock, std::uint32_t limitMs, const StopRequested& st
 // Waits until `fd` is writable, in steps as above. 0 when it is; otherwise ETIMEDOUT after
 // `limitMs`, ECANCELED when `stop` asked to give up, or the wait's own error number.
 int WaitWritableInSteps(Clock& clock, int fd, std::uint32_t limitMs, const StopRequested& stop);
+// The same for readable (or hung up).
+int WaitReadableInSteps(Clock& clock, int fd, std::uint32_t limitMs, const StopRequested& stop);
 
 // The end of a non-blocking connect under way on `fd`, waited for as above: 0 when connected,
 // otherwise the connect's error number, or the wait's as above.

@@ -6,11 +6,13 @@
 #include <functional>
 #include <thread>
 
+#include "ntrip/correction_stream.h"
 #include "rover/rover_session_fixture.h"
 
 namespace quillon {
 namespace {
 
+using namespace std::string_literals;
 using testing::RecordingMessageSink;
 using testing::Wide;
 using RoverLoginTest = testing::RoverSessionFixture;
@@ -58,30 +60,43 @@ TEST_F(RoverLoginTest, AFailedConnectNamesTheSystemsReason) {
   }
 }
 
-// What the caster answered goes beside the message; a reply without the token waits out 6 s.
-TEST_F(RoverLoginTest, CasterAnswersThatAreNotTheExactTokenAreRejected) {
+// Decided as soon as the first line is complete or the caster closes; only a silent caster is
+// waited for, 6 s. What the caster answered goes beside the message.
+TEST_F(RoverLoginTest, EveryRefusedReplyIsDecidedAtOnceAndNamed) {
   const struct {
     CasterBehaviour answer;
+    std::string canned;  // kCannedReply's answer
     std::u16string_view message, detail;
     std::uint64_t ms;
   } cases[] = {
-      // a version 2 caster's status line
-      {CasterBehaviour::kHttpStatus, kRejected, u"The caster replied \"HTTP/1.1 200 OK\".", 6000},
-      {CasterBehaviour::kSilent, kRejected, u"The caster sent no reply.", 6000},
-      {CasterBehaviour::kGarbage, kRejected, u"The caster replied \"??????\".", 6000},
-      // Wrong credentials: the caster sends its table, and the password is not traced.
-      {CasterBehaviour::kNormal, kRejected,
-       u"The caster answered with its source table: the mount point does not exist there.", 6000},
-      {CasterBehaviour::kResetAfterRequest,
+      {CasterBehaviour::kHttpStatus, "", kRejected,
+       u"The caster speaks NTRIP version 2 only: it replied \"HTTP/1.1 200 OK\" to this version 1 "
+       u"login.",
+       0},
+      {CasterBehaviour::kCannedReply,
+       "HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"/DEMO\"\r\n\r\n", kRejected,
+       u"The caster refused the user name or password: it replied \"HTTP/1.0 401 Unauthorized\".",
+       0},
+      // A mount point the caster does not carry: its table; the password is not traced.
+      {CasterBehaviour::kNormal, "", kRejected,
+       u"The caster answered with its source table: the mount point does not exist there.", 0},
+      {CasterBehaviour::kNotFound, "", kRejected, u"The caster replied \"HTTP/1.1 404 Not Found\".",
+       0},
+      {CasterBehaviour::kGarbage, "", kRejected, u"The caster replied \"??????\".", 0},
+      {CasterBehaviour::kCannedReply, "", kRejected,
+       u"The caster closed the connection without a reply.", 0},
+      {CasterBehaviour::kSilent, "", kRejected, u"The caster sent no reply.", 6000},
+      {CasterBehaviour::kResetAfterRequest, "",
        u"Could not send or receive authentication. Check port number and address. ",
        u"Reading the caster's reply failed: Connection reset by peer.", 0},
   };
   SetFieldText(settings.password, u"s3cr3t-pw");
   DemoCasterConfig config;
   for (const auto& c : cases) {
-    SCOPED_TRACE(static_cast<int>(c.answer));
+    SCOPED_TRACE(&c - cases);
     RecordingMessageSink& boxes = NextAttempt();
     config.password = c.answer == CasterBehaviour::kNormal ? "other" : "s3cr3t-pw";
+    config.cannedReply = c.canned;
     UseCaster(config);
     caster->Script(c.answer);
     const auto before = clock.Elapsed();
@@ -94,14 +109,52 @@ TEST_F(RoverLoginTest, CasterAnswersThatAreNotTheExactTokenAreRejected) {
   EXPECT_EQ(trace.Text().find("s3cr3t"), std::string::npos);
 }
 
-// Full-length three-byte names overflow 255 bytes; bytes with the token are not relayed.
+// The stream's first bytes often come in the reply's own segment, behind the status line and
+// any header lines: they reach the receiver once, in order, and the headers never do.
+TEST_F(RoverLoginTest, CorrectionsThatComeWithTheReplyReachTheReceiverOnceAndInOrder) {
+  // One epoch: 1063 bytes of RTCM 3 frames; then an empty message 1001 of the next.
+  const std::string epoch = CorrectionStream(3).Next(1063);
+  const std::string next = "\xD3\x00\x00\x47\xEA\x4B"s;
+  const std::string headers = "Server: NTRIP Caster 2.0\r\nContent-Type: gnss/data\r\n\r\n";
+  const struct {
+    const char* name;
+    std::string behindStatus;  // in the same write as "ICY 200 OK\r\n"
+    std::string first;         // what the receiver gets of it
+  } cases[] = {
+      {"the stream at once", epoch, epoch},
+      {"an empty line, then the stream", "\r\n" + epoch, epoch},
+      {"headers, then the stream", headers + epoch, epoch},
+      // RTCM 2 letters could still begin a header line: a silent second lets them go.
+      {"RTCM 2 that could begin a header", "fGYzPAm", "fGYzPAm"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SimulatedReceiver receiving(clock);
+    SetFieldText(settings.comPortName, Wide(receiving.DevicePath()));
+    DemoCasterConfig config;
+    config.loginPayload = c.behindStatus;
+    UseCaster(config);
+    clock.SetRealPollMs(kAnswerPollMs);
+    Start();
+    ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
+    ASSERT_TRUE(receiving.WaitForReceived(c.first.size(), kRealLimit));
+    EXPECT_TRUE(receiving.Received() == c.first);  // no diff of this size in the log
+    ASSERT_EQ(caster->SendToClients(next), 1);
+    ASSERT_TRUE(receiving.WaitForReceived(c.first.size() + next.size(), kRealLimit));
+    EXPECT_TRUE(receiving.Received() == c.first + next);
+    EXPECT_EQ(status.Snapshot().total, static_cast<std::int64_t>(c.first.size() + next.size()));
+    NextAttempt();  // before this receiver goes
+  }
+}
+
+// Full-length three-byte names overflow 255 bytes; the token may come in two reads.
 TEST_F(RoverLoginTest, TheTokenSplitOverTwoReadsIsAcceptedWithALongRequest) {
   DemoCasterConfig config;
   config.user = config.password = config.mountPoint = "";
   for (int i = 0; i < 15; ++i) config.user += "\xE2\x82\xAC";        // EURO SIGN
   for (int i = 0; i < 15; ++i) config.password += "\xE2\x84\x96";    // NUMERO SIGN
   for (int i = 0; i < 19; ++i) config.mountPoint += "\xE2\x86\x91";  // UPWARDS ARROW
-  config.loginPayload = "PAYLOAD-WITH-THE-TOKEN";
+  config.loginPayload = "\xD3\x00\x00\x47\xEA\x4B"s;
   UseCaster(config);
   caster->Script(CasterBehaviour::kSplitReply);
   SetFieldText(settings.userName, std::u16string(15, u'\u20AC'));
@@ -113,8 +166,8 @@ TEST_F(RoverLoginTest, TheTokenSplitOverTwoReadsIsAcceptedWithALongRequest) {
   EXPECT_EQ(caster->Connections()[0].kind, RequestKind::kClient);
   ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
   ASSERT_EQ(caster->SendToClients("after"), 1);
-  ASSERT_TRUE(receiver.WaitForReceived(5, kRealLimit));
-  EXPECT_EQ(receiver.Received(), "after");
+  ASSERT_TRUE(receiver.WaitForReceived(config.loginPayload.size() + 5, kRealLimit));
+  EXPECT_EQ(receiver.Received(), config.loginPayload + "after");
   EXPECT_TRUE(sink.Boxes().empty());
 }
 

@@ -6,6 +6,8 @@
 #include <array>
 #include <cerrno>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "common/baud.h"
 #include "common/format.h"
@@ -13,8 +15,10 @@
 #include "common/strings.h"
 #include "common/text.h"
 #include "net/caster_connection.h"
+#include "ntrip/caster_login.h"
 #include "ntrip/gga_override.h"
 #include "ntrip/reply.h"
+#include "ntrip/reply_header_filter.h"
 #include "ntrip/requests.h"
 #include "session/throughput.h"
 
@@ -24,9 +28,6 @@ namespace {
 // Trace lines of faults caught in the worker name this file.
 constexpr std::string_view kTraceFile = "zepinterlinkdlg";
 
-constexpr std::uint32_t kLoginWindowMs = 6000;
-constexpr std::uint32_t kLoginPauseMs = 100;
-constexpr std::uint32_t kLoginReadWaitMs = 100;  // one read of the reply waits at most this
 constexpr std::uint32_t kSocketWaitMs = 1000;
 constexpr std::uint32_t kSilenceLimitMs = 60000;
 constexpr std::uint32_t kPassPauseMs = 100;
@@ -53,9 +54,8 @@ class RoverSession {
 
   bool StartUp();
   bool OpenLink();
-  bool Connect();
-  bool SendRequest();
-  bool CollectReply();
+  bool LogIn();
+  bool ConnectFailed(const CasterConnect& connect);
   bool CheckReply();
   void BeginSession();
   void RelayLoop();
@@ -86,13 +86,16 @@ class RoverSession {
   std::array<char, kAddressTextSize> address_{};
   int socket_ = -1;
 
-  int lastLoginRead_ = 0;
-  int loginError_ = 0;  // errno of a failed login read
-  std::size_t collected_ = 0;
+  CasterLogin login_;
+  // Header lines behind the status line are the caster's, not the receiver's.
+  ReplyHeaderFilter headers_;
+  // The stream's first bytes, which came with the reply: the first pass relays them.
+  std::string_view loginBytes_;
 
   int result_ = 0;       // this pass's caster read: bytes, 0 (nothing), -1 (failure)
   int resultError_ = 0;  // errno of a failed pass
   bool casterClosed_ = false;  // the caster ended the connection (a read of 0 bytes)
+  std::string_view out_;       // what this pass writes to the receiver
   RateWindow window_;
   std::uint32_t lastData_ = 0;
   std::time_t sessionStart_ = 0;
@@ -105,12 +108,8 @@ class RoverSession {
 void RoverSession::Run() {
   if (!Step(__LINE__, [&] { return StartUp(); })) return;
   if (!Step(__LINE__, [&] { return OpenLink(); })) return;
-  if (!Step(__LINE__, [&] { return Connect(); })) return;
-  if (settings_.noAuthentication == 0) {
-    if (!Step(__LINE__, [&] { return SendRequest(); })) return;
-    if (!Step(__LINE__, [&] { return CollectReply(); })) return;
-    if (!Step(__LINE__, [&] { return CheckReply(); })) return;
-  }
+  if (!Step(__LINE__, [&] { return LogIn(); })) return;
+  if (!Step(__LINE__, [&] { return CheckReply(); })) return;
   Step(__LINE__, [&] {
     BeginSession();
     return true;
@@ -133,7 +132,7 @@ bool RoverSession::OpenLink() {
   // may be saving the record meanwhile (the override dialog).
   auto name = settings_.comPortName;
   const bool opened =
-      c_.link.OpenComPort(status_.owner.load(), name, BaudRateForIndex(settings_.baudIndex));
+      c_.link.OpenComPort(status_.owner.load(), name, BaudRateForIndex(settings_.baudIndex)).opened;
   std::lock_guard guard(status_.lock);
   settings_.comPortName = name;
   if (opened) return true;
@@ -145,14 +144,50 @@ bool RoverSession::OpenLink() {
   return false;
 }
 
-bool RoverSession::Connect() {
-  const CasterConnect connect =
-      ConnectToCaster(address_.data(), settings_.port, status_.socket, c_.clock,
-                      kCasterConnectLimitMs, [this] { return StopAsked(); });
+bool RoverSession::LogIn() {
+  std::string request;
+  if (settings_.noAuthentication == 0) {
+    std::array<char, kCredentialTextSize> user{};
+    std::array<char, kCredentialTextSize> password{};
+    std::array<char, kCredentialTextSize> mountPoint{};
+    WideToEightBit(FieldText(settings_.userName), user.data(), user.size());
+    WideToEightBit(FieldText(settings_.password), password.data(), password.size());
+    WideToEightBit(FieldText(settings_.mountPoint), mountPoint.data(), mountPoint.size());
+    // The whole request goes out: cutting it to a fixed buffer would cut the credentials of
+    // long multi-byte names in half.
+    request = BuildClientRequest(user.data(), password.data(), mountPoint.data());
+  }
+  login_ = LogInToCaster(address_.data(), settings_.port, request, status_.socket, c_.clock,
+                         [this] { return StopAsked(); });
   socket_ = status_.socket.Get();
+  switch (login_.end) {
+    case LoginEnd::kNotConnected:
+      return ConnectFailed(login_.connect);
+    case LoginEnd::kStopped:
+      CloseSocketAndLink();
+      return false;
+    case LoginEnd::kSendFailed:
+      CloseSocketAndLink();
+      GiveUp(LoadString(kStrAuthenticationIo));
+      return false;
+    case LoginEnd::kReadFailed:
+      CloseSocketAndLink();
+      GiveUp(LoadString(kStrAuthenticationIo), DescribeLoginReply(login_));
+      return false;
+    case LoginEnd::kConnected:  // no authentication: the caster streams at once, all of it ours
+      headers_.Flush();
+      return true;
+    case LoginEnd::kReplied:
+    case LoginEnd::kClosed:
+    case LoginEnd::kSilent:
+      return true;
+  }
+  return false;
+}
+
+bool RoverSession::ConnectFailed(const CasterConnect& connect) {
   switch (connect.step) {
     case ConnectStep::kConnected:
-      return true;
     case ConnectStep::kStopped:
       CloseSocketAndLink();
       return false;
@@ -178,68 +213,14 @@ bool RoverSession::Connect() {
   return false;
 }
 
-bool RoverSession::SendRequest() {
-  std::array<char, kCredentialTextSize> user{};
-  std::array<char, kCredentialTextSize> password{};
-  std::array<char, kCredentialTextSize> mountPoint{};
-  WideToEightBit(FieldText(settings_.userName), user.data(), user.size());
-  WideToEightBit(FieldText(settings_.password), password.data(), password.size());
-  WideToEightBit(FieldText(settings_.mountPoint), mountPoint.data(), mountPoint.size());
-  // The whole request goes out: cutting it to a fixed buffer would cut the credentials of long
-  // multi-byte names in half.
-  const std::string request = BuildClientRequest(user.data(), password.data(), mountPoint.data());
-  const int error =
-      SendWithin(socket_, request, c_.clock, kSendStallLimitMs, [this] { return StopAsked(); });
-  if (error == 0) return true;
-  CloseSocketAndLink();
-  if (error != ECANCELED) GiveUp(LoadString(kStrAuthenticationIo));
-  return false;
-}
-
-bool RoverSession::CollectReply() {
-  relay_.fill(0);
-  collected_ = 0;
-  lastLoginRead_ = 0;
-  const std::uint32_t start = c_.clock.TickCount();
-  std::uint32_t passed = 0;
-  // Each read waits a bounded time through the clock, so a caster that stays silent cannot
-  // hold the worker past the window; a stop ends the window at once.
-  while (passed < kLoginWindowMs && !StopAsked()) {
-    const std::size_t room = relay_.size() - 1 - collected_;  // keeps a terminator
-    const int ready =
-        c_.clock.WaitReadable(socket_, std::min(kLoginReadWaitMs, kLoginWindowMs - passed));
-    if (ready > 0) {
-      lastLoginRead_ = static_cast<int>(recv(socket_, relay_.data() + collected_, room, 0));
-    } else {
-      lastLoginRead_ = ready < 0 ? -1 : 0;
-    }
-    if (lastLoginRead_ > 0) collected_ += static_cast<std::size_t>(lastLoginRead_);
-    // This system reports a broken connection once; later reads would only say "closed".
-    if (lastLoginRead_ < 0) {
-      loginError_ = errno;
-      break;
-    }
-    passed = c_.clock.TickCount() - start;
-    c_.clock.Sleep(kLoginPauseMs);
-    if (ReplyContains(std::string_view(relay_.data(), collected_), kClientSuccessToken)) break;
-  }
-  return true;
-}
-
 bool RoverSession::CheckReply() {
-  const std::string_view reply(relay_.data(), collected_);
-  if (lastLoginRead_ < 0) {
+  if (login_.end == LoginEnd::kConnected) return true;
+  if (!ReplyContains(login_.StatusLine(), kClientSuccessToken)) {
     CloseSocketAndLink();
-    GiveUp(LoadString(kStrAuthenticationIo),
-           "Reading the caster's reply failed: " + SystemErrorText(loginError_) + ".");
+    GiveUp(LoadString(kStrCredentialsRejected), DescribeLoginReply(login_));
     return false;
   }
-  if (!ReplyContains(reply, kClientSuccessToken)) {
-    CloseSocketAndLink();
-    GiveUp(LoadString(kStrCredentialsRejected), DescribeCasterReply(reply));
-    return false;
-  }
-  // Bytes behind the token belong to the login reply and are not relayed.
+  loginBytes_ = headers_.Pass(login_.AfterStatusLine());
   return true;
 }
 
@@ -259,7 +240,7 @@ void RoverSession::RelayLoop() {
     Step(__LINE__, [&] { return ReceiveFromCaster(); });
     if (!Step(__LINE__, [&] { return CheckConnection(); })) return;
     Step(__LINE__, [&] {
-      window_.Count(std::max(result_, 0), c_.clock.TickCount(), status_);
+      window_.Count(static_cast<std::int64_t>(out_.size()), c_.clock.TickCount(), status_);
       return true;
     });
     if (!Step(__LINE__, [&] { return WriteToReceiver(); })) return;
@@ -283,6 +264,11 @@ bool RoverSession::ReceiveFromCaster() {
   result_ = 0;
   resultError_ = 0;
   casterClosed_ = false;
+  out_ = std::exchange(loginBytes_, {});
+  if (!out_.empty()) {
+    result_ = static_cast<int>(out_.size());
+    return true;
+  }
   const int ready = c_.clock.WaitReadable(socket_, kSocketWaitMs);
   if (ready > 0) {
     result_ = static_cast<int>(recv(socket_, relay_.data(), relay_.size(), 0));
@@ -291,6 +277,15 @@ bool RoverSession::ReceiveFromCaster() {
     result_ = -1;
   }
   if (result_ < 0) resultError_ = errno;
+  if (result_ > 0) {
+    out_ = headers_.Pass(std::string_view(relay_.data(), static_cast<std::size_t>(result_)));
+  } else if (result_ == 0 && headers_.Holding()) {
+    // A caster paused or closed inside what looked like a header line: it was the stream. It
+    // goes now; a close is seen again by the next read.
+    out_ = headers_.Flush();
+    result_ = static_cast<int>(out_.size());
+    casterClosed_ = false;
+  }
   return true;
 }
 
@@ -323,13 +318,12 @@ bool RoverSession::CheckConnection() {
 }
 
 bool RoverSession::WriteToReceiver() {
-  if (result_ <= 0) return true;
+  if (out_.empty()) return true;
   {
     std::lock_guard guard(status_.lock);
-    AddToTotal(status_.total, result_);
+    AddToTotal(status_.total, static_cast<std::int64_t>(out_.size()));
   }
-  if (c_.link.WriteComPort(reinterpret_cast<const std::uint8_t*>(relay_.data()),
-                           static_cast<std::size_t>(result_))) {
+  if (c_.link.WriteComPort(reinterpret_cast<const std::uint8_t*>(out_.data()), out_.size())) {
     return true;
   }
   CloseSocketAndLink();

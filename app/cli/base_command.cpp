@@ -1,7 +1,5 @@
 #include "app/cli/base_command.h"
 
-#include <sstream>
-
 #include "app/cli/console_message_sink.h"
 #include "app/cli/session_command.h"
 #include "app/cli/session_options.h"
@@ -12,17 +10,7 @@
 
 namespace quillon::cli {
 
-std::string OneLineStatusText(std::u16string_view text) {
-  std::istringstream lines(TerminalText(text));
-  std::string joined;
-  for (std::string line; std::getline(lines, line);) {
-    line.erase(line.find_last_not_of(' ') + 1);
-    if (line.empty()) continue;
-    if (!joined.empty()) joined += ' ';
-    joined += line;
-  }
-  return joined;
-}
+std::string OneLineStatusText(std::u16string_view text) { return OneLine(TerminalText(text)); }
 
 SessionState BaseSessionState(BaseStatus& status) {
   SessionState state = PlainSessionState(status);
@@ -43,8 +31,8 @@ SessionState BaseSessionState(BaseStatus& status) {
 
 int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment) {
   constexpr unsigned kBaseOptions =
-      kOptCaster | kOptMount | kOptPassword | kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace |
-      kOptBluetooth;
+      kOptCaster | kOptMount | kOptUser | kOptPassword | kOptDevice | kOptBaud | kOptSettingsDir |
+      kOptTrace | kOptBluetooth | kOptProtocol;
   SessionOptions options;
   int refused = 0;
   const auto folder =
@@ -60,7 +48,7 @@ int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment)
 
   ConsoleMessageSink messages(environment.err);
   ActivityClock workerClock(environment.clock);
-  ComLink link(workerClock, environment.bluetooth);
+  ComLink link(workerClock, environment.bluetooth, environment.devices);
   if (!PrepareConnect(settings, options, link, environment, messages)) return 1;
 
   const ScopedTrace trace(options.trace, environment.err);

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/bluez_bluetooth_lib.h"
+#include "platform/udev_device_source.h"
 
 namespace quillon::cli {
 
@@ -19,11 +20,12 @@ CommandEnvironment ProcessEnvironment(int stopFd) {
   static const auto bluetooth = MakeSystemBluetoothLib();
   const char* socket = std::getenv("NOTIFY_SOCKET");
   static const auto notifier = MakeServiceNotifier(socket == nullptr ? "" : socket);
+  static const auto devices = MakeUdevDeviceSource();
   const ReportTarget report{
       stdout, isatty(STDOUT_FILENO) == 1, notifier.get(),
       WatchdogIntervalMs(std::getenv("WATCHDOG_USEC"), std::getenv("WATCHDOG_PID"), getpid())};
   return CommandEnvironment{RealClock(),           stdout, stderr, bluetooth.get(),
-                            EnvironmentPassword(), stopFd, report};
+                            EnvironmentPassword(), stopFd, report, devices.get()};
 }
 
 }  // namespace quillon::cli

@@ -9,6 +9,7 @@
 #include "app/cli/session_report.h"
 #include "link/bluetooth_lib.h"
 #include "platform/clock.h"
+#include "platform/device_source.h"
 
 namespace quillon::cli {
 
@@ -20,6 +21,7 @@ struct CommandEnvironment {
   std::optional<std::string> environmentPassword;  // QUILLON_PASSWORD
   int stopFd = -1;                                 // readable when the user asks to stop
   ReportTarget report{out};  // where and how a session is reported (a log on `out` by default)
+  DeviceSource* devices = nullptr;  // the ports a message lists when a device is not there
 };
 
 // QUILLON_PASSWORD, when it is set.

@@ -21,6 +21,7 @@
 #include "ntrip/demo_caster.h"
 #include "ntrip/simulated_receiver.h"
 #include "testing/file_privileges.h"
+#include "testing/memory_device_source.h"
 #include "testing/temp_folder.h"
 #include "testing/virtual_clock.h"
 
@@ -88,6 +89,7 @@ class CommandFixture : public ::testing::Test {
       CommandEnvironment environment{clock, out_, err_, bluetooth_, std::nullopt, stopPipe_[0]};
       environment.report.live = live_;
       environment.report.notifier = notifier_;
+      environment.devices = &devices_;
       exitCode_ = command_(args, environment);
       ended_.store(true);
     });
@@ -138,6 +140,7 @@ class CommandFixture : public ::testing::Test {
   DemoCaster caster;
   SimulatedReceiver receiver{clock};
   BluetoothLib* bluetooth_ = nullptr;
+  quillon::testing::MemoryDeviceSource devices_;  // the ports the system lists
   bool withoutFilePrivileges_ = false;  // the command runs as a user whom permissions hold
   ServiceNotifier* notifier_ = nullptr;  // the service manager the command reports to
   std::FILE* out_ = std::tmpfile();

@@ -13,7 +13,7 @@ namespace quillon::cli {
 int RunRoverCommand(const Arguments& args, const CommandEnvironment& environment) {
   constexpr unsigned kRoverOptions = kOptCaster | kOptMount | kOptUser | kOptPassword |
                                      kOptDevice | kOptBaud | kOptAuthentication | kOptGga |
-                                     kOptSettingsDir | kOptTrace | kOptBluetooth;
+                                     kOptSettingsDir | kOptTrace | kOptBluetooth | kOptProtocol;
   SessionOptions options;
   int refused = 0;
   const auto folder =
@@ -27,7 +27,7 @@ int RunRoverCommand(const Arguments& args, const CommandEnvironment& environment
 
   ConsoleMessageSink messages(environment.err);
   ActivityClock workerClock(environment.clock);
-  ComLink link(workerClock, environment.bluetooth);
+  ComLink link(workerClock, environment.bluetooth, environment.devices);
   if (!PrepareConnect(settings, options, link, environment, messages)) return 1;
 
   const ScopedTrace trace(options.trace, environment.err);

@@ -10,6 +10,7 @@
 #include "net/address.h"
 #include "rover/rover_settings.h"
 #include "testing/fake_bluetooth_lib.h"
+#include "testing/pty_pair.h"
 
 namespace quillon::cli {
 namespace {
@@ -56,8 +57,12 @@ TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
   EXPECT_EQ(FieldText(saved.hosts[0].password), u"demo");
 }
 
-// The dialog's message, then a line with what really happened; the named Bluetooth port is used.
+// The dialog's message, then a line with what really happened (and for a device the user may
+// not open, what to do); the named Bluetooth port is used.
 TEST_F(RoverCommandTest, ASessionThatGivesUpExitsOneWithTheMessageOnStandardError) {
+  quillon::testing::PtyPair locked;
+  ASSERT_EQ(chmod(locked.DevicePath().c_str(), 0), 0);
+  withoutFilePrivileges_ = true;  // a user outside the device's group, even when run as root
   FakeBluetoothLib library(clock);
   library.SetDevices({{u"one"}, {u"two"}});
   library.SelectDevice(1);
@@ -80,6 +85,11 @@ TEST_F(RoverCommandTest, ASessionThatGivesUpExitsOneWithTheMessageOnStandardErro
       {{"--device", "BLUETOOTH", "--bt-device", "one", "--bt-port", "1"},
        "demo",
        "Error: Unable to open COM Port.\nBluetooth: Host is down.\n"},
+      {{"--device", locked.DevicePath()},
+       "demo",
+       "Error: Unable to open COM Port.\n" + locked.DevicePath() +
+           ": Permission denied.\nAdd yourself to the dialout group: sudo usermod -aG dialout "
+           "$USER, then log in again.\n"},
   };
   for (const auto& c : cases) {
     std::ofstream(folder.Path() / "password") << c.password << "\n";

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "common/baud.h"
+#include "common/host_history.h"
 #include "common/text.h"
 #include "common/utf8.h"
 #include "common/wide.h"
@@ -31,7 +32,10 @@ constexpr Flag kFlags[] = {
     {"--gga", kOptGga, true},                {"--no-gga", kOptGga, false},
     {"--settings-dir", kOptSettingsDir, true}, {"--trace", kOptTrace, false},
     {"--seconds", kOptSeconds, true},        {"--bt-device", kOptBluetooth, true},
-    {"--bt-port", kOptBluetooth, true},
+    {"--bt-port", kOptBluetooth, true},      {"--ntrip", kOptProtocol, true},
+    {"--tls", kOptProtocol, false},          {"--no-tls", kOptProtocol, false},
+    {"--ca-file", kOptProtocol, true},       {"--no-ca-file", kOptProtocol, false},
+    {"--insecure", kOptProtocol, false},
 };
 
 // `text` as wide text of at most `maxUnits` units; false when it is longer.
@@ -106,6 +110,7 @@ bool TakePassword(const std::string& password, SessionOptions& options, std::str
 bool ParseValue(std::string_view flag, const std::string& value, SessionOptions& options,
                 std::string& error) {
   if (flag == "--caster") return ParseCaster(value, options, error);
+  if (IsProtocolFlag(flag)) return TakeProtocolOption(flag, value, options.protocol, error);
   if (flag == "--password-file") {
     options.passwordFile = value;
     return true;
@@ -178,10 +183,20 @@ bool ParseLatLon(std::string_view text, double& latitude, double& longitude) {
 
 bool SplitCasterArgument(std::string_view value, std::string_view& host, std::int32_t& port) {
   host = value;
-  const auto colon = value.rfind(':');
-  if (colon == std::string_view::npos) return true;
-  host = value.substr(0, colon);
-  const std::string_view digits = value.substr(colon + 1);
+  std::string_view digits;
+  if (const auto close = value.find(']'); value.starts_with('[') && close != value.npos) {
+    host = value.substr(1, close - 1);
+    const std::string_view rest = value.substr(close + 1);
+    if (rest.empty()) return true;
+    if (!rest.starts_with(':')) return false;
+    digits = rest.substr(1);
+  } else {
+    const auto colon = value.rfind(':');
+    // Without brackets an IPv6 address, with its many ':', carries no port.
+    if (colon == std::string_view::npos || value.find(':') != colon) return true;
+    host = value.substr(0, colon);
+    digits = value.substr(colon + 1);
+  }
   std::int32_t number = 0;
   if (digits.size() > kMaxPortDigits || !ParseWhole(digits, number) || number < 1 ||
       number > 65535) {
@@ -227,6 +242,9 @@ bool ParseSessionOptions(const Arguments& args, unsigned allowed,
       if (flag == "--auth") parsed.noAuthentication = false;
       if (flag == "--no-gga") parsed.ggaOverride = false;
       if (flag == "--trace") parsed.trace = true;
+      if (IsProtocolFlag(flag) && !TakeProtocolOption(flag, {}, parsed.protocol, error)) {
+        return false;
+      }
       continue;
     }
     if (!inlineValue) {
@@ -239,6 +257,8 @@ bool ParseSessionOptions(const Arguments& args, unsigned allowed,
     if (!ParseValue(flag, value, parsed, error)) return false;
   }
 
+  if (!CheckProtocolOptions(parsed.protocol, error)) return false;
+  if (parsed.protocol.tls == true && parsed.address && !parsed.port) parsed.port = kTlsPort;
   if ((allowed & kOptPassword) != 0 && !parsed.passwordFile && environmentPassword &&
       !TakePassword(*environmentPassword, parsed, error)) {
     return false;
@@ -278,7 +298,10 @@ bool ReadLogin(std::string_view user, const std::string& passwordFile,
 void ApplySessionOptions(const SessionOptions& options, SettingsRecord& record) {
   if (options.userName) SetFieldText(record.userName, *options.userName);
   if (options.password) SetFieldText(record.password, *options.password);
-  if (options.address) SetFieldText(record.address, *options.address);
+  if (options.address) SetCasterAddress(record, *options.address);
+  if (options.protocol.ChangesProtocol()) {
+    SetCasterProtocol(record, AppliedProtocol(record.protocol, options.protocol));
+  }
   if (options.mountPoint) SetFieldText(record.mountPoint, *options.mountPoint);
   if (options.port) record.port = *options.port;
   if (options.baudIndex) record.baudIndex = *options.baudIndex;

@@ -12,6 +12,7 @@
 
 #include "app/cli/commands.h"
 #include "app/cli/password_file.h"
+#include "app/cli/protocol_options.h"
 #include "common/settings_record.h"
 
 namespace quillon {
@@ -34,6 +35,8 @@ enum SessionOption : unsigned {
   kOptTrace = 1u << 9,          // --trace
   kOptSeconds = 1u << 10,       // --seconds N
   kOptBluetooth = 1u << 11,     // --bt-device NAME, --bt-port 1|2
+  kOptProtocol = 1u << 12,      // --ntrip 1|2, --tls / --no-tls, --ca-file FILE / --no-ca-file,
+                                // --insecure
 };
 
 struct SessionOptions {
@@ -56,6 +59,8 @@ struct SessionOptions {
   // The Bluetooth device and port the selection dialog would choose; not saved.
   std::optional<std::u16string> btDevice;
   std::optional<std::int32_t> btPort;
+  // Saved with the caster, but for --insecure.
+  ProtocolOptions protocol;
 };
 
 // Reads a whole number that is all of `text`; false for anything else, also out of range.
@@ -69,8 +74,10 @@ bool ParseWhole(std::string_view text, Number& value) {
 // unless both are numbers with |LAT| <= 90 and |LON| <= 180.
 bool ParseLatLon(std::string_view text, double& latitude, double& longitude);
 
-// Splits "HOST[:PORT]" at its last ':' into `host` and `port`; `port` stays as it was when
-// there is no ':'. false when the part after ':' is not a port number from 1 to 65535.
+// Splits "HOST[:PORT]" at its last ':' into `host` and `port`; an IPv6 address goes in brackets
+// ("[2001:db8::1]:2101", `host` without them), or without them and then without a port. `port`
+// stays as it was when none is given. false when the part after ':' is not a port number from 1
+// to 65535.
 bool SplitCasterArgument(std::string_view value, std::string_view& host, std::int32_t& port);
 
 // Parses `args` (the words after the command) allowing the options in `allowed`; opens no file:
@@ -78,7 +85,7 @@ bool SplitCasterArgument(std::string_view value, std::string_view& host, std::in
 // `environmentPassword` is QUILLON_PASSWORD when set; --password-file wins over it. A password
 // is never taken from the command line. Texts are UTF-8 within the settings' limits (bytes:
 // address 253, mount point 127, user name, password and device path 255) and may hold no
-// control characters.
+// control characters. --tls with a --caster that names no port gives port 443.
 // On a problem returns false with `error` set to one line for the user; nothing is applied then.
 bool ParseSessionOptions(const Arguments& args, unsigned allowed,
                          const std::optional<std::string>& environmentPassword,
@@ -99,7 +106,9 @@ bool ReadLogin(std::string_view user, const std::string& passwordFile,
                std::string& password, std::string& error);
 
 // Puts the given options into the record as the dialog's controls would be read; what was not
-// given keeps its stored value.
+// given keeps its stored value. A --caster that names another caster brings that caster's saved
+// protocol (SetCasterAddress); the protocol options given are saved with the caster
+// (SetCasterProtocol).
 void ApplySessionOptions(const SessionOptions& options, SettingsRecord& record);
 void ApplyRoverOptions(const SessionOptions& options, RoverSettings& settings);
 

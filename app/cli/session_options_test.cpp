@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "rover/rover_settings.h"
@@ -134,6 +135,85 @@ TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironme
 }
 
 // Help after a command answers for that command, before anything is parsed or saved.
+// The protocol options as each is saved with the caster; --insecure is carried, never saved.
+TEST(SessionOptionsTest, TheProtocolOptionsAreSavedWithTheCasterButInsecureIsNot) {
+  constexpr unsigned kOptions = kRover | kOptProtocol;
+  testing::TempFolder folder;
+  const std::string ca = (folder.Path() / "ca.pem").string();
+  std::ofstream(ca) << "-----BEGIN CERTIFICATE-----\n";
+  const CasterProtocol tls{NtripVersion::k2, true, ""};
+  const CasterProtocol version2{NtripVersion::k2, false, ""};
+  const struct {
+    Arguments args;
+    CasterProtocol before;
+    CasterProtocol after;
+    std::int32_t port;  // the record's port before: 2101
+  } cases[] = {
+      {{"--ntrip", "2"}, {}, version2, 2101},
+      {{"--ntrip=1"}, tls, {}, 2101},  // NTRIP 1 is plain
+      {{"--tls"}, {}, tls, 2101},
+      {{"--caster", "c.example", "--tls"}, {}, tls, 443},
+      {{"--caster", "c.example:8443", "--tls"}, {}, tls, 8443},
+      {{"--no-tls"}, tls, version2, 2101},
+      {{"--ntrip", "2", "--no-tls"}, {}, version2, 2101},
+      {{"--ca-file", ca}, tls, {NtripVersion::k2, true, ca}, 2101},
+      {{"--no-ca-file"}, {NtripVersion::k2, true, ca}, tls, 2101},
+      {{"--insecure"}, tls, tls, 2101},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    SessionOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseSessionOptions(c.args, kOptions, std::nullopt, options, error)) << error;
+    SettingsRecord record;
+    SetFieldText(record.address, u"c.example");
+    record.port = 2101;
+    record.protocol = c.before;
+    ApplySessionOptions(options, record);
+    EXPECT_EQ(record.protocol, c.after);
+    EXPECT_EQ(record.port, c.port);
+    EXPECT_EQ(options.protocol.insecure, c.args[0] == "--insecure");
+  }
+  // A relative CA file is kept as the absolute path a service started elsewhere still finds.
+  const auto cwd = std::filesystem::current_path();
+  std::filesystem::current_path(folder.Path());
+  SessionOptions options;
+  std::string error;
+  EXPECT_TRUE(ParseSessionOptions({"--ca-file", "ca.pem"}, kOptions, std::nullopt, options, error));
+  std::filesystem::current_path(cwd);
+  EXPECT_EQ(options.protocol.caFile, ca);
+}
+
+TEST(SessionOptionsTest, UnusableProtocolOptionsAreRefused) {
+  testing::TempFolder folder;
+  const std::string ca = (folder.Path() / "ca.pem").string();
+  std::ofstream(ca) << "x";
+  const std::pair<Arguments, std::string> cases[] = {
+      {{"--ntrip", "3"}, "--ntrip: 1 or 2 (the NTRIP version)"},
+      {{"--tls", "--ntrip", "1"}, "--tls speaks NTRIP 2: it cannot go with --ntrip 1"},
+      {{"--insecure", "--ca-file", ca},
+       "--insecure skips the verification that --ca-file is for: give one of them"},
+      {{"--ca-file", (folder.Path() / "none.pem").string()},
+       "--ca-file: cannot read " + (folder.Path() / "none.pem").string() +
+           " (No such file or directory)"},
+      {{"--ca-file", folder.Path().string()},
+       "--ca-file: " + folder.Path().string() + " is no regular file"},
+      {{"--ca-file", ca + "\n"}, "--ca-file: a file name in UTF-8 without control characters"},
+      {{"--tls=yes"}, "--tls takes no value"},
+  };
+  for (const auto& [args, expected] : cases) {
+    SessionOptions options;
+    std::string error;
+    EXPECT_FALSE(ParseSessionOptions(args, kRover | kOptProtocol, std::nullopt, options, error));
+    EXPECT_EQ(error, expected);
+  }
+  // A command without them does not take them.
+  SessionOptions options;
+  std::string error;
+  EXPECT_FALSE(ParseSessionOptions({"--tls"}, kRover, std::nullopt, options, error));
+  EXPECT_EQ(error, "unknown option --tls");
+}
+
 TEST(CommandHelpTest, HelpAfterACommandShowsThatCommandsUsage) {
   for (const char* command : {"rover", "base", "demo", "sourcetable"}) {
     for (const Arguments& args : {Arguments{"--help"}, Arguments{"--caster", "x:0", "-h"}}) {
@@ -149,6 +229,32 @@ TEST(CommandHelpTest, HelpAfterACommandShowsThatCommandsUsage) {
   }
   EXPECT_EQ(AnswerHelp("rover", {"--caster", "x"}, stdout), std::nullopt);
   EXPECT_EQ(AnswerHelp("frobnicate", {"--help"}, stdout), std::nullopt);
+}
+
+// The port after the last ':', except inside an IPv6 address: in brackets it may have one.
+TEST(SplitCasterArgument, FindsThePortBesideNamesAndIPv4AndIPv6Addresses) {
+  const struct {
+    std::string_view value;
+    bool ok;
+    std::string_view host;
+    std::int32_t port;  // -1: none given
+  } cases[] = {
+      {"caster.example:2101", true, "caster.example", 2101},
+      {"caster.example", true, "caster.example", -1},
+      {"[2001:db8::1]:2101", true, "2001:db8::1", 2101},
+      {"[::1]", true, "::1", -1},
+      {"2001:db8::1", true, "2001:db8::1", -1},
+      {"[::1]:0", false, "", -1},
+      {"[::1]2101", false, "", -1},
+  };
+  for (const auto& c : cases) {
+    std::string_view host;
+    std::int32_t port = -1;
+    EXPECT_EQ(SplitCasterArgument(c.value, host, port), c.ok) << c.value;
+    if (!c.ok) continue;
+    EXPECT_EQ(host, c.host) << c.value;
+    EXPECT_EQ(port, c.port) << c.value;
+  }
 }
 
 }  // namespace

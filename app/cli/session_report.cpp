@@ -1,6 +1,7 @@
 #include "app/cli/session_report.h"
 
 #include <cerrno>
+#include <sstream>
 
 #include "session/elapsed_text.h"
 
@@ -23,6 +24,18 @@ std::int64_t Since(std::uint32_t then, std::uint32_t now) {
 
 }  // namespace
 
+std::string OneLine(std::string_view text) {
+  std::istringstream lines{std::string(text)};
+  std::string joined;
+  for (std::string line; std::getline(lines, line);) {
+    line.erase(line.find_last_not_of(' ') + 1);
+    if (line.empty()) continue;
+    if (!joined.empty()) joined += ' ';
+    joined += line;
+  }
+  return joined;
+}
+
 std::string StatusLine(const SessionSnapshot& snapshot) {
   return ElapsedWithDays(snapshot.elapsedSeconds) + " " + std::to_string(snapshot.rate) +
          " B/s " + std::to_string(snapshot.total) + " bytes";
@@ -44,6 +57,10 @@ std::string SessionReporter::StateLine(const SessionState& state) const {
 }
 
 std::string SessionReporter::ServiceStatus(const SessionState& state) const {
+  // `systemctl status` shows this one line: a retry says there why its attempt failed.
+  if (state.phase == SessionPhase::kWaitingToRetry && !state.detail.empty()) {
+    return state.retryText + " " + OneLine(state.detail);
+  }
   if (state.phase != SessionPhase::kConnected) return StateLine(state);
   const SessionSnapshot& c = state.counters;
   return activity_ + ": " + std::to_string(c.total) + " bytes, " + std::to_string(c.rate) +

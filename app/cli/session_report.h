@@ -26,7 +26,8 @@ struct SessionState {
   int attempts = 0;       // how many attempts there are in all
   std::string retryText;  // kWaitingToRetry: the reason and the countdown, on one line
   // kWaitingToRetry: what really happened, where the reason cannot say it (the caster's reply,
-  // a name that did not resolve); printed on a line of its own once for each attempt.
+  // a name that did not resolve, the system's reason a device did not open); printed on lines
+  // of its own once for each attempt, and put after the countdown in the service status.
   std::string detail;
   SessionSnapshot counters;
 };
@@ -36,6 +37,10 @@ enum class SessionEnd {
                // the output went away
   kGaveUp,     // the worker gave up after a failure
 };
+
+// `text` on one line: its lines without their trailing spaces, joined by single spaces; empty
+// lines left out.
+std::string OneLine(std::string_view text);
 
 // "HH:MM:SS <rate> B/s <total> bytes", the connect time with its days past one day
 // ("3d 04:05:06 ...").

@@ -49,7 +49,13 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   };
   report(State(SessionPhase::kConnecting, 0));  // before the worker's first attempt
   for (int i = 0; i < 4; ++i) report(State(SessionPhase::kConnecting, 1));
-  for (int s = 60; s > 0; --s) report(State(SessionPhase::kWaitingToRetry, 1, Countdown(2, s)));
+  // What the caster said comes once, however long the countdown that shows it.
+  const std::string said = "The caster replied \"ERROR - Bad Password\".";
+  for (int s = 60; s > 0; --s) {
+    SessionState state = State(SessionPhase::kWaitingToRetry, 1, Countdown(2, s));
+    state.detail = said;
+    report(state);
+  }
   report(State(SessionPhase::kConnecting, 2));
   SessionSnapshot last;
   for (int s = 0; s < 150; ++s) {
@@ -66,6 +72,7 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   }
   EXPECT_EQ(Lines(Contents(log)), (std::vector<std::string>{
                                       "Connecting to the caster.",
+                                      said,
                                       Countdown(2, 60),
                                       "Attempt 2/15: connecting to the caster.",
                                       "Connected to the caster.",
@@ -74,16 +81,19 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
                                       "Stopped (connected 00:02:29, 14900 bytes).",
                                   }));
   const std::vector<std::string> lines = Lines(Contents(terminal));
-  ASSERT_EQ(lines.size(), 5u + 60u + 1u + 150u);
+  ASSERT_EQ(lines.size(), 5u + 1u + 60u + 1u + 150u);
   EXPECT_EQ(lines[0], "00:00:00 0 B/s 0 bytes");
-  EXPECT_EQ(lines[64], Countdown(2, 1));
+  EXPECT_EQ(lines[5], said);
+  EXPECT_EQ(lines[65], Countdown(2, 1));
   EXPECT_EQ(lines.back(), "00:02:29 100 B/s 14900 bytes");
   // Ready once, each new status, the watchdog every 15 s (half its interval), and the stop. The
-  // four seconds after the first report have nothing new to say.
+  // four seconds after the first report have nothing new to say. `systemctl status` shows one
+  // line: a retry says there what happened too.
   ASSERT_EQ(service.sent.size(), 1u + 60u + 1u + 150u + 1u);
   EXPECT_EQ(service.sent[0], "READY=1\nSTATUS=Connecting to the caster.\nWATCHDOG=1");
-  EXPECT_EQ(service.sent[1], "STATUS=" + Countdown(2, 60));  // at 5 s
-  EXPECT_EQ(service.sent[11], "STATUS=" + Countdown(2, 50) + "\nWATCHDOG=1");  // at 15 s
+  EXPECT_EQ(service.sent[1], "STATUS=" + Countdown(2, 60) + " " + said);  // at 5 s
+  EXPECT_EQ(service.sent[11],
+            "STATUS=" + Countdown(2, 50) + " " + said + "\nWATCHDOG=1");  // at 15 s
   EXPECT_EQ(service.sent[61], "STATUS=Attempt 2/15: connecting to the caster.");
   EXPECT_EQ(service.sent[service.sent.size() - 2],
             "STATUS=Uploading: 14900 bytes, 100 B/s, connected 00:02:29");

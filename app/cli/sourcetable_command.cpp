@@ -19,7 +19,8 @@ namespace {
 
 constexpr char kUsage[] =
     "Usage: quillon sourcetable HOST[:PORT] [--user NAME [--password-file FILE]] [--long]\n"
-    "                           [--near LAT,LON] [--limit N] [--format text|json]\n";
+    "                           [--near LAT,LON] [--limit N] [--format text|json]\n"
+    "                           [--ntrip 1|2] [--tls [--ca-file FILE | --insecure]]\n";
 
 struct Field {
   const char* title;  // the table's column
@@ -56,13 +57,15 @@ struct Options {
   std::optional<std::size_t> limit;
   std::optional<std::string> user;
   std::string passwordFile;
+  ProtocolOptions protocol;
 };
 
 bool ParseOptions(const Arguments& args, Options& options, std::string& problem) {
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& word = args[i];
     const bool takesValue = word == "--near" || word == "--limit" || word == "--format" ||
-                            word == "--user" || word == "--password-file";
+                            word == "--user" || word == "--password-file" ||
+                            ProtocolFlagTakesValue(word);
     if (takesValue && i + 1 == args.size()) {
       problem = word + ": a value is missing";
       return false;
@@ -97,6 +100,9 @@ bool ParseOptions(const Arguments& args, Options& options, std::string& problem)
       options.user = args[++i];
     } else if (word == "--password-file") {
       options.passwordFile = args[++i];
+    } else if (IsProtocolFlag(word)) {
+      const std::string value = ProtocolFlagTakesValue(word) ? args[++i] : std::string();
+      if (!TakeProtocolOption(word, value, options.protocol, problem)) return false;
     } else if (options.target.empty() && !word.starts_with("-")) {
       options.target = word;
     } else {
@@ -106,6 +112,7 @@ bool ParseOptions(const Arguments& args, Options& options, std::string& problem)
   }
   if (options.target.empty()) problem = "the caster is missing";
   if (!options.passwordFile.empty() && !options.user) problem = "--password-file needs --user";
+  if (problem.empty()) CheckProtocolOptions(options.protocol, problem);
   return problem.empty();
 }
 
@@ -272,8 +279,10 @@ int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages,
     return 2;
   }
 
+  query.protocol = AppliedProtocol({}, options.protocol);
+  query.insecure = options.protocol.insecure;
   std::string_view host;
-  std::int32_t port = kDefaultCasterPort;
+  std::int32_t port = query.protocol.tls ? kTlsPort : kDefaultCasterPort;
   if (!SplitCasterArgument(options.target, host, port) || port == 0) {
     ShowError(messages, LoadString(kStrPortInvalid));
     return 1;

@@ -1,5 +1,6 @@
 // `quillon sourcetable HOST[:PORT] [--user U [--password-file F]] [--long] [--near LAT,LON]
-// [--limit N] [--format text|json]`: lists a caster's streams.
+// [--limit N] [--format text|json] [--ntrip 1|2] [--tls [--ca-file F | --insecure]]`: lists a
+// caster's streams.
 #pragma once
 
 #include <cstdio>

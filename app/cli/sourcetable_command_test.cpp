@@ -255,6 +255,19 @@ TEST(SourceTableCommand, ALoginIsCheckedBeforeAnythingIsSent) {
   }
 }
 
+// "--ntrip 2" lists an NTRIP 2 caster's table from its one "GET /", as NTRIP 1 lists its own.
+TEST(SourceTableCommand, NtripTwoAsksOnceWithTheVersionTwoRequest) {
+  DemoCaster caster(WithTable(MakeSourceTable({"ALPHA", "BRAVO"})));
+  RecordingMessageSink sink;
+  std::string out;
+  ASSERT_EQ(RunCommand(&caster, {"--ntrip", "2"}, sink, out), 0);
+  EXPECT_EQ(Lines(out), (std::vector<std::string>{"ALPHA", "BRAVO"}));
+  ASSERT_EQ(caster.ConnectionCount(), 1u);
+  EXPECT_EQ(caster.RequestText(0),
+            BuildVersion2SourceTableRequest({"127.0.0.1", caster.Port(), false}, std::nullopt));
+  EXPECT_TRUE(sink.Boxes().empty());
+}
+
 TEST(SourceTableCommand, BadInputAndFailuresExitWithAMessage) {
   const struct {
     Arguments args;
@@ -269,6 +282,10 @@ TEST(SourceTableCommand, BadInputAndFailuresExitWithAMessage) {
       {{"127.0.0.1:21o1"}, 1, LoadString(kStrPortInvalid)},
       {{":2101"}, 1, LoadString(kStrAddressEmpty)},
       {{"192.168.1.300"}, 1, u"Does not appear to be a valid address?"},
+      {{"127.0.0.1", "--ntrip", "3"}, 2, u""},
+      {{"127.0.0.1", "--ntrip", "1", "--tls"}, 2, u""},
+      {{"127.0.0.1", "--ca-file", "/nonexistent/ca.pem"}, 2, u""},
+      {{"127.0.0.1", "--tls"}, 1, LoadString(kStrAuthenticationIo)},
   };
   for (const auto& c : cases) {
     RecordingMessageSink sink;

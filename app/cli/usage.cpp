@@ -17,9 +17,13 @@ struct OptionHelp {
 // One entry per option; the limits are the settings file's, in bytes of UTF-8.
 constexpr OptionHelp kOptions[] = {
     {kRover | kBase,
-     "  --caster HOST[:PORT]   caster address (at most 253 bytes) and port (1-65535)\n"},
+     "  --caster HOST[:PORT]   caster address (at most 253 bytes) and port (1-65535)\n"
+     "                         (an IPv6 address with a port in brackets: [2001:db8::1]:2101)\n"},
     {kRover | kBase, "  --mount NAME           mount point, at most 127 bytes\n"},
     {kRover, "  --user NAME            user name (such as an e-mail address), at most 255 bytes\n"},
+    {kBase,
+     "  --user NAME            user name for NTRIP 2's login (at most 255 bytes); NTRIP 1\n"
+     "                         sends the password alone\n"},
     {kRover | kBase,
      "  --password-file FILE   password (at most 255 bytes): the first line of FILE, a\n"
      "                         regular file or a pipe; QUILLON_PASSWORD in the environment\n"
@@ -33,6 +37,15 @@ constexpr OptionHelp kOptions[] = {
     {kRover | kBase,
      "  --bt-port 1|2          with BLUETOOTH: port XCOM2 (1) or XCOM3 (2, the default)\n"},
     {kRover | kBase, "  --baud N               4800 9600 14400 19200 38400 57600 115200\n"},
+    {kRover | kBase,
+     "  --ntrip 1|2            NTRIP version spoken with the caster (a new caster: 1)\n"
+     "  --tls / --no-tls       NTRIP 2 over TLS (port 443 when --caster names none), or\n"
+     "                         back to a plain connection keeping the version\n"
+     "  --ca-file FILE         also trust this certificate authority (PEM) for the caster\n"
+     "  --no-ca-file           trust only the system's authorities again\n"
+     "  --insecure             with TLS: do not verify the caster's certificate, for this\n"
+     "                         run only (never saved)\n"
+     "                         The version, TLS and CA file are saved with the caster.\n"},
     {kRover, "  --no-auth / --auth     \"Do not use NTRIP authentication.\" on or off\n"},
     {kRover,
      "  --gga LAT,LON          send this position in the receiver's GGA sentences (degrees,\n"
@@ -81,13 +94,16 @@ constexpr char kDemoUsage[] =
 constexpr char kSourceTableUsage[] =
     "Usage: quillon sourcetable HOST[:PORT] [--user NAME [--password-file FILE]] [--long]\n"
     "                           [--near LAT,LON] [--limit N] [--format text|json]\n"
+    "                           [--ntrip 1|2] [--tls [--ca-file FILE | --insecure]]\n"
     "\n"
-    "Lists every stream of a caster (port 2101 when omitted). --long shows each stream's main\n"
-    "fields as a table, --format json every field; --near sorts the streams by their distance\n"
-    "from LAT,LON (degrees, south and west negative) and shows it in km; --limit keeps the\n"
-    "first N.\n"
+    "Lists every stream of a caster (port 2101 when omitted, 443 with --tls). --ntrip 2 asks\n"
+    "with NTRIP version 2 (\"GET /\"), --tls over TLS; NTRIP 1 is the default.\n"
+    "--long shows each stream's main fields as a table, --format json every field; --near\n"
+    "sorts the streams by their distance from LAT,LON (degrees, south and west negative) and\n"
+    "shows it in km; --limit keeps the first N.\n"
     "--user logs in to a caster that protects its table (at most 255 bytes); the password is\n"
-    "the first line of --password-file FILE, or QUILLON_PASSWORD. Nothing is saved.\n"
+    "the first line of --password-file FILE, or QUILLON_PASSWORD. Nothing is saved, and\n"
+    "nothing saved is used: give --ntrip 2 for an NTRIP 2 caster here too.\n"
     "A table that ends badly (cut off, over 4 MB, a NUL byte) is listed as far as it came,\n"
     "one line says how it ended, and the exit status is 1.\n";
 
@@ -105,6 +121,7 @@ constexpr char kCommands[] =
     "                         pseudo-terminal for N seconds (10 by default) and check the bytes\n"
     "  sourcetable HOST[:PORT] [--user NAME [--password-file FILE]] [--long]\n"
     "              [--near LAT,LON] [--limit N] [--format text|json]\n"
+    "              [--ntrip 1|2] [--tls [--ca-file FILE | --insecure]]\n"
     "                         list every stream of a caster (port 2101 when omitted);\n"
     "                         --long shows each stream's main fields as a table, --format\n"
     "                         json every field; --near sorts by the distance from LAT,LON\n"

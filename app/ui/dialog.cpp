@@ -72,6 +72,10 @@ Dialog::~Dialog() {
 }
 
 int Dialog::DoModal() {
+  // While this dialog covers the one below, that one's controls are disabled and lose the
+  // keyboard; it takes its Ctrl and Alt keys only through a control of its own, so the keyboard
+  // goes back to where it was.
+  const QPointer<QWidget> hadFocus = QApplication::focusWidget();
   QWidget* host = parentWidget() != nullptr ? parentWidget() : MainWindow();
   if (host != nullptr) {
     FillHost(host);
@@ -87,6 +91,11 @@ int Dialog::DoModal() {
   exec();
   std::erase(modalStack, this);
   LeaveHost();
+  if (hadFocus != nullptr && hadFocus->isEnabled() && hadFocus->isVisible()) {
+    hadFocus->setFocus(Qt::OtherFocusReason);
+  } else if (Dialog* below = TopModal()) {
+    below->FocusInitialControl();
+  }
   return result();
 }
 
@@ -320,7 +329,11 @@ void Dialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   // Keys with Ctrl or Alt reach the dialog from whichever of its controls has the focus.
   qApp->installEventFilter(this);
-  if (QWidget* chosen = Item(initialFocus_)) {
+  FocusInitialControl();
+}
+
+void Dialog::FocusInitialControl() {
+  if (QWidget* chosen = Item(initialFocus_); chosen != nullptr && chosen->isEnabled()) {
     chosen->setFocus(Qt::OtherFocusReason);
     return;
   }

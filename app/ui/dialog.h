@@ -146,6 +146,9 @@ class Dialog : public QDialog {
   bool IsSystemKey(QObject* watched, QEvent* event);
   void DeliverHeldTicks();  // and held system keys
   void DeliverSystemKey(int key);
+  // The keyboard to the initial-focus control, or else, inside the main window, to the first
+  // control that takes it (the dialog itself when none does).
+  void FocusInitialControl();
   void FillHost(QWidget* host);
   void LeaveHost();
 

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <algorithm>
+#include <vector>
 
 #include "app/ui/bluetooth_dlg.h"
 #include "app/ui/child_layout.h"
@@ -123,13 +124,12 @@ bool ModeDialog::LoadSettings() {
     SetCurSel(kIdBaudList, Record().baudIndex);
     return false;
   }
+  const std::u16string_view portName = PortItemText(FieldText(Record().comPortName));
   if (Control<QComboBox>(kIdComPortList)->count() == 0) {
-    std::u16string_view name = FieldText(Record().comPortName);
-    name = name.substr(0, std::min(name.find(u':'), name.size()));
-    AddString(kIdComPortList, Text(name));
+    AddString(kIdComPortList, Text(portName));
     Record().comIndex = 0;
   }
-  SetCurSel(kIdComPortList, Record().comIndex);
+  SelectStoredPort(portName);
   SetCurSel(kIdBaudList, Record().baudIndex);
 
   ResetContent(kIdAddressList);
@@ -139,6 +139,16 @@ bool ModeDialog::LoadSettings() {
   SetCurSel(kIdAddressList, Record().selectedHost);
   ApplyHostEntry();
   return true;
+}
+
+void ModeDialog::SelectStoredPort(std::u16string_view name) {
+  const auto* list = Control<QComboBox>(kIdComPortList);
+  std::vector<std::u16string> items;
+  for (int i = 0; i < list->count(); ++i) items.push_back(list->itemText(i).toStdU16String());
+  const int item = StoredPortItem(items, name, Record().comIndex);
+  SetCurSel(kIdComPortList, item);
+  // A device the list lacks (typed by hand, or given on the command line) is kept as typed.
+  if (item < 0) SetItemText(kIdComPortList, Text(name));
 }
 
 void ModeDialog::ApplyHostEntry() {

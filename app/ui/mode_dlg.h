@@ -143,6 +143,9 @@ class ModeDialog : public Dialog {
   SessionStatus& status_;
 
  private:
+  // Selects the COM port list's item that the loaded record names (StoredPortItem), or shows
+  // `name` in its edit field when the list lacks it.
+  void SelectStoredPort(std::u16string_view name);
   void Connect();
   // Connect's steps before the worker: save, check, choose the Bluetooth device. false: stop.
   bool PrepareConnect();

@@ -116,6 +116,50 @@ TYPED_TEST(ModeDlgTest, StoredCastersFillTheListsAndConnectSavesThePickedOne) {
   EXPECT_EQ(saved.noAuthentication, 0);
 }
 
+// A device the discovered list lacks (typed by hand, saved by the command line) comes back in
+// the box and is saved as it is; a stored name wins over a position that now holds another port;
+// only a record without a name selects by position.
+TYPED_TEST(ModeDlgTest, TheStoredDeviceComesBackWhenTheListLacksItOrHasMovedIt) {
+  this->devices.AddSerialPort(u"/dev/ttyACM3");  // beside the receiver's pty
+  const std::u16string receiver =
+      QString::fromStdString(this->receiver.DevicePath()).toStdU16String();
+  const struct {
+    std::u16string name;
+    std::int32_t index;
+    std::optional<QString> shown;  // none: the item at `index`
+  } cases[] = {
+      {u"/dev/rfcomm0:", -1, "/dev/rfcomm0"},  // typed in the box, which selects nothing
+      {u"/dev/rfcomm0:", 0, "/dev/rfcomm0"},   // given on the command line
+      {receiver + u":", 0, Q(receiver)},
+      {receiver + u":", 1, Q(receiver)},
+      {u"", 1, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Q(c.name).toStdString() + " " + std::to_string(c.index));
+    typename TypeParam::Settings stored;
+    SetFieldText(stored.comPortName, c.name);
+    stored.comIndex = c.index;
+    ASSERT_TRUE(WriteSettingsFile(stored, this->folder.Path()));
+    typename TypeParam::Dlg dialog(this->services, this->status);
+    int selected = -2;
+    QString shown;
+    this->Run(dialog, [&] {
+      const auto* list = dialog.template Control<QComboBox>(kIdComPortList);
+      ASSERT_EQ(list->count(), 2);
+      selected = dialog.GetCurSel(kIdComPortList);
+      shown = dialog.ItemText(kIdComPortList);
+      EXPECT_EQ(shown, c.shown.value_or(list->itemText(c.index)));
+      EXPECT_EQ(selected < 0, shown == "/dev/rfcomm0");
+      if (c.index < 0)
+        SaveScreenshot(dialog, QString::fromLatin1(TypeParam::kName) + "_typed_port");
+      dialog.SaveSettings(true);  // as Connect does first
+    });
+    const auto saved = this->template Saved<typename TypeParam::Settings>();
+    EXPECT_EQ(Q(FieldText(saved.comPortName)), shown);
+    EXPECT_EQ(saved.comIndex, selected);
+  }
+}
+
 // Long stored values are shown and saved whole. A text longer in bytes than its field takes (128
 // two-byte letters, which the edit's limit in units lets through) is refused, nothing saved.
 TYPED_TEST(ModeDlgTest, LongValuesAreShownAndSavedWholeAndATextTooLongInBytesIsRefused) {

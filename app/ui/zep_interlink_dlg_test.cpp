@@ -12,6 +12,7 @@
 #include "app/ui/testing/mode_dlg_fixture.h"
 #include "app/ui/testing/screenshot.h"
 #include "app/ui/wait.h"
+#include "common/host_history.h"
 #include "ntrip/source_table_text.h"
 
 namespace quillon::ui {
@@ -104,6 +105,31 @@ TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNam
   EXPECT_EQ(caster.ConnectionCount(), 3u);
 }
 
+// A caster saved with NTRIP 2 (as the command line saves it) keeps it through the dialog's load
+// and save, and its Source button asks with the version 2 request.
+TEST_F(RoverDlgTest, ACastersSavedProtocolGoesThroughTheDialogAndItsSourceButton) {
+  sink.SetBoxShownHook([](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); });
+  const CasterProtocol version2{NtripVersion::k2, false, ""};
+  RoverSettings saved;
+  SetDefaultSettings(saved);
+  SetFieldText(saved.address, u"127.0.0.1");
+  saved.port = caster.Port();
+  saved.protocol = version2;
+  UpdateHostHistory(saved);
+  ASSERT_TRUE(WriteSettingsFile(saved, folder.Path()));
+  caster.SetSourceTable(MakeSourceTable({"MP1", "MP2"}));
+  CZEPInterlinkDlg dialog(windowed, status);
+  Run(dialog, [&] {
+    Click(dialog, kIdSource);
+    EXPECT_EQ(dialog.Control<QComboBox>(kIdMountPointList)->count(), 2);
+  });
+  ASSERT_EQ(caster.ConnectionCount(), 1u);
+  EXPECT_TRUE(caster.RequestText(0).starts_with("GET / HTTP/1.1\r\n"));
+  const RoverSettings after = Saved<RoverSettings>();
+  EXPECT_EQ(after.protocol, version2);
+  EXPECT_EQ(after.hosts[0].protocol, version2);
+}
+
 // Alt+G shows the stored values and Ctrl+H nothing; during the session Ctrl+G changes the
 // position the worker sends upstream ("abc" is 0), and saves it.
 TEST_F(RoverDlgTest, TheOverrideWorksIdleAndRunningAndClosingTheMainWindowAsksNoKeepsIt) {
@@ -145,6 +171,45 @@ TEST_F(RoverDlgTest, TheOverrideWorksIdleAndRunningAndClosingTheMainWindowAsksNo
   EXPECT_EQ(saved.overrideLatitude.load(), 0.0);
   EXPECT_EQ(saved.overrideLongitude.load(), -120.25);
   EXPECT_EQ(saved.overrideEnabled.load(), 1);
+}
+
+// The keys reach the dialog only through a control of its own that has the keyboard: after the
+// override it is back where it was, or on Connect when that control can no longer take it.
+TEST_F(RoverDlgTest, AfterTheOverrideTheKeyboardIsBackSoItsKeysWorkAgainAtOnce) {
+  const auto app = StartProgram();
+  RunFromChooser<CZEPInterlinkDlg>(app->MainFrame()->View()->RoverButton(), [&](auto& dialog) {
+    QApplication::setActiveWindow(app->MainFrame());  // as the desktop makes it when it starts
+    const struct {
+      int had;
+      Qt::KeyboardModifier modifier;
+      bool disabledMeanwhile;
+      int gets;
+    } cases[] = {
+        {kIdConnect, Qt::AltModifier, false, kIdConnect},
+        {kIdPassword, Qt::ControlModifier, false, kIdPassword},
+        {kIdUserName, Qt::AltModifier, true, kIdConnect},
+    };
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.had);
+      dialog.Item(c.had)->setFocus();
+      for (int press = 0; press < 2; ++press) {
+        QWidget* focused = QApplication::focusWidget();
+        ASSERT_NE(focused, nullptr);
+        QTest::keyClick(focused, Qt::Key_G, c.modifier);
+        bool opened = false;
+        WhenIdle([&] {
+          auto* override = VisibleDialog<CGgaOverrideDlg>();
+          opened = override != nullptr;
+          if (c.disabledMeanwhile) dialog.EnableItem(c.had, false);
+          if (opened) Click(*override, kIdCancel);
+        });
+        QApplication::processEvents();
+        EXPECT_TRUE(opened) << press;
+        EXPECT_EQ(QApplication::focusWidget(), dialog.Item(c.gets)) << press;
+      }
+      dialog.EnableItem(c.had, true);
+    }
+  });
 }
 
 TEST_F(RoverDlgTest, ASessionCountsTheBytesDisconnectEndsItAndRoverAgainShowsItsCaster) {

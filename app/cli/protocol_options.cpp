@@ -1,0 +1,104 @@
+#include "app/cli/protocol_options.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "common/utf8.h"
+#include "common/wide.h"
+
+namespace quillon::cli {
+namespace {
+
+constexpr std::string_view kValueFlags[] = {"--ntrip", "--ca-file"};
+constexpr std::string_view kSwitches[] = {"--tls", "--no-tls", "--no-ca-file", "--insecure"};
+
+bool TakeCaFile(const std::string& value, ProtocolOptions& options, std::string& error) {
+  if (value.empty() || !IsValidUtf8(value) || HasControlCharacter(FromUtf8(value))) {
+    error = "--ca-file: a file name in UTF-8 without control characters";
+    return false;
+  }
+  std::error_code problem;
+  const std::string path = std::filesystem::absolute(value, problem).lexically_normal().string();
+  if (problem || path.size() > kMaxCaFileBytes) {
+    error = "--ca-file: the path takes at most " + std::to_string(kMaxCaFileBytes) + " bytes";
+    return false;
+  }
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0 || ::access(path.c_str(), R_OK) != 0) {
+    error = "--ca-file: cannot read " + path + " (" + std::strerror(errno) + ")";
+    return false;
+  }
+  if (!S_ISREG(status.st_mode)) {
+    error = "--ca-file: " + path + " is no regular file";
+    return false;
+  }
+  options.caFile = path;
+  return true;
+}
+
+}  // namespace
+
+bool IsProtocolFlag(std::string_view flag) {
+  for (const std::string_view known : kSwitches) {
+    if (flag == known) return true;
+  }
+  return ProtocolFlagTakesValue(flag);
+}
+
+bool ProtocolFlagTakesValue(std::string_view flag) {
+  for (const std::string_view known : kValueFlags) {
+    if (flag == known) return true;
+  }
+  return false;
+}
+
+bool TakeProtocolOption(std::string_view flag, const std::string& value, ProtocolOptions& options,
+                        std::string& error) {
+  if (flag == "--ntrip") {
+    if (value != "1" && value != "2") {
+      error = "--ntrip: 1 or 2 (the NTRIP version)";
+      return false;
+    }
+    options.version = value == "1" ? NtripVersion::k1 : NtripVersion::k2;
+  } else if (flag == "--tls" || flag == "--no-tls") {
+    options.tls = flag == "--tls";
+  } else if (flag == "--no-ca-file") {
+    options.caFile = std::string();
+  } else if (flag == "--insecure") {
+    options.insecure = true;
+  } else if (flag == "--ca-file") {
+    return TakeCaFile(value, options, error);
+  }
+  return true;
+}
+
+bool CheckProtocolOptions(const ProtocolOptions& options, std::string& error) {
+  if (options.tls == true && options.version == NtripVersion::k1) {
+    error = "--tls speaks NTRIP 2: it cannot go with --ntrip 1";
+    return false;
+  }
+  if (options.insecure && options.caFile && !options.caFile->empty()) {
+    error = "--insecure skips the verification that --ca-file is for: give one of them";
+    return false;
+  }
+  return true;
+}
+
+CasterProtocol AppliedProtocol(CasterProtocol protocol, const ProtocolOptions& options) {
+  if (options.version) {
+    protocol.version = *options.version;
+    if (protocol.version == NtripVersion::k1) protocol.tls = false;
+  }
+  if (options.tls) {
+    protocol.tls = *options.tls;
+    if (protocol.tls) protocol.version = NtripVersion::k2;
+  }
+  if (options.caFile) protocol.caFile = *options.caFile;
+  return protocol;
+}
+
+}  // namespace quillon::cli

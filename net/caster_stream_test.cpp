@@ -1,0 +1,390 @@
+// A connected caster as a stream, over plain TCP and over TLS: the same bytes either way, the
+// same limits on a stalled send and a silent caster, and TLS's own checks and failures, against
+// a peer on a thread whose certificates are made for the test.
+#include "net/caster_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/caster_stream_connect.h"
+#include "net/tls_caster_stream.h"
+#include "net/tls_options.h"
+#include "ntrip/demo_caster.h"
+#include "testing/hooked_clock.h"
+#include "testing/temp_folder.h"
+#include "testing/test_certificates.h"
+#include "testing/tls_test_peer.h"
+#include "testing/virtual_clock.h"
+
+namespace quillon {
+namespace {
+
+using testing::PeerBehaviour;
+using testing::TlsTestPeer;
+using testing::VirtualClock;
+
+const testing::TestCertificates& Certificates() {
+  static const testing::TestCertificates made = testing::MakeTestCertificates();
+  return made;
+}
+
+// The test's authority in a file, as --ca-file names it.
+class AuthorityFile {
+ public:
+  AuthorityFile() { testing::WritePem(Path(), Certificates().authority); }
+  std::string Path() const { return (folder_.Path() / "authority.pem").string(); }
+
+ private:
+  testing::TempFolder folder_;
+};
+
+TlsOptions Tls(std::string caFile, bool insecure = false) {
+  TlsOptions options;
+  options.enabled = true;
+  options.caFile = std::move(caFile);
+  options.insecure = insecure;
+  return options;
+}
+
+NameLookup AnswerWith(std::vector<std::string> addresses) {
+  return [addresses](const std::string&) {
+    VirtualClock clock;
+    CasterAddress found{AddressKind::kResolved, {}, {}};
+    for (const std::string& text : addresses) {
+      found.addresses.push_back(ResolveCasterAddress(text, clock).addresses.at(0));
+    }
+    return found;
+  };
+}
+
+// One transport of the contract tests: how the peer listens and how the client connects.
+struct Transport {
+  const char* name;
+  bool tls;
+};
+
+// A client connected to a peer, on a clock whose waits look long enough in real time for the
+// peer thread to answer.
+struct Client {
+  Client(bool tls, const TlsTestPeer& peer, int realPollMs = 1000)
+      : clock(1000, 1'700'000'000, realPollMs) {
+    connected =
+        ConnectCasterStream("127.0.0.1", peer.Port(), tls ? Tls(authority.Path()) : TlsOptions{},
+                            socket, clock, kCasterConnectLimitMs);
+  }
+  CasterStream& Stream() { return *connected.stream; }
+
+  AuthorityFile authority;
+  VirtualClock clock;
+  CasterSocket socket;
+  StreamConnect connected;
+};
+
+// Reads until `count` bytes have come, the peer closes, or a wait of 5 virtual s sees nothing.
+std::string ReadExactly(CasterStream& stream, std::size_t count, Clock& clock) {
+  std::string got;
+  std::array<char, 4096> buffer;
+  while (got.size() < count) {
+    if (stream.WaitReadable(clock, 5000) != WaitEnd::kReady) break;
+    const ssize_t read =
+        stream.ReadReady(std::span(buffer).first(std::min(buffer.size(), count - got.size())));
+    if (read == 0 || (read < 0 && errno != EAGAIN)) break;
+    if (read > 0) got.append(buffer.data(), static_cast<std::size_t>(read));
+  }
+  return got;
+}
+
+// Every byte value, NUL and 0xFF included, in an order that repeats only every 256 bytes.
+std::string Pattern(std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + 7) & 0xFF);
+  return bytes;
+}
+
+// What every caster stream does, plain or TLS alike.
+class CasterStreamContract : public ::testing::TestWithParam<Transport> {
+ protected:
+  // A peer behaving as `behaviour` and a client connected to it (the test has failed when the
+  // client has no stream).
+  void Connect(PeerBehaviour behaviour, int realPollMs = 1000) {
+    testing::TlsPeerConfig config;
+    if (GetParam().tls) config.identity = Certificates().localhost;
+    config.behaviour = behaviour;
+    peer = std::make_unique<TlsTestPeer>(config);
+    client = std::make_unique<Client>(GetParam().tls, *peer, realPollMs);
+    ASSERT_NE(client->connected.stream, nullptr) << client->connected.problem;
+  }
+  CasterStream& Stream() { return client->Stream(); }
+  VirtualClock& TestClock() { return client->clock; }
+
+  std::unique_ptr<TlsTestPeer> peer;
+  std::unique_ptr<Client> client;
+};
+
+INSTANTIATE_TEST_SUITE_P(Transports, CasterStreamContract,
+                         ::testing::Values(Transport{"PlainTcp", false}, Transport{"Tls", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(CasterStreamContract, CarriesBytesBothWaysExactly) {
+  ASSERT_NO_FATAL_FAILURE(Connect(PeerBehaviour::kEcho));
+  for (const std::size_t size : {std::size_t{1}, std::size_t{32}, std::size_t{1} << 20}) {
+    const std::string sent = Pattern(size);
+    // In pieces, each read back before the next, so neither side's buffers fill.
+    std::string back;
+    for (std::size_t at = 0; at < size; at += 65536) {
+      const std::string_view piece = std::string_view(sent).substr(at, 65536);
+      ASSERT_EQ(Stream().Send(piece, TestClock(), kSendStallLimitMs), 0);
+      back += ReadExactly(Stream(), piece.size(), TestClock());
+    }
+    EXPECT_TRUE(back == sent) << size << " bytes sent, " << back.size() << " came back";
+  }
+  EXPECT_EQ(TestClock().Elapsed(), 0u);  // no wait ran out
+}
+
+// With TLS, bytes the library has decrypted but not yet handed out are ready, though the
+// socket is not.
+TEST_P(CasterStreamContract, AWaitSeesBytesAlreadyReadFromTheSocket) {
+  ASSERT_NO_FATAL_FAILURE(Connect(PeerBehaviour::kEcho));
+  const std::string block = Pattern(32);
+  ASSERT_EQ(Stream().Send(block, TestClock(), kSendStallLimitMs), 0);
+  const std::string first = ReadExactly(Stream(), 10, TestClock());
+  TestClock().SetRealPollMs(1);
+  EXPECT_EQ(Stream().WaitReadable(TestClock(), 1000), WaitEnd::kReady);
+  EXPECT_EQ(first + ReadExactly(Stream(), 22, TestClock()), block);
+  EXPECT_EQ(TestClock().Elapsed(), 0u);
+}
+
+// Casters end a stream by closing TCP, most without a TLS close_notify: either way it has ended.
+TEST_P(CasterStreamContract, ACasterThatClosesIsReadAsClosed) {
+  ASSERT_NO_FATAL_FAILURE(Connect(PeerBehaviour::kEcho));
+  // A round first: a connection the peer has not accepted yet would be reset.
+  ASSERT_EQ(Stream().Send("ping", TestClock(), kSendStallLimitMs), 0);
+  ASSERT_EQ(ReadExactly(Stream(), 4, TestClock()), "ping");
+  peer.reset();  // closes its end without a close_notify
+  std::array<char, 16> buffer;
+  EXPECT_EQ(Stream().WaitReadable(TestClock(), 1000), WaitEnd::kReady);
+  EXPECT_EQ(Stream().ReadReady(buffer), 0);
+}
+
+// A send to a caster that has gone fails with the system's error; no SIGPIPE ends the process.
+TEST_P(CasterStreamContract, ASendToACasterThatHasGoneFailsWithoutASignal) {
+  ASSERT_NO_FATAL_FAILURE(Connect(PeerBehaviour::kEcho));
+  ASSERT_EQ(Stream().Send("ping", TestClock(), kSendStallLimitMs), 0);
+  ASSERT_EQ(ReadExactly(Stream(), 4, TestClock()), "ping");
+  peer.reset();
+  // The first send may still be taken; the caster's reset to it fails the next.
+  int result = 0;
+  for (int i = 0; i < 100 && result == 0; ++i) {
+    result = Stream().Send("ping", TestClock(), kSendStallLimitMs);
+  }
+  EXPECT_TRUE(result == EPIPE || result == ECONNRESET) << SystemErrorText(result);
+}
+
+// The peer completes its handshake and never reads: the socket fills, then the send stalls.
+TEST_P(CasterStreamContract, ASendThatStallsEndsAfterTheLimitOrAtTheStopAndTheCloseDoesNotWait) {
+  ASSERT_NO_FATAL_FAILURE(Connect(PeerBehaviour::kNeverRead, 1));
+  const std::string chunk(64 * 1024, 'x');
+  int result = 0;
+  std::uint64_t lastSend = 0;  // virtual ms the last send took
+  do {
+    const auto before = TestClock().Elapsed();
+    result = Stream().Send(chunk, TestClock(), kSendStallLimitMs);
+    lastSend = TestClock().Elapsed() - before;
+  } while (result == 0);
+  EXPECT_EQ(result, ETIMEDOUT);
+  // The kernel may have made room meanwhile (it grows its buffers), so the send may have taken a
+  // few steps more than the limit it stalled for.
+  EXPECT_GE(lastSend, kSendStallLimitMs);
+  EXPECT_LT(lastSend, 2 * kSendStallLimitMs);
+
+  // The kernel may still make room for a little more; a stop then ends the first wait.
+  const auto start = TestClock().Elapsed();
+  while ((result = Stream().Send(chunk, TestClock(), kSendStallLimitMs, [] { return true; })) ==
+         0) {
+  }
+  EXPECT_EQ(result, ECANCELED);
+  EXPECT_EQ(TestClock().Elapsed(), start);
+  Stream().Close();  // with TLS its close_notify finds no room: it is not waited for
+  EXPECT_FALSE(client->socket.IsOpen());
+}
+
+TEST(TlsCasterStream, ACloseTellsTheCasterPolitely) {
+  testing::TlsPeerConfig config;
+  config.identity = Certificates().localhost;
+  TlsTestPeer echo(config);
+  {
+    Client client(true, echo);
+    ASSERT_NE(client.connected.stream, nullptr) << client.connected.problem;
+    client.Stream().Close();
+  }
+  // The peer's read ends with the close_notify, not with the bare end of the TCP stream.
+  EXPECT_TRUE(echo.WaitForPoliteEnds(1));
+}
+
+// Each certificate and each way of naming the caster, with what the client says.
+TEST(StartTls, AcceptsOnlyACertificateForTheNameFromAnAuthorityItTrusts) {
+  const testing::TestCertificates& made = Certificates();
+  AuthorityFile authority;
+  const struct {
+    const char* host;
+    const testing::KeyAndCertificate& identity;
+    TlsOptions options;
+    TlsEnd end;
+    std::string problem;
+    std::string serverName;  // the SNI the peer saw, when established
+  } cases[] = {
+      {"localhost", made.localhost, Tls(authority.Path()), TlsEnd::kEstablished, "", "localhost"},
+      {"localhost.", made.localhost, Tls(authority.Path()), TlsEnd::kEstablished, "", "localhost"},
+      {"127.0.0.1", made.localhost, Tls(authority.Path()), TlsEnd::kEstablished, "", ""},
+      {"localhost", made.wrongName, Tls(authority.Path()), TlsEnd::kCertificateRefused,
+       "The caster's certificate was not accepted: hostname mismatch", ""},
+      {"127.0.0.1", made.wrongName, Tls(authority.Path()), TlsEnd::kCertificateRefused,
+       "The caster's certificate was not accepted: IP address mismatch", ""},
+      {"localhost", made.localhost, Tls(""), TlsEnd::kCertificateRefused,
+       "The caster's certificate was not accepted: unable to get local issuer certificate", ""},
+      {"localhost", made.wrongName, Tls("", true), TlsEnd::kEstablished, "", "localhost"},
+      // The library's reason follows (its wording differs between OpenSSL versions).
+      {"localhost", made.localhost, Tls("/nonexistent/authority.pem"), TlsEnd::kSetupFailed,
+       "The authority file /nonexistent/authority.pem could not be loaded: error:", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.host << " case " << (&c - cases));
+    TlsTestPeer peer({c.identity, PeerBehaviour::kEcho});
+    VirtualClock clock(1000, 1'700'000'000, 1000);
+    CasterSocket socket;
+    const StreamConnect connected =
+        ConnectCasterStream(c.host, peer.Port(), c.options, socket, clock, kCasterConnectLimitMs,
+                            {}, AnswerWith({"127.0.0.1"}));
+    ASSERT_EQ(connected.connect.step, ConnectStep::kConnected);
+    EXPECT_EQ(connected.tls, c.end);
+    if (c.end == TlsEnd::kSetupFailed) {
+      EXPECT_TRUE(connected.problem.starts_with(c.problem)) << connected.problem;
+    } else {
+      EXPECT_EQ(connected.problem, c.problem);
+    }
+    EXPECT_EQ(connected.stream != nullptr, c.end == TlsEnd::kEstablished);
+    if (connected.stream == nullptr) {
+      EXPECT_TRUE(socket.IsOpen());  // for the caller to close
+      continue;
+    }
+    ASSERT_EQ(connected.stream->Send("ping", clock, kSendStallLimitMs), 0);
+    EXPECT_EQ(ReadExactly(*connected.stream, 4, clock), "ping");
+    EXPECT_EQ(peer.ServerName(), c.serverName);
+  }
+}
+
+// A caster that takes the TCP connection and never answers the handshake. The connect limit
+// holds for both steps: after a first address that hangs for its share, the handshake with the
+// second gets what is left.
+TEST(StartTls, AHandshakeThatNeverEndsFailsWhenTheConnectLimitRunsOut) {
+  DemoCaster hanging;
+  hanging.StopAccepting();
+  testing::TlsPeerConfig config;
+  config.behaviour = PeerBehaviour::kSilent;
+  config.address = "127.0.0.2";
+  config.port = hanging.Port();
+  TlsTestPeer silent(config);
+  for (const auto& addresses : {std::vector<std::string>{"127.0.0.2"},
+                                std::vector<std::string>{"127.0.0.1", "127.0.0.2"}}) {
+    SCOPED_TRACE(addresses.size());
+    testing::HookedClock clock(1000);  // the lookup's thread answers in real time
+    clock.beforeWaitWritable = [&](int) { clock.SetRealPollMs(1); };
+    CasterSocket socket;
+    AuthorityFile authority;
+    const StreamConnect connected =
+        ConnectCasterStream("caster.example", hanging.Port(), Tls(authority.Path()), socket, clock,
+                            kCasterConnectLimitMs, {}, AnswerWith(addresses));
+    EXPECT_EQ(connected.connect.step, ConnectStep::kConnected);
+    EXPECT_EQ(connected.tls, TlsEnd::kHandshakeFailed);
+    EXPECT_EQ(connected.problem, "TLS handshake with caster.example failed: Connection timed out");
+    EXPECT_EQ(clock.Elapsed(), kCasterConnectLimitMs);
+  }
+}
+
+TEST(StartTls, AStopEndsAHandshakeWithinAStep) {
+  testing::TlsPeerConfig config;
+  config.behaviour = PeerBehaviour::kSilent;
+  TlsTestPeer silent(config);
+  VirtualClock clock(1000, 1'700'000'000, 1);
+  CasterSocket socket;
+  AuthorityFile authority;
+  const StreamConnect connected =
+      ConnectCasterStream("127.0.0.1", silent.Port(), Tls(authority.Path()), socket, clock,
+                          kCasterConnectLimitMs, [&] { return clock.Elapsed() >= 3000; });
+  EXPECT_EQ(connected.tls, TlsEnd::kStopped);
+  EXPECT_TRUE(connected.Stopped());
+  EXPECT_EQ(connected.problem, "");
+  EXPECT_EQ(clock.Elapsed(), 3000u);
+}
+
+// The stop sequence, on another thread, asks the worker to stop and shuts its socket down: the
+// handshake's wait ends at once, not at the end of its step.
+TEST(StartTls, TheStopSequencesShutdownWakesTheHandshake) {
+  testing::TlsPeerConfig config;
+  config.behaviour = PeerBehaviour::kSilent;
+  TlsTestPeer silent(config);
+  testing::HookedClock clock(60000);  // a step not cut short would take a real minute
+  CasterSocket socket;
+  std::atomic<bool> stopping{false};
+  std::promise<void> waiting;
+  clock.beforeWait = [&](int n) {
+    if (n == 1) waiting.set_value();
+  };
+  std::thread stopSequence([&] {
+    waiting.get_future().wait();
+    stopping.store(true);
+    socket.Shutdown();
+  });
+  AuthorityFile authority;
+  const StreamConnect connected =
+      ConnectCasterStream("127.0.0.1", silent.Port(), Tls(authority.Path()), socket, clock,
+                          kCasterConnectLimitMs, [&] { return stopping.load(); });
+  stopSequence.join();
+  EXPECT_EQ(connected.tls, TlsEnd::kStopped);
+  EXPECT_EQ(clock.Elapsed(), 0u);
+}
+
+TEST(StartTls, ALibraryThatCannotBeLoadedIsSaidInOneLine) {
+  TlsTestPeer echo({});  // the handshake never begins
+  const struct {
+    const char* library;
+    const char* problem;
+  } cases[] = {
+      {"libquillon-missing-ssl.so.3",
+       "TLS needs OpenSSL's libssl3: libquillon-missing-ssl.so.3: cannot open shared object "
+       "file: No such file or directory"},
+      {"libc.so.6", "TLS needs OpenSSL's libssl3: libc.so.6 lacks TLS_client_method"},
+  };
+  for (const auto& c : cases) {
+    TlsOptions options = Tls("");
+    options.library = c.library;
+    VirtualClock clock(1000, 1'700'000'000, 1000);
+    CasterSocket socket;
+    const StreamConnect connected = ConnectCasterStream("127.0.0.1", echo.Port(), options, socket,
+                                                        clock, kCasterConnectLimitMs);
+    EXPECT_EQ(connected.tls, TlsEnd::kNoLibrary);
+    EXPECT_EQ(connected.problem, c.problem);
+    EXPECT_EQ(connected.stream, nullptr);
+  }
+}
+
+TEST(TlsWarning, IsGivenOnlyWhenTheCertificateIsNotChecked) {
+  EXPECT_EQ(TlsWarning(Tls("", true)),
+            "TLS certificate checks are off: anyone on the way to the caster can pose as it, "
+            "read the password and change the corrections.");
+  for (const TlsOptions& checked : {Tls(""), Tls("/etc/ca.pem"), TlsOptions{}}) {
+    EXPECT_EQ(TlsWarning(checked), "");
+  }
+  TlsOptions plain;
+  plain.insecure = true;  // without TLS there is no certificate to check
+  EXPECT_EQ(TlsWarning(plain), "");
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,28 @@
+// How a caster connection uses TLS, as the front ends set it, and what they say about it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+// OpenSSL's libssl as the system's loader knows it (libcrypto comes with it). It is loaded at
+// the first TLS connection only: a plain session never maps it.
+inline constexpr const char* kOpenSslLibrary = "libssl.so.3";
+
+struct TlsOptions {
+  bool enabled = false;  // false: plain TCP, and nothing else here is used
+  // A PEM file of further authorities to trust besides the system's (a private caster's own);
+  // empty: the system's trust store alone.
+  std::string caFile;
+  // Accept any certificate, for any name: the connection is encrypted but not authenticated.
+  bool insecure = false;
+  // The library to load; only the tests change it.
+  std::string library = kOpenSslLibrary;
+};
+
+// What a front end says on every start of a session or command with `options`, as one line
+// (without the program's prefix); empty when there is nothing to warn about.
+std::string_view TlsWarning(const TlsOptions& options);
+
+}  // namespace quillon
