@@ -81,7 +81,7 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
     const std::size_t boxesBefore = sink.Boxes().size();
     const std::uint64_t start = clock.Elapsed();
     // An attempt that goes on past its time is ended, so that it fails rather than hangs.
-    clock.beforeSleep = [&, deadline = start + c.maxMs + 1000](int) {
+    clock.beforeWaitAny = [&, deadline = start + c.maxMs + 1000](int) {
       if (clock.Elapsed() > deadline) status.running.store(0);
     };
     EXPECT_EQ(RunOnce(), c.result);

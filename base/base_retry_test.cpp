@@ -1,5 +1,6 @@
 // The Base worker's attempts: the countdown between them and the final message after the last.
 #include <cerrno>
+#include <chrono>
 #include <future>
 #include <mutex>
 #include <optional>
@@ -9,6 +10,7 @@
 
 #include "base/base_session_fixture.h"
 #include "common/strings.h"
+#include "platform/wait_step.h"
 
 namespace quillon::testing {
 namespace {
@@ -97,7 +99,8 @@ TEST_F(BaseRetries, FinalMessageShowsTheElapsedTimeOfTheLastAcceptedSession) {
   std::optional<std::uint64_t> loggedInAt;
   bool emitted = false;
   const StopAtExit stop{*this};
-  clock.beforeSleep = [&](int) {  // only the worker sleeps until the final box
+  // Every upload pass and countdown step; only the worker waits and sleeps until the final box.
+  clock.beforeWaitAny = clock.beforeSleep = [&](int) {
     const std::uint64_t now = clock.Elapsed();
     if (!loggedInAt) {
       if (!LoggedIn()) return;
@@ -118,6 +121,34 @@ TEST_F(BaseRetries, FinalMessageShowsTheElapsedTimeOfTheLastAcceptedSession) {
   const std::u16string reason = ConnectionErrorText(SystemErrorText(ECONNREFUSED));
   EXPECT_TRUE(text == FinalMessage("00:01:05", reason) || text == FinalMessage("00:01:06", reason))
       << std::string(text.begin(), text.end());
+}
+
+// What the receiver wrote while the worker counted down is stale by the next login: the caster
+// gets only what came after it, as it comes (in the pass that saw it, not after a wait ran out).
+TEST_F(BaseRetries, WhatTheReceiverWroteDuringTheCountdownIsDropped) {
+  DemoCasterConfig config;
+  config.cannedReply = "ERROR - Bad Password\r\n";
+  UseCaster(config);
+  caster->Script(CasterBehaviour::kCannedReply);
+  bool stale = false;
+  const StopAtExit stop{*this};
+  clock.beforeSleep = [&](int) {  // the countdown's steps, on the worker
+    if (!stale) receiver.Emit("stale");
+    stale = stale || receiver.WaitForEmitted(5, kRealLimit);
+  };
+  Start();
+  const auto deadline = std::chrono::steady_clock::now() + kRealLimit;
+  while (!LoggedIn()) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    std::this_thread::yield();
+  }
+  clock.SetRealPollMs(1000);  // the receiver's thread has time to write, even under load
+  const std::uint64_t before = clock.Elapsed();
+  receiver.Emit("live");
+  ASSERT_TRUE(caster->WaitForUploaded(4, kRealLimit));
+  EXPECT_EQ(caster->Uploaded(), "live");
+  EXPECT_LT(clock.Elapsed() - before, kWaitStepMs);
+  EXPECT_TRUE(stale);
 }
 
 // The worker is held at one step of the countdown until running has been cleared.
@@ -158,7 +189,7 @@ TEST_F(BaseRetries, StopWhileTheWatchdogReopensTheBluetoothLink) {
     reopening.set_value();
     bluetooth.WaitForCalls("Close", 2);  // the watchdog's close, then the stop's
   });
-  clock.beforeSleep = [this](int) {
+  clock.beforeWaitAny = [this](int) {
     if (LoggedIn()) clock.SetRealPollMs(kFastPollMs);  // silent passes run fast
   };
   Start();

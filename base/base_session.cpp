@@ -1,7 +1,6 @@
 #include "base/base_session.h"
 
 #include <poll.h>
-#include <sys/socket.h>
 
 #include <algorithm>
 #include <array>
@@ -15,9 +14,12 @@
 #include "common/strings.h"
 #include "common/text.h"
 #include "net/caster_connection.h"
+#include "net/tls_options.h"
 #include "ntrip/caster_login.h"
-#include "ntrip/reply.h"
+#include "ntrip/login_verdict.h"
 #include "ntrip/requests.h"
+#include "platform/wait_step.h"
+#include "session/caster_uplink.h"
 #include "session/throughput.h"
 
 namespace quillon {
@@ -26,7 +28,8 @@ namespace {
 // Trace lines of faults caught in the worker name this file.
 constexpr std::string_view kTraceFile = "zepsourcedlg";
 
-constexpr std::uint32_t kPassPauseMs = 100;
+// The most chunks taken from the receiver in one pass.
+constexpr int kMostChunksPerPass = 64;
 
 constexpr std::size_t kAddressTextSize = 260;
 constexpr std::size_t kCredentialTextSize = 256;
@@ -52,9 +55,13 @@ class BaseSession {
   bool CheckReply();
   void BeginUpload();
   void UploadLoop();
+  void WaitForWork();
   bool CasterStillThere();
-  bool UploadChunk(bool& drained);
-  void WatchReceiver(std::int32_t count);
+  bool TakeFromReceiver();
+  bool SendQueued();
+  void WatchReceiver(std::int64_t count);
+  void LoseReceiver(std::uint32_t now);
+  void ReopenLostReceiver(std::uint32_t now);
 
   bool Running() const { return status_.running.load() == 1; }
   StopRequested StopAsked() const {
@@ -75,13 +82,20 @@ class BaseSession {
   BaseSessionResult result_ = BaseSessionResult::kStopped;
 
   std::array<char, kAddressTextSize> address_{};
-  int socket_ = -1;
   CasterLogin login_;
 
   RateWindow window_;
   std::time_t sessionStart_ = 0;
   std::uint32_t lastReceipt_ = 0;
   std::array<std::uint8_t, kUploadChunkSize> chunk_{};
+  CasterUplink uplink_;
+
+  // This pass's wait: what is ready.
+  bool casterReady_ = false;
+  bool receiverReady_ = false;
+  // The link reported the receiver gone; it is opened again every kReceiverReopenMs.
+  bool receiverLost_ = false;
+  std::uint32_t lastReopen_ = 0;
 };
 
 BaseSessionResult BaseSession::Run() {
@@ -102,6 +116,7 @@ bool BaseSession::Fail(BaseSessionResult result, std::u16string_view text,
   std::lock_guard guard(status_.lock);
   status_.error.store(1);
   status_.connected = false;
+  status_.receiverLost = false;
   status_.socket.Close();
   SetFieldText(status_.statusText, text);
   status_.detail = detail;
@@ -134,16 +149,24 @@ bool BaseSession::OpenLink() {
 }
 
 bool BaseSession::LogIn() {
+  const CasterProtocol& protocol = settings_.protocol;
+  const bool version2 = protocol.version == NtripVersion::k2;
+  std::array<char, kCredentialTextSize> user{};
   std::array<char, kCredentialTextSize> password{};
   std::array<char, kCredentialTextSize> mountPoint{};
+  WideToEightBit(FieldText(settings_.userName), user.data(), user.size());
   WideToEightBit(FieldText(settings_.password), password.data(), password.size());
   WideToEightBit(FieldText(settings_.mountPoint), mountPoint.data(), mountPoint.size());
   // The whole request goes out: cutting it to a fixed buffer would cut a long multi-byte
   // password or mount point in half.
-  const std::string request = BuildServerRequest(mountPoint.data(), password.data());
-  login_ = LogInToCaster(address_.data(), settings_.port, request, status_.socket, c_.clock,
-                         StopAsked());
-  socket_ = status_.socket.Get();
+  const std::string request =
+      version2 ? BuildVersion2ServerRequest({address_.data(), settings_.port, protocol.tls},
+                                            mountPoint.data(), {user.data(), password.data()})
+               : BuildServerRequest(mountPoint.data(), password.data());
+  login_ =
+      LogInToCaster(address_.data(), settings_.port, request, status_.socket, c_.clock, StopAsked(),
+                    LookUpHostName, version2 ? ReplyExtent::kHead : ReplyExtent::kFirstLine,
+                    TlsFor(protocol, c_.insecureTls));
   switch (login_.end) {
     case LoginEnd::kNotConnected:
       return ConnectFailed(login_.connect);
@@ -152,6 +175,7 @@ bool BaseSession::LogIn() {
     case LoginEnd::kSendFailed:
       return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo));
     case LoginEnd::kReadFailed:
+    case LoginEnd::kTlsFailed:
       return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo),
                   DescribeLoginReply(login_));
     case LoginEnd::kConnected:
@@ -182,94 +206,118 @@ bool BaseSession::ConnectFailed(const CasterConnect& connect) {
 }
 
 bool BaseSession::CheckReply() {
-  // Also "ICY 200 OK\r\n" and an HTTP status line that ends in "OK" hold the token.
-  if (ReplyContains(login_.StatusLine(), kServerSuccessToken)) return true;
-  return Fail(BaseSessionResult::kRejected, LoadString(kStrCredentialsRejected),
-              DescribeLoginReply(login_));
+  // Version 1 as always: "OK\r\n" in the first line ("ICY 200 OK\r\n" and an HTTP status line
+  // that ends in "OK" hold it too).
+  const LoginVerdict verdict =
+      JudgeLoginReply(login_, settings_.protocol.version, LoginRole::kServer);
+  if (verdict.accepted) return true;
+  return Fail(BaseSessionResult::kRejected, LoadString(kStrCredentialsRejected), verdict.detail);
 }
 
 void BaseSession::BeginUpload() {
-  window_.Begin(c_.clock.TickCount());
+  const std::uint32_t now = c_.clock.TickCount();
+  window_.Begin(now);
   sessionStart_ = c_.clock.Now();
+  int attempt = 0;
   {
     std::lock_guard guard(status_.lock);
     status_.connected = true;
+    attempt = status_.attempt;
   }
+  // What the receiver wrote during the countdown is a minute old: the caster gets live data.
+  if (attempt > 1) c_.link.DiscardInput();
   if (!c_.settingsFolder.empty()) RememberHost(settings_, c_.settingsFolder);
-  lastReceipt_ = c_.clock.TickCount();
+  lastReceipt_ = now;
+  // An NTRIP 2 upload is the POST's chunked body.
+  uplink_.Begin(*login_.stream, now, settings_.protocol.version == NtripVersion::k2);
 }
 
 void BaseSession::UploadLoop() {
   while (Running()) {
-    if (!Step(__LINE__, [&] { return CasterStillThere(); })) return;
-    // Everything the receiver has waiting goes up in this pass, a chunk at a time: forwarding
-    // one chunk per pause would fall behind a fast receiver and its driver would drop bytes.
-    bool drained = false;
-    while (!drained) {
-      if (!Step(__LINE__, [&] { return UploadChunk(drained); })) return;
-    }
     Step(__LINE__, [&] {
-      c_.clock.Sleep(kPassPauseMs);
+      WaitForWork();
       return true;
     });
+    if (!Step(__LINE__, [&] { return CasterStillThere(); })) return;
+    if (!Step(__LINE__, [&] { return TakeFromReceiver(); })) return;
+    if (!Step(__LINE__, [&] { return SendQueued(); })) return;
   }
   Stopped();
+}
+
+void BaseSession::WaitForWork() {
+  casterReady_ = false;
+  receiverReady_ = false;
+  // The receiver's bytes, a word from the caster, and room for bytes that wait: whichever comes
+  // first ends the wait, so that the receiver's bytes go up as they come. The wait is short
+  // enough for the stop and the receiver's watchdog to be seen in time.
+  const short room = uplink_.Waiting() ? POLLOUT : 0;
+  std::array<pollfd, 2> entries = {
+      {{login_.stream->Descriptor(), static_cast<short>(POLLIN | room), 0},
+       {receiverLost_ ? -1 : c_.link.ReadyHandle(), POLLIN, 0}}};
+  if (c_.clock.WaitAny(entries, kWaitStepMs) < 0) return;
+  casterReady_ = (entries[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
+  receiverReady_ = !receiverLost_ && (entries[1].fd < 0 || entries[1].revents != 0);
 }
 
 bool BaseSession::CasterStillThere() {
   // A caster says nothing after its "OK"; a readable socket means it has closed or failed (or,
   // rarely, sent something, which is dropped).
-  pollfd caster{socket_, POLLIN, 0};
-  if (poll(&caster, 1, 0) <= 0) return true;
+  if (!casterReady_) return true;
   std::array<char, 256> ignored;
-  const ssize_t count = recv(socket_, ignored.data(), ignored.size(), MSG_DONTWAIT);
-  if (count > 0 || (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))) {
-    return true;
-  }
+  const ssize_t count = login_.stream->ReadReady(ignored);
+  if (count > 0 || (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))) return true;
   const std::string detail =
       count == 0 ? std::string("The caster closed the connection.")
                  : "Reading from the caster failed: " + SystemErrorText(errno) + ".";
   return Fail(BaseSessionResult::kUploadFailed, LoadString(kStrSocketReadProblem), detail);
 }
 
-bool BaseSession::UploadChunk(bool& drained) {
-  drained = true;  // a fault in this step ends the pass
+bool BaseSession::TakeFromReceiver() {
   const std::uint32_t now = c_.clock.TickCount();
-  chunk_.fill(0);
-  // A receiver that has gone reads as a silent one: the watchdog opens its link again.
-  const std::int32_t count = std::max(c_.link.ReadComPort(chunk_.data(), chunk_.size()), 0);
-  WatchReceiver(count);
-
-  {
-    std::lock_guard guard(status_.lock);
-    if (!Running()) return Stopped();
-    window_.Count(count, now, status_);
-    AddToTotal(status_.total, count);
-    status_.elapsedSeconds = ConnectedSeconds(sessionStart_, c_.clock.Now());
-  }
-  // The send goes out without the lock: a caster that stops reading holds it up, and the front
-  // end's status line and the stop sequence's reset both need the lock meanwhile. A send that
-  // makes no progress for a while ends the attempt; a stop ends it at once.
-  if (count > 0) {
-    const int error = SendWithin(socket_,
-                                 std::string_view(reinterpret_cast<const char*>(chunk_.data()),
-                                                  static_cast<std::size_t>(count)),
-                                 c_.clock, kSendStallLimitMs, StopAsked());
-    if (error == ECANCELED) return Stopped();
-    if (error != 0) {
-      const std::string detail =
-          error == ETIMEDOUT ? "The caster took no data for " +
-                                   std::to_string(kSendStallLimitMs / 1000) + " seconds."
-                             : "Sending to the caster failed: " + SystemErrorText(error) + ".";
-      return Fail(BaseSessionResult::kUploadFailed, LoadString(kStrSocketReadProblem), detail);
+  std::int64_t taken = 0;
+  if (receiverLost_) {
+    ReopenLostReceiver(now);
+  } else if (receiverReady_) {
+    // Everything the receiver has waiting goes up in this pass, a chunk at a time (a bounded
+    // number of them, so the stop is seen meanwhile).
+    for (int read = 0; read < kMostChunksPerPass; ++read) {
+      chunk_.fill(0);
+      const std::int32_t count = c_.link.ReadComPort(chunk_.data(), chunk_.size());
+      if (count < 0) {
+        LoseReceiver(now);
+        break;
+      }
+      uplink_.Send(std::string_view(reinterpret_cast<const char*>(chunk_.data()),
+                                    static_cast<std::size_t>(count)));
+      taken += count;
+      if (static_cast<std::size_t>(count) < chunk_.size()) break;
     }
   }
-  // A short read means the receiver had nothing more waiting.
-  drained = static_cast<std::size_t>(count) < chunk_.size();
+  if (!receiverLost_) WatchReceiver(taken);
+
+  // Counted as they are read, also bytes a failed send takes with it.
+  std::lock_guard guard(status_.lock);
+  if (!Running()) return Stopped();
+  window_.Count(taken, now, status_);
+  AddToTotal(status_.total, taken);
+  status_.elapsedSeconds = ConnectedSeconds(sessionStart_, c_.clock.Now());
   return true;
 }
 
-void BaseSession::WatchReceiver(std::int32_t count) {
+bool BaseSession::SendQueued() {
+  // The send never waits: a caster that stops reading holds up neither the receiver, whose bytes
+  // keep being taken (the oldest dropped when too many wait), nor the front end or the stop.
+  const int error = uplink_.Flush(c_.clock.TickCount());
+  if (error == 0) return true;
+  const std::string detail = error == ETIMEDOUT
+                                 ? "The caster took no data for " +
+                                       std::to_string(kCasterStallLimitMs / 1000) + " seconds."
+                                 : "Sending to the caster failed: " + SystemErrorText(error) + ".";
+  return Fail(BaseSessionResult::kUploadFailed, LoadString(kStrSocketReadProblem), detail);
+}
+
+void BaseSession::WatchReceiver(std::int64_t count) {
   if (count > 0) {
     lastReceipt_ = c_.clock.TickCount();
     return;
@@ -286,6 +334,27 @@ void BaseSession::WatchReceiver(std::int32_t count) {
     c_.link.OpenComPort(nullptr, settings_.comPortName, BaudRateForIndex(settings_.baudIndex));
     lastReceipt_ = c_.clock.TickCount();
   }
+}
+
+void BaseSession::LoseReceiver(std::uint32_t now) {
+  // Unplugged or out of range: the caster stays connected while the link is opened again.
+  c_.link.CloseComPort();
+  receiverLost_ = true;
+  lastReopen_ = now;
+  std::lock_guard guard(status_.lock);
+  status_.receiverLost = true;
+}
+
+void BaseSession::ReopenLostReceiver(std::uint32_t now) {
+  if (now - lastReopen_ < kReceiverReopenMs) return;
+  lastReopen_ = now;
+  if (!c_.link.OpenComPort(nullptr, settings_.comPortName, BaudRateForIndex(settings_.baudIndex))) {
+    return;
+  }
+  receiverLost_ = false;
+  lastReceipt_ = c_.clock.TickCount();
+  std::lock_guard guard(status_.lock);
+  status_.receiverLost = false;
 }
 
 }  // namespace

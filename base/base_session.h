@@ -21,6 +21,8 @@ struct BaseSessionContext {
   Clock& clock;
   // Where RememberHost writes "sourceinfo.bin"; empty: the host history is not kept.
   std::filesystem::path settingsFolder;
+  // TLS without verifying the caster's certificate (--insecure): this session's, never saved.
+  bool insecureTls = false;
 };
 
 // How one attempt ended.
@@ -29,7 +31,7 @@ enum class BaseSessionResult : int {
   kConnectFailed = 2,  // text 61214 with the system's reason
   kLinkNotOpened = 3,  // no text: the link has shown its own message
   kRejected = 4,       // no "OK\r\n" in the reply's first line (text 61215)
-  kUploadFailed = 5,   // a chunk could not be sent (text 61216)
+  kUploadFailed = 5,   // the caster closed, failed, or took nothing for a while (text 61216)
   kLoginIoFailed = 6,  // request not sent or reply not read (text 61221)
   kStopped = 7,        // running was cleared
 };
@@ -38,13 +40,19 @@ inline constexpr int kBaseAttempts = 15;
 inline constexpr int kCountdownSeconds = 60;
 // Longest silence of the receiver before its link is closed and opened again.
 inline constexpr std::uint32_t kReceiverWatchdogMs = 25000;
+// How often a link that reported the receiver gone is opened again.
+inline constexpr std::uint32_t kReceiverReopenMs = 5000;
 // Most bytes taken from the receiver, and sent to the caster, at a time.
 inline constexpr std::size_t kUploadChunkSize = 1024;
 
 // One attempt: opens the receiver link when no serial device is open (a Bluetooth link every
-// time), connects, logs in, and uploads until running is cleared or the upload fails. Every
-// failure sets error, leaves its text in the status text and closes the socket; the link stays
-// open for the next attempt. The stop (result 7) closes the socket and the link.
+// time), connects, logs in, and uploads until running is cleared or the upload fails. The
+// upload passes wake when the receiver has bytes (or at least every kWaitStepMs); after a
+// countdown (an attempt after the first) what the receiver wrote meanwhile is dropped first. A
+// receiver that is reported gone leaves the caster connected: the link is opened again every
+// kReceiverReopenMs meanwhile (BaseStatus::receiverLost). Every failure sets error, leaves its
+// text in the status text and closes the socket; the link stays open for the next attempt. The
+// stop (result 7) closes the socket and the link.
 BaseSessionResult RunBaseSession(const BaseSessionContext& context);
 
 // The worker's body: attempts with a countdown between them; after the last failed attempt the

@@ -46,12 +46,13 @@ class BaseSessionFixture : public ::testing::Test {
   ~BaseSessionFixture() override { EndSession(); }
   void TearDown() override { EndSession(); }
 
-  // Stops the session and drops the sleep hook, which the worker runs at the start of every
-  // countdown step and upload pass. A test whose hook uses its own locals ends the session
-  // before they go, with a StopAtExit declared after them.
+  // Stops the session and drops the hooks the worker runs at the start of every countdown step
+  // (a sleep) and every upload pass (a wait on the caster and the receiver). A test whose hook
+  // uses its own locals ends the session before they go, with a StopAtExit declared after them.
   void EndSession() {
     StopSession(status, link, clock, StopKind::kClose);
     clock.beforeSleep = [](int) {};
+    clock.beforeWaitAny = [](int) {};
   }
   struct StopAtExit {
     BaseSessionFixture& fixture;

@@ -10,6 +10,7 @@ void BaseStatus::Reset() {
   statusText.fill(u'\0');
   attempt = 0;
   detail.clear();
+  receiverLost = false;
 }
 
 void BaseStatus::SetStatusText(std::u16string_view text) {

@@ -30,7 +30,12 @@ class BaseStatus : public SessionStatus {
   // Message::detail); the command line prints it, the dialog leaves it out. Guarded by `lock`.
   std::u16string detail;
 
-  // Everything SessionStatus::Reset clears, the status text, the attempt and the detail.
+  // The link reported the receiver gone while the caster stays connected; it is being opened
+  // again. Guarded by `lock`.
+  bool receiverLost = false;
+
+  // Everything SessionStatus::Reset clears, the status text, the attempt, the detail and
+  // receiverLost.
   void Reset() override;
 
   // Puts `text` into the status text, cut to fit; takes the lock.

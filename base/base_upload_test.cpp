@@ -1,20 +1,22 @@
 // The Base worker's upload: fidelity and counters, the receiver watchdog, a caster that stalls.
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "base/base_session_fixture.h"
 #include "common/baud.h"
 #include "common/strings.h"
-#include "net/caster_connection.h"
 #include "ntrip/correction_stream.h"
+#include "session/caster_uplink.h"
+#include "testing/manual_caster.h"
 #include "testing/pty_pair.h"
 
 namespace quillon::testing {
@@ -49,7 +51,7 @@ TEST_F(BaseUpload, SendsTheRequestWholeAndKeepsUpWithAReceiverAt115200Baud) {
   std::size_t lost = 0;
   std::int32_t rate = -1;
   const StopAtExit stop{*this};
-  clock.beforeSleep = [&](int) {
+  clock.beforeWaitAny = [&](int) {
     const std::uint64_t now = clock.Elapsed();
     std::lock_guard lock(mutex);
     if (rate >= 0 || !(startedAt || LoggedIn())) return;
@@ -100,7 +102,7 @@ TEST_P(BaseWatchdog, ReopensASilentLinkOnceAfter25SecondsWhileTheCasterStaysConn
   std::size_t opens = 0, closes = 0;  // 30 s after the last byte
   bool casterConnected = false;
   const StopAtExit stop{*this};
-  clock.beforeSleep = [&](int) {
+  clock.beforeWaitAny = [&](int) {
     const std::uint64_t now = clock.Elapsed();
     std::lock_guard lock(mutex);
     if (opens != 0 || (!lastByteAt && status.Snapshot().total == 0)) return;
@@ -135,98 +137,116 @@ INSTANTIATE_TEST_SUITE_P(Ticks, BaseWatchdog, ::testing::Values(1000u, 0xFFFFFFF
                            return info.param == 1000 ? "early" : "wrapping";
                          });
 
-// A caster with a small window that answers the login (from the worker's wait for the reply)
-// and never reads.
-class StalledCaster {
- public:
-  StalledCaster() {
-    const int small = 4096;
-    setsockopt(listener_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    bind(listener_, reinterpret_cast<sockaddr*>(&address), size);
-    listen(listener_, 1);
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size);
-    port_ = ntohs(address.sin_port);
-  }
-  ~StalledCaster() {
-    Drop();
-    close(listener_);
-  }
+// NTRIP 2: a POST whose body is chunked as it goes; the caster's decoded body is exactly what
+// the receiver sent.
+TEST_F(BaseUpload, OverNtrip2TheUploadIsAChunkedPostThatArrivesExact) {
+  settings.protocol.version = NtripVersion::k2;
+  SetFieldText(settings.userName, u"demo");
+  Start();
+  ASSERT_TRUE(caster->WaitForConnections(1, kRealLimit));
+  const std::string bytes = CorrectionStream(4).Next(50'000);
+  receiver.Emit(bytes);
+  ASSERT_TRUE(caster->WaitForUploaded(bytes.size(), kRealLimit));
+  EXPECT_TRUE(caster->Uploaded() == bytes) << "the caster's body differs from the receiver's bytes";
+  EXPECT_TRUE(caster->RequestText(0).starts_with("POST /DEMO HTTP/1.1\r\n"));
+  EXPECT_TRUE(sink.Boxes().empty());
+}
 
-  int Port() const { return port_; }
-  bool LoggedIn() const { return connection_.load() >= 0; }
-  void Answer() {
-    const int fd = LoggedIn() ? -1 : accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd >= 0 && send(fd, "OK\r\n", 4, MSG_NOSIGNAL) == 4) connection_.store(fd);
+// A receiver that goes out of range is shown as lost while the caster stays connected; its link
+// is opened again every 5 s until it answers, and the upload goes on.
+TEST_F(BaseUpload, ALostReceiverIsShownAndItsLinkOpenedAgainEveryFiveSeconds) {
+  UseBluetooth();
+  std::vector<std::uint64_t> opens;  // when each open began; the worker's only
+  bluetooth.BeforeOpen([&] { opens.push_back(clock.Elapsed()); });
+  Start();
+  const auto deadline = std::chrono::steady_clock::now() + kRealLimit;
+  while (!LoggedIn()) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    std::this_thread::yield();
   }
-  // Closes the accepted connection: a send blocked on it fails.
-  void Drop() {
-    const int fd = connection_.exchange(-1);
-    if (fd >= 0) close(fd);
+  clock.SetRealPollMs(kFastPollMs);
+  bluetooth.SetOpenSucceeds(false, "Host is down");
+  bluetooth.Disappear();
+  ASSERT_TRUE(bluetooth.WaitForCalls("Open", 4));
+  const auto shown = [this] {
+    std::lock_guard guard(status.lock);
+    return status.receiverLost && status.connected;
+  };
+  EXPECT_TRUE(shown());
+  bluetooth.SetOpenSucceeds(true);
+  bluetooth.SendToProgram({'b', 'a', 'c', 'k'});
+  ASSERT_TRUE(caster->WaitForUploaded(4, kRealLimit));
+  EXPECT_FALSE(shown());
+  EndSession();
+  bluetooth.BeforeOpen({});
+  EXPECT_EQ(caster->Uploaded(), "back");
+  EXPECT_EQ(caster->ConnectionCount(), 1u);
+  EXPECT_TRUE(sink.Boxes().empty());
+  for (std::size_t i = 2; i < opens.size(); ++i) {
+    EXPECT_GE(opens[i] - opens[i - 1], kReceiverReopenMs) << i;
+    EXPECT_LE(opens[i] - opens[i - 1], kReceiverReopenMs + 100) << i;
   }
+}
 
- private:
-  const int listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  int port_ = 0;
-  std::atomic<int> connection_{-1};
-};
-
-// The receiver's terminal is filled at every pass while the caster reads nothing.
+// Once logged in, the receiver writes one burst: more than the caster's small window takes and
+// far less than this side's kernel accepts; then it stays silent. Every send succeeds, yet the
+// caster acknowledges nothing more.
 class BaseStalledCaster : public BaseSessionFixture {
  protected:
+  static constexpr std::size_t kBurst = 32 * 1024;
+
   BaseStalledCaster() {
     settings.port = stalled.Port();
     SetFieldText(settings.comPortName, Wide(pty.DevicePath()));
     fcntl(pty.ReceiverFd(), F_SETFL, fcntl(pty.ReceiverFd(), F_GETFL) | O_NONBLOCK);
     clock.beforeWait = [this](int) { stalled.Answer(); };
-    clock.beforeSleep = [this](int) {
-      const std::string block(4096, 'x');
-      while (write(pty.ReceiverFd(), block.data(), block.size()) > 0) {
-      }
-    };
-    // The upload's first wait for room after the login: the caster's window is full.
-    clock.beforeWaitWritable = [this](int) {
-      if (!stalled.LoggedIn() || stalledAt.load() != 0) return;
-      stalledAt.store(clock.Elapsed());
-      if (fastOnceStalled) clock.SetRealPollMs(kFastPollMs);
-      stall.set_value();
+    // Runs on the worker only. The terminal takes the burst in a few pieces, as the worker reads.
+    clock.beforeWaitAny = [this](int) {
+      if (!stalled.LoggedIn() || burstLeft == 0) return;
+      const std::string burst(burstLeft, 'x');
+      const ssize_t taken = write(pty.ReceiverFd(), burst.data(), burst.size());
+      burstLeft -= static_cast<std::size_t>(std::max<ssize_t>(taken, 0));
+      if (burstLeft > 0) return;
+      // Virtual time runs a hundred times faster than real time from now: first let the caster's
+      // last (delayed) acknowledgements arrive, so that the stall begins here.
+      WaitUntilAcknowledgementsSettle(status.socket.Get());
+      burstAt.store(clock.Elapsed());
+      burstWritten.store(true);
+      clock.SetRealPollMs(kFastPollMs);  // silent passes of virtual time run fast
     };
   }
 
-  bool Stalls() { return stall.get_future().wait_for(kRealLimit) == std::future_status::ready; }
-
-  StalledCaster stalled;
+  ManualCaster stalled{"OK\r\n"};
   PtyPair pty;
-  std::atomic<std::uint64_t> stalledAt{0};
-  std::promise<void> stall;
-  bool fastOnceStalled = false;  // silent passes of virtual time run fast once stalled
+  std::size_t burstLeft = kBurst;
+  std::atomic<bool> burstWritten{false};
+  std::atomic<std::uint64_t> burstAt{0};
 };
 
-TEST_F(BaseStalledCaster, AnUploadTheCasterNoLongerTakesFailsAfterTwentySeconds) {
-  fastOnceStalled = true;
+TEST_F(BaseStalledCaster, ACasterThatAcknowledgesNothingFailsTheUploadAfterTwentySeconds) {
   auto attempt = std::async(std::launch::async, [this] { return RunOnce(); });
   if (attempt.wait_for(kRealLimit) != std::future_status::ready) {
     ADD_FAILURE() << "the upload waits for the caster without end";
-    stalled.Drop();  // lets the blocked send fail, so the test can end
+    status.running.store(0);
   }
   EXPECT_EQ(attempt.get(), BaseSessionResult::kUploadFailed);
-  ASSERT_NE(stalledAt.load(), 0u) << "the upload never stalled";
-  EXPECT_GE(clock.Elapsed() - stalledAt.load(), kSendStallLimitMs);
-  EXPECT_LE(clock.Elapsed() - stalledAt.load(), kSendStallLimitMs + 1000);
+  ASSERT_TRUE(burstWritten.load());
+  EXPECT_GE(clock.Elapsed() - burstAt.load(), kCasterStallLimitMs);
+  EXPECT_LE(clock.Elapsed() - burstAt.load(), kCasterStallLimitMs + 200);
   EXPECT_EQ(status.StatusText(), LoadString(kStrSocketReadProblem));
   EXPECT_EQ(status.Detail(), u"The caster took no data for 20 seconds.");
-  // Counted as they were read, also the bytes of the send that failed.
-  EXPECT_GT(status.Snapshot().total, 0);
+  EXPECT_EQ(status.Snapshot().total, static_cast<std::int64_t>(kBurst));
   EXPECT_FALSE(status.socket.IsOpen());
   EXPECT_TRUE(link.IsComPortOpen());  // kept for the next attempt
 }
 
 TEST_F(BaseStalledCaster, StopsAtOnceWhileTheCasterHasStoppedReading) {
   Start();
-  ASSERT_TRUE(Stalls());
+  const auto deadline = std::chrono::steady_clock::now() + kRealLimit;
+  while (status.Snapshot().total < static_cast<std::int64_t>(kBurst)) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the burst was never read";
+    std::this_thread::yield();
+  }
   // The front end reads the status (its status line) and stops the session, as on Ctrl+C.
   auto stop = std::async(std::launch::async, [&] {
     const SessionSnapshot snapshot = status.Snapshot();
@@ -235,8 +255,8 @@ TEST_F(BaseStalledCaster, StopsAtOnceWhileTheCasterHasStoppedReading) {
   });
   const bool stopped = stop.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
   EXPECT_TRUE(stopped) << "the status or the stop waited for a send the caster never takes";
-  if (!stopped) stalled.Drop();  // lets the blocked send fail, so the test can end
-  EXPECT_GT(stop.get().total, 0);
+  if (!stopped) stalled.Drop();  // lets a blocked send fail, so the test can end
+  EXPECT_EQ(stop.get().total, static_cast<std::int64_t>(kBurst));
   EXPECT_FALSE(status.HasWorker());
   EXPECT_FALSE(status.socket.IsOpen());
   EXPECT_FALSE(link.IsComPortOpen());

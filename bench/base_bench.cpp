@@ -1,12 +1,17 @@
-// Base session figures on the real clock: a receiver on a pty puts out 11520 B/s (a 115200-baud
-// link kept full) for a given time, and a Base session uploads it to the demo caster. Prints the
-// bytes the receiver wrote, the bytes the caster received, the loss (bytes the terminal could
-// not take, as a serial driver drops them when nobody reads, plus bytes that never arrived), the
-// worker's and the process's CPU time, and the peak resident memory.
+// Base session figures on the real clock. First a receiver on a pty puts out 11520 B/s (a
+// 115200-baud link kept full) for a given time, and a Base session uploads it to the demo caster.
+// Prints the bytes the receiver wrote, the bytes the caster received, the loss (bytes the
+// terminal could not take, as a serial driver drops them when nobody reads, plus bytes that
+// never arrived), the worker's and the process's CPU time, and the peak resident memory.
+// Then the latency from the receiver to the caster: 32-byte blocks at 10 Hz written into a pty,
+// through the Base and, when it is installed, through RTKLIB's str2str as an NTRIP server, each
+// to a caster on 127.0.0.1 that notes when the blocks arrive; with the CPU time per minute of the
+// Base's worker and of the whole str2str process.
 //
-//   base_bench [SECONDS]     (default 35, at least 30 for the figures that count)
-#include <fcntl.h>
+//   base_bench [SECONDS]     (default 35, at least 30 for the figures that count; each part)
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -16,11 +21,15 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/base_session.h"
+#include "bench/latency.h"
 #include "bench/measure.h"
 #include "common/baud.h"
 #include "ntrip/correction_stream.h"
@@ -30,7 +39,7 @@
 namespace quillon {
 namespace {
 
-using Steady = std::chrono::steady_clock;
+using bench::Steady;
 
 constexpr std::uint64_t kBytesPerSecond = 11520;
 
@@ -47,20 +56,9 @@ class PrintedBoxes final : public MessageSink {
 // take at once is counted as refused rather than waited for: a receiver does not wait.
 class PacedReceiver {
  public:
-  PacedReceiver() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    char name[128] = {};
-    if (master_ >= 0 && grantpt(master_) == 0 && unlockpt(master_) == 0 &&
-        ptsname_r(master_, name, sizeof name) == 0) {
-      path_ = name;
-    }
-  }
-  ~PacedReceiver() {
-    Stop();
-    if (master_ >= 0) close(master_);
-  }
+  ~PacedReceiver() { Stop(); }
 
-  const std::string& DevicePath() const { return path_; }
+  const std::string& DevicePath() const { return pty_.DevicePath(); }
 
   void Start() {
     thread_ = std::thread([this] { Run(); });
@@ -87,16 +85,14 @@ class PacedReceiver {
       const std::uint64_t due = static_cast<std::uint64_t>(ms.count()) * kBytesPerSecond / 1000;
       const std::string bytes = stream.Next(due - produced);
       produced = due;
-      const ssize_t taken = write(master_, bytes.data(), bytes.size());
-      const std::size_t kept = taken > 0 ? static_cast<std::size_t>(taken) : 0;
+      const std::size_t kept = pty_.Write(bytes);
       refused_.fetch_add(bytes.size() - kept);
       std::lock_guard lock(mutex_);
       written_.append(bytes, 0, kept);
     }
   }
 
-  int master_ = -1;
-  std::string path_;
+  bench::ReceiverPty pty_;
   std::atomic<bool> stop_{false};
   std::atomic<std::uint64_t> refused_{0};
   mutable std::mutex mutex_;
@@ -104,50 +100,63 @@ class PacedReceiver {
   std::thread thread_;
 };
 
-}  // namespace
-}  // namespace quillon
+// The Base's settings for a caster on 127.0.0.1 at `port` and a receiver at `device`.
+BaseSettings SettingsFor(int port, const std::string& device) {
+  BaseSettings settings;
+  SetDefaultSettings(settings);
+  SetFieldText(settings.address, u"127.0.0.1");
+  settings.port = port;
+  SetFieldText(settings.password, u"demo");
+  SetFieldText(settings.mountPoint, u"DEMO");
+  settings.baudIndex = BaudIndexForRate(115200);
+  SetFieldText(settings.comPortName, std::u16string(device.begin(), device.end()));
+  return settings;
+}
 
-int main(int argc, char** argv) {
-  using namespace quillon;
-  std::setlocale(LC_ALL, "");
-  const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 35;
+// A Base session to the caster at `port` on 127.0.0.1 from the receiver at `device`, on the real
+// clock; stopped at the latest when it goes.
+class Session {
+ public:
+  Session(int port, const std::string& device) : settings_(SettingsFor(port, device)) {
+    status_.owner.store(&boxes_);
+    StartBaseSession({settings_, status_, link_, RealClock(), {}});
+  }
+  ~Session() { Stop(); }
+  void Stop() { StopSession(status_, link_, RealClock()); }
+  BaseStatus& Status() { return status_; }
 
+ private:
+  PrintedBoxes boxes_;
+  BaseSettings settings_;
+  BaseStatus status_;
+  ComLink link_{RealClock(), nullptr};
+};
+
+// 11520 B/s for `seconds` through a Base session to the demo caster; true when every byte
+// arrived, in order.
+bool MeasureThroughput(int seconds) {
   DemoCaster caster;
   PacedReceiver receiver;
   if (receiver.DevicePath().empty()) {
     std::fprintf(stderr, "no pseudo-terminal\n");
-    return 1;
+    return false;
   }
-  BaseSettings settings;
-  SetDefaultSettings(settings);
-  SetFieldText(settings.address, u"127.0.0.1");
-  settings.port = caster.Port();
-  SetFieldText(settings.password, u"demo");
-  SetFieldText(settings.mountPoint, u"DEMO");
-  settings.baudIndex = BaudIndexForRate(115200);
-  const std::string& device = receiver.DevicePath();
-  SetFieldText(settings.comPortName, std::u16string(device.begin(), device.end()));
-
-  PrintedBoxes boxes;
-  BaseStatus status;
-  status.owner.store(&boxes);
-  ComLink link(RealClock(), nullptr);
-  StartBaseSession({settings, status, link, RealClock(), {}});
+  Session session(caster.Port(), receiver.DevicePath());
   // The caster answers at once; the worker reads the answer after its 4 s pause. The receiver
   // starts once the upload runs.
   if (!caster.WaitForConnections(1, std::chrono::seconds(10))) {
     std::fprintf(stderr, "no connection to the caster\n");
-    return 1;
+    return false;
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(4500));
-  if (!status.StatusText().empty()) {
+  if (!session.Status().StatusText().empty()) {
     std::fprintf(stderr, "the login failed\n");
-    return 1;
+    return false;
   }
   const auto worker = bench::ThreadCpuClock("quillon-base");
   if (!worker) {
     std::fprintf(stderr, "worker thread not found\n");
-    return 1;
+    return false;
   }
 
   const double workerStart = bench::CpuSeconds(*worker);
@@ -168,7 +177,7 @@ int main(int argc, char** argv) {
   caster.WaitForUploaded(written.size(), std::chrono::seconds(3));
   const double workerCpu = bench::CpuSeconds(*worker) - workerStart;
   const double processCpu = bench::CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processStart;
-  StopSession(status, link, RealClock());
+  session.Stop();
   const std::string uploaded = caster.Uploaded();
 
   const std::uint64_t missing =
@@ -192,5 +201,114 @@ int main(int argc, char** argv) {
       workerCpu, workerCpu / wall * 100.0, processCpu, processCpu / wall * 100.0);
   std::printf("peak resident memory %.1f MB (whole process, caster and receiver included)\n",
               bench::PeakResidentMegabytes());
-  return loss == 0 && uploaded == written ? 0 : 1;
+  return loss == 0 && uploaded == written;
+}
+
+struct Relayed {
+  std::vector<double> latencies;  // ms from each block's write to its arrival, in order
+  double cpuMsPerMinute = 0.0;
+  bool exact = false;  // the caster got every block, unchanged and in order
+};
+
+// Writes `count` 32-byte blocks at 10 Hz into `pty` (a program relays them to `caster`) and
+// notes when each arrives; `cpuSeconds` tells the relaying program's CPU time.
+Relayed RelayBlocks(bench::ReceiverPty& pty, bench::TimedCaster& caster, int count,
+                    const std::function<double()>& cpuSeconds) {
+  constexpr std::size_t kBlock = 32;
+  CorrectionStream stream;
+  std::string written;
+  std::vector<Steady::time_point> sent;
+  const double cpuStart = cpuSeconds();
+  const auto start = Steady::now();
+  for (auto next = start; static_cast<int>(sent.size()) < count; next += std::chrono::milliseconds(100)) {
+    std::this_thread::sleep_until(next);
+    const std::string block = stream.Next(kBlock);
+    sent.push_back(Steady::now());
+    if (pty.Write(block) != block.size()) break;
+    written += block;
+  }
+  Relayed relayed;
+  for (std::size_t i = 0; i < sent.size(); ++i) {
+    const auto arrived = caster.WaitForBytes(kBlock * (i + 1), std::chrono::seconds(3));
+    if (!arrived) break;
+    relayed.latencies.push_back(bench::Ms(*arrived - sent[i]).count());
+  }
+  const double minutes = std::chrono::duration<double>(Steady::now() - start).count() / 60.0;
+  relayed.cpuMsPerMinute = (cpuSeconds() - cpuStart) * 1000.0 / minutes;
+  relayed.exact = caster.Received() == written;
+  return relayed;
+}
+
+std::optional<Relayed> BaseLatency(int count) {
+  bench::ReceiverPty pty;
+  bench::TimedCaster caster("ICY 200 OK\r\n");
+  Session session(caster.Port(), pty.DevicePath());
+  std::optional<Relayed> relayed;
+  const auto worker = caster.WaitForLogin(std::chrono::seconds(10))
+                          ? bench::ThreadCpuClock("quillon-base")
+                          : std::nullopt;
+  if (worker) {
+    std::this_thread::sleep_for(std::chrono::seconds(1));  // into the upload loop
+    relayed = RelayBlocks(pty, caster, count, [&] { return bench::CpuSeconds(*worker); });
+  }
+  return relayed;
+}
+
+// str2str from the PATH as an NTRIP server on the same path; nothing when it is not installed
+// or did not log in.
+std::optional<Relayed> Str2strLatency(int count) {
+  std::string program;
+  const char* path = std::getenv("PATH");
+  for (std::string_view rest = path != nullptr ? path : ""; program.empty() && !rest.empty();) {
+    const std::string folder(rest.substr(0, rest.find(':')));
+    rest.remove_prefix(std::min(rest.size(), folder.size() + 1));
+    if (access((folder + "/str2str").c_str(), X_OK) == 0) program = folder + "/str2str";
+  }
+  if (program.empty()) return std::nullopt;
+  bench::ReceiverPty pty;
+  bench::TimedCaster caster("ICY 200 OK\r\n");
+  // str2str names a serial device by its path below /dev.
+  const std::string device = pty.DevicePath().substr(std::string_view("/dev/").size());
+  const pid_t pid = bench::StartQuietly(
+      {program, "-in", "serial://" + device + ":115200", "-out",
+       "ntrips://:demo@127.0.0.1:" + std::to_string(caster.Port()) + "/DEMO"},
+      true);
+  if (pid < 0) return std::nullopt;
+  std::optional<Relayed> relayed;
+  if (caster.WaitForLogin(std::chrono::seconds(10))) {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    relayed = RelayBlocks(pty, caster, count, [pid] { return bench::ProcessCpuSeconds(pid); });
+  }
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
+  return relayed;
+}
+
+void PrintRelayed(const char* label, const std::optional<Relayed>& relayed, int count) {
+  if (!relayed) {
+    std::printf("latency %-7s not measured (not installed, or it did not log in)\n", label);
+    return;
+  }
+  bench::PrintLatency(label, relayed->latencies, count);
+  std::printf("        %-7s CPU %.1f ms per minute%s\n", label, relayed->cpuMsPerMinute,
+              relayed->exact ? "" : "; the blocks did NOT arrive whole and in order");
+}
+
+}  // namespace
+}  // namespace quillon
+
+int main(int argc, char** argv) {
+  using namespace quillon;
+  std::setlocale(LC_ALL, "");
+  const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 35;
+  const bool throughput = MeasureThroughput(seconds);
+
+  const int blocks = seconds * 10;
+  std::printf(
+      "receiver to caster, 32-byte blocks at 10 Hz written into a pty (the CPU: the Base's "
+      "worker thread, the whole str2str process):\n");
+  const std::optional<Relayed> base = BaseLatency(blocks);
+  PrintRelayed("Base", base, blocks);
+  PrintRelayed("str2str", Str2strLatency(blocks), blocks);
+  return throughput && base && base->exact ? 0 : 1;
 }

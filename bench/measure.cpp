@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <sstream>
 
 extern char** environ;
 
@@ -54,16 +55,34 @@ double PeakResidentMegabytesOf(pid_t pid) {
   return -1.0;
 }
 
+double ProcessCpuSeconds(pid_t pid) {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(stat, line);
+  // Fields 14 and 15 (user and system time in clock ticks) follow the name, which is in
+  // parentheses and may hold spaces.
+  const std::size_t nameEnd = line.rfind(')');
+  if (nameEnd == std::string::npos) return -1.0;
+  std::istringstream fields(line.substr(nameEnd + 2));
+  std::string skipped;
+  for (int field = 3; field < 14; ++field) fields >> skipped;
+  unsigned long long user = 0, system = 0;
+  if (!(fields >> user >> system)) return -1.0;
+  return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
 namespace {
 
-// Starts `words` with its standard output sent to `fd`; -1 when it cannot be started.
-pid_t StartWithOutput(std::vector<std::string>& words, int fd) {
+// Starts `words` with its standard output (and, with `errorsToo`, its standard error) sent to
+// `fd`; -1 when it cannot be started.
+pid_t StartWithOutput(std::vector<std::string>& words, int fd, bool errorsToo = false) {
   std::vector<char*> argv;
   for (std::string& word : words) argv.push_back(word.data());
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fd, STDOUT_FILENO);
+  if (errorsToo) posix_spawn_file_actions_adddup2(&actions, fd, STDERR_FILENO);
   pid_t pid = -1;
   const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -72,9 +91,9 @@ pid_t StartWithOutput(std::vector<std::string>& words, int fd) {
 
 }  // namespace
 
-pid_t StartQuietly(std::vector<std::string> words) {
+pid_t StartQuietly(std::vector<std::string> words, bool errorsToo) {
   const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-  const pid_t pid = StartWithOutput(words, null);
+  const pid_t pid = StartWithOutput(words, null, errorsToo);
   if (null >= 0) close(null);
   return pid;
 }

@@ -25,9 +25,13 @@ double PeakResidentMegabytes();
 // the child's figure takes on at exec. Negative when it cannot be read.
 double PeakResidentMegabytesOf(pid_t pid);
 
-// Starts the program `words[0]` with the arguments that follow and its standard output thrown
-// away; -1 when it cannot be started.
-pid_t StartQuietly(std::vector<std::string> words);
+// Starts the program `words[0]` with the arguments that follow and its standard output (and,
+// with `errorsToo`, its standard error) thrown away; -1 when it cannot be started.
+pid_t StartQuietly(std::vector<std::string> words, bool errorsToo = false);
+
+// The CPU seconds (user and system) the running process `pid` has used; negative when they
+// cannot be read.
+double ProcessCpuSeconds(pid_t pid);
 
 // Runs the program `words[0]` with the arguments that follow to its end and returns what it
 // wrote to its standard output; `status` gets its wait status (-1 when it could not be run).

@@ -1,8 +1,11 @@
 // Rover session figures on the real clock, from the demo caster to a receiver on a pty:
 // caster-to-receiver latency of 32-byte blocks sent at 1 Hz and 10 Hz (a typical correction
 // stream), the worker's CPU time per minute while it relays the 10 Hz stream and while it relays
-// 5 KB/s, and the process's peak resident memory. Then what TLS adds to the caster stream's
-// latency: 32-byte blocks sent round an echo peer on loopback over plain TCP and over TLS.
+// 5 KB/s, and the process's peak resident memory. Then the upstream: a receiver putting out
+// 20 kB/s of NMEA with a GGA each second while the caster streams a burst a second; how much
+// reaches the caster and how long each GGA takes to get there. Then what TLS adds to the caster
+// stream's latency: 32-byte blocks sent round an echo peer on loopback over plain TCP and over
+// TLS.
 //
 //   rover_bench [--quick]     (--quick: fewer samples, for a smoke run)
 #include <time.h>
@@ -15,11 +18,13 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bench/latency.h"
 #include "bench/measure.h"
 #include "net/caster_stream_connect.h"
 #include "ntrip/demo_caster.h"
@@ -32,8 +37,9 @@
 namespace quillon {
 namespace {
 
-using Steady = std::chrono::steady_clock;
-using Ms = std::chrono::duration<double, std::milli>;
+using bench::Ms;
+using bench::PrintLatency;
+using bench::Steady;
 
 class NoBoxes final : public MessageSink {
  public:
@@ -44,19 +50,19 @@ class NoBoxes final : public MessageSink {
   void DismissAll() override {}
 };
 
-// A Rover session between `caster` and `receiver`, started and stopped as the dialog does.
+// A Rover session between the caster at `port` on 127.0.0.1 and the receiver at `device`,
+// started and stopped as the dialog does.
 class Session {
  public:
-  Session(DemoCaster& caster, SimulatedReceiver& receiver, const std::filesystem::path& folder)
+  Session(int port, const std::string& device, const std::filesystem::path& folder)
       : folder_(folder) {
     SetDefaultSettings(settings_);
     SetFieldText(settings_.address, u"127.0.0.1");
-    settings_.port = caster.Port();
+    settings_.port = port;
     SetFieldText(settings_.userName, u"demo");
     SetFieldText(settings_.password, u"demo");
     SetFieldText(settings_.mountPoint, u"DEMO");
     settings_.baudIndex = 6;
-    const std::string& device = receiver.DevicePath();
     SetFieldText(settings_.comPortName, std::u16string(device.begin(), device.end()));
     status_.owner.store(&boxes_);
     StartRoverSession({settings_, status_, link_, RealClock(), folder_});
@@ -70,14 +76,6 @@ class Session {
   RoverStatus status_;
   ComLink link_{RealClock(), nullptr};
 };
-
-double Percentile(std::vector<double> values, double p) {
-  if (values.empty()) return 0.0;
-  std::sort(values.begin(), values.end());
-  const std::size_t at =
-      std::min(values.size() - 1, static_cast<std::size_t>(p / 100.0 * values.size()));
-  return values[at];
-}
 
 // Sends `count` blocks at `hertz` on a fixed schedule (a caster does not wait for its
 // clients) and notes when each block has wholly reached the receiver.
@@ -112,12 +110,6 @@ std::vector<double> Latencies(DemoCaster& caster, SimulatedReceiver& receiver, i
   }
   sender.join();
   return latencies;
-}
-
-void PrintLatency(const char* label, const std::vector<double>& values, int wanted) {
-  std::printf("latency %-6s blocks %3zu/%-3d  p50 %6.1f ms  p99 %6.1f ms  max %6.1f ms\n", label,
-              values.size(), wanted, Percentile(values, 50), Percentile(values, 99),
-              values.empty() ? 0.0 : *std::max_element(values.begin(), values.end()));
 }
 
 // Times `count` rounds of a 32-byte block through a caster stream to an echo peer and back,
@@ -184,6 +176,59 @@ class WorkerCpu {
   Steady::time_point start_;
 };
 
+// The receiver puts out 20 kB/s of whole NMEA sentences, a GGA among them each second, while the
+// caster streams a burst of 500 bytes a second (the usual RTCM pace): how much of the output
+// reaches the caster, and how long each GGA takes from the receiver to the caster.
+void MeasureUpstream(int seconds, const std::filesystem::path& folder) {
+  constexpr std::size_t kBytesPerTick = 200;  // every 10 ms
+  const std::string gsv = "$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00*74\r\n";
+  bench::ReceiverPty pty;
+  bench::TimedCaster caster("ICY 200 OK\r\n", 500);
+  Session session(caster.Port(), pty.DevicePath(), folder);
+  if (!caster.WaitForLogin(std::chrono::seconds(10))) {
+    std::fprintf(stderr, "no upstream session\n");
+    return;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // into the relay loop
+  std::string written;
+  std::vector<std::pair<std::size_t, Steady::time_point>> ggas;  // where each ends, when written
+  std::size_t refused = 0;
+  const auto start = Steady::now();
+  const auto end = start + std::chrono::seconds(seconds);
+  auto nextGga = start;
+  for (auto next = start; next < end; next += std::chrono::milliseconds(10)) {
+    std::this_thread::sleep_until(next);
+    std::string bytes;
+    const bool gga = Steady::now() >= nextGga;
+    if (gga) {
+      bytes = MakeGgaSentence(std::time(nullptr), 52.52, 13.40);
+      nextGga += std::chrono::seconds(1);
+    }
+    const std::size_t ggaSize = bytes.size();
+    while (bytes.size() < kBytesPerTick) bytes += gsv;
+    const std::size_t taken = pty.Write(bytes);
+    if (gga && taken >= ggaSize) ggas.emplace_back(written.size() + ggaSize, Steady::now());
+    refused += bytes.size() - taken;
+    written.append(bytes, 0, taken);
+  }
+  const double wall = std::chrono::duration<double>(Steady::now() - start).count();
+  std::vector<double> latencies;
+  for (const auto& [ends, at] : ggas) {
+    const auto arrived = caster.WaitForBytes(ends, std::chrono::seconds(3));
+    if (!arrived) break;
+    latencies.push_back(Ms(*arrived - at).count());
+  }
+  caster.WaitForBytes(written.size(), std::chrono::seconds(3));
+  const std::string received = caster.Received();
+  std::printf(
+      "upstream: the receiver wrote %.1f kB/s for %.0f s (%zu bytes refused by the terminal), "
+      "the caster got %.1f %% of it (%s)\n",
+      static_cast<double>(written.size()) / wall / 1000.0, wall, refused,
+      100.0 * static_cast<double>(received.size()) / static_cast<double>(written.size()),
+      received == written ? "identical, in order" : "NOT identical");
+  PrintLatency("GGA up", latencies, static_cast<int>(ggas.size()));
+}
+
 }  // namespace
 }  // namespace quillon
 
@@ -199,7 +244,7 @@ int main(int argc, char** argv) {
   {
     DemoCaster caster;
     SimulatedReceiver receiver(RealClock());
-    Session session(caster, receiver, folder);
+    Session session(caster.Port(), receiver.DevicePath(), folder);
     if (!caster.WaitForLoggedInClients(1, std::chrono::seconds(10))) {
       std::fprintf(stderr, "no session\n");
       return 1;
@@ -217,7 +262,7 @@ int main(int argc, char** argv) {
     config.streamBytesPerSecond = 5000;
     DemoCaster caster(config);
     SimulatedReceiver receiver(RealClock());
-    Session session(caster, receiver, folder);
+    Session session(caster.Port(), receiver.DevicePath(), folder);
     if (!caster.WaitForLoggedInClients(1, std::chrono::seconds(10))) return 1;
     WorkerCpu cpu;
     if (!cpu.Start()) return 1;
@@ -234,6 +279,7 @@ int main(int argc, char** argv) {
   }
   std::printf("peak resident memory %.1f MB (whole process, caster and receiver included)\n",
               bench::PeakResidentMegabytes());
+  MeasureUpstream(cpuSeconds, folder);
 
   // The Rover worker does not read through the caster stream yet, so TLS is measured on the
   // stream itself.

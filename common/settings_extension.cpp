@@ -1,6 +1,7 @@
 #include "common/settings_extension.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 #include <optional>
 #include <string>
@@ -16,10 +17,12 @@ constexpr std::uint16_t kVersion = 1;
 constexpr std::uint8_t kNoSlot = 0xFF;
 constexpr std::size_t kRecordHeaderSize = 5;
 
-// Five texts of the record's own, and three and ten mount points per host entry, and a protocol
-// for the record and each entry, all at their longest, still make an extension that is read.
+// Five texts of the record's own, and three and ten mount points per host entry, a protocol for
+// the record and each entry, and the upstream choice, all at their longest, still make an
+// extension that is read.
 static_assert((5 + kMaxHosts * (3 + kMaxMountPoints)) * (kRecordHeaderSize + 255) +
-                  (1 + kMaxHosts) * (kRecordHeaderSize + 2 + kMaxCaFileBytes) <=
+                  (1 + kMaxHosts) * (kRecordHeaderSize + 2 + kMaxCaFileBytes) +
+                  kRecordHeaderSize + 2 <=
               kMaxExtensionRecordBytes);
 
 // Where a value lives: its id, and the host entry and mount point it belongs to.
@@ -42,6 +45,7 @@ void ForEachValue(Record& record, Visit&& visit) {
   visit(ValueKey{Id::kMountPoint}, record.mountPoint);
   visit(ValueKey{Id::kDevicePath}, record.comPortName);
   visit(ValueKey{Id::kCasterProtocol}, record.protocol);
+  visit(ValueKey{Id::kUpstream}, record.upstream);
   for (std::uint8_t host = 0; host < kMaxHosts; ++host) {
     auto& entry = record.hosts[host];
     visit(ValueKey{Id::kAddress, host}, entry.address);
@@ -92,6 +96,22 @@ void TakeExtensionBytes(std::string_view bytes, CasterProtocol& protocol) {
     return;
   }
   protocol = {static_cast<NtripVersion>(version), tls == 1, std::string(caFile)};
+}
+
+// The upstream choice's bytes; nothing for the whole output, the default.
+std::optional<std::string> ExtensionBytes(const UpstreamChoice& choice) {
+  if (choice.ggaSeconds == 0) return std::nullopt;
+  std::array<std::uint8_t, 2> bytes{};
+  PutUInt16(bytes, 0, static_cast<std::uint16_t>(choice.ggaSeconds));
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// Takes an interval read from the file when it is one the options allow.
+void TakeExtensionBytes(std::string_view bytes, UpstreamChoice& choice) {
+  if (bytes.size() != 2) return;
+  const std::int32_t seconds =
+      GetUInt16(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()), 0);
+  if (seconds >= kMinGgaSeconds && seconds <= kMaxGgaSeconds) choice.ggaSeconds = seconds;
 }
 
 void Append(SettingsBytes& bytes, std::size_t width, std::uint64_t value) {

@@ -37,6 +37,7 @@ enum class ExtensionValueId : std::uint8_t {
   // The caster's protocol: the NTRIP version (u8, 1 or 2), TLS (u8, 0 or 1; only with version
   // 2) and the CA file's path (UTF-8, the rest of the value).
   kCasterProtocol = 6,
+  kUpstream = 7,  // UpstreamChoice::ggaSeconds, u16; absent: the whole output
 };
 
 // The extension that `record` needs: every text that its field in the image cannot hold. Empty
@@ -50,7 +51,8 @@ SettingsBytes EncodeSettingsExtension(const SettingsRecord& record);
 // that field holds (a program that knows no extension may have rewritten the field since). A
 // caster protocol is taken whole or not at all: a version 1 or 2, TLS only with version 2, and a
 // CA file that is empty or an absolute path of at most kMaxCaFileBytes bytes of UTF-8 without
-// control characters.
+// control characters. The upstream interval is taken only when it is within
+// kMinGgaSeconds..kMaxGgaSeconds.
 void DecodeSettingsExtension(std::span<const std::uint8_t> extension, SettingsRecord& record);
 
 // The CRC-32 of `bytes` (polynomial 0xEDB88320, as zlib and PNG use).

@@ -142,6 +142,29 @@ TEST(SettingsExtension, ADamagedExtensionOrAnUntrustworthyValueLeavesTheImagesTe
   }
 }
 
+// The Rover's choice of GGA only: the default writes nothing; another interval is one record of
+// two bytes, taken back only within the options' range.
+TEST(SettingsExtension, TheUpstreamIntervalTravelsAsOneRecordAndOnlyWithinItsRange) {
+  SettingsRecord record;
+  EXPECT_EQ(FileOf(record).size(), kSettingsImageSize);
+  record.upstream.ggaSeconds = 3600;
+  const SettingsBytes file = FileOf(record);
+  // Magic, version, length 7; id 7, no host, no mount point, size 2, 3600; the checksum.
+  const SettingsBytes expected = {'Z', 'Q', 'E', 'X', 1, 0, 7, 0, 0, 0, 7, 0xFF, 0xFF, 2, 0,
+                                  0x10, 0x0E};
+  ASSERT_EQ(file.size(), kSettingsImageSize + expected.size() + 4);
+  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), file.begin() + kSettingsImageSize));
+  const std::pair<std::uint16_t, std::int32_t> stored[] = {
+      {1, 1}, {3600, 3600}, {0, 0}, {3601, 0}, {0xFFFF, 0}};
+  for (const auto& [value, taken] : stored) {
+    SettingsBytes changed = file;
+    PutLittleEndian(changed, kSettingsImageSize + 15, 2, value);
+    Seal(changed);
+    SettingsRecord decoded;
+    DecodeSharedSettings(changed, decoded);
+    EXPECT_EQ(decoded.upstream.ggaSeconds, taken) << value;
+  }
+}
 
 // A caster's protocol goes into the extension as its id, the slot, the version, the TLS byte
 // and the CA file's path, for the record and for each host entry, and comes back from it.

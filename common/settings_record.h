@@ -54,6 +54,16 @@ struct HostEntry {
   bool operator==(const HostEntry&) const = default;
 };
 
+// What a Rover sends upstream: the receiver's whole output, or only its GGA sentences, at most
+// one per `ggaSeconds` seconds (a metered link carries a few bytes a second then).
+inline constexpr std::int32_t kMinGgaSeconds = 1;
+inline constexpr std::int32_t kMaxGgaSeconds = 3600;
+struct UpstreamChoice {
+  std::int32_t ggaSeconds = 0;  // 0: the whole output; kMinGgaSeconds..kMaxGgaSeconds: GGA only
+
+  bool operator==(const UpstreamChoice&) const = default;
+};
+
 // The shared fields. The owner field at offset 0 is not kept: it is written as 0.
 struct SettingsRecord {
   CredentialField userName;
@@ -74,6 +84,8 @@ struct SettingsRecord {
   // The caster's protocol, which follows its address (see SetCasterAddress); kept in the
   // extension.
   CasterProtocol protocol;
+  // Rover: not in the image, kept in the file's extension. The Base does not use it.
+  UpstreamChoice upstream;
 
   bool operator==(const SettingsRecord&) const = default;
 };

@@ -43,6 +43,10 @@ class BluetoothLib {
   // Reads up to `capacity` bytes, waiting a short bounded time; the number read, 0 when none.
   virtual std::int32_t Read(std::uint8_t* buffer, std::size_t capacity) = 0;
 
+  // A descriptor, valid for the library's life, that polls readable while the open link has
+  // bytes to read or has gone (see ReadinessSet); a session waits on it.
+  virtual int ReadyHandle() = 0;
+
   // Makes device `index` the selected one.
   virtual void SelectDevice(std::int32_t index) = 0;
 

@@ -75,6 +75,24 @@ bool ComLink::WriteComPort(const std::uint8_t* bytes, std::size_t count) {
   return state_.hPort.Write(bytes, count);
 }
 
+void ComLink::DiscardInput() {
+  if (!InBluetoothMode()) {
+    state_.hPort.DiscardInput();
+    return;
+  }
+  // The library keeps no input queue of its own to flush: read what is there, a bounded amount,
+  // so that a receiver that never pauses cannot hold the session here.
+  constexpr int kMostReads = 16;
+  std::uint8_t dropped[1024];
+  for (int i = 0; i < kMostReads && ReadComPort(dropped, sizeof dropped) == sizeof dropped; ++i) {
+  }
+}
+
+int ComLink::ReadyHandle() {
+  if (InBluetoothMode()) return bluetooth_ != nullptr ? bluetooth_->ReadyHandle() : -1;
+  return state_.hPort.ReadyHandle();
+}
+
 void ComLink::CloseComPort() {
   if (InBluetoothMode()) {
     if (bluetooth_ != nullptr) bluetooth_->Close();

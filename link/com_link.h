@@ -90,6 +90,14 @@ class ComLink {
   // true only when all `count` bytes were taken; false at once on a closed link.
   bool WriteComPort(const std::uint8_t* bytes, std::size_t count);
 
+  // Drops what the receiver sent that nobody has read yet (at most a few reads' worth on a
+  // Bluetooth link), so that the next read is live.
+  void DiscardInput();
+
+  // Readable while the open link has bytes to read or has gone; valid for the link's life, so a
+  // session may wait on it while the stop sequence closes the link. -1 when there is none.
+  int ReadyHandle();
+
   // Closes the link; any time, any number of times. In Bluetooth mode the library's close is
   // called every time.
   void CloseComPort();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 namespace quillon {
 namespace {
@@ -23,9 +24,10 @@ constexpr std::array<PositionKind, 4> kKinds = {{
     {"GNS", 2, 13, 14},
 }};
 constexpr std::size_t kMostFields = 15;
-constexpr std::size_t kTypeAt = 3;        // "$" and two talker characters come first
-constexpr std::size_t kHeadLength = 7;    // "$", talker, type and the character behind
-constexpr std::size_t kChecksumTail = 3;  // "*hh"
+constexpr std::size_t kTypeAt = 3;           // "$" and two talker characters come first
+constexpr std::size_t kHeadLength = 7;       // "$", talker, type and the character behind
+constexpr std::size_t kChecksumTail = 3;     // "*hh"
+constexpr std::size_t kGgaQualityField = 6;  // the fix quality: 0 is no fix
 
 bool IsPrintable(char c) { return c >= 0x20 && c <= 0x7E; }
 bool IsCapital(char c) { return c >= 'A' && c <= 'Z'; }
@@ -96,6 +98,77 @@ class SentenceWriter {
   bool full_ = false;
 };
 
+// A sentence of a position kind taken apart; `kind` null when it is not a well-formed one.
+struct ParsedSentence {
+  const PositionKind* kind = nullptr;
+  std::array<std::string_view, kMostFields> fields;  // the address first
+  std::size_t count = 0;
+  std::string_view lineEnd;
+};
+
+ParsedSentence ParseSentence(std::string_view sentence) {
+  ParsedSentence parsed;
+  if (sentence.size() > kNmeaMaxSentenceLength) return parsed;
+  parsed.lineEnd = LineEnd(sentence);
+  const std::string_view text = sentence.substr(0, sentence.size() - parsed.lineEnd.size());
+  if (text.size() < 1 + kChecksumTail || text[0] != '$') return parsed;
+  const std::size_t star = text.size() - kChecksumTail;
+  if (text.find('*') != star) return parsed;
+  if (!std::all_of(text.begin() + 1, text.end(),
+                   [](char c) { return IsPrintable(c) && c != '$'; })) {
+    return parsed;
+  }
+  const int high = HexValue(text[star + 1]);
+  const int low = HexValue(text[star + 2]);
+  if (high < 0 || low < 0 || high * 16 + low != NmeaChecksum(text)) return parsed;
+
+  std::string_view rest = text.substr(1, star - 1);
+  for (;;) {
+    if (parsed.count == parsed.fields.size()) return parsed;
+    const std::size_t comma = std::min(rest.find(','), rest.size());
+    parsed.fields[parsed.count++] = rest.substr(0, comma);
+    if (comma == rest.size()) break;
+    rest.remove_prefix(comma + 1);
+  }
+  const PositionKind* kind = KindOfAddress(parsed.fields[0]);
+  if (kind == nullptr || parsed.count < kind->minFields || parsed.count > kind->maxFields) {
+    return parsed;
+  }
+  if (std::any_of(parsed.fields.begin(),
+                  parsed.fields.begin() + static_cast<std::ptrdiff_t>(parsed.count),
+                  [](std::string_view field) { return field.size() > kNmeaMaxFieldLength; })) {
+    return parsed;
+  }
+  parsed.kind = kind;
+  return parsed;
+}
+
+// The degrees of an NMEA coordinate "dddmm.mmmm" with its hemisphere letter (`negative` is S
+// or W); nothing unless the digits are whole, the minutes below 60 and the result within
+// `limit`.
+std::optional<double> CoordinateDegrees(std::string_view text, std::string_view hemisphere,
+                                        char positive, char negative, double limit) {
+  const std::size_t point = std::min(text.find('.'), text.size());
+  if (point < 3 || hemisphere.size() != 1 ||
+      (hemisphere[0] != positive && hemisphere[0] != negative) ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return IsDigit(c) || c == '.'; }) ||
+      text.find('.', point + 1) != std::string_view::npos) {
+    return std::nullopt;
+  }
+  double degrees = 0.0;
+  for (const char c : text.substr(0, point - 2)) degrees = degrees * 10.0 + (c - '0');
+  double minutes = 0.0;
+  for (const char c : text.substr(point - 2, 2)) minutes = minutes * 10.0 + (c - '0');
+  double scale = 0.1;
+  for (const char c : text.substr(std::min(point + 1, text.size()))) {
+    minutes += (c - '0') * scale;
+    scale /= 10.0;
+  }
+  const double value = degrees + minutes / 60.0;
+  if (minutes >= 60.0 || value > limit) return std::nullopt;
+  return hemisphere[0] == negative ? -value : value;
+}
+
 }  // namespace
 
 HeadMatch MatchPositionHead(std::string_view text) {
@@ -159,43 +232,21 @@ std::string NmeaCoordinateText(double magnitude, int degreeDigits) {
   return std::string(text.data(), static_cast<std::size_t>(std::max(written, 0)));
 }
 
+std::string_view WellFormedPositionKind(std::string_view sentence) {
+  const ParsedSentence parsed = ParseSentence(sentence);
+  return parsed.kind != nullptr ? parsed.kind->type : std::string_view();
+}
+
 std::size_t RewritePositionSentence(std::string_view sentence, double latitude, double longitude,
                                     NmeaSentence& out) {
   if (!IsGlobePosition(latitude, longitude)) return 0;
-  if (sentence.size() > kNmeaMaxSentenceLength) return 0;
-  const std::string_view lineEnd = LineEnd(sentence);
-  const std::string_view text = sentence.substr(0, sentence.size() - lineEnd.size());
-  if (text.size() < 1 + kChecksumTail || text[0] != '$') return 0;
-  const std::size_t star = text.size() - kChecksumTail;
-  if (text.find('*') != star) return 0;
-  if (!std::all_of(text.begin() + 1, text.end(),
-                   [](char c) { return IsPrintable(c) && c != '$'; })) {
-    return 0;
-  }
-  const int high = HexValue(text[star + 1]);
-  const int low = HexValue(text[star + 2]);
-  if (high < 0 || low < 0 || high * 16 + low != NmeaChecksum(text)) return 0;
-
-  std::array<std::string_view, kMostFields> fields;
-  std::size_t count = 0;
-  std::string_view rest = text.substr(1, star - 1);
-  for (;;) {
-    if (count == fields.size()) return 0;
-    const std::size_t comma = std::min(rest.find(','), rest.size());
-    fields[count++] = rest.substr(0, comma);
-    if (comma == rest.size()) break;
-    rest.remove_prefix(comma + 1);
-  }
-  const PositionKind* kind = KindOfAddress(fields[0]);
-  if (kind == nullptr || count < kind->minFields || count > kind->maxFields) return 0;
-  if (std::any_of(fields.begin(), fields.begin() + static_cast<std::ptrdiff_t>(count),
-                  [](std::string_view field) { return field.size() > kNmeaMaxFieldLength; })) {
-    return 0;
-  }
+  ParsedSentence parsed = ParseSentence(sentence);
+  if (parsed.kind == nullptr) return 0;
+  auto& fields = parsed.fields;
 
   const std::string latitudeText = NmeaCoordinateText(std::fabs(latitude), 2);
   const std::string longitudeText = NmeaCoordinateText(std::fabs(longitude), 3);
-  const std::size_t at = kind->latitudeField;
+  const std::size_t at = parsed.kind->latitudeField;
   fields[at] = latitudeText;
   fields[at + 1] = latitude < 0.0 ? "S" : "N";
   fields[at + 2] = longitudeText;
@@ -203,7 +254,7 @@ std::size_t RewritePositionSentence(std::string_view sentence, double latitude, 
 
   SentenceWriter writer(out);
   writer.Append("$");
-  for (std::size_t i = 0; i < count; ++i) {
+  for (std::size_t i = 0; i < parsed.count; ++i) {
     if (i > 0) writer.Append(",");
     writer.Append(fields[i]);
   }
@@ -211,8 +262,22 @@ std::size_t RewritePositionSentence(std::string_view sentence, double latitude, 
   std::array<char, 3> checksum{};
   std::snprintf(checksum.data(), checksum.size(), "%02X", NmeaChecksum(writer.Text()));
   writer.Append(std::string_view(checksum.data(), 2));
-  writer.Append(lineEnd);
+  writer.Append(parsed.lineEnd);
   return writer.Finish();
+}
+
+std::optional<GeoPosition> GgaPosition(std::string_view sentence) {
+  const ParsedSentence parsed = ParseSentence(sentence);
+  if (parsed.kind == nullptr || parsed.kind->type != "GGA" ||
+      parsed.fields[kGgaQualityField].empty() || parsed.fields[kGgaQualityField] == "0") {
+    return std::nullopt;
+  }
+  const auto& fields = parsed.fields;
+  const std::size_t at = parsed.kind->latitudeField;
+  const auto latitude = CoordinateDegrees(fields[at], fields[at + 1], 'N', 'S', 90.0);
+  const auto longitude = CoordinateDegrees(fields[at + 2], fields[at + 3], 'E', 'W', 180.0);
+  if (!latitude || !longitude) return std::nullopt;
+  return GeoPosition{*latitude, *longitude};
 }
 
 }  // namespace quillon

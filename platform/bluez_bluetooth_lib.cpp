@@ -148,6 +148,7 @@ bool BluezBluetoothLib::Open(std::int32_t device, std::int32_t port) {
       const int flags = ::fcntl(fd, F_GETFL);
       if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
       link_ = socket;
+      ready_.Add(fd);
       return true;
     }
   }
@@ -157,6 +158,7 @@ bool BluezBluetoothLib::Open(std::int32_t device, std::int32_t port) {
 
 void BluezBluetoothLib::Close() {
   std::lock_guard lock(mutex_);
+  if (link_) ready_.Remove(link_->fd());
   for (auto* socket : {&connecting_, &link_}) {
     if (*socket) (*socket)->Shutdown();
     socket->reset();

@@ -14,6 +14,7 @@
 #include "platform/bluetooth_adapter.h"
 #include "platform/clock.h"
 #include "platform/known_bluetooth_devices.h"
+#include "platform/readiness_set.h"
 
 namespace quillon {
 
@@ -52,6 +53,7 @@ class BluezBluetoothLib final : public BluetoothLib {
   // Waits up to kBluetoothReadWaitMs through the clock. 0 when nothing came or no link is open;
   // -1 once the remote device has gone (until the next Open).
   std::int32_t Read(std::uint8_t* buffer, std::size_t capacity) override;
+  int ReadyHandle() override { return ready_.Handle(); }
   // Ignored for an index outside the list; otherwise kept in the file.
   void SelectDevice(std::int32_t index) override;
   // -1 when none is selected.
@@ -75,6 +77,7 @@ class BluezBluetoothLib final : public BluetoothLib {
   std::shared_ptr<Socket> connecting_;
   std::shared_ptr<Socket> link_;
   std::string openFailure_;  // guarded by mutex_
+  ReadinessSet ready_;       // holds the link's socket while it is open
 };
 
 // The program's library: the BlueZ adapter, the real clock and the file in the settings folder.

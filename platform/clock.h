@@ -2,8 +2,11 @@
 // a session in milliseconds with a virtual one.
 #pragma once
 
+#include <poll.h>
+
 #include <cstdint>
 #include <ctime>
+#include <span>
 
 namespace quillon {
 
@@ -28,6 +31,13 @@ class Clock {
   // reports that it has finished (or failed). Returns as WaitReadable. The default waits in
   // real time; clocks that model time override it.
   virtual int WaitWritable(int fd, std::uint32_t ms);
+
+  // Waits up to `ms` milliseconds until one of `entries` is ready for its events, as poll does
+  // (a negative descriptor is left out; `revents` is set for each entry). Returns the number of
+  // entries ready, 0 on time-out, <0 on failure with errno set. A session waits here on the
+  // caster and the receiver together. The default waits in real time; clocks that model time
+  // override it.
+  virtual int WaitAny(std::span<pollfd> entries, std::uint32_t ms);
 };
 
 // The process's real clock (monotonic ticks, wall time, real sleeps, poll).

@@ -9,13 +9,17 @@
 namespace quillon {
 namespace {
 
-int PollFor(int fd, short events, std::uint32_t ms) {
-  pollfd entry{fd, events, 0};
+int PollEntries(std::span<pollfd> entries, std::uint32_t ms) {
   int result;
   do {
-    result = poll(&entry, 1, static_cast<int>(ms));
+    result = poll(entries.data(), entries.size(), static_cast<int>(ms));
   } while (result < 0 && errno == EINTR);
   return result;
+}
+
+int PollFor(int fd, short events, std::uint32_t ms) {
+  pollfd entry{fd, events, 0};
+  return PollEntries(std::span(&entry, 1), ms);
 }
 
 class SystemClock final : public Clock {
@@ -38,6 +42,8 @@ class SystemClock final : public Clock {
 }  // namespace
 
 int Clock::WaitWritable(int fd, std::uint32_t ms) { return PollFor(fd, POLLOUT, ms); }
+
+int Clock::WaitAny(std::span<pollfd> entries, std::uint32_t ms) { return PollEntries(entries, ms); }
 
 Clock& RealClock() {
   static SystemClock clock;

@@ -5,13 +5,16 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
 #include "platform/serial_line.h"
 #include "platform/system_error.h"
+#include "platform/wait_step.h"
 
 namespace quillon {
 namespace {
@@ -71,6 +74,7 @@ std::error_code SerialPort::Open(std::string_view path, std::uint32_t baud) {
 
   fd_ = fd;
   gone_ = false;
+  ready_.Add(fd_);
   open_.store(true);
   return {};
 }
@@ -92,10 +96,12 @@ bool SerialPort::Write(const std::uint8_t* bytes, std::size_t count) {
   std::lock_guard lock(ioMutex_);
   if (fd_ < 0 || gone_) return false;
   std::size_t done = 0;
+  std::uint32_t lastProgress = clock_.TickCount();
   while (done < count) {
     const ssize_t written = write(fd_, bytes + done, count - done);
     if (written > 0) {
       done += static_cast<std::size_t>(written);
+      lastProgress = clock_.TickCount();
       continue;
     }
     if (written < 0 && errno == EINTR) continue;
@@ -103,10 +109,11 @@ bool SerialPort::Write(const std::uint8_t* bytes, std::size_t count) {
       gone_ = true;
       return false;
     }
-    // The driver's buffer is full: wait for room, for a hang-up, or for Close.
+    // The driver's buffer is full: wait for room, for a hang-up, or for Close, but not for ever.
+    const std::uint32_t stalled = clock_.TickCount() - lastProgress;
+    if (stalled >= kSerialWriteStallLimitMs) return false;
     pollfd entries[2] = {{fd_, POLLOUT, 0}, {wakeFd_, POLLIN, 0}};
-    if (poll(entries, 2, -1) < 0) {
-      if (errno == EINTR) continue;
+    if (clock_.WaitAny(entries, std::min(kWaitStepMs, kSerialWriteStallLimitMs - stalled)) < 0) {
       return false;
     }
     if (entries[1].revents != 0) return false;
@@ -116,6 +123,11 @@ bool SerialPort::Write(const std::uint8_t* bytes, std::size_t count) {
     }
   }
   return true;
+}
+
+void SerialPort::DiscardInput() {
+  std::lock_guard lock(ioMutex_);
+  if (fd_ >= 0) tcflush(fd_, TCIFLUSH);
 }
 
 void SerialPort::Close() {
@@ -133,6 +145,7 @@ void SerialPort::CloseLocked() {
     // The exclusive mode belongs to the device, not to this descriptor: left set, it would
     // keep the next program (or the next run) from opening the device.
     ioctl(fd_, TIOCNXCL);
+    ready_.Remove(fd_);
     close(fd_);
   }
   fd_ = -1;

@@ -11,12 +11,16 @@
 #include <system_error>
 
 #include "platform/clock.h"
+#include "platform/readiness_set.h"
 
 namespace quillon {
 
 // How long one Read waits for the first byte. Short, because the Rover's loop waits this long
 // for the receiver on every pass on top of its 100 ms pause, which sets the relay's latency.
 inline constexpr std::uint32_t kSerialReadWaitMs = 10;
+// The longest a write may take no byte: a receiver that has stopped taking data for this long
+// counts as lost.
+inline constexpr std::uint32_t kSerialWriteStallLimitMs = 10000;
 
 // The device path a port name stands for: the name up to a NUL, one trailing ':' dropped.
 std::string SerialDevicePath(std::string_view name);
@@ -41,9 +45,17 @@ class SerialPort {
   // device has gone (hang-up, I/O error); a gone device keeps returning -1 without waiting.
   std::int32_t Read(std::uint8_t* buffer, std::size_t capacity);
 
-  // Writes all `count` bytes, waiting while the driver's buffer is full. true only when every
-  // byte was taken; false when the port is closed, has gone, or is closed meanwhile.
+  // Writes all `count` bytes, waiting (through the clock) while the driver's buffer is full.
+  // true only when every byte was taken; false when the port is closed, has gone, is closed
+  // meanwhile, or took no byte for kSerialWriteStallLimitMs.
   bool Write(const std::uint8_t* bytes, std::size_t count);
+
+  // Drops what the device has received and nobody has read yet.
+  void DiscardInput();
+
+  // Readable while the open port has bytes to read or has hung up; valid for the port's life,
+  // whether it is open or not (see ReadinessSet).
+  int ReadyHandle() const { return ready_.Handle(); }
 
   // Closes the port, leaving the device's exclusive mode cleared; harmless when it is closed. Safe
   // to call from another thread while Read or Write runs there: they return promptly, and the
@@ -61,6 +73,7 @@ class SerialPort {
   bool gone_ = false;        // guarded by ioMutex_
   std::atomic<bool> open_{false};
   const int wakeFd_;         // eventfd: tells a Write waiting for room that Close wants in
+  ReadinessSet ready_;       // holds fd_ while it is open
 };
 
 }  // namespace quillon

@@ -1,5 +1,6 @@
 // The serial device on a pseudo-terminal: line settings, exclusive use, device names, the
-// reason an open fails, and a close that frees a write stuck on a receiver that does not read.
+// reason an open fails, and a write to a receiver that does not read, freed by a close or given
+// up after its limit.
 #include "platform/serial_port.h"
 
 #include <fcntl.h>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -100,7 +102,9 @@ TEST(SerialLineTest, ALineThatCannotBeSetGivesTheSystemsReason) {
 }
 
 TEST_F(SerialPortTest, CloseFromAnotherThreadEndsAWriteTheReceiverDoesNotTake) {
-  SerialPort port(clock_);
+  // Each wait for room looks a minute long in real time: only the Close can end this write.
+  testing::VirtualClock slow(1000, 1'700'000'000, 60000);
+  SerialPort port(slow);
   ASSERT_EQ(port.Open(pty_.DevicePath(), 115200), std::error_code());
   // Far more than a pty buffers: the write must wait for room that never comes.
   const std::vector<std::uint8_t> block(4 << 20, 0x5A);
@@ -121,6 +125,33 @@ TEST_F(SerialPortTest, CloseFromAnotherThreadEndsAWriteTheReceiverDoesNotTake) {
   writer.join();
   EXPECT_FALSE(written);
   EXPECT_FALSE(port.IsOpen());
+  EXPECT_LT(slow.Elapsed(), kSerialWriteStallLimitMs);
+}
+
+// A receiver that stops taking data: the write gives up after 10 s of the clock in which no byte
+// went, however long it has run before; the port stays open.
+TEST_F(SerialPortTest, AWriteTheReceiverStopsTakingFailsAfterTenSecondsWithoutAByte) {
+  testing::VirtualClock clock(1000, 1'700'000'000, 1);
+  SerialPort port(clock);
+  ASSERT_EQ(port.Open(pty_.DevicePath(), 115200), std::error_code());
+  // Taken a block at a time for 30 s, then not at all.
+  const std::vector<std::uint8_t> block(4 << 20, 0x5A);
+  std::atomic<bool> reading{true};
+  std::thread receiver([&] {
+    std::uint8_t taken[4096];
+    while (reading.load() && clock.Elapsed() < 30000) {
+      [[maybe_unused]] const ssize_t got = read(pty_.ReceiverFd(), taken, sizeof taken);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  });
+  const bool written = port.Write(block.data(), block.size());
+  const std::uint64_t ended = clock.Elapsed();
+  reading.store(false);
+  receiver.join();
+  EXPECT_FALSE(written);
+  EXPECT_GE(ended, 30000u + kSerialWriteStallLimitMs - 1000);
+  EXPECT_LE(ended, 30000u + kSerialWriteStallLimitMs + 1000);
+  EXPECT_TRUE(port.IsOpen());
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
 #include "rover/rover_session.h"
 
-#include <sys/socket.h>
+#include <poll.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -15,11 +16,16 @@
 #include "common/strings.h"
 #include "common/text.h"
 #include "net/caster_connection.h"
+#include "net/tls_options.h"
 #include "ntrip/caster_login.h"
 #include "ntrip/gga_override.h"
-#include "ntrip/reply.h"
-#include "ntrip/reply_header_filter.h"
+#include "ntrip/gga_pace.h"
+#include "ntrip/login_verdict.h"
+#include "ntrip/reply_body.h"
 #include "ntrip/requests.h"
+#include "platform/wait_step.h"
+#include "rover/rover_attempt.h"
+#include "session/caster_uplink.h"
 #include "session/throughput.h"
 
 namespace quillon {
@@ -28,22 +34,32 @@ namespace {
 // Trace lines of faults caught in the worker name this file.
 constexpr std::string_view kTraceFile = "zepinterlinkdlg";
 
-constexpr std::uint32_t kSocketWaitMs = 1000;
+// The longest a pass waits for the caster or the receiver (kWaitStepMs): the stop is seen within
+// it. A caster's pause this long inside what looked like a header line ends the line.
+constexpr std::uint32_t kPassWaitMs = kWaitStepMs;
+constexpr std::uint32_t kHeaderPauseMs = 1000;
 constexpr std::uint32_t kSilenceLimitMs = 60000;
-constexpr std::uint32_t kPassPauseMs = 100;
 
 constexpr std::size_t kAddressTextSize = 260;
 constexpr std::size_t kCredentialTextSize = 256;
 constexpr std::size_t kRelayBufferSize = 2000;
-// The most read from the receiver in one pass.
-constexpr std::size_t kUpstreamReadMax = 1023;
+// One read from the receiver, and the most reads in one pass: a pass takes up to 64 kB of what
+// the receiver has written, so that neither direction waits long for the other.
+constexpr std::size_t kUpstreamReadMax = 4096;
+constexpr int kMostReceiverReads = 16;
+
+using End = RoverAttemptEnd::Kind;
 
 class RoverSession {
  public:
-  explicit RoverSession(const RoverSessionContext& context)
-      : c_(context), settings_(context.settings), status_(context.status) {}
+  RoverSession(const RoverSessionContext& context, int attempt, bool& linkOpen)
+      : c_(context),
+        settings_(context.settings),
+        status_(context.status),
+        attempt_(attempt),
+        linkOpen_(linkOpen) {}
 
-  void Run();
+  RoverAttemptEnd Run();
 
  private:
   // One guarded step; false when it ended the session.
@@ -59,75 +75,125 @@ class RoverSession {
   bool CheckReply();
   void BeginSession();
   void RelayLoop();
+  void WaitForWork();
   bool ReceiveFromCaster();
   bool CheckConnection();
   bool WriteToReceiver();
   bool StillRunning();
   void UpdateElapsed();
-  bool ForwardUpstream();
+  bool TakeFromReceiver();
+  void Forward(std::string_view block, std::uint32_t now);
+  bool SendUpstream();
 
   bool StopAsked() const { return status_.running.load() == 0; }
-  void CloseSocketAndLink() {
-    status_.socket.Close();
-    c_.link.CloseComPort();
-  }
-  void GiveUp(std::u16string text, std::u16string caption = LoadString(kStrError),
-              std::u16string detail = {}) {
-    status_.GiveUp(text, caption, detail);
-  }
-  void GiveUp(std::u16string text, std::string_view detail) {
-    GiveUp(std::move(text), LoadString(kStrError), EightBitToWide(detail));
-  }
+  // Ends the attempt because the front end asked: socket and link closed, nothing said.
+  bool Stopped();
+  // Ends the attempt with `text` (caption "Error" unless given) and `detail`: the socket closed,
+  // the link too when it was the receiver that failed.
+  struct Failure {
+    std::u16string text;
+    std::u16string detail = {};
+    std::u16string caption = LoadString(kStrError);
+    bool refused = false;
+    bool receiverFailed = false;
+  };
+  bool Fail(Failure failure);
+  bool LinkFailed();
 
   const RoverSessionContext& c_;
   RoverSettings& settings_;
   RoverStatus& status_;
+  const int attempt_;
+  bool& linkOpen_;
+  RoverAttemptEnd end_;
 
   std::array<char, kAddressTextSize> address_{};
-  int socket_ = -1;
 
   CasterLogin login_;
-  // Header lines behind the status line are the caster's, not the receiver's.
-  ReplyHeaderFilter headers_;
+  // How the caster's bytes after its reply are read: header lines of a version 1 reply taken
+  // out, an NTRIP 2 body de-chunked; only the payload reaches the receiver.
+  ReplyBody body_;
+  std::string payload_;  // this pass's payload
   // The stream's first bytes, which came with the reply: the first pass relays them.
-  std::string_view loginBytes_;
+  std::string loginBytes_;
 
-  int result_ = 0;       // this pass's caster read: bytes, 0 (nothing), -1 (failure)
-  int resultError_ = 0;  // errno of a failed pass
+  // This pass's wait: what is ready, or the wait's error number.
+  bool casterReady_ = false;
+  bool receiverReady_ = false;
+  int waitError_ = 0;
+
+  int result_ = 0;             // this pass's caster read: bytes, 0 (nothing), -1 (failure)
+  int resultError_ = 0;        // errno of a failed pass
   bool casterClosed_ = false;  // the caster ended the connection (a read of 0 bytes)
   std::string_view out_;       // what this pass writes to the receiver
   RateWindow window_;
   std::uint32_t lastData_ = 0;
+  bool relaying_ = false;  // the caster accepted the login
+  std::uint32_t relayStart_ = 0;
   std::time_t sessionStart_ = 0;
 
   std::array<char, kRelayBufferSize> relay_{};
   std::array<char, kUpstreamReadMax> upstream_{};
   GgaOverride gga_;
+  std::optional<GgaPace> ggaPace_;  // only GGA upstream, at its pace
+  CasterUplink uplink_;
 };
 
-void RoverSession::Run() {
-  if (!Step(__LINE__, [&] { return StartUp(); })) return;
-  if (!Step(__LINE__, [&] { return OpenLink(); })) return;
-  if (!Step(__LINE__, [&] { return LogIn(); })) return;
-  if (!Step(__LINE__, [&] { return CheckReply(); })) return;
+RoverAttemptEnd RoverSession::Run() {
+  if (!Step(__LINE__, [&] { return StartUp(); })) return end_;
+  if (!Step(__LINE__, [&] { return OpenLink(); })) return end_;
+  if (!Step(__LINE__, [&] { return LogIn(); })) return end_;
+  if (!Step(__LINE__, [&] { return CheckReply(); })) return end_;
   Step(__LINE__, [&] {
     BeginSession();
     return true;
   });
   Trace("ENTERING MAIN LOOP");
   RelayLoop();
+  return end_;
+}
+
+bool RoverSession::Stopped() {
+  status_.socket.Close();
+  c_.link.CloseComPort();
+  linkOpen_ = false;
+  end_.kind = End::kStopped;
+  return false;
+}
+
+bool RoverSession::Fail(Failure failure) {
+  status_.socket.Close();
+  if (failure.receiverFailed) {
+    c_.link.CloseComPort();
+    linkOpen_ = false;
+  }
+  end_.kind = End::kFailed;
+  end_.text = std::move(failure.text);
+  end_.caption = std::move(failure.caption);
+  end_.detail = std::move(failure.detail);
+  end_.refused = failure.refused;
+  end_.receiverFailed = failure.receiverFailed;
+  if (relaying_) end_.relayedMs = c_.clock.TickCount() - relayStart_;
+  return false;
+}
+
+bool RoverSession::LinkFailed() {
+  return Fail({.text = LoadString(kStrComPortIoError), .receiverFailed = true});
 }
 
 bool RoverSession::StartUp() {
   WideToEightBit(FieldText(settings_.address), address_.data(), address_.size());
-  // No socket and no serial device left from an earlier session.
+  // No socket and, unless it stays open from the attempt before, no serial device left over.
   status_.socket.Close();
-  c_.link.State().hPort.Close();
+  if (!linkOpen_) c_.link.State().hPort.Close();
   relay_.fill(0);
+  const std::int32_t ggaSeconds = settings_.upstream.ggaSeconds;
+  if (ggaSeconds > 0) ggaPace_.emplace(static_cast<std::uint32_t>(ggaSeconds) * 1000);
   return true;
 }
 
 bool RoverSession::OpenLink() {
+  if (linkOpen_) return true;
   // The open appends ":" to the name; the record takes it under the lock, since the front end
   // may be saving the record meanwhile (the override dialog).
   auto name = settings_.comPortName;
@@ -135,16 +201,18 @@ bool RoverSession::OpenLink() {
       c_.link.OpenComPort(status_.owner.load(), name, BaudRateForIndex(settings_.baudIndex)).opened;
   std::lock_guard guard(status_.lock);
   settings_.comPortName = name;
+  linkOpen_ = opened;
   if (opened) return true;
   // The link has shown its own message.
-  if (status_.running.load() == 1) {
-    status_.running.store(0);
-    status_.error.store(1);
-  }
+  end_.kind = End::kLinkNotOpened;
+  end_.text = LoadString(kStrUnableToOpenComPort);
+  end_.receiverFailed = true;
   return false;
 }
 
 bool RoverSession::LogIn() {
+  const CasterProtocol& protocol = settings_.protocol;
+  const bool version2 = protocol.version == NtripVersion::k2;
   std::string request;
   if (settings_.noAuthentication == 0) {
     std::array<char, kCredentialTextSize> user{};
@@ -155,28 +223,27 @@ bool RoverSession::LogIn() {
     WideToEightBit(FieldText(settings_.mountPoint), mountPoint.data(), mountPoint.size());
     // The whole request goes out: cutting it to a fixed buffer would cut the credentials of
     // long multi-byte names in half.
-    request = BuildClientRequest(user.data(), password.data(), mountPoint.data());
+    request = version2 ? BuildVersion2ClientRequest({address_.data(), settings_.port, protocol.tls},
+                                                    mountPoint.data(),
+                                                    BasicLogin{user.data(), password.data()})
+                       : BuildClientRequest(user.data(), password.data(), mountPoint.data());
   }
-  login_ = LogInToCaster(address_.data(), settings_.port, request, status_.socket, c_.clock,
-                         [this] { return StopAsked(); });
-  socket_ = status_.socket.Get();
+  login_ = LogInToCaster(
+      address_.data(), settings_.port, request, status_.socket, c_.clock,
+      [this] { return StopAsked(); }, LookUpHostName,
+      version2 ? ReplyExtent::kHead : ReplyExtent::kFirstLine, TlsFor(protocol, c_.insecureTls));
   switch (login_.end) {
     case LoginEnd::kNotConnected:
       return ConnectFailed(login_.connect);
     case LoginEnd::kStopped:
-      CloseSocketAndLink();
-      return false;
+      return Stopped();
     case LoginEnd::kSendFailed:
-      CloseSocketAndLink();
-      GiveUp(LoadString(kStrAuthenticationIo));
-      return false;
+      return Fail({.text = LoadString(kStrAuthenticationIo)});
     case LoginEnd::kReadFailed:
-      CloseSocketAndLink();
-      GiveUp(LoadString(kStrAuthenticationIo), DescribeLoginReply(login_));
-      return false;
+    case LoginEnd::kTlsFailed:
+      return Fail({.text = LoadString(kStrAuthenticationIo),
+                   .detail = EightBitToWide(DescribeLoginReply(login_))});
     case LoginEnd::kConnected:  // no authentication: the caster streams at once, all of it ours
-      headers_.Flush();
-      return true;
     case LoginEnd::kReplied:
     case LoginEnd::kClosed:
     case LoginEnd::kSilent:
@@ -189,54 +256,58 @@ bool RoverSession::ConnectFailed(const CasterConnect& connect) {
   switch (connect.step) {
     case ConnectStep::kConnected:
     case ConnectStep::kStopped:
-      CloseSocketAndLink();
-      return false;
+      return Stopped();
     case ConnectStep::kInvalidAddress:
-      c_.link.CloseComPort();
-      GiveUp(u"Does not appear to be a valid address?", u"Error");
-      return false;
+      return Fail({.text = u"Does not appear to be a valid address?", .caption = u"Error"});
     case ConnectStep::kUnresolved:
-      c_.link.CloseComPort();
-      GiveUp(ConnectionErrorText(connect.address), LoadString(kStrError),
-             UnresolvedNameDetail(address_.data()));
-      return false;
+      return Fail({.text = ConnectionErrorText(connect.address),
+                   .detail = UnresolvedNameDetail(address_.data())});
     case ConnectStep::kNoSocket:
-      c_.link.CloseComPort();
-      GiveUp(FormatText(LoadString(kStrCouldNotCreateSocket), {std::int64_t{connect.error}}));
-      return false;
+      return Fail({.text = FormatText(LoadString(kStrCouldNotCreateSocket),
+                                      {std::int64_t{connect.error}})});
     case ConnectStep::kConnectFailed:
-      c_.link.CloseComPort();
-      GiveUp(ConnectionErrorText(connect.error));
-      status_.socket.Close();
-      return false;
+      return Fail({.text = ConnectionErrorText(connect.error)});
   }
   return false;
 }
 
 bool RoverSession::CheckReply() {
-  if (login_.end == LoginEnd::kConnected) return true;
-  if (!ReplyContains(login_.StatusLine(), kClientSuccessToken)) {
-    CloseSocketAndLink();
-    GiveUp(LoadString(kStrCredentialsRejected), DescribeLoginReply(login_));
-    return false;
+  LoginVerdict verdict = JudgeLoginReply(login_, settings_.protocol.version, LoginRole::kClient);
+  if (!verdict.accepted) {
+    // A caster that answered with a whole line (a refusal, its table, another protocol) answers
+    // the same to the next attempt; one that closed or kept silent may not.
+    return Fail({.text = LoadString(kStrCredentialsRejected),
+                 .detail = EightBitToWide(verdict.detail),
+                 .refused = login_.end == LoginEnd::kReplied});
   }
-  loginBytes_ = headers_.Pass(login_.AfterStatusLine());
+  body_ = std::move(verdict.body);
+  loginBytes_ = std::move(verdict.payload);
   return true;
 }
 
 void RoverSession::BeginSession() {
-  window_.Begin(c_.clock.TickCount());
+  const std::uint32_t now = c_.clock.TickCount();
+  window_.Begin(now);
   sessionStart_ = c_.clock.Now();
+  // What the receiver wrote while the worker waited to reconnect is stale by now.
+  if (attempt_ > 1) c_.link.DiscardInput();
   {
     std::lock_guard guard(status_.lock);
     status_.connected = true;
     RememberHost(settings_, c_.settingsFolder);
   }
-  lastData_ = c_.clock.TickCount();
+  lastData_ = now;
+  relaying_ = true;
+  relayStart_ = now;
+  uplink_.Begin(*login_.stream, now);
 }
 
 void RoverSession::RelayLoop() {
   while (status_.running.load() == 1) {
+    Step(__LINE__, [&] {
+      WaitForWork();
+      return true;
+    });
     Step(__LINE__, [&] { return ReceiveFromCaster(); });
     if (!Step(__LINE__, [&] { return CheckConnection(); })) return;
     Step(__LINE__, [&] {
@@ -249,47 +320,74 @@ void RoverSession::RelayLoop() {
       UpdateElapsed();
       return true;
     });
-    if (!Step(__LINE__, [&] { return ForwardUpstream(); })) return;
-    Step(__LINE__, [&] {
-      // The pause ends early when the caster's next bytes arrive, so they reach the receiver
-      // as they come rather than up to a pause later.
-      c_.clock.WaitReadable(socket_, kPassPauseMs);
-      return true;
-    });
+    if (!Step(__LINE__, [&] { return TakeFromReceiver(); })) return;
+    if (!Step(__LINE__, [&] { return SendUpstream(); })) return;
   }
-  CloseSocketAndLink();
+  Stopped();
+}
+
+void RoverSession::WaitForWork() {
+  casterReady_ = false;
+  receiverReady_ = false;
+  waitError_ = 0;
+  if (!loginBytes_.empty()) return;  // the first pass relays what came with the reply at once
+  // The caster's bytes, the receiver's, and room for upstream bytes that wait: whichever comes
+  // first ends the wait, so that each goes on its way as it comes.
+  const short upstream = uplink_.Waiting() ? POLLOUT : 0;
+  // Bytes TLS has decrypted already are ready though the socket is not: then the wait only looks.
+  const bool held = login_.stream->HoldsReadyBytes();
+  std::array<pollfd, 2> entries = {
+      {{login_.stream->Descriptor(), static_cast<short>(POLLIN | upstream), 0},
+       {c_.link.ReadyHandle(), POLLIN, 0}}};
+  if (c_.clock.WaitAny(entries, held ? 0 : kPassWaitMs) < 0) {
+    waitError_ = errno;
+    return;
+  }
+  casterReady_ = held || (entries[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
+  receiverReady_ = entries[1].fd < 0 || entries[1].revents != 0;
 }
 
 bool RoverSession::ReceiveFromCaster() {
   result_ = 0;
   resultError_ = 0;
   casterClosed_ = false;
-  out_ = std::exchange(loginBytes_, {});
-  if (!out_.empty()) {
-    result_ = static_cast<int>(out_.size());
-    return true;
-  }
-  const int ready = c_.clock.WaitReadable(socket_, kSocketWaitMs);
-  if (ready > 0) {
-    result_ = static_cast<int>(recv(socket_, relay_.data(), relay_.size(), 0));
-    casterClosed_ = result_ == 0;
-  } else if (ready < 0) {
+  payload_.clear();
+  if (!loginBytes_.empty()) {
+    payload_.swap(loginBytes_);
+  } else if (waitError_ != 0) {
     result_ = -1;
+    resultError_ = waitError_;
+  } else if (casterReady_) {
+    result_ = static_cast<int>(login_.stream->ReadReady(relay_));
+    if (result_ < 0) resultError_ = errno;
+    casterClosed_ = result_ == 0;
   }
-  if (result_ < 0) resultError_ = errno;
   if (result_ > 0) {
-    out_ = headers_.Pass(std::string_view(relay_.data(), static_cast<std::size_t>(result_)));
-  } else if (result_ == 0 && headers_.Holding()) {
+    body_.Feed(std::string_view(relay_.data(), static_cast<std::size_t>(result_)), payload_);
+  } else if (result_ == 0 && body_.Holding() &&
+             (casterClosed_ || c_.clock.TickCount() - lastData_ >= kHeaderPauseMs)) {
     // A caster paused or closed inside what looked like a header line: it was the stream. It
     // goes now; a close is seen again by the next read.
-    out_ = headers_.Flush();
-    result_ = static_cast<int>(out_.size());
+    body_.Flush(payload_);
     casterClosed_ = false;
   }
+  // Bytes that came count as data, even when framing alone (a chunk-size line) came.
+  if (result_ <= 0 && !payload_.empty()) result_ = static_cast<int>(payload_.size());
+  out_ = payload_;
   return true;
 }
 
 bool RoverSession::CheckConnection() {
+  // The caster's bytes never reach the receiver unparsed: a body that broke its framing ends
+  // the session, and one that ended by its own framing is the caster's close.
+  if (body_.Failed()) {
+    return Fail(
+        {.text = LoadString(kStrSocketReadProblem), .detail = EightBitToWide(body_.Fault())});
+  }
+  if (body_.Done() && out_.empty()) {
+    casterClosed_ = true;
+    result_ = 0;
+  }
   bool lost = false;
   const std::uint32_t now = c_.clock.TickCount();
   if (result_ > 0) {
@@ -304,7 +402,6 @@ bool RoverSession::CheckConnection() {
            resultError_ != EAGAIN;
   }
   if (!lost) return true;
-  CloseSocketAndLink();
   std::string detail;
   if (casterClosed_) {
     detail = "The caster closed the connection.";
@@ -313,8 +410,7 @@ bool RoverSession::CheckConnection() {
   } else {
     detail = "The caster sent nothing for " + std::to_string(kSilenceLimitMs / 1000) + " seconds.";
   }
-  GiveUp(LoadString(kStrSocketReadProblem), detail);
-  return false;
+  return Fail({.text = LoadString(kStrSocketReadProblem), .detail = EightBitToWide(detail)});
 }
 
 bool RoverSession::WriteToReceiver() {
@@ -323,19 +419,17 @@ bool RoverSession::WriteToReceiver() {
     std::lock_guard guard(status_.lock);
     AddToTotal(status_.total, static_cast<std::int64_t>(out_.size()));
   }
+  // Bounded: a receiver that takes nothing for a while has gone as surely as one unplugged.
   if (c_.link.WriteComPort(reinterpret_cast<const std::uint8_t*>(out_.data()), out_.size())) {
     return true;
   }
-  CloseSocketAndLink();
-  GiveUp(LoadString(kStrComPortIoError));
-  return false;
+  return LinkFailed();
 }
 
 bool RoverSession::StillRunning() {
   std::lock_guard guard(status_.lock);
   if (status_.running.load() == 1) return true;
-  CloseSocketAndLink();
-  return false;
+  return Stopped();
 }
 
 void RoverSession::UpdateElapsed() {
@@ -344,30 +438,46 @@ void RoverSession::UpdateElapsed() {
   status_.elapsedSeconds = seconds;
 }
 
-bool RoverSession::ForwardUpstream() {
-  const std::int32_t count =
-      c_.link.ReadComPort(reinterpret_cast<std::uint8_t*>(upstream_.data()), upstream_.size());
-  if (count < 0) {
-    // The receiver has gone (unplugged, out of range): the session cannot go on.
-    CloseSocketAndLink();
-    GiveUp(LoadString(kStrComPortIoError));
-    return false;
+bool RoverSession::TakeFromReceiver() {
+  const std::uint32_t now = c_.clock.TickCount();
+  if (!receiverReady_) {
+    // Called when nothing arrived too: a fragment held back is let go after a while.
+    Forward({}, now);
+    return true;
   }
-  // Called when nothing arrived too: a fragment held back is let go after a while.
-  const std::string_view out =
-      gga_.Pass(std::string_view(upstream_.data(), static_cast<std::size_t>(count)),
-                settings_.overrideEnabled.load() != 0, settings_.overrideLatitude.load(),
-                settings_.overrideLongitude.load(), c_.clock.TickCount());
-  // A failed send shows in the next reads from the caster.
-  if (!out.empty()) send(socket_, out.data(), out.size(), MSG_NOSIGNAL);
+  for (int read = 0; read < kMostReceiverReads; ++read) {
+    const std::int32_t count =
+        c_.link.ReadComPort(reinterpret_cast<std::uint8_t*>(upstream_.data()), upstream_.size());
+    // The receiver has gone (unplugged, out of range): the session cannot go on.
+    if (count < 0) return LinkFailed();
+    Forward(std::string_view(upstream_.data(), static_cast<std::size_t>(count)), now);
+    if (static_cast<std::size_t>(count) < upstream_.size()) break;
+  }
   return true;
+}
+
+void RoverSession::Forward(std::string_view block, std::uint32_t now) {
+  std::string_view out =
+      gga_.Pass(block, settings_.overrideEnabled.load() != 0, settings_.overrideLatitude.load(),
+                settings_.overrideLongitude.load(), now);
+  if (ggaPace_) out = ggaPace_->Pass(out, now);
+  if (!out.empty()) uplink_.Send(out);
+}
+
+bool RoverSession::SendUpstream() {
+  const int error = uplink_.Flush(c_.clock.TickCount());
+  // Any other failed send shows in the next read from the caster.
+  if (error != ETIMEDOUT) return true;
+  return Fail({.text = LoadString(kStrSocketReadProblem),
+               .detail = EightBitToWide("The caster took no data for " +
+                                        std::to_string(kCasterStallLimitMs / 1000) + " seconds.")});
 }
 
 }  // namespace
 
-void RoverSessionThread(const RoverSessionContext& context) {
-  RoverSession session(context);
-  session.Run();
+RoverAttemptEnd RunRoverAttempt(const RoverSessionContext& context, int attempt, bool& linkOpen) {
+  RoverSession session(context, attempt, linkOpen);
+  return session.Run();
 }
 
 bool SaveRoverSettings(const RoverSettings& settings, RoverStatus& status,

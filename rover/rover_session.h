@@ -1,6 +1,6 @@
 // The Rover session worker: opens the receiver link, logs in to the caster's mount point, and
 // relays the correction stream to the receiver and the receiver's output to the caster until
-// the front end asks it to stop or something fails.
+// the front end asks it to stop or something fails; then, when asked to, waits and logs in again.
 #pragma once
 
 #include <filesystem>
@@ -23,10 +23,17 @@ struct RoverSessionContext {
   ComLink& link;
   Clock& clock;
   std::filesystem::path settingsFolder;  // where RememberHost writes "ntripinfo.bin"
+  // After a lost session or a failed attempt, wait (ReconnectWaits) and try again rather than
+  // give up; the receiver link stays open unless it was the link that failed.
+  bool reconnect = false;
+  // TLS without verifying the caster's certificate (--insecure): this session's, never saved.
+  bool insecureTls = false;
 };
 
-// The worker's body. Ends by itself after a failure (message to the status owner, running 0,
-// error 1) or when it finds running 0 (no message); closes the socket and the link either way.
+// The worker's body. Without `reconnect` ends by itself after a failure (message to the status
+// owner, running 0, error 1); with it, counts down in the status (RoverStatus::retryInSeconds)
+// and tries again. Ends when it finds running 0 (no message), within 100 ms of the clock during
+// a countdown; closes the socket and the link either way.
 void RoverSessionThread(const RoverSessionContext& context);
 
 // Writes "ntripinfo.bin" from the front end's thread while a worker may be using the record

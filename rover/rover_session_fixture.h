@@ -18,6 +18,7 @@
 #include "ntrip/simulated_receiver.h"
 #include "rover/rover_session.h"
 #include "session/stop_session.h"
+#include "testing/fake_bluetooth_lib.h"
 #include "testing/hooked_clock.h"
 #include "testing/recording_message_sink.h"
 #include "testing/temp_folder.h"
@@ -86,7 +87,7 @@ class RoverSessionFixture : public ::testing::Test {
     settings.port = caster->Port();
   }
 
-  void Start() { StartRoverSession({settings, status, link, clock, folder.Path()}); }
+  void Start() { StartRoverSession({settings, status, link, clock, folder.Path(), reconnect}); }
 
   // Real-time wait for the worker to return by itself.
   bool WorkerEnds() { return status.WaitWorkerEnded(20000); }
@@ -132,11 +133,13 @@ class RoverSessionFixture : public ::testing::Test {
   }
 
   HookedClock clock;
+  bool reconnect = false;  // the worker waits and tries again after a failure
   TraceRecorder trace;
   RecordingMessageSink sink;
   std::list<RecordingMessageSink> attemptSinks;
   RoverStatus status;
-  ComLink link{clock, nullptr};
+  FakeBluetoothLib bluetooth{clock};  // the receiver link when a test chooses it
+  ComLink link{clock, &bluetooth};
   RoverSettings settings;
   TempFolder folder;
   std::unique_ptr<DemoCaster> caster = std::make_unique<DemoCaster>();

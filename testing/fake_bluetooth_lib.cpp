@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,12 +14,13 @@ namespace quillon::testing {
 // How long one link read waits for the first byte, as the serial device does.
 constexpr std::uint32_t kReadWaitMs = 20;
 
-FakeBluetoothLib::FakeBluetoothLib(Clock& clock) : clock_(clock) {
+FakeBluetoothLib::FakeBluetoothLib(Clock& clock)
+    : clock_(clock), goneFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   if (pipe2(pipe_, O_NONBLOCK | O_CLOEXEC) != 0) pipe_[0] = pipe_[1] = -1;
 }
 
 FakeBluetoothLib::~FakeBluetoothLib() {
-  for (int fd : pipe_) {
+  for (int fd : {pipe_[0], pipe_[1], goneFd_}) {
     if (fd >= 0) close(fd);
   }
 }
@@ -60,7 +62,13 @@ bool FakeBluetoothLib::Open(std::int32_t device, std::int32_t port) {
   }
   const bool known = device >= 0 && device < static_cast<std::int32_t>(devices_.size());
   linkOpen_ = openSucceeds_ && known;
-  if (linkOpen_) gone_ = false;
+  if (linkOpen_) {
+    gone_ = false;
+    std::uint64_t signalled = 0;
+    [[maybe_unused]] const ssize_t cleared = read(goneFd_, &signalled, sizeof signalled);
+    ready_.Add(pipe_[0]);
+    ready_.Add(goneFd_);
+  }
   return linkOpen_;
 }
 
@@ -84,6 +92,8 @@ void FakeBluetoothLib::Close() {
   Record("Close");
   std::lock_guard lock(mutex_);
   linkOpen_ = false;
+  ready_.Remove(pipe_[0]);
+  ready_.Remove(goneFd_);
 }
 
 bool FakeBluetoothLib::IsUsable() {
@@ -221,6 +231,8 @@ bool FakeBluetoothLib::WaitForWritten(std::size_t count, int realMs) {
 void FakeBluetoothLib::Disappear() {
   std::lock_guard lock(mutex_);
   gone_ = true;
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const ssize_t signalled = write(goneFd_, &one, sizeof one);
 }
 
 std::size_t FakeBluetoothLib::CountCalls(const std::string& prefix) const {

@@ -13,6 +13,7 @@
 
 #include "link/bluetooth_lib.h"
 #include "platform/clock.h"
+#include "platform/readiness_set.h"
 
 namespace quillon::testing {
 
@@ -37,6 +38,7 @@ class FakeBluetoothLib final : public BluetoothLib {
   bool IsUsable() override;
   bool Write(const std::uint8_t* bytes, std::size_t count) override;
   std::int32_t Read(std::uint8_t* buffer, std::size_t capacity) override;
+  int ReadyHandle() override { return ready_.Handle(); }
   void SelectDevice(std::int32_t index) override;
   std::int32_t SelectedDevice() override;
   bool IsRadioOn() override;
@@ -80,6 +82,8 @@ class FakeBluetoothLib final : public BluetoothLib {
 
   Clock& clock_;
   int pipe_[2] = {-1, -1};  // bytes for the program's reads
+  const int goneFd_;        // eventfd, readable once the remote device has gone
+  ReadinessSet ready_;      // the pipe and goneFd_ while the link is open
   mutable std::mutex mutex_;
   std::condition_variable written_changed_;
   std::condition_variable calls_changed_;

@@ -1,6 +1,6 @@
 // A virtual clock that lets a test act at a chosen point of the code under test: before its
-// n-th readable-wait, writable-wait or sleep (each counted from 1), for example to send the next
-// piece of a reply only once the client has finished a read.
+// n-th readable-wait, writable-wait, wait on several descriptors or sleep (each counted from 1),
+// for example to send the next piece of a reply only once the client has finished a read.
 #pragma once
 
 #include <atomic>
@@ -19,6 +19,7 @@ class HookedClock final : public Clock {
   std::function<void(int)> beforeWait = [](int) {};
   std::function<void(int)> beforeSleep = [](int) {};
   std::function<void(int)> beforeWaitWritable = [](int) {};
+  std::function<void(int)> beforeWaitAny = [](int) {};
 
   std::uint32_t TickCount() override { return clock_.TickCount(); }
   std::time_t Now() override { return clock_.Now(); }
@@ -34,6 +35,10 @@ class HookedClock final : public Clock {
     beforeWaitWritable(++writableWaits_);
     return clock_.WaitWritable(fd, ms);
   }
+  int WaitAny(std::span<pollfd> entries, std::uint32_t ms) override {
+    beforeWaitAny(++anyWaits_);
+    return clock_.WaitAny(entries, ms);
+  }
 
   std::uint64_t Elapsed() const { return clock_.Elapsed(); }
   void SetRealPollMs(int ms) { clock_.SetRealPollMs(ms); }
@@ -44,6 +49,7 @@ class HookedClock final : public Clock {
   std::atomic<int> waits_{0};
   std::atomic<int> sleeps_{0};
   std::atomic<int> writableWaits_{0};
+  std::atomic<int> anyWaits_{0};
 };
 
 }  // namespace quillon::testing

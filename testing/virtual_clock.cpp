@@ -24,15 +24,25 @@ void VirtualClock::Sleep(std::uint32_t ms) {
   std::this_thread::yield();
 }
 
-int VirtualClock::WaitReadable(int fd, std::uint32_t ms) { return WaitFor(fd, POLLIN, ms); }
+int VirtualClock::WaitReadable(int fd, std::uint32_t ms) {
+  pollfd entry{fd, POLLIN, 0};
+  return WaitFor(std::span(&entry, 1), ms);
+}
 
-int VirtualClock::WaitWritable(int fd, std::uint32_t ms) { return WaitFor(fd, POLLOUT, ms); }
+int VirtualClock::WaitWritable(int fd, std::uint32_t ms) {
+  pollfd entry{fd, POLLOUT, 0};
+  return WaitFor(std::span(&entry, 1), ms);
+}
 
-int VirtualClock::WaitFor(int fd, short events, std::uint32_t ms) {
-  pollfd entry{fd, events, 0};
+int VirtualClock::WaitAny(std::span<pollfd> entries, std::uint32_t ms) {
+  return WaitFor(entries, ms);
+}
+
+int VirtualClock::WaitFor(std::span<pollfd> entries, std::uint32_t ms) {
   int result;
   do {
-    result = poll(&entry, 1, std::min<int>(realPollMs_.load(), static_cast<int>(ms)));
+    result = poll(entries.data(), entries.size(),
+                  std::min<int>(realPollMs_.load(), static_cast<int>(ms)));
   } while (result < 0 && errno == EINTR);
   if (result == 0) Advance(ms);
   return result;

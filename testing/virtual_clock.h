@@ -1,5 +1,5 @@
-// A clock for tests: sleeps advance virtual time at once, and readable- and writable-waits poll
-// only briefly in real time before they count their whole limit as passed.
+// A clock for tests: sleeps advance virtual time at once, and every wait on descriptors polls
+// only briefly in real time before it counts its whole limit as passed.
 #pragma once
 
 #include <atomic>
@@ -23,6 +23,7 @@ class VirtualClock final : public Clock {
   void Sleep(std::uint32_t ms) override;
   int WaitReadable(int fd, std::uint32_t ms) override;
   int WaitWritable(int fd, std::uint32_t ms) override;
+  int WaitAny(std::span<pollfd> entries, std::uint32_t ms) override;
 
   void Advance(std::uint64_t ms);
 
@@ -34,7 +35,7 @@ class VirtualClock final : public Clock {
   std::uint64_t Elapsed() const { return elapsed_.load(); }
 
  private:
-  int WaitFor(int fd, short events, std::uint32_t ms);
+  int WaitFor(std::span<pollfd> entries, std::uint32_t ms);
 
   const std::uint32_t startTick_;
   const std::time_t startTime_;

@@ -40,6 +40,12 @@ class ActivityClock final : public Clock {
     Note(clock_.TickCount());
     return ready;
   }
+  int WaitAny(std::span<pollfd> entries, std::uint32_t ms) override {
+    Note(clock_.TickCount());
+    const int ready = clock_.WaitAny(entries, ms);
+    Note(clock_.TickCount());
+    return ready;
+  }
 
  private:
   std::uint32_t Note(std::uint32_t tick) {

@@ -10,16 +10,19 @@
 
 namespace quillon::cli {
 
-std::string OneLineStatusText(std::u16string_view text) { return OneLine(TerminalText(text)); }
-
 SessionState BaseSessionState(BaseStatus& status) {
   SessionState state = PlainSessionState(status);
   state.attempts = kBaseAttempts;
   std::u16string text;
+  bool receiverLost = false;
   {
     std::lock_guard guard(status.lock);
     state.attempt = status.attempt;
     text = FieldText(status.statusText);
+    receiverLost = status.receiverLost;
+  }
+  if (receiverLost && state.phase == SessionPhase::kConnected) {
+    state.phase = SessionPhase::kReceiverLost;
   }
   if (!text.empty()) {
     state.phase = SessionPhase::kWaitingToRetry;
@@ -30,9 +33,9 @@ SessionState BaseSessionState(BaseStatus& status) {
 }
 
 int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment) {
-  constexpr unsigned kBaseOptions =
-      kOptCaster | kOptMount | kOptUser | kOptPassword | kOptDevice | kOptBaud | kOptSettingsDir |
-      kOptTrace | kOptBluetooth | kOptProtocol;
+  constexpr unsigned kBaseOptions = kOptCaster | kOptMount | kOptUser | kOptPassword | kOptDevice |
+                                    kOptBaud | kOptSettingsDir | kOptTrace | kOptBluetooth |
+                                    kOptProtocol;
   SessionOptions options;
   int refused = 0;
   const auto folder =
@@ -54,7 +57,7 @@ int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment)
   const ScopedTrace trace(options.trace, environment.err);
   BaseStatus status;
   status.owner.store(&messages);
-  StartBaseSession({settings, status, link, workerClock, *folder});
+  StartBaseSession({settings, status, link, workerClock, *folder, options.protocol.insecure});
   SessionReporter reporter(environment.report, "Uploading");
   const SessionEnd end =
       RunSession({status, link, environment.clock, workerClock, environment.stopFd, std::nullopt,

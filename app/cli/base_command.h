@@ -9,11 +9,9 @@
 
 namespace quillon::cli {
 
-// The status text of the Base on one line: its lines joined by single spaces.
-std::string OneLineStatusText(std::u16string_view text);
-
 // What the Base is doing: waiting to retry while there is a status text (failure, countdown),
-// connected once the caster has accepted the login, connecting otherwise.
+// connected once the caster has accepted the login (the receiver lost while its link is being
+// opened again), connecting otherwise.
 SessionState BaseSessionState(BaseStatus& status);
 
 // BaseStatusLine, preceded by a failed attempt's detail on a line of its own the first time

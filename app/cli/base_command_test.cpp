@@ -41,6 +41,10 @@ TEST(BaseSessionState, WaitsToRetryWithTheStatusTextOnOneLineWhileThereIsOne) {
     EXPECT_EQ(state.attempt, 3);
     EXPECT_EQ(state.retryText, line);
   }
+  // Connected without a text, while the receiver's link is opened again.
+  status.SetStatusText(u"");
+  status.receiverLost = true;
+  EXPECT_EQ(BaseSessionState(status).phase, SessionPhase::kReceiverLost);
 }
 
 TEST_F(BaseCommandTest, UploadsPrintsCountersSavesTheCasterAndStopsCleanly) {

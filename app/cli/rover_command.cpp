@@ -10,10 +10,31 @@
 
 namespace quillon::cli {
 
+SessionState RoverSessionState(RoverStatus& status) {
+  SessionState state = PlainSessionState(status);
+  int seconds = 0;
+  std::u16string reason, detail;
+  {
+    std::lock_guard guard(status.lock);
+    state.attempt = status.attempt;
+    seconds = status.retryInSeconds;
+    reason = status.reason;
+    detail = status.detail;
+  }
+  if (seconds > 0) {
+    state.phase = SessionPhase::kWaitingToRetry;
+    state.retryText =
+        "Reconnecting in " + std::to_string(seconds) + " seconds. " + OneLineStatusText(reason);
+    state.detail = TerminalText(detail);
+  }
+  return state;
+}
+
 int RunRoverCommand(const Arguments& args, const CommandEnvironment& environment) {
-  constexpr unsigned kRoverOptions = kOptCaster | kOptMount | kOptUser | kOptPassword |
-                                     kOptDevice | kOptBaud | kOptAuthentication | kOptGga |
-                                     kOptSettingsDir | kOptTrace | kOptBluetooth | kOptProtocol;
+  constexpr unsigned kRoverOptions = kOptCaster | kOptMount | kOptUser | kOptPassword | kOptDevice |
+                                     kOptBaud | kOptAuthentication | kOptGga | kOptSettingsDir |
+                                     kOptTrace | kOptBluetooth | kOptProtocol | kOptReconnect |
+                                     kOptUpstream;
   SessionOptions options;
   int refused = 0;
   const auto folder =
@@ -33,11 +54,12 @@ int RunRoverCommand(const Arguments& args, const CommandEnvironment& environment
   const ScopedTrace trace(options.trace, environment.err);
   RoverStatus status;
   status.owner.store(&messages);
-  StartRoverSession({settings, status, link, workerClock, *folder});
+  StartRoverSession(
+      {settings, status, link, workerClock, *folder, options.reconnect, options.protocol.insecure});
   SessionReporter reporter(environment.report, "Relaying");
   const SessionEnd end =
       RunSession({status, link, environment.clock, workerClock, environment.stopFd, std::nullopt,
-                  [&status] { return PlainSessionState(status); }},
+                  [&status] { return RoverSessionState(status); }},
                  reporter);
   return end == SessionEnd::kGaveUp ? 1 : 0;
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "app/cli/command_test_fixture.h"
+#include "common/strings.h"
 #include "net/address.h"
 #include "rover/rover_settings.h"
 #include "testing/fake_bluetooth_lib.h"
@@ -17,6 +18,26 @@ namespace {
 
 namespace fs = std::filesystem;
 using quillon::testing::FakeBluetoothLib;
+
+// With --reconnect, a countdown shows its seconds and the reason on one line, what happened as
+// the detail; without one the session is connecting or connected.
+TEST(RoverSessionState, ACountdownShowsItsSecondsAndTheReason) {
+  RoverStatus status;
+  status.running.store(1);
+  status.attempt = 4;
+  status.retryInSeconds = 20;
+  status.reason = LoadString(kStrSocketReadProblem);
+  status.detail = u"The caster closed the connection.";
+  const SessionState state = RoverSessionState(status);
+  EXPECT_EQ(state.phase, SessionPhase::kWaitingToRetry);
+  EXPECT_EQ(state.attempt, 4);
+  EXPECT_EQ(state.retryText,
+            "Reconnecting in 20 seconds. There was a problem reading from the socket. Connection "
+            "down?");
+  EXPECT_EQ(state.detail, "The caster closed the connection.");
+  status.retryInSeconds = 0;
+  EXPECT_EQ(RoverSessionState(status).phase, SessionPhase::kConnecting);
+}
 
 class RoverCommandTest : public CommandFixture {
  protected:

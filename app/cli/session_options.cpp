@@ -35,7 +35,8 @@ constexpr Flag kFlags[] = {
     {"--bt-port", kOptBluetooth, true},      {"--ntrip", kOptProtocol, true},
     {"--tls", kOptProtocol, false},          {"--no-tls", kOptProtocol, false},
     {"--ca-file", kOptProtocol, true},       {"--no-ca-file", kOptProtocol, false},
-    {"--insecure", kOptProtocol, false},
+    {"--insecure", kOptProtocol, false},     {"--reconnect", kOptReconnect, false},
+    {"--upstream", kOptUpstream, true},
 };
 
 // `text` as wide text of at most `maxUnits` units; false when it is longer.
@@ -152,6 +153,17 @@ bool ParseValue(std::string_view flag, const std::string& value, SessionOptions&
     options.btPort = value == "1" ? 1 : 2;
     return true;
   }
+  if (flag == "--upstream") {
+    UpstreamChoice choice;
+    if (!ParseUpstream(value, choice)) {
+      error = "--upstream: all, or gga[:SECONDS] to send only GGA sentences, at most one per " +
+              std::to_string(kMinGgaSeconds) + " to " + std::to_string(kMaxGgaSeconds) +
+              " whole seconds (gga alone: one a second)";
+      return false;
+    }
+    options.upstream = choice;
+    return true;
+  }
   if (flag == "--seconds") {
     int seconds = 0;
     if (!ParseWhole(std::string_view(value), seconds) || seconds < 1 || seconds > 86400) {
@@ -174,11 +186,30 @@ bool ParseValue(std::string_view flag, const std::string& value, SessionOptions&
 
 }  // namespace
 
+bool ParseUpstream(std::string_view text, UpstreamChoice& choice) {
+  if (text == "all") {
+    choice.ggaSeconds = 0;
+    return true;
+  }
+  if (!text.starts_with("gga")) return false;
+  std::int32_t seconds = kMinGgaSeconds;
+  if (text.size() > 3 && (text[3] != ':' || !ParseWhole(text.substr(4), seconds))) return false;
+  if (seconds < kMinGgaSeconds || seconds > kMaxGgaSeconds) return false;
+  choice.ggaSeconds = seconds;
+  return true;
+}
+
 bool ParseLatLon(std::string_view text, double& latitude, double& longitude) {
   const auto comma = text.find(',');
   return comma != std::string_view::npos && ParseDouble(text.substr(0, comma), latitude) &&
          ParseDouble(text.substr(comma + 1), longitude) && std::fabs(latitude) <= 90.0 &&
          std::fabs(longitude) <= 180.0;
+}
+
+bool ParseNear(std::string_view value, GeoPosition& near, std::string& error) {
+  if (ParseLatLon(value, near.latitude, near.longitude)) return true;
+  error = "--near: expected LAT,LON in degrees, such as 52.52,13.40 (south and west negative)";
+  return false;
 }
 
 bool SplitCasterArgument(std::string_view value, std::string_view& host, std::int32_t& port) {
@@ -242,6 +273,7 @@ bool ParseSessionOptions(const Arguments& args, unsigned allowed,
       if (flag == "--auth") parsed.noAuthentication = false;
       if (flag == "--no-gga") parsed.ggaOverride = false;
       if (flag == "--trace") parsed.trace = true;
+      if (flag == "--reconnect") parsed.reconnect = true;
       if (IsProtocolFlag(flag) && !TakeProtocolOption(flag, {}, parsed.protocol, error)) {
         return false;
       }
@@ -311,6 +343,7 @@ void ApplySessionOptions(const SessionOptions& options, SettingsRecord& record) 
 void ApplyRoverOptions(const SessionOptions& options, RoverSettings& settings) {
   ApplySessionOptions(options, settings);
   if (options.noAuthentication) settings.noAuthentication = *options.noAuthentication ? 1 : 0;
+  if (options.upstream) settings.upstream = *options.upstream;
   if (options.ggaOverride) {
     settings.overrideEnabled.store(*options.ggaOverride ? 1 : 0);
     if (*options.ggaOverride) {

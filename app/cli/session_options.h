@@ -13,6 +13,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/password_file.h"
 #include "app/cli/protocol_options.h"
+#include "common/great_circle.h"
 #include "common/settings_record.h"
 
 namespace quillon {
@@ -37,6 +38,8 @@ enum SessionOption : unsigned {
   kOptBluetooth = 1u << 11,     // --bt-device NAME, --bt-port 1|2
   kOptProtocol = 1u << 12,      // --ntrip 1|2, --tls / --no-tls, --ca-file FILE / --no-ca-file,
                                 // --insecure
+  kOptReconnect = 1u << 13,     // --reconnect
+  kOptUpstream = 1u << 14,      // --upstream all|gga[:SECONDS]
 };
 
 struct SessionOptions {
@@ -61,6 +64,9 @@ struct SessionOptions {
   std::optional<std::int32_t> btPort;
   // Saved with the caster, but for --insecure.
   ProtocolOptions protocol;
+  // After a lost session or a failed attempt, wait and try again; not saved.
+  bool reconnect = false;
+  std::optional<UpstreamChoice> upstream;
 };
 
 // Reads a whole number that is all of `text`; false for anything else, also out of range.
@@ -70,9 +76,17 @@ bool ParseWhole(std::string_view text, Number& value) {
   return problem == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
+// Reads "all" (the receiver's whole output) or "gga" with an optional ":SECONDS" (whole seconds,
+// kMinGgaSeconds to kMaxGgaSeconds; 1 when not given); false for anything else.
+bool ParseUpstream(std::string_view text, UpstreamChoice& choice);
+
 // Reads "LAT,LON" in degrees (south and west negative, C notation whatever the locale); false
 // unless both are numbers with |LAT| <= 90 and |LON| <= 180.
 bool ParseLatLon(std::string_view text, double& latitude, double& longitude);
+
+// The value of --near LAT,LON (`quillon sourcetable`, `quillon probe`): false with `error` set to
+// one line for the user when it is no position (see ParseLatLon).
+bool ParseNear(std::string_view value, GeoPosition& near, std::string& error);
 
 // Splits "HOST[:PORT]" at its last ':' into `host` and `port`; an IPv6 address goes in brackets
 // ("[2001:db8::1]:2101", `host` without them), or without them and then without a port. `port`

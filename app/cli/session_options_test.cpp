@@ -16,7 +16,7 @@ namespace {
 
 constexpr unsigned kRover = kOptCaster | kOptMount | kOptUser | kOptPassword | kOptDevice |
                             kOptBaud | kOptAuthentication | kOptGga | kOptSettingsDir | kOptTrace |
-                            kOptBluetooth;
+                            kOptBluetooth | kOptReconnect | kOptUpstream;
 
 // Inline values and later switches win; applying replaces only what was given.
 TEST(SessionOptionsTest, InlineValuesAndLaterSwitchesWinAndOnlyWhatWasGivenIsApplied) {
@@ -49,6 +49,38 @@ TEST(SessionOptionsTest, InlineValuesAndLaterSwitchesWinAndOnlyWhatWasGivenIsApp
   EXPECT_EQ(FieldText(settings.password), u"pw");
 }
 
+// The interval in whole seconds within 1 to 3600; nothing else is read as one.
+TEST(SessionOptionsTest, UpstreamIsAllOrGgaWithAWholeNumberOfSeconds) {
+  const std::pair<std::string, std::optional<std::int32_t>> cases[] = {
+      {"all", 0},         {"gga", 1},          {"gga:1", 1},       {"gga:3600", 3600},
+      {"gga:0", {}},      {"gga:3601", {}},    {"gga:2.5", {}},    {"gga:", {}},
+      {"gga:-1", {}},     {"gga:+2", {}},      {"gga2", {}},       {"GGA", {}},
+      {"all:5", {}},      {"", {}},            {"gga:99999999999", {}},
+  };
+  RoverSettings settings;
+  for (const auto& [value, seconds] : cases) {
+    SCOPED_TRACE(value);
+    SessionOptions options;
+    std::string error;
+    settings.upstream.ggaSeconds = 7;
+    const bool parsed = ParseSessionOptions({"--upstream", value}, kRover, {}, options, error);
+    ASSERT_EQ(parsed, seconds.has_value()) << error;
+    if (!parsed) {
+      EXPECT_NE(error.find("--upstream: all, or gga[:SECONDS]"), std::string::npos) << error;
+      continue;
+    }
+    ApplyRoverOptions(options, settings);
+    EXPECT_EQ(settings.upstream.ggaSeconds, *seconds);
+  }
+  // Not given: the saved choice stays; --reconnect is a switch of this run only.
+  SessionOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseSessionOptions({"--reconnect"}, kRover, {}, options, error));
+  ApplyRoverOptions(options, settings);
+  EXPECT_TRUE(options.reconnect);
+  EXPECT_EQ(settings.upstream.ggaSeconds, 7);
+}
+
 TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
   const std::pair<Arguments, std::string> cases[] = {
       {{"--password", "secret"}, "never taken from the command line"},
@@ -70,6 +102,7 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
       {{"rtk.example.com"}, "unknown option"},
       {{"--bt-port", "3"}, "1 (XCOM2) or 2 (XCOM3)"},
       {{"--bt-device", std::string(256, 'x')}, "1 to 255 characters"},
+      {{"--reconnect=yes"}, "--reconnect takes no value"},
   };
   for (const auto& [args, expected] : cases) {
     SCOPED_TRACE(args.front());

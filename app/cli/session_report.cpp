@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <sstream>
 
+#include "app/cli/console_message_sink.h"
 #include "session/elapsed_text.h"
 
 namespace quillon::cli {
@@ -12,8 +13,8 @@ constexpr std::uint32_t kSummaryMs = 60'000;
 
 std::string Connecting(const SessionState& state) {
   if (state.attempt <= 1) return "Connecting to the caster.";
-  return "Attempt " + std::to_string(state.attempt) + "/" + std::to_string(state.attempts) +
-         ": connecting to the caster.";
+  const std::string limit = state.attempts > 0 ? "/" + std::to_string(state.attempts) : "";
+  return "Attempt " + std::to_string(state.attempt) + limit + ": connecting to the caster.";
 }
 
 // Ticks from `then` to `now`; a `then` just after `now` counts as no time at all.
@@ -36,6 +37,8 @@ std::string OneLine(std::string_view text) {
   return joined;
 }
 
+std::string OneLineStatusText(std::u16string_view text) { return OneLine(TerminalText(text)); }
+
 std::string StatusLine(const SessionSnapshot& snapshot) {
   return ElapsedWithDays(snapshot.elapsedSeconds) + " " + std::to_string(snapshot.rate) +
          " B/s " + std::to_string(snapshot.total) + " bytes";
@@ -52,6 +55,9 @@ std::string SessionReporter::StateLine(const SessionState& state) const {
       return "Connected to the caster.";
     case SessionPhase::kWaitingToRetry:
       return state.retryText;
+    case SessionPhase::kReceiverLost:
+      return "The receiver has gone; its link is being opened again (still connected to the "
+             "caster).";
   }
   return {};
 }
@@ -103,8 +109,9 @@ void SessionReporter::Report(const SessionState& state, std::uint32_t now,
     if (!state.detail.empty()) Print(state.detail);
   }
   if (target_.live) {
-    Print(state.phase == SessionPhase::kWaitingToRetry ? state.retryText
-                                                       : StatusLine(state.counters));
+    Print(state.phase == SessionPhase::kConnected || state.phase == SessionPhase::kConnecting
+              ? StatusLine(state.counters)
+              : StateLine(state));
     return;
   }
   // A countdown changes its text every second; the attempt it belongs to is what changes state.

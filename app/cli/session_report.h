@@ -17,13 +17,14 @@ namespace quillon::cli {
 enum class SessionPhase {
   kConnecting,      // the worker is connecting to the caster and logging in
   kConnected,       // the caster accepted the login; bytes flow
-  kWaitingToRetry,  // an attempt failed; the next one follows a countdown (the Base)
+  kWaitingToRetry,  // an attempt failed; the next one follows a countdown
+  kReceiverLost,    // connected, but the receiver has gone and its link is being opened again
 };
 
 struct SessionState {
   SessionPhase phase = SessionPhase::kConnecting;
-  int attempt = 0;        // the Base's attempt (1 to 15); 0 where there are no retries
-  int attempts = 0;       // how many attempts there are in all
+  int attempt = 0;        // the attempt (from 1); 0 where there are no retries
+  int attempts = 0;       // how many attempts there are in all; 0: no limit
   std::string retryText;  // kWaitingToRetry: the reason and the countdown, on one line
   // kWaitingToRetry: what really happened, where the reason cannot say it (the caster's reply,
   // a name that did not resolve, the system's reason a device did not open); printed on lines
@@ -45,6 +46,10 @@ std::string OneLine(std::string_view text);
 // "HH:MM:SS <rate> B/s <total> bytes", the connect time with its days past one day
 // ("3d 04:05:06 ...").
 std::string StatusLine(const SessionSnapshot& snapshot);
+
+// A worker's status text on one line: its lines joined by single spaces, as the terminal shows
+// text (TerminalText).
+std::string OneLineStatusText(std::u16string_view text);
 
 struct ReportTarget {
   std::FILE* out;

@@ -50,6 +50,15 @@ constexpr OptionHelp kOptions[] = {
     {kRover,
      "  --gga LAT,LON          send this position in the receiver's GGA sentences (degrees,\n"
      "  --no-gga               south and west negative), or stop doing so\n"},
+    {kRover,
+     "  --upstream all|gga[:SECONDS]\n"
+     "                         what goes to the caster: the receiver's whole output (all, the\n"
+     "                         default), or only its GGA sentences, at most one per SECONDS\n"
+     "                         (whole seconds, 1 to 3600; gga alone: 1)\n"},
+    {kRover,
+     "  --reconnect            after a lost session or a failed login, wait and log in again\n"
+     "                         rather than give up: 5 s, doubling to 60 s, 5 s again after a\n"
+     "                         session of a minute or more, 60 s after a refusal (not saved)\n"},
     {kRover | kBase,
      "  --settings-dir DIR     settings folder for this run, made private (mode 0700 whatever\n"
      "                         the umask) when missing; refused when others can write it\n"
@@ -68,8 +77,9 @@ constexpr char kRoverNotes[] =
     "rover saves the settings with the options applied to \"ntripinfo.bin\", as Connect does,\n"
     "then prints a status line a second: HH:MM:SS <rate> B/s <total> bytes; when standard\n"
     "output is not a terminal, a line per change of state and that line once a minute.\n"
-    "Messages go to standard error. Ctrl+C (or SIGTERM) stops the session; the stop takes\n"
-    "about 5 seconds.\n"
+    "Messages go to standard error. With --reconnect a failure does not end the session: the\n"
+    "status line shows its reason and the countdown to the next login. Ctrl+C (or SIGTERM)\n"
+    "stops the session; the stop takes about 5 seconds.\n"
     "Exit status: 0 after a stop, 1 when the settings were refused or the session gave up,\n"
     "2 for options that cannot be used (nothing is saved then).\n";
 
@@ -107,6 +117,25 @@ constexpr char kSourceTableUsage[] =
     "A table that ends badly (cut off, over 4 MB, a NUL byte) is listed as far as it came,\n"
     "one line says how it ended, and the exit status is 1.\n";
 
+constexpr char kProbeUsage[] =
+    "Usage: quillon probe HOST[:PORT]/MOUNT [--seconds N] [--user NAME] [--password-file FILE]\n"
+    "                     [--near LAT,LON] [--format text|json] [--ntrip 1|2]\n"
+    "                     [--tls [--ca-file FILE | --insecure]]\n"
+    "\n"
+    "Logs in to a mount point as a Rover without a receiver (port 2101 when omitted, 443 with\n"
+    "--tls), listens for N seconds (10 by default, 1 to 3600; Ctrl+C ends it early) and tells\n"
+    "what the stream holds: each RTCM 3 message with its name, count and rate, the station ID,\n"
+    "its position (and with --near LAT,LON its distance from there), its antenna and\n"
+    "receiver, the data rate, CRC failures and the bytes outside frames. --format json prints\n"
+    "the same as one JSON object. The password is the first line of --password-file FILE, or\n"
+    "QUILLON_PASSWORD; nothing is saved, and nothing saved is used (give --ntrip 2 for an\n"
+    "NTRIP 2 caster, --tls for one served over TLS).\n"
+    "To pick the nearest mount point that really sends what you need:\n"
+    "  quillon sourcetable HOST --near LAT,LON --limit 5\n"
+    "  quillon probe HOST/MOUNT --near LAT,LON\n"
+    "Exit status: 0 when RTCM 3 came, 1 when none did or the login failed, 2 for options that\n"
+    "cannot be used.\n";
+
 constexpr char kCommands[] =
     "Usage: quillon [COMMAND] [OPTIONS]\n"
     "\n"
@@ -119,6 +148,10 @@ constexpr char kCommands[] =
     "                         the receiver's output to a mount point, retrying on failure\n"
     "  demo [--seconds N]     relay from a built-in caster to a simulated receiver on a\n"
     "                         pseudo-terminal for N seconds (10 by default) and check the bytes\n"
+    "  probe HOST[:PORT]/MOUNT [--seconds N] [--user NAME] [--password-file FILE]\n"
+    "        [--near LAT,LON] [--format text|json] [--ntrip 1|2] [--tls ...]\n"
+    "                         listen to a mount point for N seconds (10 by default) and tell\n"
+    "                         which RTCM 3 messages, station and position it sends\n"
     "  sourcetable HOST[:PORT] [--user NAME [--password-file FILE]] [--long]\n"
     "              [--near LAT,LON] [--limit N] [--format text|json]\n"
     "              [--ntrip 1|2] [--tls [--ca-file FILE | --insecure]]\n"
@@ -172,6 +205,8 @@ std::optional<int> AnswerHelp(std::string_view command, const Arguments& args, s
     PrintBase(out);
   } else if (command == "demo") {
     std::fputs(kDemoUsage, out);
+  } else if (command == "probe") {
+    std::fputs(kProbeUsage, out);
   } else if (command == "sourcetable") {
     std::fputs(kSourceTableUsage, out);
   } else {

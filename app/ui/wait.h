@@ -54,6 +54,9 @@ class PaintedClock final : public Clock {
   void Sleep(std::uint32_t ms) override { WaitPainted(clock_, ms); }
   int WaitReadable(int fd, std::uint32_t ms) override { return clock_.WaitReadable(fd, ms); }
   int WaitWritable(int fd, std::uint32_t ms) override { return clock_.WaitWritable(fd, ms); }
+  int WaitAny(std::span<pollfd> entries, std::uint32_t ms) override {
+    return clock_.WaitAny(entries, ms);
+  }
 
  private:
   Clock& clock_;

@@ -86,6 +86,12 @@ TEST_F(BaseDlgTest, TheStatusTextReplacesTheCountersAndDisconnectStopsTheCountdo
     EXPECT_LE(text->heightForWidth(text->width()), text->height());  // nothing cut off
     SaveScreenshot(dialog, QStringLiteral("base_counting_down"));
     hold.Release();
+    // What the receiver writes during the countdown is dropped: write once the worker has
+    // remembered the caster, which it does once what waited is gone.
+    const auto deadline = std::chrono::steady_clock::now() + kRealLimit;
+    while (Saved<BaseSettings>().hostCount == 0 && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::yield();
+    }
     receiver.Emit(std::string(1500, '\xD3'));
     ASSERT_TRUE(caster.WaitForUploaded(1500, kRealLimit));
     dialog.DeliverTick(kStatusTimer);

@@ -1,0 +1,144 @@
+// A Rover that reconnects by itself: the waits between its attempts, the stop during them, and
+// the receiver link kept open across them unless it was the link that failed.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/strings.h"
+#include "rover/rover_session_fixture.h"
+
+namespace quillon {
+namespace {
+
+class RoverReconnectTest : public testing::RoverSessionFixture {
+ protected:
+  RoverReconnectTest() {
+    reconnect = true;
+    // Logins wait for the caster's answer in real time; the relay and the countdowns run fast.
+    clock.beforeWait = [this](int) { clock.SetRealPollMs(kAnswerPollMs); };
+    clock.beforeWaitAny = [this](int) { clock.SetRealPollMs(kFastPollMs); };
+    clock.beforeSleep = [this](int) { NoteCountdownStep(); };
+  }
+  ~RoverReconnectTest() override { StopSession(status, link, clock, StopKind::kClose); }
+
+  struct Countdown {
+    int seconds;
+    std::u16string reason, detail;
+    std::uint64_t at;
+  };
+
+  // At every countdown step (also the stop's sleeps on the test's thread): a countdown begins
+  // where the seconds go up; running is cleared as countdown `stopAt` begins.
+  void NoteCountdownStep() {
+    std::lock_guard guard(status.lock);
+    linkClosedInCountdown |= !link.IsComPortOpen();
+    connectedInCountdown |= status.connected;
+    if (status.retryInSeconds > lastSeconds) {
+      countdowns.push_back({status.retryInSeconds, status.reason, status.detail, clock.Elapsed()});
+      if (countdowns.size() == stopAt) status.running.store(0);
+    }
+    lastSeconds = status.retryInSeconds;
+  }
+
+  // Guarded by status.lock; read once the worker has ended.
+  std::vector<Countdown> countdowns;
+  int lastSeconds = 0;
+  std::size_t stopAt = 0;
+  bool linkClosedInCountdown = false, connectedInCountdown = false;
+};
+
+// Five sessions the caster ends at once, one that relays (silence) for 60 s, a refusal, then one
+// more the caster ends: 5, 10, 20, 40, 60, then 5, then 60 and 60 again; a stop as the last
+// begins ends the worker within a countdown step.
+TEST_F(RoverReconnectTest, TheWaitsDoubleToAMinuteBeginAgainAfterALongSessionAndAreLongAfterARefusal) {
+  DemoCasterConfig config;
+  config.cannedReply = "HTTP/1.0 401 Unauthorized\r\n\r\n";
+  UseCaster(config);
+  caster->Script(CasterBehaviour::kCloseAfterLogin, 5);
+  caster->Script(CasterBehaviour::kNormal);
+  caster->Script(CasterBehaviour::kCannedReply);
+  caster->Script(CasterBehaviour::kCloseAfterLogin);
+  stopAt = 8;
+  // What the receiver writes before the long session is stale by its login.
+  clock.beforeSleep = [this](int) {
+    NoteCountdownStep();
+    if (countdowns.size() == 5 && receiver.Emitted().empty()) receiver.Emit("stale");
+    ASSERT_TRUE(countdowns.size() < 5 || receiver.WaitForEmitted(5, kRealLimit));
+  };
+  Start();
+  ASSERT_TRUE(WorkerEnds());
+  EXPECT_EQ(caster->ReceivedFromClients(), "");
+  std::vector<int> waits;
+  for (const Countdown& countdown : countdowns) waits.push_back(countdown.seconds);
+  ASSERT_EQ(waits, (std::vector<int>{5, 10, 20, 40, 60, 5, 60, 60}));
+  EXPECT_EQ(countdowns[0].reason, LoadString(kStrSocketReadProblem));
+  EXPECT_EQ(countdowns[0].detail, u"The caster closed the connection.");
+  EXPECT_EQ(countdowns[5].detail, u"The caster sent nothing for 60 seconds.");
+  EXPECT_EQ(countdowns[6].reason, LoadString(kStrCredentialsRejected));
+  EXPECT_EQ(countdowns[6].detail,
+            u"The caster refused the user name or password: it replied \"HTTP/1.0 401 "
+            u"Unauthorized\".");
+  // Each wait is a wait: the next attempt follows it, not sooner.
+  for (std::size_t i = 0; i + 1 < countdowns.size(); ++i) {
+    EXPECT_GE(countdowns[i + 1].at - countdowns[i].at, 1000u * waits[i]) << i;
+  }
+  EXPECT_LE(clock.Elapsed() - countdowns.back().at, 100u);
+  EXPECT_EQ(caster->ConnectionCount(), 8u);
+  // The receiver's link stayed open throughout; the status showed no connection meanwhile.
+  EXPECT_FALSE(linkClosedInCountdown || connectedInCountdown);
+  EXPECT_TRUE(sink.Boxes().empty());
+  EXPECT_FALSE(status.Snapshot().error);
+  EXPECT_FALSE(link.IsComPortOpen() || status.socket.IsOpen());
+}
+
+// A stop as each of the first four waits begins ends the worker within a countdown step.
+TEST_F(RoverReconnectTest, AStopDuringAnyWaitEndsTheWorkerWithinAStep) {
+  for (stopAt = 1; stopAt <= 4; ++stopAt) {
+    SCOPED_TRACE(stopAt);
+    const testing::RecordingMessageSink& boxes = NextAttempt();
+    countdowns.clear();
+    lastSeconds = 0;
+    UseCaster({});
+    caster->SetDefaultBehaviour(CasterBehaviour::kCloseAfterLogin);
+    Start();
+    ASSERT_TRUE(WorkerEnds());
+    ASSERT_EQ(countdowns.size(), stopAt);
+    EXPECT_LE(clock.Elapsed() - countdowns.back().at, 100u);
+    EXPECT_TRUE(boxes.Boxes().empty());
+    EXPECT_FALSE(status.Snapshot().error);
+    EXPECT_FALSE(link.IsComPortOpen() || status.socket.IsOpen());
+  }
+}
+
+// The receiver goes: its link is closed, and opened again at the next attempt, which does not
+// log in without it; a receiver that is still gone is waited for like a caster.
+TEST_F(RoverReconnectTest, ALostReceiverIsOpenedAgainAtTheNextAttempt) {
+  stopAt = 3;
+  // The receiver's thread takes its device away in its own time: the countdown waits for it.
+  clock.beforeSleep = [this](int) {
+    const auto deadline = std::chrono::steady_clock::now() + kRealLimit;
+    while (std::filesystem::exists(receiver.DevicePath()) &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::yield();
+    }
+    NoteCountdownStep();
+  };
+  Start();
+  ASSERT_TRUE(LoggedIn());
+  receiver.Disappear();
+  ASSERT_TRUE(WorkerEnds());
+  ASSERT_EQ(countdowns.size(), 3u);
+  EXPECT_EQ(countdowns[0].reason, LoadString(kStrComPortIoError));
+  EXPECT_EQ(countdowns[1].reason, LoadString(kStrUnableToOpenComPort));
+  EXPECT_EQ(countdowns[2].seconds, 20);
+  EXPECT_EQ(caster->ConnectionCount(), 1u);
+  EXPECT_EQ(sink.Boxes().size(), 2u);  // the link's own message, each time it did not open
+}
+
+}  // namespace
+}  // namespace quillon

@@ -1,0 +1,124 @@
+// A Rover's two directions when one side holds back: a caster that stops taking the upstream,
+// a receiver that stops taking corrections, and the upstream reduced to GGA at its pace.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/strings.h"
+#include "ntrip/nmea_test_sentences.h"
+#include "platform/serial_port.h"
+#include "platform/wait_step.h"
+#include "rover/rover_session_fixture.h"
+#include "session/caster_uplink.h"
+#include "testing/manual_caster.h"
+#include "testing/pty_pair.h"
+
+namespace quillon {
+namespace {
+
+using RoverUpstreamTest = testing::RoverSessionFixture;
+namespace nmea = testing::nmea;
+
+// The caster stops reading while it goes on sending corrections: they reach the receiver, and
+// 20 s after the caster acknowledged its last byte the session is lost.
+TEST_F(RoverUpstreamTest, ACasterThatTakesNoUpstreamLosesTheSessionAfterTwentySecondsMeanwhileCorrectionsFlow) {
+  testing::ManualCaster manual("ICY 200 OK\r\n");
+  settings.port = manual.Port();
+  clock.beforeWait = [&](int) { manual.Answer(); };
+  Start();
+  ASSERT_TRUE(LoggedIn());
+  clock.SetRealPollMs(200);  // until the caster's window is full
+  std::string burst;
+  while (burst.size() < 32 * 1024) burst += nmea::kGsv;
+  receiver.Emit(burst);
+  ASSERT_TRUE(receiver.WaitForEmitted(burst.size(), kRealLimit));
+  testing::WaitUntilAcknowledgementsSettle(status.socket.Get());
+  const std::uint64_t stalledAt = clock.Elapsed();
+  clock.SetRealPollMs(kFastPollMs);
+  std::string sent;
+  const auto deadline = std::chrono::steady_clock::now() + kRealLimit;
+  for (int block = 0; !status.WaitWorkerEnded(2); ++block) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the session was never lost";
+    const std::string correction = "\xD3 correction " + std::to_string(block);
+    if (manual.SendToClient(correction)) sent += correction;
+  }
+  ExpectGaveUpWith(sink, LoadString(kStrSocketReadProblem));
+  EXPECT_EQ(sink.Boxes().at(0).detail, u"The caster took no data for 20 seconds.");
+  EXPECT_GE(clock.Elapsed() - stalledAt, kCasterStallLimitMs - 400);
+  EXPECT_LE(clock.Elapsed() - stalledAt, kCasterStallLimitMs + 200);
+  const std::string relayed = receiver.Received();
+  EXPECT_TRUE(sent.starts_with(relayed));
+  EXPECT_GE(relayed.size(), sent.size() / 2);
+}
+
+// The receiver writes a GGA, a GSV and a few binary bytes each second; with gga:2 the caster gets
+// every other GGA and nothing else. (The receiver is on the Bluetooth library's pipe, where a
+// byte written is there at once, so that each second's output is read in its second.)
+TEST_F(RoverUpstreamTest, WithGgaEveryTwoSecondsOneGgaInTwoSecondsGoesUpAndNothingElse) {
+  settings.upstream.ggaSeconds = 2;
+  bluetooth.SetDevices({{u"GNSS receiver"}});
+  link.ChooseBluetooth(0, 1);
+  std::optional<std::uint64_t> start;
+  int next = 0;
+  std::string expected;
+  std::promise<void> done;
+  clock.beforeWaitAny = [&](int) {  // the worker's passes only
+    const std::uint64_t now = clock.Elapsed();
+    if (!start) start = now;
+    if (next <= 10 && now >= *start + 1000u * static_cast<std::uint64_t>(next)) {
+      const std::string gga = MakeGgaSentence(1'700'000'000 + next, 52.52, 13.40);
+      const std::string output = nmea::kGsv + gga + std::string("\xB5\x62\x01\x07", 4);
+      bluetooth.SendToProgram(std::vector<std::uint8_t>(output.begin(), output.end()));
+      if (next % 2 == 0) expected += gga;
+      if (++next > 10) done.set_value();
+    }
+  };
+  Start();
+  ASSERT_TRUE(LoggedIn());
+  ASSERT_EQ(done.get_future().wait_for(kRealLimit), std::future_status::ready);
+  ASSERT_TRUE(caster->WaitForReceivedFromClients(expected.size(), kRealLimit));
+  StopSession(status, link, clock, StopKind::kClose);
+  EXPECT_EQ(caster->ReceivedFromClients(), expected);
+}
+
+// Whatever the caster is doing, a GGA goes up as it comes, not a second later.
+TEST_F(RoverUpstreamTest, AGgaReachesTheCasterAsItLeavesTheReceiver) {
+  Start();
+  ASSERT_TRUE(LoggedIn());
+  clock.SetRealPollMs(1000);  // the receiver's thread has time to write, even under load
+  std::size_t expected = 0;
+  for (int second = 0; second < 5; ++second) {
+    const std::string gga = MakeGgaSentence(1'700'000'000 + second, 52.52, 13.40);
+    const std::uint64_t before = clock.Elapsed();
+    receiver.Emit(gga);
+    expected += gga.size();
+    ASSERT_TRUE(caster->WaitForReceivedFromClients(expected, kRealLimit));
+    // Within the pass that saw it come: no wait ran out first.
+    EXPECT_LT(clock.Elapsed() - before, kWaitStepMs) << second;
+  }
+}
+
+// A receiver that stops taking corrections ends the session after 10 s as a lost one.
+TEST_F(RoverUpstreamTest, AReceiverThatTakesNoDataForTenSecondsIsLost) {
+  testing::PtyPair pty;  // nobody reads the receiver's end
+  SetFieldText(settings.comPortName, testing::Wide(pty.DevicePath()));
+  Start();
+  ASSERT_TRUE(LoggedIn());
+  ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
+  const std::uint64_t sentAt = clock.Elapsed();
+  // Far more than a terminal holds; the send ends when the worker lets go of the connection.
+  auto flood = std::async(std::launch::async,
+                          [this] { return caster->SendToClients(std::string(1 << 20, '\xD3')); });
+  ExpectGaveUpWith(sink, LoadString(kStrComPortIoError));
+  EXPECT_GE(clock.Elapsed() - sentAt, kSerialWriteStallLimitMs);
+  EXPECT_LE(clock.Elapsed() - sentAt, kSerialWriteStallLimitMs + 500);
+  flood.get();
+}
+
+}  // namespace
+}  // namespace quillon

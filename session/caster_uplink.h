@@ -1,0 +1,60 @@
+// What a session sends to the caster, and how it tells a caster that has stopped taking it. Both
+// workers hand their bytes over here as they read them and flush what waits on every pass; a
+// send never holds a session up, so the receiver is read and the corrections relayed while the
+// caster dawdles.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "net/caster_stream.h"
+#include "session/upstream_queue.h"
+
+namespace quillon {
+
+// How long the caster may acknowledge none of the bytes it was sent before it counts as gone.
+inline constexpr std::uint32_t kCasterStallLimitMs = 20000;
+
+class CasterUplink {
+ public:
+  // A new connection through `stream` at tick `now`: the kernel's send buffer bounded
+  // (LimitSendBuffer), nothing waiting. `chunked`: the bytes go as an HTTP chunked body (an NTRIP
+  // 2 upload), each send of what waits framed whole, so that dropping old bytes never breaks the
+  // framing.
+  void Begin(CasterStream& stream, std::uint32_t now, bool chunked = false);
+
+  // Sends `bytes` behind what waits, as much as the socket takes now; the rest waits (see
+  // UpstreamQueue::Push for what goes when too much waits). A failed send is told by Flush.
+  void Send(std::string_view bytes);
+
+  // Sends what waits as far as the socket takes it, then looks at what the caster has
+  // acknowledged. 0 when all is well; ETIMEDOUT when bytes have waited for kCasterStallLimitMs
+  // (of ticks passed as `now`) and the caster acknowledged none of them, however much the kernel
+  // still accepted meanwhile; otherwise the error number of a failed send.
+  int Flush(std::uint32_t now);
+
+  // Bytes wait for room in the socket: the session should wait until it is writable.
+  bool Waiting() const { return !queue_.Empty() || frameSent_ < frame_.size(); }
+  // Bytes dropped because the caster fell behind (UpstreamQueue::Dropped).
+  std::uint64_t Dropped() const { return queue_.Dropped(); }
+
+ private:
+  CasterStream* stream_ = nullptr;
+  bool chunked_ = false;
+  UpstreamQueue queue_;
+  std::string frame_;               // chunked: the frame being sent, which must go out whole
+  std::size_t frameSent_ = 0;       // of it
+  std::uint64_t sent_ = 0;          // handed to the kernel on this connection
+  std::uint64_t acknowledged_ = 0;  // of those, acknowledged by the caster when last looked
+  std::uint32_t lastProgress_ = 0;  // tick at which nothing waited, or the caster last acknowledged
+  int error_ = 0;                   // of the first send that failed
+
+  void SendWaiting();
+  // What goes out next: the frame in flight, or what waits (framed first when chunked).
+  std::string_view Next();
+  void Sent(std::size_t count);
+};
+
+}  // namespace quillon
