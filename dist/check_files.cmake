@@ -1,5 +1,6 @@
 # Checks of the installed files, run as tests: cmake -DCHECK=man|units|desktop -DTOOL=<program>
-# -DQUILLON=<quillon> -DSOURCE=<dist folder> -DBINARY=<its build folder> -P check_files.cmake
+# -DQUILLON=<quillon> -DSOURCE=<dist folder> -DBINARY=<its build folder>
+# [-DEMULATOR="<program> <arguments>" (what runs a cross-built quillon)] -P check_files.cmake
 
 if(NOT TOOL)
   message(FATAL_ERROR "the ${CHECK} check needs its tool; scripts/install-deps installs it")
@@ -15,7 +16,9 @@ endfunction()
 
 if(CHECK STREQUAL "man")
   expect_silent(${TOOL} -man -ww -z ${SOURCE}/quillon.1)
-  execute_process(COMMAND ${QUILLON} --help OUTPUT_VARIABLE usage RESULT_VARIABLE status)
+  separate_arguments(emulator UNIX_COMMAND "${EMULATOR}")
+  execute_process(COMMAND ${emulator} ${QUILLON} --help OUTPUT_VARIABLE usage
+    RESULT_VARIABLE status)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "quillon --help ended with status ${status}")
   endif()
@@ -40,6 +43,14 @@ elseif(CHECK STREQUAL "units")
   foreach(mode base rover)
     # The manual page is checked on its own; it is not installed here.
     expect_silent(${TOOL} verify --man=no ${BINARY}/verify/quillon-${mode}.service)
+    # The unit as installed may score an exposure of at most 2.0 (the threshold is in tenths),
+    # which is less than chrony's.
+    execute_process(COMMAND ${TOOL} security --offline=true --threshold=20
+      ${BINARY}/quillon-${mode}.service RESULT_VARIABLE status OUTPUT_VARIABLE out
+      ERROR_VARIABLE out)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR "quillon-${mode}.service is exposed more than 2.0:\n${out}")
+    endif()
   endforeach()
 elseif(CHECK STREQUAL "desktop")
   expect_silent(${TOOL} ${SOURCE}/quillon-gui.desktop)
