@@ -8,6 +8,7 @@
 #include "app/cli/console_message_sink.h"
 #include "app/cli/sourcetable_command.h"
 #include "app/cli/windowed_launch.h"
+#include "common/version.h"
 #include "platform/clock.h"
 
 int main(int argc, char** argv) {
@@ -18,7 +19,7 @@ int main(int argc, char** argv) {
 
   if (args.empty()) return quillon::cli::StartWindowedProgram(argv);
   if (command == "--version") {
-    std::puts("ZEP Quillon 8.4.2");
+    std::printf("ZEP Quillon %s\n", quillon::kVersion);
     return 0;
   }
   if (command == "--help" || command == "-h" || command == "help") {
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
   if (command == "rover") return quillon::cli::RunRover(rest);
   if (command == "base") return quillon::cli::RunBase(rest);
   if (command == "demo") return quillon::cli::RunDemo(rest);
+  if (command == "probe") return quillon::cli::RunProbe(rest);
   if (command == "sourcetable") {
     quillon::cli::ConsoleMessageSink messages;
     return quillon::cli::RunSourceTable(args, stdout, messages, quillon::RealClock(),

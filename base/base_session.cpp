@@ -14,9 +14,9 @@
 #include "common/strings.h"
 #include "common/text.h"
 #include "net/caster_connection.h"
-#include "net/session_io.h"
+#include "net/tls_options.h"
 #include "ntrip/caster_login.h"
-#include "ntrip/reply.h"
+#include "ntrip/login_verdict.h"
 #include "ntrip/requests.h"
 #include "platform/wait_step.h"
 #include "session/caster_uplink.h"
@@ -82,7 +82,6 @@ class BaseSession {
   BaseSessionResult result_ = BaseSessionResult::kStopped;
 
   std::array<char, kAddressTextSize> address_{};
-  int socket_ = -1;
   CasterLogin login_;
 
   RateWindow window_;
@@ -150,16 +149,24 @@ bool BaseSession::OpenLink() {
 }
 
 bool BaseSession::LogIn() {
+  const CasterProtocol& protocol = settings_.protocol;
+  const bool version2 = protocol.version == NtripVersion::k2;
+  std::array<char, kCredentialTextSize> user{};
   std::array<char, kCredentialTextSize> password{};
   std::array<char, kCredentialTextSize> mountPoint{};
+  WideToEightBit(FieldText(settings_.userName), user.data(), user.size());
   WideToEightBit(FieldText(settings_.password), password.data(), password.size());
   WideToEightBit(FieldText(settings_.mountPoint), mountPoint.data(), mountPoint.size());
   // The whole request goes out: cutting it to a fixed buffer would cut a long multi-byte
   // password or mount point in half.
-  const std::string request = BuildServerRequest(mountPoint.data(), password.data());
-  login_ = LogInToCaster(address_.data(), settings_.port, request, status_.socket, c_.clock,
-                         StopAsked());
-  socket_ = status_.socket.Get();
+  const std::string request =
+      version2 ? BuildVersion2ServerRequest({address_.data(), settings_.port, protocol.tls},
+                                            mountPoint.data(), {user.data(), password.data()})
+               : BuildServerRequest(mountPoint.data(), password.data());
+  login_ =
+      LogInToCaster(address_.data(), settings_.port, request, status_.socket, c_.clock, StopAsked(),
+                    LookUpHostName, version2 ? ReplyExtent::kHead : ReplyExtent::kFirstLine,
+                    TlsFor(protocol, c_.insecureTls));
   switch (login_.end) {
     case LoginEnd::kNotConnected:
       return ConnectFailed(login_.connect);
@@ -168,6 +175,7 @@ bool BaseSession::LogIn() {
     case LoginEnd::kSendFailed:
       return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo));
     case LoginEnd::kReadFailed:
+    case LoginEnd::kTlsFailed:
       return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo),
                   DescribeLoginReply(login_));
     case LoginEnd::kConnected:
@@ -198,10 +206,12 @@ bool BaseSession::ConnectFailed(const CasterConnect& connect) {
 }
 
 bool BaseSession::CheckReply() {
-  // Also "ICY 200 OK\r\n" and an HTTP status line that ends in "OK" hold the token.
-  if (ReplyContains(login_.StatusLine(), kServerSuccessToken)) return true;
-  return Fail(BaseSessionResult::kRejected, LoadString(kStrCredentialsRejected),
-              DescribeLoginReply(login_));
+  // Version 1 as always: "OK\r\n" in the first line ("ICY 200 OK\r\n" and an HTTP status line
+  // that ends in "OK" hold it too).
+  const LoginVerdict verdict =
+      JudgeLoginReply(login_, settings_.protocol.version, LoginRole::kServer);
+  if (verdict.accepted) return true;
+  return Fail(BaseSessionResult::kRejected, LoadString(kStrCredentialsRejected), verdict.detail);
 }
 
 void BaseSession::BeginUpload() {
@@ -218,7 +228,8 @@ void BaseSession::BeginUpload() {
   if (attempt > 1) c_.link.DiscardInput();
   if (!c_.settingsFolder.empty()) RememberHost(settings_, c_.settingsFolder);
   lastReceipt_ = now;
-  uplink_.Begin(socket_, now);
+  // An NTRIP 2 upload is the POST's chunked body.
+  uplink_.Begin(*login_.stream, now, settings_.protocol.version == NtripVersion::k2);
 }
 
 void BaseSession::UploadLoop() {
@@ -241,8 +252,9 @@ void BaseSession::WaitForWork() {
   // first ends the wait, so that the receiver's bytes go up as they come. The wait is short
   // enough for the stop and the receiver's watchdog to be seen in time.
   const short room = uplink_.Waiting() ? POLLOUT : 0;
-  std::array<pollfd, 2> entries = {{{socket_, static_cast<short>(POLLIN | room), 0},
-                                    {receiverLost_ ? -1 : c_.link.ReadyHandle(), POLLIN, 0}}};
+  std::array<pollfd, 2> entries = {
+      {{login_.stream->Descriptor(), static_cast<short>(POLLIN | room), 0},
+       {receiverLost_ ? -1 : c_.link.ReadyHandle(), POLLIN, 0}}};
   if (c_.clock.WaitAny(entries, kWaitStepMs) < 0) return;
   casterReady_ = (entries[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
   receiverReady_ = !receiverLost_ && (entries[1].fd < 0 || entries[1].revents != 0);
@@ -253,7 +265,7 @@ bool BaseSession::CasterStillThere() {
   // rarely, sent something, which is dropped).
   if (!casterReady_) return true;
   std::array<char, 256> ignored;
-  const ssize_t count = ReadFromCaster(socket_, ignored);
+  const ssize_t count = login_.stream->ReadReady(ignored);
   if (count > 0 || (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))) return true;
   const std::string detail =
       count == 0 ? std::string("The caster closed the connection.")
@@ -277,7 +289,7 @@ bool BaseSession::TakeFromReceiver() {
         break;
       }
       uplink_.Send(std::string_view(reinterpret_cast<const char*>(chunk_.data()),
-                                     static_cast<std::size_t>(count)));
+                                    static_cast<std::size_t>(count)));
       taken += count;
       if (static_cast<std::size_t>(count) < chunk_.size()) break;
     }
@@ -298,11 +310,10 @@ bool BaseSession::SendQueued() {
   // keep being taken (the oldest dropped when too many wait), nor the front end or the stop.
   const int error = uplink_.Flush(c_.clock.TickCount());
   if (error == 0) return true;
-  const std::string detail =
-      error == ETIMEDOUT
-          ? "The caster took no data for " + std::to_string(kCasterStallLimitMs / 1000) +
-                " seconds."
-          : "Sending to the caster failed: " + SystemErrorText(error) + ".";
+  const std::string detail = error == ETIMEDOUT
+                                 ? "The caster took no data for " +
+                                       std::to_string(kCasterStallLimitMs / 1000) + " seconds."
+                                 : "Sending to the caster failed: " + SystemErrorText(error) + ".";
   return Fail(BaseSessionResult::kUploadFailed, LoadString(kStrSocketReadProblem), detail);
 }
 

@@ -21,6 +21,8 @@ struct BaseSessionContext {
   Clock& clock;
   // Where RememberHost writes "sourceinfo.bin"; empty: the host history is not kept.
   std::filesystem::path settingsFolder;
+  // TLS without verifying the caster's certificate (--insecure): this session's, never saved.
+  bool insecureTls = false;
 };
 
 // How one attempt ended.

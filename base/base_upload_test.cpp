@@ -140,6 +140,21 @@ INSTANTIATE_TEST_SUITE_P(Ticks, BaseWatchdog, ::testing::Values(1000u, 0xFFFFFFF
                            return info.param == 1000 ? "early" : "wrapping";
                          });
 
+// NTRIP 2: a POST whose body is chunked as it goes; the caster's decoded body is exactly what
+// the receiver sent.
+TEST_F(BaseUpload, OverNtrip2TheUploadIsAChunkedPostThatArrivesExact) {
+  settings.protocol.version = NtripVersion::k2;
+  SetFieldText(settings.userName, u"demo");
+  Start();
+  ASSERT_TRUE(caster->WaitForConnections(1, kRealLimit));
+  const std::string bytes = CorrectionStream(4).Next(50'000);
+  receiver.Emit(bytes);
+  ASSERT_TRUE(caster->WaitForUploaded(bytes.size(), kRealLimit));
+  EXPECT_TRUE(caster->Uploaded() == bytes) << "the caster's body differs from the receiver's bytes";
+  EXPECT_TRUE(caster->RequestText(0).starts_with("POST /DEMO HTTP/1.1\r\n"));
+  EXPECT_TRUE(sink.Boxes().empty());
+}
+
 // A receiver that goes out of range is shown as lost while the caster stays connected; its link
 // is opened again every 5 s until it answers, and the upload goes on.
 TEST_F(BaseUpload, ALostReceiverIsShownAndItsLinkOpenedAgainEveryFiveSeconds) {

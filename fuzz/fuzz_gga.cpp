@@ -5,10 +5,12 @@
 // - with the override off, every byte passes unchanged;
 // - with the override on and no pause, the result does not depend on the cuts: the reads give,
 //   with what is held back, what the whole gives at once; at most one sentence is held back;
+// - the receiver position read from the output does not depend on the cuts, and is on the globe;
 // - with the override on and pauses long enough to let held fragments go, every sentence of a
 //   position kind that goes upstream is a rewritten one: rewriting it again changes nothing, so
 //   it carries the override position (and with a position off the globe, none goes upstream).
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +21,7 @@
 
 #include "ntrip/gga_override.h"
 #include "ntrip/position_sentence.h"
+#include "ntrip/receiver_position.h"
 
 namespace {
 
@@ -120,6 +123,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string whole = Relayed({{output, 0}}, false, latitude, longitude);
   if (whole != Relayed(reads, false, latitude, longitude)) std::abort();
   if (output.find('$') == std::string_view::npos && whole != output) std::abort();
+
+  quillon::ReceiverPosition atOnce;
+  atOnce.Take(output);
+  quillon::ReceiverPosition inReads;
+  for (const Read& read : reads) inReads.Take(read.bytes);
+  const auto position = atOnce.Latest();
+  if (position.has_value() != inReads.Latest().has_value()) std::abort();
+  if (position && (position->latitude != inReads.Latest()->latitude ||
+                   !(std::fabs(position->latitude) <= 90.0) ||
+                   !(std::fabs(position->longitude) <= 180.0))) {
+    std::abort();
+  }
 
   CheckEveryPositionSentenceIsRewritten(Relayed(reads, true, latitude, longitude), latitude,
                                         longitude);

@@ -2,7 +2,8 @@
 // decoders see any payload behind a CRC that checks), whole and cut into two blocks at a point
 // the input's first two bytes pick. The summary must not depend on the cut; no more than a frame is
 // held; every byte is in a frame, outside one, or held; the station's texts are printable and
-// bounded, its position on the globe, and every rate a finite number.
+// bounded, its position on the globe, and every rate a finite number. The stream lines do not
+// depend on the cut either, and the warnings take any summary.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <string_view>
 
 #include "rtcm/rtcm_scanner.h"
+#include "rtcm/stream_warnings.h"
 
 namespace {
 
@@ -62,8 +64,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   RequireSound(b, stream.size(), split.Held());
   if (quillon::SummaryLine(a) != quillon::SummaryLine(b) || a.descriptors != b.descriptors ||
       a.crcFailures != b.crcFailures || a.nonFrameBytes != b.nonFrameBytes ||
-      a.nonFrameKind != b.nonFrameKind || whole.Held() != split.Held()) {
+      a.nonFrameKind != b.nonFrameKind || whole.Held() != split.Held() ||
+      quillon::BaseStreamLine(a) != quillon::BaseStreamLine(b) ||
+      quillon::RoverStreamLine(a, quillon::GeoPosition{}) !=
+          quillon::RoverStreamLine(b, quillon::GeoPosition{})) {
     std::abort();
+  }
+  for (const auto side : {quillon::StreamSide::kBase, quillon::StreamSide::kRover}) {
+    quillon::StreamWarnings warnings(side);
+    warnings.Due(a, 0);
+    warnings.Due(a, quillon::kStationWindowMs + quillon::kFirstFrameWindowMs);
   }
   return 0;
 }

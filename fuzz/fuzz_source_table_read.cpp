@@ -41,13 +41,16 @@ class InstantClock final : public quillon::Clock {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   int fds[2];
   if (size > 64 * 1024 || socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) return 0;
+  quillon::CasterSocket socket;  // closes fds[0]
+  socket.Set(fds[0]);
   const bool written = ::write(fds[1], data, size) == static_cast<ssize_t>(size);
   ::shutdown(fds[1], SHUT_WR);
   if (written) {
     InstantClock clock;
     std::string store;
+    quillon::PlainCasterStream stream(socket);
     const quillon::TableRead result =
-        quillon::ReadSourceTable(fds[0], store, quillon::kFallbackSourceTableRequest,
+        quillon::ReadSourceTable(stream, store, quillon::kFallbackSourceTableRequest,
                                  quillon::TableStatus::kSourceTableOrHttp, clock, kLimit);
     if (store.size() > kLimit || store.find('\0') != std::string::npos) std::abort();
     if (quillon::TableArrived(result) && result != quillon::TableRead::kComplete &&
@@ -59,7 +62,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       std::abort();
     }
   }
-  ::close(fds[0]);
   ::close(fds[1]);
   return 0;
 }

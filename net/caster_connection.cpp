@@ -127,4 +127,20 @@ std::u16string UnresolvedNameDetail(std::string_view name) {
   return EightBitToWide(text);
 }
 
+ConnectFailure DescribeConnectFailure(const CasterConnect& connect, std::string_view address) {
+  switch (connect.step) {
+    case ConnectStep::kInvalidAddress:
+      return {u"Does not appear to be a valid address?", {}};
+    case ConnectStep::kUnresolved:
+      return {ConnectionErrorText(connect.address), UnresolvedNameDetail(address)};
+    case ConnectStep::kNoSocket:
+      return {FormatText(LoadString(kStrCouldNotCreateSocket), {std::int64_t{connect.error}}), {}};
+    case ConnectStep::kConnected:
+    case ConnectStep::kStopped:
+    case ConnectStep::kConnectFailed:
+      break;
+  }
+  return {ConnectionErrorText(connect.error), {}};
+}
+
 }  // namespace quillon

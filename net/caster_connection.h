@@ -74,4 +74,13 @@ std::u16string ConnectionErrorText(const CasterAddress& unresolved);
 // What really happened when the host name `name` did not resolve, as one sentence.
 std::u16string UnresolvedNameDetail(std::string_view name);
 
+// What a connect that failed tells the user, as the Rover says it: the message and its detail
+// (empty when it has none). `connect` ended in any step but kConnected and kStopped; `address`
+// is the text it was given.
+struct ConnectFailure {
+  std::u16string text;
+  std::u16string detail;
+};
+ConnectFailure DescribeConnectFailure(const CasterConnect& connect, std::string_view address);
+
 }  // namespace quillon

@@ -9,6 +9,7 @@ void CasterSocket::Set(int fd) {
   std::lock_guard lock(mutex_);
   const int old = fd_.exchange(fd);
   if (old >= 0 && old != fd) close(old);
+  if (old != fd) ++connection_;
 }
 
 void CasterSocket::Shutdown() {
@@ -19,6 +20,13 @@ void CasterSocket::Shutdown() {
 
 void CasterSocket::Close() {
   std::lock_guard lock(mutex_);
+  const int fd = fd_.exchange(-1);
+  if (fd >= 0) close(fd);
+}
+
+void CasterSocket::CloseIfHeld(std::uint64_t connection) {
+  std::lock_guard lock(mutex_);
+  if (connection_.load() != connection) return;
   const int fd = fd_.exchange(-1);
   if (fd >= 0) close(fd);
 }

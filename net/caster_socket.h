@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 
 namespace quillon {
@@ -30,9 +31,18 @@ class CasterSocket {
   // Closes the socket and forgets it; harmless when there is none.
   void Close();
 
+  // Counts the descriptors Set has put here: which connection is held, even when the system
+  // gives a later socket the number of an earlier one.
+  std::uint64_t Connection() const { return connection_.load(); }
+
+  // Close, but only while `connection` is still the one held: whoever holds an older connection
+  // never closes the one a later connect put here.
+  void CloseIfHeld(std::uint64_t connection);
+
  private:
   std::mutex mutex_;
   std::atomic<int> fd_{-1};
+  std::atomic<std::uint64_t> connection_{0};
 };
 
 }  // namespace quillon

@@ -23,6 +23,14 @@ ssize_t PlainCasterStream::ReadReady(std::span<char> buffer) {
   return got;
 }
 
+ssize_t PlainCasterStream::SendReady(std::string_view data) {
+  ssize_t sent;
+  do {
+    sent = send(Descriptor(), data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  } while (sent < 0 && errno == EINTR);
+  return sent;
+}
+
 int PlainCasterStream::Send(std::string_view data, Clock& clock, std::uint32_t stallLimitMs,
                             const StopRequested& stop) {
   return SendWithin(Descriptor(), data, clock, stallLimitMs, stop);

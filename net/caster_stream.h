@@ -29,6 +29,11 @@ class CasterStream {
   // Descriptor() would not see. Ask this before waiting on the descriptor together with another.
   virtual bool HoldsReadyBytes() const = 0;
 
+  // Sends what the connection has room for now, without waiting: the count taken (maybe fewer
+  // than all), or -1 with errno (EAGAIN when there is no room). Never raises SIGPIPE. Over TLS,
+  // after EAGAIN the same bytes must be offered again first.
+  virtual ssize_t SendReady(std::string_view data) = 0;
+
   // Sends all of `data`, waiting for room through `clock` in steps. Returns 0 when everything
   // went out, otherwise ETIMEDOUT when the caster took nothing for `stallLimitMs`, ECANCELED
   // when `stop` asked to give up, or the error number of the failed send. Never raises SIGPIPE.
@@ -48,10 +53,18 @@ class CasterStream {
   int Descriptor() const { return socket_.Get(); }
 
  protected:
-  // The stream uses, and at Close closes, the descriptor held in `socket`.
-  explicit CasterStream(CasterSocket& socket) : socket_(socket) {}
+  // The stream uses, and at Close closes, the descriptor held in `socket` now.
+  explicit CasterStream(CasterSocket& socket)
+      : socket_(socket), fd_(socket.Get()), connection_(socket.Connection()) {}
+
+  // True while the socket still holds the stream's own connection.
+  bool OwnConnection() const { return socket_.Connection() == connection_ && socket_.IsOpen(); }
+  // Closes the stream's own connection, unless the socket has moved on to another.
+  void CloseSocket() { socket_.CloseIfHeld(connection_); }
 
   CasterSocket& socket_;
+  const int fd_;  // the descriptor the stream was made for
+  const std::uint64_t connection_;
 };
 
 // Plain TCP: the socket's bytes as they are, read and sent as the program always has.
@@ -62,9 +75,10 @@ class PlainCasterStream final : public CasterStream {
 
   ssize_t ReadReady(std::span<char> buffer) override;
   bool HoldsReadyBytes() const override { return false; }
+  ssize_t SendReady(std::string_view data) override;
   int Send(std::string_view data, Clock& clock, std::uint32_t stallLimitMs,
            const StopRequested& stop = {}) override;
-  void Close() override { socket_.Close(); }
+  void Close() override { CloseSocket(); }
 };
 
 }  // namespace quillon

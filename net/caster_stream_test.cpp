@@ -4,6 +4,8 @@
 #include "net/caster_stream.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <array>
 #include <future>
@@ -212,6 +214,44 @@ TEST_P(CasterStreamContract, ASendThatStallsEndsAfterTheLimitOrAtTheStopAndTheCl
   EXPECT_EQ(TestClock().Elapsed(), start);
   Stream().Close();  // with TLS its close_notify finds no room: it is not waited for
   EXPECT_FALSE(client->socket.IsOpen());
+}
+
+// The send that never waits, as a worker's upstream uses it: it takes what fits and then says
+// EAGAIN, offered the same bytes again it still does, and what it took arrives.
+TEST_P(CasterStreamContract, ASendThatNeverWaitsTakesWhatFitsThenSaysAgain) {
+  ASSERT_NO_FATAL_FAILURE(Connect(PeerBehaviour::kEcho));
+  EXPECT_EQ(Stream().SendReady("ping"), 4);
+  EXPECT_EQ(ReadExactly(Stream(), 4, TestClock()), "ping");
+
+  ASSERT_NO_FATAL_FAILURE(Connect(PeerBehaviour::kNeverRead, 1));
+  const std::string chunk(64 * 1024, 'x');
+  std::size_t taken = 0;
+  ssize_t sent;
+  while ((sent = Stream().SendReady(chunk)) > 0) taken += static_cast<std::size_t>(sent);
+  EXPECT_EQ(errno, EAGAIN);
+  EXPECT_GT(taken, 0u);
+  EXPECT_EQ(Stream().SendReady(chunk), -1);
+  EXPECT_EQ(errno, EAGAIN);
+}
+
+// A worker keeps its last login's stream while the next connect reuses the socket, and the
+// system hands out the lowest free number: the old stream's close must not end the new one.
+TEST(PlainCasterStream, ClosesOnlyItsOwnConnectionWhenTheNumberComesAgain) {
+  CasterSocket socket;
+  int first[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, first), 0);
+  socket.Set(first[0]);
+  auto old = std::make_unique<PlainCasterStream>(socket);
+  socket.Close();
+  int second[2];
+  ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, second), 0);
+  ASSERT_EQ(second[0], first[0]);  // the number came again
+  socket.Set(second[0]);
+  old.reset();
+  EXPECT_EQ(socket.Get(), second[0]);
+  EXPECT_EQ(send(second[1], "x", 1, MSG_NOSIGNAL), 1);  // still connected
+  close(first[1]);
+  close(second[1]);
 }
 
 TEST(TlsCasterStream, ACloseTellsTheCasterPolitely) {

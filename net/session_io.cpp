@@ -8,22 +8,6 @@
 
 namespace quillon {
 
-ssize_t ReadFromCaster(int fd, std::span<char> buffer) {
-  ssize_t count;
-  do {
-    count = recv(fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
-  } while (count < 0 && errno == EINTR);
-  return count;
-}
-
-ssize_t SendToCaster(int fd, std::string_view bytes) {
-  ssize_t count;
-  do {
-    count = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-  } while (count < 0 && errno == EINTR);
-  return count;
-}
-
 std::size_t UnacknowledgedBytes(int fd) {
   int bytes = 0;
   if (ioctl(fd, SIOCOUTQ, &bytes) != 0 || bytes < 0) return 0;

@@ -1,6 +1,5 @@
-// Where a session worker's bytes meet the caster once the login is done: one read and one send,
-// neither of which ever waits (the worker waits on the clock instead), and what the kernel holds
-// for the caster. A session that speaks to its caster through another transport changes these.
+// What the kernel holds of a session's bytes for the caster, and how much it may hold. (The
+// session's reads and sends go through its caster stream.)
 #pragma once
 
 #include <sys/types.h>
@@ -15,14 +14,6 @@ namespace quillon {
 // asked for, for its bookkeeping). Enough for 11,520 B/s over a link with a 2 s round trip;
 // small enough that a caster that stops taking data is not fed minutes of stale bytes.
 inline constexpr int kCasterSendBufferBytes = 24 * 1024;
-
-// As recv without waiting: the count, 0 once the caster has closed, -1 with errno (EAGAIN when
-// nothing has arrived).
-ssize_t ReadFromCaster(int fd, std::span<char> buffer);
-
-// As send without waiting, never raising SIGPIPE: the count taken (maybe fewer than all), -1
-// with errno (EAGAIN when the socket has no room).
-ssize_t SendToCaster(int fd, std::string_view bytes);
 
 // Bytes handed to the kernel for the caster that the caster has not acknowledged yet, sent or
 // not (SIOCOUTQ); 0 when the socket cannot tell.

@@ -124,20 +124,20 @@ std::uint32_t Left(Clock& clock, std::uint32_t start, std::uint32_t limitMs) {
 class TlsCasterStream final : public CasterStream {
  public:
   TlsCasterStream(CasterSocket& socket, std::unique_ptr<TlsObjects> objects)
-      : CasterStream(socket), objects_(std::move(objects)), fd_(socket.Get()) {}
+      : CasterStream(socket), objects_(std::move(objects)) {}
   ~TlsCasterStream() override { Close(); }
 
   ssize_t ReadReady(std::span<char> buffer) override;
   bool HoldsReadyBytes() const override {
     return objects_ != nullptr && objects_->api.SSL_pending(objects_->ssl) > 0;
   }
+  ssize_t SendReady(std::string_view data) override;
   int Send(std::string_view data, Clock& clock, std::uint32_t stallLimitMs,
            const StopRequested& stop = {}) override;
   void Close() override;
 
  private:
   std::unique_ptr<TlsObjects> objects_;
-  const int fd_;  // the descriptor the library reads and writes
   // After a fatal error the library must not be asked for a polite close.
   bool failed_ = false;
 };
@@ -165,6 +165,31 @@ ssize_t TlsCasterStream::ReadReady(std::span<char> buffer) {
     return -1;
   }
   Trace("Reading from the caster over TLS failed: " + FailureReason(api, read));
+  errno = EPROTO;
+  return -1;
+}
+
+ssize_t TlsCasterStream::SendReady(std::string_view data) {
+  if (objects_ == nullptr) {
+    errno = EBADF;
+    return -1;
+  }
+  if (data.empty()) return 0;
+  const OpenSsl& api = objects_->api;
+  const int size = static_cast<int>(std::min<std::size_t>(data.size(), INT_MAX));
+  const Outcome written = CallLibrary(
+      api, objects_->ssl, [&] { return api.SSL_write(objects_->ssl, data.data(), size); });
+  if (written.result > 0) return written.result;
+  if (written.Wants()) {
+    errno = EAGAIN;
+    return -1;
+  }
+  failed_ = true;
+  if (written.error == SSL_ERROR_SYSCALL) {
+    errno = written.systemError != 0 ? written.systemError : EPIPE;
+    return -1;
+  }
+  Trace("Sending to the caster over TLS failed: " + FailureReason(api, written));
   errno = EPROTO;
   return -1;
 }
@@ -202,12 +227,12 @@ int TlsCasterStream::Send(std::string_view data, Clock& clock, std::uint32_t sta
 void TlsCasterStream::Close() {
   // A close_notify goes out when the socket has room for it; the caster's is never awaited.
   // Not on a descriptor that was closed under the stream (its number may be another's now).
-  if (objects_ != nullptr && !failed_ && socket_.Get() == fd_) {
+  if (objects_ != nullptr && !failed_ && OwnConnection()) {
     const OpenSsl& api = objects_->api;
     CallLibrary(api, objects_->ssl, [&] { return api.SSL_shutdown(objects_->ssl); });
   }
   objects_.reset();
-  socket_.Close();
+  CloseSocket();
 }
 
 TlsStart Ended(TlsEnd end, std::string problem = {}) {

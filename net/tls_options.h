@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/caster_protocol.h"
+
 namespace quillon {
 
 // OpenSSL's libssl as the system's loader knows it (libcrypto comes with it). It is loaded at
@@ -20,6 +22,10 @@ struct TlsOptions {
   // The library to load; only the tests change it.
   std::string library = kOpenSslLibrary;
 };
+
+// The TLS a caster saved with `protocol` is spoken to with; `insecure` is the session's own
+// choice, never saved.
+TlsOptions TlsFor(const CasterProtocol& protocol, bool insecure);
 
 // What a front end says on every start of a session or command with `options`, as one line
 // (without the program's prefix); empty when there is nothing to warn about.

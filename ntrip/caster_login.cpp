@@ -1,10 +1,10 @@
 #include "ntrip/caster_login.h"
 
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <cerrno>
+#include <span>
 
+#include "net/caster_stream_connect.h"
 #include "ntrip/reply.h"
 #include "ntrip/reply_head.h"
 #include "platform/system_error.h"
@@ -24,14 +24,13 @@ bool FindFirstLine(CasterLogin& login) {
 
 // Reads what has arrived, into the rest of the store. The count, 0 when the caster has closed,
 // -1 when the read failed (errno kept; EAGAIN when nothing was there after all).
-ssize_t ReadMore(int fd, std::string& store) {
+ssize_t ReadMore(CasterStream& stream, std::string& store) {
   const std::size_t before = store.size();
   store.resize(kLoginReplyLimit);
-  ssize_t got;
-  do {
-    got = recv(fd, store.data() + before, kLoginReplyLimit - before, MSG_DONTWAIT);
-  } while (got < 0 && errno == EINTR);
+  const ssize_t got = stream.ReadReady(std::span(store).subspan(before));
+  const int error = errno;
   store.resize(before + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+  errno = error;
   return got;
 }
 
@@ -42,18 +41,16 @@ bool ReplyComplete(CasterLogin& login, ReplyExtent extent) {
   return ParseReplyHead(login.Reply()).has_value() || login.received.size() >= kLoginReplyLimit;
 }
 
-LoginEnd GatherReply(int fd, Clock& clock, const StopRequested& stop, ReplyExtent extent,
-                     CasterLogin& login) {
+LoginEnd GatherReply(CasterStream& stream, Clock& clock, const StopRequested& stop,
+                     ReplyExtent extent, CasterLogin& login) {
   const std::uint32_t start = clock.TickCount();
   for (;;) {
     const std::uint32_t passed = clock.TickCount() - start;
     if (passed >= kLoginReplyWindowMs) return LoginEnd::kSilent;
-    const WaitEnd waited =
-        WaitInSteps(clock, kLoginReplyWindowMs - passed, stop,
-                    [&](std::uint32_t ms) { return clock.WaitReadable(fd, ms); });
+    const WaitEnd waited = stream.WaitReadable(clock, kLoginReplyWindowMs - passed, stop);
     if (waited == WaitEnd::kStopped) return LoginEnd::kStopped;
     if (waited == WaitEnd::kTimedOut) return LoginEnd::kSilent;
-    const ssize_t got = waited == WaitEnd::kReady ? ReadMore(fd, login.received) : -1;
+    const ssize_t got = waited == WaitEnd::kReady ? ReadMore(stream, login.received) : -1;
     if (got == 0) return LoginEnd::kClosed;
     if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
       login.error = errno;
@@ -69,9 +66,7 @@ std::string_view CasterLogin::StatusLine() const {
   return std::string_view(received).substr(lineBegin, lineEnd - lineBegin);
 }
 
-std::string_view CasterLogin::Reply() const {
-  return std::string_view(received).substr(lineBegin);
-}
+std::string_view CasterLogin::Reply() const { return std::string_view(received).substr(lineBegin); }
 
 std::string_view CasterLogin::AfterStatusLine() const {
   return std::string_view(received).substr(lineEnd);
@@ -79,30 +74,41 @@ std::string_view CasterLogin::AfterStatusLine() const {
 
 CasterLogin LogInToCaster(std::string_view address, std::int32_t port, std::string_view request,
                           CasterSocket& socket, Clock& clock, const StopRequested& stop,
-                          const NameLookup& lookup, ReplyExtent extent) {
+                          const NameLookup& lookup, ReplyExtent extent, const TlsOptions& tls) {
   CasterLogin login;
-  login.connect =
-      ConnectToCaster(address, port, socket, clock, kCasterConnectLimitMs, stop, lookup);
-  if (login.connect.step != ConnectStep::kConnected) {
-    login.end =
-        login.connect.step == ConnectStep::kStopped ? LoginEnd::kStopped : LoginEnd::kNotConnected;
+  StreamConnect connected =
+      ConnectCasterStream(address, port, tls, socket, clock, kCasterConnectLimitMs, stop, lookup);
+  login.connect = connected.connect;
+  if (connected.Stopped()) {
+    login.end = LoginEnd::kStopped;
     return login;
   }
+  if (login.connect.step != ConnectStep::kConnected) {
+    login.end = LoginEnd::kNotConnected;
+    return login;
+  }
+  if (!connected.stream) {
+    login.end = LoginEnd::kTlsFailed;
+    login.tlsProblem = std::move(connected.problem);
+    return login;
+  }
+  login.stream = std::move(connected.stream);
   if (request.empty()) {
     login.end = LoginEnd::kConnected;
     return login;
   }
-  login.error = SendWithin(socket.Get(), request, clock, kSendStallLimitMs, stop);
+  login.error = login.stream->Send(request, clock, kSendStallLimitMs, stop);
   if (login.error != 0) {
     login.end = login.error == ECANCELED ? LoginEnd::kStopped : LoginEnd::kSendFailed;
     return login;
   }
-  login.end = GatherReply(socket.Get(), clock, stop, extent, login);
+  login.end = GatherReply(*login.stream, clock, stop, extent, login);
   FindFirstLine(login);
   return login;
 }
 
 std::string DescribeLoginReply(const CasterLogin& login) {
+  if (login.end == LoginEnd::kTlsFailed) return login.tlsProblem;
   if (login.end == LoginEnd::kReadFailed) {
     return "Reading the caster's reply failed: " + SystemErrorText(login.error) + ".";
   }

@@ -5,12 +5,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "net/address.h"
 #include "net/caster_connection.h"
 #include "net/caster_socket.h"
+#include "net/caster_stream.h"
+#include "net/tls_options.h"
 #include "platform/clock.h"
 #include "platform/wait_step.h"
 
@@ -24,6 +27,7 @@ inline constexpr std::size_t kLoginReplyLimit = 2000;
 
 enum class LoginEnd {
   kNotConnected,  // the connect failed or found no address: `connect` says how
+  kTlsFailed,     // connected, but TLS was not established: `tlsProblem` says which step and why
   kConnected,     // no request was given: connected, nothing sent, no reply awaited
   kSendFailed,    // the request did not go out (`error`; ETIMEDOUT: the caster took none of it)
   kReplied,       // the reply's first line is complete
@@ -40,6 +44,10 @@ struct CasterLogin {
   std::string received;       // every byte read, at most kLoginReplyLimit
   std::size_t lineBegin = 0;  // the first line begins behind any empty lines
   std::size_t lineEnd = 0;    // kReplied: behind the first line's LF (or the whole, when cut)
+  std::string tlsProblem;     // kTlsFailed: the failed TLS step and the library's reason
+  // The caster, plain or over TLS, once connected (and TLS established): what the worker reads
+  // and sends through after the login. It uses the socket the login was given.
+  std::shared_ptr<CasterStream> stream;
 
   // What came from the first line on: the reply without the empty lines before it.
   std::string_view Reply() const;
@@ -59,16 +67,17 @@ enum class ReplyExtent {
   kHead,
 };
 
-// Connects to `address` and `port` within kCasterConnectLimitMs (ConnectToCaster, into
-// `socket`), sends `request` within kSendStallLimitMs, then reads until the reply is complete to
-// `extent` (kReplied; also when kLoginReplyLimit bytes came first), the caster closes, a read
-// fails, kLoginReplyWindowMs have passed or `stop` asks to give up; each wait goes through
-// `clock` in steps. An empty `request` ends at the connect (kConnected). The socket is left open
-// whatever the end, for the caller to close by its rules.
+// Connects to `address` and `port` within kCasterConnectLimitMs (ConnectCasterStream, into
+// `socket`, with the TLS handshake inside that limit when `tls.enabled`), sends `request` within
+// kSendStallLimitMs, then reads until the reply is complete to `extent` (kReplied; also when
+// kLoginReplyLimit bytes came first), the caster closes, a read fails, kLoginReplyWindowMs have
+// passed or `stop` asks to give up; each wait goes through `clock` in steps. An empty `request`
+// ends at the connect (kConnected). The socket is left open whatever the end, for the caller to
+// close by its rules.
 CasterLogin LogInToCaster(std::string_view address, std::int32_t port, std::string_view request,
                           CasterSocket& socket, Clock& clock, const StopRequested& stop,
                           const NameLookup& lookup = LookUpHostName,
-                          ReplyExtent extent = ReplyExtent::kFirstLine);
+                          ReplyExtent extent = ReplyExtent::kFirstLine, const TlsOptions& tls = {});
 
 // What a login reply that failed or that a worker did not accept tells the user, as one
 // sentence: that reading it failed and why, that the caster closed or stayed silent, that it

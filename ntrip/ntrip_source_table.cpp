@@ -11,6 +11,7 @@
 #include "net/address.h"
 #include "net/caster_connection.h"
 #include "net/caster_socket.h"
+#include "net/caster_stream_connect.h"
 #include "ntrip/reply.h"
 #include "ntrip/requests.h"
 
@@ -67,20 +68,17 @@ TableFetch CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_
                                              std::int32_t port, Clock& clock,
                                              const TableQuery& query, std::string* reply) {
   TableFetch fetch;
-  if (query.protocol.tls) {
-    // The TLS transport is not part of this client yet.
-    ShowError(owner, LoadString(kStrAuthenticationIo),
-              u"This build cannot connect to a caster over TLS yet.");
-    return fetch;
-  }
   CasterSocket connection;
-  CasterConnect connected;
+  StreamConnect connected;
   char text[kAddressTextSize] = {};
   Guarded(kSourceFile, __LINE__, [&] {
     WideToEightBit(address, text, sizeof text);
-    connected = ConnectToCaster(text, port, connection, clock, kTableWindowMs);
-    switch (connected.step) {
+    connected = ConnectCasterStream(text, port, TlsFor(query.protocol, query.insecure), connection,
+                                    clock, kTableWindowMs);
+    switch (connected.connect.step) {
       case ConnectStep::kConnected:
+        if (!connected.stream) ShowError(owner, EightBitToWide(connected.problem));
+        break;
       case ConnectStep::kStopped:  // nothing asks this fetch to stop
         break;
       case ConnectStep::kInvalidAddress:
@@ -91,15 +89,14 @@ TableFetch CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_
         break;
       case ConnectStep::kNoSocket:
         ShowError(owner, FormatText(LoadString(kStrCouldNotCreateSocket),
-                                    {std::int64_t{connected.error}}));
+                                    {std::int64_t{connected.connect.error}}));
         break;
       case ConnectStep::kConnectFailed:
-        ShowError(owner, ConnectionErrorText(connected.error));
-        connection.Close();
+        ShowError(owner, ConnectionErrorText(connected.connect.error));
         break;
     }
   });
-  if (connected.step != ConnectStep::kConnected) return fetch;
+  if (!connected.stream) return fetch;
 
   std::string store;
   Guarded(kSourceFile, __LINE__, [&] {
@@ -107,23 +104,26 @@ TableFetch CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_
     std::string fault;
     const std::string request =
         version2 ? Version2Request(text, port, query) : RequestText(kSourceTableRequest, query);
-    TableRead result = ReadSourceTable(
-        connection.Get(), store, request,
-        version2 ? TableStatus::kSourceTableOrHttp : TableStatus::kSourceTable, clock,
-        query.limit, &fault);
+    TableRead result =
+        ReadSourceTable(*connected.stream, store, request,
+                        version2 ? TableStatus::kSourceTableOrHttp : TableStatus::kSourceTable,
+                        clock, query.limit, &fault);
     bool loginNeeded = result == TableRead::kLoginNeeded;
     std::string problem = DescribeTableRead(result, store, query.limit, fault);
     // Version 1 casters that do not know the plain request often answer this one. A table that
     // came, whole or not, is never asked for twice.
-    if (!version2 && !TableArrived(result) &&
-        ConnectToAddress(connected.peer, port, connection, clock, kTableWindowMs).step ==
-            ConnectStep::kConnected) {
-      result =
-          ReadSourceTable(connection.Get(), store, RequestText(kFallbackSourceTableRequest, query),
-                          TableStatus::kSourceTableOrHttp, clock, query.limit, &fault);
-      loginNeeded = loginNeeded || result == TableRead::kLoginNeeded;
-      problem = DescribeTableRead(result, store, query.limit, fault);
+    if (!version2 && !TableArrived(result)) {
+      connected.stream->Close();
+      if (ConnectToAddress(connected.connect.peer, port, connection, clock, kTableWindowMs).step ==
+          ConnectStep::kConnected) {
+        PlainCasterStream again(connection);
+        result = ReadSourceTable(again, store, RequestText(kFallbackSourceTableRequest, query),
+                                 TableStatus::kSourceTableOrHttp, clock, query.limit, &fault);
+        loginNeeded = loginNeeded || result == TableRead::kLoginNeeded;
+        problem = DescribeTableRead(result, store, query.limit, fault);
+      }
     }
+    connected.stream->Close();
     connection.Close();
     fetch.read = result;
     if (!TableArrived(result)) {

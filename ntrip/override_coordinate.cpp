@@ -1,17 +1,13 @@
 #include "ntrip/override_coordinate.h"
 
-#include <array>
 #include <charconv>
 #include <cmath>
 
+#include "common/decimal_text.h"
+
 namespace quillon {
 
-std::string CoordinateText(double degrees) {
-  std::array<char, 400> text{};  // room for the largest double written in full
-  const auto result =
-      std::to_chars(text.data(), text.data() + text.size(), degrees, std::chars_format::fixed, 6);
-  return std::string(text.data(), result.ptr);
-}
+std::string CoordinateText(double degrees) { return DecimalText(degrees, 6); }
 
 double CoordinateValue(std::u16string_view text) {
   // Only ASCII can be part of a number; anything else ends it.

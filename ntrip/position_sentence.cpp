@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 namespace quillon {
 namespace {
@@ -23,9 +24,10 @@ constexpr std::array<PositionKind, 4> kKinds = {{
     {"GNS", 2, 13, 14},
 }};
 constexpr std::size_t kMostFields = 15;
-constexpr std::size_t kTypeAt = 3;        // "$" and two talker characters come first
-constexpr std::size_t kHeadLength = 7;    // "$", talker, type and the character behind
-constexpr std::size_t kChecksumTail = 3;  // "*hh"
+constexpr std::size_t kTypeAt = 3;           // "$" and two talker characters come first
+constexpr std::size_t kHeadLength = 7;       // "$", talker, type and the character behind
+constexpr std::size_t kChecksumTail = 3;     // "*hh"
+constexpr std::size_t kGgaQualityField = 6;  // the fix quality: 0 is no fix
 
 bool IsPrintable(char c) { return c >= 0x20 && c <= 0x7E; }
 bool IsCapital(char c) { return c >= 'A' && c <= 'Z'; }
@@ -141,6 +143,32 @@ ParsedSentence ParseSentence(std::string_view sentence) {
   return parsed;
 }
 
+// The degrees of an NMEA coordinate "dddmm.mmmm" with its hemisphere letter (`negative` is S
+// or W); nothing unless the digits are whole, the minutes below 60 and the result within
+// `limit`.
+std::optional<double> CoordinateDegrees(std::string_view text, std::string_view hemisphere,
+                                        char positive, char negative, double limit) {
+  const std::size_t point = std::min(text.find('.'), text.size());
+  if (point < 3 || hemisphere.size() != 1 ||
+      (hemisphere[0] != positive && hemisphere[0] != negative) ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return IsDigit(c) || c == '.'; }) ||
+      text.find('.', point + 1) != std::string_view::npos) {
+    return std::nullopt;
+  }
+  double degrees = 0.0;
+  for (const char c : text.substr(0, point - 2)) degrees = degrees * 10.0 + (c - '0');
+  double minutes = 0.0;
+  for (const char c : text.substr(point - 2, 2)) minutes = minutes * 10.0 + (c - '0');
+  double scale = 0.1;
+  for (const char c : text.substr(std::min(point + 1, text.size()))) {
+    minutes += (c - '0') * scale;
+    scale /= 10.0;
+  }
+  const double value = degrees + minutes / 60.0;
+  if (minutes >= 60.0 || value > limit) return std::nullopt;
+  return hemisphere[0] == negative ? -value : value;
+}
+
 }  // namespace
 
 HeadMatch MatchPositionHead(std::string_view text) {
@@ -236,6 +264,20 @@ std::size_t RewritePositionSentence(std::string_view sentence, double latitude, 
   writer.Append(std::string_view(checksum.data(), 2));
   writer.Append(parsed.lineEnd);
   return writer.Finish();
+}
+
+std::optional<GeoPosition> GgaPosition(std::string_view sentence) {
+  const ParsedSentence parsed = ParseSentence(sentence);
+  if (parsed.kind == nullptr || parsed.kind->type != "GGA" ||
+      parsed.fields[kGgaQualityField].empty() || parsed.fields[kGgaQualityField] == "0") {
+    return std::nullopt;
+  }
+  const auto& fields = parsed.fields;
+  const std::size_t at = parsed.kind->latitudeField;
+  const auto latitude = CoordinateDegrees(fields[at], fields[at + 1], 'N', 'S', 90.0);
+  const auto longitude = CoordinateDegrees(fields[at + 2], fields[at + 3], 'E', 'W', 180.0);
+  if (!latitude || !longitude) return std::nullopt;
+  return GeoPosition{*latitude, *longitude};
 }
 
 }  // namespace quillon

@@ -6,8 +6,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "common/great_circle.h"
 
 namespace quillon {
 
@@ -66,5 +69,11 @@ std::size_t RewritePositionSentence(std::string_view sentence, double latitude, 
 // The type ("GGA", "RMC", "GLL" or "GNS") of `sentence` when it is a well-formed sentence of a
 // position kind as RewritePositionSentence takes it; empty for anything else.
 std::string_view WellFormedPositionKind(std::string_view sentence);
+
+// The receiver's position in a well-formed GGA sentence (as RewritePositionSentence takes it,
+// any talker) that reports a fix (quality other than 0 or empty): degrees, south and west
+// negative. Nothing for other sentences, and for coordinates that are empty, not "dddmm.mmmm"
+// digits, with minutes of 60 or more, or off the globe.
+std::optional<GeoPosition> GgaPosition(std::string_view sentence);
 
 }  // namespace quillon

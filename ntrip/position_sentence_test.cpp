@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ntrip/nmea_test_sentences.h"
+#include "ntrip/receiver_position.h"
 
 namespace quillon {
 namespace {
@@ -181,6 +182,52 @@ TEST(MatchPositionHead, TellsTheFourKindsInEitherCaseAsSoonAsItCan) {
   for (const auto& [text, match] : cases) {
     EXPECT_EQ(MatchPositionHead(text), match) << text;
   }
+}
+
+// Degrees worked out by hand from each sentence's fields (ddmm.mmmm / 60).
+TEST(GgaPosition, ReadsTheFixOfAWellFormedGgaAndNothingElse) {
+  const struct {
+    std::string sentence;
+    std::optional<GeoPosition> position;
+  } cases[] = {
+      {kSirfGga, GeoPosition{53.0 + 21.6802 / 60, -(6.0 + 30.3372 / 60)}},
+      {kStationGga, GeoPosition{33.0 + 42.6618 / 60, -(117.0 + 51.3858 / 60)}},
+      {WithChecksum("$GNGGA,1,0030.0,S,00030.0,E,4,8,1,0,M,0,M,1.0,0001*"), GeoPosition{-0.5, 0.5}},
+      {kNoFixGga, std::nullopt},
+      {kUbloxRmc, std::nullopt},
+      {"$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*77\r\n", std::nullopt},
+      {WithChecksum("$GPGGA,1,5360.0000,N,00630.3372,W,1,8,1,0,M,0,M,,*"), std::nullopt},
+      {WithChecksum("$GPGGA,1,9030.0000,N,00630.3372,W,1,8,1,0,M,0,M,,*"), std::nullopt},
+      {WithChecksum("$GPGGA,1,5321.68,N,18030.0000,E,1,8,1,0,M,0,M,,*"), std::nullopt},
+      {WithChecksum("$GPGGA,1,53-1.68,N,00630.3372,W,1,8,1,0,M,0,M,,*"), std::nullopt},
+      {WithChecksum("$GPGGA,1,5321.68,X,00630.3372,W,1,8,1,0,M,0,M,,*"), std::nullopt},
+      {WithChecksum("$GPGGA,1,,N,00630.3372,W,1,8,1,0,M,0,M,,*"), std::nullopt},
+      {WithChecksum("$GPGGA,1,5321.68,N,00630.3372,W,,8,1,0,M,0,M,,*"), std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const std::optional<GeoPosition> position = GgaPosition(c.sentence);
+    ASSERT_EQ(position.has_value(), c.position.has_value()) << c.sentence;
+    if (!position) continue;
+    EXPECT_NEAR(position->latitude, c.position->latitude, 1e-9) << c.sentence;
+    EXPECT_NEAR(position->longitude, c.position->longitude, 1e-9) << c.sentence;
+  }
+}
+
+// The latest fix wins wherever the blocks are cut; a sentence without a fix, another kind, a
+// broken one and binary bytes leave it alone.
+TEST(ReceiverPosition, KeepsTheLatestFixWhereverTheBlocksAreCut) {
+  const std::string upstream = kSirfGga + "\xD3\x00\x13$GP" + kStationGga + kNoFixGga + kUbloxRmc +
+                               "$GPGGA,1,0030.0,S,00030.0,E,1,8,1,0,M,0,M,,*00\r\n" + kGsv;
+  for (std::size_t cut = 0; cut <= upstream.size(); ++cut) {
+    ReceiverPosition receiver;
+    receiver.Take(std::string_view(upstream).substr(0, cut));
+    receiver.Take(std::string_view(upstream).substr(cut));
+    ASSERT_TRUE(receiver.Latest()) << cut;
+    EXPECT_NEAR(receiver.Latest()->latitude, 33.0 + 42.6618 / 60, 1e-9) << cut;
+  }
+  ReceiverPosition none;
+  none.Take(kNoFixGga + std::string(300, 'x') + "\n");
+  EXPECT_FALSE(none.Latest());
 }
 
 }  // namespace

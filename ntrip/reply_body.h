@@ -41,6 +41,8 @@ class ReplyBody {
   // Nothing came for a while: bytes held back as a possible header line of a version 1 stream
   // are the stream after all, and go to `payload`.
   void Flush(std::string& payload);
+  // Bytes are held back as a possible header line (a version 1 stream): Flush would give them.
+  bool Holding() const { return framing_ == Framing::kIcyStream && headers_.Holding(); }
 
   // The body has ended by its own framing (the last chunk, or Content-Length bytes).
   bool Done() const;

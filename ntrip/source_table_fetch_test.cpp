@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -15,6 +16,9 @@
 #include "rover/rover_settings.h"
 #include "testing/hooked_clock.h"
 #include "testing/recording_message_sink.h"
+#include "testing/temp_folder.h"
+#include "testing/test_certificates.h"
+#include "testing/tls_test_peer.h"
 
 namespace quillon {
 namespace {
@@ -234,8 +238,8 @@ TEST(GetSourceTable, AProtectedTableNeedsTheLoginAndSaysSoInOneLine) {
     HookedClock clock;
     RecordingMessageSink sink;
     CNtripSourceTable table;
-    const TableFetch result =
-        table.GetSourceTable(sink, u"127.0.0.1", caster.Port(), clock, {c.login, kReplyStoreLimit, {}, false});
+    const TableFetch result = table.GetSourceTable(sink, u"127.0.0.1", caster.Port(), clock,
+                                                   {c.login, kReplyStoreLimit, {}, false});
     const auto boxes = sink.Boxes();
     if (c.box.empty()) {
       EXPECT_TRUE(result.listed);
@@ -303,11 +307,26 @@ TEST(GetSourceTable, OverNtrip2ATableEndsAndIsRefusedAsOverNtrip1) {
       {kTableCut, true, false, std::nullopt, TableRead::kClosedEarly, {"ALPHA", "BRAVO"}, u""},
       {kTableCut, false, false, std::nullopt, TableRead::kClosedEarly, {"ALPHA", "BRAVO"}, u""},
       {kTableNeverEnds, true, false, std::nullopt, TableRead::kTimedOut, {"ALPHA", "BRAVO"}, u""},
-      {kNormal, true, true, std::nullopt, TableRead::kLoginNeeded, {},
+      {kNormal,
+       true,
+       true,
+       std::nullopt,
+       TableRead::kLoginNeeded,
+       {},
        u"The caster's source table needs a login (a user name and password)."},
-      {kNormal, true, true, TableLogin{"demo", "demo"}, TableRead::kComplete,
-       {"ALPHA", "BRAVO", "CHARLIE"}, u""},
-      {kNotFound, true, false, std::nullopt, TableRead::kNotATable, {},
+      {kNormal,
+       true,
+       true,
+       TableLogin{"demo", "demo"},
+       TableRead::kComplete,
+       {"ALPHA", "BRAVO", "CHARLIE"},
+       u""},
+      {kNotFound,
+       true,
+       false,
+       std::nullopt,
+       TableRead::kNotATable,
+       {},
        LoadString(kStrAuthenticationIo)},
   };
   for (const auto& c : cases) {
@@ -315,10 +334,9 @@ TEST(GetSourceTable, OverNtrip2ATableEndsAndIsRefusedAsOverNtrip1) {
     DemoCasterConfig config;
     config.chunkedTables = c.chunked;
     config.tableNeedsLogin = c.needsLogin;
-    config.sourceTable =
-        c.read == TableRead::kComplete || c.needsLogin || c.behaviour == kNotFound
-            ? MakeSourceTable(kNames)
-            : MakeSourceTable({"ALPHA", "BRAVO"}) + "STR;CHARL";
+    config.sourceTable = c.read == TableRead::kComplete || c.needsLogin || c.behaviour == kNotFound
+                             ? MakeSourceTable(kNames)
+                             : MakeSourceTable({"ALPHA", "BRAVO"}) + "STR;CHARL";
     DemoCaster caster(config);
     caster.Script(c.behaviour);
     HookedClock clock(50);
@@ -336,15 +354,38 @@ TEST(GetSourceTable, OverNtrip2ATableEndsAndIsRefusedAsOverNtrip1) {
   }
 }
 
-// TLS is the transport's to add: until then the fetch says so and connects nowhere.
-TEST(GetSourceTable, OverTlsItSaysItCannotYet) {
-  Fetch fetch;
-  TableQuery query;
-  query.protocol = {NtripVersion::k2, true, ""};
-  EXPECT_FALSE(fetch.Run(u"127.0.0.1", query).listed);
-  fetch.ExpectError(LoadString(kStrAuthenticationIo),
-                    u"This build cannot connect to a caster over TLS yet.");
-  EXPECT_EQ(fetch.caster.ConnectionCount(), 0u);
+// Over TLS the table comes only through a certificate issued for the caster's name, and a
+// refusal says the library's reason.
+TEST(GetSourceTable, OverTlsTheTableComesThroughTheCertificateCheck) {
+  const testing::TestCertificates certificates = testing::MakeTestCertificates();
+  testing::TempFolder folder;
+  const std::filesystem::path authority = folder.Path() / "authority.pem";
+  testing::WritePem(authority, certificates.authority);
+  DemoCasterConfig config;
+  config.chunkedTables = true;
+  config.sourceTable = MakeSourceTable(kNames);
+  DemoCaster caster(config);
+  for (const bool forTheName : {true, false}) {
+    SCOPED_TRACE(forTheName);
+    testing::TlsPeerConfig front;
+    front.identity = forTheName ? certificates.localhost : certificates.wrongName;
+    front.behaviour = testing::PeerBehaviour::kForward;
+    front.forwardPort = caster.Port();
+    testing::TlsTestPeer peer(front);
+    HookedClock clock(50);
+    RecordingMessageSink sink;
+    CNtripSourceTable table;
+    TableQuery query;
+    query.protocol = {NtripVersion::k2, true, authority.string()};
+    EXPECT_EQ(table.GetSourceTable(sink, u"localhost", peer.Port(), clock, query).listed,
+              forTheName);
+    EXPECT_EQ(Names(table), forTheName ? kNames : std::vector<std::string>{});
+    const auto boxes = sink.Boxes();
+    ASSERT_EQ(boxes.size(), forTheName ? 0u : 1u);
+    if (!forTheName) {
+      EXPECT_TRUE(boxes[0].text.starts_with(u"The caster's certificate was not accepted: "));
+    }
+  }
 }
 
 // The dialog's Source button asks as the saved settings say.

@@ -1,13 +1,12 @@
 #include "ntrip/source_table_read.h"
 
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <optional>
+#include <span>
 
 #include "common/guard.h"
-#include "net/caster_connection.h"
+#include "net/caster_stream.h"
 #include "ntrip/reply.h"
 #include "ntrip/reply_body.h"
 #include "ntrip/reply_head.h"
@@ -21,27 +20,46 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr int kHttpOk = 200;
 constexpr int kHttpUnauthorized = 401;
 
-// The table client's connection to the caster: every socket call of the client is here.
+// The table client's connection to the caster, plain or over TLS: every call the client makes
+// on it is here.
 class TableConnection {
  public:
-  TableConnection(int socket, Clock& clock) : socket_(socket), clock_(clock) {}
+  TableConnection(CasterStream& stream, Clock& clock) : stream_(stream), clock_(clock) {}
 
   // 0 once `request` is sent within the window, else the error.
-  int Send(std::string_view request) { return SendWithin(socket_, request, clock_, kTableWindowMs); }
+  int Send(std::string_view request) { return stream_.Send(request, clock_, kTableWindowMs); }
 
-  // Above 0 when bytes wait within `ms`.
-  int WaitReadable(std::uint32_t ms) { return clock_.WaitReadable(socket_, ms); }
+  // True when bytes wait within `ms`.
+  bool WaitReadable(std::uint32_t ms) {
+    return stream_.WaitReadable(clock_, ms) == WaitEnd::kReady;
+  }
 
   // One read of what has arrived, at most `room` bytes, appended to `store`: the count, 0 when
   // the caster has closed, -1 when nothing was waiting or the read failed (errno says which).
   ssize_t ReadOnce(std::string& store, std::size_t room) {
     const std::size_t before = store.size();
     store.resize(before + room);
-    const ssize_t got = recv(socket_, store.data() + before, room, MSG_DONTWAIT);
+    const ssize_t got = stream_.ReadReady(std::span(store).subspan(before));
     const int error = errno;
     store.resize(before + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
     errno = error;
     return got;
+  }
+
+  // The first bytes to arrive within `ms`, as ReadOnce; -1 with ETIMEDOUT when none came. Over
+  // TLS the socket also carries the library's own records (such as session tickets after the
+  // handshake), which wake a wait without bringing bytes: it waits on.
+  ssize_t ReadFirst(std::string& store, std::size_t room, std::uint32_t ms) {
+    const std::uint32_t start = clock_.TickCount();
+    for (;;) {
+      const std::uint32_t passed = clock_.TickCount() - start;
+      if (passed >= ms || !WaitReadable(ms - passed)) {
+        errno = ETIMEDOUT;
+        return -1;
+      }
+      const ssize_t got = ReadOnce(store, room);
+      if (got >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) return got;
+    }
   }
 
   // Everything that has arrived, up to `limit` bytes in the store. True when the connection has
@@ -56,7 +74,7 @@ class TableConnection {
   }
 
  private:
-  int socket_;
+  CasterStream& stream_;
   Clock& clock_;
 };
 
@@ -153,11 +171,11 @@ bool TableArrived(TableRead result) {
   return false;
 }
 
-TableRead ReadSourceTable(int socket, std::string& store, std::string_view request,
+TableRead ReadSourceTable(CasterStream& stream, std::string& store, std::string_view request,
                           TableStatus accepted, Clock& clock, std::size_t limit,
                           std::string* fault) {
   TableRead result = TableRead::kNotSent;
-  TableConnection connection(socket, clock);
+  TableConnection connection(stream, clock);
   Guarded(kSourceFile, __LINE__, [&] {
     store.clear();
     if (connection.Send(request) != 0) return;
@@ -165,8 +183,7 @@ TableRead ReadSourceTable(int socket, std::string& store, std::string_view reque
     clock.Sleep(kFirstReadDelayMs);
 
     // The first read waits for the caster's first bytes, but not forever.
-    if (connection.WaitReadable(kTableWindowMs) <= 0) return;
-    if (connection.ReadOnce(store, std::min(kReadChunk, limit)) <= 0) return;
+    if (connection.ReadFirst(store, std::min(kReadChunk, limit), kTableWindowMs) <= 0) return;
     bool nul = CutAtNul(store, 0);
     const Announced announced = FirstReply(store, accepted);
     if (announced == Announced::kLogin) result = TableRead::kLoginNeeded;
@@ -192,7 +209,7 @@ TableRead ReadSourceTable(int socket, std::string& store, std::string_view reque
       } else if (store.size() >= limit) {
         result = TableRead::kTooLarge;
       } else if (passed < kTableWindowMs) {
-        if (connection.WaitReadable(kTableWindowMs - passed) > 0) {
+        if (connection.WaitReadable(kTableWindowMs - passed)) {
           const std::size_t before = store.size();
           closed = connection.ReadAvailable(store, limit);
           nul = CutAtNul(store, before);

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "net/caster_stream.h"
 #include "platform/clock.h"
 
 namespace quillon {
@@ -46,15 +47,13 @@ enum class TableStatus {
                        // close), which also ends at "ENDSOURCETABLE"
 };
 
-// One request on a connected `socket`: empties `store`, sends `request`, waits 2000 ms, then
+// One request on a connected `stream`: empties `store`, sends `request`, waits 2000 ms, then
 // reads. The first read must hold the table's status (`accepted`); further reads, 200 ms apart,
 // each take what has arrived and gather the reply until the table ends, the caster closes, a NUL
 // byte comes, the store reaches `limit` bytes, or 10000 ms have passed since the first read.
 // A fault inside ends the attempt where it stood: before the status as kNoReply, after it as
 // kTimedOut with what had come. For kBadBody, `fault` (when given) receives how the body broke.
-// Every socket call of the table client is in this function's file, in one small class, so that
-// another transport can take the socket's place there.
-TableRead ReadSourceTable(int socket, std::string& store, std::string_view request,
+TableRead ReadSourceTable(CasterStream& stream, std::string& store, std::string_view request,
                           TableStatus accepted, Clock& clock, std::size_t limit = kReplyStoreLimit,
                           std::string* fault = nullptr);
 

@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -20,21 +21,24 @@ using testing::HookedClock;
 // One attempt on a socket pair: the test plays the caster on fds_[1].
 class ReadSourceTableTest : public ::testing::Test {
  protected:
-  void SetUp() override { ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds_), 0); }
-  void TearDown() override {
-    close(fds_[0]);
-    close(fds_[1]);
+  void SetUp() override {
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds_), 0);
+    socket_.Set(fds_[0]);
+    stream_.emplace(socket_);
   }
+  void TearDown() override { close(fds_[1]); }
   void CasterWrites(std::string_view bytes) {
     ASSERT_EQ(write(fds_[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   }
   void CasterCloses() { shutdown(fds_[1], SHUT_WR); }
   TableRead Read(TableStatus accepted = TableStatus::kSourceTable,
                  std::size_t limit = kReplyStoreLimit) {
-    return ReadSourceTable(fds_[0], store_, kSourceTableRequest, accepted, clock_, limit);
+    return ReadSourceTable(*stream_, store_, kSourceTableRequest, accepted, clock_, limit);
   }
 
   int fds_[2] = {-1, -1};
+  CasterSocket socket_;
+  std::optional<PlainCasterStream> stream_;
   HookedClock clock_{20};
   std::string store_ = "left from before";
 };
@@ -121,15 +125,17 @@ TEST(ReadSourceTable, JudgesHowTheAnswerEnds) {
     HookedClock clock(20);
     std::string store;
     std::string fault;
-    const TableRead result = ReadSourceTable(fds[0], store, kFallbackSourceTableRequest,
-                                             c.accepted, clock, kReplyStoreLimit, &fault);
+    CasterSocket socket;
+    socket.Set(fds[0]);
+    PlainCasterStream stream(socket);
+    const TableRead result = ReadSourceTable(stream, store, kFallbackSourceTableRequest, c.accepted,
+                                             clock, kReplyStoreLimit, &fault);
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(store, c.kept);
     EXPECT_EQ(DescribeTableRead(result, store, kReplyStoreLimit, fault), c.said);
     EXPECT_EQ(TableArrived(result),
               result != TableRead::kNotATable && result != TableRead::kLoginNeeded);
     EXPECT_LT(clock.Elapsed(), kFirstReadDelayMs + kReadStepMs);
-    close(fds[0]);
     close(fds[1]);
   }
 }

@@ -16,12 +16,12 @@
 #include "common/strings.h"
 #include "common/text.h"
 #include "net/caster_connection.h"
-#include "net/session_io.h"
+#include "net/tls_options.h"
 #include "ntrip/caster_login.h"
 #include "ntrip/gga_override.h"
 #include "ntrip/gga_pace.h"
-#include "ntrip/reply.h"
-#include "ntrip/reply_header_filter.h"
+#include "ntrip/login_verdict.h"
+#include "ntrip/reply_body.h"
 #include "ntrip/requests.h"
 #include "platform/wait_step.h"
 #include "rover/rover_attempt.h"
@@ -108,21 +108,22 @@ class RoverSession {
   RoverAttemptEnd end_;
 
   std::array<char, kAddressTextSize> address_{};
-  int socket_ = -1;
 
   CasterLogin login_;
-  // Header lines behind the status line are the caster's, not the receiver's.
-  ReplyHeaderFilter headers_;
+  // How the caster's bytes after its reply are read: header lines of a version 1 reply taken
+  // out, an NTRIP 2 body de-chunked; only the payload reaches the receiver.
+  ReplyBody body_;
+  std::string payload_;  // this pass's payload
   // The stream's first bytes, which came with the reply: the first pass relays them.
-  std::string_view loginBytes_;
+  std::string loginBytes_;
 
   // This pass's wait: what is ready, or the wait's error number.
   bool casterReady_ = false;
   bool receiverReady_ = false;
   int waitError_ = 0;
 
-  int result_ = 0;       // this pass's caster read: bytes, 0 (nothing), -1 (failure)
-  int resultError_ = 0;  // errno of a failed pass
+  int result_ = 0;             // this pass's caster read: bytes, 0 (nothing), -1 (failure)
+  int resultError_ = 0;        // errno of a failed pass
   bool casterClosed_ = false;  // the caster ended the connection (a read of 0 bytes)
   std::string_view out_;       // what this pass writes to the receiver
   RateWindow window_;
@@ -210,6 +211,8 @@ bool RoverSession::OpenLink() {
 }
 
 bool RoverSession::LogIn() {
+  const CasterProtocol& protocol = settings_.protocol;
+  const bool version2 = protocol.version == NtripVersion::k2;
   std::string request;
   if (settings_.noAuthentication == 0) {
     std::array<char, kCredentialTextSize> user{};
@@ -220,11 +223,15 @@ bool RoverSession::LogIn() {
     WideToEightBit(FieldText(settings_.mountPoint), mountPoint.data(), mountPoint.size());
     // The whole request goes out: cutting it to a fixed buffer would cut the credentials of
     // long multi-byte names in half.
-    request = BuildClientRequest(user.data(), password.data(), mountPoint.data());
+    request = version2 ? BuildVersion2ClientRequest({address_.data(), settings_.port, protocol.tls},
+                                                    mountPoint.data(),
+                                                    BasicLogin{user.data(), password.data()})
+                       : BuildClientRequest(user.data(), password.data(), mountPoint.data());
   }
-  login_ = LogInToCaster(address_.data(), settings_.port, request, status_.socket, c_.clock,
-                         [this] { return StopAsked(); });
-  socket_ = status_.socket.Get();
+  login_ = LogInToCaster(
+      address_.data(), settings_.port, request, status_.socket, c_.clock,
+      [this] { return StopAsked(); }, LookUpHostName,
+      version2 ? ReplyExtent::kHead : ReplyExtent::kFirstLine, TlsFor(protocol, c_.insecureTls));
   switch (login_.end) {
     case LoginEnd::kNotConnected:
       return ConnectFailed(login_.connect);
@@ -233,11 +240,10 @@ bool RoverSession::LogIn() {
     case LoginEnd::kSendFailed:
       return Fail({.text = LoadString(kStrAuthenticationIo)});
     case LoginEnd::kReadFailed:
+    case LoginEnd::kTlsFailed:
       return Fail({.text = LoadString(kStrAuthenticationIo),
                    .detail = EightBitToWide(DescribeLoginReply(login_))});
     case LoginEnd::kConnected:  // no authentication: the caster streams at once, all of it ours
-      headers_.Flush();
-      return true;
     case LoginEnd::kReplied:
     case LoginEnd::kClosed:
     case LoginEnd::kSilent:
@@ -257,8 +263,8 @@ bool RoverSession::ConnectFailed(const CasterConnect& connect) {
       return Fail({.text = ConnectionErrorText(connect.address),
                    .detail = UnresolvedNameDetail(address_.data())});
     case ConnectStep::kNoSocket:
-      return Fail(
-          {.text = FormatText(LoadString(kStrCouldNotCreateSocket), {std::int64_t{connect.error}})});
+      return Fail({.text = FormatText(LoadString(kStrCouldNotCreateSocket),
+                                      {std::int64_t{connect.error}})});
     case ConnectStep::kConnectFailed:
       return Fail({.text = ConnectionErrorText(connect.error)});
   }
@@ -266,15 +272,16 @@ bool RoverSession::ConnectFailed(const CasterConnect& connect) {
 }
 
 bool RoverSession::CheckReply() {
-  if (login_.end == LoginEnd::kConnected) return true;
-  if (!ReplyContains(login_.StatusLine(), kClientSuccessToken)) {
+  LoginVerdict verdict = JudgeLoginReply(login_, settings_.protocol.version, LoginRole::kClient);
+  if (!verdict.accepted) {
     // A caster that answered with a whole line (a refusal, its table, another protocol) answers
     // the same to the next attempt; one that closed or kept silent may not.
     return Fail({.text = LoadString(kStrCredentialsRejected),
-                 .detail = EightBitToWide(DescribeLoginReply(login_)),
+                 .detail = EightBitToWide(verdict.detail),
                  .refused = login_.end == LoginEnd::kReplied});
   }
-  loginBytes_ = headers_.Pass(login_.AfterStatusLine());
+  body_ = std::move(verdict.body);
+  loginBytes_ = std::move(verdict.payload);
   return true;
 }
 
@@ -292,7 +299,7 @@ void RoverSession::BeginSession() {
   lastData_ = now;
   relaying_ = true;
   relayStart_ = now;
-  uplink_.Begin(socket_, now);
+  uplink_.Begin(*login_.stream, now);
 }
 
 void RoverSession::RelayLoop() {
@@ -327,13 +334,16 @@ void RoverSession::WaitForWork() {
   // The caster's bytes, the receiver's, and room for upstream bytes that wait: whichever comes
   // first ends the wait, so that each goes on its way as it comes.
   const short upstream = uplink_.Waiting() ? POLLOUT : 0;
-  std::array<pollfd, 2> entries = {{{socket_, static_cast<short>(POLLIN | upstream), 0},
-                                    {c_.link.ReadyHandle(), POLLIN, 0}}};
-  if (c_.clock.WaitAny(entries, kPassWaitMs) < 0) {
+  // Bytes TLS has decrypted already are ready though the socket is not: then the wait only looks.
+  const bool held = login_.stream->HoldsReadyBytes();
+  std::array<pollfd, 2> entries = {
+      {{login_.stream->Descriptor(), static_cast<short>(POLLIN | upstream), 0},
+       {c_.link.ReadyHandle(), POLLIN, 0}}};
+  if (c_.clock.WaitAny(entries, held ? 0 : kPassWaitMs) < 0) {
     waitError_ = errno;
     return;
   }
-  casterReady_ = (entries[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
+  casterReady_ = held || (entries[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
   receiverReady_ = entries[1].fd < 0 || entries[1].revents != 0;
 }
 
@@ -341,33 +351,43 @@ bool RoverSession::ReceiveFromCaster() {
   result_ = 0;
   resultError_ = 0;
   casterClosed_ = false;
-  out_ = std::exchange(loginBytes_, {});
-  if (!out_.empty()) {
-    result_ = static_cast<int>(out_.size());
-    return true;
-  }
-  if (waitError_ != 0) {
+  payload_.clear();
+  if (!loginBytes_.empty()) {
+    payload_.swap(loginBytes_);
+  } else if (waitError_ != 0) {
     result_ = -1;
     resultError_ = waitError_;
   } else if (casterReady_) {
-    result_ = static_cast<int>(ReadFromCaster(socket_, relay_));
+    result_ = static_cast<int>(login_.stream->ReadReady(relay_));
     if (result_ < 0) resultError_ = errno;
     casterClosed_ = result_ == 0;
   }
   if (result_ > 0) {
-    out_ = headers_.Pass(std::string_view(relay_.data(), static_cast<std::size_t>(result_)));
-  } else if (result_ == 0 && headers_.Holding() &&
+    body_.Feed(std::string_view(relay_.data(), static_cast<std::size_t>(result_)), payload_);
+  } else if (result_ == 0 && body_.Holding() &&
              (casterClosed_ || c_.clock.TickCount() - lastData_ >= kHeaderPauseMs)) {
     // A caster paused or closed inside what looked like a header line: it was the stream. It
     // goes now; a close is seen again by the next read.
-    out_ = headers_.Flush();
-    result_ = static_cast<int>(out_.size());
+    body_.Flush(payload_);
     casterClosed_ = false;
   }
+  // Bytes that came count as data, even when framing alone (a chunk-size line) came.
+  if (result_ <= 0 && !payload_.empty()) result_ = static_cast<int>(payload_.size());
+  out_ = payload_;
   return true;
 }
 
 bool RoverSession::CheckConnection() {
+  // The caster's bytes never reach the receiver unparsed: a body that broke its framing ends
+  // the session, and one that ended by its own framing is the caster's close.
+  if (body_.Failed()) {
+    return Fail(
+        {.text = LoadString(kStrSocketReadProblem), .detail = EightBitToWide(body_.Fault())});
+  }
+  if (body_.Done() && out_.empty()) {
+    casterClosed_ = true;
+    result_ = 0;
+  }
   bool lost = false;
   const std::uint32_t now = c_.clock.TickCount();
   if (result_ > 0) {

@@ -26,6 +26,8 @@ struct RoverSessionContext {
   // After a lost session or a failed attempt, wait (ReconnectWaits) and try again rather than
   // give up; the receiver link stays open unless it was the link that failed.
   bool reconnect = false;
+  // TLS without verifying the caster's certificate (--insecure): this session's, never saved.
+  bool insecureTls = false;
 };
 
 // The worker's body. Without `reconnect` ends by itself after a failure (message to the status

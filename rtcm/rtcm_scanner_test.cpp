@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -89,14 +90,54 @@ TEST(RtcmScanner, TellsWhatAStreamWithoutCorrectionsHolds) {
   EXPECT_EQ(*stationOnly.Summary(0).station->antennaHeight, 0.0);
 }
 
+// The demo stream names one station, at its place, in every message that carries an ID.
 TEST(RtcmScanner, ChecksEveryFrameOfTheDemoStream) {
+  struct StationIds final : RtcmFrameSink {
+    void OnFrame(std::string_view payload) override {
+      if (const auto id = ObservingStationId(payload)) ids.insert(*id);
+    }
+    void OnNonFrameBytes(std::string_view) override {}
+    std::set<unsigned> ids;
+  } seen;
+  RtcmFramer framer;
   CorrectionStream demo;
   RtcmScanner scanner;
-  for (int i = 0; i < 200; ++i) scanner.Scan(demo.Next(97), 0);
+  for (int i = 0; i < 200; ++i) {
+    const std::string bytes = demo.Next(97);
+    scanner.Scan(bytes, 0);
+    framer.Push(bytes, seen);
+  }
   const RtcmSummary summary = scanner.Summary(0);
   EXPECT_GT(summary.frames, 100u);
   EXPECT_EQ(summary.crcFailures, 0u);
   EXPECT_EQ(summary.nonFrameBytes, 0u);
+  EXPECT_EQ(seen.ids, std::set<unsigned>{kDemoStationId});
+  ASSERT_TRUE(summary.station);
+  EXPECT_LT(GreatCircleKm(summary.station->wgs84.place, kDemoStationPlace), 1e-6);  // 1 mm
+  EXPECT_NEAR(summary.station->wgs84.height, kDemoStationHeight, 0.001);
+  EXPECT_FALSE(summary.descriptors.antenna.empty());
+  EXPECT_FALSE(summary.descriptors.receiverSerial.empty());
+}
+
+// Thirty seconds of a base: MSM once and biases 12 times a second, the position every ten
+// seconds, the descriptors once. Rates over 30 s; RTKLIB's position as written to the frames.
+TEST(StreamLines, TheBaseShowsRatesAndPositionTheRoverTheDistance) {
+  RtcmScanner scanner;
+  for (std::uint32_t second = 0; second < 30; ++second) {
+    std::string bytes = RtcmFrame(Payload(1077, 2001, std::string(50, '\x5A')));
+    for (int i = 0; i < 12; ++i) bytes += RtcmFrame(Payload(1230, 2001));
+    if (second % 10 == 0) bytes += Bytes(testframes::kGeonet1005);
+    if (second == 0) bytes += Bytes(testframes::kGeonet1033);
+    scanner.Scan(bytes, second * 1000);
+  }
+  const RtcmSummary summary = scanner.Summary(30'000);
+  EXPECT_EQ(BaseStreamLine(summary),
+            "RTCM 3: 1005 (0.10/s) 1033 (0.033/s) 1077 (1.0/s) 1230 (12/s), station 2001 at "
+            "34.9497569 139.0699046 411.21 m");
+  EXPECT_EQ(RoverStreamLine(summary, GeoPosition{35.949756936, 139.069904560}),
+            "RTCM 3: 1005 1033 1077 1230, station 2001, 111.2 km");
+  EXPECT_EQ(RoverStreamLine(summary, std::nullopt), SummaryLine(summary));
+  EXPECT_EQ(BaseStreamLine(RtcmSummary{}), "RTCM 3: no frames");
 }
 
 TEST(SummaryLine, ListsAFewDozenNumbersAtMost) {

@@ -4,6 +4,8 @@
 #include <array>
 #include <string_view>
 
+#include "common/decimal_text.h"
+
 namespace quillon {
 namespace {
 
@@ -43,6 +45,23 @@ constexpr std::array<NamedMessage, 23> kNames = {{
 constexpr std::array<std::string_view, 7> kMsmSystems = {"GPS",  "GLONASS", "Galileo", "SBAS",
                                                          "QZSS", "BeiDou",  "NavIC"};
 
+// "RTCM 3:" and the message numbers, each followed by what `detail` makes of its stats, up to
+// kMaxNumbersInSummaryLine of them; then the station ID.
+template <typename Detail>
+std::string MessageLine(const RtcmSummary& summary, Detail detail) {
+  if (summary.messages.empty()) return "RTCM 3: no frames";
+  std::string line = "RTCM 3:";
+  const std::size_t shown = std::min(summary.messages.size(), kMaxNumbersInSummaryLine);
+  for (std::size_t i = 0; i < shown; ++i) {
+    line += " " + std::to_string(summary.messages[i].number) + detail(summary.messages[i]);
+  }
+  if (shown < summary.messages.size()) {
+    line += " and " + std::to_string(summary.messages.size() - shown) + " more";
+  }
+  if (summary.stationId) line += ", station " + std::to_string(*summary.stationId);
+  return line;
+}
+
 }  // namespace
 
 bool RtcmSummary::HasObservations() const {
@@ -52,15 +71,33 @@ bool RtcmSummary::HasObservations() const {
 }
 
 std::string SummaryLine(const RtcmSummary& summary) {
-  if (summary.messages.empty()) return "RTCM 3: no frames";
-  std::string line = "RTCM 3:";
-  const std::size_t shown = std::min(summary.messages.size(), kMaxNumbersInSummaryLine);
-  for (std::size_t i = 0; i < shown; ++i) line += " " + std::to_string(summary.messages[i].number);
-  if (shown < summary.messages.size()) {
-    line += " and " + std::to_string(summary.messages.size() - shown) + " more";
+  return MessageLine(summary, [](const MessageStats&) { return std::string(); });
+}
+
+std::string BaseStreamLine(const RtcmSummary& summary) {
+  std::string line = MessageLine(summary, [](const MessageStats& message) {
+    return " (" + RateText(message.perSecond) + "/s)";
+  });
+  if (summary.station) {
+    const Wgs84Position& position = summary.station->wgs84;
+    line += (summary.stationId ? " at " : ", station at ") +
+            DecimalText(position.place.latitude, 7) + " " +
+            DecimalText(position.place.longitude, 7) + " " + DecimalText(position.height, 2) + " m";
   }
-  if (summary.stationId) line += ", station " + std::to_string(*summary.stationId);
   return line;
+}
+
+std::string RoverStreamLine(const RtcmSummary& summary, std::optional<GeoPosition> receiver) {
+  std::string line = SummaryLine(summary);
+  const std::optional<double> km = receiver ? StationDistanceKm(summary, *receiver) : std::nullopt;
+  if (km) line += ", " + DecimalText(*km, 1) + " km";
+  return line;
+}
+
+std::string RateText(double perSecond) {
+  if (!(perSecond > 0.0)) return "0";
+  const int decimals = perSecond >= 9.95 ? 0 : perSecond >= 0.995 ? 1 : perSecond >= 0.0995 ? 2 : 3;
+  return DecimalText(perSecond, decimals);
 }
 
 std::optional<double> StationDistanceKm(const RtcmSummary& summary, GeoPosition receiver) {

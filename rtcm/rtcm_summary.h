@@ -47,6 +47,20 @@ inline constexpr std::size_t kMaxNumbersInSummaryLine = 24;
 // left out; "RTCM 3: no frames" before any frame has checked.
 std::string SummaryLine(const RtcmSummary& summary);
 
+// The Base's line: the messages with their rates, the station and its position, such as
+// "RTCM 3: 1005 (0.10/s) 1077 (1.0/s) 1230 (0.20/s), station 2001 at 52.5200000 13.4050000
+// 74.00 m" (degrees, south and west negative; height above the ellipsoid); the parts not known
+// yet are left out, as in SummaryLine.
+std::string BaseStreamLine(const RtcmSummary& summary);
+
+// The Rover's line: SummaryLine and, once the station position and `receiver` are both known,
+// the distance between them: "RTCM 3: 1005 1077 1087 1230, station 2001, 12.3 km".
+std::string RoverStreamLine(const RtcmSummary& summary, std::optional<GeoPosition> receiver);
+
+// A message rate for people: two significant digits and never an exponent ("25", "1.0", "0.10",
+// "0.033"), "0" for none.
+std::string RateText(double perSecond);
+
 // The great-circle distance in km from `receiver` to the station's antenna; nothing until a
 // station position has arrived.
 std::optional<double> StationDistanceKm(const RtcmSummary& summary, GeoPosition receiver);

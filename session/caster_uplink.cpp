@@ -4,13 +4,17 @@
 #include <cerrno>
 
 #include "net/session_io.h"
+#include "ntrip/chunked_body.h"
 
 namespace quillon {
 
-void CasterUplink::Begin(int fd, std::uint32_t now) {
-  fd_ = fd;
-  LimitSendBuffer(fd);
+void CasterUplink::Begin(CasterStream& stream, std::uint32_t now, bool chunked) {
+  stream_ = &stream;
+  chunked_ = chunked;
+  LimitSendBuffer(stream.Descriptor());
   queue_.Clear();
+  frame_.clear();
+  frameSent_ = 0;
   sent_ = 0;
   acknowledged_ = 0;
   lastProgress_ = now;
@@ -30,16 +34,38 @@ void CasterUplink::Send(std::string_view bytes) {
   }
 }
 
+std::string_view CasterUplink::Next() {
+  if (!chunked_) return queue_.Front();
+  if (frameSent_ == frame_.size() && !queue_.Empty()) {
+    frame_ = ChunkFrame(queue_.Front());
+    frameSent_ = 0;
+    queue_.Take(queue_.Front().size());
+  }
+  return std::string_view(frame_).substr(frameSent_);
+}
+
+void CasterUplink::Sent(std::size_t count) {
+  if (chunked_) {
+    frameSent_ += count;
+  } else {
+    queue_.Take(count);
+  }
+  sent_ += count;
+}
+
 void CasterUplink::SendWaiting() {
-  while (error_ == 0 && !queue_.Empty()) {
-    const ssize_t count = SendToCaster(fd_, queue_.Front());
+  while (error_ == 0) {
+    // Over TLS, bytes the stream could not take must be offered again as they were: they stay
+    // at the front until taken.
+    const std::string_view next = Next();
+    if (next.empty()) return;
+    const ssize_t count = stream_->SendReady(next);
     if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
     if (count < 0) {
       error_ = errno;
       return;
     }
-    queue_.Take(static_cast<std::size_t>(count));
-    sent_ += static_cast<std::uint64_t>(count);
+    Sent(static_cast<std::size_t>(count));
   }
 }
 
@@ -48,9 +74,9 @@ int CasterUplink::Flush(std::uint32_t now) {
   if (error_ != 0) return error_;
   // What the kernel accepted says nothing about the caster: it takes bytes until its buffer is
   // full, long after the caster stopped reading. Only the caster's acknowledgements do.
-  const std::size_t unacknowledged = UnacknowledgedBytes(fd_);
+  const std::size_t unacknowledged = UnacknowledgedBytes(stream_->Descriptor());
   const std::uint64_t acknowledged = sent_ - std::min<std::uint64_t>(unacknowledged, sent_);
-  if ((unacknowledged == 0 && queue_.Empty()) || acknowledged != acknowledged_) {
+  if ((unacknowledged == 0 && !Waiting()) || acknowledged != acknowledged_) {
     acknowledged_ = acknowledged;
     lastProgress_ = now;
     return 0;

@@ -6,8 +6,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
+#include "net/caster_stream.h"
 #include "session/upstream_queue.h"
 
 namespace quillon {
@@ -17,9 +19,11 @@ inline constexpr std::uint32_t kCasterStallLimitMs = 20000;
 
 class CasterUplink {
  public:
-  // A new connection on socket `fd` at tick `now`: the kernel's send buffer bounded
-  // (LimitSendBuffer), nothing waiting.
-  void Begin(int fd, std::uint32_t now);
+  // A new connection through `stream` at tick `now`: the kernel's send buffer bounded
+  // (LimitSendBuffer), nothing waiting. `chunked`: the bytes go as an HTTP chunked body (an NTRIP
+  // 2 upload), each send of what waits framed whole, so that dropping old bytes never breaks the
+  // framing.
+  void Begin(CasterStream& stream, std::uint32_t now, bool chunked = false);
 
   // Sends `bytes` behind what waits, as much as the socket takes now; the rest waits (see
   // UpstreamQueue::Push for what goes when too much waits). A failed send is told by Flush.
@@ -32,19 +36,25 @@ class CasterUplink {
   int Flush(std::uint32_t now);
 
   // Bytes wait for room in the socket: the session should wait until it is writable.
-  bool Waiting() const { return !queue_.Empty(); }
+  bool Waiting() const { return !queue_.Empty() || frameSent_ < frame_.size(); }
   // Bytes dropped because the caster fell behind (UpstreamQueue::Dropped).
   std::uint64_t Dropped() const { return queue_.Dropped(); }
 
  private:
-  int fd_ = -1;
+  CasterStream* stream_ = nullptr;
+  bool chunked_ = false;
   UpstreamQueue queue_;
+  std::string frame_;               // chunked: the frame being sent, which must go out whole
+  std::size_t frameSent_ = 0;       // of it
   std::uint64_t sent_ = 0;          // handed to the kernel on this connection
   std::uint64_t acknowledged_ = 0;  // of those, acknowledged by the caster when last looked
   std::uint32_t lastProgress_ = 0;  // tick at which nothing waited, or the caster last acknowledged
   int error_ = 0;                   // of the first send that failed
 
   void SendWaiting();
+  // What goes out next: the frame in flight, or what waits (framed first when chunked).
+  std::string_view Next();
+  void Sent(std::size_t count);
 };
 
 }  // namespace quillon

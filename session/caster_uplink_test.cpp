@@ -14,7 +14,9 @@
 #include <string>
 #include <thread>
 
+#include "net/caster_socket.h"
 #include "net/session_io.h"
+#include "ntrip/chunked_body.h"
 #include "testing/manual_caster.h"
 
 namespace quillon {
@@ -30,13 +32,16 @@ class CasterUplinkTest : public ::testing::Test {
     ASSERT_EQ(connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
     caster.Answer();
     ASSERT_TRUE(caster.LoggedIn());
-    uplink.Begin(client, kStart);
+    socket.Set(client);
+    uplink.Begin(stream, kStart, chunked());
   }
-  void TearDown() override { close(client); }
+  virtual bool chunked() const { return false; }
 
   static constexpr std::uint32_t kStart = 0xFFFF'8000;  // the tick count wraps during the tests
   testing::ManualCaster caster{"OK\r\n"};
-  const int client = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  CasterSocket socket;  // closes `client`
+  PlainCasterStream stream{socket};
   CasterUplink uplink;
 };
 
@@ -69,8 +74,11 @@ TEST_F(CasterUplinkTest, OnlyACasterThatAcknowledgesNothingForTwentySecondsIsSta
 
 // A caster that reads nothing while a receiver pours out 1 MB: the oldest goes, and what waits
 // for the caster (queue and kernel together) stays near 64 kB.
+constexpr std::string_view kLine =
+    "$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00*74\r\n";
+
 TEST_F(CasterUplinkTest, NoMoreThanAbout64KilobytesEverWait) {
-  const std::string line = "$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00*74\r\n";
+  const std::string line(kLine);
   std::size_t given = 0;
   while (given < 1024 * 1024) {
     uplink.Send(line);
@@ -81,6 +89,36 @@ TEST_F(CasterUplinkTest, NoMoreThanAbout64KilobytesEverWait) {
   EXPECT_GE(waiting, kUpstreamQueueBytes);
   EXPECT_TRUE(uplink.Waiting());
   EXPECT_LE(UnacknowledgedBytes(client), static_cast<std::size_t>(2 * kCasterSendBufferBytes));
+}
+
+// An NTRIP 2 upload is a chunked body: when old bytes are dropped for a caster that fell
+// behind, whole frames still arrive, and the body decodes to whole lines.
+class ChunkedUplinkTest : public CasterUplinkTest {
+  bool chunked() const override { return true; }
+};
+
+TEST_F(ChunkedUplinkTest, DroppingOldBytesNeverBreaksTheFraming) {
+  std::size_t given = 0;
+  while (given < 512 * 1024) {
+    uplink.Send(kLine);
+    given += kLine.size();
+  }
+  ASSERT_GT(uplink.Dropped(), 0u);
+  ChunkedBody body;
+  std::string payload;
+  std::string received(64 * 1024, '\0');
+  while (payload.size() + uplink.Dropped() < given) {
+    ASSERT_EQ(uplink.Flush(kStart), 0);
+    pollfd entry{caster.Connection(), POLLIN, 0};
+    ASSERT_EQ(poll(&entry, 1, 10000), 1);
+    const ssize_t got = recv(caster.Connection(), received.data(), received.size(), 0);
+    ASSERT_GT(got, 0);
+    body.Feed(std::string_view(received).substr(0, static_cast<std::size_t>(got)), payload);
+    ASSERT_FALSE(body.Failed()) << body.Fault();
+  }
+  EXPECT_FALSE(uplink.Waiting());
+  EXPECT_EQ(payload.size() % kLine.size(), 0u);
+  EXPECT_EQ(payload.substr(0, kLine.size()), kLine);
 }
 
 }  // namespace

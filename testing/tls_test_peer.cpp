@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <netdb.h>
+#include <netinet/in.h>
 #include <openssl/pem.h>
 #include <poll.h>
 #include <pthread.h>
@@ -147,7 +148,9 @@ void TlsTestPeer::ServeTls(int fd) {
       const char* name = SSL_get_servername(ssl, TLSEXT_NAMETYPE_host_name);
       serverName_ = name != nullptr ? name : "";
     }
-    if (config_.behaviour == PeerBehaviour::kEcho) {
+    if (config_.behaviour == PeerBehaviour::kForward) {
+      Forward(ssl, fd);
+    } else if (config_.behaviour == PeerBehaviour::kEcho) {
       std::array<char, 16384> buffer;
       int got;
       while ((got = SSL_read(ssl, buffer.data(), static_cast<int>(buffer.size()))) > 0) {
@@ -163,6 +166,35 @@ void TlsTestPeer::ServeTls(int fd) {
     }
   }
   SSL_free(ssl);
+}
+
+void TlsTestPeer::Forward(SSL* ssl, int fd) {
+  const int server = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(config_.forwardPort);
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (server < 0 || connect(server, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+    if (server >= 0) close(server);
+    return;
+  }
+  std::array<char, 16384> buffer;
+  for (bool open = true; open && !stopping_.load();) {
+    std::array<pollfd, 3> waits{{{fd, POLLIN, 0}, {server, POLLIN, 0}, {stopPipe_[0], POLLIN, 0}}};
+    if (SSL_pending(ssl) == 0 && poll(waits.data(), waits.size(), -1) < 0) break;
+    if (waits[2].revents != 0) break;
+    if (SSL_pending(ssl) > 0 || waits[0].revents != 0) {
+      const int got = SSL_read(ssl, buffer.data(), static_cast<int>(buffer.size()));
+      open = got > 0 &&
+             send(server, buffer.data(), static_cast<std::size_t>(got), MSG_NOSIGNAL) == got;
+    }
+    if (open && waits[1].revents != 0) {
+      const ssize_t got = recv(server, buffer.data(), buffer.size(), 0);
+      open = got > 0 && SSL_write(ssl, buffer.data(), static_cast<int>(got)) == got;
+      if (got == 0) SSL_shutdown(ssl);
+    }
+  }
+  close(server);
 }
 
 void TlsTestPeer::Echo(int fd) {

@@ -19,13 +19,17 @@ enum class PeerBehaviour {
   kEcho,       // sends back every byte it receives, until the client closes
   kSilent,     // accepts the TCP connection and says nothing, not even a TLS handshake
   kNeverRead,  // completes the handshake, then never reads: the client's sends stall
+  // A TLS front for a plain server on this machine (`forwardPort`), as HTTPS casters often
+  // are: bytes pass both ways until either side closes.
+  kForward,
 };
 
 struct TlsPeerConfig {
   KeyAndCertificate identity;  // empty certificate: plain TCP
   PeerBehaviour behaviour = PeerBehaviour::kEcho;
   std::string address = "127.0.0.1";
-  std::uint16_t port = 0;  // 0: one the system picks
+  std::uint16_t port = 0;         // 0: one the system picks
+  std::uint16_t forwardPort = 0;  // kForward: the plain server's port on 127.0.0.1
 };
 
 class TlsTestPeer {
@@ -49,6 +53,7 @@ class TlsTestPeer {
   void Serve(int fd);
   void ServeTls(int fd);
   void Echo(int fd);
+  void Forward(SSL* ssl, int fd);
   void WaitForStop() const;
 
   const TlsPeerConfig config_;

@@ -33,9 +33,9 @@ SessionState BaseSessionState(BaseStatus& status) {
 }
 
 int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment) {
-  constexpr unsigned kBaseOptions =
-      kOptCaster | kOptMount | kOptUser | kOptPassword | kOptDevice | kOptBaud | kOptSettingsDir |
-      kOptTrace | kOptBluetooth | kOptProtocol;
+  constexpr unsigned kBaseOptions = kOptCaster | kOptMount | kOptUser | kOptPassword | kOptDevice |
+                                    kOptBaud | kOptSettingsDir | kOptTrace | kOptBluetooth |
+                                    kOptProtocol;
   SessionOptions options;
   int refused = 0;
   const auto folder =
@@ -57,7 +57,7 @@ int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment)
   const ScopedTrace trace(options.trace, environment.err);
   BaseStatus status;
   status.owner.store(&messages);
-  StartBaseSession({settings, status, link, workerClock, *folder});
+  StartBaseSession({settings, status, link, workerClock, *folder, options.protocol.insecure});
   SessionReporter reporter(environment.report, "Uploading");
   const SessionEnd end =
       RunSession({status, link, environment.clock, workerClock, environment.stopFd, std::nullopt,

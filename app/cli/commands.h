@@ -21,7 +21,7 @@ void PrintUsage();
 
 // When the words after `command` ask for help ("--help" or "-h" among them), prints that
 // command's usage on `out` and returns 0; nullopt when they do not, or `command` is none of
-// rover, base, demo and sourcetable.
+// rover, base, demo, probe and sourcetable.
 std::optional<int> AnswerHelp(std::string_view command, const Arguments& args, std::FILE* out);
 
 // `quillon rover OPTIONS` and `quillon demo [--seconds N]` in this process, stopped by
@@ -30,5 +30,7 @@ int RunRover(const Arguments& args);
 // `quillon base OPTIONS`, likewise.
 int RunBase(const Arguments& args);
 int RunDemo(const Arguments& args);
+// `quillon probe HOST[:PORT]/MOUNT OPTIONS`, stopped early by SIGINT or SIGTERM.
+int RunProbe(const Arguments& args);
 
 }  // namespace quillon::cli

@@ -23,18 +23,18 @@ SessionState RoverSessionState(RoverStatus& status) {
   }
   if (seconds > 0) {
     state.phase = SessionPhase::kWaitingToRetry;
-    state.retryText = "Reconnecting in " + std::to_string(seconds) + " seconds. " +
-                      OneLineStatusText(reason);
+    state.retryText =
+        "Reconnecting in " + std::to_string(seconds) + " seconds. " + OneLineStatusText(reason);
     state.detail = TerminalText(detail);
   }
   return state;
 }
 
 int RunRoverCommand(const Arguments& args, const CommandEnvironment& environment) {
-  constexpr unsigned kRoverOptions = kOptCaster | kOptMount | kOptUser | kOptPassword |
-                                     kOptDevice | kOptBaud | kOptAuthentication | kOptGga |
-                                     kOptSettingsDir | kOptTrace | kOptBluetooth | kOptProtocol |
-                                     kOptReconnect | kOptUpstream;
+  constexpr unsigned kRoverOptions = kOptCaster | kOptMount | kOptUser | kOptPassword | kOptDevice |
+                                     kOptBaud | kOptAuthentication | kOptGga | kOptSettingsDir |
+                                     kOptTrace | kOptBluetooth | kOptProtocol | kOptReconnect |
+                                     kOptUpstream;
   SessionOptions options;
   int refused = 0;
   const auto folder =
@@ -54,7 +54,8 @@ int RunRoverCommand(const Arguments& args, const CommandEnvironment& environment
   const ScopedTrace trace(options.trace, environment.err);
   RoverStatus status;
   status.owner.store(&messages);
-  StartRoverSession({settings, status, link, workerClock, *folder, options.reconnect});
+  StartRoverSession(
+      {settings, status, link, workerClock, *folder, options.reconnect, options.protocol.insecure});
   SessionReporter reporter(environment.report, "Relaying");
   const SessionEnd end =
       RunSession({status, link, environment.clock, workerClock, environment.stopFd, std::nullopt,

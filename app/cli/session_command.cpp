@@ -6,6 +6,7 @@
 #include "common/strings.h"
 #include "link/bluetooth_choice.h"
 #include "link/com_port_items.h"
+#include "net/tls_options.h"
 #include "platform/settings_folder.h"
 
 namespace quillon::cli {
@@ -13,8 +14,7 @@ namespace quillon::cli {
 std::optional<std::filesystem::path> ParseSessionCommand(std::string_view command,
                                                          const Arguments& args, unsigned allowed,
                                                          const CommandEnvironment& environment,
-                                                         SessionOptions& options,
-                                                         int& exitStatus) {
+                                                         SessionOptions& options, int& exitStatus) {
   const std::string name(command);
   std::string problem;
   exitStatus = 2;
@@ -56,6 +56,13 @@ bool PrepareConnect(const SettingsRecord& settings, const SessionOptions& option
     return false;
   };
   if (const std::uint32_t check = FirstConnectProblem(settings)) return refuse(check);
+  // Said on every start, never saved: the next start without --insecure checks again.
+  const std::string_view tlsWarning =
+      TlsWarning(TlsFor(settings.protocol, options.protocol.insecure));
+  if (!tlsWarning.empty()) {
+    std::fprintf(environment.err, "Warning: %.*s\n", static_cast<int>(tlsWarning.size()),
+                 tlsWarning.data());
+  }
 
   const std::u16string_view port = FieldText(settings.comPortName);
   if (environment.bluetooth == nullptr) {

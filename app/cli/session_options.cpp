@@ -206,6 +206,12 @@ bool ParseLatLon(std::string_view text, double& latitude, double& longitude) {
          std::fabs(longitude) <= 180.0;
 }
 
+bool ParseNear(std::string_view value, GeoPosition& near, std::string& error) {
+  if (ParseLatLon(value, near.latitude, near.longitude)) return true;
+  error = "--near: expected LAT,LON in degrees, such as 52.52,13.40 (south and west negative)";
+  return false;
+}
+
 bool SplitCasterArgument(std::string_view value, std::string_view& host, std::int32_t& port) {
   host = value;
   std::string_view digits;

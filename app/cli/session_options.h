@@ -13,6 +13,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/password_file.h"
 #include "app/cli/protocol_options.h"
+#include "common/great_circle.h"
 #include "common/settings_record.h"
 
 namespace quillon {
@@ -82,6 +83,10 @@ bool ParseUpstream(std::string_view text, UpstreamChoice& choice);
 // Reads "LAT,LON" in degrees (south and west negative, C notation whatever the locale); false
 // unless both are numbers with |LAT| <= 90 and |LON| <= 180.
 bool ParseLatLon(std::string_view text, double& latitude, double& longitude);
+
+// The value of --near LAT,LON (`quillon sourcetable`, `quillon probe`): false with `error` set to
+// one line for the user when it is no position (see ParseLatLon).
+bool ParseNear(std::string_view value, GeoPosition& near, std::string& error);
 
 // Splits "HOST[:PORT]" at its last ':' into `host` and `port`; an IPv6 address goes in brackets
 // ("[2001:db8::1]:2101", `host` without them), or without them and then without a port. `port`

@@ -2,15 +2,17 @@
 
 #include <algorithm>
 #include <array>
-#include <charconv>
 #include <functional>
 #include <string_view>
 #include <vector>
 
+#include "app/cli/json_text.h"
 #include "app/cli/session_options.h"
+#include "common/decimal_text.h"
 #include "common/printable_text.h"
 #include "common/strings.h"
 #include "common/text.h"
+#include "net/tls_options.h"
 #include "ntrip/ntrip_source_table.h"
 #include "ntrip/source_table_records.h"
 
@@ -74,12 +76,7 @@ bool ParseOptions(const Arguments& args, Options& options, std::string& problem)
       options.longListing = true;
     } else if (word == "--near") {
       GeoPosition position;
-      if (!ParseLatLon(args[++i], position.latitude, position.longitude)) {
-        problem =
-            "--near: expected LAT,LON in degrees, such as 52.52,13.40 (south and west "
-            "negative)";
-        return false;
-      }
+      if (!ParseNear(args[++i], position, problem)) return false;
       options.near = position;
     } else if (word == "--limit") {
       const std::string& value = args[++i];
@@ -161,14 +158,6 @@ std::vector<ListedStream> ListStreams(const std::vector<std::string_view>& lines
   return streams;
 }
 
-// "12.3", whatever the locale.
-std::string Kilometres(double km) {
-  std::array<char, 32> text{};
-  const auto result =
-      std::to_chars(text.data(), text.data() + text.size(), km, std::chars_format::fixed, 1);
-  return std::string(text.data(), result.ptr);
-}
-
 // Characters of a UTF-8 text: every byte but the continuation bytes.
 std::size_t Characters(std::string_view text) {
   std::size_t count = 0;
@@ -206,16 +195,7 @@ void PrintAligned(std::FILE* out, std::size_t count, const std::function<Row(std
 }
 
 std::string Distance(const ListedStream& stream) {
-  return stream.km ? Kilometres(*stream.km) + " km" : "-";
-}
-
-std::string JsonString(std::string_view text) {
-  std::string out = "\"";
-  for (const char c : PrintableText(text)) {
-    if (c == '"' || c == '\\') out += '\\';
-    out += c;
-  }
-  return out + "\"";
+  return stream.km ? DecimalText(*stream.km, 1) + " km" : "-";
 }
 
 void ShowError(MessageSink& messages, std::u16string text) {
@@ -249,7 +229,7 @@ void PrintStreamJson(std::FILE* out, const std::vector<ListedStream>& streams, b
     }
     if (distance) {
       object += ", \"distance_km\": ";
-      object += streams[i].km ? Kilometres(*streams[i].km) : "null";
+      object += streams[i].km ? DecimalText(*streams[i].km, 1) : "null";
     }
     object += "}";
     std::fputs(object.c_str(), out);
@@ -281,6 +261,10 @@ int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages,
 
   query.protocol = AppliedProtocol({}, options.protocol);
   query.insecure = options.protocol.insecure;
+  const std::string_view warning = TlsWarning(TlsFor(query.protocol, query.insecure));
+  if (!warning.empty())
+    std::fprintf(stderr, "quillon sourcetable: %.*s\n", static_cast<int>(warning.size()),
+                 warning.data());
   std::string_view host;
   std::int32_t port = query.protocol.tls ? kTlsPort : kDefaultCasterPort;
   if (!SplitCasterArgument(options.target, host, port) || port == 0) {

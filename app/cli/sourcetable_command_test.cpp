@@ -285,7 +285,6 @@ TEST(SourceTableCommand, BadInputAndFailuresExitWithAMessage) {
       {{"127.0.0.1", "--ntrip", "3"}, 2, u""},
       {{"127.0.0.1", "--ntrip", "1", "--tls"}, 2, u""},
       {{"127.0.0.1", "--ca-file", "/nonexistent/ca.pem"}, 2, u""},
-      {{"127.0.0.1", "--tls"}, 1, LoadString(kStrAuthenticationIo)},
   };
   for (const auto& c : cases) {
     RecordingMessageSink sink;

@@ -117,6 +117,25 @@ constexpr char kSourceTableUsage[] =
     "A table that ends badly (cut off, over 4 MB, a NUL byte) is listed as far as it came,\n"
     "one line says how it ended, and the exit status is 1.\n";
 
+constexpr char kProbeUsage[] =
+    "Usage: quillon probe HOST[:PORT]/MOUNT [--seconds N] [--user NAME] [--password-file FILE]\n"
+    "                     [--near LAT,LON] [--format text|json] [--ntrip 1|2]\n"
+    "                     [--tls [--ca-file FILE | --insecure]]\n"
+    "\n"
+    "Logs in to a mount point as a Rover without a receiver (port 2101 when omitted, 443 with\n"
+    "--tls), listens for N seconds (10 by default, 1 to 3600; Ctrl+C ends it early) and tells\n"
+    "what the stream holds: each RTCM 3 message with its name, count and rate, the station ID,\n"
+    "its position (and with --near LAT,LON its distance from there), its antenna and\n"
+    "receiver, the data rate, CRC failures and the bytes outside frames. --format json prints\n"
+    "the same as one JSON object. The password is the first line of --password-file FILE, or\n"
+    "QUILLON_PASSWORD; nothing is saved, and nothing saved is used (give --ntrip 2 for an\n"
+    "NTRIP 2 caster, --tls for one served over TLS).\n"
+    "To pick the nearest mount point that really sends what you need:\n"
+    "  quillon sourcetable HOST --near LAT,LON --limit 5\n"
+    "  quillon probe HOST/MOUNT --near LAT,LON\n"
+    "Exit status: 0 when RTCM 3 came, 1 when none did or the login failed, 2 for options that\n"
+    "cannot be used.\n";
+
 constexpr char kCommands[] =
     "Usage: quillon [COMMAND] [OPTIONS]\n"
     "\n"
@@ -129,6 +148,10 @@ constexpr char kCommands[] =
     "                         the receiver's output to a mount point, retrying on failure\n"
     "  demo [--seconds N]     relay from a built-in caster to a simulated receiver on a\n"
     "                         pseudo-terminal for N seconds (10 by default) and check the bytes\n"
+    "  probe HOST[:PORT]/MOUNT [--seconds N] [--user NAME] [--password-file FILE]\n"
+    "        [--near LAT,LON] [--format text|json] [--ntrip 1|2] [--tls ...]\n"
+    "                         listen to a mount point for N seconds (10 by default) and tell\n"
+    "                         which RTCM 3 messages, station and position it sends\n"
     "  sourcetable HOST[:PORT] [--user NAME [--password-file FILE]] [--long]\n"
     "              [--near LAT,LON] [--limit N] [--format text|json]\n"
     "              [--ntrip 1|2] [--tls [--ca-file FILE | --insecure]]\n"
@@ -182,6 +205,8 @@ std::optional<int> AnswerHelp(std::string_view command, const Arguments& args, s
     PrintBase(out);
   } else if (command == "demo") {
     std::fputs(kDemoUsage, out);
+  } else if (command == "probe") {
+    std::fputs(kProbeUsage, out);
   } else if (command == "sourcetable") {
     std::fputs(kSourceTableUsage, out);
   } else {

@@ -7,6 +7,7 @@
 #include "common/format.h"
 #include "common/strings.h"
 #include "common/text.h"
+#include "common/version.h"
 #include "common/wide.h"
 
 namespace quillon::ui {
@@ -25,7 +26,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : Dialog({QStringLiteral("About ZEP Quillo
   icon->setPixmap(ProgramIcon().pixmap(side, side));
   icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   AddControl<QLabel>(kNoId, QRect(31, 13, 104, 8), QStringLiteral("ZEP Quillon"));
-  AddControl<QLabel>(kNoId, QRect(31, 21, 110, 8), QStringLiteral("Version 8.4.2"));
+  AddControl<QLabel>(kNoId, QRect(31, 21, 110, 8),
+                     QStringLiteral("Version ") + QLatin1String(kVersion));
   auto* build = AddControl<QLabel>(kIdBuildText, QRect(31, 31, 109, 53));
   build->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   build->setWordWrap(true);

@@ -1,0 +1,27 @@
+// The receiver's latest position as the caster is told it: from the GGA sentences among the
+// bytes the Rover sends upstream, however they are cut into blocks. Those bytes have passed the
+// GGA override, so with the override on this is the user's fixed position.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/great_circle.h"
+
+namespace quillon {
+
+class ReceiverPosition {
+ public:
+  // Looks at the next block sent upstream. Holds at most one sentence's bytes.
+  void Take(std::string_view block);
+
+  // The position of the latest GGA sentence with a fix (GgaPosition); nothing before one.
+  std::optional<GeoPosition> Latest() const { return latest_; }
+
+ private:
+  std::string sentence_;  // from its "$" while one is being read
+  std::optional<GeoPosition> latest_;
+};
+
+}  // namespace quillon

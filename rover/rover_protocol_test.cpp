@@ -1,0 +1,78 @@
+// The Rover over NTRIP 2 and TLS: the receiver gets the stream's payload only, whatever the
+// chunk and segment boundaries, and the caster gets every upstream byte.
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "ntrip/correction_stream.h"
+#include "rover/rover_session_fixture.h"
+#include "testing/test_certificates.h"
+#include "testing/tls_test_peer.h"
+
+namespace quillon::testing {
+namespace {
+
+class RoverProtocolTest : public RoverSessionFixture {
+ protected:
+  // A TLS front on the demo caster, with a certificate for 127.0.0.1 from an authority the
+  // session is given.
+  void UseTls() {
+    const TestCertificates made = MakeTestCertificates();
+    WritePem(folder.Path() / "authority.pem", made.authority);
+    TlsPeerConfig front;
+    front.identity = made.localhost;
+    front.behaviour = PeerBehaviour::kForward;
+    front.forwardPort = static_cast<std::uint16_t>(caster->Port());
+    tls.emplace(front);
+    settings.port = tls->Port();
+    settings.protocol = {NtripVersion::k2, true, (folder.Path() / "authority.pem").string()};
+  }
+
+  void RelaysExactly() {
+    Start();
+    ASSERT_TRUE(LoggedIn());
+    ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
+    const std::string down = CorrectionStream(3).Next(100'000);
+    const std::string up = MakeGgaSentence(clock.Now(), 52.52, 13.40);
+    receiver.Emit(up);
+    ASSERT_EQ(caster->SendToClients(down), 1);
+    ASSERT_TRUE(receiver.WaitForReceived(down.size(), kRealLimit));
+    ASSERT_TRUE(caster->WaitForReceivedFromClients(up.size(), kRealLimit));
+    EXPECT_TRUE(receiver.Received() == down) << "the receiver got other bytes than the payload";
+    EXPECT_EQ(caster->ReceivedFromClients(), up);
+    EXPECT_TRUE(caster->RequestText(0).starts_with("GET /DEMO HTTP/1.1\r\n"));
+    EXPECT_EQ(status.Snapshot().total, static_cast<std::int64_t>(down.size()));
+    EXPECT_TRUE(sink.Boxes().empty());
+  }
+
+  std::optional<TlsTestPeer> tls;
+};
+
+TEST_F(RoverProtocolTest, OverNtrip2TheChunkedStreamReachesTheReceiverDechunked) {
+  settings.protocol.version = NtripVersion::k2;
+  RelaysExactly();
+}
+
+TEST_F(RoverProtocolTest, OverTlsTheSameBytesPassBothWays) {
+  UseTls();
+  RelaysExactly();
+}
+
+// A chunk-size line of garbage ends the session with what was wrong; nothing of it reaches the
+// receiver.
+TEST_F(RoverProtocolTest, AChunkSizeOfGarbageEndsTheSessionWithItsReason) {
+  DemoCasterConfig config;
+  config.cannedReply = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\nzz\r\n";
+  UseCaster(config);
+  caster->Script(CasterBehaviour::kCannedReply);
+  settings.protocol.version = NtripVersion::k2;
+  Start();
+  ASSERT_TRUE(WorkerEnds());
+  const auto boxes = sink.Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(boxes[0].detail.starts_with(u"The caster sent a malformed chunk size: \"zz\""));
+  EXPECT_EQ(receiver.Received().find("zz"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quillon::testing
