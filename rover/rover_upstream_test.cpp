@@ -1,12 +1,14 @@
 // A Rover's two directions when one side holds back: a caster that stops taking the upstream,
 // a receiver that stops taking corrections, and the upstream reduced to GGA at its pace.
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <future>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/strings.h"
@@ -110,13 +112,21 @@ TEST_F(RoverUpstreamTest, AReceiverThatTakesNoDataForTenSecondsIsLost) {
   Start();
   ASSERT_TRUE(LoggedIn());
   ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
-  const std::uint64_t sentAt = clock.Elapsed();
+  clock.SetRealPollMs(1000);  // virtual time runs as real time until the terminal is full
   // Far more than a terminal holds; the send ends when the worker lets go of the connection.
   auto flood = std::async(std::launch::async,
                           [this] { return caster->SendToClients(std::string(1 << 20, '\xD3')); });
+  // Full once what waits at the receiver's end has stopped growing.
+  for (int queued = 0, last = -1; queued == 0 || queued != last;) {
+    last = queued;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(ioctl(pty.ReceiverFd(), FIONREAD, &queued), 0);
+  }
+  const std::uint64_t fullAt = clock.Elapsed();
+  clock.SetRealPollMs(kFastPollMs);
   ExpectGaveUpWith(sink, LoadString(kStrComPortIoError));
-  EXPECT_GE(clock.Elapsed() - sentAt, kSerialWriteStallLimitMs);
-  EXPECT_LE(clock.Elapsed() - sentAt, kSerialWriteStallLimitMs + 500);
+  EXPECT_GE(clock.Elapsed() - fullAt, kSerialWriteStallLimitMs - 300);
+  EXPECT_LE(clock.Elapsed() - fullAt, kSerialWriteStallLimitMs + 300);
   flood.get();
 }
 
