@@ -66,7 +66,10 @@ TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
   EXPECT_EQ(Finish(), 0);
   EXPECT_EQ(receiver.Received().size() % 11, 0u);
   EXPECT_EQ(receiver.Received().substr(0, 11), "corrections");
+  // Counter lines; a slow run may also pass the 10 s after which a stream of text is said to be
+  // no RTCM 3.
   for (const std::string& line : Lines(Contents(out_))) {
+    if (line.starts_with("Warning: The caster's stream held no RTCM 3 frame")) continue;
     EXPECT_TRUE(std::regex_match(line, kCountersLine)) << line;
   }
   EXPECT_EQ(Contents(err_), "");
