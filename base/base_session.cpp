@@ -32,8 +32,6 @@ constexpr std::string_view kTraceFile = "zepsourcedlg";
 // The most chunks taken from the receiver in one pass.
 constexpr int kMostChunksPerPass = 64;
 
-constexpr std::size_t kAddressTextSize = 260;
-constexpr std::size_t kCredentialTextSize = 256;
 
 class BaseSession {
  public:

@@ -30,6 +30,10 @@ inline constexpr std::size_t kMaxCredentialBytes = 255;
 inline constexpr std::size_t kMaxAddressBytes = 253;
 inline constexpr std::size_t kMaxMountPointBytes = 127;
 inline constexpr std::size_t kMaxDevicePathBytes = 255;
+// Room for those values as 8-bit text with their terminator, as the workers and the table
+// client convert them for a request.
+inline constexpr std::size_t kAddressTextSize = kMaxAddressBytes + 1;
+inline constexpr std::size_t kCredentialTextSize = kMaxCredentialBytes + 1;
 
 using SettingsImage = std::array<std::uint8_t, kSettingsImageSize>;
 // A whole settings file: the image, then the extension when a value needs it.

@@ -19,8 +19,6 @@ namespace quillon {
 namespace {
 
 constexpr std::string_view kSourceFile = "ntripsourcetable";
-// Room for the address as 8-bit text, terminator included.
-constexpr std::size_t kAddressTextSize = 260;
 
 void ShowError(MessageSink& owner, std::u16string text, std::u16string detail = {}) {
   owner.Show(Message{std::move(text), LoadString(kStrError), MessageIcon::kExclamation,

@@ -41,8 +41,6 @@ constexpr std::uint32_t kPassWaitMs = kWaitStepMs;
 constexpr std::uint32_t kHeaderPauseMs = 1000;
 constexpr std::uint32_t kSilenceLimitMs = 60000;
 
-constexpr std::size_t kAddressTextSize = 260;
-constexpr std::size_t kCredentialTextSize = 256;
 constexpr std::size_t kRelayBufferSize = 2000;
 // One read from the receiver, and the most reads in one pass: a pass takes up to 64 kB of what
 // the receiver has written, so that neither direction waits long for the other.
