@@ -327,8 +327,8 @@ void BaseSession::WatchReceiver(std::int64_t count) {
     return;
   }
   const std::uint32_t now = c_.clock.TickCount();
-  // Compared as signed values, as the tick counter always was here; the difference is taken
-  // wide so that it cannot overflow.
+  // Compared as signed values, so that a tick count that wraps moves the mark on instead of
+  // firing the watchdog; the difference is taken wide so that it cannot overflow.
   const auto signedNow = static_cast<std::int32_t>(now);
   const auto signedLast = static_cast<std::int32_t>(lastReceipt_);
   if (signedNow <= signedLast) {

@@ -398,8 +398,8 @@ bool RoverSession::CheckConnection() {
     // A caster that has closed is gone now; one that is only silent, after a long silence.
     lost = casterClosed_ || now - lastData_ > kSilenceLimitMs;
   } else {
-    // EINVAL stands for the error the loop was always meant to ride out; an interrupted call
-    // is no loss either.
+    // A pass that failed with EINVAL, EINTR or EAGAIN is simply tried again: none of them says
+    // the caster has gone, and a caster that has shows as a close or as the long silence.
     lost = resultError_ != 0 && resultError_ != EINVAL && resultError_ != EINTR &&
            resultError_ != EAGAIN;
   }

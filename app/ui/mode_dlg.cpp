@@ -282,7 +282,8 @@ bool ModeDialog::ShowSessionStatus() {
   if (status_.running.load() == 1) {
     if (ShowWorkerText()) return false;
     if (status_.peak < 1) status_.peak = kInitialProgressRange;
-    // The bar's range is the peak's low 16 bits, as the handheld's progress bar took it.
+    // The bar is scaled to the busiest second seen, kept to 16 bits: no receiver link comes near
+    // 65535 B/s, and the bar's range stays what the dialog has always shown.
     progress->setRange(0, static_cast<std::uint16_t>(status_.peak));
     progress->setValue(
         static_cast<int>(std::clamp<std::int64_t>(status_.rate, 0, progress->maximum())));
