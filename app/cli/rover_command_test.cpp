@@ -53,7 +53,7 @@ TEST_F(RoverCommandTest, RelaysPrintsStatusLinesSavesTheCasterAndStopsCleanly) {
   live_ = true;
   Launch(SessionArgs());
   ASSERT_TRUE(caster.WaitForLoggedInClients(1, std::chrono::seconds(20)));
-  // Bytes that arrive while the login reply is read are not relayed: send until some get through.
+  // Send until the receiver has some: the caster may not stream before the login is done.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (!receiver.WaitForReceived(11, std::chrono::milliseconds(20))) {
     ASSERT_LT(std::chrono::steady_clock::now(), deadline);

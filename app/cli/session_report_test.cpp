@@ -106,8 +106,9 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
 TEST(SessionReporter, TheStreamsContentsAndEachWarningAreShownWhereTheUserLooks) {
   RecordingNotifier service;
   std::FILE* log = std::tmpfile();
+  std::FILE* unused = std::tmpfile();
   SessionReporter reporters[] = {{{log, true}, "Uploading"},
-                                 {{std::tmpfile(), false, &service}, "Uploading"}};
+                                 {{unused, false, &service}, "Uploading"}};
   SessionState state = State(SessionPhase::kConnected, 0);
   state.counters.streamLine = "RTCM 3: 1005 (0.10/s), station 2001";
   for (int second = 0; second < 3; ++second) {
@@ -124,7 +125,7 @@ TEST(SessionReporter, TheStreamsContentsAndEachWarningAreShownWhereTheUserLooks)
   EXPECT_EQ(service.sent[1],
             "STATUS=Uploading: 0 bytes, 0 B/s, connected 00:00:00; RTCM 3: 1005 (0.10/s), station "
             "2001; No station position in 30 s.");
-  std::fclose(log);
+  for (std::FILE* file : {log, unused}) std::fclose(file);
 }
 
 // The unit's WatchdogSec=3min: fed every 90 s while the worker lives; a worker silent for the
