@@ -137,59 +137,55 @@ class TlsCasterStream final : public CasterStream {
   void Close() override;
 
  private:
+  enum class Direction { kRead, kSend };
+  // One library read or write as a system call's result: bytes moved, 0 at the end of a read,
+  // or -1 with errno (EAGAIN while the library waits for the socket).
+  template <typename LibraryCall>
+  ssize_t MoveReady(std::size_t length, Direction direction, LibraryCall call);
+
   std::unique_ptr<TlsObjects> objects_;
   // After a fatal error the library must not be asked for a polite close.
   bool failed_ = false;
 };
 
 ssize_t TlsCasterStream::ReadReady(std::span<char> buffer) {
-  if (objects_ == nullptr) {
-    errno = EBADF;
-    return -1;
-  }
-  if (buffer.empty()) return 0;
-  const OpenSsl& api = objects_->api;
-  const int size = static_cast<int>(std::min<std::size_t>(buffer.size(), INT_MAX));
-  const Outcome read = CallLibrary(
-      api, objects_->ssl, [&] { return api.SSL_read(objects_->ssl, buffer.data(), size); });
-  if (read.result > 0) return read.result;
-  if (read.error == SSL_ERROR_ZERO_RETURN) return 0;  // close_notify, or the TCP end
-  if (read.Wants()) {
-    errno = EAGAIN;
-    return -1;
-  }
-  failed_ = true;
-  if (read.error == SSL_ERROR_SYSCALL) {
-    if (read.systemError == 0) return 0;
-    errno = read.systemError;
-    return -1;
-  }
-  Trace("Reading from the caster over TLS failed: " + FailureReason(api, read));
-  errno = EPROTO;
-  return -1;
+  return MoveReady(buffer.size(), Direction::kRead, [&](const OpenSsl& api, int size) {
+    return api.SSL_read(objects_->ssl, buffer.data(), size);
+  });
 }
 
 ssize_t TlsCasterStream::SendReady(std::string_view data) {
+  return MoveReady(data.size(), Direction::kSend, [&](const OpenSsl& api, int size) {
+    return api.SSL_write(objects_->ssl, data.data(), size);
+  });
+}
+
+template <typename LibraryCall>
+ssize_t TlsCasterStream::MoveReady(std::size_t length, Direction direction, LibraryCall call) {
   if (objects_ == nullptr) {
     errno = EBADF;
     return -1;
   }
-  if (data.empty()) return 0;
+  if (length == 0) return 0;
   const OpenSsl& api = objects_->api;
-  const int size = static_cast<int>(std::min<std::size_t>(data.size(), INT_MAX));
-  const Outcome written = CallLibrary(
-      api, objects_->ssl, [&] { return api.SSL_write(objects_->ssl, data.data(), size); });
-  if (written.result > 0) return written.result;
-  if (written.Wants()) {
+  const int size = static_cast<int>(std::min<std::size_t>(length, INT_MAX));
+  const Outcome moved = CallLibrary(api, objects_->ssl, [&] { return call(api, size); });
+  if (moved.result > 0) return moved.result;
+  const bool reading = direction == Direction::kRead;
+  if (reading && moved.error == SSL_ERROR_ZERO_RETURN) return 0;  // close_notify, or the TCP end
+  if (moved.Wants()) {
     errno = EAGAIN;
     return -1;
   }
   failed_ = true;
-  if (written.error == SSL_ERROR_SYSCALL) {
-    errno = written.systemError != 0 ? written.systemError : EPIPE;
+  if (moved.error == SSL_ERROR_SYSCALL) {
+    // A TCP end without close_notify is the end of a read, and a broken pipe for a send.
+    if (moved.systemError == 0 && reading) return 0;
+    errno = moved.systemError != 0 ? moved.systemError : EPIPE;
     return -1;
   }
-  Trace("Sending to the caster over TLS failed: " + FailureReason(api, written));
+  Trace(std::string(reading ? "Reading from" : "Sending to") +
+        " the caster over TLS failed: " + FailureReason(api, moved));
   errno = EPROTO;
   return -1;
 }
