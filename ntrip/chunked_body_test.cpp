@@ -28,7 +28,7 @@ Decoded DecodeCutAt(std::string_view body, std::size_t cut) {
 
 // The example body of RFC 7230's era, as Wikipedia's "Chunked transfer encoding" page gives it,
 // and the same with upper-case sizes, extensions and trailers, cut anywhere and byte by byte
-// (the version 2 login test decodes the demo caster's chunks of random sizes).
+// (the Rover's NTRIP 2 test decodes the demo caster's chunks of random sizes).
 TEST(ChunkedBody, DecodesKnownBodiesWhereverTheReadsAreCut) {
   const std::string wikipedia = "Wikipedia in\r\n\r\nchunks.";
   const struct {
