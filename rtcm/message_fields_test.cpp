@@ -99,7 +99,7 @@ TEST(ObservingStationId, ComesFromObservationAndPositionMessagesOnly) {
   EXPECT_EQ(MessageNumber("\x3E\xD0"), 1005u);
 }
 
-TEST(MergeDescriptors, TakesTheFieldsEachMessageCarries) {
+TEST(MergeDescriptors, TakesTheFieldsEachMessageCarriesPrintableAndBounded) {
   StationDescriptors descriptors;
   descriptors.receiverType = "kept";
   ASSERT_TRUE(MergeDescriptors(PayloadFromHex(testframes::kGeonet1007), descriptors));
@@ -110,10 +110,7 @@ TEST(MergeDescriptors, TakesTheFieldsEachMessageCarries) {
   EXPECT_EQ(descriptors,
             (StationDescriptors{"TRM59800.00", "SCIS", "TRIMBLE NETR9", "5.45", "9876"}));
   EXPECT_FALSE(MergeDescriptors(PayloadFromHex(testframes::kGeonet1005), descriptors));
-}
 
-TEST(MergeDescriptors, KeepsTextPrintableAndBounded) {
-  StationDescriptors descriptors;
   ASSERT_TRUE(MergeDescriptors(PayloadFromHex(testframes::kControls1033), descriptors));
   // ESC, BEL, TAB, DEL and the C1 character U+009B each become one '?'.
   EXPECT_EQ(descriptors, (StationDescriptors{"ANT?[31m", "SER?X", "REC?TYPE", "FW?1", "SN?2"}));
