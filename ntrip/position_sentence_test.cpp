@@ -4,7 +4,6 @@
 
 #include <limits>
 #include <string>
-#include <vector>
 
 #include "ntrip/nmea_test_sentences.h"
 #include "ntrip/receiver_position.h"

@@ -174,7 +174,9 @@ TEST(GetSourceTable, WhenBothAttemptsFailTheUserIsToldAndTheTableStaysEmpty) {
 // A table is read once: whatever way it ends, over either version, the names of its whole lines
 // are kept, no box is shown while there are any, and no second request downloads it again.
 TEST(GetSourceTable, ATableThatEndsBadlyKeepsTheNamesThatCameAfterOneRequest) {
+  using enum NtripVersion;
   const std::string twoAndACut = MakeSourceTable(kFirstTwo) + "STR;CHARL";
+  const std::string hundred = MakeSourceTable(NumberedMountPoints(100));
   const struct {
     CasterBehaviour behaviour;
     std::string table;
@@ -184,18 +186,12 @@ TEST(GetSourceTable, ATableThatEndsBadlyKeepsTheNamesThatCameAfterOneRequest) {
     TableRead read;
     std::vector<std::string> names;
   } cases[] = {
-      {CasterBehaviour::kTableCut, twoAndACut, kReplyStoreLimit, NtripVersion::k1, false,
-       TableRead::kClosedEarly, kFirstTwo},
-      {CasterBehaviour::kTableCut, twoAndACut, kReplyStoreLimit, NtripVersion::k2, true,
-       TableRead::kClosedEarly, kFirstTwo},
+      {CasterBehaviour::kTableCut, twoAndACut, kReplyStoreLimit, k1, false, TableRead::kClosedEarly,
+       kFirstTwo},
+      {CasterBehaviour::kTableCut, twoAndACut, kReplyStoreLimit, k2, true, TableRead::kClosedEarly,
+       kFirstTwo},
       // The limit made small: the status line, headers, CAS record and two STR records fit.
-      {CasterBehaviour::kNormal,
-       MakeSourceTable(NumberedMountPoints(100)),
-       450,
-       NtripVersion::k1,
-       false,
-       TableRead::kTooLarge,
-       {"MP000", "MP001"}},
+      {CasterBehaviour::kNormal, hundred, 450, k1, false, TableRead::kTooLarge, {"MP000", "MP001"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << static_cast<int>(c.read) << " over " << (&c - cases));
