@@ -46,6 +46,11 @@ TEST(JudgeLoginReply, EachVersionJudgesItsWayAndFramesTheStream) {
       {Login("ICY 200 OK\r\nServer: x\r\n\r\n\xd3\x00\x13"s), k1, kClient, true, "\xd3\x00\x13"s,
        Framing::kIcyStream},
       {Login("\r\nICY 200 OK\r\n"), k1, kClient, true, "", Framing::kIcyStream},
+      // The token is exact, its CR LF included; nothing behind a NUL was received text.
+      {Login("ICY 200 OK"), k1, kClient, false, "The caster replied \"ICY 200 OK\"."},
+      {Login("icy 200 ok\r\n"), k1, kClient, false, "The caster replied \"icy 200 ok\"."},
+      {Login("junk\0ICY 200 OK\r\n"s), k1, kClient, false,
+       "The caster replied \"junk?ICY 200 OK\"."},
       {Login(kDataHead + "\r\n"), k1, kClient, false,
        "The caster speaks NTRIP version 2 only: it replied \"HTTP/1.1 200 OK\" to this version 1 "
        "login."},

@@ -9,23 +9,6 @@ namespace {
 
 using namespace std::string_literals;
 
-// The login verdict's tables judge whole replies by these tokens; here, where a token counts.
-TEST(ReplyContains, JudgesCasterAnswersByExactToken) {
-  const struct {
-    std::string received;
-    std::string_view token;
-    bool accepted;
-  } cases[] = {
-      {"ICY 200 OK\r\n\xd3\x00\x13", kClientSuccessToken, true},  // data behind the token
-      {"\r\nICY 200 OK\r\n", kClientSuccessToken, true},          // anywhere, not only at start
-      {"ICY 200 OK", kClientSuccessToken, false},                 // the CR LF belongs to it
-      {"icy 200 ok\r\n", kClientSuccessToken, false},
-      {"junk\0ICY 200 OK\r\n"s, kClientSuccessToken, false},  // behind a NUL: not received text
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(ReplyContains(c.received, c.token), c.accepted) << c.received;
-}
-
 // A refused reply's first line, quoted cut and safe; the named cases are in the login verdict's
 // tests. Only "HTTP/1.x" and a code that ends where it should make a status.
 TEST(DescribeRefusedReply, QuotesTheFirstLineCutAndSafeAndReadsOnlyAnHttp1Status) {
