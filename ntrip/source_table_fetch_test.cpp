@@ -94,7 +94,7 @@ TEST(GetSourceTable, TheSettingsChooseTheOneRequest) {
 // A table far larger than the 100,000 bytes a store once held, over NTRIP 1, and over NTRIP 2
 // chunked at random sizes or under a Content-Length: its first 256 names and the whole reply.
 TEST(GetSourceTable, AWholeLargeTableGivesItsFirstNamesAfterOneRequest) {
-  const std::string large = MakeSourceTable(NumberedMountPoints(5000));
+  const std::string large = MakeSourceTable(NumberedMountPoints(3000));
   for (const auto& [version, chunked] :
        {std::pair{NtripVersion::k1, false}, {NtripVersion::k2, true}, {NtripVersion::k2, false}}) {
     SCOPED_TRACE(::testing::Message() << static_cast<int>(version) << " chunked " << chunked);
