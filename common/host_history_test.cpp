@@ -67,35 +67,26 @@ TEST(HostHistoryTest, MountPointsAppendSelectAndWrapAtTen) {
   EXPECT_EQ(FieldText(entry.mountPoints[0]), u"K");
 }
 
-TEST(HostHistoryTest, KnownCasterIsUpdatedInPlace) {
-  SettingsRecord record;
-  Login(record, u"one", u"A", 2101, u"old");
-  Login(record, u"two", u"B");
-  Login(record, u"one", u"C");
-  const HostEntry two = record.hosts[1];
-
-  Login(record, u"one", u"A", 8080, u"new");
-  EXPECT_EQ(Addresses(record), (Names{u"one", u"two"}));
-  EXPECT_EQ(record.selectedHost, 0);
-  EXPECT_EQ(record.hosts[0].port, 8080);
-  EXPECT_EQ(FieldText(record.hosts[0].password), u"new");
-  EXPECT_EQ(MountPoints(record.hosts[0]), (Names{u"A", u"C"}));
-  EXPECT_EQ(record.hosts[0].selectedMountPoint, 0);
-  EXPECT_EQ(record.hosts[1], two);
-}
-
 // Whole texts are compared, not the 19 units the image keeps: two public casters' names that
 // begin alike are two hosts, and two long mount points of one caster are two.
-TEST(HostHistoryTest, LongNamesThatBeginAlikeAreTwo) {
+TEST(HostHistoryTest, AKnownCasterIsUpdatedInPlaceAndLongNamesThatBeginAlikeAreTwo) {
   const std::u16string gnss = u"ntrip.data.gnss.ga.gov.au";
   const std::u16string other = u"ntrip.data.gnss.ga.gov.example";
   const std::u16string mount = u"SYDNEY-CORS-RTCM32-MSM7";
   SettingsRecord record;
-  Login(record, gnss, mount);
+  Login(record, gnss, mount, 2101, u"old");
   Login(record, other, mount);
   Login(record, gnss, mount + u"-GLO");
+  const HostEntry second = record.hosts[1];
+
+  Login(record, gnss, mount, 8080, u"new");
   EXPECT_EQ(Addresses(record), (Names{gnss, other}));
+  EXPECT_EQ(record.selectedHost, 0);
+  EXPECT_EQ(record.hosts[0].port, 8080);
+  EXPECT_EQ(FieldText(record.hosts[0].password), u"new");
   EXPECT_EQ(MountPoints(record.hosts[0]), (Names{mount, mount + u"-GLO"}));
+  EXPECT_EQ(record.hosts[0].selectedMountPoint, 0);
+  EXPECT_EQ(record.hosts[1], second);
   EXPECT_EQ(FindHost(record, gnss.substr(0, 19)), -1);
 }
 
@@ -130,7 +121,6 @@ TEST(HostHistoryTest, OutOfRangeCountsInMemoryStayInsideTheRecord) {
   EXPECT_EQ(record.selectedHost, 0);
   EXPECT_EQ(MountPoints(record.hosts[0]), Names{u"MP"});
 }
-
 
 // A protocol belongs to its caster: choosing a known caster brings its own back, a new one
 // starts with NTRIP 1, and setting one for a known caster saves it in that entry too.

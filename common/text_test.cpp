@@ -12,21 +12,12 @@
 namespace quillon {
 namespace {
 
-TEST(TextConversion, RoundTripsUtf8StopsAtTheFirstNulAndMarksInvalidInput) {
-  const std::pair<std::string_view, std::u16string_view> both[] = {
-      {"COM4:", u"COM4:"},
-      {"M\xC3\xBCller", u"M\u00FCller"},
-      {"\xF0\x9F\x93\xA1", u"\U0001F4E1"},  // outside the basic plane: a surrogate pair
-  };
-  for (const auto& [eight, wide] : both) {
-    EXPECT_EQ(std::u16string(EightBitToWide(eight)), wide) << eight;
-    EXPECT_EQ(std::string(WideToEightBit(wide)), eight) << eight;
-  }
+// The helpers speak UTF-8 (the converter's own test below has the encodings) up to a NUL.
+TEST(TextConversion, ConvertsUtf8UpToTheFirstNul) {
+  EXPECT_EQ(std::u16string(EightBitToWide("M\xC3\xBCller")), u"M\u00FCller");
+  EXPECT_STREQ(WideToEightBit(u"M\u00FCller"), "M\xC3\xBCller");
   EXPECT_EQ(std::u16string(EightBitToWide(std::string_view("ab\0cd", 5))), u"ab");
   EXPECT_STREQ(WideToEightBit(std::u16string_view(u"ab\0cd", 5)), "ab");
-  EXPECT_EQ(std::u16string(EightBitToWide("a\377b")), u"a?b");  // 0xFF: never valid UTF-8
-  const char16_t loneSurrogate[] = {u'a', 0xD800, u'b', 0};
-  EXPECT_STREQ(WideToEightBit(loneSurrogate), "a?b");
 }
 
 // Encodings from python3: 'päss'.encode() and the like.

@@ -99,50 +99,45 @@ TEST(PortListTest, BluetoothBindingsAreReadOneIndexAtATime) {
   EXPECT_FALSE(list.GetBluetoothPort(4, name));
 }
 
-class ComPortItemsTest : public ::testing::Test {
- protected:
-  testing::VirtualClock clock_;
-  testing::FakeBluetoothLib bluetooth_{clock_};
-  MemoryDeviceSource source_;
-};
-
-TEST_F(ComPortItemsTest, BluetoothFirstThenSortedPortsCutAtTheColonThenNewBindings) {
-  for (const auto* name : {u"COM10:", u"COM3:", u"COM1:", u"PORT:A:B"}) {
-    source_.AddSerialPort(name);
+// Bluetooth first, the sorted ports cut at the colon, then the bindings not listed yet (equal
+// ignoring case); an unreadable binding is passed over. Without Bluetooth, item zero is the first
+// port or nothing.
+TEST(ComPortItemsTest, BluetoothFirstThenSortedPortsCutAtTheColonThenNewBindings) {
+  const struct {
+    Names serial, bindings;
+    bool bluetooth;
+    Names items;
+    int selected;
+  } cases[] = {
+      {{u"COM10:", u"COM3:", u"COM1:", u"PORT:A:B"},
+       {u"COM8:", u"/dev/rfcomm0"},  // a binding keeps its colon
+       true,
+       {u"BLUETOOTH", u"COM1", u"COM3", u"COM10", u"PORT", u"COM8:", u"/dev/rfcomm0"},
+       0},
+      // "COM4:" differs from the item "COM4" by its colon; later bindings are also compared with
+      // the bindings added before them.
+      {{u"/dev/ttyUSB0", u"COM4:"},
+       {u"com4", u"/DEV/TTYUSB0", u"Bluetooth", u"COM4:", u"/dev/rfcomm0", u"/dev/RFCOMM0",
+        u"\u00C4", u"\u00E4"},
+       true,
+       {u"BLUETOOTH", u"COM4", u"/dev/ttyUSB0", u"COM4:", u"/dev/rfcomm0", u"\u00C4"},
+       0},
+      {{}, {}, false, {}, -1},
+      {{}, {u"/dev/rfcomm2"}, false, {u"/dev/rfcomm2"}, 0},
+  };
+  for (const auto& c : cases) {
+    testing::VirtualClock clock;
+    testing::FakeBluetoothLib bluetooth(clock);
+    bluetooth.SetUsable(c.bluetooth);
+    MemoryDeviceSource source;
+    for (const auto& name : c.serial) source.AddSerialPort(name);
+    source.AddRecord(DeviceArea::kBluetoothPorts, u"unreadable",
+                     {{u"Port", u"/dev/rfcomm1", kValueUnreadable}});
+    for (const auto& name : c.bindings) source.AddBluetoothPort(name);
+    const auto result = FillComPortCombo(source, bluetooth);
+    EXPECT_EQ(result.items, c.items);
+    EXPECT_EQ(result.selected, c.selected);
   }
-  source_.AddBluetoothPort(u"COM8:");  // a binding keeps its colon
-  source_.AddBluetoothPort(u"/dev/rfcomm0");
-  const auto result = FillComPortCombo(source_, bluetooth_);
-  EXPECT_EQ(result.items,
-            (Names{u"BLUETOOTH", u"COM1", u"COM3", u"COM10", u"PORT", u"COM8:", u"/dev/rfcomm0"}));
-  EXPECT_EQ(result.selected, 0);
-}
-
-TEST_F(ComPortItemsTest, BindingEqualToAnItemIgnoringCaseIsNotAddedAgain) {
-  source_.AddSerialPort(u"/dev/ttyUSB0");
-  source_.AddSerialPort(u"COM4:");
-  for (const auto* binding : {u"com4", u"/DEV/TTYUSB0", u"Bluetooth", u"COM4:", u"/dev/rfcomm0",
-                              u"/dev/RFCOMM0", u"\u00C4", u"\u00E4"}) {
-    source_.AddBluetoothPort(binding);
-  }
-  // "COM4:" differs from the item "COM4" by its colon; later bindings are also compared with
-  // the bindings added before them.
-  EXPECT_EQ(FillComPortCombo(source_, bluetooth_).items,
-            (Names{u"BLUETOOTH", u"COM4", u"/dev/ttyUSB0", u"COM4:", u"/dev/rfcomm0", u"\u00C4"}));
-}
-
-TEST_F(ComPortItemsTest, WithoutBluetoothItemZeroIsTheFirstPortOrNothing) {
-  bluetooth_.SetUsable(false);
-  auto result = FillComPortCombo(source_, bluetooth_);
-  EXPECT_TRUE(result.items.empty());
-  EXPECT_EQ(result.selected, -1);
-
-  source_.AddRecord(DeviceArea::kBluetoothPorts, u"unreadable",
-                    {{u"Port", u"/dev/rfcomm1", kValueUnreadable}});
-  source_.AddBluetoothPort(u"/dev/rfcomm2");  // still read after the unreadable one
-  result = FillComPortCombo(source_, bluetooth_);
-  EXPECT_EQ(result.items, (Names{u"/dev/rfcomm2"}));
-  EXPECT_EQ(result.selected, 0);
 }
 
 }  // namespace

@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
-
-#include "ntrip/correction_stream.h"
 
 namespace quillon {
 namespace {
@@ -29,23 +26,9 @@ Decoded DecodeCutAt(std::string_view body, std::size_t cut) {
   return out;
 }
 
-// Chunks of random sizes (1 to 700 bytes, seeded), some with extensions, and a trailer.
-std::string ChunkedAtRandom(std::string_view payload, unsigned seed) {
-  std::mt19937 random(seed);
-  std::uniform_int_distribution<std::size_t> size(1, 700);
-  std::string body;
-  for (std::size_t at = 0; at < payload.size();) {
-    const std::size_t take = std::min(size(random), payload.size() - at);
-    std::string frame = ChunkFrame(payload.substr(at, take));
-    if (random() % 4 == 0) frame.insert(frame.find("\r\n"), ";name=\"a;b\"");
-    body += frame;
-    at += take;
-  }
-  return body + "0\r\nX-Checksum: 1234\r\n\r\n";
-}
-
 // The example body of RFC 7230's era, as Wikipedia's "Chunked transfer encoding" page gives it,
-// and the same body with upper-case sizes, extensions with blanks before them, and trailers.
+// and the same with upper-case sizes, extensions and trailers, cut anywhere and byte by byte
+// (the Rover's NTRIP 2 test decodes the demo caster's chunks of random sizes).
 TEST(ChunkedBody, DecodesKnownBodiesWhereverTheReadsAreCut) {
   const std::string wikipedia = "Wikipedia in\r\n\r\nchunks.";
   const struct {
@@ -68,24 +51,10 @@ TEST(ChunkedBody, DecodesKnownBodiesWhereverTheReadsAreCut) {
       ASSERT_TRUE(decoded.done);
       ASSERT_EQ(decoded.taken, c.body.size());
     }
-  }
-}
-
-// A correction stream chunked at random sizes decodes to itself, cut at every boundary and fed
-// a byte at a time.
-TEST(ChunkedBody, AStreamChunkedAtRandomDecodesToItself) {
-  const std::string stream = CorrectionStream(3).Next(5000);
-  for (const unsigned seed : {1u, 2u, 3u}) {
-    const std::string body = ChunkedAtRandom(stream, seed);
-    for (std::size_t cut = 0; cut <= body.size(); cut += 7) {
-      const Decoded decoded = DecodeCutAt(body, cut);
-      ASSERT_EQ(decoded.payload, stream) << "seed " << seed << " cut at " << cut;
-      ASSERT_TRUE(decoded.done);
-    }
     ChunkedBody decoder;
     std::string payload;
-    for (const char byte : body) decoder.Feed(std::string_view(&byte, 1), payload);
-    EXPECT_EQ(payload, stream);
+    for (const char byte : c.body) decoder.Feed(std::string_view(&byte, 1), payload);
+    EXPECT_EQ(payload, c.payload);
     EXPECT_TRUE(decoder.Done());
   }
 }

@@ -34,24 +34,23 @@ struct Case {
   Framing framing = Framing::kUntilClose;
 };
 
-void Check(const Case& c) {
-  SCOPED_TRACE(c.login.received);
-  const LoginVerdict verdict = JudgeLoginReply(c.login, c.version, c.role);
-  EXPECT_EQ(verdict.accepted, c.accepted);
-  EXPECT_EQ(c.accepted ? verdict.payload : verdict.detail, c.said);
-  if (c.accepted) {
-    EXPECT_EQ(verdict.body.framing(), c.framing);
-  }
-}
-
-// Version 1 is judged as it always was: by the token in the first line.
-TEST(JudgeLoginReply, VersionOneKeepsItsTokens) {
+// Version 1 is judged as it always was, by the token in the first line; version 2 takes a whole
+// head and frames the stream as it says.
+TEST(JudgeLoginReply, EachVersionJudgesItsWayAndFramesTheStream) {
   using enum NtripVersion;
   using enum LoginRole;
+  CasterLogin failed = Login("HTTP/1.1 200", LoginEnd::kReadFailed);
+  failed.error = ECONNRESET;
+  const std::string full = "HTTP/1.1 200 OK\r\nServer: " + std::string(kLoginReplyLimit, 'x');
   const Case cases[] = {
       {Login("ICY 200 OK\r\nServer: x\r\n\r\n\xd3\x00\x13"s), k1, kClient, true, "\xd3\x00\x13"s,
        Framing::kIcyStream},
       {Login("\r\nICY 200 OK\r\n"), k1, kClient, true, "", Framing::kIcyStream},
+      // The token is exact, its CR LF included; nothing behind a NUL was received text.
+      {Login("ICY 200 OK"), k1, kClient, false, "The caster replied \"ICY 200 OK\"."},
+      {Login("icy 200 ok\r\n"), k1, kClient, false, "The caster replied \"icy 200 ok\"."},
+      {Login("junk\0ICY 200 OK\r\n"s), k1, kClient, false,
+       "The caster replied \"junk?ICY 200 OK\"."},
       {Login(kDataHead + "\r\n"), k1, kClient, false,
        "The caster speaks NTRIP version 2 only: it replied \"HTTP/1.1 200 OK\" to this version 1 "
        "login."},
@@ -67,17 +66,6 @@ TEST(JudgeLoginReply, VersionOneKeepsItsTokens) {
       // No request was sent (no authentication): every byte is the stream.
       {Login("", LoginEnd::kConnected), k1, kClient, true, "", Framing::kUntilClose},
       {Login("", LoginEnd::kConnected), k2, kClient, true, "", Framing::kUntilClose},
-  };
-  for (const Case& c : cases) Check(c);
-}
-
-TEST(JudgeLoginReply, VersionTwoTakesAWholeHeadAndFramesTheStreamAsItSays) {
-  using enum NtripVersion;
-  using enum LoginRole;
-  CasterLogin failed = Login("HTTP/1.1 200", LoginEnd::kReadFailed);
-  failed.error = ECONNRESET;
-  const std::string full = "HTTP/1.1 200 OK\r\nServer: " + std::string(kLoginReplyLimit, 'x');
-  const Case cases[] = {
       {Login(kDataHead + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n3\r\nab"), k2, kClient,
        true, "helloab", Framing::kChunked},
       {Login(kDataHead + "\r\n\xd3\x00\x13"s), k2, kClient, true, "\xd3\x00\x13"s},
@@ -114,7 +102,15 @@ TEST(JudgeLoginReply, VersionTwoTakesAWholeHeadAndFramesTheStreamAsItSays) {
       {Login("HTTP/1.1 409 Conflict\r\n\r\n"), k2, kServer, false,
        "The caster replied \"HTTP/1.1 409 Conflict\"."},
   };
-  for (const Case& c : cases) Check(c);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.login.received);
+    const LoginVerdict verdict = JudgeLoginReply(c.login, c.version, c.role);
+    EXPECT_EQ(verdict.accepted, c.accepted);
+    EXPECT_EQ(c.accepted ? verdict.payload : verdict.detail, c.said);
+    if (c.accepted) {
+      EXPECT_EQ(verdict.body.framing(), c.framing);
+    }
+  }
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <limits>
 #include <string>
-#include <vector>
 
 #include "ntrip/nmea_test_sentences.h"
 #include "ntrip/receiver_position.h"
@@ -29,27 +28,23 @@ std::string Rewritten(std::string_view sentence, double latitude, double longitu
 TEST(RewritePositionSentence, WritesCoordinatesInTheStandardsWidth) {
   const struct {
     double latitude, longitude;
-    std::string_view expected;
+    std::string_view position, checksum;  // of the sentence as written
   } cases[] = {
-      {0.0, 0.0, "$GPGGA,092750.000,0000.00000,N,00000.00000,E,1,8,1.03,61.7,M,55.2,M,,*6D\r\n"},
-      {0.5, -0.5, "$GPGGA,092750.000,0030.00000,N,00030.00000,W,1,8,1.03,61.7,M,55.2,M,,*7F\r\n"},
-      {-0.5, 0.5, "$GPGGA,092750.000,0030.00000,S,00030.00000,E,1,8,1.03,61.7,M,55.2,M,,*70\r\n"},
-      {89.99999, -179.99999,
-       "$GPGGA,092750.000,8959.99940,N,17959.99940,W,1,8,1.03,61.7,M,55.2,M,,*71\r\n"},
+      {0.0, 0.0, "0000.00000,N,00000.00000,E", "6D"},
+      {0.5, -0.5, "0030.00000,N,00030.00000,W", "7F"},
+      {-0.5, 0.5, "0030.00000,S,00030.00000,E", "70"},
+      {89.99999, -179.99999, "8959.99940,N,17959.99940,W", "71"},
       // Rounded to the nearest 0.00001 minute, carrying into the next degree.
-      {5.9999999999, -9.9999999999,
-       "$GPGGA,092750.000,0600.00000,N,01000.00000,W,1,8,1.03,61.7,M,55.2,M,,*78\r\n"},
-      // Truncation would give 3347.99999.
-      {-33.8, -70.25,
-       "$GPGGA,092750.000,3348.00000,S,07015.00000,W,1,8,1.03,61.7,M,55.2,M,,*6D\r\n"},
-      {90.0, -180.0,
-       "$GPGGA,092750.000,9000.00000,N,18000.00000,W,1,8,1.03,61.7,M,55.2,M,,*7F\r\n"},
-      // The fraction keeps its leading zeros.
-      {51.4778, -0.001,
-       "$GPGGA,092750.000,5128.66800,N,00000.06000,W,1,8,1.03,61.7,M,55.2,M,,*7F\r\n"},
+      {5.9999999999, -9.9999999999, "0600.00000,N,01000.00000,W", "78"},
+      {-33.8, -70.25, "3348.00000,S,07015.00000,W", "6D"},  // truncation: 3347.99999
+      {90.0, -180.0, "9000.00000,N,18000.00000,W", "7F"},
+      {51.4778, -0.001, "5128.66800,N,00000.06000,W", "7F"},  // the fraction's leading zeros
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Rewritten(kSirfGga, c.latitude, c.longitude), c.expected) << c.latitude;
+    EXPECT_EQ(Rewritten(kSirfGga, c.latitude, c.longitude),
+              "$GPGGA,092750.000," + std::string(c.position) + ",1,8,1.03,61.7,M,55.2,M,,*" +
+                  std::string(c.checksum) + "\r\n")
+        << c.latitude;
   }
 }
 

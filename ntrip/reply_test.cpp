@@ -9,24 +9,9 @@ namespace {
 
 using namespace std::string_literals;
 
-// The login verdict's tables judge whole replies by these tokens; here, where a token counts.
-TEST(ReplyContains, JudgesCasterAnswersByExactToken) {
-  const struct {
-    std::string received;
-    std::string_view token;
-    bool accepted;
-  } cases[] = {
-      {"ICY 200 OK\r\n\xd3\x00\x13", kClientSuccessToken, true},  // data behind the token
-      {"\r\nICY 200 OK\r\n", kClientSuccessToken, true},          // anywhere, not only at start
-      {"ICY 200 OK", kClientSuccessToken, false},  // the CR LF belongs to it
-      {"icy 200 ok\r\n", kClientSuccessToken, false},
-      {"junk\0ICY 200 OK\r\n"s, kClientSuccessToken, false},  // behind a NUL: not received text
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(ReplyContains(c.received, c.token), c.accepted) << c.received;
-}
-
-TEST(DescribeCasterReply, QuotesTheFirstLineCutAndSafe) {
+// A refused reply's first line, quoted cut and safe; the named cases are in the login verdict's
+// tests. Only "HTTP/1.x" and a code that ends where it should make a status.
+TEST(DescribeRefusedReply, QuotesTheFirstLineCutAndSafeAndReadsOnlyAnHttp1Status) {
   const struct {
     std::string reply;
     std::string said;
@@ -34,22 +19,11 @@ TEST(DescribeCasterReply, QuotesTheFirstLineCutAndSafe) {
       {"\r\nERROR - Bad Password\r\n", "The caster replied \"ERROR - Bad Password\"."},
       {"\x1b[2J\0boom"s, "The caster replied \"?[2J?boom\"."},
       {std::string(100, 'x'), "The caster replied \"" + std::string(80, 'x') + "...\"."},
-  };
-  for (const auto& c : cases) EXPECT_EQ(DescribeCasterReply(c.reply), c.said) << c.reply;
-}
-
-// A login's first line that was not accepted; the named cases are in the login verdict's tests.
-// Only "HTTP/1.x" and a code that ends where it should make a status.
-TEST(DescribeRefusedReply, ReadsTheStatusCodeOnlyFromAnHttp1StatusLine) {
-  const std::string refused = "The caster refused the user name or password: it replied ";
-  const struct {
-    std::string line;
-    std::string said;
-  } cases[] = {
-      {"HTTP/1.0 401\r\n", refused + "\"HTTP/1.0 401\"."},
+      {"HTTP/1.0 401\r\n",
+       "The caster refused the user name or password: it replied \"HTTP/1.0 401\"."},
       {"HTTP/2 200\r\n", "The caster replied \"HTTP/2 200\"."},
   };
-  for (const auto& c : cases) EXPECT_EQ(DescribeRefusedReply(c.line), c.said) << c.line;
+  for (const auto& c : cases) EXPECT_EQ(DescribeRefusedReply(c.reply), c.said) << c.reply;
 }
 
 // A caster's header is hostile: only a whole number that fits is a length.

@@ -72,9 +72,8 @@ struct Fetch {
 };
 
 // The dialog's Source button asks as the saved settings say; a name is looked up, not read as
-// dotted. More than 256 records come in a table far larger than the 100,000 bytes a store once
-// held.
-TEST(GetSourceTable, TheSettingsChooseTheOneRequestAndAWholeTableGivesItsNames) {
+// dotted.
+TEST(GetSourceTable, TheSettingsChooseTheOneRequest) {
   for (const NtripVersion version : {NtripVersion::k1, NtripVersion::k2}) {
     Fetch fetch;
     RoverSettings settings;
@@ -90,15 +89,26 @@ TEST(GetSourceTable, TheSettingsChooseTheOneRequestAndAWholeTableGivesItsNames) 
                   ? std::string(kSourceTableRequest)
                   : BuildVersion2SourceTableRequest({"localhost", settings.port, false}, {}));
   }
-  Fetch fetch;
-  const std::string large = MakeSourceTable(NumberedMountPoints(5000));
-  fetch.caster.SetSourceTable(large);
-  std::string reply;
-  const TableFetch whole = fetch.Run({}, u"127.0.0.1", &reply);
-  EXPECT_TRUE(whole.listed && whole.read == TableRead::kComplete && whole.ending.empty());
-  EXPECT_EQ(Names(fetch.table), NumberedMountPoints(256));
-  EXPECT_NE(reply.find(large), std::string::npos);
-  EXPECT_TRUE(fetch.sink.Boxes().empty());
+}
+
+// A table far larger than the 100,000 bytes a store once held, over NTRIP 1, and over NTRIP 2
+// chunked at random sizes or under a Content-Length: its first 256 names and the whole reply.
+TEST(GetSourceTable, AWholeLargeTableGivesItsFirstNamesAfterOneRequest) {
+  const std::string large = MakeSourceTable(NumberedMountPoints(3000));
+  for (const auto& [version, chunked] :
+       {std::pair{NtripVersion::k1, false}, {NtripVersion::k2, true}, {NtripVersion::k2, false}}) {
+    SCOPED_TRACE(::testing::Message() << static_cast<int>(version) << " chunked " << chunked);
+    Fetch fetch(1000, Serving(large, chunked));
+    TableQuery query;
+    query.protocol.version = version;
+    std::string reply;
+    const TableFetch result = fetch.Run(query, u"127.0.0.1", &reply);
+    EXPECT_TRUE(result.listed && result.read == TableRead::kComplete && result.ending.empty());
+    EXPECT_EQ(Names(fetch.table), NumberedMountPoints(256));
+    EXPECT_TRUE(reply.ends_with("\r\n\r\n" + large + "ENDSOURCETABLE\r\n"));
+    EXPECT_TRUE(fetch.sink.Boxes().empty());
+    EXPECT_EQ(fetch.caster.ConnectionCount(), 1u);
+  }
 }
 
 // A version 2 caster answers the fallback's "HTTP/1.1 200 OK" too (kHttpStatus twice).
@@ -164,7 +174,9 @@ TEST(GetSourceTable, WhenBothAttemptsFailTheUserIsToldAndTheTableStaysEmpty) {
 // A table is read once: whatever way it ends, over either version, the names of its whole lines
 // are kept, no box is shown while there are any, and no second request downloads it again.
 TEST(GetSourceTable, ATableThatEndsBadlyKeepsTheNamesThatCameAfterOneRequest) {
+  using enum NtripVersion;
   const std::string twoAndACut = MakeSourceTable(kFirstTwo) + "STR;CHARL";
+  const std::string hundred = MakeSourceTable(NumberedMountPoints(100));
   const struct {
     CasterBehaviour behaviour;
     std::string table;
@@ -174,18 +186,12 @@ TEST(GetSourceTable, ATableThatEndsBadlyKeepsTheNamesThatCameAfterOneRequest) {
     TableRead read;
     std::vector<std::string> names;
   } cases[] = {
-      {CasterBehaviour::kTableCut, twoAndACut, kReplyStoreLimit, NtripVersion::k1, false,
-       TableRead::kClosedEarly, kFirstTwo},
-      {CasterBehaviour::kTableCut, twoAndACut, kReplyStoreLimit, NtripVersion::k2, true,
-       TableRead::kClosedEarly, kFirstTwo},
+      {CasterBehaviour::kTableCut, twoAndACut, kReplyStoreLimit, k1, false, TableRead::kClosedEarly,
+       kFirstTwo},
+      {CasterBehaviour::kTableCut, twoAndACut, kReplyStoreLimit, k2, true, TableRead::kClosedEarly,
+       kFirstTwo},
       // The limit made small: the status line, headers, CAS record and two STR records fit.
-      {CasterBehaviour::kNormal,
-       MakeSourceTable(NumberedMountPoints(100)),
-       450,
-       NtripVersion::k1,
-       false,
-       TableRead::kTooLarge,
-       {"MP000", "MP001"}},
+      {CasterBehaviour::kNormal, hundred, 450, k1, false, TableRead::kTooLarge, {"MP000", "MP001"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << static_cast<int>(c.read) << " over " << (&c - cases));
@@ -212,25 +218,6 @@ TEST(GetSourceTable, ATableThatEndsBadlyKeepsTheNamesThatCameAfterOneRequest) {
   fetch.ExpectError(LoadString(kStrAuthenticationIo),
                     u"The caster closed the connection before the end of its source table.");
   EXPECT_EQ(fetch.caster.ConnectionCount(), 1u);
-}
-
-// NTRIP 2: one "GET /" request, answered "HTTP/1.1 200 OK" with the table chunked at random
-// sizes or under a Content-Length; the names and the reply's records are the same either way.
-TEST(GetSourceTable, OverNtrip2TheTableComesChunkedOrWithItsLengthAfterOneRequest) {
-  const std::string large = MakeSourceTable(NumberedMountPoints(3000));
-  for (const bool chunked : {true, false}) {
-    SCOPED_TRACE(chunked);
-    Fetch fetch(1000, Serving(large, chunked));
-    TableQuery query;
-    query.protocol.version = NtripVersion::k2;
-    std::string reply;
-    const TableFetch result = fetch.Run(query, u"127.0.0.1", &reply);
-    EXPECT_EQ(result.read, TableRead::kComplete);
-    EXPECT_EQ(Names(fetch.table), NumberedMountPoints(256));
-    EXPECT_TRUE(reply.ends_with("\r\n\r\n" + large + "ENDSOURCETABLE\r\n"));
-    EXPECT_TRUE(fetch.sink.Boxes().empty());
-    EXPECT_EQ(fetch.caster.ConnectionCount(), 1u);
-  }
 }
 
 // Credentials encoded with: printf 'demo:demo' | base64. Version 1 asks the fallback once more,

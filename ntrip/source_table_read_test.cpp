@@ -18,52 +18,50 @@ namespace {
 using namespace std::string_literals;
 using testing::HookedClock;
 
-// One attempt on a socket pair: the test plays the caster on fds_[1].
-class ReadSourceTableTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds_), 0);
-    socket_.Set(fds_[0]);
-    stream_.emplace(socket_);
+// One attempt on a socket pair: the test plays the caster on fds[1].
+struct Attempt {
+  Attempt() {
+    EXPECT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    socket.Set(fds[0]);
+    stream.emplace(socket);
   }
-  void TearDown() override { close(fds_[1]); }
+  ~Attempt() { close(fds[1]); }
   void CasterWrites(std::string_view bytes) {
-    ASSERT_EQ(write(fds_[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    ASSERT_EQ(write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   }
-  void CasterCloses() { shutdown(fds_[1], SHUT_WR); }
   TableRead Read(TableStatus accepted = TableStatus::kSourceTable,
-                 std::size_t limit = kReplyStoreLimit) {
-    return ReadSourceTable(*stream_, store_, kSourceTableRequest, accepted, clock_, limit);
+                 std::size_t limit = kReplyStoreLimit, std::string* fault = nullptr) {
+    return ReadSourceTable(*stream, store, kSourceTableRequest, accepted, clock, limit, fault);
   }
 
-  int fds_[2] = {-1, -1};
-  CasterSocket socket_;
-  std::optional<PlainCasterStream> stream_;
-  HookedClock clock_{20};
-  std::string store_ = "left from before";
+  int fds[2] = {-1, -1};
+  CasterSocket socket;
+  std::optional<PlainCasterStream> stream;
+  HookedClock clock{20};
+  std::string store = "left from before";
 };
 
-TEST_F(ReadSourceTableTest, TwoSecondsBeforeTheFirstReadThenTenForTheTable) {
-  EXPECT_EQ(Read(), TableRead::kNoReply);  // a silent caster holds the read only for the window
-  EXPECT_EQ(clock_.Elapsed(), kFirstReadDelayMs + kTableWindowMs);
-  EXPECT_EQ(store_, "");
+TEST(ReadSourceTable, TwoSecondsBeforeTheFirstReadThenTenForTheTable) {
+  Attempt attempt;
+  EXPECT_EQ(attempt.Read(), TableRead::kNoReply);  // a silent caster holds it only for the window
+  EXPECT_EQ(attempt.clock.Elapsed(), kFirstReadDelayMs + kTableWindowMs);
+  EXPECT_EQ(attempt.store, "");
 
   std::uint64_t firstReadAt = 0;
-  const std::uint64_t start = clock_.Elapsed();
-  clock_.beforeWait = [&](int) {
-    if (firstReadAt == 0) firstReadAt = clock_.Elapsed() - start;
+  const std::uint64_t start = attempt.clock.Elapsed();
+  attempt.clock.beforeWait = [&](int) {
+    if (firstReadAt == 0) firstReadAt = attempt.clock.Elapsed() - start;
   };
-  CasterWrites("SOURCETABLE 200 OK\r\n\r\nSTR;A;\r\nSTR;B");
-  EXPECT_EQ(Read(), TableRead::kTimedOut);
-  EXPECT_EQ(store_, "SOURCETABLE 200 OK\r\n\r\nSTR;A;\r\n");  // the cut line is dropped
+  attempt.CasterWrites("SOURCETABLE 200 OK\r\n\r\nSTR;A;\r\nSTR;B");
+  EXPECT_EQ(attempt.Read(), TableRead::kTimedOut);
+  EXPECT_EQ(attempt.store, "SOURCETABLE 200 OK\r\n\r\nSTR;A;\r\n");  // the cut line is dropped
   EXPECT_EQ(firstReadAt, kFirstReadDelayMs);
-  EXPECT_GE(clock_.Elapsed() - start, kFirstReadDelayMs + kTableWindowMs);
-  EXPECT_LE(clock_.Elapsed() - start, kFirstReadDelayMs + kTableWindowMs + kReadStepMs);
+  EXPECT_GE(attempt.clock.Elapsed() - start, kFirstReadDelayMs + kTableWindowMs);
+  EXPECT_LE(attempt.clock.Elapsed() - start, kFirstReadDelayMs + kTableWindowMs + kReadStepMs);
 }
 
-// How each answer is judged and what of it is kept (the fetch's tests take a whole table and
-// one cut short from the demo caster). A table that ends badly keeps its whole lines and is
-// over at once, without waiting out the window.
+// How each answer is judged and what of it is kept: a table that ends badly keeps its whole
+// lines and is over at once, without waiting out the window.
 TEST(ReadSourceTable, JudgesHowTheAnswerEnds) {
   const std::string v1 = "SOURCETABLE 200 OK\r\n\r\n";
   const std::string http = "HTTP/1.1 200 OK\r\nContent-Type: gnss/sourcetable\r\n";
@@ -111,42 +109,36 @@ TEST(ReadSourceTable, JudgesHowTheAnswerEnds) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.sent);
-    int fds[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
-    ASSERT_EQ(write(fds[1], c.sent.data(), c.sent.size()), static_cast<ssize_t>(c.sent.size()));
-    if (c.closes) shutdown(fds[1], SHUT_WR);
-    HookedClock clock(20);
-    std::string store;
+    Attempt attempt;
+    attempt.CasterWrites(c.sent);
+    if (c.closes) shutdown(attempt.fds[1], SHUT_WR);
     std::string fault;
-    CasterSocket socket;
-    socket.Set(fds[0]);
-    PlainCasterStream stream(socket);
-    const TableRead result = ReadSourceTable(stream, store, kFallbackSourceTableRequest, c.accepted,
-                                             clock, kReplyStoreLimit, &fault);
+    const TableRead result = attempt.Read(c.accepted, kReplyStoreLimit, &fault);
     EXPECT_EQ(result, c.result);
-    EXPECT_EQ(store, c.kept);
-    EXPECT_EQ(DescribeTableRead(result, store, kReplyStoreLimit, fault), c.said);
+    EXPECT_EQ(attempt.store, c.kept);
+    EXPECT_EQ(DescribeTableRead(result, attempt.store, kReplyStoreLimit, fault), c.said);
     EXPECT_EQ(TableArrived(result),
               result != TableRead::kNotATable && result != TableRead::kLoginNeeded);
-    EXPECT_LT(clock.Elapsed(), kFirstReadDelayMs + kReadStepMs);
-    close(fds[1]);
+    EXPECT_LT(attempt.clock.Elapsed(), kFirstReadDelayMs + kReadStepMs);
   }
 }
 
 // A caster that never stops sending is cut off at the limit, after its last whole line.
-TEST_F(ReadSourceTableTest, AStoreOverItsLimitEndsTheRead) {
+TEST(ReadSourceTable, AStoreOverItsLimitEndsTheRead) {
+  Attempt attempt;
   const std::string table =
       "SOURCETABLE 200 OK\r\n\r\n" + MakeSourceTable(NumberedMountPoints(3000));
-  std::thread caster([&] { send(fds_[1], table.data(), table.size(), MSG_NOSIGNAL); });
-  EXPECT_EQ(Read(TableStatus::kSourceTable, table.size() / 2), TableRead::kTooLarge);
-  EXPECT_GE(store_.size(), table.size() / 2 - 200);
-  EXPECT_LE(store_.size(), table.size() / 2);
-  EXPECT_TRUE(table.starts_with(store_) && store_.ends_with("\r\n"));
-  EXPECT_EQ(DescribeTableRead(TableRead::kTooLarge, store_, 100'000),
+  std::thread caster([&] { send(attempt.fds[1], table.data(), table.size(), MSG_NOSIGNAL); });
+  EXPECT_EQ(attempt.Read(TableStatus::kSourceTable, table.size() / 2), TableRead::kTooLarge);
+  const std::string& store = attempt.store;
+  EXPECT_GE(store.size(), table.size() / 2 - 200);
+  EXPECT_LE(store.size(), table.size() / 2);
+  EXPECT_TRUE(table.starts_with(store) && store.ends_with("\r\n"));
+  EXPECT_EQ(DescribeTableRead(TableRead::kTooLarge, store, 100'000),
             "The source table is larger than 100000 bytes: it was read that far.");
-  EXPECT_EQ(DescribeTableRead(TableRead::kTooLarge, store_),
+  EXPECT_EQ(DescribeTableRead(TableRead::kTooLarge, store),
             "The source table is larger than 4 MB: it was read that far.");
-  shutdown(fds_[0], SHUT_RD);  // lets the caster's write end
+  shutdown(attempt.fds[0], SHUT_RD);  // lets the caster's write end
   caster.join();
 }
 

@@ -1,6 +1,4 @@
-// The serial device on a pseudo-terminal: line settings, exclusive use, device names, the
-// reason an open fails, and a write to a receiver that does not read, freed by a close or given
-// up after its limit.
+// The serial device on a pseudo-terminal, where the test plays the receiver.
 #include "platform/serial_port.h"
 
 #include <fcntl.h>

@@ -61,38 +61,29 @@ TEST(RtcmFramer, FindsTheFramesAndWhatLiesBetween) {
   lookalike.replace(
       3, 3, {static_cast<char>(crc >> 16), static_cast<char>(crc >> 8), static_cast<char>(crc)});
   const std::string filler = lookalike + std::string(1023 - kPosition.size() - 6, 'x');
+  const std::string position = PayloadOf(kPosition), descriptors = PayloadOf(kDescriptors);
+  const std::string damaged = Corrupted(kDescriptors, 20);
+  const std::string badCrc = Corrupted(kPosition, kPosition.size() - 1);
   const std::vector<Case> cases = {
       {"frames back to back",
        kPosition + kDescriptors + kEmptyFrame,
-       {PayloadOf(kPosition), PayloadOf(kDescriptors), ""},
+       {position, descriptors, ""},
        "",
        0},
-      {"text around frames", kNmea + kPosition + kNmea, {PayloadOf(kPosition)}, kNmea + kNmea, 0},
-      {"a false header just before a frame",
-       kFalseHeader + kPosition,
-       {PayloadOf(kPosition)},
-       kFalseHeader,
-       1},
+      {"text around frames", kNmea + kPosition + kNmea, {position}, kNmea + kNmea, 0},
+      {"a false header just before a frame", kFalseHeader + kPosition, {position}, kFalseHeader, 1},
       {"reserved bits set: no frame, no CRC failure",
        reservedSet + kPosition,
-       {PayloadOf(kPosition)},
+       {position},
        reservedSet,
        0},
       {"a frame inside a false one is found again",
        longFalse + kPosition + filler + kDescriptors,
-       {PayloadOf(kPosition), PayloadOf(kDescriptors)},
+       {position, descriptors},
        longFalse + filler,
        1},
-      {"a damaged frame, then a whole one",
-       Corrupted(kDescriptors, 20) + kPosition,
-       {PayloadOf(kPosition)},
-       Corrupted(kDescriptors, 20),
-       1},
-      {"a damaged CRC",
-       Corrupted(kPosition, kPosition.size() - 1) + kEmptyFrame,
-       {""},
-       Corrupted(kPosition, kPosition.size() - 1),
-       1},
+      {"a damaged frame, then a whole one", damaged + kPosition, {position}, damaged, 1},
+      {"a damaged CRC", badCrc + kEmptyFrame, {""}, badCrc, 1},
   };
   for (const Case& c : cases) {
     RtcmFramer framer;

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,28 +57,25 @@ TEST(DecodeAntennaReferencePoint, KnownPositionsComeBackWithinAMillimetre) {
   }
 }
 
-TEST(DecodeAntennaReferencePoint, ReadsTheCoordinatesAndTheAntennaHeight) {
-  // IGS station ABMF's published coordinates, which the message holds to 0.1 mm (RTKLIB rounds
-  // them down).
-  for (const std::string_view hex :
-       {testframes::kAbmf1005, testframes::kAbmf1006, testframes::kAbmf1006Height}) {
-    const auto point = DecodeAntennaReferencePoint(PayloadFromHex(hex));
-    ASSERT_TRUE(point);
+// IGS station ABMF's published coordinates, which the message holds to 0.1 mm (RTKLIB rounds them
+// down), and the antenna height of a 1006; nothing from a payload cut short or another message.
+TEST(DecodeAntennaReferencePoint, ReadsTheCoordinatesAndTheHeightOfAWholePayloadOnly) {
+  const std::pair<std::string_view, std::optional<double>> frames[] = {
+      {testframes::kAbmf1005, std::nullopt},
+      {testframes::kAbmf1006, 0.0},
+      {testframes::kAbmf1006Height, 1.5432}};
+  for (const auto& [hex, height] : frames) {
+    const std::string payload = PayloadFromHex(hex);
+    const auto point = DecodeAntennaReferencePoint(payload);
+    ASSERT_TRUE(point) << hex;
     EXPECT_EQ(point->stationId, 1234u);
     EXPECT_NEAR(point->ecef.x, 2919785.79396864, 0.0001);
     EXPECT_NEAR(point->ecef.y, -5383744.94920112, 0.0001);
     EXPECT_NEAR(point->ecef.z, 1774604.87300143, 0.0001);
-  }
-  EXPECT_FALSE(DecodeAntennaReferencePoint(PayloadFromHex(testframes::kAbmf1005))->antennaHeight);
-  EXPECT_EQ(DecodeAntennaReferencePoint(PayloadFromHex(testframes::kAbmf1006))->antennaHeight, 0.0);
-  EXPECT_NEAR(
-      *DecodeAntennaReferencePoint(PayloadFromHex(testframes::kAbmf1006Height))->antennaHeight,
-      1.5432, 1e-9);
-}
-
-TEST(DecodeAntennaReferencePoint, RefusesShortPayloadsAndOtherMessages) {
-  for (const std::string_view hex : {testframes::kAbmf1005, testframes::kAbmf1006}) {
-    const std::string payload = PayloadFromHex(hex);
+    ASSERT_EQ(point->antennaHeight.has_value(), height.has_value()) << hex;
+    if (height) {
+      EXPECT_NEAR(*point->antennaHeight, *height, 1e-9);
+    }
     for (std::size_t size = 0; size < payload.size(); ++size) {
       EXPECT_FALSE(DecodeAntennaReferencePoint(payload.substr(0, size))) << hex << " " << size;
     }
@@ -101,7 +99,7 @@ TEST(ObservingStationId, ComesFromObservationAndPositionMessagesOnly) {
   EXPECT_EQ(MessageNumber("\x3E\xD0"), 1005u);
 }
 
-TEST(MergeDescriptors, TakesTheFieldsEachMessageCarries) {
+TEST(MergeDescriptors, TakesTheFieldsEachMessageCarriesPrintableAndBounded) {
   StationDescriptors descriptors;
   descriptors.receiverType = "kept";
   ASSERT_TRUE(MergeDescriptors(PayloadFromHex(testframes::kGeonet1007), descriptors));
@@ -112,10 +110,7 @@ TEST(MergeDescriptors, TakesTheFieldsEachMessageCarries) {
   EXPECT_EQ(descriptors,
             (StationDescriptors{"TRM59800.00", "SCIS", "TRIMBLE NETR9", "5.45", "9876"}));
   EXPECT_FALSE(MergeDescriptors(PayloadFromHex(testframes::kGeonet1005), descriptors));
-}
 
-TEST(MergeDescriptors, KeepsTextPrintableAndBounded) {
-  StationDescriptors descriptors;
   ASSERT_TRUE(MergeDescriptors(PayloadFromHex(testframes::kControls1033), descriptors));
   // ESC, BEL, TAB, DEL and the C1 character U+009B each become one '?'.
   EXPECT_EQ(descriptors, (StationDescriptors{"ANT?[31m", "SER?X", "REC?TYPE", "FW?1", "SN?2"}));

@@ -53,26 +53,6 @@ TEST(RtcmScanner, SummarisesABaseStream) {
   EXPECT_FALSE(StationDistanceKm(RtcmSummary{}, north));
 }
 
-TEST(RtcmScanner, SummarisesTheSameWhereverTheStreamIsCut) {
-  const std::string stream = "$GPGGA,,,,,,0,00,99.99,,,,,,*48\r\n" + Epoch() +
-                             std::string("\xD3\x00\x05", 3) + Epoch() + "\xD3\x03";
-  RtcmScanner whole;
-  whole.Scan(stream, 0);
-  const RtcmSummary expected = whole.Summary(0);
-  for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
-    RtcmScanner split;
-    split.Scan(std::string_view(stream).substr(0, cut), 0);
-    split.Scan(std::string_view(stream).substr(cut), 0);
-    const RtcmSummary summary = split.Summary(0);
-    ASSERT_EQ(SummaryLine(summary), SummaryLine(expected)) << cut;
-    ASSERT_EQ(summary.descriptors, expected.descriptors) << cut;
-    ASSERT_EQ(summary.frames, expected.frames) << cut;
-    ASSERT_EQ(summary.crcFailures, 1u) << cut;
-    ASSERT_EQ(summary.nonFrameBytes, expected.nonFrameBytes) << cut;
-    ASSERT_EQ(split.Held(), 2u) << cut;
-  }
-}
-
 TEST(RtcmScanner, TellsWhatAStreamWithoutCorrectionsHolds) {
   RtcmScanner nmea;
   for (int i = 0; i < 20; ++i) nmea.Scan("$GPGGA,,,,,,0,00,99.99,,,,,,*48\r\n", 0);

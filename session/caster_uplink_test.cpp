@@ -1,6 +1,4 @@
-// What a session sends to the caster, against a real connection on 127.0.0.1: a caster that
-// stops acknowledging is told apart from one whose kernel still accepts, and no more than about
-// 64 kB ever wait for it.
+// What a session sends to the caster, against a real connection on 127.0.0.1.
 #include "session/caster_uplink.h"
 
 #include <gtest/gtest.h>

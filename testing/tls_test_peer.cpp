@@ -127,15 +127,10 @@ void TlsTestPeer::Run() {
 }
 
 void TlsTestPeer::Serve(int fd) {
-  if (config_.behaviour == PeerBehaviour::kSilent) {
-    WaitForStop();
-  } else if (context_ != nullptr) {
-    ServeTls(fd);
-  } else if (config_.behaviour == PeerBehaviour::kEcho) {
-    Echo(fd);
-  } else {
-    WaitForStop();
-  }
+  if (config_.behaviour == PeerBehaviour::kSilent) return WaitForStop();
+  if (context_ != nullptr) return ServeTls(fd);
+  if (config_.behaviour == PeerBehaviour::kEcho) return Echo(fd);
+  WaitForStop();
 }
 
 void TlsTestPeer::ServeTls(int fd) {
