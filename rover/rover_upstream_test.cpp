@@ -1,5 +1,5 @@
-// A Rover's two directions when one side holds back: a caster that stops taking the upstream,
-// a receiver that stops taking corrections, and the upstream reduced to GGA at its pace.
+// A Rover's two directions as they come and when one side holds back: a caster that stops taking
+// the upstream, a receiver that stops taking corrections, and the upstream reduced to GGA.
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -88,20 +88,27 @@ TEST_F(RoverUpstreamTest, WithGgaEveryTwoSecondsOneGgaInTwoSecondsGoesUpAndNothi
   EXPECT_EQ(caster->ReceivedFromClients(), expected);
 }
 
-// Whatever the caster is doing, a GGA goes up as it comes, not a second later.
-TEST_F(RoverUpstreamTest, AGgaReachesTheCasterAsItLeavesTheReceiver) {
+// A block of corrections or a GGA arriving during the pause between passes ends the pause: each
+// goes on its way in the pass that sees it come, not after a wait ran out.
+TEST_F(RoverUpstreamTest, CorrectionsAndTheReceiversOutputMoveAsTheyArrive) {
   Start();
   ASSERT_TRUE(LoggedIn());
-  clock.SetRealPollMs(1000);  // the receiver's thread has time to write, even under load
-  std::size_t expected = 0;
-  for (int second = 0; second < 5; ++second) {
-    const std::string gga = MakeGgaSentence(1'700'000'000 + second, 52.52, 13.40);
-    const std::uint64_t before = clock.Elapsed();
+  ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
+  // Waits look long in real time: the other side's thread has time to write, even under load.
+  clock.SetRealPollMs(1000);
+  std::size_t upstream = 0;
+  for (std::size_t i = 1; i <= 5; ++i) {
+    SCOPED_TRACE(i);
+    std::uint64_t before = clock.Elapsed();
+    ASSERT_EQ(caster->SendToClients(std::string(32, '\xD3')), 1);
+    ASSERT_TRUE(receiver.WaitForReceived(32 * i, kRealLimit));
+    EXPECT_LT(clock.Elapsed() - before, kWaitStepMs);
+    const std::string gga = MakeGgaSentence(1'700'000'000 + i, 52.52, 13.40);
+    before = clock.Elapsed();
     receiver.Emit(gga);
-    expected += gga.size();
-    ASSERT_TRUE(caster->WaitForReceivedFromClients(expected, kRealLimit));
-    // Within the pass that saw it come: no wait ran out first.
-    EXPECT_LT(clock.Elapsed() - before, kWaitStepMs) << second;
+    upstream += gga.size();
+    ASSERT_TRUE(caster->WaitForReceivedFromClients(upstream, kRealLimit));
+    EXPECT_LT(clock.Elapsed() - before, kWaitStepMs);
   }
 }
 
