@@ -18,8 +18,9 @@ using RoverRelayTest = testing::RoverSessionFixture;
 
 // Each direction has more waiting than many passes move; both must get turns. The receiver's
 // share stays within what may wait for the caster (about 64 kB), so none of it is dropped however
-// late the caster's thread reads.
-TEST_F(RoverRelayTest, NeitherAContinuousCasterNorAContinuousReceiverStarvesTheOtherDirection) {
+// late the caster's thread reads. A block of corrections or a GGA that arrives during the pause
+// between passes ends the pause: each goes on its way in the pass that sees it come.
+TEST_F(RoverRelayTest, NeitherDirectionStarvesTheOtherAndEachMovesAsItArrives) {
   const std::string down = CorrectionStream(1).Next(200'000);
   const std::string up = CorrectionStream(2).Next(48'000);
   Start();
@@ -34,7 +35,25 @@ TEST_F(RoverRelayTest, NeitherAContinuousCasterNorAContinuousReceiverStarvesTheO
   EXPECT_TRUE(caster->ReceivedFromClients() == up);  // no diff of this size in the log
   EXPECT_TRUE(receiver.Received() == down);
   EXPECT_EQ(status.Snapshot().total, static_cast<std::int64_t>(down.size()));
+  // Waits look long in real time: the other side's thread has time to write, even under load.
+  // None sits out a pass's 100 ms wait.
+  clock.SetRealPollMs(1000);
+  std::size_t upstream = up.size();
+  for (std::size_t i = 1; i <= 5; ++i) {
+    SCOPED_TRACE(i);
+    std::uint64_t before = clock.Elapsed();
+    ASSERT_EQ(caster->SendToClients(std::string(32, '\xD3')), 1);
+    ASSERT_TRUE(receiver.WaitForReceived(down.size() + 32 * i, kRealLimit));
+    EXPECT_LT(clock.Elapsed() - before, 100u);
+    const std::string gga = MakeGgaSentence(1'700'000'000 + i, 52.52, 13.40);
+    before = clock.Elapsed();
+    receiver.Emit(gga);
+    upstream += gga.size();
+    ASSERT_TRUE(caster->WaitForReceivedFromClients(upstream, kRealLimit));
+    EXPECT_LT(clock.Elapsed() - before, 100u);
+  }
   // Virtual time passes only while nothing flows: the rate shows a silent second later.
+  clock.SetRealPollMs(kFastPollMs);
   const auto measured = std::chrono::steady_clock::now() + kRealLimit;
   while (status.Snapshot().peak == 0 && std::chrono::steady_clock::now() < measured) {
     std::this_thread::yield();
