@@ -73,15 +73,9 @@ TEST_F(RoverLoginTest, EveryRefusedReplyIsDecidedAtOnceAndNamed) {
        u"The caster speaks NTRIP version 2 only: it replied \"HTTP/1.1 200 OK\" to this version 1 "
        u"login.",
        0},
-      {CasterBehaviour::kCannedReply,
-       "HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"/DEMO\"\r\n\r\n", kRejected,
-       u"The caster refused the user name or password: it replied \"HTTP/1.0 401 Unauthorized\".",
-       0},
       // A mount point the caster does not carry: its table; the password is not traced.
       {CasterBehaviour::kNormal, "", kRejected,
        u"The caster answered with its source table: the mount point does not exist there.", 0},
-      {CasterBehaviour::kNotFound, "", kRejected, u"The caster replied \"HTTP/1.1 404 Not Found\".",
-       0},
       {CasterBehaviour::kGarbage, "", kRejected, u"The caster replied \"??????\".", 0},
       {CasterBehaviour::kCannedReply, "", kRejected,
        u"The caster closed the connection without a reply.", 0},
