@@ -25,9 +25,8 @@ namespace {
 using BaseUpload = BaseSessionFixture;
 
 // Twenty seconds at 11520 B/s; what the terminal cannot take at once (20 kB) is lost, as in a
-// driver.
-// The request goes out whole, multi-byte texts in UTF-8, and the token anywhere
-// in the caster's first reply will do.
+// driver. The request goes out whole, multi-byte texts in UTF-8, and the token anywhere in the
+// caster's first reply will do.
 TEST_F(BaseUpload, SendsTheRequestWholeAndKeepsUpWithAReceiverAt115200Baud) {
   const std::string password =
       "p\xc3\xa4ssw\xc3\xb6rd\xc3\x9f\xc3\xa9\xc3\xa8\xc3\xaa\xc3\xab\xc3\xaf\xc3\xae";
@@ -84,8 +83,6 @@ TEST_F(BaseUpload, SendsTheRequestWholeAndKeepsUpWithAReceiverAt115200Baud) {
   EXPECT_EQ(caster->RequestText(0), "SOURCE " + password + " /" + mountPoint +
                                         "\r\nSource-Agent: NTRIP NtripServerZEP/0.9\r\n\r\n");
   EXPECT_EQ(caster->ConnectionCount(), 1u);
-  EXPECT_EQ(status.StatusText(), u"");
-  EXPECT_FALSE(status.Snapshot().error);
 }
 
 class BaseWatchdog : public BaseSessionFixture,
@@ -140,27 +137,16 @@ INSTANTIATE_TEST_SUITE_P(Ticks, BaseWatchdog, ::testing::Values(1000u, 0xFFFFFFF
                            return info.param == 1000 ? "early" : "wrapping";
                          });
 
-// NTRIP 2: a POST whose body is chunked as it goes; the caster's decoded body is exactly what
-// the receiver sent.
-TEST_F(BaseUpload, OverNtrip2TheUploadIsAChunkedPostThatArrivesExact) {
+// A receiver that puts out NMEA instead of RTCM 3: uploaded all the same, and said within 10 s
+// of the upload's start, once. Over NTRIP 2 the upload is a POST whose body is chunked as it
+// goes: the caster's decoded body is exactly what the receiver sent.
+TEST_F(BaseUpload, OverNtrip2TheChunkedPostArrivesExactAndNmeaOnlyIsSaidWithinTenSeconds) {
   settings.protocol.version = NtripVersion::k2;
   SetFieldText(settings.userName, u"demo");
-  Start();
-  ASSERT_TRUE(caster->WaitForConnections(1, kRealLimit));
-  const std::string bytes = CorrectionStream(4).Next(50'000);
-  receiver.Emit(bytes);
-  ASSERT_TRUE(caster->WaitForUploaded(bytes.size(), kRealLimit));
-  EXPECT_TRUE(caster->Uploaded() == bytes) << "the caster's body differs from the receiver's bytes";
-  EXPECT_TRUE(caster->RequestText(0).starts_with("POST /DEMO HTTP/1.1\r\n"));
-  EXPECT_TRUE(sink.Boxes().empty());
-}
-
-// A receiver that puts out NMEA instead of RTCM 3: uploaded all the same, and said within 10 s
-// of the upload's start, once.
-TEST_F(BaseUpload, AReceiverThatSendsNmeaOnlyIsSaidWithinTenSeconds) {
-  Start();
-  ASSERT_TRUE(caster->WaitForConnections(1, kRealLimit));
   const std::string nmea = MakeGgaSentence(clock.Now(), 52.52, 13.40);
+  const std::string rtcm = CorrectionStream(4).Next(50'000);
+  Start();
+  ASSERT_TRUE(caster->WaitForConnections(1, kRealLimit));
   receiver.Emit(nmea + nmea);
   ASSERT_TRUE(caster->WaitForUploaded(2 * nmea.size(), kRealLimit));
   const std::uint64_t uploadedAt = clock.Elapsed();
@@ -169,17 +155,23 @@ TEST_F(BaseUpload, AReceiverThatSendsNmeaOnlyIsSaidWithinTenSeconds) {
   while (status.Snapshot().streamWarnings.empty() && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::yield();
   }
+  clock.SetRealPollMs(kAnswerPollMs);  // far from the receiver watchdog's 25 s
   const auto warnings = status.Snapshot().streamWarnings;
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_NE(warnings[0].find("NMEA"), std::string::npos) << warnings[0];
   EXPECT_LE(clock.Elapsed() - uploadedAt, 11'000u);
-  EXPECT_EQ(caster->Uploaded(), nmea + nmea);
+  receiver.Emit(rtcm);
+  ASSERT_TRUE(caster->WaitForUploaded(2 * nmea.size() + rtcm.size(), kRealLimit));
+  EXPECT_TRUE(caster->Uploaded() == nmea + nmea + rtcm) << "the caster's body differs";
+  EXPECT_TRUE(caster->RequestText(0).starts_with("POST /DEMO HTTP/1.1\r\n"));
+  EXPECT_TRUE(sink.Boxes().empty());
 }
 
 // A receiver that goes out of range is shown as lost while the caster stays connected; its link
 // is opened again every 5 s until it answers, and the upload goes on.
 TEST_F(BaseUpload, ALostReceiverIsShownAndItsLinkOpenedAgainEveryFiveSeconds) {
   UseBluetooth();
+  caster->Script(CasterBehaviour::kHttpStatus);  // an HTTP status line's "OK" will do
   std::vector<std::uint64_t> opens;  // when each open began; the worker's only
   bluetooth.BeforeOpen([&] { opens.push_back(clock.Elapsed()); });
   Start();

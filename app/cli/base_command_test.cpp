@@ -139,29 +139,26 @@ TEST_F(BaseCommandTest, AReceiverThatIsNotThereIsSaidWithThePortsFound) {
   EXPECT_EQ(caster.ConnectionCount(), 0u);
 }
 
+// The Base's NTRIP 2 user name goes into the record's user-name field, which the Base dialog
+// keeps; the protocol is saved with the caster.
 TEST_F(BaseCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
   const std::pair<Arguments, std::string> cases[] = {
       {{"--caster", ":2101"}, "Error: Address is empty.\n"},
       {{"--device", ""}, "Error: There is no COM port selected?\n"},
-      {{"--device", "BLUETOOTH"}, "Error: Bluetooth is not available on this system.\n"},
+      {{"--device", "BLUETOOTH", "--user", "base-7", "--ntrip", "2"},
+       "Error: Bluetooth is not available on this system.\n"},
   };
   for (const auto& [extra, message] : cases) {
     EXPECT_EQ(Run(SessionArgs(extra)), 1);
     EXPECT_EQ(Contents(err_), message);
     EXPECT_EQ(FieldText(Saved<BaseSettings>().comPortName).empty(), extra[1].empty()) << message;
   }
-  EXPECT_EQ(FieldText(Saved<BaseSettings>().mountPoint), u"DEMO");
-  EXPECT_EQ(caster.ConnectionCount(), 0u);
-}
-
-// The Base's NTRIP 2 login: its user name goes into the record's user-name field, which the
-// Base dialog keeps, and the protocol is saved with the caster.
-TEST_F(BaseCommandTest, TheUserAndProtocolOptionsAreSaved) {
-  EXPECT_EQ(Run(SessionArgs({"--caster", ":2101", "--user", "base-7", "--ntrip", "2"})), 1);
   const BaseSettings saved = Saved<BaseSettings>();
+  EXPECT_EQ(FieldText(saved.mountPoint), u"DEMO");
   EXPECT_EQ(FieldText(saved.userName), u"base-7");
   EXPECT_EQ(saved.protocol.version, NtripVersion::k2);
   EXPECT_EQ(saved.noAuthentication, 0);
+  EXPECT_EQ(caster.ConnectionCount(), 0u);
 }
 
 }  // namespace

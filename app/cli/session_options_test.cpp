@@ -82,6 +82,9 @@ TEST(SessionOptionsTest, UpstreamIsAllOrGgaWithAWholeNumberOfSeconds) {
 }
 
 TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
+  testing::TempFolder folder;
+  const std::string ca = (folder.Path() / "ca.pem").string();
+  std::ofstream(ca) << "x";
   const std::pair<Arguments, std::string> cases[] = {
       {{"--password", "secret"}, "never taken from the command line"},
       {{"--baud", "12345"}, "--baud"},
@@ -103,12 +106,23 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
       {{"--bt-port", "3"}, "1 (XCOM2) or 2 (XCOM3)"},
       {{"--bt-device", std::string(256, 'x')}, "1 to 255 characters"},
       {{"--reconnect=yes"}, "--reconnect takes no value"},
+      {{"--ntrip", "3"}, "--ntrip: 1 or 2 (the NTRIP version)"},
+      {{"--tls", "--ntrip", "1"}, "--tls speaks NTRIP 2: it cannot go with --ntrip 1"},
+      {{"--insecure", "--ca-file", ca},
+       "--insecure skips the verification that --ca-file is for: give one of them"},
+      {{"--ca-file", (folder.Path() / "none.pem").string()},
+       "--ca-file: cannot read " + (folder.Path() / "none.pem").string() +
+           " (No such file or directory)"},
+      {{"--ca-file", folder.Path().string()},
+       "--ca-file: " + folder.Path().string() + " is no regular file"},
+      {{"--ca-file", ca + "\n"}, "--ca-file: a file name in UTF-8 without control characters"},
+      {{"--tls=yes"}, "--tls takes no value"},
   };
   for (const auto& [args, expected] : cases) {
     SCOPED_TRACE(args.front());
     SessionOptions options;
     std::string error;
-    EXPECT_FALSE(ParseSessionOptions(args, kRover, std::nullopt, options, error));
+    EXPECT_FALSE(ParseSessionOptions(args, kRover | kOptProtocol, std::nullopt, options, error));
     EXPECT_NE(error.find(expected), std::string::npos) << error;
   }
 }
@@ -166,7 +180,6 @@ TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironme
   ::close(pipe[0]);
 }
 
-// Help after a command answers for that command, before anything is parsed or saved.
 // The protocol options as each is saved with the caster; --insecure is carried, never saved.
 TEST(SessionOptionsTest, TheProtocolOptionsAreSavedWithTheCasterButInsecureIsNot) {
   constexpr unsigned kOptions = kRover | kOptProtocol;
@@ -216,36 +229,7 @@ TEST(SessionOptionsTest, TheProtocolOptionsAreSavedWithTheCasterButInsecureIsNot
   EXPECT_EQ(options.protocol.caFile, ca);
 }
 
-TEST(SessionOptionsTest, UnusableProtocolOptionsAreRefused) {
-  testing::TempFolder folder;
-  const std::string ca = (folder.Path() / "ca.pem").string();
-  std::ofstream(ca) << "x";
-  const std::pair<Arguments, std::string> cases[] = {
-      {{"--ntrip", "3"}, "--ntrip: 1 or 2 (the NTRIP version)"},
-      {{"--tls", "--ntrip", "1"}, "--tls speaks NTRIP 2: it cannot go with --ntrip 1"},
-      {{"--insecure", "--ca-file", ca},
-       "--insecure skips the verification that --ca-file is for: give one of them"},
-      {{"--ca-file", (folder.Path() / "none.pem").string()},
-       "--ca-file: cannot read " + (folder.Path() / "none.pem").string() +
-           " (No such file or directory)"},
-      {{"--ca-file", folder.Path().string()},
-       "--ca-file: " + folder.Path().string() + " is no regular file"},
-      {{"--ca-file", ca + "\n"}, "--ca-file: a file name in UTF-8 without control characters"},
-      {{"--tls=yes"}, "--tls takes no value"},
-  };
-  for (const auto& [args, expected] : cases) {
-    SessionOptions options;
-    std::string error;
-    EXPECT_FALSE(ParseSessionOptions(args, kRover | kOptProtocol, std::nullopt, options, error));
-    EXPECT_EQ(error, expected);
-  }
-  // A command without them does not take them.
-  SessionOptions options;
-  std::string error;
-  EXPECT_FALSE(ParseSessionOptions({"--tls"}, kRover, std::nullopt, options, error));
-  EXPECT_EQ(error, "unknown option --tls");
-}
-
+// Help after a command answers for that command, before anything is parsed or saved.
 TEST(CommandHelpTest, HelpAfterACommandShowsThatCommandsUsage) {
   for (const char* command : {"rover", "base", "demo", "sourcetable"}) {
     for (const Arguments& args : {Arguments{"--help"}, Arguments{"--caster", "x:0", "-h"}}) {

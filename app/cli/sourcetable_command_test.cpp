@@ -140,31 +140,36 @@ TEST(SourceTableCommand, ATableThatEndsBadlyIsListedAsFarAsItCameWithOneLine) {
   EXPECT_EQ(caster.ConnectionCount(), 1u);
 }
 
-// Credentials encoded with: printf 'demo:demo' | base64
-TEST(SourceTableCommand, ALoginGoesOutAsBasicAuthorizationWithTheRequestsOtherwiseUnchanged) {
+// Credentials encoded with: printf 'demo:demo' | base64. A login that is not saved has the
+// session options' limits (255 bytes, "é" counting two) and is checked before anything is sent.
+TEST(SourceTableCommand, ALoginGoesOutAsBasicAuthorizationOnceItIsChecked) {
   testing::TempFolder folder;
   const std::string file = (folder.Path() / "password").string();
   std::ofstream(file) << "demo\n";
   const std::string wrong = (folder.Path() / "wrong").string();
   std::ofstream(wrong) << "wrong\n";
-  const std::string header = "Authorization: Basic ZGVtbzpkZW1v\r\n";
+  const std::string longLine = (folder.Path() / "long").string();
+  std::ofstream(longLine) << std::string(256, 'p') << "\n";
   const std::string needsLogin =
       "The caster's source table needs a login (a user name and password).";
   const std::string refused = "The caster refused the user name and password for its source table.";
   const struct {
     Arguments options;
     std::optional<std::string> environmentPassword;
-    std::string firstRequest;  // empty: refused with the message below
-    std::string message;
+    int status;
+    std::string message;  // the box of a refusal (status 1)
   } cases[] = {
-      {{"--user", "demo", "--password-file", file},
-       "wrong",
-       "GET /SOURCETABLE HTTP/1.0\r\n" + header + "\r\n",
-       ""},
-      {{"--user", "demo"}, "demo", "GET /SOURCETABLE HTTP/1.0\r\n" + header + "\r\n", ""},
+      {{"--user", "demo", "--password-file", file}, "wrong", 0, ""},
+      {{"--user", "demo"}, "demo", 0, ""},
       // Without --user the environment's password stays at home.
-      {{}, "demo", "", needsLogin},
-      {{"--user", "demo", "--password-file", wrong}, std::nullopt, "", refused},
+      {{}, "demo", 1, needsLogin},
+      {{"--user", "demo", "--password-file", wrong}, std::nullopt, 1, refused},
+      {{"--user", Repeated("é", kMaxCredentialBytes / 2) + "u"},
+       std::string(kMaxCredentialBytes, 'p'), 1, refused},
+      {{"--user", Repeated("é", kMaxCredentialBytes / 2 + 1)}, "demo", 2, ""},
+      {{"--user", "u", "--password-file", longLine}, std::nullopt, 2, ""},
+      {{"--password-file", longLine}, "demo", 2, ""},
+      {{"--user"}, "demo", 2, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.options));
@@ -173,49 +178,19 @@ TEST(SourceTableCommand, ALoginGoesOutAsBasicAuthorizationWithTheRequestsOtherwi
     DemoCaster caster(config);
     RecordingMessageSink sink;
     std::string out;
-    const int status = RunCommand(&caster, c.options, sink, out, c.environmentPassword);
+    EXPECT_EQ(RunCommand(&caster, c.options, sink, out, c.environmentPassword), c.status);
+    EXPECT_EQ(out, c.status == 0 ? "SECRET\n" : "");
     const auto boxes = sink.Boxes();
-    if (c.firstRequest.empty()) {
-      EXPECT_EQ(status, 1);
-      EXPECT_EQ(out, "");
-      ASSERT_EQ(boxes.size(), 1u);
-      EXPECT_EQ(boxes[0].text, EightBitToWide(c.message));
-      EXPECT_EQ(caster.RequestText(0).starts_with(kSourceTableRequest), c.options.empty());
-      continue;
+    ASSERT_EQ(boxes.size(), c.message.empty() ? 0u : 1u);
+    EXPECT_EQ(boxes.empty() ? u"" : boxes[0].text, EightBitToWide(c.message));
+    EXPECT_EQ(caster.ConnectionCount() == 0, c.status == 2);
+    if (c.status == 0) {
+      EXPECT_EQ(caster.RequestText(0),
+                "GET /SOURCETABLE HTTP/1.0\r\nAuthorization: Basic ZGVtbzpkZW1v\r\n\r\n");
     }
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(out, "SECRET\n");
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(caster.RequestText(0), c.firstRequest);
-  }
-}
-
-// The session options' limits for a login that is not saved: 255 bytes, no control characters.
-TEST(SourceTableCommand, ALoginIsCheckedBeforeAnythingIsSent) {
-  testing::TempFolder folder;
-  const std::string longLine = (folder.Path() / "long").string();
-  std::ofstream(longLine) << std::string(256, 'p') << "\n";
-  DemoCaster caster(WithTable(MakeSourceTable({"OPEN"})));
-  const struct {
-    Arguments options;
-    int status;
-  } cases[] = {
-      // Counted in bytes: "é" is two.
-      {{"--user", Repeated("é", kMaxCredentialBytes / 2) + "u"}, 0},
-      {{"--user", Repeated("é", kMaxCredentialBytes / 2 + 1)}, 2},
-      {{"--user", "u", "--password-file", longLine}, 2},
-      {{"--password-file", longLine}, 2},
-      {{"--user"}, 2},
-  };
-  std::size_t sent = 0;
-  for (const auto& c : cases) {
-    RecordingMessageSink sink;
-    std::string out;
-    EXPECT_EQ(RunCommand(&caster, c.options, sink, out, std::string(kMaxCredentialBytes, 'p')),
-              c.status)
-        << ::testing::PrintToString(c.options);
-    if (c.status == 0) ++sent;
-    EXPECT_EQ(caster.ConnectionCount(), sent);
+    if (c.status == 1) {
+      EXPECT_EQ(caster.RequestText(0).starts_with(kSourceTableRequest), c.options.empty());
+    }
   }
 }
 
