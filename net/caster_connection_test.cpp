@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "demo/demo_caster.h"
 #include "net/address.h"
-#include "ntrip/demo_caster.h"
 #include "testing/hooked_clock.h"
 #include "testing/virtual_clock.h"
 

@@ -14,10 +14,10 @@
 #include <thread>
 #include <vector>
 
+#include "demo/demo_caster.h"
 #include "net/caster_stream_connect.h"
 #include "net/tls_caster_stream.h"
 #include "net/tls_options.h"
-#include "ntrip/demo_caster.h"
 #include "testing/hooked_clock.h"
 #include "testing/temp_folder.h"
 #include "testing/test_certificates.h"

@@ -5,7 +5,7 @@
 #include <random>
 #include <string>
 
-#include "ntrip/correction_stream.h"
+#include "demo/correction_stream.h"
 
 namespace quillon {
 namespace {

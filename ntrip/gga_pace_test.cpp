@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "demo/simulated_receiver.h"
 #include "ntrip/nmea_test_sentences.h"
-#include "ntrip/simulated_receiver.h"
 
 namespace quillon {
 namespace {

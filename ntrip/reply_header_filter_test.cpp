@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "ntrip/correction_stream.h"
+#include "demo/correction_stream.h"
 
 namespace quillon {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ntrip/correction_stream.h"
+#include "demo/correction_stream.h"
 #include "rtcm/test_frames.h"
 
 namespace quillon {

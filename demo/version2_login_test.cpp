@@ -6,9 +6,9 @@
 #include <chrono>
 #include <string>
 
+#include "demo/correction_stream.h"
+#include "demo/demo_caster.h"
 #include "ntrip/chunked_body.h"
-#include "ntrip/correction_stream.h"
-#include "ntrip/demo_caster.h"
 #include "ntrip/login_verdict.h"
 #include "ntrip/requests.h"
 #include "testing/hooked_clock.h"

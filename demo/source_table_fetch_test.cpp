@@ -9,7 +9,7 @@
 #include "common/format.h"
 #include "common/strings.h"
 #include "common/wide.h"
-#include "ntrip/demo_caster.h"
+#include "demo/demo_caster.h"
 #include "ntrip/ntrip_source_table.h"
 #include "ntrip/requests.h"
 #include "ntrip/source_table_text.h"
