@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "demo/demo_caster.h"
 #include "net/address.h"
+#include "testing/hanging_listener.h"
 #include "testing/hooked_clock.h"
 #include "testing/virtual_clock.h"
 
@@ -122,8 +122,7 @@ TEST(ResolveCasterAddress, AHangingLookupEndsWithAStopOrAfterItsLimit) {
 // The caster's addresses in turn, within one limit: on 127.0.0.1 a caster that never accepts,
 // on 127.0.0.2 one that does, on 127.0.0.3 nothing (refused at once); all on one port.
 TEST(ConnectToCaster, TriesEveryAddressInTurnWithinOneLimit) {
-  DemoCaster hanging;
-  hanging.StopAccepting();
+  testing::HangingListener hanging;
   Listener accepting("127.0.0.2", hanging.Port());
   ASSERT_NE(accepting.port, 0);
   const std::string hangs = "127.0.0.1", accepts = "127.0.0.2", refuses = "127.0.0.3";
@@ -159,8 +158,7 @@ TEST(ConnectToCaster, TriesEveryAddressInTurnWithinOneLimit) {
 
 // A stop is seen within a step in the first address's connect and in a later one's.
 TEST(ConnectToCaster, AStopEndsTheConnectToAnyOfTheAddresses) {
-  DemoCaster hanging;
-  hanging.StopAccepting();
+  testing::HangingListener hanging;
   for (const std::uint64_t stopAt : {3000u, 13000u}) {
     ConnectClock timed;
     ScriptedLookup lookup{{"127.0.0.1", "127.0.0.1"}, {}};
