@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "demo/simulated_receiver.h"
 #include "ntrip/nmea_test_sentences.h"
 
 namespace quillon {
@@ -15,8 +14,11 @@ namespace {
 
 namespace nmea = testing::nmea;
 
-// A distinct, valid GGA sentence for each number.
-std::string Gga(int n) { return MakeGgaSentence(1'700'000'000 + n, 52.0 + n / 1000.0, 13.4); }
+// A distinct, valid GGA sentence for each number (its altitude).
+std::string Gga(int n) {
+  return nmea::WithChecksum("$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03," +
+                            std::to_string(n) + ",M,55.2,M,,*");
+}
 
 struct Arrival {
   std::uint32_t tick;  // ms after the first
