@@ -12,9 +12,9 @@
 
 #include "base/base_session.h"
 #include "common/text.h"
+#include "demo/demo_caster.h"
+#include "demo/simulated_receiver.h"
 #include "net/address.h"
-#include "ntrip/demo_caster.h"
-#include "ntrip/simulated_receiver.h"
 #include "session/stop_session.h"
 #include "testing/fake_bluetooth_lib.h"
 #include "testing/hooked_clock.h"

@@ -14,7 +14,7 @@
 #include "base/base_session_fixture.h"
 #include "common/baud.h"
 #include "common/strings.h"
-#include "ntrip/correction_stream.h"
+#include "demo/correction_stream.h"
 #include "session/caster_uplink.h"
 #include "testing/manual_caster.h"
 #include "testing/pty_pair.h"

@@ -32,8 +32,8 @@
 #include "bench/latency.h"
 #include "bench/measure.h"
 #include "common/baud.h"
-#include "ntrip/correction_stream.h"
-#include "ntrip/demo_caster.h"
+#include "demo/correction_stream.h"
+#include "demo/demo_caster.h"
 #include "session/stop_session.h"
 
 namespace quillon {

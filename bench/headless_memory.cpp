@@ -20,8 +20,8 @@
 #include <vector>
 
 #include "bench/measure.h"
-#include "ntrip/demo_caster.h"
-#include "ntrip/simulated_receiver.h"
+#include "demo/demo_caster.h"
+#include "demo/simulated_receiver.h"
 #include "testing/test_certificates.h"
 #include "testing/tls_test_peer.h"
 

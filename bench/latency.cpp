@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "ntrip/correction_stream.h"
+#include "demo/correction_stream.h"
 
 namespace quillon::bench {
 

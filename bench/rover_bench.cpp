@@ -26,9 +26,9 @@
 
 #include "bench/latency.h"
 #include "bench/measure.h"
+#include "demo/demo_caster.h"
+#include "demo/simulated_receiver.h"
 #include "net/caster_stream_connect.h"
-#include "ntrip/demo_caster.h"
-#include "ntrip/simulated_receiver.h"
 #include "rover/rover_session.h"
 #include "session/stop_session.h"
 #include "testing/test_certificates.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "bench/measure.h"
-#include "ntrip/demo_caster.h"
+#include "demo/demo_caster.h"
 #include "ntrip/source_table_text.h"
 
 namespace quillon {

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/bluetooth_lib.h"
+#include "platform/bluetooth_lib.h"
 #include "platform/message_sink.h"
 
 namespace quillon {

@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "common/long_field.h"
-#include "link/bluetooth_lib.h"
+#include "platform/bluetooth_lib.h"
 #include "platform/clock.h"
 #include "platform/device_source.h"
 #include "platform/message_sink.h"

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/bluetooth_lib.h"
+#include "platform/bluetooth_lib.h"
 #include "platform/device_source.h"
 
 namespace quillon {

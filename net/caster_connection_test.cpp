@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "net/address.h"
-#include "ntrip/demo_caster.h"
+#include "testing/hanging_listener.h"
 #include "testing/hooked_clock.h"
 #include "testing/virtual_clock.h"
 
@@ -123,8 +123,7 @@ TEST(ResolveCasterAddress, AHangingLookupEndsWithAStopOrAfterItsLimit) {
 // on 127.0.0.2 one that does, on 127.0.0.3 nothing (refused at once); all on one port. A stop is
 // seen within a step in the first address's connect and in a later one's.
 TEST(ConnectToCaster, TriesEveryAddressInTurnWithinOneLimitUntilAStop) {
-  DemoCaster hanging;
-  hanging.StopAccepting();
+  testing::HangingListener hanging;
   Listener accepting("127.0.0.2", hanging.Port());
   ASSERT_NE(accepting.port, 0);
   const std::string hangs = "127.0.0.1", accepts = "127.0.0.2", refuses = "127.0.0.3";

@@ -17,7 +17,7 @@
 #include "net/caster_stream_connect.h"
 #include "net/tls_caster_stream.h"
 #include "net/tls_options.h"
-#include "ntrip/demo_caster.h"
+#include "testing/hanging_listener.h"
 #include "testing/hooked_clock.h"
 #include "testing/temp_folder.h"
 #include "testing/test_certificates.h"
@@ -312,8 +312,7 @@ TEST(StartTls, AcceptsOnlyACertificateForTheNameFromAnAuthorityItTrusts) {
 // holds for both steps: after a first address that hangs for its share, the handshake with the
 // second gets what is left.
 TEST(StartTls, AHandshakeThatNeverEndsFailsWhenTheConnectLimitRunsOut) {
-  DemoCaster hanging;
-  hanging.StopAccepting();
+  testing::HangingListener hanging;
   testing::TlsPeerConfig config;
   config.behaviour = PeerBehaviour::kSilent;
   config.address = "127.0.0.2";

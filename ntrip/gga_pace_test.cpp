@@ -8,15 +8,17 @@
 #include <vector>
 
 #include "ntrip/nmea_test_sentences.h"
-#include "ntrip/simulated_receiver.h"
 
 namespace quillon {
 namespace {
 
 namespace nmea = testing::nmea;
 
-// A distinct, valid GGA sentence for each number.
-std::string Gga(int n) { return MakeGgaSentence(1'700'000'000 + n, 52.0 + n / 1000.0, 13.4); }
+// A distinct, valid GGA sentence for each number (its altitude).
+std::string Gga(int n) {
+  return nmea::WithChecksum("$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03," +
+                            std::to_string(n) + ",M,55.2,M,,*");
+}
 
 struct Arrival {
   std::uint32_t tick;  // ms after the first

@@ -6,16 +6,18 @@
 
 #include <string>
 
-#include "ntrip/correction_stream.h"
+#include "rtcm/test_frames.h"
 
 namespace quillon {
 namespace {
 
 using namespace std::string_literals;
+using testframes::Bytes;
 
 // Each case cut into two reads at every byte boundary, and fed a byte at a time.
 TEST(ReplyHeaderFilter, TheReceiverGetsExactlyThePayloadWhereverTheReadsAreCut) {
-  const std::string rtcm3 = CorrectionStream(7).Next(300);
+  const std::string rtcm3 = Bytes(testframes::kGeonet1005) + Bytes(testframes::kGeonet1033) +
+                            Bytes(testframes::kGeonet1008);
   // RTCM 2 in its 6-of-8 form: bytes 0x40..0x7F, so letters and '^', '_', '`', '|', '~'.
   const std::string rtcm2 = "fGYzPAm@kt`_dQ^|W~sB{E]L\x7FoiR[h}", letters = "fGYzPAmkt`_dQ^|W~";
   const std::string nmea = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";

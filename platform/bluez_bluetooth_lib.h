@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "link/bluetooth_lib.h"
 #include "platform/bluetooth_adapter.h"
+#include "platform/bluetooth_lib.h"
 #include "platform/clock.h"
 #include "platform/known_bluetooth_devices.h"
 #include "platform/readiness_set.h"

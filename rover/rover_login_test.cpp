@@ -6,7 +6,7 @@
 #include <functional>
 #include <thread>
 
-#include "ntrip/correction_stream.h"
+#include "demo/correction_stream.h"
 #include "rover/rover_session_fixture.h"
 
 namespace quillon {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "ntrip/correction_stream.h"
+#include "demo/correction_stream.h"
 #include "rover/rover_session_fixture.h"
 #include "testing/test_certificates.h"
 #include "testing/tls_test_peer.h"

@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "common/strings.h"
-#include "ntrip/correction_stream.h"
+#include "demo/correction_stream.h"
 #include "ntrip/gga_override.h"
 #include "ntrip/nmea_test_sentences.h"
 #include "ntrip/position_sentence.h"

@@ -14,8 +14,8 @@
 #include <string>
 
 #include "common/guard.h"
-#include "ntrip/demo_caster.h"
-#include "ntrip/simulated_receiver.h"
+#include "demo/demo_caster.h"
+#include "demo/simulated_receiver.h"
 #include "rover/rover_session.h"
 #include "session/stop_session.h"
 #include "testing/fake_bluetooth_lib.h"

@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
-#include "ntrip/correction_stream.h"
 #include "rtcm/test_frames.h"
 
 namespace quillon {
@@ -68,35 +66,6 @@ TEST(RtcmScanner, TellsWhatAStreamWithoutCorrectionsHolds) {
   EXPECT_FALSE(stationOnly.Summary(0).HasObservations());
   EXPECT_TRUE(stationOnly.Summary(0).HasStationPosition());
   EXPECT_EQ(*stationOnly.Summary(0).station->antennaHeight, 0.0);
-}
-
-// The demo stream names one station, at its place, in every message that carries an ID.
-TEST(RtcmScanner, ChecksEveryFrameOfTheDemoStream) {
-  struct StationIds final : RtcmFrameSink {
-    void OnFrame(std::string_view payload) override {
-      if (const auto id = ObservingStationId(payload)) ids.insert(*id);
-    }
-    void OnNonFrameBytes(std::string_view) override {}
-    std::set<unsigned> ids;
-  } seen;
-  RtcmFramer framer;
-  CorrectionStream demo;
-  RtcmScanner scanner;
-  for (int i = 0; i < 200; ++i) {
-    const std::string bytes = demo.Next(97);
-    scanner.Scan(bytes, 0);
-    framer.Push(bytes, seen);
-  }
-  const RtcmSummary summary = scanner.Summary(0);
-  EXPECT_GT(summary.frames, 100u);
-  EXPECT_EQ(summary.crcFailures, 0u);
-  EXPECT_EQ(summary.nonFrameBytes, 0u);
-  EXPECT_EQ(seen.ids, std::set<unsigned>{kDemoStationId});
-  ASSERT_TRUE(summary.station);
-  EXPECT_LT(GreatCircleKm(summary.station->wgs84.place, kDemoStationPlace), 1e-6);  // 1 mm
-  EXPECT_NEAR(summary.station->wgs84.height, kDemoStationHeight, 0.001);
-  EXPECT_FALSE(summary.descriptors.antenna.empty());
-  EXPECT_FALSE(summary.descriptors.receiverSerial.empty());
 }
 
 // Thirty seconds of a base: MSM once and biases 12 times a second, the position every ten

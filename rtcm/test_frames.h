@@ -1,5 +1,5 @@
-// Frames for the tests of this folder: vectors made by an independent encoder, and payloads
-// whose contents a test chooses.
+// Frames for the tests of this folder and the NTRIP reply filter's RTCM 3 case: vectors made
+// by an independent encoder, and payloads whose contents a test chooses.
 #pragma once
 
 #include <cstdint>

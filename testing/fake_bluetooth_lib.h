@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "link/bluetooth_lib.h"
+#include "platform/bluetooth_lib.h"
 #include "platform/clock.h"
 #include "platform/readiness_set.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/cli/session_report.h"
-#include "link/bluetooth_lib.h"
+#include "platform/bluetooth_lib.h"
 #include "platform/clock.h"
 #include "platform/device_source.h"
 

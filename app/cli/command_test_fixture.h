@@ -18,8 +18,8 @@
 
 #include "app/cli/command_environment.h"
 #include "app/cli/commands.h"
-#include "ntrip/demo_caster.h"
-#include "ntrip/simulated_receiver.h"
+#include "demo/demo_caster.h"
+#include "demo/simulated_receiver.h"
 #include "testing/file_privileges.h"
 #include "testing/memory_device_source.h"
 #include "testing/temp_folder.h"

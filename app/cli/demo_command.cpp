@@ -10,9 +10,9 @@
 #include "app/cli/session_runner.h"
 #include "app/cli/stop_signals.h"
 #include "app/cli/trace_to_stream.h"
-#include "ntrip/correction_stream.h"
-#include "ntrip/demo_caster.h"
-#include "ntrip/simulated_receiver.h"
+#include "demo/correction_stream.h"
+#include "demo/demo_caster.h"
+#include "demo/simulated_receiver.h"
 #include "rover/rover_session.h"
 
 namespace quillon::cli {

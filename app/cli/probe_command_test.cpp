@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/cli/command_test_fixture.h"
-#include "ntrip/correction_stream.h"
-#include "ntrip/demo_caster.h"
+#include "demo/correction_stream.h"
+#include "demo/demo_caster.h"
 #include "testing/hooked_clock.h"
 #include "testing/temp_folder.h"
 #include "testing/test_certificates.h"

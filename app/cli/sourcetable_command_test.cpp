@@ -12,7 +12,7 @@
 #include "common/settings_record.h"
 #include "common/strings.h"
 #include "common/text.h"
-#include "ntrip/demo_caster.h"
+#include "demo/demo_caster.h"
 #include "ntrip/requests.h"
 #include "ntrip/source_table_text.h"
 #include "testing/hooked_clock.h"

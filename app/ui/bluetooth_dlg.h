@@ -8,7 +8,7 @@
 
 #include "app/ui/dialog.h"
 #include "link/bluetooth_choice.h"
-#include "link/bluetooth_lib.h"
+#include "platform/bluetooth_lib.h"
 #include "platform/message_sink.h"
 
 namespace quillon::ui {

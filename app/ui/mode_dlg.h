@@ -13,8 +13,8 @@
 
 #include "app/ui/dialog.h"
 #include "common/settings_record.h"
-#include "link/bluetooth_lib.h"
 #include "link/com_link.h"
+#include "platform/bluetooth_lib.h"
 #include "platform/clock.h"
 #include "platform/device_source.h"
 #include "platform/message_sink.h"

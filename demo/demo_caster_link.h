@@ -6,8 +6,8 @@
 #include <random>
 #include <string>
 
+#include "demo/demo_caster.h"
 #include "ntrip/chunked_body.h"
-#include "ntrip/demo_caster.h"
 
 namespace quillon {
 

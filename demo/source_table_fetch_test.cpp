@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "common/format.h"
+#include "common/settings_record.h"
 #include "common/strings.h"
 #include "common/wide.h"
-#include "ntrip/demo_caster.h"
+#include "demo/demo_caster.h"
 #include "ntrip/ntrip_source_table.h"
 #include "ntrip/requests.h"
 #include "ntrip/source_table_text.h"
-#include "rover/rover_settings.h"
 #include "testing/hooked_clock.h"
 #include "testing/recording_message_sink.h"
 #include "testing/temp_folder.h"
@@ -76,7 +76,7 @@ struct Fetch {
 TEST(GetSourceTable, TheSettingsChooseTheOneRequest) {
   for (const NtripVersion version : {NtripVersion::k1, NtripVersion::k2}) {
     Fetch fetch;
-    RoverSettings settings;
+    SettingsRecord settings;
     SetFieldText(settings.address, u"localhost");
     settings.port = fetch.caster.Port();
     settings.protocol.version = version;

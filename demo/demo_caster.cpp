@@ -1,4 +1,4 @@
-#include "ntrip/demo_caster.h"
+#include "demo/demo_caster.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -11,7 +11,7 @@
 #include <system_error>
 #include <utility>
 
-#include "ntrip/demo_caster_link.h"
+#include "demo/demo_caster_link.h"
 #include "ntrip/source_table_text.h"
 
 namespace quillon {

@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "ntrip/demo_caster_request.h"
+#include "demo/demo_caster_request.h"
 
 namespace quillon {
 

@@ -1,4 +1,4 @@
-#include "ntrip/correction_stream.h"
+#include "demo/correction_stream.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "ntrip/demo_caster_request.h"
+#include "demo/demo_caster_request.h"
 
 #include <cstdint>
 

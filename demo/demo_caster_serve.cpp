@@ -10,11 +10,11 @@
 #include <string>
 #include <string_view>
 
+#include "demo/correction_stream.h"
+#include "demo/demo_caster.h"
+#include "demo/demo_caster_link.h"
+#include "demo/demo_caster_request.h"
 #include "ntrip/chunked_body.h"
-#include "ntrip/correction_stream.h"
-#include "ntrip/demo_caster.h"
-#include "ntrip/demo_caster_link.h"
-#include "ntrip/demo_caster_request.h"
 #include "ntrip/reply.h"
 
 namespace quillon {

@@ -1,4 +1,4 @@
-#include "ntrip/simulated_receiver.h"
+#include "demo/simulated_receiver.h"
 
 #include <fcntl.h>
 #include <poll.h>
