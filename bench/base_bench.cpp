@@ -9,11 +9,7 @@
 // Base's worker and of the whole str2str process.
 //
 //   base_bench [SECONDS]     (default 35, at least 30 for the figures that count; each part)
-#include <signal.h>
-#include <stdlib.h>
-#include <sys/wait.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -31,6 +27,7 @@
 #include "base/base_session.h"
 #include "bench/latency.h"
 #include "bench/measure.h"
+#include "bench/str2str.h"
 #include "common/baud.h"
 #include "demo/correction_stream.h"
 #include "demo/demo_caster.h"
@@ -39,6 +36,7 @@
 namespace quillon {
 namespace {
 
+using bench::Relayed;
 using bench::Steady;
 
 constexpr std::uint64_t kBytesPerSecond = 11520;
@@ -204,12 +202,6 @@ bool MeasureThroughput(int seconds) {
   return loss == 0 && uploaded == written;
 }
 
-struct Relayed {
-  std::vector<double> latencies;  // ms from each block's write to its arrival, in order
-  double cpuMsPerMinute = 0.0;
-  bool exact = false;  // the caster got every block, unchanged and in order
-};
-
 // Writes `count` 32-byte blocks at 10 Hz into `pty` (a program relays them to `caster`) and
 // notes when each arrives; `cpuSeconds` tells the relaying program's CPU time.
 Relayed RelayBlocks(bench::ReceiverPty& pty, bench::TimedCaster& caster, int count,
@@ -254,44 +246,17 @@ std::optional<Relayed> BaseLatency(int count) {
   return relayed;
 }
 
-// str2str from the PATH as an NTRIP server on the same path; nothing when it is not installed
-// or did not log in.
+// str2str as an NTRIP server on the same path; nothing when it is not installed or did not log
+// in.
 std::optional<Relayed> Str2strLatency(int count) {
-  std::string program;
-  const char* path = std::getenv("PATH");
-  for (std::string_view rest = path != nullptr ? path : ""; program.empty() && !rest.empty();) {
-    const std::string folder(rest.substr(0, rest.find(':')));
-    rest.remove_prefix(std::min(rest.size(), folder.size() + 1));
-    if (access((folder + "/str2str").c_str(), X_OK) == 0) program = folder + "/str2str";
-  }
-  if (program.empty()) return std::nullopt;
   bench::ReceiverPty pty;
   bench::TimedCaster caster("ICY 200 OK\r\n");
-  // str2str names a serial device by its path below /dev.
-  const std::string device = pty.DevicePath().substr(std::string_view("/dev/").size());
-  const pid_t pid = bench::StartQuietly(
-      {program, "-in", "serial://" + device + ":115200", "-out",
-       "ntrips://:demo@127.0.0.1:" + std::to_string(caster.Port()) + "/DEMO"},
-      true);
-  if (pid < 0) return std::nullopt;
-  std::optional<Relayed> relayed;
-  if (caster.WaitForLogin(std::chrono::seconds(10))) {
-    std::this_thread::sleep_for(std::chrono::seconds(1));
-    relayed = RelayBlocks(pty, caster, count, [pid] { return bench::ProcessCpuSeconds(pid); });
-  }
-  kill(pid, SIGTERM);
-  waitpid(pid, nullptr, 0);
-  return relayed;
-}
-
-void PrintRelayed(const char* label, const std::optional<Relayed>& relayed, int count) {
-  if (!relayed) {
-    std::printf("latency %-7s not measured (not installed, or it did not log in)\n", label);
-    return;
-  }
-  bench::PrintLatency(label, relayed->latencies, count);
-  std::printf("        %-7s CPU %.1f ms per minute%s\n", label, relayed->cpuMsPerMinute,
-              relayed->exact ? "" : "; the blocks did NOT arrive whole and in order");
+  const bench::Str2str relay(
+      {"-in", bench::Str2strSerial(pty.DevicePath(), 115200), "-out",
+       "ntrips://:demo@127.0.0.1:" + std::to_string(caster.Port()) + "/DEMO"});
+  if (!relay.Running() || !caster.WaitForLogin(std::chrono::seconds(10))) return std::nullopt;
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  return RelayBlocks(pty, caster, count, [&] { return relay.CpuSeconds(); });
 }
 
 }  // namespace
@@ -308,7 +273,7 @@ int main(int argc, char** argv) {
       "receiver to caster, 32-byte blocks at 10 Hz written into a pty (the CPU: the Base's "
       "worker thread, the whole str2str process):\n");
   const std::optional<Relayed> base = BaseLatency(blocks);
-  PrintRelayed("Base", base, blocks);
-  PrintRelayed("str2str", Str2strLatency(blocks), blocks);
+  bench::PrintRelayed("Base", base, blocks);
+  bench::PrintRelayed("str2str", Str2strLatency(blocks), blocks);
   return throughput && base && base->exact ? 0 : 1;
 }

@@ -146,4 +146,14 @@ void PrintLatency(const char* label, const std::vector<double>& values, int want
               values.empty() ? 0.0 : *std::max_element(values.begin(), values.end()));
 }
 
+void PrintRelayed(const char* label, const std::optional<Relayed>& relayed, int wanted) {
+  if (!relayed) {
+    std::printf("latency %-7s not measured (not installed, or it did not log in)\n", label);
+    return;
+  }
+  PrintLatency(label, relayed->latencies, wanted);
+  std::printf("        %-7s CPU %.1f ms per minute%s\n", label, relayed->cpuMsPerMinute,
+              relayed->exact ? "" : "; the blocks did NOT arrive whole and in order");
+}
+
 }  // namespace quillon::bench

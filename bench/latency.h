@@ -74,7 +74,17 @@ class TimedCaster {
 
 double Percentile(std::vector<double> values, double p);
 
+// Blocks relayed by a program (a session's worker or str2str) on a path the benchmark times.
+struct Relayed {
+  std::vector<double> latencies;  // ms from each block's send to its arrival, in order
+  double cpuMsPerMinute = 0.0;    // the relaying program's CPU time
+  bool exact = false;             // every block arrived, unchanged and in order
+};
+
 // "latency <label> blocks n/wanted  p50 ... ms  p99 ... ms  max ... ms"
 void PrintLatency(const char* label, const std::vector<double>& values, int wanted);
+// The latency line of `relayed` with its CPU line below it; a line that says so when nothing
+// was measured.
+void PrintRelayed(const char* label, const std::optional<Relayed>& relayed, int wanted);
 
 }  // namespace quillon::bench
