@@ -18,6 +18,7 @@
 #include "session/caster_uplink.h"
 #include "testing/manual_caster.h"
 #include "testing/pty_pair.h"
+#include "testing/stop_guard.h"
 
 namespace quillon::testing {
 namespace {
@@ -256,23 +257,27 @@ TEST_F(BaseStalledCaster, ACasterThatAcknowledgesNothingFailsTheUploadAfterTwent
   EXPECT_TRUE(link.IsComPortOpen());  // kept for the next attempt
 }
 
+// The worker's wait blocks as in the system, so that only the stop's wake-up ends it in time.
 TEST_F(BaseStalledCaster, StopsAtOnceWhileTheCasterHasStoppedReading) {
+  std::atomic<bool> allSent = false;
+  auto blocked = BlockWaitWhen(clock, clock.beforeWaitAny, [&] { return allSent.load(); });
   Start();
   const auto deadline = std::chrono::steady_clock::now() + kRealLimit;
   while (status.Snapshot().total < static_cast<std::int64_t>(kBurst)) {
     ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the burst was never read";
     std::this_thread::yield();
   }
+  allSent.store(true);
+  blocked.wait();
   // The front end reads the status (its status line) and stops the session, as on Ctrl+C.
-  auto stop = std::async(std::launch::async, [&] {
-    const SessionSnapshot snapshot = status.Snapshot();
-    StopSession(status, link, clock, StopKind::kDisconnect);
-    return snapshot;
-  });
-  const bool stopped = stop.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
-  EXPECT_TRUE(stopped) << "the status or the stop waited for a send the caster never takes";
-  if (!stopped) stalled.Drop();  // lets a blocked send fail, so the test can end
-  EXPECT_EQ(stop.get().total, static_cast<std::int64_t>(kBurst));
+  SessionSnapshot snapshot;
+  EXPECT_TRUE(StopsInTime(
+      [&] {
+        snapshot = status.Snapshot();
+        StopSession(status, link, clock, StopKind::kDisconnect);
+      },
+      status.socket));
+  EXPECT_EQ(snapshot.total, static_cast<std::int64_t>(kBurst));
   EXPECT_FALSE(status.HasWorker());
   EXPECT_FALSE(status.socket.IsOpen());
   EXPECT_FALSE(link.IsComPortOpen());

@@ -1,6 +1,7 @@
 // A Rover session in its relay loop, how it ends, and the stop from every place it can be.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <thread>
 
 #include "common/strings.h"
@@ -9,6 +10,7 @@
 #include "ntrip/nmea_test_sentences.h"
 #include "ntrip/position_sentence.h"
 #include "rover/rover_session_fixture.h"
+#include "testing/stop_guard.h"
 
 namespace quillon {
 namespace {
@@ -130,7 +132,8 @@ TEST_F(RoverRelayTest, AClosedCasterEndsTheSessionAtOnceASilentOneAfterSixtySeco
   }
 }
 
-// Wherever the worker is, a stop ends the session idle with only the boxes shown before it.
+// Wherever the worker is, a stop ends the session idle with only the boxes shown before it. The
+// worker's wait blocks as in the system, so that only the stop's wake-up ends it in time.
 TEST_F(RoverRelayTest, AStopEndsTheSessionIdleWhereverTheWorkerIs) {
   enum Phase { kConnecting, kReadingTheLoginReply, kShowingABox, kRelaying };
   for (const Phase phase : {kConnecting, kReadingTheLoginReply, kShowingABox, kRelaying}) {
@@ -141,22 +144,25 @@ TEST_F(RoverRelayTest, AStopEndsTheSessionIdleWhereverTheWorkerIs) {
     if (phase == kConnecting) caster->StopAccepting();
     if (phase == kReadingTheLoginReply) caster->Script(CasterBehaviour::kSilent);
     SetFieldText(settings.address, phase == kShowingABox ? u"10.0.0.300" : u"127.0.0.1");
-    // The login's waits block in real time, as on the real clock.
-    clock.SetRealPollMs(phase == kReadingTheLoginReply ? 60000 : kAnswerPollMs);
-    auto connecting = WhenFirstCalled(clock.beforeWaitWritable);
-    auto reading = WhenFirstCalled(clock.beforeWait);
+    clock.SetRealPollMs(kAnswerPollMs);
+    std::atomic<bool> relaying = false;
+    auto blocked = phase == kConnecting ? testing::BlockWaitWhen(clock, clock.beforeWaitWritable)
+                   : phase == kReadingTheLoginReply
+                       ? testing::BlockWaitWhen(clock, clock.beforeWait)
+                       : testing::BlockWaitWhen(clock, clock.beforeWaitAny,
+                                                [&] { return relaying.load(); });
     Start();
-    if (phase == kConnecting) connecting.wait();
-    if (phase == kReadingTheLoginReply) reading.wait();
     ASSERT_TRUE(phase != kShowingABox || boxes.WaitForBoxes(1));
     if (phase == kRelaying) {
       ASSERT_TRUE(LoggedIn());
       ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
       ASSERT_EQ(caster->SendToClients("some data"), 1);
       ASSERT_TRUE(receiver.WaitForReceived(9, kRealLimit));
+      relaying.store(true);
     }
+    if (phase != kShowingABox) blocked.wait();
     const auto before = clock.Elapsed();
-    StopSession(status, link, clock);
+    EXPECT_TRUE(testing::StopsInTime([&] { StopSession(status, link, clock); }, status.socket));
     EXPECT_GE(clock.Elapsed() - before, 5000u);
     EXPECT_FALSE(status.HasWorker() || status.socket.IsOpen() || link.IsComPortOpen());
     const auto snapshot = status.Snapshot();
@@ -166,6 +172,7 @@ TEST_F(RoverRelayTest, AStopEndsTheSessionIdleWhereverTheWorkerIs) {
     EXPECT_EQ(boxes.Boxes().size(), phase == kShowingABox ? 1u : 0u);
     const bool connected = phase == kReadingTheLoginReply || phase == kRelaying;
     EXPECT_TRUE(!connected || caster->WaitForClosed(0, kRealLimit));
+    clock.beforeWait = clock.beforeWaitWritable = clock.beforeWaitAny = [](int) {};
   }
 }
 

@@ -7,9 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
-#include <future>
 #include <list>
-#include <memory>
 #include <mutex>
 #include <string>
 
@@ -107,15 +105,6 @@ class RoverSessionFixture : public ::testing::Test {
     RecordingMessageSink& boxes = attemptSinks.emplace_back();
     status.owner.store(&boxes);
     return boxes;
-  }
-
-  // Set before the start: ready once the worker first reaches `hook` (a wait of the clock).
-  static std::future<void> WhenFirstCalled(std::function<void(int)>& hook) {
-    auto reached = std::make_shared<std::promise<void>>();
-    hook = [reached, once = std::make_shared<std::once_flag>()](int) {
-      std::call_once(*once, [&] { reached->set_value(); });
-    };
-    return reached->get_future();
   }
 
   // The worker ended by giving up with exactly this one box, shown through `shown`.

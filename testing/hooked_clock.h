@@ -42,6 +42,7 @@ class HookedClock final : public Clock {
 
   std::uint64_t Elapsed() const { return clock_.Elapsed(); }
   void SetRealPollMs(int ms) { clock_.SetRealPollMs(ms); }
+  void BlockNextWait() { clock_.BlockNextWait(); }
 
  private:
   VirtualClock clock_;

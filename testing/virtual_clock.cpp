@@ -39,10 +39,11 @@ int VirtualClock::WaitAny(std::span<pollfd> entries, std::uint32_t ms) {
 }
 
 int VirtualClock::WaitFor(std::span<pollfd> entries, std::uint32_t ms) {
+  const int realMs =
+      blockNext_.exchange(false) ? -1 : std::min<int>(realPollMs_.load(), static_cast<int>(ms));
   int result;
   do {
-    result = poll(entries.data(), entries.size(),
-                  std::min<int>(realPollMs_.load(), static_cast<int>(ms)));
+    result = poll(entries.data(), entries.size(), realMs);
   } while (result < 0 && errno == EINTR);
   if (result == 0) Advance(ms);
   return result;

@@ -31,6 +31,12 @@ class VirtualClock final : public Clock {
   // answer, short once a loop should run through many silent passes.
   void SetRealPollMs(int ms) { realPollMs_.store(ms); }
 
+  // The next wait on descriptors (whichever thread waits next) looks until a descriptor is
+  // ready, however long, and moves no virtual time: a worker in it is woken only through its
+  // descriptors, such as by a shutdown of its socket, as one blocked in the system is. Call it
+  // from a wait hook (HookedClock) on the waiting thread.
+  void BlockNextWait() { blockNext_.store(true); }
+
   // Virtual milliseconds since construction (does not wrap).
   std::uint64_t Elapsed() const { return elapsed_.load(); }
 
@@ -40,6 +46,7 @@ class VirtualClock final : public Clock {
   const std::uint32_t startTick_;
   const std::time_t startTime_;
   std::atomic<int> realPollMs_;
+  std::atomic<bool> blockNext_{false};
   std::atomic<std::uint64_t> elapsed_{0};
 };
 
