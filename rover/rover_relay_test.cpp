@@ -40,6 +40,11 @@ TEST_F(RoverRelayTest, NeitherDirectionStarvesTheOtherAndEachMovesAsItArrives) {
   // Waits look long in real time: the other side's thread has time to write, even under load.
   // None sits out a pass's 100 ms wait.
   clock.SetRealPollMs(1000);
+  const std::uint64_t shortWaitEnds = clock.Elapsed();  // the wait begun under the short poll
+  const auto settled = std::chrono::steady_clock::now() + kRealLimit;
+  while (clock.Elapsed() == shortWaitEnds && std::chrono::steady_clock::now() < settled) {
+    std::this_thread::yield();
+  }
   std::size_t upstream = up.size();
   for (std::size_t i = 1; i <= 5; ++i) {
     SCOPED_TRACE(i);
