@@ -4,6 +4,7 @@
 #include <array>
 #include <string_view>
 
+#include "common/version.h"
 #include "rtcm/framer.h"
 
 namespace quillon {
@@ -28,7 +29,7 @@ constexpr std::int64_t kArpZ = 50382778237;
 // IGS's name for an antenna without a radome, and this program as the receiver.
 constexpr std::string_view kAntenna = "ADVNULLANTENNA";
 constexpr std::string_view kReceiverType = "QUILLON DEMO";
-constexpr std::string_view kReceiverFirmware = "8.4.2";
+constexpr std::string_view kReceiverFirmware = kVersion;
 constexpr std::string_view kReceiverSerial = "0001";
 
 constexpr std::uint32_t kEpochMs = 1000;
