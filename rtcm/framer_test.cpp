@@ -39,9 +39,10 @@ const std::string kEmptyFrame = RtcmFrame("");
 const std::string kFalseHeader("\xD3\x00\x05", 3);  // a sound header, no frame behind it
 const std::string kNmea = "$GPGGA,,,,,,0,00,99.99,,,,,,*48\r\n";
 
-std::string Corrupted(std::string frame, std::size_t at) {
-  frame[at] = static_cast<char>(frame[at] ^ 0x10);
-  return frame;
+std::string Corrupted(const std::string& frame, std::size_t at) {
+  std::string corrupted = frame;
+  corrupted[at] = static_cast<char>(corrupted[at] ^ 0x10);
+  return corrupted;
 }
 
 TEST(RtcmFramer, FindsTheFramesAndWhatLiesBetween) {
