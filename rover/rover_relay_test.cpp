@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
+#include <memory>
 #include <thread>
 
 #include "common/strings.h"
@@ -150,12 +152,12 @@ TEST_F(RoverRelayTest, AStopEndsTheSessionIdleWhereverTheWorkerIs) {
     if (phase == kReadingTheLoginReply) caster->Script(CasterBehaviour::kSilent);
     SetFieldText(settings.address, phase == kShowingABox ? u"10.0.0.300" : u"127.0.0.1");
     clock.SetRealPollMs(kAnswerPollMs);
-    std::atomic<bool> relaying = false;
+    auto relaying = std::make_shared<std::atomic<bool>>(false);  // outlives an early return
     auto blocked = phase == kConnecting ? testing::BlockWaitWhen(clock, clock.beforeWaitWritable)
                    : phase == kReadingTheLoginReply
                        ? testing::BlockWaitWhen(clock, clock.beforeWait)
                        : testing::BlockWaitWhen(clock, clock.beforeWaitAny,
-                                                [&] { return relaying.load(); });
+                                                [relaying] { return relaying->load(); });
     Start();
     ASSERT_TRUE(phase != kShowingABox || boxes.WaitForBoxes(1));
     if (phase == kRelaying) {
@@ -163,9 +165,9 @@ TEST_F(RoverRelayTest, AStopEndsTheSessionIdleWhereverTheWorkerIs) {
       ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
       ASSERT_EQ(caster->SendToClients("some data"), 1);
       ASSERT_TRUE(receiver.WaitForReceived(9, kRealLimit));
-      relaying.store(true);
+      relaying->store(true);
     }
-    if (phase != kShowingABox) blocked.wait();
+    ASSERT_TRUE(phase == kShowingABox || blocked.wait_for(kRealLimit) == std::future_status::ready);
     const auto before = clock.Elapsed();
     EXPECT_TRUE(testing::StopsInTime([&] { StopSession(status, link, clock); }, status.socket));
     EXPECT_GE(clock.Elapsed() - before, 5000u);

@@ -39,8 +39,9 @@ int VirtualClock::WaitAny(std::span<pollfd> entries, std::uint32_t ms) {
 }
 
 int VirtualClock::WaitFor(std::span<pollfd> entries, std::uint32_t ms) {
-  const int realMs =
-      blockNext_.exchange(false) ? -1 : std::min<int>(realPollMs_.load(), static_cast<int>(ms));
+  // A look (0 ms) stays a look: the block waits for a wait that would have waited.
+  const bool block = ms > 0 && blockNext_.exchange(false);
+  const int realMs = block ? -1 : std::min<int>(realPollMs_.load(), static_cast<int>(ms));
   int result;
   do {
     result = poll(entries.data(), entries.size(), realMs);

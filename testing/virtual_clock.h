@@ -31,10 +31,11 @@ class VirtualClock final : public Clock {
   // answer, short once a loop should run through many silent passes.
   void SetRealPollMs(int ms) { realPollMs_.store(ms); }
 
-  // The next wait on descriptors (whichever thread waits next) looks until a descriptor is
-  // ready, however long, and moves no virtual time: a worker in it is woken only through its
-  // descriptors, such as by a shutdown of its socket, as one blocked in the system is. Call it
-  // from a wait hook (HookedClock) on the waiting thread.
+  // The next wait on descriptors that would wait at all (a look of 0 ms passes on), on
+  // whichever thread comes first, lasts until a descriptor is ready, however long, and moves no
+  // virtual time: a worker in it is woken only through its descriptors, such as by a shutdown
+  // of its socket, as one blocked in the system is. Call it from a wait hook (HookedClock) on
+  // the waiting thread.
   void BlockNextWait() { blockNext_.store(true); }
 
   // Virtual milliseconds since construction (does not wrap).
