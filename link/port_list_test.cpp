@@ -101,7 +101,7 @@ TEST(PortListTest, BluetoothBindingsAreReadOneIndexAtATime) {
 
 // Bluetooth first, the sorted ports cut at the colon, then the bindings not listed yet (equal
 // ignoring case); an unreadable binding is passed over. Without Bluetooth, item zero is the first
-// port or nothing.
+// port or binding, or nothing.
 TEST(ComPortItemsTest, BluetoothFirstThenSortedPortsCutAtTheColonThenNewBindings) {
   const struct {
     Names serial, bindings;
@@ -123,6 +123,7 @@ TEST(ComPortItemsTest, BluetoothFirstThenSortedPortsCutAtTheColonThenNewBindings
        {u"BLUETOOTH", u"COM4", u"/dev/ttyUSB0", u"COM4:", u"/dev/rfcomm0", u"\u00C4"},
        0},
       {{}, {}, false, {}, -1},
+      {{u"COM2:", u"COM1:"}, {}, false, {u"COM1", u"COM2"}, 0},
       {{}, {u"/dev/rfcomm2"}, false, {u"/dev/rfcomm2"}, 0},
   };
   for (const auto& c : cases) {
