@@ -194,9 +194,8 @@ class WorkerCpu {
   double WallSeconds() const {
     return std::chrono::duration<double>(Steady::now() - start_).count();
   }
-  double MsPerMinute() const {
-    return (bench::CpuSeconds(*worker_) - cpu_) / WallSeconds() * 60000.0;
-  }
+  double Seconds() const { return bench::CpuSeconds(*worker_); }
+  double MsPerMinute() const { return (Seconds() - cpu_) / WallSeconds() * 60000.0; }
 
  private:
   std::optional<clockid_t> worker_;
@@ -278,12 +277,9 @@ int main(int argc, char** argv) {
       return 1;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(500));  // into the relay loop
-    const auto worker = bench::ThreadCpuClock("quillon-rover");
-    if (!worker) {
-      std::fprintf(stderr, "worker thread not found\n");
-      return 1;
-    }
-    const auto workerCpu = [&] { return bench::CpuSeconds(*worker); };
+    WorkerCpu worker;
+    if (!worker.Start()) return 1;
+    const auto workerCpu = [&] { return worker.Seconds(); };
     CorrectionStream stream;
     PrintLatency("1 Hz",
                  RelayBlocks(caster, receiver, stream, 1, slowBlocks, workerCpu).latencies,
