@@ -54,7 +54,8 @@ class RoverReconnectTest : public testing::RoverSessionFixture {
 
 // Five sessions the caster ends at once, one that relays (silence) for 60 s, a refusal, then one
 // more the caster ends: 5, 10, 20, 40, 60, then 5, then 60 and 60 again, until a stop.
-TEST_F(RoverReconnectTest, TheWaitsDoubleToAMinuteBeginAgainAfterALongSessionAndAreLongAfterARefusal) {
+TEST_F(RoverReconnectTest,
+       TheWaitsDoubleToAMinuteBeginAgainAfterALongSessionAndAreLongAfterARefusal) {
   DemoCasterConfig config;
   config.cannedReply = "HTTP/1.0 401 Unauthorized\r\n\r\n";
   UseCaster(config);
@@ -115,13 +116,19 @@ TEST_F(RoverReconnectTest, AStopDuringAnyWaitEndsTheWorkerWithinAStep) {
 // log in without it; a receiver that is still gone is waited for like a caster.
 TEST_F(RoverReconnectTest, ALostReceiverIsOpenedAgainAtTheNextAttempt) {
   stopAt = 3;
+  // The port is a name of this test's own: a test run beside this one may be given the freed
+  // pseudo-terminal's number, which the attempts must not open.
+  const std::filesystem::path port = folder.Path() / "receiver";
+  std::filesystem::create_symlink(receiver.DevicePath(), port);
+  SetFieldText(settings.comPortName, testing::Wide(port.string()));
   // The receiver's thread takes its device away in its own time: the countdown waits for it.
-  clock.beforeSleep = [this](int) {
+  clock.beforeSleep = [this, port](int) {
     const auto deadline = std::chrono::steady_clock::now() + kRealLimit;
     while (std::filesystem::exists(receiver.DevicePath()) &&
            std::chrono::steady_clock::now() < deadline) {
       std::this_thread::yield();
     }
+    std::filesystem::remove(port);
     NoteCountdownStep();
   };
   Start();
