@@ -33,12 +33,17 @@ SettingsBytes FileOf(const SettingsRecord& record) {
   return SettingsFileBytes(image, record);
 }
 
-// A file written by another writer (Python, from the format's description) loads whole, and this
-// program writes the record back to the same bytes; one flipped bit leaves the image's texts.
-TEST(SettingsExtension, AFileFromAnotherWriterLoadsWholeAndIsWrittenBackByteForByte) {
-  const SettingsBytes file = Fixture("extension.bin");
+SettingsRecord Decoded(std::span<const std::uint8_t> file) {
   SettingsRecord record;
   DecodeSharedSettings(file, record);
+  return record;
+}
+
+// The file comes from Python, written from the format's description; one flipped bit in the
+// damaged copy leaves the image's texts.
+TEST(SettingsExtension, AFileFromAnotherWriterLoadsWholeAndIsWrittenBackByteForByte) {
+  const SettingsBytes file = Fixture("extension.bin");
+  const SettingsRecord record = Decoded(file);
   const HostEntry& host = record.hosts[0];
   for (const auto& [text, expected] : {std::pair{FieldText(record.userName), kUser},
                                        {FieldText(record.password), kPassword},
@@ -51,18 +56,16 @@ TEST(SettingsExtension, AFileFromAnotherWriterLoadsWholeAndIsWrittenBackByteForB
   EXPECT_EQ(FieldText(record.comPortName).size(), 74u);
   EXPECT_EQ(FileOf(record), file);
 
-  DecodeSharedSettings(Fixture("extension_damaged.bin"), record);
-  EXPECT_EQ(FieldText(record.userName), kUser.substr(0, 15));
-  EXPECT_EQ(FieldText(host.mountPoints[0]), kMountPoint.substr(0, 19));
+  const SettingsRecord damaged = Decoded(Fixture("extension_damaged.bin"));
+  EXPECT_EQ(FieldText(damaged.userName), kUser.substr(0, 15));
+  EXPECT_EQ(FieldText(damaged.hosts[0].mountPoints[0]), kMountPoint.substr(0, 19));
 }
 
-// Files with short values, one from the handheld with old text behind its terminators among
-// them, are written back as they were read, without an extension: only the owner becomes 0.
+// Short values go back as read, even old text behind the terminators; only the owner becomes 0.
 TEST(SettingsExtension, OnlyATextTheImageCannotHoldMakesOneAndItsSlotComesBack) {
   for (const char* name : {"short.bin", "long.bin", "from_device.bin"}) {
     SettingsImage original = PaddedSettingsImage(Fixture(name));
-    SettingsRecord loaded;
-    DecodeSharedSettings(original, loaded);
+    const SettingsRecord loaded = Decoded(original);
     SettingsImage again{};
     std::copy(original.begin() + kSharedPartSize, original.end(), again.begin() + kSharedPartSize);
     EncodeSharedSettings(loaded, again);
@@ -72,9 +75,7 @@ TEST(SettingsExtension, OnlyATextTheImageCannotHoldMakesOneAndItsSlotComesBack) 
   }
   SettingsRecord record;
   SetFieldText(record.hosts[4].mountPoints[9], kMountPoint);
-  SettingsRecord decoded;
-  DecodeSharedSettings(FileOf(record), decoded);
-  EXPECT_EQ(decoded, record);
+  EXPECT_EQ(Decoded(FileOf(record)), record);
 }
 
 // The checksum over everything from the magic to the last record.
@@ -84,8 +85,7 @@ void Seal(SettingsBytes& file) {
   PutLittleEndian(file, checked, 4, Crc32(extension));
 }
 
-// A damage to the whole extension costs every long value; a value that cannot be trusted costs
-// only itself (the password's stays). Either way the image's text is used.
+// A damage to the whole extension costs every long value; an untrusted value only itself.
 TEST(SettingsExtension, ADamagedExtensionOrAnUntrustworthyValueLeavesTheImagesText) {
   constexpr std::size_t kAt = kSettingsImageSize;     // magic, version, length, records, CRC
   constexpr std::size_t kUserValueAt = kAt + 10 + 5;  // the user name's record comes first
@@ -135,15 +135,12 @@ TEST(SettingsExtension, ADamagedExtensionOrAnUntrustworthyValueLeavesTheImagesTe
     SettingsBytes file = FileOf(record);
     c.damage(file);
     if (c.resealed) Seal(file);
-    SettingsRecord decoded;
-    DecodeSharedSettings(file, decoded);
+    const SettingsRecord decoded = Decoded(file);
     EXPECT_EQ(FieldText(decoded.userName), c.user);
     EXPECT_EQ(FieldText(decoded.password), c.passwordTaken ? kPassword : kPassword.substr(0, 15));
   }
 }
 
-// The Rover's choice of GGA only: the default writes nothing; another interval is one record of
-// two bytes, taken back only within the options' range.
 TEST(SettingsExtension, TheUpstreamIntervalTravelsAsOneRecordAndOnlyWithinItsRange) {
   SettingsRecord record;
   // Neither the default interval nor NTRIP 1 without TLS, every caster's start, needs one.
@@ -161,28 +158,23 @@ TEST(SettingsExtension, TheUpstreamIntervalTravelsAsOneRecordAndOnlyWithinItsRan
     SettingsBytes changed = file;
     PutLittleEndian(changed, kSettingsImageSize + 15, 2, value);
     Seal(changed);
-    SettingsRecord decoded;
-    DecodeSharedSettings(changed, decoded);
-    EXPECT_EQ(decoded.upstream.ggaSeconds, taken) << value;
+    EXPECT_EQ(Decoded(changed).upstream.ggaSeconds, taken) << value;
   }
 }
 
-// A caster's protocol goes into the extension as its id, the slot, the version, the TLS byte
-// and the CA file's path, for the record and for each host entry, and comes back from it.
+// Its record: id, slot, length, then the version, the TLS byte and the CA file's path.
 TEST(SettingsExtension, KeepsEachCastersProtocolAndTakesOnlyASoundOne) {
   constexpr std::size_t kValueAt = kSettingsImageSize + 10 + 5;
   const CasterProtocol tls{NtripVersion::k2, true, "/etc/quillon/ca.pem"};
   SettingsRecord record;
   record.protocol = tls;
-  SettingsBytes file = FileOf(record);
+  const SettingsBytes file = FileOf(record);
   const std::string value = "\x02\x01/etc/quillon/ca.pem";
   EXPECT_EQ(std::vector(file.begin() + kSettingsImageSize + 10, file.begin() + kValueAt),
             (std::vector<std::uint8_t>{6, 0xFF, 0xFF, static_cast<std::uint8_t>(value.size()), 0}));
   EXPECT_EQ(std::string(file.begin() + kValueAt, file.begin() + kValueAt + value.size()), value);
   record.hosts[3].protocol = {NtripVersion::k2, false, ""};
-  SettingsRecord decoded;
-  DecodeSharedSettings(FileOf(record), decoded);
-  EXPECT_EQ(decoded, record);
+  EXPECT_EQ(Decoded(FileOf(record)), record);
 
   const struct {
     const char* name;
@@ -196,15 +188,12 @@ TEST(SettingsExtension, KeepsEachCastersProtocolAndTakesOnlyASoundOne) {
       {"a control character", kValueAt + 5, '\n'},
       {"not UTF-8", kValueAt + 5, 0xFF},
   };
-  record = SettingsRecord{};
-  record.protocol = tls;
   for (const auto& d : damages) {
     SCOPED_TRACE(d.name);
-    file = FileOf(record);
-    file[d.at] = d.byte;
-    Seal(file);
-    DecodeSharedSettings(file, decoded);
-    EXPECT_EQ(decoded.protocol, CasterProtocol{});
+    SettingsBytes damaged = file;
+    damaged[d.at] = d.byte;
+    Seal(damaged);
+    EXPECT_EQ(Decoded(damaged).protocol, CasterProtocol{});
   }
 }
 
