@@ -62,8 +62,7 @@ struct ScriptedLookup {
   }
 };
 
-// Waits for the resolver thread's answer in real time (it comes at once) and lets connects that
-// hang pass in virtual time: only the connects take virtual time.
+// The resolver thread's answer is awaited in real time; only the connects take virtual time.
 struct ConnectClock {
   ConnectClock() {
     clock.beforeWait = [this](int) { clock.SetRealPollMs(1000); };

@@ -1,6 +1,5 @@
-// A connected caster as a stream, over plain TCP and over TLS: the same bytes either way, the
-// same limits on a stalled send and a silent caster, and TLS's own checks and failures, against
-// a peer on a thread whose certificates are made for the test.
+// A caster stream over plain TCP and over TLS: the same bytes and limits either way, and TLS's own
+// checks, against a peer on a thread with certificates made for the test.
 #include "net/caster_stream.h"
 
 #include <gtest/gtest.h>
@@ -66,8 +65,7 @@ NameLookup AnswerWith(std::vector<std::string> addresses) {
   };
 }
 
-// A client connected to a peer, on a clock whose waits look long enough in real time for the
-// peer thread to answer.
+// A client connected to a peer; its clock's waits give the peer's thread real time to answer.
 struct Client {
   Client(bool tls, const TlsTestPeer& peer, int realPollMs = 1000)
       : clock(1000, 1'700'000'000, realPollMs) {
@@ -107,8 +105,7 @@ std::string Pattern(std::size_t size) {
 // What every caster stream does, plain or TLS (the parameter) alike.
 class CasterStreamContract : public ::testing::TestWithParam<bool> {
  protected:
-  // A peer behaving as `behaviour` and a client connected to it (the test has failed when the
-  // client has no stream).
+  // A peer behaving as `behaviour`, and a client connected to it or a failed test.
   void Connect(PeerBehaviour behaviour, int realPollMs = 1000) {
     testing::TlsPeerConfig config;
     if (GetParam()) config.identity = Certificates().localhost;
@@ -140,8 +137,7 @@ TEST_P(CasterStreamContract, CarriesBytesBothWaysExactly) {
     }
     EXPECT_TRUE(back == sent) << size << " bytes sent, " << back.size() << " came back";
   }
-  // With TLS, bytes the library has decrypted but not yet handed out are ready, though the
-  // socket is not.
+  // With TLS, bytes decrypted but not yet handed out are ready though the socket is not.
   const std::string block = Pattern(32);
   ASSERT_EQ(Stream().Send(block, TestClock(), kSendStallLimitMs), 0);
   const std::string first = ReadExactly(Stream(), 10, TestClock());
@@ -210,8 +206,6 @@ TEST_P(CasterStreamContract, ASendThatStallsEndsAfterTheLimitOrAtTheStopAndTheCl
   EXPECT_FALSE(client->socket.IsOpen());
 }
 
-// The send that never waits, as a worker's upstream uses it: it takes what fits and then says
-// EAGAIN, offered the same bytes again it still does, and what it took arrives.
 TEST_P(CasterStreamContract, ASendThatNeverWaitsTakesWhatFitsThenSaysAgain) {
   ASSERT_NO_FATAL_FAILURE(Connect(PeerBehaviour::kEcho));
   EXPECT_EQ(Stream().SendReady("ping"), 4);
@@ -248,7 +242,6 @@ TEST(PlainCasterStream, ClosesOnlyItsOwnConnectionWhenTheNumberComesAgain) {
   close(second[1]);
 }
 
-// Each certificate and each way of naming the caster, with what the client says.
 TEST(StartTls, AcceptsOnlyACertificateForTheNameFromAnAuthorityItTrusts) {
   const testing::TestCertificates& made = Certificates();
   AuthorityFile authority;
@@ -308,9 +301,8 @@ TEST(StartTls, AcceptsOnlyACertificateForTheNameFromAnAuthorityItTrusts) {
   }
 }
 
-// A caster that takes the TCP connection and never answers the handshake. The connect limit
-// holds for both steps: after a first address that hangs for its share, the handshake with the
-// second gets what is left.
+// The connect limit holds for both steps: after a first address that hangs for its share, the
+// handshake with the second gets what is left.
 TEST(StartTls, AHandshakeThatNeverEndsFailsWhenTheConnectLimitRunsOut) {
   testing::HangingListener hanging;
   testing::TlsPeerConfig config;
