@@ -49,9 +49,7 @@ TEST(ConnectChecksTest, TheFirstProblemIsReportedAndPortsOutsideTheTcpRangeAreIn
   }
 }
 
-
-// The dialog's way through the record: a caster chosen from the list or typed brings its own
-// protocol, and reading the controls back keeps it, as saving and loading the dialog do.
+// Reading the controls back keeps the protocol, as saving and loading the dialog do.
 TEST(SettingsFormTest, TheDialogsChoiceOfCasterBringsItsProtocolAndKeepsIt) {
   const CasterProtocol tls{NtripVersion::k2, true, "/etc/ca.pem"};
   SettingsRecord record;
@@ -67,9 +65,9 @@ TEST(SettingsFormTest, TheDialogsChoiceOfCasterBringsItsProtocolAndKeepsIt) {
   controls.selectedHost = 1;
   ReadControlsInto(controls, record);
   EXPECT_EQ(record.protocol, tls);
-  for (const auto& [typed, protocol] :
-       {std::pair{u"plain.example", CasterProtocol{}}, {u"tls.example", tls},
-        {u"new.example", CasterProtocol{}}}) {
+  for (const auto& [typed, protocol] : {std::pair{u"plain.example", CasterProtocol{}},
+                                        {u"tls.example", tls},
+                                        {u"new.example", CasterProtocol{}}}) {
     controls.address = typed;
     controls.selectedHost = -1;
     ReadControlsInto(controls, record);
