@@ -9,8 +9,7 @@ namespace {
 
 using namespace std::string_literals;
 
-// The body fed in two reads cut at `cut`, then the rest; what came out, and how many bytes of
-// `body` the decoder took.
+// The body fed in two reads cut at `cut`.
 struct Decoded {
   std::string payload;
   std::size_t taken = 0;
@@ -26,9 +25,8 @@ Decoded DecodeCutAt(std::string_view body, std::size_t cut) {
   return out;
 }
 
-// The example body of RFC 7230's era, as Wikipedia's "Chunked transfer encoding" page gives it,
-// and the same with upper-case sizes, extensions and trailers, cut anywhere and byte by byte
-// (the Rover's NTRIP 2 test decodes the demo caster's chunks of random sizes).
+// The example body of Wikipedia's "Chunked transfer encoding" page, and the same with upper-case
+// sizes, extensions and trailers.
 TEST(ChunkedBody, DecodesKnownBodiesWhereverTheReadsAreCut) {
   const std::string wikipedia = "Wikipedia in\r\n\r\nchunks.";
   const struct {
@@ -101,7 +99,6 @@ TEST(ChunkedBody, RefusesEachMalformationWithItsReason) {
   }
 }
 
-// The largest chunk taken, and what the encoder makes.
 TEST(ChunkedBody, TakesAChunkOfTheLimitAndFramesWhatItIsGiven) {
   const std::string big(kMaxChunkSize, 'r');
   EXPECT_EQ(DecodeCutAt("100000\r\n" + big + "\r\n0\r\n\r\n", 5).payload, big);

@@ -34,8 +34,7 @@ struct Case {
   Framing framing = Framing::kUntilClose;
 };
 
-// Version 1 is judged as it always was, by the token in the first line; version 2 takes a whole
-// head and frames the stream as it says.
+// Version 1 goes by the token in the first line; version 2 by a whole head.
 TEST(JudgeLoginReply, EachVersionJudgesItsWayAndFramesTheStream) {
   using enum NtripVersion;
   using enum LoginRole;

@@ -1,5 +1,4 @@
-// What follows "ICY 200 OK\r\n": header lines go, the stream reaches the receiver whole, however
-// the bytes are cut into reads.
+// What follows "ICY 200 OK\r\n": header lines go, the stream reaches the receiver whole.
 #include "ntrip/reply_header_filter.h"
 
 #include <gtest/gtest.h>

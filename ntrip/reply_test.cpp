@@ -9,8 +9,7 @@ namespace {
 
 using namespace std::string_literals;
 
-// A refused reply's first line, quoted cut and safe; the named cases are in the login verdict's
-// tests. Only "HTTP/1.x" and a code that ends where it should make a status.
+// The named cases are the login verdict's; only "HTTP/1.x" and a code that ends make a status.
 TEST(DescribeRefusedReply, QuotesTheFirstLineCutAndSafeAndReadsOnlyAnHttp1Status) {
   const struct {
     std::string reply;

@@ -60,8 +60,7 @@ TEST(ReadSourceTable, TwoSecondsBeforeTheFirstReadThenTenForTheTable) {
   EXPECT_LE(attempt.clock.Elapsed() - start, kFirstReadDelayMs + kTableWindowMs + kReadStepMs);
 }
 
-// How each answer is judged and what of it is kept: a table that ends badly keeps its whole
-// lines and is over at once, without waiting out the window.
+// A table that ends badly keeps its whole lines and is over without waiting out the window.
 TEST(ReadSourceTable, JudgesHowTheAnswerEnds) {
   const std::string v1 = "SOURCETABLE 200 OK\r\n\r\n";
   const std::string http = "HTTP/1.1 200 OK\r\nContent-Type: gnss/sourcetable\r\n";
