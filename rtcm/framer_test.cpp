@@ -46,13 +46,6 @@ std::string Corrupted(const std::string& frame, std::size_t at) {
 }
 
 TEST(RtcmFramer, FindsTheFramesAndWhatLiesBetween) {
-  struct Case {
-    std::string name;
-    std::string stream;
-    std::vector<std::string> payloads;
-    std::string nonFrame;
-    std::uint64_t crcFailures;
-  };
   const std::string longFalse("\xD3\x03\xFF", 3);  // claims 1023 bytes: a real frame lies inside
   const std::string reservedSet("\xD3\xFC\x00", 3);
   // Six bytes that would check as an empty frame if frames could begin without a preamble.
@@ -65,7 +58,13 @@ TEST(RtcmFramer, FindsTheFramesAndWhatLiesBetween) {
   const std::string position = PayloadOf(kPosition), descriptors = PayloadOf(kDescriptors);
   const std::string damaged = Corrupted(kDescriptors, 20);
   const std::string badCrc = Corrupted(kPosition, kPosition.size() - 1);
-  const std::vector<Case> cases = {
+  const struct {
+    std::string name;
+    std::string stream;
+    std::vector<std::string> payloads;
+    std::string nonFrame;
+    std::uint64_t crcFailures;
+  } cases[] = {
       {"frames back to back",
        kPosition + kDescriptors + kEmptyFrame,
        {position, descriptors, ""},
@@ -86,7 +85,7 @@ TEST(RtcmFramer, FindsTheFramesAndWhatLiesBetween) {
       {"a damaged frame, then a whole one", damaged + kPosition, {position}, damaged, 1},
       {"a damaged CRC", badCrc + kEmptyFrame, {""}, badCrc, 1},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     RtcmFramer framer;
     const Found found = Framed({c.stream}, framer);
     EXPECT_EQ(found.payloads, c.payloads) << c.name;
@@ -116,8 +115,7 @@ TEST(RtcmFramer, DecodesTheSameWhereverTheStreamIsCut) {
   EXPECT_EQ(byteByByte.nonFrame, whole.nonFrame);
 }
 
-// Floods of false preambles: each byte ends up in a frame, passed on, or held, and no more than
-// a frame is ever held.
+// Floods of false preambles: every byte is framed, passed on or held.
 TEST(RtcmFramer, HoldsAtMostOneFrameWhateverComes) {
   std::string random;
   std::uint32_t state = 12345;

@@ -32,12 +32,11 @@ double GroundMetres(const Wgs84Position& a, double latitude, double longitude) {
 // RTKLIB turned each latitude, longitude and height into the ECEF coordinates of a 1005
 // message; decoded and converted back, each lands within a millimetre of where it started.
 TEST(DecodeAntennaReferencePoint, KnownPositionsComeBackWithinAMillimetre) {
-  struct Case {
+  const struct {
     std::string_view hex;
     unsigned stationId;
     double latitude, longitude, height;
-  };
-  const std::vector<Case> cases = {
+  } cases[] = {
       {testframes::kGeonet1005, 2001, 34.949756936, 139.069904560, 411.2090},
       {testframes::kGeonet1006, 2001, 34.949756936, 139.069904560, 411.2090},
       // str2str -sta 17 -p -33.447487 -70.673676 570.0 (south and west)
@@ -47,7 +46,7 @@ TEST(DecodeAntennaReferencePoint, KnownPositionsComeBackWithinAMillimetre) {
       // -sta 0 -p 0.0001 -179.9999 -35.5 (equator, date line, below the ellipsoid)
       {"d300133ed0000331265af228bffffe4d29000001afedb5985b", 0, 0.0001, -179.9999, -35.5},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const auto point = DecodeAntennaReferencePoint(PayloadFromHex(c.hex));
     ASSERT_TRUE(point) << c.hex;
     EXPECT_EQ(point->stationId, c.stationId);

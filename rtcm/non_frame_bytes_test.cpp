@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 namespace quillon {
 namespace {
@@ -31,13 +30,12 @@ std::string Repeated(const std::string& text, int times) {
 }
 
 TEST(NonFrameBytes, TellsSentencesFromNoise) {
-  struct Case {
+  const std::string badChecksums = Repeated("$GPGGA,,,,,,0,00,99.99,,,,,,*49\r\n", 10);
+  const struct {
     std::string name;
     std::string bytes;
     NonFrameKind kind;
-  };
-  const std::string badChecksums = Repeated("$GPGGA,,,,,,0,00,99.99,,,,,,*49\r\n", 10);
-  const std::vector<Case> cases = {
+  } cases[] = {
       {"receiver output", Repeated(kReceiverOutput, 5), NonFrameKind::kNmeaSentences},
       {"sentences among as much noise", kReceiverOutput + Random(kReceiverOutput.size(), 7),
        NonFrameKind::kNmeaSentences},
@@ -48,7 +46,7 @@ TEST(NonFrameBytes, TellsSentencesFromNoise) {
        NonFrameKind::kTooFewToTell},
       {"nothing", "", NonFrameKind::kTooFewToTell},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     NonFrameBytes nonFrame;
     nonFrame.Add(c.bytes);
     EXPECT_EQ(nonFrame.Kind(), c.kind) << c.name;

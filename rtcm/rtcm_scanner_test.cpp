@@ -19,8 +19,7 @@ std::vector<unsigned> Numbers(const RtcmSummary& summary) {
   return numbers;
 }
 
-// One epoch of a base's stream: MSM7 of four systems with a body of made-up observations, the
-// GLONASS biases, and the station messages from RTKLIB.
+// One epoch of a base: MSM7 bodies made up, the station messages from RTKLIB.
 std::string Epoch() {
   const std::string body(120, '\x5A');
   return RtcmFrame(Payload(1077, 2001, body)) + RtcmFrame(Payload(1087, 2001, body)) +

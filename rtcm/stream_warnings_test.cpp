@@ -36,8 +36,7 @@ struct Said {
   std::string phrase;  // what the line must tell the user
 };
 
-// Forty seconds of a stream, `perSecond` arriving each second from second `from` on; the
-// warnings with the second they were given in.
+// Forty seconds of a stream, `perSecond` arriving each second from second `from` on.
 TEST(StreamWarnings, EachIsSaidOnceWhenItsTimeHasCome) {
   constexpr StreamSide kBase = StreamSide::kBase, kRover = StreamSide::kRover;
   const std::string broken = WithBrokenFrames();
