@@ -20,12 +20,6 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
   const std::u16string linkOpen = LoadString(kStrUnableToOpenComPort);
   const std::u16string connectionDown = LoadString(kStrSocketReadProblem);
   const std::u16string unresolved = ConnectionErrorText(LookUpHostName("nowhere.invalid").problem);
-  const auto canned = [&](std::string reply) {
-    DemoCasterConfig config;
-    config.cannedReply = std::move(reply);
-    UseCaster(config);
-    caster->Script(CasterBehaviour::kCannedReply);
-  };
   const struct {
     const char* name;
     std::function<void()> prepare;
@@ -37,7 +31,8 @@ TEST_F(BaseLogin, EachFailedAttemptLeavesItsResultAndText) {
       // A refusal is decided as soon as its line is complete or the caster closes.
       {"wrong password", [&] { SetFieldText(settings.password, u"wrong"); },
        BaseSessionResult::kRejected, rejected, u"The caster replied \"ERROR - Bad Password\"."},
-      {"closed without a reply", [&] { canned(""); }, BaseSessionResult::kRejected, rejected,
+      {"closed without a reply", [&] { caster->Script(CasterBehaviour::kCannedReply); },
+       BaseSessionResult::kRejected, rejected,
        u"The caster closed the connection without a reply."},
       // Only a silent caster is waited for.
       {"silent caster",

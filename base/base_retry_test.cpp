@@ -75,23 +75,20 @@ TEST_P(BaseGivesUp, AfterFifteenAttemptsWithACountdownBetweenThem) {
   EXPECT_TRUE(status.Snapshot().error);
   EXPECT_FALSE(status.socket.IsOpen());
   if (c.bluetooth) {
-    // Opened again at every attempt, never closed in between.
     EXPECT_EQ(bluetooth.CountCalls("Open"), 15u);
     EXPECT_EQ(bluetooth.CountCalls("Close"), 0u);
   } else {
-    // Kept open across the attempts, closed at the end.
     EXPECT_FALSE(linkClosedInCountdown);
     EXPECT_FALSE(link.IsComPortOpen());
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Attempts, BaseGivesUp,
-                         ::testing::Values(GiveUpCase{"WrongPasswordOnSerialLink", false,
-                                                      u"127.0.0.1", 15, kStrCredentialsRejected},
-                                           GiveUpCase{"WrongPasswordOnBluetoothLink", true,
-                                                      u"127.0.0.1", 15, kStrCredentialsRejected},
-                                           GiveUpCase{"InvalidDottedAddress", false,
-                                                      u"192.168.1.300", 0, 0}),
+const GiveUpCase kGiveUps[] = {
+    {"WrongPasswordOnSerialLink", false, u"127.0.0.1", 15, kStrCredentialsRejected},
+    {"WrongPasswordOnBluetoothLink", true, u"127.0.0.1", 15, kStrCredentialsRejected},
+    {"InvalidDottedAddress", false, u"192.168.1.300", 0, 0},
+};
+INSTANTIATE_TEST_SUITE_P(Attempts, BaseGivesUp, ::testing::ValuesIn(kGiveUps),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Accepted once; 65 s in the caster goes away, and the upload with it.
@@ -123,8 +120,7 @@ TEST_F(BaseRetries, FinalMessageShowsTheElapsedTimeOfTheLastAcceptedSession) {
       << std::string(text.begin(), text.end());
 }
 
-// What the receiver wrote while the worker counted down is stale by the next login: the caster
-// gets only what came after it, as it comes (in the pass that saw it, not after a wait ran out).
+// What comes after the login goes in the pass that sees it, not after a wait runs out.
 TEST_F(BaseRetries, WhatTheReceiverWroteDuringTheCountdownIsDropped) {
   DemoCasterConfig config;
   config.cannedReply = "ERROR - Bad Password\r\n";

@@ -60,27 +60,25 @@ TEST_F(RoverLoginTest, AFailedConnectNamesTheSystemsReason) {
   }
 }
 
-// Decided as soon as the first line is complete or the caster closes; only a silent caster is
-// waited for, 6 s. What the caster answered goes beside the message.
+// Decided as soon as the first line is complete or the caster closes; a silent caster gets 6 s.
 TEST_F(RoverLoginTest, EveryRefusedReplyIsDecidedAtOnceAndNamed) {
   const struct {
     CasterBehaviour answer;
-    std::string canned;  // kCannedReply's answer
     std::u16string_view message, detail;
     std::uint64_t ms;
   } cases[] = {
-      {CasterBehaviour::kHttpStatus, "", kRejected,
+      {CasterBehaviour::kHttpStatus, kRejected,
        u"The caster speaks NTRIP version 2 only: it replied \"HTTP/1.1 200 OK\" to this version 1 "
        u"login.",
        0},
       // A mount point the caster does not carry: its table; the password is not traced.
-      {CasterBehaviour::kNormal, "", kRejected,
+      {CasterBehaviour::kNormal, kRejected,
        u"The caster answered with its source table: the mount point does not exist there.", 0},
-      {CasterBehaviour::kGarbage, "", kRejected, u"The caster replied \"??????\".", 0},
-      {CasterBehaviour::kCannedReply, "", kRejected,
+      {CasterBehaviour::kGarbage, kRejected, u"The caster replied \"??????\".", 0},
+      {CasterBehaviour::kCannedReply, kRejected,
        u"The caster closed the connection without a reply.", 0},
-      {CasterBehaviour::kSilent, "", kRejected, u"The caster sent no reply.", 6000},
-      {CasterBehaviour::kResetAfterRequest, "",
+      {CasterBehaviour::kSilent, kRejected, u"The caster sent no reply.", 6000},
+      {CasterBehaviour::kResetAfterRequest,
        u"Could not send or receive authentication. Check port number and address. ",
        u"Reading the caster's reply failed: Connection reset by peer.", 0},
   };
@@ -90,7 +88,6 @@ TEST_F(RoverLoginTest, EveryRefusedReplyIsDecidedAtOnceAndNamed) {
     SCOPED_TRACE(&c - cases);
     RecordingMessageSink& boxes = NextAttempt();
     config.password = c.answer == CasterBehaviour::kNormal ? "other" : "s3cr3t-pw";
-    config.cannedReply = c.canned;
     UseCaster(config);
     caster->Script(c.answer);
     const auto before = clock.Elapsed();
@@ -103,9 +100,8 @@ TEST_F(RoverLoginTest, EveryRefusedReplyIsDecidedAtOnceAndNamed) {
   EXPECT_EQ(trace.Text().find("s3cr3t"), std::string::npos);
 }
 
-// The stream's first bytes often come in the reply's own segment, behind the status line and
-// any header lines: they reach the receiver once, in order, and the headers never do. The names
-// are full-length three-byte ones, so the request overflows 255 bytes.
+// The stream's first bytes often come in the reply's own segment; the headers never reach the
+// receiver. Full-length names of three-byte characters make the request overflow 255 bytes.
 TEST_F(RoverLoginTest, CorrectionsThatComeWithTheReplyReachTheReceiverOnceAndInOrder) {
   // One epoch: 1063 bytes of RTCM 3 frames; then an empty message 1001 of the next.
   const std::string epoch = CorrectionStream(3).Next(1063);
@@ -124,8 +120,7 @@ TEST_F(RoverLoginTest, CorrectionsThatComeWithTheReplyReachTheReceiverOnceAndInO
       // RTCM 2 letters could still begin a header line: a silent second lets them go.
       {"RTCM 2 that could begin a header", "fGYzPAm", "fGYzPAm"},
       {"the token split over two reads", next, next, CasterBehaviour::kSplitReply},
-      // Without authentication nothing is sent; what the caster sends first, even a token, is
-      // the stream.
+      // Without authentication nothing is sent: even a token the caster sends is the stream.
       {"no authentication", tokenLike, tokenLike, CasterBehaviour::kRawStream},
   };
   DemoCasterConfig config;

@@ -1,5 +1,4 @@
-// The Rover over NTRIP 2 and TLS: the receiver gets the stream's payload only, whatever the
-// chunk and segment boundaries, and the caster gets every upstream byte.
+// The Rover over NTRIP 2 and TLS.
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -14,8 +13,7 @@ namespace {
 
 class RoverProtocolTest : public RoverSessionFixture {
  protected:
-  // A TLS front on the demo caster, with a certificate for 127.0.0.1 from an authority the
-  // session is given.
+  // A TLS front on the demo caster, whose authority the session is given.
   void UseTls() {
     const TestCertificates made = MakeTestCertificates();
     WritePem(folder.Path() / "authority.pem", made.authority);
@@ -59,8 +57,6 @@ TEST_F(RoverProtocolTest, OverNtrip2AndTlsThePayloadAloneReachesTheReceiverAndEv
   }
 }
 
-// A chunk-size line of garbage ends the session with what was wrong; nothing of it reaches the
-// receiver.
 TEST_F(RoverProtocolTest, AChunkSizeOfGarbageEndsTheSessionWithItsReason) {
   DemoCasterConfig config;
   config.cannedReply = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\nzz\r\n";

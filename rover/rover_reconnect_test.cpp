@@ -1,5 +1,4 @@
-// A Rover that reconnects by itself: the waits between its attempts, the stop during them, and
-// the receiver link kept open across them unless it was the link that failed.
+// A Rover that reconnects by itself; the receiver link stays open unless it was what failed.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -112,8 +111,7 @@ TEST_F(RoverReconnectTest, AStopDuringAnyWaitEndsTheWorkerWithinAStep) {
   }
 }
 
-// The receiver goes: its link is closed, and opened again at the next attempt, which does not
-// log in without it; a receiver that is still gone is waited for like a caster.
+// An attempt does not log in without the receiver; one still gone is waited for like a caster.
 TEST_F(RoverReconnectTest, ALostReceiverIsOpenedAgainAtTheNextAttempt) {
   stopAt = 3;
   // The port is a name of this test's own: a test run beside this one may be given the freed

@@ -1,5 +1,4 @@
-// A Rover's two directions when one side holds back: a caster that stops taking the upstream,
-// a receiver that stops taking corrections, and the upstream reduced to GGA at its pace.
+// A Rover's two directions when one side holds back, and the upstream reduced to GGA.
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -26,9 +25,9 @@ namespace {
 using RoverUpstreamTest = testing::RoverSessionFixture;
 namespace nmea = testing::nmea;
 
-// The caster stops reading while it goes on sending corrections: they reach the receiver, and
-// 20 s after the caster acknowledged its last byte the session is lost.
-TEST_F(RoverUpstreamTest, ACasterThatTakesNoUpstreamLosesTheSessionAfterTwentySecondsMeanwhileCorrectionsFlow) {
+// The 20 s count from the caster's last acknowledgement; its corrections flow meanwhile.
+TEST_F(RoverUpstreamTest,
+       ACasterThatTakesNoUpstreamLosesTheSessionAfterTwentySecondsMeanwhileCorrectionsFlow) {
   testing::ManualCaster manual("ICY 200 OK\r\n");
   settings.port = manual.Port();
   clock.beforeWait = [&](int) { manual.Answer(); };
@@ -58,9 +57,8 @@ TEST_F(RoverUpstreamTest, ACasterThatTakesNoUpstreamLosesTheSessionAfterTwentySe
   EXPECT_GE(relayed.size(), sent.size() / 2);
 }
 
-// The receiver writes a GGA, a GSV and a few binary bytes each second; with gga:2 the caster gets
-// every other GGA and nothing else. (The receiver is on the Bluetooth library's pipe, where a
-// byte written is there at once, so that each second's output is read in its second.)
+// The receiver is on the Bluetooth library's pipe, where a byte written is there at once, so that
+// each second's GGA, GSV and binary bytes are read in their second.
 TEST_F(RoverUpstreamTest, WithGgaEveryTwoSecondsOneGgaInTwoSecondsGoesUpAndNothingElse) {
   settings.upstream.ggaSeconds = 2;
   bluetooth.SetDevices({{u"GNSS receiver"}});
@@ -88,7 +86,6 @@ TEST_F(RoverUpstreamTest, WithGgaEveryTwoSecondsOneGgaInTwoSecondsGoesUpAndNothi
   EXPECT_EQ(caster->ReceivedFromClients(), expected);
 }
 
-// A receiver that stops taking corrections ends the session after 10 s as a lost one.
 TEST_F(RoverUpstreamTest, AReceiverThatTakesNoDataForTenSecondsIsLost) {
   testing::PtyPair pty;  // nobody reads the receiver's end
   SetFieldText(settings.comPortName, testing::Wide(pty.DevicePath()));
