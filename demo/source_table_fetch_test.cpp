@@ -73,8 +73,7 @@ struct Fetch {
   CNtripSourceTable table;
 };
 
-// The dialog's Source button asks as the saved settings say; a name is looked up, not read as
-// dotted.
+// The Source button asks as the saved settings say; a name is looked up, not read as dotted.
 TEST(GetSourceTable, TheSettingsChooseTheOneRequest) {
   for (const NtripVersion version : {NtripVersion::k1, NtripVersion::k2}) {
     Fetch fetch;
@@ -93,16 +92,14 @@ TEST(GetSourceTable, TheSettingsChooseTheOneRequest) {
   }
 }
 
-// A table far larger than the 100,000 bytes a store once held, over NTRIP 1, and over NTRIP 2
-// chunked at random sizes or under a Content-Length: its first 256 names and the whole reply.
+// Far larger than the 100,000 bytes a store once held; NTRIP 2 chunked at random sizes.
 TEST(GetSourceTable, AWholeLargeTableGivesItsFirstNamesAfterOneRequest) {
   const std::string large = MakeSourceTable(NumberedMountPoints(3000));
   for (const auto& [version, chunked] :
        {std::pair{NtripVersion::k1, false}, {NtripVersion::k2, true}, {NtripVersion::k2, false}}) {
     SCOPED_TRACE(::testing::Message() << static_cast<int>(version) << " chunked " << chunked);
     Fetch fetch(1000, Serving(large, chunked));
-    // A read step takes a little real time, as the real one lets the caster's bytes gather: on
-    // virtual steps alone the client could spend its window before a loaded caster has sent.
+    // Each read step takes real time, or a loaded caster could miss the virtual window.
     fetch.clock.beforeSleep = [](int) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     };
@@ -178,8 +175,7 @@ TEST(GetSourceTable, WhenBothAttemptsFailTheUserIsToldAndTheTableStaysEmpty) {
   EXPECT_EQ(fetch.caster.ConnectionCount(), 1u);
 }
 
-// A table is read once: whatever way it ends, over either version, the names of its whole lines
-// are kept, no box is shown while there are any, and no second request downloads it again.
+// A table is read once: however it ends, the names of its whole lines are kept, without a box.
 TEST(GetSourceTable, ATableThatEndsBadlyKeepsTheNamesThatCameAfterOneRequest) {
   using enum NtripVersion;
   const std::string twoAndACut = MakeSourceTable(kFirstTwo) + "STR;CHARL";
@@ -274,8 +270,7 @@ TEST(GetSourceTable, AProtectedTableNeedsTheLoginAndSaysSoInOneLine) {
   }
 }
 
-// Over TLS the table comes only through a certificate issued for the caster's name, and a
-// refusal says the library's reason.
+// A refusal says the library's reason.
 TEST(GetSourceTable, OverTlsTheTableComesThroughTheCertificateCheck) {
   const testing::TestCertificates certificates = testing::MakeTestCertificates();
   testing::TempFolder folder;

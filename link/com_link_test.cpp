@@ -90,8 +90,7 @@ class ReceiverLinkContract : public ::testing::Test {
 using Ends = ::testing::Types<SerialEnd, BluetoothEnd>;
 TYPED_TEST_SUITE(ReceiverLinkContract, Ends);
 
-// Control bytes are not translated or swallowed; a quiet read waits, but briefly (no busy loop).
-// A receiver that disappears fails reads and writes, and at once rather than waiting each time.
+// A quiet read waits, but briefly; a receiver that has gone fails at once, not after a wait.
 TYPED_TEST(ReceiverLinkContract, EveryByteValuePassesUnchangedBothWaysUntilTheReceiverGoes) {
   ASSERT_TRUE(this->end.Open());
   std::vector<std::uint8_t> bytes(8 * 256);
@@ -163,8 +162,7 @@ TEST(ComLinkTest, AColonIsAppendedInTheCallersBufferOnlyWhenNoneIsThereAndItFits
   }
 }
 
-// Shown only with an owner; for Bluetooth (or no library for it) with the reason as detail (the
-// serial reasons are the next test's).
+// Shown only with an owner, with the reason as detail (the serial reasons are the next test's).
 TEST(ComLinkTest, AFailedOpenWithAnOwnerShowsTheLinkOpenMessage) {
   VirtualClock clock;
   FakeBluetoothLib library(clock);
@@ -193,8 +191,7 @@ TEST(ComLinkTest, AFailedOpenWithAnOwnerShowsTheLinkOpenMessage) {
   }
 }
 
-// The system's reason, then what to do about it, for the causes met on the first day: not in
-// the dialout group, another program holding the port, a device that is not there.
+// The system's reason, then what to do about it, for the causes met on the first day.
 TEST(ComLinkTest, AFailedSerialOpenSaysTheSystemsReasonAndWhatToDo) {
   VirtualClock clock;
   MemoryDeviceSource devices;

@@ -99,9 +99,7 @@ TEST(PortListTest, BluetoothBindingsAreReadOneIndexAtATime) {
   EXPECT_FALSE(list.GetBluetoothPort(4, name));
 }
 
-// Bluetooth first, the sorted ports cut at the colon, then the bindings not listed yet (equal
-// ignoring case); an unreadable binding is passed over. Without Bluetooth, item zero is the first
-// port or binding, or nothing.
+// A binding equal to an item ignoring case is left out; without Bluetooth the first item is chosen.
 TEST(ComPortItemsTest, BluetoothFirstThenSortedPortsCutAtTheColonThenNewBindings) {
   const struct {
     Names serial, bindings;

@@ -126,8 +126,7 @@ TEST_F(SerialPortTest, CloseFromAnotherThreadEndsAWriteTheReceiverDoesNotTake) {
   EXPECT_LT(slow.Elapsed(), kSerialWriteStallLimitMs);
 }
 
-// A receiver that stops taking data: the write gives up after 10 s of the clock in which no byte
-// went, however long it has run before; the port stays open.
+// The 10 s count from the last byte that went, however long the write has run; the port stays open.
 TEST_F(SerialPortTest, AWriteTheReceiverStopsTakingFailsAfterTenSecondsWithoutAByte) {
   testing::VirtualClock clock(1000, 1'700'000'000, 1);
   SerialPort port(clock);

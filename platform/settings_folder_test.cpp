@@ -55,8 +55,7 @@ TEST_F(SettingsFolderTest, EachPlaceIsMadePrivateInTurnAndTheOverrideWins) {
   EXPECT_EQ(Mode(root_ / "a" / "b"), 0700u);
 }
 
-// A umask that takes the owner's rights away, or leaves others theirs, changes nothing: each
-// folder made on the way is 0700. One that is there already is left as it is.
+// A folder that is there already is left as it is.
 TEST_F(SettingsFolderTest, FoldersMadeOnTheWayAre0700WhateverTheUmask) {
   for (const mode_t mask : {0277, 0022, 0}) {
     const fs::path top = root_ / ("mask" + std::to_string(mask));
@@ -73,8 +72,7 @@ TEST_F(SettingsFolderTest, FoldersMadeOnTheWayAre0700WhateverTheUmask) {
   EXPECT_EQ(Mode(root_), 0751u);
 }
 
-// Another user could plant a settings file in a folder they can write, or in one of theirs:
-// such folders are never used (nor changed), and without a private one nothing is saved.
+// Another user could plant a settings file in a folder they can write, or in one of theirs.
 TEST_F(SettingsFolderTest, FoldersOthersCanWriteAreNeverUsed) {
   fs::create_directory(shared_);
   ASSERT_EQ(chmod(shared_.c_str(), 01777), 0);

@@ -44,8 +44,7 @@ class CasterUplinkTest : public ::testing::Test {
 };
 
 // More than the caster's small window takes, far less than this side's kernel accepts: every
-// send succeeds, so only the acknowledgements tell. While the caster reads a little each second
-// (less than it is sent, so bytes always wait) it is never stalled; 20 s after it stops, it is.
+// send succeeds, so only the acknowledgements tell. The caster reads less than it is sent.
 TEST_F(CasterUplinkTest, OnlyACasterThatAcknowledgesNothingForTwentySecondsIsStalled) {
   const int connection = caster.Connection();
   uplink.Send(std::string(32 * 1024, 'x'));
@@ -70,8 +69,7 @@ TEST_F(CasterUplinkTest, OnlyACasterThatAcknowledgesNothingForTwentySecondsIsSta
   EXPECT_EQ(uplink.Flush(now + kCasterStallLimitMs), ETIMEDOUT);
 }
 
-// A caster that reads nothing while a receiver pours out 1 MB: the oldest goes, and what waits
-// for the caster (queue and kernel together) stays near 64 kB.
+// A caster that reads nothing while a receiver pours out 1 MB.
 constexpr std::string_view kLine =
     "$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00,13,06,292,00*74\r\n";
 
@@ -89,8 +87,7 @@ TEST_F(CasterUplinkTest, NoMoreThanAbout64KilobytesEverWait) {
   EXPECT_LE(UnacknowledgedBytes(client), static_cast<std::size_t>(2 * kCasterSendBufferBytes));
 }
 
-// An NTRIP 2 upload is a chunked body: when old bytes are dropped for a caster that fell
-// behind, whole frames still arrive, and the body decodes to whole lines.
+// An NTRIP 2 upload is a chunked body: dropped bytes must leave whole chunks and lines.
 class ChunkedUplinkTest : public CasterUplinkTest {
   bool chunked() const override { return true; }
 };

@@ -1,5 +1,4 @@
-// The counters of a session that runs for months: totals past 2^32 bytes, and a calendar clock
-// set back. The front ends' tests show both formats of the connect time.
+// The front ends' tests show both formats of the connect time.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -16,7 +15,7 @@ TEST(AddToTotal, CountsPast32BitsAndStopsAtTheLargestCountRatherThanTurnNegative
     std::int64_t total, bytes, expected;
   } cases[] = {
       {0, 1024, 1024},
-      {INT32_MAX, 1, std::int64_t{1} << 31},  // where a 32-bit total turned negative
+      {INT32_MAX, 1, std::int64_t{1} << 31},               // where a 32-bit total turned negative
       {UINT32_MAX, 1024, (std::int64_t{1} << 32) + 1023},  // where it wrapped to a small count
       {kMost - 1, 1024, kMost},
       {kMost, 0, kMost},
