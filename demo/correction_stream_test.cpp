@@ -15,7 +15,6 @@
 namespace quillon {
 namespace {
 
-// The demo stream names one station, at its place, in every message that carries an ID.
 TEST(CorrectionStream, EveryFrameChecksAndNamesTheOneStationAtItsPlace) {
   struct StationIds final : RtcmFrameSink {
     void OnFrame(std::string_view payload) override {

@@ -162,7 +162,6 @@ TEST(ConnectToCaster, TriesEveryAddressInTurnWithinOneLimitUntilAStop) {
   }
 }
 
-// A caster on IPv6 only: by its address, in brackets or not, and by a name with only that one.
 TEST(ConnectToCaster, ReachesACasterOverIPv6) {
   Listener caster("::1", 0);
   if (caster.port == 0) GTEST_SKIP() << "no IPv6 loopback on this machine";

@@ -57,7 +57,6 @@ TEST(ChunkedBody, DecodesKnownBodiesWhereverTheReadsAreCut) {
   }
 }
 
-// Each fault ends the decoding with its sentence; the payload before it has come out.
 TEST(ChunkedBody, RefusesEachMalformationWithItsReason) {
   const std::string size = "The caster sent a malformed chunk size: ";
   const std::string longLine = "1;" + std::string(kMaxChunkLineBytes, 'x');

@@ -13,7 +13,6 @@ namespace {
 using namespace std::string_literals;
 using testframes::Bytes;
 
-// Each case cut into two reads at every byte boundary, and fed a byte at a time.
 TEST(ReplyHeaderFilter, TheReceiverGetsExactlyThePayloadWhereverTheReadsAreCut) {
   const std::string rtcm3 = Bytes(testframes::kGeonet1005) + Bytes(testframes::kGeonet1033) +
                             Bytes(testframes::kGeonet1008);
@@ -59,7 +58,6 @@ TEST(ReplyHeaderFilter, TheReceiverGetsExactlyThePayloadWhereverTheReadsAreCut) 
   }
 }
 
-// A hostile caster cannot make it hold more than the limit, in one line or in many.
 TEST(ReplyHeaderFilter, NoMoreThanTheLimitIsEverHeldBack) {
   const std::string line = "X: " + std::string(kMaxHeaderSectionSize, 'a');
   ReplyHeaderFilter filter;

@@ -25,7 +25,6 @@ TEST(DescribeRefusedReply, QuotesTheFirstLineCutAndSafeAndReadsOnlyAnHttp1Status
   for (const auto& c : cases) EXPECT_EQ(DescribeRefusedReply(c.reply), c.said) << c.reply;
 }
 
-// A caster's header is hostile: only a whole number that fits is a length.
 TEST(ContentLength, ReadsOnlyAWholeNumberThatFits) {
   const struct {
     std::string headers;

@@ -122,7 +122,6 @@ TEST(ReadSourceTable, JudgesHowTheAnswerEnds) {
   }
 }
 
-// A caster that never stops sending is cut off at the limit, after its last whole line.
 TEST(ReadSourceTable, AStoreOverItsLimitEndsTheRead) {
   Attempt attempt;
   const std::string table =

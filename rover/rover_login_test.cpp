@@ -158,7 +158,6 @@ TEST_F(RoverLoginTest, CorrectionsThatComeWithTheReplyReachTheReceiverOnceAndInO
   }
 }
 
-// The override dialog saves while the worker changes the record: no torn file, no lost change.
 TEST_F(RoverLoginTest, SavesFromTheFrontEndDuringTheLoginNeitherRaceNorLoseAChange) {
   const auto file = folder.Path() / kRoverSettingsFileName;
   std::atomic<bool> loggedIn{false};
