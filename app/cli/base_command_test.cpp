@@ -113,8 +113,7 @@ TEST_F(BaseCommandTest, ARefusingCasterIsTriedFifteenTimesThenTheFinalMessageExi
             "Error: Could not re-connect to NTRIP Caster.\n\nElapsed Time: 00:00:00\n"
             "Reason: Authentication credentials were rejected or ignored.\n" +
                 said + "\n");
-  // A line per attempt as the log samples it: connecting, the caster's reply, the countdown. The
-  // log samples the worker's virtual countdowns in real time, so which lines it catches varies.
+  // The log samples the worker's virtual countdowns in real time: which lines it catches varies.
   const std::regex stateLine(
       R"(Connecting to the caster\.|Attempt \d+/15: connecting to the caster\.|)"
       R"((Retry attempt \d+/15 in \d+ seconds\. )?Authentication credentials were rejected or ignored\.)");

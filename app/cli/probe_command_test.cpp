@@ -26,9 +26,8 @@ struct ProbeRun {
   std::string err;
 };
 
-// `quillon probe --user demo <options>` against `caster` ("@" among the options: its mount
-// point) with QUILLON_PASSWORD "demo"; with `stopAt`, the stop descriptor becomes readable after
-// that many virtual ms.
+// `quillon probe --user demo <options>` ("@": `caster`'s mount point) with QUILLON_PASSWORD
+// "demo"; with `stopAt`, asked to stop after that many virtual ms.
 ProbeRun Probe(DemoCaster& caster, const Arguments& options, std::uint64_t stopAt = 0) {
   Arguments args = {"--user", "demo"};  // before the target, which may follow options
   for (const std::string& option : options) {

@@ -86,9 +86,8 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   EXPECT_EQ(lines[5], said);
   EXPECT_EQ(lines[65], Countdown(2, 1));
   EXPECT_EQ(lines.back(), "00:02:29 100 B/s 14900 bytes");
-  // Ready once, each new status, the watchdog every 15 s (half its interval), and the stop. The
-  // four seconds after the first report have nothing new to say. `systemctl status` shows one
-  // line: a retry says there what happened too.
+  // Ready once, each new status, the watchdog every 15 s (half its interval), and the stop.
+  // `systemctl status` shows one line: a retry says there what happened too.
   ASSERT_EQ(service.sent.size(), 1u + 60u + 1u + 150u + 1u);
   EXPECT_EQ(service.sent[0], "READY=1\nSTATUS=Connecting to the caster.\nWATCHDOG=1");
   EXPECT_EQ(service.sent[1], "STATUS=" + Countdown(2, 60) + " " + said);  // at 5 s

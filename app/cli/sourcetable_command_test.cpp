@@ -123,8 +123,7 @@ TEST(SourceTableCommand, NearSortsByDistanceLimitKeepsTheFirstAndJsonNamesEveryF
   EXPECT_TRUE(sink.Boxes().empty());
 }
 
-// What arrived is listed, one line says how the table ended with how many streams came, and it
-// is read once.
+// What arrived is listed, one box says how many streams came, and the table is read once.
 TEST(SourceTableCommand, ATableThatEndsBadlyIsListedAsFarAsItCameWithOneLine) {
   DemoCaster caster(WithTable(MakeSourceTable({"ALPHA", "BRAVO"}) + "STR;CHARL"));
   caster.Script(CasterBehaviour::kTableCut);
@@ -165,7 +164,9 @@ TEST(SourceTableCommand, ALoginGoesOutAsBasicAuthorizationOnceItIsChecked) {
       {{}, "demo", 1, needsLogin},
       {{"--user", "demo", "--password-file", wrong}, std::nullopt, 1, refused},
       {{"--user", Repeated("é", kMaxCredentialBytes / 2) + "u"},
-       std::string(kMaxCredentialBytes, 'p'), 1, refused},
+       std::string(kMaxCredentialBytes, 'p'),
+       1,
+       refused},
       {{"--user", Repeated("é", kMaxCredentialBytes / 2 + 1)}, "demo", 2, ""},
       {{"--user", "u", "--password-file", longLine}, std::nullopt, 2, ""},
       {{"--password-file", longLine}, "demo", 2, ""},

@@ -71,7 +71,6 @@ class MainFrameTest : public ::testing::Test {
 };
 
 // F1 and the Help command show only the Help box; the menu opens the page and the About box.
-// The splash, the About box and the main window are saved for a reviewer (ctest -L screenshots).
 TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheMainWindowsHelpMenuWorks) {
   CZEPQuillonApp app(Environment());
   ASSERT_TRUE(app.InitInstance());

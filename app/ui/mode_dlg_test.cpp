@@ -67,10 +67,9 @@ TYPED_TEST(ModeDlgTest, AFirstStartShowsTheStartUpTextsAndTheIdleView) {
   EXPECT_EQ(this->status.owner.load(), &this->boxes);
 }
 
-// Picking the third stored caster shows its entry whole, however long; Connect saves the pick,
-// with the user name the Base has no control for and 0 for the Rover's flag, before it refuses
-// a missing COM port. A text longer in bytes than its field takes (128 two-byte letters, which
-// the edit's limit in units lets through) is refused, nothing saved.
+// The third stored caster's long entry shows whole; Connect saves it (with the user name the Base
+// has no control for) before it refuses a missing COM port. 128 two-byte letters pass the edit's
+// limit in units but not the field's in bytes: refused, nothing saved.
 TYPED_TEST(ModeDlgTest, StoredCastersFillTheListsAndConnectSavesThePickedOneWhole) {
   const std::u16string user = u"jane.surveyor@example.com";
   const std::u16string password = u"tok_9f3c1e7a5b2d4086a1c3e5f7092b4d6f81a3";
@@ -116,7 +115,7 @@ TYPED_TEST(ModeDlgTest, StoredCastersFillTheListsAndConnectSavesThePickedOneWhol
     dialog.SetItemText(kIdPassword, Q(std::u16string(128, u'\u00E4')));
     Click(dialog, kIdConnect);
     EXPECT_EQ(this->template Saved<typename TypeParam::Settings>().selectedHost, 0);  // not saved
-    dialog.SetItemText(kIdPassword, Q(std::u16string(127, u'\u00E4')));  // 254 bytes
+    dialog.SetItemText(kIdPassword, Q(std::u16string(127, u'\u00E4')));               // 254 bytes
     Click(dialog, kIdConnect);
   });
   const auto shown = this->boxes.Boxes();
@@ -134,9 +133,9 @@ TYPED_TEST(ModeDlgTest, StoredCastersFillTheListsAndConnectSavesThePickedOneWhol
   EXPECT_EQ(saved.noAuthentication, 0);
 }
 
-// A device the discovered list lacks (typed by hand, saved by the command line) comes back in
-// the box and is saved as it is; a stored name wins over a position that now holds another port;
-// only a record without a name selects by position.
+// A device the list lacks (typed, or saved by the command line) comes back as it is; a stored
+// name wins over a position that now holds another port; only a record without a name selects
+// by position.
 TYPED_TEST(ModeDlgTest, TheStoredDeviceComesBackWhenTheListLacksItOrHasMovedIt) {
   this->devices.AddSerialPort(u"/dev/ttyACM3");  // beside the receiver's pty
   const std::u16string receiver =
@@ -198,28 +197,26 @@ TYPED_TEST(ModeDlgTest, ARefusedFileAndAFailedSaveAreEachShownOnce) {
   EXPECT_EQ(shown[3].text, u"There is no COM port selected?");
 }
 
-// Each check's own messages are tested with the check; a missing COM port is refused in the
-// tests above. The Bluetooth device choice's Cancel says nothing.
+// The checks' own messages are tested with the checks; the Bluetooth choice's Cancel says nothing.
 TYPED_TEST(ModeDlgTest, ConnectRefusalsShowTheirMessageAfterTheSettingsWereSaved) {
   struct Case {
-    QString address, port, comPort;
+    QString address, comPort;
     bool radioOn;
     std::u16string message;  // empty: no box
   };
   const Case cases[] = {
-      {"", "2101", "/dev/ttyUSB0", true, u"Address is empty."},
-      {"caster", "2101", "BLUETOOTH", false,
+      {"", "/dev/ttyUSB0", true, u"Address is empty."},
+      {"caster", "BLUETOOTH", false,
        u"The bluetooth radio appears to be in the off state. Please turn on and try again."},
-      {"caster", "2101", "BLUETOOTH", true, u""},
+      {"caster", "BLUETOOTH", true, u""},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.comPort.toStdString() + " " + c.port.toStdString());
+    SCOPED_TRACE(c.comPort.toStdString() + " " + std::to_string(c.radioOn));
     this->bluetooth.SetRadioOn(c.radioOn);
     const std::size_t before = this->boxes.Boxes().size();
     typename TypeParam::Dlg dialog(this->services, this->status);
     this->Run(dialog, [&] {
       dialog.SetItemText(kIdAddressList, c.address);
-      dialog.SetItemText(kIdPort, c.port);
       dialog.SetItemText(kIdComPortList, c.comPort);
       WhenIdle([] {
         if (auto* choice = VisibleDialog<CBluetoothDlg>()) Click(*choice, kIdCancel);
@@ -241,8 +238,8 @@ TYPED_TEST(ModeDlgTest, ConnectRefusalsShowTheirMessageAfterTheSettingsWereSaved
   EXPECT_EQ(this->caster.ConnectionCount(), 0u);
 }
 
-// Months into a session: the byte count past 32 bits in full, the connect time on the handheld's
-// clock face, and a rate past the bar's range (and past an int) held at the bar's end.
+// Months in: the byte count past 32 bits whole, the connect time on its clock face, and a rate
+// past the bar's range (and past an int) held at the bar's end.
 TYPED_TEST(ModeDlgTest, CountersPast32BitsShowWholeAndTheConnectTimeKeepsItsClockFace) {
   typename TypeParam::Dlg dialog(this->services, this->status);
   this->Run(dialog, [&] {

@@ -19,10 +19,10 @@ namespace {
 
 using namespace quillon::ui::testing;
 
-// Presses G with `modifier` in `d` and runs `inOverride` in the override dialog it opens.
-void OpenOverride(CZEPInterlinkDlg& d, Qt::KeyboardModifier modifier,
+// Presses G with `modifier` in `control` and runs `inOverride` in the override dialog it opens.
+void OpenOverride(QWidget* control, Qt::KeyboardModifier modifier,
                   const std::function<void(CGgaOverrideDlg&)>& inOverride) {
-  QTest::keyClick(d.Item(kIdConnect), Qt::Key_G, modifier);
+  QTest::keyClick(control, Qt::Key_G, modifier);
   WhenIdle([&] {
     auto* override = VisibleDialog<CGgaOverrideDlg>();
     ASSERT_NE(override, nullptr);
@@ -111,14 +111,14 @@ TEST_F(RoverDlgTest, TheOverrideWorksIdleAndRunningAndClosingTheMainWindowAsksNo
   CMainFrame& frame = *app->MainFrame();
   bool closedWhileRunning = true, closedAtTheEnd = false;
   RunFromChooser<CZEPInterlinkDlg>(frame.View()->RoverButton(), [&](CZEPInterlinkDlg& dialog) {
-    OpenOverride(dialog, Qt::AltModifier, [&](CGgaOverrideDlg& override) {
+    OpenOverride(dialog.Item(kIdConnect), Qt::AltModifier, [&](CGgaOverrideDlg& override) {
       EXPECT_EQ(override.ItemText(kIdLatitude), "0.000000");
       EXPECT_FALSE(override.Item(kIdLatitude)->isEnabled());
       SaveScreenshot(override, QStringLiteral("gga_override"));
     });
     QTest::keyClick(dialog.Item(kIdConnect), Qt::Key_H, Qt::ControlModifier);
     EnterCaster(dialog, true);
-    OpenOverride(dialog, Qt::ControlModifier, [](CGgaOverrideDlg& override) {
+    OpenOverride(dialog.Item(kIdConnect), Qt::ControlModifier, [](CGgaOverrideDlg& override) {
       Click(override, kIdEnableOverride);
       EXPECT_TRUE(override.Item(kIdLongitude)->isEnabled());
       override.SetItemText(kIdLatitude, QStringLiteral("abc"));
@@ -147,8 +147,8 @@ TEST_F(RoverDlgTest, TheOverrideWorksIdleAndRunningAndClosingTheMainWindowAsksNo
   EXPECT_EQ(saved.overrideEnabled.load(), 1);
 }
 
-// The keys reach the dialog only through a control of its own that has the keyboard: after the
-// override it is back where it was, or on Connect when that control can no longer take it.
+// The keys reach the dialog only through its control that has the keyboard: after the override
+// that is the one before, or Connect when that one can no longer take it.
 TEST_F(RoverDlgTest, AfterTheOverrideTheKeyboardIsBackSoItsKeysWorkAgainAtOnce) {
   const auto app = StartProgram();
   RunFromChooser<CZEPInterlinkDlg>(app->MainFrame()->View()->RoverButton(), [&](auto& dialog) {
@@ -169,16 +169,9 @@ TEST_F(RoverDlgTest, AfterTheOverrideTheKeyboardIsBackSoItsKeysWorkAgainAtOnce) 
       for (int press = 0; press < 2; ++press) {
         QWidget* focused = QApplication::focusWidget();
         ASSERT_NE(focused, nullptr);
-        QTest::keyClick(focused, Qt::Key_G, c.modifier);
-        bool opened = false;
-        WhenIdle([&] {
-          auto* override = VisibleDialog<CGgaOverrideDlg>();
-          opened = override != nullptr;
+        OpenOverride(focused, c.modifier, [&](CGgaOverrideDlg&) {
           if (c.disabledMeanwhile) dialog.EnableItem(c.had, false);
-          if (opened) Click(*override, kIdCancel);
         });
-        QApplication::processEvents();
-        EXPECT_TRUE(opened) << press;
         EXPECT_EQ(QApplication::focusWidget(), dialog.Item(c.gets)) << press;
       }
       dialog.EnableItem(c.had, true);
@@ -188,11 +181,11 @@ TEST_F(RoverDlgTest, AfterTheOverrideTheKeyboardIsBackSoItsKeysWorkAgainAtOnce) 
 
 TEST_F(RoverDlgTest, ASessionCountsTheBytesDisconnectEndsItAndRoverAgainShowsItsCaster) {
   const auto app = StartProgram();
-  std::vector<QStringList> shown;
+  QStringList shown;  // the first start's texts are ModeDlgTest's
   for (const bool first : {true, false}) {
     RunFromChooser<CZEPInterlinkDlg>(app->MainFrame()->View()->RoverButton(), [&](auto& dialog) {
-      shown.push_back({dialog.ItemText(kIdAddressList), dialog.ItemText(kIdPort),
-                       dialog.ItemText(kIdUserName), dialog.ItemText(kIdMountPointList)});
+      shown = {dialog.ItemText(kIdAddressList), dialog.ItemText(kIdPort),
+               dialog.ItemText(kIdUserName), dialog.ItemText(kIdMountPointList)};
       if (first) {
         const auto beforeConnect = clock.Elapsed();
         EnterCaster(dialog, true);
@@ -216,9 +209,7 @@ TEST_F(RoverDlgTest, ASessionCountsTheBytesDisconnectEndsItAndRoverAgainShowsIts
       dialog.TitleOkButton()->click();
     });
   }
-  ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0], (QStringList{"0.0.0.0", "2101", "", ""}));
-  EXPECT_EQ(shown[1], (QStringList{"127.0.0.1", QString::number(caster.Port()), "demo", "DEMO"}));
+  EXPECT_EQ(shown, (QStringList{"127.0.0.1", QString::number(caster.Port()), "demo", "DEMO"}));
   EXPECT_EQ(Saved<RoverSettings>().hostCount, 1);  // remembered by the worker after the login
   EXPECT_TRUE(boxes.Boxes().empty());
 }

@@ -1,6 +1,5 @@
 // A mode dialog against the in-process caster, a simulated receiver on a pty and the in-memory
-// Bluetooth library, on a virtual clock that a test can hook; the test delivers the timer's
-// ticks.
+// Bluetooth library, on a hookable virtual clock; the test delivers the timer's ticks.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -35,10 +34,8 @@ class ModeDlgFixture : public ::testing::Test {
  protected:
   static constexpr std::chrono::seconds kRealLimit{20};
 
-  // Readable-waits look long enough in real time for the caster's answers to arrive, and a
-  // session's silent passes take real time: however slow the machine, a test never makes up
-  // the silence that ends a session. Bluetooth is not usable, and the receiver is the one
-  // serial port.
+  // Readable-waits look 500 real ms: the caster's answers arrive, and a slow machine never makes
+  // up the silence that ends a session. No Bluetooth; the receiver is the one serial port.
   ModeDlgFixture() : clock(500) {
     bluetooth.SetUsable(false);
     devices.AddSerialPort(QString::fromStdString(receiver.DevicePath()).toStdU16String());
@@ -65,8 +62,7 @@ class ModeDlgFixture : public ::testing::Test {
     return app;
   }
 
-  // Presses the chooser's `button` and runs `act` in the mode dialog it opens, with the real
-  // timer stopped.
+  // Presses the chooser's `button` and runs `act` in the mode dialog it opens, timer stopped.
   template <class Dlg>
   static void RunFromChooser(QAbstractButton* button, std::function<void(Dlg&)> act) {
     WhenIdle([act = std::move(act)] {
@@ -79,8 +75,7 @@ class ModeDlgFixture : public ::testing::Test {
     button->click();
   }
 
-  // The caster, its mount point and the demo credentials (a user name where the dialog has
-  // one) in the controls.
+  // The caster, its mount point and the demo credentials in the controls the dialog has.
   void EnterCaster(Dialog& d) {
     d.SetItemText(kIdAddressList, QStringLiteral("127.0.0.1"));
     d.SetItemText(kIdPort, QString::number(caster.Port()));
@@ -91,30 +86,24 @@ class ModeDlgFixture : public ::testing::Test {
   }
 
   // Idle: the settings and the COM port list; running: the counters, or with `workerText` the
-  // worker's text in their place, and the settings disabled. Controls a dialog lacks are
-  // skipped.
+  // worker's text in their place, and the settings disabled. Controls a dialog lacks are skipped.
   static void ExpectView(const Dialog& d, bool running, bool workerText = false) {
     EXPECT_EQ(d.ItemText(kIdConnect), running ? "Disconnect" : "Connect");
     EXPECT_TRUE(d.Item(kIdConnect)->isEnabled());
-    const auto shown = [&d](std::initializer_list<int> ids, bool expected) {
+    enum Look { kShown, kEnabled };
+    const auto expect = [&d](Look look, std::initializer_list<int> ids, bool expected) {
       for (const int id : ids) {
-        if (const QWidget* control = d.Item(id)) {
-          EXPECT_EQ(control->isVisibleTo(&d), expected) << id;
+        if (const QWidget* c = d.Item(id)) {
+          EXPECT_EQ(look == kShown ? c->isVisibleTo(&d) : c->isEnabled(), expected) << id;
         }
       }
     };
-    const auto enabled = [&d](std::initializer_list<int> ids, bool expected) {
-      for (const int id : ids) {
-        if (const QWidget* control = d.Item(id)) {
-          EXPECT_EQ(control->isEnabled(), expected) << id;
-        }
-      }
-    };
-    shown({kIdComPortList, kIdComPortLabel, kIdNoAuthentication}, !running);
-    shown({kIdConnectTime, kIdProgress, kIdBytesLabel, kIdByteCount}, running && !workerText);
-    shown({kIdStatusText}, workerText);
-    shown({kIdBaudList}, false);
-    enabled({kIdUserName, kIdPassword, kIdAddressList, kIdPort, kIdSource}, !running);
+    expect(kShown, {kIdComPortList, kIdComPortLabel, kIdNoAuthentication}, !running);
+    expect(kShown, {kIdConnectTime, kIdProgress, kIdBytesLabel, kIdByteCount},
+           running && !workerText);
+    expect(kShown, {kIdStatusText}, workerText);
+    expect(kShown, {kIdBaudList}, false);
+    expect(kEnabled, {kIdUserName, kIdPassword, kIdAddressList, kIdPort, kIdSource}, !running);
   }
 
   // The mode's settings file as it is now.
