@@ -15,6 +15,7 @@
 #include "demo/demo_caster.h"
 #include "ntrip/ntrip_source_table.h"
 #include "ntrip/requests.h"
+#include "ntrip/source_table_test_names.h"
 #include "ntrip/source_table_text.h"
 #include "testing/hooked_clock.h"
 #include "testing/recording_message_sink.h"
@@ -27,19 +28,11 @@ namespace {
 
 using namespace std::string_literals;
 using testing::HookedClock;
+using testing::Names;
 using testing::RecordingMessageSink;
 
 const std::vector<std::string> kNames = {"ALPHA", "BRAVO", "CHARLIE"};
 const std::vector<std::string> kFirstTwo = {"ALPHA", "BRAVO"};
-
-std::vector<std::string> Names(const CNtripSourceTable& table) {
-  std::vector<std::string> names;
-  for (int i = 0; i < table.GetCount(); ++i) {
-    MountPointSlot slot;
-    names.emplace_back(table.GetMountPoint(i, &slot)->data());
-  }
-  return names;
-}
 
 DemoCasterConfig Serving(std::string table, bool chunked = false, bool needsLogin = false) {
   DemoCasterConfig config;

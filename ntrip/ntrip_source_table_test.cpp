@@ -5,19 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "ntrip/source_table_test_names.h"
 #include "ntrip/source_table_text.h"
 
 namespace quillon {
 namespace {
 
-std::vector<std::string> Names(const CNtripSourceTable& table) {
-  std::vector<std::string> names;
-  for (int i = 0; i < table.GetCount(); ++i) {
-    MountPointSlot slot;
-    names.emplace_back(table.GetMountPoint(i, &slot)->data());
-  }
-  return names;
-}
+using testing::Names;
 
 TEST(ParseSourceTable, TakesTheFirstFieldOfEverySTRInReplyOrder) {
   const std::string longest(kMaxMountPointBytes, 'N');
