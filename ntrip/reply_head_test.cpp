@@ -41,6 +41,9 @@ TEST(ParseReplyHead, ReadsStatusCodingLengthAndTypeOnceTheEmptyLineHasCome) {
        Framing::kUntilClose},
       {"HTTP/1.1 200 OK\r\nContent-Length: 12abc\r\n\n", 200, false, "", std::nullopt, "", 41,
        Framing::kUntilClose},
+      // Folded lines are read as the value they continue.
+      {"HTTP/1.1 200 OK\r\nTransfer-Encoding:\r\n chunked\r\nContent-Type:\r\n\tgnss/data\r\n\r\n",
+       200, true, "", std::nullopt, "gnss/data", 76, Framing::kChunked},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reply);

@@ -33,6 +33,7 @@ TEST(ReplyHeaderFilter, TheReceiverGetsExactlyThePayloadWhereverTheReadsAreCut) 
       {headers + "\r\n" + rtcm2, rtcm2, false},
       {"Server: x\nX-Info:\t\xC3\xA9t\xC3\xA9\n\n" + nmea, nmea, false},  // LF alone, 8-bit text
       {"Ntrip-Version: Ntrip/1.0\r\n" + rtcm3, rtcm3, false},             // no empty line
+      {"Server: x\r\n y\r\n\t z\r\n\r\n" + nmea, nmea, false},                // folded lines
       {headers + "\r\n", "", false},
       {"\r\nServer: x\r\n", "Server: x\r\n", false},  // behind the empty line: the stream
       {"Server\r\n" + rtcm3, "Server\r\n" + rtcm3, false},
