@@ -5,7 +5,6 @@
 
 #include "demo/correction_stream.h"
 #include "rover/rover_session_fixture.h"
-#include "testing/manual_caster.h"
 #include "testing/test_certificates.h"
 #include "testing/tls_test_peer.h"
 
@@ -56,25 +55,6 @@ TEST_F(RoverProtocolTest, OverNtrip2AndTlsThePayloadAloneReachesTheReceiverAndEv
     EXPECT_TRUE(boxes.Boxes().empty());
     NextAttempt();  // before this receiver goes
   }
-}
-
-// The garbage comes after a sound chunk has been relayed: the relay loop, not the login's check
-// of the first bytes, finds it.
-TEST_F(RoverProtocolTest, AChunkSizeOfGarbageEndsTheSessionWithItsReason) {
-  ManualCaster manual("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", false);
-  settings.port = manual.Port();
-  settings.protocol.version = NtripVersion::k2;
-  clock.beforeWait = [&](int) { manual.Answer(); };
-  Start();
-  ASSERT_TRUE(LoggedIn());
-  ASSERT_TRUE(manual.SendToClient("5\r\nhello\r\n"));
-  ASSERT_TRUE(receiver.WaitForReceived(5, kRealLimit));
-  ASSERT_TRUE(manual.SendToClient("zz\r\n"));
-  ASSERT_TRUE(WorkerEnds());
-  const auto boxes = sink.Boxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_TRUE(boxes[0].detail.starts_with(u"The caster sent a malformed chunk size: \"zz\""));
-  EXPECT_EQ(receiver.Received(), "hello");
 }
 
 }  // namespace
