@@ -39,6 +39,7 @@ TEST(ChunkedBody, DecodesKnownBodiesWhereverTheReadsAreCut) {
        wikipedia},
       {"0\r\n\r\n", ""},
       {"00001\r\n\0\r\n0\r\n\r\n"s, "\0"s},
+      {"0000000A\r\n0123456789\r\n0\r\n\r\n", "0123456789"},  // the most digits
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.body);
