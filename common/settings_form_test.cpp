@@ -48,7 +48,6 @@ TEST(ConnectChecksTest, RefusesTheFirstSettingThatNoConnectionOrLoginCouldCarry)
       {.port = 65536, .connect = kStrPortInvalid, .sourceTable = kStrPortInvalid},
       {.port = -1, .connect = kStrPortInvalid, .sourceTable = kStrPortInvalid},
       {.comPort = u"", .port = 65535, .connect = kStrNoComPort},
-      {.mode = kBase},
       {.mountPoint = u"M HTTP/1.1", .connect = kStrMountPointBlank},
       {.mode = kBase, .mountPoint = u"M\t", .connect = kStrMountPointBlank},
       {.version = k2, .mountPoint = u"M N"},
@@ -57,7 +56,6 @@ TEST(ConnectChecksTest, RefusesTheFirstSettingThatNoConnectionOrLoginCouldCarry)
       {.password = u"p w:\u00e9"},
       {.mode = kBase, .version = k2, .password = u"p w"},
       {.user = u"u:colon", .connect = kStrUserNameColon},
-      {.version = k2, .user = u":", .connect = kStrUserNameColon},
       {.mode = kBase, .version = k2, .user = u"u:colon", .connect = kStrUserNameColon},
       {.mode = kBase, .user = u"u:colon"},  // a version 1 SOURCE sends no user name
   };
