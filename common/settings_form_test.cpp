@@ -26,26 +26,52 @@ TEST(SettingsFormTest, ThePortTextIsReadAsTheCLibraryReadsADecimalNumber) {
   }
 }
 
-TEST(ConnectChecksTest, TheFirstProblemIsReportedAndPortsOutsideTheTcpRangeAreInvalid) {
+// Ports outside TCP's range would be cut to another; what a login sends of the texts must keep
+// its fields: a version 1 request line splits at blanks, a Basic user name ends at a colon.
+TEST(ConnectChecksTest, RefusesTheFirstSettingThatNoConnectionOrLoginCouldCarry) {
+  using enum ConnectingMode;
+  using enum NtripVersion;
   const struct {
-    std::u16string address, comPort;
-    std::int32_t port;
-    std::uint32_t connect, sourceTable;
+    std::u16string address = u"h", comPort = u"COM1";
+    std::int32_t port = 1;
+    ConnectingMode mode = kRover;
+    NtripVersion version = k1;
+    std::int32_t noAuthentication = 0;
+    std::u16string user = u"u", password = u"p", mountPoint = u"M";
+    std::uint32_t connect = 0, sourceTable = 0;
   } cases[] = {
-      {u"", u"", 0, kStrAddressEmpty, kStrAddressEmpty},
-      {u"h", u"", 0, kStrNoComPort, kStrPortInvalid},
-      {u"h", u"COM1", 65536, kStrPortInvalid, kStrPortInvalid},  // would reach port 0
-      {u"h", u"COM1", -1, kStrPortInvalid, kStrPortInvalid},
-      {u"h", u"", 65535, kStrNoComPort, 0},
-      {u"h", u"COM1", 1, 0, 0},
+      {.address = u"",
+       .comPort = u"",
+       .connect = kStrAddressEmpty,
+       .sourceTable = kStrAddressEmpty},
+      {.comPort = u"", .port = 0, .connect = kStrNoComPort, .sourceTable = kStrPortInvalid},
+      {.port = 65536, .connect = kStrPortInvalid, .sourceTable = kStrPortInvalid},
+      {.port = -1, .connect = kStrPortInvalid, .sourceTable = kStrPortInvalid},
+      {.comPort = u"", .port = 65535, .connect = kStrNoComPort},
+      {.mountPoint = u"M HTTP/1.1", .connect = kStrMountPointBlank},
+      {.mode = kBase, .mountPoint = u"M\t", .connect = kStrMountPointBlank},
+      {.version = k2, .mountPoint = u"M N"},
+      {.noAuthentication = 1, .user = u"u:x", .mountPoint = u"M N"},  // nothing is sent
+      {.mode = kBase, .password = u"p w", .connect = kStrSourcePasswordBlank},
+      {.password = u"p w:\u00e9"},
+      {.mode = kBase, .version = k2, .password = u"p w"},
+      {.user = u"u:colon", .connect = kStrUserNameColon},
+      {.mode = kBase, .version = k2, .user = u"u:colon", .connect = kStrUserNameColon},
+      {.mode = kBase, .user = u"u:colon"},  // a version 1 SOURCE sends no user name
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(&c - cases);
     SettingsRecord record;
     SetFieldText(record.address, c.address);
     SetFieldText(record.comPortName, c.comPort);
     record.port = c.port;
-    EXPECT_EQ(FirstConnectProblem(record), c.connect) << c.port;
-    EXPECT_EQ(FirstSourceTableProblem(record), c.sourceTable) << c.port;
+    record.protocol.version = c.version;
+    record.noAuthentication = c.noAuthentication;
+    SetFieldText(record.userName, c.user);
+    SetFieldText(record.password, c.password);
+    SetFieldText(record.mountPoint, c.mountPoint);
+    EXPECT_EQ(FirstConnectProblem(record, c.mode), c.connect);
+    EXPECT_EQ(FirstSourceTableProblem(record), c.sourceTable);
   }
 }
 

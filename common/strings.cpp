@@ -9,7 +9,7 @@
 namespace quillon {
 namespace {
 
-constexpr std::array<std::pair<std::uint32_t, std::u16string_view>, 21> kTable{{
+constexpr std::array<std::pair<std::uint32_t, std::u16string_view>, 24> kTable{{
     {kStrSocketStartupFailed, u"Windows sockets initialization failed."},
     {kStrDocumentTemplate,
      u"ZEPQuillon\n\nZEPQuillon\n\n\nZEPQuillon.Document\nZEPQuillon Document"},
@@ -41,6 +41,17 @@ constexpr std::array<std::pair<std::uint32_t, std::u16string_view>, 21> kTable{{
     {kStrBluetoothRadioOff,
      u"The bluetooth radio appears to be in the off state. Please turn on and try again."},
     {kStrBuildText, u"Build Number: %d\r\nBuild Date: %s"},
+    {kStrMountPointBlank,
+     u"The mount point may not hold a blank or a control character with NTRIP version 1: it "
+     u"goes into the request line as it is, where a blank would split it. NTRIP version 2 "
+     u"encodes it."},
+    {kStrSourcePasswordBlank,
+     u"The password may not hold a blank or a control character with NTRIP version 1: the Base "
+     u"sends it as it is in its SOURCE request line, where a blank would split it. NTRIP "
+     u"version 2 sends it encoded."},
+    {kStrUserNameColon,
+     u"The user name may not hold a colon: the login sends the user name and the password "
+     u"joined by a colon, so the caster would take the user name to end there."},
 }};
 
 }  // namespace

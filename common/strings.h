@@ -29,6 +29,9 @@ enum StringId : std::uint32_t {
   kStrComPortIoError = 61228,
   kStrBluetoothRadioOff = 61229,
   kStrBuildText = 61230,                // About box: build number %d, build date %s
+  kStrMountPointBlank = 61231,
+  kStrSourcePasswordBlank = 61232,
+  kStrUserNameColon = 61233,
 };
 
 // Units of the loader's destination, terminator included.

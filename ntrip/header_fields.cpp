@@ -16,18 +16,29 @@ std::string_view TrimBlanks(std::string_view text) {
   return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
 }
 
-std::optional<std::string_view> HeaderValue(std::string_view headers, std::string_view name) {
+std::optional<std::string> HeaderValue(std::string_view headers, std::string_view name) {
+  std::optional<std::string> value;
   while (!headers.empty()) {
     const std::size_t end = std::min(headers.find('\n'), headers.size());
     std::string_view line = headers.substr(0, end);
     if (line.ends_with('\r')) line.remove_suffix(1);
+    headers.remove_prefix(std::min(end + 1, headers.size()));
+    const bool folded = line.starts_with(' ') || line.starts_with('\t');
+    if (value && folded) {
+      // Read otherwise, "Transfer-Encoding:" folded before "chunked" would leave the chunk
+      // sizes in the stream.
+      const std::string_view more = TrimBlanks(line);
+      if (!value->empty() && !more.empty()) value->push_back(' ');
+      value->append(more);
+      continue;
+    }
+    if (value) return value;
     const std::size_t colon = line.find(':');
     if (colon != std::string_view::npos && EqualsNoCase(line.substr(0, colon), name)) {
-      return TrimBlanks(line.substr(colon + 1));
+      value = std::string(TrimBlanks(line.substr(colon + 1)));
     }
-    headers.remove_prefix(std::min(end + 1, headers.size()));
   }
-  return std::nullopt;
+  return value;
 }
 
 }  // namespace quillon

@@ -17,13 +17,13 @@ LoginVerdict Refused(std::string detail) {
   return verdict;
 }
 
-// Accepted, with `first` (what came behind the reply) decoded as `body` frames it; a first part
-// that already breaks the framing is a refusal.
+// Accepted, with `first` (what came behind the reply) decoded as `body` frames it. A first part
+// that breaks the framing leaves the login accepted: the caster said yes, and what was good
+// before the break is the stream's.
 LoginVerdict Accepted(ReplyBody body, std::string_view first) {
   LoginVerdict verdict;
   verdict.body = std::move(body);
   verdict.body.Feed(first, verdict.payload);
-  if (verdict.body.Failed()) return Refused(verdict.body.Fault());
   verdict.accepted = true;
   return verdict;
 }

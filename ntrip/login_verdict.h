@@ -22,7 +22,8 @@ struct LoginVerdict {
   // Accepted: decodes what the caster sends next (the client's stream; for the server, nothing
   // it reads).
   ReplyBody body;
-  // Accepted client: the stream's first payload, which came in the same reads as the reply.
+  // Accepted client: the stream's first payload, which came in the same reads as the reply; when
+  // those reads already broke the framing, what came before the break, and `body` has failed.
   std::string payload;
 };
 

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <string>
 
+#include "ntrip/reply.h"
+
 namespace quillon {
 namespace {
 
@@ -55,28 +57,24 @@ TEST(JudgeLoginReply, EachVersionJudgesItsWayAndFramesTheStream) {
        "login."},
       {Login("SOURCETABLE 200 OK\r\nSTR;A;"), k1, kClient, false,
        "The caster answered with its source table: the mount point does not exist there."},
-      {Login("HTTP/1.0 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"/MP\"\r\n\r\n"), k1,
-       kClient, false,
-       "The caster refused the user name or password: it replied \"HTTP/1.0 401 Unauthorized\"."},
-      {Login("HTTP/1.1 404 Not Found\r\n\r\n"), k1, kClient, false,
-       "The caster replied \"HTTP/1.1 404 Not Found\"."},
-      {Login("HTTP/1.1 401 Unauthorized\r\n\r\n"), k1, kServer, false,
-       "The caster refused the user name or password: it replied \"HTTP/1.1 401 Unauthorized\"."},
+      // Only "HTTP/1.x" and a code that ends make a status; the line is quoted cut and safe.
+      {Login("HTTP/1.0 401\r\n"), k1, kClient, false,
+       "The caster refused the user name or password: it replied \"HTTP/1.0 401\"."},
+      {Login("HTTP/2 200\r\n"), k1, kClient, false, "The caster replied \"HTTP/2 200\"."},
+      {Login("\x1b[2J\0boom"s), k1, kClient, false, "The caster replied \"?[2J?boom\"."},
+      {Login(std::string(100, 'x')), k1, kClient, false,
+       "The caster replied \"" + std::string(80, 'x') + "...\"."},
       {Login("OK\r\n"), k1, kServer, true, ""},
-      {Login("HTTP/1.0 200 OK\r\n"), k1, kServer, true, ""},
       {Login("ICY 200 OK\r\n"), k1, kServer, true, ""},
       {Login("ERROR - Bad Password\r\n"), k1, kServer, false,
        "The caster replied \"ERROR - Bad Password\"."},
       {Login("", LoginEnd::kClosed), k1, kServer, false,
        "The caster closed the connection without a reply."},
       // No request was sent (no authentication): every byte is the stream.
-      {Login("", LoginEnd::kConnected), k1, kClient, true, "", Framing::kUntilClose},
       {Login("", LoginEnd::kConnected), k2, kClient, true, "", Framing::kUntilClose},
       {Login(kDataHead + "Transfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n3\r\nab"), k2, kClient,
        true, "helloab", Framing::kChunked},
       {Login(kDataHead + "\r\n\xd3\x00\x13"s), k2, kClient, true, "\xd3\x00\x13"s},
-      {Login("HTTP/1.1 200 OK\nContent-Length: 2\n\nabc"), k2, kClient, true, "ab",
-       Framing::kLength},
       // A version 1 caster's answer to the version 2 request.
       {Login("ICY 200 OK\r\nServer: x\r\n\r\nfGYz\r\n"), k2, kClient, true, "fGYz\r\n",
        Framing::kIcyStream},
@@ -86,15 +84,12 @@ TEST(JudgeLoginReply, EachVersionJudgesItsWayAndFramesTheStream) {
        kClient, false, "The caster answered with a page (\"text/html\"), not a data stream."},
       {Login(kDataHead + "Transfer-Encoding: gzip\r\n\r\n"), k2, kClient, false,
        "The caster sent its reply in a transfer coding this program does not read: \"gzip\"."},
-      {Login("HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"/MP\"\r\n\r\n"), k2,
-       kClient, false,
+      {Login("HTTP/1.1 401 Unauthorized\r\n\r\n"), k2, kClient, false,
        "The caster refused the user name or password: it replied \"HTTP/1.1 401 Unauthorized\"."},
       {Login("HTTP/1.1 404 Not Found\r\n\r\n"), k2, kClient, false,
        "The caster does not know the mount point: it replied \"HTTP/1.1 404 Not Found\"."},
       {Login("HTTP/1.1 503 Service Unavailable\r\n\r\n"), k2, kClient, false,
        "The caster replied \"HTTP/1.1 503 Service Unavailable\"."},
-      {Login(kDataHead + "Transfer-Encoding: chunked\r\n\r\nzz\r\n"), k2, kClient, false,
-       "The caster sent a malformed chunk size: \"zz\" is no hexadecimal number."},
       {Login(full.substr(0, kLoginReplyLimit)), k2, kClient, false,
        "The caster's reply headers did not end within 2000 bytes."},
       {Login(kDataHead, LoginEnd::kClosed), k2, kClient, false,
@@ -102,7 +97,6 @@ TEST(JudgeLoginReply, EachVersionJudgesItsWayAndFramesTheStream) {
       {Login(kDataHead, LoginEnd::kSilent), k2, kClient, false,
        "The caster's reply headers did not end within 6 seconds."},
       {failed, k2, kClient, false, "Reading the caster's reply failed: Connection reset by peer."},
-      {Login("HTTP/1.1 200 OK\r\nNtrip-Version: Ntrip/2.0\r\n\r\n"), k2, kServer, true, ""},
       {Login("HTTP/1.1 204 No Content\r\n\r\n"), k2, kServer, true, ""},
       {Login("ICY 200 OK\r\n"), k2, kServer, false, "The caster replied \"ICY 200 OK\"."},
       {Login("HTTP/1.1 409 Conflict\r\n\r\n"), k2, kServer, false,
@@ -117,6 +111,9 @@ TEST(JudgeLoginReply, EachVersionJudgesItsWayAndFramesTheStream) {
       EXPECT_EQ(verdict.body.framing(), c.framing);
     }
   }
+  // A source table's store is described whole: the empty lines before its first line are skipped.
+  EXPECT_EQ(DescribeCasterReply("\r\nERROR - Bad Password\r\n"),
+            "The caster replied \"ERROR - Bad Password\".");
 }
 
 }  // namespace

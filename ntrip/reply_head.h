@@ -17,7 +17,7 @@ struct ReplyHead {
   // Transfer-Encoding: "chunked" alone (names and values in any case); any other coding, which
   // this program does not read, is kept in `otherCoding` as the caster wrote it.
   bool chunked = false;
-  std::string_view otherCoding;
+  std::string otherCoding;
   std::optional<std::size_t> contentLength;  // a whole number that fits, else nothing
   std::string contentType;  // the media type in lower case without parameters: "gnss/data"
 };

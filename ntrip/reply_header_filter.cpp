@@ -26,6 +26,8 @@ bool ReplyHeaderFilter::Take(char byte) {
         lineDone = true;
       } else if (IsTokenCharacter(c)) {
         state_ = State::kToken;
+      } else if (c == ' ' || c == '\t') {
+        state_ = State::kValue;  // a folded line: more of the value before it
       } else {
         return false;
       }

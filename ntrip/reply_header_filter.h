@@ -2,12 +2,13 @@
 //
 // Behind "ICY 200 OK\r\n" a caster may send header lines and an empty line, an empty line
 // alone, or the stream at once. The stream may be RTCM 3 (0xD3...), RTCM 2 (bytes 0x40 to 0x7F,
-// letters among them, never CR or LF), CMR (0x02...) or NMEA ("$..."), none of which has a line
-// of the form `token: value` at its start, nor an empty line. So only such lines are taken out:
-// a token of RFC 7230 token characters, ':', a value of visible characters, blanks and 8-bit
-// bytes, and CR LF (or LF). The first byte that cannot belong to one ends the header section,
-// and it and every byte behind it are the stream. A line is held back only while it can still
-// become a header, and never longer than the caller's next pass without new bytes (Flush).
+// letters among them, never CR or LF), CMR (0x02...) or NMEA ("$..."), none of which begins
+// with a blank or has a line of the form `token: value` at its start, nor an empty line. So only
+// such lines are taken out: a token of RFC 7230 token characters, ':', a value of visible
+// characters, blanks and 8-bit bytes, and CR LF (or LF); a line that begins with a blank or a
+// tab is a folded one, more of a value. The first byte that cannot belong to one ends the header
+// section, and it and every byte behind it are the stream. A line is held back only while it can
+// still become a header, and never longer than the caller's next pass without new bytes (Flush).
 #pragma once
 
 #include <cstddef>

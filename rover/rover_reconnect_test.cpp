@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/strings.h"
+#include "rover/reconnect_wait.h"
 #include "rover/rover_session_fixture.h"
 
 namespace quillon {
@@ -90,6 +91,26 @@ TEST_F(RoverReconnectTest,
   // The receiver's link stayed open throughout; the status showed no connection meanwhile.
   EXPECT_FALSE(linkClosedInCountdown || connectedInCountdown);
   EXPECT_TRUE(sink.Boxes().empty());
+}
+
+// A broken chunk size in the reply's own read: what came good before it reaches the receiver,
+// and since the caster had said yes, the next attempt waits as after a lost session.
+TEST_F(RoverReconnectTest, ABrokenChunkSizeIsALostSessionAfterWhatCameGoodBeforeIt) {
+  DemoCasterConfig config;
+  config.cannedReply = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\nzz\r\n";
+  UseCaster(config);
+  caster->Script(CasterBehaviour::kCannedReply);
+  settings.protocol.version = NtripVersion::k2;
+  stopAt = 1;
+  Start();
+  ASSERT_TRUE(WorkerEnds());
+  EXPECT_TRUE(receiver.WaitForReceived(5, kRealLimit));
+  EXPECT_EQ(receiver.Received(), "hello");
+  ASSERT_EQ(countdowns.size(), 1u);
+  EXPECT_EQ(countdowns[0].seconds, kFirstReconnectWaitSeconds);
+  EXPECT_EQ(countdowns[0].reason, LoadString(kStrSocketReadProblem));
+  EXPECT_EQ(countdowns[0].detail,
+            u"The caster sent a malformed chunk size: \"zz\" is no hexadecimal number.");
 }
 
 // A stop as each of the first four waits begins ends the worker within a countdown step.

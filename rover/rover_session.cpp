@@ -78,6 +78,7 @@ class RoverSession {
   bool ReceiveFromCaster();
   bool CheckConnection();
   bool WriteToReceiver();
+  bool CheckFraming();
   bool StillRunning();
   void UpdateElapsed();
   bool TakeFromReceiver();
@@ -316,6 +317,7 @@ void RoverSession::RelayLoop() {
       return true;
     });
     if (!Step(__LINE__, [&] { return WriteToReceiver(); })) return;
+    if (!Step(__LINE__, [&] { return CheckFraming(); })) return;
     if (!StillRunning()) return;
     Step(__LINE__, [&] {
       UpdateElapsed();
@@ -380,12 +382,7 @@ bool RoverSession::ReceiveFromCaster() {
 }
 
 bool RoverSession::CheckConnection() {
-  // The caster's bytes never reach the receiver unparsed: a body that broke its framing ends
-  // the session, and one that ended by its own framing is the caster's close.
-  if (body_.Failed()) {
-    return Fail(
-        {.text = LoadString(kStrSocketReadProblem), .detail = EightBitToWide(body_.Fault())});
-  }
+  // A body that ended by its own framing is the caster's close.
   if (body_.Done() && out_.empty()) {
     casterClosed_ = true;
     result_ = 0;
@@ -413,6 +410,14 @@ bool RoverSession::CheckConnection() {
     detail = "The caster sent nothing for " + std::to_string(kSilenceLimitMs / 1000) + " seconds.";
   }
   return Fail({.text = LoadString(kStrSocketReadProblem), .detail = EightBitToWide(detail)});
+}
+
+bool RoverSession::CheckFraming() {
+  // The caster's bytes never reach the receiver unparsed: a body that broke its framing ends
+  // the session once what came good before the break is written. The caster had accepted the
+  // login, so the session is lost, not refused.
+  if (!body_.Failed()) return true;
+  return Fail({.text = LoadString(kStrSocketReadProblem), .detail = EightBitToWide(body_.Fault())});
 }
 
 bool RoverSession::WriteToReceiver() {

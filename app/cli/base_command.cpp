@@ -52,7 +52,9 @@ int RunBaseCommand(const Arguments& args, const CommandEnvironment& environment)
   ConsoleMessageSink messages(environment.err);
   ActivityClock workerClock(environment.clock);
   ComLink link(workerClock, environment.bluetooth, environment.devices);
-  if (!PrepareConnect(settings, options, link, environment, messages)) return 1;
+  if (!PrepareConnect(settings, ConnectingMode::kBase, options, link, environment, messages)) {
+    return 1;
+  }
 
   const ScopedTrace trace(options.trace, environment.err);
   BaseStatus status;

@@ -7,6 +7,7 @@
 #include "base/base_settings.h"
 #include "common/format.h"
 #include "common/strings.h"
+#include "common/utf8.h"
 
 namespace quillon::cli {
 namespace {
@@ -139,9 +140,12 @@ TEST_F(BaseCommandTest, AReceiverThatIsNotThereIsSaidWithThePortsFound) {
 }
 
 // The Base's NTRIP 2 user name goes into the record's user-name field, which the Base dialog
-// keeps; the protocol is saved with the caster.
+// keeps; the protocol is saved with the caster. Only the Base's version 1 request line carries
+// the password.
 TEST_F(BaseCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
+  std::ofstream(folder.Path() / "password") << "p w\n";
   const std::pair<Arguments, std::string> cases[] = {
+      {{"--ntrip", "1"}, "Error: " + ToUtf8(LoadString(kStrSourcePasswordBlank)) + "\n"},
       {{"--caster", ":2101"}, "Error: Address is empty.\n"},
       {{"--device", ""}, "Error: There is no COM port selected?\n"},
       {{"--device", "BLUETOOTH", "--user", "base-7", "--ntrip", "2"},

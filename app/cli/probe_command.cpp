@@ -144,6 +144,11 @@ void Listen(CasterStream& stream, LoginVerdict& verdict, std::uint32_t limitMs, 
   std::array<char, kReadSize> buffer{};
   std::string payload;
   for (;;) {
+    // Also the login's reads may have ended or broken the body.
+    if (verdict.body.Failed() || verdict.body.Done()) {
+      result.ending = verdict.body.Failed() ? verdict.body.Fault() : "The caster ended the stream.";
+      break;
+    }
     const std::uint32_t passed = clock.TickCount() - start;
     if (passed >= limitMs) break;
     const WaitEnd waited = stream.WaitReadable(clock, limitMs - passed, stop);
@@ -162,10 +167,6 @@ void Listen(CasterStream& stream, LoginVerdict& verdict, std::uint32_t limitMs, 
     payload.clear();
     verdict.body.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(got)), payload);
     scan(payload);
-    if (verdict.body.Failed() || verdict.body.Done()) {
-      result.ending = verdict.body.Failed() ? verdict.body.Fault() : "The caster ended the stream.";
-      break;
-    }
   }
   payload.clear();
   verdict.body.Flush(payload);  // bytes held back as a possible header line

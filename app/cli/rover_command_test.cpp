@@ -8,6 +8,7 @@
 
 #include "app/cli/command_test_fixture.h"
 #include "common/strings.h"
+#include "common/utf8.h"
 #include "net/address.h"
 #include "rover/rover_settings.h"
 #include "testing/fake_bluetooth_lib.h"
@@ -135,6 +136,8 @@ TEST_F(RoverCommandTest, ASettingsFileOfNoiseIsSavedBeforeTheChecksAndStillLogsI
   noPort[1] = "127.0.0.1";  // the caster without its port
   EXPECT_EQ(Run(noPort), 1);
   EXPECT_EQ(Contents(err_), "Error: Port number appears to be invalid?\n");
+  EXPECT_EQ(Run(SessionArgs({"--user", "u:colon"})), 1);  // a Base's SOURCE sends no user name
+  EXPECT_EQ(Contents(err_), "Error: " + ToUtf8(LoadString(kStrUserNameColon)) + "\n");
   EXPECT_EQ(FieldText(Saved<RoverSettings>().mountPoint), u"DEMO");  // saved before the checks
   Launch(SessionArgs());
   ASSERT_TRUE(caster.WaitForLoggedInClients(1, std::chrono::seconds(20)));

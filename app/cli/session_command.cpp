@@ -49,13 +49,14 @@ void TellSettingsProblem(std::string_view command, const std::string& problem,
   std::fprintf(environment.err, "quillon %s: %s\n", std::string(command).c_str(), problem.c_str());
 }
 
-bool PrepareConnect(const SettingsRecord& settings, const SessionOptions& options, ComLink& link,
+bool PrepareConnect(const SettingsRecord& settings, ConnectingMode mode,
+                    const SessionOptions& options, ComLink& link,
                     const CommandEnvironment& environment, MessageSink& messages) {
   const auto refuse = [&](std::uint32_t text) {
     messages.Show(Message{LoadString(text), LoadString(kStrError)});
     return false;
   };
-  if (const std::uint32_t check = FirstConnectProblem(settings)) return refuse(check);
+  if (const std::uint32_t check = FirstConnectProblem(settings, mode)) return refuse(check);
   // Said on every start, never saved: the next start without --insecure checks again.
   const std::string_view tlsWarning =
       TlsWarning(TlsFor(settings.protocol, options.protocol.insecure));

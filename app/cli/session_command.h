@@ -10,6 +10,7 @@
 
 #include "app/cli/command_environment.h"
 #include "app/cli/session_options.h"
+#include "common/connect_checks.h"
 #include "common/settings_record.h"
 #include "link/com_link.h"
 #include "platform/message_sink.h"
@@ -52,11 +53,13 @@ void LoadApplyAndSave(std::string_view command, Settings& settings,
 }
 
 // As Connect does once the settings are saved: refuses what the dialog refuses (address, port
-// name, port; the message goes to `messages`), and for the pseudo-port "BLUETOOTH" checks the
+// name, port, what would change the login's meaning: FirstConnectProblem for `mode`; the message
+// goes to `messages`), and for the pseudo-port "BLUETOOTH" checks the
 // radio and chooses the device and port as the selection dialog would, from --bt-device and
 // --bt-port (the library's selected device and the default port when not given). false when no
 // session may start.
-bool PrepareConnect(const SettingsRecord& settings, const SessionOptions& options, ComLink& link,
+bool PrepareConnect(const SettingsRecord& settings, ConnectingMode mode,
+                    const SessionOptions& options, ComLink& link,
                     const CommandEnvironment& environment, MessageSink& messages);
 
 }  // namespace quillon::cli

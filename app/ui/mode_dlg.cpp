@@ -37,9 +37,12 @@ QString Text(const LongField<N, MaxBytes>& field) {
 
 }  // namespace
 
-ModeDialog::ModeDialog(DialogTemplate dialogTemplate, ModeServices& services, SessionStatus& status,
-                       QWidget* parent)
-    : Dialog(std::move(dialogTemplate), parent), services_(services), status_(status) {}
+ModeDialog::ModeDialog(DialogTemplate dialogTemplate, ConnectingMode mode, ModeServices& services,
+                       SessionStatus& status, QWidget* parent)
+    : Dialog(std::move(dialogTemplate), parent),
+      services_(services),
+      status_(status),
+      mode_(mode) {}
 
 void ModeDialog::EndSessionNow() {
   if (!status_.HasWorker()) return;
@@ -207,7 +210,7 @@ void ModeDialog::OnConnect() {
 
 bool ModeDialog::PrepareConnect() {
   if (!SaveSettings(true)) return false;
-  if (const std::uint32_t problem = FirstConnectProblem(Record())) {
+  if (const std::uint32_t problem = FirstConnectProblem(Record(), mode_)) {
     ShowError(problem);
     return false;
   }

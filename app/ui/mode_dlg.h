@@ -12,6 +12,7 @@
 #include <string>
 
 #include "app/ui/dialog.h"
+#include "common/connect_checks.h"
 #include "common/settings_record.h"
 #include "link/com_link.h"
 #include "platform/bluetooth_lib.h"
@@ -65,9 +66,9 @@ class ModeDialog : public Dialog {
   Q_OBJECT
 
  public:
-  // `status` is the mode's; the worker gets it with the mode's settings record.
-  ModeDialog(DialogTemplate dialogTemplate, ModeServices& services, SessionStatus& status,
-             QWidget* parent);
+  // `mode` and `status` are the mode's; the worker gets the status with the settings record.
+  ModeDialog(DialogTemplate dialogTemplate, ConnectingMode mode, ModeServices& services,
+             SessionStatus& status, QWidget* parent);
 
   // The settings routines.
   // LoadSettings: reads the file (false: none, the record holds the defaults and only the
@@ -151,6 +152,7 @@ class ModeDialog : public Dialog {
   bool PrepareConnect();
   void StopSessionPainted(StopKind kind);
 
+  const ConnectingMode mode_;
   bool saveProblemShown_ = false;
 };
 

@@ -29,7 +29,8 @@ constexpr int kKeyG = 71;
 }  // namespace
 
 CZEPInterlinkDlg::CZEPInterlinkDlg(ModeServices& services, RoverStatus& status, QWidget* parent)
-    : ModeDialog({QStringLiteral("NTRIP Rover")}, services, status, parent), roverStatus_(status) {
+    : ModeDialog({QStringLiteral("NTRIP Rover")}, ConnectingMode::kRover, services, status, parent),
+      roverStatus_(status) {
   setWindowIcon(ProgramIcon());
   AddControl<QLabel>(kIdUserNameLabel, QRect(3, 7, 37, 8), QStringLiteral("Username:"));
   AddControl<QLineEdit>(kIdUserName, QRect(45, 5, 90, 12));

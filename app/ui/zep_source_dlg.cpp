@@ -21,7 +21,8 @@ constexpr int kCounters[] = {kIdByteCount, kIdBytesLabel, kIdConnectTime, kIdCon
 // The Rover's layout without its user-name row, tick box and Source button; the status text takes
 // the counters' place, with room for the retry line and a reason of a few lines.
 CZEPSourceDlg::CZEPSourceDlg(ModeServices& services, BaseStatus& status, QWidget* parent)
-    : ModeDialog({QStringLiteral("NTRIP Source (Base)")}, services, status, parent),
+    : ModeDialog({QStringLiteral("NTRIP Source (Base)")}, ConnectingMode::kBase, services, status,
+                 parent),
       baseStatus_(status) {
   setWindowIcon(ProgramIcon());
   AddSettingsRows(kNoUserNameRow);
