@@ -67,7 +67,7 @@ class CasterStream {
   const std::uint64_t connection_;
 };
 
-// Plain TCP: the socket's bytes as they are, read and sent as the program always has.
+// Plain TCP: the socket's bytes as they are, for a caster that speaks NTRIP without TLS.
 class PlainCasterStream final : public CasterStream {
  public:
   explicit PlainCasterStream(CasterSocket& socket) : CasterStream(socket) {}
