@@ -2,18 +2,21 @@
 // checks, against a peer on a thread with certificates made for the test.
 #include "net/caster_stream.h"
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <array>
 #include <atomic>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "net/caster_stream_connect.h"
+#include "net/openssl_library.h"
 #include "net/tls_caster_stream.h"
 #include "net/tls_options.h"
 #include "testing/hanging_listener.h"
@@ -356,6 +359,21 @@ TEST(StartTls, AStopEndsAHandshakeWithinAStepOrAtOnceWhenTheSocketIsShutDown) {
     EXPECT_EQ(connected.problem, "");
     EXPECT_EQ(clock.Elapsed(), shutDown ? 0u : 3000u);
   }
+}
+
+// A library that was missing is not looked for again when it has come meanwhile.
+TEST(LoadOpenSsl, TriesALibraryOnce) {
+  const testing::TempFolder folder;
+  const std::string name = (folder.Path() / "libssl.so.3").string();
+  std::string problem;
+  ASSERT_EQ(LoadOpenSsl(name, problem), nullptr);
+  const std::string missing = problem;
+  Dl_info linked{};
+  ASSERT_NE(dladdr(reinterpret_cast<void*>(&SSL_CTX_new), &linked), 0);
+  std::filesystem::create_symlink(linked.dli_fname, name);
+  EXPECT_EQ(LoadOpenSsl(name, problem), nullptr);
+  EXPECT_EQ(problem, missing);
+  EXPECT_NE(LoadOpenSsl(kOpenSslLibrary, problem), nullptr) << problem;
 }
 
 TEST(TlsWarning, IsGivenOnlyWhenTheCertificateIsNotChecked) {
