@@ -4,7 +4,6 @@
 
 #include <cerrno>
 
-
 namespace quillon {
 
 WaitEnd CasterStream::WaitReadable(Clock& clock, std::uint32_t limitMs, const StopRequested& stop) {
@@ -47,6 +46,5 @@ ssize_t PlainCasterStream::SendReady(std::string_view data) {
   } while (sent < 0 && errno == EINTR);
   return sent;
 }
-
 
 }  // namespace quillon

@@ -231,8 +231,7 @@ TEST(StartTls, AcceptsOnlyACertificateForTheNameFromAnAuthorityItTrusts) {
       // Unchecked, the certificate is not what failed. The library's reason follows (its
       // wording differs between OpenSSL versions).
       {"localhost", made.wrongName, Tls("", true), TlsEnd::kHandshakeFailed,
-       "TLS handshake with localhost failed: error:", "",
-       PeerBehaviour::kDemandClientCertificate},
+       "TLS handshake with localhost failed: error:", "", PeerBehaviour::kDemandClientCertificate},
       {"localhost", made.localhost, Tls("/nonexistent/authority.pem"), TlsEnd::kSetupFailed,
        "The authority file /nonexistent/authority.pem could not be loaded: error:", ""},
       // A library that cannot be loaded is said in one line; the handshake never begins.
@@ -249,9 +248,8 @@ TEST(StartTls, AcceptsOnlyACertificateForTheNameFromAnAuthorityItTrusts) {
     TlsTestPeer peer({c.identity, c.behaviour});
     VirtualClock clock(1000, 1'700'000'000, 1000);
     CasterSocket socket;
-    const StreamConnect connected =
-        ConnectCasterStream(c.host, peer.Port(), c.options, socket, clock, kCasterConnectLimitMs,
-                            {}, lookup.Seam());
+    const StreamConnect connected = ConnectCasterStream(
+        c.host, peer.Port(), c.options, socket, clock, kCasterConnectLimitMs, {}, lookup.Seam());
     ASSERT_EQ(connected.connect.step, ConnectStep::kConnected);
     EXPECT_EQ(connected.tls, c.end);
     if (c.problem.ends_with("error:")) {

@@ -100,7 +100,7 @@ TEST(GgaOverride, SendsOnlySentencesItRewroteOrKnowsToHoldNoPosition) {
   std::string all;
   std::string allSent;
   for (const auto& c : cases) {
-    const std::string sent = c.upstream == Upstream::kRewritten ? Overridden(c.input)
+    const std::string sent = c.upstream == Upstream::kRewritten  ? Overridden(c.input)
                              : c.upstream == Upstream::kAsItCame ? c.input
                                                                  : "";
     ASSERT_TRUE(c.upstream != Upstream::kRewritten || !sent.empty()) << c.name;

@@ -225,8 +225,8 @@ bool HoldsNoPosition(std::string_view sentence) {
   const std::string_view address = content->substr(0, content->find(','));
   return address.size() == kTypeAt - 1 + 3 && address[0] != 'P' &&
          std::all_of(address.begin(), address.end(), IsCapital) &&
-         std::find(kNoPositionTypes.begin(), kNoPositionTypes.end(),
-                   address.substr(kTypeAt - 1)) != kNoPositionTypes.end();
+         std::find(kNoPositionTypes.begin(), kNoPositionTypes.end(), address.substr(kTypeAt - 1)) !=
+             kNoPositionTypes.end();
 }
 
 std::string_view WellFormedPositionKind(std::string_view sentence) {
