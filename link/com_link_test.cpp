@@ -1,7 +1,10 @@
-// The receiver link: one contract for the serial and the Bluetooth link, then its own rules.
+// The receiver link: one contract for the serial and the Bluetooth link (through the BlueZ
+// library), then its own rules.
 #include "link/com_link.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,11 +15,14 @@
 
 #include "common/utf8.h"
 #include "link/serial_open_failure.h"
+#include "platform/bluez_bluetooth_lib.h"
+#include "platform/known_bluetooth_devices.h"
 #include "testing/fake_bluetooth_lib.h"
 #include "testing/file_privileges.h"
 #include "testing/memory_device_source.h"
 #include "testing/pty_pair.h"
 #include "testing/recording_message_sink.h"
+#include "testing/scripted_bluetooth_adapter.h"
 #include "testing/temp_folder.h"
 #include "testing/virtual_clock.h"
 
@@ -47,23 +53,42 @@ struct SerialEnd {
   void ReceiverDisappears() { pty.Unplug(); }
 };
 
-// The Bluetooth link, with the in-memory library playing the remote receiver.
+// The Bluetooth link through the BlueZ library, with a scripted adapter whose socket pair
+// plays the remote receiver.
 struct BluetoothEnd {
   VirtualClock clock;
-  FakeBluetoothLib library{clock};
+  testing::TempFolder folder;
+  testing::ScriptedAdapter* adapter = nullptr;
+  BluezBluetoothLib library{Adapter(), clock, folder.Path() / kKnownBluetoothDevicesFile};
   ComLink link{clock, &library};
 
   BluetoothEnd() {
-    library.SetDevices({{u"GNSS receiver"}});
+    library.Discover();
     link.ChooseBluetooth(0, 1);
   }
-  bool Open() { return link.OpenComPort(nullptr, nullptr, 0, 9600).opened; }
-  void ReceiverSends(const std::vector<std::uint8_t>& bytes) { library.SendToProgram(bytes); }
-  std::vector<std::uint8_t> ReceiverGets(std::size_t count) {
-    library.WaitForWritten(count, 2000);
-    return library.TakeWritten();
+  std::unique_ptr<BluetoothAdapter> Adapter() {
+    auto made = std::make_unique<testing::ScriptedAdapter>();
+    adapter = made.get();
+    made->inquiryFinds = {{{0x00, 0x11, 0x22, 0x33, 0x44, 0x55}, u"GNSS receiver"}};
+    return made;
   }
-  void ReceiverDisappears() { library.Disappear(); }
+  bool Open() { return link.OpenComPort(nullptr, nullptr, 0, 9600).opened; }
+  void ReceiverSends(const std::vector<std::uint8_t>& bytes) {
+    send(adapter->RemoteEnd(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+  }
+  std::vector<std::uint8_t> ReceiverGets(std::size_t count) {
+    std::vector<std::uint8_t> got(count);
+    std::size_t have = 0;
+    for (pollfd ready{adapter->RemoteEnd(), POLLIN, 0};
+         have < count && poll(&ready, 1, 2000) > 0;) {
+      const ssize_t n = recv(ready.fd, got.data() + have, count - have, 0);
+      if (n <= 0) break;
+      have += static_cast<std::size_t>(n);
+    }
+    got.resize(have);
+    return got;
+  }
+  void ReceiverDisappears() { shutdown(adapter->RemoteEnd(), SHUT_RDWR); }
 };
 
 template <typename End>
