@@ -38,15 +38,6 @@ std::unique_ptr<testing::TlsTestPeer> Accepting(std::string address, std::uint16
   return std::make_unique<testing::TlsTestPeer>(config);
 }
 
-// The resolver thread's answer is awaited in real time; only the connects take virtual time.
-struct ConnectClock {
-  ConnectClock() {
-    clock.beforeWait = [this](int) { clock.SetRealPollMs(1000); };
-    clock.beforeWaitWritable = [this](int) { clock.SetRealPollMs(1); };
-  }
-  testing::HookedClock clock;
-};
-
 // Literal addresses are used as they are; everything else, digits first or not, is a name.
 TEST(ResolveCasterAddress, LiteralsAreUsedAsTheyAreAndEveryOtherTextIsLookedUp) {
   VirtualClock clock(1000, 1'700'000'000, 1000);  // the lookup thread answers in real time
@@ -120,18 +111,20 @@ TEST(ConnectToCaster, TriesEveryAddressInTurnWithinOneLimitUntilAStop) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
-    ConnectClock timed;
+    // The resolver thread's answer is awaited in real time; only the connects take virtual time.
+    testing::HookedClock clock;
+    clock.beforeWait = [&](int) { clock.SetRealPollMs(1000); };
+    clock.beforeWaitWritable = [&](int) { clock.SetRealPollMs(1); };
     ScriptedLookup lookup{c.addresses, {}};
     CasterSocket socket;
-    const auto stop = [&] { return c.stopAt > 0 && timed.clock.Elapsed() >= c.stopAt; };
-    const CasterConnect connect =
-        ConnectToCaster("caster.example", hanging.Port(), socket, timed.clock,
-                        kCasterConnectLimitMs, stop, lookup.Seam());
+    const auto stop = [&] { return c.stopAt > 0 && clock.Elapsed() >= c.stopAt; };
+    const CasterConnect connect = ConnectToCaster("caster.example", hanging.Port(), socket, clock,
+                                                  kCasterConnectLimitMs, stop, lookup.Seam());
     EXPECT_EQ(connect.step, c.error == 0           ? ConnectStep::kConnected
                             : c.error == ECANCELED ? ConnectStep::kStopped
                                                    : ConnectStep::kConnectFailed);
     EXPECT_EQ(connect.error, c.error);
-    EXPECT_EQ(timed.clock.Elapsed(), c.ms);
+    EXPECT_EQ(clock.Elapsed(), c.ms);
     EXPECT_EQ(connect.peer.Text(), c.error == 0 ? accepts : "?");
     EXPECT_TRUE(socket.IsOpen());  // the caller closes it, by its own rules
   }
