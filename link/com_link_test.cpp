@@ -1,21 +1,29 @@
-// The receiver link: one contract for the serial and the Bluetooth link, then its own rules.
+// The receiver link: one contract for the serial and the Bluetooth link (through the BlueZ
+// library), then its own rules.
 #include "link/com_link.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "common/utf8.h"
 #include "link/serial_open_failure.h"
+#include "platform/bluez_bluetooth_lib.h"
+#include "platform/known_bluetooth_devices.h"
 #include "testing/fake_bluetooth_lib.h"
 #include "testing/file_privileges.h"
 #include "testing/memory_device_source.h"
 #include "testing/pty_pair.h"
 #include "testing/recording_message_sink.h"
+#include "testing/scripted_bluetooth_adapter.h"
+#include "testing/temp_folder.h"
 #include "testing/virtual_clock.h"
 
 namespace quillon {
@@ -45,23 +53,42 @@ struct SerialEnd {
   void ReceiverDisappears() { pty.Unplug(); }
 };
 
-// The Bluetooth link, with the in-memory library playing the remote receiver.
+// The Bluetooth link through the BlueZ library, with a scripted adapter whose socket pair
+// plays the remote receiver.
 struct BluetoothEnd {
   VirtualClock clock;
-  FakeBluetoothLib library{clock};
+  testing::TempFolder folder;
+  testing::ScriptedAdapter* adapter = nullptr;
+  BluezBluetoothLib library{Adapter(), clock, folder.Path() / kKnownBluetoothDevicesFile};
   ComLink link{clock, &library};
 
   BluetoothEnd() {
-    library.SetDevices({{u"GNSS receiver"}});
+    library.Discover();
     link.ChooseBluetooth(0, 1);
   }
-  bool Open() { return link.OpenComPort(nullptr, nullptr, 0, 9600).opened; }
-  void ReceiverSends(const std::vector<std::uint8_t>& bytes) { library.SendToProgram(bytes); }
-  std::vector<std::uint8_t> ReceiverGets(std::size_t count) {
-    library.WaitForWritten(count, 2000);
-    return library.TakeWritten();
+  std::unique_ptr<BluetoothAdapter> Adapter() {
+    auto made = std::make_unique<testing::ScriptedAdapter>();
+    adapter = made.get();
+    made->inquiryFinds = {{{0x00, 0x11, 0x22, 0x33, 0x44, 0x55}, u"GNSS receiver"}};
+    return made;
   }
-  void ReceiverDisappears() { library.Disappear(); }
+  bool Open() { return link.OpenComPort(nullptr, nullptr, 0, 9600).opened; }
+  void ReceiverSends(const std::vector<std::uint8_t>& bytes) {
+    send(adapter->RemoteEnd(), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+  }
+  std::vector<std::uint8_t> ReceiverGets(std::size_t count) {
+    std::vector<std::uint8_t> got(count);
+    std::size_t have = 0;
+    for (pollfd ready{adapter->RemoteEnd(), POLLIN, 0};
+         have < count && poll(&ready, 1, 2000) > 0;) {
+      const ssize_t n = recv(ready.fd, got.data() + have, count - have, 0);
+      if (n <= 0) break;
+      have += static_cast<std::size_t>(n);
+    }
+    got.resize(have);
+    return got;
+  }
+  void ReceiverDisappears() { shutdown(adapter->RemoteEnd(), SHUT_RDWR); }
 };
 
 template <typename End>
@@ -113,7 +140,8 @@ TYPED_TEST(ReceiverLinkContract, EveryByteValuePassesUnchangedBothWaysUntilTheRe
   EXPECT_EQ(this->end.clock.Elapsed(), gone);
 }
 
-TYPED_TEST(ReceiverLinkContract, NothingMovesBeforeOpenOrAfterCloseAndTheLinkReopens) {
+// The worker keeps using the link until it sees it closed, from another thread.
+TYPED_TEST(ReceiverLinkContract, NothingMovesBeforeOpenOrAfterACloseAndTheLinkReopens) {
   EXPECT_EQ(this->Read(), 0);
   EXPECT_FALSE(this->Write());
   ASSERT_TRUE(this->end.Open());
@@ -126,11 +154,6 @@ TYPED_TEST(ReceiverLinkContract, NothingMovesBeforeOpenOrAfterCloseAndTheLinkReo
   ASSERT_TRUE(this->end.Open());
   EXPECT_TRUE(this->Write(9));
   EXPECT_EQ(this->end.ReceiverGets(1), std::vector<std::uint8_t>{9});
-}
-
-// The worker keeps using the link until it sees it closed.
-TYPED_TEST(ReceiverLinkContract, CloseFromAnotherThreadWhileTheWorkerReadsAndWrites) {
-  ASSERT_TRUE(this->end.Open());
   std::atomic<bool> started{false};
   std::thread worker([&] {
     do {
@@ -162,37 +185,9 @@ TEST(ComLinkTest, AColonIsAppendedInTheCallersBufferOnlyWhenNoneIsThereAndItFits
   }
 }
 
-// Shown only with an owner, with the reason as detail (the serial reasons are the next test's).
-TEST(ComLinkTest, AFailedOpenWithAnOwnerShowsTheLinkOpenMessage) {
-  VirtualClock clock;
-  FakeBluetoothLib library(clock);
-  library.SetDevices({{u"only"}});
-  library.SetOpenSucceeds(false, "Bluetooth: Host is down.");
-  ComLink bluetooth(clock, &library);
-  ComLink noLibrary(clock, nullptr);
-  bluetooth.ChooseBluetooth(0, 1);
-  noLibrary.ChooseBluetooth(0, 1);
-  const std::pair<ComLink*, std::u16string> cases[] = {
-      {&bluetooth, u"Bluetooth: Host is down."},
-      {&noLibrary, u"Bluetooth is not available on this system."},
-  };
-  for (const auto& [link, detail] : cases) {
-    RecordingMessageSink owner;
-    WideField<32> name{};
-    SetFieldText(name, u"/dev/quillon-missing");
-    EXPECT_FALSE(link->OpenComPort(nullptr, name, 9600));
-    EXPECT_FALSE(link->OpenComPort(&owner, name, 9600));
-    const auto boxes = owner.Boxes();
-    ASSERT_EQ(boxes.size(), 1u);  // none for the open without an owner
-    EXPECT_EQ(boxes[0].text, u"Unable to open COM Port.");
-    EXPECT_EQ(boxes[0].icon, MessageIcon::kNone);
-    EXPECT_EQ(boxes[0].detail, detail);
-    EXPECT_FALSE(link->IsComPortOpen());
-  }
-}
-
-// The system's reason, then what to do about it, for the causes met on the first day.
-TEST(ComLinkTest, AFailedSerialOpenSaysTheSystemsReasonAndWhatToDo) {
+// Shown only with an owner, with the reason as detail: the system's, then what to do about it,
+// for the causes met on the first day; for Bluetooth, the library's.
+TEST(ComLinkTest, AFailedOpenWithAnOwnerSaysTheReasonAndWhatToDo) {
   VirtualClock clock;
   MemoryDeviceSource devices;
   devices.AddSerialPort(u"/dev/ttyUSB0");
@@ -203,49 +198,65 @@ TEST(ComLinkTest, AFailedSerialOpenSaysTheSystemsReasonAndWhatToDo) {
   ASSERT_EQ(chmod(locked.DevicePath().c_str(), 0), 0);
   SerialPort holder(clock);
   ASSERT_EQ(holder.Open(held.DevicePath(), 9600), std::error_code());
+  // The holder is found by the device a link such as /dev/serial/by-id/... names.
+  testing::TempFolder folder;
+  const std::string byId = (folder.Path() / "by-id-receiver").string();
+  std::filesystem::create_symlink(held.DevicePath(), byId);
   std::string self;
   std::getline(std::ifstream("/proc/self/comm"), self);
+  FakeBluetoothLib library(clock);
+  library.SetDevices({{u"only"}});
+  library.SetOpenSucceeds(false, "Bluetooth: Host is down.");
 
   const struct {
-    std::string device;
-    bool asUser;  // opened by a user whom file permissions hold
+    std::string device;  // empty: the Bluetooth link of `bluetooth`
     std::errc error;
     std::string detail;
+    bool asUser = false;  // opened by a user whom file permissions hold
+    BluetoothLib* bluetooth = nullptr;
   } cases[] = {
-      {locked.DevicePath(), true, std::errc::permission_denied,
+      {locked.DevicePath(), std::errc::permission_denied,
        locked.DevicePath() + ": Permission denied.\r\nAdd yourself to the dialout group: "
-                             "sudo usermod -aG dialout $USER, then log in again."},
-      {held.DevicePath(), false, std::errc::device_or_resource_busy,
-       held.DevicePath() + ": Device or resource busy.\r\nAnother program holds the port: " + self +
+                             "sudo usermod -aG dialout $USER, then log in again.",
+       true},
+      {byId, std::errc::device_or_resource_busy,
+       byId + ": Device or resource busy.\r\nAnother program holds the port: " + self +
            " (process " + std::to_string(getpid()) + ")."},
-      {"/dev/quillon-missing", false, std::errc::no_such_file_or_directory,
+      {"/dev/quillon-missing", std::errc::no_such_file_or_directory,
        "/dev/quillon-missing: No such file or directory.\r\nThe device is not there." + found},
-      {"/dev/null", false, std::errc::inappropriate_io_control_operation,
+      {"/dev/null", std::errc::inappropriate_io_control_operation,
        "/dev/null: Inappropriate ioctl for device.\r\nIt is no serial device." + found},
       // A name from the command line drives no terminal.
-      {"/dev/quillon\x1b[2J", false, std::errc::no_such_file_or_directory,
+      {"/dev/quillon\x1b[2J", std::errc::no_such_file_or_directory,
        "/dev/quillon?[2J: No such file or directory.\r\nThe device is not there." + found},
+      {"", {}, "Bluetooth: Host is down.", false, &library},
+      {"", {}, "Bluetooth is not available on this system."},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.device);
+    SCOPED_TRACE(c.detail);
     RecordingMessageSink owner;
-    ComLink link(clock, nullptr, &devices);
-    LinkOpen result;
+    ComLink link(clock, c.bluetooth, &devices);
+    if (c.device.empty()) link.ChooseBluetooth(0, 1);
+    LinkOpen quiet, result;
     std::thread opener([&] {
       if (c.asUser) {
         ASSERT_TRUE(testing::DropFilePrivilegesOfThisThread());
       }
       WideField<64> name{};
       SetFieldText(name, FromUtf8(c.device));
+      quiet = link.OpenComPort(nullptr, name, 9600);
       result = link.OpenComPort(&owner, name, 9600);
     });
     opener.join();
-    EXPECT_FALSE(result.opened);
-    EXPECT_EQ(result.error, c.error);
+    EXPECT_FALSE(quiet.opened || result.opened || link.IsComPortOpen());
+    if (!c.device.empty()) {
+      EXPECT_EQ(result.error, c.error);
+    }
     EXPECT_EQ(ToUtf8(result.detail), c.detail);
     const auto boxes = owner.Boxes();
-    ASSERT_EQ(boxes.size(), 1u);
+    ASSERT_EQ(boxes.size(), 1u);  // none for the open without an owner
     EXPECT_EQ(boxes[0].text, u"Unable to open COM Port.");
+    EXPECT_EQ(boxes[0].icon, MessageIcon::kNone);
     EXPECT_EQ(boxes[0].detail, result.detail);
   }
 }

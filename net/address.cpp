@@ -51,7 +51,8 @@ CasterAddress LookUpWhileWaiting(const std::string& name, Clock& clock, const St
       [[maybe_unused]] const ssize_t written = write(pending->doneFd, &one, sizeof one);
     }).detach();
   } catch (const std::system_error&) {
-    return lookup(name);  // no thread to be had: look up here, as before
+    // No thread to be had: a lookup that blocks beyond a stop beats a caster never looked up.
+    return lookup(name);
   }
   const WaitEnd end = WaitInSteps(clock, kNameLookupLimitMs, stop, [&](std::uint32_t ms) {
     return clock.WaitReadable(pending->doneFd, ms);

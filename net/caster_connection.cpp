@@ -98,22 +98,6 @@ CasterConnect ConnectToAddress(const IpAddress& address, std::int32_t port, Cast
   return result;
 }
 
-int SendWithin(int fd, std::string_view data, Clock& clock, std::uint32_t stallLimitMs,
-               const StopRequested& stop) {
-  while (!data.empty()) {
-    const ssize_t count = send(fd, data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    if (count > 0) {
-      data.remove_prefix(static_cast<std::size_t>(count));
-      continue;
-    }
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return errno;
-    // No room: wait for some, but not for ever, and not past a stop.
-    if (const int error = WaitWritableInSteps(clock, fd, stallLimitMs, stop)) return error;
-  }
-  return 0;
-}
-
 std::u16string ConnectionErrorText(int error) {
   return ConnectionErrorWithReason(SystemErrorText(error));
 }

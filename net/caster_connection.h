@@ -1,6 +1,6 @@
-// Connecting and sending to a caster, as every client of a caster in this program does it: the
-// session workers and the source-table client. Each keeps its own rules for what a failure
-// means; the steps themselves are here once.
+// Connecting to a caster, as every client of a caster in this program does it: the session
+// workers and the source-table client (sending is the stream's, caster_stream.h). Each keeps
+// its own rules for what a failure means; the steps themselves are here once.
 #pragma once
 
 #include <cstddef>
@@ -60,12 +60,6 @@ CasterConnect ConnectToCaster(std::string_view address, std::int32_t port, Caste
 // The socket and connect steps alone, to one address resolved before (such as `peer`).
 CasterConnect ConnectToAddress(const IpAddress& address, std::int32_t port, CasterSocket& socket,
                                Clock& clock, std::uint32_t limitMs, const StopRequested& stop = {});
-
-// Sends all `size` bytes, waiting for room through `clock` in steps. Returns 0 when everything
-// went out, otherwise ETIMEDOUT when the peer took no byte for `stallLimitMs`, ECANCELED when
-// `stop` asked to give up, or the error number of the failed send. Never raises SIGPIPE.
-int SendWithin(int fd, std::string_view data, Clock& clock, std::uint32_t stallLimitMs,
-               const StopRequested& stop = {});
 
 // The connect-failure message with the system's text for `error`.
 std::u16string ConnectionErrorText(int error);

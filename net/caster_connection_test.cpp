@@ -1,30 +1,27 @@
-// Reaching a caster: the lookup, the connect and the send each end at their limit or a stop.
+// Reaching a caster: the lookup and the connect each end at their limit or a stop.
 #include "net/caster_connection.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <future>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "net/address.h"
 #include "testing/hanging_listener.h"
 #include "testing/hooked_clock.h"
+#include "testing/scripted_lookup.h"
+#include "testing/tls_test_peer.h"
 #include "testing/virtual_clock.h"
 
 namespace quillon {
 namespace {
 
+using testing::ScriptedLookup;
 using testing::VirtualClock;
 using Texts = std::vector<std::string>;
-
-IpAddress Literal(std::string_view text) {
-  VirtualClock clock;
-  return ResolveCasterAddress(text, clock).addresses.at(0);
-}
 
 Texts AddressTexts(const CasterAddress& address) {
   Texts texts;
@@ -32,44 +29,14 @@ Texts AddressTexts(const CasterAddress& address) {
   return texts;
 }
 
-// A socket that listens and never accepts: connects to it complete in the kernel's queue.
-struct Listener {
-  Listener(std::string_view address, std::uint16_t wanted) : ip(Literal(address)) {
-    sockaddr_storage own = ip.WithPort(wanted);
-    socklen_t length = ip.length;
-    const auto at = reinterpret_cast<sockaddr*>(&own);
-    if (fd >= 0 && bind(fd, at, length) == 0 && listen(fd, 16) == 0 &&
-        getsockname(fd, at, &length) == 0) {
-      port = ntohs(reinterpret_cast<sockaddr_in*>(&own)->sin_port);  // where IPv6 has it too
-    }
-  }
-  ~Listener() { close(fd); }
-  IpAddress ip;
-  int fd = socket(ip.Family(), SOCK_STREAM | SOCK_CLOEXEC, 0);
-  std::uint16_t port = 0;  // 0 when it could not listen
-};
-
-// A resolver double: answers every name with `answer` and keeps the names it was asked.
-struct ScriptedLookup {
-  Texts answer, asked;
-  NameLookup Seam() {
-    return [this](const std::string& name) {
-      asked.push_back(name);
-      CasterAddress found{AddressKind::kResolved, {}, {}};
-      for (const std::string& text : answer) found.addresses.push_back(Literal(text));
-      return found;
-    };
-  }
-};
-
-// The resolver thread's answer is awaited in real time; only the connects take virtual time.
-struct ConnectClock {
-  ConnectClock() {
-    clock.beforeWait = [this](int) { clock.SetRealPollMs(1000); };
-    clock.beforeWaitWritable = [this](int) { clock.SetRealPollMs(1); };
-  }
-  testing::HookedClock clock;
-};
+// A caster that accepts and says nothing, at `address`.
+std::unique_ptr<testing::TlsTestPeer> Accepting(std::string address, std::uint16_t port) {
+  testing::TlsPeerConfig config;
+  config.behaviour = testing::PeerBehaviour::kSilent;
+  config.address = std::move(address);
+  config.port = port;
+  return std::make_unique<testing::TlsTestPeer>(config);
+}
 
 // Literal addresses are used as they are; everything else, digits first or not, is a name.
 TEST(ResolveCasterAddress, LiteralsAreUsedAsTheyAreAndEveryOtherTextIsLookedUp) {
@@ -123,8 +90,7 @@ TEST(ResolveCasterAddress, AHangingLookupEndsWithAStopOrAfterItsLimit) {
 // seen within a step in the first address's connect and in a later one's.
 TEST(ConnectToCaster, TriesEveryAddressInTurnWithinOneLimitUntilAStop) {
   testing::HangingListener hanging;
-  Listener accepting("127.0.0.2", hanging.Port());
-  ASSERT_NE(accepting.port, 0);
+  const auto accepting = Accepting("127.0.0.2", hanging.Port());
   const std::string hangs = "127.0.0.1", accepts = "127.0.0.2", refuses = "127.0.0.3";
   const struct {
     Texts addresses;
@@ -145,31 +111,37 @@ TEST(ConnectToCaster, TriesEveryAddressInTurnWithinOneLimitUntilAStop) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
-    ConnectClock timed;
+    // The resolver thread's answer is awaited in real time; only the connects take virtual time.
+    testing::HookedClock clock;
+    clock.beforeWait = [&](int) { clock.SetRealPollMs(1000); };
+    clock.beforeWaitWritable = [&](int) { clock.SetRealPollMs(1); };
     ScriptedLookup lookup{c.addresses, {}};
     CasterSocket socket;
-    const auto stop = [&] { return c.stopAt > 0 && timed.clock.Elapsed() >= c.stopAt; };
-    const CasterConnect connect =
-        ConnectToCaster("caster.example", hanging.Port(), socket, timed.clock,
-                        kCasterConnectLimitMs, stop, lookup.Seam());
+    const auto stop = [&] { return c.stopAt > 0 && clock.Elapsed() >= c.stopAt; };
+    const CasterConnect connect = ConnectToCaster("caster.example", hanging.Port(), socket, clock,
+                                                  kCasterConnectLimitMs, stop, lookup.Seam());
     EXPECT_EQ(connect.step, c.error == 0           ? ConnectStep::kConnected
                             : c.error == ECANCELED ? ConnectStep::kStopped
                                                    : ConnectStep::kConnectFailed);
     EXPECT_EQ(connect.error, c.error);
-    EXPECT_EQ(timed.clock.Elapsed(), c.ms);
+    EXPECT_EQ(clock.Elapsed(), c.ms);
     EXPECT_EQ(connect.peer.Text(), c.error == 0 ? accepts : "?");
     EXPECT_TRUE(socket.IsOpen());  // the caller closes it, by its own rules
   }
 }
 
 TEST(ConnectToCaster, ReachesACasterOverIPv6) {
-  Listener caster("::1", 0);
-  if (caster.port == 0) GTEST_SKIP() << "no IPv6 loopback on this machine";
+  std::unique_ptr<testing::TlsTestPeer> caster;
+  try {
+    caster = Accepting("::1", 0);
+  } catch (const std::runtime_error&) {
+    GTEST_SKIP() << "no IPv6 loopback on this machine";
+  }
   ScriptedLookup lookup{{"::1"}, {}};
   for (const char* address : {"::1", "[::1]", "v6-only.example"}) {
     VirtualClock clock(1000, 1'700'000'000, 1000);
     CasterSocket socket;
-    const CasterConnect connect = ConnectToCaster(address, caster.port, socket, clock,
+    const CasterConnect connect = ConnectToCaster(address, caster->Port(), socket, clock,
                                                   kCasterConnectLimitMs, {}, lookup.Seam());
     EXPECT_EQ(connect.step, ConnectStep::kConnected) << address;
     EXPECT_EQ(connect.peer.Text(), "::1");

@@ -4,8 +4,6 @@
 
 #include <cerrno>
 
-#include "net/caster_connection.h"
-
 namespace quillon {
 
 WaitEnd CasterStream::WaitReadable(Clock& clock, std::uint32_t limitMs, const StopRequested& stop) {
@@ -13,6 +11,24 @@ WaitEnd CasterStream::WaitReadable(Clock& clock, std::uint32_t limitMs, const St
   const int fd = Descriptor();
   return WaitInSteps(clock, limitMs, stop,
                      [&](std::uint32_t ms) { return clock.WaitReadable(fd, ms); });
+}
+
+int CasterStream::Send(std::string_view data, Clock& clock, std::uint32_t stallLimitMs,
+                       const StopRequested& stop) {
+  std::uint32_t progress = clock.TickCount();
+  while (!data.empty()) {
+    const ssize_t taken = SendReady(data);
+    if (taken > 0) {
+      data.remove_prefix(static_cast<std::size_t>(taken));
+      progress = clock.TickCount();
+      continue;
+    }
+    if (taken < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return errno;
+    // Over TLS the same bytes are offered again: the library holds their record.
+    const std::uint32_t left = TimeLeft(clock, progress, stallLimitMs);
+    if (const int error = WaitReadyInSteps(clock, fd_, SendAwaits(), left, stop)) return error;
+  }
+  return 0;
 }
 
 ssize_t PlainCasterStream::ReadReady(std::span<char> buffer) {
@@ -29,11 +45,6 @@ ssize_t PlainCasterStream::SendReady(std::string_view data) {
     sent = send(Descriptor(), data.data(), data.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
   } while (sent < 0 && errno == EINTR);
   return sent;
-}
-
-int PlainCasterStream::Send(std::string_view data, Clock& clock, std::uint32_t stallLimitMs,
-                            const StopRequested& stop) {
-  return SendWithin(Descriptor(), data, clock, stallLimitMs, stop);
 }
 
 }  // namespace quillon

@@ -34,11 +34,12 @@ class CasterStream {
   // after EAGAIN the same bytes must be offered again first.
   virtual ssize_t SendReady(std::string_view data) = 0;
 
-  // Sends all of `data`, waiting for room through `clock` in steps. Returns 0 when everything
-  // went out, otherwise ETIMEDOUT when the caster took nothing for `stallLimitMs`, ECANCELED
-  // when `stop` asked to give up, or the error number of the failed send. Never raises SIGPIPE.
-  virtual int Send(std::string_view data, Clock& clock, std::uint32_t stallLimitMs,
-                   const StopRequested& stop = {}) = 0;
+  // Sends all of `data` through SendReady, waiting for room through `clock` in steps. Returns 0
+  // when everything went out, otherwise ETIMEDOUT when the caster took nothing for
+  // `stallLimitMs`, ECANCELED when `stop` asked to give up, or the error number of the failed
+  // send. Never raises SIGPIPE.
+  int Send(std::string_view data, Clock& clock, std::uint32_t stallLimitMs,
+           const StopRequested& stop = {});
 
   // Ends the connection (with TLS, a polite close that never waits for the caster) and closes
   // the socket. Harmless when called again; the destructor calls it.
@@ -57,6 +58,10 @@ class CasterStream {
   explicit CasterStream(CasterSocket& socket)
       : socket_(socket), fd_(socket.Get()), connection_(socket.Connection()) {}
 
+  // What the descriptor must be ready for before SendReady, after it said EAGAIN, can go on:
+  // room to write, unless the stream's protocol must read first (TLS may).
+  virtual Readiness SendAwaits() const { return Readiness::kWritable; }
+
   // True while the socket still holds the stream's own connection.
   bool OwnConnection() const { return socket_.Connection() == connection_ && socket_.IsOpen(); }
   // Closes the stream's own connection, unless the socket has moved on to another.
@@ -67,7 +72,7 @@ class CasterStream {
   const std::uint64_t connection_;
 };
 
-// Plain TCP: the socket's bytes as they are, read and sent as the program always has.
+// Plain TCP: the socket's bytes as they are, for a caster that speaks NTRIP without TLS.
 class PlainCasterStream final : public CasterStream {
  public:
   explicit PlainCasterStream(CasterSocket& socket) : CasterStream(socket) {}
@@ -76,8 +81,6 @@ class PlainCasterStream final : public CasterStream {
   ssize_t ReadReady(std::span<char> buffer) override;
   bool HoldsReadyBytes() const override { return false; }
   ssize_t SendReady(std::string_view data) override;
-  int Send(std::string_view data, Clock& clock, std::uint32_t stallLimitMs,
-           const StopRequested& stop = {}) override;
   void Close() override { CloseSocket(); }
 };
 

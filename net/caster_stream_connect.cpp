@@ -13,9 +13,8 @@ StreamConnect ConnectCasterStream(std::string_view address, std::int32_t port,
     result.stream = std::make_unique<PlainCasterStream>(socket);
     return result;
   }
-  const std::uint32_t passed = clock.TickCount() - result.connect.connectStart;
   TlsStart start = StartTls(socket, address, result.connect, tls, clock,
-                            passed >= limitMs ? 0 : limitMs - passed, stop);
+                            TimeLeft(clock, result.connect.connectStart, limitMs), stop);
   result.tls = start.end;
   result.problem = std::move(start.problem);
   result.stream = std::move(start.stream);

@@ -52,8 +52,8 @@ struct OpenSsl {
 
 // The library `name` (kOpenSslLibrary; the tests name one that is missing), loaded at the
 // first call and kept for the life of the process: OpenSSL cannot be unloaded safely. nullptr
-// when it cannot be loaded or lacks a function; `problem` then says why in one line.
-// Thread-safe.
+// when it cannot be loaded or lacks a function; `problem` then says why in one line, at this
+// call and every later one for the same name (it is tried once). Thread-safe.
 const OpenSsl* LoadOpenSsl(const std::string& name, std::string& problem);
 
 }  // namespace quillon

@@ -66,15 +66,43 @@ struct TlsObjects {
   SSL* ssl = nullptr;
 };
 
-// What one call into the library came to: its result, SSL_get_error's verdict on it and the
-// errno it left.
-struct Outcome {
-  int result = 0;
-  int error = SSL_ERROR_NONE;
-  int systemError = 0;
+// What one call into the library came to, read from SSL_get_error in this one place (as
+// chrony's TLS_AGAIN_INPUT and TLS_AGAIN_OUTPUT): the caller goes on, waits for the readiness
+// named, or ends.
+enum class Step { kDone, kAgain, kClosed, kFailed };
 
-  bool Wants() const { return error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE; }
+struct Outcome {
+  int result = 0;  // the call's own result
+  Step step = Step::kDone;
+  Readiness awaits = Readiness::kWritable;  // kAgain: what the socket must be ready for
+  // kFailed: the error number the stream reports: the system's, EPIPE when the caster closed
+  // the connection under the call, EPROTO when the library itself refused (its reason queued).
+  int error = 0;
 };
+
+Outcome Classify(int result, int libraryError, int systemError) {
+  Outcome outcome{.result = result};
+  if (result > 0) return outcome;
+  switch (libraryError) {
+    case SSL_ERROR_WANT_READ:
+    case SSL_ERROR_WANT_WRITE:
+      outcome.step = Step::kAgain;
+      outcome.awaits =
+          libraryError == SSL_ERROR_WANT_READ ? Readiness::kReadable : Readiness::kWritable;
+      break;
+    case SSL_ERROR_ZERO_RETURN:  // a close_notify, or (SSL_OP_IGNORE_UNEXPECTED_EOF) the TCP end
+      outcome.step = Step::kClosed;
+      break;
+    case SSL_ERROR_SYSCALL:
+      outcome.step = Step::kFailed;
+      outcome.error = systemError != 0 ? systemError : EPIPE;
+      break;
+    default:
+      outcome.step = Step::kFailed;
+      outcome.error = EPROTO;
+  }
+  return outcome;
+}
 
 // Calls `call` (which returns as SSL_connect, SSL_read and SSL_write do) with a clean error
 // queue and SIGPIPE held back.
@@ -83,11 +111,10 @@ Outcome CallLibrary(const OpenSsl& api, SSL* ssl, Call call) {
   api.ERR_clear_error();
   SigpipeHeldBack held;
   errno = 0;
-  Outcome outcome;
-  outcome.result = call();
-  outcome.systemError = errno;
-  if (outcome.result <= 0) outcome.error = api.SSL_get_error(ssl, outcome.result);
-  return outcome;
+  const int result = call();
+  const int systemError = errno;
+  return Classify(result, result > 0 ? SSL_ERROR_NONE : api.SSL_get_error(ssl, result),
+                  systemError);
 }
 
 // The library's reason for its last failure as printable text; `otherwise` when it gave none.
@@ -99,26 +126,12 @@ std::string LibraryReason(const OpenSsl& api, std::string otherwise) {
   return PrintableText(text);
 }
 
-// Why a call ended as `outcome`: the library's reason, or the system's.
+// Why a call ended as `outcome` (kClosed or kFailed): the library's reason, or the system's.
 std::string FailureReason(const OpenSsl& api, const Outcome& outcome) {
-  if (outcome.error == SSL_ERROR_SYSCALL && outcome.systemError != 0) {
-    return LibraryReason(api, SystemErrorText(outcome.systemError));
+  if (outcome.step == Step::kFailed && outcome.error != EPIPE && outcome.error != EPROTO) {
+    return LibraryReason(api, SystemErrorText(outcome.error));
   }
   return LibraryReason(api, "the caster closed the connection");
-}
-
-// Waits for the socket as the library asked (`outcome.error`): 0 when ready, otherwise as
-// WaitWritableInSteps.
-int WaitAsAsked(const Outcome& outcome, Clock& clock, int fd, std::uint32_t limitMs,
-                const StopRequested& stop) {
-  return outcome.error == SSL_ERROR_WANT_READ ? WaitReadableInSteps(clock, fd, limitMs, stop)
-                                              : WaitWritableInSteps(clock, fd, limitMs, stop);
-}
-
-// What is left of `limitMs` counted from `start`.
-std::uint32_t Left(Clock& clock, std::uint32_t start, std::uint32_t limitMs) {
-  const std::uint32_t passed = clock.TickCount() - start;
-  return passed >= limitMs ? 0 : limitMs - passed;
 }
 
 class TlsCasterStream final : public CasterStream {
@@ -132,11 +145,11 @@ class TlsCasterStream final : public CasterStream {
     return objects_ != nullptr && objects_->api.SSL_pending(objects_->ssl) > 0;
   }
   ssize_t SendReady(std::string_view data) override;
-  int Send(std::string_view data, Clock& clock, std::uint32_t stallLimitMs,
-           const StopRequested& stop = {}) override;
   void Close() override;
 
  private:
+  Readiness SendAwaits() const override { return awaits_; }
+
   enum class Direction { kRead, kSend };
   // One library read or write as a system call's result: bytes moved, 0 at the end of a read,
   // or -1 with errno (EAGAIN while the library waits for the socket).
@@ -144,6 +157,8 @@ class TlsCasterStream final : public CasterStream {
   ssize_t MoveReady(std::size_t length, Direction direction, LibraryCall call);
 
   std::unique_ptr<TlsObjects> objects_;
+  // What the last call that could not go on waits for.
+  Readiness awaits_ = Readiness::kWritable;
   // After a fatal error the library must not be asked for a polite close.
   bool failed_ = false;
 };
@@ -170,54 +185,29 @@ ssize_t TlsCasterStream::MoveReady(std::size_t length, Direction direction, Libr
   const OpenSsl& api = objects_->api;
   const int size = static_cast<int>(std::min<std::size_t>(length, INT_MAX));
   const Outcome moved = CallLibrary(api, objects_->ssl, [&] { return call(api, size); });
-  if (moved.result > 0) return moved.result;
   const bool reading = direction == Direction::kRead;
-  if (reading && moved.error == SSL_ERROR_ZERO_RETURN) return 0;  // close_notify, or the TCP end
-  if (moved.Wants()) {
-    errno = EAGAIN;
-    return -1;
+  switch (moved.step) {
+    case Step::kDone:
+      return moved.result;
+    case Step::kAgain:
+      awaits_ = moved.awaits;
+      errno = EAGAIN;
+      return -1;
+    case Step::kClosed:
+      if (reading) return 0;
+      failed_ = true;
+      errno = EPIPE;
+      return -1;
+    case Step::kFailed:
+      break;
   }
   failed_ = true;
-  if (moved.error == SSL_ERROR_SYSCALL) {
-    // A TCP end without close_notify is the end of a read, and a broken pipe for a send.
-    if (moved.systemError == 0 && reading) return 0;
-    errno = moved.systemError != 0 ? moved.systemError : EPIPE;
-    return -1;
+  if (moved.error == EPROTO) {
+    Trace(std::string(reading ? "Reading from" : "Sending to") +
+          " the caster over TLS failed: " + FailureReason(api, moved));
   }
-  Trace(std::string(reading ? "Reading from" : "Sending to") +
-        " the caster over TLS failed: " + FailureReason(api, moved));
-  errno = EPROTO;
+  errno = moved.error;
   return -1;
-}
-
-int TlsCasterStream::Send(std::string_view data, Clock& clock, std::uint32_t stallLimitMs,
-                          const StopRequested& stop) {
-  if (objects_ == nullptr) return EBADF;
-  const OpenSsl& api = objects_->api;
-  std::uint32_t progress = clock.TickCount();
-  while (!data.empty()) {
-    const int size = static_cast<int>(std::min<std::size_t>(data.size(), INT_MAX));
-    const Outcome written = CallLibrary(
-        api, objects_->ssl, [&] { return api.SSL_write(objects_->ssl, data.data(), size); });
-    if (written.result > 0) {
-      data.remove_prefix(static_cast<std::size_t>(written.result));
-      progress = clock.TickCount();
-      continue;
-    }
-    if (written.Wants()) {
-      // The record is the library's now; offering the same bytes again lets it go on.
-      const int error = WaitAsAsked(written, clock, fd_, Left(clock, progress, stallLimitMs), stop);
-      if (error != 0) return error;
-      continue;
-    }
-    failed_ = true;
-    if (written.error == SSL_ERROR_SYSCALL) {
-      return written.systemError != 0 ? written.systemError : EPIPE;
-    }
-    Trace("Sending to the caster over TLS failed: " + FailureReason(api, written));
-    return EPROTO;
-  }
-  return 0;
 }
 
 void TlsCasterStream::Close() {
@@ -325,16 +315,20 @@ TlsStart StartTls(CasterSocket& socket, std::string_view host, const CasterConne
   for (;;) {
     const Outcome step =
         CallLibrary(*api, objects->ssl, [&] { return api->SSL_connect(objects->ssl); });
-    if (step.result == 1) break;
-    if (step.Wants()) {
-      const int error = WaitAsAsked(step, clock, fd, Left(clock, start, limitMs), stop);
+    if (step.step == Step::kDone) break;
+    if (step.step == Step::kAgain) {
+      const int error =
+          WaitReadyInSteps(clock, fd, step.awaits, TimeLeft(clock, start, limitMs), stop);
       if (error == ECANCELED) return Ended(TlsEnd::kStopped);
       if (error != 0) return Ended(TlsEnd::kHandshakeFailed, failedWith + SystemErrorText(error));
       continue;
     }
     // The stop sequence shuts the socket down under a handshake: that is a stop, not a failure.
     if (stop && stop()) return Ended(TlsEnd::kStopped);
-    if (const long verified = api->SSL_get_verify_result(objects->ssl); verified != X509_V_OK) {
+    // Unchecked, the certificate's verdict is still recorded, but it is not why the handshake
+    // failed.
+    if (const long verified = api->SSL_get_verify_result(objects->ssl);
+        !options.insecure && verified != X509_V_OK) {
       return Ended(TlsEnd::kCertificateRefused,
                    "The caster's certificate was not accepted: " +
                        PrintableText(api->X509_verify_cert_error_string(verified)));

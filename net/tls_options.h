@@ -8,9 +8,10 @@
 
 namespace quillon {
 
-// OpenSSL's libssl as the system's loader knows it (libcrypto comes with it). It is loaded at
-// the first TLS connection only: a plain session never maps it.
-inline constexpr const char* kOpenSslLibrary = "libssl.so.3";
+// OpenSSL's libssl as the system's loader knows it (libcrypto comes with it), of the major
+// version the program was built against ("libssl.so.3"). It is loaded at the first TLS
+// connection only: a plain session never maps it.
+extern const char kOpenSslLibrary[];
 
 struct TlsOptions {
   bool enabled = false;  // false: plain TCP, and nothing else here is used

@@ -1,8 +1,10 @@
 // The receiver's output on its way upstream with the user's fixed position in place of the real
-// one, whatever else the receiver writes around its sentences and however its output is cut
-// into reads. With the override on, the real position never goes upstream: every sentence that
-// carries it (GGA, RMC, GLL, GNS of any talker, see position_sentence.h) is rewritten, and one
-// that cannot be rewritten because it is damaged is dropped.
+// one, however its output is cut into reads. With the override on, only whole, well-formed
+// sentences go upstream: those that carry a position (GGA, RMC, GLL, GNS of any talker, see
+// position_sentence.h) rewritten, and those of a kind known to carry none (HoldsNoPosition) as
+// they came. Everything else may carry the real position in a form not rewritten here and is
+// dropped: proprietary sentences ($PUBX,00, $PTNL,GGK), kinds not known, damaged sentences, and
+// every byte outside a sentence (binary messages, such as u-blox's or RTCM's).
 #pragma once
 
 #include <cstddef>
@@ -12,7 +14,7 @@
 
 namespace quillon {
 
-// How long a held fragment that nothing completes waits before it is let go.
+// How long a sentence that nothing ends waits before it is let go.
 inline constexpr std::uint32_t kHeldFragmentLimitMs = 1000;
 
 class GgaOverride {
@@ -25,61 +27,37 @@ class GgaOverride {
   //
   // Without `enabled`, what was held back and `block` pass unchanged.
   //
-  // With `enabled`, every byte passes unchanged and in order (NUL bytes, binary data, other
-  // sentences) except the sentences of a position kind: from the "$" of such a sentence to its
-  // line end, a well-formed one is replaced by RewritePositionSentence's text and a damaged one
-  // is dropped. A sentence ends at its line end after "*hh", or at a "$" right behind "*hh". The
-  // damaged ones: an address in small letters, a wrong or missing checksum, a NUL, "$" or other
-  // control byte inside, the wrong field count, a field or the sentence too long, and a sentence
-  // broken by a line end before its "*hh". What follows a damaged sentence is dropped with it up
-  // to the line end behind the next "*" or, when a line begins with "$", up to that "$", so that
-  // a broken sentence's remainder does not pass either. The start of what may become such a
-  // sentence, and one being read, are held back until they are complete; a fragment held for
-  // kHeldFragmentLimitMs is let go: a start too short to tell the kind is sent, a complete
-  // sentence without line end is rewritten, anything else is dropped. At most
-  // kNmeaMaxSentenceLength bytes are held.
+  // With `enabled`, a sentence runs from its "$" to its line end ("\r\n", "\n" or "\r") behind
+  // "*hh", or to a "$" right behind "*hh", and goes upstream as said above. A sentence broken
+  // before its end (by a line end, a byte that cannot stand in one, or more than
+  // kNmeaMaxSentenceLength bytes) is dropped; a "$" inside begins the next. A sentence being
+  // read is held back until it ends; one held for kHeldFragmentLimitMs is let go: judged as
+  // above when only its line end is missing, dropped otherwise.
   std::string_view Pass(std::string_view block, bool enabled, double latitude, double longitude,
                         std::uint32_t tickMs);
 
   // How many bytes are held back now.
-  std::size_t Held() const;
+  std::size_t Held() const { return sentence_.size(); }
 
  private:
   enum class Stage {
-    kPassing,    // outside a sentence of a position kind (possibly in its first bytes: head_)
-    kBody,       // in a sentence, before its "*"
-    kChecksum,   // behind its "*"
-    kLineEnd,    // behind "*hh", waiting for the line end
-    kAfterCr,    // behind "*hh" and CR, waiting for a LF
-    kDropping,   // in the remainder of a damaged sentence
-    kDroppedCr,  // behind the CR that ended a damaged sentence
+    kOutside,   // between sentences: bytes here are dropped
+    kBody,      // in a sentence, before its "*"
+    kChecksum,  // behind its "*"
+    kLineEnd,   // behind "*hh", waiting for the line end
+    kAfterCr,   // behind "*hh" and CR, waiting for a LF
   };
 
   void Feed(char c);
-  void FeedPassing(char c);
-  void FeedSentence(char c);
-  void FeedDropping(char c);
+  bool Append(char c);
+  void Begin();
   void Finish();
-  void Damaged(char c, bool starSeen);
-  void DropSentence();
-  void LetGo();
-  void Reset();
-  void Emit(std::string_view bytes) { out_.append(bytes); }
+  void Drop();
 
-  Stage stage_ = Stage::kPassing;
-  // What may become the head of a sentence of a position kind; its first headSent_ bytes have
-  // already gone upstream (let go, or an open head resumed behind a dropped sentence).
-  std::string head_;
-  std::size_t headSent_ = 0;
-  // The head that was open upstream when head_ began: if head_ becomes a sentence that is
-  // dropped, the bytes behind it continue this one.
-  std::string resume_;
-  // The sentence being read, from its "$"; its first sentenceSent_ bytes have gone upstream.
-  std::string sentence_;
-  std::size_t sentenceSent_ = 0;
+  Stage stage_ = Stage::kOutside;
+  std::string sentence_;  // the sentence being read, from its "$"
   int checksumDigits_ = 0;
-  bool starSeen_ = false;   // dropping: a "*" came, so the next line end ends the sentence
-  bool lineStart_ = false;  // dropping: behind a line end, where a "$" begins a new sentence
+  std::uint32_t tickMs_ = 0;
   std::uint32_t heldSince_ = 0;
   double latitude_ = 0.0;
   double longitude_ = 0.0;

@@ -23,27 +23,24 @@ constexpr std::array<PositionKind, 4> kKinds = {{
     {"GLL", 1, 5, 8},
     {"GNS", 2, 13, 14},
 }};
+// Satellites and DOP (GSA, GSV), course and speed (VTG), time (ZDA), error estimates (GST,
+// GBS): NMEA 0183 kinds whose fields say nothing of where the receiver is.
+constexpr std::array<std::string_view, 6> kNoPositionTypes = {"GSA", "GSV", "VTG",
+                                                              "ZDA", "GST", "GBS"};
 constexpr std::size_t kMostFields = 15;
 constexpr std::size_t kTypeAt = 3;           // "$" and two talker characters come first
-constexpr std::size_t kHeadLength = 7;       // "$", talker, type and the character behind
 constexpr std::size_t kChecksumTail = 3;     // "*hh"
 constexpr std::size_t kGgaQualityField = 6;  // the fix quality: 0 is no fix
 
 bool IsPrintable(char c) { return c >= 0x20 && c <= 0x7E; }
 bool IsCapital(char c) { return c >= 'A' && c <= 'Z'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsLetterOrDigit(char c) { return IsCapital(c) || (c >= 'a' && c <= 'z') || IsDigit(c); }
 char ToCapital(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 int HexValue(char c) {
   if (IsDigit(c)) return c - '0';
   const char capital = ToCapital(c);
   return capital >= 'A' && capital <= 'F' ? capital - 'A' + 10 : -1;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [](char x, char y) { return ToCapital(x) == ToCapital(y); });
 }
 
 bool IsGlobePosition(double latitude, double longitude) {
@@ -106,23 +103,31 @@ struct ParsedSentence {
   std::string_view lineEnd;
 };
 
-ParsedSentence ParseSentence(std::string_view sentence) {
-  ParsedSentence parsed;
-  if (sentence.size() > kNmeaMaxSentenceLength) return parsed;
-  parsed.lineEnd = LineEnd(sentence);
-  const std::string_view text = sentence.substr(0, sentence.size() - parsed.lineEnd.size());
-  if (text.size() < 1 + kChecksumTail || text[0] != '$') return parsed;
+// What stands between the "$" and the "*" of a sentence whose checksum matches (printable
+// ASCII, no second "$", at most kNmeaMaxSentenceLength bytes with its line end); nothing for
+// anything else.
+std::optional<std::string_view> CheckedContent(std::string_view sentence) {
+  if (sentence.size() > kNmeaMaxSentenceLength) return std::nullopt;
+  const std::string_view text = sentence.substr(0, sentence.size() - LineEnd(sentence).size());
+  if (text.size() < 1 + kChecksumTail || text[0] != '$') return std::nullopt;
   const std::size_t star = text.size() - kChecksumTail;
-  if (text.find('*') != star) return parsed;
+  if (text.find('*') != star) return std::nullopt;
   if (!std::all_of(text.begin() + 1, text.end(),
                    [](char c) { return IsPrintable(c) && c != '$'; })) {
-    return parsed;
+    return std::nullopt;
   }
   const int high = HexValue(text[star + 1]);
   const int low = HexValue(text[star + 2]);
-  if (high < 0 || low < 0 || high * 16 + low != NmeaChecksum(text)) return parsed;
+  if (high < 0 || low < 0 || high * 16 + low != NmeaChecksum(text)) return std::nullopt;
+  return text.substr(1, star - 1);
+}
 
-  std::string_view rest = text.substr(1, star - 1);
+ParsedSentence ParseSentence(std::string_view sentence) {
+  ParsedSentence parsed;
+  const std::optional<std::string_view> content = CheckedContent(sentence);
+  if (!content) return parsed;
+  parsed.lineEnd = LineEnd(sentence);
+  std::string_view rest = *content;
   for (;;) {
     if (parsed.count == parsed.fields.size()) return parsed;
     const std::size_t comma = std::min(rest.find(','), rest.size());
@@ -171,24 +176,6 @@ std::optional<double> CoordinateDegrees(std::string_view text, std::string_view 
 
 }  // namespace
 
-HeadMatch MatchPositionHead(std::string_view text) {
-  if (text.empty() || text[0] != '$') return HeadMatch::kNo;
-  for (std::size_t i = 1; i < std::min(text.size(), kTypeAt); ++i) {
-    if (!IsPrintable(text[i]) || text[i] == '$' || text[i] == ',' || text[i] == '*') {
-      return HeadMatch::kNo;
-    }
-  }
-  if (text.size() > kTypeAt) {
-    const std::string_view type = text.substr(kTypeAt, 3);
-    const bool known = std::any_of(kKinds.begin(), kKinds.end(), [&](const PositionKind& kind) {
-      return EqualsIgnoringCase(type, kind.type.substr(0, type.size()));
-    });
-    if (!known) return HeadMatch::kNo;
-  }
-  if (text.size() < kHeadLength) return HeadMatch::kMaybe;
-  return IsLetterOrDigit(text[kHeadLength - 1]) ? HeadMatch::kNo : HeadMatch::kYes;
-}
-
 std::uint8_t NmeaChecksum(std::string_view sentence) {
   const std::size_t dollar = sentence.find('$');
   if (dollar == std::string_view::npos) return 0;
@@ -230,6 +217,16 @@ std::string NmeaCoordinateText(double magnitude, int degreeDigits) {
   const int written = std::snprintf(text.data(), text.size(), "%0*d%02d.%05ld", degreeDigits,
                                     degrees, minutes, fraction);
   return std::string(text.data(), static_cast<std::size_t>(std::max(written, 0)));
+}
+
+bool HoldsNoPosition(std::string_view sentence) {
+  const std::optional<std::string_view> content = CheckedContent(sentence);
+  if (!content) return false;
+  const std::string_view address = content->substr(0, content->find(','));
+  return address.size() == kTypeAt - 1 + 3 && address[0] != 'P' &&
+         std::all_of(address.begin(), address.end(), IsCapital) &&
+         std::find(kNoPositionTypes.begin(), kNoPositionTypes.end(), address.substr(kTypeAt - 1)) !=
+             kNoPositionTypes.end();
 }
 
 std::string_view WellFormedPositionKind(std::string_view sentence) {

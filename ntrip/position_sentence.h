@@ -1,6 +1,7 @@
 // The NMEA 0183 sentences that carry the receiver's position (GGA, RMC, GLL and GNS of any
 // talker): recognising them in the receiver's output and rewriting their position with the fixed
-// one the user entered, before they go upstream. The receiver itself is never sent anything.
+// one the user entered, before they go upstream; and the kinds known to carry none. The receiver
+// itself is never sent anything.
 #pragma once
 
 #include <array>
@@ -21,14 +22,6 @@ inline constexpr std::size_t kNmeaMaxFieldLength = 63;
 
 // Room for a rewritten sentence and a terminator.
 using NmeaSentence = std::array<char, kNmeaMaxSentenceLength + 1>;
-
-enum class HeadMatch { kNo, kMaybe, kYes };
-
-// Whether `text`, which begins with "$", begins a sentence of a position kind: "$", two talker
-// characters (printable, none of "$,*"), the type GGA, RMC, GLL or GNS in either case (a
-// damaged "$gpgga" still holds a position), and a character that is neither a letter nor a
-// digit (so "$PMGNST" is not GNS). kMaybe while `text` is still too short to tell.
-HeadMatch MatchPositionHead(std::string_view text);
 
 // The NMEA 0183 checksum: XOR of the bytes behind the first "$" up to the first "*" behind it.
 // 0 when there is no "$" or no "*" behind it.
@@ -65,6 +58,12 @@ std::string NmeaCoordinateText(double magnitude, int degreeDigits);
 // finite).
 std::size_t RewritePositionSentence(std::string_view sentence, double latitude, double longitude,
                                     NmeaSentence& out);
+
+// True when `sentence` (one whole sentence, as above) is a sentence of a standard kind that
+// carries no position (GSA, GSV, VTG, ZDA, GST, GBS) with a standard talker (two capitals, not
+// a proprietary "$P") and a checksum that matches; false for every other, damaged, unknown and
+// proprietary ones among them, whose fields may hold the position in a form not rewritten here.
+bool HoldsNoPosition(std::string_view sentence);
 
 // The type ("GGA", "RMC", "GLL" or "GNS") of `sentence` when it is a well-formed sentence of a
 // position kind as RewritePositionSentence takes it; empty for anything else.

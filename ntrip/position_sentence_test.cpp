@@ -148,22 +148,6 @@ TEST(RewritePositionSentence, KeepsTheFieldAndSentenceBounds) {
   }
 }
 
-TEST(MatchPositionHead, TellsTheFourKindsInEitherCaseAsSoonAsItCan) {
-  const std::pair<std::string_view, HeadMatch> cases[] = {
-      {"$", HeadMatch::kMaybe},      {"$GPG", HeadMatch::kMaybe},
-      {"$GNRM", HeadMatch::kMaybe},  {"$GPGGA", HeadMatch::kMaybe},
-      {"$GPGGA,", HeadMatch::kYes},  {"$gpgga,", HeadMatch::kYes},
-      {"$GBGll,", HeadMatch::kYes},  {"$GQGNS*", HeadMatch::kYes},
-      {"$GPRMC\r", HeadMatch::kYes}, {"$GPGS", HeadMatch::kNo},
-      {"$GPGSV,", HeadMatch::kNo},   {"$PMGNST", HeadMatch::kNo},  // not GNS: one more letter
-      {"$GPGGA1", HeadMatch::kNo},   {"$G$GGA,", HeadMatch::kNo},
-      {"$,PGGA,", HeadMatch::kNo},   {"GPGGA,", HeadMatch::kNo},
-  };
-  for (const auto& [text, match] : cases) {
-    EXPECT_EQ(MatchPositionHead(text), match) << text;
-  }
-}
-
 // Degrees worked out by hand from each sentence's fields (ddmm.mmmm / 60).
 TEST(GgaPosition, ReadsTheFixOfAWellFormedGgaAndNothingElse) {
   const struct {

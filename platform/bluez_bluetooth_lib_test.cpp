@@ -4,14 +4,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cerrno>
 #include <cstdlib>
 #include <future>
-#include <mutex>
 #include <vector>
 
 #include "platform/settings_folder.h"
+#include "testing/scripted_bluetooth_adapter.h"
 #include "testing/temp_folder.h"
 #include "testing/virtual_clock.h"
 
@@ -19,68 +17,8 @@ namespace quillon {
 namespace {
 
 using Names = std::vector<std::u16string>;
-using Connect = std::pair<BluetoothAddress, std::uint8_t>;
-
-// The adapter's radio side scripted; its sockets are real: each RFCOMM socket is one end of a
-// socket pair whose other end plays the remote receiver.
-class ScriptedAdapter final : public BluetoothAdapter {
- public:
-  ~ScriptedAdapter() override {
-    for (const int fd : remoteEnds_) ::close(fd);
-  }
-
-  bool Present() override { return present; }
-  bool Up() override { return up; }
-  bool Inquire(std::vector<BluetoothDevice>& found) override {
-    found = inquiryFinds;
-    return inquirySucceeds;
-  }
-  int NewRfcommSocket() override {
-    int ends[2];
-    if (!present || ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return -1;
-    std::lock_guard lock(mutex_);
-    remoteEnds_.push_back(ends[1]);
-    return ends[0];
-  }
-  int StartRfcommConnect(int socket, const BluetoothAddress& address,
-                         std::uint8_t channel) override {
-    {
-      std::lock_guard lock(mutex_);
-      connects_.push_back({address, channel});
-    }
-    if (!connectHangs) return connectSucceeds ? 0 : ECONNREFUSED;
-    // Like a page to a device that does not answer: the socket never becomes writable.
-    const int small = 1;
-    ::setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
-    const char filler[256] = {};
-    while (::send(socket, filler, sizeof filler, MSG_DONTWAIT | MSG_NOSIGNAL) > 0) {
-    }
-    connectStarted.set_value();
-    return EINPROGRESS;
-  }
-
-  int RemoteEnd() {
-    std::lock_guard lock(mutex_);
-    return remoteEnds_.empty() ? -1 : remoteEnds_.back();
-  }
-  std::vector<Connect> Connects() {
-    std::lock_guard lock(mutex_);
-    return connects_;
-  }
-
-  bool present = true;
-  bool up = true;
-  bool inquirySucceeds = true;
-  std::vector<BluetoothDevice> inquiryFinds;
-  bool connectSucceeds = true;
-  bool connectHangs = false;
-  std::promise<void> connectStarted;
-
- private:
-  std::mutex mutex_;
-  std::vector<int> remoteEnds_;
-  std::vector<Connect> connects_;
-};
+using Connect = testing::ScriptedAdapter::Connect;
+using testing::ScriptedAdapter;
 
 const BluetoothDevice kReceiverA{{0x00, 0x11, 0x22, 0x33, 0x44, 0x55}, u"Receiver A"};
 const BluetoothDevice kReceiverB{{0x00, 0x11, 0x22, 0x33, 0x44, 0x66}, u"Receiver B"};
@@ -187,7 +125,8 @@ TEST_F(BluezBluetoothLibTest, PortNumberIsTheChannelAndZeroOpensNothing) {
   EXPECT_EQ(lib->OpenFailure(), "No Bluetooth port was chosen.");
 }
 
-TEST_F(BluezBluetoothLibTest, LinkCarriesBytesBothWaysAndEndsWithTheDeviceOrAClose) {
+// The receiver link's contract runs through this library too; here what it does not see.
+TEST_F(BluezBluetoothLibTest, AReadTakesNoMoreThanAskedAndOpeningAgainReplacesTheLink) {
   auto lib = MakeLib({kReceiverA});
   ASSERT_TRUE(lib->Open(0, 1));
   const int remote = adapter_->RemoteEnd();
@@ -196,39 +135,10 @@ TEST_F(BluezBluetoothLibTest, LinkCarriesBytesBothWaysAndEndsWithTheDeviceOrAClo
   EXPECT_EQ(lib->Read(buffer, sizeof buffer), 0);  // silence: a bounded wait, then 0
   EXPECT_EQ(clock_.Elapsed() - before, kBluetoothReadWaitMs);
   ASSERT_EQ(::write(remote, "0123456789ab", 12), 12);
-  EXPECT_EQ(lib->Read(buffer, sizeof buffer), 8);  // never more than asked
+  EXPECT_EQ(lib->Read(buffer, sizeof buffer), 8);
   EXPECT_EQ(lib->Read(buffer, sizeof buffer), 4);
-  ASSERT_TRUE(lib->Write(reinterpret_cast<const std::uint8_t*>("$GPGGA"), 6));
-  char received[7] = {};
-  ASSERT_EQ(::read(remote, received, 6), 6);
-  EXPECT_STREQ(received, "$GPGGA");
-
-  // Opening again replaces the link: the first remote end sees it close.
   ASSERT_TRUE(lib->Open(0, 2));
-  EXPECT_EQ(::read(remote, received, 1), 0);
-  ::shutdown(adapter_->RemoteEnd(), SHUT_RDWR);  // the receiver goes out of range
-  EXPECT_EQ(lib->Read(buffer, sizeof buffer), -1);
-  EXPECT_EQ(lib->Read(buffer, sizeof buffer), -1);
-  EXPECT_FALSE(lib->Write(buffer, 1));
-
-  // A worker reads, as a session does, until it is told to stop; the link is closed under it.
-  ASSERT_TRUE(lib->Open(0, 1));
-  std::promise<void> reading;
-  std::atomic<bool> stop{false};
-  auto worker = std::async(std::launch::async, [&] {
-    std::uint8_t buffer[64];
-    std::int32_t result = lib->Read(buffer, sizeof buffer);
-    reading.set_value();
-    while (result == 0 && !stop) result = lib->Read(buffer, sizeof buffer);
-    return result;
-  });
-  reading.get_future().wait();
-  lib->Close();
-  stop = true;
-  ASSERT_EQ(worker.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-  EXPECT_LE(worker.get(), 0);
-  EXPECT_EQ(lib->Read(buffer, sizeof buffer), 0);
-  EXPECT_FALSE(lib->Write(buffer, 1));
+  EXPECT_EQ(::read(remote, buffer, 1), 0);  // the first remote end sees the link close
 }
 
 TEST_F(BluezBluetoothLibTest, AConnectThatNeverEndsIsGivenUpAfterItsLimit) {

@@ -32,6 +32,12 @@ int WaitReadableInSteps(Clock& clock, int fd, std::uint32_t limitMs, const StopR
                              [&](std::uint32_t ms) { return clock.WaitReadable(fd, ms); }));
 }
 
+int WaitReadyInSteps(Clock& clock, int fd, Readiness readiness, std::uint32_t limitMs,
+                     const StopRequested& stop) {
+  return readiness == Readiness::kReadable ? WaitReadableInSteps(clock, fd, limitMs, stop)
+                                           : WaitWritableInSteps(clock, fd, limitMs, stop);
+}
+
 int AwaitConnect(Clock& clock, int fd, std::uint32_t limitMs, const StopRequested& stop) {
   int error = WaitWritableInSteps(clock, fd, limitMs, stop);
   if (error != 0) return error;

@@ -35,11 +35,23 @@ WaitEnd WaitInSteps(Clock& clock, std::uint32_t limitMs, const StopRequested& st
   }
 }
 
+// What is left of `limitMs` counted from the clock's tick `since`: 0 once it has passed.
+inline std::uint32_t TimeLeft(Clock& clock, std::uint32_t since, std::uint32_t limitMs) {
+  const std::uint32_t passed = clock.TickCount() - since;
+  return passed >= limitMs ? 0 : limitMs - passed;
+}
+
 // Waits until `fd` is writable, in steps as above. 0 when it is; otherwise ETIMEDOUT after
 // `limitMs`, ECANCELED when `stop` asked to give up, or the wait's own error number.
 int WaitWritableInSteps(Clock& clock, int fd, std::uint32_t limitMs, const StopRequested& stop);
 // The same for readable (or hung up).
 int WaitReadableInSteps(Clock& clock, int fd, std::uint32_t limitMs, const StopRequested& stop);
+
+// What a non-blocking call that could not go on waits for on its descriptor.
+enum class Readiness { kReadable, kWritable };
+// One of the two above, as `readiness` says.
+int WaitReadyInSteps(Clock& clock, int fd, Readiness readiness, std::uint32_t limitMs,
+                     const StopRequested& stop);
 
 // The end of a non-blocking connect under way on `fd`, waited for as above: 0 when connected,
 // otherwise the connect's error number, or the wait's as above.

@@ -29,54 +29,53 @@ double GroundMetres(const Wgs84Position& a, double latitude, double longitude) {
   return std::hypot(north, east);
 }
 
-// RTKLIB turned each latitude, longitude and height into the ECEF coordinates of a 1005
-// message; decoded and converted back, each lands within a millimetre of where it started.
-TEST(DecodeAntennaReferencePoint, KnownPositionsComeBackWithinAMillimetre) {
+// RTKLIB turned each latitude, longitude and height into the ECEF coordinates of a 1005 or 1006
+// message; decoded and converted back, each lands within a millimetre of where it started. IGS
+// station ABMF's published coordinates the message holds to 0.1 mm (RTKLIB rounds them down).
+// A 1006 also holds the antenna height; nothing comes of a payload cut short or another message.
+TEST(DecodeAntennaReferencePoint, ReadsTheCoordinatesAndTheHeightOfAWholePayloadOnly) {
+  const EcefPosition abmf{2919785.79396864, -5383744.94920112, 1774604.87300143};
   const struct {
     std::string_view hex;
     unsigned stationId;
-    double latitude, longitude, height;
+    std::optional<double> height;                             // of the antenna
+    double latitude = 0, longitude = 0, ellipsoidHeight = 0;  // unless an ABMF frame
   } cases[] = {
-      {testframes::kGeonet1005, 2001, 34.949756936, 139.069904560, 411.2090},
-      {testframes::kGeonet1006, 2001, 34.949756936, 139.069904560, 411.2090},
+      {testframes::kGeonet1005, 2001, std::nullopt, 34.949756936, 139.069904560, 411.2090},
+      {testframes::kGeonet1006, 2001, 0.0, 34.949756936, 139.069904560, 411.2090},
       // str2str -sta 17 -p -33.447487 -70.673676 570.0 (south and west)
-      {"d300133ed01103041af496cbb44b5b519037dc58c245080635", 17, -33.447487, -70.673676, 570.0},
+      {"d300133ed01103041af496cbb44b5b519037dc58c245080635", 17, std::nullopt, -33.447487,
+       -70.673676, 570.0},
       // -sta 4095 -p -89.9975 139.27 2810.0 (next to the pole)
-      {"d300133edfff033fffdfb2a880001bd04a313167cd568e9b1d", 4095, -89.9975, 139.27, 2810.0},
+      {"d300133edfff033fffdfb2a880001bd04a313167cd568e9b1d", 4095, std::nullopt, -89.9975, 139.27,
+       2810.0},
       // -sta 0 -p 0.0001 -179.9999 -35.5 (equator, date line, below the ellipsoid)
-      {"d300133ed0000331265af228bffffe4d29000001afedb5985b", 0, 0.0001, -179.9999, -35.5},
+      {"d300133ed0000331265af228bffffe4d29000001afedb5985b", 0, std::nullopt, 0.0001, -179.9999,
+       -35.5},
+      {testframes::kAbmf1005, 1234, std::nullopt},
+      {testframes::kAbmf1006, 1234, 0.0},
+      {testframes::kAbmf1006Height, 1234, 1.5432},
   };
   for (const auto& c : cases) {
-    const auto point = DecodeAntennaReferencePoint(PayloadFromHex(c.hex));
+    const std::string payload = PayloadFromHex(c.hex);
+    const auto point = DecodeAntennaReferencePoint(payload);
     ASSERT_TRUE(point) << c.hex;
     EXPECT_EQ(point->stationId, c.stationId);
-    const Wgs84Position position = Wgs84FromEcef(point->ecef);
-    EXPECT_LT(GroundMetres(position, c.latitude, c.longitude), 0.001) << c.hex;
-    EXPECT_NEAR(position.height, c.height, 0.001) << c.hex;
-  }
-}
-
-// IGS station ABMF's published coordinates, which the message holds to 0.1 mm (RTKLIB rounds them
-// down), and the antenna height of a 1006; nothing from a payload cut short or another message.
-TEST(DecodeAntennaReferencePoint, ReadsTheCoordinatesAndTheHeightOfAWholePayloadOnly) {
-  const std::pair<std::string_view, std::optional<double>> frames[] = {
-      {testframes::kAbmf1005, std::nullopt},
-      {testframes::kAbmf1006, 0.0},
-      {testframes::kAbmf1006Height, 1.5432}};
-  for (const auto& [hex, height] : frames) {
-    const std::string payload = PayloadFromHex(hex);
-    const auto point = DecodeAntennaReferencePoint(payload);
-    ASSERT_TRUE(point) << hex;
-    EXPECT_EQ(point->stationId, 1234u);
-    EXPECT_NEAR(point->ecef.x, 2919785.79396864, 0.0001);
-    EXPECT_NEAR(point->ecef.y, -5383744.94920112, 0.0001);
-    EXPECT_NEAR(point->ecef.z, 1774604.87300143, 0.0001);
-    ASSERT_EQ(point->antennaHeight.has_value(), height.has_value()) << hex;
-    if (height) {
-      EXPECT_NEAR(*point->antennaHeight, *height, 1e-9);
+    if (c.stationId == 1234) {
+      EXPECT_NEAR(point->ecef.x, abmf.x, 0.0001);
+      EXPECT_NEAR(point->ecef.y, abmf.y, 0.0001);
+      EXPECT_NEAR(point->ecef.z, abmf.z, 0.0001);
+    } else {
+      const Wgs84Position position = Wgs84FromEcef(point->ecef);
+      EXPECT_LT(GroundMetres(position, c.latitude, c.longitude), 0.001) << c.hex;
+      EXPECT_NEAR(position.height, c.ellipsoidHeight, 0.001) << c.hex;
+    }
+    ASSERT_EQ(point->antennaHeight.has_value(), c.height.has_value()) << c.hex;
+    if (c.height) {
+      EXPECT_NEAR(*point->antennaHeight, *c.height, 1e-9);
     }
     for (std::size_t size = 0; size < payload.size(); ++size) {
-      EXPECT_FALSE(DecodeAntennaReferencePoint(payload.substr(0, size))) << hex << " " << size;
+      EXPECT_FALSE(DecodeAntennaReferencePoint(payload.substr(0, size))) << c.hex << " " << size;
     }
   }
   EXPECT_FALSE(DecodeAntennaReferencePoint(PayloadFromHex(testframes::kGeonet1033)));

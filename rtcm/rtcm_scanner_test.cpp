@@ -13,53 +13,8 @@ namespace {
 using testframes::Bytes;
 using testframes::Payload;
 
-std::vector<unsigned> Numbers(const RtcmSummary& summary) {
-  std::vector<unsigned> numbers;
-  for (const MessageStats& message : summary.messages) numbers.push_back(message.number);
-  return numbers;
-}
-
-// One epoch of a base: MSM7 bodies made up, the station messages from RTKLIB.
-std::string Epoch() {
-  const std::string body(120, '\x5A');
-  return RtcmFrame(Payload(1077, 2001, body)) + RtcmFrame(Payload(1087, 2001, body)) +
-         RtcmFrame(Payload(1097, 2001, body)) + RtcmFrame(Payload(1127, 2001, body)) +
-         RtcmFrame(Payload(1230, 2001)) + Bytes(testframes::kGeonet1005) +
-         Bytes(testframes::kGeonet1033);
-}
-
-TEST(RtcmScanner, SummarisesABaseStream) {
-  RtcmScanner scanner;
-  const std::string stream = Epoch();
-  scanner.Scan(stream, 5000);
-  const RtcmSummary summary = scanner.Summary(5000);
-  EXPECT_EQ(Numbers(summary), (std::vector<unsigned>{1005, 1033, 1077, 1087, 1097, 1127, 1230}));
-  EXPECT_EQ(SummaryLine(summary), "RTCM 3: 1005 1033 1077 1087 1097 1127 1230, station 2001");
-  EXPECT_TRUE(summary.HasObservations());
-  ASSERT_TRUE(summary.HasStationPosition());
-  EXPECT_NEAR(summary.station->wgs84.place.latitude, 34.949756936, 1e-8);
-  EXPECT_EQ(summary.descriptors.receiverType, "TRIMBLE NETR9");
-  EXPECT_EQ(summary.frames, 7u);
-  EXPECT_EQ(summary.frameBytes, stream.size());
-  EXPECT_EQ(summary.crcFailures + summary.nonFrameBytes, 0u);
-
-  // A degree of latitude north of the station is a degree of the Earth's great circle away.
-  const GeoPosition north = {summary.station->wgs84.place.latitude + 1.0,
-                             summary.station->wgs84.place.longitude};
-  EXPECT_NEAR(*StationDistanceKm(summary, north), 111.19, 0.01);
-  EXPECT_FALSE(StationDistanceKm(RtcmSummary{}, north));
-}
-
-TEST(RtcmScanner, TellsWhatAStreamWithoutCorrectionsHolds) {
-  RtcmScanner nmea;
-  for (int i = 0; i < 20; ++i) nmea.Scan("$GPGGA,,,,,,0,00,99.99,,,,,,*48\r\n", 0);
-  const RtcmSummary sentences = nmea.Summary(0);
-  EXPECT_EQ(sentences.nonFrameKind, NonFrameKind::kNmeaSentences);
-  EXPECT_EQ(SummaryLine(sentences), "RTCM 3: no frames");
-  EXPECT_FALSE(sentences.HasObservations());
-  EXPECT_FALSE(sentences.HasStationPosition());
-
-  // Only station messages: no observations for a rover to use.
+// Only station messages: no observations for a rover to use.
+TEST(RtcmScanner, TellsAStreamOfStationMessagesOnly) {
   RtcmScanner stationOnly;
   stationOnly.Scan(Bytes(testframes::kGeonet1006) + Bytes(testframes::kGeonet1008), 0);
   EXPECT_FALSE(stationOnly.Summary(0).HasObservations());
@@ -68,15 +23,18 @@ TEST(RtcmScanner, TellsWhatAStreamWithoutCorrectionsHolds) {
 }
 
 // Thirty seconds of a base: MSM once and biases 12 times a second, the position every ten
-// seconds, the descriptors once. Rates over 30 s; RTKLIB's position as written to the frames.
+// seconds, the descriptors once. Rates over 30 s; RTKLIB's position as written to the frames;
+// a degree of latitude north of the station is a degree of the Earth's great circle away.
 TEST(StreamLines, TheBaseShowsRatesAndPositionTheRoverTheDistance) {
   RtcmScanner scanner;
+  std::size_t bytesScanned = 0;
   for (std::uint32_t second = 0; second < 30; ++second) {
     std::string bytes = RtcmFrame(Payload(1077, 2001, std::string(50, '\x5A')));
     for (int i = 0; i < 12; ++i) bytes += RtcmFrame(Payload(1230, 2001));
     if (second % 10 == 0) bytes += Bytes(testframes::kGeonet1005);
     if (second == 0) bytes += Bytes(testframes::kGeonet1033);
     scanner.Scan(bytes, second * 1000);
+    bytesScanned += bytes.size();
   }
   const RtcmSummary summary = scanner.Summary(30'000);
   EXPECT_EQ(BaseStreamLine(summary),
@@ -85,7 +43,15 @@ TEST(StreamLines, TheBaseShowsRatesAndPositionTheRoverTheDistance) {
   EXPECT_EQ(RoverStreamLine(summary, GeoPosition{35.949756936, 139.069904560}),
             "RTCM 3: 1005 1033 1077 1230, station 2001, 111.2 km");
   EXPECT_EQ(RoverStreamLine(summary, std::nullopt), SummaryLine(summary));
+  EXPECT_EQ(SummaryLine(summary), "RTCM 3: 1005 1033 1077 1230, station 2001");
   EXPECT_EQ(BaseStreamLine(RtcmSummary{}), "RTCM 3: no frames");
+  EXPECT_EQ(SummaryLine(RtcmSummary{}), "RTCM 3: no frames");
+  EXPECT_FALSE(StationDistanceKm(RtcmSummary{}, GeoPosition{0.0, 0.0}));
+  EXPECT_TRUE(summary.HasObservations() && summary.HasStationPosition());
+  EXPECT_EQ(summary.descriptors.receiverType, "TRIMBLE NETR9");
+  EXPECT_EQ(summary.frames, 30u * 13 + 3 + 1);
+  EXPECT_EQ(summary.frameBytes, bytesScanned);
+  EXPECT_EQ(summary.crcFailures + summary.nonFrameBytes, 0u);
 }
 
 TEST(SummaryLine, ListsAFewDozenNumbersAtMost) {

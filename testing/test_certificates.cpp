@@ -95,6 +95,8 @@ TestCertificates MakeTestCertificates() {
                                      authority.get(), authorityKey.get());
   made.wrongName = ServerCertificate("wrong.example", "DNS:wrong.example", 3, authority.get(),
                                      authorityKey.get());
+  made.partialWildcard = ServerCertificate("w*.caster.example", "DNS:w*.caster.example", 4,
+                                           authority.get(), authorityKey.get());
   return made;
 }
 

@@ -1,6 +1,6 @@
 // Certificates made at run time for the TLS tests and benchmarks, so that none ever expires:
 // an authority of its own, a server certificate it signed for this machine's loopback names,
-// and one it signed for another name.
+// and ones it signed for other names.
 #pragma once
 
 #include <filesystem>
@@ -17,6 +17,8 @@ struct TestCertificates {
   std::string authority;        // the authority's certificate, PEM
   KeyAndCertificate localhost;  // for "localhost", 127.0.0.1 and ::1
   KeyAndCertificate wrongName;  // for "wrong.example" only
+  // For "w*.caster.example": a partial wildcard, which no name may match.
+  KeyAndCertificate partialWildcard;
 };
 
 // Makes a fresh set (P-256 keys, valid from an hour ago for two days). Throws

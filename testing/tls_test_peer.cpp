@@ -137,6 +137,10 @@ void TlsTestPeer::ServeTls(int fd) {
   SSL* ssl = SSL_new(context_);
   if (ssl == nullptr) return;
   SSL_set_fd(ssl, fd);
+  if (config_.behaviour == PeerBehaviour::kDemandClientCertificate) {
+    SSL_set_max_proto_version(ssl, TLS1_2_VERSION);
+    SSL_set_verify(ssl, SSL_VERIFY_PEER | SSL_VERIFY_FAIL_IF_NO_PEER_CERT, nullptr);
+  }
   if (SSL_accept(ssl) == 1) {
     {
       std::lock_guard lock(mutex_);

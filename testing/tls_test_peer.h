@@ -19,6 +19,9 @@ enum class PeerBehaviour {
   kEcho,       // sends back every byte it receives, until the client closes
   kSilent,     // accepts the TCP connection and says nothing, not even a TLS handshake
   kNeverRead,  // completes the handshake, then never reads: the client's sends stall
+  // Over TLS 1.2, asks for the client's certificate and ends the handshake without one: it
+  // fails after the client has seen the peer's certificate.
+  kDemandClientCertificate,
   // A TLS front for a plain server on this machine (`forwardPort`), as HTTPS casters often
   // are: bytes pass both ways until either side closes.
   kForward,
