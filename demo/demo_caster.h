@@ -83,8 +83,10 @@ struct DemoCasterConfig {
   // What each client gets right after "ICY 200 OK\r\n", in the same write: header lines,
   // correction data or both.
   std::string loginPayload;
-  // The whole answer of kCannedReply.
+  // The whole answer of kCannedReply, written in two parts cut at `cannedSplitAt` (0: at once)
+  // with `splitPause` between them.
   std::string cannedReply;
+  std::size_t cannedSplitAt = 0;
   // When above 0, every logged-in client also gets a generated correction stream
   // (CorrectionStream) at this many bytes per second of real time.
   int streamBytesPerSecond = 0;

@@ -127,7 +127,9 @@ void DemoCaster::Answer(Link& link) {
       WriteReply(link, kNotFound, 0);
       return;
     case CasterBehaviour::kCannedReply:
-      if (!config_.cannedReply.empty()) WriteReply(link, config_.cannedReply, 0);
+      if (!config_.cannedReply.empty()) {
+        WriteReply(link, config_.cannedReply, config_.cannedSplitAt);
+      }
       return;
     default:
       break;

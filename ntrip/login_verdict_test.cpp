@@ -16,9 +16,7 @@ CasterLogin Login(std::string received, LoginEnd end = LoginEnd::kReplied) {
   CasterLogin login;
   login.end = end;
   login.received = std::move(received);
-  login.lineBegin = std::min(login.received.find_first_not_of("\r\n"), login.received.size());
-  const std::size_t lf = login.received.find('\n', login.lineBegin);
-  login.lineEnd = lf == std::string::npos ? login.received.size() : lf + 1;
+  login.FindFirstLine();
   return login;
 }
 
@@ -63,6 +61,17 @@ TEST(JudgeLoginReply, EachVersionJudgesItsWayAndFramesTheStream) {
       {Login("HTTP/1.1 401 Unauthorized\r\n\r\n"), k1, kServer, false,
        "The caster refused the user name or password: it replied \"HTTP/1.1 401 Unauthorized\"."},
       {Login("OK\r\n"), k1, kServer, true, ""},
+      // Interim replies come before the answer (RFC 9110), and an unfinished one is no answer.
+      {Login("HTTP/1.1 100 Continue\r\nX: y\r\n\r\nHTTP/1.1 103 Hints\r\n\r\nICY 200 OK\r\n\xd3"s),
+       k1, kClient, true, "\xd3"s, Framing::kIcyStream},
+      {Login("HTTP/1.1 100 Continue\r\n", LoginEnd::kClosed), k1, kServer, false,
+       "The caster replied \"HTTP/1.1 100 Continue\"."},
+      // A caster that takes no upload to the mount point may answer with its table.
+      {Login("SOURCETABLE 200 OK\r\nSTR;A;"), k1, kServer, false,
+       "The caster answered with its source table: the mount point does not exist there."},
+      {Login("HTTP/1.1 200 OK\r\nContent-Type: gnss/sourcetable\r\n\r\nSTR;A;"), k2, kServer, false,
+       "The caster answered with its source table: the mount point does not exist there."},
+
       {Login("HTTP/1.0 200 OK\r\n"), k1, kServer, true, ""},
       {Login("ICY 200 OK\r\n"), k1, kServer, true, ""},
       {Login("ERROR - Bad Password\r\n"), k1, kServer, false,
