@@ -110,6 +110,8 @@ void DemoCaster::Answer(Link& link) {
       kind = client ? RequestKind::kClient : RequestKind::kRefused;
     }
   }
+  // As go-gnss/ntrip does: "400 Bad Request: missing required Host header".
+  if (request.hostMissing) kind = RequestKind::kBad;
   if (kind == RequestKind::kServer && request.chunked) {
     std::lock_guard lock(mutex_);
     link.upload.emplace();

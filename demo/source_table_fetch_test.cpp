@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -13,12 +14,12 @@
 #include "common/strings.h"
 #include "common/wide.h"
 #include "demo/demo_caster.h"
+#include "net/caster_connection.h"
 #include "ntrip/ntrip_source_table.h"
 #include "ntrip/requests.h"
 #include "ntrip/source_table_test_names.h"
 #include "ntrip/source_table_text.h"
 #include "testing/hooked_clock.h"
-#include "testing/recording_message_sink.h"
 #include "testing/temp_folder.h"
 #include "testing/test_certificates.h"
 #include "testing/tls_test_peer.h"
@@ -26,240 +27,195 @@
 namespace quillon {
 namespace {
 
-using namespace std::string_literals;
 using testing::HookedClock;
 using testing::Names;
-using testing::RecordingMessageSink;
 
 const std::vector<std::string> kNames = {"ALPHA", "BRAVO", "CHARLIE"};
-const std::vector<std::string> kFirstTwo = {"ALPHA", "BRAVO"};
 
-DemoCasterConfig Serving(std::string table, bool chunked = false, bool needsLogin = false) {
+DemoCasterConfig Serving(std::string table, bool chunked = false) {
   DemoCasterConfig config;
   config.sourceTable = std::move(table);
   config.chunkedTables = chunked;
-  config.tableNeedsLogin = needsLogin;
   return config;
 }
 
-// One fetch from a caster of its own; the failures it shows are in `sink`.
+// One fetch from a caster of its own.
 struct Fetch {
-  explicit Fetch(int realPollMs = 1000, DemoCasterConfig config = Serving(MakeSourceTable(kNames)))
+  explicit Fetch(int realPollMs, DemoCasterConfig config = Serving(MakeSourceTable(kNames)))
       : caster(std::move(config)), clock(realPollMs) {}
-  TableFetch Run(const TableQuery& query = {}, std::u16string_view address = u"127.0.0.1",
-                 std::string* reply = nullptr) {
-    return table.GetSourceTable(sink, address, caster.Port(), clock, query, reply);
-  }
-  // One box, and no names.
-  void ExpectError(const std::u16string& text, const std::u16string& detail = {}) const {
-    const auto boxes = sink.Boxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, text);
-    EXPECT_EQ(boxes[0].detail, detail);
-    EXPECT_TRUE(boxes[0].caption == u"Error" && boxes[0].icon == MessageIcon::kExclamation);
-    EXPECT_EQ(table.GetCount(), 0);
+  TableFetch Run(std::string* reply = nullptr) {
+    return table.GetSourceTable(address, caster.Port(), clock, query, reply);
   }
 
   DemoCaster caster;
   HookedClock clock;
-  RecordingMessageSink sink;
   CNtripSourceTable table;
+  std::u16string address = u"127.0.0.1";
+  TableQuery query;
 };
 
-// The Source button asks as the saved settings say; a name is looked up, not read as dotted.
-TEST(GetSourceTable, TheSettingsChooseTheOneRequest) {
-  for (const NtripVersion version : {NtripVersion::k1, NtripVersion::k2}) {
-    Fetch fetch;
-    SettingsRecord settings;
-    SetFieldText(settings.address, u"localhost");
-    settings.port = fetch.caster.Port();
-    settings.protocol.version = version;
-    EXPECT_EQ(fetch.table.GetSourceTable(fetch.sink, settings, fetch.clock).read,
-              TableRead::kComplete);
-    EXPECT_EQ(Names(fetch.table), kNames);
-    ASSERT_EQ(fetch.caster.ConnectionCount(), 1u);
-    EXPECT_EQ(fetch.caster.RequestText(0),
-              version == NtripVersion::k1
-                  ? std::string(kSourceTableRequest)
-                  : BuildVersion2SourceTableRequest({"localhost", settings.port, false}, {}));
-  }
+// Each read step takes real time, or a loaded caster could miss the virtual window.
+void RealSteps(Fetch& fetch) {
+  fetch.clock.beforeSleep = [](int) { std::this_thread::sleep_for(std::chrono::milliseconds(10)); };
 }
 
-// Far larger than the 100,000 bytes a store once held; NTRIP 2 chunked at random sizes.
-TEST(GetSourceTable, AWholeLargeTableGivesItsFirstNamesAfterOneRequest) {
-  const std::string large = MakeSourceTable(NumberedMountPoints(3000));
-  for (const auto& [version, chunked] :
-       {std::pair{NtripVersion::k1, false}, {NtripVersion::k2, true}, {NtripVersion::k2, false}}) {
-    SCOPED_TRACE(::testing::Message() << static_cast<int>(version) << " chunked " << chunked);
-    Fetch fetch(1000, Serving(large, chunked));
-    // Each read step takes real time, or a loaded caster could miss the virtual window.
-    fetch.clock.beforeSleep = [](int) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    };
-    TableQuery query;
-    query.protocol.version = version;
-    std::string reply;
-    const TableFetch result = fetch.Run(query, u"127.0.0.1", &reply);
-    EXPECT_TRUE(result.listed && result.read == TableRead::kComplete && result.ending.empty());
-    EXPECT_EQ(Names(fetch.table), NumberedMountPoints(256));
-    EXPECT_TRUE(reply.ends_with("\r\n\r\n" + large + "ENDSOURCETABLE\r\n"));
-    EXPECT_TRUE(fetch.sink.Boxes().empty());
-    EXPECT_EQ(fetch.caster.ConnectionCount(), 1u);
-  }
-}
-
-// A version 2 caster answers the fallback's "HTTP/1.1 200 OK" too (kHttpStatus twice).
-TEST(GetSourceTable, AnyOtherFirstAnswerOrAFaultLeadsToTheFallbackOnANewConnection) {
+// A table is asked for once, or after any other first answer (even a fault) once more on a new
+// connection with the fallback; a large NTRIP 2 table chunked at random sizes.
+TEST(GetSourceTable, EachWayToATableKeepsItsNames) {
   using enum CasterBehaviour;
-  const std::pair<CasterBehaviour, int> cases[] = {{kNotFound, 1},   {kHttpStatus, 1},
-                                                   {kHttpStatus, 2}, {kSplitReply, 1},
-                                                   {kGarbage, 1},    {kCloseAtOnce, 1}};
-  for (const auto& [behaviour, times] : cases) {
-    SCOPED_TRACE(::testing::Message() << static_cast<int>(behaviour) << " x" << times);
-    Fetch fetch;
-    fetch.caster.Script(behaviour, times);
-    EXPECT_EQ(fetch.Run().read, TableRead::kComplete);
-    EXPECT_EQ(Names(fetch.table), kNames);
-    EXPECT_TRUE(fetch.sink.Boxes().empty());
-    ASSERT_EQ(fetch.caster.ConnectionCount(), 2u);
-    EXPECT_EQ(fetch.caster.RequestText(1), kFallbackSourceTableRequest);
-  }
-  // A fault inside the first attempt counts as a failed attempt too.
-  Fetch fetch;
-  fetch.clock.beforeSleep = [](int sleep) {
-    if (sleep == 1) throw std::runtime_error("fault in the first attempt");
+  const auto script = [](CasterBehaviour behaviour, int times = 1) {
+    return [=](Fetch& fetch) { fetch.caster.Script(behaviour, times); };
   };
-  EXPECT_TRUE(fetch.Run().listed);
-  EXPECT_EQ(Names(fetch.table), kNames);
-  EXPECT_EQ(fetch.caster.ConnectionCount(), 2u);
-}
-
-// The message is the dialog's; the detail says what the caster really did.
-TEST(GetSourceTable, WhenBothAttemptsFailTheUserIsToldAndTheTableStaysEmpty) {
   const struct {
-    CasterBehaviour behaviour;
-    std::u16string detail;
-    int realPollMs;  // a caster that never answers needs no real time to be waited for
+    const char* name;
+    std::function<void(Fetch&)> prepare;
+    std::size_t connections = 1;
+    NtripVersion version = NtripVersion::k1;
+    DemoCasterConfig config = Serving(MakeSourceTable(kNames));
+    std::vector<std::string> names = kNames;
   } cases[] = {
-      {CasterBehaviour::kNotFound, u"The caster replied \"HTTP/1.1 404 Not Found\".", 50},
-      {CasterBehaviour::kSilent, u"The caster sent no reply.", 1},
-  };
-  for (const auto& [behaviour, detail, realPollMs] : cases) {
-    SCOPED_TRACE(static_cast<int>(behaviour));
-    Fetch fetch(realPollMs);
-    fetch.caster.SetDefaultBehaviour(behaviour);
-    EXPECT_FALSE(fetch.Run().listed);
-    fetch.ExpectError(LoadString(kStrAuthenticationIo), detail);
-    EXPECT_EQ(fetch.caster.ConnectionCount(), 2u);
-    // Each attempt ends within its wait and window, also when the caster never answers.
-    EXPECT_LE(fetch.clock.Elapsed(), 2 * (kFirstReadDelayMs + kTableWindowMs + kReadStepMs));
-  }
-  // A failed reconnect for the fallback is reported like a failed attempt.
-  Fetch fetch(5);
-  fetch.caster.Script(CasterBehaviour::kNotFound);
-  fetch.clock.beforeSleep = [&](int sleep) {
-    if (sleep != 1) return;
-    ASSERT_TRUE(fetch.caster.WaitForConnections(1, std::chrono::seconds(10)));
-    fetch.caster.StopAccepting();
-  };
-  EXPECT_FALSE(fetch.Run().listed);
-  fetch.ExpectError(LoadString(kStrAuthenticationIo),
-                    u"The caster replied \"HTTP/1.1 404 Not Found\".");
-  EXPECT_EQ(fetch.caster.ConnectionCount(), 1u);
-}
-
-// A table is read once: however it ends, the names of its whole lines are kept, without a box.
-TEST(GetSourceTable, ATableThatEndsBadlyKeepsTheNamesThatCameAfterOneRequest) {
-  using enum NtripVersion;
-  const std::string twoAndACut = MakeSourceTable(kFirstTwo) + "STR;CHARL";
-  const std::string hundred = MakeSourceTable(NumberedMountPoints(100));
-  const struct {
-    CasterBehaviour behaviour;
-    std::string table;
-    std::size_t limit;
-    NtripVersion version;
-    bool chunked;
-    TableRead read;
-    std::vector<std::string> names;
-  } cases[] = {
-      {CasterBehaviour::kTableCut, twoAndACut, kReplyStoreLimit, k1, false, TableRead::kClosedEarly,
-       kFirstTwo},
-      {CasterBehaviour::kTableCut, twoAndACut, kReplyStoreLimit, k2, true, TableRead::kClosedEarly,
-       kFirstTwo},
-      // The limit made small: the status line, headers, CAS record and two STR records fit.
-      {CasterBehaviour::kNormal, hundred, 450, k1, false, TableRead::kTooLarge, {"MP000", "MP001"}},
+      {"version 1", {}},
+      {"large, chunked", RealSteps, 1, NtripVersion::k2,
+       Serving(MakeSourceTable(NumberedMountPoints(3000)), true), NumberedMountPoints(256)},
+      {"after a 404", script(kNotFound), 2},
+      // A version 2 caster answers the fallback's "HTTP/1.1 200 OK" too.
+      {"HTTP 200 twice", script(kHttpStatus, 2), 2},
+      {"after a split status", script(kSplitReply), 2},
+      {"after a fault",
+       [](Fetch& fetch) {
+         fetch.clock.beforeSleep = [](int sleep) {
+           if (sleep == 1) throw std::runtime_error("fault in the first attempt");
+         };
+       },
+       2},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << static_cast<int>(c.read) << " over " << (&c - cases));
-    Fetch fetch(50, Serving(c.table, c.chunked));
-    fetch.caster.Script(c.behaviour);
+    SCOPED_TRACE(c.name);
+    Fetch fetch(50, c.config);
+    fetch.query.protocol.version = c.version;
+    if (c.prepare) c.prepare(fetch);
     std::string reply;
-    const TableFetch result =
-        fetch.Run({std::nullopt, c.limit, {c.version, false, ""}, false}, u"127.0.0.1", &reply);
-    EXPECT_EQ(result.read, c.read);
-    EXPECT_TRUE(result.listed);
-    EXPECT_EQ(result.ending, DescribeTableRead(c.read, reply, c.limit));
-    EXPECT_FALSE(result.ending.empty());
+    const TableFetch result = fetch.Run(&reply);
+    EXPECT_TRUE(result.Listed() && result.read == TableRead::kComplete && result.ending.empty());
     EXPECT_EQ(Names(fetch.table), c.names);
-    EXPECT_TRUE(reply.ends_with(MakeStrRecord(c.names.back()) + "\r\n"));
-    EXPECT_TRUE(fetch.sink.Boxes().empty());
-    EXPECT_EQ(fetch.caster.ConnectionCount(), 1u);
+    EXPECT_TRUE(reply.ends_with(c.config.sourceTable + "ENDSOURCETABLE\r\n"));
+    ASSERT_EQ(fetch.caster.ConnectionCount(), c.connections);
+    const CasterHost host{"127.0.0.1", fetch.caster.Port(), false};
+    EXPECT_EQ(fetch.caster.RequestText(c.connections - 1),
+              c.version == NtripVersion::k2 ? BuildVersion2SourceTableRequest(host, {})
+              : c.connections == 2          ? BuildFallbackSourceTableRequest(host)
+                                            : std::string(kSourceTableRequest));
   }
-  // Without a name there is nothing to take: today's box, with how the table ended.
-  Fetch fetch(1000, Serving("STR;CUT"));
-  fetch.caster.Script(CasterBehaviour::kTableCut);
-  const TableFetch result = fetch.Run();
-  EXPECT_EQ(result.read, TableRead::kClosedEarly);
-  EXPECT_FALSE(result.listed);
-  fetch.ExpectError(LoadString(kStrAuthenticationIo),
-                    u"The caster closed the connection before the end of its source table.");
-  EXPECT_EQ(fetch.caster.ConnectionCount(), 1u);
 }
 
-// Credentials encoded with: printf 'demo:demo' | base64. Version 1 asks the fallback once more,
-// with the same login; version 2 asks once.
-TEST(GetSourceTable, AProtectedTableNeedsTheLoginAndSaysSoInOneLine) {
-  const std::string header = "Authorization: Basic ZGVtbzpkZW1v\r\n";
-  const std::u16string needed =
-      u"The caster's source table needs a login (a user name and password).";
-  const TableLogin demo{"demo", "demo"};
+// The Source button asks as the saved settings say; a name is looked up, not read as dotted.
+TEST(GetSourceTable, TheSettingsChooseTheRequest) {
+  Fetch fetch(1000);
+  SettingsRecord settings;
+  SetFieldText(settings.address, u"localhost");
+  settings.port = fetch.caster.Port();
+  settings.protocol.version = NtripVersion::k2;
+  EXPECT_EQ(fetch.table.GetSourceTable(settings, fetch.clock).read, TableRead::kComplete);
+  EXPECT_EQ(Names(fetch.table), kNames);
+  EXPECT_EQ(fetch.caster.RequestText(0),
+            BuildVersion2SourceTableRequest({"localhost", settings.port, false}, {}));
+}
+
+// What the user is told is what the last reply said; every attempt ends within its wait and
+// window, also when the caster never answers.
+TEST(GetSourceTable, EachFailureSaysWhatHappened) {
+  using enum CasterBehaviour;
+  const std::u16string loginIo = LoadString(kStrAuthenticationIo);
+  const std::u16string notFound = u"The caster replied \"HTTP/1.1 404 Not Found\".";
+  const auto connectError = [](std::u16string_view reason) {
+    return FormatText(LoadString(kStrConnectionError), {reason});
+  };
+  DemoCasterConfig protectedTable = Serving(MakeSourceTable(kNames));
+  protectedTable.tableNeedsLogin = true;
+  DemoCasterConfig page;
+  page.cannedReply = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n\r\n<html>Log in</html>";
+  const auto at = [](std::u16string address) {
+    return [address](Fetch& fetch) { fetch.address = address; };
+  };
+  const auto answering = [](CasterBehaviour behaviour, int realPollMs = 50) {
+    return [=](Fetch& fetch) {
+      fetch.caster.SetDefaultBehaviour(behaviour);
+      fetch.clock.SetRealPollMs(realPollMs);
+    };
+  };
   const struct {
-    NtripVersion version;
-    std::optional<TableLogin> login;
-    std::u16string box;  // empty: the table came
-    std::string request;
+    const char* name;
+    std::function<void(Fetch&)> prepare;
+    TableProblem problem;
+    std::u16string text, detail;
+    std::size_t connections;
+    std::uint64_t ms = 0;  // the virtual time it takes, when it matters
+    DemoCasterConfig config = Serving(MakeSourceTable(kNames));
   } cases[] = {
-      {NtripVersion::k1, std::nullopt, needed, std::string(kSourceTableRequest)},
-      {NtripVersion::k1, TableLogin{"demo", "wrong"},
-       u"The caster refused the user name and password for its source table.", ""},
-      {NtripVersion::k1, demo, u"", "GET /SOURCETABLE HTTP/1.0\r\n" + header + "\r\n"},
-      {NtripVersion::k2, std::nullopt, needed, ""},
-      {NtripVersion::k2, demo, u"", ""},
+      {"invalid address", at(u"192.168.1.300"), TableProblem::kNotConnected,
+       u"Does not appear to be a valid address?", u"", 0},
+      // A name, though it begins with 1.
+      {"unresolved name", at(u"1nowhere.invalid"), TableProblem::kNotConnected,
+       ConnectionErrorText(LookUpHostName("1nowhere.invalid")),
+       u"The host name \"1nowhere.invalid\" did not resolve.", 0},
+      {"never accepted",
+       [](Fetch& fetch) {
+         fetch.caster.StopAccepting();
+         fetch.clock.SetRealPollMs(1);
+       },
+       TableProblem::kNotConnected, connectError(u"Connection timed out"), u"", 0, kTableWindowMs},
+      {"404 twice", answering(kNotFound), TableProblem::kNoTable, loginIo, notFound, 2},
+      {"silent twice", answering(kSilent, 1), TableProblem::kNoTable, loginIo,
+       u"The caster sent no reply.", 2, 2 * (kFirstReadDelayMs + kTableWindowMs)},
+      {"stopped",
+       [](Fetch& fetch) {
+         fetch.caster.SetDefaultBehaviour(kSilent);
+         fetch.clock.SetRealPollMs(1);
+         fetch.query.stop = [&fetch] { return fetch.clock.Elapsed() >= 5000; };
+       },
+       TableProblem::kStopped, u"", u"", 1, 5000},
+      // The reconnect for the fallback fails: the first reply is the one to name.
+      {"no reconnect",
+       [](Fetch& fetch) {
+         fetch.caster.Script(kNotFound);
+         fetch.clock.SetRealPollMs(5);
+         fetch.clock.beforeSleep = [&fetch](int sleep) {
+           if (sleep != 1) return;
+           ASSERT_TRUE(fetch.caster.WaitForConnections(1, std::chrono::seconds(10)));
+           fetch.caster.StopAccepting();
+         };
+       },
+       TableProblem::kNoTable, loginIo, notFound, 1},
+      // Without a name there is nothing to take.
+      {"cut before a name", [](Fetch& fetch) { fetch.caster.Script(kTableCut); },
+       TableProblem::kNoTable, loginIo,
+       u"The caster closed the connection before the end of its source table.", 1, 0,
+       Serving("STR;CUT")},
+      // Asked for a login first, then told the fallback was not found: the 404 ended the fetch.
+      {"401, then 404",
+       [](Fetch& fetch) {
+         fetch.caster.Script(kNormal);
+         fetch.caster.Script(kNotFound);
+       },
+       TableProblem::kNoTable, loginIo, notFound, 2, 0, protectedTable},
+      // Such as a proxy's login page.
+      {"HTML page", answering(kCannedReply), TableProblem::kNoTable, loginIo,
+       u"The caster's reply was an HTML page, not a source table: a proxy or a web server may "
+       u"have answered in its place.",
+       2, 0, page},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << (&c - cases));
-    Fetch fetch(50, Serving(MakeSourceTable(kNames), true, true));
-    TableQuery query;
-    query.login = c.login;
-    query.protocol.version = c.version;
-    const TableFetch result = fetch.Run(query);
-    const std::size_t requests = c.box.empty() || c.version == NtripVersion::k2 ? 1 : 2;
-    ASSERT_EQ(fetch.caster.ConnectionCount(), requests);
-    for (std::size_t i = 0; i < requests; ++i) {
-      EXPECT_EQ(fetch.caster.RequestText(i).find("Authorization: Basic ") != std::string::npos,
-                c.login.has_value());
-    }
-    if (!c.request.empty()) {
-      EXPECT_EQ(fetch.caster.RequestText(0), c.request);
-    }
-    if (c.box.empty()) {
-      EXPECT_TRUE(result.listed);
-      EXPECT_EQ(Names(fetch.table), kNames);
-      EXPECT_TRUE(fetch.sink.Boxes().empty());
-      continue;
-    }
-    EXPECT_EQ(result.read, TableRead::kLoginNeeded);
-    fetch.ExpectError(c.box);
+    SCOPED_TRACE(c.name);
+    Fetch fetch(50, c.config);
+    c.prepare(fetch);
+    const TableFetch result = fetch.Run();
+    EXPECT_EQ(result.problem, c.problem);
+    EXPECT_EQ(result.text, c.text);
+    EXPECT_EQ(result.detail, c.detail);
+    EXPECT_EQ(fetch.table.GetCount(), 0);
+    EXPECT_EQ(fetch.caster.ConnectionCount(), c.connections);
+    EXPECT_LE(fetch.clock.Elapsed(), 2 * (kFirstReadDelayMs + kTableWindowMs + kReadStepMs));
+    EXPECT_TRUE(c.ms == 0 || fetch.clock.Elapsed() == c.ms) << fetch.clock.Elapsed();
   }
 }
 
@@ -279,43 +235,11 @@ TEST(GetSourceTable, OverTlsTheTableComesThroughTheCertificateCheck) {
     testing::TlsTestPeer peer(front);
     TableQuery query;
     query.protocol = {NtripVersion::k2, true, authority.string()};
-    EXPECT_EQ(fetch.table.GetSourceTable(fetch.sink, u"localhost", peer.Port(), fetch.clock, query)
-                  .listed,
-              forTheName);
+    const TableFetch result =
+        fetch.table.GetSourceTable(u"localhost", peer.Port(), fetch.clock, query);
+    EXPECT_EQ(result.problem, forTheName ? TableProblem::kNone : TableProblem::kTlsFailed);
     EXPECT_EQ(Names(fetch.table), forTheName ? kNames : std::vector<std::string>{});
-    const auto boxes = fetch.sink.Boxes();
-    ASSERT_EQ(boxes.size(), forTheName ? 0u : 1u);
-    if (!forTheName) {
-      EXPECT_TRUE(boxes[0].text.starts_with(u"The caster's certificate was not accepted: "));
-    }
-  }
-}
-
-TEST(GetSourceTable, EachFailureBeforeARequestHasItsMessage) {
-  for (const char16_t* address : {u"192.168.1.300", u""}) {
-    Fetch fetch;
-    EXPECT_FALSE(fetch.Run({}, address).listed);
-    fetch.ExpectError(u"Does not appear to be a valid address?");
-    EXPECT_EQ(fetch.caster.ConnectionCount(), 0u);
-  }
-  {
-    Fetch fetch;
-    EXPECT_FALSE(fetch.Run({}, u"1nowhere.invalid").listed);  // a name, though it begins with 1
-    fetch.ExpectError(LoadString(kStrAuthenticationIo),
-                      u"The host name \"1nowhere.invalid\" did not resolve.");
-  }
-  {
-    Fetch fetch;
-    fetch.caster.Stop();
-    EXPECT_FALSE(fetch.Run().listed);
-    fetch.ExpectError(FormatText(LoadString(kStrConnectionError), {u"Connection refused"}));
-  }
-  {
-    Fetch fetch(1);
-    fetch.caster.StopAccepting();
-    EXPECT_FALSE(fetch.Run().listed);
-    fetch.ExpectError(FormatText(LoadString(kStrConnectionError), {u"Connection timed out"}));
-    EXPECT_EQ(fetch.clock.Elapsed(), kTableWindowMs);
+    EXPECT_EQ(result.text.starts_with(u"The caster's certificate was not accepted: "), !forTheName);
   }
 }
 

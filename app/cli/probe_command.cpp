@@ -170,9 +170,7 @@ int RunProbeCommand(const Arguments& args, const CommandEnvironment& environment
   }
 
   Clock& clock = environment.clock;
-  const StopRequested stop = [&] {
-    return environment.stopFd >= 0 && clock.WaitReadable(environment.stopFd, 0) > 0;
-  };
+  const StopRequested stop = StopAsked(clock, environment.stopFd);
   const std::string host = ToUtf8(*options.session.address);
   const std::int32_t port = options.session.port.value_or(kDefaultCasterPort);
   const CasterProtocol protocol = AppliedProtocol({}, options.session.protocol);
