@@ -7,6 +7,7 @@
 #include "app/cli/commands.h"
 #include "app/cli/console_message_sink.h"
 #include "app/cli/sourcetable_command.h"
+#include "app/cli/stop_signals.h"
 #include "app/cli/windowed_launch.h"
 #include "common/version.h"
 #include "platform/clock.h"
@@ -32,9 +33,10 @@ int main(int argc, char** argv) {
   if (command == "demo") return quillon::cli::RunDemo(rest);
   if (command == "probe") return quillon::cli::RunProbe(rest);
   if (command == "sourcetable") {
+    const quillon::cli::StopSignals signals;
     quillon::cli::ConsoleMessageSink messages;
     return quillon::cli::RunSourceTable(args, stdout, messages, quillon::RealClock(),
-                                        quillon::cli::EnvironmentPassword());
+                                        quillon::cli::EnvironmentPassword(), signals.Fd());
   }
   quillon::cli::PrintUsage();
   return 2;

@@ -9,15 +9,12 @@
 #include <string>
 
 #include "common/baud.h"
-#include "common/format.h"
 #include "common/guard.h"
 #include "common/strings.h"
 #include "common/text.h"
 #include "net/caster_connection.h"
-#include "net/tls_options.h"
 #include "ntrip/caster_login.h"
-#include "ntrip/login_verdict.h"
-#include "ntrip/requests.h"
+#include "ntrip/mount_point_login.h"
 #include "platform/wait_step.h"
 #include "session/caster_uplink.h"
 #include "session/stream_watch.h"
@@ -31,7 +28,6 @@ constexpr std::string_view kTraceFile = "zepsourcedlg";
 
 // The most chunks taken from the receiver in one pass.
 constexpr int kMostChunksPerPass = 64;
-
 
 class BaseSession {
  public:
@@ -50,8 +46,6 @@ class BaseSession {
   bool StartUp();
   bool OpenLink();
   bool LogIn();
-  bool ConnectFailed(const CasterConnect& connect);
-  bool CheckReply();
   void BeginUpload();
   void UploadLoop();
   void WaitForWork();
@@ -80,7 +74,6 @@ class BaseSession {
   BaseStatus& status_;
   BaseSessionResult result_ = BaseSessionResult::kStopped;
 
-  std::array<char, kAddressTextSize> address_{};
   CasterLogin login_;
 
   RateWindow window_;
@@ -102,7 +95,6 @@ BaseSessionResult BaseSession::Run() {
   if (!Step(__LINE__, [&] { return StartUp(); })) return result_;
   if (!Step(__LINE__, [&] { return OpenLink(); })) return result_;
   if (!Step(__LINE__, [&] { return LogIn(); })) return result_;
-  if (!Step(__LINE__, [&] { return CheckReply(); })) return result_;
   Step(__LINE__, [&] {
     BeginUpload();
     return true;
@@ -132,7 +124,6 @@ bool BaseSession::Stopped() {
 }
 
 bool BaseSession::StartUp() {
-  WideToEightBit(FieldText(settings_.address), address_.data(), address_.size());
   status_.socket.Close();
   return true;
 }
@@ -149,69 +140,24 @@ bool BaseSession::OpenLink() {
 }
 
 bool BaseSession::LogIn() {
-  const CasterProtocol& protocol = settings_.protocol;
-  const bool version2 = protocol.version == NtripVersion::k2;
-  std::array<char, kCredentialTextSize> user{};
-  std::array<char, kCredentialTextSize> password{};
-  std::array<char, kCredentialTextSize> mountPoint{};
-  WideToEightBit(FieldText(settings_.userName), user.data(), user.size());
-  WideToEightBit(FieldText(settings_.password), password.data(), password.size());
-  WideToEightBit(FieldText(settings_.mountPoint), mountPoint.data(), mountPoint.size());
-  // The whole request goes out: cutting it to a fixed buffer would cut a long multi-byte
-  // password or mount point in half.
-  const std::string request =
-      version2 ? BuildVersion2ServerRequest({address_.data(), settings_.port, protocol.tls},
-                                            mountPoint.data(), {user.data(), password.data()})
-               : BuildServerRequest(mountPoint.data(), password.data());
-  login_ =
-      LogInToCaster(address_.data(), settings_.port, request, status_.socket, c_.clock, StopAsked(),
-                    LookUpHostName, version2 ? ReplyExtent::kHead : ReplyExtent::kFirstLine,
-                    TlsFor(protocol, c_.insecureTls));
-  switch (login_.end) {
-    case LoginEnd::kNotConnected:
-      return ConnectFailed(login_.connect);
-    case LoginEnd::kStopped:
-      return Stopped();
-    case LoginEnd::kSendFailed:
-      return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo));
-    case LoginEnd::kReadFailed:
-    case LoginEnd::kTlsFailed:
-      return Fail(BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo),
-                  DescribeLoginReply(login_));
-    case LoginEnd::kConnected:
-    case LoginEnd::kReplied:
-    case LoginEnd::kClosed:
-    case LoginEnd::kSilent:
+  MountPointLogin result = LogInToMountPoint(settings_, LoginRole::kServer, status_.socket,
+                                             c_.clock, StopAsked(), c_.insecureTls);
+  login_ = std::move(result.login);
+  switch (result.failure) {
+    case LoginFailure::kNone:
       return true;
-  }
-  return false;
-}
-
-bool BaseSession::ConnectFailed(const CasterConnect& connect) {
-  switch (connect.step) {
-    case ConnectStep::kConnected:
-    case ConnectStep::kStopped:
+    case LoginFailure::kStopped:
       return Stopped();
-    case ConnectStep::kInvalidAddress:
-      return Fail(BaseSessionResult::kNoSocket);
-    case ConnectStep::kUnresolved:
-      return Fail(BaseSessionResult::kConnectFailed, ConnectionErrorText(connect.address),
-                  UnresolvedNameDetail(address_.data()));
-    case ConnectStep::kNoSocket:
-      return Fail(BaseSessionResult::kNoSocket, LoadString(kStrCouldNotCreateSocket));
-    case ConnectStep::kConnectFailed:
-      return Fail(BaseSessionResult::kConnectFailed, ConnectionErrorText(connect.error));
+    case LoginFailure::kNoSocket:
+      return Fail(BaseSessionResult::kNoSocket, result.text, result.detail);
+    case LoginFailure::kConnectFailed:
+      return Fail(BaseSessionResult::kConnectFailed, result.text, result.detail);
+    case LoginFailure::kIoFailed:
+      return Fail(BaseSessionResult::kLoginIoFailed, result.text, result.detail);
+    case LoginFailure::kRefused:
+      return Fail(BaseSessionResult::kRejected, result.text, result.detail);
   }
   return Fail(BaseSessionResult::kConnectFailed);
-}
-
-bool BaseSession::CheckReply() {
-  // Version 1 as always: "OK\r\n" in the first line ("ICY 200 OK\r\n" and an HTTP status line
-  // that ends in "OK" hold it too).
-  const LoginVerdict verdict =
-      JudgeLoginReply(login_, settings_.protocol.version, LoginRole::kServer);
-  if (verdict.accepted) return true;
-  return Fail(BaseSessionResult::kRejected, LoadString(kStrCredentialsRejected), verdict.detail);
 }
 
 void BaseSession::BeginUpload() {

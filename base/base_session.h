@@ -27,10 +27,10 @@ struct BaseSessionContext {
 
 // How one attempt ended.
 enum class BaseSessionResult : int {
-  kNoSocket = 1,       // socket not created (text 61213), or an invalid dotted address (no text)
+  kNoSocket = 1,       // socket not created (text 61213), or an address that is none
   kConnectFailed = 2,  // text 61214 with the system's reason
   kLinkNotOpened = 3,  // no text: the link has shown its own message
-  kRejected = 4,       // no "OK\r\n" in the reply's first line (text 61215)
+  kRejected = 4,       // the reply was not accepted, such as no "OK\r\n" in it (text 61215)
   kUploadFailed = 5,   // the caster closed, failed, or took nothing for a while (text 61216)
   kLoginIoFailed = 6,  // request not sent or reply not read (text 61221)
   kStopped = 7,        // running was cleared

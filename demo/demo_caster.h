@@ -56,13 +56,13 @@ enum class CasterBehaviour {
 
 // What a connection turned out to be, judged from its request.
 enum class RequestKind {
-  kNone,         // nothing complete arrived (or kCloseAtOnce / kRawStream)
-  kClient,       // "GET /<mount point>" with the right credentials
+  kNone,    // nothing complete arrived (or kCloseAtOnce / kRawStream)
+  kClient,  // "GET /<mount point>" with the right credentials
   // "GET /SOURCETABLE", "GET /"; in version 1 also an unknown mount point or wrong credentials
   kSourceTable,
   kServer,   // "SOURCE <password> /<mount point>", or version 2's "POST /<mount point>"
   kRefused,  // version 2: wrong credentials (401) or an unknown mount point (404)
-  kBad,      // anything else: answered "HTTP/1.0 400 Bad Request\r\n\r\n"
+  kBad,      // anything else, or HTTP/1.1 without Host: answered "HTTP/1.0 400 Bad Request"
 };
 
 struct DemoCasterConfig {
@@ -83,8 +83,10 @@ struct DemoCasterConfig {
   // What each client gets right after "ICY 200 OK\r\n", in the same write: header lines,
   // correction data or both.
   std::string loginPayload;
-  // The whole answer of kCannedReply.
+  // The whole answer of kCannedReply, written in two parts cut at `cannedSplitAt` (0: at once)
+  // with `splitPause` between them.
   std::string cannedReply;
+  std::size_t cannedSplitAt = 0;
   // When above 0, every logged-in client also gets a generated correction stream
   // (CorrectionStream) at this many bytes per second of real time.
   int streamBytesPerSecond = 0;

@@ -81,6 +81,7 @@ ParsedRequest ParseRequest(std::string_view request) {
   }
   parsed.version2 = EqualsNoCase(HeaderValue(headers, "Ntrip-Version").value_or(""), "Ntrip/2.0");
   parsed.chunked = EqualsNoCase(HeaderValue(headers, "Transfer-Encoding").value_or(""), "chunked");
+  parsed.hostMissing = line.ends_with(" HTTP/1.1") && !HeaderValue(headers, "Host");
   return parsed;
 }
 

@@ -15,8 +15,9 @@ struct ParsedRequest {
   std::string mountPoint;  // path without its leading "/" (GET, POST), or the SOURCE mount point
   std::string password;    // SOURCE only
   std::optional<std::string> credentials;  // decoded "user:password" of a Basic header
-  bool version2 = false;  // "Ntrip-Version: Ntrip/2.0" (GET, POST)
-  bool chunked = false;   // "Transfer-Encoding: chunked": a POST's upload is chunked
+  bool version2 = false;                   // "Ntrip-Version: Ntrip/2.0" (GET, POST)
+  bool chunked = false;      // "Transfer-Encoding: chunked": a POST's upload is chunked
+  bool hostMissing = false;  // HTTP/1.1 without the Host header that it requires
 };
 
 // `request` is the text up to and including the empty line. A SOURCE line reads

@@ -110,6 +110,8 @@ void DemoCaster::Answer(Link& link) {
       kind = client ? RequestKind::kClient : RequestKind::kRefused;
     }
   }
+  // As go-gnss/ntrip does: "400 Bad Request: missing required Host header".
+  if (request.hostMissing) kind = RequestKind::kBad;
   if (kind == RequestKind::kServer && request.chunked) {
     std::lock_guard lock(mutex_);
     link.upload.emplace();
@@ -127,7 +129,9 @@ void DemoCaster::Answer(Link& link) {
       WriteReply(link, kNotFound, 0);
       return;
     case CasterBehaviour::kCannedReply:
-      if (!config_.cannedReply.empty()) WriteReply(link, config_.cannedReply, 0);
+      if (!config_.cannedReply.empty()) {
+        WriteReply(link, config_.cannedReply, config_.cannedSplitAt);
+      }
       return;
     default:
       break;

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string store;
     quillon::PlainCasterStream stream(socket);
     const quillon::TableRead result =
-        quillon::ReadSourceTable(stream, store, quillon::kFallbackSourceTableRequest,
+        quillon::ReadSourceTable(stream, store, quillon::kSourceTableRequest,
                                  quillon::TableStatus::kSourceTableOrHttp, clock, kLimit);
     if (store.size() > kLimit || store.find('\0') != std::string::npos) std::abort();
     if (quillon::TableArrived(result) && result != quillon::TableRead::kComplete &&

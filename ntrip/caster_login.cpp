@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <span>
 
 #include "net/caster_stream_connect.h"
@@ -11,16 +12,6 @@
 
 namespace quillon {
 namespace {
-
-// Finds the first line of what was received, behind any empty lines. True when it is complete:
-// its LF has come, or the reply filled the whole store without one.
-bool FindFirstLine(CasterLogin& login) {
-  const std::string& text = login.received;
-  login.lineBegin = std::min(text.find_first_not_of("\r\n"), text.size());
-  const std::size_t lf = text.find('\n', login.lineBegin);
-  login.lineEnd = lf == std::string::npos ? text.size() : lf + 1;
-  return lf != std::string::npos || text.size() >= kLoginReplyLimit;
-}
 
 // Reads what has arrived, into the rest of the store. The count, 0 when the caster has closed,
 // -1 when the read failed (errno kept; EAGAIN when nothing was there after all).
@@ -36,7 +27,7 @@ ssize_t ReadMore(CasterStream& stream, std::string& store) {
 
 // True once the reply is complete to `extent`, or fills the store.
 bool ReplyComplete(CasterLogin& login, ReplyExtent extent) {
-  if (!FindFirstLine(login)) return false;
+  if (!login.FindFirstLine()) return false;
   if (extent == ReplyExtent::kFirstLine || HttpStatusCode(login.StatusLine()) == 0) return true;
   return ParseReplyHead(login.Reply()).has_value() || login.received.size() >= kLoginReplyLimit;
 }
@@ -61,6 +52,29 @@ LoginEnd GatherReply(CasterStream& stream, Clock& clock, const StopRequested& st
 }
 
 }  // namespace
+
+bool CasterLogin::FindFirstLine() {
+  const std::string_view text = received;
+  const bool full = text.size() >= kLoginReplyLimit;
+  std::size_t begin = 0;
+  for (;;) {
+    begin = std::min(text.find_first_not_of("\r\n", begin), text.size());
+    const int status = HttpStatusCode(text.substr(begin));
+    if (status < 100 || status > 199) break;
+    const std::optional<ReplyHead> interim = ParseReplyHead(text.substr(begin));
+    if (!interim) {
+      // The final reply comes behind this head, once it has ended.
+      lineBegin = begin;
+      lineEnd = text.size();
+      return full;
+    }
+    begin += interim->size;
+  }
+  lineBegin = begin;
+  const std::size_t lf = text.find('\n', begin);
+  lineEnd = lf == std::string_view::npos ? text.size() : lf + 1;
+  return lf != std::string_view::npos || full;
+}
 
 std::string_view CasterLogin::StatusLine() const {
   return std::string_view(received).substr(lineBegin, lineEnd - lineBegin);
@@ -103,7 +117,7 @@ CasterLogin LogInToCaster(std::string_view address, std::int32_t port, std::stri
     return login;
   }
   login.end = GatherReply(*login.stream, clock, stop, extent, login);
-  FindFirstLine(login);
+  login.FindFirstLine();
   return login;
 }
 

@@ -42,14 +42,19 @@ struct CasterLogin {
   CasterConnect connect;
   int error = 0;
   std::string received;       // every byte read, at most kLoginReplyLimit
-  std::size_t lineBegin = 0;  // the first line begins behind any empty lines
+  std::size_t lineBegin = 0;  // the reply's first line: behind empty lines and interim replies
   std::size_t lineEnd = 0;    // kReplied: behind the first line's LF (or the whole, when cut)
   std::string tlsProblem;     // kTlsFailed: the failed TLS step and the library's reason
   // The caster, plain or over TLS, once connected (and TLS established): what the worker reads
   // and sends through after the login. It uses the socket the login was given.
   std::shared_ptr<CasterStream> stream;
 
-  // What came from the first line on: the reply without the empty lines before it.
+  // Finds the reply's first line in `received` (lineBegin, lineEnd): behind any empty lines and
+  // any interim replies (HTTP 1xx heads, which a server may send before its answer). True when
+  // that line is complete: its LF has come, or `received` holds kLoginReplyLimit bytes.
+  bool FindFirstLine();
+
+  // What came from the first line on: the reply without what came before it.
   std::string_view Reply() const;
 
   // The reply's first line with its line end, such as "ICY 200 OK\r\n"; what came of it when

@@ -44,9 +44,11 @@ std::string HeadNotEnded(const CasterLogin& login) {
   }
 }
 
+bool IsSourceTable(const ReplyHead& head) { return head.contentType == "gnss/sourcetable"; }
+
 bool AnnouncesAStream(const ReplyHead& head) {
-  return head.status == kHttpOk && head.contentType != "gnss/sourcetable" &&
-         !head.contentType.starts_with("text/") && head.otherCoding.empty();
+  return head.status == kHttpOk && !IsSourceTable(head) && !head.contentType.starts_with("text/") &&
+         head.otherCoding.empty();
 }
 
 std::string DescribeRefusedHead(const ReplyHead& head) {
@@ -59,7 +61,7 @@ std::string DescribeRefusedHead(const ReplyHead& head) {
     return "The caster sent its reply in a transfer coding this program does not read: \"" +
            PrintableText(head.otherCoding) + "\".";
   }
-  if (head.status == kHttpOk && head.contentType == "gnss/sourcetable") {
+  if (head.status / 100 == 2 && IsSourceTable(head)) {
     return std::string(kSourceTableAnswerText);
   }
   if (head.status == kHttpOk) {
@@ -79,7 +81,8 @@ LoginVerdict JudgeVersion2(const CasterLogin& login, LoginRole role) {
   const std::optional<ReplyHead> head = ParseReplyHead(login.Reply());
   if (!head) return Refused(HeadNotEnded(login));
   if (role == LoginRole::kServer) {
-    if (head->status / 100 != 2) return Refused(DescribeRefusedHead(*head));
+    // A caster that does not take uploads to this mount point may answer with its table.
+    if (head->status / 100 != 2 || IsSourceTable(*head)) return Refused(DescribeRefusedHead(*head));
     return Accepted(ReplyBody::UntilClose(), {});
   }
   if (!AnnouncesAStream(*head)) return Refused(DescribeRefusedHead(*head));
@@ -91,9 +94,13 @@ LoginVerdict JudgeVersion2(const CasterLogin& login, LoginRole role) {
 LoginVerdict JudgeLoginReply(const CasterLogin& login, NtripVersion version, LoginRole role) {
   if (login.end == LoginEnd::kConnected) return Accepted(ReplyBody::UntilClose(), {});
   if (version == NtripVersion::k2) return JudgeVersion2(login, role);
+  const std::string_view line = login.StatusLine();
   const std::string_view token =
       role == LoginRole::kClient ? kClientSuccessToken : kServerSuccessToken;
-  if (!ReplyContains(login.StatusLine(), token)) return Refused(DescribeLoginReply(login));
+  // "SOURCETABLE 200 OK\r\n" holds the server's token, but it says there is no such mount point.
+  if (!ReplyContains(line, token) || ReplyContains(line, kSourceTableSuccessToken)) {
+    return Refused(DescribeLoginReply(login));
+  }
   if (role == LoginRole::kServer) return Accepted(ReplyBody::UntilClose(), {});
   return Accepted(ReplyBody::IcyStream(), login.AfterStatusLine());
 }

@@ -31,14 +31,16 @@ struct LoginVerdict {
 // its reply with ReplyExtent::kHead.
 // - A login that sent no request (kConnected) is accepted, its stream every byte until the
 //   close.
-// - Version 1, exactly as before: the client is accepted on "ICY 200 OK\r\n" in the reply's
-//   first line, the server on "OK\r\n" there; the stream is read as a version 1 stream.
+// - Version 1 goes by the token alone, which every version 1 caster sends: the client is
+//   accepted on "ICY 200 OK\r\n" in the reply's first line, the server on "OK\r\n" there (also
+//   inside "ICY 200 OK" and an HTTP status line that ends in "OK"), but not on a source table's
+//   "SOURCETABLE 200 OK"; the stream is read as a version 1 stream.
 // - Version 2: the client is accepted on a whole "HTTP/1.x 200" head that announces no source
 //   table (Content-Type gnss/sourcetable) and no text page (text/...), in no transfer coding but
 //   chunked; its stream is framed as the head says. A version 1 caster's "ICY 200 OK\r\n" is
 //   accepted as well, with a version 1 stream. The server is accepted on a whole head of status
-//   200 to 299. A head that did not end, a 401, a 404 or any other status is refused with its
-//   reason.
+//   200 to 299 that announces no source table. A head that did not end, a 401, a 404 or any other
+//   status is refused with its reason.
 LoginVerdict JudgeLoginReply(const CasterLogin& login, NtripVersion version, LoginRole role);
 
 }  // namespace quillon

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "common/format.h"
 #include "common/guard.h"
 #include "common/settings_record.h"
 #include "common/strings.h"
@@ -20,9 +19,11 @@ namespace {
 
 constexpr std::string_view kSourceFile = "ntripsourcetable";
 
-void ShowError(MessageSink& owner, std::u16string text, std::u16string detail = {}) {
-  owner.Show(Message{std::move(text), LoadString(kStrError), MessageIcon::kExclamation,
-                     MessageButtons::kOk, std::move(detail)});
+void SetProblem(TableFetch& fetch, TableProblem problem, std::u16string text = {},
+                std::u16string detail = {}) {
+  fetch.problem = problem;
+  fetch.text = std::move(text);
+  fetch.detail = std::move(detail);
 }
 
 // The version 1 request text as sent: with the login's authorization header when there is one.
@@ -31,10 +32,10 @@ std::string RequestText(std::string_view request, const TableQuery& query) {
   return WithBasicAuthorization(request, query.login->user, query.login->password);
 }
 
-std::string Version2Request(std::string_view host, std::int32_t port, const TableQuery& query) {
+std::string Version2Request(const CasterHost& caster, const TableQuery& query) {
   std::optional<BasicLogin> login;
   if (query.login) login = BasicLogin{query.login->user, query.login->password};
-  return BuildVersion2SourceTableRequest({host, port, query.protocol.tls}, login);
+  return BuildVersion2SourceTableRequest(caster, login);
 }
 
 std::u16string LoginNeededText(bool loginSent) {
@@ -55,43 +56,32 @@ bool HasControlByte(std::string_view name) {
 
 CNtripSourceTable::CNtripSourceTable() = default;
 
-TableFetch CNtripSourceTable::GetSourceTable(MessageSink& owner, const SettingsRecord& settings,
-                                             Clock& clock) {
+TableFetch CNtripSourceTable::GetSourceTable(const SettingsRecord& settings, Clock& clock) {
   TableQuery query;
   query.protocol = settings.protocol;
-  return GetSourceTable(owner, FieldText(settings.address), settings.port, clock, query);
+  return GetSourceTable(FieldText(settings.address), settings.port, clock, query);
 }
 
-TableFetch CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_view address,
-                                             std::int32_t port, Clock& clock,
-                                             const TableQuery& query, std::string* reply) {
+TableFetch CNtripSourceTable::GetSourceTable(std::u16string_view address, std::int32_t port,
+                                             Clock& clock, const TableQuery& query,
+                                             std::string* reply) {
   TableFetch fetch;
+  // What a fault inside leaves to be said.
+  SetProblem(fetch, TableProblem::kNoTable, LoadString(kStrAuthenticationIo));
   CasterSocket connection;
   StreamConnect connected;
   char text[kAddressTextSize] = {};
   Guarded(kSourceFile, __LINE__, [&] {
     WideToEightBit(address, text, sizeof text);
     connected = ConnectCasterStream(text, port, TlsFor(query.protocol, query.insecure), connection,
-                                    clock, kTableWindowMs);
-    switch (connected.connect.step) {
-      case ConnectStep::kConnected:
-        if (!connected.stream) ShowError(owner, EightBitToWide(connected.problem));
-        break;
-      case ConnectStep::kStopped:  // nothing asks this fetch to stop
-        break;
-      case ConnectStep::kInvalidAddress:
-        ShowError(owner, u"Does not appear to be a valid address?");
-        break;
-      case ConnectStep::kUnresolved:
-        ShowError(owner, LoadString(kStrAuthenticationIo), UnresolvedNameDetail(text));
-        break;
-      case ConnectStep::kNoSocket:
-        ShowError(owner, FormatText(LoadString(kStrCouldNotCreateSocket),
-                                    {std::int64_t{connected.connect.error}}));
-        break;
-      case ConnectStep::kConnectFailed:
-        ShowError(owner, ConnectionErrorText(connected.connect.error));
-        break;
+                                    clock, kTableWindowMs, query.stop);
+    if (connected.Stopped()) {
+      SetProblem(fetch, TableProblem::kStopped);
+    } else if (connected.connect.step != ConnectStep::kConnected) {
+      ConnectFailure said = DescribeConnectFailure(connected.connect, text);
+      SetProblem(fetch, TableProblem::kNotConnected, std::move(said.text), std::move(said.detail));
+    } else if (!connected.stream) {
+      SetProblem(fetch, TableProblem::kTlsFailed, EightBitToWide(connected.problem));
     }
   });
   if (!connected.stream) return fetch;
@@ -99,47 +89,55 @@ TableFetch CNtripSourceTable::GetSourceTable(MessageSink& owner, std::u16string_
   std::string store;
   Guarded(kSourceFile, __LINE__, [&] {
     const bool version2 = query.protocol.version == NtripVersion::k2;
+    const CasterHost caster{text, port, query.protocol.tls};
     std::string fault;
     const std::string request =
-        version2 ? Version2Request(text, port, query) : RequestText(kSourceTableRequest, query);
+        version2 ? Version2Request(caster, query) : RequestText(kSourceTableRequest, query);
     TableRead result =
         ReadSourceTable(*connected.stream, store, request,
                         version2 ? TableStatus::kSourceTableOrHttp : TableStatus::kSourceTable,
-                        clock, query.limit, &fault);
-    bool loginNeeded = result == TableRead::kLoginNeeded;
-    std::string problem = DescribeTableRead(result, store, query.limit, fault);
+                        clock, kReplyStoreLimit, &fault, query.stop);
     // Version 1 casters that do not know the plain request often answer this one. A table that
     // came, whole or not, is never asked for twice.
-    if (!version2 && !TableArrived(result)) {
+    if (!version2 && !TableArrived(result) && result != TableRead::kStopped) {
       connected.stream->Close();
-      if (ConnectToAddress(connected.connect.peer, port, connection, clock, kTableWindowMs).step ==
-          ConnectStep::kConnected) {
-        PlainCasterStream again(connection);
-        result = ReadSourceTable(again, store, RequestText(kFallbackSourceTableRequest, query),
-                                 TableStatus::kSourceTableOrHttp, clock, query.limit, &fault);
-        loginNeeded = loginNeeded || result == TableRead::kLoginNeeded;
-        problem = DescribeTableRead(result, store, query.limit, fault);
+      const CasterConnect again = ConnectToAddress(connected.connect.peer, port, connection, clock,
+                                                   kTableWindowMs, query.stop);
+      if (again.step == ConnectStep::kStopped) result = TableRead::kStopped;
+      if (again.step == ConnectStep::kConnected) {
+        PlainCasterStream fallback(connection);
+        result = ReadSourceTable(
+            fallback, store, RequestText(BuildFallbackSourceTableRequest(caster), query),
+            TableStatus::kSourceTableOrHttp, clock, kReplyStoreLimit, &fault, query.stop);
       }
     }
     connected.stream->Close();
     connection.Close();
-    fetch.read = result;
-    if (!TableArrived(result)) {
-      if (loginNeeded) {
-        ShowError(owner, LoginNeededText(query.login.has_value()));
-      } else {
-        ShowError(owner, LoadString(kStrAuthenticationIo), EightBitToWide(problem));
-      }
-      return;
-    }
+    Conclude(fetch, result, store, fault, query.login.has_value());
+  });
+  if (fetch.Listed() && reply != nullptr) *reply = std::move(store);
+  return fetch;
+}
+
+void CNtripSourceTable::Conclude(TableFetch& fetch, TableRead result, std::string_view store,
+                                 std::string_view fault, bool loginSent) {
+  fetch.read = result;
+  const std::string problem = DescribeTableRead(result, store, kReplyStoreLimit, fault);
+  if (result == TableRead::kStopped) return SetProblem(fetch, TableProblem::kStopped);
+  if (result == TableRead::kLoginNeeded) {
+    return SetProblem(fetch, TableProblem::kLoginNeeded, LoginNeededText(loginSent));
+  }
+  if (TableArrived(result)) {
     ParseSourceTable(store);
     if (result != TableRead::kComplete) fetch.ending = problem;
-    fetch.listed = result == TableRead::kComplete || count_ > 0;
-    // Names are what the windowed program takes; without any, a bad ending is a failure.
-    if (!fetch.listed) ShowError(owner, LoadString(kStrAuthenticationIo), EightBitToWide(problem));
-  });
-  if (fetch.listed && reply != nullptr) *reply = std::move(store);
-  return fetch;
+  }
+  // Names are what the windowed program takes; without any, a bad ending is a failure.
+  if (result == TableRead::kComplete || (TableArrived(result) && count_ > 0)) {
+    SetProblem(fetch, TableProblem::kNone);
+  } else {
+    SetProblem(fetch, TableProblem::kNoTable, LoadString(kStrAuthenticationIo),
+               EightBitToWide(problem));
+  }
 }
 
 MountPointSlot* CNtripSourceTable::GetMountPoint(int index, MountPointSlot* buffer) const {

@@ -12,7 +12,7 @@
 #include "common/settings_record.h"
 #include "ntrip/source_table_read.h"
 #include "platform/clock.h"
-#include "platform/message_sink.h"
+#include "platform/wait_step.h"
 
 namespace quillon {
 
@@ -30,10 +30,20 @@ struct TableLogin {
 
 // What one fetch asks for.
 struct TableQuery {
-  std::optional<TableLogin> login;       // sent as Basic authorization with each request
-  std::size_t limit = kReplyStoreLimit;  // the most bytes of reply kept
-  CasterProtocol protocol;               // how the caster is spoken to
-  bool insecure = false;                 // TLS without verifying the certificate
+  std::optional<TableLogin> login;  // sent as Basic authorization with each request
+  CasterProtocol protocol;          // how the caster is spoken to
+  bool insecure = false;            // TLS without verifying the certificate
+  StopRequested stop;               // seen within a step of every wait: the fetch gives up
+};
+
+// Why a fetch keeps no names.
+enum class TableProblem {
+  kNone,          // the names are kept: the table came whole, or ended badly with names in it
+  kStopped,       // the query's stop asked to give up
+  kNotConnected,  // the address is none, the name did not resolve, or the socket or connect failed
+  kTlsFailed,     // connected, but TLS was not established
+  kLoginNeeded,   // the caster asks for a login, or refused the one sent
+  kNoTable,       // no source table came, or one that ended badly without a name in it
 };
 
 // How a fetch went.
@@ -41,9 +51,11 @@ struct TableFetch {
   TableRead read = TableRead::kNotSent;  // how the last attempt ended
   // For a table that came but ended badly: one sentence saying how; empty otherwise.
   std::string ending;
-  // The table's names are kept: it came whole, or ended badly with names in it. When this is
-  // false, a box has said why.
-  bool listed = false;
+  TableProblem problem = TableProblem::kNoTable;
+  std::u16string text;    // a problem's message for the user
+  std::u16string detail;  // what really happened, where the message cannot say it
+
+  bool Listed() const { return problem == TableProblem::kNone; }
 };
 
 class CNtripSourceTable {
@@ -55,18 +67,17 @@ class CNtripSourceTable {
   // bits), asks for the source table, and keeps the names. With NTRIP version 1 it asks first
   // with the plain request and, when the first reply is no table at all, on a new connection
   // with the fallback request; with version 2 once, with the version 2 request ("GET /"), and
-  // reads an "HTTP/1.1 200" answer's body as its head frames it. TLS is not spoken yet: such a
-  // fetch says so and asks nothing. A table
-  // is read once: one that ends badly (cut off, too large, a NUL byte) keeps the names of its
-  // whole lines, and the outcome says how it ended. Every failure that leaves no names is shown
-  // in `owner`, with what really happened as the message's detail; a refused login says so in
-  // one line. The lookup, the connect and every read are bounded in time through `clock`. When
-  // `reply` is given and a table came, it receives the reply as read, every stream of it.
-  TableFetch GetSourceTable(MessageSink& owner, std::u16string_view address, std::int32_t port,
-                            Clock& clock, const TableQuery& query = {},
-                            std::string* reply = nullptr);
+  // reads an "HTTP/1.1 200" answer's body as its head frames it; over TLS when the protocol says
+  // so. A table is read once: one that ends badly (cut off, too large, a NUL byte) keeps the names
+  // of its whole lines, and the outcome says how it ended. A fetch that keeps no names says why,
+  // with what really happened as the detail; the reply that ended the last attempt decides what
+  // is said, and a refused login says so in one line. The lookup, the connect and every read are
+  // bounded in time through `clock`, and end at the query's stop. When `reply` is given and a table
+  // came, it receives the reply as read, every stream of it.
+  TableFetch GetSourceTable(std::u16string_view address, std::int32_t port, Clock& clock,
+                            const TableQuery& query = {}, std::string* reply = nullptr);
   // The same for the caster address, port and protocol of a mode's settings, without a login.
-  TableFetch GetSourceTable(MessageSink& owner, const SettingsRecord& settings, Clock& clock);
+  TableFetch GetSourceTable(const SettingsRecord& settings, Clock& clock);
 
   int GetCount() const { return count_; }
 
@@ -82,6 +93,11 @@ class CNtripSourceTable {
   bool ParseSourceTable(std::string_view store);
 
  private:
+  // Says in `fetch` how the last attempt, which ended with `result` and left `store` (and, for
+  // kBadBody, `fault`), went; a table that came is parsed.
+  void Conclude(TableFetch& fetch, TableRead result, std::string_view store, std::string_view fault,
+                bool loginSent);
+
   std::array<MountPointSlot, kMaxSourceTableNames> names_{};
   int count_ = 0;
 };

@@ -132,4 +132,12 @@ std::string BuildVersion2SourceTableRequest(const CasterHost& caster,
   return Version2Get(caster, "/", login);
 }
 
+std::string BuildFallbackSourceTableRequest(const CasterHost& caster) {
+  std::string request = "GET / HTTP/1.1\r\n";
+  request.append(Header("Host", HostHeaderValue(caster)));
+  request.append(Header("User-Agent", "NTRIP quillon/1.0"));
+  request.append(Header("Connection", "close")).append(kLineEnd);
+  return request;
+}
+
 }  // namespace quillon

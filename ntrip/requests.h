@@ -12,10 +12,6 @@ namespace quillon {
 // Asked first for the caster's source table: request line and the empty line, no header.
 inline constexpr std::string_view kSourceTableRequest = "GET /SOURCETABLE HTTP/1.0\r\n\r\n";
 
-// Asked on a new connection when the first source-table request was not answered with one.
-inline constexpr std::string_view kFallbackSourceTableRequest =
-    "GET / HTTP/1.1\r\nUser-Agent: NTRIP quillon/1.0\r\nConnection: close\r\n\r\n";
-
 // `request` (a request text ending in its empty line) with a Basic authorization header for
 // `user` and `password` as its last header line.
 std::string WithBasicAuthorization(std::string_view request, std::string_view user,
@@ -75,5 +71,10 @@ std::string BuildVersion2ServerRequest(const CasterHost& caster, std::string_vie
 // authorization when `login` is given, and "Connection: close".
 std::string BuildVersion2SourceTableRequest(const CasterHost& caster,
                                             const std::optional<BasicLogin>& login);
+
+// Asked of a version 1 caster on a new connection when the first source-table request was not
+// answered with one: "GET / HTTP/1.1" with the Host header that HTTP/1.1 requires, the agent
+// "NTRIP quillon/1.0" and "Connection: close".
+std::string BuildFallbackSourceTableRequest(const CasterHost& caster);
 
 }  // namespace quillon

@@ -24,14 +24,37 @@ constexpr int kHttpUnauthorized = 401;
 // on it is here.
 class TableConnection {
  public:
-  TableConnection(CasterStream& stream, Clock& clock) : stream_(stream), clock_(clock) {}
+  TableConnection(CasterStream& stream, Clock& clock, const StopRequested& stop)
+      : stream_(stream), clock_(clock), stop_(stop) {}
 
-  // 0 once `request` is sent within the window, else the error.
-  int Send(std::string_view request) { return stream_.Send(request, clock_, kTableWindowMs); }
+  // True once the stop has asked to give up: every wait after it ends at once.
+  bool Stopped() const { return stopped_; }
+
+  // True once `request` is sent within the window.
+  bool Send(std::string_view request) {
+    const int error = stream_.Send(request, clock_, kTableWindowMs, stop_);
+    stopped_ = stopped_ || error == ECANCELED;
+    return error == 0;
+  }
+
+  // Waits `ms`: at once when nothing can ask to stop, else in steps that look for the stop.
+  void Pause(std::uint32_t ms) {
+    if (!stop_) {
+      clock_.Sleep(ms);
+      return;
+    }
+    const auto sleep = [this](std::uint32_t step) {
+      clock_.Sleep(step);
+      return 0;
+    };
+    stopped_ = stopped_ || WaitInSteps(clock_, ms, stop_, sleep) == WaitEnd::kStopped;
+  }
 
   // True when bytes wait within `ms`.
   bool WaitReadable(std::uint32_t ms) {
-    return stream_.WaitReadable(clock_, ms) == WaitEnd::kReady;
+    const WaitEnd end = stream_.WaitReadable(clock_, ms, stop_);
+    stopped_ = stopped_ || end == WaitEnd::kStopped;
+    return end == WaitEnd::kReady;
   }
 
   // One read of what has arrived, at most `room` bytes, appended to `store`: the count, 0 when
@@ -76,6 +99,8 @@ class TableConnection {
  private:
   CasterStream& stream_;
   Clock& clock_;
+  const StopRequested& stop_;
+  bool stopped_ = false;
 };
 
 // Cuts `store` at its first NUL byte at or behind `from`; true when there was one.
@@ -113,9 +138,12 @@ class TableEnd {
   // Takes the bytes the store received since the last look (an HTTP body's decoded in place);
   // true once the store holds the whole table.
   bool Reached(std::string& store) {
+    if (page_) return false;
     if (http_ && !body_) {
       const std::optional<ReplyHead> head = ParseReplyHead(store);
       if (!head) return false;
+      page_ = head->contentType == "text/html";
+      if (page_) return false;
       body_ = ReplyBody::For(*head);
       decodedTo_ = head->size;
     }
@@ -133,6 +161,8 @@ class TableEnd {
     return store.find(kSourceTableEndToken, from) != std::string::npos;
   }
 
+  // The HTTP head announced an HTML page: no table follows.
+  bool Page() const { return page_; }
   // True when the caster's close ends the table: an HTTP body framed by the close.
   bool EndsAtClose() const { return body_ && body_->EndsAtClose(); }
   // The HTTP body broke its framing; Fault() says how.
@@ -141,6 +171,7 @@ class TableEnd {
 
  private:
   bool http_;
+  bool page_ = false;
   std::optional<ReplyBody> body_;  // once the head has come
   std::size_t decodedTo_ = 0;      // the store up to here is head or decoded body
   std::size_t searchedTo_ = 0;
@@ -166,21 +197,23 @@ bool TableArrived(TableRead result) {
     case TableRead::kNoReply:
     case TableRead::kNotATable:
     case TableRead::kLoginNeeded:
+    case TableRead::kHtmlPage:
+    case TableRead::kStopped:
       return false;
   }
   return false;
 }
 
 TableRead ReadSourceTable(CasterStream& stream, std::string& store, std::string_view request,
-                          TableStatus accepted, Clock& clock, std::size_t limit,
-                          std::string* fault) {
+                          TableStatus accepted, Clock& clock, std::size_t limit, std::string* fault,
+                          const StopRequested& stop) {
   TableRead result = TableRead::kNotSent;
-  TableConnection connection(stream, clock);
+  TableConnection connection(stream, clock, stop);
   Guarded(kSourceFile, __LINE__, [&] {
     store.clear();
-    if (connection.Send(request) != 0) return;
+    if (!connection.Send(request)) return;
     result = TableRead::kNoReply;
-    clock.Sleep(kFirstReadDelayMs);
+    connection.Pause(kFirstReadDelayMs);
 
     // The first read waits for the caster's first bytes, but not forever.
     if (connection.ReadFirst(store, std::min(kReadChunk, limit), kTableWindowMs) <= 0) return;
@@ -199,6 +232,8 @@ TableRead ReadSourceTable(CasterStream& stream, std::string& store, std::string_
     for (;;) {
       if (end.Reached(store)) {
         result = TableRead::kComplete;
+      } else if (end.Page()) {
+        result = TableRead::kHtmlPage;
       } else if (end.Failed()) {
         result = TableRead::kBadBody;
         if (fault != nullptr) *fault = end.Fault();
@@ -214,13 +249,14 @@ TableRead ReadSourceTable(CasterStream& stream, std::string& store, std::string_
           closed = connection.ReadAvailable(store, limit);
           nul = CutAtNul(store, before);
         }
-        if (!closed && !nul) clock.Sleep(kReadStepMs);
+        if (!closed && !nul) connection.Pause(kReadStepMs);
         passed = clock.TickCount() - start;
-        continue;
+        if (!connection.Stopped()) continue;
       }
       return;
     }
   });
+  if (connection.Stopped()) result = TableRead::kStopped;
   if (TableArrived(result) && result != TableRead::kComplete) KeepWholeLines(store);
   return result;
 }
@@ -236,6 +272,11 @@ std::string DescribeTableRead(TableRead result, std::string_view store, std::siz
     case TableRead::kNotATable:
     case TableRead::kLoginNeeded:
       return DescribeCasterReply(store);
+    case TableRead::kStopped:
+      return "The fetch was stopped.";
+    case TableRead::kHtmlPage:
+      return "The caster's reply was an HTML page, not a source table: a proxy or a web server "
+             "may have answered in its place.";
     case TableRead::kTimedOut:
       return "The source table did not end within " + std::to_string(kTableWindowMs / 1000) +
              " seconds.";

@@ -9,6 +9,7 @@
 
 #include "net/caster_stream.h"
 #include "platform/clock.h"
+#include "platform/wait_step.h"
 
 namespace quillon {
 
@@ -28,6 +29,8 @@ enum class TableRead {
   kNoReply,      // nothing came within the window, or the caster closed at once
   kNotATable,    // the first read did not hold a table's status
   kLoginNeeded,  // the caster answered "401 Unauthorized"
+  kHtmlPage,     // an HTTP answer announced an HTML page (such as a proxy's login page)
+  kStopped,      // the stop asked to give up
   // The table came in part; the store keeps its whole lines, the cut one after them dropped.
   kTimedOut,     // no end within the window
   kClosedEarly,  // the caster closed the connection before the end
@@ -53,9 +56,10 @@ enum class TableStatus {
 // byte comes, the store reaches `limit` bytes, or 10000 ms have passed since the first read.
 // A fault inside ends the attempt where it stood: before the status as kNoReply, after it as
 // kTimedOut with what had come. For kBadBody, `fault` (when given) receives how the body broke.
+// `stop` is seen within a step of every wait (kStopped).
 TableRead ReadSourceTable(CasterStream& stream, std::string& store, std::string_view request,
                           TableStatus accepted, Clock& clock, std::size_t limit = kReplyStoreLimit,
-                          std::string* fault = nullptr);
+                          std::string* fault = nullptr, const StopRequested& stop = {});
 
 // What an attempt that brought no table, or a table that ended badly, tells the user, as one
 // sentence; `store` is what came, `limit` the store's limit, `fault` how a kBadBody broke.

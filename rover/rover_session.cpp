@@ -11,18 +11,15 @@
 #include <utility>
 
 #include "common/baud.h"
-#include "common/format.h"
 #include "common/guard.h"
 #include "common/strings.h"
 #include "common/text.h"
 #include "net/caster_connection.h"
-#include "net/tls_options.h"
 #include "ntrip/caster_login.h"
 #include "ntrip/gga_override.h"
 #include "ntrip/gga_pace.h"
-#include "ntrip/login_verdict.h"
+#include "ntrip/mount_point_login.h"
 #include "ntrip/reply_body.h"
-#include "ntrip/requests.h"
 #include "platform/wait_step.h"
 #include "rover/rover_attempt.h"
 #include "session/caster_uplink.h"
@@ -70,8 +67,6 @@ class RoverSession {
   bool StartUp();
   bool OpenLink();
   bool LogIn();
-  bool ConnectFailed(const CasterConnect& connect);
-  bool CheckReply();
   void BeginSession();
   void RelayLoop();
   void WaitForWork();
@@ -106,8 +101,6 @@ class RoverSession {
   const int attempt_;
   bool& linkOpen_;
   RoverAttemptEnd end_;
-
-  std::array<char, kAddressTextSize> address_{};
 
   CasterLogin login_;
   // How the caster's bytes after its reply are read: header lines of a version 1 reply taken
@@ -144,7 +137,6 @@ RoverAttemptEnd RoverSession::Run() {
   if (!Step(__LINE__, [&] { return StartUp(); })) return end_;
   if (!Step(__LINE__, [&] { return OpenLink(); })) return end_;
   if (!Step(__LINE__, [&] { return LogIn(); })) return end_;
-  if (!Step(__LINE__, [&] { return CheckReply(); })) return end_;
   Step(__LINE__, [&] {
     BeginSession();
     return true;
@@ -183,7 +175,6 @@ bool RoverSession::LinkFailed() {
 }
 
 bool RoverSession::StartUp() {
-  WideToEightBit(FieldText(settings_.address), address_.data(), address_.size());
   // No socket and, unless it stays open from the attempt before, no serial device left over.
   status_.socket.Close();
   if (!linkOpen_) c_.link.State().hPort.Close();
@@ -212,77 +203,21 @@ bool RoverSession::OpenLink() {
 }
 
 bool RoverSession::LogIn() {
-  const CasterProtocol& protocol = settings_.protocol;
-  const bool version2 = protocol.version == NtripVersion::k2;
-  std::string request;
-  if (settings_.noAuthentication == 0) {
-    std::array<char, kCredentialTextSize> user{};
-    std::array<char, kCredentialTextSize> password{};
-    std::array<char, kCredentialTextSize> mountPoint{};
-    WideToEightBit(FieldText(settings_.userName), user.data(), user.size());
-    WideToEightBit(FieldText(settings_.password), password.data(), password.size());
-    WideToEightBit(FieldText(settings_.mountPoint), mountPoint.data(), mountPoint.size());
-    // The whole request goes out: cutting it to a fixed buffer would cut the credentials of
-    // long multi-byte names in half.
-    request = version2 ? BuildVersion2ClientRequest({address_.data(), settings_.port, protocol.tls},
-                                                    mountPoint.data(),
-                                                    BasicLogin{user.data(), password.data()})
-                       : BuildClientRequest(user.data(), password.data(), mountPoint.data());
-  }
-  login_ = LogInToCaster(
-      address_.data(), settings_.port, request, status_.socket, c_.clock,
-      [this] { return StopAsked(); }, LookUpHostName,
-      version2 ? ReplyExtent::kHead : ReplyExtent::kFirstLine, TlsFor(protocol, c_.insecureTls));
-  switch (login_.end) {
-    case LoginEnd::kNotConnected:
-      return ConnectFailed(login_.connect);
-    case LoginEnd::kStopped:
-      return Stopped();
-    case LoginEnd::kSendFailed:
-      return Fail({.text = LoadString(kStrAuthenticationIo)});
-    case LoginEnd::kReadFailed:
-    case LoginEnd::kTlsFailed:
-      return Fail({.text = LoadString(kStrAuthenticationIo),
-                   .detail = EightBitToWide(DescribeLoginReply(login_))});
-    case LoginEnd::kConnected:  // no authentication: the caster streams at once, all of it ours
-    case LoginEnd::kReplied:
-    case LoginEnd::kClosed:
-    case LoginEnd::kSilent:
-      return true;
-  }
-  return false;
-}
-
-bool RoverSession::ConnectFailed(const CasterConnect& connect) {
-  switch (connect.step) {
-    case ConnectStep::kConnected:
-    case ConnectStep::kStopped:
-      return Stopped();
-    case ConnectStep::kInvalidAddress:
-      return Fail({.text = u"Does not appear to be a valid address?", .caption = u"Error"});
-    case ConnectStep::kUnresolved:
-      return Fail({.text = ConnectionErrorText(connect.address),
-                   .detail = UnresolvedNameDetail(address_.data())});
-    case ConnectStep::kNoSocket:
-      return Fail({.text = FormatText(LoadString(kStrCouldNotCreateSocket),
-                                      {std::int64_t{connect.error}})});
-    case ConnectStep::kConnectFailed:
-      return Fail({.text = ConnectionErrorText(connect.error)});
-  }
-  return false;
-}
-
-bool RoverSession::CheckReply() {
-  LoginVerdict verdict = JudgeLoginReply(login_, settings_.protocol.version, LoginRole::kClient);
-  if (!verdict.accepted) {
+  MountPointLogin result = LogInToMountPoint(
+      settings_, LoginRole::kClient, status_.socket, c_.clock, [this] { return StopAsked(); },
+      c_.insecureTls);
+  login_ = std::move(result.login);
+  if (result.failure == LoginFailure::kStopped) return Stopped();
+  if (result.failure != LoginFailure::kNone) {
     // A caster that answered with a whole line (a refusal, its table, another protocol) answers
     // the same to the next attempt; one that closed or kept silent may not.
-    return Fail({.text = LoadString(kStrCredentialsRejected),
-                 .detail = EightBitToWide(verdict.detail),
-                 .refused = login_.end == LoginEnd::kReplied});
+    return Fail(
+        {.text = std::move(result.text),
+         .detail = std::move(result.detail),
+         .refused = result.failure == LoginFailure::kRefused && login_.end == LoginEnd::kReplied});
   }
-  body_ = std::move(verdict.body);
-  loginBytes_ = std::move(verdict.payload);
+  body_ = std::move(result.verdict.body);
+  loginBytes_ = std::move(result.verdict.payload);
   return true;
 }
 

@@ -27,7 +27,7 @@ TEST(BaseSessionState, WaitsToRetryWithTheStatusTextOnOneLineWhileThereIsOne) {
       {FormatText(retry, {std::int64_t{3}, std::int64_t{15}, std::int64_t{42},
                           std::u16string_view(LoadString(kStrCredentialsRejected))}),
        "Retry attempt 3/15 in 42 seconds. Authentication credentials were rejected or ignored."},
-      // No reason after an invalid address: no trailing space.
+      // Without a reason: no trailing space.
       {FormatText(retry, {std::int64_t{1}, std::int64_t{15}, std::int64_t{60}, u""}),
        "Retry attempt 1/15 in 60 seconds."},
       // A line that ends in a space before its break is not doubled.

@@ -15,7 +15,7 @@
 #include "net/caster_socket.h"
 #include "net/caster_stream.h"
 #include "net/tls_options.h"
-#include "ntrip/login_verdict.h"
+#include "ntrip/mount_point_login.h"
 #include "ntrip/requests.h"
 #include "platform/system_error.h"
 #include "rtcm/rtcm_scanner.h"
@@ -105,31 +105,6 @@ std::string LoginRequest(const ProbeOptions& options, const CasterProtocol& prot
   return BuildVersion2ClientRequest({host, port, protocol.tls}, mountPoint, login);
 }
 
-void ShowError(MessageSink& messages, std::u16string text, std::u16string detail = {}) {
-  messages.Show(Message{std::move(text), LoadString(kStrError), MessageIcon::kExclamation,
-                        MessageButtons::kOk, std::move(detail)});
-}
-
-// Says why a login that was not accepted failed, as the Rover would.
-void ShowLoginFailure(MessageSink& messages, const CasterLogin& login, const LoginVerdict& verdict,
-                      std::string_view host) {
-  switch (login.end) {
-    case LoginEnd::kNotConnected: {
-      const ConnectFailure failure = DescribeConnectFailure(login.connect, host);
-      return ShowError(messages, failure.text, failure.detail);
-    }
-    case LoginEnd::kSendFailed:
-      return ShowError(messages, LoadString(kStrAuthenticationIo));
-    case LoginEnd::kTlsFailed:
-    case LoginEnd::kReadFailed:
-      return ShowError(messages, LoadString(kStrAuthenticationIo),
-                       EightBitToWide(DescribeLoginReply(login)));
-    default:
-      return ShowError(messages, LoadString(kStrCredentialsRejected),
-                       EightBitToWide(verdict.detail));
-  }
-}
-
 // Reads the stream behind the accepted reply into `result` until `limitMs` have passed, the
 // stream ends or fails, or `stop` asks to.
 void Listen(CasterStream& stream, LoginVerdict& verdict, std::uint32_t limitMs, Clock& clock,
@@ -196,9 +171,7 @@ int RunProbeCommand(const Arguments& args, const CommandEnvironment& environment
   }
 
   Clock& clock = environment.clock;
-  const StopRequested stop = [&] {
-    return environment.stopFd >= 0 && clock.WaitReadable(environment.stopFd, 0) > 0;
-  };
+  const StopRequested stop = StopAsked(clock, environment.stopFd);
   const std::string host = ToUtf8(*options.session.address);
   const std::int32_t port = options.session.port.value_or(kDefaultCasterPort);
   const CasterProtocol protocol = AppliedProtocol({}, options.session.protocol);
@@ -209,14 +182,17 @@ int RunProbeCommand(const Arguments& args, const CommandEnvironment& environment
   }
   const NtripVersion version = protocol.version;
   CasterSocket socket;
-  const CasterLogin login = LogInToCaster(
-      host, port, LoginRequest(options, protocol, host, port), socket, clock, stop, LookUpHostName,
-      version == NtripVersion::k2 ? ReplyExtent::kHead : ReplyExtent::kFirstLine, tls);
-  if (login.end == LoginEnd::kStopped) return kExitStoppedBeforeStart;
-  LoginVerdict verdict = JudgeLoginReply(login, version, LoginRole::kClient);
-  if (!verdict.accepted) {
+  MountPointLogin login = JudgeLogin(
+      LogInToCaster(host, port, LoginRequest(options, protocol, host, port), socket, clock, stop,
+                    LookUpHostName,
+                    version == NtripVersion::k2 ? ReplyExtent::kHead : ReplyExtent::kFirstLine,
+                    tls),
+      version, LoginRole::kClient, host);
+  if (login.failure == LoginFailure::kStopped) return kExitStoppedBeforeStart;
+  if (login.failure != LoginFailure::kNone) {
     ConsoleMessageSink messages(environment.err);
-    ShowLoginFailure(messages, login, verdict, host);
+    messages.Show(Message{login.text, LoadString(kStrError), MessageIcon::kExclamation,
+                          MessageButtons::kOk, login.detail});
     return 1;
   }
 
@@ -224,8 +200,9 @@ int RunProbeCommand(const Arguments& args, const CommandEnvironment& environment
   result.mountPoint = ToUtf8(*options.session.mountPoint);
   result.near = options.near;
   const int seconds = options.session.seconds.value_or(kDefaultProbeSeconds);
-  Listen(*login.stream, verdict, static_cast<std::uint32_t>(seconds) * 1000, clock, stop, result);
-  login.stream->Close();
+  Listen(*login.login.stream, login.verdict, static_cast<std::uint32_t>(seconds) * 1000, clock,
+         stop, result);
+  login.login.stream->Close();
   if (options.json) {
     PrintProbeJson(environment.out, result);
   } else {

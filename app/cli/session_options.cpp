@@ -308,23 +308,23 @@ PasswordFileRead TakePasswordFile(SessionOptions& options, const PasswordFileWai
   return TakePassword(password, options, error) ? read : PasswordFileRead::kRefused;
 }
 
-bool ReadLogin(std::string_view user, const std::string& passwordFile,
-               const std::optional<std::string>& environmentPassword, const PasswordFileWait& wait,
-               std::string& password, std::string& error) {
+PasswordFileRead ReadLogin(std::string_view user, const std::string& passwordFile,
+                           const std::optional<std::string>& environmentPassword,
+                           const PasswordFileWait& wait, std::string& password,
+                           std::string& error) {
   const auto usable = [&](std::string_view what, std::string_view value) {
     std::u16string wide;
     return TextOption(what, value, kMaxCredentialBytes, wide, error);
   };
-  if (!usable("--user", user)) return false;
+  if (!usable("--user", user)) return PasswordFileRead::kRefused;
   password.clear();
   if (!passwordFile.empty()) {
-    if (ReadPasswordFile(passwordFile, wait, password, error) != PasswordFileRead::kRead) {
-      return false;
-    }
+    const PasswordFileRead read = ReadPasswordFile(passwordFile, wait, password, error);
+    if (read != PasswordFileRead::kRead) return read;
   } else if (environmentPassword) {
     password = *environmentPassword;
   }
-  return usable("the password", password);
+  return usable("the password", password) ? PasswordFileRead::kRead : PasswordFileRead::kRefused;
 }
 
 void ApplySessionOptions(const SessionOptions& options, SettingsRecord& record) {

@@ -113,11 +113,12 @@ PasswordFileRead TakePasswordFile(SessionOptions& options, const PasswordFileWai
 // A login that is not saved, such as the one for a caster's protected source table: checks
 // `user` and reads the password from `passwordFile` (with ReadPasswordFile's bound), or else
 // takes `environmentPassword` (empty when neither is given). Each may have at most
-// kMaxCredentialBytes bytes and no control characters. On a problem returns false with `error`
-// set to one line for the user.
-bool ReadLogin(std::string_view user, const std::string& passwordFile,
-               const std::optional<std::string>& environmentPassword, const PasswordFileWait& wait,
-               std::string& password, std::string& error);
+// kMaxCredentialBytes bytes and no control characters. On a problem returns kRefused with
+// `error` set to one line for the user; kStopAsked as ReadPasswordFile does.
+PasswordFileRead ReadLogin(std::string_view user, const std::string& passwordFile,
+                           const std::optional<std::string>& environmentPassword,
+                           const PasswordFileWait& wait, std::string& password,
+                           std::string& error);
 
 // Puts the given options into the record as the dialog's controls would be read; what was not
 // given keeps its stored value. A --caster that names another caster brings that caster's saved

@@ -8,10 +8,13 @@
 
 #include "app/cli/json_text.h"
 #include "app/cli/session_options.h"
+#include "app/cli/stop_signals.h"
 #include "common/decimal_text.h"
 #include "common/printable_text.h"
 #include "common/strings.h"
 #include "common/text.h"
+#include "common/utf8.h"
+#include "common/wide.h"
 #include "net/tls_options.h"
 #include "ntrip/ntrip_source_table.h"
 #include "ntrip/source_table_records.h"
@@ -101,6 +104,10 @@ bool ParseOptions(const Arguments& args, Options& options, std::string& problem)
       const std::string value = ProtocolFlagTakesValue(word) ? args[++i] : std::string();
       if (!TakeProtocolOption(word, value, options.protocol, problem)) return false;
     } else if (options.target.empty() && !word.starts_with("-")) {
+      if (HasControlCharacter(FromUtf8(word))) {
+        problem = "HOST takes no control characters (such as a line break)";
+        return false;
+      }
       options.target = word;
     } else {
       problem = "unexpected argument '" + PrintableText(word) + "'";
@@ -114,16 +121,16 @@ bool ParseOptions(const Arguments& args, Options& options, std::string& problem)
 }
 
 // The login of --user, with its password; nothing without --user.
-bool ReadTableLogin(const Options& options, const std::optional<std::string>& environmentPassword,
-                    Clock& clock, std::optional<TableLogin>& login, std::string& problem) {
-  if (!options.user) return true;
+PasswordFileRead ReadTableLogin(const Options& options,
+                                const std::optional<std::string>& environmentPassword,
+                                const PasswordFileWait& wait, std::optional<TableLogin>& login,
+                                std::string& problem) {
+  if (!options.user) return PasswordFileRead::kRead;
   TableLogin given{*options.user, {}};
-  if (!ReadLogin(given.user, options.passwordFile, environmentPassword, {clock}, given.password,
-                 problem)) {
-    return false;
-  }
-  login = std::move(given);
-  return true;
+  const PasswordFileRead read = ReadLogin(given.user, options.passwordFile, environmentPassword,
+                                          wait, given.password, problem);
+  if (read == PasswordFileRead::kRead) login = std::move(given);
+  return read;
 }
 
 // One stream as the listing shows it: its record's line of the table and, with --near, its
@@ -165,24 +172,57 @@ std::size_t Characters(std::string_view text) {
   return count;
 }
 
+// The widest a column of an aligned listing gets: one long field would pad every row of the
+// table to its width. A longer cell is cut, and ends in "...".
+constexpr std::size_t kMaxColumnCharacters = 40;
+// A listing is cut off where it would outgrow its table this many times and a little more: the
+// columns of rows of empty fields could make it so, whatever the table's size limit.
+constexpr std::size_t kListingGrowth = 16;
+constexpr std::size_t kListingAllowance = 64 * 1024;
+
+std::size_t ListingLimit(std::string_view reply) {
+  return kListingGrowth * reply.size() + kListingAllowance;
+}
+
+// `cell` cut to kMaxColumnCharacters characters, the last three of them "...".
+std::string CutToColumn(std::string cell) {
+  if (Characters(cell) <= kMaxColumnCharacters) return cell;
+  std::size_t kept = 0;
+  std::size_t at = 0;
+  for (; at < cell.size(); ++at) {
+    if ((cell[at] & 0xC0) != 0x80 && kept++ == kMaxColumnCharacters - 3) break;
+  }
+  cell.resize(at);
+  return cell + "...";
+}
+
 // The cells of one row of an aligned listing.
 using Row = std::vector<std::string>;
 
 // Prints `count` rows, row `i` made by `row(i)`, with the columns aligned by characters, two
-// blanks apart and no blank at a line's end. Each row is made twice, once to measure it, so that
-// no copy of a large table's listing is held.
-void PrintAligned(std::FILE* out, std::size_t count, const std::function<Row(std::size_t)>& row) {
+// blanks apart and no blank at a line's end; the cells of every column but the last cut to
+// kMaxColumnCharacters. Stops before a line that would take the listing past `limit` bytes.
+// Returns the rows printed. Each row is made twice, once to measure it, so that no copy of a
+// large table's listing is held.
+std::size_t PrintAligned(std::FILE* out, std::size_t count,
+                         const std::function<Row(std::size_t)>& row, std::size_t limit) {
+  const auto cutRow = [&](std::size_t i) {
+    Row cells = row(i);
+    for (std::size_t c = 0; c + 1 < cells.size(); ++c) cells[c] = CutToColumn(std::move(cells[c]));
+    return cells;
+  };
   std::vector<std::size_t> widths;
   for (std::size_t i = 0; i < count; ++i) {
-    const Row cells = row(i);
+    const Row cells = cutRow(i);
     widths.resize(std::max(widths.size(), cells.size()));
     for (std::size_t c = 0; c < cells.size(); ++c) {
       widths[c] = std::max(widths[c], Characters(cells[c]));
     }
   }
   std::string line;
+  std::size_t printed = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    const Row cells = row(i);
+    const Row cells = cutRow(i);
     line.clear();
     for (std::size_t c = 0; c < cells.size(); ++c) {
       line += cells[c];
@@ -190,30 +230,41 @@ void PrintAligned(std::FILE* out, std::size_t count, const std::function<Row(std
     }
     line.erase(line.find_last_not_of(' ') + 1);
     line += '\n';
+    printed += line.size();
+    if (printed > limit) return i;
     std::fputs(line.c_str(), out);
   }
+  return count;
 }
 
 std::string Distance(const ListedStream& stream) {
   return stream.km ? DecimalText(*stream.km, 1) + " km" : "-";
 }
 
-void ShowError(MessageSink& messages, std::u16string text) {
-  messages.Show(Message{std::move(text), LoadString(kStrError)});
+void ShowError(MessageSink& messages, std::u16string text, std::u16string detail = {}) {
+  messages.Show(Message{std::move(text), LoadString(kStrError), MessageIcon::kExclamation,
+                        MessageButtons::kOk, std::move(detail)});
 }
 
 // The streams as a table with a header line; with `distance` a DISTANCE column after the mount
-// point.
-void PrintStreamTable(std::FILE* out, const std::vector<ListedStream>& streams, bool distance) {
-  PrintAligned(out, streams.size() + 1, [&](std::size_t i) {
-    Row row;
-    const StreamRecord record = i == 0 ? StreamRecord{} : SplitStreamRecord(streams[i - 1].line);
-    for (const Field& field : kFields) {
-      if (field.inTable) row.push_back(i == 0 ? field.title : PrintableText(record.*field.member));
-    }
-    if (distance) row.insert(row.begin() + 1, i == 0 ? "DISTANCE" : Distance(streams[i - 1]));
-    return row;
-  });
+// point. Returns the streams printed (PrintAligned's limit).
+std::size_t PrintStreamTable(std::FILE* out, const std::vector<ListedStream>& streams,
+                             bool distance, std::size_t limit) {
+  const std::size_t rows = PrintAligned(
+      out, streams.size() + 1,
+      [&](std::size_t i) {
+        Row row;
+        const StreamRecord record =
+            i == 0 ? StreamRecord{} : SplitStreamRecord(streams[i - 1].line);
+        for (const Field& field : kFields) {
+          if (field.inTable)
+            row.push_back(i == 0 ? field.title : PrintableText(record.*field.member));
+        }
+        if (distance) row.insert(row.begin() + 1, i == 0 ? "DISTANCE" : Distance(streams[i - 1]));
+        return row;
+      },
+      limit);
+  return rows == 0 ? 0 : rows - 1;
 }
 
 // The streams as a JSON array, one object a line; with `distance` each has "distance_km".
@@ -237,30 +288,50 @@ void PrintStreamJson(std::FILE* out, const std::vector<ListedStream>& streams, b
   std::fputs(streams.empty() ? "]\n" : "\n]\n", out);
 }
 
-// The mount points, one a line; with `distance` each with its distance.
-void PrintMountPoints(std::FILE* out, const std::vector<ListedStream>& streams, bool distance) {
-  PrintAligned(out, streams.size(), [&](std::size_t i) {
-    Row row = {PrintableText(SplitStreamRecord(streams[i].line).mountPoint)};
-    if (distance) row.push_back(Distance(streams[i]));
-    return row;
-  });
+// The mount points, one a line; with `distance` each with its distance. Returns the streams
+// printed (PrintAligned's limit).
+std::size_t PrintMountPoints(std::FILE* out, const std::vector<ListedStream>& streams,
+                             bool distance, std::size_t limit) {
+  return PrintAligned(
+      out, streams.size(),
+      [&](std::size_t i) {
+        Row row = {PrintableText(SplitStreamRecord(streams[i].line).mountPoint)};
+        if (distance) row.push_back(Distance(streams[i]));
+        return row;
+      },
+      limit);
+}
+
+// The streams as the options ask for them; returns how many were printed.
+std::size_t PrintStreams(std::FILE* out, const std::vector<ListedStream>& streams,
+                         const Options& options, std::size_t limit) {
+  const bool distance = options.near.has_value();
+  if (options.longListing && !options.json) return PrintStreamTable(out, streams, distance, limit);
+  if (!options.json) return PrintMountPoints(out, streams, distance, limit);
+  PrintStreamJson(out, streams, distance);
+  return streams.size();
 }
 
 }  // namespace
 
 int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages, Clock& clock,
-                   const std::optional<std::string>& environmentPassword) {
+                   const std::optional<std::string>& environmentPassword, int stopFd) {
   Options options;
   TableQuery query;
   std::string problem;
-  if (!ParseOptions(args, options, problem) ||
-      !ReadTableLogin(options, environmentPassword, clock, query.login, problem)) {
+  PasswordFileRead read = PasswordFileRead::kRefused;
+  if (ParseOptions(args, options, problem)) {
+    read = ReadTableLogin(options, environmentPassword, {clock, stopFd}, query.login, problem);
+  }
+  if (read == PasswordFileRead::kStopAsked) return kExitStoppedBeforeStart;
+  if (read != PasswordFileRead::kRead) {
     std::fprintf(stderr, "quillon sourcetable: %s\n%s", problem.c_str(), kUsage);
     return 2;
   }
 
   query.protocol = AppliedProtocol({}, options.protocol);
   query.insecure = options.protocol.insecure;
+  query.stop = StopAsked(clock, stopFd);
   const std::string_view warning = TlsWarning(TlsFor(query.protocol, query.insecure));
   if (!warning.empty())
     std::fprintf(stderr, "quillon sourcetable: %.*s\n", static_cast<int>(warning.size()),
@@ -278,21 +349,26 @@ int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages,
 
   CNtripSourceTable table;
   std::string reply;
-  const TableFetch fetch = table.GetSourceTable(messages, std::u16string(EightBitToWide(host)),
-                                                port, clock, query, &reply);
-  if (!fetch.listed) return 1;
+  TableFetch fetch =
+      table.GetSourceTable(std::u16string(EightBitToWide(host)), port, clock, query, &reply);
+  if (fetch.problem == TableProblem::kStopped) return kExitStoppedBeforeStart;
+  if (!fetch.Listed()) {
+    ShowError(messages, std::move(fetch.text), std::move(fetch.detail));
+    return 1;
+  }
 
   const std::vector<std::string_view> lines = StreamRecordLines(reply);
   const std::vector<ListedStream> streams = ListStreams(lines, options);
-  const bool distance = options.near.has_value();
-  if (options.json) {
-    PrintStreamJson(out, streams, distance);
-  } else if (options.longListing) {
-    PrintStreamTable(out, streams, distance);
-  } else {
-    PrintMountPoints(out, streams, distance);
-  }
+  const std::size_t printed = PrintStreams(out, streams, options, ListingLimit(reply));
   std::fflush(out);
+  if (printed < streams.size()) {
+    ShowError(messages,
+              EightBitToWide("The listing was cut after " + std::to_string(printed) + " of " +
+                             std::to_string(streams.size()) +
+                             " streams: its columns would have made it more than " +
+                             std::to_string(kListingGrowth) + " times the size of the table."));
+    return 1;
+  }
   if (fetch.read == TableRead::kComplete) return 0;
   const std::string arrived =
       std::to_string(lines.size()) + (lines.size() == 1 ? " stream arrived." : " streams arrived.");

@@ -21,11 +21,14 @@ inline constexpr int kDefaultCasterPort = 2101;
 // distance from that position and shows it (streams without a position last), "--limit N"
 // keeps the first N. "--user U" logs in with Basic authentication, with the password from
 // "--password-file F" or else `environmentPassword` (QUILLON_PASSWORD); nothing is saved.
-// Everything from the caster is printed with its control characters replaced. A table that
-// ended badly is listed as far as it came, and one message says how it ended. Messages go to
-// `messages`. Returns 0 for a whole table, 1 when it ended badly, the fetch failed or the address
-// or port is unusable, 2 on a usage error.
+// Everything from the caster is printed with its control characters replaced, and an aligned
+// listing's columns at most 40 characters wide. A table that ended badly is listed as far as it
+// came, and one message says how it ended. Messages go to `messages`. Returns 0 for a whole
+// table; 1 when it ended badly, the listing had to be cut, the fetch failed or the address or
+// port is unusable; 2 on a usage error; kExitStoppedBeforeStart when `stopFd` (StopSignals)
+// became readable before the listing.
 int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages, Clock& clock,
-                   const std::optional<std::string>& environmentPassword = std::nullopt);
+                   const std::optional<std::string>& environmentPassword = std::nullopt,
+                   int stopFd = -1);
 
 }  // namespace quillon::cli

@@ -1,7 +1,10 @@
 #include "app/cli/sourcetable_command.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <optional>
@@ -13,7 +16,6 @@
 #include "common/strings.h"
 #include "common/text.h"
 #include "demo/demo_caster.h"
-#include "ntrip/requests.h"
 #include "ntrip/source_table_text.h"
 #include "testing/hooked_clock.h"
 #include "testing/recording_message_sink.h"
@@ -24,15 +26,18 @@ namespace {
 
 using testing::RecordingMessageSink;
 
-// `quillon sourcetable <caster> <options>`: the exit status, and in `out` what it printed.
-int RunCommand(const DemoCaster* caster, const Arguments& options, RecordingMessageSink& sink,
-               std::string& out, const std::optional<std::string>& environmentPassword = {}) {
+// `quillon sourcetable <words>`, "@" among them standing for `caster`: the exit status, and in
+// `out` what it printed.
+int RunCommand(const DemoCaster& caster, const Arguments& words, RecordingMessageSink& sink,
+               std::string& out, const std::optional<std::string>& environmentPassword = {},
+               int stopFd = -1) {
   Arguments args = {"sourcetable"};
-  if (caster != nullptr) args.push_back("127.0.0.1:" + std::to_string(caster->Port()));
-  args.insert(args.end(), options.begin(), options.end());
+  for (const std::string& word : words) {
+    args.push_back(word == "@" ? "127.0.0.1:" + std::to_string(caster.Port()) : word);
+  }
   std::FILE* file = std::tmpfile();
   testing::HookedClock clock;
-  const int status = RunSourceTable(args, file, sink, clock, environmentPassword);
+  const int status = RunSourceTable(args, file, sink, clock, environmentPassword, stopFd);
   out = Contents(file);
   std::fclose(file);
   return status;
@@ -50,36 +55,30 @@ DemoCasterConfig WithTable(std::string table) {
   return config;
 }
 
-// Every stream, also from a fallback-only caster, and nothing that could drive a terminal.
-TEST(SourceTableCommand, ListsEveryStreamWithControlCharactersReplaced) {
-  std::vector<std::string> names = NumberedMountPoints(300);
-  names.push_back("A_NAME_OF_TWENTY_FIVE_CHR");
-  names.push_back("\x1b[2J\x1b[31mRED\x07");
-  DemoCaster caster(WithTable(MakeSourceTable(names)));
-  caster.Script(CasterBehaviour::kNotFound);
-  RecordingMessageSink sink;
-  std::string out;
-  ASSERT_EQ(RunCommand(&caster, {}, sink, out), 0);
-  names.back() = "?[2J?[31mRED?";
-  EXPECT_EQ(Lines(out), names);
-  EXPECT_TRUE(sink.Boxes().empty());
-  EXPECT_EQ(caster.ConnectionCount(), 2u);
-}
-
-TEST(SourceTableCommand, LongListingAlignsTheFieldsOfEveryRecord) {
+// Every stream, and nothing that could drive a terminal. A field of 50,000 characters among 2,000
+// streams: cut to its column's 40 characters, it makes no row wider, with --long or --near.
+TEST(SourceTableCommand, ListsEveryStreamSafelyAndAlignsTheLongListingInColumnsOfAtMost40) {
   StrFields swiss;
   swiss.identifier = "Zürich";
   swiss.country = "CHE";
   StrFields hostile;
   hostile.identifier = "\x1b[31mred";
-  DemoCaster caster(WithTable(MakeStrRecord("VERY_LONG_MOUNTPOINT_NAME") + "\r\n" +
-                              MakeStrRecord("ZH", swiss) + "\r\n" + MakeStrRecord("X", hostile) +
-                              "\r\n"));
+  const std::string huge(50'000, 'H');
+  const std::string table = MakeStrRecord("VERY_LONG_MOUNTPOINT_NAME") + "\r\n" +
+                            MakeStrRecord("ZH", swiss) + "\r\n" +
+                            MakeStrRecord("\x1b[2JX\x07", hostile) + "\r\n" + MakeStrRecord(huge) +
+                            "\r\n" + MakeSourceTable(NumberedMountPoints(2000));
+  DemoCaster caster(WithTable(table));
   RecordingMessageSink sink;
   std::string out;
-  ASSERT_EQ(RunCommand(&caster, {"--long"}, sink, out), 0);
+  ASSERT_EQ(RunCommand(caster, {"@"}, sink, out), 0);
+  const auto names = Lines(out);
+  ASSERT_EQ(names.size(), 2004u);
+  EXPECT_TRUE(names[2] == "?[2JX?" && names[3] == huge && names.back() == "MP1999");
+  ASSERT_EQ(RunCommand(caster, {"@", "--long"}, sink, out), 0);
+  EXPECT_LT(out.size(), 2 * table.size());
   const auto lines = Lines(out);
-  ASSERT_EQ(lines.size(), 4u);
+  ASSERT_EQ(lines.size(), 2005u);
   // Columns start at the same character in every line ("ü" is two bytes but one character).
   EXPECT_TRUE(lines[1].starts_with("VERY_LONG_MOUNTPOINT_NAME "));
   const std::size_t country = lines[0].find("COUNTRY");
@@ -87,6 +86,11 @@ TEST(SourceTableCommand, LongListingAlignsTheFieldsOfEveryRecord) {
   EXPECT_EQ(lines[2].find("CHE"), country + 1);
   EXPECT_EQ(lines[3].find("?[31mred"), lines[0].find("IDENTIFIER"));
   EXPECT_EQ(lines[1].substr(lines[0].find("BITRATE")), StrFields{}.bitrate);
+  EXPECT_TRUE(lines[4].starts_with(std::string(37, 'H') + "...  Identifier"));
+  ASSERT_EQ(RunCommand(caster, {"@", "--near", "0,0"}, sink, out), 0);
+  EXPECT_LT(out.size(), table.size());
+  EXPECT_TRUE(Lines(out).at(3).starts_with(std::string(37, 'H') + "...  "));
+  EXPECT_TRUE(sink.Boxes().empty());
 }
 
 // The nearest base first, as a user in the field looks for it; streams without a position last.
@@ -106,12 +110,12 @@ TEST(SourceTableCommand, NearSortsByDistanceLimitKeepsTheFirstAndJsonNamesEveryF
   RecordingMessageSink sink;
   std::string out;
   // A degree of a great circle is 6371 km * pi / 180 = 111.2 km; 358 degrees east is 2 west.
-  ASSERT_EQ(RunCommand(&caster, {"--near", "0,0"}, sink, out), 0);
+  ASSERT_EQ(RunCommand(caster, {"@", "--near", "0,0"}, sink, out), 0);
   EXPECT_EQ(out, "HERE     0.0 km\nNORTH    111.2 km\nWEST     222.4 km\nNOWHERE  -\n");
-  ASSERT_EQ(RunCommand(&caster, {"--near", "0,0", "--limit", "2"}, sink, out), 0);
+  ASSERT_EQ(RunCommand(caster, {"@", "--near", "0,0", "--limit", "2"}, sink, out), 0);
   EXPECT_EQ(out, "HERE   0.0 km\nNORTH  111.2 km\n");
-  ASSERT_EQ(RunCommand(&caster, {"--format", "json", "--near", "0,0", "--limit", "1"}, sink, out),
-            0);
+  ASSERT_EQ(
+      RunCommand(caster, {"@", "--format", "json", "--near", "0,0", "--limit", "1"}, sink, out), 0);
   EXPECT_EQ(
       out,
       "[\n  {\"mountpoint\": \"HERE\", \"identifier\": \"say \\\"hi\\\" \\\\\", "
@@ -129,7 +133,7 @@ TEST(SourceTableCommand, ATableThatEndsBadlyIsListedAsFarAsItCameWithOneLine) {
   caster.Script(CasterBehaviour::kTableCut);
   RecordingMessageSink sink;
   std::string out;
-  EXPECT_EQ(RunCommand(&caster, {}, sink, out), 1);
+  EXPECT_EQ(RunCommand(caster, {"@"}, sink, out), 1);
   EXPECT_EQ(out, "ALPHA\nBRAVO\n");
   const auto boxes = sink.Boxes();
   ASSERT_EQ(boxes.size(), 1u);
@@ -139,9 +143,31 @@ TEST(SourceTableCommand, ATableThatEndsBadlyIsListedAsFarAsItCameWithOneLine) {
   EXPECT_EQ(caster.ConnectionCount(), 1u);
 }
 
-// Credentials encoded with: printf 'demo:demo' | base64. A login that is not saved has the
-// session options' limits (255 bytes, "é" counting two) and is checked before anything is sent.
-TEST(SourceTableCommand, ALoginGoesOutAsBasicAuthorizationOnceItIsChecked) {
+// Rows of empty fields, padded to the columns of one wide row: the listing stops before it
+// outgrows its table 16 times, and says so.
+TEST(SourceTableCommand, AListingIsCutBeforeItOutgrowsItsTable) {
+  const std::string w(40, 'w');
+  std::string table = MakeStrRecord(w, {w, w, w, w, w, w, w, w, w, w, w, w, w, w, w, w}) + "\r\n";
+  for (int i = 0; i < 5000; ++i) {
+    table += MakeStrRecord("", {"", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "1"});
+    table += "\r\n";
+  }
+  DemoCaster caster(WithTable(table));
+  RecordingMessageSink sink;
+  std::string out;
+  EXPECT_EQ(RunCommand(caster, {"@", "--long"}, sink, out), 1);
+  EXPECT_LE(out.size(), 16 * (table.size() + 1024) + 64 * 1024);
+  ASSERT_EQ(sink.Boxes().size(), 1u);
+  EXPECT_TRUE(sink.Boxes()[0].text.starts_with(u"The listing was cut after ") &&
+              sink.Boxes()[0].text.ends_with(u" of 5001 streams: its columns would have made it "
+                                             u"more than 16 times the size of the table."));
+}
+
+// Options, and a login that is not saved, are checked before anything is sent: the login has the
+// session options' limits (255 bytes, "é" counting two); version 1 asks the fallback once more,
+// with the same login, version 2 asks once. A stop while the password's pipe awaits its writer
+// ends the command at once.
+TEST(SourceTableCommand, OptionsAndALoginAreCheckedBeforeTheLoginGoesOut) {
   testing::TempFolder folder;
   const std::string file = (folder.Path() / "password").string();
   std::ofstream(file) << "demo\n";
@@ -149,28 +175,44 @@ TEST(SourceTableCommand, ALoginGoesOutAsBasicAuthorizationOnceItIsChecked) {
   std::ofstream(wrong) << "wrong\n";
   const std::string longLine = (folder.Path() / "long").string();
   std::ofstream(longLine) << std::string(256, 'p') << "\n";
-  const std::string needsLogin =
-      "The caster's source table needs a login (a user name and password).";
-  const std::string refused = "The caster refused the user name and password for its source table.";
+  const std::string fifo = (folder.Path() / "fifo").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const std::u16string needsLogin =
+      u"The caster's source table needs a login (a user name and password).";
+  const std::u16string refused =
+      u"The caster refused the user name and password for its source table.";
+  const std::string longestUser = Repeated("é", kMaxCredentialBytes / 2) + "u";
+  const std::string longestPassword(kMaxCredentialBytes, 'p');
+  const std::optional<std::string> none;
   const struct {
     Arguments options;
-    std::optional<std::string> environmentPassword;
     int status;
-    std::string message;  // the box of a refusal (status 1)
+    std::u16string message;  // the box of a failure (status 1)
+    std::size_t connections = 0;
+    std::optional<std::string> environmentPassword = "demo";
   } cases[] = {
-      {{"--user", "demo", "--password-file", file}, "wrong", 0, ""},
-      {{"--user", "demo"}, "demo", 0, ""},
+      {{"@", "--user", "demo", "--password-file", file}, 0, u"", 1, "wrong"},
+      {{"@", "--user", "demo"}, 0, u"", 1},
+      {{"@", "--user", "demo", "--ntrip", "2"}, 0, u"", 1},
       // Without --user the environment's password stays at home.
-      {{}, "demo", 1, needsLogin},
-      {{"--user", "demo", "--password-file", wrong}, std::nullopt, 1, refused},
-      {{"--user", Repeated("é", kMaxCredentialBytes / 2) + "u"},
-       std::string(kMaxCredentialBytes, 'p'),
-       1,
-       refused},
-      {{"--user", Repeated("é", kMaxCredentialBytes / 2 + 1)}, "demo", 2, ""},
-      {{"--user", "u", "--password-file", longLine}, std::nullopt, 2, ""},
-      {{"--password-file", longLine}, "demo", 2, ""},
-      {{"--user"}, "demo", 2, ""},
+      {{"@"}, 1, needsLogin, 2},
+      {{"@", "--ntrip", "2"}, 1, needsLogin, 1},
+      {{"@", "--user", "demo", "--password-file", wrong}, 1, refused, 2, none},
+      {{"@", "--user", longestUser}, 1, refused, 2, longestPassword},
+      {{"@", "--user", longestUser + "u"}, 2, u""},
+      {{"@", "--user", "u", "--password-file", longLine}, 2, u"", 0, none},
+      {{"@", "--password-file", longLine}, 2, u""},
+      {{"@", "--user"}, 2, u""},
+      {{"@", "--user", "demo", "--password-file", fifo}, kExitStoppedBeforeStart, u"", 0, none},
+      {{}, 2, u""},
+      {{"@", "--wide"}, 2, u""},
+      {{"@", "--near", "91,0"}, 2, u""},
+      {{"@", "--limit", "0"}, 2, u""},
+      {{"127.0.0.1:0"}, 1, LoadString(kStrPortInvalid)},
+      {{"127.0.0.1:21o1"}, 1, LoadString(kStrPortInvalid)},
+      {{":2101"}, 1, LoadString(kStrAddressEmpty)},
+      {{"ca\nster.example.net"}, 2, u""},
+      {{"@", "--ntrip", "1", "--tls"}, 2, u""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.options));
@@ -179,59 +221,22 @@ TEST(SourceTableCommand, ALoginGoesOutAsBasicAuthorizationOnceItIsChecked) {
     DemoCaster caster(config);
     RecordingMessageSink sink;
     std::string out;
-    EXPECT_EQ(RunCommand(&caster, c.options, sink, out, c.environmentPassword), c.status);
+    int stop[2];
+    ASSERT_EQ(pipe(stop), 0);
+    // The user asks to stop while the pipe awaits its writer.
+    ASSERT_EQ(c.status == kExitStoppedBeforeStart ? write(stop[1], "x", 1) : 1, 1);
+    EXPECT_EQ(RunCommand(caster, c.options, sink, out, c.environmentPassword, stop[0]), c.status);
+    close(stop[0]);
+    close(stop[1]);
     EXPECT_EQ(out, c.status == 0 ? "SECRET\n" : "");
     const auto boxes = sink.Boxes();
     ASSERT_EQ(boxes.size(), c.message.empty() ? 0u : 1u);
-    EXPECT_EQ(boxes.empty() ? u"" : boxes[0].text, EightBitToWide(c.message));
-    EXPECT_EQ(caster.ConnectionCount() == 0, c.status == 2);
-    if (c.status == 0) {
-      EXPECT_EQ(caster.RequestText(0),
-                "GET /SOURCETABLE HTTP/1.0\r\nAuthorization: Basic ZGVtbzpkZW1v\r\n\r\n");
+    EXPECT_EQ(boxes.empty() ? u"" : boxes[0].text, c.message);
+    ASSERT_EQ(caster.ConnectionCount(), c.connections);
+    const bool login = std::count(c.options.begin(), c.options.end(), "--user") == 1;
+    for (std::size_t i = 0; i < c.connections; ++i) {
+      EXPECT_EQ(caster.RequestText(i).find("Authorization: Basic ") != std::string::npos, login);
     }
-    if (c.status == 1) {
-      EXPECT_EQ(caster.RequestText(0).starts_with(kSourceTableRequest), c.options.empty());
-    }
-  }
-}
-
-// "--ntrip 2" lists an NTRIP 2 caster's table from its one "GET /", as NTRIP 1 lists its own.
-TEST(SourceTableCommand, NtripTwoAsksOnceWithTheVersionTwoRequest) {
-  DemoCaster caster(WithTable(MakeSourceTable({"ALPHA", "BRAVO"})));
-  RecordingMessageSink sink;
-  std::string out;
-  ASSERT_EQ(RunCommand(&caster, {"--ntrip", "2"}, sink, out), 0);
-  EXPECT_EQ(Lines(out), (std::vector<std::string>{"ALPHA", "BRAVO"}));
-  ASSERT_EQ(caster.ConnectionCount(), 1u);
-  EXPECT_EQ(caster.RequestText(0),
-            BuildVersion2SourceTableRequest({"127.0.0.1", caster.Port(), false}, std::nullopt));
-  EXPECT_TRUE(sink.Boxes().empty());
-}
-
-TEST(SourceTableCommand, BadInputAndFailuresExitWithAMessage) {
-  const struct {
-    Arguments args;
-    int status;
-    std::u16string message;  // empty: none expected
-  } cases[] = {
-      {{}, 2, u""},
-      {{"127.0.0.1", "--wide"}, 2, u""},
-      {{"127.0.0.1", "--near", "91,0"}, 2, u""},
-      {{"127.0.0.1", "--limit", "0"}, 2, u""},
-      {{"127.0.0.1:0"}, 1, LoadString(kStrPortInvalid)},
-      {{"127.0.0.1:21o1"}, 1, LoadString(kStrPortInvalid)},
-      {{":2101"}, 1, LoadString(kStrAddressEmpty)},
-      {{"192.168.1.300"}, 1, u"Does not appear to be a valid address?"},
-      {{"127.0.0.1", "--ntrip", "1", "--tls"}, 2, u""},
-  };
-  for (const auto& c : cases) {
-    RecordingMessageSink sink;
-    std::string out;
-    EXPECT_EQ(RunCommand(nullptr, c.args, sink, out), c.status) << ::testing::PrintToString(c.args);
-    EXPECT_EQ(out, "");
-    const auto boxes = sink.Boxes();
-    EXPECT_EQ(boxes.empty() ? u"" : boxes[0].text, c.message) << ::testing::PrintToString(c.args);
-    EXPECT_LE(boxes.size(), 1u);
   }
 }
 

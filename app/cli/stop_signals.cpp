@@ -6,6 +6,11 @@
 
 namespace quillon::cli {
 
+StopRequested StopAsked(Clock& clock, int stopFd) {
+  if (stopFd < 0) return {};
+  return [&clock, stopFd] { return clock.WaitReadable(stopFd, 0) > 0; };
+}
+
 StopSignals::StopSignals() {
   sigset_t stop;
   sigemptyset(&stop);

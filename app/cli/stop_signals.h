@@ -6,7 +6,14 @@
 
 #include <signal.h>
 
+#include "platform/clock.h"
+#include "platform/wait_step.h"
+
 namespace quillon::cli {
+
+// True once `stopFd` (StopSignals::Fd, or a test's pipe) is readable: the user asked to stop.
+// Empty for -1, where nothing can ask.
+StopRequested StopAsked(Clock& clock, int stopFd);
 
 class StopSignals {
  public:

@@ -285,8 +285,8 @@ bool ModeDialog::ShowSessionStatus() {
   if (status_.running.load() == 1) {
     if (ShowWorkerText()) return false;
     if (status_.peak < 1) status_.peak = kInitialProgressRange;
-    // The bar is scaled to the busiest second seen, kept to 16 bits: no receiver link comes near
-    // 65535 B/s, and the bar's range stays what the dialog has always shown.
+    // The bar is scaled to the busiest second seen, kept to the 16 bits of the handheld's progress
+    // control: no receiver link comes near 65535 B/s.
     progress->setRange(0, static_cast<std::uint16_t>(status_.peak));
     progress->setValue(
         static_cast<int>(std::clamp<std::int64_t>(status_.rate, 0, progress->maximum())));
@@ -325,9 +325,9 @@ void ModeDialog::OnCancel() {
 
 void ModeDialog::ShowError(std::uint32_t stringId) { ShowError(LoadString(stringId)); }
 
-void ModeDialog::ShowError(std::u16string text) {
-  services_.messages.Show(
-      {std::move(text), LoadString(kStrError), MessageIcon::kExclamation, MessageButtons::kOk});
+void ModeDialog::ShowError(std::u16string text, std::u16string detail) {
+  services_.messages.Show({std::move(text), LoadString(kStrError), MessageIcon::kExclamation,
+                           MessageButtons::kOk, std::move(detail)});
 }
 
 MessageAnswer ModeDialog::Ask(std::uint32_t stringId) {

@@ -137,7 +137,7 @@ class ModeDialog : public Dialog {
   void EndSessionNow();
 
   void ShowError(std::uint32_t stringId);
-  void ShowError(std::u16string text);
+  void ShowError(std::u16string text, std::u16string detail = {});
   MessageAnswer Ask(std::uint32_t stringId);
 
   ModeServices& services_;

@@ -13,7 +13,6 @@
 #include "app/ui/combo.h"
 #include "app/ui/gga_override_dlg.h"
 #include "app/ui/handheld.h"
-#include "app/ui/notices_afterwards.h"
 #include "app/ui/wait.h"
 #include "common/connect_checks.h"
 #include "common/strings.h"
@@ -130,14 +129,14 @@ void CZEPInterlinkDlg::OnSource() {
   if (Ask(kStrConfirmSourceTable) != MessageAnswer::kYes) return;
 
   CNtripSourceTable table;
+  TableFetch fetch;
   {
     const WaitCursor wait;
-    // The fetch takes seconds: it runs beside the painted window, and its failure notices are
-    // shown when it is over (no box can be answered while the window is held).
-    NoticesAfterwards notices;
-    RunPainted([&] { table.GetSourceTable(notices, settings_, services_.clock); });
-    notices.ShowIn(services_.messages);
+    // The fetch takes seconds: it runs beside the painted window.
+    RunPainted([&] { fetch = table.GetSourceTable(settings_, services_.clock); });
   }
+  // Shown once the fetch is over: no box can be answered while the window is held.
+  if (!fetch.Listed()) ShowError(std::move(fetch.text), std::move(fetch.detail));
   if (table.GetCount() < 1) return;
   ResetContent(kIdMountPointList);
   MountPointSlot name{};
