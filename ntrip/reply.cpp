@@ -39,7 +39,7 @@ int HttpStatusCode(std::string_view reply) {
 }
 
 std::optional<std::size_t> ContentLength(std::string_view headers) {
-  const std::optional<std::string_view> value = HeaderValue(headers, "Content-Length");
+  const std::optional<std::string> value = HeaderValue(headers, "Content-Length");
   if (!value) return std::nullopt;
   std::size_t length = 0;
   const auto [last, problem] = std::from_chars(value->data(), value->data() + value->size(), length);
