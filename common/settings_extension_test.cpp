@@ -78,6 +78,16 @@ TEST(SettingsExtension, OnlyATextTheImageCannotHoldMakesOneAndItsSlotComesBack) 
   EXPECT_EQ(Decoded(FileOf(record)), record);
 }
 
+// As the Rover dialog reads its file into the record it holds.
+TEST(SettingsExtension, ARecordReadAgainKeepsNothingOfTheFileReadBefore) {
+  SettingsRecord record = Decoded(Fixture("extension.bin"));
+  record.protocol = record.hosts[1].protocol = {NtripVersion::k2, true, "/etc/ca.pem"};
+  record.upstream.ggaSeconds = 5;
+  const SettingsBytes plain = Fixture("long.bin");
+  DecodeSharedSettings(plain, record);
+  EXPECT_EQ(record, Decoded(plain));
+}
+
 // The checksum over everything from the magic to the last record.
 void Seal(SettingsBytes& file) {
   const std::size_t checked = file.size() - 4;
