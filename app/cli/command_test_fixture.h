@@ -49,8 +49,6 @@ inline std::vector<std::string> Lines(const std::string& text) {
 // The summary a logged session prints each minute.
 inline const std::regex kCountersLine(R"((\d+d )?\d\d:\d\d:\d\d \d+ B/s \d+ bytes)");
 
-using Command = int (*)(const Arguments&, const CommandEnvironment&);
-
 class CommandFixture : public ::testing::Test {
  protected:
   explicit CommandFixture(Command command) : command_(command) {

@@ -12,7 +12,8 @@
 namespace quillon::cli {
 
 std::optional<std::filesystem::path> ParseSessionCommand(std::string_view command,
-                                                         const Arguments& args, unsigned allowed,
+                                                         const Arguments& args,
+                                                         const CommandOptions& allowed,
                                                          const CommandEnvironment& environment,
                                                          SessionOptions& options, int& exitStatus) {
   const std::string name(command);

@@ -15,9 +15,7 @@
 namespace quillon::cli {
 namespace {
 
-constexpr unsigned kRover = kOptCaster | kOptMount | kOptUser | kOptPassword | kOptDevice |
-                            kOptBaud | kOptAuthentication | kOptGga | kOptSettingsDir | kOptTrace |
-                            kOptBluetooth | kOptReconnect | kOptUpstream;
+constexpr CommandOptions kRover = kRoverOptions;
 
 // Inline values and later switches win; applying replaces only what was given.
 TEST(SessionOptionsTest, InlineValuesAndLaterSwitchesWinAndOnlyWhatWasGivenIsApplied) {
@@ -103,6 +101,7 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
       {{"--mount"}, "needs a value"},
       {{"--seconds", "5"}, "unknown option --seconds"},  // not a rover option
       {{"rtk.example.com"}, "unknown option"},
+      {{"--\x1b]0;x\a"}, "unknown option --?]0;x?"},
       {{"--bt-port", "3"}, "1 (XCOM2) or 2 (XCOM3)"},
       {{"--bt-device", std::string(256, 'x')}, "1 to 255 characters"},
       {{"--reconnect=yes"}, "--reconnect takes no value"},
@@ -121,7 +120,7 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
     SCOPED_TRACE(args.front());
     SessionOptions options;
     std::string error;
-    EXPECT_FALSE(ParseSessionOptions(args, kRover | kOptProtocol, std::nullopt, options, error));
+    EXPECT_FALSE(ParseSessionOptions(args, kRover, std::nullopt, options, error));
     EXPECT_NE(error.find(expected), std::string::npos) << error;
   }
 }
@@ -181,7 +180,7 @@ TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironme
 
 // The protocol options as each is saved with the caster; --insecure is carried, never saved.
 TEST(SessionOptionsTest, TheProtocolOptionsAreSavedWithTheCasterButInsecureIsNot) {
-  constexpr unsigned kOptions = kRover | kOptProtocol;
+  constexpr CommandOptions kOptions = kRover;
   testing::TempFolder folder;
   const std::string ca = (folder.Path() / "ca.pem").string();
   std::ofstream(ca) << "-----BEGIN CERTIFICATE-----\n";
@@ -238,6 +237,17 @@ TEST(CommandHelpTest, HelpAfterACommandShowsThatCommandsUsage) {
       EXPECT_TRUE(usage.starts_with(std::string("Usage: quillon ") + command + " ")) << usage;
       std::fclose(out);
     }
+  }
+  // The options' lines come from their table: a limit in its place, flags that share a line.
+  for (const auto& [command, line] :
+       {std::pair{"rover", "\n  --mount NAME           mount point, at most 127 bytes\n"},
+        {"rover", "\n  --no-auth / --auth     \"Do not use"},
+        {"base", "login (at most 255 bytes); NTRIP 1\n                         sends"}}) {
+    std::FILE* out = std::tmpfile();
+    AnswerHelp(command, {"-h"}, out);
+    EXPECT_NE(Contents(out).find(line), std::string::npos) << Contents(out);
+    EXPECT_EQ(Contents(out).find("--gga") == std::string::npos, command == std::string("base"));
+    std::fclose(out);
   }
   EXPECT_EQ(AnswerHelp("rover", {"--caster", "x"}, stdout), std::nullopt);
   EXPECT_EQ(AnswerHelp("frobnicate", {"--help"}, stdout), std::nullopt);
