@@ -8,7 +8,6 @@
 
 #include "app/ui/handheld.h"
 #include "app/ui/testing/qt_application.h"
-#include "app/ui/testing/screenshot.h"
 #include "testing/fake_bluetooth_lib.h"
 #include "testing/recording_message_sink.h"
 #include "testing/virtual_clock.h"

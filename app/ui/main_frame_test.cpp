@@ -16,7 +16,6 @@
 #include "app/ui/handheld.h"
 #include "app/ui/splash_dlg.h"
 #include "app/ui/testing/qt_application.h"
-#include "app/ui/testing/screenshot.h"
 #include "app/ui/transparent_bitmap.h"
 #include "app/ui/zep_quillon_app.h"
 #include "app/ui/zep_quillon_view.h"

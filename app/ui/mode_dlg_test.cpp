@@ -7,7 +7,6 @@
 
 #include "app/ui/bluetooth_dlg.h"
 #include "app/ui/testing/mode_dlg_fixture.h"
-#include "app/ui/testing/screenshot.h"
 
 namespace quillon::ui {
 namespace {

@@ -10,7 +10,6 @@
 #include "app/ui/gga_override_dlg.h"
 #include "app/ui/qt_message_sink.h"
 #include "app/ui/testing/mode_dlg_fixture.h"
-#include "app/ui/testing/screenshot.h"
 #include "app/ui/wait.h"
 #include "ntrip/source_table_text.h"
 

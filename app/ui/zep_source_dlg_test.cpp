@@ -4,12 +4,10 @@
 
 #include <QLabel>
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
+#include <semaphore>
 #include <thread>
 
 #include "app/ui/testing/mode_dlg_fixture.h"
-#include "app/ui/testing/screenshot.h"
 #include "common/strings.h"
 
 namespace quillon::ui {
@@ -26,41 +24,31 @@ struct CountdownHold {
     clock.beforeSleep = [this](int) {
       BaseStatus* watched = status.load();
       if (watched == nullptr) return;
-      std::unique_lock lock(mutex);
       if (std::this_thread::get_id() == testThread) {
-        released = released || watched->running.load() == 0;
-        changed.notify_all();
+        if (watched->running.load() == 0) Release();  // the stop's waits: the worker may end
       } else if (!reached && watched->StatusText().starts_with(kFirstRetry)) {
         reached = true;
-        changed.notify_all();
-        changed.wait(lock, [this] { return released; });
+        reachedSignal.release();
+        released.wait(false);
       }
     };
   }
   ~CountdownHold() {
     clock.beforeSleep = [](int) {};
   }
-  bool WaitReached() {
-    std::unique_lock lock(mutex);
-    return changed.wait_for(lock, std::chrono::seconds(20), [this] { return reached; });
-  }
+  bool WaitReached() { return reachedSignal.try_acquire_for(std::chrono::seconds(20)); }
   void Release() {
-    std::lock_guard lock(mutex);
     released = true;
-    changed.notify_all();
+    released.notify_all();
   }
-  void Arm() {
-    std::lock_guard lock(mutex);
-    reached = released = false;
-  }
+  void Arm() { reached = released = false; }
 
   HookedClock& clock;
   std::atomic<BaseStatus*> status{nullptr};
   const std::thread::id testThread = std::this_thread::get_id();
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool reached = false;
-  bool released = false;
+  std::atomic<bool> reached{false};
+  std::atomic<bool> released{false};
+  std::binary_semaphore reachedSignal{0};
 };
 
 using BaseDlgTest = testing::ModeDlgFixture;
