@@ -22,9 +22,12 @@ constexpr std::u16string_view kAddress = u"ntrip.data.gnss.ga.gov.au";
 constexpr std::u16string_view kMountPoint =
     u"M\u00DCNCHEN-RTCM3-MSM7-RTCM3-MSM7-RTCM3-MSM7-RTCM3-MSM7-VRS-GPS1";
 
+// Read as plain bytes: the checkout may belong to another user than the one running the tests.
 SettingsBytes Fixture(const char* name) {
   std::ifstream file(std::filesystem::path(QUILLON_SETTINGS_TESTDATA) / name, std::ios::binary);
-  return SettingsBytes(std::istreambuf_iterator<char>(file), {});
+  SettingsBytes bytes(std::istreambuf_iterator<char>(file), {});
+  EXPECT_FALSE(bytes.empty()) << name;
+  return bytes;
 }
 
 SettingsBytes FileOf(const SettingsRecord& record) {
@@ -76,6 +79,58 @@ TEST(SettingsExtension, OnlyATextTheImageCannotHoldMakesOneAndItsSlotComesBack) 
   SettingsRecord record;
   SetFieldText(record.hosts[4].mountPoints[9], kMountPoint);
   EXPECT_EQ(Decoded(FileOf(record)), record);
+}
+
+// The corrupt files kept in testdata (make_settings_fixtures.py).
+TEST(SettingsFixtureTest, ShortLongAndOutOfRangeFilesLoadAsFarAsTheyGoAndClamped) {
+  SettingsRecord record = Decoded(Fixture("short.bin"));
+  EXPECT_EQ(FieldText(record.userName), u"alice");
+  EXPECT_EQ(FieldText(record.password), u"s3cret");
+  EXPECT_EQ(FieldText(record.address), u"caster.example.o");  // 100 bytes end 16 units in
+  record.userName = record.password = {};
+  record.address = {};
+  EXPECT_EQ(record, SettingsRecord{});
+
+  record = Decoded(Fixture("long.bin"));
+  EXPECT_EQ(FieldText(record.address), u"192.0.2.7");
+  EXPECT_EQ(record.port, 2101);
+  EXPECT_EQ(FieldText(record.comPortName), u"/dev/ttyUSB0:");
+  EXPECT_EQ(record.hostCount, 2);
+  EXPECT_EQ(FieldText(record.hosts[1].mountPoints[1]), u"RTCM3");
+
+  record = Decoded(Fixture("out_of_range.bin"));
+  EXPECT_EQ(record.hostCount, 5);     // was 9
+  EXPECT_EQ(record.selectedHost, 0);  // was 7
+  // Counts and selections were 42 and -3, -5 and 2, 10 and 10, and in range.
+  const std::pair<std::int32_t, std::int32_t> countAndSelected[] = {
+      {10, 0}, {0, 0}, {10, 0}, {2, 1}};
+  for (std::size_t slot = 0; slot < 4; ++slot) {
+    const HostEntry& host = record.hosts[slot];
+    EXPECT_EQ(std::pair(host.mountPointCount, host.selectedMountPoint), countAndSelected[slot]);
+  }
+  // Texts filling their whole field are cut at its end, never inside a surrogate pair.
+  EXPECT_EQ(FieldText(record.address), std::u16string(19, u'A'));
+  EXPECT_EQ(FieldText(record.mountPoint), std::u16string(18, u'M'));
+}
+
+TEST(SettingsFixtureTest, NoiseAndControlCharactersLoadAsSaneValues) {
+  const SettingsRecord noise = Decoded(Fixture("random.bin"));
+  EXPECT_EQ(noise.noAuthentication, 0);  // a login is sent
+  EXPECT_EQ(noise.baudIndex, 1);
+  EXPECT_EQ(noise.comIndex, 1);
+  EXPECT_EQ(noise.port, 0);  // Connect refuses it
+  for (const HostEntry& entry : noise.hosts) EXPECT_TRUE(entry.port >= 0 && entry.port <= 65535);
+
+  // Texts that would carry CR, LF or ESC into a request or a terminal read as empty.
+  const SettingsRecord injected = Decoded(Fixture("header_injection.bin"));
+  const HostEntry& host = injected.hosts[0];
+  for (const auto* text : {&injected.userName, &injected.password, &host.userName, &host.password})
+    EXPECT_EQ(FieldText(*text), u"");
+  EXPECT_EQ(FieldText(injected.mountPoint), u"");
+  EXPECT_EQ(FieldText(host.mountPoints[1]), u"");
+  EXPECT_EQ(FieldText(injected.address), u"caster.example");
+  EXPECT_EQ(injected.port, 2101);
+  EXPECT_EQ(FieldText(host.mountPoints[0]), u"OK");
 }
 
 // As the Rover dialog reads its file into the record it holds.
