@@ -97,19 +97,6 @@ TEST_F(BaseCommandTest, AReaderOfTheOutputThatGoesAwayStopsTheSessionCleanly) {
   EXPECT_EQ(Contents(err_), "");
 }
 
-// The dialog's texts, and the caster's own reply on a line of its own; how the state lines read
-// is SessionReporter's.
-TEST_F(BaseCommandTest, ARefusingCasterIsTriedFifteenTimesThenTheFinalMessageExitsOne) {
-  std::ofstream(folder.Path() / "password") << "wrong\n";
-  EXPECT_EQ(Run(SessionArgs()), 1);
-  EXPECT_EQ(caster.ConnectionCount(), 15u);
-  EXPECT_EQ(Contents(err_),
-            "Error: Could not re-connect to NTRIP Caster.\n\nElapsed Time: 00:00:00\n"
-            "Reason: Authentication credentials were rejected or ignored.\n"
-            "The caster replied \"ERROR - Bad Password\".\n");
-  EXPECT_EQ(Lines(Contents(out_)).back(), "Gave up (connected 00:00:00, 0 bytes).");
-}
-
 // Saved before the checks, as Connect does; the Base's NTRIP 2 user name goes into the record's
 // user-name field, which the Base dialog keeps; the protocol is saved with the caster.
 TEST_F(BaseCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
