@@ -45,28 +45,6 @@ class RoverDlgTest : public testing::ModeDlgFixture {
   ModeServices windowed{clock, sink, bluetooth, devices, link, folder.Path(), std::nullopt};
 };
 
-// Disconnect ends a worker hanging in its connect or waiting on a box the user left open.
-TEST_F(RoverDlgTest, DisconnectEndsAWorkerInItsConnectOrWaitingOnItsBox) {
-  int shown = 0;
-  sink.SetBoxShownHook([&](QMessageBox&) { ++shown; });
-  caster.StopAccepting();
-  for (const bool failsWithABox : {false, true}) {
-    SCOPED_TRACE(failsWithABox);
-    CZEPInterlinkDlg dialog(windowed, status);
-    Run(dialog, [&] {
-      EnterCaster(dialog);
-      if (failsWithABox) dialog.SetItemText(kIdComPortList, QStringLiteral("/dev/quillon-none"));
-      Click(dialog, kIdConnect);
-      while (failsWithABox && sink.Unanswered() == 0) QApplication::processEvents();
-      Click(dialog, kIdConnect);
-      ExpectView(dialog, false);
-      EXPECT_FALSE(status.HasWorker());
-      EXPECT_EQ(sink.Unanswered(), 0u);
-    });
-    EXPECT_EQ(shown, failsWithABox ? 1 : 0);
-  }
-}
-
 // A failure's box comes after the fetch: one asked for during it could not be answered.
 TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNames) {
   QStringList shown;
