@@ -12,15 +12,12 @@ struct BaseMode {
   static constexpr char kName[] = "base";
   static constexpr CommandOptions kOptions = kBaseOptions;
   static constexpr char kActivity[] = "Uploading";
-
-  static void Apply(const SessionOptions& options, BaseSettings& settings) {
-    ApplyBaseOptions(options, settings);
-  }
+  static constexpr auto Apply = ApplyBaseOptions;
+  static constexpr auto State = BaseSessionState;
   static void Start(BaseSettings& settings, BaseStatus& status, ComLink& link, Clock& clock,
                     const std::filesystem::path& folder, const SessionOptions& options) {
     StartBaseSession({settings, status, link, clock, folder, options.protocol.insecure});
   }
-  static SessionState State(BaseStatus& status) { return BaseSessionState(status); }
 };
 
 }  // namespace

@@ -12,16 +12,13 @@ struct RoverMode {
   static constexpr char kName[] = "rover";
   static constexpr CommandOptions kOptions = kRoverOptions;
   static constexpr char kActivity[] = "Relaying";
-
-  static void Apply(const SessionOptions& options, RoverSettings& settings) {
-    ApplyRoverOptions(options, settings);
-  }
+  static constexpr auto Apply = ApplyRoverOptions;
+  static constexpr auto State = RoverSessionState;
   static void Start(RoverSettings& settings, RoverStatus& status, ComLink& link, Clock& clock,
                     const std::filesystem::path& folder, const SessionOptions& options) {
     StartRoverSession(
         {settings, status, link, clock, folder, options.reconnect, options.protocol.insecure});
   }
-  static SessionState State(RoverStatus& status) { return RoverSessionState(status); }
 };
 
 }  // namespace
