@@ -20,12 +20,11 @@ namespace quillon {
 // read the mode's own bytes 2800..2823 of the image.
 template <class Settings>
 concept ModeSettings = std::derived_from<Settings, SettingsRecord> &&
-                       requires(const Settings& in, Settings& out, SettingsImage& image,
-                                const SettingsImage& read) {
-                         { Settings::kFileName } -> std::convertible_to<const char*>;
-                         EncodeModeFields(in, image);
-                         DecodeModeFields(read, out);
-                       };
+    requires(const Settings& in, Settings& out, SettingsImage& image, const SettingsImage& read) {
+  { Settings::kFileName } -> std::convertible_to<const char*>;
+  EncodeModeFields(in, image);
+  DecodeModeFields(read, out);
+};
 
 // The record as its file: the 2824-byte image, whose owner field is zero, then the extension
 // when a text does not fit the image.
@@ -71,8 +70,8 @@ bool ReadSettingsFile(Settings& settings, const std::filesystem::path& folder,
 template <ModeSettings Settings>
 bool WriteSettingsFile(const Settings& settings, const std::filesystem::path& folder,
                        std::string* problem = nullptr) {
-  return WriteSettingsBytes(SettingsFilePath(folder, Settings::kFileName),
-                            EncodeSettings(settings), problem);
+  return WriteSettingsBytes(SettingsFilePath(folder, Settings::kFileName), EncodeSettings(settings),
+                            problem);
 }
 
 // After a login: records the caster and mount point in the host history, then writes the file.

@@ -71,7 +71,8 @@ bool TakeBtPort(const OptionSpec&, const std::string& value, const CommandOption
 bool TakeBaud(const OptionSpec&, const std::string& value, const CommandOptions&,
               SessionOptions& options, std::string& error) {
   std::uint32_t rate = 0;
-  const std::int32_t index = ParseWhole(std::string_view(value), rate) ? BaudIndexForRate(rate) : -1;
+  const std::int32_t index =
+      ParseWhole(std::string_view(value), rate) ? BaudIndexForRate(rate) : -1;
   if (index < 0) {
     error = "--baud: one of 4800 9600 14400 19200 38400 57600 115200";
     return false;

@@ -31,8 +31,7 @@ std::optional<std::filesystem::path> ParseSessionCommand(std::string_view comman
                                                          const Arguments& args,
                                                          const CommandOptions& allowed,
                                                          const CommandEnvironment& environment,
-                                                         SessionOptions& options,
-                                                         int& exitStatus);
+                                                         SessionOptions& options, int& exitStatus);
 
 // Prints `problem` (of a settings file, see ReadSettingsBytes) on the environment's error stream
 // as one line naming the command; nothing when it is empty.

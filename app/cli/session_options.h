@@ -19,7 +19,7 @@
 namespace quillon {
 struct BaseSettings;
 struct RoverSettings;
-}
+}  // namespace quillon
 
 namespace quillon::cli {
 
@@ -51,8 +51,8 @@ struct CommandOptions {
 inline constexpr CommandOptions kBaseOptions{kOptCaster | kOptMount | kOptUser | kOptPassword |
                                              kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace |
                                              kOptBluetooth | kOptProtocol};
-inline constexpr CommandOptions kRoverOptions{kBaseOptions.allowed | kOptAuthentication |
-                                              kOptGga | kOptReconnect | kOptUpstream};
+inline constexpr CommandOptions kRoverOptions{kBaseOptions.allowed | kOptAuthentication | kOptGga |
+                                              kOptReconnect | kOptUpstream};
 
 struct SessionOptions {
   std::optional<std::u16string> address;

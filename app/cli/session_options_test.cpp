@@ -82,7 +82,6 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
       {{"--caster", "host:65536"}, "1 to 65535"},
       {{"--caster", "host\r\nX: 1:2101"}, "--caster address takes no control characters"},
       {{"--mount", "RTCM3\r\n\r\nGET /x"}, "--mount takes no control characters"},
-      {{"--user", "u\x1b[2J"}, "--user takes no control characters"},
       // One byte past each limit; a letter with an accent counts two.
       {{"--caster", std::string(254, 'a') + ":2101"}, "--caster address takes at most 253 bytes"},
       {{"--user", std::string(254, 'u') + "\xC3\xA9"}, "--user takes at most 255 bytes"},

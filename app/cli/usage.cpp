@@ -5,8 +5,8 @@
 
 #include "app/cli/commands.h"
 #include "app/cli/demo_command.h"
-#include "app/cli/probe_command.h"
 #include "app/cli/option_specs.h"
+#include "app/cli/probe_command.h"
 
 namespace quillon::cli {
 namespace {
@@ -141,7 +141,7 @@ void PrintOptions(const CommandOptions& command, bool base, std::FILE* out) {
       names += " / " + std::string(specs[++i].name);
     }
     names += names.size() < kHelpColumn ? std::string(kHelpColumn - names.size(), ' ')
-                                         : "\n" + std::string(kHelpColumn, ' ');
+                                        : "\n" + std::string(kHelpColumn, ' ');
     const char* help = base && described.baseHelp != nullptr ? described.baseHelp : described.help;
     std::fprintf(out, "%s%s\n", names.c_str(), HelpLines(help, described.limit).c_str());
   }
