@@ -152,7 +152,7 @@ TEST_F(RoverCommandTest, LongValuesGoOutWholeAndAreRememberedPastALinkAndAFailed
 // Refused before anything is saved or connected: options it cannot use, and Ctrl+C while the
 // password's named pipe waits for its writer, which ends the command at once.
 TEST_F(RoverCommandTest, OptionsItCannotUseAndAStopBeforeTheStartChangeNothing) {
-  const auto shared = folder.Path() / "shared";
+  const auto shared = folder.Path() / "sha\x1b[2Jred";  // shown without its escape
   fs::create_directory(shared);
   ASSERT_EQ(chmod(shared.c_str(), 0777), 0);
   const fs::path fifo = folder.Path() / "fifo";
@@ -166,7 +166,8 @@ TEST_F(RoverCommandTest, OptionsItCannotUseAndAStopBeforeTheStartChangeNothing) 
   } cases[] = {
       {SessionArgs({"--caster", "127.0.0.1:0"}), 2, "quillon rover: --caster: the port after"},
       {SessionArgs({"--settings-dir", shared.string()}), 2,
-       "quillon rover: --settings-dir: " + shared.string() + " can be written by other users"},
+       "quillon rover: --settings-dir: " + (folder.Path() / "sha?[2Jred").string() +
+           " can be written by other users"},
       {waiting, kExitStoppedBeforeStart, ""},
   };
   for (const auto& c : cases) {
