@@ -1,7 +1,6 @@
 #include "app/cli/session_options.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -109,58 +108,6 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
     const std::string error = Refusal(args);
     EXPECT_NE(error.find(expected), std::string::npos) << args.front() << ": " << error;
   }
-}
-
-TEST(SessionOptionsTest, ThePasswordComesFromTheFilesFirstLineOrElseTheEnvironment) {
-  testing::TempFolder folder;
-  const std::string file = (folder.Path() / "password").string();
-  int pipe[2];
-  ASSERT_EQ(::pipe(pipe), 0);
-  ASSERT_EQ(::write(pipe[1], "piped\n", 6), 6);
-  ::close(pipe[1]);
-  const std::string e15 =
-      "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9"
-      "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9";
-  const struct {
-    std::string content;  // of `file`
-    std::optional<std::string> environment;
-    std::string path;                        // of --password-file; empty: not given
-    std::optional<std::u16string> expected;  // nullopt: no password applied
-    const char* refusal = nullptr;
-  } cases[] = {
-      {"s3cret\r\nsecond line\n", "from-env", file, u"s3cret"},
-      {"", "from-env", "", u"from-env"},
-      {"", std::nullopt, "", std::nullopt},  // nothing given: nothing to apply
-      {e15 + "\n", std::nullopt, file, std::u16string(15, u'\u00E9')},
-      {"", "env", "/dev/fd/" + std::to_string(pipe[0]), u"piped"},
-      {std::string(255, 'x') + "\r\n", std::nullopt, file, std::u16string(255, u'x')},
-      {std::string(256, 'x') + "\n", std::nullopt, file, std::nullopt, "at most 255 bytes"},
-      {std::string(255, 'x') + "\ry\n", std::nullopt, file, std::nullopt, "at most 255 bytes"},
-      {std::string(1 << 20, 'x'), std::nullopt, file, std::nullopt, "at most 255 bytes"},
-      {"pw\rX-Evil: 1\n", std::nullopt, file, std::nullopt, "takes no control characters"},
-      {"", "pw\r\nX-Evil: 1", "", std::nullopt, "takes no control characters"},
-      // What is no file (a folder, a device without end) is refused unread.
-      {"", "env", folder.Path().string(), std::nullopt, "is no readable file"},
-      {"", "env", "/dev/zero", std::nullopt, "is no readable file"},
-      {"", "env", "/nonexistent/quillon-password", std::nullopt, "is no readable file"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.path + " " + c.content.substr(0, 20));
-    std::ofstream(file, std::ios::binary) << c.content;
-    SessionOptions options;
-    std::string error;
-    const Arguments args = c.path.empty() ? Arguments{} : Arguments{"--password-file", c.path};
-    quillon::testing::VirtualClock clock;
-    const bool ok = ParseSessionOptions(args, kRoverOptions, c.environment, options, error) &&
-                    TakePasswordFile(options, {clock}, error) == PasswordFileRead::kRead;
-    EXPECT_EQ(ok, c.refusal == nullptr) << error;
-    if (ok) {
-      EXPECT_EQ(options.password, c.expected);
-    } else {
-      EXPECT_NE(error.find(c.refusal), std::string::npos) << error;
-    }
-  }
-  ::close(pipe[0]);
 }
 
 // Each is saved with the caster; --insecure is carried, never saved. A relative CA file is kept
