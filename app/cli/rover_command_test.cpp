@@ -1,4 +1,3 @@
-// `quillon rover` end to end.
 #include "app/cli/rover_command.h"
 
 #include <sys/stat.h>

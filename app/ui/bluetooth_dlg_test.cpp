@@ -22,7 +22,6 @@ class BluetoothDlgTest : public ::testing::Test {
   BluetoothDlgTest() { RememberedBluetoothPortSelection() = -1; }
   ~BluetoothDlgTest() override { RememberedBluetoothPortSelection() = -1; }
 
-  // Runs the dialog modally; `act` runs once it is up. Returns DoModal's result.
   static int Run(CBluetoothDlg& dialog, std::function<void()> act) {
     WhenIdle(std::move(act));
     return dialog.DoModal();

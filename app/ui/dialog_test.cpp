@@ -100,7 +100,6 @@ TEST(DialogTest, SelectionChangesTickBoxesAndSystemKeysAreRoutedAndControlHelper
   EXPECT_EQ(std::pair(dialog.GetCurSel(1010), dialog.ItemText(1010)), std::pair(-1, QString()));
 }
 
-// Modal as the handheld's full-screen dialogs: what a dialog covers takes no input.
 TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {
   QMainWindow frame;
   frame.menuBar()->addMenu(QStringLiteral("&Help"))->addAction(QStringLiteral("&About"));
