@@ -3,9 +3,13 @@
 #include <cstdio>
 #include <string>
 
+#include "app/cli/base_command.h"
 #include "app/cli/command_environment.h"
 #include "app/cli/commands.h"
 #include "app/cli/console_message_sink.h"
+#include "app/cli/demo_command.h"
+#include "app/cli/probe_command.h"
+#include "app/cli/rover_command.h"
 #include "app/cli/sourcetable_command.h"
 #include "app/cli/stop_signals.h"
 #include "app/cli/windowed_launch.h"
@@ -28,10 +32,11 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (const auto status = quillon::cli::AnswerHelp(command, rest, stdout)) return *status;
-  if (command == "rover") return quillon::cli::RunRover(rest);
-  if (command == "base") return quillon::cli::RunBase(rest);
-  if (command == "demo") return quillon::cli::RunDemo(rest);
-  if (command == "probe") return quillon::cli::RunProbe(rest);
+  using quillon::cli::RunInThisProcess;
+  if (command == "rover") return RunInThisProcess(quillon::cli::RunRoverCommand, rest);
+  if (command == "base") return RunInThisProcess(quillon::cli::RunBaseCommand, rest);
+  if (command == "demo") return RunInThisProcess(quillon::cli::RunDemoCommand, rest);
+  if (command == "probe") return RunInThisProcess(quillon::cli::RunProbeCommand, rest);
   if (command == "sourcetable") {
     const quillon::cli::StopSignals signals;
     quillon::cli::ConsoleMessageSink messages;

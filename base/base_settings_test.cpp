@@ -14,8 +14,8 @@ TEST(BaseSettingsTest, TrailingReservedBytesAreWrittenBackAsRead) {
   SettingsImage image{};
   for (std::size_t at = 2800; at < 2824; ++at) image[at] = static_cast<std::uint8_t>(at);
   BaseSettings settings;
-  DecodeBaseSettings(image, settings);
-  const SettingsBytes again = EncodeBaseSettings(settings);
+  DecodeSettings(image, settings);
+  const SettingsBytes again = EncodeSettings(settings);
   ASSERT_EQ(again.size(), kSettingsImageSize);
   EXPECT_TRUE(std::equal(again.begin() + 2800, again.end(), image.begin() + 2800));
 }

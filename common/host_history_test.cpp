@@ -10,20 +10,18 @@ namespace {
 
 using Names = std::vector<std::u16string>;
 
-Names MountPoints(const HostEntry& entry) {
+// The texts of the first `count` of `fields`.
+template <class Fields>
+Names Texts(const Fields& fields, std::int32_t count, auto field) {
   Names names;
-  for (std::int32_t i = 0; i < entry.mountPointCount; ++i) {
-    names.emplace_back(FieldText(entry.mountPoints[static_cast<std::size_t>(i)]));
-  }
+  for (std::int32_t i = 0; i < count; ++i) names.emplace_back(FieldText(field(fields[i])));
   return names;
 }
-
+Names MountPoints(const HostEntry& entry) {
+  return Texts(entry.mountPoints, entry.mountPointCount, [](const auto& f) { return f; });
+}
 Names Addresses(const SettingsRecord& record) {
-  Names addresses;
-  for (std::int32_t i = 0; i < record.hostCount; ++i) {
-    addresses.emplace_back(FieldText(record.hosts[static_cast<std::size_t>(i)].address));
-  }
-  return addresses;
+  return Texts(record.hosts, record.hostCount, [](const HostEntry& h) { return h.address; });
 }
 
 // The record as a session leaves it when its login is remembered.
@@ -52,11 +50,9 @@ TEST(HostHistoryTest, MountPointsAppendSelectAndWrapAtTen) {
   for (auto name : {u"A", u"B", u"a", u"A"}) RememberMountPoint(entry, name);
   EXPECT_EQ(MountPoints(entry), (Names{u"A", u"B", u"a"}));
   EXPECT_EQ(entry.selectedMountPoint, 0);
-
   SetFieldText(entry.mountPoints[2], u"A");  // two equal names: the last one is taken
   RememberMountPoint(entry, u"A");
   EXPECT_EQ(entry.selectedMountPoint, 2);
-
   for (auto name : {u"D", u"E", u"F", u"G", u"H", u"I", u"J", u"K"})
     RememberMountPoint(entry, name);
   EXPECT_EQ(MountPoints(entry),
@@ -77,7 +73,6 @@ TEST(HostHistoryTest, AKnownCasterIsUpdatedInPlaceAndLongNamesThatBeginAlikeAreT
   Login(record, other, mount);
   Login(record, gnss, mount + u"-GLO");
   const HostEntry second = record.hosts[1];
-
   Login(record, gnss, mount, 8080, u"new");
   EXPECT_EQ(Addresses(record), (Names{gnss, other}));
   EXPECT_EQ(record.selectedHost, 0);
@@ -92,7 +87,6 @@ TEST(HostHistoryTest, SixthAndSeventhCasterReplaceSlotZero) {
   SettingsRecord record;
   for (auto address : {u"c1", u"c2", u"c3", u"c4", u"c5"}) Login(record, address, u"MP");
   const SettingsRecord fiveStored = record;
-
   Login(record, u"c6", u"SIX", 2106);
   EXPECT_EQ(Addresses(record), (Names{u"c6", u"c2", u"c3", u"c4", u"c5"}));
   EXPECT_EQ(record.selectedHost, 0);
@@ -101,7 +95,6 @@ TEST(HostHistoryTest, SixthAndSeventhCasterReplaceSlotZero) {
   EXPECT_EQ(MountPoints(record.hosts[0]), Names{u"SIX"});
   for (std::size_t slot = 1; slot < 5; ++slot)
     EXPECT_EQ(record.hosts[slot], fiveStored.hosts[slot]);
-
   Login(record, u"c7", u"SEVEN");
   EXPECT_EQ(Addresses(record), (Names{u"c7", u"c2", u"c3", u"c4", u"c5"}));
   Login(record, u"c4", u"MP");

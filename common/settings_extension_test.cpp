@@ -22,9 +22,12 @@ constexpr std::u16string_view kAddress = u"ntrip.data.gnss.ga.gov.au";
 constexpr std::u16string_view kMountPoint =
     u"M\u00DCNCHEN-RTCM3-MSM7-RTCM3-MSM7-RTCM3-MSM7-RTCM3-MSM7-VRS-GPS1";
 
+// Read as plain bytes: the checkout may belong to another user than the one running the tests.
 SettingsBytes Fixture(const char* name) {
   std::ifstream file(std::filesystem::path(QUILLON_SETTINGS_TESTDATA) / name, std::ios::binary);
-  return SettingsBytes(std::istreambuf_iterator<char>(file), {});
+  SettingsBytes bytes(std::istreambuf_iterator<char>(file), {});
+  EXPECT_FALSE(bytes.empty()) << name;
+  return bytes;
 }
 
 SettingsBytes FileOf(const SettingsRecord& record) {
@@ -76,6 +79,68 @@ TEST(SettingsExtension, OnlyATextTheImageCannotHoldMakesOneAndItsSlotComesBack) 
   SettingsRecord record;
   SetFieldText(record.hosts[4].mountPoints[9], kMountPoint);
   EXPECT_EQ(Decoded(FileOf(record)), record);
+}
+
+// The corrupt files kept in testdata (make_settings_fixtures.py).
+TEST(SettingsFixtureTest, ShortLongAndOutOfRangeFilesLoadAsFarAsTheyGoAndClamped) {
+  SettingsRecord record = Decoded(Fixture("short.bin"));
+  EXPECT_EQ(FieldText(record.userName), u"alice");
+  EXPECT_EQ(FieldText(record.password), u"s3cret");
+  EXPECT_EQ(FieldText(record.address), u"caster.example.o");  // 100 bytes end 16 units in
+  record.userName = record.password = {};
+  record.address = {};
+  EXPECT_EQ(record, SettingsRecord{});
+
+  record = Decoded(Fixture("long.bin"));
+  EXPECT_EQ(FieldText(record.address), u"192.0.2.7");
+  EXPECT_EQ(record.port, 2101);
+  EXPECT_EQ(FieldText(record.comPortName), u"/dev/ttyUSB0:");
+  EXPECT_EQ(record.hostCount, 2);
+  EXPECT_EQ(FieldText(record.hosts[1].mountPoints[1]), u"RTCM3");
+
+  record = Decoded(Fixture("out_of_range.bin"));
+  EXPECT_EQ(record.hostCount, 5);     // was 9
+  EXPECT_EQ(record.selectedHost, 0);  // was 7
+  // Counts and selections were 42 and -3, -5 and 2, 10 and 10, and in range.
+  const std::pair<std::int32_t, std::int32_t> countAndSelected[] = {
+      {10, 0}, {0, 0}, {10, 0}, {2, 1}};
+  for (std::size_t slot = 0; slot < 4; ++slot) {
+    const HostEntry& host = record.hosts[slot];
+    EXPECT_EQ(std::pair(host.mountPointCount, host.selectedMountPoint), countAndSelected[slot]);
+  }
+  // Texts filling their whole field are cut at its end, never inside a surrogate pair.
+  EXPECT_EQ(FieldText(record.address), std::u16string(19, u'A'));
+  EXPECT_EQ(FieldText(record.mountPoint), std::u16string(18, u'M'));
+}
+
+TEST(SettingsFixtureTest, NoiseAndControlCharactersLoadAsSaneValues) {
+  const SettingsRecord noise = Decoded(Fixture("random.bin"));
+  EXPECT_EQ(noise.noAuthentication, 0);  // a login is sent
+  EXPECT_EQ(noise.baudIndex, 1);
+  EXPECT_EQ(noise.comIndex, 1);
+  EXPECT_EQ(noise.port, 0);  // Connect refuses it
+  for (const HostEntry& entry : noise.hosts) EXPECT_TRUE(entry.port >= 0 && entry.port <= 65535);
+
+  // Texts that would carry CR, LF or ESC into a request or a terminal read as empty.
+  const SettingsRecord injected = Decoded(Fixture("header_injection.bin"));
+  const HostEntry& host = injected.hosts[0];
+  for (const auto* text : {&injected.userName, &injected.password, &host.userName, &host.password})
+    EXPECT_EQ(FieldText(*text), u"");
+  EXPECT_EQ(FieldText(injected.mountPoint), u"");
+  EXPECT_EQ(FieldText(host.mountPoints[1]), u"");
+  EXPECT_EQ(FieldText(injected.address), u"caster.example");
+  EXPECT_EQ(injected.port, 2101);
+  EXPECT_EQ(FieldText(host.mountPoints[0]), u"OK");
+}
+
+// As the Rover dialog reads its file into the record it holds.
+TEST(SettingsExtension, ARecordReadAgainKeepsNothingOfTheFileReadBefore) {
+  SettingsRecord record = Decoded(Fixture("extension.bin"));
+  record.protocol = record.hosts[1].protocol = {NtripVersion::k2, true, "/etc/ca.pem"};
+  record.upstream.ggaSeconds = 5;
+  const SettingsBytes plain = Fixture("long.bin");
+  DecodeSharedSettings(plain, record);
+  EXPECT_EQ(record, Decoded(plain));
 }
 
 // The checksum over everything from the magic to the last record.
@@ -141,59 +206,54 @@ TEST(SettingsExtension, ADamagedExtensionOrAnUntrustworthyValueLeavesTheImagesTe
   }
 }
 
-TEST(SettingsExtension, TheUpstreamIntervalTravelsAsOneRecordAndOnlyWithinItsRange) {
+// Each kind of value is a record after the header (magic, version, length): id, host slot,
+// mount-point slot, size, value; neither the whole output nor NTRIP 1 without TLS, every
+// caster's start, needs one. Changed and resealed, a value is taken only when sound.
+TEST(SettingsExtension, TheUpstreamChoiceAndEachCastersProtocolAreTakenOnlyWhenSound) {
+  constexpr std::size_t kValueAt = kSettingsImageSize + 10 + 5;
   SettingsRecord record;
-  // Neither the default interval nor NTRIP 1 without TLS, every caster's start, needs one.
   EXPECT_EQ(FileOf(record).size(), kSettingsImageSize);
   record.upstream.ggaSeconds = 3600;
-  const SettingsBytes file = FileOf(record);
-  // Magic, version, length 7; id 7, no host, no mount point, size 2, 3600; the checksum.
-  const SettingsBytes expected = {'Z', 'Q', 'E',  'X',  1, 0, 7,    0,   0,
-                                  0,   7,   0xFF, 0xFF, 2, 0, 0x10, 0x0E};
-  ASSERT_EQ(file.size(), kSettingsImageSize + expected.size() + 4);
-  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), file.begin() + kSettingsImageSize));
-  const std::pair<std::uint16_t, std::int32_t> stored[] = {
-      {1, 1}, {3600, 3600}, {0, 0}, {3601, 0}, {0xFFFF, 0}};
-  for (const auto& [value, taken] : stored) {
-    SettingsBytes changed = file;
-    PutLittleEndian(changed, kSettingsImageSize + 15, 2, value);
-    Seal(changed);
-    EXPECT_EQ(Decoded(changed).upstream.ggaSeconds, taken) << value;
-  }
-}
-
-// Its record: id, slot, length, then the version, the TLS byte and the CA file's path.
-TEST(SettingsExtension, KeepsEachCastersProtocolAndTakesOnlyASoundOne) {
-  constexpr std::size_t kValueAt = kSettingsImageSize + 10 + 5;
-  const CasterProtocol tls{NtripVersion::k2, true, "/etc/quillon/ca.pem"};
-  SettingsRecord record;
-  record.protocol = tls;
-  const SettingsBytes file = FileOf(record);
-  const std::string value = "\x02\x01/etc/quillon/ca.pem";
-  EXPECT_EQ(std::vector(file.begin() + kSettingsImageSize + 10, file.begin() + kValueAt),
-            (std::vector<std::uint8_t>{6, 0xFF, 0xFF, static_cast<std::uint8_t>(value.size()), 0}));
-  EXPECT_EQ(std::string(file.begin() + kValueAt, file.begin() + kValueAt + value.size()), value);
+  const SettingsBytes upstream = FileOf(record);
+  EXPECT_EQ(std::vector(upstream.begin() + kSettingsImageSize, upstream.end() - 4),
+            (std::vector<std::uint8_t>{'Z', 'Q', 'E', 'X', 1, 0, 7, 0, 0, 0, 7, 0xFF, 0xFF, 2, 0,
+                                       0x10, 0x0E}));
+  record = {};
+  record.protocol = {NtripVersion::k2, true, "/etc/quillon/ca.pem"};
+  const SettingsBytes protocol = FileOf(record);
+  EXPECT_EQ(std::string(protocol.begin() + kSettingsImageSize + 10, protocol.end() - 4),
+            std::string("\x06\xFF\xFF\x15\x00\x02\x01/etc/quillon/ca.pem", 26));
   record.hosts[3].protocol = {NtripVersion::k2, false, ""};
   EXPECT_EQ(Decoded(FileOf(record)), record);
 
+  using Read = int (*)(const SettingsRecord&);
+  const Read interval = [](const SettingsRecord& r) { return r.upstream.ggaSeconds; };
+  const Read taken = [](const SettingsRecord& r) { return r.protocol == CasterProtocol{} ? 0 : 1; };
   const struct {
-    const char* name;
+    const SettingsBytes& file;
     std::size_t at;
-    std::uint8_t byte;
-  } damages[] = {
-      {"version 3", kValueAt, 3},
-      {"TLS 2", kValueAt + 1, 2},
-      {"TLS with version 1", kValueAt, 1},
-      {"a relative path", kValueAt + 2, 'e'},
-      {"a control character", kValueAt + 5, '\n'},
-      {"not UTF-8", kValueAt + 5, 0xFF},
+    std::vector<std::uint8_t> bytes;
+    Read read;
+    int expected;
+  } changes[] = {
+      {upstream, kValueAt, {1, 0}, interval, 1},
+      {upstream, kValueAt, {0x10, 0x0E}, interval, 3600},
+      {upstream, kValueAt, {0, 0}, interval, 0},
+      {upstream, kValueAt, {0x11, 0x0E}, interval, 0},  // 3601
+      {upstream, kValueAt, {0xFF, 0xFF}, interval, 0},
+      {protocol, kValueAt, {2}, taken, 1},
+      {protocol, kValueAt, {3}, taken, 0},        // version 3
+      {protocol, kValueAt + 1, {2}, taken, 0},    // TLS 2
+      {protocol, kValueAt, {1}, taken, 0},        // TLS with version 1
+      {protocol, kValueAt + 2, {'e'}, taken, 0},  // a relative path
+      {protocol, kValueAt + 5, {'\n'}, taken, 0},
+      {protocol, kValueAt + 5, {0xFF}, taken, 0},  // not UTF-8
   };
-  for (const auto& d : damages) {
-    SCOPED_TRACE(d.name);
-    SettingsBytes damaged = file;
-    damaged[d.at] = d.byte;
-    Seal(damaged);
-    EXPECT_EQ(Decoded(damaged).protocol, CasterProtocol{});
+  for (const auto& c : changes) {
+    SettingsBytes changed = c.file;
+    std::copy(c.bytes.begin(), c.bytes.end(), changed.begin() + static_cast<std::ptrdiff_t>(c.at));
+    Seal(changed);
+    EXPECT_EQ(c.read(Decoded(changed)), c.expected) << c.at << " " << int{c.bytes[0]};
   }
 }
 

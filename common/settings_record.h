@@ -121,7 +121,8 @@ void EncodeSharedSettings(const SettingsRecord& record, SettingsImage& image);
 
 // Reads the shared fields from the file `bytes` of any length: missing bytes of the image read
 // as zero, bytes 2800..2823 (the mode's) are not looked at, and what follows the image is read
-// as the extension (DecodeSettingsExtension), which is ignored when damaged. A text without a
+// as the extension (DecodeSettingsExtension), which is ignored when damaged. Nothing of what
+// `record` held before stays: a value that `bytes` lacks is its default. A text without a
 // terminator in its field is cut at the field's end (never inside a surrogate pair). Every field
 // is brought into range with RepairSettings.
 void DecodeSharedSettings(std::span<const std::uint8_t> bytes, SettingsRecord& record);

@@ -73,26 +73,26 @@ SettingsBytes Sealed(std::span<const std::uint8_t> bytes) {
 
 void CheckFile(std::span<const std::uint8_t> bytes) {
   RoverSettings rover;
-  DecodeRoverSettings(bytes, rover);
+  DecodeSettings(bytes, rover);
   CheckInRange(rover);
   Check(rover.overrideEnabled.load() == 0 || (std::fabs(rover.overrideLatitude.load()) <= 90.0 &&
                                               std::fabs(rover.overrideLongitude.load()) <= 180.0));
-  const SettingsBytes roverImage = EncodeRoverSettings(rover);
+  const SettingsBytes roverImage = EncodeSettings(rover);
   Check(roverImage.size() >= kSettingsImageSize && roverImage.size() <= kMaxSettingsFileSize);
   RoverSettings roverAgain;
-  DecodeRoverSettings(roverImage, roverAgain);
+  DecodeSettings(roverImage, roverAgain);
   Check(static_cast<const SettingsRecord&>(roverAgain) ==
         static_cast<const SettingsRecord&>(rover));
   // The image compares the override doubles bit for bit (a NaN is not equal to itself).
-  Check(EncodeRoverSettings(roverAgain) == roverImage);
+  Check(EncodeSettings(roverAgain) == roverImage);
 
   BaseSettings base;
-  DecodeBaseSettings(bytes, base);
+  DecodeSettings(bytes, base);
   CheckInRange(base);
-  const SettingsBytes baseImage = EncodeBaseSettings(base);
+  const SettingsBytes baseImage = EncodeSettings(base);
   Check(baseImage.size() >= kSettingsImageSize && baseImage.size() <= kMaxSettingsFileSize);
   BaseSettings baseAgain;
-  DecodeBaseSettings(baseImage, baseAgain);
+  DecodeSettings(baseImage, baseAgain);
   Check(baseAgain == base);
 
   // A login remembered on top of whatever the file held.

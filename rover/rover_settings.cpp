@@ -3,9 +3,7 @@
 #include <bit>
 #include <cmath>
 
-#include "common/host_history.h"
 #include "common/little_endian.h"
-#include "common/settings_file.h"
 
 namespace quillon {
 namespace {
@@ -36,20 +34,15 @@ RoverSettings& RoverSettings::operator=(const RoverSettings& other) {
   return *this;
 }
 
-SettingsBytes EncodeRoverSettings(const RoverSettings& settings) {
-  SettingsImage image{};
-  EncodeSharedSettings(settings, image);
+void EncodeModeFields(const RoverSettings& settings, SettingsImage& image) {
   PutLittleEndian(image, kOverrideLatitudeAt, 8,
                   std::bit_cast<std::uint64_t>(settings.overrideLatitude.load()));
   PutLittleEndian(image, kOverrideLongitudeAt, 8,
                   std::bit_cast<std::uint64_t>(settings.overrideLongitude.load()));
   image[kOverrideEnabledAt] = settings.overrideEnabled.load();
-  return SettingsFileBytes(image, settings);
 }
 
-void DecodeRoverSettings(std::span<const std::uint8_t> bytes, RoverSettings& settings) {
-  const SettingsImage image = PaddedSettingsImage(bytes);
-  DecodeSharedSettings(bytes, settings);
+void DecodeModeFields(const SettingsImage& image, RoverSettings& settings) {
   const double latitude = std::bit_cast<double>(GetLittleEndian(image, kOverrideLatitudeAt, 8));
   const double longitude = std::bit_cast<double>(GetLittleEndian(image, kOverrideLongitudeAt, 8));
   const bool latitudeValid = InRange(latitude, kMaxLatitude);
@@ -59,33 +52,6 @@ void DecodeRoverSettings(std::span<const std::uint8_t> bytes, RoverSettings& set
   settings.overrideLongitude.store(longitudeValid ? longitude : 0.0);
   settings.overrideEnabled.store(
       image[kOverrideEnabledAt] == 1 && latitudeValid && longitudeValid ? 1 : 0);
-}
-
-void SetDefaultSettings(RoverSettings& settings) {
-  settings = RoverSettings{};
-  SetSharedDefaults(settings);
-}
-
-bool ReadSettingsFile(RoverSettings& settings, const std::filesystem::path& folder,
-                      std::string* problem) {
-  const auto bytes = ReadSettingsBytes(SettingsFilePath(folder, kRoverSettingsFileName), problem);
-  if (!bytes) {
-    SetDefaultSettings(settings);
-    return false;
-  }
-  DecodeRoverSettings(*bytes, settings);
-  return true;
-}
-
-bool WriteSettingsFile(const RoverSettings& settings, const std::filesystem::path& folder,
-                       std::string* problem) {
-  return WriteSettingsBytes(SettingsFilePath(folder, kRoverSettingsFileName),
-                            EncodeRoverSettings(settings), problem);
-}
-
-bool RememberHost(RoverSettings& settings, const std::filesystem::path& folder) {
-  UpdateHostHistory(settings);
-  return WriteSettingsFile(settings, folder);
 }
 
 }  // namespace quillon

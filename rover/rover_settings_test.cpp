@@ -43,7 +43,7 @@ TEST(RoverSettingsTest, OverrideFromAFileIsOnlyUsedWhenItIsAPosition) {
     settings.overrideLatitude = c.latitude;
     settings.overrideLongitude = c.longitude;
     settings.overrideEnabled = 1;
-    SettingsBytes image = EncodeRoverSettings(settings);
+    SettingsBytes image = EncodeSettings(settings);
     ASSERT_EQ(image.size(), kSettingsImageSize);
     EXPECT_EQ(BitsAt(image, 2800), std::bit_cast<std::uint64_t>(c.latitude));
     EXPECT_EQ(BitsAt(image, 2808), std::bit_cast<std::uint64_t>(c.longitude));
@@ -51,7 +51,7 @@ TEST(RoverSettingsTest, OverrideFromAFileIsOnlyUsedWhenItIsAPosition) {
     EXPECT_TRUE(std::all_of(image.begin() + 2817, image.end(), [](auto b) { return b == 0; }));
     image[2816] = c.flag;
     RoverSettings decoded;
-    DecodeRoverSettings(image, decoded);
+    DecodeSettings(image, decoded);
     EXPECT_EQ(decoded.overrideEnabled.load(), c.enabled);
     EXPECT_EQ(decoded.overrideLatitude.load(), c.keptLatitude);
     EXPECT_EQ(decoded.overrideLongitude.load(), c.keptLongitude);
@@ -68,7 +68,7 @@ TEST(RoverSettingsTest, RememberHostWritesTheWholeRecordAndCopiesCarryTheOverrid
   EXPECT_FALSE(ReadSettingsFile(settings, folder.Path()));
   RoverSettings defaults;
   SetDefaultSettings(defaults);
-  EXPECT_EQ(EncodeRoverSettings(settings), EncodeRoverSettings(defaults));
+  EXPECT_EQ(EncodeSettings(settings), EncodeSettings(defaults));
   EXPECT_EQ(FieldText(settings.address), u"0.0.0.0");
   EXPECT_TRUE(std::filesystem::is_empty(folder.Path()));
 
@@ -82,12 +82,12 @@ TEST(RoverSettingsTest, RememberHostWritesTheWholeRecordAndCopiesCarryTheOverrid
   ASSERT_TRUE(ReadSettingsFile(loaded, folder.Path()));
   EXPECT_EQ(loaded.hostCount, 1);
   EXPECT_EQ(FieldText(loaded.hosts[0].mountPoints[0]), u"VRS");
-  EXPECT_EQ(EncodeRoverSettings(loaded), EncodeRoverSettings(settings));
+  EXPECT_EQ(EncodeSettings(loaded), EncodeSettings(settings));
   const RoverSettings copy(settings);
   RoverSettings assigned;
   assigned = settings;
-  EXPECT_EQ(EncodeRoverSettings(copy), EncodeRoverSettings(settings));
-  EXPECT_EQ(EncodeRoverSettings(assigned), EncodeRoverSettings(settings));
+  EXPECT_EQ(EncodeSettings(copy), EncodeSettings(settings));
+  EXPECT_EQ(EncodeSettings(assigned), EncodeSettings(settings));
 }
 
 }  // namespace

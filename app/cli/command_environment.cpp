@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "app/cli/stop_signals.h"
 #include "platform/bluez_bluetooth_lib.h"
 #include "platform/udev_device_source.h"
 
@@ -12,6 +13,11 @@ namespace quillon::cli {
 std::optional<std::string> EnvironmentPassword() {
   if (const char* value = std::getenv("QUILLON_PASSWORD")) return std::string(value);
   return std::nullopt;
+}
+
+int RunInThisProcess(Command command, const Arguments& args) {
+  const StopSignals signals;
+  return command(args, ProcessEnvironment(signals.Fd()));
 }
 
 CommandEnvironment ProcessEnvironment(int stopFd) {

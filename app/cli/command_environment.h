@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "app/cli/commands.h"
 #include "app/cli/session_report.h"
 #include "platform/bluetooth_lib.h"
 #include "platform/clock.h"
@@ -23,6 +24,14 @@ struct CommandEnvironment {
   ReportTarget report{out};  // where and how a session is reported (a log on `out` by default)
   DeviceSource* devices = nullptr;  // the ports a message lists when a device is not there
 };
+
+// A command-line command: runs on `args` (the words after its name) in `environment` and returns
+// the exit status.
+using Command = int (*)(const Arguments& args, const CommandEnvironment& environment);
+
+// Runs `command` in the process's own environment, stopped by SIGINT or SIGTERM, which are
+// blocked before the command starts a thread, so that every thread it starts inherits the mask.
+int RunInThisProcess(Command command, const Arguments& args);
 
 // QUILLON_PASSWORD, when it is set.
 std::optional<std::string> EnvironmentPassword();

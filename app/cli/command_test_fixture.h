@@ -1,5 +1,6 @@
-// A command run as main() runs it, against the in-process caster and a simulated receiver on the
-// virtual clock, stopped through its stop descriptor as a signal would; its output in tmpfiles.
+// A command run as main() runs it, against the in-process caster and a simulated receiver on a
+// hookable virtual clock, stopped through its stop descriptor as a signal would; its output in
+// tmpfiles.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,8 +10,6 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <functional>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -18,12 +17,13 @@
 
 #include "app/cli/command_environment.h"
 #include "app/cli/commands.h"
+#include "app/cli/service_notifier.h"
 #include "demo/demo_caster.h"
 #include "demo/simulated_receiver.h"
 #include "testing/file_privileges.h"
+#include "testing/hooked_clock.h"
 #include "testing/memory_device_source.h"
 #include "testing/temp_folder.h"
-#include "testing/virtual_clock.h"
 
 namespace quillon::cli {
 
@@ -46,10 +46,21 @@ inline std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// The summary a logged session prints each minute.
-inline const std::regex kCountersLine(R"((\d+d )?\d\d:\d\d:\d\d \d+ B/s \d+ bytes)");
+// A service manager that keeps every state it is told, with `clock`'s time of each.
+class RecordingNotifier final : public ServiceNotifier {
+ public:
+  explicit RecordingNotifier(const quillon::testing::HookedClock* clock = nullptr)
+      : clock_(clock) {}
+  void Notify(std::string_view state) override {
+    sent.emplace_back(state);
+    at.push_back(clock_ == nullptr ? 0 : clock_->Elapsed());
+  }
+  std::vector<std::string> sent;
+  std::vector<std::uint64_t> at;
 
-using Command = int (*)(const Arguments&, const CommandEnvironment&);
+ private:
+  const quillon::testing::HookedClock* clock_;
+};
 
 class CommandFixture : public ::testing::Test {
  protected:
@@ -87,17 +98,18 @@ class CommandFixture : public ::testing::Test {
         ASSERT_TRUE(quillon::testing::DropFilePrivilegesOfThisThread());
       }
       CommandEnvironment environment{clock, out_, err_, bluetooth_, std::nullopt, stopPipe_[0]};
-      environment.report.live = live_;
       environment.report.notifier = notifier_;
       environment.devices = &devices_;
       exitCode_ = command_(args, environment);
       ended_.store(true);
     });
   }
-  // Runs the command to its end, with a fresh error stream.
+  // Runs the command to its end, with fresh output streams.
   int Run(Arguments args) {
-    std::fclose(err_);
-    err_ = std::tmpfile();
+    for (std::FILE** stream : {&out_, &err_}) {
+      std::fclose(*stream);
+      *stream = std::tmpfile();
+    }
     Launch(std::move(args));
     return Finish();
   }
@@ -115,6 +127,11 @@ class CommandFixture : public ::testing::Test {
     return ended_.load();
   }
   void AskToStop() { ASSERT_EQ(write(stopPipe_[1], "x", 1), 1); }
+  // Takes back the one stop asked for, so that the next run starts without it.
+  void TakeBackStop() {
+    char c = 0;
+    ASSERT_EQ(read(stopPipe_[0], &c, 1), 1);
+  }
   // The settings file the command saved.
   template <class Settings>
   Settings Saved() const {
@@ -122,26 +139,25 @@ class CommandFixture : public ::testing::Test {
     EXPECT_TRUE(ReadSettingsFile(saved, folder.Path() / "cfg"));
     return saved;
   }
-  // Waits for a printed line ending in what `ending` gives; false after 20 real seconds.
-  bool WaitForOutputLine(const std::function<std::string()>& ending) {
+  // Waits for a printed line ending in `ending`; false after 20 real seconds.
+  bool WaitForOutputLine(std::string_view ending) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     do {
       for (const std::string& line : Lines(Contents(out_))) {
-        if (line.ends_with(ending())) return true;
+        if (line.ends_with(ending)) return true;
       }
       std::this_thread::yield();
     } while (std::chrono::steady_clock::now() < deadline);
     return false;
   }
 
-  quillon::testing::VirtualClock clock{1000, 1'700'000'000, 20};
-  bool live_ = false;  // the live line a second, as on a terminal
+  quillon::testing::HookedClock clock{20};
   quillon::testing::TempFolder folder;
   DemoCaster caster;
   SimulatedReceiver receiver{clock};
   BluetoothLib* bluetooth_ = nullptr;
   quillon::testing::MemoryDeviceSource devices_;  // the ports the system lists
-  bool withoutFilePrivileges_ = false;  // the command runs as a user whom permissions hold
+  bool withoutFilePrivileges_ = false;   // the command runs as a user whom permissions hold
   ServiceNotifier* notifier_ = nullptr;  // the service manager the command reports to
   std::FILE* out_ = std::tmpfile();
   std::FILE* err_ = std::tmpfile();

@@ -24,13 +24,4 @@ void PrintUsage();
 // rover, base, demo, probe and sourcetable.
 std::optional<int> AnswerHelp(std::string_view command, const Arguments& args, std::FILE* out);
 
-// `quillon rover OPTIONS` and `quillon demo [--seconds N]` in this process, stopped by
-// SIGINT or SIGTERM. `args` are the words after the command.
-int RunRover(const Arguments& args);
-// `quillon base OPTIONS`, likewise.
-int RunBase(const Arguments& args);
-int RunDemo(const Arguments& args);
-// `quillon probe HOST[:PORT]/MOUNT OPTIONS`, stopped early by SIGINT or SIGTERM.
-int RunProbe(const Arguments& args);
-
 }  // namespace quillon::cli

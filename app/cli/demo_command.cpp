@@ -8,7 +8,6 @@
 #include "app/cli/console_message_sink.h"
 #include "app/cli/session_options.h"
 #include "app/cli/session_runner.h"
-#include "app/cli/stop_signals.h"
 #include "app/cli/trace_to_stream.h"
 #include "demo/correction_stream.h"
 #include "demo/demo_caster.h"
@@ -18,7 +17,6 @@
 namespace quillon::cli {
 namespace {
 
-constexpr int kDefaultSeconds = 10;
 constexpr int kStreamBytesPerSecond = 5000;
 constexpr std::uint32_t kGgaIntervalMs = 1000;
 
@@ -63,7 +61,8 @@ bool IsPieceOfTheStream(const std::string& received) {
 int RunDemoCommand(const Arguments& args, const CommandEnvironment& environment) {
   SessionOptions options;
   std::string problem;
-  if (!ParseSessionOptions(args, kOptSeconds | kOptTrace, std::nullopt, options, problem)) {
+  if (!ParseSessionOptions(args, {kOptSeconds | kOptTrace, kMaxDemoSeconds}, std::nullopt, options,
+                           problem)) {
     std::fprintf(environment.err, "quillon demo: %s\n", problem.c_str());
     return 2;
   }
@@ -86,7 +85,7 @@ int RunDemoCommand(const Arguments& args, const CommandEnvironment& environment)
   const std::string& device = receiver.DevicePath();
   SetFieldText(settings.comPortName, std::u16string(device.begin(), device.end()));
 
-  const int seconds = options.seconds.value_or(kDefaultSeconds);
+  const int seconds = options.seconds.value_or(kDefaultDemoSeconds);
   std::fprintf(environment.out,
                "Demo: caster on 127.0.0.1:%u (mount point DEMO, %d B/s of corrections), "
                "receiver on %s, %d s\n",
@@ -118,11 +117,6 @@ int RunDemoCommand(const Arguments& args, const CommandEnvironment& environment)
                Count(upstream, "$GPGGA"));
   std::fflush(environment.out);
   return end == SessionEnd::kStopAsked && faithful ? 0 : 1;
-}
-
-int RunDemo(const Arguments& args) {
-  const StopSignals signals;  // before any thread starts, so they all inherit the mask
-  return RunDemoCommand(args, ProcessEnvironment(signals.Fd()));
 }
 
 }  // namespace quillon::cli

@@ -79,16 +79,11 @@ bool ParseProbeOptions(const Arguments& args, const CommandEnvironment& environm
     problem = "the caster and mount point are missing";
     return false;
   }
-  if (!ParseSessionOptions(
-          session, kOptCaster | kOptMount | kOptUser | kOptPassword | kOptSeconds | kOptProtocol,
-          environment.environmentPassword, options.session, problem)) {
-    return false;
-  }
-  if (options.session.seconds.value_or(0) > kMaxProbeSeconds) {
-    problem = "--seconds: a number of seconds from 1 to " + std::to_string(kMaxProbeSeconds);
-    return false;
-  }
-  return true;
+  constexpr CommandOptions kProbeOptions{
+      kOptCaster | kOptMount | kOptUser | kOptPassword | kOptSeconds | kOptProtocol,
+      kMaxProbeSeconds};
+  return ParseSessionOptions(session, kProbeOptions, environment.environmentPassword,
+                             options.session, problem);
 }
 
 // The login request of the Rover for these options, to a caster spoken to with `protocol`.
@@ -209,11 +204,6 @@ int RunProbeCommand(const Arguments& args, const CommandEnvironment& environment
     PrintProbeText(environment.out, result);
   }
   return result.SawRtcm3() ? 0 : 1;
-}
-
-int RunProbe(const Arguments& args) {
-  const StopSignals signals;
-  return RunProbeCommand(args, ProcessEnvironment(signals.Fd()));
 }
 
 }  // namespace quillon::cli

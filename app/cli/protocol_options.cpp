@@ -7,14 +7,11 @@
 #include <cstring>
 #include <filesystem>
 
+#include "app/cli/option_specs.h"
 #include "common/utf8.h"
 #include "common/wide.h"
 
 namespace quillon::cli {
-namespace {
-
-constexpr std::string_view kValueFlags[] = {"--ntrip", "--ca-file"};
-constexpr std::string_view kSwitches[] = {"--tls", "--no-tls", "--no-ca-file", "--insecure"};
 
 bool TakeCaFile(const std::string& value, ProtocolOptions& options, std::string& error) {
   if (value.empty() || !IsValidUtf8(value) || HasControlCharacter(FromUtf8(value))) {
@@ -40,39 +37,25 @@ bool TakeCaFile(const std::string& value, ProtocolOptions& options, std::string&
   return true;
 }
 
-}  // namespace
-
-bool IsProtocolFlag(std::string_view flag) {
-  for (const std::string_view known : kSwitches) {
-    if (flag == known) return true;
-  }
-  return ProtocolFlagTakesValue(flag);
-}
+bool IsProtocolFlag(std::string_view flag) { return FindOption(flag, kOptProtocol) != nullptr; }
 
 bool ProtocolFlagTakesValue(std::string_view flag) {
-  for (const std::string_view known : kValueFlags) {
-    if (flag == known) return true;
-  }
-  return false;
+  const OptionSpec* spec = FindOption(flag, kOptProtocol);
+  return spec != nullptr && spec->value != nullptr;
 }
 
 bool TakeProtocolOption(std::string_view flag, const std::string& value, ProtocolOptions& options,
                         std::string& error) {
-  if (flag == "--ntrip") {
-    if (value != "1" && value != "2") {
-      error = "--ntrip: 1 or 2 (the NTRIP version)";
-      return false;
-    }
-    options.version = value == "1" ? NtripVersion::k1 : NtripVersion::k2;
-  } else if (flag == "--tls" || flag == "--no-tls") {
-    options.tls = flag == "--tls";
-  } else if (flag == "--no-ca-file") {
-    options.caFile = std::string();
-  } else if (flag == "--insecure") {
-    options.insecure = true;
-  } else if (flag == "--ca-file") {
-    return TakeCaFile(value, options, error);
+  const OptionSpec* spec = FindOption(flag, kOptProtocol);
+  if (spec == nullptr) return true;
+  SessionOptions taken;
+  taken.protocol = options;
+  if (spec->value == nullptr) {
+    spec->set(taken);
+  } else if (!spec->take(*spec, value, {kOptProtocol}, taken, error)) {
+    return false;
   }
+  options = taken.protocol;
   return true;
 }
 

@@ -27,16 +27,19 @@ struct ProtocolOptions {
   bool ChangesProtocol() const { return version || tls || caFile; }
 };
 
-// Whether `flag` is one of these options, and whether it takes a value.
+// Whether `flag` is one of these options, and whether it takes a value (OptionSpecs has them).
 bool IsProtocolFlag(std::string_view flag);
 bool ProtocolFlagTakesValue(std::string_view flag);
 
-// Takes `flag` (with its `value` when it takes one) into `options`. --ca-file's value must be
-// UTF-8 of at most kMaxCaFileBytes bytes without control characters, naming a regular file this
-// user may read; it is kept as an absolute path, so that a service started elsewhere finds it.
-// On a problem returns false with `error` set to one line for the user.
+// Takes `flag` (with its `value` when it takes one) into `options`; another flag is ignored. On
+// a problem returns false with `error` set to one line for the user.
 bool TakeProtocolOption(std::string_view flag, const std::string& value, ProtocolOptions& options,
                         std::string& error);
+
+// The value of --ca-file: UTF-8 of at most kMaxCaFileBytes bytes without control characters,
+// naming a regular file this user may read; kept as an absolute path, so that a service started
+// elsewhere finds it. false with `error` otherwise.
+bool TakeCaFile(const std::string& value, ProtocolOptions& options, std::string& error);
 
 // Once every option is taken: false with `error` when they contradict each other (--ntrip 1
 // with --tls, which is NTRIP 2's; --insecure with --ca-file).

@@ -13,11 +13,8 @@ namespace quillon::cli {
 // connecting otherwise.
 SessionState RoverSessionState(RoverStatus& status);
 
-// Loads "ntripinfo.bin", applies the options, saves it, checks address, port name and port
-// with the dialog's messages, runs and reports the session until stopped (with --reconnect,
-// reconnecting after every failure).
-// Returns 0 after a stop, 1 when the settings were refused or the session gave up, 2 for
-// options it cannot use.
+// RunModeCommand for the Rover ("ntripinfo.bin"); with --reconnect it reconnects after every
+// failure.
 int RunRoverCommand(const Arguments& args, const CommandEnvironment& environment);
 
 }  // namespace quillon::cli

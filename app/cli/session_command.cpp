@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/connect_checks.h"
+#include "common/printable_text.h"
 #include "common/strings.h"
 #include "link/bluetooth_choice.h"
 #include "link/com_port_items.h"
@@ -12,7 +13,8 @@
 namespace quillon::cli {
 
 std::optional<std::filesystem::path> ParseSessionCommand(std::string_view command,
-                                                         const Arguments& args, unsigned allowed,
+                                                         const Arguments& args,
+                                                         const CommandOptions& allowed,
                                                          const CommandEnvironment& environment,
                                                          SessionOptions& options, int& exitStatus) {
   const std::string name(command);
@@ -37,7 +39,7 @@ std::optional<std::filesystem::path> ParseSessionCommand(std::string_view comman
     std::fprintf(environment.err,
                  "quillon %s: --settings-dir: %s (the settings hold passwords: use a folder only "
                  "you can write)\n",
-                 name.c_str(), problem.c_str());
+                 name.c_str(), PrintableText(problem).c_str());  // it names the user's folder
     return std::nullopt;
   }
   return *options.settingsDir;

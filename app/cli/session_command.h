@@ -1,5 +1,5 @@
-// What `quillon rover` and `quillon base` do alike around their session: the settings folder,
-// and what Connect does between saving the settings and starting the worker.
+// What `quillon rover` and `quillon base` do alike: the settings folder, what Connect does, and
+// the session itself.
 #pragma once
 
 #include <cstdio>
@@ -8,16 +8,20 @@
 #include <string>
 #include <string_view>
 
+#include "app/cli/activity_clock.h"
 #include "app/cli/command_environment.h"
+#include "app/cli/console_message_sink.h"
 #include "app/cli/session_options.h"
 #include "common/connect_checks.h"
+#include "app/cli/session_runner.h"
+#include "app/cli/trace_to_stream.h"
 #include "common/settings_record.h"
 #include "link/com_link.h"
 #include "platform/message_sink.h"
 
 namespace quillon::cli {
 
-// Parses the words after `quillon <command>` allowing the options in `allowed`, then chooses the
+// Parses the words after `quillon <command>` allowing the options it takes, then chooses the
 // settings folder: the one given with --settings-dir (made with mode 0700 when missing; refused
 // when others can write it), or the user's (an empty path when no private folder can be had:
 // nothing is saved then). The password file is read in between, watching the environment's
@@ -25,32 +29,15 @@ namespace quillon::cli {
 // stream and returns nullopt with `exitStatus` 2; when the user asks to stop while the password
 // file is awaited, returns nullopt with `exitStatus` kExitStoppedBeforeStart.
 std::optional<std::filesystem::path> ParseSessionCommand(std::string_view command,
-                                                         const Arguments& args, unsigned allowed,
+                                                         const Arguments& args,
+                                                         const CommandOptions& allowed,
                                                          const CommandEnvironment& environment,
-                                                         SessionOptions& options,
-                                                         int& exitStatus);
+                                                         SessionOptions& options, int& exitStatus);
 
 // Prints `problem` (of a settings file, see ReadSettingsBytes) on the environment's error stream
 // as one line naming the command; nothing when it is empty.
 void TellSettingsProblem(std::string_view command, const std::string& problem,
                          const CommandEnvironment& environment);
-
-// As the dialog's load and Connect's save: reads the mode's settings file in `folder` into
-// `settings` (the defaults when there is none), lets `apply` put the options in, and writes the
-// file back. A file that is refused (a link, another user's) and a save that fails are each
-// told once on the error stream; the session goes on without them.
-template <class Settings, class Apply>
-void LoadApplyAndSave(std::string_view command, Settings& settings,
-                      const std::filesystem::path& folder, const CommandEnvironment& environment,
-                      Apply apply) {
-  std::string problem;
-  ReadSettingsFile(settings, folder, &problem);
-  TellSettingsProblem(command, problem, environment);
-  apply(settings);
-  problem.clear();
-  WriteSettingsFile(settings, folder, &problem);
-  TellSettingsProblem(command, problem, environment);
-}
 
 // As Connect does once the settings are saved: refuses what the dialog refuses (address, port
 // name, port, what would change the login's meaning: FirstConnectProblem for `mode`; the message
@@ -61,5 +48,51 @@ void LoadApplyAndSave(std::string_view command, Settings& settings,
 bool PrepareConnect(const SettingsRecord& settings, ConnectingMode mode,
                     const SessionOptions& options, ComLink& link,
                     const CommandEnvironment& environment, MessageSink& messages);
+
+// One session of the mode `Mode` describes, as pressing Connect in its dialog: `Mode` has
+// `Settings` and `Status` (its record and status object), kName (the command), kConnecting (the
+// mode for its Connect checks), kOptions (what it takes), kActivity (the service status's word
+// for a running session), Apply (the options into the record), Start (the worker) and State
+// (what the session is doing). Loads the mode's settings file, applies the options and saves it
+// (a refused file and a failed save are each told once on the error stream; the session goes on
+// without them), checks the settings with the dialog's messages, and runs the session until
+// stopped, reporting it. Returns 0 after a stop, 1 when the settings were refused or the session
+// gave up, 2 for options it cannot use.
+template <class Mode>
+int RunModeCommand(const Arguments& args, const CommandEnvironment& environment) {
+  SessionOptions options;
+  int refused = 0;
+  const auto folder =
+      ParseSessionCommand(Mode::kName, args, Mode::kOptions, environment, options, refused);
+  if (!folder) return refused;
+
+  // As Connect does: the controls into the record, the record into the file, then the checks.
+  typename Mode::Settings settings;
+  std::string problem;
+  ReadSettingsFile(settings, *folder, &problem);
+  TellSettingsProblem(Mode::kName, problem, environment);
+  Mode::Apply(options, settings);
+  problem.clear();
+  WriteSettingsFile(settings, *folder, &problem);
+  TellSettingsProblem(Mode::kName, problem, environment);
+
+  ConsoleMessageSink messages(environment.err);
+  ActivityClock workerClock(environment.clock);
+  ComLink link(workerClock, environment.bluetooth, environment.devices);
+  if (!PrepareConnect(settings, Mode::kConnecting, options, link, environment, messages)) {
+    return 1;
+  }
+
+  const ScopedTrace trace(options.trace, environment.err);
+  typename Mode::Status status;
+  status.owner.store(&messages);
+  Mode::Start(settings, status, link, workerClock, *folder, options);
+  SessionReporter reporter(environment.report, Mode::kActivity);
+  const SessionEnd end =
+      RunSession({status, link, environment.clock, workerClock, environment.stopFd, std::nullopt,
+                  [&status] { return Mode::State(status); }},
+                 reporter);
+  return end == SessionEnd::kGaveUp ? 1 : 0;
+}
 
 }  // namespace quillon::cli

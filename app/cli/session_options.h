@@ -17,30 +17,42 @@
 #include "common/settings_record.h"
 
 namespace quillon {
+struct BaseSettings;
 struct RoverSettings;
-}
+}  // namespace quillon
 
 namespace quillon::cli {
 
-// Which options a command takes.
+// The groups of options a command may take; OptionSpecs() (option_specs.h) names their flags.
 enum SessionOption : unsigned {
-  kOptCaster = 1u << 0,         // --caster HOST[:PORT]
-  kOptMount = 1u << 1,          // --mount NAME
-  kOptUser = 1u << 2,           // --user NAME
-  kOptPassword = 1u << 3,       // --password-file FILE, or the environment's QUILLON_PASSWORD
-  kOptDevice = 1u << 4,         // --device PATH|BLUETOOTH
-  kOptBaud = 1u << 5,           // --baud N
-  kOptAuthentication = 1u << 6, // --no-auth / --auth
-  kOptGga = 1u << 7,            // --gga LAT,LON / --no-gga
-  kOptSettingsDir = 1u << 8,    // --settings-dir DIR
-  kOptTrace = 1u << 9,          // --trace
-  kOptSeconds = 1u << 10,       // --seconds N
-  kOptBluetooth = 1u << 11,     // --bt-device NAME, --bt-port 1|2
-  kOptProtocol = 1u << 12,      // --ntrip 1|2, --tls / --no-tls, --ca-file FILE / --no-ca-file,
-                                // --insecure
-  kOptReconnect = 1u << 13,     // --reconnect
-  kOptUpstream = 1u << 14,      // --upstream all|gga[:SECONDS]
+  kOptCaster = 1u << 0,
+  kOptMount = 1u << 1,
+  kOptUser = 1u << 2,
+  kOptPassword = 1u << 3,  // --password-file, or the environment's QUILLON_PASSWORD
+  kOptDevice = 1u << 4,
+  kOptBaud = 1u << 5,
+  kOptAuthentication = 1u << 6,
+  kOptGga = 1u << 7,
+  kOptSettingsDir = 1u << 8,
+  kOptTrace = 1u << 9,
+  kOptSeconds = 1u << 10,
+  kOptBluetooth = 1u << 11,
+  kOptProtocol = 1u << 12,
+  kOptReconnect = 1u << 13,
+  kOptUpstream = 1u << 14,
 };
+
+// What a command takes: its groups of options, and the longest run --seconds may ask for.
+struct CommandOptions {
+  unsigned allowed = 0;
+  int maxSeconds = 0;
+};
+
+inline constexpr CommandOptions kBaseOptions{kOptCaster | kOptMount | kOptUser | kOptPassword |
+                                             kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace |
+                                             kOptBluetooth | kOptProtocol};
+inline constexpr CommandOptions kRoverOptions{kBaseOptions.allowed | kOptAuthentication | kOptGga |
+                                              kOptReconnect | kOptUpstream};
 
 struct SessionOptions {
   std::optional<std::u16string> address;
@@ -76,6 +88,12 @@ bool ParseWhole(std::string_view text, Number& value) {
   return problem == std::errc() && end == text.data() + text.size() && !text.empty();
 }
 
+// `value` of option `what` as wide text: UTF-8 of at most `maxBytes` bytes and no control
+// characters, which would end up inside the request headers or the settings file. On a problem
+// false with `error` naming `what`, the limit and the fault.
+bool TextOption(std::string_view what, std::string_view value, std::size_t maxBytes,
+                std::u16string& out, std::string& error);
+
 // Reads "all" (the receiver's whole output) or "gga" with an optional ":SECONDS" (whole seconds,
 // kMinGgaSeconds to kMaxGgaSeconds; 1 when not given); false for anything else.
 bool ParseUpstream(std::string_view text, UpstreamChoice& choice);
@@ -94,14 +112,14 @@ bool ParseNear(std::string_view value, GeoPosition& near, std::string& error);
 // to 65535.
 bool SplitCasterArgument(std::string_view value, std::string_view& host, std::int32_t& port);
 
-// Parses `args` (the words after the command) allowing the options in `allowed`; opens no file:
+// Parses `args` (the words after the command) allowing the options `command` takes; opens no file:
 // TakePasswordFile reads the --password-file afterwards.
 // `environmentPassword` is QUILLON_PASSWORD when set; --password-file wins over it. A password
 // is never taken from the command line. Texts are UTF-8 within the settings' limits (bytes:
 // address 253, mount point 127, user name, password and device path 255) and may hold no
 // control characters. --tls with a --caster that names no port gives port 443.
 // On a problem returns false with `error` set to one line for the user; nothing is applied then.
-bool ParseSessionOptions(const Arguments& args, unsigned allowed,
+bool ParseSessionOptions(const Arguments& args, const CommandOptions& command,
                          const std::optional<std::string>& environmentPassword,
                          SessionOptions& options, std::string& error);
 
@@ -126,5 +144,7 @@ PasswordFileRead ReadLogin(std::string_view user, const std::string& passwordFil
 // (SetCasterProtocol).
 void ApplySessionOptions(const SessionOptions& options, SettingsRecord& record);
 void ApplyRoverOptions(const SessionOptions& options, RoverSettings& settings);
+// The Base has no no-authentication option and stores 0.
+void ApplyBaseOptions(const SessionOptions& options, BaseSettings& settings);
 
 }  // namespace quillon::cli

@@ -1,71 +1,18 @@
 #include <cstdio>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "app/cli/commands.h"
+#include "app/cli/demo_command.h"
+#include "app/cli/option_specs.h"
+#include "app/cli/probe_command.h"
 
 namespace quillon::cli {
 namespace {
 
-constexpr unsigned kRover = 1u << 0;
-constexpr unsigned kBase = 1u << 1;
-
-struct OptionHelp {
-  unsigned commands;
-  const char* text;
-};
-
-// One entry per option; the limits are the settings file's, in bytes of UTF-8.
-constexpr OptionHelp kOptions[] = {
-    {kRover | kBase,
-     "  --caster HOST[:PORT]   caster address (at most 253 bytes) and port (1-65535)\n"
-     "                         (an IPv6 address with a port in brackets: [2001:db8::1]:2101)\n"},
-    {kRover | kBase, "  --mount NAME           mount point, at most 127 bytes\n"},
-    {kRover, "  --user NAME            user name (such as an e-mail address), at most 255 bytes\n"},
-    {kBase,
-     "  --user NAME            user name for NTRIP 2's login (at most 255 bytes); NTRIP 1\n"
-     "                         sends the password alone\n"},
-    {kRover | kBase,
-     "  --password-file FILE   password (at most 255 bytes): the first line of FILE, a\n"
-     "                         regular file or a pipe; QUILLON_PASSWORD in the environment\n"
-     "                         also works. Never given on the command line.\n"},
-    {kRover | kBase,
-     "  --device PATH          receiver link: a serial device such as /dev/ttyUSB0 or a\n"
-     "                         /dev/serial/by-id/ path (at most 255 bytes), or BLUETOOTH\n"},
-    {kRover | kBase,
-     "  --bt-device NAME       with BLUETOOTH: the device, by its name in the Bluetooth list\n"
-     "                         (default: the device chosen last)\n"},
-    {kRover | kBase,
-     "  --bt-port 1|2          with BLUETOOTH: port XCOM2 (1) or XCOM3 (2, the default)\n"},
-    {kRover | kBase, "  --baud N               4800 9600 14400 19200 38400 57600 115200\n"},
-    {kRover | kBase,
-     "  --ntrip 1|2            NTRIP version spoken with the caster (a new caster: 1)\n"
-     "  --tls / --no-tls       NTRIP 2 over TLS (port 443 when --caster names none), or\n"
-     "                         back to a plain connection keeping the version\n"
-     "  --ca-file FILE         also trust this certificate authority (PEM) for the caster\n"
-     "  --no-ca-file           trust only the system's authorities again\n"
-     "  --insecure             with TLS: do not verify the caster's certificate, for this\n"
-     "                         run only (never saved)\n"
-     "                         The version, TLS and CA file are saved with the caster.\n"},
-    {kRover, "  --no-auth / --auth     \"Do not use NTRIP authentication.\" on or off\n"},
-    {kRover,
-     "  --gga LAT,LON          send this position in the receiver's GGA sentences (degrees,\n"
-     "  --no-gga               south and west negative), or stop doing so\n"},
-    {kRover,
-     "  --upstream all|gga[:SECONDS]\n"
-     "                         what goes to the caster: the receiver's whole output (all, the\n"
-     "                         default), or only its GGA sentences, at most one per SECONDS\n"
-     "                         (whole seconds, 1 to 3600; gga alone: 1)\n"},
-    {kRover,
-     "  --reconnect            after a lost session or a failed login, wait and log in again\n"
-     "                         rather than give up: 5 s, doubling to 60 s, 5 s again after a\n"
-     "                         session of a minute or more, 60 s after a refusal (not saved)\n"},
-    {kRover | kBase,
-     "  --settings-dir DIR     settings folder for this run, made private (mode 0700 whatever\n"
-     "                         the umask) when missing; refused when others can write it\n"
-     "                         (default: $QUILLON_SETTINGS_DIR, else $XDG_CONFIG_HOME/quillon)\n"},
-    {kRover | kBase, "  --trace                print trace lines on standard error\n"},
-    {kRover | kBase, "  -h, --help             show this text\n"},
-};
+// The column where an option's description starts.
+constexpr std::size_t kHelpColumn = 25;
 
 constexpr char kTextRule[] =
     "Texts are UTF-8 whatever the locale (a letter with an accent takes two bytes) and may\n"
@@ -99,7 +46,7 @@ constexpr char kDemoUsage[] =
     "Usage: quillon demo [--seconds N] [--trace]\n"
     "\n"
     "Relays from a built-in caster to a simulated receiver on a pseudo-terminal for N seconds\n"
-    "(10 by default, at most 86400) and checks the bytes.\n";
+    "(%d by default, at most %d) and checks the bytes.\n";
 
 constexpr char kSourceTableUsage[] =
     "Usage: quillon sourcetable HOST[:PORT] [--user NAME [--password-file FILE]] [--long]\n"
@@ -123,7 +70,7 @@ constexpr char kProbeUsage[] =
     "                     [--tls [--ca-file FILE | --insecure]]\n"
     "\n"
     "Logs in to a mount point as a Rover without a receiver (port 2101 when omitted, 443 with\n"
-    "--tls), listens for N seconds (10 by default, 1 to 3600; Ctrl+C ends it early) and tells\n"
+    "--tls), listens for N seconds (%d by default, 1 to %d; Ctrl+C ends it early) and tells\n"
     "what the stream holds: each RTCM 3 message with its name, count and rate, the station ID,\n"
     "its position (and with --near LAT,LON its distance from there), its antenna and\n"
     "receiver, the data rate, CRC failures and the bytes outside frames. --format json prints\n"
@@ -162,23 +109,54 @@ constexpr char kCommands[] =
     "  --help                 show this text; COMMAND --help shows that command's\n"
     "  --version              show the program's version\n";
 
-void PrintOptions(unsigned command, const char* mode, std::FILE* out) {
-  std::fprintf(out, "Options of %s (what is not given is taken from the saved %s settings):\n",
-               command == kRover ? "rover" : "base", mode);
-  for (const OptionHelp& option : kOptions) {
-    if ((option.commands & command) != 0) std::fputs(option.text, out);
+// `help` with "{max}" replaced by `limit`, each line but the first indented to the column.
+std::string HelpLines(std::string_view help, std::size_t limit) {
+  std::string lines;
+  for (std::size_t at = 0; at < help.size(); ++at) {
+    if (help.substr(at).starts_with("{max}")) {
+      lines += std::to_string(limit);
+      at += 4;
+    } else {
+      lines += help[at];
+      if (help[at] == '\n') lines.append(kHelpColumn, ' ');
+    }
   }
+  return lines;
+}
+
+void PrintOptions(const CommandOptions& command, bool base, std::FILE* out) {
+  std::fprintf(out, "Options of %s (what is not given is taken from the saved %s settings):\n",
+               base ? "base" : "rover", base ? "Base" : "Rover");
+  const std::span<const OptionSpec> specs = OptionSpecs();
+  const auto shown = [&](const OptionSpec& spec) {
+    return (spec.group & command.allowed) != 0 && spec.help != nullptr;
+  };
+  for (std::size_t i = 0; i < specs.size(); ++i) {
+    if (!shown(specs[i])) continue;
+    std::string names = "  " + std::string(specs[i].name);
+    if (specs[i].value != nullptr) names += std::string(" ") + specs[i].value;
+    const OptionSpec& described = specs[i];
+    // The flags whose lines are these too.
+    while (i + 1 < specs.size() && shown(specs[i + 1]) && *specs[i + 1].help == '\0') {
+      names += " / " + std::string(specs[++i].name);
+    }
+    names += names.size() < kHelpColumn ? std::string(kHelpColumn - names.size(), ' ')
+                                        : "\n" + std::string(kHelpColumn, ' ');
+    const char* help = base && described.baseHelp != nullptr ? described.baseHelp : described.help;
+    std::fprintf(out, "%s%s\n", names.c_str(), HelpLines(help, described.limit).c_str());
+  }
+  std::fputs("  -h, --help             show this text\n", out);
   std::fputs(kTextRule, out);
 }
 
 void PrintRover(std::FILE* out) {
-  PrintOptions(kRover, "Rover", out);
+  PrintOptions(kRoverOptions, false, out);
   std::fputs("\n", out);
   std::fputs(kRoverNotes, out);
 }
 
 void PrintBase(std::FILE* out) {
-  PrintOptions(kBase, "Base", out);
+  PrintOptions(kBaseOptions, true, out);
   std::fputs("\n", out);
   std::fputs(kBaseNotes, out);
 }
@@ -204,9 +182,9 @@ std::optional<int> AnswerHelp(std::string_view command, const Arguments& args, s
     std::fprintf(out, "Usage: quillon base [OPTIONS]\n\n%s\n", kBaseText);
     PrintBase(out);
   } else if (command == "demo") {
-    std::fputs(kDemoUsage, out);
+    std::fprintf(out, kDemoUsage, kDefaultDemoSeconds, kMaxDemoSeconds);
   } else if (command == "probe") {
-    std::fputs(kProbeUsage, out);
+    std::fprintf(out, kProbeUsage, kDefaultProbeSeconds, kMaxProbeSeconds);
   } else if (command == "sourcetable") {
     std::fputs(kSourceTableUsage, out);
   } else {

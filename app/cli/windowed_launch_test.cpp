@@ -1,4 +1,3 @@
-// Where `quillon` without a command looks for the windowed program.
 #include "app/cli/windowed_launch.h"
 
 #include <gtest/gtest.h>

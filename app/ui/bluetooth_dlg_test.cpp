@@ -8,7 +8,6 @@
 
 #include "app/ui/handheld.h"
 #include "app/ui/testing/qt_application.h"
-#include "app/ui/testing/screenshot.h"
 #include "testing/fake_bluetooth_lib.h"
 #include "testing/recording_message_sink.h"
 #include "testing/virtual_clock.h"
@@ -23,7 +22,6 @@ class BluetoothDlgTest : public ::testing::Test {
   BluetoothDlgTest() { RememberedBluetoothPortSelection() = -1; }
   ~BluetoothDlgTest() override { RememberedBluetoothPortSelection() = -1; }
 
-  // Runs the dialog modally; `act` runs once it is up. Returns DoModal's result.
   static int Run(CBluetoothDlg& dialog, std::function<void()> act) {
     WhenIdle(std::move(act));
     return dialog.DoModal();

@@ -16,7 +16,6 @@
 #include "app/ui/handheld.h"
 #include "app/ui/splash_dlg.h"
 #include "app/ui/testing/qt_application.h"
-#include "app/ui/testing/screenshot.h"
 #include "app/ui/transparent_bitmap.h"
 #include "app/ui/zep_quillon_app.h"
 #include "app/ui/zep_quillon_view.h"
@@ -71,7 +70,7 @@ class MainFrameTest : public ::testing::Test {
 };
 
 // F1 and the Help command show only the Help box; the menu opens the page and the About box.
-TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheMainWindowsHelpMenuWorks) {
+TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheHelpMenuAndTheChooserWork) {
   CZEPQuillonApp app(Environment());
   ASSERT_TRUE(app.InitInstance());
   CMainFrame* frame = app.MainFrame();
@@ -119,6 +118,25 @@ TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheMainWindowsHelpMenuWorks) {
   EXPECT_EQ(opened.size(), 1u);
   splash.DestroyWindow();
   SaveScreenshot(*frame, QStringLiteral("main_window"));
+
+  // The chooser: centred, then moved 2 pixels left and 60 up or 15 down; a fresh dialog a press.
+  CZEPQuillonView* view = frame->View();
+  CBitmapButton* rover = view->RoverButton();
+  CBitmapButton* base = view->BaseButton();
+  EXPECT_EQ(rover->geometry().center(), view->rect().center() + QPoint(-2, -60));
+  EXPECT_EQ(base->geometry().center(), view->rect().center() + QPoint(-2, 15));
+  EXPECT_FALSE(view->MessageText()->isVisible());
+  frame->resize(400, 320);
+  QApplication::processEvents();
+  EXPECT_EQ(rover->geometry().center().x(), view->rect().center().x() - 2);
+  // Status, request, then released once the dialog closed and unloaded with its object.
+  for (CBitmapButton* button : {rover, base, rover}) button->click();
+  const std::vector<std::string> run = {"status", "request", "release cached 7", "unload"};
+  EXPECT_EQ(runs,
+            (std::vector<std::u16string>{u"rover after 2", u"base after 6", u"rover after 10"}));
+  std::vector<std::string> calls;
+  for (int i = 0; i < 3; ++i) calls.insert(calls.end(), run.begin(), run.end());
+  EXPECT_EQ(manager.calls, calls);
 }
 
 TEST_F(MainFrameTest, ADeviceThatIsNoPocketPcIsToldAfterTheSplashAndTheProgramEndsWithStatus0) {
@@ -131,29 +149,6 @@ TEST_F(MainFrameTest, ADeviceThatIsNoPocketPcIsToldAfterTheSplashAndTheProgramEn
   EXPECT_EQ(Fields(boxes.Boxes()[0]), std::tuple(LoadString(kStrIncompatiblePlatform), u"Error",
                                                  MessageIcon::kError, MessageButtons::kOk));
   EXPECT_FALSE(app.MainFrame()->isVisible());
-}
-
-// Centred, then moved 2 pixels left and 60 up or 15 down; a fresh dialog a press.
-TEST_F(MainFrameTest, TheChooserShowsRoverAboveBaseAndEachPressRunsAFreshDialogOnTheConnection) {
-  CZEPQuillonApp app(Environment());
-  ASSERT_TRUE(app.InitInstance());
-  CZEPQuillonView* view = app.MainFrame()->View();
-  CBitmapButton* rover = view->RoverButton();
-  CBitmapButton* base = view->BaseButton();
-  EXPECT_EQ(rover->geometry().center(), view->rect().center() + QPoint(-2, -60));
-  EXPECT_EQ(base->geometry().center(), view->rect().center() + QPoint(-2, 15));
-  EXPECT_FALSE(view->MessageText()->isVisible());
-  app.MainFrame()->resize(400, 320);
-  QApplication::processEvents();
-  EXPECT_EQ(rover->geometry().center().x(), view->rect().center().x() - 2);
-  // Status, request, then released once the dialog closed and unloaded with its object.
-  for (CBitmapButton* button : {rover, base, rover}) button->click();
-  const std::vector<std::string> run = {"status", "request", "release cached 7", "unload"};
-  EXPECT_EQ(runs,
-            (std::vector<std::u16string>{u"rover after 2", u"base after 6", u"rover after 10"}));
-  std::vector<std::string> calls;
-  for (int i = 0; i < 3; ++i) calls.insert(calls.end(), run.begin(), run.end());
-  EXPECT_EQ(manager.calls, calls);
 }
 
 // The drawings' magenta shows the background; F1 opens the About topic and the splash stays. A

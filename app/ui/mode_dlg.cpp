@@ -285,8 +285,8 @@ bool ModeDialog::ShowSessionStatus() {
   if (status_.running.load() == 1) {
     if (ShowWorkerText()) return false;
     if (status_.peak < 1) status_.peak = kInitialProgressRange;
-    // The bar is scaled to the busiest second seen, kept to the 16 bits of the handheld's progress
-    // control: no receiver link comes near 65535 B/s.
+    // The bar's range is the busiest second seen, as a 16-bit range: a receiver link carries a
+    // few kB/s, far below 65535 B/s, so the cut does not show; a rate past it fills the bar.
     progress->setRange(0, static_cast<std::uint16_t>(status_.peak));
     progress->setValue(
         static_cast<int>(std::clamp<std::int64_t>(status_.rate, 0, progress->maximum())));

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QPixmap>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -44,5 +46,12 @@ class QtApplicationEnvironment final : public ::testing::Environment {
 }  // namespace
 
 void WhenIdle(std::function<void()> action) { QTimer::singleShot(0, std::move(action)); }
+
+QString SaveScreenshot(QWidget& widget, const QString& name) {
+  const QDir folder(QStringLiteral(QUILLON_SCREENSHOT_DIR));
+  if (!folder.mkpath(QStringLiteral("."))) return {};
+  const QString path = folder.filePath(name + QStringLiteral(".png"));
+  return widget.grab().save(path) ? path : QString();
+}
 
 }  // namespace quillon::ui::testing

@@ -1,9 +1,11 @@
 // A QApplication for the whole test binary: linking quillon_ui_testing creates it before the
-// first test and destroys it after the last one.
+// first test and destroys it after the last one. And screenshots for reviewers: `ctest -L
+// screenshots` renders windows to PNG files in the build folder's screenshots/ directory.
 #pragma once
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QString>
 #include <QWidget>
 #include <functional>
 
@@ -28,5 +30,9 @@ T* VisibleDialog() {
 
 // Clicks the button `id` of `d` as the user would.
 inline void Click(Dialog& d, int id) { d.Control<QAbstractButton>(id)->click(); }
+
+// Renders `widget` to <build>/screenshots/<name>.png and returns the file's path (empty when it
+// could not be written).
+QString SaveScreenshot(QWidget& widget, const QString& name);
 
 }  // namespace quillon::ui::testing

@@ -1,0 +1,289 @@
+#include "app/cli/option_specs.h"
+
+#include <filesystem>
+
+#include "common/baud.h"
+#include "common/text.h"
+#include "link/bluetooth_choice.h"
+
+namespace quillon::cli {
+namespace {
+
+// `text` as wide text of at most `maxUnits` units; false when it is longer.
+bool WideOfAtMost(std::string_view text, std::size_t maxUnits, std::u16string& out) {
+  out = EightBitToWide(std::string(text));
+  return out.size() <= maxUnits && text.find('\0') == std::string_view::npos;
+}
+
+// A text option into `Field`, within the spec's limit.
+template <std::optional<std::u16string> SessionOptions::*Field>
+bool TakeText(const OptionSpec& spec, const std::string& value, const CommandOptions&,
+              SessionOptions& options, std::string& error) {
+  std::u16string text;
+  if (!TextOption(spec.name, value, spec.limit, text, error)) return false;
+  options.*Field = text;
+  return true;
+}
+
+bool TakeCaster(const OptionSpec& spec, const std::string& value, const CommandOptions&,
+                SessionOptions& options, std::string& error) {
+  std::string_view host;
+  std::int32_t port = -1;
+  if (!SplitCasterArgument(value, host, port)) {
+    error = "--caster: the port after ':' must be a number from 1 to 65535";
+    return false;
+  }
+  if (port >= 0) options.port = port;
+  std::u16string address;
+  if (!TextOption("--caster address", host, spec.limit, address, error)) return false;
+  options.address = address;
+  return true;
+}
+
+bool TakePasswordFileName(const OptionSpec&, const std::string& value, const CommandOptions&,
+                          SessionOptions& options, std::string&) {
+  options.passwordFile = value;
+  return true;
+}
+
+bool TakeBtDevice(const OptionSpec& spec, const std::string& value, const CommandOptions&,
+                  SessionOptions& options, std::string& error) {
+  std::u16string name;
+  if (value.empty() || !WideOfAtMost(value, spec.limit, name)) {
+    error = "--bt-device: a device name as the Bluetooth selection lists it, 1 to " +
+            std::to_string(spec.limit) + " characters";
+    return false;
+  }
+  options.btDevice = name;
+  return true;
+}
+
+bool TakeBtPort(const OptionSpec&, const std::string& value, const CommandOptions&,
+                SessionOptions& options, std::string& error) {
+  if (value != "1" && value != "2") {
+    error = "--bt-port: 1 (XCOM2) or 2 (XCOM3)";
+    return false;
+  }
+  options.btPort = value == "1" ? 1 : 2;
+  return true;
+}
+
+bool TakeBaud(const OptionSpec&, const std::string& value, const CommandOptions&,
+              SessionOptions& options, std::string& error) {
+  std::uint32_t rate = 0;
+  const std::int32_t index =
+      ParseWhole(std::string_view(value), rate) ? BaudIndexForRate(rate) : -1;
+  if (index < 0) {
+    error = "--baud: one of 4800 9600 14400 19200 38400 57600 115200";
+    return false;
+  }
+  options.baudIndex = index;
+  return true;
+}
+
+bool TakeNtrip(const OptionSpec&, const std::string& value, const CommandOptions&,
+               SessionOptions& options, std::string& error) {
+  if (value != "1" && value != "2") {
+    error = "--ntrip: 1 or 2 (the NTRIP version)";
+    return false;
+  }
+  options.protocol.version = value == "1" ? NtripVersion::k1 : NtripVersion::k2;
+  return true;
+}
+
+bool TakeCaFileOption(const OptionSpec&, const std::string& value, const CommandOptions&,
+                      SessionOptions& options, std::string& error) {
+  return TakeCaFile(value, options.protocol, error);
+}
+
+bool TakeGga(const OptionSpec&, const std::string& value, const CommandOptions&,
+             SessionOptions& options, std::string& error) {
+  double latitude = 0.0;
+  double longitude = 0.0;
+  if (!ParseLatLon(value, latitude, longitude)) {
+    error = "--gga: expected LAT,LON in degrees, such as 52.52,13.40 (south and west negative)";
+    return false;
+  }
+  options.ggaOverride = true;
+  options.latitude = latitude;
+  options.longitude = longitude;
+  return true;
+}
+
+bool TakeUpstream(const OptionSpec&, const std::string& value, const CommandOptions&,
+                  SessionOptions& options, std::string& error) {
+  UpstreamChoice choice;
+  if (!ParseUpstream(value, choice)) {
+    error = "--upstream: all, or gga[:SECONDS] to send only GGA sentences, at most one per " +
+            std::to_string(kMinGgaSeconds) + " to " + std::to_string(kMaxGgaSeconds) +
+            " whole seconds (gga alone: one a second)";
+    return false;
+  }
+  options.upstream = choice;
+  return true;
+}
+
+bool TakeSettingsDir(const OptionSpec&, const std::string& value, const CommandOptions&,
+                     SessionOptions& options, std::string& error) {
+  if (value.empty()) {
+    error = "--settings-dir: the folder is empty";
+    return false;
+  }
+  options.settingsDir = std::filesystem::path(value);
+  return true;
+}
+
+// Within the command's longest run.
+bool TakeSeconds(const OptionSpec&, const std::string& value, const CommandOptions& command,
+                 SessionOptions& options, std::string& error) {
+  int seconds = 0;
+  if (!ParseWhole(std::string_view(value), seconds) || seconds < 1 ||
+      seconds > command.maxSeconds) {
+    error = "--seconds: a number of seconds from 1 to " + std::to_string(command.maxSeconds);
+    return false;
+  }
+  options.seconds = seconds;
+  return true;
+}
+
+constexpr OptionSpec kOptionSpecs[] = {
+    {.name = "--caster",
+     .group = kOptCaster,
+     .value = "HOST[:PORT]",
+     .take = TakeCaster,
+     .limit = kMaxAddressBytes,
+     .help = "caster address (at most {max} bytes) and port (1-65535)\n"
+             "(an IPv6 address with a port in brackets: [2001:db8::1]:2101)"},
+    {.name = "--mount",
+     .group = kOptMount,
+     .value = "NAME",
+     .take = TakeText<&SessionOptions::mountPoint>,
+     .limit = kMaxMountPointBytes,
+     .help = "mount point, at most {max} bytes"},
+    {.name = "--user",
+     .group = kOptUser,
+     .value = "NAME",
+     .take = TakeText<&SessionOptions::userName>,
+     .limit = kMaxCredentialBytes,
+     .help = "user name (such as an e-mail address), at most {max} bytes",
+     .baseHelp = "user name for NTRIP 2's login (at most {max} bytes); NTRIP 1\n"
+                 "sends the password alone"},
+    {.name = "--password-file",
+     .group = kOptPassword,
+     .value = "FILE",
+     .take = TakePasswordFileName,
+     .limit = kMaxCredentialBytes,
+     .help = "password (at most {max} bytes): the first line of FILE, a\n"
+             "regular file or a pipe; QUILLON_PASSWORD in the environment\n"
+             "also works. Never given on the command line."},
+    {.name = "--device",
+     .group = kOptDevice,
+     .value = "PATH",
+     .take = TakeText<&SessionOptions::device>,
+     .limit = kMaxDevicePathBytes,
+     .help = "receiver link: a serial device such as /dev/ttyUSB0 or a\n"
+             "/dev/serial/by-id/ path (at most {max} bytes), or BLUETOOTH"},
+    {.name = "--bt-device",
+     .group = kOptBluetooth,
+     .value = "NAME",
+     .take = TakeBtDevice,
+     .limit = kDeviceNameUnits,
+     .help = "with BLUETOOTH: the device, by its name in the Bluetooth list\n"
+             "(default: the device chosen last)"},
+    {.name = "--bt-port",
+     .group = kOptBluetooth,
+     .value = "1|2",
+     .take = TakeBtPort,
+     .help = "with BLUETOOTH: port XCOM2 (1) or XCOM3 (2, the default)"},
+    {.name = "--baud",
+     .group = kOptBaud,
+     .value = "N",
+     .take = TakeBaud,
+     .help = "4800 9600 14400 19200 38400 57600 115200"},
+    {.name = "--ntrip",
+     .group = kOptProtocol,
+     .value = "1|2",
+     .take = TakeNtrip,
+     .help = "NTRIP version spoken with the caster (a new caster: 1)"},
+    {.name = "--tls",
+     .group = kOptProtocol,
+     .set = [](SessionOptions& options) { options.protocol.tls = true; },
+     .help = "NTRIP 2 over TLS (port 443 when --caster names none), or\n"
+             "back to a plain connection keeping the version"},
+    {.name = "--no-tls",
+     .group = kOptProtocol,
+     .set = [](SessionOptions& options) { options.protocol.tls = false; },
+     .help = ""},
+    {.name = "--ca-file",
+     .group = kOptProtocol,
+     .value = "FILE",
+     .take = TakeCaFileOption,
+     .help = "also trust this certificate authority (PEM) for the caster"},
+    {.name = "--no-ca-file",
+     .group = kOptProtocol,
+     .set = [](SessionOptions& options) { options.protocol.caFile = std::string(); },
+     .help = "trust only the system's authorities again"},
+    {.name = "--insecure",
+     .group = kOptProtocol,
+     .set = [](SessionOptions& options) { options.protocol.insecure = true; },
+     .help = "with TLS: do not verify the caster's certificate, for this\n"
+             "run only (never saved)\n"
+             "The version, TLS and CA file are saved with the caster."},
+    {.name = "--no-auth",
+     .group = kOptAuthentication,
+     .set = [](SessionOptions& options) { options.noAuthentication = true; },
+     .help = "\"Do not use NTRIP authentication.\" on or off"},
+    {.name = "--auth",
+     .group = kOptAuthentication,
+     .set = [](SessionOptions& options) { options.noAuthentication = false; },
+     .help = ""},
+    {.name = "--gga",
+     .group = kOptGga,
+     .value = "LAT,LON",
+     .take = TakeGga,
+     .help = "send this position in the receiver's GGA sentences (degrees,\n"
+             "south and west negative)"},
+    {.name = "--no-gga",
+     .group = kOptGga,
+     .set = [](SessionOptions& options) { options.ggaOverride = false; },
+     .help = "send the receiver's own position again"},
+    {.name = "--upstream",
+     .group = kOptUpstream,
+     .value = "all|gga[:SECONDS]",
+     .take = TakeUpstream,
+     .limit = kMaxGgaSeconds,
+     .help = "what goes to the caster: the receiver's whole output (all, the\n"
+             "default), or only its GGA sentences, at most one per SECONDS\n"
+             "(whole seconds, 1 to {max}; gga alone: 1)"},
+    {.name = "--reconnect",
+     .group = kOptReconnect,
+     .set = [](SessionOptions& options) { options.reconnect = true; },
+     .help = "after a lost session or a failed login, wait and log in again\n"
+             "rather than give up: 5 s, doubling to 60 s, 5 s again after a\n"
+             "session of a minute or more, 60 s after a refusal (not saved)"},
+    {.name = "--settings-dir",
+     .group = kOptSettingsDir,
+     .value = "DIR",
+     .take = TakeSettingsDir,
+     .help = "settings folder for this run, made private (mode 0700 whatever\n"
+             "the umask) when missing; refused when others can write it\n"
+             "(default: $QUILLON_SETTINGS_DIR, else $XDG_CONFIG_HOME/quillon)"},
+    {.name = "--trace",
+     .group = kOptTrace,
+     .set = [](SessionOptions& options) { options.trace = true; },
+     .help = "print trace lines on standard error"},
+    {.name = "--seconds", .group = kOptSeconds, .value = "N", .take = TakeSeconds},
+};
+
+}  // namespace
+
+std::span<const OptionSpec> OptionSpecs() { return kOptionSpecs; }
+
+const OptionSpec* FindOption(std::string_view name, unsigned groups) {
+  for (const OptionSpec& spec : kOptionSpecs) {
+    if (spec.name == name && (spec.group & groups) != 0) return &spec;
+  }
+  return nullptr;
+}
+
+}  // namespace quillon::cli
