@@ -206,7 +206,7 @@ bool BaseSession::ConnectFailed(const CasterConnect& connect) {
 }
 
 bool BaseSession::CheckReply() {
-  // Version 1 as always: "OK\r\n" in the first line ("ICY 200 OK\r\n" and an HTTP status line
+  // Version 1: "OK\r\n" in the first line ("ICY 200 OK\r\n" and an HTTP status line
   // that ends in "OK" hold it too).
   const LoginVerdict verdict =
       JudgeLoginReply(login_, settings_.protocol.version, LoginRole::kServer);
