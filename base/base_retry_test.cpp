@@ -10,6 +10,7 @@
 
 #include "base/base_session_fixture.h"
 #include "common/strings.h"
+#include "platform/system_error.h"
 #include "platform/wait_step.h"
 
 namespace quillon::testing {

@@ -1,5 +1,6 @@
 // A Rover session in its relay loop, how it ends, and the stop from every place it can be.
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 
 #include <atomic>
 #include <future>
@@ -38,7 +39,7 @@ TEST_F(RoverRelayTest, NeitherDirectionStarvesTheOtherAndEachMovesAsItArrives) {
   ASSERT_TRUE(receiver.WaitForReceived(down.size(), kRealLimit));
   EXPECT_TRUE(caster->ReceivedFromClients() == up);  // no diff of this size in the log
   EXPECT_TRUE(receiver.Received() == down);
-  EXPECT_EQ(status.Snapshot().total, static_cast<std::int64_t>(down.size()));
+  EXPECT_EQ(TotalReaching(down.size()), static_cast<std::int64_t>(down.size()));
   // Waits look long in real time: the other side's thread has time to write, even under load.
   // None sits out a pass's 100 ms wait.
   clock.SetRealPollMs(1000);
@@ -137,6 +138,38 @@ TEST_F(RoverRelayTest, AClosedCasterEndsTheSessionAtOnceASilentOneAfterSixtySeco
     EXPECT_LE(clock.Elapsed() - start, c.maxMs);
     EXPECT_TRUE(caster->WaitForClosed(0, kRealLimit));
   }
+}
+
+// The stop comes as a pass begins with corrections waiting: they still reach the receiver, and
+// the counters the stop returns count them.
+TEST_F(RoverRelayTest, TheTotalAStopReturnsCountsThePassThatSawTheStop) {
+  UseBluetooth();
+  std::promise<void> atPass, go;
+  std::shared_future<void> released = go.get_future().share();
+  std::atomic<bool> hold{true};
+  clock.beforeWaitAny = [&](int) {  // the worker's passes only
+    if (!hold.exchange(false)) return;
+    atPass.set_value();
+    released.wait();
+  };
+  Start();
+  ASSERT_EQ(atPass.get_future().wait_for(kRealLimit), std::future_status::ready);
+  ASSERT_EQ(caster->SendToClients(std::string(1024, '\xD3')), 1);
+  int waiting = 0;
+  for (const auto deadline = std::chrono::steady_clock::now() + kRealLimit; waiting < 1024;) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    ASSERT_EQ(ioctl(status.socket.Get(), FIONREAD, &waiting), 0);
+  }
+  bool ended = false;
+  clock.beforeSleep = [&](int) {  // the stop's 4 s, in which the worker ends
+    if (ended) return;
+    go.set_value();
+    ended = WorkerEnds();
+  };
+  const SessionSnapshot last = StopSession(status, link, clock);
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(bluetooth.TakeWritten().size(), 1024u);
+  EXPECT_EQ(last.total, 1024);
 }
 
 // Wherever the worker is, a stop ends the session idle with only the boxes shown before it. The

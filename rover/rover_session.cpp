@@ -417,15 +417,14 @@ bool RoverSession::CheckConnection() {
 
 bool RoverSession::WriteToReceiver() {
   if (out_.empty()) return true;
-  {
-    std::lock_guard guard(status_.lock);
-    AddToTotal(status_.total, static_cast<std::int64_t>(out_.size()));
-  }
   // Bounded: a receiver that takes nothing for a while has gone as surely as one unplugged.
-  if (c_.link.WriteComPort(reinterpret_cast<const std::uint8_t*>(out_.data()), out_.size())) {
-    return true;
+  if (!c_.link.WriteComPort(reinterpret_cast<const std::uint8_t*>(out_.data()), out_.size())) {
+    return LinkFailed();
   }
-  return LinkFailed();
+  // The total is what reached the receiver.
+  std::lock_guard guard(status_.lock);
+  AddToTotal(status_.total, static_cast<std::int64_t>(out_.size()));
+  return true;
 }
 
 bool RoverSession::StillRunning() {

@@ -61,8 +61,7 @@ TEST_F(RoverUpstreamTest,
 // each second's GGA, GSV and binary bytes are read in their second.
 TEST_F(RoverUpstreamTest, WithGgaEveryTwoSecondsOneGgaInTwoSecondsGoesUpAndNothingElse) {
   settings.upstream.ggaSeconds = 2;
-  bluetooth.SetDevices({{u"GNSS receiver"}});
-  link.ChooseBluetooth(0, 1);
+  UseBluetooth();
   std::optional<std::uint64_t> start;
   int next = 0;
   std::string expected;

@@ -75,7 +75,7 @@ class SessionReporter {
   // service manager, which then expects no more watchdog feeds.
   void Stopping();
 
-  // Called once after the stop sequence with the counters read just before it: in a log, the
+  // Called once after the stop sequence with the counters it returned: in a log, the
   // line that says how the session ended.
   void Ended(SessionEnd end, const SessionSnapshot& counters);
 

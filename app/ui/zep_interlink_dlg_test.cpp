@@ -197,8 +197,7 @@ TEST_F(RoverDlgTest, ASessionCountsTheBytesDisconnectEndsItAndRoverAgainShowsIts
         ASSERT_TRUE(caster.WaitForReceivedFromClients(1, kRealLimit));
         ASSERT_EQ(caster.SendToClients(std::string(1500, '\xD3')), 1);
         ASSERT_TRUE(receiver.WaitForReceived(1500, kRealLimit));
-        dialog.DeliverTick(kStatusTimer);
-        EXPECT_EQ(dialog.ItemText(kIdByteCount), "1500");
+        EXPECT_EQ(ByteCountReaching(dialog, "1500"), "1500");
         SaveScreenshot(dialog, QStringLiteral("rover_running"));
         const auto beforeStop = clock.Elapsed();
         Click(dialog, kIdConnect);
