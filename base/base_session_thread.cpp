@@ -26,9 +26,9 @@ bool CountDownToRetry(const BaseSessionContext& c, int attempt, const ReasonText
   const std::u16string format = LoadString(kStrRetryCountdown);
   const auto show = [&](int seconds) {
     Guarded(kTraceFile, __LINE__, [&] {
-      c.status.SetStatusText(FormatText(format, {std::int64_t{attempt + 1},
-                                                 std::int64_t{kBaseAttempts}, std::int64_t{seconds},
-                                                 FieldText(reason)}));
+      c.status.SetStatusText(
+          FormatText(format, {std::int64_t{attempt + 1}, std::int64_t{kBaseAttempts},
+                              std::int64_t{seconds}, FieldText(reason)}));
     });
   };
   return CountDown(c.clock, kCountdownSeconds, show, [&] { return c.status.running.load() == 0; });

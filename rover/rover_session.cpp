@@ -97,7 +97,8 @@ class RoverSession {
     bool receiverFailed = false;
   };
   bool Fail(Failure failure);
-  bool LinkFailed();
+  // The receiver link failed; `detail` says how, where its text cannot.
+  bool LinkFailed(std::string_view detail = {});
 
   const RoverSessionContext& c_;
   RoverSettings& settings_;
@@ -177,8 +178,10 @@ bool RoverSession::Fail(Failure failure) {
   return false;
 }
 
-bool RoverSession::LinkFailed() {
-  return Fail({.text = LoadString(kStrComPortIoError), .receiverFailed = true});
+bool RoverSession::LinkFailed(std::string_view detail) {
+  return Fail({.text = LoadString(kStrComPortIoError),
+               .detail = EightBitToWide(detail),
+               .receiverFailed = true});
 }
 
 bool RoverSession::StartUp() {
@@ -418,8 +421,19 @@ bool RoverSession::CheckConnection() {
 bool RoverSession::WriteToReceiver() {
   if (out_.empty()) return true;
   // Bounded: a receiver that takes nothing for a while has gone as surely as one unplugged.
-  if (!c_.link.WriteComPort(reinterpret_cast<const std::uint8_t*>(out_.data()), out_.size())) {
-    return LinkFailed();
+  // Meanwhile the status says so, rather than standing still.
+  std::uint32_t stalledMs = 0;
+  const auto stalled = [&](std::uint32_t ms) {
+    stalledMs = ms;
+    if (ms >= kReceiverStallShownMs) status_.receiverStalled.store(true);
+  };
+  const bool written = c_.link.WriteComPort(reinterpret_cast<const std::uint8_t*>(out_.data()),
+                                            out_.size(), stalled);
+  status_.receiverStalled.store(false);
+  if (!written) {
+    if (stalledMs < kSerialWriteStallLimitMs) return LinkFailed();
+    return LinkFailed("The receiver took no data for " +
+                      std::to_string(kSerialWriteStallLimitMs / 1000) + " seconds.");
   }
   // The total is what reached the receiver.
   std::lock_guard guard(status_.lock);

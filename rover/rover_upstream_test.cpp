@@ -3,6 +3,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <optional>
@@ -85,9 +86,14 @@ TEST_F(RoverUpstreamTest, WithGgaEveryTwoSecondsOneGgaInTwoSecondsGoesUpAndNothi
   EXPECT_EQ(caster->ReceivedFromClients(), expected);
 }
 
+// Said in the status from the first second of the stall, and in the box when it ends.
 TEST_F(RoverUpstreamTest, AReceiverThatTakesNoDataForTenSecondsIsLost) {
   testing::PtyPair pty;  // nobody reads the receiver's end
   SetFieldText(settings.comPortName, testing::Wide(pty.DevicePath()));
+  std::atomic<std::uint64_t> stalledAt{0};
+  clock.beforeWaitAny = [&](int) {  // the worker's waits, also those for room at the receiver
+    if (stalledAt.load() == 0 && status.Snapshot().receiverStalled) stalledAt = clock.Elapsed();
+  };
   Start();
   ASSERT_TRUE(LoggedIn());
   ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
@@ -104,8 +110,12 @@ TEST_F(RoverUpstreamTest, AReceiverThatTakesNoDataForTenSecondsIsLost) {
   const std::uint64_t fullAt = clock.Elapsed();
   clock.SetRealPollMs(kFastPollMs);
   ExpectGaveUpWith(sink, LoadString(kStrComPortIoError));
+  EXPECT_EQ(sink.Boxes().at(0).detail, u"The receiver took no data for 10 seconds.");
   EXPECT_GE(clock.Elapsed() - fullAt, kSerialWriteStallLimitMs - 300);
   EXPECT_LE(clock.Elapsed() - fullAt, kSerialWriteStallLimitMs + 300);
+  EXPECT_GE(stalledAt.load(), fullAt + kReceiverStallShownMs - 300);
+  EXPECT_LE(stalledAt.load(), fullAt + kReceiverStallShownMs + 300);
+  EXPECT_FALSE(status.Snapshot().receiverStalled);
   flood.get();
 }
 

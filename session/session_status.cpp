@@ -21,12 +21,14 @@ void SessionStatus::Reset() {
   retryInSeconds = 0;
   reason.clear();
   statusText.fill(u'\0');
+  receiverStalled.store(false);
 }
 
 SessionSnapshot SessionStatus::Snapshot() {
   std::lock_guard guard(lock);
-  return SessionSnapshot{running.load() == 1, error.load() == 1, rate,       peak,          total,
-                         elapsedSeconds,      connected,         streamLine, streamWarnings};
+  return SessionSnapshot{
+      running.load() == 1, error.load() == 1, rate,       peak,           total,
+      elapsedSeconds,      connected,         streamLine, streamWarnings, receiverStalled.load()};
 }
 
 void SessionStatus::WakeWorker() {
@@ -48,8 +50,8 @@ void SessionStatus::GiveUp(const std::u16string& text, const std::u16string& cap
                            const std::u16string& boxDetail) {
   if (running.load() == 0) return;
   if (MessageSink* sink = owner.load()) {
-    const MessageAnswer answer =
-        sink->Show(Message{text, caption, MessageIcon::kExclamation, MessageButtons::kOk, boxDetail});
+    const MessageAnswer answer = sink->Show(
+        Message{text, caption, MessageIcon::kExclamation, MessageButtons::kOk, boxDetail});
     if (answer == MessageAnswer::kDismissed) return;
   }
   std::lock_guard guard(lock);

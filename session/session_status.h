@@ -32,7 +32,11 @@ struct SessionSnapshot {
   bool connected = false;
   std::string streamLine;                   // what the stream holds ("RTCM 3: ..."); may be empty
   std::vector<std::string> streamWarnings;  // said on this connection, oldest first
+  bool receiverStalled = false;            // see SessionStatus::receiverStalled
 };
+
+// A write to the receiver that has waited this long for it to take a byte is shown as stalled.
+inline constexpr std::uint32_t kReceiverStallShownMs = 1000;
 
 // Every field the worker writes is here, before the worker thread: the thread's owner, which
 // goes first, ends the worker while they all still exist. A mode's status object adds
@@ -79,6 +83,10 @@ class SessionStatus {
   // The Base: empty while all is well; otherwise the failure text or the retry countdown, shown
   // in place of the counters.
   WideField<kBaseStatusTextSize> statusText{};
+
+  // A write of corrections has waited kReceiverStallShownMs or more for the receiver to take a
+  // byte (the Rover); cleared when the write ends. Written inside the write, without the lock.
+  std::atomic<bool> receiverStalled{false};
 
   // Owner of the worker's message boxes; null: the worker shows none.
   std::atomic<MessageSink*> owner{nullptr};

@@ -9,7 +9,9 @@ namespace quillon::cli {
 SessionState PlainSessionState(SessionStatus& status) {
   SessionState state;
   state.counters = status.Snapshot();
-  state.phase = state.counters.connected ? SessionPhase::kConnected : SessionPhase::kConnecting;
+  state.phase = !state.counters.connected        ? SessionPhase::kConnecting
+                : state.counters.receiverStalled ? SessionPhase::kReceiverStalled
+                                                 : SessionPhase::kConnected;
   return state;
 }
 
