@@ -4,8 +4,11 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <mutex>
+#include <string>
 #include <thread>
 
+#include "common/guard.h"
 #include "demo/correction_stream.h"
 #include "rover/rover_session_fixture.h"
 
@@ -19,64 +22,53 @@ using RoverLoginTest = testing::RoverSessionFixture;
 
 constexpr char16_t kRejected[] = u"Authentication credentials were rejected or ignored.";
 
-// Failures before a connection; a connect is given up after 20 s, not the system's 2 minutes.
+// Failures before a connection (the connect's own limits are ConnectToCaster's).
 TEST_F(RoverLoginTest, AFailedConnectNamesTheSystemsReason) {
-  const std::u16string connectError =
-      u"Connection Error: Could not create connection to server. \r\nReason:";
   const struct {
     const char* name;
     std::function<void()> prepare;
     std::u16string text;
-    std::uint64_t ms = 0;  // virtual time to the message
     MessageIcon icon = MessageIcon::kExclamation;
   } cases[] = {
       {"no receiver", [&] { SetFieldText(settings.comPortName, u"/dev/quillon-none"); },
-       u"Unable to open COM Port.", 0, MessageIcon::kNone},
+       u"Unable to open COM Port.", MessageIcon::kNone},
       {"invalid address", [&] { SetFieldText(settings.address, u"10.0.0.256"); },
        u"Does not appear to be a valid address?"},
-      // Linux would connect 0.0.0.0 to a caster on this very machine.
-      {"all-zero address", [&] { SetFieldText(settings.address, u"0.0.0.0"); },
-       connectError + u"Cannot assign requested address"},
-      {"nothing listening", [&] { caster->Stop(); }, connectError + u"Connection refused"},
-      {"caster that never accepts",
-       [&] {
-         caster->StopAccepting();
-         clock.SetRealPollMs(kFastPollMs);
-       },
-       connectError + u"Connection timed out", 20000},
+      {"nothing listening", [&] { caster->Stop(); },
+       u"Connection Error: Could not create connection to server. \r\nReason:Connection refused"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     RecordingMessageSink& boxes = NextAttempt();
     UseCaster({});
-    SetFieldText(settings.address, u"127.0.0.1");
-    SetFieldText(settings.comPortName, Wide(receiver.DevicePath()));
+    UseDefaultSettings();
     c.prepare();
-    const auto start = clock.Elapsed();
     Start();
     ExpectGaveUpWith(boxes, c.text, c.icon);
-    EXPECT_EQ(clock.Elapsed() - start, c.ms);
     EXPECT_EQ(caster->ConnectionCount(), 0u);
   }
 }
 
-// Decided as soon as the first line is complete or the caster closes; a silent caster gets 6 s.
-TEST_F(RoverLoginTest, EveryRefusedReplyIsDecidedAtOnceAndNamed) {
+// Decided as soon as the first line is complete; a silent caster gets 6 s. What each reply
+// says is JudgeLoginReply's.
+TEST_F(RoverLoginTest, ARefusedReplyIsDecidedAtOnceAndNamed) {
+  struct : TraceSink {
+    std::mutex mutex;
+    std::string text;
+    void Write(std::string_view line) override {
+      std::lock_guard guard(mutex);
+      text += line;
+    }
+  } trace;
+  SetTraceSink(&trace);
   const struct {
     CasterBehaviour answer;
     std::u16string_view message, detail;
     std::uint64_t ms;
   } cases[] = {
-      {CasterBehaviour::kHttpStatus, kRejected,
-       u"The caster speaks NTRIP version 2 only: it replied \"HTTP/1.1 200 OK\" to this version 1 "
-       u"login.",
-       0},
-      // A mount point the caster does not carry: its table; the password is not traced.
+      // A mount point the caster does not carry: its table.
       {CasterBehaviour::kNormal, kRejected,
        u"The caster answered with its source table: the mount point does not exist there.", 0},
-      {CasterBehaviour::kGarbage, kRejected, u"The caster replied \"??????\".", 0},
-      {CasterBehaviour::kCannedReply, kRejected,
-       u"The caster closed the connection without a reply.", 0},
       {CasterBehaviour::kSilent, kRejected, u"The caster sent no reply.", 6000},
       {CasterBehaviour::kResetAfterRequest,
        u"Could not send or receive authentication. Check port number and address. ",
@@ -97,7 +89,9 @@ TEST_F(RoverLoginTest, EveryRefusedReplyIsDecidedAtOnceAndNamed) {
     EXPECT_GE(clock.Elapsed() - before, c.ms);
     EXPECT_LT(clock.Elapsed() - before, c.ms + 500);
   }
-  EXPECT_EQ(trace.Text().find("s3cr3t"), std::string::npos);
+  NextAttempt();
+  SetTraceSink(nullptr);
+  EXPECT_EQ(trace.text.find("s3cr3t"), std::string::npos);
 }
 
 // The stream's first bytes often come in the reply's own segment; the headers never reach the

@@ -41,7 +41,7 @@ TEST_F(RoverProtocolTest, OverNtrip2AndTlsThePayloadAloneReachesTheReceiverAndEv
     if (overTls) UseTls();
     clock.SetRealPollMs(kAnswerPollMs);
     Start();
-    ASSERT_TRUE(LoggedIn(overTls ? 2 : 1));
+    ASSERT_TRUE(LoggedIn());
     ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
     const std::string down = CorrectionStream(3).Next(100'000);
     const std::string up = MakeGgaSentence(clock.Now(), 52.52, 13.40);

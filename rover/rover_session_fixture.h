@@ -1,64 +1,24 @@
 // A Rover session between the in-process caster and a simulated receiver (see WorkerFixture).
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
 #include <list>
-#include <mutex>
-#include <string>
+#include <string_view>
 
-#include "common/guard.h"
 #include "rover/rover_session.h"
 #include "session/worker_fixture.h"
 
 namespace quillon::testing {
 
-// Collects trace lines, so a test can wait for the worker to reach a point.
-class TraceRecorder final : public TraceSink {
- public:
-  void Write(std::string_view line) override {
-    std::lock_guard guard(mutex_);
-    text_.append(line).append("\n");
-    changed_.notify_all();
-  }
-  std::string Text() const {
-    std::lock_guard guard(mutex_);
-    return text_;
-  }
-  // Waits (real time) until `line` has been traced `count` times.
-  bool WaitFor(std::string_view line, std::size_t count, std::chrono::seconds limit) {
-    std::unique_lock guard(mutex_);
-    return changed_.wait_for(guard, limit, [&] {
-      std::size_t seen = 0;
-      for (auto at = text_.find(line); at != std::string::npos; at = text_.find(line, at + 1))
-        ++seen;
-      return seen >= count;
-    });
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  std::string text_;
-};
-
 class RoverSessionFixture : public WorkerFixture<RoverSettings, RoverStatus> {
  protected:
-  RoverSessionFixture() {
-    SetFieldText(settings.userName, u"demo");
-    SetTraceSink(&trace);
-  }
-  ~RoverSessionFixture() override {
-    StopSession(status, link, clock, StopKind::kClose);
-    SetTraceSink(nullptr);
-  }
+  RoverSessionFixture() { SetFieldText(settings.userName, u"demo"); }
+  ~RoverSessionFixture() override { StopSession(status, link, clock, StopKind::kClose); }
 
   void Start() { StartRoverSession({settings, status, link, clock, folder.Path(), reconnect}); }
 
-  // Waits until the session has entered its relay loop (the `sessions`-th time in this test),
-  // then lets silent passes run fast.
-  bool LoggedIn(std::size_t sessions = 1) {
-    const bool in = trace.WaitFor("ENTERING MAIN LOOP", sessions, kRealLimit);
+  // Waits until the caster has accepted the login, then lets silent passes run fast.
+  bool LoggedIn() {
+    const bool in = Eventually([this] { return status.Snapshot().connected; });
     clock.SetRealPollMs(kFastPollMs);
     return in;
   }
@@ -87,7 +47,6 @@ class RoverSessionFixture : public WorkerFixture<RoverSettings, RoverStatus> {
   }
 
   bool reconnect = false;  // the worker waits and tries again after a failure
-  TraceRecorder trace;
   std::list<RecordingMessageSink> attemptSinks;
 };
 

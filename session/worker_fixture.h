@@ -64,13 +64,20 @@ class WorkerFixture : public ::testing::Test {
   // Real-time wait for the worker to return by itself.
   bool WorkerEnds() { return status.WaitWorkerEnded(30000); }
 
-  // Real-time wait for the total to reach `bytes`: a pass counts its bytes once they have gone
-  // on, so the count may follow their arrival a moment later. The total then.
-  std::int64_t TotalReaching(std::int64_t bytes) {
-    const auto deadline = std::chrono::steady_clock::now() + kRealLimit;
-    while (status.Snapshot().total < bytes && std::chrono::steady_clock::now() < deadline) {
+  // Real-time wait, up to kRealLimit, until `done` holds; whether it did.
+  template <typename Done>
+  static bool Eventually(Done done) {
+    for (const auto deadline = std::chrono::steady_clock::now() + kRealLimit; !done();) {
+      if (std::chrono::steady_clock::now() >= deadline) return false;
       std::this_thread::yield();
     }
+    return true;
+  }
+
+  // The total once it has reached `bytes` (or after kRealLimit): a pass counts its bytes once
+  // they have gone on, so the count may follow their arrival a moment later.
+  std::int64_t TotalReaching(std::int64_t bytes) {
+    Eventually([&] { return status.Snapshot().total >= bytes; });
     return status.Snapshot().total;
   }
 
