@@ -1,6 +1,7 @@
-// The Base worker's attempts: the countdown between them and the final message after the last.
+// The Base worker's attempts: what a failed one leaves, the countdown between them, the final
+// message after the last, and the stop during a login or a countdown.
 #include <cerrno>
-#include <chrono>
+#include <functional>
 #include <future>
 #include <mutex>
 #include <optional>
@@ -10,11 +11,111 @@
 
 #include "base/base_session_fixture.h"
 #include "common/strings.h"
+#include "ntrip/caster_login.h"
 #include "platform/system_error.h"
 #include "platform/wait_step.h"
 
 namespace quillon::testing {
 namespace {
+
+using BaseAttempts = BaseSessionFixture;
+
+// The dialog's text, and what really happened as the detail for the command line.
+TEST_F(BaseAttempts, EachFailedAttemptLeavesItsResultAndText) {
+  const std::u16string rejected = LoadString(kStrCredentialsRejected);
+  const std::u16string loginIo = LoadString(kStrAuthenticationIo);
+  const std::u16string linkOpen = LoadString(kStrUnableToOpenComPort);
+  const std::u16string connectionDown = LoadString(kStrSocketReadProblem);
+  const std::u16string unresolved = ConnectionErrorText(LookUpHostName("nowhere.invalid").problem);
+  const struct {
+    const char* name;
+    std::function<void()> prepare;
+    BaseSessionResult result;
+    std::u16string text;
+    std::u16string detail;
+    std::uint64_t minMs = 0, maxMs = 500;  // virtual time the attempt takes
+  } cases[] = {
+      // A refusal is decided as soon as its line is complete (what it says is JudgeLoginReply's).
+      {"wrong password", [&] { SetFieldText(settings.password, u"wrong"); },
+       BaseSessionResult::kRejected, rejected, u"The caster replied \"ERROR - Bad Password\"."},
+      // Only a silent caster is waited for.
+      {"silent caster",
+       [&] {
+         caster->Script(CasterBehaviour::kSilent);
+         clock.SetRealPollMs(kFastPollMs);
+       },
+       BaseSessionResult::kRejected, rejected, u"The caster sent no reply.", 6000, 6100},
+      {"connection reset", [&] { caster->Script(CasterBehaviour::kResetAfterRequest); },
+       BaseSessionResult::kLoginIoFailed, loginIo,
+       u"Reading the caster's reply failed: Connection reset by peer."},
+      {"name that does not resolve", [&] { SetFieldText(settings.address, u"nowhere.invalid"); },
+       BaseSessionResult::kConnectFailed, unresolved,
+       u"The host name \"nowhere.invalid\" did not resolve.", 0, 60000},
+      {"nothing listening", [&] { caster->Stop(); }, BaseSessionResult::kConnectFailed,
+       ConnectionErrorText(SystemErrorText(ECONNREFUSED)), u""},
+      // Noticed at once, although the receiver is silent, not when a send fails.
+      {"caster that closes after its OK",
+       [&] { caster->Script(CasterBehaviour::kCloseAfterLogin); }, BaseSessionResult::kUploadFailed,
+       connectionDown, u"The caster closed the connection.", 0, 1000},
+      // The link's box says why; the status does not say it again.
+      {"receiver missing", [&] { SetFieldText(settings.comPortName, u"/dev/quillon-none"); },
+       BaseSessionResult::kLinkNotOpened, linkOpen, u""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    UseCaster({});
+    UseDefaultSettings();
+    status.Reset();
+    clock.SetRealPollMs(kAnswerPollMs);
+    c.prepare();
+    const std::size_t boxesBefore = sink.Boxes().size();
+    const std::uint64_t start = clock.Elapsed();
+    // An attempt that goes on past its time is ended, so that it fails rather than hangs.
+    clock.beforeWaitAny = [&, deadline = start + c.maxMs + 1000](int) {
+      if (clock.Elapsed() > deadline) status.running.store(0);
+    };
+    EXPECT_EQ(RunOnce(), c.result);
+    EXPECT_EQ(status.StatusText(), c.text);
+    EXPECT_EQ(status.Detail(), c.detail);
+    EXPECT_EQ(status.Snapshot().error, true);
+    EXPECT_FALSE(status.socket.IsOpen());
+    EXPECT_GE(clock.Elapsed() - start, c.minMs);
+    EXPECT_LE(clock.Elapsed() - start, c.maxMs);
+    // A serial link that opened stays open for the next attempt.
+    EXPECT_EQ(link.IsComPortOpen(), c.text != linkOpen);
+
+    // Only the link shows a box of its own.
+    const auto boxes = sink.Boxes();
+    ASSERT_EQ(boxes.size(), boxesBefore + (c.text == linkOpen ? 1 : 0));
+    EXPECT_TRUE(boxes.size() == boxesBefore ||
+                (boxes.back().text == u"Unable to open COM Port." &&
+                 boxes.back().detail ==
+                     u"/dev/quillon-none: No such file or directory.\r\nThe device is not there."));
+    link.CloseComPort();
+  }
+}
+
+// A stop while the caster has not accepted, or has not answered, ends the attempt within a step.
+TEST_F(BaseAttempts, AStopDuringTheConnectOrTheReplyWaitEndsTheAttemptAtOnce) {
+  for (const bool connecting : {true, false}) {
+    UseCaster({});
+    UseDefaultSettings();
+    status.Reset();
+    if (connecting) caster->StopAccepting();
+    if (!connecting) caster->Script(CasterBehaviour::kSilent);
+    clock.SetRealPollMs(kFastPollMs);
+    std::uint64_t stoppedAt = 0;
+    auto& hook = connecting ? clock.beforeWaitWritable : clock.beforeWait;
+    hook = [&](int) {
+      if (stoppedAt == 0) stoppedAt = clock.Elapsed() + 1000;  // a second into the wait
+      if (clock.Elapsed() >= stoppedAt) status.running.store(0);
+    };
+    EXPECT_EQ(RunOnce(), BaseSessionResult::kStopped) << connecting;
+    hook = [](int) {};
+    EXPECT_LE(clock.Elapsed() - stoppedAt, kWaitStepMs);
+    EXPECT_FALSE(status.socket.IsOpen() || link.IsComPortOpen());
+  }
+}
 
 std::u16string RetryLine(int attempt, int seconds, std::u16string_view reason) {
   return Wide("Retry attempt " + std::to_string(attempt) + "/15 in " + std::to_string(seconds) +
@@ -26,8 +127,6 @@ std::u16string FinalMessage(std::string_view elapsed, std::u16string_view reason
   return u"Could not re-connect to NTRIP Caster.\r\n\r\nElapsed Time: " + Wide(elapsed) +
          u"\r\nReason: " + std::u16string(reason);
 }
-
-using BaseRetries = BaseSessionFixture;
 
 struct GiveUpCase {
   const char* name;
@@ -93,7 +192,7 @@ INSTANTIATE_TEST_SUITE_P(Attempts, BaseGivesUp, ::testing::ValuesIn(kGiveUps),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Accepted once; 65 s in the caster goes away, and the upload with it.
-TEST_F(BaseRetries, FinalMessageShowsTheElapsedTimeOfTheLastAcceptedSession) {
+TEST_F(BaseAttempts, FinalMessageShowsTheElapsedTimeOfTheLastAcceptedSession) {
   std::optional<std::uint64_t> loggedInAt;
   bool emitted = false;
   const StopAtExit stop{*this};
@@ -122,7 +221,7 @@ TEST_F(BaseRetries, FinalMessageShowsTheElapsedTimeOfTheLastAcceptedSession) {
 }
 
 // What comes after the login goes in the pass that sees it, not after a wait runs out.
-TEST_F(BaseRetries, WhatTheReceiverWroteDuringTheCountdownIsDropped) {
+TEST_F(BaseAttempts, WhatTheReceiverWroteDuringTheCountdownIsDropped) {
   DemoCasterConfig config;
   config.cannedReply = "ERROR - Bad Password\r\n";
   UseCaster(config);
@@ -134,11 +233,7 @@ TEST_F(BaseRetries, WhatTheReceiverWroteDuringTheCountdownIsDropped) {
     stale = stale || receiver.WaitForEmitted(5, kRealLimit);
   };
   Start();
-  const auto deadline = std::chrono::steady_clock::now() + kRealLimit;
-  while (!LoggedIn()) {
-    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
-    std::this_thread::yield();
-  }
+  ASSERT_TRUE(Eventually([this] { return LoggedIn(); }));
   clock.SetRealPollMs(1000);  // the receiver's thread has time to write, even under load
   const std::uint64_t before = clock.Elapsed();
   receiver.Emit("live");
@@ -149,7 +244,7 @@ TEST_F(BaseRetries, WhatTheReceiverWroteDuringTheCountdownIsDropped) {
 }
 
 // The worker is held at one step of the countdown until running has been cleared.
-TEST_F(BaseRetries, DisconnectDuringACountdownEndsTheWorkerWithin100Ms) {
+TEST_F(BaseAttempts, DisconnectDuringACountdownEndsTheWorkerWithin100Ms) {
   SetFieldText(settings.password, u"wrong");
   const std::u16string stopAt = RetryLine(2, 37, LoadString(kStrCredentialsRejected));
   std::promise<void> reached, released;
@@ -176,7 +271,7 @@ TEST_F(BaseRetries, DisconnectDuringACountdownEndsTheWorkerWithin100Ms) {
 }
 
 // The watchdog's new connect begins after the stop's close: only a later close can end it.
-TEST_F(BaseRetries, StopWhileTheWatchdogReopensTheBluetoothLink) {
+TEST_F(BaseAttempts, StopWhileTheWatchdogReopensTheBluetoothLink) {
   UseBluetooth();
   std::promise<void> reopening;
   int opens = 0;  // Open runs on the worker only

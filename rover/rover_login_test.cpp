@@ -1,57 +1,33 @@
-// A Rover session from start-up to the relay loop: how it fails, and the logins that succeed.
+// A Rover session from start-up to the relay loop: how it fails, and the logins that succeed,
+// over NTRIP 1, NTRIP 2 and TLS.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "common/guard.h"
 #include "demo/correction_stream.h"
 #include "rover/rover_session_fixture.h"
+#include "testing/manual_caster.h"
+#include "testing/test_certificates.h"
+#include "testing/tls_test_peer.h"
 
-namespace quillon {
+namespace quillon::testing {
 namespace {
 
 using namespace std::string_literals;
-using testing::RecordingMessageSink;
-using testing::Wide;
-using RoverLoginTest = testing::RoverSessionFixture;
+using RoverLoginTest = RoverSessionFixture;
 
 constexpr char16_t kRejected[] = u"Authentication credentials were rejected or ignored.";
 
-// Failures before a connection (the connect's own limits are ConnectToCaster's).
-TEST_F(RoverLoginTest, AFailedConnectNamesTheSystemsReason) {
-  const struct {
-    const char* name;
-    std::function<void()> prepare;
-    std::u16string text;
-    MessageIcon icon = MessageIcon::kExclamation;
-  } cases[] = {
-      {"no receiver", [&] { SetFieldText(settings.comPortName, u"/dev/quillon-none"); },
-       u"Unable to open COM Port.", MessageIcon::kNone},
-      {"invalid address", [&] { SetFieldText(settings.address, u"10.0.0.256"); },
-       u"Does not appear to be a valid address?"},
-      {"nothing listening", [&] { caster->Stop(); },
-       u"Connection Error: Could not create connection to server. \r\nReason:Connection refused"},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    RecordingMessageSink& boxes = NextAttempt();
-    UseCaster({});
-    UseDefaultSettings();
-    c.prepare();
-    Start();
-    ExpectGaveUpWith(boxes, c.text, c.icon);
-    EXPECT_EQ(caster->ConnectionCount(), 0u);
-  }
-}
-
-// Decided as soon as the first line is complete; a silent caster gets 6 s. What each reply
-// says is JudgeLoginReply's.
-TEST_F(RoverLoginTest, ARefusedReplyIsDecidedAtOnceAndNamed) {
+// The connect's own limits are ConnectToCaster's, what a reply says is JudgeLoginReply's; the
+// Base's test waits out a silent caster's 6 s. A refusal is decided as soon as its line is there.
+TEST_F(RoverLoginTest, EachFailureBeforeTheRelayEndsTheSessionWithItsMessageAtOnce) {
   struct : TraceSink {
     std::mutex mutex;
     std::string text;
@@ -62,32 +38,41 @@ TEST_F(RoverLoginTest, ARefusedReplyIsDecidedAtOnceAndNamed) {
   } trace;
   SetTraceSink(&trace);
   const struct {
-    CasterBehaviour answer;
-    std::u16string_view message, detail;
-    std::uint64_t ms;
+    const char* name;
+    std::function<void()> prepare;
+    std::u16string text, detail;
+    std::size_t connections = 1;
+    MessageIcon icon = MessageIcon::kExclamation;
   } cases[] = {
+      {"no receiver", [&] { SetFieldText(settings.comPortName, u"/dev/quillon-none"); },
+       u"Unable to open COM Port.",
+       u"/dev/quillon-none: No such file or directory.\r\nThe device is not there.", 0,
+       MessageIcon::kNone},
+      {"invalid address", [&] { SetFieldText(settings.address, u"10.0.0.256"); },
+       u"Does not appear to be a valid address?", u"", 0},
+      {"nothing listening", [&] { caster->Stop(); },
+       u"Connection Error: Could not create connection to server. \r\nReason:Connection refused",
+       u"", 0},
       // A mount point the caster does not carry: its table.
-      {CasterBehaviour::kNormal, kRejected,
-       u"The caster answered with its source table: the mount point does not exist there.", 0},
-      {CasterBehaviour::kSilent, kRejected, u"The caster sent no reply.", 6000},
-      {CasterBehaviour::kResetAfterRequest,
+      {"refused", [&] { SetFieldText(settings.mountPoint, u"NONE"); }, kRejected,
+       u"The caster answered with its source table: the mount point does not exist there."},
+      {"connection reset", [&] { caster->Script(CasterBehaviour::kResetAfterRequest); },
        u"Could not send or receive authentication. Check port number and address. ",
-       u"Reading the caster's reply failed: Connection reset by peer.", 0},
+       u"Reading the caster's reply failed: Connection reset by peer."},
   };
-  SetFieldText(settings.password, u"s3cr3t-pw");
-  DemoCasterConfig config;
   for (const auto& c : cases) {
-    SCOPED_TRACE(&c - cases);
+    SCOPED_TRACE(c.name);
     RecordingMessageSink& boxes = NextAttempt();
-    config.password = c.answer == CasterBehaviour::kNormal ? "other" : "s3cr3t-pw";
-    UseCaster(config);
-    caster->Script(c.answer);
+    UseCaster({});
+    UseDefaultSettings();
+    SetFieldText(settings.password, u"s3cr3t-pw");
+    c.prepare();
     const auto before = clock.Elapsed();
     Start();
-    ExpectGaveUpWith(boxes, c.message);
+    ExpectGaveUpWith(boxes, c.text, c.icon);
     EXPECT_EQ(boxes.Boxes().at(0).detail, c.detail);
-    EXPECT_GE(clock.Elapsed() - before, c.ms);
-    EXPECT_LT(clock.Elapsed() - before, c.ms + 500);
+    EXPECT_LT(clock.Elapsed() - before, 500u);
+    EXPECT_EQ(caster->ConnectionCount(), c.connections);
   }
   NextAttempt();
   SetTraceSink(nullptr);
@@ -181,5 +166,70 @@ TEST_F(RoverLoginTest, SavesFromTheFrontEndDuringTheLoginNeitherRaceNorLoseAChan
   EXPECT_EQ(saved.overrideLatitude.load(), saves.load() / 1000.0);
 }
 
+class RoverProtocolTest : public RoverSessionFixture {
+ protected:
+  // A TLS front on the demo caster, whose authority the session is given.
+  void UseTls() {
+    const TestCertificates made = MakeTestCertificates();
+    WritePem(folder.Path() / "authority.pem", made.authority);
+    TlsPeerConfig front;
+    front.identity = made.localhost;
+    front.behaviour = PeerBehaviour::kForward;
+    front.forwardPort = static_cast<std::uint16_t>(caster->Port());
+    tls.emplace(front);
+    settings.port = tls->Port();
+    settings.protocol = {NtripVersion::k2, true, (folder.Path() / "authority.pem").string()};
+  }
+
+  std::optional<TlsTestPeer> tls;
+};
+
+TEST_F(RoverProtocolTest, OverNtrip2AndTlsThePayloadAloneReachesTheReceiverAndEveryByteGoesUp) {
+  for (const bool overTls : {false, true}) {
+    SCOPED_TRACE(overTls);
+    const RecordingMessageSink& boxes = NextAttempt();
+    SimulatedReceiver receiving(clock);
+    SetFieldText(settings.comPortName, Wide(receiving.DevicePath()));
+    UseCaster({});
+    settings.protocol.version = NtripVersion::k2;
+    if (overTls) UseTls();
+    clock.SetRealPollMs(kAnswerPollMs);
+    Start();
+    ASSERT_TRUE(LoggedIn());
+    ASSERT_TRUE(caster->WaitForLoggedInClients(1, kRealLimit));
+    const std::string down = CorrectionStream(3).Next(100'000);
+    const std::string up = MakeGgaSentence(clock.Now(), 52.52, 13.40);
+    receiving.Emit(up);
+    ASSERT_EQ(caster->SendToClients(down), 1);
+    ASSERT_TRUE(receiving.WaitForReceived(down.size(), kRealLimit));
+    ASSERT_TRUE(caster->WaitForReceivedFromClients(up.size(), kRealLimit));
+    EXPECT_TRUE(receiving.Received() == down) << "the receiver got other bytes than the payload";
+    EXPECT_EQ(caster->ReceivedFromClients(), up);
+    EXPECT_TRUE(caster->RequestText(0).starts_with("GET /DEMO HTTP/1.1\r\n"));
+    EXPECT_EQ(TotalReaching(down.size()), static_cast<std::int64_t>(down.size()));
+    EXPECT_TRUE(boxes.Boxes().empty());
+    NextAttempt();  // before this receiver goes
+  }
+}
+
+// The garbage comes after a sound chunk has been relayed: the relay loop, not the login's check
+// of the first bytes, finds it.
+TEST_F(RoverProtocolTest, AChunkSizeOfGarbageEndsTheSessionWithItsReason) {
+  ManualCaster manual("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n", false);
+  settings.port = manual.Port();
+  settings.protocol.version = NtripVersion::k2;
+  clock.beforeWait = [&](int) { manual.Answer(); };
+  Start();
+  ASSERT_TRUE(LoggedIn());
+  ASSERT_TRUE(manual.SendToClient("5\r\nhello\r\n"));
+  ASSERT_TRUE(receiver.WaitForReceived(5, kRealLimit));
+  ASSERT_TRUE(manual.SendToClient("zz\r\n"));
+  ASSERT_TRUE(WorkerEnds());
+  const auto boxes = sink.Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_TRUE(boxes[0].detail.starts_with(u"The caster sent a malformed chunk size: \"zz\""));
+  EXPECT_EQ(receiver.Received(), "hello");
+}
+
 }  // namespace
-}  // namespace quillon
+}  // namespace quillon::testing
