@@ -12,6 +12,7 @@
 
 #include "common/guard.h"
 #include "demo/correction_stream.h"
+#include "ntrip/nmea_test_sentences.h"
 #include "rover/rover_session_fixture.h"
 #include "testing/manual_caster.h"
 #include "testing/test_certificates.h"
@@ -112,6 +113,7 @@ TEST_F(RoverLoginTest, OnlyThePayloadReachesTheReceiverOnceAndInOrderAndItsOutpu
     CasterBehaviour answer = CasterBehaviour::kNormal;
     NtripVersion version = NtripVersion::k1;
     bool tls = false;
+    std::int32_t ggaSeconds = 0;  // only GGA upstream, at most one in this many seconds
   } cases[] = {
       {"the stream at once", epoch, epoch},
       {"an empty line, then the stream", "\r\n" + epoch, epoch},
@@ -124,6 +126,7 @@ TEST_F(RoverLoginTest, OnlyThePayloadReachesTheReceiverOnceAndInOrderAndItsOutpu
       // More than a TLS record and a read hold.
       {"NTRIP 2", many, many, CasterBehaviour::kNormal, NtripVersion::k2},
       {"NTRIP 2 over TLS", many, many, CasterBehaviour::kNormal, NtripVersion::k2, true},
+      {"GGA alone upstream", epoch, epoch, CasterBehaviour::kNormal, NtripVersion::k1, false, 2},
   };
   const std::string up = MakeGgaSentence(clock.Now(), 52.52, 13.40);
   DemoCasterConfig wide;
@@ -147,6 +150,7 @@ TEST_F(RoverLoginTest, OnlyThePayloadReachesTheReceiverOnceAndInOrderAndItsOutpu
     UseCaster(config);
     caster->Script(c.answer);
     settings.protocol.version = c.version;
+    settings.upstream.ggaSeconds = c.ggaSeconds;
     if (c.tls) UseTls();
     clock.SetRealPollMs(kAnswerPollMs);
     Start();
@@ -156,7 +160,7 @@ TEST_F(RoverLoginTest, OnlyThePayloadReachesTheReceiverOnceAndInOrderAndItsOutpu
     }
     ASSERT_TRUE(receiving.WaitForReceived(c.first.size(), kRealLimit));
     EXPECT_TRUE(receiving.Received() == c.first);  // no diff of this size in the log
-    receiving.Emit(up);
+    receiving.Emit(nmea::kGsv + up);
     ASSERT_EQ(caster->SendToClients(next), 1);
     ASSERT_TRUE(receiving.WaitForReceived(c.first.size() + next.size(), kRealLimit));
     EXPECT_TRUE(receiving.Received() == c.first + next);
@@ -165,8 +169,9 @@ TEST_F(RoverLoginTest, OnlyThePayloadReachesTheReceiverOnceAndInOrderAndItsOutpu
     EXPECT_TRUE(raw  ? caster->RequestText(0).empty()
                 : k1 ? caster->RequestText(0).size() > 255
                      : caster->RequestText(0).starts_with("GET /DEMO HTTP/1.1\r\n"));
-    ASSERT_TRUE(caster->WaitForReceivedFromClients(up.size(), kRealLimit));
-    EXPECT_EQ(caster->ReceivedFromClients(), up);
+    const std::string upstream = c.ggaSeconds > 0 ? up : nmea::kGsv + up;
+    ASSERT_TRUE(caster->WaitForReceivedFromClients(upstream.size(), kRealLimit));
+    EXPECT_EQ(caster->ReceivedFromClients(), upstream);
     NextAttempt();  // before this receiver goes
     settings.protocol = {};
   }
