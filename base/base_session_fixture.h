@@ -19,22 +19,6 @@ class BaseSessionFixture : public WorkerFixture<BaseSettings, BaseStatus> {
  protected:
   explicit BaseSessionFixture(std::uint32_t startTick = 1000) : WorkerFixture(startTick) {}
 
-  ~BaseSessionFixture() override { EndSession(); }
-  void TearDown() override { EndSession(); }
-
-  // Stops the session and drops the hooks the worker runs at the start of every countdown step
-  // (a sleep) and every upload pass (a wait on the caster and the receiver). A test whose hook
-  // uses its own locals ends the session before they go, with a StopAtExit declared after them.
-  void EndSession() {
-    StopSession(status, link, clock, StopKind::kClose);
-    clock.beforeSleep = [](int) {};
-    clock.beforeWaitAny = [](int) {};
-  }
-  struct StopAtExit {
-    BaseSessionFixture& fixture;
-    ~StopAtExit() { fixture.EndSession(); }
-  };
-
   BaseSessionContext Context() { return {settings, status, link, clock, folder.Path()}; }
   void Start() { StartBaseSession(Context()); }
   // One attempt on the test's thread.

@@ -170,7 +170,7 @@ TEST_F(RoverRelayTest, AStopEndsTheSessionIdleWhereverTheWorkerIs) {
     EXPECT_EQ(boxes.Boxes().size(), phase == kShowingABox ? 1u : 0u);
     const bool connected = phase == kReadingTheLoginReply || phase == kRelaying;
     EXPECT_TRUE(!connected || caster->WaitForClosed(0, kRealLimit));
-    clock.beforeWait = clock.beforeWaitWritable = clock.beforeWaitAny = [](int) {};
+    EndSession();
   }
 }
 
@@ -248,7 +248,6 @@ class RoverReconnectTest : public RoverSessionFixture {
     clock.beforeWaitAny = [this](int) { clock.SetRealPollMs(kFastPollMs); };
     clock.beforeSleep = [this](int) { NoteCountdownStep(); };
   }
-  ~RoverReconnectTest() override { StopSession(status, link, clock, StopKind::kClose); }
 
   struct Countdown {
     int seconds;

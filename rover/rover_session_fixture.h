@@ -12,7 +12,6 @@ namespace quillon::testing {
 class RoverSessionFixture : public WorkerFixture<RoverSettings, RoverStatus> {
  protected:
   RoverSessionFixture() { SetFieldText(settings.userName, u"demo"); }
-  ~RoverSessionFixture() override { StopSession(status, link, clock, StopKind::kClose); }
 
   void Start() { StartRoverSession({settings, status, link, clock, folder.Path(), reconnect}); }
 

@@ -38,7 +38,21 @@ class WorkerFixture : public ::testing::Test {
     UseDefaultSettings();
     status.owner.store(&sink);
   }
-  ~WorkerFixture() override { StopSession(status, link, clock, StopKind::kClose); }
+  // Before the test's members go, and once more before the fixture's.
+  void TearDown() override { EndSession(); }
+  ~WorkerFixture() override { EndSession(); }
+
+  // Stops the session and drops the clock's hooks. A test whose hooks use its own locals ends
+  // the session before they go, with a StopAtExit declared after them.
+  void EndSession() {
+    StopSession(status, link, clock, StopKind::kClose);
+    clock.beforeWait = clock.beforeSleep = clock.beforeWaitWritable = clock.beforeWaitAny =
+        [](int) {};
+  }
+  struct StopAtExit {
+    WorkerFixture& fixture;
+    ~StopAtExit() { fixture.EndSession(); }
+  };
 
   // The caster's mount point and password, the receiver's device, 9600 baud.
   void UseDefaultSettings() {
