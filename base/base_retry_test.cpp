@@ -1,5 +1,6 @@
 // The Base worker's attempts: what a failed one leaves, the countdown between them, the final
 // message after the last, and the stop during a login or a countdown.
+#include <atomic>
 #include <cerrno>
 #include <functional>
 #include <future>
@@ -14,6 +15,7 @@
 #include "ntrip/caster_login.h"
 #include "platform/system_error.h"
 #include "platform/wait_step.h"
+#include "session/countdown.h"
 
 namespace quillon::testing {
 namespace {
@@ -95,25 +97,33 @@ TEST_F(BaseAttempts, EachFailedAttemptLeavesItsResultAndText) {
   }
 }
 
-// A stop while the caster has not accepted, or has not answered, ends the attempt within a step.
-TEST_F(BaseAttempts, AStopDuringTheConnectOrTheReplyWaitEndsTheAttemptAtOnce) {
-  for (const bool connecting : {true, false}) {
+// A stop a second into the connect, the wait for the caster's reply or a countdown ends the
+// worker within a step, quietly, with the socket and the link closed.
+TEST_F(BaseAttempts, AStopDuringTheConnectTheReplyWaitOrACountdownEndsTheWorkerWithinAStep) {
+  enum Phase { kConnecting, kAwaitingTheReply, kCountingDown };
+  for (const Phase phase : {kConnecting, kAwaitingTheReply, kCountingDown}) {
+    SCOPED_TRACE(phase);
     UseCaster({});
-    UseDefaultSettings();
-    status.Reset();
-    if (connecting) caster->StopAccepting();
-    if (!connecting) caster->Script(CasterBehaviour::kSilent);
+    if (phase == kConnecting) caster->StopAccepting();
+    if (phase == kAwaitingTheReply) caster->Script(CasterBehaviour::kSilent);
+    if (phase == kCountingDown) SetFieldText(settings.password, u"wrong");
     clock.SetRealPollMs(kFastPollMs);
-    std::uint64_t stoppedAt = 0;
-    auto& hook = connecting ? clock.beforeWaitWritable : clock.beforeWait;
+    std::atomic<std::uint64_t> stopAt{0};
+    auto& hook = phase == kConnecting         ? clock.beforeWaitWritable
+                 : phase == kAwaitingTheReply ? clock.beforeWait
+                                              : clock.beforeSleep;
     hook = [&](int) {
-      if (stoppedAt == 0) stoppedAt = clock.Elapsed() + 1000;  // a second into the wait
-      if (clock.Elapsed() >= stoppedAt) status.running.store(0);
+      if (stopAt.load() == 0) stopAt.store(clock.Elapsed() + 1000);
+      if (clock.Elapsed() >= stopAt.load()) status.running.store(0);
     };
-    EXPECT_EQ(RunOnce(), BaseSessionResult::kStopped) << connecting;
-    hook = [](int) {};
-    EXPECT_LE(clock.Elapsed() - stoppedAt, kWaitStepMs);
+    Start();
+    ASSERT_TRUE(WorkerEnds());
+    EndSession();
+    EXPECT_LE(clock.Elapsed() - stopAt.load(),
+              phase == kCountingDown ? kCountdownStepMs : kWaitStepMs);
+    EXPECT_TRUE(sink.Boxes().empty());
     EXPECT_FALSE(status.socket.IsOpen() || link.IsComPortOpen());
+    UseDefaultSettings();
   }
 }
 
@@ -184,7 +194,6 @@ TEST_P(BaseGivesUp, AfterFifteenAttemptsWithACountdownBetweenThem) {
 }
 
 const GiveUpCase kGiveUps[] = {
-    {"WrongPasswordOnSerialLink", false, u"127.0.0.1", 15, kStrCredentialsRejected},
     {"WrongPasswordOnBluetoothLink", true, u"127.0.0.1", 15, kStrCredentialsRejected},
     {"InvalidDottedAddress", false, u"192.168.1.300", 0, 0},
 };
@@ -241,33 +250,6 @@ TEST_F(BaseAttempts, WhatTheReceiverWroteDuringTheCountdownIsDropped) {
   EXPECT_EQ(caster->Uploaded(), "live");
   EXPECT_LT(clock.Elapsed() - before, kWaitStepMs);
   EXPECT_TRUE(stale);
-}
-
-// The worker is held at one step of the countdown until running has been cleared.
-TEST_F(BaseAttempts, DisconnectDuringACountdownEndsTheWorkerWithin100Ms) {
-  SetFieldText(settings.password, u"wrong");
-  const std::u16string stopAt = RetryLine(2, 37, LoadString(kStrCredentialsRejected));
-  std::promise<void> reached, released;
-  std::shared_future<void> go = released.get_future().share();
-  std::once_flag once;
-  const StopAtExit stop{*this};
-  clock.beforeSleep = [&](int) {
-    if (status.StatusText() != stopAt) return;
-    std::call_once(once, [&] {
-      reached.set_value();
-      go.wait();
-    });
-  };
-  Start();
-  ASSERT_EQ(reached.get_future().wait_for(kRealLimit), std::future_status::ready);
-  status.running.store(0);
-  const std::uint64_t clearedAt = clock.Elapsed();
-  released.set_value();
-  ASSERT_TRUE(WorkerEnds());
-  EXPECT_LE(clock.Elapsed() - clearedAt, 100u);
-  EXPECT_EQ(caster->ConnectionCount(), 2u);
-  EXPECT_TRUE(sink.Boxes().empty());
-  EXPECT_FALSE(link.IsComPortOpen());
 }
 
 // The watchdog's new connect begins after the stop's close: only a later close can end it.
