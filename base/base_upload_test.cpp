@@ -27,19 +27,9 @@ namespace {
 using BaseUpload = BaseSessionFixture;
 
 // Twenty seconds at 11520 B/s; what the terminal cannot take at once (20 kB) is lost, as in a
-// driver. The request goes out whole, multi-byte texts in UTF-8, and the token anywhere in the
-// caster's first reply will do.
-TEST_F(BaseUpload, SendsTheRequestWholeAndKeepsUpWithAReceiverAt115200Baud) {
-  const std::string password =
-      "p\xc3\xa4ssw\xc3\xb6rd\xc3\x9f\xc3\xa9\xc3\xa8\xc3\xaa\xc3\xab\xc3\xaf\xc3\xae";
-  const std::string mountPoint = "M\xc3\x9cNCHEN\xc3\x84\xc3\x96";
-  DemoCasterConfig config;
-  config.mountPoint = mountPoint;
-  config.sourcePassword = password;
-  UseCaster(config);
+// driver. The token anywhere in the caster's first reply will do.
+TEST_F(BaseUpload, KeepsUpWithAReceiverAt115200Baud) {
   caster->Script(CasterBehaviour::kIcyServerStatus);
-  SetFieldText(settings.password, u"p\u00e4ssw\u00f6rd\u00df\u00e9\u00e8\u00ea\u00eb\u00ef\u00ee");
-  SetFieldText(settings.mountPoint, u"M\u00dcNCHEN\u00c4\u00d6");
   PtyPair pty;
   SetFieldText(settings.comPortName, Wide(pty.DevicePath()));
   settings.baudIndex = BaudIndexForRate(115200);
@@ -82,8 +72,8 @@ TEST_F(BaseUpload, SendsTheRequestWholeAndKeepsUpWithAReceiverAt115200Baud) {
   ASSERT_TRUE(caster->WaitForUploaded(written.size(), kRealLimit));
   EXPECT_TRUE(caster->Uploaded() == written) << "the uploaded bytes differ from the receiver's";
   EXPECT_EQ(TotalReaching(written.size()), static_cast<std::int64_t>(written.size()));
-  EXPECT_EQ(caster->RequestText(0), "SOURCE " + password + " /" + mountPoint +
-                                        "\r\nSource-Agent: NTRIP NtripServerZEP/0.9\r\n\r\n");
+  EXPECT_EQ(caster->RequestText(0),
+            "SOURCE demo /DEMO\r\nSource-Agent: NTRIP NtripServerZEP/0.9\r\n\r\n");
   EXPECT_EQ(caster->ConnectionCount(), 1u);
 }
 

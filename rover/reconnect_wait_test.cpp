@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace quillon {
@@ -10,12 +11,8 @@ namespace {
 // A client that comes back at once after every short session gets banned by its caster: only a
 // session that relayed for a minute begins the waits again.
 TEST(ReconnectWaits, DoubleToAMinuteAndBeginAgainOnlyAfterAMinuteOfRelaying) {
-  struct End {
-    bool refused;
-    std::uint32_t relayedMs;
-  };
   const struct {
-    std::vector<End> ends;
+    std::vector<std::pair<bool, std::uint32_t>> ends;  // refused, relayed ms
     std::vector<int> waits;
   } cases[] = {
       {{{false, 0}, {false, 0}, {false, 0}, {false, 0}, {false, 0}, {false, 0}},
@@ -27,7 +24,7 @@ TEST(ReconnectWaits, DoubleToAMinuteAndBeginAgainOnlyAfterAMinuteOfRelaying) {
   for (const auto& c : cases) {
     ReconnectWaits waits;
     std::vector<int> got;
-    for (const End& end : c.ends) got.push_back(waits.Next(end.refused, end.relayedMs));
+    for (const auto& [refused, relayedMs] : c.ends) got.push_back(waits.Next(refused, relayedMs));
     EXPECT_EQ(got, c.waits) << &c - cases;
   }
 }

@@ -30,10 +30,8 @@ namespace {
 
 using RoverRelayTest = RoverSessionFixture;
 
-// Each direction has more waiting than many passes move; both must get turns. The receiver's
-// share stays within what may wait for the caster (about 64 kB), so none of it is dropped however
-// late the caster's thread reads. A block of corrections or a GGA that arrives during the pause
-// between passes ends the pause: each goes on its way in the pass that sees it come.
+// Both directions have more waiting than many passes move (the receiver's share within the 64 kB
+// that may wait for the caster, so none is dropped); then each block goes in the pass it comes.
 TEST_F(RoverRelayTest, NeitherDirectionStarvesTheOtherAndEachMovesAsItArrives) {
   const std::string down = CorrectionStream(1).Next(200'000);
   const std::string up = CorrectionStream(2).Next(48'000);
@@ -74,10 +72,8 @@ TEST_F(RoverRelayTest, NeitherDirectionStarvesTheOtherAndEachMovesAsItArrives) {
   EXPECT_TRUE(sink.Boxes().empty());
 }
 
-// Switched on during the session, as the override dialog does: what came before goes upstream
-// unchanged. The worker passes the clock's tick even when the receiver is silent: the start of
-// a sentence it left unfinished goes upstream after a second, and its late rest still goes
-// rewritten.
+// Switched on during the session, as the override dialog does. The worker passes the tick when
+// the receiver is silent too: an unfinished start goes up after a second, its rest rewritten.
 TEST_F(RoverRelayTest, WithTheOverrideOnAnUnfinishedStartGoesUpstreamAfterASilentSecond) {
   const std::string& gga = nmea::kSirfGga;
   Start();
@@ -130,8 +126,7 @@ TEST_F(RoverRelayTest, TheTotalAStopReturnsCountsThePassThatSawTheStop) {
   EXPECT_EQ(last.total, 1024);
 }
 
-// Wherever the worker is, a stop ends the session idle with only the boxes shown before it. The
-// worker's wait blocks as in the system, so that only the stop's wake-up ends it in time.
+// The worker's wait blocks as in the system, so that only the stop's wake-up ends it in time.
 TEST_F(RoverRelayTest, AStopEndsTheSessionIdleWhereverTheWorkerIs) {
   enum Phase { kConnecting, kReadingTheLoginReply, kShowingABox, kRelaying };
   for (const Phase phase : {kConnecting, kReadingTheLoginReply, kShowingABox, kRelaying}) {
