@@ -1,5 +1,5 @@
-// A Rover session in its relay loop: both directions, a side that holds back, the upstream
-// reduced to GGA, the stop from every place it can be, and the reconnects after it ends.
+// A Rover session in its relay loop: both directions, a side that holds back, the stop from
+// every place it can be, and the reconnects after a session ends.
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
 
@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <future>
 #include <memory>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,8 +18,8 @@
 #include "ntrip/position_sentence.h"
 #include "platform/serial_port.h"
 #include "rover/rover_session_fixture.h"
-#include "session/countdown.h"
 #include "session/caster_uplink.h"
+#include "session/countdown.h"
 #include "testing/manual_caster.h"
 #include "testing/pty_pair.h"
 #include "testing/stop_guard.h"

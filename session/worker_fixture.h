@@ -38,8 +38,7 @@ class WorkerFixture : public ::testing::Test {
     UseDefaultSettings();
     status.owner.store(&sink);
   }
-  // Before the test's members go, and once more before the fixture's.
-  void TearDown() override { EndSession(); }
+  void TearDown() override { EndSession(); }  // before the test's members go
   ~WorkerFixture() override { EndSession(); }
 
   // Stops the session and drops the clock's hooks. A test whose hooks use its own locals ends
@@ -88,8 +87,8 @@ class WorkerFixture : public ::testing::Test {
     return true;
   }
 
-  // The total once it has reached `bytes` (or after kRealLimit): a pass counts its bytes once
-  // they have gone on, so the count may follow their arrival a moment later.
+  // The total once it has reached `bytes` (or after kRealLimit): a pass counts its bytes after
+  // they have gone on.
   std::int64_t TotalReaching(std::int64_t bytes) {
     Eventually([&] { return status.Snapshot().total >= bytes; });
     return status.Snapshot().total;
