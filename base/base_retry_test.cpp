@@ -184,46 +184,31 @@ TEST_F(BaseAttempts, GivesUpAfterFifteenAttemptsWithACountdownBetweenThem) {
   }
 }
 
-// Accepted once; 65 s in the caster goes away, and the upload with it.
-TEST_F(BaseAttempts, FinalMessageShowsTheElapsedTimeOfTheLastAcceptedSession) {
-  std::optional<std::uint64_t> loggedInAt;
-  bool emitted = false;
-  const StopAtExit stop{*this};
-  // Every upload pass and countdown step; only the worker waits and sleeps until the final box.
-  clock.beforeWaitAny = clock.beforeSleep = [&](int) {
-    const std::uint64_t now = clock.Elapsed();
-    if (!loggedInAt) {
-      if (!LoggedIn()) return;
-      loggedInAt = now;
-      clock.SetRealPollMs(kFastPollMs);
-    }
-    if (!emitted && now >= *loggedInAt + 65500) {
-      caster->Stop();
-      receiver.Emit(std::string(64 * 1024, 'e'));
-      emitted = true;
-    }
-  };
-  Start();
-  ASSERT_TRUE(sink.WaitForBoxes(1, 30000));
-  ASSERT_TRUE(WorkerEnds());
-  EXPECT_EQ(caster->ConnectionCount(), 1u);
-  const std::u16string text = sink.Boxes().at(0).text;
-  const std::u16string reason = ConnectionErrorText(SystemErrorText(ECONNREFUSED));
-  EXPECT_TRUE(text == FinalMessage("00:01:05", reason) || text == FinalMessage("00:01:06", reason))
-      << std::string(text.begin(), text.end());
-}
-
-// What comes after the login goes in the pass that sees it, not after a wait runs out.
-TEST_F(BaseAttempts, WhatTheReceiverWroteDuringTheCountdownIsDropped) {
+// Refused, then accepted: what the receiver wrote during the countdown is dropped and what comes
+// after the login goes in the pass that sees it. 65 s in, the caster goes away, and the upload
+// with it; the final message gives that session's connect time.
+TEST_F(BaseAttempts, AfterACountdownTheUploadIsLiveAndTheFinalMessageGivesItsConnectTime) {
   DemoCasterConfig config;
   config.cannedReply = "ERROR - Bad Password\r\n";
   UseCaster(config);
   caster->Script(CasterBehaviour::kCannedReply);
-  bool stale = false;
+  bool stale = false, gone = false;
+  std::optional<std::uint64_t> loggedInAt;
   const StopAtExit stop{*this};
-  clock.beforeSleep = [&](int) {  // the countdown's steps, on the worker
-    if (!stale) receiver.Emit("stale");
-    stale = stale || receiver.WaitForEmitted(5, kRealLimit);
+  // Every countdown step and upload pass; only the worker sleeps and waits until the final box.
+  clock.beforeWaitAny = clock.beforeSleep = [&](int) {
+    const std::uint64_t now = clock.Elapsed();
+    if (!LoggedIn()) {
+      if (!stale) receiver.Emit("stale");
+      stale = stale || receiver.WaitForEmitted(5, kRealLimit);
+      return;
+    }
+    if (!loggedInAt) loggedInAt = now;
+    if (!gone && now >= *loggedInAt + 65500) {
+      caster->Stop();
+      receiver.Emit(std::string(64 * 1024, 'e'));
+      gone = true;
+    }
   };
   Start();
   ASSERT_TRUE(Eventually([this] { return LoggedIn(); }));
@@ -234,6 +219,14 @@ TEST_F(BaseAttempts, WhatTheReceiverWroteDuringTheCountdownIsDropped) {
   EXPECT_EQ(caster->Uploaded(), "live");
   EXPECT_LT(clock.Elapsed() - before, kWaitStepMs);
   EXPECT_TRUE(stale);
+  clock.SetRealPollMs(kFastPollMs);
+  ASSERT_TRUE(sink.WaitForBoxes(1, 30000));
+  ASSERT_TRUE(WorkerEnds());
+  EXPECT_EQ(caster->ConnectionCount(), 2u);
+  const std::u16string text = sink.Boxes().at(0).text;
+  const std::u16string reason = ConnectionErrorText(SystemErrorText(ECONNREFUSED));
+  EXPECT_TRUE(text == FinalMessage("00:01:05", reason) || text == FinalMessage("00:01:06", reason))
+      << std::string(text.begin(), text.end());
 }
 
 // The watchdog's new connect begins after the stop's close: only a later close can end it.
