@@ -25,10 +25,7 @@ using BaseAttempts = BaseSessionFixture;
 // The dialog's text, and what really happened as the detail for the command line.
 TEST_F(BaseAttempts, EachFailedAttemptLeavesItsResultAndText) {
   const std::u16string rejected = LoadString(kStrCredentialsRejected);
-  const std::u16string loginIo = LoadString(kStrAuthenticationIo);
   const std::u16string linkOpen = LoadString(kStrUnableToOpenComPort);
-  const std::u16string connectionDown = LoadString(kStrSocketReadProblem);
-  const std::u16string unresolved = ConnectionErrorText(LookUpHostName("nowhere.invalid").problem);
   const struct {
     const char* name;
     std::function<void()> prepare;
@@ -48,17 +45,18 @@ TEST_F(BaseAttempts, EachFailedAttemptLeavesItsResultAndText) {
        },
        BaseSessionResult::kRejected, rejected, u"The caster sent no reply.", 6000, 6100},
       {"connection reset", [&] { caster->Script(CasterBehaviour::kResetAfterRequest); },
-       BaseSessionResult::kLoginIoFailed, loginIo,
+       BaseSessionResult::kLoginIoFailed, LoadString(kStrAuthenticationIo),
        u"Reading the caster's reply failed: Connection reset by peer."},
       {"name that does not resolve", [&] { SetFieldText(settings.address, u"nowhere.invalid"); },
-       BaseSessionResult::kConnectFailed, unresolved,
+       BaseSessionResult::kConnectFailed,
+       ConnectionErrorText(LookUpHostName("nowhere.invalid").problem),
        u"The host name \"nowhere.invalid\" did not resolve.", 0, 60000},
       {"nothing listening", [&] { caster->Stop(); }, BaseSessionResult::kConnectFailed,
        ConnectionErrorText(SystemErrorText(ECONNREFUSED)), u""},
       // Noticed at once, although the receiver is silent, not when a send fails.
       {"caster that closes after its OK",
        [&] { caster->Script(CasterBehaviour::kCloseAfterLogin); }, BaseSessionResult::kUploadFailed,
-       connectionDown, u"The caster closed the connection.", 0, 1000},
+       LoadString(kStrSocketReadProblem), u"The caster closed the connection.", 0, 1000},
       // The link's box says why; the status does not say it again.
       {"receiver missing", [&] { SetFieldText(settings.comPortName, u"/dev/quillon-none"); },
        BaseSessionResult::kLinkNotOpened, linkOpen, u""},

@@ -98,16 +98,14 @@ TEST_F(RoverRelayTest, WithTheOverrideOnAnUnfinishedStartGoesUpstreamAfterASilen
 // the counters the stop returns count them.
 TEST_F(RoverRelayTest, TheTotalAStopReturnsCountsThePassThatSawTheStop) {
   UseBluetooth();
-  std::promise<void> atPass, go;
-  std::shared_future<void> released = go.get_future().share();
-  std::atomic<bool> hold{true};
-  clock.beforeWaitAny = [&](int) {  // the worker's passes only
-    if (!hold.exchange(false)) return;
-    atPass.set_value();
-    released.wait();
+  std::atomic<int> stage{0};  // 1: the worker is held at a pass's start; 2: it goes on
+  clock.beforeWaitAny = [&](int) {
+    if (int zero = 0; stage.compare_exchange_strong(zero, 1)) {
+      Eventually([&] { return stage.load() == 2; });
+    }
   };
   Start();
-  ASSERT_EQ(atPass.get_future().wait_for(kRealLimit), std::future_status::ready);
+  ASSERT_TRUE(Eventually([&] { return stage.load() == 1; }));
   ASSERT_EQ(caster->SendToClients(std::string(1024, '\xD3')), 1);
   ASSERT_TRUE(Eventually([this] {
     int waiting = 0;
@@ -115,9 +113,7 @@ TEST_F(RoverRelayTest, TheTotalAStopReturnsCountsThePassThatSawTheStop) {
   }));
   bool ended = false;
   clock.beforeSleep = [&](int) {  // the stop's 4 s, in which the worker ends
-    if (ended) return;
-    go.set_value();
-    ended = WorkerEnds();
+    if (stage.exchange(2) == 1) ended = WorkerEnds();
   };
   const SessionSnapshot last = StopSession(status, link, clock);
   ASSERT_TRUE(ended);
