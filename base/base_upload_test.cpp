@@ -89,7 +89,7 @@ TEST_P(BaseReceiverTrouble, ASilentLinkIsReopenedOnceALostOneEveryFiveSeconds) {
   std::uint64_t reopenedAt = 0;
   std::size_t opens = 0, closes = 0;  // 30 s after the last byte
   bool casterConnected = false;
-  std::vector<std::string> warnings;  // the bytes hold no RTCM 3
+  std::vector<std::string> warnings;    // the bytes hold no RTCM 3
   std::vector<std::uint64_t> openedAt;  // when each open began
   const StopAtExit stop{*this};
   // Both hooks run on the worker; what they note is read once it has been told or has ended.

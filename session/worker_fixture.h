@@ -45,8 +45,8 @@ class WorkerFixture : public ::testing::Test {
   // the session before they go, with a StopAtExit declared after them.
   void EndSession() {
     StopSession(status, link, clock, StopKind::kClose);
-    clock.beforeWait = clock.beforeSleep = clock.beforeWaitWritable = clock.beforeWaitAny =
-        [](int) {};
+    clock.beforeWait = clock.beforeSleep = clock.beforeWaitWritable =
+        clock.beforeWaitAny = [](int) {};
   }
   struct StopAtExit {
     WorkerFixture& fixture;
