@@ -120,12 +120,6 @@ TEST_F(BaseAttempts, AStopDuringTheConnectTheReplyWaitOrACountdownEndsTheWorkerW
   }
 }
 
-std::u16string RetryLine(int attempt, int seconds, std::u16string_view reason) {
-  return Wide("Retry attempt " + std::to_string(attempt) + "/15 in " + std::to_string(seconds) +
-              " seconds.\r\n") +
-         std::u16string(reason);
-}
-
 std::u16string FinalMessage(std::string_view elapsed, std::u16string_view reason) {
   return u"Could not re-connect to NTRIP Caster.\r\n\r\nElapsed Time: " + Wide(elapsed) +
          u"\r\nReason: " + std::u16string(reason);
@@ -161,7 +155,9 @@ TEST_F(BaseAttempts, GivesUpAfterFifteenAttemptsWithACountdownBetweenThem) {
     std::vector<std::u16string> expected;
     for (int attempt = 1; attempt < kBaseAttempts; ++attempt) {
       for (int seconds = 60; seconds >= 1; --seconds) {
-        expected.push_back(RetryLine(attempt, seconds, reason));
+        expected.push_back(Wide("Retry attempt " + std::to_string(attempt) + "/15 in " +
+                                std::to_string(seconds) + " seconds.\r\n") +
+                           reason);
       }
     }
     EXPECT_EQ(lines.size(), expected.size());
@@ -183,9 +179,12 @@ TEST_F(BaseAttempts, GivesUpAfterFifteenAttemptsWithACountdownBetweenThem) {
 }
 
 // Refused, then accepted: what the receiver wrote during the countdown is dropped and what comes
-// after the login goes in the pass that sees it. 65 s in, the caster goes away, and the upload
-// with it; the final message gives that session's connect time.
+// after the login goes in the pass that sees it, over NTRIP 2 in the chunked body of a POST.
+// 65 s in, the caster goes away, and the upload with it; the final message gives that session's
+// connect time.
 TEST_F(BaseAttempts, AfterACountdownTheUploadIsLiveAndTheFinalMessageGivesItsConnectTime) {
+  settings.protocol.version = NtripVersion::k2;
+  SetFieldText(settings.userName, u"demo");
   DemoCasterConfig config;
   config.cannedReply = "ERROR - Bad Password\r\n";
   UseCaster(config);
@@ -217,6 +216,7 @@ TEST_F(BaseAttempts, AfterACountdownTheUploadIsLiveAndTheFinalMessageGivesItsCon
   EXPECT_EQ(caster->Uploaded(), "live");
   EXPECT_LT(clock.Elapsed() - before, kWaitStepMs);
   EXPECT_TRUE(stale);
+  EXPECT_TRUE(caster->RequestText(1).starts_with("POST /DEMO HTTP/1.1\r\n"));
   clock.SetRealPollMs(kFastPollMs);
   ASSERT_TRUE(sink.WaitForBoxes(1, 30000));
   ASSERT_TRUE(WorkerEnds());

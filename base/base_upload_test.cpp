@@ -154,20 +154,6 @@ INSTANTIATE_TEST_SUITE_P(Ticks, BaseReceiverTrouble, ::testing::Values(1000u, 0x
                            return info.param == 1000 ? "early" : "wrapping";
                          });
 
-// Over NTRIP 2 the upload is a POST whose body is chunked as it goes: the caster's decoded body
-// is exactly what the receiver sent.
-TEST_F(BaseUpload, OverNtrip2TheChunkedPostArrivesExact) {
-  settings.protocol.version = NtripVersion::k2;
-  SetFieldText(settings.userName, u"demo");
-  const std::string rtcm = CorrectionStream(4).Next(50'000);
-  Start();
-  ASSERT_TRUE(Eventually([this] { return LoggedIn(); }));
-  receiver.Emit(rtcm);
-  ASSERT_TRUE(caster->WaitForUploaded(rtcm.size(), kRealLimit));
-  EXPECT_TRUE(caster->Uploaded() == rtcm) << "the caster's body differs";
-  EXPECT_TRUE(caster->RequestText(0).starts_with("POST /DEMO HTTP/1.1\r\n"));
-}
-
 // A caster that stops reading once logged in, and one burst from the receiver: more than the
 // caster's small window takes and far less than this side's kernel accepts. Every send succeeds,
 // yet the caster acknowledges nothing more (how long that may last is the uplink's test).
