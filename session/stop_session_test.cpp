@@ -20,15 +20,10 @@ class StopSessionTest : public ::testing::Test {
  protected:
   StopSessionTest() { status.owner.store(&sink); }
 
-  // Starts a worker as a front end does, and waits until its body is under way.
+  // Starts a worker as a front end does.
   void Start(std::function<void()> body) {
-    std::atomic<bool> started{false};
     status.running.store(1);
-    status.StartWorker([&started, body = std::move(body)] {
-      started.store(true);
-      body();
-    });
-    while (!started.load()) std::this_thread::yield();
+    status.StartWorker(std::move(body));
   }
 
   void ExpectIdleAndClean() {
