@@ -121,7 +121,7 @@ TEST_F(BaseAttempts, AStopDuringTheConnectTheReplyWaitOrACountdownEndsTheWorkerW
 }
 
 std::u16string FinalMessage(std::string_view elapsed, std::u16string_view reason) {
-  return u"Could not re-connect to NTRIP Caster.\r\n\r\nElapsed Time: " + Wide(elapsed) +
+  return u"Could not re-connect to NTRIP Caster.\r\n\r\nElapsed Time: " + FromUtf8(elapsed) +
          u"\r\nReason: " + std::u16string(reason);
 }
 
@@ -155,8 +155,8 @@ TEST_F(BaseAttempts, GivesUpAfterFifteenAttemptsWithACountdownBetweenThem) {
     std::vector<std::u16string> expected;
     for (int attempt = 1; attempt < kBaseAttempts; ++attempt) {
       for (int seconds = 60; seconds >= 1; --seconds) {
-        expected.push_back(Wide("Retry attempt " + std::to_string(attempt) + "/15 in " +
-                                std::to_string(seconds) + " seconds.\r\n") +
+        expected.push_back(FromUtf8("Retry attempt " + std::to_string(attempt) + "/15 in " +
+                                    std::to_string(seconds) + " seconds.\r\n") +
                            reason);
       }
     }

@@ -12,7 +12,7 @@
 namespace quillon::testing {
 
 inline std::u16string ConnectionErrorText(std::string_view reason) {
-  return u"Connection Error: Could not create connection to server. \r\nReason:" + Wide(reason);
+  return u"Connection Error: Could not create connection to server. \r\nReason:" + FromUtf8(reason);
 }
 
 class BaseSessionFixture : public WorkerFixture<BaseSettings, BaseStatus> {

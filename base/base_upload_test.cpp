@@ -28,7 +28,7 @@ using BaseUpload = BaseSessionFixture;
 TEST_F(BaseUpload, KeepsUpWithAReceiverAt115200Baud) {
   caster->Script(CasterBehaviour::kIcyServerStatus);
   PtyPair pty;
-  SetFieldText(settings.comPortName, Wide(pty.DevicePath()));
+  SetFieldText(settings.comPortName, FromUtf8(pty.DevicePath()));
   settings.baudIndex = BaudIndexForRate(115200);
   constexpr std::uint64_t kBytesPerSecond = 11520, kRunMs = 20000;
   CorrectionStream stream;

@@ -143,7 +143,7 @@ TEST_F(RoverLoginTest, OnlyThePayloadReachesTheReceiverOnceAndInOrderAndItsOutpu
     SCOPED_TRACE(c.name);
     const bool raw = c.answer == CasterBehaviour::kRawStream;
     SimulatedReceiver receiving(clock);
-    SetFieldText(settings.comPortName, Wide(receiving.DevicePath()));
+    SetFieldText(settings.comPortName, FromUtf8(receiving.DevicePath()));
     settings.noAuthentication = raw ? 1 : 0;
     config.loginPayload = raw ? "" : c.behindStatus;
     UseCaster(config);
@@ -200,7 +200,7 @@ TEST_F(RoverLoginTest, SavesFromTheFrontEndDuringTheLoginNeitherRaceNorLoseAChan
   RoverSettings saved;
   ASSERT_TRUE(ReadSettingsFile(saved, folder.Path()));
   EXPECT_EQ(saved.hostCount, 1);
-  EXPECT_EQ(FieldText(saved.comPortName), Wide(receiver.DevicePath() + ":"));
+  EXPECT_EQ(FieldText(saved.comPortName), FromUtf8(receiver.DevicePath() + ":"));
   EXPECT_EQ(saved.overrideLatitude.load(), saves.load() / 1000.0);
 }
 

@@ -197,7 +197,7 @@ TEST_F(RoverRelayTest,
 // Said in the status from the first second of the stall, and in the box when it ends.
 TEST_F(RoverRelayTest, AReceiverThatTakesNoDataForTenSecondsIsLost) {
   PtyPair pty;  // nobody reads the receiver's end
-  SetFieldText(settings.comPortName, Wide(pty.DevicePath()));
+  SetFieldText(settings.comPortName, FromUtf8(pty.DevicePath()));
   std::atomic<std::uint64_t> stalledAt{0};
   clock.beforeWaitAny = [&](int) {  // the worker's waits, also those for room at the receiver
     if (stalledAt.load() == 0 && status.Snapshot().receiverStalled) stalledAt = clock.Elapsed();
@@ -316,7 +316,7 @@ TEST_F(RoverReconnectTest, ALostReceiverIsOpenedAgainAtTheNextAttempt) {
   // pseudo-terminal's number, which the attempts must not open.
   const std::filesystem::path port = folder.Path() / "receiver";
   std::filesystem::create_symlink(receiver.DevicePath(), port);
-  SetFieldText(settings.comPortName, Wide(port.string()));
+  SetFieldText(settings.comPortName, FromUtf8(port.string()));
   // The receiver's thread takes its device away in its own time: the countdown waits for it.
   clock.beforeSleep = [this, port](int) {
     Eventually([this] { return !std::filesystem::exists(receiver.DevicePath()); });

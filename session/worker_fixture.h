@@ -12,6 +12,7 @@
 #include <string_view>
 #include <thread>
 
+#include "common/utf8.h"
 #include "demo/demo_caster.h"
 #include "demo/simulated_receiver.h"
 #include "session/stop_session.h"
@@ -21,10 +22,6 @@
 #include "testing/temp_folder.h"
 
 namespace quillon::testing {
-
-inline std::u16string Wide(std::string_view text) {
-  return std::u16string(text.begin(), text.end());
-}
 
 template <typename Settings, typename Status>
 class WorkerFixture : public ::testing::Test {
@@ -60,7 +57,7 @@ class WorkerFixture : public ::testing::Test {
     settings.port = caster->Port();
     SetFieldText(settings.password, u"demo");
     SetFieldText(settings.mountPoint, u"DEMO");
-    SetFieldText(settings.comPortName, Wide(receiver.DevicePath()));
+    SetFieldText(settings.comPortName, FromUtf8(receiver.DevicePath()));
   }
 
   void UseCaster(DemoCasterConfig config) {
