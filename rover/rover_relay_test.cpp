@@ -296,10 +296,6 @@ TEST_F(RoverReconnectTest, TheWaitsDoubleBeginAgainAfterAMinuteOfRelayingAndAreL
   EXPECT_EQ(countdowns[3].detail,
             u"The caster refused the user name or password: it replied \"HTTP/1.0 401 "
             u"Unauthorized\".");
-  // Each wait is a wait: the next attempt follows it, not sooner.
-  for (std::size_t i = 0; i + 1 < countdowns.size(); ++i) {
-    EXPECT_GE(countdowns[i + 1].at - countdowns[i].at, 1000u * waits[i]) << i;
-  }
   EXPECT_EQ(caster->ConnectionCount(), 5u);
   // The receiver's link stayed open throughout; the status showed no connection meanwhile.
   EXPECT_FALSE(linkClosedInCountdown || connectedInCountdown);
