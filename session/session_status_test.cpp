@@ -1,12 +1,17 @@
-// The stop sequence on its own; the Rover session tests stop a real worker from every phase.
-#include "session/stop_session.h"
+// The session status: the stop sequence on its own (the Rover session tests stop a real worker
+// from every phase), its destructor, and the counters the workers keep in it.
+#include "session/session_status.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdint>
+#include <limits>
 
+#include "session/stop_session.h"
+#include "session/throughput.h"
 #include "testing/recording_message_sink.h"
 #include "testing/virtual_clock.h"
 
@@ -27,8 +32,7 @@ class StopSessionTest : public ::testing::Test {
   }
 
   void ExpectIdleAndClean() {
-    EXPECT_FALSE(status.HasWorker());
-    EXPECT_FALSE(status.socket.IsOpen());
+    EXPECT_FALSE(status.HasWorker() || status.socket.IsOpen());
     const auto snapshot = status.Snapshot();
     EXPECT_FALSE(snapshot.running || snapshot.error);
     EXPECT_EQ(snapshot.rate + snapshot.peak + snapshot.total + snapshot.elapsedSeconds, 0);
@@ -101,6 +105,30 @@ TEST(SessionStatusTest, DestroyingTheStatusEndsAWorkerNeverStopped) {
     while (!started.load()) std::this_thread::yield();
   }
   EXPECT_TRUE(returned.load());
+}
+
+TEST(AddToTotal, CountsPast32BitsAndStopsAtTheLargestCountRatherThanTurnNegative) {
+  constexpr std::int64_t kMost = std::numeric_limits<std::int64_t>::max();
+  const struct {
+    std::int64_t total, bytes, expected;
+  } cases[] = {
+      {0, 1024, 1024},
+      {INT32_MAX, 1, std::int64_t{1} << 31},               // where a 32-bit total turned negative
+      {UINT32_MAX, 1024, (std::int64_t{1} << 32) + 1023},  // where it wrapped to a small count
+      {kMost - 1, 1024, kMost},
+      {kMost, 0, kMost},
+  };
+  for (const auto& c : cases) {
+    std::int64_t total = c.total;
+    AddToTotal(total, c.bytes);
+    EXPECT_EQ(total, c.expected) << c.total << " + " << c.bytes;
+  }
+}
+
+TEST(ConnectedSeconds, CountsFromTheStartAndNeverBelowZero) {
+  constexpr std::time_t kStart = 1'700'000'000;
+  EXPECT_EQ(ConnectedSeconds(kStart, kStart + 100 * 86400 + 1), 100 * 86400 + 1);
+  EXPECT_EQ(ConnectedSeconds(kStart, kStart - 3600), 0);  // the clock was set back an hour
 }
 
 }  // namespace
