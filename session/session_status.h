@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/wide.h"
@@ -32,7 +33,7 @@ struct SessionSnapshot {
   bool connected = false;
   std::string streamLine;                   // what the stream holds ("RTCM 3: ..."); may be empty
   std::vector<std::string> streamWarnings;  // said on this connection, oldest first
-  bool receiverStalled = false;            // see SessionStatus::receiverStalled
+  bool receiverStalled = false;             // see SessionStatus::receiverStalled
 };
 
 // A write to the receiver that has waited this long for it to take a byte is shown as stalled.
