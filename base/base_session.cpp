@@ -132,11 +132,14 @@ bool BaseSession::OpenLink() {
   // A serial link stays open across attempts; a Bluetooth link never counts as open here and
   // is opened again every time.
   if (c_.link.IsComPortOpen()) return true;
-  const LinkOpen open = c_.link.OpenComPort(status_.owner.load(), settings_.comPortName,
-                                            BaudRateForIndex(settings_.baudIndex));
+  MessageSink* const owner = status_.owner.load();
+  const LinkOpen open =
+      c_.link.OpenComPort(owner, settings_.comPortName, BaudRateForIndex(settings_.baudIndex));
   if (open) return true;
-  // The link has shown its message; the retry line repeats it, and its reason goes beside it.
-  return Fail(BaseSessionResult::kLinkNotOpened, LoadString(kStrUnableToOpenComPort), open.detail);
+  // The retry line repeats the message. Its reason (and what to do) goes beside it only when no
+  // owner has shown the message with them already.
+  return Fail(BaseSessionResult::kLinkNotOpened, LoadString(kStrUnableToOpenComPort),
+              owner != nullptr ? std::u16string_view() : std::u16string_view(open.detail));
 }
 
 bool BaseSession::LogIn() {

@@ -5,14 +5,13 @@
 #include "common/format.h"
 #include "common/guard.h"
 #include "common/strings.h"
+#include "session/countdown.h"
 #include "session/elapsed_text.h"
 
 namespace quillon {
 namespace {
 
 constexpr std::string_view kTraceFile = "zepsourcedlg";
-constexpr std::uint32_t kCountdownStepMs = 100;
-constexpr int kCountdownSteps = kCountdownSeconds * 1000 / kCountdownStepMs;
 
 using ReasonText = WideField<kBaseStatusTextSize>;
 
@@ -23,19 +22,16 @@ void CloseSerialLink(ComLink& link) {
 
 // Counts down before the next attempt, showing the retry line above the reason. false when
 // running was cleared meanwhile.
-bool CountDown(const BaseSessionContext& c, int attempt, const ReasonText& reason) {
+bool CountDownToRetry(const BaseSessionContext& c, int attempt, const ReasonText& reason) {
   const std::u16string format = LoadString(kStrRetryCountdown);
-  for (int step = 0; step < kCountdownSteps; ++step) {
+  const auto show = [&](int seconds) {
     Guarded(kTraceFile, __LINE__, [&] {
-      c.clock.Sleep(kCountdownStepMs);
-      const std::int64_t seconds = kCountdownSeconds - step / 10;
-      c.status.SetStatusText(FormatText(
-          format,
-          {std::int64_t{attempt + 1}, std::int64_t{kBaseAttempts}, seconds, FieldText(reason)}));
+      c.status.SetStatusText(
+          FormatText(format, {std::int64_t{attempt + 1}, std::int64_t{kBaseAttempts},
+                              std::int64_t{seconds}, FieldText(reason)}));
     });
-    if (c.status.running.load() == 0) return false;
-  }
-  return true;
+  };
+  return CountDown(c.clock, kCountdownSeconds, show, [&] { return c.status.running.load() == 0; });
 }
 
 void ShowFinalMessage(const BaseSessionContext& c, const ReasonText& reason,
@@ -85,7 +81,7 @@ void BaseSessionThread(const BaseSessionContext& context) {
     // After the last attempt the final message follows at once: a countdown would announce a
     // retry that never comes.
     if (attempt + 1 == kBaseAttempts) break;
-    if (!CountDown(context, attempt, reason)) {
+    if (!CountDownToRetry(context, attempt, reason)) {
       CloseSerialLink(context.link);
       return;
     }

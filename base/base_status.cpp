@@ -4,15 +4,6 @@
 
 namespace quillon {
 
-void BaseStatus::Reset() {
-  std::lock_guard guard(lock);
-  SessionStatus::Reset();
-  statusText.fill(u'\0');
-  attempt = 0;
-  detail.clear();
-  receiverLost = false;
-}
-
 void BaseStatus::SetStatusText(std::u16string_view text) {
   std::lock_guard guard(lock);
   SetFieldText(statusText, text);

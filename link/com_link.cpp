@@ -70,9 +70,10 @@ std::int32_t ComLink::ReadComPort(std::uint8_t* buffer, std::size_t capacity) {
   return state_.hPort.Read(buffer, capacity);
 }
 
-bool ComLink::WriteComPort(const std::uint8_t* bytes, std::size_t count) {
+bool ComLink::WriteComPort(const std::uint8_t* bytes, std::size_t count,
+                           const WriteStalled& stalled) {
   if (InBluetoothMode()) return bluetooth_ != nullptr && bluetooth_->Write(bytes, count);
-  return state_.hPort.Write(bytes, count);
+  return state_.hPort.Write(bytes, count, stalled);
 }
 
 void ComLink::DiscardInput() {

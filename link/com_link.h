@@ -87,8 +87,9 @@ class ComLink {
   // has gone (serial device hung up; the library's negative results pass unchanged).
   std::int32_t ReadComPort(std::uint8_t* buffer, std::size_t capacity);
 
-  // true only when all `count` bytes were taken; false at once on a closed link.
-  bool WriteComPort(const std::uint8_t* bytes, std::size_t count);
+  // true only when all `count` bytes were taken; false at once on a closed link. `stalled` as
+  // SerialPort::Write tells it (a serial device only).
+  bool WriteComPort(const std::uint8_t* bytes, std::size_t count, const WriteStalled& stalled = {});
 
   // Drops what the receiver sent that nobody has read yet (at most a few reads' worth on a
   // Bluetooth link), so that the next read is live.

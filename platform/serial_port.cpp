@@ -92,7 +92,7 @@ std::int32_t SerialPort::Read(std::uint8_t* buffer, std::size_t capacity) {
   return -1;
 }
 
-bool SerialPort::Write(const std::uint8_t* bytes, std::size_t count) {
+bool SerialPort::Write(const std::uint8_t* bytes, std::size_t count, const WriteStalled& stalled) {
   std::lock_guard lock(ioMutex_);
   if (fd_ < 0 || gone_) return false;
   std::size_t done = 0;
@@ -110,10 +110,11 @@ bool SerialPort::Write(const std::uint8_t* bytes, std::size_t count) {
       return false;
     }
     // The driver's buffer is full: wait for room, for a hang-up, or for Close, but not for ever.
-    const std::uint32_t stalled = clock_.TickCount() - lastProgress;
-    if (stalled >= kSerialWriteStallLimitMs) return false;
+    const std::uint32_t stalledMs = clock_.TickCount() - lastProgress;
+    if (stalled) stalled(stalledMs);
+    if (stalledMs >= kSerialWriteStallLimitMs) return false;
     pollfd entries[2] = {{fd_, POLLOUT, 0}, {wakeFd_, POLLIN, 0}};
-    if (clock_.WaitAny(entries, std::min(kWaitStepMs, kSerialWriteStallLimitMs - stalled)) < 0) {
+    if (clock_.WaitAny(entries, std::min(kWaitStepMs, kSerialWriteStallLimitMs - stalledMs)) < 0) {
       return false;
     }
     if (entries[1].revents != 0) return false;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -21,6 +22,10 @@ inline constexpr std::uint32_t kSerialReadWaitMs = 10;
 // The longest a write may take no byte: a receiver that has stopped taking data for this long
 // counts as lost.
 inline constexpr std::uint32_t kSerialWriteStallLimitMs = 10000;
+
+// Told, each time a write waits for room, how long the device has taken no byte; told
+// kSerialWriteStallLimitMs or more as the write gives up.
+using WriteStalled = std::function<void(std::uint32_t stalledMs)>;
 
 // The device path a port name stands for: the name up to a NUL, one trailing ':' dropped.
 std::string SerialDevicePath(std::string_view name);
@@ -47,8 +52,9 @@ class SerialPort {
 
   // Writes all `count` bytes, waiting (through the clock) while the driver's buffer is full.
   // true only when every byte was taken; false when the port is closed, has gone, is closed
-  // meanwhile, or took no byte for kSerialWriteStallLimitMs.
-  bool Write(const std::uint8_t* bytes, std::size_t count);
+  // meanwhile, or took no byte for kSerialWriteStallLimitMs. `stalled`, when given, is told of
+  // each wait; it runs inside the write and must not close the port.
+  bool Write(const std::uint8_t* bytes, std::size_t count, const WriteStalled& stalled = {});
 
   // Drops what the device has received and nobody has read yet.
   void DiscardInput();

@@ -93,7 +93,8 @@ class RoverSession {
     bool receiverFailed = false;
   };
   bool Fail(Failure failure);
-  bool LinkFailed();
+  // The receiver link failed; `detail` says how, where its text cannot.
+  bool LinkFailed(std::string_view detail = {});
 
   const RoverSessionContext& c_;
   RoverSettings& settings_;
@@ -170,8 +171,10 @@ bool RoverSession::Fail(Failure failure) {
   return false;
 }
 
-bool RoverSession::LinkFailed() {
-  return Fail({.text = LoadString(kStrComPortIoError), .receiverFailed = true});
+bool RoverSession::LinkFailed(std::string_view detail) {
+  return Fail({.text = LoadString(kStrComPortIoError),
+               .detail = EightBitToWide(detail),
+               .receiverFailed = true});
 }
 
 bool RoverSession::StartUp() {
@@ -357,15 +360,25 @@ bool RoverSession::CheckFraming() {
 
 bool RoverSession::WriteToReceiver() {
   if (out_.empty()) return true;
-  {
-    std::lock_guard guard(status_.lock);
-    AddToTotal(status_.total, static_cast<std::int64_t>(out_.size()));
-  }
   // Bounded: a receiver that takes nothing for a while has gone as surely as one unplugged.
-  if (c_.link.WriteComPort(reinterpret_cast<const std::uint8_t*>(out_.data()), out_.size())) {
-    return true;
+  // Meanwhile the status says so, rather than standing still.
+  std::uint32_t stalledMs = 0;
+  const auto stalled = [&](std::uint32_t ms) {
+    stalledMs = ms;
+    if (ms >= kReceiverStallShownMs) status_.receiverStalled.store(true);
+  };
+  const bool written = c_.link.WriteComPort(reinterpret_cast<const std::uint8_t*>(out_.data()),
+                                            out_.size(), stalled);
+  status_.receiverStalled.store(false);
+  if (!written) {
+    if (stalledMs < kSerialWriteStallLimitMs) return LinkFailed();
+    return LinkFailed("The receiver took no data for " +
+                      std::to_string(kSerialWriteStallLimitMs / 1000) + " seconds.");
   }
-  return LinkFailed();
+  // The total is what reached the receiver.
+  std::lock_guard guard(status_.lock);
+  AddToTotal(status_.total, static_cast<std::int64_t>(out_.size()));
+  return true;
 }
 
 bool RoverSession::StillRunning() {

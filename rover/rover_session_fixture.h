@@ -1,100 +1,23 @@
-// A Rover session between the in-process caster on 127.0.0.1 and a simulated receiver on a
-// pty, on the hooked virtual clock, with every message box recorded.
+// A Rover session between the in-process caster and a simulated receiver (see WorkerFixture).
 #pragma once
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <condition_variable>
-#include <functional>
 #include <list>
-#include <memory>
-#include <mutex>
-#include <string>
+#include <string_view>
 
-#include "common/guard.h"
-#include "demo/demo_caster.h"
-#include "demo/simulated_receiver.h"
 #include "rover/rover_session.h"
-#include "session/stop_session.h"
-#include "testing/fake_bluetooth_lib.h"
-#include "testing/hooked_clock.h"
-#include "testing/recording_message_sink.h"
-#include "testing/temp_folder.h"
+#include "session/worker_fixture.h"
 
 namespace quillon::testing {
 
-inline std::u16string Wide(std::string_view text) {
-  return std::u16string(text.begin(), text.end());
-}
-
-// Collects trace lines, so a test can wait for the worker to reach a point.
-class TraceRecorder final : public TraceSink {
- public:
-  void Write(std::string_view line) override {
-    std::lock_guard guard(mutex_);
-    text_.append(line).append("\n");
-    changed_.notify_all();
-  }
-  std::string Text() const {
-    std::lock_guard guard(mutex_);
-    return text_;
-  }
-  // Waits (real time) until `line` has been traced `count` times.
-  bool WaitFor(std::string_view line, std::size_t count, std::chrono::seconds limit) {
-    std::unique_lock guard(mutex_);
-    return changed_.wait_for(guard, limit, [&] {
-      std::size_t seen = 0;
-      for (auto at = text_.find(line); at != std::string::npos; at = text_.find(line, at + 1))
-        ++seen;
-      return seen >= count;
-    });
-  }
-
- private:
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  std::string text_;
-};
-
-class RoverSessionFixture : public ::testing::Test {
+class RoverSessionFixture : public WorkerFixture<RoverSettings, RoverStatus> {
  protected:
-  // Readable-waits look long enough in real time for the caster's answer; once logged in,
-  // silent passes run fast.
-  static constexpr int kAnswerPollMs = 50, kFastPollMs = 1;
-  static constexpr std::chrono::seconds kRealLimit{20};
-
-  RoverSessionFixture() : clock(kAnswerPollMs) {
-    SetDefaultSettings(settings);
-    SetFieldText(settings.address, u"127.0.0.1");
-    settings.port = caster->Port();
-    SetFieldText(settings.userName, u"demo");
-    SetFieldText(settings.password, u"demo");
-    SetFieldText(settings.mountPoint, u"DEMO");
-    SetFieldText(settings.comPortName, Wide(receiver.DevicePath()));
-    status.owner.store(&sink);
-    SetTraceSink(&trace);
-  }
-
-  ~RoverSessionFixture() override {
-    StopSession(status, link, clock, StopKind::kClose);
-    SetTraceSink(nullptr);
-  }
-
-  void UseCaster(DemoCasterConfig config) {
-    caster = std::make_unique<DemoCaster>(std::move(config));
-    settings.port = caster->Port();
-  }
+  RoverSessionFixture() { SetFieldText(settings.userName, u"demo"); }
 
   void Start() { StartRoverSession({settings, status, link, clock, folder.Path(), reconnect}); }
 
-  // Real-time wait for the worker to return by itself.
-  bool WorkerEnds() { return status.WaitWorkerEnded(20000); }
-
-  // Waits until the session has entered its relay loop (the `sessions`-th time in this test),
-  // then lets silent passes run fast.
-  bool LoggedIn(std::size_t sessions = 1) {
-    const bool in = trace.WaitFor("ENTERING MAIN LOOP", sessions, kRealLimit);
+  // Waits until the caster has accepted the login, then lets silent passes run fast.
+  bool LoggedIn() {
+    const bool in = Eventually([this] { return status.Snapshot().connected; });
     clock.SetRealPollMs(kFastPollMs);
     return in;
   }
@@ -122,18 +45,8 @@ class RoverSessionFixture : public ::testing::Test {
     EXPECT_FALSE(status.socket.IsOpen() || link.IsComPortOpen());
   }
 
-  HookedClock clock;
   bool reconnect = false;  // the worker waits and tries again after a failure
-  TraceRecorder trace;
-  RecordingMessageSink sink;
   std::list<RecordingMessageSink> attemptSinks;
-  RoverStatus status;
-  FakeBluetoothLib bluetooth{clock};  // the receiver link when a test chooses it
-  ComLink link{clock, &bluetooth};
-  RoverSettings settings;
-  TempFolder folder;
-  std::unique_ptr<DemoCaster> caster = std::make_unique<DemoCaster>();
-  SimulatedReceiver receiver{clock};
 };
 
 }  // namespace quillon::testing

@@ -4,15 +4,15 @@
 #include "common/guard.h"
 #include "rover/reconnect_wait.h"
 #include "rover/rover_attempt.h"
+#include "session/countdown.h"
 
 namespace quillon {
 namespace {
 
 constexpr std::string_view kTraceFile = "zepinterlinkdlg";
-constexpr std::uint32_t kCountdownStepMs = 100;
 
-// Without reconnecting, a failure ends the worker as it always did: the link closed, the box
-// shown, then running 0 and error 1.
+// Without reconnecting, a failure ends the worker: the link closed, the box shown, then running 0
+// and error 1.
 void GiveUp(const RoverSessionContext& c, const RoverAttemptEnd& end) {
   if (end.kind == RoverAttemptEnd::Kind::kLinkNotOpened) {
     // The link has shown its own message.
@@ -29,25 +29,24 @@ void GiveUp(const RoverSessionContext& c, const RoverAttemptEnd& end) {
 
 // Counts `seconds` down in the status, with the reason of `end` beside them. false when running
 // was cleared meanwhile.
-bool CountDown(const RoverSessionContext& c, int seconds, const RoverAttemptEnd& end) {
+bool CountDownToRetry(const RoverSessionContext& c, int seconds, const RoverAttemptEnd& end) {
   {
     std::lock_guard guard(c.status.lock);
     c.status.connected = false;
     c.status.reason = end.text;
     c.status.detail = end.detail;
   }
-  const int steps = seconds * 1000 / static_cast<int>(kCountdownStepMs);
-  for (int step = 0; step < steps; ++step) {
+  const auto show = [&](int left) {
     Guarded(kTraceFile, __LINE__, [&] {
       std::lock_guard guard(c.status.lock);
-      c.status.retryInSeconds = seconds - step * static_cast<int>(kCountdownStepMs) / 1000;
+      c.status.retryInSeconds = left;
     });
-    c.clock.Sleep(kCountdownStepMs);
-    if (c.status.running.load() == 0) return false;
-  }
+  };
+  const bool waited =
+      CountDown(c.clock, seconds, show, [&] { return c.status.running.load() == 0; });
   std::lock_guard guard(c.status.lock);
   c.status.retryInSeconds = 0;
-  return true;
+  return waited;
 }
 
 }  // namespace
@@ -70,7 +69,7 @@ void RoverSessionThread(const RoverSessionContext& context) {
       return;
     }
     const int seconds = waits.Next(end.refused, end.relayedMs);
-    if (!CountDown(context, seconds, end)) {
+    if (!CountDownToRetry(context, seconds, end)) {
       context.link.CloseComPort();
       return;
     }

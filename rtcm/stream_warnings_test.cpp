@@ -23,11 +23,18 @@ const std::string kStation = Bytes(testframes::kGeonet1005) + Bytes(testframes::
 const std::string kGga =
     "$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*76\r\n";
 
-// Stream messages of which one in three fails its CRC.
-std::string WithBrokenFrames() {
+// A frame that fails its CRC.
+std::string Broken() {
   std::string broken = RtcmFrame(Payload(1097, 2001, "abc"));
   broken[5] ^= 1;
-  return kMsm + broken + kStation;
+  return broken;
+}
+
+// The station's messages and observations, `good` frames in all, and 3 that fail their CRC.
+std::string ThreeBrokenIn(int good) {
+  std::string frames = kStation;
+  for (int i = 2; i < good; ++i) frames += RtcmFrame(Payload(1077, 2001, "obs"));
+  return frames + Broken() + Broken() + Broken();
 }
 
 struct Said {
@@ -39,7 +46,7 @@ struct Said {
 // Forty seconds of a stream, `perSecond` arriving each second from second `from` on.
 TEST(StreamWarnings, EachIsSaidOnceWhenItsTimeHasCome) {
   constexpr StreamSide kBase = StreamSide::kBase, kRover = StreamSide::kRover;
-  const std::string broken = WithBrokenFrames();
+  const std::string oneInThree = kMsm + Broken() + kStation;
   const struct {
     const char* name;
     StreamSide side;
@@ -52,7 +59,10 @@ TEST(StreamWarnings, EachIsSaidOnceWhenItsTimeHasCome) {
       // At the wrong baud rate, NMEA's letters turn into bytes with the high bits set.
       {"wrong baud rate", kBase, std::string(500, '\xF8'), 0, {{10, Kind::kNoFrames, "baud"}}},
       {"stray bytes", kBase, std::string("\0\xFF", 2), 0, {{10, Kind::kNoFrames, "(22 bytes)"}}},
-      {"CRC failures", kBase, broken, 0, {{4, Kind::kCrcFailures, "check the baud rate"}}},
+      {"CRC failures", kBase, oneInThree, 0, {{4, Kind::kCrcFailures, "check the baud rate"}}},
+      // More than 3 % warns: 3 in 99 does, 3 in 100 does not.
+      {"3 CRC failures in 99", kBase, ThreeBrokenIn(96), 0, {{0, Kind::kCrcFailures, "(3 %)"}}},
+      {"3 CRC failures in 100", kBase, ThreeBrokenIn(97), 0, {}},
       {"no position", kBase, kMsm, 5, {{35, Kind::kNoStationPosition, "1005 or 1006"}}},
       {"no observations", kBase, kStation, 0, {{30, Kind::kNoObservations, "MSM"}}},
       {"a Rover's NMEA", kRover, kGga, 0, {{10, Kind::kNoFrames, "relayed as it is"}}},

@@ -1,4 +1,5 @@
-// What a session sends to the caster, against a real connection on 127.0.0.1.
+// What a session sends to the caster, against a real connection on 127.0.0.1, and the bound on
+// what waits for it: the oldest goes, whole lines where there are lines.
 #include "session/caster_uplink.h"
 
 #include <gtest/gtest.h>
@@ -11,10 +12,12 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "net/caster_socket.h"
 #include "net/session_io.h"
 #include "ntrip/chunked_body.h"
+#include "session/upstream_queue.h"
 #include "testing/manual_caster.h"
 
 namespace quillon {
@@ -114,6 +117,41 @@ TEST_F(ChunkedUplinkTest, DroppingOldBytesNeverBreaksTheFraming) {
   EXPECT_FALSE(uplink.Waiting());
   EXPECT_EQ(payload.size() % kLine.size(), 0u);
   EXPECT_EQ(payload.substr(0, kLine.size()), kLine);
+}
+
+// Sentences as a receiver writes them, each 20 bytes with its line end.
+std::string Line(char c) { return "$GP" + std::string(15, c) + "\r\n"; }
+
+TEST(UpstreamQueue, WhenTooMuchWaitsTheOldestWholeLinesGo) {
+  const std::string a = Line('a'), b = Line('b'), c = Line('c'), d = Line('d');
+  const struct {
+    const char* name;
+    std::size_t capacity;
+    std::vector<std::string> pushed;
+    std::size_t taken;  // bytes the caster took before the last push
+    std::string waiting;
+    std::uint64_t dropped;
+  } cases[] = {
+      {"within the bound nothing goes", 60, {a, b, c}, 0, a + b + c, 0},
+      // One byte too many: the whole first line goes, not just its "$".
+      {"a line, not a byte", 60, {a, b, c, "x"}, 0, b + c + "x", 20},
+      {"as many lines as it takes", 45, {a, b, c, d}, 0, c + d, 40},
+      // The caster has the first 5 bytes of a: the rest of a stays, b goes.
+      {"the rest of a begun line stays", 40, {a, b, c}, 5, a.substr(5) + c, 20},
+      // Binary bytes without line ends: just the excess goes.
+      {"bytes without lines", 10, {std::string(8, '\x01'), std::string(5, '\x02')}, 0,
+       std::string(5, '\x01') + std::string(5, '\x02'), 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    UpstreamQueue queue(c.capacity);
+    for (std::size_t i = 0; i < c.pushed.size(); ++i) {
+      if (i + 1 == c.pushed.size()) queue.Take(c.taken);
+      queue.Push(c.pushed[i]);
+    }
+    EXPECT_EQ(queue.Front(), c.waiting);
+    EXPECT_EQ(queue.Dropped(), c.dropped);
+  }
 }
 
 }  // namespace

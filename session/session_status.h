@@ -4,19 +4,23 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
+#include "common/wide.h"
 #include "net/caster_socket.h"
 #include "platform/message_sink.h"
 #include "session/session_lock.h"
+#include "session/worker_thread.h"
 
 namespace quillon {
+
+// Units of the Base's status text, terminator included.
+inline constexpr std::size_t kBaseStatusTextSize = 512;
 
 // The counters are 64-bit: a base uploading for months passes 2^31 bytes within weeks.
 struct SessionSnapshot {
@@ -29,15 +33,18 @@ struct SessionSnapshot {
   bool connected = false;
   std::string streamLine;                   // what the stream holds ("RTCM 3: ..."); may be empty
   std::vector<std::string> streamWarnings;  // said on this connection, oldest first
+  bool receiverStalled = false;             // see SessionStatus::receiverStalled
 };
 
+// A write to the receiver that has waited this long for it to take a byte is shown as stalled.
+inline constexpr std::uint32_t kReceiverStallShownMs = 1000;
+
+// Every field the worker writes is here, before the worker thread: the thread's owner, which
+// goes first, ends the worker while they all still exist. A mode's status object adds
+// functions, never fields.
 class SessionStatus {
  public:
   SessionStatus() = default;
-  // Ends a worker still there as EndWorker does, so that a front end that never stopped its
-  // session, or a status destroyed at exit, does not wait forever. The owner of the boxes must
-  // still exist; a worker stuck on a receiver link is freed only by closing that link first.
-  virtual ~SessionStatus();
   SessionStatus(const SessionStatus&) = delete;
   SessionStatus& operator=(const SessionStatus&) = delete;
 
@@ -61,24 +68,45 @@ class SessionStatus {
   std::string streamLine;
   std::vector<std::string> streamWarnings;
 
+  // Also guarded by `lock`: how the attempts go. The attempt in progress or just ended, from 1;
+  // 0 before the first.
+  int attempt = 0;
+  // What really happened in the last failed attempt, where its text cannot say it (see
+  // Message::detail); the command line prints it, the dialog leaves it out.
+  std::u16string detail;
+  // Connected, but the receiver link reported the receiver gone and is being opened again (the
+  // Base).
+  bool receiverLost = false;
+  // A Rover that reconnects by itself: the seconds left before the next attempt, 0 while none is
+  // awaited, and why the last attempt ended, as its message box would have said it.
+  int retryInSeconds = 0;
+  std::u16string reason;
+  // The Base: empty while all is well; otherwise the failure text or the retry countdown, shown
+  // in place of the counters.
+  WideField<kBaseStatusTextSize> statusText{};
+
+  // A write of corrections has waited kReceiverStallShownMs or more for the receiver to take a
+  // byte (the Rover); cleared when the write ends. Written inside the write, without the lock.
+  std::atomic<bool> receiverStalled{false};
+
   // Owner of the worker's message boxes; null: the worker shows none.
   std::atomic<MessageSink*> owner{nullptr};
 
   // The caster connection, -1 when none.
   CasterSocket socket;
 
-  // Flags and counters zero; takes the lock. A mode's status object that keeps more fields
-  // clears them too, so the stop sequence resets the whole of it.
-  virtual void Reset();
+  // Every field above zero, both texts empty; takes the lock.
+  void Reset();
   SessionSnapshot Snapshot();
 
   // The worker thread, named `name` (a literal of at most 15 characters) for top, ps and
   // debuggers. Start and stop run on the front end's thread only.
-  void StartWorker(std::function<void()> body, const char* name = "quillon-worker");
-  bool HasWorker() const { return worker_.joinable(); }
+  void StartWorker(std::function<void()> body, const char* name = "quillon-worker") {
+    worker_.Start(std::move(body), name);
+  }
+  bool HasWorker() const { return worker_.Exists(); }
   // Waits up to `realMs` real milliseconds for the worker's body to have returned.
-  bool WaitWorkerEnded(int realMs);
-  void JoinWorker();
+  bool WaitWorkerEnded(int realMs) { return worker_.WaitEnded(realMs); }
   // Ends the worker without the stop sequence's waits: clears running, then shuts the caster
   // socket down (a blocked connect or read returns) and dismisses any box the worker waits on,
   // again until its body has returned, with the lock let go meanwhile when the calling thread
@@ -86,21 +114,24 @@ class SessionStatus {
   // writing to it goes on only once the link is closed, so close it before (StopSession does).
   // `eachRound` runs at the start of every attempt (a few real milliseconds apart): the stop
   // sequence closes the receiver link there, a windowed front end keeps its windows painted.
-  // Harmless without a worker.
+  // Harmless without a worker. The status's destructor ends a worker still there the same way,
+  // so that a front end that never stopped its session, or a status destroyed at exit, does not
+  // wait forever; the owner of the boxes must still exist then.
   void EndWorker(const std::function<void()>& eachRound = {});
 
   // The worker gives up after a failure: shows `text` with `caption` (exclamation, OK) and
-  // `detail` (what really happened, see Message) to the owner, then sets running 0 and error 1
+  // `boxDetail` (what really happened, see Message) to the owner, then sets running 0 and error 1
   // under the lock. When the stop has been asked for (running already 0) or the box was
   // dismissed by it, nothing is shown or set: the failure is the stop's own doing.
   void GiveUp(const std::u16string& text, const std::u16string& caption,
-              const std::u16string& detail = {});
+              const std::u16string& boxDetail = {});
 
  private:
-  std::thread worker_;
-  std::mutex endedMutex_;
-  std::condition_variable endedChanged_;
-  bool ended_ = true;
+  // Clears running, shuts the socket down, dismisses the boxes.
+  void WakeWorker();
+
+  // Last: it goes first.
+  WorkerThread worker_{[this] { WakeWorker(); }};
 };
 
 }  // namespace quillon

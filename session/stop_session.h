@@ -26,8 +26,11 @@ using WhileWorkerEnds = std::function<void()>;
 // or read returns), dismiss any box it is waiting on, and join it, repeated until it has
 // returned, with the status lock let go meanwhile if the caller holds it, and `whileEnding` run
 // between the attempts. On return no worker is left, the socket and the link are closed, and
-// the status is reset.
-void StopSession(SessionStatus& status, ComLink& link, Clock& clock,
-                 StopKind kind = StopKind::kDisconnect, const WhileWorkerEnds& whileEnding = {});
+// the status is reset. Returns the status as the first reset found it: after the 4 s, by when a
+// worker that was moving data has seen the stop and counted its last pass; without the waits,
+// as the ended worker left it.
+SessionSnapshot StopSession(SessionStatus& status, ComLink& link, Clock& clock,
+                            StopKind kind = StopKind::kDisconnect,
+                            const WhileWorkerEnds& whileEnding = {});
 
 }  // namespace quillon

@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 using quillon::testing::FakeBluetoothLib;
 
 // With --reconnect, a countdown shows its seconds and the reason on one line, what happened as
-// the detail; without one the session is connecting or connected.
+// the detail; without one the session is connecting, connected, or stalled at the receiver.
 TEST(RoverSessionState, ACountdownShowsItsSecondsAndTheReason) {
   RoverStatus status;
   status.running.store(1);
@@ -35,6 +35,9 @@ TEST(RoverSessionState, ACountdownShowsItsSecondsAndTheReason) {
   EXPECT_EQ(state.detail, "The caster closed the connection.");
   status.retryInSeconds = 0;
   EXPECT_EQ(RoverSessionState(status).phase, SessionPhase::kConnecting);
+  status.connected = true;
+  status.receiverStalled = true;
+  EXPECT_EQ(RoverSessionState(status).phase, SessionPhase::kReceiverStalled);
 }
 
 class RoverCommandTest : public CommandFixture {

@@ -61,8 +61,19 @@ std::string SessionReporter::StateLine(const SessionState& state) const {
     case SessionPhase::kReceiverLost:
       return "The receiver has gone; its link is being opened again (still connected to the "
              "caster).";
+    case SessionPhase::kReceiverStalled:
+      return "The receiver is not taking data (still connected to the caster).";
   }
   return {};
+}
+
+std::string SessionReporter::ChangeLine(const SessionState& state) const {
+  // The caster stayed connected meanwhile: only the receiver's news is new.
+  if (state.phase == SessionPhase::kConnected) {
+    if (lastPhase_ == SessionPhase::kReceiverLost) return "The receiver is back.";
+    if (lastPhase_ == SessionPhase::kReceiverStalled) return "The receiver takes data again.";
+  }
+  return StateLine(state);
 }
 
 std::string SessionReporter::ServiceStatus(const SessionState& state) const {
@@ -137,11 +148,12 @@ void SessionReporter::Report(const SessionState& state, std::uint32_t now,
   if (key != lastState_) {
     lastState_ = key;
     lastSummary_ = now;
-    Print(StateLine(state));
+    Print(ChangeLine(state));
   } else if (state.phase == SessionPhase::kConnected && Since(lastSummary_, now) >= kSummaryMs) {
     lastSummary_ = now;
     Print(StatusLine(state.counters));
   }
+  lastPhase_ = state.phase;
 }
 
 void SessionReporter::Stopping() {

@@ -15,10 +15,11 @@
 namespace quillon::cli {
 
 enum class SessionPhase {
-  kConnecting,      // the worker is connecting to the caster and logging in
-  kConnected,       // the caster accepted the login; bytes flow
-  kWaitingToRetry,  // an attempt failed; the next one follows a countdown
-  kReceiverLost,    // connected, but the receiver has gone and its link is being opened again
+  kConnecting,       // the worker is connecting to the caster and logging in
+  kConnected,        // the caster accepted the login; bytes flow
+  kWaitingToRetry,   // an attempt failed; the next one follows a countdown
+  kReceiverLost,     // connected, but the receiver has gone and its link is being opened again
+  kReceiverStalled,  // connected, but the receiver has taken no data for a while
 };
 
 struct SessionState {
@@ -75,7 +76,7 @@ class SessionReporter {
   // service manager, which then expects no more watchdog feeds.
   void Stopping();
 
-  // Called once after the stop sequence with the counters read just before it: in a log, the
+  // Called once after the stop sequence with the counters it returned: in a log, the
   // line that says how the session ended.
   void Ended(SessionEnd end, const SessionSnapshot& counters);
 
@@ -85,6 +86,8 @@ class SessionReporter {
 
  private:
   std::string StateLine(const SessionState& state) const;
+  // The log's line for a change to `state`.
+  std::string ChangeLine(const SessionState& state) const;
   std::string ServiceStatus(const SessionState& state) const;
   void Print(const std::string& line);
 
@@ -92,6 +95,7 @@ class SessionReporter {
   std::string activity_;
   bool first_ = true;
   std::string lastState_;
+  SessionPhase lastPhase_ = SessionPhase::kConnecting;
   std::string lastDetail_;
   std::size_t warningsPrinted_ = 0;
   std::string lastServiceStatus_;

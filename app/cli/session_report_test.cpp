@@ -53,7 +53,11 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   report(State(SessionPhase::kConnecting, 2));
   SessionSnapshot last;
   for (int s = 0; s < 150; ++s) {
-    SessionState state = State(SessionPhase::kConnected, 2);
+    // The caster stays connected while the receiver goes and comes back, then stalls a second.
+    SessionState state = State(s == 130   ? SessionPhase::kReceiverLost
+                               : s == 140 ? SessionPhase::kReceiverStalled
+                                          : SessionPhase::kConnected,
+                               2);
     state.counters.elapsedSeconds = s;
     state.counters.rate = 100;
     state.counters.total = 100 * s;
@@ -72,6 +76,12 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
                                       "Connected to the caster.",
                                       "00:01:00 100 B/s 6000 bytes",
                                       "00:02:00 100 B/s 12000 bytes",
+                                      "The receiver has gone; its link is being opened again "
+                                      "(still connected to the caster).",
+                                      "The receiver is back.",
+                                      "The receiver is not taking data (still connected to the "
+                                      "caster).",
+                                      "The receiver takes data again.",
                                       "Stopped (connected 00:02:29, 14900 bytes).",
                                   }));
   const std::vector<std::string> lines = Lines(Contents(terminal));

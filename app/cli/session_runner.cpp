@@ -9,7 +9,9 @@ namespace quillon::cli {
 SessionState PlainSessionState(SessionStatus& status) {
   SessionState state;
   state.counters = status.Snapshot();
-  state.phase = state.counters.connected ? SessionPhase::kConnected : SessionPhase::kConnecting;
+  state.phase = !state.counters.connected        ? SessionPhase::kConnecting
+                : state.counters.receiverStalled ? SessionPhase::kReceiverStalled
+                                                 : SessionPhase::kConnected;
   return state;
 }
 
@@ -22,8 +24,8 @@ SessionEnd RunSession(const SessionRun& run, SessionReporter& reporter) {
     if (!state.counters.running) {
       // The worker gave up and has shown why; clean up without the waits.
       reporter.Stopping();
-      StopSession(run.status, run.link, clock, StopKind::kClose);
-      reporter.Ended(SessionEnd::kGaveUp, state.counters);
+      reporter.Ended(SessionEnd::kGaveUp,
+                     StopSession(run.status, run.link, clock, StopKind::kClose));
       return SessionEnd::kGaveUp;
     }
     reporter.Report(state, clock.TickCount(), run.workerClock.LastActivity());
@@ -45,10 +47,10 @@ SessionEnd RunSession(const SessionRun& run, SessionReporter& reporter) {
       [[maybe_unused]] const ssize_t taken = read(run.stopFd, request, sizeof request);
     }
     if (stopAsked || timeUp || readerGone) {
-      state = run.state();
       reporter.Stopping();
-      StopSession(run.status, run.link, clock, StopKind::kDisconnect);
-      reporter.Ended(SessionEnd::kStopAsked, state.counters);
+      // Counted once the worker has seen the stop: the bytes it moves meanwhile are in the total.
+      reporter.Ended(SessionEnd::kStopAsked,
+                     StopSession(run.status, run.link, clock, StopKind::kDisconnect));
       return SessionEnd::kStopAsked;
     }
   }

@@ -30,7 +30,8 @@ struct SessionRun {
 // the worker gave up), tells the reporter, and returns how the session ended.
 SessionEnd RunSession(const SessionRun& run, SessionReporter& reporter);
 
-// The state of a session that has no retries: connecting until the caster accepts the login.
+// The state of a session that has no retries: connecting until the caster accepts the login;
+// connected then, or the receiver stalled while a write to it waits.
 SessionState PlainSessionState(SessionStatus& status);
 
 }  // namespace quillon::cli

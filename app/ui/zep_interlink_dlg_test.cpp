@@ -107,8 +107,7 @@ TEST_F(RoverDlgTest, ASessionRelaysTakesTheOverrideAndItsCasterIsShownAtTheNextS
     EXPECT_NE(caster.ReceivedFromClients().find(",0000.00000,N,12015.00000,W"), std::string::npos);
     ASSERT_EQ(caster.SendToClients(std::string(1500, '\xD3')), 1);
     ASSERT_TRUE(receiver.WaitForReceived(1500, kRealLimit));
-    dialog.DeliverTick(kStatusTimer);
-    EXPECT_EQ(dialog.ItemText(kIdByteCount), "1500");
+    EXPECT_EQ(ByteCountReaching(dialog, "1500"), "1500");
     SaveScreenshot(dialog, QStringLiteral("rover_running"));
     boxes.ScriptAnswers({MessageAnswer::kNo});
     EXPECT_FALSE(frame.close());

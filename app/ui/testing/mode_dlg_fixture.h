@@ -106,6 +106,16 @@ class ModeDlgFixture : public ::testing::Test {
     expect(kEnabled, {kIdUserName, kIdPassword, kIdAddressList, kIdPort, kIdSource}, !running);
   }
 
+  // Delivers status ticks until the byte counter shows `count`, or for kRealLimit: the worker
+  // counts a pass once its bytes have gone on, so the count may follow them a moment later.
+  static QString ByteCountReaching(Dialog& d, const QString& count) {
+    const auto deadline = std::chrono::steady_clock::now() + kRealLimit;
+    do {
+      d.DeliverTick(kStatusTimer);
+    } while (d.ItemText(kIdByteCount) != count && std::chrono::steady_clock::now() < deadline);
+    return d.ItemText(kIdByteCount);
+  }
+
   // The mode's settings file as it is now.
   template <class Settings>
   Settings Saved() {

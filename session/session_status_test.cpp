@@ -1,12 +1,17 @@
-// The stop sequence on its own; the Rover session tests stop a real worker from every phase.
-#include "session/stop_session.h"
+// The session status: the stop sequence on its own (the Rover session tests stop a real worker
+// from every phase), its destructor, and the counters the workers keep in it.
+#include "session/session_status.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdint>
+#include <limits>
 
+#include "session/stop_session.h"
+#include "session/throughput.h"
 #include "testing/recording_message_sink.h"
 #include "testing/virtual_clock.h"
 
@@ -20,20 +25,14 @@ class StopSessionTest : public ::testing::Test {
  protected:
   StopSessionTest() { status.owner.store(&sink); }
 
-  // Starts a worker as a front end does, and waits until its body is under way.
+  // Starts a worker as a front end does.
   void Start(std::function<void()> body) {
-    std::atomic<bool> started{false};
     status.running.store(1);
-    status.StartWorker([&started, body = std::move(body)] {
-      started.store(true);
-      body();
-    });
-    while (!started.load()) std::this_thread::yield();
+    status.StartWorker(std::move(body));
   }
 
   void ExpectIdleAndClean() {
-    EXPECT_FALSE(status.HasWorker());
-    EXPECT_FALSE(status.socket.IsOpen());
+    EXPECT_FALSE(status.HasWorker() || status.socket.IsOpen());
     const auto snapshot = status.Snapshot();
     EXPECT_FALSE(snapshot.running || snapshot.error);
     EXPECT_EQ(snapshot.rate + snapshot.peak + snapshot.total + snapshot.elapsedSeconds, 0);
@@ -90,34 +89,46 @@ TEST_F(StopSessionTest, AfterTheWorkerGaveUpOnlyDisconnectWaitsAndBothCleanUp) {
   }
 }
 
-// A status destroyed at exit ends a worker never told to stop, wherever it is blocked.
+// A front end that never stopped its session: the status's end wakes its worker (the wake is
+// the stop's, which the Rover's stop tests try wherever a worker can be) and joins it.
 TEST(SessionStatusTest, DestroyingTheStatusEndsAWorkerNeverStopped) {
-  enum class Blocked { kSocket, kBox, kLoop };
-  for (const Blocked blocked : {Blocked::kSocket, Blocked::kBox, Blocked::kLoop}) {
-    SCOPED_TRACE(static_cast<int>(blocked));
-    VirtualClock clock;
-    RecordingMessageSink sink;
-    sink.HoldBoxesOpen(true);
-    int pair[2];
-    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair), 0);
-    std::atomic<bool> started{false};
-    {
-      SessionStatus status;
-      status.owner.store(&sink);
-      status.socket.Set(pair[0]);
-      status.running.store(1);
-      status.StartWorker([&] {
-        started.store(true);
-        char byte;
-        EXPECT_TRUE(blocked != Blocked::kSocket || recv(pair[0], &byte, 1, 0) == 0);
-        if (blocked == Blocked::kBox) sink.Show(Message{u"box", u"Error"});
-        while (status.running.load() == 1) clock.Sleep(1000);
-      });
-      while (!started.load()) std::this_thread::yield();
-      ASSERT_TRUE(blocked != Blocked::kBox || sink.WaitForBoxes(1));
-    }
-    close(pair[1]);
+  VirtualClock clock;
+  std::atomic<bool> started{false}, returned{false};
+  {
+    SessionStatus status;
+    status.running.store(1);
+    status.StartWorker([&] {
+      started.store(true);
+      while (status.running.load() == 1) clock.Sleep(1000);
+      returned.store(true);
+    });
+    while (!started.load()) std::this_thread::yield();
   }
+  EXPECT_TRUE(returned.load());
+}
+
+TEST(AddToTotal, CountsPast32BitsAndStopsAtTheLargestCountRatherThanTurnNegative) {
+  constexpr std::int64_t kMost = std::numeric_limits<std::int64_t>::max();
+  const struct {
+    std::int64_t total, bytes, expected;
+  } cases[] = {
+      {0, 1024, 1024},
+      {INT32_MAX, 1, std::int64_t{1} << 31},               // where a 32-bit total turned negative
+      {UINT32_MAX, 1024, (std::int64_t{1} << 32) + 1023},  // where it wrapped to a small count
+      {kMost - 1, 1024, kMost},
+      {kMost, 0, kMost},
+  };
+  for (const auto& c : cases) {
+    std::int64_t total = c.total;
+    AddToTotal(total, c.bytes);
+    EXPECT_EQ(total, c.expected) << c.total << " + " << c.bytes;
+  }
+}
+
+TEST(ConnectedSeconds, CountsFromTheStartAndNeverBelowZero) {
+  constexpr std::time_t kStart = 1'700'000'000;
+  EXPECT_EQ(ConnectedSeconds(kStart, kStart + 100 * 86400 + 1), 100 * 86400 + 1);
+  EXPECT_EQ(ConnectedSeconds(kStart, kStart - 3600), 0);  // the clock was set back an hour
 }
 
 }  // namespace
