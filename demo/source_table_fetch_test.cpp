@@ -59,8 +59,7 @@ void RealSteps(Fetch& fetch) {
   fetch.clock.beforeSleep = [](int) { std::this_thread::sleep_for(std::chrono::milliseconds(10)); };
 }
 
-// A table is asked for once, or after any other first answer (even a fault) once more on a new
-// connection with the fallback; a large NTRIP 2 table chunked at random sizes.
+// After any other first answer (even a fault) the fallback asks once more on a new connection.
 TEST(GetSourceTable, EachWayToATableKeepsItsNames) {
   using enum CasterBehaviour;
   const auto script = [](CasterBehaviour behaviour, int times = 1) {
@@ -121,8 +120,7 @@ TEST(GetSourceTable, TheSettingsChooseTheRequest) {
             BuildVersion2SourceTableRequest({"localhost", settings.port, false}, {}));
 }
 
-// What the user is told is what the last reply said; every attempt ends within its wait and
-// window, also when the caster never answers.
+// The last reply is what the user is told; every attempt ends within its wait and window.
 TEST(GetSourceTable, EachFailureSaysWhatHappened) {
   using enum CasterBehaviour;
   const std::u16string loginIo = LoadString(kStrAuthenticationIo);

@@ -20,11 +20,8 @@ std::string Rewritten(std::string_view sentence, double latitude, double longitu
   return std::string(out.data(), length);
 }
 
-// kSirfGga at each position. Checked with pynmea2 (python3-nmea2 1.15.0), independent of this
-// code: each expected sentence, pasted into a file, parsed with its checksum checked and gave
-// back the position of its row (within 1e-7 degree) in a 10- and an 11-character field:
-//   python3 -c 'import pynmea2,sys; [print(m.latitude, m.longitude, len(m.lat), len(m.lon))
-//     for m in (pynmea2.parse(l.strip(), check=True) for l in sys.stdin)]' < sentences.txt
+// Each expected sentence was parsed by pynmea2 1.15.0 with its checksum checked and gave back
+// its row's position (within 1e-7 degree) in a 10- and an 11-character field.
 TEST(RewritePositionSentence, WritesCoordinatesInTheStandardsWidth) {
   const struct {
     double latitude, longitude;
@@ -87,8 +84,7 @@ TEST(RewritePositionSentence, RewritesEveryKindOfEveryTalkerKeepingItsOtherField
   }
 }
 
-// Checksums below were computed (XOR in Python) for the damaged text, so that only the named
-// damage is wrong.
+// Checksums computed for the damaged text, so that only the named damage is wrong.
 TEST(RewritePositionSentence, RefusesDamagedSentencesAndPositionsOffTheGlobe) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
@@ -122,10 +118,8 @@ TEST(RewritePositionSentence, RefusesDamagedSentencesAndPositionsOffTheGlobe) {
   }
 }
 
-// Fields hold 63 bytes and a sentence with its line end 255. The position fields below already
-// have the rewritten length, so a rewritten sentence is as long as the sentence.
+// Fields hold 63 bytes, a sentence 255; the position fields already have the rewritten length.
 TEST(RewritePositionSentence, KeepsTheFieldAndSentenceBounds) {
-  // Pads time, fix quality, satellites and HDOP with `pad` bytes each.
   const auto sentence = [](std::array<std::size_t, 4> pad) {
     return WithChecksum("$GPGGA," + std::string(pad[0], '1') + ",0530.00000,N,00030.00000,W," +
                         std::string(pad[1], '2') + "," + std::string(pad[2], '3') + "," +

@@ -110,8 +110,7 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
   }
 }
 
-// Each is saved with the caster; --insecure is carried, never saved. A relative CA file is kept
-// as the absolute path a service started elsewhere still finds.
+// --insecure is never saved; a relative CA file is kept as an absolute path.
 TEST(SessionOptionsTest, TheProtocolOptionsAreSavedWithTheCasterButInsecureIsNot) {
   testing::TempFolder folder;
   const std::string ca = (folder.Path() / "ca.pem").string();
@@ -154,8 +153,7 @@ TEST(SessionOptionsTest, TheProtocolOptionsAreSavedWithTheCasterButInsecureIsNot
   EXPECT_EQ(relative.protocol.caFile, ca);
 }
 
-// Help after a command answers for that command, before anything is parsed or saved. The
-// options' lines come from their table: a limit in its place, flags that share a line.
+// Help after a command answers for it before anything is parsed.
 TEST(CommandHelpTest, HelpAfterACommandShowsThatCommandsUsage) {
   const auto help = [](const char* command, const Arguments& args) {
     std::FILE* out = std::tmpfile();

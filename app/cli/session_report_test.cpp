@@ -90,8 +90,7 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   EXPECT_EQ(lines[5], said);
   EXPECT_EQ(lines[65], Countdown(2, 1));
   EXPECT_EQ(lines.back(), "00:02:29 100 B/s 14900 bytes");
-  // Ready once, each new status, the watchdog every 15 s (half its interval), and the stop.
-  // `systemctl status` shows one line: a retry says there what happened too.
+  // Ready, each new status (a retry with what happened), the watchdog every 15 s, the stop.
   ASSERT_EQ(service.sent.size(), 1u + 60u + 1u + 150u + 1u);
   EXPECT_EQ(service.sent[0], "READY=1\nSTATUS=Connecting to the caster.\nWATCHDOG=1");
   EXPECT_EQ(service.sent[1], "STATUS=" + Countdown(2, 60) + " " + said);  // at 5 s
@@ -104,8 +103,7 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   for (std::FILE* file : {log, terminal, unused}) std::fclose(file);
 }
 
-// What the stream holds goes on the counters' line and into the service status; each warning
-// about it is printed once and stays in the service status.
+// Each warning about the stream is printed once and stays in the service status.
 TEST(SessionReporter, TheStreamsContentsAndEachWarningAreShownWhereTheUserLooks) {
   RecordingNotifier service;
   std::FILE* log = std::tmpfile();
@@ -131,8 +129,7 @@ TEST(SessionReporter, TheStreamsContentsAndEachWarningAreShownWhereTheUserLooks)
   for (std::FILE* file : {log, unused}) std::fclose(file);
 }
 
-// The unit's WatchdogSec=3min: fed every 90 s while the worker lives; a worker silent for the
-// whole interval starves it.
+// WatchdogSec=3min: fed every 90 s; a worker silent for the whole interval starves it.
 TEST(SessionReporter, FeedsTheWatchdogAtHalfItsIntervalOnlyWhileTheWorkerShowsLife) {
   quillon::testing::VirtualClock clock(0xFFFF'F000);  // across the tick counter's wrap
   RecordingNotifier service;
@@ -157,9 +154,7 @@ TEST(SessionReporter, FeedsTheWatchdogAtHalfItsIntervalOnlyWhileTheWorkerShowsLi
   std::fclose(out);
 }
 
-// A base that has uploaded for months: the counters past 32 bits (24 days of 1 kB/s is a total
-// a 32-bit counter showed as -2146967296) and the days of the connect time, in the status line;
-// the service status and the last line of a log put them the same way.
+// Months of upload: 24 days of 1 kB/s is a total a 32-bit counter showed as -2146967296.
 TEST(SessionReporter, TotalsPast32BitsAndConnectTimesPastADayAreShownWhole) {
   constexpr std::int64_t kDay = 86400;
   const struct {

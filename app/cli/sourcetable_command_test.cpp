@@ -26,8 +26,7 @@ namespace {
 
 using testing::RecordingMessageSink;
 
-// `quillon sourcetable <words>`, "@" among them standing for `caster`: the exit status, and in
-// `out` what it printed.
+// `quillon sourcetable <words>` ("@": `caster`); what it printed in `out`.
 int RunCommand(const DemoCaster& caster, const Arguments& words, RecordingMessageSink& sink,
                std::string& out, const std::optional<std::string>& environmentPassword = {},
                int stopFd = -1) {
@@ -43,20 +42,13 @@ int RunCommand(const DemoCaster& caster, const Arguments& words, RecordingMessag
   return status;
 }
 
-std::string Repeated(std::string_view text, std::size_t times) {
-  std::string out;
-  for (std::size_t i = 0; i < times; ++i) out += text;
-  return out;
-}
-
 DemoCasterConfig WithTable(std::string table) {
   DemoCasterConfig config;
   config.sourceTable = std::move(table);
   return config;
 }
 
-// Every stream, and nothing that could drive a terminal. A field of 50,000 characters among 2,000
-// streams: cut to its column's 40 characters, it makes no row wider, with --long or --near.
+// Nothing that could drive a terminal; a 50,000-character field is cut to its column's 40.
 TEST(SourceTableCommand, ListsEveryStreamSafelyAndAlignsTheLongListingInColumnsOfAtMost40) {
   StrFields swiss;
   swiss.identifier = "Zürich";
@@ -143,8 +135,7 @@ TEST(SourceTableCommand, ATableThatEndsBadlyIsListedAsFarAsItCameWithOneLine) {
   EXPECT_EQ(caster.ConnectionCount(), 1u);
 }
 
-// Rows of empty fields, padded to the columns of one wide row: the listing stops before it
-// outgrows its table 16 times, and says so.
+// Empty rows padded to one wide row's columns: cut before 16 times the table's size.
 TEST(SourceTableCommand, AListingIsCutBeforeItOutgrowsItsTable) {
   const std::string w(40, 'w');
   std::string table = MakeStrRecord(w, {w, w, w, w, w, w, w, w, w, w, w, w, w, w, w, w}) + "\r\n";
@@ -163,10 +154,8 @@ TEST(SourceTableCommand, AListingIsCutBeforeItOutgrowsItsTable) {
                                              u"more than 16 times the size of the table."));
 }
 
-// Options, and a login that is not saved, are checked before anything is sent: the login has the
-// session options' limits (255 bytes, "é" counting two); version 1 asks the fallback once more,
-// with the same login, version 2 asks once. A stop while the password's pipe awaits its writer
-// ends the command at once.
+// Checked before anything is sent, with the session options' limits; version 1 asks the fallback
+// once more with the same login, version 2 once.
 TEST(SourceTableCommand, OptionsAndALoginAreCheckedBeforeTheLoginGoesOut) {
   testing::TempFolder folder;
   const std::string file = (folder.Path() / "password").string();
@@ -181,7 +170,8 @@ TEST(SourceTableCommand, OptionsAndALoginAreCheckedBeforeTheLoginGoesOut) {
       u"The caster's source table needs a login (a user name and password).";
   const std::u16string refused =
       u"The caster refused the user name and password for its source table.";
-  const std::string longestUser = Repeated("é", kMaxCredentialBytes / 2) + "u";
+  std::string longestUser = "u";  // 255 bytes, "é" counting two
+  while (longestUser.size() < kMaxCredentialBytes) longestUser += "é";
   const std::string longestPassword(kMaxCredentialBytes, 'p');
   const std::optional<std::string> none;
   const struct {
