@@ -42,8 +42,7 @@ SettingsRecord Decoded(std::span<const std::uint8_t> file) {
   return record;
 }
 
-// The file comes from Python, written from the format's description; one flipped bit in the
-// damaged copy leaves the image's texts.
+// Written by Python from the format's description; one flipped bit leaves the image's texts.
 TEST(SettingsExtension, AFileFromAnotherWriterLoadsWholeAndIsWrittenBackByteForByte) {
   const SettingsBytes file = Fixture("extension.bin");
   const SettingsRecord record = Decoded(file);
@@ -206,9 +205,8 @@ TEST(SettingsExtension, ADamagedExtensionOrAnUntrustworthyValueLeavesTheImagesTe
   }
 }
 
-// Each kind of value is a record after the header (magic, version, length): id, host slot,
-// mount-point slot, size, value; neither the whole output nor NTRIP 1 without TLS, every
-// caster's start, needs one. Changed and resealed, a value is taken only when sound.
+// A record: id, host slot, mount-point slot, size, value; the defaults need none. Changed and
+// resealed, a value is taken only when sound.
 TEST(SettingsExtension, TheUpstreamChoiceAndEachCastersProtocolAreTakenOnlyWhenSound) {
   constexpr std::size_t kValueAt = kSettingsImageSize + 10 + 5;
   SettingsRecord record;

@@ -1,5 +1,3 @@
-// The receiver's output reduced to GGA sentences, one per interval on a schedule that neither
-// drifts with the receiver's timing nor skips a 1 Hz receiver's sentences.
 #include "ntrip/gga_pace.h"
 
 #include <gtest/gtest.h>
