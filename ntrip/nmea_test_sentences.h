@@ -20,8 +20,6 @@ inline const std::string kNoFixGga = "$GPGGA,,,,,,0,00,99.99,,,,,,*48\r\n";
 inline const std::string kUbloxRmc =
     "$GPRMC,083559.00,A,4717.11437,N,00833.91522,E,0.004,77.52,091202,,,A*57\r\n";
 inline const std::string kUbloxGll = "$GPGLL,4717.11364,N,00833.91565,E,092321.00,A,A*60\r\n";
-inline const std::string kGnRmc =
-    "$GNRMC,001031.00,A,4404.13993,N,12118.86023,W,0.146,,100117,,,A*7B\r\n";
 inline const std::string kGnGll = "$GNGLL,4404.14012,N,12118.85993,W,001037.00,A,A*67\r\n";
 inline const std::string kGnGns =
     "$GNGNS,014035.00,4332.69262,S,17235.48549,E,RR,13,0.9,25.63,11.24,,*70\r\n";

@@ -52,7 +52,6 @@ TEST(RewritePositionSentence, RewritesEveryKindOfEveryTalkerKeepingItsOtherField
   } cases[] = {
       {kUbloxRmc, "$GPRMC,083559.00,A,0530.00000,N,00030.00000,W,0.004,77.52,091202,,,A*40\r\n"},
       {kUbloxGll, "$GPGLL,0530.00000,N,00030.00000,W,092321.00,A,A*75\r\n"},
-      {kGnGll, "$GNGLL,0530.00000,N,00030.00000,W,001037.00,A,A*65\r\n"},
       {kGnGns, "$GNGNS,014035.00,0530.00000,N,00030.00000,W,RR,13,0.9,25.63,11.24,,*73\r\n"},
       {"$GPGLL,3751.65,S,14507.36,E*77\r\n", "$GPGLL,0530.00000,N,00030.00000,W*7C\r\n"},
       {"$GPRMC,225446,A,4916.45,N,12311.12,W,000.5,054.7,191194,020.3,E*68\r\n",
