@@ -10,7 +10,6 @@ namespace {
 
 using Names = std::vector<std::u16string>;
 
-// The texts of the first `count` of `fields`.
 template <class Fields>
 Names Texts(const Fields& fields, std::int32_t count, auto field) {
   Names names;

@@ -80,7 +80,6 @@ TEST(SettingsExtension, OnlyATextTheImageCannotHoldMakesOneAndItsSlotComesBack) 
   EXPECT_EQ(Decoded(FileOf(record)), record);
 }
 
-// The corrupt files kept in testdata (make_settings_fixtures.py).
 TEST(SettingsFixtureTest, ShortLongAndOutOfRangeFilesLoadAsFarAsTheyGoAndClamped) {
   SettingsRecord record = Decoded(Fixture("short.bin"));
   EXPECT_EQ(FieldText(record.userName), u"alice");

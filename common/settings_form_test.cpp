@@ -26,8 +26,7 @@ TEST(SettingsFormTest, ThePortTextIsReadAsTheCLibraryReadsADecimalNumber) {
   }
 }
 
-// Ports outside TCP's range would be cut to another; what a login sends of the texts must keep
-// its fields: a version 1 request line splits at blanks, a Basic user name ends at a colon.
+// A version 1 request line splits at blanks, a Basic user name ends at a colon.
 TEST(ConnectChecksTest, RefusesTheFirstSettingThatNoConnectionOrLoginCouldCarry) {
   using enum ConnectingMode;
   using enum NtripVersion;
@@ -75,8 +74,7 @@ TEST(ConnectChecksTest, RefusesTheFirstSettingThatNoConnectionOrLoginCouldCarry)
   }
 }
 
-// Picking a stored caster brings its protocol; reading the controls back keeps it, and a typed
-// address brings its own.
+// Reading the controls back keeps the picked caster's protocol; a typed address brings its own.
 TEST(SettingsFormTest, TheDialogsChoiceOfCasterBringsItsProtocolAndKeepsIt) {
   const CasterProtocol tls{NtripVersion::k2, true, "/etc/ca.pem"};
   SettingsRecord record;

@@ -69,8 +69,7 @@ TEST(TextConversion, CallerBufferIsCutToItsCapacity) {
   EXPECT_STREQ(small, "a");
   EXPECT_EQ(WideToEightBit(u"abc", small, 0), 0u);
 
-  // The buffer fills exactly, then a lone surrogate: its '?' has no room, and nothing may be
-  // written past the capacity (the byte behind it stands for the caller's next variable).
+  // A lone surrogate's '?' has no room in a full buffer: nothing is written past it.
   for (const std::size_t capacity : {1u, 2u, 8u}) {
     std::u16string text(capacity - 1, u'a');
     text += char16_t{0xD800};

@@ -39,7 +39,6 @@ DemoCasterConfig Serving(std::string table, bool chunked = false) {
   return config;
 }
 
-// One fetch from a caster of its own.
 struct Fetch {
   explicit Fetch(int realPollMs, DemoCasterConfig config = Serving(MakeSourceTable(kNames)))
       : caster(std::move(config)), clock(realPollMs) {}

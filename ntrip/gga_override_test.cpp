@@ -18,7 +18,6 @@ using namespace testing::nmea;
 constexpr double kLatitude = 5.5;
 constexpr double kLongitude = -0.5;
 
-// `sentence` at the override position (the sentence rewriting has tests of its own).
 std::string Overridden(std::string_view sentence) {
   NmeaSentence out;
   return std::string(out.data(), RewritePositionSentence(sentence, kLatitude, kLongitude, out));
@@ -38,8 +37,7 @@ void ExpectRelayedAtEveryCut(std::string_view name, std::string_view input,
 
 enum class Upstream { kRewritten, kAsItCame, kDropped };
 
-// Receivers' sentences as their manuals print them; the checksums were worked out by XOR in
-// Python and agree with the manuals'.
+// Receivers' sentences as their manuals print them (checksums checked by XOR in Python).
 TEST(GgaOverride, SendsOnlySentencesItRewroteOrKnowsToHoldNoPosition) {
   const std::string gga = kSirfGga.substr(0, kSirfGga.size() - 4);  // up to and with the "*"
   const std::string pad(63, '9');

@@ -23,7 +23,6 @@ struct Arrival {
   std::string block;
 };
 
-// GGA sentence n at each tick of `ticks`, in blocks of their own.
 std::vector<Arrival> Sentences(const std::vector<std::uint32_t>& ticks) {
   std::vector<Arrival> arrivals;
   for (std::size_t n = 0; n < ticks.size(); ++n) {

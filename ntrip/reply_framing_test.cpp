@@ -28,7 +28,6 @@ std::vector<std::vector<std::string_view>> EveryCut(std::string_view bytes) {
   return ways;
 }
 
-// Which of EveryCut's ways `reads` is, for a failure's message.
 std::string How(const std::vector<std::string_view>& reads) {
   return reads.size() == 2 ? "cut at " + std::to_string(reads[0].size()) : "byte by byte";
 }

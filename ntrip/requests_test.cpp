@@ -105,8 +105,7 @@ TEST(BuildVersion2Requests, AreByteExact) {
   for (const auto& [request, expected] : requests) EXPECT_EQ(request, expected);
 }
 
-// Whatever the user typed, no byte of it can end a line of the request or split its request
-// line: such bytes go as %XX (the front ends refuse them before; this is the second line).
+// No byte the user typed can end a request line or split it (the front ends refuse them too).
 TEST(BuildVersion2Requests, CarryNoControlCharacterOrBlankFromTheUsersTexts) {
   const struct {
     std::string_view mountPoint, target;

@@ -41,8 +41,7 @@ struct Attempt {
   std::string store = "left from before";
 };
 
-// Two seconds before the first read, then ten for the table: a table that ends badly keeps its
-// whole lines and is over without waiting out the window.
+// A table that ends badly keeps its whole lines and is over without waiting out the window.
 TEST(ReadSourceTable, JudgesHowTheAnswerEnds) {
   const std::string v1 = "SOURCETABLE 200 OK\r\n\r\n";
   const std::string http = "HTTP/1.1 200 OK\r\nContent-Type: gnss/sourcetable\r\n";

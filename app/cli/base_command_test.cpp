@@ -1,4 +1,3 @@
-// `quillon base` end to end, and the state it reports each second.
 #include "app/cli/base_command.h"
 
 #include <algorithm>
@@ -45,7 +44,6 @@ TEST(BaseSessionState, WaitsToRetryWithTheStatusTextOnOneLineWhileThereIsOne) {
     EXPECT_EQ(state.attempt, 3);
     EXPECT_EQ(state.retryText, line);
   }
-  // Connected without a text, while the receiver's link is opened again.
   status.SetStatusText(u"");
   status.receiverLost = true;
   EXPECT_EQ(BaseSessionState(status).phase, SessionPhase::kReceiverLost);

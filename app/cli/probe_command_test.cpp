@@ -40,7 +40,6 @@ class ProbeCommand : public CommandFixture {
   }
 };
 
-// A caster that sends `payload` behind its reply to the user "demo" with `password`.
 DemoCasterConfig Sending(std::string payload, std::string password = "demo") {
   DemoCasterConfig config;
   config.loginPayload = std::move(payload);

@@ -161,8 +161,7 @@ TEST_F(RoverCommandTest, OptionsItCannotUseAndAStopBeforeTheStartChangeNothing) 
       {SessionArgs({"--settings-dir", shared.string()}), 2,
        "quillon rover: --settings-dir: " + (folder.Path() / "sha?[2Jred").string() +
            " can be written by other users"},
-      // RFC 7617: a colon in the user name would move the split between it and the password.
-      // Saved first, as Connect does, in a folder of its own.
+      // RFC 7617's split at the colon; saved first, as Connect does, in a folder of its own.
       {SessionArgs({"--user", "u:colon", "--settings-dir", (folder.Path() / "c").string()}), 1,
        "Error: " + ToUtf8(LoadString(kStrUserNameColon)) + "\n"},
       {waiting, kExitStoppedBeforeStart, ""},  // last: its stop stays asked

@@ -11,7 +11,6 @@
 namespace quillon::cli {
 namespace {
 
-// `args` as `quillon rover` parses them, which must take them.
 SessionOptions Parsed(const Arguments& args, const std::optional<std::string>& password = {}) {
   SessionOptions options;
   std::string error;
@@ -19,7 +18,6 @@ SessionOptions Parsed(const Arguments& args, const std::optional<std::string>& p
   return options;
 }
 
-// Why `quillon rover` refuses `args`.
 std::string Refusal(const Arguments& args) {
   SessionOptions options;
   std::string error;

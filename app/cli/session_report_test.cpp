@@ -1,4 +1,3 @@
-// The lines a session reports, and the notify protocol spoken to a real unix datagram socket.
 #include "app/cli/session_report.h"
 
 #include <sys/socket.h>
@@ -186,7 +185,6 @@ TEST(SessionReporter, TotalsPast32BitsAndConnectTimesPastADayAreShownWhole) {
   std::fclose(log);
 }
 
-// The next datagram on `fd`, or "(nothing)".
 std::string Receive(int fd) {
   char buffer[512];
   const ssize_t n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);

@@ -154,8 +154,7 @@ TEST(SourceTableCommand, AListingIsCutBeforeItOutgrowsItsTable) {
                                              u"more than 16 times the size of the table."));
 }
 
-// Checked before anything is sent, with the session options' limits; version 1 asks the fallback
-// once more with the same login, version 2 once.
+// Checked before anything is sent; version 1 asks the fallback once more with the same login.
 TEST(SourceTableCommand, OptionsAndALoginAreCheckedBeforeTheLoginGoesOut) {
   testing::TempFolder folder;
   const std::string file = (folder.Path() / "password").string();

@@ -1,4 +1,3 @@
-// What the Rover and the Base dialogs share, run against both.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -67,8 +66,7 @@ TYPED_TEST(ModeDlgTest, AFirstStartShowsTheStartUpTextsAndTheIdleView) {
   EXPECT_EQ(this->status.owner.load(), &this->boxes);
 }
 
-// Connect saves the picked entry whole before it refuses a missing port; 128 two-byte letters
-// pass the edit's limit in units but not the field's in bytes.
+// Saved whole before a missing port is refused; 128 two-byte letters pass the edit's limit only.
 TYPED_TEST(ModeDlgTest, StoredCastersFillTheListsAndConnectSavesThePickedOneWhole) {
   const std::u16string user = u"jane.surveyor@example.com";
   const std::u16string password = u"tok_9f3c1e7a5b2d4086a1c3e5f7092b4d6f81a3";

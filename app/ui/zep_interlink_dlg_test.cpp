@@ -1,4 +1,3 @@
-// The Rover dialog against the in-process caster and a simulated receiver, on the virtual clock.
 #include "app/ui/zep_interlink_dlg.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +17,6 @@ namespace {
 
 using namespace quillon::ui::testing;
 
-// Presses G with `modifier` in `control` and runs `inOverride` in the override dialog it opens.
 void OpenOverride(QWidget* control, Qt::KeyboardModifier modifier,
                   const std::function<void(CGgaOverrideDlg&)>& inOverride) {
   QTest::keyClick(control, Qt::Key_G, modifier);
