@@ -82,7 +82,7 @@ TEST(HostHistoryTest, AKnownCasterIsUpdatedInPlaceAndLongNamesThatBeginAlikeAreT
   EXPECT_EQ(record.hosts[1], second);
 }
 
-TEST(HostHistoryTest, SixthAndSeventhCasterReplaceSlotZero) {
+TEST(HostHistoryTest, ACasterPastTheFifthOrAnOutOfRangeCountReplacesSlotZero) {
   SettingsRecord record;
   for (auto address : {u"c1", u"c2", u"c3", u"c4", u"c5"}) Login(record, address, u"MP");
   const SettingsRecord fiveStored = record;
@@ -99,10 +99,7 @@ TEST(HostHistoryTest, SixthAndSeventhCasterReplaceSlotZero) {
   Login(record, u"c4", u"MP");
   EXPECT_EQ(record.selectedHost, 3);
   EXPECT_EQ(record.hosts[3], fiveStored.hosts[3]);
-}
-
-TEST(HostHistoryTest, OutOfRangeCountsInMemoryStayInsideTheRecord) {
-  SettingsRecord record;
+  // Out-of-range counts in memory stay inside the record.
   record.hostCount = 77;
   record.selectedHost = -9;
   for (auto& entry : record.hosts) entry.mountPointCount = 500;
