@@ -57,6 +57,12 @@ TEST(SettingsExtension, AFileFromAnotherWriterLoadsWholeAndIsWrittenBackByteForB
   }
   EXPECT_EQ(FieldText(record.comPortName).size(), 74u);
   EXPECT_EQ(FileOf(record), file);
+  // Read into a record that holds a file read before, as the Rover dialog does, nothing stays.
+  SettingsRecord reused = record;
+  reused.protocol = reused.hosts[1].protocol = {NtripVersion::k2, true, "/etc/ca.pem"};
+  reused.upstream.ggaSeconds = 5;
+  DecodeSharedSettings(Fixture("long.bin"), reused);
+  EXPECT_EQ(reused, Decoded(Fixture("long.bin")));
 
   const SettingsRecord damaged = Decoded(Fixture("extension_damaged.bin"));
   EXPECT_EQ(FieldText(damaged.userName), kUser.substr(0, 15));
@@ -80,7 +86,7 @@ TEST(SettingsExtension, OnlyATextTheImageCannotHoldMakesOneAndItsSlotComesBack) 
   EXPECT_EQ(Decoded(FileOf(record)), record);
 }
 
-TEST(SettingsFixtureTest, ShortLongAndOutOfRangeFilesLoadAsFarAsTheyGoAndClamped) {
+TEST(SettingsFixtureTest, DamagedFilesLoadAsFarAsTheyGoAsSaneValues) {
   SettingsRecord record = Decoded(Fixture("short.bin"));
   EXPECT_EQ(FieldText(record.userName), u"alice");
   EXPECT_EQ(FieldText(record.password), u"s3cret");
@@ -109,9 +115,7 @@ TEST(SettingsFixtureTest, ShortLongAndOutOfRangeFilesLoadAsFarAsTheyGoAndClamped
   // Texts filling their whole field are cut at its end, never inside a surrogate pair.
   EXPECT_EQ(FieldText(record.address), std::u16string(19, u'A'));
   EXPECT_EQ(FieldText(record.mountPoint), std::u16string(18, u'M'));
-}
 
-TEST(SettingsFixtureTest, NoiseAndControlCharactersLoadAsSaneValues) {
   const SettingsRecord noise = Decoded(Fixture("random.bin"));
   EXPECT_EQ(noise.noAuthentication, 0);  // a login is sent
   EXPECT_EQ(noise.baudIndex, 1);
@@ -129,16 +133,6 @@ TEST(SettingsFixtureTest, NoiseAndControlCharactersLoadAsSaneValues) {
   EXPECT_EQ(FieldText(injected.address), u"caster.example");
   EXPECT_EQ(injected.port, 2101);
   EXPECT_EQ(FieldText(host.mountPoints[0]), u"OK");
-}
-
-// As the Rover dialog reads its file into the record it holds.
-TEST(SettingsExtension, ARecordReadAgainKeepsNothingOfTheFileReadBefore) {
-  SettingsRecord record = Decoded(Fixture("extension.bin"));
-  record.protocol = record.hosts[1].protocol = {NtripVersion::k2, true, "/etc/ca.pem"};
-  record.upstream.ggaSeconds = 5;
-  const SettingsBytes plain = Fixture("long.bin");
-  DecodeSharedSettings(plain, record);
-  EXPECT_EQ(record, Decoded(plain));
 }
 
 // The checksum over everything from the magic to the last record.
