@@ -38,7 +38,7 @@ void ExpectRelayedAtEveryCut(std::string_view name, std::string_view input,
 enum class Upstream { kRewritten, kAsItCame, kDropped };
 
 // Receivers' sentences as their manuals print them (checksums checked by XOR in Python).
-TEST(GgaOverride, SendsOnlySentencesItRewroteOrKnowsToHoldNoPosition) {
+TEST(GgaOverride, SendsOnlySentencesItRewroteOrKnowsToHoldNoPositionOrAllWhenOff) {
   const std::string gga = kSirfGga.substr(0, kSirfGga.size() - 4);  // up to and with the "*"
   const std::string pad(63, '9');
   const struct {
@@ -104,6 +104,14 @@ TEST(GgaOverride, SendsOnlySentencesItRewroteOrKnowsToHoldNoPosition) {
     allSent += sent;
   }
   ExpectRelayedAtEveryCut("all in a row", all, allSent);
+  // Switched off it passes everything, and what it held.
+  const std::string damaged = kSirfGga.substr(0, 20) + "\r\n\xB5\x62" + kSirfGga.substr(20);
+  GgaOverride off;
+  EXPECT_EQ(off.Pass(kSirfGga.substr(0, 20), true, kLatitude, kLongitude, 0), "");
+  EXPECT_EQ(off.Held(), 20u);
+  EXPECT_EQ(off.Pass(kSirfGga.substr(20), false, kLatitude, kLongitude, 0), kSirfGga);
+  EXPECT_EQ(off.Held(), 0u);
+  EXPECT_EQ(off.Pass(damaged, false, kLatitude, kLongitude, 0), damaged);
 }
 
 // Sentences that nothing ends, on the pass's tick count, early and across its wrap.
@@ -143,16 +151,6 @@ TEST(GgaOverride, LetsAHeldSentenceGoAfterASecond) {
       EXPECT_EQ(override.Held(), 0u) << c.name;
     }
   }
-}
-
-TEST(GgaOverride, SwitchedOffPassesEverythingAndWhatWasHeld) {
-  const std::string damaged = kSirfGga.substr(0, 20) + "\r\n\xB5\x62" + kSirfGga.substr(20);
-  GgaOverride override;
-  EXPECT_EQ(override.Pass(kSirfGga.substr(0, 20), true, kLatitude, kLongitude, 0), "");
-  EXPECT_EQ(override.Held(), 20u);
-  EXPECT_EQ(override.Pass(kSirfGga.substr(20), false, kLatitude, kLongitude, 0), kSirfGga);
-  EXPECT_EQ(override.Held(), 0u);
-  EXPECT_EQ(override.Pass(damaged, false, kLatitude, kLongitude, 0), damaged);
 }
 
 }  // namespace

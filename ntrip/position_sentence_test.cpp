@@ -84,7 +84,7 @@ TEST(RewritePositionSentence, RewritesEveryKindOfEveryTalkerKeepingItsOtherField
 }
 
 // Checksums computed for the damaged text, so that only the named damage is wrong.
-TEST(RewritePositionSentence, RefusesDamagedSentencesAndPositionsOffTheGlobe) {
+TEST(RewritePositionSentence, RefusesDamagedOrOverlongSentencesAndPositionsOffTheGlobe) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   const double inf = std::numeric_limits<double>::infinity();
   const std::string gga = kSirfGga.substr(0, kSirfGga.size() - 5);  // up to the "*"
@@ -115,10 +115,7 @@ TEST(RewritePositionSentence, RefusesDamagedSentencesAndPositionsOffTheGlobe) {
   for (const auto& r : refused) {
     EXPECT_EQ(Rewritten(r.sentence, r.latitude, r.longitude), "") << r.sentence;
   }
-}
-
-// Fields hold 63 bytes, a sentence 255; the position fields already have the rewritten length.
-TEST(RewritePositionSentence, KeepsTheFieldAndSentenceBounds) {
+  // Fields hold 63 bytes, a sentence 255; the position fields already have the rewritten length.
   const auto sentence = [](std::array<std::size_t, 4> pad) {
     return WithChecksum("$GPGGA," + std::string(pad[0], '1') + ",0530.00000,N,00030.00000,W," +
                         std::string(pad[1], '2') + "," + std::string(pad[2], '3') + "," +
@@ -142,7 +139,7 @@ TEST(RewritePositionSentence, KeepsTheFieldAndSentenceBounds) {
 }
 
 // Degrees worked out by hand from each sentence's fields (ddmm.mmmm / 60).
-TEST(GgaPosition, ReadsTheFixOfAWellFormedGgaAndNothingElse) {
+TEST(GgaPosition, ReadsTheFixOfAWellFormedGgaAndNothingElseAndTheReceiverKeepsTheLatest) {
   const struct {
     std::string sentence;
     std::optional<GeoPosition> position;
@@ -168,9 +165,7 @@ TEST(GgaPosition, ReadsTheFixOfAWellFormedGgaAndNothingElse) {
     EXPECT_NEAR(position->latitude, c.position->latitude, 1e-9) << c.sentence;
     EXPECT_NEAR(position->longitude, c.position->longitude, 1e-9) << c.sentence;
   }
-}
-
-TEST(ReceiverPosition, KeepsTheLatestFixWhereverTheBlocksAreCut) {
+  // The receiver's latest fix, wherever its blocks are cut.
   const std::string upstream = kSirfGga + "\xD3\x00\x13$GP" + kStationGga + kNoFixGga + kUbloxRmc +
                                "$GPGGA,1,0030.0,S,00030.0,E,1,8,1,0,M,0,M,,*00\r\n" + kGsv;
   for (std::size_t cut = 0; cut <= upstream.size(); ++cut) {

@@ -184,9 +184,7 @@ TEST(ChunkedBody, DecodesWhereverTheReadsAreCutAndRefusesEachMalformationWithIts
       EXPECT_EQ(decoder.Feed("4\r\nmore\r\n", payload), 0u);  // nothing more is taken
     }
   }
-}
-
-TEST(ChunkedBody, TakesAChunkOfTheLimitAndFramesWhatItIsGiven) {
+  // A chunk of the limit is taken; ChunkFrame frames what it is given.
   const std::string big(kMaxChunkSize, 'r');
   ChunkedBody decoder;
   std::string payload;

@@ -151,6 +151,17 @@ TEST(SessionReporter, FeedsTheWatchdogAtHalfItsIntervalOnlyWhileTheWorkerShowsLi
   // At 630 s the worker has been silent for 230 s, more than the interval.
   EXPECT_EQ(fedAt, (std::vector<int>{0, 90, 180, 270, 360, 450, 540}));
   std::fclose(out);
+  // The interval only for this process and only from a usable number.
+  for (const char* pid : {static_cast<const char*>(nullptr), "4242"}) {
+    EXPECT_EQ(WatchdogIntervalMs("180000000", pid, 4242), 180'000u);
+  }
+  for (const char* pid : {"4243", "x"}) {
+    EXPECT_EQ(WatchdogIntervalMs("180000000", pid, 4242), std::nullopt) << pid;
+  }
+  EXPECT_EQ(WatchdogIntervalMs(nullptr, "4242", 4242), std::nullopt);
+  for (const char* usec : {"", "12s", "999", "-5000000", "99999999999999999999"}) {
+    EXPECT_EQ(WatchdogIntervalMs(usec, nullptr, 4242), std::nullopt) << usec;
+  }
 }
 
 // Months of upload: 24 days of 1 kB/s is a total a 32-bit counter showed as -2146967296.
@@ -214,19 +225,6 @@ TEST(ServiceNotifier, SendsEachStateAsOneDatagramToAPathOrAnAbstractSocket) {
   for (const std::string& unusable : {std::string(), std::string("relative/notify"),
                                       std::string("@"), "/" + std::string(200, 'x')}) {
     EXPECT_EQ(MakeServiceNotifier(unusable), nullptr) << unusable;
-  }
-}
-
-TEST(WatchdogIntervalMs, OnlyForThisProcessAndOnlyFromAUsableNumber) {
-  for (const char* pid : {static_cast<const char*>(nullptr), "4242"}) {
-    EXPECT_EQ(WatchdogIntervalMs("180000000", pid, 4242), 180'000u);
-  }
-  for (const char* pid : {"4243", "x"}) {
-    EXPECT_EQ(WatchdogIntervalMs("180000000", pid, 4242), std::nullopt) << pid;
-  }
-  EXPECT_EQ(WatchdogIntervalMs(nullptr, "4242", 4242), std::nullopt);
-  for (const char* usec : {"", "12s", "999", "-5000000", "99999999999999999999"}) {
-    EXPECT_EQ(WatchdogIntervalMs(usec, nullptr, 4242), std::nullopt) << usec;
   }
 }
 
