@@ -33,17 +33,6 @@ void Login(SettingsRecord& record, std::u16string_view address, std::u16string_v
   UpdateHostHistory(record);
 }
 
-TEST(HostHistoryTest, FindHostMatchesWholeCaseSensitiveAddressesOfUsedEntries) {
-  SettingsRecord record;
-  record.hostCount = 3;
-  const Names addresses = {u"Caster", u"caster", u"caster", u"unused"};
-  for (std::size_t slot = 0; slot < 4; ++slot)
-    SetFieldText(record.hosts[slot].address, addresses[slot]);
-  for (auto [address, slot] :
-       {std::pair{u"caster", 1}, {u"Caster", 0}, {u"caste", -1}, {u"unused", -1}})
-    EXPECT_EQ(FindHost(record, address), slot);
-}
-
 TEST(HostHistoryTest, MountPointsAppendSelectAndWrapAtTen) {
   HostEntry entry;
   for (auto name : {u"A", u"B", u"a", u"A"}) RememberMountPoint(entry, name);
@@ -63,7 +52,7 @@ TEST(HostHistoryTest, MountPointsAppendSelectAndWrapAtTen) {
 }
 
 // Whole texts are compared, not the 19 units the image keeps.
-TEST(HostHistoryTest, AKnownCasterIsUpdatedInPlaceAndLongNamesThatBeginAlikeAreTwo) {
+TEST(HostHistoryTest, AKnownCasterIsFoundByItsWholeAddressAndUpdatedInPlace) {
   const std::u16string gnss = u"ntrip.data.gnss.ga.gov.au";
   const std::u16string other = u"ntrip.data.gnss.ga.gov.example";
   const std::u16string mount = u"SYDNEY-CORS-RTCM32-MSM7";
@@ -80,6 +69,14 @@ TEST(HostHistoryTest, AKnownCasterIsUpdatedInPlaceAndLongNamesThatBeginAlikeAreT
   EXPECT_EQ(MountPoints(record.hosts[0]), (Names{mount, mount + u"-GLO"}));
   EXPECT_EQ(record.hosts[0].selectedMountPoint, 0);
   EXPECT_EQ(record.hosts[1], second);
+  // FindHost matches whole, case-sensitive addresses of used entries.
+  record.hostCount = 3;
+  const Names addresses = {u"Caster", u"caster", u"caster", u"unused"};
+  for (std::size_t slot = 0; slot < 4; ++slot)
+    SetFieldText(record.hosts[slot].address, addresses[slot]);
+  for (auto [address, slot] :
+       {std::pair{u"caster", 1}, {u"Caster", 0}, {u"caste", -1}, {u"unused", -1}})
+    EXPECT_EQ(FindHost(record, address), slot);
 }
 
 TEST(HostHistoryTest, ACasterPastTheFifthOrAnOutOfRangeCountReplacesSlotZero) {

@@ -52,7 +52,7 @@ TEST(Utf8, EncodesEveryLengthAndMarksWhatIsNoCharacter) {
 
 // 511 two-byte characters fill 1022 bytes; the next one would need 1024 with the terminator.
 // 1022 units and then a pair: the pair does not fit in the one unit left.
-TEST(TextConversion, HelperBuffersHold1023UnitsAndNeverSplitACharacter) {
+TEST(TextConversion, BuffersHoldTheirCapacityAndNeverSplitACharacter) {
   EXPECT_EQ(std::u16string(EightBitToWide(std::string(5000, 'x'))), std::u16string(1023, u'x'));
   EXPECT_EQ(std::string(WideToEightBit(std::u16string(5000, u'x'))), std::string(1023, 'x'));
   const std::string eight = WideToEightBit(std::u16string(600, u'ü'));
@@ -61,9 +61,7 @@ TEST(TextConversion, HelperBuffersHold1023UnitsAndNeverSplitACharacter) {
   std::string pairAtTheEnd(1022, 'x');
   pairAtTheEnd += "\xF0\x9F\x93\xA1";
   EXPECT_EQ(std::u16string(EightBitToWide(pairAtTheEnd)), std::u16string(1022, u'x'));
-}
-
-TEST(TextConversion, CallerBufferIsCutToItsCapacity) {
+  // A caller's buffer is cut to its capacity.
   char buffer[6];
   EXPECT_EQ(WideToEightBit(u"abcdefgh", buffer, sizeof buffer), 5u);
   EXPECT_STREQ(buffer, "abcde");

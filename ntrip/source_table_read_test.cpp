@@ -109,9 +109,7 @@ TEST(ReadSourceTable, JudgesHowTheAnswerEnds) {
     EXPECT_GE(attempt.clock.Elapsed(), c.ms);
     EXPECT_LE(attempt.clock.Elapsed(), c.ms + kReadStepMs);
   }
-}
-
-TEST(ReadSourceTable, AStoreOverItsLimitEndsTheRead) {
+  // A store over its limit ends the read at a line's end.
   Attempt attempt;
   const std::string table =
       "SOURCETABLE 200 OK\r\n\r\n" + MakeSourceTable(NumberedMountPoints(3000));
