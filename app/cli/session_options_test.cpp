@@ -48,11 +48,8 @@ TEST(SessionOptionsTest, InlineValuesAndLaterSwitchesWinAndOnlyWhatWasGivenIsApp
   EXPECT_DOUBLE_EQ(settings.overrideLatitude.load(), 35.5);  // kept for the next time
   EXPECT_EQ(FieldText(settings.userName), u"\u00E9\u20AC");
   EXPECT_EQ(FieldText(settings.password), u"pw");
-}
-
-// Not given, the saved choice stays; --reconnect is a switch of this run only.
-TEST(SessionOptionsTest, UpstreamIsAllOrGgaWithAWholeNumberOfSeconds) {
-  RoverSettings settings;
+  // --upstream is all or gga with a whole number of seconds; not given, the saved choice stays;
+  // --reconnect is a switch of this run only.
   for (const auto& [value, seconds] :
        {std::pair{"all", 0}, {"gga", 1}, {"gga:1", 1}, {"gga:3600", 3600}}) {
     ApplyRoverOptions(Parsed({"--upstream", value}), settings);
