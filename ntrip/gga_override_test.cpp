@@ -15,14 +15,6 @@ namespace {
 using namespace std::string_literals;
 using namespace testing::nmea;
 
-constexpr double kLatitude = 5.5;
-constexpr double kLongitude = -0.5;
-
-std::string Overridden(std::string_view sentence) {
-  NmeaSentence out;
-  return std::string(out.data(), RewritePositionSentence(sentence, kLatitude, kLongitude, out));
-}
-
 // `input` read in two parts cut at each byte, then a silent second that lets go what is held.
 void ExpectRelayedAtEveryCut(std::string_view name, std::string_view input,
                              std::string_view expected) {
@@ -95,7 +87,7 @@ TEST(GgaOverride, SendsOnlySentencesItRewroteOrKnowsToHoldNoPositionOrAllWhenOff
   std::string all;
   std::string allSent;
   for (const auto& c : cases) {
-    const std::string sent = c.upstream == Upstream::kRewritten  ? Overridden(c.input)
+    const std::string sent = c.upstream == Upstream::kRewritten  ? Rewritten(c.input)
                              : c.upstream == Upstream::kAsItCame ? c.input
                                                                  : "";
     ASSERT_TRUE(c.upstream != Upstream::kRewritten || !sent.empty()) << c.name;
@@ -131,12 +123,12 @@ TEST(GgaOverride, LetsAHeldSentenceGoAfterASecond) {
       {"held since its first byte",
        {{"$GPGGA,0927", 0, ""}, {"50.000,", 900, ""}, {"", 1000, ""}, {kGsv, 1100, kGsv}}},
       {"a complete sentence without line end: rewritten, its late line end dropped",
-       {{ggaBare, 0, ""}, {"", 1000, Overridden(ggaBare)}, {"\r\n", 1100, ""}}},
+       {{ggaBare, 0, ""}, {"", 1000, Rewritten(ggaBare)}, {"\r\n", 1100, ""}}},
       {"a sentence whose LF may follow its CR",
-       {{ggaBare + "\r", 0, ""}, {"\n", 900, Overridden(kSirfGga)}}},
+       {{ggaBare + "\r", 0, ""}, {"\n", 900, Rewritten(kSirfGga)}}},
       {"the next sentence held from its own start",
        {{ggaBare, 0, ""},
-        {"$GPGS", 900, Overridden(ggaBare)},
+        {"$GPGS", 900, Rewritten(ggaBare)},
         {"", 1000, ""},
         {kGsv.substr(5), 1100, kGsv}}},
   };

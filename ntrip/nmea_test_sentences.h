@@ -35,4 +35,14 @@ inline std::string WithChecksum(std::string_view text, std::string_view lineEnd 
   return std::string(text).append(checksum.data()).append(lineEnd);
 }
 
+inline constexpr double kLatitude = 5.5;
+inline constexpr double kLongitude = -0.5;
+
+// `sentence` rewritten at a position; empty when refused.
+inline std::string Rewritten(std::string_view sentence, double latitude = kLatitude,
+                             double longitude = kLongitude) {
+  NmeaSentence out;
+  return std::string(out.data(), RewritePositionSentence(sentence, latitude, longitude, out));
+}
+
 }  // namespace quillon::testing::nmea
