@@ -23,7 +23,6 @@ Names Addresses(const SettingsRecord& record) {
   return Texts(record.hosts, record.hostCount, [](const HostEntry& h) { return h.address; });
 }
 
-// The record as a session leaves it when its login is remembered.
 void Login(SettingsRecord& record, std::u16string_view address, std::u16string_view mountPoint,
            std::int32_t port = 2101, std::u16string_view password = u"pw") {
   SetFieldText(record.address, address);

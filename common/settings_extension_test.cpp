@@ -63,7 +63,6 @@ TEST(SettingsExtension, AFileFromAnotherWriterLoadsWholeAndIsWrittenBackByteForB
   reused.upstream.ggaSeconds = 5;
   DecodeSharedSettings(Fixture("long.bin"), reused);
   EXPECT_EQ(reused, Decoded(Fixture("long.bin")));
-
   const SettingsRecord damaged = Decoded(Fixture("extension_damaged.bin"));
   EXPECT_EQ(FieldText(damaged.userName), kUser.substr(0, 15));
   EXPECT_EQ(FieldText(damaged.hosts[0].mountPoints[0]), kMountPoint.substr(0, 19));
@@ -94,14 +93,12 @@ TEST(SettingsFixtureTest, DamagedFilesLoadAsFarAsTheyGoAsSaneValues) {
   record.userName = record.password = {};
   record.address = {};
   EXPECT_EQ(record, SettingsRecord{});
-
   record = Decoded(Fixture("long.bin"));
   EXPECT_EQ(FieldText(record.address), u"192.0.2.7");
   EXPECT_EQ(record.port, 2101);
   EXPECT_EQ(FieldText(record.comPortName), u"/dev/ttyUSB0:");
   EXPECT_EQ(record.hostCount, 2);
   EXPECT_EQ(FieldText(record.hosts[1].mountPoints[1]), u"RTCM3");
-
   record = Decoded(Fixture("out_of_range.bin"));
   EXPECT_EQ(record.hostCount, 5);     // was 9
   EXPECT_EQ(record.selectedHost, 0);  // was 7
@@ -115,14 +112,12 @@ TEST(SettingsFixtureTest, DamagedFilesLoadAsFarAsTheyGoAsSaneValues) {
   // Texts filling their whole field are cut at its end, never inside a surrogate pair.
   EXPECT_EQ(FieldText(record.address), std::u16string(19, u'A'));
   EXPECT_EQ(FieldText(record.mountPoint), std::u16string(18, u'M'));
-
   const SettingsRecord noise = Decoded(Fixture("random.bin"));
   EXPECT_EQ(noise.noAuthentication, 0);  // a login is sent
   EXPECT_EQ(noise.baudIndex, 1);
   EXPECT_EQ(noise.comIndex, 1);
   EXPECT_EQ(noise.port, 0);  // Connect refuses it
   for (const HostEntry& entry : noise.hosts) EXPECT_TRUE(entry.port >= 0 && entry.port <= 65535);
-
   // Texts that would carry CR, LF or ESC into a request or a terminal read as empty.
   const SettingsRecord injected = Decoded(Fixture("header_injection.bin"));
   const HostEntry& host = injected.hosts[0];
@@ -198,8 +193,7 @@ TEST(SettingsExtension, ADamagedExtensionOrAnUntrustworthyValueLeavesTheImagesTe
   }
 }
 
-// A record: id, host slot, mount-point slot, size, value; the defaults need none. Changed and
-// resealed, a value is taken only when sound.
+// A record: id, host slot, mount-point slot, size, value; changed and resealed, taken when sound.
 TEST(SettingsExtension, TheUpstreamChoiceAndEachCastersProtocolAreTakenOnlyWhenSound) {
   constexpr std::size_t kValueAt = kSettingsImageSize + 10 + 5;
   SettingsRecord record;
@@ -216,7 +210,6 @@ TEST(SettingsExtension, TheUpstreamChoiceAndEachCastersProtocolAreTakenOnlyWhenS
             std::string("\x06\xFF\xFF\x15\x00\x02\x01/etc/quillon/ca.pem", 26));
   record.hosts[3].protocol = {NtripVersion::k2, false, ""};
   EXPECT_EQ(Decoded(FileOf(record)), record);
-
   using Read = int (*)(const SettingsRecord&);
   const Read interval = [](const SettingsRecord& r) { return r.upstream.ggaSeconds; };
   const Read taken = [](const SettingsRecord& r) { return r.protocol == CasterProtocol{} ? 0 : 1; };

@@ -42,9 +42,7 @@ TEST_F(SettingsFileTest, OnlyAWholePrivateFileIsWrittenAndOnlyTheUsersOwnIsRead)
   EXPECT_FALSE(WriteSettingsBytes(none, PatternImage(0), &problem));
   EXPECT_EQ(problem, "");  // the user has been told there is no settings folder
   EXPECT_FALSE(ReadSettingsBytes(none).has_value());
-
-  // A written image replaces the file and is private; a write that fails part-way (here: at the
-  // file-size limit) must not cost the old settings.
+  // A write that fails part-way (here: at the file-size limit) must not cost the old settings.
   { std::ofstream(file_) << std::string(5000, 'x'); }
   ASSERT_EQ(::chmod(file_.c_str(), 0644), 0);
   ASSERT_TRUE(WriteSettingsBytes(file_, PatternImage(3)));
@@ -52,7 +50,6 @@ TEST_F(SettingsFileTest, OnlyAWholePrivateFileIsWrittenAndOnlyTheUsersOwnIsRead)
   ASSERT_EQ(::stat(file_.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0600u);
   EXPECT_EQ(info.st_size, 2824);
-
   rlimit saved{};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
   const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -66,7 +63,6 @@ TEST_F(SettingsFileTest, OnlyAWholePrivateFileIsWrittenAndOnlyTheUsersOwnIsRead)
   EXPECT_EQ(ReadSettingsBytes(file_), PatternImage(3));
   // A temporary file left behind would show here.
   EXPECT_EQ(std::distance(fs::directory_iterator(folder_), {}), 1);
-
   // A file another user put there is not read: its host list could send the password away.
   if (::chown(file_.c_str(), 65534, 65534) != 0) GTEST_SKIP() << "giving a file away takes root";
   EXPECT_FALSE(ReadSettingsBytes(file_).has_value());

@@ -44,7 +44,6 @@ TEST(SettingsRecordTest, EncodePutsEveryFieldAtItsOffsetAndDecodeReadsItBack) {
   entry.port = 1003;
   entry.selectedMountPoint = 8;
   entry.mountPointCount = 10;
-
   SettingsImage image;
   image.fill(0xEE);
   EncodeSharedSettings(record, image);

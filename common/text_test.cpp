@@ -50,8 +50,7 @@ TEST(Utf8, EncodesEveryLengthAndMarksWhatIsNoCharacter) {
   EXPECT_EQ(ToUtf8(lone), "?a?");
 }
 
-// 511 two-byte characters fill 1022 bytes; the next one would need 1024 with the terminator.
-// 1022 units and then a pair: the pair does not fit in the one unit left.
+// 511 two-byte characters fill 1022 bytes, a 512th would need 1024 with the terminator.
 TEST(TextConversion, BuffersHoldTheirCapacityAndNeverSplitACharacter) {
   EXPECT_EQ(std::u16string(EightBitToWide(std::string(5000, 'x'))), std::u16string(1023, u'x'));
   EXPECT_EQ(std::string(WideToEightBit(std::u16string(5000, u'x'))), std::string(1023, 'x'));

@@ -1,6 +1,4 @@
-// Receivers' sentences for the tests, as published in receiver manuals and logs (SiRF, u-blox,
-// a GGA with a station id, a receiver without a fix, a multi-constellation receiver). Their
-// checksums were checked with pynmea2 (pynmea2.parse(line, check=True)).
+// Receivers' sentences from manuals and logs, checksums checked with pynmea2.
 #pragma once
 
 #include <array>

@@ -54,8 +54,7 @@ TEST(BuildClientRequest, IsByteExactWithTheCredentialsOnOneLineWhateverTheLocale
   EXPECT_GE(tried, 2);
 }
 
-// Written from the NTRIP 2.0 standard's examples (RTCM 10410.1), headers in their order.
-// Credentials: printf 'rover:s3cret' | base64, and printf 'base-7:upl0ad' | base64.
+// From the NTRIP 2.0 standard's examples; credentials: printf 'rover:s3cret' | base64 and so on.
 TEST(BuildVersion2Requests, AreByteExact) {
   const std::string rover = "Authorization: Basic cm92ZXI6czNjcmV0\r\n";
   const std::string v2 = "Ntrip-Version: Ntrip/2.0\r\n";

@@ -83,8 +83,7 @@ TEST_F(RoverCommandTest, ASessionThatGivesUpExitsOneWithTheMessageOnStandardErro
   EXPECT_EQ(library.SelectedDevice(), 0);
 }
 
-// Long values go out whole and are saved for a run without them. A link in the file's place is
-// not followed (root would send /etc/shadow as credentials); a failed save is said once.
+// A link in the file's place is not followed (root would send /etc/shadow as credentials).
 TEST_F(RoverCommandTest, LongValuesGoOutWholeAndAreRememberedPastALinkAndAFailedSave) {
   const std::string user = "jane.surveyor@example.com";
   const std::string password = "tok_9f3c1e7a5b2d4086a1c3e5f7092b4d6f81a3";

@@ -119,8 +119,7 @@ TEST(SourceTableCommand, NearSortsByDistanceLimitKeepsTheFirstAndJsonNamesEveryF
   EXPECT_TRUE(sink.Boxes().empty());
 }
 
-// A cut table is listed as far as it came, read once; empty rows padded to one wide row's columns
-// are cut before 16 times the table's size. Each says so in one box.
+// Empty rows padded to one wide row's columns are cut before 16 times the table's size.
 TEST(SourceTableCommand, AListingThatCannotBeWholeSaysHowFarItCame) {
   RecordingMessageSink sink;
   std::string out;

@@ -117,7 +117,6 @@ TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheHelpMenuAndTheChooserWork) {
   EXPECT_EQ(opened.size(), 1u);
   splash.DestroyWindow();
   SaveScreenshot(*frame, QStringLiteral("main_window"));
-
   // The chooser: centred, then moved 2 pixels left and 60 up or 15 down; a fresh dialog a press.
   CZEPQuillonView* view = frame->View();
   CBitmapButton* rover = view->RoverButton();

@@ -73,8 +73,7 @@ TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNam
   EXPECT_EQ(caster.ConnectionCount(), 2u);
 }
 
-// Ctrl+G during a session changes the position sent upstream ("abc" is 0); closing asks, and No
-// keeps the session; the next start shows the caster the worker remembered.
+// Ctrl+G changes the position sent upstream ("abc" is 0); No when closing keeps the session.
 TEST_F(RoverDlgTest, ASessionRelaysTakesTheOverrideAndItsCasterIsShownAtTheNextStart) {
   const auto app = StartProgram();
   CMainFrame& frame = *app->MainFrame();
