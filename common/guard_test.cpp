@@ -27,6 +27,7 @@ TEST(Guarded, CatchesEveryExceptionAndTracesItsPlace) {
   EXPECT_FALSE(Guarded("zepsourcedlg", 7, [] { throw 5; }));
   SetTraceSink(nullptr);
   EXPECT_FALSE(Guarded("silent", 1, [] { throw 1; }));  // no sink: nothing to see, no crash
+
   EXPECT_EQ(progress, 2);  // values stand as the block left them
   EXPECT_EQ(sink.lines,
             (std::vector<std::string>{"*Exception\r\n File: zepinterlinkdlg\r\nLine: 42",

@@ -142,7 +142,7 @@ TEST_F(RoverCommandTest, LongValuesGoOutWholeAndAreRememberedPastALinkAndAFailed
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), shadow);
 }
 
-// Refused before anything is saved or connected; Ctrl+C while the password's pipe awaits its writer.
+// Refused before anything is saved or connected; Ctrl+C while the password's pipe awaits.
 TEST_F(RoverCommandTest, OptionsItCannotUseAndAStopBeforeTheStartChangeNothing) {
   const auto shared = folder.Path() / "sha\x1b[2Jred";  // shown without its escape
   fs::create_directory(shared);

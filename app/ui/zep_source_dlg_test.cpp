@@ -33,7 +33,9 @@ struct CountdownHold {
       }
     };
   }
-  ~CountdownHold() { clock.beforeSleep = [](int) {}; }
+  ~CountdownHold() {
+    clock.beforeSleep = [](int) {};
+  }
   bool WaitReached() { return reachedSignal.try_acquire_for(std::chrono::seconds(20)); }
   void Release() {
     released = true;
