@@ -10,7 +10,6 @@ namespace {
 
 using Names = std::vector<std::u16string>;
 
-// The texts of the first `count` of `fields`.
 template <class Fields>
 Names Texts(const Fields& fields, std::int32_t count, auto field) {
   Names names;
@@ -24,7 +23,6 @@ Names Addresses(const SettingsRecord& record) {
   return Texts(record.hosts, record.hostCount, [](const HostEntry& h) { return h.address; });
 }
 
-// The record as a session leaves it when its login is remembered.
 void Login(SettingsRecord& record, std::u16string_view address, std::u16string_view mountPoint,
            std::int32_t port = 2101, std::u16string_view password = u"pw") {
   SetFieldText(record.address, address);
@@ -32,17 +30,6 @@ void Login(SettingsRecord& record, std::u16string_view address, std::u16string_v
   SetFieldText(record.password, password);
   record.port = port;
   UpdateHostHistory(record);
-}
-
-TEST(HostHistoryTest, FindHostMatchesWholeCaseSensitiveAddressesOfUsedEntries) {
-  SettingsRecord record;
-  record.hostCount = 3;
-  const Names addresses = {u"Caster", u"caster", u"caster", u"unused"};
-  for (std::size_t slot = 0; slot < 4; ++slot)
-    SetFieldText(record.hosts[slot].address, addresses[slot]);
-  for (auto [address, slot] :
-       {std::pair{u"caster", 1}, {u"Caster", 0}, {u"caste", -1}, {u"unused", -1}})
-    EXPECT_EQ(FindHost(record, address), slot);
 }
 
 TEST(HostHistoryTest, MountPointsAppendSelectAndWrapAtTen) {
@@ -64,7 +51,7 @@ TEST(HostHistoryTest, MountPointsAppendSelectAndWrapAtTen) {
 }
 
 // Whole texts are compared, not the 19 units the image keeps.
-TEST(HostHistoryTest, AKnownCasterIsUpdatedInPlaceAndLongNamesThatBeginAlikeAreTwo) {
+TEST(HostHistoryTest, AKnownCasterIsFoundByItsWholeAddressAndUpdatedInPlace) {
   const std::u16string gnss = u"ntrip.data.gnss.ga.gov.au";
   const std::u16string other = u"ntrip.data.gnss.ga.gov.example";
   const std::u16string mount = u"SYDNEY-CORS-RTCM32-MSM7";
@@ -81,9 +68,17 @@ TEST(HostHistoryTest, AKnownCasterIsUpdatedInPlaceAndLongNamesThatBeginAlikeAreT
   EXPECT_EQ(MountPoints(record.hosts[0]), (Names{mount, mount + u"-GLO"}));
   EXPECT_EQ(record.hosts[0].selectedMountPoint, 0);
   EXPECT_EQ(record.hosts[1], second);
+  // FindHost matches whole, case-sensitive addresses of used entries.
+  record.hostCount = 3;
+  const Names addresses = {u"Caster", u"caster", u"caster", u"unused"};
+  for (std::size_t slot = 0; slot < 4; ++slot)
+    SetFieldText(record.hosts[slot].address, addresses[slot]);
+  for (auto [address, slot] :
+       {std::pair{u"caster", 1}, {u"Caster", 0}, {u"caste", -1}, {u"unused", -1}})
+    EXPECT_EQ(FindHost(record, address), slot);
 }
 
-TEST(HostHistoryTest, SixthAndSeventhCasterReplaceSlotZero) {
+TEST(HostHistoryTest, ACasterPastTheFifthOrAnOutOfRangeCountReplacesSlotZero) {
   SettingsRecord record;
   for (auto address : {u"c1", u"c2", u"c3", u"c4", u"c5"}) Login(record, address, u"MP");
   const SettingsRecord fiveStored = record;
@@ -100,10 +95,7 @@ TEST(HostHistoryTest, SixthAndSeventhCasterReplaceSlotZero) {
   Login(record, u"c4", u"MP");
   EXPECT_EQ(record.selectedHost, 3);
   EXPECT_EQ(record.hosts[3], fiveStored.hosts[3]);
-}
-
-TEST(HostHistoryTest, OutOfRangeCountsInMemoryStayInsideTheRecord) {
-  SettingsRecord record;
+  // Out-of-range counts in memory stay inside the record.
   record.hostCount = 77;
   record.selectedHost = -9;
   for (auto& entry : record.hosts) entry.mountPointCount = 500;

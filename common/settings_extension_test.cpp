@@ -42,8 +42,7 @@ SettingsRecord Decoded(std::span<const std::uint8_t> file) {
   return record;
 }
 
-// The file comes from Python, written from the format's description; one flipped bit in the
-// damaged copy leaves the image's texts.
+// Written by Python from the format's description; one flipped bit leaves the image's texts.
 TEST(SettingsExtension, AFileFromAnotherWriterLoadsWholeAndIsWrittenBackByteForByte) {
   const SettingsBytes file = Fixture("extension.bin");
   const SettingsRecord record = Decoded(file);
@@ -58,7 +57,12 @@ TEST(SettingsExtension, AFileFromAnotherWriterLoadsWholeAndIsWrittenBackByteForB
   }
   EXPECT_EQ(FieldText(record.comPortName).size(), 74u);
   EXPECT_EQ(FileOf(record), file);
-
+  // Read into a record that holds a file read before, as the Rover dialog does, nothing stays.
+  SettingsRecord reused = record;
+  reused.protocol = reused.hosts[1].protocol = {NtripVersion::k2, true, "/etc/ca.pem"};
+  reused.upstream.ggaSeconds = 5;
+  DecodeSharedSettings(Fixture("long.bin"), reused);
+  EXPECT_EQ(reused, Decoded(Fixture("long.bin")));
   const SettingsRecord damaged = Decoded(Fixture("extension_damaged.bin"));
   EXPECT_EQ(FieldText(damaged.userName), kUser.substr(0, 15));
   EXPECT_EQ(FieldText(damaged.hosts[0].mountPoints[0]), kMountPoint.substr(0, 19));
@@ -81,8 +85,7 @@ TEST(SettingsExtension, OnlyATextTheImageCannotHoldMakesOneAndItsSlotComesBack) 
   EXPECT_EQ(Decoded(FileOf(record)), record);
 }
 
-// The corrupt files kept in testdata (make_settings_fixtures.py).
-TEST(SettingsFixtureTest, ShortLongAndOutOfRangeFilesLoadAsFarAsTheyGoAndClamped) {
+TEST(SettingsFixtureTest, DamagedFilesLoadAsFarAsTheyGoAsSaneValues) {
   SettingsRecord record = Decoded(Fixture("short.bin"));
   EXPECT_EQ(FieldText(record.userName), u"alice");
   EXPECT_EQ(FieldText(record.password), u"s3cret");
@@ -90,14 +93,12 @@ TEST(SettingsFixtureTest, ShortLongAndOutOfRangeFilesLoadAsFarAsTheyGoAndClamped
   record.userName = record.password = {};
   record.address = {};
   EXPECT_EQ(record, SettingsRecord{});
-
   record = Decoded(Fixture("long.bin"));
   EXPECT_EQ(FieldText(record.address), u"192.0.2.7");
   EXPECT_EQ(record.port, 2101);
   EXPECT_EQ(FieldText(record.comPortName), u"/dev/ttyUSB0:");
   EXPECT_EQ(record.hostCount, 2);
   EXPECT_EQ(FieldText(record.hosts[1].mountPoints[1]), u"RTCM3");
-
   record = Decoded(Fixture("out_of_range.bin"));
   EXPECT_EQ(record.hostCount, 5);     // was 9
   EXPECT_EQ(record.selectedHost, 0);  // was 7
@@ -111,16 +112,12 @@ TEST(SettingsFixtureTest, ShortLongAndOutOfRangeFilesLoadAsFarAsTheyGoAndClamped
   // Texts filling their whole field are cut at its end, never inside a surrogate pair.
   EXPECT_EQ(FieldText(record.address), std::u16string(19, u'A'));
   EXPECT_EQ(FieldText(record.mountPoint), std::u16string(18, u'M'));
-}
-
-TEST(SettingsFixtureTest, NoiseAndControlCharactersLoadAsSaneValues) {
   const SettingsRecord noise = Decoded(Fixture("random.bin"));
   EXPECT_EQ(noise.noAuthentication, 0);  // a login is sent
   EXPECT_EQ(noise.baudIndex, 1);
   EXPECT_EQ(noise.comIndex, 1);
   EXPECT_EQ(noise.port, 0);  // Connect refuses it
   for (const HostEntry& entry : noise.hosts) EXPECT_TRUE(entry.port >= 0 && entry.port <= 65535);
-
   // Texts that would carry CR, LF or ESC into a request or a terminal read as empty.
   const SettingsRecord injected = Decoded(Fixture("header_injection.bin"));
   const HostEntry& host = injected.hosts[0];
@@ -131,16 +128,6 @@ TEST(SettingsFixtureTest, NoiseAndControlCharactersLoadAsSaneValues) {
   EXPECT_EQ(FieldText(injected.address), u"caster.example");
   EXPECT_EQ(injected.port, 2101);
   EXPECT_EQ(FieldText(host.mountPoints[0]), u"OK");
-}
-
-// As the Rover dialog reads its file into the record it holds.
-TEST(SettingsExtension, ARecordReadAgainKeepsNothingOfTheFileReadBefore) {
-  SettingsRecord record = Decoded(Fixture("extension.bin"));
-  record.protocol = record.hosts[1].protocol = {NtripVersion::k2, true, "/etc/ca.pem"};
-  record.upstream.ggaSeconds = 5;
-  const SettingsBytes plain = Fixture("long.bin");
-  DecodeSharedSettings(plain, record);
-  EXPECT_EQ(record, Decoded(plain));
 }
 
 // The checksum over everything from the magic to the last record.
@@ -206,9 +193,7 @@ TEST(SettingsExtension, ADamagedExtensionOrAnUntrustworthyValueLeavesTheImagesTe
   }
 }
 
-// Each kind of value is a record after the header (magic, version, length): id, host slot,
-// mount-point slot, size, value; neither the whole output nor NTRIP 1 without TLS, every
-// caster's start, needs one. Changed and resealed, a value is taken only when sound.
+// A record: id, host slot, mount-point slot, size, value; changed and resealed, taken when sound.
 TEST(SettingsExtension, TheUpstreamChoiceAndEachCastersProtocolAreTakenOnlyWhenSound) {
   constexpr std::size_t kValueAt = kSettingsImageSize + 10 + 5;
   SettingsRecord record;
@@ -225,7 +210,6 @@ TEST(SettingsExtension, TheUpstreamChoiceAndEachCastersProtocolAreTakenOnlyWhenS
             std::string("\x06\xFF\xFF\x15\x00\x02\x01/etc/quillon/ca.pem", 26));
   record.hosts[3].protocol = {NtripVersion::k2, false, ""};
   EXPECT_EQ(Decoded(FileOf(record)), record);
-
   using Read = int (*)(const SettingsRecord&);
   const Read interval = [](const SettingsRecord& r) { return r.upstream.ggaSeconds; };
   const Read taken = [](const SettingsRecord& r) { return r.protocol == CasterProtocol{} ? 0 : 1; };

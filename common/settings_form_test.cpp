@@ -8,7 +8,7 @@
 namespace quillon {
 namespace {
 
-TEST(SettingsFormTest, ThePortTextIsReadAsTheCLibraryReadsADecimalNumber) {
+TEST(SettingsFormTest, ThePortIsReadAsTheCLibraryReadsItAndAPickedCasterKeepsItsProtocol) {
   // A number too large is held, never wrapped.
   for (const auto& [text, port] : {std::pair{u"2101", 2101},
                                    {u"", 0},
@@ -24,10 +24,27 @@ TEST(SettingsFormTest, ThePortTextIsReadAsTheCLibraryReadsADecimalNumber) {
     EXPECT_EQ(record.port, port) << port;
     EXPECT_EQ(record.selectedHost, 0);  // nothing selected in the address list
   }
+  // Reading the controls back keeps the picked caster's protocol; a typed address brings its own.
+  const CasterProtocol tls{NtripVersion::k2, true, "/etc/ca.pem"};
+  SettingsRecord record;
+  record.hostCount = 2;
+  SetFieldText(record.hosts[1].address, u"tls.example");
+  record.hosts[1].protocol = tls;
+  record.selectedHost = 1;
+  ASSERT_NE(TakeSelectedHost(record), nullptr);
+  EXPECT_EQ(record.protocol, tls);
+  SettingsControls controls;
+  controls.address = u"tls.example";
+  controls.selectedHost = 1;
+  ReadControlsInto(controls, record);
+  EXPECT_EQ(record.protocol, tls);
+  controls.address = u"new.example";  // typed: a caster the history does not know
+  controls.selectedHost = -1;
+  ReadControlsInto(controls, record);
+  EXPECT_EQ(record.protocol, CasterProtocol{});
 }
 
-// Ports outside TCP's range would be cut to another; what a login sends of the texts must keep
-// its fields: a version 1 request line splits at blanks, a Basic user name ends at a colon.
+// A version 1 request line splits at blanks, a Basic user name ends at a colon.
 TEST(ConnectChecksTest, RefusesTheFirstSettingThatNoConnectionOrLoginCouldCarry) {
   using enum ConnectingMode;
   using enum NtripVersion;
@@ -73,28 +90,6 @@ TEST(ConnectChecksTest, RefusesTheFirstSettingThatNoConnectionOrLoginCouldCarry)
     EXPECT_EQ(FirstConnectProblem(record, c.mode), c.connect);
     EXPECT_EQ(FirstSourceTableProblem(record), c.sourceTable);
   }
-}
-
-// Picking a stored caster brings its protocol; reading the controls back keeps it, and a typed
-// address brings its own.
-TEST(SettingsFormTest, TheDialogsChoiceOfCasterBringsItsProtocolAndKeepsIt) {
-  const CasterProtocol tls{NtripVersion::k2, true, "/etc/ca.pem"};
-  SettingsRecord record;
-  record.hostCount = 2;
-  SetFieldText(record.hosts[1].address, u"tls.example");
-  record.hosts[1].protocol = tls;
-  record.selectedHost = 1;
-  ASSERT_NE(TakeSelectedHost(record), nullptr);
-  EXPECT_EQ(record.protocol, tls);
-  SettingsControls controls;
-  controls.address = u"tls.example";
-  controls.selectedHost = 1;
-  ReadControlsInto(controls, record);
-  EXPECT_EQ(record.protocol, tls);
-  controls.address = u"new.example";  // typed: a caster the history does not know
-  controls.selectedHost = -1;
-  ReadControlsInto(controls, record);
-  EXPECT_EQ(record.protocol, CasterProtocol{});
 }
 
 }  // namespace

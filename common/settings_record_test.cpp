@@ -44,7 +44,6 @@ TEST(SettingsRecordTest, EncodePutsEveryFieldAtItsOffsetAndDecodeReadsItBack) {
   entry.port = 1003;
   entry.selectedMountPoint = 8;
   entry.mountPointCount = 10;
-
   SettingsImage image;
   image.fill(0xEE);
   EncodeSharedSettings(record, image);
@@ -59,7 +58,6 @@ TEST(SettingsRecordTest, EncodePutsEveryFieldAtItsOffsetAndDecodeReadsItBack) {
   for (const auto& [at, units, value] : texts) EXPECT_EQ(TextAt(image, at, units), value) << at;
   // The mode's own bytes are not the shared part's to write.
   for (std::size_t at = 2800; at < kSettingsImageSize; ++at) EXPECT_EQ(image[at], 0xEE) << at;
-  // Decoding reads every field from where encoding put it.
   SettingsRecord decoded;
   DecodeSharedSettings(image, decoded);
   EXPECT_EQ(decoded, record);

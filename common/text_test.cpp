@@ -12,9 +12,13 @@
 namespace quillon {
 namespace {
 
-// The helpers speak UTF-8 (the converter's own test below has the encodings) up to a NUL.
-TEST(TextConversion, ConvertsUtf8UpToTheFirstNul) {
-  EXPECT_EQ(std::u16string(EightBitToWide("M\xC3\xBCller")), u"M\u00FCller");
+// The helpers speak UTF-8 (the converter's own test below has the encodings) up to a NUL, each
+// thread in a buffer of its own.
+TEST(TextConversion, ConvertsUtf8UpToTheFirstNulInEachThreadsOwnBuffer) {
+  const char16_t* mine = EightBitToWide("M\xC3\xBCller");
+  std::thread other([] { EXPECT_EQ(std::u16string(EightBitToWide("worker")), u"worker"); });
+  other.join();
+  EXPECT_EQ(std::u16string(mine), u"M\u00FCller");
   EXPECT_STREQ(WideToEightBit(u"M\u00FCller"), "M\xC3\xBCller");
   EXPECT_EQ(std::u16string(EightBitToWide(std::string_view("ab\0cd", 5))), u"ab");
   EXPECT_STREQ(WideToEightBit(std::u16string_view(u"ab\0cd", 5)), "ab");
@@ -46,9 +50,8 @@ TEST(Utf8, EncodesEveryLengthAndMarksWhatIsNoCharacter) {
   EXPECT_EQ(ToUtf8(lone), "?a?");
 }
 
-// 511 two-byte characters fill 1022 bytes; the next one would need 1024 with the terminator.
-// 1022 units and then a pair: the pair does not fit in the one unit left.
-TEST(TextConversion, HelperBuffersHold1023UnitsAndNeverSplitACharacter) {
+// 511 two-byte characters fill 1022 bytes, a 512th would need 1024 with the terminator.
+TEST(TextConversion, BuffersHoldTheirCapacityAndNeverSplitACharacter) {
   EXPECT_EQ(std::u16string(EightBitToWide(std::string(5000, 'x'))), std::u16string(1023, u'x'));
   EXPECT_EQ(std::string(WideToEightBit(std::u16string(5000, u'x'))), std::string(1023, 'x'));
   const std::string eight = WideToEightBit(std::u16string(600, u'ü'));
@@ -57,9 +60,7 @@ TEST(TextConversion, HelperBuffersHold1023UnitsAndNeverSplitACharacter) {
   std::string pairAtTheEnd(1022, 'x');
   pairAtTheEnd += "\xF0\x9F\x93\xA1";
   EXPECT_EQ(std::u16string(EightBitToWide(pairAtTheEnd)), std::u16string(1022, u'x'));
-}
-
-TEST(TextConversion, CallerBufferIsCutToItsCapacity) {
+  // A caller's buffer is cut to its capacity.
   char buffer[6];
   EXPECT_EQ(WideToEightBit(u"abcdefgh", buffer, sizeof buffer), 5u);
   EXPECT_STREQ(buffer, "abcde");
@@ -69,8 +70,7 @@ TEST(TextConversion, CallerBufferIsCutToItsCapacity) {
   EXPECT_STREQ(small, "a");
   EXPECT_EQ(WideToEightBit(u"abc", small, 0), 0u);
 
-  // The buffer fills exactly, then a lone surrogate: its '?' has no room, and nothing may be
-  // written past the capacity (the byte behind it stands for the caller's next variable).
+  // A lone surrogate's '?' has no room in a full buffer: nothing is written past it.
   for (const std::size_t capacity : {1u, 2u, 8u}) {
     std::u16string text(capacity - 1, u'a');
     text += char16_t{0xD800};
@@ -78,15 +78,6 @@ TEST(TextConversion, CallerBufferIsCutToItsCapacity) {
     EXPECT_EQ(WideToEightBit(text, storage.data(), capacity), capacity - 1);
     EXPECT_EQ(storage, std::string(capacity - 1, 'a') + '\0' + '#') << capacity;
   }
-}
-
-TEST(TextConversion, EachThreadHasItsOwnBuffer) {
-  const char16_t* mine = EightBitToWide("main");
-  std::u16string seenByOther;
-  std::thread other([&] { seenByOther = EightBitToWide("worker"); });
-  other.join();
-  EXPECT_EQ(std::u16string(mine), u"main");
-  EXPECT_EQ(seenByOther, u"worker");
 }
 
 }  // namespace

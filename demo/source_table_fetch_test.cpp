@@ -39,7 +39,6 @@ DemoCasterConfig Serving(std::string table, bool chunked = false) {
   return config;
 }
 
-// One fetch from a caster of its own.
 struct Fetch {
   explicit Fetch(int realPollMs, DemoCasterConfig config = Serving(MakeSourceTable(kNames)))
       : caster(std::move(config)), clock(realPollMs) {}
@@ -59,8 +58,7 @@ void RealSteps(Fetch& fetch) {
   fetch.clock.beforeSleep = [](int) { std::this_thread::sleep_for(std::chrono::milliseconds(10)); };
 }
 
-// A table is asked for once, or after any other first answer (even a fault) once more on a new
-// connection with the fallback; a large NTRIP 2 table chunked at random sizes.
+// After any other first answer (even a fault) the fallback asks once more on a new connection.
 TEST(GetSourceTable, EachWayToATableKeepsItsNames) {
   using enum CasterBehaviour;
   const auto script = [](CasterBehaviour behaviour, int times = 1) {
@@ -108,21 +106,7 @@ TEST(GetSourceTable, EachWayToATableKeepsItsNames) {
   }
 }
 
-// The Source button asks as the saved settings say; a name is looked up, not read as dotted.
-TEST(GetSourceTable, TheSettingsChooseTheRequest) {
-  Fetch fetch(1000);
-  SettingsRecord settings;
-  SetFieldText(settings.address, u"localhost");
-  settings.port = fetch.caster.Port();
-  settings.protocol.version = NtripVersion::k2;
-  EXPECT_EQ(fetch.table.GetSourceTable(settings, fetch.clock).read, TableRead::kComplete);
-  EXPECT_EQ(Names(fetch.table), kNames);
-  EXPECT_EQ(fetch.caster.RequestText(0),
-            BuildVersion2SourceTableRequest({"localhost", settings.port, false}, {}));
-}
-
-// What the user is told is what the last reply said; every attempt ends within its wait and
-// window, also when the caster never answers.
+// The last reply is what the user is told; every attempt ends within its wait and window.
 TEST(GetSourceTable, EachFailureSaysWhatHappened) {
   using enum CasterBehaviour;
   const std::u16string loginIo = LoadString(kStrAuthenticationIo);
@@ -219,7 +203,7 @@ TEST(GetSourceTable, EachFailureSaysWhatHappened) {
   }
 }
 
-// A refusal says the library's reason.
+// The Source button asks as the saved settings say, a name looked up; a refusal says the reason.
 TEST(GetSourceTable, OverTlsTheTableComesThroughTheCertificateCheck) {
   const testing::TestCertificates certificates = testing::MakeTestCertificates();
   testing::TempFolder folder;
@@ -233,13 +217,18 @@ TEST(GetSourceTable, OverTlsTheTableComesThroughTheCertificateCheck) {
     front.behaviour = testing::PeerBehaviour::kForward;
     front.forwardPort = fetch.caster.Port();
     testing::TlsTestPeer peer(front);
-    TableQuery query;
-    query.protocol = {NtripVersion::k2, true, authority.string()};
-    const TableFetch result =
-        fetch.table.GetSourceTable(u"localhost", peer.Port(), fetch.clock, query);
+    SettingsRecord settings;
+    SetFieldText(settings.address, u"localhost");
+    settings.port = peer.Port();
+    settings.protocol = {NtripVersion::k2, true, authority.string()};
+    const TableFetch result = fetch.table.GetSourceTable(settings, fetch.clock);
     EXPECT_EQ(result.problem, forTheName ? TableProblem::kNone : TableProblem::kTlsFailed);
     EXPECT_EQ(Names(fetch.table), forTheName ? kNames : std::vector<std::string>{});
     EXPECT_EQ(result.text.starts_with(u"The caster's certificate was not accepted: "), !forTheName);
+    if (forTheName) {
+      EXPECT_EQ(fetch.caster.RequestText(0),
+                BuildVersion2SourceTableRequest({"localhost", settings.port, true}, {}));
+    }
   }
 }
 

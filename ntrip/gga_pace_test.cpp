@@ -1,5 +1,3 @@
-// The receiver's output reduced to GGA sentences, one per interval on a schedule that neither
-// drifts with the receiver's timing nor skips a 1 Hz receiver's sentences.
 #include "ntrip/gga_pace.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +23,6 @@ struct Arrival {
   std::string block;
 };
 
-// GGA sentence n at each tick of `ticks`, in blocks of their own.
 std::vector<Arrival> Sentences(const std::vector<std::uint32_t>& ticks) {
   std::vector<Arrival> arrivals;
   for (std::size_t n = 0; n < ticks.size(); ++n) {

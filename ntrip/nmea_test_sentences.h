@@ -1,6 +1,4 @@
-// Receivers' sentences for the tests, as published in receiver manuals and logs (SiRF, u-blox,
-// a GGA with a station id, a receiver without a fix, a multi-constellation receiver). Their
-// checksums were checked with pynmea2 (pynmea2.parse(line, check=True)).
+// Receivers' sentences from manuals and logs, checksums checked with pynmea2.
 #pragma once
 
 #include <array>
@@ -20,8 +18,6 @@ inline const std::string kNoFixGga = "$GPGGA,,,,,,0,00,99.99,,,,,,*48\r\n";
 inline const std::string kUbloxRmc =
     "$GPRMC,083559.00,A,4717.11437,N,00833.91522,E,0.004,77.52,091202,,,A*57\r\n";
 inline const std::string kUbloxGll = "$GPGLL,4717.11364,N,00833.91565,E,092321.00,A,A*60\r\n";
-inline const std::string kGnRmc =
-    "$GNRMC,001031.00,A,4404.13993,N,12118.86023,W,0.146,,100117,,,A*7B\r\n";
 inline const std::string kGnGll = "$GNGLL,4404.14012,N,12118.85993,W,001037.00,A,A*67\r\n";
 inline const std::string kGnGns =
     "$GNGNS,014035.00,4332.69262,S,17235.48549,E,RR,13,0.9,25.63,11.24,,*70\r\n";
@@ -35,6 +31,16 @@ inline std::string WithChecksum(std::string_view text, std::string_view lineEnd 
   std::array<char, 3> checksum{};
   std::snprintf(checksum.data(), checksum.size(), "%02X", NmeaChecksum(text));
   return std::string(text).append(checksum.data()).append(lineEnd);
+}
+
+inline constexpr double kLatitude = 5.5;
+inline constexpr double kLongitude = -0.5;
+
+// `sentence` rewritten at a position; empty when refused.
+inline std::string Rewritten(std::string_view sentence, double latitude = kLatitude,
+                             double longitude = kLongitude) {
+  NmeaSentence out;
+  return std::string(out.data(), RewritePositionSentence(sentence, latitude, longitude, out));
 }
 
 }  // namespace quillon::testing::nmea

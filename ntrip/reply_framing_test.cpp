@@ -1,6 +1,4 @@
-// How what follows a caster's status line is framed: the head of a version 2 reply and the body
-// it frames, the header lines behind "ICY 200 OK\r\n", and chunked bodies. Every decoder gives
-// the same bytes however the reads are cut.
+// Every decoder of what follows a status line gives the same bytes however the reads are cut.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,8 +16,7 @@ namespace {
 
 using namespace std::string_literals;
 
-// Every way of reading `bytes` a test tries: two reads cut at every place (at about a hundred
-// places in long inputs), and one read per byte.
+// Two reads cut at every place (about a hundred in long inputs), and one read per byte.
 std::vector<std::vector<std::string_view>> EveryCut(std::string_view bytes) {
   std::vector<std::vector<std::string_view>> ways;
   const std::size_t step = std::max<std::size_t>(1, bytes.size() / 100);
@@ -31,7 +28,6 @@ std::vector<std::vector<std::string_view>> EveryCut(std::string_view bytes) {
   return ways;
 }
 
-// Which of EveryCut's ways `reads` is, for a failure's message.
 std::string How(const std::vector<std::string_view>& reads) {
   return reads.size() == 2 ? "cut at " + std::to_string(reads[0].size()) : "byte by byte";
 }
@@ -46,9 +42,7 @@ std::string Summary(const ReplyHead& head) {
   return said;
 }
 
-// The first is shaped as the NTRIP 2.0 standard's example answer to a client; names and values in
-// any case, LF alone, and parameters behind the media type are read the same. The body is framed
-// as the head says: chunked before Content-Length, else until the close.
+// The first is the NTRIP 2.0 standard's example answer; chunked wins over Content-Length.
 TEST(ParseReplyHead, ReadsStatusCodingLengthAndTypeAndItsBodyEndsWhereTheyFrameIt) {
   enum End { kOpen, kDone, kAtClose };  // the body still open, ended, or ended by the close
   const struct {
@@ -105,8 +99,7 @@ TEST(ReplyHeaderFilter, TheReceiverGetsExactlyThePayloadWhereverTheReadsAreCut) 
   const std::string rtcm2 = "fGYzPAm@kt`_dQ^|W~sB{E]L\x7FoiR[h}", letters = "fGYzPAmkt`_dQ^|W~";
   const std::string nmea = "$GPGGA,123519,4807.038,N,01131.000,E,1,08,0.9,545.4,M,46.9,M,,*47\r\n";
   const std::string headers = "Server: NTRIP BKG Caster 2.0.45/2.0\r\nContent-Type: gnss/data\r\n";
-  // No more than the limit is held back: a line beyond it is the stream, and so is the line
-  // that the limit cuts, behind the whole lines within it.
+  // No more than the limit is held back: the line it cuts is the stream.
   const std::string longLine = "X: " + std::string(kMaxHeaderSectionSize, 'a');
   const std::string header = "Ntrip-Version: Ntrip/1.0\r\n";
   std::string many;
@@ -146,9 +139,7 @@ TEST(ReplyHeaderFilter, TheReceiverGetsExactlyThePayloadWhereverTheReadsAreCut) 
   }
 }
 
-// Wikipedia's "Chunked transfer encoding" example, also with upper-case sizes, extensions and
-// trailers; bytes behind a body are not its own. A body that breaks the coding says how, and
-// keeps the payload that came before.
+// Wikipedia's example, also with extensions and trailers; a fault keeps the payload before it.
 TEST(ChunkedBody, DecodesWhereverTheReadsAreCutAndRefusesEachMalformationWithItsReason) {
   const std::string wikipedia = "Wikipedia in\r\n\r\nchunks.";
   const std::string size = "The caster sent a malformed chunk size: ";
@@ -193,9 +184,7 @@ TEST(ChunkedBody, DecodesWhereverTheReadsAreCutAndRefusesEachMalformationWithIts
       EXPECT_EQ(decoder.Feed("4\r\nmore\r\n", payload), 0u);  // nothing more is taken
     }
   }
-}
-
-TEST(ChunkedBody, TakesAChunkOfTheLimitAndFramesWhatItIsGiven) {
+  // A chunk of the limit is taken; ChunkFrame frames what it is given.
   const std::string big(kMaxChunkSize, 'r');
   ChunkedBody decoder;
   std::string payload;

@@ -41,8 +41,7 @@ struct Attempt {
   std::string store = "left from before";
 };
 
-// Two seconds before the first read, then ten for the table: a table that ends badly keeps its
-// whole lines and is over without waiting out the window.
+// A table that ends badly keeps its whole lines and is over without waiting out the window.
 TEST(ReadSourceTable, JudgesHowTheAnswerEnds) {
   const std::string v1 = "SOURCETABLE 200 OK\r\n\r\n";
   const std::string http = "HTTP/1.1 200 OK\r\nContent-Type: gnss/sourcetable\r\n";
@@ -110,9 +109,7 @@ TEST(ReadSourceTable, JudgesHowTheAnswerEnds) {
     EXPECT_GE(attempt.clock.Elapsed(), c.ms);
     EXPECT_LE(attempt.clock.Elapsed(), c.ms + kReadStepMs);
   }
-}
-
-TEST(ReadSourceTable, AStoreOverItsLimitEndsTheRead) {
+  // A store over its limit ends the read at a line's end.
   Attempt attempt;
   const std::string table =
       "SOURCETABLE 200 OK\r\n\r\n" + MakeSourceTable(NumberedMountPoints(3000));

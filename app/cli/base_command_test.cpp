@@ -1,4 +1,3 @@
-// `quillon base` end to end, and the state it reports each second.
 #include "app/cli/base_command.h"
 
 #include <algorithm>
@@ -45,7 +44,6 @@ TEST(BaseSessionState, WaitsToRetryWithTheStatusTextOnOneLineWhileThereIsOne) {
     EXPECT_EQ(state.attempt, 3);
     EXPECT_EQ(state.retryText, line);
   }
-  // Connected without a text, while the receiver's link is opened again.
   status.SetStatusText(u"");
   status.receiverLost = true;
   EXPECT_EQ(BaseSessionState(status).phase, SessionPhase::kReceiverLost);
@@ -70,9 +68,7 @@ TEST_F(BaseCommandTest, UploadsPrintsCountersSavesTheCasterAndStopsCleanly) {
   EXPECT_EQ(FieldText(saved.hosts[0].password), u"demo");
 }
 
-// `quillon base ... | head -n 1`: the reader takes its line and goes; the next line finds the
-// pipe closed, and the session stops as on Ctrl+C, the service manager told before the stop's
-// waits, rather than being killed by SIGPIPE.
+// `quillon base ... | head -n 1`: a closed pipe stops the session as Ctrl+C does, not SIGPIPE.
 TEST_F(BaseCommandTest, AReaderOfTheOutputThatGoesAwayStopsTheSessionCleanly) {
   const StopSignals signals;  // as the process's `quillon base`
   RecordingNotifier service(&clock);
@@ -98,9 +94,7 @@ TEST_F(BaseCommandTest, AReaderOfTheOutputThatGoesAwayStopsTheSessionCleanly) {
   EXPECT_EQ(Contents(err_), "");
 }
 
-// Saved before the checks, as Connect does; the Base's NTRIP 2 user name goes into the record's
-// user-name field, which the Base dialog keeps; the protocol is saved with the caster. Only
-// the Base's version 1 request line carries the password.
+// Saved before the checks, as Connect does, with the NTRIP 2 user name the dialog has no box for.
 TEST_F(BaseCommandTest, SettingsTheDialogWouldRefuseAreRefusedButStillSaved) {
   std::ofstream(folder.Path() / "password") << "p w\n";
   const std::pair<Arguments, std::string> cases[] = {

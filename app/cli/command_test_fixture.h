@@ -1,6 +1,4 @@
-// A command run as main() runs it, against the in-process caster and a simulated receiver on a
-// hookable virtual clock, stopped through its stop descriptor as a signal would; its output in
-// tmpfiles.
+// A command run as main() runs it, stopped through its stop descriptor as a signal would.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -132,7 +130,6 @@ class CommandFixture : public ::testing::Test {
     char c = 0;
     ASSERT_EQ(read(stopPipe_[0], &c, 1), 1);
   }
-  // The settings file the command saved.
   template <class Settings>
   Settings Saved() const {
     Settings saved;

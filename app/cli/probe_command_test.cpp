@@ -16,8 +16,7 @@ namespace {
 
 const std::string kDemoStream = CorrectionStream().Next(3000);
 
-// `quillon probe --user demo <options>` ("@": `target`'s mount point) with the fixture's
-// password file; with `stopAt`, asked to stop after that many virtual ms.
+// `quillon probe --user demo <options>` ("@": `target`'s mount point), stopped after `stopAt` ms.
 class ProbeCommand : public CommandFixture {
  protected:
   // Waits for the caster's reply in real time, but not for its silence.
@@ -41,7 +40,6 @@ class ProbeCommand : public CommandFixture {
   }
 };
 
-// A caster that sends `payload` behind its reply to the user "demo" with `password`.
 DemoCasterConfig Sending(std::string payload, std::string password = "demo") {
   DemoCasterConfig config;
   config.loginPayload = std::move(payload);
@@ -49,9 +47,7 @@ DemoCasterConfig Sending(std::string payload, std::string password = "demo") {
   return config;
 }
 
-// The demo station is 0.1 degree of longitude east of --near: 6.766 km of great circle there
-// (haversine on the 6371 km sphere, in Python). Every byte behind the reply is scanned, also
-// when NTRIP 2 cuts it into chunks, and over TLS.
+// The station is 0.1 degree east of --near: 6.766 km (haversine on the 6371 km sphere).
 TEST_F(ProbeCommand, TellsWhatTheDemoStreamHoldsAsJson) {
   DemoCaster streaming(Sending(kDemoStream));
   const testing::TestCertificates certificates = testing::MakeTestCertificates();

@@ -11,7 +11,6 @@
 namespace quillon::cli {
 namespace {
 
-// `args` as `quillon rover` parses them, which must take them.
 SessionOptions Parsed(const Arguments& args, const std::optional<std::string>& password = {}) {
   SessionOptions options;
   std::string error;
@@ -19,7 +18,6 @@ SessionOptions Parsed(const Arguments& args, const std::optional<std::string>& p
   return options;
 }
 
-// Why `quillon rover` refuses `args`.
 std::string Refusal(const Arguments& args) {
   SessionOptions options;
   std::string error;
@@ -50,11 +48,8 @@ TEST(SessionOptionsTest, InlineValuesAndLaterSwitchesWinAndOnlyWhatWasGivenIsApp
   EXPECT_DOUBLE_EQ(settings.overrideLatitude.load(), 35.5);  // kept for the next time
   EXPECT_EQ(FieldText(settings.userName), u"\u00E9\u20AC");
   EXPECT_EQ(FieldText(settings.password), u"pw");
-}
-
-// Not given, the saved choice stays; --reconnect is a switch of this run only.
-TEST(SessionOptionsTest, UpstreamIsAllOrGgaWithAWholeNumberOfSeconds) {
-  RoverSettings settings;
+  // --upstream is all or gga with a whole number of seconds; not given, the saved choice stays;
+  // --reconnect is a switch of this run only.
   for (const auto& [value, seconds] :
        {std::pair{"all", 0}, {"gga", 1}, {"gga:1", 1}, {"gga:3600", 3600}}) {
     ApplyRoverOptions(Parsed({"--upstream", value}), settings);
@@ -110,8 +105,7 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
   }
 }
 
-// Each is saved with the caster; --insecure is carried, never saved. A relative CA file is kept
-// as the absolute path a service started elsewhere still finds.
+// --insecure is never saved; a relative CA file is kept as an absolute path.
 TEST(SessionOptionsTest, TheProtocolOptionsAreSavedWithTheCasterButInsecureIsNot) {
   testing::TempFolder folder;
   const std::string ca = (folder.Path() / "ca.pem").string();
@@ -154,8 +148,7 @@ TEST(SessionOptionsTest, TheProtocolOptionsAreSavedWithTheCasterButInsecureIsNot
   EXPECT_EQ(relative.protocol.caFile, ca);
 }
 
-// Help after a command answers for that command, before anything is parsed or saved. The
-// options' lines come from their table: a limit in its place, flags that share a line.
+// Help after a command answers for it before anything is parsed.
 TEST(CommandHelpTest, HelpAfterACommandShowsThatCommandsUsage) {
   const auto help = [](const char* command, const Arguments& args) {
     std::FILE* out = std::tmpfile();

@@ -1,4 +1,3 @@
-// The lines a session reports, and the notify protocol spoken to a real unix datagram socket.
 #include "app/cli/session_report.h"
 
 #include <sys/socket.h>
@@ -90,8 +89,7 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   EXPECT_EQ(lines[5], said);
   EXPECT_EQ(lines[65], Countdown(2, 1));
   EXPECT_EQ(lines.back(), "00:02:29 100 B/s 14900 bytes");
-  // Ready once, each new status, the watchdog every 15 s (half its interval), and the stop.
-  // `systemctl status` shows one line: a retry says there what happened too.
+  // Ready, each new status (a retry with what happened), the watchdog every 15 s, the stop.
   ASSERT_EQ(service.sent.size(), 1u + 60u + 1u + 150u + 1u);
   EXPECT_EQ(service.sent[0], "READY=1\nSTATUS=Connecting to the caster.\nWATCHDOG=1");
   EXPECT_EQ(service.sent[1], "STATUS=" + Countdown(2, 60) + " " + said);  // at 5 s
@@ -104,8 +102,7 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   for (std::FILE* file : {log, terminal, unused}) std::fclose(file);
 }
 
-// What the stream holds goes on the counters' line and into the service status; each warning
-// about it is printed once and stays in the service status.
+// Each warning about the stream is printed once and stays in the service status.
 TEST(SessionReporter, TheStreamsContentsAndEachWarningAreShownWhereTheUserLooks) {
   RecordingNotifier service;
   std::FILE* log = std::tmpfile();
@@ -131,8 +128,7 @@ TEST(SessionReporter, TheStreamsContentsAndEachWarningAreShownWhereTheUserLooks)
   for (std::FILE* file : {log, unused}) std::fclose(file);
 }
 
-// The unit's WatchdogSec=3min: fed every 90 s while the worker lives; a worker silent for the
-// whole interval starves it.
+// WatchdogSec=3min: fed every 90 s; a worker silent for the whole interval starves it.
 TEST(SessionReporter, FeedsTheWatchdogAtHalfItsIntervalOnlyWhileTheWorkerShowsLife) {
   quillon::testing::VirtualClock clock(0xFFFF'F000);  // across the tick counter's wrap
   RecordingNotifier service;
@@ -155,11 +151,20 @@ TEST(SessionReporter, FeedsTheWatchdogAtHalfItsIntervalOnlyWhileTheWorkerShowsLi
   // At 630 s the worker has been silent for 230 s, more than the interval.
   EXPECT_EQ(fedAt, (std::vector<int>{0, 90, 180, 270, 360, 450, 540}));
   std::fclose(out);
+  // The interval only for this process and only from a usable number.
+  for (const char* pid : {static_cast<const char*>(nullptr), "4242"}) {
+    EXPECT_EQ(WatchdogIntervalMs("180000000", pid, 4242), 180'000u);
+  }
+  for (const char* pid : {"4243", "x"}) {
+    EXPECT_EQ(WatchdogIntervalMs("180000000", pid, 4242), std::nullopt) << pid;
+  }
+  EXPECT_EQ(WatchdogIntervalMs(nullptr, "4242", 4242), std::nullopt);
+  for (const char* usec : {"", "12s", "999", "-5000000", "99999999999999999999"}) {
+    EXPECT_EQ(WatchdogIntervalMs(usec, nullptr, 4242), std::nullopt) << usec;
+  }
 }
 
-// A base that has uploaded for months: the counters past 32 bits (24 days of 1 kB/s is a total
-// a 32-bit counter showed as -2146967296) and the days of the connect time, in the status line;
-// the service status and the last line of a log put them the same way.
+// Months of upload: 24 days of 1 kB/s is a total a 32-bit counter showed as -2146967296.
 TEST(SessionReporter, TotalsPast32BitsAndConnectTimesPastADayAreShownWhole) {
   constexpr std::int64_t kDay = 86400;
   const struct {
@@ -191,7 +196,6 @@ TEST(SessionReporter, TotalsPast32BitsAndConnectTimesPastADayAreShownWhole) {
   std::fclose(log);
 }
 
-// The next datagram on `fd`, or "(nothing)".
 std::string Receive(int fd) {
   char buffer[512];
   const ssize_t n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
@@ -221,19 +225,6 @@ TEST(ServiceNotifier, SendsEachStateAsOneDatagramToAPathOrAnAbstractSocket) {
   for (const std::string& unusable : {std::string(), std::string("relative/notify"),
                                       std::string("@"), "/" + std::string(200, 'x')}) {
     EXPECT_EQ(MakeServiceNotifier(unusable), nullptr) << unusable;
-  }
-}
-
-TEST(WatchdogIntervalMs, OnlyForThisProcessAndOnlyFromAUsableNumber) {
-  for (const char* pid : {static_cast<const char*>(nullptr), "4242"}) {
-    EXPECT_EQ(WatchdogIntervalMs("180000000", pid, 4242), 180'000u);
-  }
-  for (const char* pid : {"4243", "x"}) {
-    EXPECT_EQ(WatchdogIntervalMs("180000000", pid, 4242), std::nullopt) << pid;
-  }
-  EXPECT_EQ(WatchdogIntervalMs(nullptr, "4242", 4242), std::nullopt);
-  for (const char* usec : {"", "12s", "999", "-5000000", "99999999999999999999"}) {
-    EXPECT_EQ(WatchdogIntervalMs(usec, nullptr, 4242), std::nullopt) << usec;
   }
 }
 

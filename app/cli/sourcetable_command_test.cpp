@@ -26,8 +26,7 @@ namespace {
 
 using testing::RecordingMessageSink;
 
-// `quillon sourcetable <words>`, "@" among them standing for `caster`: the exit status, and in
-// `out` what it printed.
+// `quillon sourcetable <words>` ("@": `caster`); what it printed in `out`.
 int RunCommand(const DemoCaster& caster, const Arguments& words, RecordingMessageSink& sink,
                std::string& out, const std::optional<std::string>& environmentPassword = {},
                int stopFd = -1) {
@@ -43,20 +42,13 @@ int RunCommand(const DemoCaster& caster, const Arguments& words, RecordingMessag
   return status;
 }
 
-std::string Repeated(std::string_view text, std::size_t times) {
-  std::string out;
-  for (std::size_t i = 0; i < times; ++i) out += text;
-  return out;
-}
-
 DemoCasterConfig WithTable(std::string table) {
   DemoCasterConfig config;
   config.sourceTable = std::move(table);
   return config;
 }
 
-// Every stream, and nothing that could drive a terminal. A field of 50,000 characters among 2,000
-// streams: cut to its column's 40 characters, it makes no row wider, with --long or --near.
+// Nothing that could drive a terminal; a 50,000-character field is cut to its column's 40.
 TEST(SourceTableCommand, ListsEveryStreamSafelyAndAlignsTheLongListingInColumnsOfAtMost40) {
   StrFields swiss;
   swiss.identifier = "Zürich";
@@ -127,46 +119,35 @@ TEST(SourceTableCommand, NearSortsByDistanceLimitKeepsTheFirstAndJsonNamesEveryF
   EXPECT_TRUE(sink.Boxes().empty());
 }
 
-// What arrived is listed, one box says how many streams came, and the table is read once.
-TEST(SourceTableCommand, ATableThatEndsBadlyIsListedAsFarAsItCameWithOneLine) {
-  DemoCaster caster(WithTable(MakeSourceTable({"ALPHA", "BRAVO"}) + "STR;CHARL"));
-  caster.Script(CasterBehaviour::kTableCut);
+// Empty rows padded to one wide row's columns are cut before 16 times the table's size.
+TEST(SourceTableCommand, AListingThatCannotBeWholeSaysHowFarItCame) {
   RecordingMessageSink sink;
   std::string out;
-  EXPECT_EQ(RunCommand(caster, {"@"}, sink, out), 1);
+  DemoCaster cut(WithTable(MakeSourceTable({"ALPHA", "BRAVO"}) + "STR;CHARL"));
+  cut.Script(CasterBehaviour::kTableCut);
+  EXPECT_EQ(RunCommand(cut, {"@"}, sink, out), 1);
   EXPECT_EQ(out, "ALPHA\nBRAVO\n");
-  const auto boxes = sink.Boxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].text,
-            u"The caster closed the connection before the end of its source table. 2 streams "
-            u"arrived.");
-  EXPECT_EQ(caster.ConnectionCount(), 1u);
-}
-
-// Rows of empty fields, padded to the columns of one wide row: the listing stops before it
-// outgrows its table 16 times, and says so.
-TEST(SourceTableCommand, AListingIsCutBeforeItOutgrowsItsTable) {
+  EXPECT_EQ(cut.ConnectionCount(), 1u);
   const std::string w(40, 'w');
   std::string table = MakeStrRecord(w, {w, w, w, w, w, w, w, w, w, w, w, w, w, w, w, w}) + "\r\n";
   for (int i = 0; i < 5000; ++i) {
     table += MakeStrRecord("", {"", "", "", "", "", "", "", "", "", "", "", "", "", "", "", "1"});
     table += "\r\n";
   }
-  DemoCaster caster(WithTable(table));
-  RecordingMessageSink sink;
-  std::string out;
-  EXPECT_EQ(RunCommand(caster, {"@", "--long"}, sink, out), 1);
+  DemoCaster wide(WithTable(table));
+  EXPECT_EQ(RunCommand(wide, {"@", "--long"}, sink, out), 1);
   EXPECT_LE(out.size(), 16 * (table.size() + 1024) + 64 * 1024);
-  ASSERT_EQ(sink.Boxes().size(), 1u);
-  EXPECT_TRUE(sink.Boxes()[0].text.starts_with(u"The listing was cut after ") &&
-              sink.Boxes()[0].text.ends_with(u" of 5001 streams: its columns would have made it "
-                                             u"more than 16 times the size of the table."));
+  const auto boxes = sink.Boxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].text,
+            u"The caster closed the connection before the end of its source table. 2 streams "
+            u"arrived.");
+  EXPECT_TRUE(boxes[1].text.starts_with(u"The listing was cut after ") &&
+              boxes[1].text.ends_with(u" of 5001 streams: its columns would have made it more "
+                                      u"than 16 times the size of the table."));
 }
 
-// Options, and a login that is not saved, are checked before anything is sent: the login has the
-// session options' limits (255 bytes, "é" counting two); version 1 asks the fallback once more,
-// with the same login, version 2 asks once. A stop while the password's pipe awaits its writer
-// ends the command at once.
+// Checked before anything is sent; version 1 asks the fallback once more with the same login.
 TEST(SourceTableCommand, OptionsAndALoginAreCheckedBeforeTheLoginGoesOut) {
   testing::TempFolder folder;
   const std::string file = (folder.Path() / "password").string();
@@ -181,7 +162,8 @@ TEST(SourceTableCommand, OptionsAndALoginAreCheckedBeforeTheLoginGoesOut) {
       u"The caster's source table needs a login (a user name and password).";
   const std::u16string refused =
       u"The caster refused the user name and password for its source table.";
-  const std::string longestUser = Repeated("é", kMaxCredentialBytes / 2) + "u";
+  std::string longestUser = "u";  // 255 bytes, "é" counting two
+  while (longestUser.size() < kMaxCredentialBytes) longestUser += "é";
   const std::string longestPassword(kMaxCredentialBytes, 'p');
   const std::optional<std::string> none;
   const struct {

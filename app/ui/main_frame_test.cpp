@@ -29,7 +29,6 @@ namespace {
 
 using namespace quillon::ui::testing;
 
-// A box's text, caption, icon and buttons, to compare at once.
 auto Fields(const Message& box) { return std::tie(box.text, box.caption, box.icon, box.buttons); }
 
 class MainFrameTest : public ::testing::Test {
@@ -118,7 +117,6 @@ TEST_F(MainFrameTest, StartUpHoldsTheSplashThenTheHelpMenuAndTheChooserWork) {
   EXPECT_EQ(opened.size(), 1u);
   splash.DestroyWindow();
   SaveScreenshot(*frame, QStringLiteral("main_window"));
-
   // The chooser: centred, then moved 2 pixels left and 60 up or 15 down; a fresh dialog a press.
   CZEPQuillonView* view = frame->View();
   CBitmapButton* rover = view->RoverButton();
@@ -151,8 +149,7 @@ TEST_F(MainFrameTest, ADeviceThatIsNoPocketPcIsToldAfterTheSplashAndTheProgramEn
   EXPECT_FALSE(app.MainFrame()->isVisible());
 }
 
-// The drawings' magenta shows the background; F1 opens the About topic and the splash stays. A
-// tap closes the splash before its countdown ends; the countdown still gives the owner back.
+// F1 opens the About topic and the splash stays; after a tap the countdown still frees the owner.
 TEST(SplashTest, ShowsBothPicturesThenCountsDownOrIsTappedAwayAndEnablesItsOwner) {
   QWidget ownerWindow;
   ownerWindow.show();

@@ -1,4 +1,3 @@
-// What the Rover and the Base dialogs share, run against both.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -67,9 +66,7 @@ TYPED_TEST(ModeDlgTest, AFirstStartShowsTheStartUpTextsAndTheIdleView) {
   EXPECT_EQ(this->status.owner.load(), &this->boxes);
 }
 
-// The third stored caster's long entry shows whole; Connect saves it (with the user name the Base
-// has no control for) before it refuses a missing COM port. 128 two-byte letters pass the edit's
-// limit in units but not the field's in bytes: refused, nothing saved.
+// Saved whole before a missing port is refused; 128 two-byte letters pass the edit's limit only.
 TYPED_TEST(ModeDlgTest, StoredCastersFillTheListsAndConnectSavesThePickedOneWhole) {
   const std::u16string user = u"jane.surveyor@example.com";
   const std::u16string password = u"tok_9f3c1e7a5b2d4086a1c3e5f7092b4d6f81a3";
@@ -133,9 +130,7 @@ TYPED_TEST(ModeDlgTest, StoredCastersFillTheListsAndConnectSavesThePickedOneWhol
   EXPECT_EQ(saved.noAuthentication, 0);
 }
 
-// A device the list lacks (typed, or saved by the command line) comes back as it is; a stored
-// name wins over a position that now holds another port; only a record without a name selects
-// by position.
+// A device the list lacks comes back as it is; a stored name wins over a position.
 TYPED_TEST(ModeDlgTest, TheStoredDeviceComesBackWhenTheListLacksItOrHasMovedIt) {
   this->devices.AddSerialPort(u"/dev/ttyACM3");  // beside the receiver's pty
   const std::u16string receiver =
@@ -177,8 +172,7 @@ TYPED_TEST(ModeDlgTest, TheStoredDeviceComesBackWhenTheListLacksItOrHasMovedIt) 
   }
 }
 
-// A folder in the settings file's place: said when the dialog loads, and at the first save that
-// fails; the next Connect goes on to its own check without a second box.
+// A folder in the settings file's place is said at the load and at the first failed save only.
 TYPED_TEST(ModeDlgTest, ARefusedFileAndAFailedSaveAreEachShownOnce) {
   const std::filesystem::path file = this->folder.Path() / TestFixture::Settings::kFileName;
   std::filesystem::create_directory(file);
@@ -198,8 +192,6 @@ TYPED_TEST(ModeDlgTest, ARefusedFileAndAFailedSaveAreEachShownOnce) {
   EXPECT_EQ(shown[3].text, u"There is no COM port selected?");
 }
 
-// The choice's Cancel starts nothing and says nothing. (The checks' refusals are tested with the
-// checks; that Connect saves before them, with the long values and the refused file.)
 TYPED_TEST(ModeDlgTest, CancellingTheBluetoothChoiceStartsNoSession) {
   this->bluetooth.SetRadioOn(true);
   typename TypeParam::Dlg dialog(this->services, this->status);
@@ -218,8 +210,7 @@ TYPED_TEST(ModeDlgTest, CancellingTheBluetoothChoiceStartsNoSession) {
   EXPECT_EQ(this->caster.ConnectionCount(), 0u);
 }
 
-// Months in: the byte count past 32 bits whole, the connect time on its clock face, and a rate
-// past the bar's range (and past an int) held at the bar's end.
+// A rate past the bar's range (and an int) holds the bar at its end.
 TYPED_TEST(ModeDlgTest, CountersPast32BitsShowWholeAndTheConnectTimeKeepsItsClockFace) {
   typename TypeParam::Dlg dialog(this->services, this->status);
   this->Run(dialog, [&] {

@@ -1,4 +1,3 @@
-// The Rover dialog against the in-process caster and a simulated receiver, on the virtual clock.
 #include "app/ui/zep_interlink_dlg.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +17,6 @@ namespace {
 
 using namespace quillon::ui::testing;
 
-// Presses G with `modifier` in `control` and runs `inOverride` in the override dialog it opens.
 void OpenOverride(QWidget* control, Qt::KeyboardModifier modifier,
                   const std::function<void(CGgaOverrideDlg&)>& inOverride) {
   QTest::keyClick(control, Qt::Key_G, modifier);
@@ -75,10 +73,7 @@ TEST_F(RoverDlgTest, SourceFillsTheMountPointsFromTheTableAndKeepsThemWithoutNam
   EXPECT_EQ(caster.ConnectionCount(), 2u);
 }
 
-// From the chooser: Alt+G shows the stored override and Ctrl+H nothing; Connect waits 2 s; during
-// the session Ctrl+G changes the position the worker sends upstream ("abc" is 0) and saves it;
-// closing the main window asks, and No keeps the session; Disconnect ends it (5 s). ROVER again
-// shows the caster the worker remembered, and the main window closes without asking.
+// Ctrl+G changes the position sent upstream ("abc" is 0); No when closing keeps the session.
 TEST_F(RoverDlgTest, ASessionRelaysTakesTheOverrideAndItsCasterIsShownAtTheNextStart) {
   const auto app = StartProgram();
   CMainFrame& frame = *app->MainFrame();
@@ -100,8 +95,7 @@ TEST_F(RoverDlgTest, ASessionRelaysTakesTheOverrideAndItsCasterIsShownAtTheNextS
       override.SetItemText(kIdLongitude, QStringLiteral("-120.25"));
       Click(override, kIdOk);
     });
-    // The receiver's bytes go upstream only from the relay loop: corrections sent after they
-    // arrive cannot fall into the login reply, whose trailing bytes are not relayed.
+    // Sent after the upstream bytes arrive, corrections cannot fall into the login reply.
     receiver.Emit(MakeGgaSentence(1'700'000'000, 52.52, 13.40));
     ASSERT_TRUE(caster.WaitForReceivedFromClients(60, kRealLimit));
     EXPECT_NE(caster.ReceivedFromClients().find(",0000.00000,N,12015.00000,W"), std::string::npos);
@@ -138,8 +132,7 @@ TEST_F(RoverDlgTest, ASessionRelaysTakesTheOverrideAndItsCasterIsShownAtTheNextS
   EXPECT_EQ(saved.overrideEnabled.load(), 1);
 }
 
-// The keys reach the dialog only through its control that has the keyboard: after the override
-// that is the one before, or Connect when that one can no longer take it.
+// Keys reach the dialog through its focused control: after the override, the one before or Connect.
 TEST_F(RoverDlgTest, AfterTheOverrideTheKeyboardIsBackSoItsKeysWorkAgainAtOnce) {
   const auto app = StartProgram();
   RunFromChooser<CZEPInterlinkDlg>(app->MainFrame()->View()->RoverButton(), [&](auto& dialog) {

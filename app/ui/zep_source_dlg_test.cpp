@@ -52,8 +52,7 @@ struct CountdownHold {
 
 using BaseDlgTest = testing::ModeDlgFixture;
 
-// BASE against a caster that resets the first login: the reason and countdown replace the
-// counters until the next attempt uploads; OK asks before it ends the upload.
+// A caster that resets the first login: the countdown replaces the counters until an upload.
 TEST_F(BaseDlgTest, TheStatusTextReplacesTheCountersUntilTheNextAttemptUploads) {
   caster.Script(CasterBehaviour::kResetAfterRequest);  // the longest reason of all
   CountdownHold hold(clock);
@@ -71,8 +70,7 @@ TEST_F(BaseDlgTest, TheStatusTextReplacesTheCountersUntilTheNextAttemptUploads) 
     EXPECT_LE(text->heightForWidth(text->width()), text->height());  // nothing cut off
     SaveScreenshot(dialog, QStringLiteral("base_counting_down"));
     hold.Release();
-    // What the receiver writes during the countdown is dropped: write once the worker has
-    // remembered the caster, which it does once what waited is gone.
+    // Written during the countdown it would be dropped: wait until the caster is remembered.
     const auto deadline = std::chrono::steady_clock::now() + kRealLimit;
     while (Saved<BaseSettings>().hostCount == 0 && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::yield();
@@ -94,7 +92,6 @@ TEST_F(BaseDlgTest, TheStatusTextReplacesTheCountersUntilTheNextAttemptUploads) 
   EXPECT_EQ(shown[1].text, u"Are you sure you wish to terminate the connection and exit?");
   EXPECT_EQ(shown[1].caption, u"Warning");
   EXPECT_EQ(shown[1].buttons, MessageButtons::kYesNo);
-
   EXPECT_EQ(caster.ConnectionCount(), 2u);
 }
 

@@ -1,5 +1,4 @@
-// A mode dialog against the in-process caster, a simulated receiver on a pty and the in-memory
-// Bluetooth library, on a hookable virtual clock; the test delivers the timer's ticks.
+// A mode dialog against the in-process caster and a simulated receiver; the test delivers ticks.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -34,8 +33,7 @@ class ModeDlgFixture : public ::testing::Test {
  protected:
   static constexpr std::chrono::seconds kRealLimit{20};
 
-  // Readable-waits look 500 real ms: the caster's answers arrive, and a slow machine never makes
-  // up the silence that ends a session. No Bluetooth; the receiver is the one serial port.
+  // Waits look 500 real ms: answers arrive, yet a slow machine never makes up a session's silence.
   ModeDlgFixture() : clock(500) {
     bluetooth.SetUsable(false);
     devices.AddSerialPort(QString::fromStdString(receiver.DevicePath()).toStdU16String());
@@ -85,8 +83,7 @@ class ModeDlgFixture : public ::testing::Test {
     d.SetItemText(kIdMountPointList, QStringLiteral("DEMO"));
   }
 
-  // Idle: the settings and the COM port list; running: the counters, or with `workerText` the
-  // worker's text in their place, and the settings disabled. Controls a dialog lacks are skipped.
+  // Running: the counters (or with `workerText` the worker's text) and the settings disabled.
   static void ExpectView(const Dialog& d, bool running, bool workerText = false) {
     EXPECT_EQ(d.ItemText(kIdConnect), running ? "Disconnect" : "Connect");
     EXPECT_TRUE(d.Item(kIdConnect)->isEnabled());
@@ -106,8 +103,7 @@ class ModeDlgFixture : public ::testing::Test {
     expect(kEnabled, {kIdUserName, kIdPassword, kIdAddressList, kIdPort, kIdSource}, !running);
   }
 
-  // Delivers status ticks until the byte counter shows `count`, or for kRealLimit: the worker
-  // counts a pass once its bytes have gone on, so the count may follow them a moment later.
+  // Ticks until the byte counter shows `count` (it may follow the bytes a moment), or kRealLimit.
   static QString ByteCountReaching(Dialog& d, const QString& count) {
     const auto deadline = std::chrono::steady_clock::now() + kRealLimit;
     do {
@@ -116,7 +112,6 @@ class ModeDlgFixture : public ::testing::Test {
     return d.ItemText(kIdByteCount);
   }
 
-  // The mode's settings file as it is now.
   template <class Settings>
   Settings Saved() {
     Settings saved;

@@ -1,6 +1,4 @@
-// A QApplication for the whole test binary: linking quillon_ui_testing creates it before the
-// first test and destroys it after the last one. And screenshots for reviewers: `ctest -L
-// screenshots` renders windows to PNG files in the build folder's screenshots/ directory.
+// One QApplication for the whole test binary, and screenshots (`ctest -L screenshots`).
 #pragma once
 
 #include <QAbstractButton>
@@ -13,8 +11,7 @@
 
 namespace quillon::ui::testing {
 
-// Runs `action` on the user-interface thread as soon as the event loop (a modal dialog's, for
-// instance) next handles events.
+// Runs `action` when the event loop (a modal dialog's, for instance) next handles events.
 void WhenIdle(std::function<void()> action);
 
 // The dialog that DoModal is running at the moment, if any (the topmost visible one of type T).
@@ -28,11 +25,9 @@ T* VisibleDialog() {
   return nullptr;
 }
 
-// Clicks the button `id` of `d` as the user would.
 inline void Click(Dialog& d, int id) { d.Control<QAbstractButton>(id)->click(); }
 
-// Renders `widget` to <build>/screenshots/<name>.png and returns the file's path (empty when it
-// could not be written).
+// Renders `widget` to <build>/screenshots/<name>.png; its path, or empty when not written.
 QString SaveScreenshot(QWidget& widget, const QString& name);
 
 }  // namespace quillon::ui::testing
