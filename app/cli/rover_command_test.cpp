@@ -122,6 +122,8 @@ TEST_F(RoverCommandTest, LongValuesGoOutWholeAndAreRememberedPastALinkAndAFailed
     fs::permissions(cfg, runs[run].folder);
     Launch(runs[run].args);
     ASSERT_TRUE(longCaster.WaitForLoggedInClients(1, std::chrono::seconds(20)));
+    // The worker remembers the caster as it shows the connection: a stop before then saves none.
+    ASSERT_TRUE(WaitForOutputLine("Connected to the caster."));
     AskToStop();
     EXPECT_EQ(Finish(), 0);
     ASSERT_TRUE(longCaster.WaitForClosed(run, std::chrono::seconds(20)));
