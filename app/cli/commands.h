@@ -16,8 +16,11 @@ using Arguments = std::vector<std::string>;
 // cannot use (2).
 inline constexpr int kExitStoppedBeforeStart = 130;
 
+// [[gnu::cold]]: a command a Rover or Base session never runs. Its code, and what only it calls,
+// is kept small and apart from the sessions' pages, so a session does not map it.
+
 // Prints the usage text of every subcommand.
-void PrintUsage();
+[[gnu::cold]] void PrintUsage();
 
 // When the words after `command` ask for help ("--help" or "-h" among them), prints that
 // command's usage on `out` and returns 0; nullopt when they do not, or `command` is none of
@@ -29,8 +32,8 @@ std::optional<int> AnswerHelp(std::string_view command, const Arguments& args, s
 int RunRover(const Arguments& args);
 // `quillon base OPTIONS`, likewise.
 int RunBase(const Arguments& args);
-int RunDemo(const Arguments& args);
+[[gnu::cold]] int RunDemo(const Arguments& args);
 // `quillon probe HOST[:PORT]/MOUNT OPTIONS`, stopped early by SIGINT or SIGTERM.
-int RunProbe(const Arguments& args);
+[[gnu::cold]] int RunProbe(const Arguments& args);
 
 }  // namespace quillon::cli

@@ -24,8 +24,9 @@ inline constexpr int kDefaultCasterPort = 2101;
 // Everything from the caster is printed with its control characters replaced. A table that
 // ended badly is listed as far as it came, and one message says how it ended. Messages go to
 // `messages`. Returns 0 for a whole table, 1 when it ended badly, the fetch failed or the address
-// or port is unusable, 2 on a usage error.
-int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages, Clock& clock,
-                   const std::optional<std::string>& environmentPassword = std::nullopt);
+// or port is unusable, 2 on a usage error. Cold as the commands in commands.h are.
+[[gnu::cold]] int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages,
+                                 Clock& clock,
+                                 const std::optional<std::string>& environmentPassword = std::nullopt);
 
 }  // namespace quillon::cli
