@@ -32,16 +32,9 @@ namespace {
   F(hci_read_remote_name)          \
   F(bt_free)
 
-struct Bluez {
-  QUILLON_BLUEZ_FUNCTIONS(QUILLON_FUNCTION_POINTER)
-};
+QUILLON_LIBRARY_API(Bluez, QUILLON_BLUEZ_FUNCTIONS);
 
-bool ResolveBluez(void* library, Bluez& api) {
-  QUILLON_BLUEZ_FUNCTIONS(QUILLON_RESOLVE_FUNCTION)
-  return true;
-}
-
-const Bluez* LoadBluez() { return LoadLibraryApi<Bluez>("libbluetooth.so.3", ResolveBluez); }
+const Bluez* LoadBluez() { return LoadLibraryApi<Bluez>("libbluetooth.so.3"); }
 
 // 8 x 1.28 s: the usual length of an inquiry, long enough for receivers that answer slowly.
 constexpr int kInquiryLength = 8;

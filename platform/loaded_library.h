@@ -11,23 +11,30 @@
 
 namespace quillon {
 
-// In a library's Api struct: the pointer to the function `name`.
+// The struct `Api`: a pointer to each function FUNCTIONS names (FUNCTIONS(F) applies F to each
+// name), and Api::Resolve, which fills them from a loaded library or returns false.
+#define QUILLON_LIBRARY_API(Api, FUNCTIONS)                                 \
+  struct Api {                                                              \
+    FUNCTIONS(QUILLON_FUNCTION_POINTER)                                     \
+    static bool Resolve(void* library, Api& api) {                          \
+      FUNCTIONS(QUILLON_RESOLVE_FUNCTION)                                   \
+      return true;                                                          \
+    }                                                                       \
+  }
 #define QUILLON_FUNCTION_POINTER(name) decltype(&::name) name = nullptr;
-// In a library's resolve function (see LoadLibraryApi): fills `api.name` from `library`, or
-// returns false.
 #define QUILLON_RESOLVE_FUNCTION(name)                                      \
   api.name = reinterpret_cast<decltype(&::name)>(dlsym(library, #name)); \
   if (api.name == nullptr) return false;
 
-// The functions of the library `soname`, filled by `resolve`: loaded at the first call and kept
-// for the life of the process. nullptr when the library cannot be loaded or lacks a function
-// (the program then goes on without what it offers). Thread-safe.
+// The functions of the library `soname`: loaded at the first call and kept for the life of the
+// process. nullptr when the library cannot be loaded or lacks a function (the program then goes
+// on without what it offers). Thread-safe.
 template <typename Api>
-const Api* LoadLibraryApi(const char* soname, bool (*resolve)(void* library, Api& api)) {
+const Api* LoadLibraryApi(const char* soname) {
   static const std::optional<Api> loaded = [&]() -> std::optional<Api> {
     void* library = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
     Api api;
-    if (library == nullptr || !resolve(library, api)) return std::nullopt;
+    if (library == nullptr || !Api::Resolve(library, api)) return std::nullopt;
     return api;
   }();
   return loaded ? &*loaded : nullptr;

@@ -31,14 +31,7 @@ namespace {
   F(udev_device_get_driver)             \
   F(udev_device_get_sysattr_value)
 
-struct Udev {
-  QUILLON_UDEV_FUNCTIONS(QUILLON_FUNCTION_POINTER)
-};
-
-bool ResolveUdev(void* library, Udev& api) {
-  QUILLON_UDEV_FUNCTIONS(QUILLON_RESOLVE_FUNCTION)
-  return true;
-}
+QUILLON_LIBRARY_API(Udev, QUILLON_UDEV_FUNCTIONS);
 
 struct UdevDeleter {
   const Udev* api;
@@ -109,7 +102,7 @@ class UdevDeviceSource final : public DeviceSource {
   // The library and its context, had at the first question; nullptr without them.
   udev* Context() {
     std::call_once(loaded_, [this] {
-      api_ = LoadLibraryApi<Udev>("libudev.so.1", ResolveUdev);
+      api_ = LoadLibraryApi<Udev>("libudev.so.1");
       if (api_ != nullptr) udev_ = UdevPtr<udev>(api_->udev_new(), {api_});
     });
     return udev_.get();
