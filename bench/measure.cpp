@@ -10,6 +10,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 extern char** environ;
 
@@ -46,13 +47,34 @@ double PeakResidentMegabytes() {
   return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
 
-double PeakResidentMegabytesOf(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.starts_with("VmHWM:")) return std::stod(line.substr(6)) / 1024.0;  // in kB
+namespace {
+
+// The figure of the "NAME: N kB" line in the /proc file `file` of the process `pid`; negative
+// when it has none.
+long KilobytesField(pid_t pid, const char* file, std::string_view name) {
+  std::ifstream fields("/proc/" + std::to_string(pid) + "/" + file);
+  for (std::string line; std::getline(fields, line);) {
+    if (line.size() > name.size() && line.starts_with(name) && line[name.size()] == ':') {
+      return std::stol(line.substr(name.size() + 1));
+    }
   }
-  return -1.0;
+  return -1;
+}
+
+}  // namespace
+
+double PeakResidentMegabytesOf(pid_t pid) {
+  const long peak = KilobytesField(pid, "status", "VmHWM");
+  return peak < 0 ? -1.0 : static_cast<double>(peak) / 1024.0;
+}
+
+MemoryFigures MemoryFiguresOf(pid_t pid) {
+  MemoryFigures figures;
+  figures.peakResident = KilobytesField(pid, "status", "VmHWM");
+  figures.resident = KilobytesField(pid, "smaps_rollup", "Rss");
+  figures.proportional = KilobytesField(pid, "smaps_rollup", "Pss");
+  figures.privateDirty = KilobytesField(pid, "smaps_rollup", "Private_Dirty");
+  return figures;
 }
 
 double ProcessCpuSeconds(pid_t pid) {

@@ -25,6 +25,18 @@ double PeakResidentMegabytes();
 // the child's figure takes on at exec. Negative when it cannot be read.
 double PeakResidentMegabytesOf(pid_t pid);
 
+// The memory of the running process `pid` in kB: its peak resident set since it started its
+// program (VmHWM), and now its resident set, its proportional share of it (each shared page
+// divided among the processes that map it) and the pages it has written that no other process
+// maps (private dirty: heap, stacks, written data). Negative figures could not be read.
+struct MemoryFigures {
+  long peakResident = -1;
+  long resident = -1;
+  long proportional = -1;
+  long privateDirty = -1;
+};
+MemoryFigures MemoryFiguresOf(pid_t pid);
+
 // Starts the program `words[0]` with the arguments that follow and its standard output (and,
 // with `errorsToo`, its standard error) thrown away; -1 when it cannot be started.
 pid_t StartQuietly(std::vector<std::string> words, bool errorsToo = false);

@@ -27,6 +27,8 @@ class Str2str {
   bool Running() const { return pid_ > 0; }
   // The CPU seconds (user and system) the whole process has used so far.
   double CpuSeconds() const;
+  // Its process id (not positive when it is not running).
+  pid_t Pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;

@@ -16,6 +16,7 @@ endfunction()
 
 if(CHECK STREQUAL "man")
   expect_silent(${TOOL} -man -ww -z ${SOURCE}/quillon.1)
+  expect_silent(${TOOL} -man -ww -z ${SOURCE}/quillon-gui.1)
   separate_arguments(emulator UNIX_COMMAND "${EMULATOR}")
   execute_process(COMMAND ${emulator} ${QUILLON} --help OUTPUT_VARIABLE usage
     RESULT_VARIABLE status)

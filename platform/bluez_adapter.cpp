@@ -1,5 +1,6 @@
 // libbluetooth (BlueZ) lives in this file only: its headers are C and clash with little else,
-// but the rest of the program never needs them.
+// but the rest of the program never needs them. The library is loaded at the first question to
+// the adapter's controller; RFCOMM and the list of adapters need only the kernel's sockets.
 #include <bluetooth/bluetooth.h>
 #include <bluetooth/hci.h>
 #include <bluetooth/hci_lib.h>
@@ -18,9 +19,22 @@
 
 #include "common/text.h"
 #include "platform/bluetooth_adapter.h"
+#include "platform/loaded_library.h"
 
 namespace quillon {
 namespace {
+
+#define QUILLON_BLUEZ_FUNCTIONS(F) \
+  F(hci_devinfo)                   \
+  F(hci_get_route)                 \
+  F(hci_inquiry)                   \
+  F(hci_open_dev)                  \
+  F(hci_read_remote_name)          \
+  F(bt_free)
+
+QUILLON_LIBRARY_API(Bluez, QUILLON_BLUEZ_FUNCTIONS);
+
+const Bluez* LoadBluez() { return LoadLibraryApi<Bluez>("libbluetooth.so.3"); }
 
 // 8 x 1.28 s: the usual length of an inquiry, long enough for receivers that answer slowly.
 constexpr int kInquiryLength = 8;
@@ -60,23 +74,26 @@ class BluezAdapter final : public BluetoothAdapter {
 
   bool Up() override {
     const int id = FirstAdapter();
-    if (id < 0) return false;
+    const Bluez* api = LoadBluez();
+    if (id < 0 || api == nullptr) return false;
     hci_dev_info info{};
-    return hci_devinfo(id, &info) == 0 && hci_test_bit(HCI_UP, &info.flags);
+    return api->hci_devinfo(id, &info) == 0 && hci_test_bit(HCI_UP, &info.flags);
   }
 
   bool Inquire(std::vector<BluetoothDevice>& found) override {
     found.clear();
-    const int id = hci_get_route(nullptr);  // the first adapter that is up
+    const Bluez* api = LoadBluez();
+    if (api == nullptr) return false;
+    const int id = api->hci_get_route(nullptr);  // the first adapter that is up
     if (id < 0) return false;
     inquiry_info* responses = nullptr;
-    const int count =
-        hci_inquiry(id, kInquiryLength, kMaxResponses, nullptr, &responses, IREQ_CACHE_FLUSH);
+    const int count = api->hci_inquiry(id, kInquiryLength, kMaxResponses, nullptr, &responses,
+                                       IREQ_CACHE_FLUSH);
     if (count < 0) {
-      bt_free(responses);
+      api->bt_free(responses);
       return false;
     }
-    Descriptor hci(hci_open_dev(id));
+    Descriptor hci(api->hci_open_dev(id));
     std::set<BluetoothAddress> seen;
     for (int i = 0; i < count; ++i) {
       const BluetoothAddress address = FromBdaddr(responses[i].bdaddr);
@@ -84,13 +101,14 @@ class BluezAdapter final : public BluetoothAdapter {
       // Remote names are UTF-8 on the air, as the program's 8-bit text is.
       std::array<char, HCI_MAX_NAME_LENGTH + 1> name{};
       const bool named = hci.get() >= 0 &&
-                         hci_read_remote_name(hci.get(), &responses[i].bdaddr, HCI_MAX_NAME_LENGTH,
-                                              name.data(), kNameTimeoutMs) == 0 &&
+                         api->hci_read_remote_name(hci.get(), &responses[i].bdaddr,
+                                                   HCI_MAX_NAME_LENGTH, name.data(),
+                                                   kNameTimeoutMs) == 0 &&
                          name[0] != '\0';
       found.push_back(
           {address, named ? std::u16string(EightBitToWide(name.data())) : AddressText(address)});
     }
-    bt_free(responses);
+    api->bt_free(responses);
     return true;
   }
 

@@ -1,12 +1,15 @@
 #include "platform/known_bluetooth_devices.h"
 
 #include <charconv>
-#include <fstream>
+#include <cstdio>
+#include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "common/atomic_file.h"
 #include "common/guard.h"
+#include "common/lines.h"
 #include "common/text.h"
 
 namespace quillon {
@@ -48,14 +51,21 @@ std::string LineText(std::u16string_view name) {
 
 KnownBluetoothDevices LoadKnownBluetoothDevices(const std::filesystem::path& file) {
   KnownBluetoothDevices known;
-  std::ifstream in(file, std::ios::binary);
+  // C stdio rather than a file stream: the command line then links no locale machinery.
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(std::fopen(file.c_str(), "rbe"),
+                                                           &std::fclose);
   if (!in) return known;
-  std::string line;
+  std::string text;
+  char chunk[4096];
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, in.get())) > 0;) {
+    text.append(chunk, got);
+  }
   int number = 0;
   std::int32_t selected = -1;
-  while (std::getline(in, line)) {
+  for (std::string_view rest = text; !rest.empty();) {
     ++number;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::string_view line = TakeLine(rest);
+    if (line.ends_with('\r')) line.remove_suffix(1);
     if (line.empty() || line.front() == '#') continue;
     if (line.starts_with(kSelectedPrefix)) {
       const char* first = line.data() + kSelectedPrefix.size();

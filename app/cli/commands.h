@@ -16,8 +16,11 @@ using Arguments = std::vector<std::string>;
 // cannot use (2).
 inline constexpr int kExitStoppedBeforeStart = 130;
 
+// [[gnu::cold]]: a command a Rover or Base session never runs. Its code, and what only it calls,
+// is kept small and apart from the sessions' pages, so a session does not map it.
+
 // Prints the usage text of every subcommand.
-void PrintUsage();
+[[gnu::cold]] void PrintUsage();
 
 // When the words after `command` ask for help ("--help" or "-h" among them), prints that
 // command's usage on `out` and returns 0; nullopt when they do not, or `command` is none of

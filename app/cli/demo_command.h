@@ -12,6 +12,6 @@ inline constexpr int kMaxDemoSeconds = 86400;
 // Runs the demo for --seconds N (1 to kMaxDemoSeconds, default kDefaultDemoSeconds), printing the
 // status lines and a summary: bytes relayed, whether every byte arrived unchanged, GGA sentences
 // forwarded. 0 when the relay was faithful, 1 otherwise, 2 for options it cannot use.
-int RunDemoCommand(const Arguments& args, const CommandEnvironment& environment);
+[[gnu::cold]] int RunDemoCommand(const Arguments& args, const CommandEnvironment& environment);
 
 }  // namespace quillon::cli

@@ -1,9 +1,9 @@
 #include "app/cli/session_report.h"
 
 #include <cerrno>
-#include <sstream>
 
 #include "app/cli/console_message_sink.h"
+#include "common/lines.h"
 #include "session/elapsed_text.h"
 
 namespace quillon::cli {
@@ -26,10 +26,10 @@ std::int64_t Since(std::uint32_t then, std::uint32_t now) {
 }  // namespace
 
 std::string OneLine(std::string_view text) {
-  std::istringstream lines{std::string(text)};
   std::string joined;
-  for (std::string line; std::getline(lines, line);) {
-    line.erase(line.find_last_not_of(' ') + 1);
+  while (!text.empty()) {
+    std::string_view line = TakeLine(text);
+    line = line.substr(0, line.find_last_not_of(' ') + 1);
     if (line.empty()) continue;
     if (!joined.empty()) joined += ' ';
     joined += line;

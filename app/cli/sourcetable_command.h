@@ -26,9 +26,9 @@ inline constexpr int kDefaultCasterPort = 2101;
 // came, and one message says how it ended. Messages go to `messages`. Returns 0 for a whole
 // table; 1 when it ended badly, the listing had to be cut, the fetch failed or the address or
 // port is unusable; 2 on a usage error; kExitStoppedBeforeStart when `stopFd` (StopSignals)
-// became readable before the listing.
-int RunSourceTable(const Arguments& args, std::FILE* out, MessageSink& messages, Clock& clock,
-                   const std::optional<std::string>& environmentPassword = std::nullopt,
-                   int stopFd = -1);
+// became readable before the listing. Cold as the commands in commands.h are.
+[[gnu::cold]] int RunSourceTable(
+    const Arguments& args, std::FILE* out, MessageSink& messages, Clock& clock,
+    const std::optional<std::string>& environmentPassword = std::nullopt, int stopFd = -1);
 
 }  // namespace quillon::cli
