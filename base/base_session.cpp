@@ -17,7 +17,6 @@
 #include "ntrip/mount_point_login.h"
 #include "platform/wait_step.h"
 #include "session/caster_uplink.h"
-#include "session/stream_watch.h"
 #include "session/throughput.h"
 
 namespace quillon {
@@ -26,13 +25,12 @@ namespace {
 // Trace lines of faults caught in the worker name this file.
 constexpr std::string_view kTraceFile = "zepsourcedlg";
 
-// The most chunks taken from the receiver in one pass.
-constexpr int kMostChunksPerPass = 64;
-
 class BaseSession {
  public:
-  explicit BaseSession(const BaseSessionContext& context)
-      : c_(context), settings_(context.settings), status_(context.status) {}
+  BaseSession(const BaseSessionContext& context, ReceiverReader& reader, FanOut& outputs)
+      : c_(context), settings_(context.settings), status_(context.status), reader_(reader),
+        outputs_(outputs) {}
+  ~BaseSession() { outputs_.Detach(queue_); }
 
   BaseSessionResult Run();
 
@@ -50,11 +48,8 @@ class BaseSession {
   void UploadLoop();
   void WaitForWork();
   bool CasterStillThere();
-  bool TakeFromReceiver();
+  bool CountTaken();
   bool SendQueued();
-  void WatchReceiver(std::int64_t count);
-  void LoseReceiver(std::uint32_t now);
-  void ReopenLostReceiver(std::uint32_t now);
 
   bool Running() const { return status_.running.load() == 1; }
   StopRequested StopAsked() const {
@@ -72,23 +67,20 @@ class BaseSession {
   const BaseSessionContext& c_;
   BaseSettings& settings_;
   BaseStatus& status_;
+  ReceiverReader& reader_;
+  FanOut& outputs_;
   BaseSessionResult result_ = BaseSessionResult::kStopped;
 
   CasterLogin login_;
 
   RateWindow window_;
   std::time_t sessionStart_ = 0;
-  std::uint32_t lastReceipt_ = 0;
-  std::array<std::uint8_t, kUploadChunkSize> chunk_{};
+  OutputQueue queue_;  // the receiver's bytes for this caster, during this attempt
+  std::uint64_t counted_ = 0;  // of queue_.Pushed()
   CasterUplink uplink_;
-  StreamWatch watch_{StreamSide::kBase};  // what the upload holds, and what is wrong with it
 
-  // This pass's wait: what is ready.
+  // This pass's wait: the caster has said something.
   bool casterReady_ = false;
-  bool receiverReady_ = false;
-  // The link reported the receiver gone; it is opened again every kReceiverReopenMs.
-  bool receiverLost_ = false;
-  std::uint32_t lastReopen_ = 0;
 };
 
 BaseSessionResult BaseSession::Run() {
@@ -105,6 +97,7 @@ BaseSessionResult BaseSession::Run() {
 
 bool BaseSession::Fail(BaseSessionResult result, std::u16string_view text,
                        std::u16string_view detail) {
+  outputs_.Detach(queue_);
   std::lock_guard guard(status_.lock);
   status_.error.store(1);
   status_.connected = false;
@@ -117,24 +110,24 @@ bool BaseSession::Fail(BaseSessionResult result, std::u16string_view text,
 }
 
 bool BaseSession::Stopped() {
+  outputs_.Detach(queue_);
   status_.socket.Close();
-  c_.link.CloseComPort();
+  if (!c_.extraCaster) c_.link.CloseComPort();
   result_ = BaseSessionResult::kStopped;
   return false;
 }
 
 bool BaseSession::StartUp() {
   status_.socket.Close();
+  // From the start, so that what the receiver writes during the first login goes up after it.
+  outputs_.Attach(queue_);
   return true;
 }
 
 bool BaseSession::OpenLink() {
-  // A serial link stays open across attempts; a Bluetooth link never counts as open here and
-  // is opened again every time.
-  if (c_.link.IsComPortOpen()) return true;
+  if (c_.extraCaster) return true;  // the primary caster's attempts open the receiver
   MessageSink* const owner = status_.owner.load();
-  const LinkOpen open =
-      c_.link.OpenComPort(owner, settings_.comPortName, BaudRateForIndex(settings_.baudIndex));
+  const LinkOpen open = reader_.Open(owner);
   if (open) return true;
   // The retry line repeats the message. Its reason (and what to do) goes beside it only when no
   // owner has shown the message with them already.
@@ -173,13 +166,16 @@ void BaseSession::BeginUpload() {
     status_.connected = true;
     attempt = status_.attempt;
   }
-  // What the receiver wrote during the countdown is a minute old: the caster gets live data.
-  if (attempt > 1) c_.link.DiscardInput();
   if (!c_.settingsFolder.empty()) RememberHost(settings_, c_.settingsFolder);
-  lastReceipt_ = now;
+  // What the receiver wrote during a countdown and the login after it is a minute old: the
+  // caster gets live data.
+  if (attempt > 1) {
+    queue_.Clear();
+    counted_ = queue_.Pushed();
+  }
+  if (!c_.extraCaster) reader_.Begin(now);
   // An NTRIP 2 upload is the POST's chunked body.
-  uplink_.Begin(*login_.stream, now, settings_.protocol.version == NtripVersion::k2);
-  watch_.Begin(status_, now);
+  uplink_.Begin(*login_.stream, now, settings_.protocol.version == NtripVersion::k2, &queue_);
 }
 
 void BaseSession::UploadLoop() {
@@ -189,7 +185,7 @@ void BaseSession::UploadLoop() {
       return true;
     });
     if (!Step(__LINE__, [&] { return CasterStillThere(); })) return;
-    if (!Step(__LINE__, [&] { return TakeFromReceiver(); })) return;
+    if (!Step(__LINE__, [&] { return CountTaken(); })) return;
     if (!Step(__LINE__, [&] { return SendQueued(); })) return;
   }
   Stopped();
@@ -197,17 +193,16 @@ void BaseSession::UploadLoop() {
 
 void BaseSession::WaitForWork() {
   casterReady_ = false;
-  receiverReady_ = false;
   // The receiver's bytes, a word from the caster, and room for bytes that wait: whichever comes
   // first ends the wait, so that the receiver's bytes go up as they come. The wait is short
   // enough for the stop and the receiver's watchdog to be seen in time.
   const short room = uplink_.Waiting() ? POLLOUT : 0;
-  std::array<pollfd, 2> entries = {
-      {{login_.stream->Descriptor(), static_cast<short>(POLLIN | room), 0},
-       {receiverLost_ ? -1 : c_.link.ReadyHandle(), POLLIN, 0}}};
+  std::array<pollfd, 2> entries = {{{login_.stream->Descriptor(),
+                                      static_cast<short>(POLLIN | room), 0},
+                                     {queue_.WakeHandle(), POLLIN, 0}}};
   if (c_.clock.WaitAny(entries, kWaitStepMs) < 0) return;
   casterReady_ = (entries[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
-  receiverReady_ = !receiverLost_ && (entries[1].fd < 0 || entries[1].revents != 0);
+  if (entries[1].revents != 0) queue_.ClearWake();
 }
 
 bool BaseSession::CasterStillThere() {
@@ -223,37 +218,18 @@ bool BaseSession::CasterStillThere() {
   return Fail(BaseSessionResult::kUploadFailed, LoadString(kStrSocketReadProblem), detail);
 }
 
-bool BaseSession::TakeFromReceiver() {
+bool BaseSession::CountTaken() {
   const std::uint32_t now = c_.clock.TickCount();
-  std::int64_t taken = 0;
-  if (receiverLost_) {
-    ReopenLostReceiver(now);
-  } else if (receiverReady_) {
-    // Everything the receiver has waiting goes up in this pass, a chunk at a time (a bounded
-    // number of them, so the stop is seen meanwhile).
-    for (int read = 0; read < kMostChunksPerPass; ++read) {
-      chunk_.fill(0);
-      const std::int32_t count = c_.link.ReadComPort(chunk_.data(), chunk_.size());
-      if (count < 0) {
-        LoseReceiver(now);
-        break;
-      }
-      const std::string_view block(reinterpret_cast<const char*>(chunk_.data()),
-                                   static_cast<std::size_t>(count));
-      watch_.Scan(block, now);
-      uplink_.Send(block);
-      taken += count;
-      if (static_cast<std::size_t>(count) < chunk_.size()) break;
-    }
-  }
-  if (!receiverLost_) WatchReceiver(taken);
-  watch_.Publish(status_, now);
-
-  // Counted as they are read, also bytes a failed send takes with it.
+  if (!c_.extraCaster) reader_.Watch(now);
+  // Counted as they come for this caster, also bytes a failed send takes with it.
+  const std::uint64_t pushed = queue_.Pushed();
+  const auto taken = static_cast<std::int64_t>(pushed - counted_);
+  counted_ = pushed;
   std::lock_guard guard(status_.lock);
   if (!Running()) return Stopped();
   window_.Count(taken, now, status_);
   AddToTotal(status_.total, taken);
+  status_.dropped = static_cast<std::int64_t>(queue_.Dropped());
   status_.elapsedSeconds = ConnectedSeconds(sessionStart_, c_.clock.Now());
   return true;
 }
@@ -270,51 +246,15 @@ bool BaseSession::SendQueued() {
   return Fail(BaseSessionResult::kUploadFailed, LoadString(kStrSocketReadProblem), detail);
 }
 
-void BaseSession::WatchReceiver(std::int64_t count) {
-  if (count > 0) {
-    lastReceipt_ = c_.clock.TickCount();
-    return;
-  }
-  const std::uint32_t now = c_.clock.TickCount();
-  // Compared as signed values, so that a tick count that wraps moves the mark on instead of
-  // firing the watchdog; the difference is taken wide so that it cannot overflow.
-  const auto signedNow = static_cast<std::int32_t>(now);
-  const auto signedLast = static_cast<std::int32_t>(lastReceipt_);
-  if (signedNow <= signedLast) {
-    lastReceipt_ = now;
-  } else if (std::int64_t{signedNow} - signedLast > kReceiverWatchdogMs) {
-    c_.link.CloseComPort();
-    c_.link.OpenComPort(nullptr, settings_.comPortName, BaudRateForIndex(settings_.baudIndex));
-    lastReceipt_ = c_.clock.TickCount();
-  }
-}
-
-void BaseSession::LoseReceiver(std::uint32_t now) {
-  // Unplugged or out of range: the caster stays connected while the link is opened again.
-  c_.link.CloseComPort();
-  receiverLost_ = true;
-  lastReopen_ = now;
-  std::lock_guard guard(status_.lock);
-  status_.receiverLost = true;
-}
-
-void BaseSession::ReopenLostReceiver(std::uint32_t now) {
-  if (now - lastReopen_ < kReceiverReopenMs) return;
-  lastReopen_ = now;
-  if (!c_.link.OpenComPort(nullptr, settings_.comPortName, BaudRateForIndex(settings_.baudIndex))) {
-    return;
-  }
-  receiverLost_ = false;
-  lastReceipt_ = c_.clock.TickCount();
-  std::lock_guard guard(status_.lock);
-  status_.receiverLost = false;
-}
-
 }  // namespace
 
 BaseSessionResult RunBaseSession(const BaseSessionContext& context) {
-  BaseSession session(context);
-  return session.Run();
+  if (context.reader != nullptr && context.outputs != nullptr) {
+    return BaseSession(context, *context.reader, *context.outputs).Run();
+  }
+  FanOut outputs;
+  ReceiverReader reader(context.link, context.clock, context.settings, context.status, outputs);
+  return BaseSession(context, reader, outputs).Run();
 }
 
 }  // namespace quillon

@@ -9,7 +9,7 @@
 namespace quillon {
 namespace {
 
-constexpr std::array<std::pair<std::uint32_t, std::u16string_view>, 24> kTable{{
+constexpr std::array<std::pair<std::uint32_t, std::u16string_view>, 25> kTable{{
     {kStrSocketStartupFailed, u"Windows sockets initialization failed."},
     {kStrDocumentTemplate,
      u"ZEPQuillon\n\nZEPQuillon\n\n\nZEPQuillon.Document\nZEPQuillon Document"},
@@ -29,6 +29,7 @@ constexpr std::array<std::pair<std::uint32_t, std::u16string_view>, 24> kTable{{
     {kStrNoComPort, u"There is no COM port selected?"},
     {kStrConfirmEndSession, u"Are you sure you wish to terminate the connection and exit?"},
     {kStrRetryCountdown, u"Retry attempt %d/%d in %d seconds.\r\n%s"},
+    {kStrRetryCountdownNoLimit, u"Retry attempt %d in %d seconds.\r\n%s"},
     {kStrCouldNotReconnect,
      u"Could not re-connect to NTRIP Caster.\r\n\r\nElapsed Time: %s\r\nReason: %s"},
     {kStrAuthenticationIo,

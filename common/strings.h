@@ -32,6 +32,7 @@ enum StringId : std::uint32_t {
   kStrMountPointBlank = 61231,
   kStrSourcePasswordBlank = 61232,
   kStrUserNameColon = 61233,
+  kStrRetryCountdownNoLimit = 61234,    // "%d in %d seconds ... %s": retries without a limit
 };
 
 // Units of the loader's destination, terminator included.

@@ -8,9 +8,11 @@
 
 namespace quillon {
 
-void CasterUplink::Begin(CasterStream& stream, std::uint32_t now, bool chunked) {
+void CasterUplink::Begin(CasterStream& stream, std::uint32_t now, bool chunked,
+                         OutputQueue* source) {
   stream_ = &stream;
   chunked_ = chunked;
+  source_ = source;
   LimitSendBuffer(stream.Descriptor());
   queue_.Clear();
   frame_.clear();
@@ -35,11 +37,13 @@ void CasterUplink::Send(std::string_view bytes) {
 }
 
 std::string_view CasterUplink::Next() {
-  if (!chunked_) return queue_.Front();
-  if (frameSent_ == frame_.size() && !queue_.Empty()) {
-    frame_ = ChunkFrame(queue_.Front());
+  if (!chunked_) return Pending();
+  if (frameSent_ == frame_.size()) {
+    const std::string_view pending = Pending();
+    if (pending.empty()) return {};
+    frame_ = ChunkFrame(pending);
     frameSent_ = 0;
-    queue_.Take(queue_.Front().size());
+    TakePending(pending.size());
   }
   return std::string_view(frame_).substr(frameSent_);
 }
@@ -48,7 +52,7 @@ void CasterUplink::Sent(std::size_t count) {
   if (chunked_) {
     frameSent_ += count;
   } else {
-    queue_.Take(count);
+    TakePending(count);
   }
   sent_ += count;
 }

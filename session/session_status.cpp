@@ -12,12 +12,14 @@ void SessionStatus::Reset() {
   peak = 0;
   total = 0;
   elapsedSeconds = 0;
+  dropped = 0;
   connected = false;
   streamLine.clear();
   streamWarnings.clear();
   attempt = 0;
   detail.clear();
   receiverLost = false;
+  gaveUp = false;
   retryInSeconds = 0;
   reason.clear();
   statusText.fill(u'\0');
@@ -26,9 +28,10 @@ void SessionStatus::Reset() {
 
 SessionSnapshot SessionStatus::Snapshot() {
   std::lock_guard guard(lock);
-  return SessionSnapshot{
-      running.load() == 1, error.load() == 1, rate,       peak,           total,
-      elapsedSeconds,      connected,         streamLine, streamWarnings, receiverStalled.load()};
+  return SessionSnapshot{running.load() == 1, error.load() == 1,     rate,
+                         peak,                total,                 elapsedSeconds,
+                         connected,           streamLine,            streamWarnings,
+                         receiverStalled.load(), dropped,            gaveUp};
 }
 
 void SessionStatus::WakeWorker() {

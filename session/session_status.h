@@ -34,6 +34,8 @@ struct SessionSnapshot {
   std::string streamLine;                   // what the stream holds ("RTCM 3: ..."); may be empty
   std::vector<std::string> streamWarnings;  // said on this connection, oldest first
   bool receiverStalled = false;             // see SessionStatus::receiverStalled
+  std::int64_t dropped = 0;                 // see SessionStatus::dropped
+  bool gaveUp = false;                      // see SessionStatus::gaveUp
 };
 
 // A write to the receiver that has waited this long for it to take a byte is shown as stalled.
@@ -60,6 +62,7 @@ class SessionStatus {
   std::int64_t peak = 0;            // highest rate seen
   std::int64_t total = 0;           // bytes since the session began
   std::int64_t elapsedSeconds = 0;  // connect time; each front end shows it its own way
+  std::int64_t dropped = 0;         // bytes dropped because the caster fell behind (the Base)
   // Set by the worker once the caster has accepted its login, cleared when that connection
   // is gone; front ends report the change.
   bool connected = false;
@@ -81,6 +84,8 @@ class SessionStatus {
   // awaited, and why the last attempt ended, as its message box would have said it.
   int retryInSeconds = 0;
   std::u16string reason;
+  // The Base's primary caster has given up while other casters go on; its status text holds why.
+  bool gaveUp = false;
   // The Base: empty while all is well; otherwise the failure text or the retry countdown, shown
   // in place of the counters.
   WideField<kBaseStatusTextSize> statusText{};
