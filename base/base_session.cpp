@@ -76,7 +76,8 @@ class BaseSession {
   RateWindow window_;
   std::time_t sessionStart_ = 0;
   OutputQueue queue_;  // the receiver's bytes for this caster, during this attempt
-  std::uint64_t counted_ = 0;  // of queue_.Pushed()
+  std::uint64_t counted_ = 0;         // of queue_.Pushed()
+  std::uint64_t droppedCounted_ = 0;  // of queue_.Dropped()
   CasterUplink uplink_;
 
   // This pass's wait: the caster has said something.
@@ -229,7 +230,9 @@ bool BaseSession::CountTaken() {
   if (!Running()) return Stopped();
   window_.Count(taken, now, status_);
   AddToTotal(status_.total, taken);
-  status_.dropped = static_cast<std::int64_t>(queue_.Dropped());
+  const std::uint64_t dropped = queue_.Dropped();
+  status_.dropped += static_cast<std::int64_t>(dropped - droppedCounted_);
+  droppedCounted_ = dropped;
   status_.elapsedSeconds = ConnectedSeconds(sessionStart_, c_.clock.Now());
   return true;
 }

@@ -90,7 +90,10 @@ bool ReceiverReader::ReadWaiting() {
     any = true;
     const std::string_view block(reinterpret_cast<const char*>(chunk_.data()),
                                  static_cast<std::size_t>(count));
-    watch_.Scan(block, now);
+    {
+      std::lock_guard watchGuard(watchMutex_);
+      watch_.Scan(block, now);
+    }
     outputs_.Deliver(block);
     if (static_cast<std::size_t>(count) < chunk_.size()) break;
   }
@@ -117,7 +120,7 @@ void ReceiverReader::Reopen() {
 void ReceiverReader::Watch(std::uint32_t now) {
   {
     // Also while the receiver is silent: a warning may be due.
-    std::lock_guard guard(linkMutex_);
+    std::lock_guard guard(watchMutex_);
     watch_.Publish(status_, now);
   }
   if (lost_.load()) {

@@ -63,7 +63,10 @@ class ReceiverReader {
   FanOut& outputs_;
   StreamWatch watch_{StreamSide::kBase};  // what the upload holds, and what is wrong with it
 
-  std::mutex linkMutex_;  // the link's open and reads, and the watch, between the reader and Watch
+  // Between the reader and Watch: the link's open and reads (a read may wait a little for
+  // bytes), and the watch, which only a reopen has to wait for.
+  std::mutex linkMutex_;
+  std::mutex watchMutex_;
   std::array<std::uint8_t, kUploadChunkSize> chunk_{};
   const int wake_;
   std::atomic<bool> ending_{false};
