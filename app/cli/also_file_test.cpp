@@ -1,0 +1,135 @@
+#include "app/cli/also_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "app/cli/command_test_fixture.h"
+#include "app/cli/session_command.h"
+#include "common/strings.h"
+#include "common/utf8.h"
+
+namespace quillon::cli {
+namespace {
+
+class AlsoFileTest : public ::testing::Test {
+ protected:
+  AlsoFileTest() { std::ofstream(password) << "b-secret\nrest\n"; }
+
+  std::string Write(const std::string& name, const std::string& text, mode_t mode = 0600) {
+    const std::string path = (folder.Path() / name).string();
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+    EXPECT_EQ(chmod(path.c_str(), mode), 0);
+    return path;
+  }
+  PasswordFileRead Read(const std::string& path, ExtraCaster& caster, std::string& error) {
+    return ReadAlsoFile(path, {clock, -1}, caster, error);
+  }
+
+  quillon::testing::HookedClock clock{1};
+  quillon::testing::TempFolder folder;
+  const std::string password = (folder.Path() / "b-password").string();
+};
+
+TEST_F(AlsoFileTest, AFileThatCannotBeUsedIsRefusedNamingItsLine) {
+  const std::string longLine = std::string("# ").append(kMaxAlsoLineBytes - 1, 'x');
+  std::string large;
+  while (large.size() <= kMaxAlsoFileBytes) large += "# a comment\n";
+  const struct {
+    std::string text;
+    std::string message;  // after the file's path
+    mode_t mode = 0600;
+  } cases[] = {
+      {"caster = a\n\n# colour\nmount = M\ncolour = red\n", ":5: unknown key \"colour\""},
+      {"caster = a\nco\xC2\x9Blour\xE9 = red\n", ":2: unknown key \"co?lour?\""},
+      {"mount = M\n", ": \"caster\" is missing"},
+      {"caster = a\n", ": \"mount\" is missing"},
+      {"caster = a\r\nmount = M\r\nmount = N\r\n", ":3: \"mount\" is given twice"},
+      {"caster a\n", ":1: expected KEY = VALUE"},
+      {"caster = a\nmount = M\x1B[2J\n", ":2: a control character"},
+      {"caster = a:0\n", ":1: caster: the port after ':' must be a number from 1 to 65535"},
+      {"mount = " + std::string(128, 'M'), ":1: mount takes at most 127 bytes"},
+      {"ntrip = 3\n", ":1: ntrip: 1 or 2 (the NTRIP version)"},
+      {"tls = on\n", ":1: tls: yes or no"},
+      {"caster = a\nmount = M\ntls = yes\nntrip = 1\n",
+       ": tls speaks NTRIP 2: it cannot go with --ntrip 1"},
+      {"caster = a\nmount = M\n\npassword-file = /nonexistent/p\n",
+       ":4: password-file: /nonexistent/p is no readable file"},
+      {"caster = a\nmount = A B\n", ": " + ToUtf8(LoadString(kStrMountPointBlank))},
+      {"caster = \nmount = M\n", ": Address is empty."},
+      {longLine, ":1: longer than 8192 bytes"},
+      {large, ": is larger than 65536 bytes"},
+      {"caster = a\nmount = M\n", ": can be written by other users", 0620},
+      {"caster = a\nmount = M\n", ": can be written by other users", 0602},
+  };
+  for (const auto& c : cases) {
+    const std::string path = Write("b.conf", c.text, c.mode);
+    ExtraCaster caster;
+    std::string error;
+    EXPECT_EQ(Read(path, caster, error), PasswordFileRead::kRefused) << c.message;
+    EXPECT_EQ(error.substr(0, path.size()), path);
+    EXPECT_EQ(error.substr(path.size()).substr(0, c.message.size()), c.message);
+    EXPECT_EQ(caster.name, "");
+  }
+}
+
+TEST_F(AlsoFileTest, EachKeyGoesWhereItsOptionPutsIt) {
+  const std::string ca = Write("ca.pem", "-----BEGIN CERTIFICATE-----\n");
+  const std::string path =
+      Write("b.conf",
+            "# RTK2go's twin\n\n  caster = b.example:2102  \r\nmount\t=\tMB\nuser = u@x\n"
+            "password-file = " +
+                password + "\nntrip = 2\ntls = yes\nca-file = " + ca + "\n");
+  ExtraCaster caster;
+  std::string error;
+  ASSERT_EQ(Read(path, caster, error), PasswordFileRead::kRead) << error;
+  EXPECT_EQ(caster.name, "b.conf");
+  const BaseSettings& s = caster.settings;
+  EXPECT_EQ(FieldText(s.address), u"b.example");
+  EXPECT_EQ(s.port, 2102);
+  EXPECT_EQ(FieldText(s.mountPoint), u"MB");
+  EXPECT_EQ(FieldText(s.userName), u"u@x");
+  EXPECT_EQ(FieldText(s.password), u"b-secret");
+  EXPECT_EQ(FieldText(s.comPortName), u"");
+  EXPECT_EQ(s.protocol, (CasterProtocol{NtripVersion::k2, true, ca}));
+  EXPECT_EQ(caster.protocol.tls, true);
+  EXPECT_EQ(caster.protocol.caFile, ca);
+  // No port: NTRIP's, or with TLS 443.
+  for (const auto& [text, port] : {std::pair{"caster = c\nmount = M\ntls = no", 2101},
+                                   {"caster = c\nmount = M\ntls = yes", 443}}) {
+    ASSERT_EQ(Read(Write("c.conf", text), caster, error), PasswordFileRead::kRead) << error;
+    EXPECT_EQ(caster.settings.port, port);
+    EXPECT_EQ(caster.settings.protocol.tls, port == 443);
+  }
+}
+
+// The files are read with the options, before anything is saved; only the Base takes them.
+TEST_F(AlsoFileTest, TheBaseReadsEveryFileBeforeTheSettingsFolderIsMade) {
+  const std::string good = Write("b.conf", "caster = b\nmount = MB\n");
+  const std::string bad = Write("c.conf", "caster = c\nmount = MC\ncolour = red\n");
+  const std::string settings = (folder.Path() / "cfg").string();
+  std::FILE* err = std::tmpfile();
+  const CommandEnvironment environment{clock, stdout, err, nullptr, std::nullopt, -1};
+  SessionOptions options;
+  int status = 0;
+  EXPECT_FALSE(ParseSessionCommand("base",
+                                   {"--also", good, "--also", bad, "--settings-dir", settings},
+                                   kBaseOptions, environment, options, status));
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(Contents(err), "quillon base: " + bad + ":3: unknown key \"colour\"\n");
+  EXPECT_FALSE(std::filesystem::exists(settings));
+  std::fclose(err);
+  ASSERT_TRUE(ParseSessionCommand(
+      "base", {"--also", good, "--also=" + good, "--reconnect", "--settings-dir", settings},
+      kBaseOptions, environment, options, status));
+  ASSERT_EQ(options.also.size(), 2u);
+  EXPECT_EQ(FieldText(options.also[1].settings.mountPoint), u"MB");
+  EXPECT_TRUE(options.reconnect);
+  std::string error;
+  EXPECT_FALSE(ParseSessionOptions({"--also", good}, kRoverOptions, {}, options, error));
+  EXPECT_EQ(error, "unknown option --also");
+}
+
+}  // namespace
+}  // namespace quillon::cli
