@@ -84,13 +84,8 @@ TEST_F(AlsoFileTest, EachKeyGoesWhereItsOptionPutsIt) {
             "b.conf b.example:2102/MB u@x:b-secret");
   EXPECT_EQ(s.protocol, (CasterProtocol{NtripVersion::k2, true, ca}));
   EXPECT_EQ(caster.protocol.caFile, ca);
-  // No port: NTRIP's, or with TLS 443.
-  for (const auto& [text, port] : {std::pair{"caster = c\nmount = M\ntls = no", 2101},
-                                   {"caster = c\nmount = M\ntls = yes", 443}}) {
-    ASSERT_EQ(Read(Write("c.conf", text), caster, error), PasswordFileRead::kRead) << error;
-    EXPECT_EQ(caster.settings.port, port);
-    EXPECT_EQ(caster.settings.protocol.tls, port == 443);
-  }
+  ASSERT_EQ(Read(Write("c.conf", "caster = c\nmount = M"), caster, error), PasswordFileRead::kRead);
+  EXPECT_EQ(caster.settings.port, 2101);  // none given: NTRIP's
 }
 
 // The files are read with the options, before anything is saved; only the Base takes them.
