@@ -46,6 +46,17 @@ bool TakePasswordFileName(const OptionSpec&, const std::string& value, const Com
   return true;
 }
 
+// Only named here: ParseSessionCommand reads the file once the options are all taken.
+bool TakeAlsoFile(const OptionSpec&, const std::string& value, const CommandOptions&,
+                  SessionOptions& options, std::string& error) {
+  if (value.empty()) {
+    error = "--also: the file name is empty";
+    return false;
+  }
+  options.alsoFiles.push_back(value);
+  return true;
+}
+
 bool TakeBtDevice(const OptionSpec& spec, const std::string& value, const CommandOptions&,
                   SessionOptions& options, std::string& error) {
   std::u16string name;
@@ -260,7 +271,17 @@ constexpr OptionSpec kOptionSpecs[] = {
      .set = [](SessionOptions& options) { options.reconnect = true; },
      .help = "after a lost session or a failed login, wait and log in again\n"
              "rather than give up: 5 s, doubling to 60 s, 5 s again after a\n"
-             "session of a minute or more, 60 s after a refusal (not saved)"},
+             "session of a minute or more, 60 s after a refusal (not saved)",
+     .baseHelp = "every caster retries for ever, 60 s apart, rather than giving\n"
+                 "up after 15 attempts (not saved)"},
+    {.name = "--also",
+     .group = kOptAlso,
+     .value = "FILE",
+     .take = TakeAlsoFile,
+     .help = "upload to one more caster too, described in FILE by lines\n"
+             "of KEY = VALUE: caster, mount, user, password-file, ntrip,\n"
+             "tls (yes or no) and ca-file, as the options of those names;\n"
+             "refused when others can write FILE; repeatable, never saved"},
     {.name = "--settings-dir",
      .group = kOptSettingsDir,
      .value = "DIR",

@@ -24,15 +24,21 @@ std::optional<std::filesystem::path> ParseSessionCommand(std::string_view comman
     std::fprintf(environment.err, "quillon %s: %s\n", name.c_str(), problem.c_str());
     return std::nullopt;
   }
-  switch (TakePasswordFile(options, {environment.clock, environment.stopFd}, problem)) {
-    case PasswordFileRead::kRead:
-      break;
-    case PasswordFileRead::kRefused:
+  const PasswordFileWait wait{environment.clock, environment.stopFd};
+  // Each file's own password is read with it, so a stop is answered while any pipe is awaited.
+  const auto taken = [&](PasswordFileRead read) {
+    if (read == PasswordFileRead::kRefused) {
       std::fprintf(environment.err, "quillon %s: %s\n", name.c_str(), problem.c_str());
-      return std::nullopt;
-    case PasswordFileRead::kStopAsked:
+    } else if (read == PasswordFileRead::kStopAsked) {
       exitStatus = kExitStoppedBeforeStart;
-      return std::nullopt;
+    }
+    return read == PasswordFileRead::kRead;
+  };
+  if (!taken(TakePasswordFile(options, wait, problem))) return std::nullopt;
+  for (const std::string& file : options.alsoFiles) {
+    ExtraCaster caster;
+    if (!taken(ReadAlsoFile(file, wait, caster, problem))) return std::nullopt;
+    options.also.push_back(caster);
   }
   if (!options.settingsDir) return SettingsFolder();
   if (!MakePrivateFolder(*options.settingsDir, problem)) {

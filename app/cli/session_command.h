@@ -24,8 +24,8 @@ namespace quillon::cli {
 // Parses the words after `quillon <command>` allowing the options it takes, then chooses the
 // settings folder: the one given with --settings-dir (made with mode 0700 when missing; refused
 // when others can write it), or the user's (an empty path when no private folder can be had:
-// nothing is saved then). The password file is read in between, watching the environment's
-// stop descriptor. On a problem prints one line naming the command on the environment's error
+// nothing is saved then). The password file and each --also file (ReadAlsoFile) are read in
+// between, watching the environment's stop descriptor. On a problem prints one line naming the command on the environment's error
 // stream and returns nullopt with `exitStatus` 2; when the user asks to stop while the password
 // file is awaited, returns nullopt with `exitStatus` kExitStoppedBeforeStart.
 std::optional<std::filesystem::path> ParseSessionCommand(std::string_view command,

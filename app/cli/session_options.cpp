@@ -145,13 +145,18 @@ bool ParseSessionOptions(const Arguments& args, const CommandOptions& command,
     if (!spec->take(*spec, *value, command, parsed, error)) return false;
   }
 
-  if (!CheckProtocolOptions(parsed.protocol, error)) return false;
-  if (parsed.protocol.tls == true && parsed.address && !parsed.port) parsed.port = kTlsPort;
+  if (!CompleteSessionOptions(parsed, error)) return false;
   if ((command.allowed & kOptPassword) != 0 && !parsed.passwordFile && environmentPassword &&
       !TakePassword(*environmentPassword, parsed, error)) {
     return false;
   }
   options = parsed;
+  return true;
+}
+
+bool CompleteSessionOptions(SessionOptions& options, std::string& error) {
+  if (!CheckProtocolOptions(options.protocol, error)) return false;
+  if (options.protocol.tls == true && options.address && !options.port) options.port = kTlsPort;
   return true;
 }
 

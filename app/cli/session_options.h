@@ -9,7 +9,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/cli/also_file.h"
 #include "app/cli/commands.h"
 #include "app/cli/password_file.h"
 #include "app/cli/protocol_options.h"
@@ -40,6 +42,7 @@ enum SessionOption : unsigned {
   kOptProtocol = 1u << 12,
   kOptReconnect = 1u << 13,
   kOptUpstream = 1u << 14,
+  kOptAlso = 1u << 15,
 };
 
 // What a command takes: its groups of options, and the longest run --seconds may ask for.
@@ -48,11 +51,13 @@ struct CommandOptions {
   int maxSeconds = 0;
 };
 
-inline constexpr CommandOptions kBaseOptions{kOptCaster | kOptMount | kOptUser | kOptPassword |
-                                             kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace |
-                                             kOptBluetooth | kOptProtocol};
-inline constexpr CommandOptions kRoverOptions{kBaseOptions.allowed | kOptAuthentication | kOptGga |
-                                              kOptReconnect | kOptUpstream};
+// What both modes take.
+inline constexpr unsigned kModeOptions = kOptCaster | kOptMount | kOptUser | kOptPassword |
+                                         kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace |
+                                         kOptBluetooth | kOptProtocol | kOptReconnect;
+inline constexpr CommandOptions kBaseOptions{kModeOptions | kOptAlso};
+inline constexpr CommandOptions kRoverOptions{kModeOptions | kOptAuthentication | kOptGga |
+                                              kOptUpstream};
 
 struct SessionOptions {
   std::optional<std::u16string> address;
@@ -76,9 +81,14 @@ struct SessionOptions {
   std::optional<std::int32_t> btPort;
   // Saved with the caster, but for --insecure.
   ProtocolOptions protocol;
-  // After a lost session or a failed attempt, wait and try again; not saved.
+  // After a lost session or a failed attempt, wait and try again; not saved. The Base's
+  // casters then retry for ever.
   bool reconnect = false;
   std::optional<UpstreamChoice> upstream;
+  // The Base's --also FILEs as given, and the casters ParseSessionCommand read from them, in
+  // the same order; never saved.
+  std::vector<std::string> alsoFiles;
+  std::vector<ExtraCaster> also;
 };
 
 // Reads a whole number that is all of `text`; false for anything else, also out of range.
@@ -122,6 +132,10 @@ bool SplitCasterArgument(std::string_view value, std::string_view& host, std::in
 bool ParseSessionOptions(const Arguments& args, const CommandOptions& command,
                          const std::optional<std::string>& environmentPassword,
                          SessionOptions& options, std::string& error);
+
+// Once every option is taken: the protocol options checked together (CheckProtocolOptions),
+// then port 443 for a --tls caster named without a port. false with `error` on a problem.
+bool CompleteSessionOptions(SessionOptions& options, std::string& error);
 
 // Reads the first line of the --password-file given, if any, into `options.password`, checked as
 // the other texts are (kRefused with `error` set otherwise); see ReadPasswordFile for the wait.
