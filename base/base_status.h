@@ -9,7 +9,7 @@
 
 namespace quillon {
 
-class BaseStatus final : public SessionStatus {
+class BaseStatus : public SessionStatus {
  public:
   // Puts `text` into the status text, cut to fit; takes the lock.
   void SetStatusText(std::u16string_view text);

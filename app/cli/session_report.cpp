@@ -23,6 +23,15 @@ std::int64_t Since(std::uint32_t then, std::uint32_t now) {
   return passed < 0 ? 0 : passed;
 }
 
+// " | name: text" for each caster, when there are several.
+std::string CasterTexts(const SessionState& state, std::string_view separator) {
+  std::string texts;
+  for (const CasterLine& caster : state.casters) {
+    texts += std::string(separator) + caster.name + ": " + caster.text;
+  }
+  return texts;
+}
+
 }  // namespace
 
 std::string OneLine(std::string_view text) {
@@ -79,9 +88,9 @@ std::string SessionReporter::ChangeLine(const SessionState& state) const {
 std::string SessionReporter::ServiceStatus(const SessionState& state) const {
   // `systemctl status` shows this one line: a retry says there why its attempt failed.
   if (state.phase == SessionPhase::kWaitingToRetry && !state.detail.empty()) {
-    return state.retryText + " " + OneLine(state.detail);
+    return state.retryText + " " + OneLine(state.detail) + CasterTexts(state, "; ");
   }
-  if (state.phase != SessionPhase::kConnected) return StateLine(state);
+  if (state.phase != SessionPhase::kConnected) return StateLine(state) + CasterTexts(state, "; ");
   const SessionSnapshot& c = state.counters;
   std::string status = activity_ + ": " + std::to_string(c.total) + " bytes, " +
                        std::to_string(c.rate) + " B/s, connected " +
@@ -89,7 +98,17 @@ std::string SessionReporter::ServiceStatus(const SessionState& state) const {
   if (!c.streamLine.empty()) status += "; " + c.streamLine;
   // The latest warning stays in view until the connection ends.
   if (!c.streamWarnings.empty()) status += "; " + c.streamWarnings.back();
-  return status;
+  return status + CasterTexts(state, "; ");
+}
+
+void SessionReporter::ReportCasterChanges(const SessionState& state) {
+  casterKeys_.resize(state.casters.size());
+  for (std::size_t i = 0; i < state.casters.size(); ++i) {
+    const CasterLine& caster = state.casters[i];
+    if (caster.key == casterKeys_[i]) continue;
+    casterKeys_[i] = caster.key;
+    Print(caster.name + ": " + caster.text);
+  }
 }
 
 void SessionReporter::Print(const std::string& line) {
@@ -134,11 +153,13 @@ void SessionReporter::Report(const SessionState& state, std::uint32_t now,
     Print("Warning: " + warnings[warningsPrinted_]);
   }
   if (target_.live) {
-    Print(state.phase == SessionPhase::kConnected || state.phase == SessionPhase::kConnecting
-              ? StatusLine(state.counters)
-              : StateLine(state));
+    Print((state.phase == SessionPhase::kConnected || state.phase == SessionPhase::kConnecting
+               ? StatusLine(state.counters)
+               : StateLine(state)) +
+          CasterTexts(state, " | "));
     return;
   }
+  ReportCasterChanges(state);
   // A countdown changes its text every second; the attempt it belongs to is what changes state.
   // Elsewhere the line itself is the state: the worker's first attempt, 0 before it starts and
   // then 1, is one "Connecting" line.

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/cli/service_notifier.h"
 #include "session/session_status.h"
@@ -22,6 +23,13 @@ enum class SessionPhase {
   kReceiverStalled,  // connected, but the receiver has taken no data for a while
 };
 
+// One caster of several (the Base with --also), by its short name.
+struct CasterLine {
+  std::string name;
+  std::string key;   // what a change of state changes: "uploading", "retry 3", "gave up"
+  std::string text;  // how it is doing now: "uploading 1234 B/s", the countdown and its reason
+};
+
 struct SessionState {
   SessionPhase phase = SessionPhase::kConnecting;
   int attempt = 0;        // the attempt (from 1); 0 where there are no retries
@@ -32,6 +40,8 @@ struct SessionState {
   // of its own once for each attempt, and put after the countdown in the service status.
   std::string detail;
   SessionSnapshot counters;
+  // Every caster, the primary first, when there are more than one; empty otherwise.
+  std::vector<CasterLine> casters;
 };
 
 enum class SessionEnd {
@@ -89,6 +99,8 @@ class SessionReporter {
   // The log's line for a change to `state`.
   std::string ChangeLine(const SessionState& state) const;
   std::string ServiceStatus(const SessionState& state) const;
+  // In a log, a line for each caster whose state has changed.
+  void ReportCasterChanges(const SessionState& state);
   void Print(const std::string& line);
 
   ReportTarget target_;
@@ -98,6 +110,7 @@ class SessionReporter {
   SessionPhase lastPhase_ = SessionPhase::kConnecting;
   std::string lastDetail_;
   std::size_t warningsPrinted_ = 0;
+  std::vector<std::string> casterKeys_;  // each caster's last key, in a log
   std::string lastServiceStatus_;
   std::uint32_t lastSummary_ = 0;
   std::optional<std::uint32_t> lastFed_;
