@@ -51,8 +51,8 @@ std::string TimeOrderFault(const LogPattern& pattern) {
       std::string name = pattern.NameAt(kStart + run.step * i);
       if (name.empty()) return "it gives no file name (or one too long)";
       if (name < before) {
-        return "its names do not sort in time order (\"" + name + "\" comes after \"" + before +
-               "\"): put the larger units first, as in %Y-%m-%d_%H";
+        return "its names do not sort in time order (\"" + name + "\" sorts before the earlier \"" +
+               before + "\"): put the larger units first, as in %Y-%m-%d_%H";
       }
       before = std::move(name);
     }

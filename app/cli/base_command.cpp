@@ -16,7 +16,8 @@ struct BaseMode {
   static constexpr auto Apply = ApplyBaseOptions;
   static constexpr auto State = BaseSessionState;
   static void Start(BaseSettings& settings, BaseStatus& status, ComLink& link, Clock& clock,
-                    const std::filesystem::path& folder, const SessionOptions& options) {
+                    const std::filesystem::path& folder, const SessionOptions& options,
+                    FanOut& /*read*/) {
     StartBaseSession({settings, status, link, clock, folder, options.protocol.insecure});
   }
 };

@@ -40,6 +40,7 @@ enum SessionOption : unsigned {
   kOptProtocol = 1u << 12,
   kOptReconnect = 1u << 13,
   kOptUpstream = 1u << 14,
+  kOptLog = 1u << 15,  // --log and --log-keep
 };
 
 // What a command takes: its groups of options, and the longest run --seconds may ask for.
@@ -50,7 +51,7 @@ struct CommandOptions {
 
 inline constexpr CommandOptions kBaseOptions{kOptCaster | kOptMount | kOptUser | kOptPassword |
                                              kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace |
-                                             kOptBluetooth | kOptProtocol};
+                                             kOptBluetooth | kOptProtocol | kOptLog};
 inline constexpr CommandOptions kRoverOptions{kBaseOptions.allowed | kOptAuthentication | kOptGga |
                                               kOptReconnect | kOptUpstream};
 
@@ -79,6 +80,10 @@ struct SessionOptions {
   // After a lost session or a failed attempt, wait and try again; not saved.
   bool reconnect = false;
   std::optional<UpstreamChoice> upstream;
+  // What the session relays, appended to files named by this strftime pattern (LogPattern), and
+  // after how many days its files go (0: never); not saved.
+  std::optional<std::string> logPattern;
+  int logKeepDays = 0;
 };
 
 // Reads a whole number that is all of `text`; false for anything else, also out of range.
