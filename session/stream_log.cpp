@@ -156,8 +156,8 @@ void StreamLog::RemoveOld() {
   const std::time_t oldest = clock_.Now() - keepDays_ * kDaySeconds;
   namespace fs = std::filesystem;
   std::error_code error;
-  for (fs::recursive_directory_iterator entry(pattern_.Root(),
-                                              fs::directory_options::skip_permission_denied, error),
+  for (fs::recursive_directory_iterator
+           entry(pattern_.Root(), fs::directory_options::skip_permission_denied, error),
        end;
        !error && entry != end; entry.increment(error)) {
     if (entry.depth() >= pattern_.Depth()) entry.disable_recursion_pending();

@@ -104,9 +104,9 @@ TEST_F(StreamLogTest, KeepRemovesOnlyThePatternsOwnFilesOlderThanItsDaysOnceAnHo
     int daysOld;
     bool stays;
   } files[] = {
-      {"2023-11-01.rtcm3", 13, false},   {"2023-11-08.rtcm3", 6, true},
-      {"notes.txt", 30, true},           {"2023-10-01.rtcm3.bak", 30, true},
-      {"2023-10-1.rtcm3", 30, true},     {"sub/2023-10-02.rtcm3", 30, true},
+      {"2023-11-01.rtcm3", 13, false}, {"2023-11-08.rtcm3", 6, true},
+      {"notes.txt", 30, true},         {"2023-10-01.rtcm3.bak", 30, true},
+      {"2023-10-1.rtcm3", 30, true},   {"sub/2023-10-02.rtcm3", 30, true},
       {"2023-10-01.RTCM3", 30, true},
   };
   for (const auto& file : files) make(file.name, file.daysOld);
