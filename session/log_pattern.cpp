@@ -1,6 +1,7 @@
 #include "session/log_pattern.h"
 
 #include <climits>
+#include <string_view>
 #include <utility>
 
 namespace quillon {
@@ -37,7 +38,7 @@ bool LogPattern::Gives(const std::string& name) const {
   return !name.empty() && NameAt(time) == name;
 }
 
-std::string TimeOrderFault(const LogPattern& pattern) {
+std::string LogPatternFault(const LogPattern& pattern) {
   // From 2024-12-30 23:59:00 UTC: seconds over two minutes, minutes over two hours, hours over
   // two days (a year's end), days over four years (months, a leap day, ISO weeks).
   constexpr std::time_t kStart = 1'735'603'140;
@@ -50,6 +51,9 @@ std::string TimeOrderFault(const LogPattern& pattern) {
     for (int i = 1; i <= run.count; ++i) {
       std::string name = pattern.NameAt(kStart + run.step * i);
       if (name.empty()) return "it gives no file name (or one too long)";
+      for (const char c : name) {
+        if (static_cast<unsigned char>(c) < 0x20) return "its names hold control characters";
+      }
       if (name < before) {
         return "its names do not sort in time order (\"" + name + "\" sorts before the earlier \"" +
                before + "\"): put the larger units first, as in %Y-%m-%d_%H";

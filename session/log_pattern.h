@@ -38,10 +38,11 @@ class LogPattern {
   int depth_ = 0;
 };
 
-// Empty when the pattern's names, sorted as text, come in time order over a sample of times
-// past every boundary a field can turn at (seconds to years, leap days and ISO weeks included);
-// else why not, for the user. The sample can prove a fault, not the order: a pattern that
-// passes may still turn outside it (%y in 2100).
-std::string TimeOrderFault(const LogPattern& pattern);
+// Empty when the pattern can name a log's files; else why not, for the user. Its names, over a
+// sample of times past every boundary a field can turn at (seconds to years, leap days and ISO
+// weeks included), must be neither empty nor too long, hold no control characters (%n, %t) and,
+// sorted as text, come in time order. The sample can prove a fault, not the order: a pattern
+// that passes may still turn outside it (%y in 2100).
+std::string LogPatternFault(const LogPattern& pattern);
 
 }  // namespace quillon

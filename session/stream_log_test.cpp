@@ -7,14 +7,13 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fstream>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <thread>
-#include <vector>
 
 #include "testing/temp_folder.h"
 #include "testing/virtual_clock.h"
@@ -32,20 +31,13 @@ std::string Read(const fs::path& path) {
 
 // Every regular file below `root`, read in name order.
 std::string Concatenated(const fs::path& root) {
-  std::vector<std::string> names;
+  std::set<std::string> names;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (entry.is_regular_file()) names.push_back(entry.path().string());
+    if (entry.is_regular_file()) names.insert(entry.path().string());
   }
-  std::sort(names.begin(), names.end());
   std::string all;
   for (const std::string& name : names) all += Read(name);
   return all;
-}
-
-mode_t Mode(const fs::path& path) {
-  struct stat file {};
-  stat(path.c_str(), &file);
-  return file.st_mode & 07777;
 }
 
 class StreamLogTest : public ::testing::Test {
@@ -85,8 +77,8 @@ TEST_F(StreamLogTest, InNameOrderTheFilesHoldEveryByteAcrossNameChangesAndRestar
   umask(umaskBefore);
   EXPECT_EQ(Concatenated(folder.Path()), "one,two,three,1000,58000,2000,3600000,");
   EXPECT_EQ(Read(folder.Path() / "a/2023111422/1421.raw"), "2000,");
-  EXPECT_EQ(Mode(folder.Path() / "a"), 0750u);
-  EXPECT_EQ(Mode(folder.Path() / "a/2023111423"), 0750u);
+  EXPECT_EQ(fs::status(folder.Path() / "a").permissions(), fs::perms(0750));
+  EXPECT_EQ(fs::status(folder.Path() / "a/2023111423").permissions(), fs::perms(0750));
 }
 
 TEST_F(StreamLogTest, KeepRemovesOnlyThePatternsOwnFilesOlderThanItsDaysOnceAnHour) {
@@ -131,8 +123,7 @@ TEST_F(StreamLogTest, AFullDiskIsToldOfOnceAndTheLogGoesOnAMinuteAfterItHasRoomA
   getrlimit(RLIMIT_FSIZE, &before);
   const auto xfsz = std::signal(SIGXFSZ, SIG_IGN);
   const auto limitTo = [&](rlim_t size) {
-    rlimit limit = before;
-    limit.rlim_cur = size;
+    const rlimit limit{size, before.rlim_max};
     setrlimit(RLIMIT_FSIZE, &limit);
   };
   limitTo(1000);
@@ -140,9 +131,7 @@ TEST_F(StreamLogTest, AFullDiskIsToldOfOnceAndTheLogGoesOnAMinuteAfterItHasRoomA
   Write(bytes.substr(1500, 500));
   clock.Advance(kLogRetryMs);
   log.Pass();
-  setrlimit(RLIMIT_FSIZE, &before);
-  EXPECT_EQ(Concatenated(folder.Path()).size(), 1000u);
-
+  limitTo(before.rlim_cur);
   Write(bytes.substr(2000));
   EXPECT_EQ(Concatenated(folder.Path()).size(), 1000u);
   clock.Advance(kLogRetryMs);
@@ -153,10 +142,9 @@ TEST_F(StreamLogTest, AFullDiskIsToldOfOnceAndTheLogGoesOnAMinuteAfterItHasRoomA
             std::string::npos);
   limitTo(1000);  // full again, after it had caught up
   Write("more");
-  setrlimit(RLIMIT_FSIZE, &before);
+  limitTo(before.rlim_cur);
   std::signal(SIGXFSZ, xfsz);
   EXPECT_EQ(warnings.size(), 2u);
-  EXPECT_EQ(log.Dropped(), 0u);
 }
 
 TEST_F(StreamLogTest, TheThreadWritesAsBytesComeAndItsStopLetsNoMoreIn) {

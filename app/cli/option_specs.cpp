@@ -148,12 +148,13 @@ bool TakeSeconds(const OptionSpec&, const std::string& value, const CommandOptio
   return true;
 }
 
-// A pattern whose names sort in time order, so that the files concatenate in name order.
+// A pattern whose names sort in time order, so that the files concatenate in name order, and
+// hold no control characters.
 bool TakeLog(const OptionSpec& spec, const std::string& value, const CommandOptions&,
              SessionOptions& options, std::string& error) {
   std::u16string text;
   if (!TextOption("--log", value, spec.limit, text, error)) return false;
-  if (const std::string fault = TimeOrderFault(LogPattern(value)); !fault.empty()) {
+  if (const std::string fault = LogPatternFault(LogPattern(value)); !fault.empty()) {
     error = "--log: " + fault;
     return false;
   }

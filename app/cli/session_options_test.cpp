@@ -113,6 +113,7 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
       {{"--log", "%Y-%V.raw"}, "--log: its names do not sort in time order"},
       {{"--log", ""}, "--log: it gives no file name"},
       {{"--log", "raw\n%Y"}, "--log takes no control characters"},
+      {{"--log", "%Y%n.raw"}, "--log: its names hold control characters"},
       {{"--log", longLog}, "--log takes at most 1024 bytes"},
       {{"--log", "x", "--log-keep", "0"}, "--log-keep: a number of days from 1 to 3650"},
       {{"--log-keep", "3651"}, "--log-keep: a number of days from 1 to 3650"},
