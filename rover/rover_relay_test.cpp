@@ -47,6 +47,7 @@ TEST_F(RoverRelayTest, NeitherDirectionStarvesTheOtherAndEachMovesAsItArrives) {
   EXPECT_TRUE(caster->ReceivedFromClients() == up);  // no diff of this size in the log
   EXPECT_TRUE(receiver.Received() == down);
   EXPECT_EQ(TotalReaching(down.size()), static_cast<std::int64_t>(down.size()));
+  EXPECT_EQ(relayedCopy.Pushed(), down.size());
   // Waits look long in real time: the other side's thread has time to write, even under load.
   // None sits out a pass's 100 ms wait.
   clock.SetRealPollMs(1000);

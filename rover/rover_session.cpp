@@ -23,6 +23,7 @@
 #include "platform/wait_step.h"
 #include "rover/rover_attempt.h"
 #include "session/caster_uplink.h"
+#include "session/fan_out.h"
 #include "session/stream_watch.h"
 #include "session/throughput.h"
 
@@ -375,6 +376,7 @@ bool RoverSession::WriteToReceiver() {
     return LinkFailed("The receiver took no data for " +
                       std::to_string(kSerialWriteStallLimitMs / 1000) + " seconds.");
   }
+  if (c_.relayed != nullptr) c_.relayed->Deliver(out_);
   // The total is what reached the receiver.
   std::lock_guard guard(status_.lock);
   AddToTotal(status_.total, static_cast<std::int64_t>(out_.size()));

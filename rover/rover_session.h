@@ -13,6 +13,8 @@
 
 namespace quillon {
 
+class FanOut;
+
 // Everything one session works with. All of it outlives the worker: the front end stops the
 // session (StopSession) before it lets any of it go.
 struct RoverSessionContext {
@@ -28,6 +30,8 @@ struct RoverSessionContext {
   bool reconnect = false;
   // TLS without verifying the caster's certificate (--insecure): this session's, never saved.
   bool insecureTls = false;
+  // Gets every byte that reached the receiver, as it did; null: none does.
+  FanOut* relayed = nullptr;
 };
 
 // The worker's body. Without `reconnect` ends by itself after a failure (message to the status

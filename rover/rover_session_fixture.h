@@ -5,15 +5,21 @@
 #include <string_view>
 
 #include "rover/rover_session.h"
+#include "session/fan_out.h"
 #include "session/worker_fixture.h"
 
 namespace quillon::testing {
 
 class RoverSessionFixture : public WorkerFixture<RoverSettings, RoverStatus> {
  protected:
-  RoverSessionFixture() { SetFieldText(settings.userName, u"demo"); }
+  RoverSessionFixture() {
+    SetFieldText(settings.userName, u"demo");
+    relayed.Attach(relayedCopy);
+  }
 
-  void Start() { StartRoverSession({settings, status, link, clock, folder.Path(), reconnect}); }
+  void Start() {
+    StartRoverSession({settings, status, link, clock, folder.Path(), reconnect, false, &relayed});
+  }
 
   // Waits until the caster has accepted the login, then lets silent passes run fast.
   bool LoggedIn() {
@@ -45,6 +51,10 @@ class RoverSessionFixture : public WorkerFixture<RoverSettings, RoverStatus> {
     EXPECT_FALSE(status.socket.IsOpen() || link.IsComPortOpen());
   }
 
+  // What reached the receiver, as the worker hands it on (the session ends at TearDown, before
+  // these go).
+  FanOut relayed;
+  OutputQueue relayedCopy{1 << 20};
   bool reconnect = false;  // the worker waits and tries again after a failure
   std::list<RecordingMessageSink> attemptSinks;
 };

@@ -22,7 +22,7 @@ struct BaseMode {
   static SessionState State(BaseCommandStatus& status) { return BaseSessionState(status); }
   static void Start(BaseSettings& settings, BaseCommandStatus& status, ComLink& link,
                     Clock& clock, const std::filesystem::path& folder,
-                    const SessionOptions& options) {
+                    const SessionOptions& options, FanOut& read) {
     status.primaryName = ToUtf8(FieldText(settings.address));
     for (const ExtraCaster& caster : options.also) {
       ExtraCasterSession& extra = status.extras.emplace_back();
@@ -32,6 +32,7 @@ struct BaseMode {
     BaseSessionContext context{settings, status, link, clock, folder, options.protocol.insecure};
     context.reconnect = options.reconnect;
     context.extras = &status.extras;
+    context.outputs = &read;
     StartBaseSession(context);
   }
 };

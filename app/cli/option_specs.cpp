@@ -5,6 +5,8 @@
 #include "common/baud.h"
 #include "common/text.h"
 #include "link/bluetooth_choice.h"
+#include "session/log_pattern.h"
+#include "session/stream_log.h"
 
 namespace quillon::cli {
 namespace {
@@ -157,6 +159,32 @@ bool TakeSeconds(const OptionSpec&, const std::string& value, const CommandOptio
   return true;
 }
 
+// A pattern whose names sort in time order, so that the files concatenate in name order, and
+// hold no control characters.
+bool TakeLog(const OptionSpec& spec, const std::string& value, const CommandOptions&,
+             SessionOptions& options, std::string& error) {
+  std::u16string text;
+  if (!TextOption("--log", value, spec.limit, text, error)) return false;
+  if (const std::string fault = LogPatternFault(LogPattern(value)); !fault.empty()) {
+    error = "--log: " + fault;
+    return false;
+  }
+  options.logPattern = value;
+  return true;
+}
+
+bool TakeLogKeep(const OptionSpec& spec, const std::string& value, const CommandOptions&,
+                 SessionOptions& options, std::string& error) {
+  int days = 0;
+  if (!ParseWhole(std::string_view(value), days) || days < 1 ||
+      days > static_cast<int>(spec.limit)) {
+    error = "--log-keep: a number of days from 1 to " + std::to_string(spec.limit);
+    return false;
+  }
+  options.logKeepDays = days;
+  return true;
+}
+
 constexpr OptionSpec kOptionSpecs[] = {
     {.name = "--caster",
      .group = kOptCaster,
@@ -282,6 +310,24 @@ constexpr OptionSpec kOptionSpecs[] = {
              "of KEY = VALUE: caster, mount, user, password-file, ntrip,\n"
              "tls (yes or no) and ca-file, as the options of those names;\n"
              "refused when others can write FILE; repeatable, never saved"},
+    {.name = "--log",
+     .group = kOptLog,
+     .value = "PATTERN",
+     .take = TakeLog,
+     .limit = kMaxLogPatternBytes,
+     .help = "append every byte relayed to the receiver to files named by\n"
+             "PATTERN (at most {max} bytes), strftime fields in UTC, the\n"
+             "larger units first: raw/%Y-%m-%d_%H.rtcm3 (not saved)",
+     .baseHelp = "append every byte read from the receiver to files named by\n"
+                 "PATTERN (at most {max} bytes), strftime fields in UTC, the\n"
+                 "larger units first: raw/%Y-%m-%d_%H.rtcm3 (not saved)"},
+    {.name = "--log-keep",
+     .group = kOptLog,
+     .value = "DAYS",
+     .take = TakeLogKeep,
+     .limit = kMaxLogKeepDays,
+     .help = "with --log: once an hour, remove that pattern's files last\n"
+             "written more than DAYS (1 to {max}) days ago, and nothing else"},
     {.name = "--settings-dir",
      .group = kOptSettingsDir,
      .value = "DIR",

@@ -16,9 +16,10 @@ struct RoverMode {
   static constexpr auto Apply = ApplyRoverOptions;
   static constexpr auto State = RoverSessionState;
   static void Start(RoverSettings& settings, RoverStatus& status, ComLink& link, Clock& clock,
-                    const std::filesystem::path& folder, const SessionOptions& options) {
-    StartRoverSession(
-        {settings, status, link, clock, folder, options.reconnect, options.protocol.insecure});
+                    const std::filesystem::path& folder, const SessionOptions& options,
+                    FanOut& relayed) {
+    StartRoverSession({settings, status, link, clock, folder, options.reconnect,
+                       options.protocol.insecure, &relayed});
   }
 };
 

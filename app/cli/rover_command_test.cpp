@@ -94,7 +94,9 @@ TEST_F(RoverCommandTest, LongValuesGoOutWholeAndAreRememberedPastALinkAndAFailed
   config.mountPoint = mount;
   config.user = user;
   config.password = password;
+  config.loginPayload = "\xD3log";
   DemoCaster longCaster(config);
+  const fs::path log = folder.Path() / "relayed.raw";
   std::ofstream(folder.Path() / "password") << password << "\n";
   const fs::path cfg = folder.Path() / "cfg";
   const std::string file = (cfg / "ntripinfo.bin").string();
@@ -109,7 +111,7 @@ TEST_F(RoverCommandTest, LongValuesGoOutWholeAndAreRememberedPastALinkAndAFailed
   } runs[] = {
       {{"--caster", address + ":" + std::to_string(longCaster.Port()), "--mount", mount, "--user",
         user, "--password-file", (folder.Path() / "password").string(), "--device",
-        receiver.DevicePath(), "--settings-dir", cfg.string()},
+        receiver.DevicePath(), "--settings-dir", cfg.string(), "--log", log.string()},
        fs::perms::owner_all,
        " is a symbolic link, which is not followed: the defaults are used, and saving replaces "
        "the link with a file"},
@@ -124,6 +126,7 @@ TEST_F(RoverCommandTest, LongValuesGoOutWholeAndAreRememberedPastALinkAndAFailed
     ASSERT_TRUE(longCaster.WaitForLoggedInClients(1, std::chrono::seconds(20)));
     // The worker remembers the caster as it shows the connection: a stop before then saves none.
     ASSERT_TRUE(WaitForOutputLine("Connected to the caster."));
+    ASSERT_TRUE(receiver.WaitForReceived(4 * (run + 1), std::chrono::seconds(20)));
     AskToStop();
     EXPECT_EQ(Finish(), 0);
     ASSERT_TRUE(longCaster.WaitForClosed(run, std::chrono::seconds(20)));
@@ -142,6 +145,8 @@ TEST_F(RoverCommandTest, LongValuesGoOutWholeAndAreRememberedPastALinkAndAFailed
   EXPECT_EQ(Saved<RoverSettings>().hostCount, 1);  // the worker's, after the first login
   std::ifstream kept(folder.Path() / "shadow");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), shadow);
+  std::ifstream logged(log);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(logged), {}), "\xD3log");
 }
 
 // Refused before anything is saved or connected; Ctrl+C while the password's pipe awaits.

@@ -18,6 +18,8 @@
 #include "common/settings_record.h"
 #include "link/com_link.h"
 #include "platform/message_sink.h"
+#include "session/fan_out.h"
+#include "session/stream_log.h"
 
 namespace quillon::cli {
 
@@ -53,7 +55,8 @@ bool PrepareConnect(const SettingsRecord& settings, ConnectingMode mode,
 // `Settings` and `Status` (its record and status object), kName (the command), kConnecting (the
 // mode for its Connect checks), kOptions (what it takes), kActivity (the service status's word
 // for a running session), Apply (the options into the record), Start (the worker) and State
-// (what the session is doing). Loads the mode's settings file, applies the options and saves it
+// (what the session is doing); Start takes the fan-out its worker delivers what it relays to,
+// which --log writes to files. Loads the mode's settings file, applies the options and saves it
 // (a refused file and a failed save are each told once on the error stream; the session goes on
 // without them), checks the settings with the dialog's messages, and runs the session until
 // stopped, reporting it. Returns 0 after a stop, 1 when the settings were refused or the session
@@ -84,9 +87,20 @@ int RunModeCommand(const Arguments& args, const CommandEnvironment& environment)
   }
 
   const ScopedTrace trace(options.trace, environment.err);
+  // What the session relays (the Rover) or reads (the Base), for its other outputs: before the
+  // status, which ends a worker still there.
+  FanOut relayed;
   typename Mode::Status status;
   status.owner.store(&messages);
-  Mode::Start(settings, status, link, workerClock, *folder, options);
+  // After the status, into whose warnings it tells; on the process's own clock, so that its
+  // waits do not pass for the worker's life.
+  std::optional<StreamLog> log;
+  if (options.logPattern) {
+    log.emplace(relayed, LogPattern(*options.logPattern), options.logKeepDays, environment.clock,
+                WarningsOf(status));
+    log->Start();
+  }
+  Mode::Start(settings, status, link, workerClock, *folder, options, relayed);
   SessionReporter reporter(environment.report, Mode::kActivity);
   const SessionEnd end =
       RunSession({status, link, environment.clock, workerClock, environment.stopFd, std::nullopt,

@@ -145,6 +145,10 @@ bool ParseSessionOptions(const Arguments& args, const CommandOptions& command,
     if (!spec->take(*spec, *value, command, parsed, error)) return false;
   }
 
+  if (parsed.logKeepDays > 0 && !parsed.logPattern) {
+    error = "--log-keep removes the old files of --log: give both";
+    return false;
+  }
   if (!CompleteSessionOptions(parsed, error)) return false;
   if ((command.allowed & kOptPassword) != 0 && !parsed.passwordFile && environmentPassword &&
       !TakePassword(*environmentPassword, parsed, error)) {

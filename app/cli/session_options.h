@@ -43,6 +43,7 @@ enum SessionOption : unsigned {
   kOptReconnect = 1u << 13,
   kOptUpstream = 1u << 14,
   kOptAlso = 1u << 15,
+  kOptLog = 1u << 16,  // --log and --log-keep
 };
 
 // What a command takes: its groups of options, and the longest run --seconds may ask for.
@@ -54,7 +55,7 @@ struct CommandOptions {
 // What both modes take.
 inline constexpr unsigned kModeOptions = kOptCaster | kOptMount | kOptUser | kOptPassword |
                                          kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace |
-                                         kOptBluetooth | kOptProtocol | kOptReconnect;
+                                         kOptBluetooth | kOptProtocol | kOptReconnect | kOptLog;
 inline constexpr CommandOptions kBaseOptions{kModeOptions | kOptAlso};
 inline constexpr CommandOptions kRoverOptions{kModeOptions | kOptAuthentication | kOptGga |
                                               kOptUpstream};
@@ -89,6 +90,10 @@ struct SessionOptions {
   // the same order; never saved.
   std::vector<std::string> alsoFiles;
   std::vector<ExtraCaster> also;
+  // What the session relays, appended to files named by this strftime pattern (LogPattern), and
+  // after how many days its files go (0: never); not saved.
+  std::optional<std::string> logPattern;
+  int logKeepDays = 0;
 };
 
 // Reads a whole number that is all of `text`; false for anything else, also out of range.

@@ -63,6 +63,10 @@ TEST(SessionOptionsTest, InlineValuesAndLaterSwitchesWinAndOnlyWhatWasGivenIsApp
   ApplyRoverOptions(reconnect, settings);
   EXPECT_TRUE(reconnect.reconnect);
   EXPECT_EQ(settings.upstream.ggaSeconds, 3600);
+  const SessionOptions logged = Parsed({"--log", "raw/%Y-%m-%d_%H%M%S.rtcm3", "--log-keep=30"});
+  EXPECT_EQ(logged.logPattern, "raw/%Y-%m-%d_%H%M%S.rtcm3");
+  EXPECT_EQ(logged.logKeepDays, 30);
+  EXPECT_TRUE(Parsed({"--log", "%G-W%V/%u %H.raw"}).logPattern);
 }
 
 TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
@@ -76,6 +80,7 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
   const std::string longUser = std::string(254, 'u').append("\xC3\xA9");
   const std::string longDevice = std::string("/dev/").append(251, 'x');
   const std::string caWithLineEnd = std::string(ca).append("\n");
+  const std::string longLog = std::string(1021, 'a').append("%Y.x");
   const std::pair<Arguments, std::string> cases[] = {
       {{"--password", "secret"}, "never taken from the command line"},
       {{"--baud", "12345"}, "--baud"},
@@ -104,6 +109,15 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
       {{"--ca-file", folder.Path().string()},
        "--ca-file: " + folder.Path().string() + " is no regular file"},
       {{"--ca-file", caWithLineEnd}, "--ca-file: a file name in UTF-8 without control characters"},
+      {{"--log", "raw/%d-%m-%Y.rtcm3"}, "--log: its names do not sort in time order"},
+      {{"--log", "%Y-%V.raw"}, "--log: its names do not sort in time order"},
+      {{"--log", ""}, "--log: it gives no file name"},
+      {{"--log", "raw\n%Y"}, "--log takes no control characters"},
+      {{"--log", "%Y%n.raw"}, "--log: its names hold control characters"},
+      {{"--log", longLog}, "--log takes at most 1024 bytes"},
+      {{"--log", "x", "--log-keep", "0"}, "--log-keep: a number of days from 1 to 3650"},
+      {{"--log-keep", "3651"}, "--log-keep: a number of days from 1 to 3650"},
+      {{"--log-keep", "7"}, "--log-keep removes the old files of --log: give both"},
   };
   for (const auto& [args, expected] : cases) {
     const std::string error = Refusal(args);
