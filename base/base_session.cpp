@@ -22,6 +22,11 @@
 namespace quillon {
 namespace {
 
+// The longest an extra caster's upload waits for bytes or a word from the caster: the stop shuts
+// its socket down, which ends the wait at once, and an idle caster costs a wake a second. The
+// primary's waits are shorter, for the receiver's watchdog.
+constexpr std::uint32_t kExtraUploadWaitMs = 1000;
+
 // Trace lines of faults caught in the worker name this file.
 constexpr std::string_view kTraceFile = "zepsourcedlg";
 
@@ -195,13 +200,14 @@ void BaseSession::UploadLoop() {
 void BaseSession::WaitForWork() {
   casterReady_ = false;
   // The receiver's bytes, a word from the caster, and room for bytes that wait: whichever comes
-  // first ends the wait, so that the receiver's bytes go up as they come. The wait is short
-  // enough for the stop and the receiver's watchdog to be seen in time.
+  // first ends the wait, so that the receiver's bytes go up as they come. The primary's wait is
+  // short enough for the stop and the receiver's watchdog to be seen in time.
+  const std::uint32_t wait = c_.extraCaster ? kExtraUploadWaitMs : kWaitStepMs;
   const short room = uplink_.Waiting() ? POLLOUT : 0;
   std::array<pollfd, 2> entries = {{{login_.stream->Descriptor(),
                                       static_cast<short>(POLLIN | room), 0},
                                      {queue_.WakeHandle(), POLLIN, 0}}};
-  if (c_.clock.WaitAny(entries, kWaitStepMs) < 0) return;
+  if (c_.clock.WaitAny(entries, wait) < 0) return;
   casterReady_ = (entries[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
   if (entries[1].revents != 0) queue_.ClearWake();
 }

@@ -1,6 +1,7 @@
 #include "base/receiver_reader.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -31,7 +32,10 @@ ReceiverReader::ReceiverReader(ComLink& link, Clock& clock, BaseSettings& settin
       wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   if (wake_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
   watch_.Begin(status_, clock_.TickCount());
-  thread_ = std::thread([this] { Run(); });
+  thread_ = std::thread([this] {
+    pthread_setname_np(pthread_self(), "quillon-read");  // for top, ps and debuggers
+    Run();
+  });
 }
 
 ReceiverReader::~ReceiverReader() {

@@ -17,7 +17,9 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -111,13 +113,21 @@ BaseSettings SettingsFor(int port, const std::string& device) {
   return settings;
 }
 
-// A Base session to the caster at `port` on 127.0.0.1 from the receiver at `device`, on the real
-// clock; stopped at the latest when it goes.
+// A Base session to the caster at `port` on 127.0.0.1 from the receiver at `device`, and to the
+// casters at `alsoPorts` beside it, on the real clock; stopped at the latest when it goes.
 class Session {
  public:
-  Session(int port, const std::string& device) : settings_(SettingsFor(port, device)) {
+  Session(int port, const std::string& device, const std::vector<int>& alsoPorts = {})
+      : settings_(SettingsFor(port, device)) {
+    for (const int also : alsoPorts) {
+      ExtraCasterSession& extra = extras_.emplace_back();
+      extra.name = std::to_string(also);
+      extra.settings = SettingsFor(also, device);
+    }
     status_.owner.store(&boxes_);
-    StartBaseSession({settings_, status_, link_, RealClock(), {}});
+    BaseSessionContext context{settings_, status_, link_, RealClock(), {}};
+    context.extras = &extras_;
+    StartBaseSession(context);
   }
   ~Session() { Stop(); }
   void Stop() { StopSession(status_, link_, RealClock()); }
@@ -126,6 +136,7 @@ class Session {
  private:
   PrintedBoxes boxes_;
   BaseSettings settings_;
+  std::deque<ExtraCasterSession> extras_;
   BaseStatus status_;
   ComLink link_{RealClock(), nullptr};
 };
@@ -202,10 +213,11 @@ bool MeasureThroughput(int seconds) {
   return loss == 0 && uploaded == written;
 }
 
-// Writes `count` 32-byte blocks at 10 Hz into `pty` (a program relays them to `caster`) and
-// notes when each arrives; `cpuSeconds` tells the relaying program's CPU time.
-Relayed RelayBlocks(bench::ReceiverPty& pty, bench::TimedCaster& caster, int count,
-                    const std::function<double()>& cpuSeconds) {
+// Writes `count` 32-byte blocks at 10 Hz into `pty` (a program relays them to each of `casters`)
+// and notes when each arrives at each; `cpuSeconds` tells the relaying program's CPU time.
+std::vector<Relayed> RelayBlocks(bench::ReceiverPty& pty,
+                                 const std::vector<bench::TimedCaster*>& casters, int count,
+                                 const std::function<double()>& cpuSeconds) {
   constexpr std::size_t kBlock = 32;
   CorrectionStream stream;
   std::string written;
@@ -219,16 +231,78 @@ Relayed RelayBlocks(bench::ReceiverPty& pty, bench::TimedCaster& caster, int cou
     if (pty.Write(block) != block.size()) break;
     written += block;
   }
-  Relayed relayed;
-  for (std::size_t i = 0; i < sent.size(); ++i) {
-    const auto arrived = caster.WaitForBytes(kBlock * (i + 1), std::chrono::seconds(3));
-    if (!arrived) break;
-    relayed.latencies.push_back(bench::Ms(*arrived - sent[i]).count());
-  }
   const double minutes = std::chrono::duration<double>(Steady::now() - start).count() / 60.0;
-  relayed.cpuMsPerMinute = (cpuSeconds() - cpuStart) * 1000.0 / minutes;
-  relayed.exact = caster.Received() == written;
-  return relayed;
+  const double cpuMsPerMinute = (cpuSeconds() - cpuStart) * 1000.0 / minutes;
+  std::vector<Relayed> all;
+  for (bench::TimedCaster* caster : casters) {
+    Relayed& relayed = all.emplace_back();
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+      const auto arrived = caster->WaitForBytes(kBlock * (i + 1), std::chrono::seconds(3));
+      if (!arrived) break;
+      relayed.latencies.push_back(bench::Ms(*arrived - sent[i]).count());
+    }
+    relayed.cpuMsPerMinute = cpuMsPerMinute;
+    relayed.exact = caster->Received() == written;
+  }
+  return all;
+}
+
+// `count` casters that note when the blocks arrive, and their pointers and ports.
+struct TimedCasters {
+  explicit TimedCasters(int count) {
+    for (int i = 0; i < count; ++i) {
+      owned.push_back(std::make_unique<bench::TimedCaster>("ICY 200 OK\r\n"));
+      all.push_back(owned.back().get());
+      ports.push_back(owned.back()->Port());
+    }
+  }
+  bool LoggedIn() {
+    return std::all_of(all.begin(), all.end(), [](bench::TimedCaster* caster) {
+      return caster->WaitForLogin(std::chrono::seconds(10));
+    });
+  }
+  std::vector<std::unique_ptr<bench::TimedCaster>> owned;
+  std::vector<bench::TimedCaster*> all;
+  std::vector<int> ports;
+};
+
+// The Base uploading to `outputs` casters at once; the CPU of all its threads.
+std::vector<Relayed> BaseFanOutLatency(int outputs, int count) {
+  bench::ReceiverPty pty;
+  TimedCasters casters(outputs);
+  const std::vector<int> also(casters.ports.begin() + 1, casters.ports.end());
+  Session session(casters.ports.front(), pty.DevicePath(), also);
+  if (!casters.LoggedIn()) return {};
+  std::this_thread::sleep_for(std::chrono::seconds(1));  // into the upload loops
+  return RelayBlocks(pty, casters.all, count, [] { return bench::ThreadsCpuSeconds("quillon-"); });
+}
+
+// str2str uploading to `outputs` casters at once.
+std::vector<Relayed> Str2strFanOutLatency(int outputs, int count) {
+  bench::ReceiverPty pty;
+  TimedCasters casters(outputs);
+  std::vector<std::string> streams = {"-in", bench::Str2strSerial(pty.DevicePath(), 115200)};
+  for (const int port : casters.ports) {
+    streams.insert(streams.end(),
+                   {"-out", "ntrips://:demo@127.0.0.1:" + std::to_string(port) + "/DEMO"});
+  }
+  const bench::Str2str relay(streams);
+  if (!relay.Running() || !casters.LoggedIn()) return {};
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  return RelayBlocks(pty, casters.all, count, [&] { return relay.CpuSeconds(); });
+}
+
+void PrintFanOut(const char* label, const std::vector<Relayed>& outputs, int wanted) {
+  if (outputs.empty()) {
+    std::printf("%s: not measured (not installed, or a caster got no login)\n", label);
+    return;
+  }
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const std::string name = std::string(label) + " #" + std::to_string(i + 1);
+    bench::PrintLatency(name.c_str(), outputs[i].latencies, wanted);
+    if (!outputs[i].exact) std::printf("        the blocks did NOT arrive whole and in order\n");
+  }
+  std::printf("        %s: CPU %.1f ms per minute\n", label, outputs.front().cpuMsPerMinute);
 }
 
 std::optional<Relayed> BaseLatency(int count) {
@@ -241,7 +315,7 @@ std::optional<Relayed> BaseLatency(int count) {
                           : std::nullopt;
   if (worker) {
     std::this_thread::sleep_for(std::chrono::seconds(1));  // into the upload loop
-    relayed = RelayBlocks(pty, caster, count, [&] { return bench::CpuSeconds(*worker); });
+    relayed = RelayBlocks(pty, {&caster}, count, [&] { return bench::CpuSeconds(*worker); })[0];
   }
   return relayed;
 }
@@ -256,7 +330,7 @@ std::optional<Relayed> Str2strLatency(int count) {
        "ntrips://:demo@127.0.0.1:" + std::to_string(caster.Port()) + "/DEMO"});
   if (!relay.Running() || !caster.WaitForLogin(std::chrono::seconds(10))) return std::nullopt;
   std::this_thread::sleep_for(std::chrono::seconds(1));
-  return RelayBlocks(pty, caster, count, [&] { return relay.CpuSeconds(); });
+  return RelayBlocks(pty, {&caster}, count, [&] { return relay.CpuSeconds(); })[0];
 }
 
 }  // namespace
@@ -275,5 +349,22 @@ int main(int argc, char** argv) {
   const std::optional<Relayed> base = BaseLatency(blocks);
   bench::PrintRelayed("Base", base, blocks);
   bench::PrintRelayed("str2str", Str2strLatency(blocks), blocks);
-  return throughput && base && base->exact ? 0 : 1;
+
+  std::printf(
+      "the same to several casters at once (the CPU: all the Base's threads, the whole str2str "
+      "process):\n");
+  const std::vector<Relayed> fanOut = BaseFanOutLatency(8, blocks);
+  PrintFanOut("Base, 8 casters", fanOut, blocks);
+  // str2str takes up to four outputs; Debian's build logs in to none of them when given four,
+  // so three when four do not run.
+  std::vector<Relayed> str2str = Str2strFanOutLatency(4, blocks);
+  if (!str2str.empty()) {
+    PrintFanOut("str2str, 4 casters", str2str, blocks);
+  } else {
+    std::printf("str2str logged in to none of 4 casters; with 3:\n");
+    PrintFanOut("str2str, 3 casters", Str2strFanOutLatency(3, blocks), blocks);
+  }
+  const bool fanOutExact = !fanOut.empty() && std::all_of(fanOut.begin(), fanOut.end(),
+                                                          [](const Relayed& r) { return r.exact; });
+  return throughput && base && base->exact && fanOutExact ? 0 : 1;
 }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string_view>
 
@@ -16,23 +17,45 @@ extern char** environ;
 
 namespace quillon::bench {
 
-std::optional<clockid_t> ThreadCpuClock(const std::string& name) {
+namespace {
+
+// The CPU clocks of this process's threads whose names `wanted` accepts.
+std::vector<clockid_t> ThreadCpuClocks(const std::function<bool(const std::string&)>& wanted) {
+  std::vector<clockid_t> found;
   DIR* tasks = opendir("/proc/self/task");
-  if (tasks == nullptr) return std::nullopt;
-  std::optional<clockid_t> found;
+  if (tasks == nullptr) return found;
   while (dirent* entry = readdir(tasks)) {
     if (entry->d_name[0] == '.') continue;
     std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
     std::string thread;
     std::getline(comm, thread);
-    if (thread == name) {
+    if (wanted(thread)) {
       // The per-thread CPU clock of a thread id, as pthread_getcpuclockid builds it.
       const pid_t tid = static_cast<pid_t>(std::stoi(entry->d_name));
-      found = static_cast<clockid_t>((~static_cast<clockid_t>(tid) << 3) | 6);
+      found.push_back(static_cast<clockid_t>((~static_cast<clockid_t>(tid) << 3) | 6));
     }
   }
   closedir(tasks);
   return found;
+}
+
+}  // namespace
+
+std::optional<clockid_t> ThreadCpuClock(const std::string& name) {
+  const std::vector<clockid_t> found =
+      ThreadCpuClocks([&](const std::string& thread) { return thread == name; });
+  if (found.empty()) return std::nullopt;
+  return found.back();
+}
+
+double ThreadsCpuSeconds(const std::string& prefix) {
+  double seconds = 0;
+  for (const clockid_t clock : ThreadCpuClocks([&](const std::string& thread) {
+         return thread.starts_with(prefix);
+       })) {
+    seconds += CpuSeconds(clock);
+  }
+  return seconds;
 }
 
 double CpuSeconds(clockid_t clock) {

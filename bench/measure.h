@@ -16,6 +16,8 @@ std::optional<clockid_t> ThreadCpuClock(const std::string& name);
 
 // Seconds of CPU time on `clock` (a thread's clock or CLOCK_PROCESS_CPUTIME_ID).
 double CpuSeconds(clockid_t clock);
+// The CPU seconds of this process's threads whose names begin with `prefix`, summed.
+double ThreadsCpuSeconds(const std::string& prefix);
 
 // Peak resident memory of this process in MB.
 double PeakResidentMegabytes();
