@@ -6,6 +6,7 @@
 // - with the override on and no pause, the result does not depend on the cuts: the reads give,
 //   with what is held back, what the whole gives at once; at most one sentence is held back;
 // - the receiver position read from the output does not depend on the cuts, and is on the globe;
+//   nor does the receiver's solution, whose numbers stay in their ranges;
 // - with the override on, nothing goes upstream of output without a "$";
 // - with the override on and pauses long enough to let held sentences go, what goes upstream is
 //   whole sentences one behind the other, each a rewritten one (rewriting it again changes
@@ -23,6 +24,7 @@
 #include "ntrip/gga_override.h"
 #include "ntrip/position_sentence.h"
 #include "ntrip/receiver_position.h"
+#include "session/solution_watch.h"
 
 namespace {
 
@@ -94,8 +96,7 @@ void CheckOnlyWholeSentencesGoUp(std::string_view sent, double latitude, double 
     quillon::NmeaSentence again;
     const std::size_t length =
         quillon::RewritePositionSentence(sentence, latitude, longitude, again);
-    if (std::string_view(again.data(), length) != sentence &&
-        !quillon::HoldsNoPosition(sentence)) {
+    if (std::string_view(again.data(), length) != sentence && !quillon::HoldsNoPosition(sentence)) {
       std::abort();
     }
     at += sentence.size();
@@ -134,9 +135,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const Read& read : reads) inReads.Take(read.bytes);
   const auto position = atOnce.Latest();
   if (position.has_value() != inReads.Latest().has_value()) std::abort();
-  if (position && (position->latitude != inReads.Latest()->latitude ||
-                   !(std::fabs(position->latitude) <= 90.0) ||
-                   !(std::fabs(position->longitude) <= 180.0))) {
+  if (position &&
+      (position->latitude != inReads.Latest()->latitude ||
+       !(std::fabs(position->latitude) <= 90.0) || !(std::fabs(position->longitude) <= 180.0))) {
+    std::abort();
+  }
+
+  quillon::SolutionWatch solutionAtOnce;
+  solutionAtOnce.Take(output, 0);
+  quillon::SolutionWatch solutionInReads;
+  for (const Read& read : reads) solutionInReads.Take(read.bytes, 0);
+  solutionAtOnce.Look(0);
+  solutionInReads.Look(0);
+  const auto& solution = solutionAtOnce.Current();
+  if (solution.has_value() != solutionInReads.Current().has_value()) std::abort();
+  if (solution &&
+      (SolutionText(*solution) != SolutionText(*solutionInReads.Current()) ||
+       solution->satellites > 999u || solution->stationId > 4095u ||
+       !(solution->hdop.value_or(0.0) >= 0.0 && solution->hdop.value_or(0.0) <= 9999.0) ||
+       !(solution->ageSeconds.value_or(0.0) >= 0.0 &&
+         solution->ageSeconds.value_or(0.0) <= 99999.0))) {
     std::abort();
   }
 

@@ -33,6 +33,16 @@ inline std::string WithChecksum(std::string_view text, std::string_view lineEnd 
   return std::string(text).append(checksum.data()).append(lineEnd);
 }
 
+// A GGA of `talker` with the fields of its solution as given.
+inline std::string Gga(std::string_view talker, std::string_view quality,
+                       std::string_view satellites, std::string_view hdop, std::string_view age,
+                       std::string_view station) {
+  return WithChecksum("$" + std::string(talker) + "GGA,092750.00,5321.6802,N,00630.3372,W," +
+                      std::string(quality) + "," + std::string(satellites) + "," +
+                      std::string(hdop) + ",61.7,M,55.2,M," + std::string(age) + "," +
+                      std::string(station) + "*");
+}
+
 inline constexpr double kLatitude = 5.5;
 inline constexpr double kLongitude = -0.5;
 

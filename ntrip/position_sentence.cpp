@@ -1,6 +1,7 @@
 #include "ntrip/position_sentence.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <optional>
@@ -31,6 +32,10 @@ constexpr std::size_t kMostFields = 15;
 constexpr std::size_t kTypeAt = 3;           // "$" and two talker characters come first
 constexpr std::size_t kChecksumTail = 3;     // "*hh"
 constexpr std::size_t kGgaQualityField = 6;  // the fix quality: 0 is no fix
+constexpr std::size_t kGgaSatellitesField = 7;
+constexpr std::size_t kGgaHdopField = 8;
+constexpr std::size_t kGgaAgeField = 13;
+constexpr std::size_t kGgaStationField = 14;
 
 bool IsPrintable(char c) { return c >= 0x20 && c <= 0x7E; }
 bool IsCapital(char c) { return c >= 'A' && c <= 'Z'; }
@@ -174,6 +179,29 @@ std::optional<double> CoordinateDegrees(std::string_view text, std::string_view 
   return hemisphere[0] == negative ? -value : value;
 }
 
+// `text` as a number of at most `digits` digits, with one "." among them when `fraction`, and
+// at most `limit`; nothing for anything else, the empty field among it.
+std::optional<double> FieldNumber(std::string_view text, std::size_t digits, bool fraction,
+                                  double limit) {
+  const std::size_t points = static_cast<std::size_t>(std::count(text.begin(), text.end(), '.'));
+  if (text.empty() || text.size() - points > digits || points > (fraction ? 1u : 0u) ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return IsDigit(c) || c == '.'; })) {
+    return std::nullopt;
+  }
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value > limit) {
+    return std::nullopt;
+  }
+  return value;
+}
+
+std::optional<unsigned> FieldCount(std::string_view text, std::size_t digits, unsigned limit) {
+  const std::optional<double> value = FieldNumber(text, digits, false, limit);
+  if (!value) return std::nullopt;
+  return static_cast<unsigned>(*value);
+}
+
 }  // namespace
 
 std::uint8_t NmeaChecksum(std::string_view sentence) {
@@ -275,6 +303,21 @@ std::optional<GeoPosition> GgaPosition(std::string_view sentence) {
   const auto longitude = CoordinateDegrees(fields[at + 2], fields[at + 3], 'E', 'W', 180.0);
   if (!latitude || !longitude) return std::nullopt;
   return GeoPosition{*latitude, *longitude};
+}
+
+std::optional<ReceiverSolution> GgaSolution(std::string_view sentence) {
+  const ParsedSentence parsed = ParseSentence(sentence);
+  if (parsed.kind == nullptr || parsed.kind->type != "GGA") return std::nullopt;
+  const auto& fields = parsed.fields;
+  const std::optional<unsigned> quality = FieldCount(fields[kGgaQualityField], 1, 8);
+  if (!quality) return std::nullopt;
+  return ReceiverSolution{
+      .quality = static_cast<FixQuality>(*quality),
+      .satellites = FieldCount(fields[kGgaSatellitesField], 3, 999),
+      .hdop = FieldNumber(fields[kGgaHdopField], 6, true, 9999.0),
+      .ageSeconds = FieldNumber(fields[kGgaAgeField], 7, true, 99999.0),
+      .stationId = FieldCount(fields[kGgaStationField], 4, 4095),
+  };
 }
 
 }  // namespace quillon

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "common/great_circle.h"
+#include "ntrip/receiver_solution.h"
 
 namespace quillon {
 
@@ -74,5 +75,10 @@ std::string_view WellFormedPositionKind(std::string_view sentence);
 // negative. Nothing for other sentences, and for coordinates that are empty, not "dddmm.mmmm"
 // digits, with minutes of 60 or more, or off the globe.
 std::optional<GeoPosition> GgaPosition(std::string_view sentence);
+
+// The receiver's solution in a well-formed GGA sentence (as above, any talker) whose quality is
+// one digit from 0 to 8; nothing for other sentences. A field that is empty, or is not digits
+// (with one "." where a fraction may stand) within its range, is left out of the solution.
+std::optional<ReceiverSolution> GgaSolution(std::string_view sentence);
 
 }  // namespace quillon

@@ -174,5 +174,43 @@ TEST(GgaPosition, ReadsTheFixOfAWellFormedGgaAndNothingElseAndTheReceiverKeepsTh
   EXPECT_FALSE(none.Latest());
 }
 
+TEST(GgaSolution, ReadsEveryQualityOfAnyTalkerAndLeavesOutFieldsThatAreNoNumberInRange) {
+  const struct {
+    std::string sentence;
+    std::string_view text;  // SolutionText; empty: no solution
+    std::optional<double> hdop;
+    std::optional<unsigned> station;
+  } cases[] = {
+      {kSirfGga, "single, 8 sats", 1.03, std::nullopt},
+      {kStationGga, "single, 10 sats", 1.2, 0},
+      {kNoFixGga, "no fix, 0 sats", 99.99, std::nullopt},
+      {Gga("GP", "2", "09", "0.9", "3", "0012"), "DGPS, 9 sats, age 3.0 s", 0.9, 12},
+      {Gga("GL", "3", "7", "2", "", ""), "PPS, 7 sats", 2.0, std::nullopt},
+      {Gga("GN", "4", "14", "0.8", "1.0", "2001"), "RTK fixed, 14 sats, age 1.0 s", 0.8, 2001},
+      {Gga("GA", "5", "123", "9999", "99999", "4095"), "RTK float, 123 sats, age 99999.0 s", 9999,
+       4095},
+      {Gga("BD", "6", "4", "", "", ""), "dead reckoning, 4 sats", std::nullopt, std::nullopt},
+      {Gga("GQ", "7", "", "", "", ""), "manual", std::nullopt, std::nullopt},
+      {Gga("GB", "8", "", "", "", ""), "simulated", std::nullopt, std::nullopt},
+      {Gga("GN", "4", "1000", "1.2.3", "100000", "4096"), "RTK fixed", std::nullopt, std::nullopt},
+      {Gga("GN", "4", "-1", "-0.5", "1e3", "+12"), "RTK fixed", std::nullopt, std::nullopt},
+      {Gga("GN", "4", "1.5", ".", "inf", "12.0"), "RTK fixed", std::nullopt, std::nullopt},
+      {Gga("GN", "9", "14", "0.8", "1.0", "2001"), "", std::nullopt, std::nullopt},
+      {Gga("GN", "", "14", "0.8", "1.0", "2001"), "", std::nullopt, std::nullopt},
+      {Gga("GN", "04", "14", "0.8", "1.0", "2001"), "", std::nullopt, std::nullopt},
+      {Gga("GN", "4\x1B", "14", "0.8", "1.0", "2001"), "", std::nullopt, std::nullopt},
+      {"$GPGGA,092750.000,5321.6802,N,00630.3372,W,1,8,1.03,61.7,M,55.2,M,,*77\r\n", "",
+       std::nullopt, std::nullopt},
+      {kUbloxRmc, "", std::nullopt, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const std::optional<ReceiverSolution> solution = GgaSolution(c.sentence);
+    EXPECT_EQ(solution ? SolutionText(*solution) : "", c.text) << c.sentence;
+    if (!solution) continue;
+    EXPECT_EQ(solution->hdop, c.hdop) << c.sentence;
+    EXPECT_EQ(solution->stationId, c.station) << c.sentence;
+  }
+}
+
 }  // namespace
 }  // namespace quillon

@@ -4,10 +4,10 @@
 #pragma once
 
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "common/great_circle.h"
+#include "ntrip/sentence_splitter.h"
 
 namespace quillon {
 
@@ -20,7 +20,7 @@ class ReceiverPosition {
   std::optional<GeoPosition> Latest() const { return latest_; }
 
  private:
-  std::string sentence_;  // from its "$" while one is being read
+  SentenceSplitter sentences_;
   std::optional<GeoPosition> latest_;
 };
 

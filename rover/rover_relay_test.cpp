@@ -96,6 +96,22 @@ TEST_F(RoverRelayTest, WithTheOverrideOnASentenceWithoutLineEndGoesUpstreamAfter
   EXPECT_EQ(caster->ReceivedFromClients(), original + std::string(rewritten.data(), size));
 }
 
+// The status shows the solution as the receiver reported it, whatever goes upstream: here the
+// pace holds the second GGA back.
+TEST_F(RoverRelayTest, TheStatusShowsTheReceiversOwnSolution) {
+  settings.upstream.ggaSeconds = 60;
+  Start();
+  ASSERT_TRUE(LoggedIn());
+  receiver.Emit(nmea::kSirfGga);
+  ASSERT_TRUE(caster->WaitForReceivedFromClients(nmea::kSirfGga.size(), kRealLimit));
+  receiver.Emit(nmea::Gga("GN", "4", "14", "0.8", "1.0", "2001"));
+  EXPECT_TRUE(Eventually([this] {
+    const std::optional<ReceiverSolution> solution = status.Snapshot().solution;
+    return solution && SolutionText(*solution) == "RTK fixed, 14 sats, age 1.0 s";
+  }));
+  EXPECT_EQ(caster->ReceivedFromClients(), nmea::kSirfGga);
+}
+
 // The stop comes as a pass begins with corrections waiting: they still reach the receiver, and
 // the counters the stop returns count them.
 TEST_F(RoverRelayTest, TheTotalAStopReturnsCountsThePassThatSawTheStop) {

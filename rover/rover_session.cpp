@@ -132,7 +132,8 @@ class RoverSession {
   GgaOverride gga_;
   std::optional<GgaPace> ggaPace_;  // only GGA upstream, at its pace
   CasterUplink uplink_;
-  StreamWatch watch_{StreamSide::kRover};  // what the corrections hold, for the status
+  // What the corrections hold and the receiver's solution, for the status.
+  StreamWatch watch_{StreamSide::kRover};
 };
 
 RoverAttemptEnd RoverSession::Run() {
@@ -415,6 +416,7 @@ bool RoverSession::TakeFromReceiver() {
 }
 
 void RoverSession::Forward(std::string_view block, std::uint32_t now) {
+  watch_.TakeFromReceiver(block, now);  // the solution as the receiver reported it
   std::string_view out =
       gga_.Pass(block, settings_.overrideEnabled.load() != 0, settings_.overrideLatitude.load(),
                 settings_.overrideLongitude.load(), now);

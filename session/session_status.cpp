@@ -16,6 +16,8 @@ void SessionStatus::Reset() {
   connected = false;
   streamLine.clear();
   streamWarnings.clear();
+  solution.reset();
+  solutionTimes = {};
   attempt = 0;
   detail.clear();
   receiverLost = false;
@@ -28,10 +30,20 @@ void SessionStatus::Reset() {
 
 SessionSnapshot SessionStatus::Snapshot() {
   std::lock_guard guard(lock);
-  return SessionSnapshot{running.load() == 1, error.load() == 1,     rate,
-                         peak,                total,                 elapsedSeconds,
-                         connected,           streamLine,            streamWarnings,
-                         receiverStalled.load(), dropped,            gaveUp};
+  return SessionSnapshot{.running = running.load() == 1,
+                         .error = error.load() == 1,
+                         .rate = rate,
+                         .peak = peak,
+                         .total = total,
+                         .elapsedSeconds = elapsedSeconds,
+                         .connected = connected,
+                         .streamLine = streamLine,
+                         .streamWarnings = streamWarnings,
+                         .receiverStalled = receiverStalled.load(),
+                         .dropped = dropped,
+                         .gaveUp = gaveUp,
+                         .solution = solution,
+                         .solutionTimes = solutionTimes};
 }
 
 void SessionStatus::WakeWorker() {

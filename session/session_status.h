@@ -7,12 +7,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "common/wide.h"
 #include "net/caster_socket.h"
+#include "ntrip/receiver_solution.h"
 #include "platform/message_sink.h"
 #include "session/session_lock.h"
 #include "session/worker_thread.h"
@@ -36,6 +38,8 @@ struct SessionSnapshot {
   bool receiverStalled = false;             // see SessionStatus::receiverStalled
   std::int64_t dropped = 0;                 // see SessionStatus::dropped
   bool gaveUp = false;                      // see SessionStatus::gaveUp
+  std::optional<ReceiverSolution> solution;  // see SessionStatus::solution
+  SolutionTimes solutionTimes;
 };
 
 // A write to the receiver that has waited this long for it to take a byte is shown as stalled.
@@ -70,6 +74,9 @@ class SessionStatus {
   // one of each kind): see StreamWatch.
   std::string streamLine;
   std::vector<std::string> streamWarnings;
+  // The Rover: the receiver's solution while one stands, and how it went on this connection.
+  std::optional<ReceiverSolution> solution;
+  SolutionTimes solutionTimes;
 
   // Also guarded by `lock`: how the attempts go. The attempt in progress or just ended, from 1;
   // 0 before the first.

@@ -1,5 +1,6 @@
 #include "session/stream_watch.h"
 
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -12,9 +13,12 @@ namespace quillon {
 void StreamWatch::Begin(SessionStatus& status, std::uint32_t now) {
   begin_ = now;
   published_.reset();
+  solution_.Begin(now);
   std::lock_guard guard(status.lock);
   status.streamLine.clear();
   status.streamWarnings.clear();
+  status.solution.reset();
+  status.solutionTimes = {};
 }
 
 void StreamWatch::Publish(SessionStatus& status, std::uint32_t now) {
@@ -27,10 +31,21 @@ void StreamWatch::Publish(SessionStatus& status, std::uint32_t now) {
     line = side_ == StreamSide::kRover ? RoverStreamLine(summary, position_.Latest())
                                        : BaseStreamLine(summary);
   }
-  std::vector<StreamWarning> due = warnings_.Due(summary, now - begin_);
+  std::vector<std::string> due;
+  for (StreamWarning& warning : warnings_.Due(summary, now - begin_)) {
+    due.push_back(std::move(warning.text));
+  }
+  if (side_ == StreamSide::kRover) {
+    solution_.Look(now);
+    std::vector<std::string> more = solutionWarnings_.Due(solution_, summary, now - begin_);
+    due.insert(due.end(), std::make_move_iterator(more.begin()),
+               std::make_move_iterator(more.end()));
+  }
   std::lock_guard guard(status.lock);
   status.streamLine = std::move(line);
-  for (StreamWarning& warning : due) status.streamWarnings.push_back(std::move(warning.text));
+  for (std::string& warning : due) status.streamWarnings.push_back(std::move(warning));
+  status.solution = solution_.Current();
+  status.solutionTimes = solution_.Times();
 }
 
 }  // namespace quillon

@@ -1,6 +1,7 @@
 // What a session relays, watched without being touched: the RTCM 3 scanner fed with the bytes
-// as they pass, and now and then its summary line and any warnings due put into the session's
-// status for the front ends (the live line, the log and the service status).
+// as they pass, and, for the Rover, the receiver's solution; now and then the summary line, the
+// solution and any warnings due put into the session's status for the front ends (the live
+// line, the log and the service status).
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,8 @@
 #include "rtcm/rtcm_scanner.h"
 #include "rtcm/stream_warnings.h"
 #include "session/session_status.h"
+#include "session/solution_warnings.h"
+#include "session/solution_watch.h"
 
 namespace quillon {
 
@@ -29,8 +32,10 @@ class StreamWatch {
   // What the Rover sends upstream, after the override: the receiver's latest GGA position, from
   // which the station's distance is told.
   void TakeUpstream(std::string_view block) { position_.Take(block); }
-  // At most every kStreamPublishMs: the summary line (once a frame has come), and the warnings
-  // newly due, into `status`.
+  // What the Rover's receiver sent, before the override: its solution.
+  void TakeFromReceiver(std::string_view block, std::uint32_t now) { solution_.Take(block, now); }
+  // At most every kStreamPublishMs: the summary line (once a frame has come), the Rover's
+  // solution, and the warnings newly due, into `status`.
   void Publish(SessionStatus& status, std::uint32_t now);
 
  private:
@@ -38,6 +43,8 @@ class StreamWatch {
   RtcmScanner scanner_;
   StreamWarnings warnings_;
   ReceiverPosition position_;
+  SolutionWatch solution_;
+  SolutionWarnings solutionWarnings_;
   std::uint32_t begin_ = 0;
   std::optional<std::uint32_t> published_;
 };

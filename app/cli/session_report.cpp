@@ -53,7 +53,17 @@ std::string StatusLine(const SessionSnapshot& snapshot) {
                      std::to_string(snapshot.rate) + " B/s " + std::to_string(snapshot.total) +
                      " bytes";
   if (!snapshot.streamLine.empty()) line += "  " + snapshot.streamLine;
+  if (snapshot.solution) line += "  " + SolutionText(*snapshot.solution);
   return line;
+}
+
+std::string FixSummary(const SolutionTimes& times) {
+  if (!times.reported) return {};
+  if (!times.firstFixMs) return "; no RTK fixed";
+  const std::uint64_t percent =
+      times.watchedMs > 0 ? std::uint64_t{times.fixedMs} * 100 / times.watchedMs : 0;
+  return "; first fix after " + ElapsedWithDays(*times.firstFixMs / 1000) + ", RTK fixed " +
+         std::to_string(percent) + " % of the time";
 }
 
 SessionReporter::SessionReporter(const ReportTarget& target, std::string_view activity)
@@ -96,6 +106,7 @@ std::string SessionReporter::ServiceStatus(const SessionState& state) const {
                        std::to_string(c.rate) + " B/s, connected " +
                        ElapsedWithDays(c.elapsedSeconds);
   if (!c.streamLine.empty()) status += "; " + c.streamLine;
+  if (c.solution) status += "; " + SolutionText(*c.solution);
   // The latest warning stays in view until the connection ends.
   if (!c.streamWarnings.empty()) status += "; " + c.streamWarnings.back();
   return status + CasterTexts(state, "; ");
@@ -175,6 +186,12 @@ void SessionReporter::Report(const SessionState& state, std::uint32_t now,
     Print(StatusLine(state.counters));
   }
   lastPhase_ = state.phase;
+  // A change of the receiver's fix is a change of state too.
+  const std::optional<ReceiverSolution>& solution = state.counters.solution;
+  const std::optional<FixQuality> quality =
+      solution ? std::optional(solution->quality) : std::nullopt;
+  if (quality && quality != lastQuality_) Print("Receiver: " + SolutionText(*solution) + ".");
+  lastQuality_ = quality;
 }
 
 void SessionReporter::Stopping() {
@@ -185,7 +202,7 @@ void SessionReporter::Ended(SessionEnd end, const SessionSnapshot& counters) {
   if (target_.live) return;
   Print(std::string(end == SessionEnd::kGaveUp ? "Gave up" : "Stopped") + " (connected " +
         ElapsedWithDays(counters.elapsedSeconds) + ", " + std::to_string(counters.total) +
-        " bytes).");
+        " bytes" + FixSummary(counters.solutionTimes) + ").");
 }
 
 }  // namespace quillon::cli

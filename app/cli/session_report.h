@@ -55,8 +55,12 @@ enum class SessionEnd {
 std::string OneLine(std::string_view text);
 
 // "HH:MM:SS <rate> B/s <total> bytes", the connect time with its days past one day
-// ("3d 04:05:06 ...").
+// ("3d 04:05:06 ..."), then what the stream holds and the receiver's solution, when known.
 std::string StatusLine(const SessionSnapshot& snapshot);
+
+// For the Rover's stop summary: "; first fix after 00:00:42, RTK fixed 93 % of the time", or
+// "; no RTK fixed"; empty when the receiver reported no solution.
+std::string FixSummary(const SolutionTimes& times);
 
 // A worker's status text on one line: its lines joined by single spaces, as the terminal shows
 // text (TerminalText).
@@ -111,6 +115,7 @@ class SessionReporter {
   std::string lastDetail_;
   std::size_t warningsPrinted_ = 0;
   std::vector<std::string> casterKeys_;  // each caster's last key, in a log
+  std::optional<FixQuality> lastQuality_;
   std::string lastServiceStatus_;
   std::uint32_t lastSummary_ = 0;
   std::optional<std::uint32_t> lastFed_;

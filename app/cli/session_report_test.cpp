@@ -102,30 +102,46 @@ TEST(SessionReporter, ALogATerminalAndTheServiceManagerEachGetTheirOwnLines) {
   for (std::FILE* file : {log, terminal, unused}) std::fclose(file);
 }
 
-// Each warning about the stream is printed once and stays in the service status.
+// Each warning about the stream is printed once and stays in the service status; the receiver's
+// solution is on the live line and in the status, and a log has a line for each change of fix.
 TEST(SessionReporter, TheStreamsContentsAndEachWarningAreShownWhereTheUserLooks) {
   RecordingNotifier service;
+  std::FILE* terminal = std::tmpfile();
   std::FILE* log = std::tmpfile();
   std::FILE* unused = std::tmpfile();
-  SessionReporter reporters[] = {{{log, true}, "Uploading"},
-                                 {{unused, false, &service}, "Uploading"}};
+  SessionReporter reporters[] = {{{terminal, true}, "Relaying"},
+                                 {{log, false}, "Relaying"},
+                                 {{unused, false, &service}, "Relaying"}};
   SessionState state = State(SessionPhase::kConnected, 0);
   state.counters.streamLine = "RTCM 3: 1005 (0.10/s), station 2001";
-  for (int second = 0; second < 3; ++second) {
+  const ReceiverSolution single{FixQuality::kSingle, 8, 1.1, {}, {}};
+  const ReceiverSolution fixed{FixQuality::kRtkFixed, 14, 0.8, 1.0, 2001};
+  for (int second = 0; second < 4; ++second) {
     if (second == 1) state.counters.streamWarnings = {"No station position in 30 s."};
+    state.counters.solution = second < 2 ? single : fixed;
     for (SessionReporter& r : reporters) r.Report(state, 1000u * second, 1000u * second);
   }
-  const std::vector<std::string> lines = Lines(Contents(log));
-  EXPECT_EQ(lines, (std::vector<std::string>{
-                       "00:00:00 0 B/s 0 bytes  RTCM 3: 1005 (0.10/s), station 2001",
-                       "Warning: No station position in 30 s.",
-                       "00:00:00 0 B/s 0 bytes  RTCM 3: 1005 (0.10/s), station 2001",
-                       "00:00:00 0 B/s 0 bytes  RTCM 3: 1005 (0.10/s), station 2001"}));
-  ASSERT_EQ(service.sent.size(), 2u);
-  EXPECT_EQ(service.sent[1],
-            "STATUS=Uploading: 0 bytes, 0 B/s, connected 00:00:00; RTCM 3: 1005 (0.10/s), station "
-            "2001; No station position in 30 s.");
-  for (std::FILE* file : {log, unused}) std::fclose(file);
+  state.counters.solutionTimes = {true, 100'000, 58'500, 42'999};
+  for (SessionReporter& r : reporters) r.Ended(SessionEnd::kStopAsked, state.counters);
+  const std::string line = "00:00:00 0 B/s 0 bytes  RTCM 3: 1005 (0.10/s), station 2001  ";
+  EXPECT_EQ(
+      Lines(Contents(terminal)),
+      (std::vector<std::string>{line + "single, 8 sats", "Warning: No station position in 30 s.",
+                                line + "single, 8 sats", line + "RTK fixed, 14 sats, age 1.0 s",
+                                line + "RTK fixed, 14 sats, age 1.0 s"}));
+  EXPECT_EQ(Lines(Contents(log)),
+            (std::vector<std::string>{
+                "Connected to the caster.", "Receiver: single, 8 sats.",
+                "Warning: No station position in 30 s.", "Receiver: RTK fixed, 14 sats, age 1.0 s.",
+                "Stopped (connected 00:00:00, 0 bytes; first fix after 00:00:42, RTK fixed 58 % of "
+                "the time)."}));
+  ASSERT_EQ(service.sent.size(), 3u);
+  EXPECT_EQ(service.sent[2],
+            "STATUS=Relaying: 0 bytes, 0 B/s, connected 00:00:00; RTCM 3: 1005 (0.10/s), station "
+            "2001; RTK fixed, 14 sats, age 1.0 s; No station position in 30 s.");
+  EXPECT_EQ(FixSummary({true, 5000, 0, {}}), "; no RTK fixed");
+  EXPECT_EQ(FixSummary({}), "");
+  for (std::FILE* file : {terminal, log, unused}) std::fclose(file);
 }
 
 // WatchdogSec=3min: fed every 90 s; a worker silent for the whole interval starves it.

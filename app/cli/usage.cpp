@@ -22,8 +22,10 @@ constexpr char kRoverText[] = "Runs one Rover session (NTRIP client) without win
 
 constexpr char kRoverNotes[] =
     "rover saves the settings with the options applied to \"ntripinfo.bin\", as Connect does,\n"
-    "then prints a status line a second: HH:MM:SS <rate> B/s <total> bytes; when standard\n"
-    "output is not a terminal, a line per change of state and that line once a minute.\n"
+    "then prints a status line a second: HH:MM:SS <rate> B/s <total> bytes, what the stream\n"
+    "holds and the receiver's solution from its GGA (RTK fixed, 14 sats, age 1.0 s); when\n"
+    "standard output is not a terminal, a line per change of state or of the receiver's fix,\n"
+    "that line once a minute, and at the stop the time to the first RTK fixed.\n"
     "Messages go to standard error. With --reconnect a failure does not end the session: the\n"
     "status line shows its reason and the countdown to the next login. Ctrl+C (or SIGTERM)\n"
     "stops the session; the stop takes about 5 seconds.\n"

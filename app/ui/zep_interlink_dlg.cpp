@@ -7,6 +7,8 @@
 #include <QProgressBar>
 #include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <optional>
 #include <string_view>
 
 #include "app/ui/child_layout.h"
@@ -44,6 +46,8 @@ CZEPInterlinkDlg::CZEPInterlinkDlg(ModeServices& services, RoverStatus& status, 
   AddControl<QPushButton>(kIdConnect, QRect(3, 121, 53, 14), QStringLiteral("Connect"));
   AddControl<QPushButton>(kIdSource, QRect(81, 121, 53, 14), QStringLiteral("Source"));
   AddSessionCounters(0, QStringLiteral("Bytes Received:"));
+  // Below the buttons, where the handheld's dialog had room: nothing else moves.
+  AddControl<QLabel>(kIdSolution, QRect(3, 139, 146, 8), QString());
 }
 
 CZEPInterlinkDlg::~CZEPInterlinkDlg() { EndSessionNow(); }
@@ -90,6 +94,7 @@ void CZEPInterlinkDlg::EnableSettingsControls(bool enable) {
 void CZEPInterlinkDlg::ShowSessionView(bool running) {
   ModeDialog::ShowSessionView(running);
   ShowItem(kIdNoAuthentication, !running);
+  ShowItem(kIdSolution, running);
 }
 
 void CZEPInterlinkDlg::OnNoAuthentication() {
@@ -113,11 +118,22 @@ void CZEPInterlinkDlg::OnCommand(int id) {
 }
 
 void CZEPInterlinkDlg::OnTimer(int id) {
-  if (id != kStatusTimer || !ShowSessionStatus()) return;
+  if (id != kStatusTimer) return;
+  ShowSolution();
+  if (!ShowSessionStatus()) return;
   // The worker gave up and has said why: back to idle.
   Control<QProgressBar>(kIdProgress)->setValue(0);
   SetItemText(kIdConnectTime, QStringLiteral("0 packets"));
   Disconnect();
+}
+
+void CZEPInterlinkDlg::ShowSolution() {
+  std::optional<ReceiverSolution> solution;
+  {
+    std::lock_guard guard(roverStatus_.lock);
+    solution = roverStatus_.solution;
+  }
+  SetItemText(kIdSolution, solution ? QString::fromStdString(SolutionText(*solution)) : QString());
 }
 
 void CZEPInterlinkDlg::OnSource() {

@@ -1,6 +1,7 @@
 // "NTRIP Rover": the Rover's whole user interface. The user enters the caster, the mount point
 // and the credentials, picks the receiver's port and connects; while the session runs, the same
-// space shows the connect time, a throughput bar and the bytes received. Source fills the
+// space shows the connect time, a throughput bar, the bytes received and, below the buttons, the
+// receiver's solution. Source fills the
 // mount-point list from the caster's source table; Ctrl+G or Alt+G opens the GGA override.
 #pragma once
 
@@ -12,6 +13,7 @@ namespace quillon::ui {
 
 inline constexpr int kIdUserNameLabel = 1000;
 inline constexpr int kIdSource = 1017;
+inline constexpr int kIdSolution = 1060;
 
 class CZEPInterlinkDlg : public ModeDialog {
   Q_OBJECT
@@ -42,6 +44,8 @@ class CZEPInterlinkDlg : public ModeDialog {
 
  private:
   void OnNoAuthentication();
+  // The receiver's solution, from the status, into its line.
+  void ShowSolution();
 
   RoverStatus& roverStatus_;
   RoverSettings settings_;

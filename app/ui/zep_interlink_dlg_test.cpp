@@ -10,12 +10,14 @@
 #include "app/ui/qt_message_sink.h"
 #include "app/ui/testing/mode_dlg_fixture.h"
 #include "app/ui/wait.h"
+#include "ntrip/nmea_test_sentences.h"
 #include "ntrip/source_table_text.h"
 
 namespace quillon::ui {
 namespace {
 
 using namespace quillon::ui::testing;
+namespace nmea = quillon::testing::nmea;
 
 void OpenOverride(QWidget* control, Qt::KeyboardModifier modifier,
                   const std::function<void(CGgaOverrideDlg&)>& inOverride) {
@@ -102,6 +104,9 @@ TEST_F(RoverDlgTest, ASessionRelaysTakesTheOverrideAndItsCasterIsShownAtTheNextS
     ASSERT_EQ(caster.SendToClients(std::string(1500, '\xD3')), 1);
     ASSERT_TRUE(receiver.WaitForReceived(1500, kRealLimit));
     EXPECT_EQ(ByteCountReaching(dialog, "1500"), "1500");
+    receiver.Emit(nmea::Gga("GN", "4", "14", "0.8", "1.0", "2001"));
+    EXPECT_EQ(ItemTextReaching(dialog, kIdSolution, "RTK fixed, 14 sats, age 1.0 s"),
+              "RTK fixed, 14 sats, age 1.0 s");
     SaveScreenshot(dialog, QStringLiteral("rover_running"));
     boxes.ScriptAnswers({MessageAnswer::kNo});
     EXPECT_FALSE(frame.close());

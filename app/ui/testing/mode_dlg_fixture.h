@@ -96,20 +96,23 @@ class ModeDlgFixture : public ::testing::Test {
       }
     };
     expect(kShown, {kIdComPortList, kIdComPortLabel, kIdNoAuthentication}, !running);
-    expect(kShown, {kIdConnectTime, kIdProgress, kIdBytesLabel, kIdByteCount},
+    expect(kShown, {kIdConnectTime, kIdProgress, kIdBytesLabel, kIdByteCount, kIdSolution},
            running && !workerText);
     expect(kShown, {kIdStatusText}, workerText);
     expect(kShown, {kIdBaudList}, false);
     expect(kEnabled, {kIdUserName, kIdPassword, kIdAddressList, kIdPort, kIdSource}, !running);
   }
 
-  // Ticks until the byte counter shows `count` (it may follow the bytes a moment), or kRealLimit.
-  static QString ByteCountReaching(Dialog& d, const QString& count) {
+  // Ticks until the control `id` shows `text` (it may follow the worker a moment), or kRealLimit.
+  static QString ItemTextReaching(Dialog& d, int id, const QString& text) {
     const auto deadline = std::chrono::steady_clock::now() + kRealLimit;
     do {
       d.DeliverTick(kStatusTimer);
-    } while (d.ItemText(kIdByteCount) != count && std::chrono::steady_clock::now() < deadline);
-    return d.ItemText(kIdByteCount);
+    } while (d.ItemText(id) != text && std::chrono::steady_clock::now() < deadline);
+    return d.ItemText(id);
+  }
+  static QString ByteCountReaching(Dialog& d, const QString& count) {
+    return ItemTextReaching(d, kIdByteCount, count);
   }
 
   template <class Settings>
