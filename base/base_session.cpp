@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <mutex>
 #include <string>
@@ -55,6 +56,7 @@ class BaseSession {
   bool CasterStillThere();
   bool CountTaken();
   bool SendQueued();
+  bool SendOnReaderThread();
 
   bool Running() const { return status_.running.load() == 1; }
   StopRequested StopAsked() const {
@@ -80,10 +82,16 @@ class BaseSession {
 
   RateWindow window_;
   std::time_t sessionStart_ = 0;
-  OutputQueue queue_;  // the receiver's bytes for this caster, during this attempt
+  // The uplink and the stream, between this worker and the receiver's reader, which sends for
+  // the caster when it can (SendOnReaderThread) so that a block the socket takes at once costs
+  // no wake of this worker; set once the upload runs.
+  std::mutex sendMutex_;
+  std::atomic<bool> uploading_{false};
+  CasterUplink uplink_;
+  // The receiver's bytes for this caster, during this attempt.
+  OutputQueue queue_{kOutputQueueBytes, [this] { return SendOnReaderThread(); }};
   std::uint64_t counted_ = 0;         // of queue_.Pushed()
   std::uint64_t droppedCounted_ = 0;  // of queue_.Dropped()
-  CasterUplink uplink_;
 
   // This pass's wait: the caster has said something.
   bool casterReady_ = false;
@@ -181,7 +189,17 @@ void BaseSession::BeginUpload() {
   }
   if (!c_.extraCaster) reader_.Begin(now);
   // An NTRIP 2 upload is the POST's chunked body.
+  std::lock_guard guard(sendMutex_);
   uplink_.Begin(*login_.stream, now, settings_.protocol.version == NtripVersion::k2, &queue_);
+  uploading_.store(true);
+}
+
+bool BaseSession::SendOnReaderThread() {
+  if (!uploading_.load()) return false;
+  std::unique_lock guard(sendMutex_, std::try_to_lock);
+  if (!guard.owns_lock()) return false;
+  uplink_.Pump();
+  return !uplink_.Waiting();
 }
 
 void BaseSession::UploadLoop() {
@@ -203,7 +221,11 @@ void BaseSession::WaitForWork() {
   // first ends the wait, so that the receiver's bytes go up as they come. The primary's wait is
   // short enough for the stop and the receiver's watchdog to be seen in time.
   const std::uint32_t wait = c_.extraCaster ? kExtraUploadWaitMs : kWaitStepMs;
-  const short room = uplink_.Waiting() ? POLLOUT : 0;
+  short room = 0;
+  {
+    std::lock_guard guard(sendMutex_);
+    if (uplink_.Waiting()) room = POLLOUT;
+  }
   std::array<pollfd, 2> entries = {{{login_.stream->Descriptor(),
                                       static_cast<short>(POLLIN | room), 0},
                                      {queue_.WakeHandle(), POLLIN, 0}}};
@@ -217,11 +239,17 @@ bool BaseSession::CasterStillThere() {
   // rarely, sent something, which is dropped).
   if (!casterReady_) return true;
   std::array<char, 256> ignored;
-  const ssize_t count = login_.stream->ReadReady(ignored);
-  if (count > 0 || (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))) return true;
+  ssize_t count = 0;
+  int error = 0;
+  {
+    std::lock_guard guard(sendMutex_);
+    count = login_.stream->ReadReady(ignored);
+    error = errno;
+  }
+  if (count > 0 || (count < 0 && (error == EAGAIN || error == EWOULDBLOCK))) return true;
   const std::string detail =
       count == 0 ? std::string("The caster closed the connection.")
-                 : "Reading from the caster failed: " + SystemErrorText(errno) + ".";
+                 : "Reading from the caster failed: " + SystemErrorText(error) + ".";
   return Fail(BaseSessionResult::kUploadFailed, LoadString(kStrSocketReadProblem), detail);
 }
 
@@ -246,7 +274,11 @@ bool BaseSession::CountTaken() {
 bool BaseSession::SendQueued() {
   // The send never waits: a caster that stops reading holds up neither the receiver, whose bytes
   // keep being taken (the oldest dropped when too many wait), nor the front end or the stop.
-  const int error = uplink_.Flush(c_.clock.TickCount());
+  int error = 0;
+  {
+    std::lock_guard guard(sendMutex_);
+    error = uplink_.Flush(c_.clock.TickCount());
+  }
   if (error == 0) return true;
   const std::string detail = error == ETIMEDOUT
                                  ? "The caster took no data for " +

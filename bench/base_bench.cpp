@@ -2,11 +2,13 @@
 // 115200-baud link kept full) for a given time, and a Base session uploads it to the demo caster.
 // Prints the bytes the receiver wrote, the bytes the caster received, the loss (bytes the
 // terminal could not take, as a serial driver drops them when nobody reads, plus bytes that
-// never arrived), the worker's and the process's CPU time, and the peak resident memory.
+// never arrived), the CPU time of the Base's threads and of the process, and the peak resident
+// memory.
 // Then the latency from the receiver to the caster: 32-byte blocks at 10 Hz written into a pty,
 // through the Base and, when it is installed, through RTKLIB's str2str as an NTRIP server, each
 // to a caster on 127.0.0.1 that notes when the blocks arrive; with the CPU time per minute of the
-// Base's worker and of the whole str2str process.
+// Base's threads and of the whole str2str process. Then the same to eight casters at once, and
+// through str2str to as many as it takes (up to four).
 //
 //   base_bench [SECONDS]     (default 35, at least 30 for the figures that count; each part)
 #include <time.h>
@@ -162,13 +164,13 @@ bool MeasureThroughput(int seconds) {
     std::fprintf(stderr, "the login failed\n");
     return false;
   }
-  const auto worker = bench::ThreadCpuClock("quillon-base");
-  if (!worker) {
+  if (!bench::ThreadCpuClock("quillon-base")) {
     std::fprintf(stderr, "worker thread not found\n");
     return false;
   }
 
-  const double workerStart = bench::CpuSeconds(*worker);
+  // The worker and the receiver's reader, which sends for it.
+  const double workerStart = bench::ThreadsCpuSeconds("quillon-");
   const double processStart = bench::CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
   const auto start = Steady::now();
   receiver.Start();
@@ -184,7 +186,7 @@ bool MeasureThroughput(int seconds) {
   const std::string written = receiver.Written();
   // What is still on its way gets a moment to arrive.
   caster.WaitForUploaded(written.size(), std::chrono::seconds(3));
-  const double workerCpu = bench::CpuSeconds(*worker) - workerStart;
+  const double workerCpu = bench::ThreadsCpuSeconds("quillon-") - workerStart;
   const double processCpu = bench::CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - processStart;
   session.Stop();
   const std::string uploaded = caster.Uploaded();
@@ -205,7 +207,7 @@ bool MeasureThroughput(int seconds) {
   std::printf("largest backlog (written, not yet at the caster, sampled each second) %zu bytes\n",
               largestBacklog);
   std::printf(
-      "CPU: worker %.3f s (%.2f %% of a core), whole process with caster and receiver "
+      "CPU: the Base's threads %.3f s (%.2f %% of a core), whole process with caster and receiver "
       "%.3f s (%.2f %%)\n",
       workerCpu, workerCpu / wall * 100.0, processCpu, processCpu / wall * 100.0);
   std::printf("peak resident memory %.1f MB (whole process, caster and receiver included)\n",
@@ -309,15 +311,9 @@ std::optional<Relayed> BaseLatency(int count) {
   bench::ReceiverPty pty;
   bench::TimedCaster caster("ICY 200 OK\r\n");
   Session session(caster.Port(), pty.DevicePath());
-  std::optional<Relayed> relayed;
-  const auto worker = caster.WaitForLogin(std::chrono::seconds(10))
-                          ? bench::ThreadCpuClock("quillon-base")
-                          : std::nullopt;
-  if (worker) {
-    std::this_thread::sleep_for(std::chrono::seconds(1));  // into the upload loop
-    relayed = RelayBlocks(pty, {&caster}, count, [&] { return bench::CpuSeconds(*worker); })[0];
-  }
-  return relayed;
+  if (!caster.WaitForLogin(std::chrono::seconds(10))) return std::nullopt;
+  std::this_thread::sleep_for(std::chrono::seconds(1));  // into the upload loop
+  return RelayBlocks(pty, {&caster}, count, [] { return bench::ThreadsCpuSeconds("quillon-"); })[0];
 }
 
 // str2str as an NTRIP server on the same path; nothing when it is not installed or did not log
@@ -345,7 +341,7 @@ int main(int argc, char** argv) {
   const int blocks = seconds * 10;
   std::printf(
       "receiver to caster, 32-byte blocks at 10 Hz written into a pty (the CPU: the Base's "
-      "worker thread, the whole str2str process):\n");
+      "threads, the whole str2str process):\n");
   const std::optional<Relayed> base = BaseLatency(blocks);
   bench::PrintRelayed("Base", base, blocks);
   bench::PrintRelayed("str2str", Str2strLatency(blocks), blocks);

@@ -33,6 +33,9 @@ class CasterUplink {
   // Not with a source.
   void Send(std::string_view bytes);
 
+  // Sends what waits as far as the socket takes it, and no more.
+  void Pump() { SendWaiting(); }
+
   // Sends what waits as far as the socket takes it, then looks at what the caster has
   // acknowledged. 0 when all is well; ETIMEDOUT when bytes have waited for kCasterStallLimitMs
   // (of ticks passed as `now`) and the caster acknowledged none of them, however much the kernel

@@ -4,12 +4,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 #include <system_error>
 
 namespace quillon {
 
-OutputQueue::OutputQueue(std::size_t capacity)
-    : capacity_(capacity), wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+OutputQueue::OutputQueue(std::size_t capacity, std::function<bool()> pump)
+    : capacity_(capacity), pump_(std::move(pump)), wake_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
   if (wake_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
 }
 
@@ -25,6 +26,13 @@ void OutputQueue::Signal() {
 
 void OutputQueue::Push(SharedBlock block) {
   if (!block || block->empty()) return;
+  Queue(std::move(block));
+  if (pump_ && pump_()) return;
+  std::lock_guard guard(mutex_);
+  Signal();
+}
+
+void OutputQueue::Queue(SharedBlock block) {
   std::lock_guard guard(mutex_);
   pushed_ += block->size();
   waiting_ += block->size();
@@ -39,7 +47,6 @@ void OutputQueue::Push(SharedBlock block) {
     dropped_ += size;
     blocks_.erase(oldest);
   }
-  Signal();
 }
 
 std::string_view OutputQueue::Front() {

@@ -4,11 +4,15 @@
 // Copies: the source's read buffer is copied once into a shared block, whatever the number of
 // outputs; each queue holds a reference to that block, and an output sends from it straight to
 // its socket (an NTRIP 2 upload copies it once more, into its chunk frame).
+//
+// An output may also send on the source's thread (a pump): when its socket takes a block at once,
+// the output's own thread is not woken for it, which saves a wake per block and output.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -26,7 +30,11 @@ using SharedBlock = std::shared_ptr<const std::string>;
 // is readable while blocks wait, for the output's poll.
 class OutputQueue {
  public:
-  explicit OutputQueue(std::size_t capacity = kOutputQueueBytes);
+  // `pump`, when given, runs on the source's thread after each Push, without the queue's lock:
+  // it may take what waits (Front, Take) and answers whether all of it has gone, in which case
+  // the output is not woken. It must not wait: an output busy on its own thread answers false.
+  explicit OutputQueue(std::size_t capacity = kOutputQueueBytes,
+                       std::function<bool()> pump = {});
   ~OutputQueue();
   OutputQueue(const OutputQueue&) = delete;
   OutputQueue& operator=(const OutputQueue&) = delete;
@@ -53,9 +61,11 @@ class OutputQueue {
   void Clear();
 
  private:
+  void Queue(SharedBlock block);
   void Signal();  // with mutex_ held
 
   const std::size_t capacity_;
+  const std::function<bool()> pump_;
   const int wake_;
   std::mutex mutex_;
   std::deque<SharedBlock> blocks_;
