@@ -91,7 +91,7 @@ void StartExtraCasters(const BaseSessionContext& primary) {
   if (primary.extras == nullptr) return;
   for (ExtraCasterSession& extra : *primary.extras) {
     BaseSessionContext context{extra.settings, extra.status, primary.link, primary.clock, {}};
-    context.insecureTls = primary.insecureTls;
+    // --insecure is for the primary caster alone: a file cannot ask for it, and none gets it.
     context.reconnect = primary.reconnect;
     context.outputs = primary.outputs;
     context.reader = primary.reader;

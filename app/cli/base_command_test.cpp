@@ -49,6 +49,44 @@ TEST(BaseSessionState, WaitsToRetryWithTheStatusTextOnOneLineWhileThereIsOne) {
   EXPECT_EQ(BaseSessionState(status).phase, SessionPhase::kReceiverLost);
 }
 
+// With --also, every caster by its name: uploading with its rate and what it dropped, retrying
+// with its countdown, or given up with its reason; a log gets a line when one changes.
+TEST(BaseSessionState, ShowsEachCasterWhereTheUserLooks) {
+  BaseCommandStatus status;
+  status.primaryName = "rtk2go.com";
+  status.running.store(1);
+  status.connected = true;
+  status.rate = 100;
+  ExtraCasterSession& slow = status.extras.emplace_back();
+  slow.name = "b.conf";
+  slow.status.running.store(1);
+  slow.status.connected = true;
+  slow.status.dropped = 4096;
+  ExtraCasterSession& refused = status.extras.emplace_back();
+  refused.name = "c.conf";
+  refused.status.SetStatusText(LoadString(kStrCredentialsRejected));
+  refused.status.error.store(1);  // running 0: it has given up
+  std::FILE* terminal = std::tmpfile();
+  std::FILE* log = std::tmpfile();
+  SessionReporter live({terminal, true}, "Uploading");
+  SessionReporter logged({log, false}, "Uploading");
+  for (const std::uint32_t now : {0u, 1000u}) {
+    live.Report(BaseSessionState(status), now, now);
+    logged.Report(BaseSessionState(status), now, now);
+  }
+  const std::string casters =
+      "rtk2go.com: uploading 100 B/s | b.conf: uploading 0 B/s, 4096 bytes dropped | c.conf: gave "
+      "up: Authentication credentials were rejected or ignored.";
+  EXPECT_EQ(Lines(Contents(terminal)).back(), "00:00:00 100 B/s 0 bytes | " + casters);
+  EXPECT_EQ(Lines(Contents(log)),
+            (std::vector<std::string>{"rtk2go.com: uploading 100 B/s",
+                                      "b.conf: uploading 0 B/s, 4096 bytes dropped",
+                                      "c.conf: gave up: Authentication credentials were rejected "
+                                      "or ignored.",
+                                      "Connected to the caster."}));
+  for (std::FILE* file : {terminal, log}) std::fclose(file);
+}
+
 TEST_F(BaseCommandTest, UploadsPrintsCountersSavesTheCasterAndStopsCleanly) {
   receiver.Emit("$GPGGA,corrections");
   Launch(SessionArgs());
