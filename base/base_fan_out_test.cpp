@@ -95,5 +95,29 @@ TEST_F(BaseFanOut, HealthyCastersGetExactCopiesWhileOthersStallRefuseOrClose) {
   EXPECT_EQ(refusing.Uploaded(), "");
 }
 
+// The session goes on while one caster uploads after the primary has given up, and ends only
+// once every caster has, with a final message that names each and why.
+TEST_F(BaseFanOut, GivesUpOnlyOnceEveryCasterHasAndSaysWhy) {
+  SetFieldText(settings.password, u"wrong");
+  DemoCaster second;
+  AddCaster("b.conf", second.Port());
+  clock.SetRealPollMs(kFastPollMs);
+  Start(false);
+  ASSERT_TRUE(Eventually([&] { return status.Snapshot().gaveUp; }));
+  EXPECT_EQ(status.running.load(), 1);
+  EXPECT_TRUE(extras[0].status.Snapshot().connected);
+  EXPECT_TRUE(sink.Boxes().empty());
+
+  second.Stop();
+  ASSERT_TRUE(WorkerEnds());
+  ASSERT_EQ(sink.Boxes().size(), 1u);
+  const std::u16string text = sink.Boxes()[0].text;
+  EXPECT_NE(text.find(LoadString(kStrCredentialsRejected)), std::u16string::npos);
+  EXPECT_NE(text.find(u"\r\n\r\nb.conf: " + ConnectionErrorText("Connection refused")),
+            std::u16string::npos)
+      << ToUtf8(text);
+  EXPECT_EQ(status.error.load(), 1);
+}
+
 }  // namespace
 }  // namespace quillon::testing
