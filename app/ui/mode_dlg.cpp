@@ -15,6 +15,7 @@
 #include "app/ui/handheld.h"
 #include "app/ui/wait.h"
 #include "common/connect_checks.h"
+#include "common/host_history.h"
 #include "common/settings_form.h"
 #include "common/strings.h"
 #include "common/utf8.h"
@@ -139,8 +140,12 @@ bool ModeDialog::LoadSettings() {
   for (std::int32_t i = 0; i < std::clamp(Record().hostCount, 0, kMaxHosts); ++i) {
     AddString(kIdAddressList, Text(Record().hosts[static_cast<std::size_t>(i)].address));
   }
-  SetCurSel(kIdAddressList, Record().selectedHost);
-  ApplyHostEntry();
+  // What the last Connect saved is shown, also when its login failed and the history does not
+  // hold that caster: the record's own fields, not the history's entry.
+  const std::int32_t slot = FindHost(Record(), FieldText(Record().address));
+  SetCurSel(kIdAddressList, slot);
+  ShowCaster(slot < 0 ? nullptr : &Record().hosts[static_cast<std::size_t>(slot)]);
+  SetItemText(kIdMountPointList, Text(Record().mountPoint));
   return true;
 }
 
@@ -157,16 +162,21 @@ void ModeDialog::SelectStoredPort(std::u16string_view name) {
 void ModeDialog::ApplyHostEntry() {
   const HostEntry* entry = TakeSelectedHost(Record());
   if (entry == nullptr) return;
-  SetItemText(kIdAddressList, Text(entry->address));
-  if (Item(kIdUserName) != nullptr) SetItemText(kIdUserName, Text(entry->userName));
-  SetItemText(kIdPassword, Text(entry->password));
-  SetItemText(kIdPort, QString::number(entry->port));
+  ShowCaster(entry);
+  SetFieldText(Record().mountPoint, ItemText(kIdMountPointList).toStdU16String());
+}
+
+void ModeDialog::ShowCaster(const HostEntry* entry) {
+  SetItemText(kIdAddressList, Text(Record().address));
+  if (Item(kIdUserName) != nullptr) SetItemText(kIdUserName, Text(Record().userName));
+  SetItemText(kIdPassword, Text(Record().password));
+  SetItemText(kIdPort, QString::number(Record().port));
   ResetContent(kIdMountPointList);
+  if (entry == nullptr) return;
   for (std::int32_t i = 0; i < std::clamp(entry->mountPointCount, 0, kMaxMountPoints); ++i) {
     AddString(kIdMountPointList, Text(entry->mountPoints[static_cast<std::size_t>(i)]));
   }
   SetCurSel(kIdMountPointList, entry->selectedMountPoint);
-  SetFieldText(Record().mountPoint, ItemText(kIdMountPointList).toStdU16String());
 }
 
 bool ModeDialog::ReadControls() {
@@ -290,8 +300,7 @@ bool ModeDialog::ShowSessionStatus() {
     progress->setRange(0, static_cast<std::uint16_t>(status_.peak));
     progress->setValue(
         static_cast<int>(std::clamp<std::int64_t>(status_.rate, 0, progress->maximum())));
-    SetItemText(kIdConnectTime,
-                QString::fromStdString(ElapsedAsTimeOfDay(status_.elapsedSeconds)));
+    SetItemText(kIdConnectTime, QString::fromStdString(ElapsedAsTimeOfDay(status_.elapsedSeconds)));
     SetItemText(kIdByteCount, QString::number(status_.total));
     return false;
   }

@@ -6,6 +6,7 @@
 
 #include "app/ui/bluetooth_dlg.h"
 #include "app/ui/testing/mode_dlg_fixture.h"
+#include "common/settings_form.h"
 
 namespace quillon::ui {
 namespace {
@@ -87,6 +88,7 @@ TYPED_TEST(ModeDlgTest, StoredCastersFillTheListsAndConnectSavesThePickedOneWhol
     host.selectedMountPoint = i;
     SetFieldText(host.mountPoints[i], i < 2 ? u"MP" + n : mount);
   }
+  TakeSelectedHost(stored);  // the record's own caster is the first, as a Connect leaves it
   ASSERT_TRUE(WriteSettingsFile(stored, this->folder.Path()));
   this->devices = {};  // no port found: the stored one is offered, without its ':'
   typename TypeParam::Dlg dialog(this->services, this->status);
@@ -250,6 +252,15 @@ TYPED_TEST(ModeDlgTest, AfterTheWorkerGaveUpTheNextTickRestoresTheIdleView) {
   });
   ASSERT_FALSE(this->boxes.Boxes().empty());
   EXPECT_TRUE(this->boxes.Boxes().back().text.starts_with(TypeParam::kGaveUpText));
+  typename TypeParam::Dlg again(this->services, this->status);  // what Connect saved, unremembered
+  QStringList shown;
+  this->Run(again, [&] {
+    for (const int id : {kIdAddressList, kIdPort, kIdPassword, kIdMountPointList}) {
+      shown << again.ItemText(id);
+    }
+  });
+  EXPECT_EQ(shown,
+            (QStringList{"127.0.0.1", QString::number(this->caster.Port()), "demo", "DEMO"}));
 }
 
 }  // namespace
