@@ -91,12 +91,20 @@ int Dialog::DoModal() {
   exec();
   std::erase(modalStack, this);
   LeaveHost();
-  if (hadFocus != nullptr && hadFocus->isEnabled() && hadFocus->isVisible()) {
+  if (Dialog* below = TopModal()) {
+    below->GiveFocusBack(hadFocus);
+  } else if (hadFocus != nullptr && hadFocus->isEnabled() && hadFocus->isVisible()) {
     hadFocus->setFocus(Qt::OtherFocusReason);
-  } else if (Dialog* below = TopModal()) {
-    below->FocusInitialControl();
   }
   return result();
+}
+
+void Dialog::GiveFocusBack(QWidget* had) {
+  if (had != nullptr && isAncestorOf(had) && had->isEnabled() && had->isVisible()) {
+    had->setFocus(Qt::OtherFocusReason);
+  } else {
+    FocusInitialControl();
+  }
 }
 
 Dialog* Dialog::TopModal() { return modalStack.empty() ? nullptr : modalStack.back(); }

@@ -129,6 +129,10 @@ class Dialog : public QDialog {
   virtual void OnTimer(int /*id*/) {}
   virtual void OnDestroy() {}
 
+  // The keyboard back to `had`, a control of this dialog, when it can take it again (it may
+  // have been disabled meanwhile); else to the initial-focus control as at the start.
+  void GiveFocusBack(QWidget* had);
+
   // Return and Escape, and the window's close button, come through here. While the
   // user-interface thread is held they are refused: a dialog whose worker is being stopped, or
   // whose wait is running, must not end under it.

@@ -244,16 +244,23 @@ void ModeDialog::Connect() {
 
 void ModeDialog::Disconnect() {
   const WaitCursor wait;
+  // Disabled for the stop, the focused Connect button would leave the keyboard nowhere.
+  const QPointer<QWidget> hadFocus = focusWidget();
   status_.running.store(0);
-  SetItemText(kIdConnect, QStringLiteral("Connect"));
-  EnableItem(kIdConnect, false);
   StopSessionPainted(StopKind::kDisconnect);
+  SetItemText(kIdConnect, QStringLiteral("Connect"));
   ShowSessionView(false);
   EnableSettingsControls(true);
   EnableItem(kIdConnect, true);
+  GiveFocusBack(hadFocus);
 }
 
 void ModeDialog::StopSessionPainted(StopKind kind) {
+  // The stop's waits come with a word in the button's place, which takes no press meanwhile.
+  if (kind == StopKind::kDisconnect || status_.running.load() == 1) {
+    SetItemText(kIdConnect, QStringLiteral("Disconnecting..."));
+    EnableItem(kIdConnect, false);
+  }
   // The whole sequence holds the thread, the worker's end included: timer ticks wait, and the
   // windows stay painted while a worker takes its time to return.
   const UiHold hold;
@@ -279,6 +286,13 @@ void ModeDialog::EnableSettingsControls(bool enable) {
 }
 
 void ModeDialog::ShowSessionView(bool running) {
+  if (running) {
+    // The first tick comes only after the wait that follows Connect: no last session's count
+    // beside the new session's time meanwhile.
+    Control<QProgressBar>(kIdProgress)->setValue(0);
+    SetItemText(kIdConnectTime, QStringLiteral("00:00:00"));
+    SetItemText(kIdByteCount, QStringLiteral("0"));
+  }
   for (const int id : {kIdComPortList, kIdComPortLabel}) ShowItem(id, !running);
   for (const int id :
        {kIdConnectTimeLabel, kIdProgress, kIdConnectTime, kIdBytesLabel, kIdByteCount}) {

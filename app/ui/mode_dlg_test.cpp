@@ -240,13 +240,23 @@ TYPED_TEST(ModeDlgTest, AfterTheWorkerGaveUpTheNextTickRestoresTheIdleView) {
   this->Run(dialog, [&] {
     this->EnterCaster(dialog);
     dialog.SetItemText(kIdComPortList, QStringLiteral("/dev/quillon-none"));
+    dialog.SetItemText(kIdByteCount, QStringLiteral("1500"));  // as the last session left it
     Click(dialog, kIdConnect);
+    EXPECT_EQ(dialog.ItemText(kIdByteCount), "0");
     ASSERT_TRUE(this->status.WaitWorkerEnded(20000));
     this->ExpectView(dialog, true);  // until the timer has seen it
     const auto before = this->clock.Elapsed();
+    QString stopping;
+    this->clock.beforeSleep = [&](int) {
+      stopping = dialog.ItemText(kIdConnect);
+      SaveScreenshot(dialog, QString::fromLatin1(TypeParam::kName) + "_disconnecting");
+    };
     dialog.DeliverTick(kStatusTimer);
     EXPECT_EQ(this->clock.Elapsed() - before, 5000u);
+    EXPECT_EQ(stopping, "Disconnecting...");
+    this->clock.beforeSleep = [](int) {};
     this->ExpectView(dialog, false);
+    EXPECT_EQ(dialog.focusWidget(), dialog.Item(kIdConnect));
     EXPECT_FALSE(this->status.HasWorker());
     EXPECT_FALSE(this->status.Snapshot().error);
   });
