@@ -20,6 +20,8 @@
 
 #include "app/ui/dialog_units.h"
 
+class QAbstractButton;
+class QKeyEvent;
 class QLabel;
 
 namespace quillon::ui {
@@ -90,6 +92,10 @@ class Dialog : public QDialog {
 
   // The control that gets the keyboard when the dialog is shown, in place of the first one.
   void SetInitialFocus(int id) { initialFocus_ = id; }
+  // The button that Enter presses when no button has the keyboard: the OK button (id kIdOk, or
+  // the title row's when the dialog has none) unless another is set.
+  void SetDefaultButton(int id) { defaultButton_ = id; }
+  QAbstractButton* DefaultButton() const;
 
   // The innermost dialog that DoModal is running, or null; how many DoModal runs are nested.
   static Dialog* TopModal();
@@ -139,6 +145,7 @@ class Dialog : public QDialog {
   void accept() override;
   void reject() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
 
@@ -170,6 +177,7 @@ class Dialog : public QDialog {
   // What was under the dialog in the main window, and whether it was enabled.
   std::vector<std::pair<QPointer<QWidget>, bool>> covered_;
   int initialFocus_ = kNoId;
+  int defaultButton_ = kIdOk;
   // The key press seen last and its first receiver, until a key is released.
   const QEvent* keyEvent_ = nullptr;
   QPointer<QWidget> keyTarget_;

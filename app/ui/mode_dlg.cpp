@@ -40,10 +40,9 @@ QString Text(const LongField<N, MaxBytes>& field) {
 
 ModeDialog::ModeDialog(DialogTemplate dialogTemplate, ConnectingMode mode, ModeServices& services,
                        SessionStatus& status, QWidget* parent)
-    : Dialog(std::move(dialogTemplate), parent),
-      services_(services),
-      status_(status),
-      mode_(mode) {}
+    : Dialog(std::move(dialogTemplate), parent), services_(services), status_(status), mode_(mode) {
+  SetDefaultButton(kIdConnect);
+}
 
 void ModeDialog::EndSessionNow() {
   if (!status_.HasWorker()) return;

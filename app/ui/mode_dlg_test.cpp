@@ -203,7 +203,8 @@ TYPED_TEST(ModeDlgTest, CancellingTheBluetoothChoiceStartsNoSession) {
     WhenIdle([] {
       if (auto* choice = VisibleDialog<CBluetoothDlg>()) Click(*choice, kIdCancel);
     });
-    Click(dialog, kIdConnect);
+    dialog.Item(kIdAddressList)->setFocus();
+    QTest::keyClick(dialog.Item(kIdAddressList), Qt::Key_Return);  // Connect is the default
     this->ExpectView(dialog, false);
   });
   EXPECT_TRUE(this->boxes.Boxes().empty());
