@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QTest>
 
@@ -76,7 +77,8 @@ TYPED_TEST(ModeDlgTest, StoredCastersFillTheListsAndConnectSavesThePickedOneWhol
   typename TestFixture::Settings stored;
   stored.hostCount = 3;
   stored.noAuthentication = 1;
-  SetFieldText(stored.comPortName, u"/dev/ttyS9:");
+  const QString byId = "/dev/serial/by-id/usb-u-blox_AG_-_www.u-blox.com_u-blox_GNSS_receiver-if00";
+  SetFieldText(stored.comPortName, byId.toStdU16String() + u":");
   for (char16_t i = 0; i < 3; ++i) {
     const std::u16string n(1, u'1' + i);
     HostEntry& host = stored.hosts[i];
@@ -93,7 +95,9 @@ TYPED_TEST(ModeDlgTest, StoredCastersFillTheListsAndConnectSavesThePickedOneWhol
   this->devices = {};  // no port found: the stored one is offered, without its ':'
   typename TypeParam::Dlg dialog(this->services, this->status);
   this->Run(dialog, [&] {
-    EXPECT_EQ(dialog.ItemText(kIdComPortList), "/dev/ttyS9");
+    EXPECT_EQ(dialog.ItemText(kIdComPortList), byId);
+    const auto* port = dialog.template Control<QComboBox>(kIdComPortList);
+    EXPECT_EQ(std::pair(port->lineEdit()->cursorPosition(), port->toolTip()), std::pair(0, byId));
     EXPECT_EQ(dialog.ItemText(kIdPassword), "secret1");
     auto* addresses = dialog.template Control<QComboBox>(kIdAddressList);
     EXPECT_EQ(addresses->count(), 3);
