@@ -241,5 +241,21 @@ TEST(DialogGeometryTest, UnitsRoundHalfUpAndChildHelpersTakeTheFixedTwoPixelsOff
   EXPECT_EQ(onForm.geometry(), QRect(32, 25, 60, 26));
 }
 
+// Logical pixels at the scale given: QT_SCALE_FACTOR=2 on 800 x 600 leaves 400 x 300.
+TEST(DialogGeometryTest, AScaleThatWouldNotFitTheScreenIsBroughtDownToOneThatDoes) {
+  const struct {
+    double scale;
+    QSize available;
+    double fitted;
+  } cases[] = {{2.0, {400, 300}, 1.7},
+               {2.0, {960, 540}, 2.0},
+               {3.0, {400, 300}, 2.55},
+               {2.0, {200, 800}, 1.65},
+               {1.5, {200, 200}, 1.0}};
+  for (const auto& c : cases) {
+    EXPECT_NEAR(FittedScale(c.scale, c.available), c.fitted, 1e-9) << c.available.height();
+  }
+}
+
 }  // namespace
 }  // namespace quillon::ui
