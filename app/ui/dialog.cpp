@@ -8,7 +8,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <stdexcept>
 #include <string>
@@ -106,6 +108,19 @@ void Dialog::GiveFocusBack(QWidget* had) {
   } else {
     FocusInitialControl();
   }
+}
+
+QMenu* Dialog::TitleMenu() {
+  if (titleMenu_ != nullptr || titleRow_ == nullptr) return titleMenu_;
+  auto* button = new QToolButton(titleRow_);
+  button->setText(tr("Menu"));
+  button->setFocusPolicy(Qt::NoFocus);  // the keyboard has the menu's shortcuts
+  button->setPopupMode(QToolButton::InstantPopup);
+  titleMenu_ = new QMenu(button);
+  button->setMenu(titleMenu_);
+  auto* row = static_cast<QHBoxLayout*>(titleRow_->layout());
+  row->insertWidget(row->indexOf(titleOk_), button);
+  return titleMenu_;
 }
 
 Dialog* Dialog::TopModal() { return modalStack.empty() ? nullptr : modalStack.back(); }

@@ -23,6 +23,7 @@
 class QAbstractButton;
 class QKeyEvent;
 class QLabel;
+class QMenu;
 
 namespace quillon::ui {
 
@@ -108,6 +109,8 @@ class Dialog : public QDialog {
   // The area below the title row that holds the controls.
   QWidget* Page() const { return page_; }
   QPushButton* TitleOkButton() const { return titleOk_; }
+  // The title row's menu, behind a "Menu" button beside OK that the first call makes.
+  QMenu* TitleMenu();
 
   // Starts (or restarts) timer `id` with a period of `ms`; each tick calls OnTimer(id).
   void SetTimer(int id, int ms);
@@ -168,6 +171,7 @@ class Dialog : public QDialog {
   QWidget* titleRow_ = nullptr;
   QLabel* titleLabel_ = nullptr;
   QPushButton* titleOk_ = nullptr;
+  QMenu* titleMenu_ = nullptr;
   QWidget* page_ = nullptr;
   std::map<int, QWidget*> controls_;
   std::map<int, QTimer*> timers_;

@@ -1,8 +1,10 @@
 #include "app/ui/mode_dlg.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -10,10 +12,12 @@
 #include <vector>
 
 #include "app/ui/bluetooth_dlg.h"
+#include "app/ui/caster_options_dlg.h"
 #include "app/ui/child_layout.h"
 #include "app/ui/combo.h"
 #include "app/ui/handheld.h"
 #include "app/ui/wait.h"
+#include "common/caster_options.h"
 #include "common/connect_checks.h"
 #include "common/host_history.h"
 #include "common/settings_form.h"
@@ -27,6 +31,7 @@ namespace quillon::ui {
 namespace {
 
 constexpr std::uint32_t kAfterConnectMs = 2000;
+constexpr int kKeyT = 84;
 constexpr int kPortChars = 6;
 
 QString Text(std::u16string_view text) { return ToQString(text); }
@@ -42,6 +47,24 @@ ModeDialog::ModeDialog(DialogTemplate dialogTemplate, ConnectingMode mode, ModeS
                        SessionStatus& status, QWidget* parent)
     : Dialog(std::move(dialogTemplate), parent), services_(services), status_(status), mode_(mode) {
   SetDefaultButton(kIdConnect);
+  if (QMenu* menu = TitleMenu()) {
+    connect(menu->addAction(QStringLiteral("Caster options...\tCtrl+T")), &QAction::triggered, this,
+            [this] { OnCasterOptions(); });
+  }
+}
+
+void ModeDialog::OnCasterOptions() {
+  const bool idle = status_.running.load() == 0;
+  if (idle && !SaveSettings(true)) return;
+  CCasterOptionsDlg dialog(CasterOptionsOf(Record()), mode_, idle, services_.messages,
+                           parentWidget());
+  if (dialog.DoModal() != kIdOk || !idle) return;
+  ApplyCasterOptions(dialog.Options(), mode_, Record());
+  SaveSettings(false);
+}
+
+void ModeDialog::OnSysKeyDown(int key) {
+  if (key == kKeyT) OnCasterOptions();
 }
 
 void ModeDialog::EndSessionNow() {

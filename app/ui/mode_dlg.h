@@ -87,6 +87,9 @@ class ModeDialog : public Dialog {
 
   // Connect or Disconnect, by the status's running flag.
   void OnConnect();
+  // Opens "Caster options" for the caster in the boxes, which are read first as Connect reads
+  // them; OK saves them into the settings file. During a session the options are only shown.
+  void OnCasterOptions();
 
  protected:
   // The mode's settings record (a member of the derived dialog), its file, and its worker.
@@ -129,6 +132,8 @@ class ModeDialog : public Dialog {
 
   void OnCommand(int id) override;
   void OnSelChange(int id) override;
+  // Ctrl+T or Alt+T: OnCasterOptions.
+  void OnSysKeyDown(int key) override;
   void OnOK() override;
   void OnCancel() override;
 

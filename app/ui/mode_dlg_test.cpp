@@ -2,10 +2,13 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QTest>
+#include <fstream>
 
 #include "app/ui/bluetooth_dlg.h"
+#include "app/ui/caster_options_dlg.h"
 #include "app/ui/testing/mode_dlg_fixture.h"
 #include "common/settings_form.h"
 
@@ -196,6 +199,48 @@ TYPED_TEST(ModeDlgTest, ARefusedFileAndAFailedSaveAreEachShownOnce) {
   EXPECT_EQ(shown[1].text, named + u" cannot be saved (Is a directory)");
   EXPECT_EQ(shown[2].text, u"There is no COM port selected?");
   EXPECT_EQ(shown[3].text, u"There is no COM port selected?");
+}
+
+// The image holds none of them; the second opening, from the menu, shows the protocol in use.
+TYPED_TEST(ModeDlgTest, CasterOptionsOpenWithCtrlTOrFromTheMenuAndAreSavedInTheExtension) {
+  const bool base = std::is_same_v<TypeParam, BaseMode>;
+  typename TypeParam::Dlg dialog(this->services, this->status);
+  QStringList inUse;
+  const auto inOptions = [&](const std::function<void(CCasterOptionsDlg&)>& act) {
+    WhenIdle([&] {
+      auto* options = VisibleDialog<CCasterOptionsDlg>();
+      ASSERT_NE(options, nullptr);
+      inUse << options->ItemText(kIdProtocolInUse);
+      act(*options);
+      if (options->isVisible()) Click(*options, kIdCancel);
+    });
+  };
+  this->Run(dialog, [&] {
+    this->EnterCaster(dialog);
+    QTest::keyClick(dialog.Item(kIdConnect), Qt::Key_T, Qt::ControlModifier);
+    inOptions([&](CCasterOptionsDlg& options) {
+      QTest::keyClick(options.Item(kIdNtripVersion), Qt::Key_Down);
+      Click(options, kIdTls);
+      QTest::keyClick(options.Item(base ? kIdBaseUserName : kIdUpstream), Qt::Key_Down);
+      options.SetItemText(base ? kIdBaseUserName : kIdGgaSeconds, base ? "source-user" : "5");
+      SaveScreenshot(options, QString::fromLatin1(TypeParam::kName) + "_caster_options");
+      Click(options, kIdOk);
+    });
+    QApplication::processEvents();
+    inOptions([](CCasterOptionsDlg&) {});
+    dialog.TitleMenu()->actions().at(0)->trigger();
+  });
+  EXPECT_EQ(inUse, (QStringList{"In use: NTRIP 1", "In use: NTRIP 2 over TLS"}));
+  const auto saved = this->Saved();
+  EXPECT_EQ(saved.protocol, (CasterProtocol{NtripVersion::k2, true, ""}));
+  EXPECT_EQ(FieldText(saved.userName), base ? u"source-user" : u"demo");
+  EXPECT_EQ(saved.upstream.ggaSeconds, base ? 0 : 5);
+  std::ifstream file(this->folder.Path() / TestFixture::Settings::kFileName, std::ios::binary);
+  const SettingsBytes bytes(std::istreambuf_iterator<char>(file), {});
+  SettingsRecord image;
+  DecodeSharedSettings(std::span(bytes).first(kSettingsImageSize), image);
+  EXPECT_EQ(std::tie(image.protocol, image.upstream),
+            std::tuple(CasterProtocol{}, UpstreamChoice{}));
 }
 
 TYPED_TEST(ModeDlgTest, CancellingTheBluetoothChoiceStartsNoSession) {
