@@ -56,8 +56,12 @@ ModeDialog::ModeDialog(DialogTemplate dialogTemplate, ConnectingMode mode, ModeS
 void ModeDialog::OnCasterOptions() {
   const bool idle = status_.running.load() == 0;
   if (idle && !SaveSettings(true)) return;
-  CCasterOptionsDlg dialog(CasterOptionsOf(Record()), mode_, idle, services_.messages,
-                           parentWidget());
+  // During a session the worker may be remembering its caster in the record.
+  const CasterOptions options = [this] {
+    std::lock_guard guard(status_.lock);
+    return CasterOptionsOf(Record());
+  }();
+  CCasterOptionsDlg dialog(options, mode_, idle, services_.messages, parentWidget());
   if (dialog.DoModal() != kIdOk || !idle) return;
   ApplyCasterOptions(dialog.Options(), mode_, Record());
   SaveSettings(false);
