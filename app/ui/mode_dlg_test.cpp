@@ -206,8 +206,8 @@ TYPED_TEST(ModeDlgTest, CasterOptionsOpenWithCtrlTOrFromTheMenuAndAreSavedInTheE
   const bool base = std::is_same_v<TypeParam, BaseMode>;
   typename TypeParam::Dlg dialog(this->services, this->status);
   QStringList inUse;
-  const auto inOptions = [&](const std::function<void(CCasterOptionsDlg&)>& act) {
-    WhenIdle([&] {
+  const auto inOptions = [&](std::function<void(CCasterOptionsDlg&)> act) {
+    WhenIdle([&, act = std::move(act)] {
       auto* options = VisibleDialog<CCasterOptionsDlg>();
       ASSERT_NE(options, nullptr);
       inUse << options->ItemText(kIdProtocolInUse);
