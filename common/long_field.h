@@ -12,10 +12,10 @@
 
 namespace quillon {
 
-// The image's field, unit for unit (also behind its terminator, so that a file from the
-// handheld is written back unchanged), and the whole text when the field cannot hold it, which
-// the settings file keeps in its extension. When `whole` is set, the field holds its start.
-// MaxBytes: the most the whole text may take as UTF-8.
+// The image's field, unit for unit (also behind its terminator while the text is not set anew,
+// so that a file from the handheld is written back unchanged), and the whole text when the field
+// cannot hold it, which the settings file keeps in its extension. When `whole` is set, the field
+// holds its start. MaxBytes: the most the whole text may take as UTF-8.
 template <std::size_t N, std::size_t MaxBytes>
 struct LongField {
   WideField<N> fixed{};

@@ -27,14 +27,14 @@ std::int32_t DecimalValue(std::u16string_view text) {
   return static_cast<std::int32_t>(std::min(value, kLimit));
 }
 
+}  // namespace
+
 std::u16string TooLongText(std::u16string_view box, std::size_t maxBytes) {
   const std::string limit = std::to_string(maxBytes);
   return u"The " + std::u16string(box) + u" is too long: it may take at most " +
          std::u16string(limit.begin(), limit.end()) +
          u" bytes (a letter with an accent takes two, other characters up to four).";
 }
-
-}  // namespace
 
 std::u16string TooLongControlText(const SettingsControls& controls) {
   const struct {

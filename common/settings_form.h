@@ -24,6 +24,9 @@ struct SettingsControls {
   bool noAuthentication = false;   // the Rover's tick box; the Base stores 0
 };
 
+// The line that refuses a text of the `box` (its name, "user name") longer than `maxBytes`.
+std::u16string TooLongText(std::u16string_view box, std::size_t maxBytes);
+
 // The first text that is longer than its field's maximum in bytes of UTF-8 (user name and
 // password 255, address 253, mount point 127, COM port name 255), as one line for the user that
 // names the box and the limit; empty when every text fits. An edit box counts UTF-16 units,

@@ -63,5 +63,25 @@ TEST(SettingsRecordTest, EncodePutsEveryFieldAtItsOffsetAndDecodeReadsItBack) {
   EXPECT_EQ(decoded, record);
 }
 
+// A text set anew leaves nothing of the old one behind its terminator; one not set goes back as
+// read.
+TEST(SettingsRecordTest, ATextSetAnewIsZeroPaddedAndOneNotSetKeepsItsBytes) {
+  SettingsImage image{};
+  const auto put = [&image](std::size_t at, std::u16string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i)
+      image[at + 2 * i] = static_cast<std::uint8_t>(text[i]);
+  };
+  put(4, std::u16string_view(u"ab\0zz", 5));
+  put(36, u"PSECRETPASSWD");
+  SettingsRecord record;
+  DecodeSharedSettings(image, record);
+  SetFieldText(record.password, u"x");
+  SettingsImage again{};
+  EncodeSharedSettings(record, again);
+  std::fill_n(image.begin() + 36, 32, 0);
+  put(36, u"x");
+  EXPECT_EQ(again, image);
+}
+
 }  // namespace
 }  // namespace quillon

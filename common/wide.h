@@ -37,13 +37,12 @@ std::u16string_view FieldText(const WideField<N>& field) {
   return std::u16string_view(field.data(), static_cast<std::size_t>(end - field.begin()));
 }
 
-// Puts `text` into the field, cut to N - 1 units, zero-terminated. The units behind the
-// terminator are left as they were, as a fixed record keeps them.
+// Puts `text` into the field, cut to N - 1 units, and zeroes the rest: nothing of the text it
+// held before (an old, longer password) stays behind the terminator to be saved.
 template <std::size_t N>
 void SetFieldText(WideField<N>& field, std::u16string_view text) {
   const auto cut = CutToUnits(text.substr(0, std::min(text.find(u'\0'), text.size())), N - 1);
-  std::copy(cut.begin(), cut.end(), field.begin());
-  field[cut.size()] = u'\0';
+  std::fill(std::copy(cut.begin(), cut.end(), field.begin()), field.end(), u'\0');
 }
 
 }  // namespace quillon

@@ -19,8 +19,8 @@ struct Message {
   MessageIcon icon = MessageIcon::kExclamation;
   MessageButtons buttons = MessageButtons::kOk;
   // What really happened, where the text cannot say it (a host name that did not resolve, the
-  // caster's own reply): the command line prints it as a line of its own; a box may leave it
-  // out. Empty when there is nothing to add.
+  // caster's own reply): the command line prints it as a line of its own, a box shows it as its
+  // detailed text. Empty when there is nothing to add.
   std::u16string detail{};
 };
 

@@ -1,36 +1,14 @@
 #include "app/cli/protocol_options.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-
 #include "app/cli/option_specs.h"
-#include "common/utf8.h"
-#include "common/wide.h"
+#include "common/ca_file.h"
 
 namespace quillon::cli {
 
 bool TakeCaFile(const std::string& value, ProtocolOptions& options, std::string& error) {
-  if (value.empty() || !IsValidUtf8(value) || HasControlCharacter(FromUtf8(value))) {
-    error = "--ca-file: a file name in UTF-8 without control characters";
-    return false;
-  }
-  std::error_code problem;
-  const std::string path = std::filesystem::absolute(value, problem).lexically_normal().string();
-  if (problem || path.size() > kMaxCaFileBytes) {
-    error = "--ca-file: the path takes at most " + std::to_string(kMaxCaFileBytes) + " bytes";
-    return false;
-  }
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0 || ::access(path.c_str(), R_OK) != 0) {
-    error = "--ca-file: cannot read " + path + " (" + std::strerror(errno) + ")";
-    return false;
-  }
-  if (!S_ISREG(status.st_mode)) {
-    error = "--ca-file: " + path + " is no regular file";
+  std::string path;
+  if (const std::string problem = CaFileProblem(value, path); !problem.empty()) {
+    error = "--ca-file: " + problem;
     return false;
   }
   options.caFile = path;

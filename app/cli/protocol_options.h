@@ -36,9 +36,8 @@ bool ProtocolFlagTakesValue(std::string_view flag);
 bool TakeProtocolOption(std::string_view flag, const std::string& value, ProtocolOptions& options,
                         std::string& error);
 
-// The value of --ca-file: UTF-8 of at most kMaxCaFileBytes bytes without control characters,
-// naming a regular file this user may read; kept as an absolute path, so that a service started
-// elsewhere finds it. false with `error` otherwise.
+// The value of --ca-file as CaFileProblem takes it, kept as its absolute path; false with
+// `error` otherwise.
 bool TakeCaFile(const std::string& value, ProtocolOptions& options, std::string& error);
 
 // Once every option is taken: false with `error` when they contradict each other (--ntrip 1

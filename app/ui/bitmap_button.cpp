@@ -1,5 +1,6 @@
 #include "app/ui/bitmap_button.h"
 
+#include <QKeyEvent>
 #include <QPainter>
 
 namespace quillon::ui {
@@ -21,6 +22,15 @@ bool CBitmapButton::LoadBitmaps(const QString& normal, const QString& pressed,
 
 QSize CBitmapButton::sizeHint() const {
   return normal_.isNull() ? QSize(64, 64) : normal_.deviceIndependentSize().toSize();
+}
+
+void CBitmapButton::keyPressEvent(QKeyEvent* event) {
+  // As the handheld's buttons take it: Enter presses the focused one, as Space does.
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    click();
+    return;
+  }
+  QAbstractButton::keyPressEvent(event);
 }
 
 const QPixmap& CBitmapButton::CurrentPicture() const {

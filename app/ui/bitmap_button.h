@@ -24,6 +24,7 @@ class CBitmapButton : public QAbstractButton {
   const QPixmap& CurrentPicture() const;
 
  protected:
+  void keyPressEvent(QKeyEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 
  private:

@@ -15,7 +15,8 @@ namespace quillon::ui {
 QString ToQString(std::u16string_view text);
 
 // A combo box with an edit field at `units`; typing never adds an item, and the text is held
-// to `maxLength` characters. As high as its font makes it (a template gives the open height).
+// to `maxLength` characters. Without the keyboard it shows its text's start, and the whole text
+// as its tooltip. As high as its font makes it (a template gives the open height).
 QComboBox* AddEditableCombo(Dialog& dialog, int id, const QRect& units, int maxLength);
 
 // The selection index of a combo box with an edit field, as the handheld's list reported it:

@@ -8,7 +8,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTimer>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <stdexcept>
 #include <string>
@@ -51,7 +53,8 @@ Dialog::Dialog(DialogTemplate dialogTemplate, QWidget* parent)
     titleLabel_->setForegroundRole(QPalette::HighlightedText);
     titleOk_ = new QPushButton(tr("OK"), titleRow_);
     titleOk_->setAutoDefault(false);
-    titleOk_->setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab after the last control; a click leaves the keyboard where it was.
+    titleOk_->setFocusPolicy(Qt::TabFocus);
     titleOk_->setFixedWidth(titleOk_->fontMetrics().horizontalAdvance(titleOk_->text()) +
                             3 * baseUnits_.charWidth);
     connect(titleOk_, &QPushButton::clicked, this, [this] { OnCommand(kIdOk); });
@@ -91,12 +94,33 @@ int Dialog::DoModal() {
   exec();
   std::erase(modalStack, this);
   LeaveHost();
-  if (hadFocus != nullptr && hadFocus->isEnabled() && hadFocus->isVisible()) {
+  if (Dialog* below = TopModal()) {
+    below->GiveFocusBack(hadFocus);
+  } else if (hadFocus != nullptr && hadFocus->isEnabled() && hadFocus->isVisible()) {
     hadFocus->setFocus(Qt::OtherFocusReason);
-  } else if (Dialog* below = TopModal()) {
-    below->FocusInitialControl();
   }
   return result();
+}
+
+void Dialog::GiveFocusBack(QWidget* had) {
+  if (had != nullptr && isAncestorOf(had) && had->isEnabled() && had->isVisible()) {
+    had->setFocus(Qt::OtherFocusReason);
+  } else {
+    FocusInitialControl();
+  }
+}
+
+QMenu* Dialog::TitleMenu() {
+  if (titleMenu_ != nullptr || titleRow_ == nullptr) return titleMenu_;
+  auto* button = new QToolButton(titleRow_);
+  button->setText(tr("Menu"));
+  button->setFocusPolicy(Qt::NoFocus);  // the keyboard has the menu's shortcuts
+  button->setPopupMode(QToolButton::InstantPopup);
+  titleMenu_ = new QMenu(button);
+  button->setMenu(titleMenu_);
+  auto* row = static_cast<QHBoxLayout*>(titleRow_->layout());
+  row->insertWidget(row->indexOf(titleOk_), button);
+  return titleMenu_;
 }
 
 Dialog* Dialog::TopModal() { return modalStack.empty() ? nullptr : modalStack.back(); }
@@ -222,6 +246,24 @@ void Dialog::OnCommand(int id) {
   if (id == kIdCancel) OnCancel();
 }
 
+QAbstractButton* Dialog::DefaultButton() const {
+  if (auto* button = Control<QAbstractButton>(defaultButton_)) return button;
+  return defaultButton_ == kIdOk ? titleOk_ : nullptr;
+}
+
+void Dialog::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != 0) {
+    QDialog::keyPressEvent(event);
+    return;
+  }
+  // Qt keeps its default button only for a dialog that is a window of its own, which inside the
+  // main window this one is not: Enter presses the focused push button, else the default one.
+  QAbstractButton* button = qobject_cast<QPushButton*>(focusWidget());
+  if (button == nullptr || !isAncestorOf(button)) button = DefaultButton();
+  if (button != nullptr && button->isEnabled() && button->isVisible()) button->click();
+}
+
 void Dialog::accept() {
   if (!UiThreadHeld()) OnOK();
 }
@@ -338,15 +380,20 @@ void Dialog::FocusInitialControl() {
     return;
   }
   if (isWindow()) return;
-  // Inside the main window the keyboard belongs to the dialog: its first control, or itself.
+  // Inside the main window the keyboard belongs to the dialog: its first control, else the title
+  // row's OK, else itself.
   for (QWidget* next = nextInFocusChain(); next != this; next = next->nextInFocusChain()) {
-    if (isAncestorOf(next) && next->isEnabled() && next->isVisibleTo(this) &&
+    if (next != titleOk_ && isAncestorOf(next) && next->isEnabled() && next->isVisibleTo(this) &&
         (next->focusPolicy() & Qt::TabFocus) != 0) {
       next->setFocus(Qt::TabFocusReason);
       return;
     }
   }
-  setFocus(Qt::OtherFocusReason);
+  if (titleOk_ != nullptr) {
+    titleOk_->setFocus(Qt::TabFocusReason);
+  } else {
+    setFocus(Qt::OtherFocusReason);
+  }
 }
 
 void Dialog::hideEvent(QHideEvent* event) {

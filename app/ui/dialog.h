@@ -20,7 +20,10 @@
 
 #include "app/ui/dialog_units.h"
 
+class QAbstractButton;
+class QKeyEvent;
 class QLabel;
+class QMenu;
 
 namespace quillon::ui {
 
@@ -90,6 +93,10 @@ class Dialog : public QDialog {
 
   // The control that gets the keyboard when the dialog is shown, in place of the first one.
   void SetInitialFocus(int id) { initialFocus_ = id; }
+  // The button that Enter presses when no button has the keyboard: the OK button (id kIdOk, or
+  // the title row's when the dialog has none) unless another is set.
+  void SetDefaultButton(int id) { defaultButton_ = id; }
+  QAbstractButton* DefaultButton() const;
 
   // The innermost dialog that DoModal is running, or null; how many DoModal runs are nested.
   static Dialog* TopModal();
@@ -102,6 +109,8 @@ class Dialog : public QDialog {
   // The area below the title row that holds the controls.
   QWidget* Page() const { return page_; }
   QPushButton* TitleOkButton() const { return titleOk_; }
+  // The title row's menu, behind a "Menu" button beside OK that the first call makes.
+  QMenu* TitleMenu();
 
   // Starts (or restarts) timer `id` with a period of `ms`; each tick calls OnTimer(id).
   void SetTimer(int id, int ms);
@@ -129,12 +138,17 @@ class Dialog : public QDialog {
   virtual void OnTimer(int /*id*/) {}
   virtual void OnDestroy() {}
 
+  // The keyboard back to `had`, a control of this dialog, when it can take it again (it may
+  // have been disabled meanwhile); else to the initial-focus control as at the start.
+  void GiveFocusBack(QWidget* had);
+
   // Return and Escape, and the window's close button, come through here. While the
   // user-interface thread is held they are refused: a dialog whose worker is being stopped, or
   // whose wait is running, must not end under it.
   void accept() override;
   void reject() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
 
@@ -157,6 +171,7 @@ class Dialog : public QDialog {
   QWidget* titleRow_ = nullptr;
   QLabel* titleLabel_ = nullptr;
   QPushButton* titleOk_ = nullptr;
+  QMenu* titleMenu_ = nullptr;
   QWidget* page_ = nullptr;
   std::map<int, QWidget*> controls_;
   std::map<int, QTimer*> timers_;
@@ -166,6 +181,7 @@ class Dialog : public QDialog {
   // What was under the dialog in the main window, and whether it was enabled.
   std::vector<std::pair<QPointer<QWidget>, bool>> covered_;
   int initialFocus_ = kNoId;
+  int defaultButton_ = kIdOk;
   // The key press seen last and its first receiver, until a key is released.
   const QEvent* keyEvent_ = nullptr;
   QPointer<QWidget> keyTarget_;

@@ -136,6 +136,49 @@ TEST(DialogTest, ADialogFillsTheMainWindowAndWhatItCoversTakesNoInput) {
   EXPECT_TRUE(frame.menuBar()->isEnabled() && view->isEnabled());
 }
 
+// Inside the main window, where Qt keeps no default button, as in a window of its own.
+TEST(DialogTest, EnterPressesTheFocusedButtonOrTheDefaultOneAndTabReachesTheTitleRowsOk) {
+  QMainWindow frame;
+  frame.resize(kHandheldScreen);
+  frame.show();
+  QApplication::setActiveWindow(&frame);
+  SetMainWindow(&frame);
+  const struct {
+    std::vector<int> focused;  // in turn, Enter on the last one
+    std::vector<int> commands;
+  } cases[] = {
+      {{kIdCancel, 1008}, {kIdOk}}, {{1010}, {kIdOk}}, {{1020}, {kIdOk}}, {{1022}, {1022}},
+      {{kIdCancel}, {kIdCancel}},
+  };
+  for (const auto& c : cases) {
+    ProbeDialog dialog;
+    WhenIdle([&] {
+      for (const int id : c.focused) dialog.Item(id)->setFocus();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+      if (dialog.isVisible()) dialog.EndDialog(kIdCancel);
+    });
+    dialog.DoModal();
+    EXPECT_EQ(dialog.commands, c.commands) << c.focused.back();
+  }
+  ProbeDialog tabbed;
+  QWidget* afterTab = nullptr;
+  WhenIdle([&] {
+    tabbed.Item(kIdCancel)->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    afterTab = QApplication::focusWidget();
+    tabbed.EndDialog(kIdCancel);
+  });
+  tabbed.DoModal();
+  EXPECT_EQ(afterTab, tabbed.TitleOkButton());
+  Dialog bare({QStringLiteral("About")});  // no button but the title row's
+  WhenIdle([&] {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    if (bare.isVisible()) bare.EndDialog(kIdCancel);
+  });
+  EXPECT_EQ(bare.DoModal(), kIdOk);
+  SetMainWindow(nullptr);
+}
+
 // A hold (a wait or a worker's stop) must not be ended under it; ticks coalesce afterwards.
 TEST(DialogTest, WhileTheThreadIsHeldClosingIsRefusedAndKeysAndTicksWaitForTheEnd) {
   for (const std::uint32_t startTick : {1000u, 0xFFFFF000u}) {
@@ -196,6 +239,22 @@ TEST(DialogGeometryTest, UnitsRoundHalfUpAndChildHelpersTakeTheFixedTwoPixelsOff
   EXPECT_EQ(onForm.geometry(), QRect(32, 25, 50, 20));
   EXPECT_TRUE(GrowChildBy(&onForm, 12, 6));
   EXPECT_EQ(onForm.geometry(), QRect(32, 25, 60, 26));
+}
+
+// Logical pixels at the scale given: QT_SCALE_FACTOR=2 on 800 x 600 leaves 400 x 300.
+TEST(DialogGeometryTest, AScaleThatWouldNotFitTheScreenIsBroughtDownToOneThatDoes) {
+  const struct {
+    double scale;
+    QSize available;
+    double fitted;
+  } cases[] = {{2.0, {400, 300}, 1.7},
+               {2.0, {960, 540}, 2.0},
+               {3.0, {400, 300}, 2.55},
+               {2.0, {200, 800}, 1.65},
+               {1.5, {200, 200}, 1.0}};
+  for (const auto& c : cases) {
+    EXPECT_NEAR(FittedScale(c.scale, c.available), c.fitted, 1e-9) << c.available.height();
+  }
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QPointer>
 #include <QScreen>
+#include <algorithm>
+#include <cmath>
 
 #include "app/ui/dialog_units.h"
 
@@ -36,6 +38,16 @@ bool IsSmallScreen(const QWidget& widget, std::optional<int> height) {
   const QScreen* screen = widget.screen();
   const int pixels = height ? *height : (screen != nullptr ? screen->geometry().height() : 0);
   return pixels < kSmallScreenHeight;
+}
+
+double FittedScale(double scale, QSize available) {
+  const double wide = static_cast<double>(available.width()) / kHandheldScreen.width();
+  const double high =
+      static_cast<double>(available.height()) / (kHandheldScreen.height() + kWindowTitleAllowance);
+  const double shrink = std::min(wide, high);
+  if (shrink >= 1.0) return scale;
+  constexpr double kStep = 0.05;
+  return std::max(1.0, std::floor(scale * shrink / kStep) * kStep);
 }
 
 void SetMainWindow(QWidget* window) { MainWindowSlot() = window; }

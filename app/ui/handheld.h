@@ -19,6 +19,14 @@ inline constexpr int kHandheldCharWidth = 6;
 // Below this screen height (pixels) dialogs adjust their controls so that they stay usable.
 inline constexpr int kSmallScreenHeight = 320;
 
+// Room a desktop's window manager takes above a window for its title bar, in logical pixels.
+inline constexpr int kWindowTitleAllowance = 32;
+
+// The scale factor at which the main window (the handheld's screen and a title bar) fits a
+// screen whose free area is `available` logical pixels at `scale`: `scale` itself when the
+// window fits, else the largest that fits, in steps of 0.05, never below 1.
+double FittedScale(double scale, QSize available);
+
 // Whether `widget`'s screen, or a screen of `height` pixels when one is given, is that small.
 bool IsSmallScreen(const QWidget& widget, std::optional<int> height);
 

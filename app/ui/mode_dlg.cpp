@@ -1,8 +1,10 @@
 #include "app/ui/mode_dlg.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -10,11 +12,14 @@
 #include <vector>
 
 #include "app/ui/bluetooth_dlg.h"
+#include "app/ui/caster_options_dlg.h"
 #include "app/ui/child_layout.h"
 #include "app/ui/combo.h"
 #include "app/ui/handheld.h"
 #include "app/ui/wait.h"
+#include "common/caster_options.h"
 #include "common/connect_checks.h"
+#include "common/host_history.h"
 #include "common/settings_form.h"
 #include "common/strings.h"
 #include "common/utf8.h"
@@ -26,6 +31,7 @@ namespace quillon::ui {
 namespace {
 
 constexpr std::uint32_t kAfterConnectMs = 2000;
+constexpr int kKeyT = 84;
 constexpr int kPortChars = 6;
 
 QString Text(std::u16string_view text) { return ToQString(text); }
@@ -39,10 +45,31 @@ QString Text(const LongField<N, MaxBytes>& field) {
 
 ModeDialog::ModeDialog(DialogTemplate dialogTemplate, ConnectingMode mode, ModeServices& services,
                        SessionStatus& status, QWidget* parent)
-    : Dialog(std::move(dialogTemplate), parent),
-      services_(services),
-      status_(status),
-      mode_(mode) {}
+    : Dialog(std::move(dialogTemplate), parent), services_(services), status_(status), mode_(mode) {
+  SetDefaultButton(kIdConnect);
+  if (QMenu* menu = TitleMenu()) {
+    connect(menu->addAction(QStringLiteral("Caster options...\tCtrl+T")), &QAction::triggered, this,
+            [this] { OnCasterOptions(); });
+  }
+}
+
+void ModeDialog::OnCasterOptions() {
+  const bool idle = status_.running.load() == 0;
+  if (idle && !SaveSettings(true)) return;
+  // During a session the worker may be remembering its caster in the record.
+  const CasterOptions options = [this] {
+    std::lock_guard guard(status_.lock);
+    return CasterOptionsOf(Record());
+  }();
+  CCasterOptionsDlg dialog(options, mode_, idle, services_.messages, parentWidget());
+  if (dialog.DoModal() != kIdOk || !idle) return;
+  ApplyCasterOptions(dialog.Options(), mode_, Record());
+  SaveSettings(false);
+}
+
+void ModeDialog::OnSysKeyDown(int key) {
+  if (key == kKeyT) OnCasterOptions();
+}
 
 void ModeDialog::EndSessionNow() {
   if (!status_.HasWorker()) return;
@@ -139,8 +166,12 @@ bool ModeDialog::LoadSettings() {
   for (std::int32_t i = 0; i < std::clamp(Record().hostCount, 0, kMaxHosts); ++i) {
     AddString(kIdAddressList, Text(Record().hosts[static_cast<std::size_t>(i)].address));
   }
-  SetCurSel(kIdAddressList, Record().selectedHost);
-  ApplyHostEntry();
+  // What the last Connect saved is shown, also when its login failed and the history does not
+  // hold that caster: the record's own fields, not the history's entry.
+  const std::int32_t slot = FindHost(Record(), FieldText(Record().address));
+  SetCurSel(kIdAddressList, slot);
+  ShowCaster(slot < 0 ? nullptr : &Record().hosts[static_cast<std::size_t>(slot)]);
+  SetItemText(kIdMountPointList, Text(Record().mountPoint));
   return true;
 }
 
@@ -157,16 +188,21 @@ void ModeDialog::SelectStoredPort(std::u16string_view name) {
 void ModeDialog::ApplyHostEntry() {
   const HostEntry* entry = TakeSelectedHost(Record());
   if (entry == nullptr) return;
-  SetItemText(kIdAddressList, Text(entry->address));
-  if (Item(kIdUserName) != nullptr) SetItemText(kIdUserName, Text(entry->userName));
-  SetItemText(kIdPassword, Text(entry->password));
-  SetItemText(kIdPort, QString::number(entry->port));
+  ShowCaster(entry);
+  SetFieldText(Record().mountPoint, ItemText(kIdMountPointList).toStdU16String());
+}
+
+void ModeDialog::ShowCaster(const HostEntry* entry) {
+  SetItemText(kIdAddressList, Text(Record().address));
+  if (Item(kIdUserName) != nullptr) SetItemText(kIdUserName, Text(Record().userName));
+  SetItemText(kIdPassword, Text(Record().password));
+  SetItemText(kIdPort, QString::number(Record().port));
   ResetContent(kIdMountPointList);
+  if (entry == nullptr) return;
   for (std::int32_t i = 0; i < std::clamp(entry->mountPointCount, 0, kMaxMountPoints); ++i) {
     AddString(kIdMountPointList, Text(entry->mountPoints[static_cast<std::size_t>(i)]));
   }
   SetCurSel(kIdMountPointList, entry->selectedMountPoint);
-  SetFieldText(Record().mountPoint, ItemText(kIdMountPointList).toStdU16String());
 }
 
 bool ModeDialog::ReadControls() {
@@ -234,16 +270,23 @@ void ModeDialog::Connect() {
 
 void ModeDialog::Disconnect() {
   const WaitCursor wait;
+  // Disabled for the stop, the focused Connect button would leave the keyboard nowhere.
+  const QPointer<QWidget> hadFocus = focusWidget();
   status_.running.store(0);
-  SetItemText(kIdConnect, QStringLiteral("Connect"));
-  EnableItem(kIdConnect, false);
   StopSessionPainted(StopKind::kDisconnect);
+  SetItemText(kIdConnect, QStringLiteral("Connect"));
   ShowSessionView(false);
   EnableSettingsControls(true);
   EnableItem(kIdConnect, true);
+  GiveFocusBack(hadFocus);
 }
 
 void ModeDialog::StopSessionPainted(StopKind kind) {
+  // The stop's waits come with a word in the button's place, which takes no press meanwhile.
+  if (kind == StopKind::kDisconnect || status_.running.load() == 1) {
+    SetItemText(kIdConnect, QStringLiteral("Disconnecting..."));
+    EnableItem(kIdConnect, false);
+  }
   // The whole sequence holds the thread, the worker's end included: timer ticks wait, and the
   // windows stay painted while a worker takes its time to return.
   const UiHold hold;
@@ -269,6 +312,13 @@ void ModeDialog::EnableSettingsControls(bool enable) {
 }
 
 void ModeDialog::ShowSessionView(bool running) {
+  if (running) {
+    // The first tick comes only after the wait that follows Connect: no last session's count
+    // beside the new session's time meanwhile.
+    Control<QProgressBar>(kIdProgress)->setValue(0);
+    SetItemText(kIdConnectTime, QStringLiteral("00:00:00"));
+    SetItemText(kIdByteCount, QStringLiteral("0"));
+  }
   for (const int id : {kIdComPortList, kIdComPortLabel}) ShowItem(id, !running);
   for (const int id :
        {kIdConnectTimeLabel, kIdProgress, kIdConnectTime, kIdBytesLabel, kIdByteCount}) {
@@ -290,8 +340,7 @@ bool ModeDialog::ShowSessionStatus() {
     progress->setRange(0, static_cast<std::uint16_t>(status_.peak));
     progress->setValue(
         static_cast<int>(std::clamp<std::int64_t>(status_.rate, 0, progress->maximum())));
-    SetItemText(kIdConnectTime,
-                QString::fromStdString(ElapsedAsTimeOfDay(status_.elapsedSeconds)));
+    SetItemText(kIdConnectTime, QString::fromStdString(ElapsedAsTimeOfDay(status_.elapsedSeconds)));
     SetItemText(kIdByteCount, QString::number(status_.total));
     return false;
   }

@@ -72,8 +72,9 @@ class ModeDialog : public Dialog {
 
   // The settings routines.
   // LoadSettings: reads the file (false: none, the record holds the defaults and only the
-  // baud-rate list is set) and fills the COM port, baud-rate and address lists and, through
-  // ApplyHostEntry, the caster's boxes.
+  // baud-rate list is set) and fills the COM port, baud-rate and address lists and the caster's
+  // boxes with the record's own values, the mount-point list from the history's entry of that
+  // caster.
   // A file that is refused (a link, another user's) is said in a box.
   bool LoadSettings();
   void ApplyHostEntry();
@@ -86,6 +87,9 @@ class ModeDialog : public Dialog {
 
   // Connect or Disconnect, by the status's running flag.
   void OnConnect();
+  // Opens "Caster options" for the caster in the boxes, which are read first as Connect reads
+  // them; OK saves them into the settings file. During a session the options are only shown.
+  void OnCasterOptions();
 
  protected:
   // The mode's settings record (a member of the derived dialog), its file, and its worker.
@@ -128,6 +132,8 @@ class ModeDialog : public Dialog {
 
   void OnCommand(int id) override;
   void OnSelChange(int id) override;
+  // Ctrl+T or Alt+T: OnCasterOptions.
+  void OnSysKeyDown(int key) override;
   void OnOK() override;
   void OnCancel() override;
 
@@ -147,6 +153,9 @@ class ModeDialog : public Dialog {
   // Selects the COM port list's item that the loaded record names (StoredPortItem), or shows
   // `name` in its edit field when the list lacks it.
   void SelectStoredPort(std::u16string_view name);
+  // The record's address, user name, password and port into their boxes, and `entry`'s mount
+  // points (none when null) into the mount-point list, its selected one chosen.
+  void ShowCaster(const HostEntry* entry);
   void Connect();
   // Connect's steps before the worker: save, check, choose the Bluetooth device. false: stop.
   bool PrepareConnect();

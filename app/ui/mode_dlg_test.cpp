@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QTest>
+#include <fstream>
 
 #include "app/ui/bluetooth_dlg.h"
+#include "app/ui/caster_options_dlg.h"
 #include "app/ui/testing/mode_dlg_fixture.h"
+#include "common/settings_form.h"
 
 namespace quillon::ui {
 namespace {
@@ -75,7 +80,8 @@ TYPED_TEST(ModeDlgTest, StoredCastersFillTheListsAndConnectSavesThePickedOneWhol
   typename TestFixture::Settings stored;
   stored.hostCount = 3;
   stored.noAuthentication = 1;
-  SetFieldText(stored.comPortName, u"/dev/ttyS9:");
+  const QString byId = "/dev/serial/by-id/usb-u-blox_AG_-_www.u-blox.com_u-blox_GNSS_receiver-if00";
+  SetFieldText(stored.comPortName, byId.toStdU16String() + u":");
   for (char16_t i = 0; i < 3; ++i) {
     const std::u16string n(1, u'1' + i);
     HostEntry& host = stored.hosts[i];
@@ -87,11 +93,14 @@ TYPED_TEST(ModeDlgTest, StoredCastersFillTheListsAndConnectSavesThePickedOneWhol
     host.selectedMountPoint = i;
     SetFieldText(host.mountPoints[i], i < 2 ? u"MP" + n : mount);
   }
+  TakeSelectedHost(stored);  // the record's own caster is the first, as a Connect leaves it
   ASSERT_TRUE(WriteSettingsFile(stored, this->folder.Path()));
   this->devices = {};  // no port found: the stored one is offered, without its ':'
   typename TypeParam::Dlg dialog(this->services, this->status);
   this->Run(dialog, [&] {
-    EXPECT_EQ(dialog.ItemText(kIdComPortList), "/dev/ttyS9");
+    EXPECT_EQ(dialog.ItemText(kIdComPortList), byId);
+    const auto* port = dialog.template Control<QComboBox>(kIdComPortList);
+    EXPECT_EQ(std::pair(port->lineEdit()->cursorPosition(), port->toolTip()), std::pair(0, byId));
     EXPECT_EQ(dialog.ItemText(kIdPassword), "secret1");
     auto* addresses = dialog.template Control<QComboBox>(kIdAddressList);
     EXPECT_EQ(addresses->count(), 3);
@@ -192,6 +201,48 @@ TYPED_TEST(ModeDlgTest, ARefusedFileAndAFailedSaveAreEachShownOnce) {
   EXPECT_EQ(shown[3].text, u"There is no COM port selected?");
 }
 
+// The image holds none of them; the second opening, from the menu, shows the protocol in use.
+TYPED_TEST(ModeDlgTest, CasterOptionsOpenWithCtrlTOrFromTheMenuAndAreSavedInTheExtension) {
+  const bool base = std::is_same_v<TypeParam, BaseMode>;
+  typename TypeParam::Dlg dialog(this->services, this->status);
+  QStringList inUse;
+  const auto inOptions = [&](std::function<void(CCasterOptionsDlg&)> act) {
+    WhenIdle([&, act = std::move(act)] {
+      auto* options = VisibleDialog<CCasterOptionsDlg>();
+      ASSERT_NE(options, nullptr);
+      inUse << options->ItemText(kIdProtocolInUse);
+      act(*options);
+      if (options->isVisible()) Click(*options, kIdCancel);
+    });
+  };
+  this->Run(dialog, [&] {
+    this->EnterCaster(dialog);
+    QTest::keyClick(dialog.Item(kIdConnect), Qt::Key_T, Qt::ControlModifier);
+    inOptions([&](CCasterOptionsDlg& options) {
+      QTest::keyClick(options.Item(kIdNtripVersion), Qt::Key_Down);
+      Click(options, kIdTls);
+      QTest::keyClick(options.Item(base ? kIdBaseUserName : kIdUpstream), Qt::Key_Down);
+      options.SetItemText(base ? kIdBaseUserName : kIdGgaSeconds, base ? "source-user" : "5");
+      SaveScreenshot(options, QString::fromLatin1(TypeParam::kName) + "_caster_options");
+      Click(options, kIdOk);
+    });
+    QApplication::processEvents();
+    inOptions([](CCasterOptionsDlg&) {});
+    dialog.TitleMenu()->actions().at(0)->trigger();
+  });
+  EXPECT_EQ(inUse, (QStringList{"In use: NTRIP 1", "In use: NTRIP 2 over TLS"}));
+  const auto saved = this->Saved();
+  EXPECT_EQ(saved.protocol, (CasterProtocol{NtripVersion::k2, true, ""}));
+  EXPECT_EQ(FieldText(saved.userName), base ? u"source-user" : u"demo");
+  EXPECT_EQ(saved.upstream.ggaSeconds, base ? 0 : 5);
+  std::ifstream file(this->folder.Path() / TestFixture::Settings::kFileName, std::ios::binary);
+  const SettingsBytes bytes(std::istreambuf_iterator<char>(file), {});
+  SettingsRecord image;
+  DecodeSharedSettings(std::span(bytes).first(kSettingsImageSize), image);
+  EXPECT_EQ(std::tie(image.protocol, image.upstream),
+            std::tuple(CasterProtocol{}, UpstreamChoice{}));
+}
+
 TYPED_TEST(ModeDlgTest, CancellingTheBluetoothChoiceStartsNoSession) {
   this->bluetooth.SetRadioOn(true);
   typename TypeParam::Dlg dialog(this->services, this->status);
@@ -201,7 +252,8 @@ TYPED_TEST(ModeDlgTest, CancellingTheBluetoothChoiceStartsNoSession) {
     WhenIdle([] {
       if (auto* choice = VisibleDialog<CBluetoothDlg>()) Click(*choice, kIdCancel);
     });
-    Click(dialog, kIdConnect);
+    dialog.Item(kIdAddressList)->setFocus();
+    QTest::keyClick(dialog.Item(kIdAddressList), Qt::Key_Return);  // Connect is the default
     this->ExpectView(dialog, false);
   });
   EXPECT_TRUE(this->boxes.Boxes().empty());
@@ -238,18 +290,37 @@ TYPED_TEST(ModeDlgTest, AfterTheWorkerGaveUpTheNextTickRestoresTheIdleView) {
   this->Run(dialog, [&] {
     this->EnterCaster(dialog);
     dialog.SetItemText(kIdComPortList, QStringLiteral("/dev/quillon-none"));
+    dialog.SetItemText(kIdByteCount, QStringLiteral("1500"));  // as the last session left it
     Click(dialog, kIdConnect);
+    EXPECT_EQ(dialog.ItemText(kIdByteCount), "0");
     ASSERT_TRUE(this->status.WaitWorkerEnded(20000));
     this->ExpectView(dialog, true);  // until the timer has seen it
     const auto before = this->clock.Elapsed();
+    QString stopping;
+    this->clock.beforeSleep = [&](int) {
+      stopping = dialog.ItemText(kIdConnect);
+      SaveScreenshot(dialog, QString::fromLatin1(TypeParam::kName) + "_disconnecting");
+    };
     dialog.DeliverTick(kStatusTimer);
     EXPECT_EQ(this->clock.Elapsed() - before, 5000u);
+    EXPECT_EQ(stopping, "Disconnecting...");
+    this->clock.beforeSleep = [](int) {};
     this->ExpectView(dialog, false);
+    EXPECT_EQ(dialog.focusWidget(), dialog.Item(kIdConnect));
     EXPECT_FALSE(this->status.HasWorker());
     EXPECT_FALSE(this->status.Snapshot().error);
   });
   ASSERT_FALSE(this->boxes.Boxes().empty());
   EXPECT_TRUE(this->boxes.Boxes().back().text.starts_with(TypeParam::kGaveUpText));
+  typename TypeParam::Dlg again(this->services, this->status);  // what Connect saved, unremembered
+  QStringList shown;
+  this->Run(again, [&] {
+    for (const int id : {kIdAddressList, kIdPort, kIdPassword, kIdMountPointList}) {
+      shown << again.ItemText(id);
+    }
+  });
+  EXPECT_EQ(shown,
+            (QStringList{"127.0.0.1", QString::number(this->caster.Port()), "demo", "DEMO"}));
 }
 
 }  // namespace

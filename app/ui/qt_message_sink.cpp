@@ -165,6 +165,9 @@ void QtMessageSink::Present(const std::shared_ptr<Request>& request) {
                                                                 : QMessageBox::Ok,
                       MainWindow());
   box->setWindowModality(Qt::ApplicationModal);
+  // The reason line that the command line prints (a certificate's fault, the caster's own
+  // words) is one click away under the text.
+  if (!message.detail.empty()) box->setDetailedText(DisplayText(message.detail));
   request->box = box;
   boxes_.erase(std::remove(boxes_.begin(), boxes_.end(), nullptr), boxes_.end());
   boxes_.emplace_back(box);

@@ -28,35 +28,38 @@ bool WaitUntil(Done done, bool pump = true) {
   return true;
 }
 
-// CR LF shows as a line break; a message without caption has the application's name.
+// CR LF shows as a line break; a message without caption has the application's name; the
+// reason line is the detailed text.
 TEST(QtMessageSinkTest, BoxesShowTheirCaptionIconButtonsAndTextAndGiveTheClickedAnswer) {
   using Box = QMessageBox;
   using enum MessageAnswer;
   const Message help{u"Help", u"", MessageIcon::kNone, MessageButtons::kOk};
-  const Message error{u"a\r\n\r\nb\rc", u"Error"};
+  const Message error{u"a\r\n\r\nb\rc", u"Error", MessageIcon::kExclamation, MessageButtons::kOk,
+                      u"certificate expired\r\n(caster.example.com)"};
   const Message critical{u"Zo\u00EB", u"Error", MessageIcon::kError};
   const Message question{u"Retry?\r\nReason", u"Warning", MessageIcon::kInformation,
                          MessageButtons::kYesNo};
   const struct {
     Message message;
     Box::StandardButton click;
-    QString title, text;
+    QString title, text, detail;
     Box::Icon icon;
     MessageAnswer answer;
   } cases[] = {
-      {help, Box::Ok, ".\\ZEPQuillon.htm", "Help", Box::NoIcon, kOk},
-      {error, Box::Ok, "Error", "a\n\nb\nc", Box::Warning, kOk},
-      {critical, Box::Ok, "Error", "Zo\u00EB", Box::Critical, kOk},
-      {question, Box::Yes, "Warning", "Retry?\nReason", Box::Information, kYes},
-      {question, Box::No, "Warning", "Retry?\nReason", Box::Information, kNo},
+      {help, Box::Ok, ".\\ZEPQuillon.htm", "Help", "", Box::NoIcon, kOk},
+      {error, Box::Ok, "Error", "a\n\nb\nc", "certificate expired\n(caster.example.com)",
+       Box::Warning, kOk},
+      {critical, Box::Ok, "Error", "Zo\u00EB", "", Box::Critical, kOk},
+      {question, Box::Yes, "Warning", "Retry?\nReason", "", Box::Information, kYes},
+      {question, Box::No, "Warning", "Retry?\nReason", "", Box::Information, kNo},
   };
   for (const auto& c : cases) {
     QtMessageSink sink;
     int shown = 0;
     sink.SetBoxShownHook([&](QMessageBox& box) {
       ++shown;
-      EXPECT_EQ(std::tuple(box.windowTitle(), box.text(), box.icon()),
-                std::tuple(c.title, c.text, c.icon));
+      EXPECT_EQ(std::tuple(box.windowTitle(), box.text(), box.detailedText(), box.icon()),
+                std::tuple(c.title, c.text, c.detail, c.icon));
       EXPECT_EQ(box.standardButtons().testFlag(Box::Yes), c.answer != kOk);
       box.button(c.click)->click();
     });

@@ -1,4 +1,7 @@
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <vector>
 
 #include "app/ui/handheld.h"
 #include "app/ui/qt_message_sink.h"
@@ -10,7 +13,32 @@
 
 namespace quillon {
 
+namespace {
+
+// A scale the user set (QT_SCALE_FACTOR=2) that would make the window taller or wider than the
+// screen is brought down to one that fits: Qt reads the factor once, when its application is
+// made, so a first one measures the screen and the program's own is made after it.
+void FitScaleToScreen(int argc, char** argv) {
+  bool set = false;
+  const double scale = qEnvironmentVariable("QT_SCALE_FACTOR").toDouble(&set);
+  if (!set || scale <= 1.0) return;
+  double fitted = scale;
+  {
+    // Qt takes its own arguments out of the list it is given: the program's copy keeps them.
+    std::vector<char*> arguments(argv, argv + argc + 1);
+    int count = argc;
+    const QGuiApplication probe(count, arguments.data());
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      fitted = ui::FittedScale(scale, screen->availableGeometry().size());
+    }
+  }
+  if (fitted != scale) qputenv("QT_SCALE_FACTOR", QByteArray::number(fitted));
+}
+
+}  // namespace
+
 int RunWindowedProgram(int argc, char** argv) {
+  FitScaleToScreen(argc, argv);
   QApplication qt(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ZEPQuillon"));
   QApplication::setWindowIcon(ui::ProgramIcon());

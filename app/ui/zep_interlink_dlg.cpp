@@ -166,6 +166,7 @@ void CZEPInterlinkDlg::OnSource() {
 
 void CZEPInterlinkDlg::OnSysKeyDown(int key) {
   if (key == kKeyG) OnOverride();
+  ModeDialog::OnSysKeyDown(key);
 }
 
 void CZEPInterlinkDlg::OnOverride() {
