@@ -21,8 +21,9 @@ constexpr std::string_view kStyle =
     "table{border-collapse:collapse;width:100%}"
     "th,td{text-align:left;padding:.3em .4em;border-bottom:1px solid var(--line);"
     "vertical-align:top;overflow-wrap:anywhere}"
-    "th{font-weight:600;font-size:.85em;color:GrayText}"
-    ".n{text-align:right;white-space:nowrap;font-variant-numeric:tabular-nums}"
+    "th{font-weight:600;font-size:.85em;color:GrayText;white-space:nowrap}"
+    "dl+table{margin-top:.8em}"
+    ".n{text-align:right}.n,.k{white-space:nowrap;font-variant-numeric:tabular-nums}"
     "dl{display:grid;grid-template-columns:max-content 1fr;gap:.25em 1em;margin:0}"
     "dt{color:GrayText}dd{margin:0;overflow-wrap:anywhere}"
     ".up{color:#2e7d32}.down{color:#c62828}"
@@ -112,7 +113,7 @@ void Stream(std::string& page, const StationView& view) {
   Head(page, {"Type", "Message", "Per second", "Count"}, 2);
   for (const MessageStats& message : summary.messages) {
     page += "<tr>";
-    Cell(page, std::to_string(message.number));
+    Element(page, "td class=\"k\"", std::to_string(message.number));
     Cell(page, MessageName(message.number));
     Element(page, "td class=\"n\"", RateText(message.perSecond));
     Number(page, static_cast<std::int64_t>(message.count));
@@ -124,7 +125,7 @@ void Stream(std::string& page, const StationView& view) {
 void Clients(std::string& page, const StationStatus& status) {
   page += "<h2>Clients: " + std::to_string(status.clients.size()) + "</h2>";
   if (status.clients.empty()) return;
-  Head(page, {"Client", "Program", "Connected", "Bytes"}, 2);
+  Head(page, {"Client", "Program", "Time", "Bytes"}, 2);
   for (const ClientStatus& client : status.clients) {
     page += "<tr>";
     Cell(page, client.peer);
