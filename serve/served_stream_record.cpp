@@ -18,8 +18,8 @@ struct TableSystem {
   std::string_view name;
   unsigned msmBlock;
 };
-constexpr std::array<TableSystem, 7> kSystems = {{
-    {"GPS", 0}, {"GLO", 1}, {"GAL", 2}, {"BDS", 5}, {"QZS", 4}, {"SBAS", 3}, {"IRS", 6}}};
+constexpr std::array<TableSystem, 7> kSystems = {
+    {{"GPS", 0}, {"GLO", 1}, {"GAL", 2}, {"BDS", 5}, {"QZS", 4}, {"SBAS", 3}, {"IRS", 6}}};
 
 bool HoldsSystem(const std::vector<MessageStats>& messages, unsigned block) {
   return std::any_of(messages.begin(), messages.end(), [block](const MessageStats& message) {

@@ -1,8 +1,8 @@
 #include "serve/station_content.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,9 +31,11 @@ TEST_F(StationContentTest, TheTableHoldsTheServedStreamAsScanned) {
   EXPECT_EQ(content.SourceTableRecords(),
             "STR;QUILLON1;QUILLON1;RTCM 3.x;1005(10),1033(30),1077(1),1087(1),1230(1);2;GPS+GLO;"
             "Misc;;34.95;139.07;0;0;TRIMBLE NETR9;none;B;N;1841;\r\n");
-  StationContent empty{ServedStream{"M;1\n", false}, clock};
-  EXPECT_EQ(empty.SourceTableRecords(),
-            "STR;M?1?;M?1?;RTCM 3.x;;0;;Misc;;0.00;0.00;0;0;Quillon;none;N;N;0;\r\n");
+  StationContent legacy{ServedStream{"M;1\n", false}, clock};
+  legacy.Scan(RtcmFrame(testframes::Payload(1002, 7)) + RtcmFrame(testframes::Payload(1010, 7)));
+  EXPECT_EQ(
+      legacy.SourceTableRecords(),
+      "STR;M?1?;M?1?;RTCM 3.x;1002,1010;1;GPS+GLO;Misc;;0.00;0.00;0;0;Quillon;none;N;N;0;\r\n");
 }
 
 struct Escaped {
@@ -97,8 +99,8 @@ TEST_F(StationContentTest, TheMetricsHoldTheSampleInTheTextFormat) {
     EXPECT_EQ(line.substr(0, line.find_first_of("{ ")), typed) << line;
   }
   for (const char* sample :
-       {"\nquillon_info{mode=\"Rover\",mount_point=\"QUILLON1\",version=\"", "\nquillon_fix_quality 4\n",
-        "\nquillon_bytes_total{output=\"caster.example.com\"} 99999\n",
+       {"\nquillon_info{mode=\"Rover\",mount_point=\"QUILLON1\",version=\"",
+        "\nquillon_fix_quality 4\n", "\nquillon_bytes_total{output=\"caster.example.com\"} 99999\n",
         "\nquillon_output_up{output=\"log\"} 0\n", "\nquillon_clients 1\n",
         "\nquillon_rtcm_messages_per_second{type=\"1230\"} 12.000\n",
         "\nquillon_uptime_seconds 262923\n", "\nquillon_station_distance_km 111.19"}) {

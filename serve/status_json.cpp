@@ -14,9 +14,7 @@ std::string Member(std::string_view name, const std::string& value) {
   return JsonString(name) + ":" + value;
 }
 
-std::string Whole(std::optional<unsigned> value) {
-  return value ? std::to_string(*value) : "null";
-}
+std::string Whole(std::optional<unsigned> value) { return value ? std::to_string(*value) : "null"; }
 
 // `items` made into JSON by `each`, in an array.
 template <typename Items, typename Each>
@@ -54,9 +52,8 @@ std::string Stream(const StationView& view) {
            Member("per_second", DecimalText(message.perSecond, 3)) + "," +
            Member("count", std::to_string(message.count)) + "}";
   });
-  return "{" + Member("station_id", Whole(summary.stationId)) + "," +
-         Member("position", position) + "," +
-         Member("distance_km", JsonNumberOrNull(view.DistanceKm(), 1)) + "," +
+  return "{" + Member("station_id", Whole(summary.stationId)) + "," + Member("position", position) +
+         "," + Member("distance_km", JsonNumberOrNull(view.DistanceKm(), 1)) + "," +
          Member("bits_per_second", std::to_string(view.state.bitsPerSecond)) + "," +
          Member("receiver", JsonString(summary.descriptors.receiverType)) + "," +
          Member("antenna", JsonString(summary.descriptors.antenna)) + "," +

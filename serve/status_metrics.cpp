@@ -79,7 +79,8 @@ std::string StatusMetrics(const StationView& view) {
   }
   m.Family("quillon_rtcm_messages_total", "counter", "RTCM 3 messages served, by type.");
   for (const MessageStats& message : summary.messages) {
-    m.Sample(static_cast<std::int64_t>(message.count), Label("type", std::to_string(message.number)));
+    m.Sample(static_cast<std::int64_t>(message.count),
+             Label("type", std::to_string(message.number)));
   }
   if (const std::optional<ReceiverSolution>& solution = status.solution) {
     m.Family("quillon_fix_quality", "gauge",

@@ -17,7 +17,8 @@ constexpr std::string_view kStyle =
     ":root{color-scheme:light dark;--line:#8885}"
     "body{font:16px/1.45 system-ui,sans-serif;margin:0 auto;padding:12px;max-width:46em}"
     "h1{font-size:1.35em;margin:0}header p{margin:.2em 0;color:GrayText}"
-    "h2{font-size:1.05em;margin:1.3em 0 .4em;padding-bottom:.2em;border-bottom:2px solid var(--line)}"
+    "h2{font-size:1.05em;margin:1.3em 0 .4em;padding-bottom:.2em;"
+    "border-bottom:2px solid var(--line)}"
     "table{border-collapse:collapse;width:100%}"
     "th,td{text-align:left;padding:.3em .4em;border-bottom:1px solid var(--line);"
     "vertical-align:top;overflow-wrap:anywhere}"
@@ -61,11 +62,12 @@ void Head(std::string& page, std::initializer_list<std::string_view> names, std:
 }
 
 void Solution(std::string& page, const ReceiverSolution& solution) {
-  page += "<h2>Receiver</h2><p class=\"fix q" +
-          std::to_string(static_cast<int>(solution.quality)) + "\">" +
-          HtmlText(FixQualityName(solution.quality)) + "</p><dl>";
+  page += "<h2>Receiver</h2><p class=\"fix q" + std::to_string(static_cast<int>(solution.quality)) +
+          "\">" + HtmlText(FixQualityName(solution.quality)) + "</p><dl>";
   if (solution.satellites) Term(page, "Satellites", std::to_string(*solution.satellites));
-  if (solution.ageSeconds) Term(page, "Correction age", DecimalText(*solution.ageSeconds, 1) + " s");
+  if (solution.ageSeconds) {
+    Term(page, "Correction age", DecimalText(*solution.ageSeconds, 1) + " s");
+  }
   if (solution.hdop) Term(page, "HDOP", DecimalText(*solution.hdop, 1));
   if (solution.stationId) Term(page, "Station in use", std::to_string(*solution.stationId));
   page += "</dl>";
@@ -143,12 +145,23 @@ std::string HtmlText(std::string_view text) {
   std::string out;
   for (const char c : PrintableText(text)) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -166,8 +179,9 @@ std::string StatusPage(const StationView& view) {
   page += kStyle;
   page += "</style></head><body><header>";
   Element(page, "h1", title);
-  Element(page, "p", "Mount point " + view.stream.mountPoint + " \u00b7 up " +
-                      ElapsedWithDays(view.status.uptimeSeconds));
+  Element(page, "p",
+          "Mount point " + view.stream.mountPoint + " \u00b7 up " +
+              ElapsedWithDays(view.status.uptimeSeconds));
   page += "</header>";
   if (view.status.solution) {
     Solution(page, *view.status.solution);
@@ -179,7 +193,8 @@ std::string StatusPage(const StationView& view) {
   Clients(page, view.status);
   page += "<footer>Reloads every " + std::to_string(kStatusPageRefreshSeconds) +
           " s \u00b7 <a href=\"/status.json\">JSON</a> \u00b7 <a href=\"/metrics\">Metrics</a>"
-          " \u00b7 Quillon " + std::string(kVersion) + "</footer></body></html>\n";
+          " \u00b7 Quillon " +
+          std::string(kVersion) + "</footer></body></html>\n";
   return page;
 }
 

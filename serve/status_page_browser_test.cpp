@@ -18,7 +18,8 @@ std::string Output(const std::string& command) {
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return out;
   std::array<char, 4096> buffer;
-  while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) out.append(buffer.data(), n);
+  while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe))
+    out.append(buffer.data(), n);
   pclose(pipe);
   return out;
 }
