@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "app/cli/json_text.h"
+#include "common/json_text.h"
 #include "common/decimal_text.h"
 #include "common/printable_text.h"
 
@@ -40,10 +40,6 @@ std::string Shown(const std::string& text) { return text.empty() ? "-" : text; }
 
 void Line(std::FILE* out, std::string_view label, const std::string& value) {
   std::fprintf(out, "%-17.*s%s\n", static_cast<int>(label.size()), label.data(), value.c_str());
-}
-
-std::string JsonNumberOrNull(const std::optional<double>& value, int decimals) {
-  return value ? DecimalText(*value, decimals) : "null";
 }
 
 }  // namespace

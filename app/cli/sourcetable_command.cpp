@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/cli/json_text.h"
+#include "common/json_text.h"
 #include "app/cli/session_options.h"
 #include "app/cli/stop_signals.h"
 #include "common/decimal_text.h"
