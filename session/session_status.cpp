@@ -18,6 +18,7 @@ void SessionStatus::Reset() {
   streamWarnings.clear();
   solution.reset();
   solutionTimes = {};
+  receiverPosition.reset();
   attempt = 0;
   detail.clear();
   receiverLost = false;
@@ -43,7 +44,8 @@ SessionSnapshot SessionStatus::Snapshot() {
                          .dropped = dropped,
                          .gaveUp = gaveUp,
                          .solution = solution,
-                         .solutionTimes = solutionTimes};
+                         .solutionTimes = solutionTimes,
+                         .receiverPosition = receiverPosition};
 }
 
 void SessionStatus::WakeWorker() {

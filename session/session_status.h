@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/great_circle.h"
 #include "common/wide.h"
 #include "net/caster_socket.h"
 #include "ntrip/receiver_solution.h"
@@ -40,6 +41,7 @@ struct SessionSnapshot {
   bool gaveUp = false;                      // see SessionStatus::gaveUp
   std::optional<ReceiverSolution> solution;  // see SessionStatus::solution
   SolutionTimes solutionTimes;
+  std::optional<GeoPosition> receiverPosition;  // see SessionStatus::receiverPosition
 };
 
 // A write to the receiver that has waited this long for it to take a byte is shown as stalled.
@@ -77,6 +79,8 @@ class SessionStatus {
   // The Rover: the receiver's solution while one stands, and how it went on this connection.
   std::optional<ReceiverSolution> solution;
   SolutionTimes solutionTimes;
+  // The Rover: the receiver's latest position from its GGA, for the distance to the station.
+  std::optional<GeoPosition> receiverPosition;
 
   // Also guarded by `lock`: how the attempts go. The attempt in progress or just ended, from 1;
   // 0 before the first.

@@ -19,6 +19,7 @@ void StreamWatch::Begin(SessionStatus& status, std::uint32_t now) {
   status.streamWarnings.clear();
   status.solution.reset();
   status.solutionTimes = {};
+  status.receiverPosition.reset();
 }
 
 void StreamWatch::Publish(SessionStatus& status, std::uint32_t now) {
@@ -46,6 +47,7 @@ void StreamWatch::Publish(SessionStatus& status, std::uint32_t now) {
   for (std::string& warning : due) status.streamWarnings.push_back(std::move(warning));
   status.solution = solution_.Current();
   status.solutionTimes = solution_.Times();
+  status.receiverPosition = position_.Latest();
 }
 
 }  // namespace quillon

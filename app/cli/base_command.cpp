@@ -45,7 +45,8 @@ CasterLine CasterState(std::string name, BaseStatus& status) {
     std::lock_guard guard(status.lock);
     text = OneLineStatusText(FieldText(status.statusText));
   }
-  CasterLine line{std::move(name), "connecting", "connecting"};
+  CasterLine line{std::move(name), "connecting", "connecting", false, counters.rate,
+                  counters.total};
   if (counters.gaveUp || (!counters.running && counters.error)) {
     line.key = "gave up";
     line.text = "gave up: " + text;
@@ -55,6 +56,7 @@ CasterLine CasterState(std::string name, BaseStatus& status) {
   } else if (counters.connected) {
     line.key = "uploading";
     line.text = "uploading " + std::to_string(counters.rate) + " B/s";
+    line.up = true;
   }
   if (counters.dropped > 0) line.text += ", " + std::to_string(counters.dropped) + " bytes dropped";
   return line;

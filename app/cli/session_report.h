@@ -28,6 +28,9 @@ struct CasterLine {
   std::string name;
   std::string key;   // what a change of state changes: "uploading", "retry 3", "gave up"
   std::string text;  // how it is doing now: "uploading 1234 B/s", the countdown and its reason
+  bool up = false;   // uploading now
+  std::int64_t rate = 0;
+  std::int64_t total = 0;
 };
 
 struct SessionState {
