@@ -136,12 +136,15 @@ void ReceiverReader::Watch(std::uint32_t now) {
                              BaudRateForIndex(settings_.baudIndex))) {
         return;
       }
+      // Shown back before the reader takes its bytes, so that nothing uploaded is shown lost.
+      {
+        std::lock_guard statusGuard(status_.lock);
+        status_.receiverLost = false;
+      }
       lost_.store(false);
       lastReceipt_.store(clock_.TickCount());
       Wake();
     }
-    std::lock_guard guard(status_.lock);
-    status_.receiverLost = false;
     return;
   }
   // Compared as signed values, so that a tick count that wraps moves the mark on instead of
