@@ -25,6 +25,7 @@
 
 #include "platform/clock.h"
 #include "serve/caster_request.h"
+#include "serve/listen_socket.h"
 #include "serve/listener_content.h"
 #include "session/fan_out.h"
 #include "session/worker_thread.h"
@@ -37,7 +38,6 @@ inline constexpr std::size_t kMaxPendingClients = 64;
 inline constexpr std::size_t kClientQueueBytes = 64 * 1024;
 // What may wait between the session and this thread before the oldest blocks go.
 inline constexpr std::size_t kServerQueueBytes = 1024 * 1024;
-inline constexpr std::size_t kDefaultMaxClients = 100;
 
 enum class ListenerKind {
   kNtrip,  // requests answered by AnswerRequest

@@ -2,10 +2,15 @@
 // on every address of the machine.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace quillon {
+
+// The clients a listener takes unless told otherwise, and the most it may be told.
+inline constexpr std::size_t kDefaultMaxClients = 100;
+inline constexpr std::size_t kMostMaxClients = 10000;
 
 struct ListenAddress {
   std::string host;  // a literal IPv4 or IPv6 address; empty: every address, IPv6 and IPv4
