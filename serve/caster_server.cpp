@@ -225,6 +225,8 @@ void CasterServer::Accept(Listener& listener) {
       listener.pending.pop_front();
       if (oldest != clients_.end()) Close(*oldest->second);
     }
+    // Most clients send their request with the connect: it is there already.
+    ReadFrom(added);
   }
 }
 

@@ -33,7 +33,7 @@
 namespace quillon {
 
 inline constexpr std::uint32_t kRequestLimitMs = 10'000;
-inline constexpr std::size_t kMaxPendingClients = 64;
+inline constexpr std::size_t kMaxPendingClients = 1024;
 // What may wait for one client: about six seconds of a 10 kB/s stream.
 inline constexpr std::size_t kClientQueueBytes = 64 * 1024;
 // What may wait between the session and this thread before the oldest blocks go.

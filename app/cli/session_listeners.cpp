@@ -1,5 +1,6 @@
 #include "app/cli/session_listeners.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <vector>
@@ -43,6 +44,13 @@ bool SessionListeners::Open(const SessionOptions& options, std::string_view moun
                          options.listenMax});
   }
   if (listeners.empty()) return true;
+  // A thousand clients need more descriptors than the usual soft limit of 1024; the server
+  // waits with epoll, never select, so any number is fine.
+  rlimit files{};
+  if (::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = files.rlim_max;
+    ::setrlimit(RLIMIT_NOFILE, &files);
+  }
   content_.emplace(mount, !options.listenTokens.empty());
   server_.emplace(std::move(listeners), CasterRules{mount, options.listenTokens}, *content_, clock,
                   [err](const std::string& line) { std::fprintf(err, "%s\n", line.c_str()); });
