@@ -239,10 +239,7 @@ void CasterServer::Watch(Client& client, bool output) {
 
 void CasterServer::ReadFrom(Client& client) {
   char buffer[4096];
-  const std::size_t room = client.state == Client::State::kHead
-                               ? kMaxRequestHeadBytes + 1 - client.head.size()
-                               : sizeof buffer;
-  const ssize_t got = ::recv(client.fd, buffer, std::min(room, sizeof buffer), 0);
+  const ssize_t got = ::recv(client.fd, buffer, sizeof buffer, 0);
   if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) {
     Close(client);
     return;
