@@ -3,13 +3,15 @@
 // clients on 127.0.0.1, for N = 10, 100 and 1000. For each N and each caster it prints how
 // many clients got the stream, whether each got every block unchanged and in order, the
 // latency from the hand-over (the receiver's read, or the write to str2str's input) to a
-// client's whole block, and the caster's CPU time per client.
+// client's whole block, as the kernel stamped its arrival in the client's socket and as the
+// benchmark's one reading thread got to it, and the caster's CPU time per client.
 //
-//   caster_fanout [SECONDS]     (default 20; each run)
+//   caster_fanout [SECONDS [N]]     (default 20 s each run; N alone when given)
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/epoll.h>
 #include <sys/resource.h>
+#include <linux/net_tstamp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -35,7 +37,6 @@
 namespace quillon {
 namespace {
 
-using bench::Ms;
 using bench::Steady;
 
 constexpr std::size_t kBlockBytes = 1000;
@@ -46,9 +47,16 @@ constexpr std::size_t kStampBytes = 12;  // the time handed over and the sequenc
 
 char Filler(std::uint32_t sequence, std::size_t at) { return static_cast<char>(sequence + at); }
 
+// Wall-clock nanoseconds, the clock of the kernel's receive time stamps.
+std::int64_t WallNs() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return now.tv_sec * 1'000'000'000LL + now.tv_nsec;
+}
+
 std::string Block(std::uint32_t sequence) {
   std::string block(kBlockBytes, '\0');
-  const std::int64_t sent = Steady::now().time_since_epoch().count();
+  const std::int64_t sent = WallNs();
   std::memcpy(block.data(), &sent, sizeof sent);
   std::memcpy(block.data() + sizeof sent, &sequence, sizeof sequence);
   for (std::size_t i = kStampBytes; i < block.size(); ++i) block[i] = Filler(sequence, i);
@@ -87,6 +95,9 @@ class Clients {
       const int fd = StartConnect(port);
       if (fd < 0) continue;
       clients_.emplace_back().fd = fd;
+      // The time each segment reached the client's socket, whenever the client reads it.
+      const int stamps = SOF_TIMESTAMPING_RX_SOFTWARE | SOF_TIMESTAMPING_SOFTWARE;
+      ::setsockopt(fd, SOL_SOCKET, SO_TIMESTAMPING, &stamps, sizeof stamps);
       epoll_event event{};
       event.events = EPOLLOUT;
       event.data.u64 = clients_.size() - 1;
@@ -106,7 +117,8 @@ class Clients {
   struct Figures {
     std::size_t served = 0;  // clients that got at least one block
     bool exact = true;       // each of them every block from its first, unchanged, in order
-    std::vector<double> latencies;
+    std::vector<double> latencies;  // to the client's read
+    std::vector<double> inSocket;   // to the kernel's receive in the client's socket
   };
   Figures Stop(std::uint32_t blocksSent) {
     stop_.store(true);
@@ -118,6 +130,8 @@ class Clients {
       figures.exact = figures.exact && client.exact && client.first + client.blocks == blocksSent;
       figures.latencies.insert(figures.latencies.end(), client.latencies.begin(),
                                client.latencies.end());
+      figures.inSocket.insert(figures.inSocket.end(), client.inSocket.begin(),
+                              client.inSocket.end());
     }
     thread_ = std::thread([] {});
     return figures;
@@ -133,12 +147,16 @@ class Clients {
     std::uint32_t first = 0;
     std::uint32_t blocks = 0;
     std::vector<double> latencies;
+    std::vector<double> inSocket;
   };
 
   void Run() {
     std::vector<epoll_event> events(256);
     char buffer[65536];
     while (!stop_.load()) {
+      // A pause between rounds: a thousand clients are a thousand programs, not one thread
+      // that the caster's every send wakes. The kernel's time stamps are not delayed by it.
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
       const int count = epoll_wait(epoll_, events.data(), static_cast<int>(events.size()), 50);
       for (int i = 0; i < count; ++i) {
         const epoll_event& event = events[static_cast<std::size_t>(i)];
@@ -147,12 +165,27 @@ class Clients {
           Connected(client, event);
           continue;
         }
-        const ssize_t got = ::recv(client.fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        iovec part{buffer, sizeof buffer};
+        alignas(cmsghdr) char control[256];
+        msghdr message{};
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t got = ::recvmsg(client.fd, &message, MSG_DONTWAIT);
         if (got <= 0) {
           if (got == 0) epoll_ctl(epoll_, EPOLL_CTL_DEL, client.fd, nullptr);
           continue;
         }
-        Take(client, std::string_view(buffer, static_cast<std::size_t>(got)));
+        std::int64_t arrived = 0;
+        for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+          if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_TIMESTAMPING) {
+            timespec stamps[3];
+            std::memcpy(stamps, CMSG_DATA(c), sizeof stamps);
+            arrived = stamps[0].tv_sec * 1'000'000'000LL + stamps[0].tv_nsec;
+          }
+        }
+        Take(client, std::string_view(buffer, static_cast<std::size_t>(got)), arrived);
       }
     }
   }
@@ -174,8 +207,9 @@ class Clients {
     epoll_ctl(epoll_, EPOLL_CTL_MOD, client.fd, &watched);
   }
 
-  void Take(Client& client, std::string_view bytes) {
-    const auto now = Steady::now();
+  // `arrived`: when the last of `bytes` reached the socket (0: not known).
+  void Take(Client& client, std::string_view bytes, std::int64_t arrived) {
+    const std::int64_t now = WallNs();
     client.pending.append(bytes);
     if (!client.answered) {
       if (client.pending.size() < kReply.size()) return;
@@ -197,8 +231,8 @@ class Clients {
       const bool inOrder = sequence == client.first + client.blocks;
       client.exact = client.exact && inOrder && FillerMatches(client.pending, sequence);
       ++client.blocks;
-      client.latencies.push_back(
-          Ms(now - Steady::time_point(Steady::duration(sent))).count());
+      client.latencies.push_back(static_cast<double>(now - sent) / 1e6);
+      if (arrived > 0) client.inSocket.push_back(static_cast<double>(arrived - sent) / 1e6);
       client.pending.erase(0, kBlockBytes);
     }
   }
@@ -234,12 +268,16 @@ void Print(const char* caster, std::size_t wanted, const Clients::Figures& figur
            double cpuSeconds, int seconds) {
   const double perClient = figures.served == 0 ? 0.0
                            : cpuSeconds * 1000.0 * 60.0 / seconds / static_cast<double>(figures.served);
-  std::printf("%-8s clients %4zu/%-4zu exact %-3s p50 %6.2f ms  p99 %6.2f ms  max %7.2f ms  "
-              "CPU %7.3f ms/min per client (%6.1f ms/min in all)\n",
-              caster, figures.served, wanted, figures.exact ? "yes" : "NO",
-              bench::Percentile(figures.latencies, 50), bench::Percentile(figures.latencies, 99),
-              bench::Percentile(figures.latencies, 100), perClient,
+  std::printf("%-8s clients %4zu/%-4zu exact %-3s CPU %6.3f ms/min per client (%6.1f ms/min "
+              "in all)\n",
+              caster, figures.served, wanted, figures.exact ? "yes" : "NO", perClient,
               cpuSeconds * 1000.0 * 60.0 / seconds);
+  for (const auto& [what, values] :
+       {std::pair{"in the client's socket", &figures.inSocket}, {"read by the client", &figures.latencies}}) {
+    std::printf("         latency to %-22s p50 %6.2f ms  p99 %6.2f ms  max %6.2f ms\n", what,
+                bench::Percentile(*values, 50), bench::Percentile(*values, 99),
+                bench::Percentile(*values, 100));
+  }
   std::fflush(stdout);
 }
 
@@ -304,7 +342,9 @@ int main(int argc, char** argv) {
   setrlimit(RLIMIT_NOFILE, &files);
   std::printf("caster_fanout: 10 kB/s in 1000-byte blocks at 10 Hz, %d s a run, NTRIP 1 clients "
               "on 127.0.0.1; latency from hand-over to a client's whole block\n", seconds);
-  for (const std::size_t count : {10, 100, 1000}) {
+  std::vector<std::size_t> counts = {10, 100, 1000};
+  if (argc > 2) counts = {static_cast<std::size_t>(std::max(1, std::atoi(argv[2])))};
+  for (const std::size_t count : counts) {
     std::printf("N = %zu\n", count);
     quillon::RunQuillon(count, seconds);
     quillon::RunStr2str(count, seconds);

@@ -290,12 +290,27 @@ void CasterServer::Deliver(Source& source) {
     for (Client* client : source.streaming) {
       if (client->closed) continue;
       if (client->chunked && !framed) framed = std::make_shared<const std::string>(ChunkFrame(*block));
-      Queue(*client, client->chunked ? framed : block);
+      Offer(*client, client->chunked ? framed : block);
     }
   }
-  for (Client* client : source.streaming) {
-    if (!client->closed && !client->watchingOutput) Flush(*client);
+}
+
+void CasterServer::Offer(Client& client, const SharedBlock& block) {
+  if (!client.queue.empty()) {
+    Queue(client, block);
+    return;
   }
+  // Nearly always the whole block goes at once, and nothing is queued.
+  const ssize_t sent = ::send(client.fd, block->data(), block->size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+  if (sent < 0 && errno != EAGAIN && errno != EINTR) {
+    Close(client);
+    return;
+  }
+  if (sent == static_cast<ssize_t>(block->size())) return;
+  client.offset = sent > 0 ? static_cast<std::size_t>(sent) : 0;
+  Queue(client, block);
+  client.waiting -= client.offset;
+  if (!client.closed) Watch(client, true);
 }
 
 void CasterServer::Queue(Client& client, SharedBlock block) {

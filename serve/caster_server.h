@@ -87,6 +87,8 @@ class CasterServer {
   void TakeHead(Client& client);
   void StartStream(Client& client, bool chunked);
   void Deliver(Source& source);
+  // Sends `block` to a streaming client, or queues it behind what waits.
+  void Offer(Client& client, const SharedBlock& block);
   // Sends what waits for `client`; watches it for room when some is left.
   void Flush(Client& client);
   void Queue(Client& client, SharedBlock block);
