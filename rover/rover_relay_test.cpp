@@ -94,6 +94,9 @@ TEST_F(RoverRelayTest, WithTheOverrideOnASentenceWithoutLineEndGoesUpstreamAfter
   ASSERT_TRUE(caster->WaitForReceivedFromClients(original.size() + size, kRealLimit));
   EXPECT_GE(clock.Elapsed() - start, kHeldFragmentLimitMs);
   EXPECT_EQ(caster->ReceivedFromClients(), original + std::string(rewritten.data(), size));
+  std::string received;
+  while (const SharedBlock block = receivedCopy.TakeBlock()) received += *block;
+  EXPECT_EQ(received, original + bare);
 }
 
 // The status shows the solution as the receiver reported it, whatever goes upstream: here the

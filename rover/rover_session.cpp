@@ -416,6 +416,7 @@ bool RoverSession::TakeFromReceiver() {
 }
 
 void RoverSession::Forward(std::string_view block, std::uint32_t now) {
+  if (c_.received != nullptr) c_.received->Deliver(block);
   watch_.TakeFromReceiver(block, now);  // the solution as the receiver reported it
   std::string_view out =
       gga_.Pass(block, settings_.overrideEnabled.load() != 0, settings_.overrideLatitude.load(),

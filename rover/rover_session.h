@@ -32,6 +32,8 @@ struct RoverSessionContext {
   bool insecureTls = false;
   // Gets every byte that reached the receiver, as it did; null: none does.
   FanOut* relayed = nullptr;
+  // Gets every byte the receiver sent, as it sent it (before any GGA override); null: none does.
+  FanOut* received = nullptr;
 };
 
 // The worker's body. Without `reconnect` ends by itself after a failure (message to the status

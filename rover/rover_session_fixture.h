@@ -15,10 +15,12 @@ class RoverSessionFixture : public WorkerFixture<RoverSettings, RoverStatus> {
   RoverSessionFixture() {
     SetFieldText(settings.userName, u"demo");
     relayed.Attach(relayedCopy);
+    received.Attach(receivedCopy);
   }
 
   void Start() {
-    StartRoverSession({settings, status, link, clock, folder.Path(), reconnect, false, &relayed});
+    StartRoverSession({settings, status, link, clock, folder.Path(), reconnect, false, &relayed,
+                       &received});
   }
 
   // Waits until the caster has accepted the login, then lets silent passes run fast.
@@ -55,6 +57,9 @@ class RoverSessionFixture : public WorkerFixture<RoverSettings, RoverStatus> {
   // these go).
   FanOut relayed;
   OutputQueue relayedCopy{1 << 20};
+  // What the receiver sent, as it sent it.
+  FanOut received;
+  OutputQueue receivedCopy{1 << 20};
   bool reconnect = false;  // the worker waits and tries again after a failure
   std::list<RecordingMessageSink> attemptSinks;
 };

@@ -6,6 +6,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "serve/station_status.h"
 
 namespace quillon {
 
@@ -24,6 +27,10 @@ class ListenerContent {
   // The answer to a browser's GET of `path` ("/", "/status.json", "/metrics"); nothing for a
   // path it does not serve.
   virtual std::optional<ListenerAnswer> Page(std::string_view path) = 0;
+  // The served stream's next bytes, as the server sends them.
+  virtual void Scan(std::string_view /*bytes*/) {}
+  // The clients that take the stream now, about once a second.
+  virtual void SetClients(std::vector<ClientStatus> /*clients*/) {}
 };
 
 }  // namespace quillon

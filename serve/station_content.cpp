@@ -21,6 +21,13 @@ void StationContent::Scan(std::string_view bytes) {
 void StationContent::Update(StationStatus status) {
   std::lock_guard guard(mutex_);
   status_ = std::move(status);
+  status_.clients = clients_;
+}
+
+void StationContent::SetClients(std::vector<ClientStatus> clients) {
+  std::lock_guard guard(mutex_);
+  clients_ = std::move(clients);
+  status_.clients = clients_;
 }
 
 StreamState StationContent::State(std::uint32_t now) const {

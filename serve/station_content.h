@@ -28,10 +28,12 @@ class StationContent final : public ListenerContent {
 
   // The served stream's next bytes, as the server sends them to its clients: copied into
   // nothing, scanned at once (any bytes are safe; memory stays bounded).
-  void Scan(std::string_view bytes);
+  void Scan(std::string_view bytes) override;
 
   // The session's status now; the command line hands it over about once a second.
   void Update(StationStatus status);
+  // The server's clients, which the command line's status does not know.
+  void SetClients(std::vector<ClientStatus> clients) override;
 
   // The STR record of the served mount point.
   std::string SourceTableRecords() override;
@@ -46,6 +48,7 @@ class StationContent final : public ListenerContent {
   RtcmScanner scanner_;
   StreamBitRate bitRate_;
   StationStatus status_;
+  std::vector<ClientStatus> clients_;
 
   StreamState State(std::uint32_t now) const;
 };

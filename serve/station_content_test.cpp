@@ -19,6 +19,7 @@ class StationContentTest : public ::testing::Test {
  protected:
   StationContentTest() {
     content.Update(SampleRoverStatus());
+    content.SetClients(SampleRoverStatus().clients);  // the server tells them
     ScanSampleStream(content, clock);
   }
   std::string Body(std::string_view path) { return content.Page(path).value().body; }

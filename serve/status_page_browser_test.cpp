@@ -34,6 +34,7 @@ TEST(StatusPageInChromium, ShowsTheSample) {
   testing::VirtualClock clock;
   StationContent content{ServedStream{"QUILLON1", true}, clock};
   content.Update(SampleRoverStatus());
+  content.SetClients(SampleRoverStatus().clients);
   ScanSampleStream(content, clock);
   const testing::TempFolder folder;
   const std::string page = (folder.Path() / "status.html").string();

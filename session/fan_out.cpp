@@ -70,6 +70,16 @@ void OutputQueue::Take(std::size_t count) {
   }
 }
 
+SharedBlock OutputQueue::TakeBlock() {
+  std::lock_guard guard(mutex_);
+  if (blocks_.empty()) return nullptr;
+  SharedBlock block = std::move(blocks_.front());
+  blocks_.pop_front();
+  waiting_ -= block->size() - taken_;
+  taken_ = 0;
+  return block;
+}
+
 bool OutputQueue::Empty() {
   std::lock_guard guard(mutex_);
   return blocks_.empty();

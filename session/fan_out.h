@@ -48,6 +48,9 @@ class OutputQueue {
   std::string_view Front();
   // `count` bytes of Front have gone out.
   void Take(std::size_t count);
+  // The oldest block whole; null when none waits. For an output that hands blocks on rather
+  // than sending them, and so never calls Take.
+  SharedBlock TakeBlock();
   bool Empty();
 
   // Readable while blocks wait; the output calls ClearWake before it takes what waits.

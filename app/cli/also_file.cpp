@@ -1,8 +1,6 @@
 #include "app/cli/also_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -12,10 +10,10 @@
 #include <utility>
 
 #include "app/cli/option_specs.h"
+#include "app/cli/private_file.h"
 #include "app/cli/session_options.h"
 #include "app/cli/sourcetable_command.h"
 #include "common/connect_checks.h"
-#include "common/file_descriptor.h"
 #include "common/printable_text.h"
 #include "common/strings.h"
 #include "common/utf8.h"
@@ -45,35 +43,18 @@ std::string AsKeyMessage(const std::string& message) {
 
 // The whole file, if it is a regular file no other user can write and within its bound.
 bool ReadPrivateText(const std::string& path, std::string& text, std::string& problem) {
-  struct stat info {};
-  // Looked at before opening: opening a device can have effects of its own.
-  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    problem = "is no readable file";
-    return false;
-  }
-  const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-  if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    problem = "cannot be read";
-    return false;
-  }
-  if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0 ||
-      (info.st_uid != ::geteuid() && info.st_uid != 0)) {
-    problem = "can be written by other users (it says where the receiver's data goes)";
-    return false;
-  }
-  char buffer[4096];
-  for (ssize_t got; (got = ::read(fd.get(), buffer, sizeof buffer)) != 0;) {
-    if (got < 0) {
-      problem = "cannot be read";
-      return false;
-    }
-    text.append(buffer, static_cast<std::size_t>(got));
-    if (text.size() > kMaxAlsoFileBytes) {
+  switch (ReadPrivateFile(path, S_IWGRP | S_IWOTH, kMaxAlsoFileBytes, text)) {
+    case PrivateFileRead::kRead: return true;
+    case PrivateFileRead::kNoFile: problem = "is no readable file"; break;
+    case PrivateFileRead::kUnreadable: problem = "cannot be read"; break;
+    case PrivateFileRead::kTooLarge:
       problem = "is larger than " + std::to_string(kMaxAlsoFileBytes) + " bytes";
-      return false;
-    }
+      break;
+    case PrivateFileRead::kOpen:
+      problem = "can be written by other users (it says where the receiver's data goes)";
+      break;
   }
-  return true;
+  return false;
 }
 
 // For each key, the line that gave it; 0: not given.

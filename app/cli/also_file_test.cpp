@@ -6,9 +6,11 @@
 #include <fstream>
 
 #include "app/cli/command_test_fixture.h"
+#include "app/cli/listen_users_file.h"
 #include "app/cli/session_command.h"
 #include "common/strings.h"
 #include "common/utf8.h"
+#include "serve/caster_request.h"
 
 namespace quillon::cli {
 namespace {
@@ -63,6 +65,32 @@ TEST_F(AlsoFileTest, AFileThatCannotBeUsedIsRefusedNamingItsLine) {
     std::string error;
     EXPECT_EQ(Read(path, caster, error), PasswordFileRead::kRefused) << c.message;
     EXPECT_EQ(error.substr(0, path.size() + c.message.size()), path + c.message);
+  }
+}
+
+TEST_F(AlsoFileTest, AUsersFileIsTakenOnlyWhenNoOtherUserCanReadIt) {
+  const struct {
+    std::string text;
+    mode_t mode;
+    std::string message;  // after the file's path; "" when taken
+  } cases[] = {
+      {"u:p\n# a comment\n\nv:a:b\r\n", 0600, ""},
+      {"u:p\n", 0640, ": can be read by other users"},
+      {"u:p\n", 0604, ": can be read by other users"},
+      {"u:p\n:p\n", 0600, ":2: expected user:password"},
+      {"u:p\x1b[2J\n", 0600, ":1: a control character"},
+      {"# nobody\n", 0600, ": names no user"},
+  };
+  for (const auto& c : cases) {
+    const std::string path = Write("users", c.text, c.mode);
+    std::vector<std::string> tokens;
+    std::string error;
+    EXPECT_EQ(ReadListenUsersFile(path, tokens, error), c.message.empty()) << c.message;
+    if (c.message.empty()) error = "--listen-users " + path;
+    EXPECT_TRUE(error.starts_with("--listen-users " + path + c.message)) << error;
+    if (c.message.empty()) {
+      EXPECT_EQ(tokens, (std::vector{BasicToken("u", "p"), BasicToken("v", "a:b")}));
+    }
   }
 }
 

@@ -22,7 +22,7 @@ struct BaseMode {
   static SessionState State(BaseCommandStatus& status) { return BaseSessionState(status); }
   static void Start(BaseSettings& settings, BaseCommandStatus& status, ComLink& link,
                     Clock& clock, const std::filesystem::path& folder,
-                    const SessionOptions& options, FanOut& read) {
+                    const SessionOptions& options, FanOut& read, FanOut&) {
     status.primaryName = ToUtf8(FieldText(settings.address));
     for (const ExtraCaster& caster : options.also) {
       ExtraCasterSession& extra = status.extras.emplace_back();

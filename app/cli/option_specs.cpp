@@ -1,5 +1,7 @@
 #include "app/cli/option_specs.h"
 
+#include <arpa/inet.h>
+
 #include <filesystem>
 
 #include "common/baud.h"
@@ -185,6 +187,60 @@ bool TakeLogKeep(const OptionSpec& spec, const std::string& value, const Command
   return true;
 }
 
+// "[ADDR:]PORT": a port alone listens on every address.
+template <std::optional<ListenAddress> SessionOptions::*Field>
+bool TakeListenAddress(const OptionSpec& spec, const std::string& value, const CommandOptions&,
+                       SessionOptions& options, std::string& error) {
+  const std::string name(spec.name);
+  std::int32_t port = -1;
+  std::string_view host;
+  if (std::int32_t alone = 0; ParseWhole(std::string_view(value), alone)) {
+    port = alone >= 1 && alone <= 65535 ? alone : -1;
+  } else if (!SplitCasterArgument(value, host, port)) {
+    port = -1;
+  }
+  in6_addr address{};
+  const std::string hostText(host);
+  if (port < 0 || (!host.empty() && inet_pton(AF_INET, hostText.c_str(), &address) != 1 &&
+                   inet_pton(AF_INET6, hostText.c_str(), &address) != 1)) {
+    error = name + ": [ADDR:]PORT, a port from 1 to 65535 and, when given, an IPv4 or IPv6 " +
+            "address of this machine ([::1]:2101)";
+    return false;
+  }
+  options.*Field = ListenAddress{hostText, static_cast<std::uint16_t>(port)};
+  return true;
+}
+
+// A name that stands as it is in a request's path.
+bool TakeListenMount(const OptionSpec& spec, const std::string& value, const CommandOptions&,
+                     SessionOptions& options, std::string& error) {
+  std::u16string text;
+  if (!TextOption(spec.name, value, spec.limit, text, error)) return false;
+  if (value.empty() || value.find_first_of(" /?#%") != std::string::npos) {
+    error = "--listen-mount: a name without blanks and without / ? # %";
+    return false;
+  }
+  options.listenMount = value;
+  return true;
+}
+
+bool TakeListenUsers(const OptionSpec&, const std::string& value, const CommandOptions&,
+                     SessionOptions& options, std::string&) {
+  options.listenUsersFile = value;
+  return true;
+}
+
+bool TakeListenMax(const OptionSpec& spec, const std::string& value, const CommandOptions&,
+                   SessionOptions& options, std::string& error) {
+  std::size_t count = 0;
+  if (!ParseWhole(std::string_view(value), count) || count < 1 || count > spec.limit) {
+    error = "--listen-max: a number of clients from 1 to " + std::to_string(spec.limit);
+    return false;
+  }
+  options.listenMax = count;
+  return true;
+}
+
 constexpr OptionSpec kOptionSpecs[] = {
     {.name = "--caster",
      .group = kOptCaster,
@@ -328,6 +384,45 @@ constexpr OptionSpec kOptionSpecs[] = {
      .limit = kMaxLogKeepDays,
      .help = "with --log: once an hour, remove that pattern's files last\n"
              "written more than DAYS (1 to {max}) days ago, and nothing else"},
+    {.name = "--listen",
+     .group = kOptListen,
+     .value = "[ADDR:]PORT",
+     .take = TakeListenAddress<&SessionOptions::listen>,
+     .help = "be a caster too: NTRIP 1 and 2 clients on PORT (every address\n"
+             "when no ADDR is given) get the corrections relayed to the\n"
+             "receiver, browsers a status page (not saved)",
+     .baseHelp = "be a caster too: NTRIP 1 and 2 clients on PORT (every address\n"
+                 "when no ADDR is given) get the receiver's output, browsers a\n"
+                 "status page (not saved)"},
+    {.name = "--listen-mount",
+     .group = kOptListen,
+     .value = "NAME",
+     .take = TakeListenMount,
+     .limit = kMaxMountPointBytes,
+     .help = "with --listen: its mount point (default: --mount's)"},
+    {.name = "--listen-users",
+     .group = kOptListen,
+     .value = "FILE",
+     .take = TakeListenUsers,
+     .help = "with --listen: only the user:password lines of FILE may log\n"
+             "in (refused unless only its owner can read FILE)"},
+    {.name = "--listen-max",
+     .group = kOptListen,
+     .value = "N",
+     .take = TakeListenMax,
+     .limit = kMostMaxClients,
+     .help = "clients each listener takes (1 to {max}, default 100)"},
+    {.name = "--tcp-server",
+     .group = kOptListen,
+     .value = "[ADDR:]PORT",
+     .take = TakeListenAddress<&SessionOptions::tcpServer>,
+     .help = "the same stream as raw bytes to TCP clients on PORT"},
+    {.name = "--nmea-server",
+     .group = kOptNmeaServer,
+     .value = "[ADDR:]PORT",
+     .take = TakeListenAddress<&SessionOptions::nmeaServer>,
+     .help = "the receiver's own output to TCP clients on PORT, for gpsd\n"
+             "and other programs on this machine (127.0.0.1:PORT)"},
     {.name = "--settings-dir",
      .group = kOptSettingsDir,
      .value = "DIR",

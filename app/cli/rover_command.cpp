@@ -17,9 +17,9 @@ struct RoverMode {
   static constexpr auto State = RoverSessionState;
   static void Start(RoverSettings& settings, RoverStatus& status, ComLink& link, Clock& clock,
                     const std::filesystem::path& folder, const SessionOptions& options,
-                    FanOut& relayed) {
+                    FanOut& relayed, FanOut& received) {
     StartRoverSession({settings, status, link, clock, folder, options.reconnect,
-                       options.protocol.insecure, &relayed});
+                       options.protocol.insecure, &relayed, &received});
   }
 };
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "app/cli/listen_users_file.h"
 #include "common/connect_checks.h"
 #include "common/printable_text.h"
 #include "common/strings.h"
@@ -39,6 +40,11 @@ std::optional<std::filesystem::path> ParseSessionCommand(std::string_view comman
     ExtraCaster caster;
     if (!taken(ReadAlsoFile(file, wait, caster, problem))) return std::nullopt;
     options.also.push_back(caster);
+  }
+  if (options.listenUsersFile &&
+      !ReadListenUsersFile(*options.listenUsersFile, options.listenTokens, problem)) {
+    std::fprintf(environment.err, "quillon %s: %s\n", name.c_str(), problem.c_str());
+    return std::nullopt;
   }
   if (!options.settingsDir) return SettingsFolder();
   if (!MakePrivateFolder(*options.settingsDir, problem)) {

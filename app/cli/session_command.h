@@ -13,9 +13,12 @@
 #include "app/cli/console_message_sink.h"
 #include "app/cli/session_options.h"
 #include "common/connect_checks.h"
+#include "app/cli/session_listeners.h"
+#include "app/cli/station_status_of.h"
 #include "app/cli/session_runner.h"
 #include "app/cli/trace_to_stream.h"
 #include "common/settings_record.h"
+#include "common/utf8.h"
 #include "link/com_link.h"
 #include "platform/message_sink.h"
 #include "session/fan_out.h"
@@ -56,7 +59,7 @@ bool PrepareConnect(const SettingsRecord& settings, ConnectingMode mode,
 // mode for its Connect checks), kOptions (what it takes), kActivity (the service status's word
 // for a running session), Apply (the options into the record), Start (the worker) and State
 // (what the session is doing); Start takes the fan-out its worker delivers what it relays to,
-// which --log writes to files. Loads the mode's settings file, applies the options and saves it
+// which --log writes to files, and the one for the receiver's own output. Loads the mode's settings file, applies the options and saves it
 // (a refused file and a failed save are each told once on the error stream; the session goes on
 // without them), checks the settings with the dialog's messages, and runs the session until
 // stopped, reporting it. Returns 0 after a stop, 1 when the settings were refused or the session
@@ -90,6 +93,13 @@ int RunModeCommand(const Arguments& args, const CommandEnvironment& environment)
   // What the session relays (the Rover) or reads (the Base), for its other outputs: before the
   // status, which ends a worker still there.
   FanOut relayed;
+  // What the receiver sent, as it sent it (the Rover's; the Base reads only into `relayed`).
+  FanOut received;
+  SessionListeners listeners;
+  if (!listeners.Open(options, ToUtf8(FieldText(settings.mountPoint)), relayed, received,
+                      environment.clock, environment.err, Mode::kName)) {
+    return 2;
+  }
   typename Mode::Status status;
   status.owner.store(&messages);
   // After the status, into whose warnings it tells; on the process's own clock, so that its
@@ -100,12 +110,20 @@ int RunModeCommand(const Arguments& args, const CommandEnvironment& environment)
                 WarningsOf(status));
     log->Start();
   }
-  Mode::Start(settings, status, link, workerClock, *folder, options, relayed);
+  Mode::Start(settings, status, link, workerClock, *folder, options, relayed, received);
   SessionReporter reporter(environment.report, Mode::kActivity);
-  const SessionEnd end =
-      RunSession({status, link, environment.clock, workerClock, environment.stopFd, std::nullopt,
-                  [&status] { return Mode::State(status); }},
-                 reporter);
+  // The status page hears what the session does as the report does, about once a second.
+  const std::uint32_t started = environment.clock.TickCount();
+  const std::string casterName = ToUtf8(FieldText(settings.address));
+  const auto state = [&] {
+    SessionState now = Mode::State(status);
+    const std::int64_t uptime = (environment.clock.TickCount() - started) / 1000;
+    listeners.Update(StationStatusOf(Mode::kConnecting, uptime, now, casterName));
+    return now;
+  };
+  const SessionEnd end = RunSession(
+      {status, link, environment.clock, workerClock, environment.stopFd, std::nullopt, state},
+      reporter);
   return end == SessionEnd::kGaveUp ? 1 : 0;
 }
 

@@ -149,6 +149,10 @@ bool ParseSessionOptions(const Arguments& args, const CommandOptions& command,
     error = "--log-keep removes the old files of --log: give both";
     return false;
   }
+  if ((!parsed.listenMount.empty() || parsed.listenUsersFile) && !parsed.listen) {
+    error = "--listen-mount and --listen-users are of the caster: give --listen too";
+    return false;
+  }
   if (!CompleteSessionOptions(parsed, error)) return false;
   if ((command.allowed & kOptPassword) != 0 && !parsed.passwordFile && environmentPassword &&
       !TakePassword(*environmentPassword, parsed, error)) {

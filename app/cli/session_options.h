@@ -17,6 +17,7 @@
 #include "app/cli/protocol_options.h"
 #include "common/great_circle.h"
 #include "common/settings_record.h"
+#include "serve/listen_socket.h"
 
 namespace quillon {
 struct BaseSettings;
@@ -44,6 +45,8 @@ enum SessionOption : unsigned {
   kOptUpstream = 1u << 14,
   kOptAlso = 1u << 15,
   kOptLog = 1u << 16,  // --log and --log-keep
+  kOptListen = 1u << 17,  // --listen and its --listen-*, --tcp-server
+  kOptNmeaServer = 1u << 18,
 };
 
 // What a command takes: its groups of options, and the longest run --seconds may ask for.
@@ -55,10 +58,11 @@ struct CommandOptions {
 // What both modes take.
 inline constexpr unsigned kModeOptions = kOptCaster | kOptMount | kOptUser | kOptPassword |
                                          kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace |
-                                         kOptBluetooth | kOptProtocol | kOptReconnect | kOptLog;
+                                         kOptBluetooth | kOptProtocol | kOptReconnect | kOptLog |
+                                         kOptListen;
 inline constexpr CommandOptions kBaseOptions{kModeOptions | kOptAlso};
 inline constexpr CommandOptions kRoverOptions{kModeOptions | kOptAuthentication | kOptGga |
-                                              kOptUpstream};
+                                              kOptUpstream | kOptNmeaServer};
 
 struct SessionOptions {
   std::optional<std::u16string> address;
@@ -94,6 +98,16 @@ struct SessionOptions {
   // after how many days its files go (0: never); not saved.
   std::optional<std::string> logPattern;
   int logKeepDays = 0;
+  // The program's own listeners: its caster, the stream as raw bytes, the receiver's output;
+  // the caster's mount point (empty: the session's), the users file given and the credentials
+  // ParseSessionCommand read from it, and how many clients each listener takes. Not saved.
+  std::optional<ListenAddress> listen;
+  std::optional<ListenAddress> tcpServer;
+  std::optional<ListenAddress> nmeaServer;
+  std::string listenMount;
+  std::optional<std::string> listenUsersFile;
+  std::vector<std::string> listenTokens;
+  std::size_t listenMax = kDefaultMaxClients;
 };
 
 // Reads a whole number that is all of `text`; false for anything else, also out of range.

@@ -67,6 +67,13 @@ TEST(SessionOptionsTest, InlineValuesAndLaterSwitchesWinAndOnlyWhatWasGivenIsApp
   EXPECT_EQ(logged.logPattern, "raw/%Y-%m-%d_%H%M%S.rtcm3");
   EXPECT_EQ(logged.logKeepDays, 30);
   EXPECT_TRUE(Parsed({"--log", "%G-W%V/%u %H.raw"}).logPattern);
+  const SessionOptions served = Parsed({"--listen", "2101", "--tcp-server", "[::1]:2102",
+                                        "--nmea-server=127.0.0.1:2947", "--listen-max", "7"});
+  EXPECT_EQ(served.listen->host, "");
+  EXPECT_EQ(served.listen->port, 2101);
+  EXPECT_EQ(served.tcpServer->host, "::1");
+  EXPECT_EQ(served.nmeaServer->port, 2947);
+  EXPECT_EQ(served.listenMax, 7u);
 }
 
 TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
@@ -118,6 +125,12 @@ TEST(SessionOptionsTest, UnusableOptionsAreRefusedWithAWordOnWhy) {
       {{"--log", "x", "--log-keep", "0"}, "--log-keep: a number of days from 1 to 3650"},
       {{"--log-keep", "3651"}, "--log-keep: a number of days from 1 to 3650"},
       {{"--log-keep", "7"}, "--log-keep removes the old files of --log: give both"},
+      {{"--listen", "65536"}, "--listen: [ADDR:]PORT"},
+      {{"--listen", "caster.local:2101"}, "--listen: [ADDR:]PORT"},
+      {{"--tcp-server", "127.0.0.1"}, "--tcp-server: [ADDR:]PORT"},
+      {{"--listen-max", "10001"}, "--listen-max: a number of clients from 1 to 10000"},
+      {{"--listen", "1", "--listen-mount", "A/B"}, "--listen-mount: a name without blanks"},
+      {{"--listen-users", "u"}, "give --listen too"},
   };
   for (const auto& [args, expected] : cases) {
     const std::string error = Refusal(args);
