@@ -34,7 +34,10 @@ constexpr std::string_view kTraceFile = "zepsourcedlg";
 class BaseSession {
  public:
   BaseSession(const BaseSessionContext& context, ReceiverReader& reader, FanOut& outputs)
-      : c_(context), settings_(context.settings), status_(context.status), reader_(reader),
+      : c_(context),
+        settings_(context.settings),
+        status_(context.status),
+        reader_(reader),
         outputs_(outputs) {}
   ~BaseSession() { outputs_.Detach(queue_); }
 
@@ -226,9 +229,9 @@ void BaseSession::WaitForWork() {
     std::lock_guard guard(sendMutex_);
     if (uplink_.Waiting()) room = POLLOUT;
   }
-  std::array<pollfd, 2> entries = {{{login_.stream->Descriptor(),
-                                      static_cast<short>(POLLIN | room), 0},
-                                     {queue_.WakeHandle(), POLLIN, 0}}};
+  std::array<pollfd, 2> entries = {
+      {{login_.stream->Descriptor(), static_cast<short>(POLLIN | room), 0},
+       {queue_.WakeHandle(), POLLIN, 0}}};
   if (c_.clock.WaitAny(entries, wait) < 0) return;
   casterReady_ = (entries[0].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
   if (entries[1].revents != 0) queue_.ClearWake();

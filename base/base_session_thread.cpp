@@ -30,10 +30,9 @@ bool CountDownToRetry(const BaseSessionContext& c, int attempt, const ReasonText
     Guarded(kTraceFile, __LINE__, [&] {
       const std::int64_t next = attempt + 1;
       c.status.SetStatusText(
-          c.reconnect
-              ? FormatText(format, {next, std::int64_t{seconds}, FieldText(reason)})
-              : FormatText(format, {next, std::int64_t{kBaseAttempts}, std::int64_t{seconds},
-                                    FieldText(reason)}));
+          c.reconnect ? FormatText(format, {next, std::int64_t{seconds}, FieldText(reason)})
+                      : FormatText(format, {next, std::int64_t{kBaseAttempts},
+                                            std::int64_t{seconds}, FieldText(reason)}));
     });
   };
   return CountDown(c.clock, kCountdownSeconds, show, [&] { return c.status.running.load() == 0; });

@@ -44,8 +44,9 @@ class ReceiverReader {
   LinkOpen Open(MessageSink* owner);
   // The watchdog is wound up at tick `now`: an upload begins.
   void Begin(std::uint32_t now);
-  // At tick `now`: what the stream holds into the status; a receiver silent for kReceiverWatchdogMs gets its link closed and opened
-  // again (no message); a lost one is opened again every kReceiverReopenMs.
+  // At tick `now`: what the stream holds into the status; a receiver silent for kReceiverWatchdogMs
+  // gets its link closed and opened again (no message); a lost one is opened again every
+  // kReceiverReopenMs.
   void Watch(std::uint32_t now);
 
  private:

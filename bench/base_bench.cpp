@@ -226,7 +226,8 @@ std::vector<Relayed> RelayBlocks(bench::ReceiverPty& pty,
   std::vector<Steady::time_point> sent;
   const double cpuStart = cpuSeconds();
   const auto start = Steady::now();
-  for (auto next = start; static_cast<int>(sent.size()) < count; next += std::chrono::milliseconds(100)) {
+  for (auto next = start; static_cast<int>(sent.size()) < count;
+       next += std::chrono::milliseconds(100)) {
     std::this_thread::sleep_until(next);
     const std::string block = stream.Next(kBlock);
     sent.push_back(Steady::now());

@@ -8,10 +8,10 @@
 //
 //   caster_fanout [SECONDS [N]]     (default 20 s each run; N alone when given)
 #include <arpa/inet.h>
+#include <linux/net_tstamp.h>
 #include <netinet/in.h>
 #include <sys/epoll.h>
 #include <sys/resource.h>
-#include <linux/net_tstamp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -115,8 +115,8 @@ class Clients {
   std::size_t Answered() const { return answered_.load(); }
 
   struct Figures {
-    std::size_t served = 0;  // clients that got at least one block
-    bool exact = true;       // each of them every block from its first, unchanged, in order
+    std::size_t served = 0;         // clients that got at least one block
+    bool exact = true;              // each of them every block from its first, unchanged, in order
     std::vector<double> latencies;  // to the client's read
     std::vector<double> inSocket;   // to the kernel's receive in the client's socket
   };
@@ -267,13 +267,15 @@ bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds limit)
 void Print(const char* caster, std::size_t wanted, const Clients::Figures& figures,
            double cpuSeconds, int seconds) {
   const double perClient = figures.served == 0 ? 0.0
-                           : cpuSeconds * 1000.0 * 60.0 / seconds / static_cast<double>(figures.served);
-  std::printf("%-8s clients %4zu/%-4zu exact %-3s CPU %6.3f ms/min per client (%6.1f ms/min "
-              "in all)\n",
-              caster, figures.served, wanted, figures.exact ? "yes" : "NO", perClient,
-              cpuSeconds * 1000.0 * 60.0 / seconds);
-  for (const auto& [what, values] :
-       {std::pair{"in the client's socket", &figures.inSocket}, {"read by the client", &figures.latencies}}) {
+                                               : cpuSeconds * 1000.0 * 60.0 / seconds /
+                                                     static_cast<double>(figures.served);
+  std::printf(
+      "%-8s clients %4zu/%-4zu exact %-3s CPU %6.3f ms/min per client (%6.1f ms/min "
+      "in all)\n",
+      caster, figures.served, wanted, figures.exact ? "yes" : "NO", perClient,
+      cpuSeconds * 1000.0 * 60.0 / seconds);
+  for (const auto& [what, values] : {std::pair{"in the client's socket", &figures.inSocket},
+                                     {"read by the client", &figures.latencies}}) {
     std::printf("         latency to %-22s p50 %6.2f ms  p99 %6.2f ms  max %6.2f ms\n", what,
                 bench::Percentile(*values, 50), bench::Percentile(*values, 99),
                 bench::Percentile(*values, 100));
@@ -295,7 +297,8 @@ void RunQuillon(std::size_t count, int seconds) {
   WaitFor([&] { return clients.Answered() == count; }, std::chrono::seconds(20));
   const auto serverClock = bench::ThreadCpuClock("quillon-serve");
   const double before = serverClock ? bench::CpuSeconds(*serverClock) : 0.0;
-  const std::uint32_t blocks = Feed(seconds, [&](std::string_view block) { source.Deliver(block); });
+  const std::uint32_t blocks =
+      Feed(seconds, [&](std::string_view block) { source.Deliver(block); });
   const double cpu = serverClock ? bench::CpuSeconds(*serverClock) - before : 0.0;
   Print("quillon", count, clients.Stop(blocks), cpu, seconds);
 }
@@ -340,8 +343,10 @@ int main(int argc, char** argv) {
   getrlimit(RLIMIT_NOFILE, &files);
   files.rlim_cur = files.rlim_max;
   setrlimit(RLIMIT_NOFILE, &files);
-  std::printf("caster_fanout: 10 kB/s in 1000-byte blocks at 10 Hz, %d s a run, NTRIP 1 clients "
-              "on 127.0.0.1; latency from hand-over to a client's whole block\n", seconds);
+  std::printf(
+      "caster_fanout: 10 kB/s in 1000-byte blocks at 10 Hz, %d s a run, NTRIP 1 clients "
+      "on 127.0.0.1; latency from hand-over to a client's whole block\n",
+      seconds);
   std::vector<std::size_t> counts = {10, 100, 1000};
   if (argc > 2) counts = {static_cast<std::size_t>(std::max(1, std::atoi(argv[2])))};
   for (const std::size_t count : counts) {

@@ -50,9 +50,8 @@ std::optional<clockid_t> ThreadCpuClock(const std::string& name) {
 
 double ThreadsCpuSeconds(const std::string& prefix) {
   double seconds = 0;
-  for (const clockid_t clock : ThreadCpuClocks([&](const std::string& thread) {
-         return thread.starts_with(prefix);
-       })) {
+  for (const clockid_t clock :
+       ThreadCpuClocks([&](const std::string& thread) { return thread.starts_with(prefix); })) {
     seconds += CpuSeconds(clock);
   }
   return seconds;

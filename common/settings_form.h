@@ -33,11 +33,11 @@ std::u16string TooLongText(std::u16string_view box, std::size_t maxBytes);
 // which cannot express a limit in bytes: such a text is refused, never cut.
 std::u16string TooLongControlText(const SettingsControls& controls);
 
-// ReadControls: texts as they are (TooLongControlText has let them through), the port as the C library's decimal conversion reads the text
-// (leading blanks and a sign allowed, digits up to the first other character, 0 when there are
-// none, held to the 32-bit range), the positions as they are, the selected host 0 when
-// nothing is selected. A user name that is not given keeps the record's. The address goes in
-// with SetCasterAddress: a caster typed anew brings its own protocol.
+// ReadControls: texts as they are (TooLongControlText has let them through), the port as the C
+// library's decimal conversion reads the text (leading blanks and a sign allowed, digits up to the
+// first other character, 0 when there are none, held to the 32-bit range), the positions as they
+// are, the selected host 0 when nothing is selected. A user name that is not given keeps the
+// record's. The address goes in with SetCasterAddress: a caster typed anew brings its own protocol.
 void ReadControlsInto(const SettingsControls& controls, SettingsRecord& record);
 
 // ApplyHostEntry's part on the record: when the selected host names a used entry, copies its

@@ -17,22 +17,22 @@ enum StringId : std::uint32_t {
   kStrConfirmSourceTable = 61211,
   kStrWarning = 61212,
   kStrCouldNotCreateSocket = 61213,
-  kStrConnectionError = 61214,          // "%s": the system's reason text
+  kStrConnectionError = 61214,  // "%s": the system's reason text
   kStrCredentialsRejected = 61215,
   kStrSocketReadProblem = 61216,
   kStrNoComPort = 61217,
   kStrConfirmEndSession = 61218,
-  kStrRetryCountdown = 61219,           // "%d/%d in %d seconds ... %s"
-  kStrCouldNotReconnect = 61220,        // elapsed "%s", reason "%s"
+  kStrRetryCountdown = 61219,     // "%d/%d in %d seconds ... %s"
+  kStrCouldNotReconnect = 61220,  // elapsed "%s", reason "%s"
   kStrAuthenticationIo = 61221,
   kStrIncompatiblePlatform = 61224,
   kStrComPortIoError = 61228,
   kStrBluetoothRadioOff = 61229,
-  kStrBuildText = 61230,                // About box: build number %d, build date %s
+  kStrBuildText = 61230,  // About box: build number %d, build date %s
   kStrMountPointBlank = 61231,
   kStrSourcePasswordBlank = 61232,
   kStrUserNameColon = 61233,
-  kStrRetryCountdownNoLimit = 61234,    // "%d in %d seconds ... %s": retries without a limit
+  kStrRetryCountdownNoLimit = 61234,  // "%d in %d seconds ... %s": retries without a limit
 };
 
 // Units of the loader's destination, terminator included.

@@ -19,8 +19,8 @@ class RoverSessionFixture : public WorkerFixture<RoverSettings, RoverStatus> {
   }
 
   void Start() {
-    StartRoverSession({settings, status, link, clock, folder.Path(), reconnect, false, &relayed,
-                       &received});
+    StartRoverSession(
+        {settings, status, link, clock, folder.Path(), reconnect, false, &relayed, &received});
   }
 
   // Waits until the caster has accepted the login, then lets silent passes run fast.

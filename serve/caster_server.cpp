@@ -317,7 +317,8 @@ void CasterServer::Deliver(Source& source) {
     SharedBlock framed;  // the block in one chunk, made once for every NTRIP 2 client
     for (Client* client : source.streaming) {
       if (client->closed) continue;
-      if (client->chunked && !framed) framed = std::make_shared<const std::string>(ChunkFrame(*block));
+      if (client->chunked && !framed)
+        framed = std::make_shared<const std::string>(ChunkFrame(*block));
       Offer(*client, client->chunked ? framed : block);
     }
   }

@@ -53,7 +53,8 @@ class CasterServerTest : public ::testing::Test {
     return fd;
   }
   static void Send(int fd, std::string_view bytes) {
-    EXPECT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL), static_cast<ssize_t>(bytes.size()));
+    EXPECT_EQ(::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL),
+              static_cast<ssize_t>(bytes.size()));
   }
   void Pump(int passes = 3) {
     for (int i = 0; i < passes; ++i) server_->Pass(0);
@@ -136,7 +137,8 @@ TEST_F(CasterServerTest, OverTheCapNtripIsToldAndRawIsClosed) {
 
 TEST_F(CasterServerTest, AHeadTooLongOrTooSlowIsClosedUnanswered) {
   Serve();
-  const int longHead = Connect(0, "GET /M HTTP/1.0\r\nX: " + std::string(kMaxRequestHeadBytes, 'x'));
+  const int longHead =
+      Connect(0, "GET /M HTTP/1.0\r\nX: " + std::string(kMaxRequestHeadBytes, 'x'));
   const int slowHead = Connect(0, "GET /M HTTP/1.0\r\n");
   const std::string fits = "GET /M HTTP/1.0\r\nX: " + std::string(kMaxRequestHeadBytes - 25, 'x');
   const int justFits = Connect(0, fits + "\r\n\r\n");

@@ -13,7 +13,7 @@ inline constexpr std::size_t kDefaultMaxClients = 100;
 inline constexpr std::size_t kMostMaxClients = 10000;
 
 struct ListenAddress {
-  std::string host;  // a literal IPv4 or IPv6 address; empty: every address, IPv6 and IPv4
+  std::string host;        // a literal IPv4 or IPv6 address; empty: every address, IPv6 and IPv4
   std::uint16_t port = 0;  // 0: one the system picks (tests)
 };
 

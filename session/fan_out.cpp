@@ -4,8 +4,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <utility>
 #include <system_error>
+#include <utility>
 
 namespace quillon {
 

@@ -33,8 +33,7 @@ class OutputQueue {
   // `pump`, when given, runs on the source's thread after each Push, without the queue's lock:
   // it may take what waits (Front, Take) and answers whether all of it has gone, in which case
   // the output is not woken. It must not wait: an output busy on its own thread answers false.
-  explicit OutputQueue(std::size_t capacity = kOutputQueueBytes,
-                       std::function<bool()> pump = {});
+  explicit OutputQueue(std::size_t capacity = kOutputQueueBytes, std::function<bool()> pump = {});
   ~OutputQueue();
   OutputQueue(const OutputQueue&) = delete;
   OutputQueue& operator=(const OutputQueue&) = delete;
@@ -72,8 +71,8 @@ class OutputQueue {
   const int wake_;
   std::mutex mutex_;
   std::deque<SharedBlock> blocks_;
-  std::size_t taken_ = 0;     // of the front block
-  std::size_t waiting_ = 0;   // bytes in blocks_, the front's taken part included
+  std::size_t taken_ = 0;    // of the front block
+  std::size_t waiting_ = 0;  // bytes in blocks_, the front's taken part included
   bool signalled_ = false;
   std::uint64_t pushed_ = 0;
   std::uint64_t dropped_ = 0;

@@ -34,11 +34,11 @@ struct SessionSnapshot {
   std::int64_t total = 0;
   std::int64_t elapsedSeconds = 0;
   bool connected = false;
-  std::string streamLine;                   // what the stream holds ("RTCM 3: ..."); may be empty
-  std::vector<std::string> streamWarnings;  // said on this connection, oldest first
-  bool receiverStalled = false;             // see SessionStatus::receiverStalled
-  std::int64_t dropped = 0;                 // see SessionStatus::dropped
-  bool gaveUp = false;                      // see SessionStatus::gaveUp
+  std::string streamLine;                    // what the stream holds ("RTCM 3: ..."); may be empty
+  std::vector<std::string> streamWarnings;   // said on this connection, oldest first
+  bool receiverStalled = false;              // see SessionStatus::receiverStalled
+  std::int64_t dropped = 0;                  // see SessionStatus::dropped
+  bool gaveUp = false;                       // see SessionStatus::gaveUp
   std::optional<ReceiverSolution> solution;  // see SessionStatus::solution
   SolutionTimes solutionTimes;
   std::optional<GeoPosition> receiverPosition;  // see SessionStatus::receiverPosition

@@ -44,9 +44,14 @@ std::string AsKeyMessage(const std::string& message) {
 // The whole file, if it is a regular file no other user can write and within its bound.
 bool ReadPrivateText(const std::string& path, std::string& text, std::string& problem) {
   switch (ReadPrivateFile(path, S_IWGRP | S_IWOTH, kMaxAlsoFileBytes, text)) {
-    case PrivateFileRead::kRead: return true;
-    case PrivateFileRead::kNoFile: problem = "is no readable file"; break;
-    case PrivateFileRead::kUnreadable: problem = "cannot be read"; break;
+    case PrivateFileRead::kRead:
+      return true;
+    case PrivateFileRead::kNoFile:
+      problem = "is no readable file";
+      break;
+    case PrivateFileRead::kUnreadable:
+      problem = "cannot be read";
+      break;
     case PrivateFileRead::kTooLarge:
       problem = "is larger than " + std::to_string(kMaxAlsoFileBytes) + " bytes";
       break;

@@ -20,9 +20,9 @@ struct BaseMode {
   static constexpr char kActivity[] = "Uploading";
   static constexpr auto Apply = ApplyBaseOptions;
   static SessionState State(BaseCommandStatus& status) { return BaseSessionState(status); }
-  static void Start(BaseSettings& settings, BaseCommandStatus& status, ComLink& link,
-                    Clock& clock, const std::filesystem::path& folder,
-                    const SessionOptions& options, FanOut& read, FanOut&) {
+  static void Start(BaseSettings& settings, BaseCommandStatus& status, ComLink& link, Clock& clock,
+                    const std::filesystem::path& folder, const SessionOptions& options,
+                    FanOut& read, FanOut&) {
     status.primaryName = ToUtf8(FieldText(settings.address));
     for (const ExtraCaster& caster : options.also) {
       ExtraCasterSession& extra = status.extras.emplace_back();
@@ -45,8 +45,8 @@ CasterLine CasterState(std::string name, BaseStatus& status) {
     std::lock_guard guard(status.lock);
     text = OneLineStatusText(FieldText(status.statusText));
   }
-  CasterLine line{std::move(name), "connecting", "connecting", false, counters.rate,
-                  counters.total};
+  CasterLine line{std::move(name), "connecting",  "connecting",
+                  false,           counters.rate, counters.total};
   if (counters.gaveUp || (!counters.running && counters.error)) {
     line.key = "gave up";
     line.text = "gave up: " + text;

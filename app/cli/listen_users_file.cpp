@@ -14,15 +14,18 @@ namespace quillon::cli {
 bool ReadListenUsersFile(const std::string& path, std::vector<std::string>& tokens,
                          std::string& error) {
   const auto refuse = [&](std::size_t line, std::string_view problem) {
-    error = "--listen-users " + PrintableText(path) +
-            (line > 0 ? ":" + std::to_string(line) : "") + ": " + std::string(problem);
+    error = "--listen-users " + PrintableText(path) + (line > 0 ? ":" + std::to_string(line) : "") +
+            ": " + std::string(problem);
     return false;
   };
   std::string text;
   switch (ReadPrivateFile(path, S_IRWXG | S_IRWXO, kMaxListenUsersFileBytes, text)) {
-    case PrivateFileRead::kRead: break;
-    case PrivateFileRead::kNoFile: return refuse(0, "is no readable file");
-    case PrivateFileRead::kUnreadable: return refuse(0, "cannot be read");
+    case PrivateFileRead::kRead:
+      break;
+    case PrivateFileRead::kNoFile:
+      return refuse(0, "is no readable file");
+    case PrivateFileRead::kUnreadable:
+      return refuse(0, "cannot be read");
     case PrivateFileRead::kTooLarge:
       return refuse(0, "is larger than " + std::to_string(kMaxListenUsersFileBytes) + " bytes");
     case PrivateFileRead::kOpen:
@@ -40,7 +43,8 @@ bool ReadListenUsersFile(const std::string& path, std::vector<std::string>& toke
       return refuse(number, "a control character");
     }
     const std::size_t colon = line.find(':');
-    if (colon == 0 || colon == std::string_view::npos) return refuse(number, "expected user:password");
+    if (colon == 0 || colon == std::string_view::npos)
+      return refuse(number, "expected user:password");
     read.push_back(BasicToken(line.substr(0, colon), line.substr(colon + 1)));
   }
   if (read.empty()) return refuse(0, "names no user");

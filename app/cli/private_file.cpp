@@ -8,8 +8,8 @@
 
 namespace quillon::cli {
 
-PrivateFileRead ReadPrivateFile(const std::string& path, mode_t refusedModes,
-                                std::size_t maxBytes, std::string& text) {
+PrivateFileRead ReadPrivateFile(const std::string& path, mode_t refusedModes, std::size_t maxBytes,
+                                std::string& text) {
   struct stat info {};
   // Looked at before opening: opening a device can have effects of its own.
   if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return PrivateFileRead::kNoFile;

@@ -19,7 +19,7 @@ enum class PrivateFileRead {
 
 // The whole file at `path` into `text` when it is a regular file of this user or root, with
 // none of the `refusedModes` bits (such as S_IWGRP | S_IWOTH) and at most `maxBytes` bytes.
-PrivateFileRead ReadPrivateFile(const std::string& path, mode_t refusedModes,
-                                std::size_t maxBytes, std::string& text);
+PrivateFileRead ReadPrivateFile(const std::string& path, mode_t refusedModes, std::size_t maxBytes,
+                                std::string& text);
 
 }  // namespace quillon::cli

@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "common/json_text.h"
 #include "common/decimal_text.h"
+#include "common/json_text.h"
 #include "common/printable_text.h"
 
 namespace quillon::cli {

@@ -11,12 +11,12 @@
 #include "app/cli/activity_clock.h"
 #include "app/cli/command_environment.h"
 #include "app/cli/console_message_sink.h"
-#include "app/cli/session_options.h"
-#include "common/connect_checks.h"
 #include "app/cli/session_listeners.h"
-#include "app/cli/station_status_of.h"
+#include "app/cli/session_options.h"
 #include "app/cli/session_runner.h"
+#include "app/cli/station_status_of.h"
 #include "app/cli/trace_to_stream.h"
+#include "common/connect_checks.h"
 #include "common/settings_record.h"
 #include "common/utf8.h"
 #include "link/com_link.h"
@@ -30,9 +30,10 @@ namespace quillon::cli {
 // settings folder: the one given with --settings-dir (made with mode 0700 when missing; refused
 // when others can write it), or the user's (an empty path when no private folder can be had:
 // nothing is saved then). The password file and each --also file (ReadAlsoFile) are read in
-// between, watching the environment's stop descriptor. On a problem prints one line naming the command on the environment's error
-// stream and returns nullopt with `exitStatus` 2; when the user asks to stop while the password
-// file is awaited, returns nullopt with `exitStatus` kExitStoppedBeforeStart.
+// between, watching the environment's stop descriptor. On a problem prints one line naming the
+// command on the environment's error stream and returns nullopt with `exitStatus` 2; when the user
+// asks to stop while the password file is awaited, returns nullopt with `exitStatus`
+// kExitStoppedBeforeStart.
 std::optional<std::filesystem::path> ParseSessionCommand(std::string_view command,
                                                          const Arguments& args,
                                                          const CommandOptions& allowed,
@@ -59,11 +60,11 @@ bool PrepareConnect(const SettingsRecord& settings, ConnectingMode mode,
 // mode for its Connect checks), kOptions (what it takes), kActivity (the service status's word
 // for a running session), Apply (the options into the record), Start (the worker) and State
 // (what the session is doing); Start takes the fan-out its worker delivers what it relays to,
-// which --log writes to files, and the one for the receiver's own output. Loads the mode's settings file, applies the options and saves it
-// (a refused file and a failed save are each told once on the error stream; the session goes on
-// without them), checks the settings with the dialog's messages, and runs the session until
-// stopped, reporting it. Returns 0 after a stop, 1 when the settings were refused or the session
-// gave up, 2 for options it cannot use.
+// which --log writes to files, and the one for the receiver's own output. Loads the mode's settings
+// file, applies the options and saves it (a refused file and a failed save are each told once on
+// the error stream; the session goes on without them), checks the settings with the dialog's
+// messages, and runs the session until stopped, reporting it. Returns 0 after a stop, 1 when the
+// settings were refused or the session gave up, 2 for options it cannot use.
 template <class Mode>
 int RunModeCommand(const Arguments& args, const CommandEnvironment& environment) {
   SessionOptions options;

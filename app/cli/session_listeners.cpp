@@ -20,9 +20,11 @@ bool SessionListeners::Open(const SessionOptions& options, std::string_view moun
     FanOut& source;
     std::string what;
   };
-  const std::string mount = options.listenMount.empty() ? std::string(mountPoint) : options.listenMount;
+  const std::string mount =
+      options.listenMount.empty() ? std::string(mountPoint) : options.listenMount;
   const Asked asked[] = {
-      {options.listen, "--listen", ListenerKind::kNtrip, stream, "NTRIP caster, mount point " + mount},
+      {options.listen, "--listen", ListenerKind::kNtrip, stream,
+       "NTRIP caster, mount point " + mount},
       {options.tcpServer, "--tcp-server", ListenerKind::kRaw, stream, "the stream as raw bytes"},
       {options.nmeaServer, "--nmea-server", ListenerKind::kRaw, received, "the receiver's output"},
   };
@@ -41,8 +43,8 @@ bool SessionListeners::Open(const SessionOptions& options, std::string_view moun
     }
     const std::string at = ListeningAt(fd);
     lines.push_back("Listening on " + at + ": " + one.what + ".");
-    listeners.push_back({std::string(one.flag) + " " + at, one.kind, fd, &one.source,
-                         options.listenMax});
+    listeners.push_back(
+        {std::string(one.flag) + " " + at, one.kind, fd, &one.source, options.listenMax});
   }
   if (listeners.empty()) return true;
   // A thousand clients need more descriptors than the usual soft limit of 1024; the server

@@ -111,13 +111,15 @@ bool ParseSessionOptions(const Arguments& args, const CommandOptions& command,
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& word = args[i];
     if (word == "--password" || word.rfind("--password=", 0) == 0) {
-      error = "a password is never taken from the command line (other users can see it): use "
-              "--password-file FILE or QUILLON_PASSWORD";
+      error =
+          "a password is never taken from the command line (other users can see it): use "
+          "--password-file FILE or QUILLON_PASSWORD";
       return false;
     }
     std::string_view flag = word;
     std::optional<std::string> value;
-    if (const auto equals = word.find('='); word.rfind("--", 0) == 0 && equals != std::string::npos) {
+    if (const auto equals = word.find('=');
+        word.rfind("--", 0) == 0 && equals != std::string::npos) {
       flag = std::string_view(word).substr(0, equals);
       value = word.substr(equals + 1);
     }

@@ -44,7 +44,7 @@ enum SessionOption : unsigned {
   kOptReconnect = 1u << 13,
   kOptUpstream = 1u << 14,
   kOptAlso = 1u << 15,
-  kOptLog = 1u << 16,  // --log and --log-keep
+  kOptLog = 1u << 16,     // --log and --log-keep
   kOptListen = 1u << 17,  // --listen and its --listen-*, --tcp-server
   kOptNmeaServer = 1u << 18,
 };
@@ -56,10 +56,9 @@ struct CommandOptions {
 };
 
 // What both modes take.
-inline constexpr unsigned kModeOptions = kOptCaster | kOptMount | kOptUser | kOptPassword |
-                                         kOptDevice | kOptBaud | kOptSettingsDir | kOptTrace |
-                                         kOptBluetooth | kOptProtocol | kOptReconnect | kOptLog |
-                                         kOptListen;
+inline constexpr unsigned kModeOptions =
+    kOptCaster | kOptMount | kOptUser | kOptPassword | kOptDevice | kOptBaud | kOptSettingsDir |
+    kOptTrace | kOptBluetooth | kOptProtocol | kOptReconnect | kOptLog | kOptListen;
 inline constexpr CommandOptions kBaseOptions{kModeOptions | kOptAlso};
 inline constexpr CommandOptions kRoverOptions{kModeOptions | kOptAuthentication | kOptGga |
                                               kOptUpstream | kOptNmeaServer};
@@ -168,8 +167,7 @@ PasswordFileRead TakePasswordFile(SessionOptions& options, const PasswordFileWai
 // `error` set to one line for the user; kStopAsked as ReadPasswordFile does.
 PasswordFileRead ReadLogin(std::string_view user, const std::string& passwordFile,
                            const std::optional<std::string>& environmentPassword,
-                           const PasswordFileWait& wait, std::string& password,
-                           std::string& error);
+                           const PasswordFileWait& wait, std::string& password, std::string& error);
 
 // Puts the given options into the record as the dialog's controls would be read; what was not
 // given keeps its stored value. A --caster that names another caster brings that caster's saved

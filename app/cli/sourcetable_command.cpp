@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "common/json_text.h"
 #include "app/cli/session_options.h"
 #include "app/cli/stop_signals.h"
 #include "common/decimal_text.h"
+#include "common/json_text.h"
 #include "common/printable_text.h"
 #include "common/strings.h"
 #include "common/text.h"
