@@ -1,6 +1,8 @@
 #include "app/cli/base_command.h"
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <regex>
 
 #include "app/cli/command_test_fixture.h"
@@ -89,12 +91,15 @@ TEST(BaseSessionState, ShowsEachCasterWhereTheUserLooks) {
 
 TEST_F(BaseCommandTest, UploadsPrintsCountersSavesTheCasterAndStopsCleanly) {
   receiver.Emit("$GPGGA,corrections");
-  Launch(SessionArgs());
+  const std::string log = (folder.Path() / "raw.log").string();
+  Launch(SessionArgs({"--log", log}));
   ASSERT_TRUE(caster.WaitForUploaded(18, std::chrono::seconds(20)));
   EXPECT_TRUE(WaitForOutputLine(" 18 bytes"));
   AskToStop();
   EXPECT_EQ(Finish(), 0);
   EXPECT_EQ(caster.Uploaded(), "$GPGGA,corrections");
+  std::ifstream logged(log);  // what was read from the receiver, beside the upload
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(logged), {}), "$GPGGA,corrections");
   // Logged, not live: the last line tells how the session ended.
   EXPECT_TRUE(std::regex_match(Lines(Contents(out_)).back(),
                                std::regex(R"(Stopped \(connected \d\d:\d\d:\d\d, 18 bytes\)\.)")));
