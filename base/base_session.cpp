@@ -183,13 +183,11 @@ void BaseSession::BeginUpload() {
     status_.connected = true;
     attempt = status_.attempt;
   }
-  if (!c_.settingsFolder.empty()) RememberHost(settings_, c_.settingsFolder);
   // What the receiver wrote during a countdown and the login after it is a minute old: the
-  // caster gets live data.
-  if (attempt > 1) {
-    queue_.Clear();
-    counted_ = queue_.Pushed();
-  }
+  // caster gets live data. Dropped before the host is remembered, so that whatever comes once
+  // the front end sees the login goes up.
+  if (attempt > 1) counted_ = queue_.Clear();
+  if (!c_.settingsFolder.empty()) RememberHost(settings_, c_.settingsFolder);
   if (!c_.extraCaster) reader_.Begin(now);
   // An NTRIP 2 upload is the POST's chunked body.
   std::lock_guard guard(sendMutex_);

@@ -102,11 +102,12 @@ std::uint64_t OutputQueue::Dropped() {
   return dropped_;
 }
 
-void OutputQueue::Clear() {
+std::uint64_t OutputQueue::Clear() {
   std::lock_guard guard(mutex_);
   blocks_.clear();
   taken_ = 0;
   waiting_ = 0;
+  return pushed_;
 }
 
 void FanOut::Attach(OutputQueue& queue) {

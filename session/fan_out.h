@@ -59,8 +59,9 @@ class OutputQueue {
   // Bytes pushed and bytes dropped since the queue was made.
   std::uint64_t Pushed();
   std::uint64_t Dropped();
-  // Drops what waits without counting it: the output begins again with live bytes.
-  void Clear();
+  // Drops what waits without counting it: the output begins again with live bytes. Returns
+  // Pushed as it stands then.
+  std::uint64_t Clear();
 
  private:
   void Queue(SharedBlock block);
