@@ -28,9 +28,9 @@ class ListenerContent {
   // path it does not serve.
   virtual std::optional<ListenerAnswer> Page(std::string_view path) = 0;
   // The served stream's next bytes, as the server sends them.
-  virtual void Scan(std::string_view /*bytes*/) {}
+  virtual void Scan(std::string_view bytes) = 0;
   // The clients that take the stream now, about once a second.
-  virtual void SetClients(std::vector<ClientStatus> /*clients*/) {}
+  virtual void SetClients(std::vector<ClientStatus> clients) = 0;
 };
 
 }  // namespace quillon
